@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Arealis/Node.h"
+#include "Arealis/Point.h"
+#include "Arealis/Rectangle.h"
+
+#include <cstdint>
+#include <span>
+
+namespace Arealis
+{
+
+// Spacing of the grid that node coordinates are snapped to.
+inline constexpr double NodeGridStep = 1e-6;
+
+// Snaps one coordinate to the node grid: floor(v / 1e-6 + 0.5) * 1e-6.
+double SnapToNodeGrid(double value) noexcept;
+Point SnapToNodeGrid(const Point& p) noexcept;
+
+// Turn value at cur between prev and next: its sign tells on which side of the line through
+// prev and cur the point next lies; zero means collinear.
+inline double TurnValue(const Point& prev, const Point& cur, const Point& next) noexcept
+{
+    return (prev.X - cur.X) * (next.Y - cur.Y) - (next.X - cur.X) * (prev.Y - cur.Y);
+}
+
+// Squared distance from p to the segment a-b: perpendicular inside the band between the ends,
+// otherwise to the nearer end (to a for a degenerate segment).
+double SquaredDistanceToSegment(const Point& p, const Point& a, const Point& b) noexcept;
+
+// Signed area of a closed node sequence; positive for clockwise rings (exterior rings).
+double SignedArea(std::span<Node* const> nodes) noexcept;
+double SignedArea(std::span<const Point> points) noexcept;
+
+// Throws ArgumentException "dToleranceDistance < 0" with the given location when the
+// tolerance is negative (or NaN, which no search could use).
+void CheckTolerance(double dToleranceDistance, const char* unit, int line);
+
+// Index of the node nearest to p within dToleranceDistance (inclusive), -1 when none: the
+// closest node wins, the earliest in the list among equally close ones. The tolerance must
+// have been checked by the caller.
+std::int32_t FindNearestNode(std::span<Node* const> nodes, const Point& p,
+                             double dToleranceDistance) noexcept;
+
+} // namespace Arealis
