@@ -1,0 +1,203 @@
+#pragma once
+
+#include "Collections/BTreeNodes.h"
+#include "Collections/BalancedTree.h"
+#include "Collections/DefaultComparator.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <utility>
+#include <vector>
+
+namespace Collections
+{
+
+// An ordered set of items with unique keys. TKeyGetter is a stateless functor giving an
+// item's key; TComparator orders keys. An item's key must not change while it is stored.
+template <class TKey, class TItem, class TKeyGetter, class TComparator = DefaultComparator<TKey>>
+class BTree : public BalancedTree<TKey, BTreeLeafNode<TKey, TItem, TComparator>,
+                                  BTreeIndexNode<TKey, TComparator>>
+{
+    using Base = BalancedTree<TKey, BTreeLeafNode<TKey, TItem, TComparator>,
+                              BTreeIndexNode<TKey, TComparator>>;
+    using Leaf = BTreeLeafNode<TKey, TItem, TComparator>;
+
+public:
+    // A node is split when it holds more than maxItems entries (at least 2).
+    BTree(std::int32_t minItems, std::int32_t maxItems) : Base(minItems, maxItems) {}
+
+    // Adds item unless an item with an equal key is stored; then that one is reported through
+    // pExisting (when not null), nothing changes and the result is false.
+    bool Insert(const TItem& item, TItem* pExisting = nullptr)
+    {
+        return InsertItem(item, pExisting);
+    }
+    bool Insert(TItem&& item, TItem* pExisting = nullptr)
+    {
+        return InsertItem(std::move(item), pExisting);
+    }
+
+    // Finds the item with this key and copies it to pItem when pItem is not null.
+    bool Find(const TKey& key, TItem* pItem) const
+    {
+        const TItem* item = FindItem(key);
+        if (item == nullptr)
+        {
+            return false;
+        }
+        if (pItem != nullptr)
+        {
+            *pItem = *item;
+        }
+        return true;
+    }
+
+    // Removes this very item: an item that only has an equal key stays.
+    bool Remove(const TItem& item)
+    {
+        const TKey key = TKeyGetter{}(item);
+        Leaf& leaf = FindLeaf(key);
+        const std::int32_t i = leaf.FindIndex(key);
+        if (i < 0 || !(leaf.GetEntry(i) == item))
+        {
+            return false;
+        }
+        this->RemoveFromLeaf(leaf, i);
+        return true;
+    }
+
+    // Calls visit(item) for the items whose key is not less than low, in ascending key order,
+    // until visit returns false.
+    template <class F>
+    void VisitFrom(const TKey& low, F&& visit) const
+    {
+        std::vector<std::int32_t> positions;
+        const TreeNode<TKey>* node = &this->Root();
+        while (!node->IsLeaf())
+        {
+            const auto& index = Base::AsIndex(*node);
+            const std::int32_t i = std::min(index.LowerBound(low), index.Count() - 1);
+            positions.push_back(i);
+            node = &index.Child(i);
+        }
+        VisitOnwards(node, Base::AsLeaf(*node).LowerBound(low), positions, visit);
+    }
+
+    // Calls visit(item) for every item in ascending key order until visit returns false.
+    template <class F>
+    void ForEach(F&& visit) const
+    {
+        std::vector<std::int32_t> positions;
+        const TreeNode<TKey>* node = &this->Root();
+        while (!node->IsLeaf())
+        {
+            positions.push_back(0);
+            node = &Base::AsIndex(*node).Child(0);
+        }
+        VisitOnwards(node, 0, positions, visit);
+    }
+
+protected:
+    const TItem* FindItem(const TKey& key) const
+    {
+        const Leaf& leaf = FindLeaf(key);
+        const std::int32_t i = leaf.FindIndex(key);
+        return i < 0 ? nullptr : &leaf.GetEntry(i);
+    }
+
+    TItem* FindItem(const TKey& key)
+    {
+        return const_cast<TItem*>(std::as_const(*this).FindItem(key));
+    }
+
+    // Removes the item with this key and moves it to pRemoved when pRemoved is not null.
+    bool RemoveKey(const TKey& key, TItem* pRemoved)
+    {
+        Leaf& leaf = FindLeaf(key);
+        const std::int32_t i = leaf.FindIndex(key);
+        if (i < 0)
+        {
+            return false;
+        }
+        TItem item = this->RemoveFromLeaf(leaf, i);
+        if (pRemoved != nullptr)
+        {
+            *pRemoved = std::move(item);
+        }
+        return true;
+    }
+
+private:
+    template <class TArgument>
+    bool InsertItem(TArgument&& item, TItem* pExisting)
+    {
+        const TKey key = TKeyGetter{}(item);
+        Leaf& leaf = FindLeaf(key);
+        const std::int32_t i = leaf.LowerBound(key);
+        if (i < leaf.Count() && !TComparator{}(key, leaf.GetEntryKey(i)))
+        {
+            if (pExisting != nullptr)
+            {
+                *pExisting = leaf.GetEntry(i);
+            }
+            return false;
+        }
+        const bool keyChanged = leaf.InsertAt(i, key, std::forward<TArgument>(item));
+        this->CompleteInsertion(leaf, keyChanged);
+        return true;
+    }
+
+    // The leaf whose key range holds key.
+    const Leaf& FindLeaf(const TKey& key) const
+    {
+        const TreeNode<TKey>* node = &this->Root();
+        while (!node->IsLeaf())
+        {
+            node = &Base::AsIndex(*node).FindChild(key);
+        }
+        return Base::AsLeaf(*node);
+    }
+
+    Leaf& FindLeaf(const TKey& key)
+    {
+        return const_cast<Leaf&>(std::as_const(*this).FindLeaf(key));
+    }
+
+    // Visits from position i of a leaf onwards; positions holds the child position taken at
+    // each index node on the way down to that leaf.
+    template <class F>
+    static void VisitOnwards(const TreeNode<TKey>* node, std::int32_t i,
+                             std::vector<std::int32_t>& positions, F& visit)
+    {
+        for (;;)
+        {
+            const Leaf& leaf = Base::AsLeaf(*node);
+            for (; i < leaf.Count(); ++i)
+            {
+                if (!std::invoke(visit, leaf.GetEntry(i)))
+                {
+                    return;
+                }
+            }
+            do
+            {
+                if (positions.empty())
+                {
+                    return;
+                }
+                node = node->Parent;
+                i = positions.back() + 1;
+                positions.pop_back();
+            } while (i >= node->Count());
+            while (!node->IsLeaf())
+            {
+                positions.push_back(i);
+                node = &Base::AsIndex(*node).Child(i);
+                i = 0;
+            }
+        }
+    }
+};
+
+} // namespace Collections

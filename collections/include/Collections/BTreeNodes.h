@@ -1,0 +1,149 @@
+#pragma once
+
+#include "Collections/TreeNodes.h"
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+namespace Collections
+{
+
+// B-tree behaviour shared by leaves and index nodes: entries are kept in ascending key order
+// and the node's Key is the largest key of its subtree.
+template <class TDerived, class TBase, class TKey, class TComparator>
+class BTreeNodeMixin : public TBase
+{
+public:
+    static constexpr bool IsKeyOrdered() noexcept { return true; }
+
+    // The first position whose key is not less than key (Count() when all are less).
+    std::int32_t LowerBound(const TKey& key) const
+    {
+        const TComparator less{};
+        std::int32_t lo = 0;
+        std::int32_t hi = this->Count();
+        while (lo != hi)
+        {
+            const std::int32_t mid = (lo + hi) / 2;
+            if (less(this->GetEntryKey(mid), key))
+            {
+                lo = mid + 1;
+            }
+            else
+            {
+                hi = mid;
+            }
+        }
+        return lo;
+    }
+
+    // Widens Key to cover key; tells whether Key changed.
+    bool UpdateKey(const TKey& key)
+    {
+        if (TComparator{}(this->Key, key))
+        {
+            this->Key = key;
+            return true;
+        }
+        return false;
+    }
+
+    // Key becomes the key of the last entry; an empty node keeps its Key.
+    void RecomputeKey()
+    {
+        if (this->Count() > 0)
+        {
+            this->Key = this->EntryKeys.back();
+        }
+    }
+
+    // Moves the upper half of the entries (from Count() / 2 on) into a new right sibling,
+    // which takes over the node's Key; the node keeps the key of its last remaining entry.
+    std::unique_ptr<TDerived> Split(std::int32_t capacity)
+    {
+        auto sibling = std::make_unique<TDerived>(capacity);
+        this->MoveTailTo(this->Count() / 2, *sibling);
+        sibling->Key = this->Key;
+        RecomputeKey();
+        return sibling;
+    }
+
+protected:
+    using TBase::TBase;
+
+    // Inserts at position i; tells whether Key changed.
+    template <class TEntry>
+    bool InsertOrdered(std::int32_t i, const TKey& key, TEntry&& entry)
+    {
+        const bool wasEmpty = this->Count() == 0;
+        this->InsertEntryAt(i, key, std::forward<TEntry>(entry));
+        if (wasEmpty)
+        {
+            this->Key = key;
+            return true;
+        }
+        return UpdateKey(key);
+    }
+};
+
+template <class TKey, class TItem, class TComparator>
+class BTreeLeafNode final : public BTreeNodeMixin<BTreeLeafNode<TKey, TItem, TComparator>,
+                                                  LeafNode<TKey, TItem>, TKey, TComparator>
+{
+public:
+    explicit BTreeLeafNode(std::int32_t capacity)
+        : BTreeNodeMixin<BTreeLeafNode, LeafNode<TKey, TItem>, TKey, TComparator>(capacity)
+    {
+    }
+
+    // Position of the item with this key, or -1.
+    std::int32_t FindIndex(const TKey& key) const
+    {
+        const std::int32_t i = this->LowerBound(key);
+        return i < this->Count() && !TComparator{}(key, this->GetEntryKey(i)) ? i : -1;
+    }
+
+    template <class TEntry>
+    bool InsertAt(std::int32_t i, const TKey& key, TEntry&& item)
+    {
+        return this->InsertOrdered(i, key, std::forward<TEntry>(item));
+    }
+
+    TItem RemoveAt(std::int32_t i) { return this->RemoveEntryAt(i); }
+};
+
+template <class TKey, class TComparator>
+class BTreeIndexNode final
+    : public BTreeNodeMixin<BTreeIndexNode<TKey, TComparator>, IndexNode<TKey>, TKey, TComparator>
+{
+public:
+    explicit BTreeIndexNode(std::int32_t capacity)
+        : BTreeNodeMixin<BTreeIndexNode, IndexNode<TKey>, TKey, TComparator>(capacity)
+    {
+    }
+
+    // The child whose subtree would hold key: the first child whose Key is not less than
+    // key, or the last child when key is greater than all.
+    TreeNode<TKey>& FindChild(const TKey& key) const
+    {
+        const std::int32_t i = this->LowerBound(key);
+        return this->Child(i < this->Count() ? i : this->Count() - 1);
+    }
+
+    // Inserts a child at the position of its Key; tells whether this node's Key changed.
+    bool InsertChild(std::unique_ptr<TreeNode<TKey>> child)
+    {
+        const TKey key = child->Key;
+        return this->InsertOrdered(this->LowerBound(key), key, std::move(child));
+    }
+
+    // Destroys a child and recomputes Key.
+    void RemoveChild(const TreeNode<TKey>& child)
+    {
+        this->RemoveEntryAt(this->IndexOfChild(child));
+        this->RecomputeKey();
+    }
+};
+
+} // namespace Collections

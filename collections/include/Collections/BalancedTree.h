@@ -1,0 +1,254 @@
+#pragma once
+
+#include "Collections/IEnumerator.h"
+#include "Collections/InternalEnumerator.h"
+#include "Collections/TreeNodes.h"
+#include "Exceptions/ArgumentException.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <utility>
+
+namespace Collections
+{
+
+// Skeleton shared by BTree and RTree: a root node that owns the tree, with every item in a
+// leaf and all leaves at one depth. A node holding more than MaxItems entries after an
+// insertion is split; removal drops nodes that became empty and never merges underfull ones
+// (MinItems is kept for the record). TLeaf and TIndex supply the ordering or spatial rules.
+template <class TKey, class TLeaf, class TIndex>
+class BalancedTree
+{
+public:
+    using KeyType = TKey;
+    using ItemType = typename TLeaf::ItemType;
+    using LeafNodeType = TLeaf;
+    using IndexNodeType = TIndex;
+
+    std::int32_t Count() const noexcept { return m_count; }
+    bool IsEmpty() const noexcept { return m_count == 0; }
+    std::int32_t MinItems() const noexcept { return m_minItems; }
+    std::int32_t MaxItems() const noexcept { return m_maxItems; }
+    const TreeNode<TKey>& Root() const noexcept { return *m_root; }
+
+    // All items in stored order (key order for the B-tree).
+    std::unique_ptr<IEnumerator<ItemType>> GetEnumerator() const
+    {
+        return MakeEnumerator(InternalMatchAllCriterion{});
+    }
+
+protected:
+    // maxItems must allow a split into two non-empty nodes.
+    BalancedTree(std::int32_t minItems, std::int32_t maxItems)
+        : m_root(NewLeaf(CheckedMaxItems(minItems, maxItems))), m_minItems(minItems),
+          m_maxItems(maxItems)
+    {
+    }
+
+    BalancedTree(const BalancedTree& other)
+        : m_root(CloneNode(*other.m_root, other.m_maxItems)), m_minItems(other.m_minItems),
+          m_maxItems(other.m_maxItems), m_count(other.m_count)
+    {
+    }
+
+    // The moved-from tree is left empty and usable, which takes a new root leaf: the move may
+    // therefore throw the allocation failure.
+    BalancedTree(BalancedTree&& other) // NOLINT(performance-noexcept-move-constructor)
+        : m_root(std::exchange(other.m_root, NewLeaf(other.m_maxItems))),
+          m_minItems(other.m_minItems), m_maxItems(other.m_maxItems),
+          m_count(std::exchange(other.m_count, 0))
+    {
+    }
+
+    BalancedTree& operator=(const BalancedTree& other)
+    {
+        if (this != &other)
+        {
+            BalancedTree copy(other);
+            Swap(copy);
+        }
+        return *this;
+    }
+
+    // The moved-from tree receives this tree's former contents.
+    BalancedTree& operator=(BalancedTree&& other) noexcept
+    {
+        Swap(other);
+        return *this;
+    }
+
+    ~BalancedTree() = default;
+
+    void Swap(BalancedTree& other) noexcept
+    {
+        std::swap(m_root, other.m_root);
+        std::swap(m_minItems, other.m_minItems);
+        std::swap(m_maxItems, other.m_maxItems);
+        std::swap(m_count, other.m_count);
+    }
+
+    template <class TCriterion>
+    std::unique_ptr<IEnumerator<ItemType>> MakeEnumerator(TCriterion criterion) const
+    {
+        return std::make_unique<InternalEnumerator<TKey, ItemType, TCriterion>>(
+            *m_root, std::move(criterion));
+    }
+
+    static TLeaf& AsLeaf(TreeNode<TKey>& node) noexcept { return static_cast<TLeaf&>(node); }
+    static const TLeaf& AsLeaf(const TreeNode<TKey>& node) noexcept
+    {
+        return static_cast<const TLeaf&>(node);
+    }
+    static TIndex& AsIndex(TreeNode<TKey>& node) noexcept { return static_cast<TIndex&>(node); }
+    static const TIndex& AsIndex(const TreeNode<TKey>& node) noexcept
+    {
+        return static_cast<const TIndex&>(node);
+    }
+
+    TreeNode<TKey>& MutableRoot() noexcept { return *m_root; }
+
+    // Finishes an insertion into leaf: splits overfull nodes from the leaf upwards, lets every
+    // ancestor widen its Key, and grows a new root when the old one was split. keyChanged
+    // tells whether the insertion changed the leaf's Key; the walk stops early once no Key
+    // changes any more, since every ancestor's Key already covers its descendants'.
+    void CompleteInsertion(TLeaf& leaf, bool keyChanged)
+    {
+        ++m_count;
+        std::unique_ptr<TreeNode<TKey>> sibling = SplitIfOverfull(leaf);
+        keyChanged = keyChanged || sibling != nullptr;
+        TreeNode<TKey>* child = &leaf;
+        while (child->Parent != nullptr && (keyChanged || sibling != nullptr))
+        {
+            TIndex& parent = AsIndex(*child->Parent);
+            parent.SyncChildKey(*child);
+            keyChanged = parent.UpdateKey(child->Key);
+            if (sibling != nullptr)
+            {
+                keyChanged = parent.InsertChild(std::move(sibling)) || keyChanged;
+                sibling = SplitIfOverfull(parent);
+                keyChanged = keyChanged || sibling != nullptr;
+            }
+            child = &parent;
+        }
+        if (sibling != nullptr)
+        {
+            GrowRoot(std::move(sibling));
+        }
+    }
+
+    // Takes the item at position i out of leaf. The leaf recomputes its Key; a leaf that
+    // became empty is removed with every ancestor that becomes empty in turn.
+    ItemType RemoveFromLeaf(TLeaf& leaf, std::int32_t i)
+    {
+        ItemType item = leaf.RemoveAt(i);
+        --m_count;
+        if (leaf.Count() > 0)
+        {
+            leaf.RecomputeKey();
+            SyncKeyWithParent(leaf);
+        }
+        else
+        {
+            RemoveEmptyNodes(leaf);
+        }
+        return item;
+    }
+
+    // Removes node from its parent when it has no entries, and so on upwards. An index node
+    // that loses a child recomputes its Key. An empty index root gives way to an empty leaf.
+    void RemoveEmptyNodes(TreeNode<TKey>& emptyNode)
+    {
+        TreeNode<TKey>* node = &emptyNode;
+        while (node->Count() == 0 && node->Parent != nullptr)
+        {
+            TIndex& parent = AsIndex(*node->Parent);
+            parent.RemoveChild(*node);
+            SyncKeyWithParent(parent);
+            node = &parent;
+        }
+        if (m_root->Count() == 0 && !m_root->IsLeaf())
+        {
+            m_root = NewLeaf(m_maxItems);
+        }
+    }
+
+    static void SyncKeyWithParent(const TreeNode<TKey>& node)
+    {
+        if (node.Parent != nullptr)
+        {
+            node.Parent->SyncChildKey(node);
+        }
+    }
+
+private:
+    static std::int32_t CheckedMaxItems(std::int32_t minItems, std::int32_t maxItems)
+    {
+        if (maxItems < 2 || maxItems == std::numeric_limits<std::int32_t>::max() || minItems < 0 ||
+            minItems > maxItems)
+        {
+            throw Exceptions::ArgumentOutOfRangeException();
+        }
+        return maxItems;
+    }
+
+    // Room reserved in a new node: an overfull node (MaxItems + 1 entries) fits without
+    // reallocation; very wide nodes grow on demand instead.
+    static std::int32_t NodeCapacity(std::int32_t maxItems) noexcept
+    {
+        constexpr std::int32_t widestReserved = 256;
+        return std::min(maxItems + 1, widestReserved);
+    }
+
+    static std::unique_ptr<TreeNode<TKey>> NewLeaf(std::int32_t maxItems)
+    {
+        return std::make_unique<TLeaf>(NodeCapacity(maxItems));
+    }
+
+    template <class TNode>
+    std::unique_ptr<TreeNode<TKey>> SplitIfOverfull(TNode& node)
+    {
+        if (node.Count() <= m_maxItems)
+        {
+            return nullptr;
+        }
+        return node.Split(NodeCapacity(m_maxItems));
+    }
+
+    void GrowRoot(std::unique_ptr<TreeNode<TKey>> sibling)
+    {
+        auto root = std::make_unique<TIndex>(NodeCapacity(m_maxItems));
+        root->InsertChild(std::move(m_root));
+        root->InsertChild(std::move(sibling));
+        m_root = std::move(root);
+    }
+
+    static std::unique_ptr<TreeNode<TKey>> CloneNode(const TreeNode<TKey>& node,
+                                                     std::int32_t maxItems)
+    {
+        if (node.IsLeaf())
+        {
+            auto leaf = std::make_unique<TLeaf>(NodeCapacity(maxItems));
+            leaf->Key = node.Key;
+            leaf->EntryKeys = node.EntryKeys;
+            leaf->Entries = AsLeaf(node).Entries;
+            return leaf;
+        }
+        const TIndex& source = AsIndex(node);
+        auto index = std::make_unique<TIndex>(NodeCapacity(maxItems));
+        for (std::int32_t i = 0; i < source.Count(); ++i)
+        {
+            index->AppendChild(CloneNode(source.Child(i), maxItems));
+        }
+        index->Key = node.Key;
+        return index;
+    }
+
+    std::unique_ptr<TreeNode<TKey>> m_root;
+    std::int32_t m_minItems;
+    std::int32_t m_maxItems;
+    std::int32_t m_count = 0;
+};
+
+} // namespace Collections

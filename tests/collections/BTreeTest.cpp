@@ -1,0 +1,292 @@
+#include "Collections/BTree.h"
+
+#include "Exceptions/ArgumentException.h"
+#include "Exceptions/InvalidOperationException.h"
+#include "TreeChecks.h"
+
+#include <deque>
+#include <gtest/gtest.h>
+#include <map>
+#include <random>
+#include <vector>
+
+using Collections::BTree;
+
+namespace
+{
+
+// Items are told apart by address; two items may share a key.
+struct Item
+{
+    int Key;
+};
+
+struct GetKey
+{
+    int operator()(const Item* item) const { return item->Key; }
+};
+
+using ItemTree = BTree<int, Item*, GetKey>;
+
+// Entry keys strictly ascending and the node's Key at least its last entry's key (index nodes
+// may keep a larger Key after removals; leaves keep exactly their largest key).
+void CheckOrderedNode(const Collections::TreeNode<int>& node)
+{
+    for (std::int32_t i = 1; i < node.Count(); ++i)
+    {
+        ASSERT_LT(node.GetEntryKey(i - 1), node.GetEntryKey(i));
+    }
+    if (node.Count() > 0)
+    {
+        ASSERT_GE(node.Key, node.EntryKeys.back());
+        if (node.IsLeaf())
+        {
+            ASSERT_EQ(node.Key, node.EntryKeys.back());
+        }
+    }
+}
+
+void CheckTree(const ItemTree& tree, std::int64_t count)
+{
+    TreeChecks::CheckTree(tree, TreeChecks::NodeCheck<int>(CheckOrderedNode), count);
+}
+
+std::vector<Item*> Enumerate(const ItemTree& tree)
+{
+    std::vector<Item*> items;
+    const auto enumerator = tree.GetEnumerator();
+    while (enumerator->MoveNext())
+    {
+        items.push_back(enumerator->Current());
+    }
+    return items;
+}
+
+std::vector<Item*> ModelItems(const std::map<int, Item*>& model)
+{
+    std::vector<Item*> items;
+    items.reserve(model.size());
+    for (const auto& entry : model)
+    {
+        items.push_back(entry.second);
+    }
+    return items;
+}
+
+// Random inserts (often of keys already present), removals of stored items, removals of
+// impostors with a stored key, lookups and range visits, checked against std::map.
+void RunRandomOperations(std::int32_t minItems, std::int32_t maxItems, int keyRange, int steps,
+                         unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::deque<Item> storage; // stable addresses
+    ItemTree tree(minItems, maxItems);
+    std::map<int, Item*> model;
+
+    for (int step = 0; step < steps; ++step)
+    {
+        const int key = static_cast<int>(random() % static_cast<unsigned>(keyRange));
+        const auto stored = model.find(key);
+        switch (random() % 5)
+        {
+        case 0:
+        case 1:
+        {
+            Item* item = &storage.emplace_back(Item{key});
+            Item* existing = nullptr;
+            const bool inserted = tree.Insert(item, &existing);
+            ASSERT_EQ(inserted, stored == model.end());
+            if (inserted)
+            {
+                model.emplace(key, item);
+            }
+            else
+            {
+                ASSERT_EQ(existing, stored->second);
+            }
+            break;
+        }
+        case 2:
+        {
+            Item impostor{key};
+            ASSERT_FALSE(tree.Remove(&impostor));
+            if (stored != model.end())
+            {
+                ASSERT_TRUE(tree.Remove(stored->second));
+                model.erase(stored);
+            }
+            break;
+        }
+        case 3:
+        {
+            Item* found = nullptr;
+            ASSERT_EQ(tree.Find(key, &found), stored != model.end());
+            if (stored != model.end())
+            {
+                ASSERT_EQ(found, stored->second);
+            }
+            break;
+        }
+        default:
+        {
+            const std::size_t limit = random() % 20;
+            std::vector<Item*> visited;
+            tree.VisitFrom(key,
+                           [&](Item* item)
+                           {
+                               visited.push_back(item);
+                               return visited.size() < limit;
+                           });
+            std::vector<Item*> expected;
+            for (auto it = model.lower_bound(key); it != model.end() && expected.size() < limit;
+                 ++it)
+            {
+                expected.push_back(it->second);
+            }
+            if (limit == 0 && model.lower_bound(key) != model.end())
+            {
+                expected.push_back(model.lower_bound(key)->second); // visit stops after one
+            }
+            ASSERT_EQ(visited, expected) << "from " << key;
+            break;
+        }
+        }
+        if (step % 97 == 0)
+        {
+            CheckTree(tree, static_cast<std::int64_t>(model.size()));
+        }
+    }
+    CheckTree(tree, static_cast<std::int64_t>(model.size()));
+    ASSERT_EQ(Enumerate(tree), ModelItems(model));
+
+    // Drain: the tree ends as one empty leaf and keeps working.
+    for (const auto& entry : model)
+    {
+        ASSERT_TRUE(tree.Remove(entry.second));
+    }
+    CheckTree(tree, 0);
+    EXPECT_TRUE(tree.Root().IsLeaf());
+    EXPECT_TRUE(tree.IsEmpty());
+    EXPECT_TRUE(Enumerate(tree).empty());
+    Item again{1};
+    EXPECT_TRUE(tree.Insert(&again));
+    EXPECT_EQ(Enumerate(tree), std::vector<Item*>{&again});
+}
+
+TEST(BTreeTest, RandomOperationsMatchAnOrderedMap)
+{
+    RunRandomOperations(2, 3, 60, 4000, 1);
+    RunRandomOperations(1, 4, 300, 6000, 2);
+    RunRandomOperations(2, 5, 1000, 8000, 3);
+    RunRandomOperations(60, 150, 20000, 40000, 4);
+}
+
+TEST(BTreeTest, FourthInsertionIntoAFullLeafSplitsItInHalves)
+{
+    std::vector<Item> items{{10}, {20}, {30}, {40}};
+    ItemTree tree(2, 3);
+    for (Item& item : items)
+    {
+        tree.Insert(&item);
+    }
+    const auto& root = tree.Root();
+    ASSERT_FALSE(root.IsLeaf());
+    ASSERT_EQ(root.Count(), 2);
+    const auto& index = static_cast<const Collections::IndexNode<int>&>(root);
+    EXPECT_EQ(index.Child(0).EntryKeys, (std::vector<int>{10, 20}));
+    EXPECT_EQ(index.Child(1).EntryKeys, (std::vector<int>{30, 40}));
+    EXPECT_EQ(root.Key, 40);
+    CheckTree(tree, 4);
+}
+
+TEST(BTreeTest, DescendingAndAscendingInsertionsKeepKeyOrder)
+{
+    std::vector<Item> items;
+    items.reserve(500);
+    for (int key = 0; key < 500; ++key)
+    {
+        items.push_back(Item{key});
+    }
+    ItemTree descending(2, 3);
+    ItemTree ascending(2, 3);
+    for (int i = 499; i >= 0; --i)
+    {
+        descending.Insert(&items[static_cast<std::size_t>(i)]);
+        ascending.Insert(&items[static_cast<std::size_t>(499 - i)]);
+    }
+    CheckTree(descending, 500);
+    CheckTree(ascending, 500);
+    std::vector<Item*> expected;
+    expected.reserve(items.size());
+    for (Item& item : items)
+    {
+        expected.push_back(&item);
+    }
+    EXPECT_EQ(Enumerate(descending), expected);
+    EXPECT_EQ(Enumerate(ascending), expected);
+}
+
+TEST(BTreeTest, EnumeratorFollowsTheProtocol)
+{
+    std::vector<Item> items{{3}, {1}, {2}};
+    ItemTree tree(2, 3);
+    for (Item& item : items)
+    {
+        tree.Insert(&item);
+    }
+    const auto enumerator = tree.GetEnumerator();
+    EXPECT_THROW(enumerator->Current(), Exceptions::InvalidOperationException);
+    ASSERT_TRUE(enumerator->MoveNext());
+    EXPECT_EQ(enumerator->Current(), &items[1]);
+    const auto clone = enumerator->Clone();
+    EXPECT_THROW(clone->Current(), Exceptions::InvalidOperationException);
+    ASSERT_TRUE(enumerator->MoveNext());
+    ASSERT_TRUE(enumerator->MoveNext());
+    EXPECT_EQ(enumerator->Current(), &items[0]);
+    EXPECT_FALSE(enumerator->MoveNext());
+    EXPECT_THROW(enumerator->Current(), Exceptions::InvalidOperationException);
+    EXPECT_FALSE(enumerator->MoveNext());
+    enumerator->Reset();
+    ASSERT_TRUE(enumerator->MoveNext());
+    EXPECT_EQ(enumerator->Current(), &items[1]);
+    ASSERT_TRUE(clone->MoveNext());
+    EXPECT_EQ(clone->Current(), &items[1]);
+}
+
+TEST(BTreeTest, CopiesAreDeep)
+{
+    std::vector<Item> items;
+    items.reserve(50);
+    for (int key = 0; key < 50; ++key)
+    {
+        items.push_back(Item{key});
+    }
+    ItemTree tree(2, 3);
+    for (Item& item : items)
+    {
+        tree.Insert(&item);
+    }
+    ItemTree copy(tree);
+    CheckTree(copy, 50);
+    for (int key = 0; key < 50; key += 2)
+    {
+        ASSERT_TRUE(copy.Remove(&items[static_cast<std::size_t>(key)]));
+    }
+    CheckTree(copy, 25);
+    CheckTree(tree, 50);
+    EXPECT_TRUE(tree.Find(0, nullptr));
+    EXPECT_FALSE(copy.Find(0, nullptr));
+
+    ItemTree moved(std::move(copy));
+    CheckTree(moved, 25);
+    CheckTree(copy, 0); // NOLINT(bugprone-use-after-move): a moved-from tree is empty
+}
+
+TEST(BTreeTest, RefusesNodeSizesThatCannotSplit)
+{
+    EXPECT_THROW(ItemTree(0, 1), Exceptions::ArgumentOutOfRangeException);
+    EXPECT_THROW(ItemTree(4, 3), Exceptions::ArgumentOutOfRangeException);
+    EXPECT_THROW(ItemTree(-1, 3), Exceptions::ArgumentOutOfRangeException);
+}
+
+} // namespace
