@@ -157,7 +157,7 @@ protected:
     }
 
     // Removes node from its parent when it has no entries, and so on upwards. An index node
-    // that loses a child recomputes its Key. An empty index root gives way to an empty leaf.
+    // that loses a child recomputes its Key. An empty root gives way to a new empty leaf.
     void RemoveEmptyNodes(TreeNode<TKey>& emptyNode)
     {
         TreeNode<TKey>* node = &emptyNode;
@@ -168,7 +168,7 @@ protected:
             SyncKeyWithParent(parent);
             node = &parent;
         }
-        if (m_root->Count() == 0 && !m_root->IsLeaf())
+        if (m_root->Count() == 0)
         {
             m_root = NewLeaf(m_maxItems);
         }

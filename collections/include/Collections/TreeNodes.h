@@ -107,12 +107,14 @@ protected:
     }
 
     // Empties the node and hands its keys and entries to the caller.
+    // The node keeps its reserved room.
     std::pair<std::vector<TKey>, std::vector<TEntry>> TakeAll()
     {
-        std::pair<std::vector<TKey>, std::vector<TEntry>> all(std::move(this->EntryKeys),
-                                                              std::move(Entries));
-        this->EntryKeys.clear();
-        Entries.clear();
+        std::pair<std::vector<TKey>, std::vector<TEntry>> all;
+        all.first.reserve(this->EntryKeys.capacity());
+        all.second.reserve(Entries.capacity());
+        std::swap(all.first, this->EntryKeys);
+        std::swap(all.second, Entries);
         return all;
     }
 };
