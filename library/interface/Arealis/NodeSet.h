@@ -1,0 +1,60 @@
+#pragma once
+
+#include "Arealis/Node.h"
+#include "Arealis/NodesPtrSet.h"
+#include "Arealis/Point.h"
+#include "Arealis/Rectangle.h"
+#include "Collections/PlainArray.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace Arealis
+{
+
+class NodePool;
+
+// The nodes of one topology: one reference-counted record per distinct point, found through
+// a B-tree keyed by the point. Records come from a block pool so that large layers need few
+// heap allocations. A node whose last reference is released leaves the index and its record
+// is reused.
+class NodeSet
+{
+public:
+    explicit NodeSet(std::uint8_t topologyId);
+    ~NodeSet();
+
+    NodeSet(const NodeSet&) = delete;
+    NodeSet& operator=(const NodeSet&) = delete;
+
+    std::uint8_t GetTopologyId() const noexcept { return m_topologyId; }
+
+    // The node at point (snapped to the node grid) with one more reference: the existing one
+    // when there is one, otherwise a new node with one reference.
+    Node* GetNode(const Point& point);
+    void AddReference(Node* pNode);
+    // Drops one reference; the node is removed and its record reused at the last one.
+    void ReleaseNode(Node* pNode);
+    // Moves pNode to point (snapped). When another node already stands there, that node is
+    // returned and pNode stays out of the index (the caller hands its references over);
+    // otherwise pNode is returned.
+    Node* MoveNode(Node* pNode, const Point& point);
+    // Appends the nodes whose point lies in rect (closed), in ascending point order.
+    void FindNodes(const Rectangle& rect, Collections::PlainArray<Node*>& result) const;
+    // The node exactly at point, or null.
+    Node* Find(const Point& point) const;
+
+    // Nodes in the index.
+    std::int32_t Count() const;
+    // Blocks of node records the pool holds.
+    std::int32_t GetBlockCount() const;
+
+private:
+    void CheckNode(const Node* pNode) const;
+
+    std::unique_ptr<NodePool> m_pool;
+    NodesPtrSet m_index;
+    std::uint8_t m_topologyId;
+};
+
+} // namespace Arealis

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "Arealis/Node.h"
+#include "Arealis/Point.h"
+#include "Arealis/PolygonEnumerator.h"
+#include "Arealis/Rectangle.h"
+#include "Collections/PlainArray.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace Arealis
+{
+
+class Polygon;
+class PolygonsSet;
+class Topology;
+struct PolygonLayerState;
+
+// One collection of polygons inside a topology. The layer owns its polygons; committed ones
+// (validated and, unless the layer allows overlap, not overlapping each other) are kept in a
+// spatial index, the others in an edit list. A polygon leaves the index for the edit list
+// whenever it changes and comes back when it is committed again. The layer also keeps each
+// polygon's Parents collection: the polygons it was derived from, which stay pinned (neither
+// editable nor deletable) while a collection names them.
+//
+// A handle with one pointer to the layer's state; topologies create layers.
+class PolygonLayer
+{
+public:
+    PolygonLayer(Topology* pTopology, bool allowOverlap);
+    ~PolygonLayer();
+
+    PolygonLayer(const PolygonLayer&) = delete;
+    PolygonLayer& operator=(const PolygonLayer&) = delete;
+
+    // --- Polygons ---------------------------------------------------------------------------
+
+    // A new empty polygon of the layer, in the edit list.
+    Polygon* CreatePolygon();
+    // A copy of pSource (any layer, topology or a free polygon) whose nodes are this layer's
+    // topology nodes; in the edit list.
+    Polygon* AddPolygon(const Polygon* pSource);
+    // Removes and destroys a polygon of this layer that no Parents collection names.
+    void DeletePolygon(Polygon* pPolygon);
+    // Takes a committed polygon out of the index into the edit list (the polygon's change
+    // operations call it).
+    void BeginEdit(Polygon* pPolygon);
+    // Prepares and commits a polygon of the edit list; throws when it is invalid or overlaps
+    // a committed polygon, leaving it in the edit list.
+    void EndEdit(Polygon* pPolygon);
+    // Commits every polygon of the edit list (last first). Those that fail stay in the list;
+    // afterwards invalid polygons are reported before overlapping ones.
+    void Commit();
+
+    // --- Queries ----------------------------------------------------------------------------
+
+    // The polygons whose bounds intersect rect: committed ones first, then those being
+    // edited. relation must be 0 (bounds overlap).
+    PolygonEnumerator GetPolygons(const Rectangle& rect, int relation = 0) const;
+    // Every polygon: committed ones first, then those being edited.
+    PolygonEnumerator GetPolygons() const;
+    std::int32_t GetPolygonCount() const;
+    std::int32_t GetCommittedCount() const;
+    std::int32_t GetEditingCount() const;
+    // The index's stored bounds extended by the bounds of the polygons being edited.
+    Rectangle GetBounds() const;
+    // The polygons whose bounds hold the node's point.
+    PolygonEnumerator GetPolygonsAt(const Node* pNode) const;
+    // Appends the polygons that have pNode in one of their rings.
+    void CollectPolygonsUsingNode(const Node* pNode,
+                                  Collections::PlainArray<Polygon*>& polygons) const;
+    // The area that moving pNode affects: the node with its neighbours in every ring using it.
+    Rectangle GetNodeBounds(const Node* pNode) const;
+    // The first polygon containing point, otherwise the one whose boundary is nearest within
+    // the tolerance; null when none.
+    Polygon* FindPolygon(const Point& point, double dToleranceDistance) const;
+    // The committed polygons.
+    const PolygonsSet& GetIndex() const;
+
+    // --- Set operations of two polygons, result in this layer ------------------------------
+
+    Polygon* Union(Polygon* pA, Polygon* pB, bool recordParents);
+    Polygon* Intersection(Polygon* pA, Polygon* pB, bool recordParents);
+    Polygon* Substract(Polygon* pA, Polygon* pB, bool recordParents);
+
+    // --- Parents collections ----------------------------------------------------------------
+
+    // Stores a copy of pParents as the Parents collection of pPolygon (a polygon of this
+    // layer), replacing any previous one; every parent (a polygon of some layer) gains a use.
+    void SetParents(Polygon* pPolygon, const Collections::PlainArray<Polygon*>& parents);
+    PolygonEnumerator GetParents(Polygon* pPolygon) const;
+    void ClearParents(Polygon* pPolygon);
+    // Use counts beyond a polygon's own counter (the polygon's use counting calls these).
+    std::int32_t IncrementOverflow(Polygon* pPolygon);
+    std::int32_t DecrementOverflow(Polygon* pPolygon);
+    // Entries of Parents collections of other layers that name a polygon of this layer.
+    std::int32_t GetForeignParentUses() const;
+
+    bool AllowsOverlap() const;
+    Topology* GetTopology() const;
+
+private:
+    friend struct PolygonLayerState;
+
+    std::unique_ptr<PolygonLayerState> m_state;
+};
+
+} // namespace Arealis

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "Arealis/Node.h"
+#include "Arealis/Point.h"
+#include "Arealis/Rectangle.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace Arealis
+{
+
+class NodeSet;
+class PolygonLayer;
+struct TopologyState;
+
+// A set of polygon layers whose rings share their vertices: every ring vertex of a layer of
+// the topology is a reference-counted node of the topology's node set, one node per point.
+// Moving a node moves the boundary of every polygon that uses it.
+//
+// Topologies live in a process-wide registry of 255 slots that gives each one its identifier
+// (1 to 255); nodes carry that identifier. A handle with one pointer to its state; made by
+// Create and destroyed by Delete, together with its layers, polygons and nodes.
+class Topology
+{
+public:
+    // Throws InvalidOperationException when 255 topologies exist.
+    static Topology* Create();
+    // Refuses a topology whose polygons are parents of polygons of other topologies.
+    static void Delete(Topology* pTopology);
+    // The live topology with this identifier, or null.
+    static Topology* FromId(std::uint8_t id) noexcept;
+
+    Topology(const Topology&) = delete;
+    Topology& operator=(const Topology&) = delete;
+
+    PolygonLayer* CreatePolygonLayer(bool allowOverlap);
+    std::int32_t GetLayerCount() const;
+    // Throws ArgumentOutOfRangeException outside 0 .. GetLayerCount()-1.
+    PolygonLayer* GetLayer(std::int32_t i) const;
+
+    // Union of the layers' bounds; the empty rectangle without layers.
+    Rectangle GetBounds() const;
+    // The area that moving pNode affects, over all layers.
+    Rectangle GetNodeBounds(Node* pNode) const;
+    // The nearest node within the tolerance, or null.
+    Node* FindNode(const Point& point, double dToleranceDistance) const;
+    // Moves pNode and the boundary of every polygon using it; merges it with a node already
+    // standing at point. Returns the node now at point.
+    Node* MoveNode(Node* pNode, const Point& point);
+    // Commits every layer; reports invalid polygons before overlapping ones.
+    void Commit();
+
+    std::uint8_t GetId() const;
+    NodeSet& GetNodeSet();
+    const NodeSet& GetNodeSet() const;
+
+    // Polygons of this topology recorded as parents of polygons of other topologies (kept by
+    // the layers' Parents collections).
+    std::int32_t GetForeignParentCount() const;
+    void AddForeignParentUse();
+    void ReleaseForeignParentUse();
+
+private:
+    explicit Topology(std::uint8_t id);
+    ~Topology();
+
+    void CheckNode(const Node* pNode, int nullLine, int topologyLine) const;
+
+    std::unique_ptr<TopologyState> m_state;
+};
+
+} // namespace Arealis

@@ -1,0 +1,139 @@
+#include "Arealis/NodeSet.h"
+
+#include "Arealis/Geometry.h"
+#include "Exceptions/ArgumentException.h"
+#include "Exceptions/Messages.h"
+#include "NodePool.h"
+
+namespace Arealis
+{
+
+namespace
+{
+
+constexpr const char* Unit = "NodeSet";
+constexpr int NullNodeLine = 24;
+constexpr int OtherTopologyLine = 26;
+
+} // namespace
+
+NodeSet::NodeSet(std::uint8_t topologyId)
+    : m_pool(std::make_unique<NodePool>()), m_topologyId(topologyId)
+{
+}
+
+NodeSet::~NodeSet() = default;
+
+void NodeSet::CheckNode(const Node* pNode) const
+{
+    if (pNode == nullptr)
+    {
+        throw Exceptions::ArgumentException(Exceptions::Messages::InvalidPointer,
+                                            Exceptions::MakeLocation(Unit, NullNodeLine));
+    }
+    if (pNode->TopologyId != m_topologyId)
+    {
+        throw Exceptions::ArgumentException(Exceptions::Messages::NodeOfOtherTopology,
+                                            Exceptions::MakeLocation(Unit, OtherTopologyLine));
+    }
+}
+
+Node* NodeSet::GetNode(const Point& point)
+{
+    Node* record = m_pool->Allocate();
+    record->Position = SnapToNodeGrid(point);
+    record->TopologyId = m_topologyId;
+    record->ReferenceCount = 1;
+    Node* existing = nullptr;
+    bool inserted = false;
+    try
+    {
+        inserted = m_index.Insert(record, &existing);
+    }
+    catch (...)
+    {
+        m_pool->Free(record);
+        throw;
+    }
+    if (inserted)
+    {
+        return record;
+    }
+    m_pool->Free(record);
+    ++existing->ReferenceCount;
+    return existing;
+}
+
+void NodeSet::AddReference(Node* pNode)
+{
+    CheckNode(pNode);
+    // 32 bits: one reference per ring vertex slot cannot reach the limit in memory.
+    ++pNode->ReferenceCount;
+}
+
+void NodeSet::ReleaseNode(Node* pNode)
+{
+    CheckNode(pNode);
+    if (pNode->ReferenceCount == 0)
+    {
+        return; // already released: never wrap round to a huge count
+    }
+    if (--pNode->ReferenceCount > 0)
+    {
+        return;
+    }
+    m_index.Remove(pNode); // identity: a node merged into another is no longer indexed
+    m_pool->Free(pNode);
+}
+
+Node* NodeSet::MoveNode(Node* pNode, const Point& point)
+{
+    CheckNode(pNode);
+    m_index.Remove(pNode);
+    pNode->Position = SnapToNodeGrid(point);
+    Node* existing = nullptr;
+    if (!m_index.Insert(pNode, &existing))
+    {
+        return existing;
+    }
+    return pNode;
+}
+
+void NodeSet::FindNodes(const Rectangle& rect, Collections::PlainArray<Node*>& result) const
+{
+    if (rect.IsEmpty())
+    {
+        return;
+    }
+    m_index.VisitFrom(Point{rect.MinX, rect.MinY},
+                      [&rect, &result](Node* pNode)
+                      {
+                          if (pNode->Position.X > rect.MaxX)
+                          {
+                              return false;
+                          }
+                          if (rect.Contains(pNode->Position))
+                          {
+                              result.Append(pNode);
+                          }
+                          return true;
+                      });
+}
+
+Node* NodeSet::Find(const Point& point) const
+{
+    Node* found = nullptr;
+    return m_index.Find(point, &found) ? found : nullptr;
+}
+
+std::int32_t NodeSet::Count() const
+{
+    return m_index.Count();
+}
+
+std::int32_t NodeSet::GetBlockCount() const
+{
+    return m_pool->BlockCount();
+}
+
+} // namespace Arealis

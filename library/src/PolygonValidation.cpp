@@ -1,0 +1,313 @@
+// The polygon operations that rest on area relations between rings (the polygon overlay):
+// cleaning with splitting, organisation into exterior rings and holes, validation, overlap.
+#include "Arealis/GeometryExceptions.h"
+#include "Arealis/Overlay.h"
+#include "Arealis/Polygon.h"
+#include "Exceptions/ArgumentException.h"
+#include "Exceptions/Messages.h"
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+namespace Arealis
+{
+
+namespace
+{
+
+constexpr const char* Unit = "Polygon";
+constexpr int OverlapsNullLine = 692;
+constexpr int InteriorNotEnclosedLine = 853;
+constexpr int NoExteriorLine = 857;
+constexpr int ExteriorOverlapsInteriorLine = 891;
+constexpr int ExteriorEnclosesExteriorLine = 896;
+constexpr int ExteriorOverlapsExteriorLine = 899;
+constexpr int InteriorOverlapsInteriorLine = 915;
+
+[[noreturn]] void ThrowInvalidPolygon(const char* message, int line)
+{
+    throw InvalidPolygonException(message, Exceptions::MakeLocation(Unit, line));
+}
+
+std::vector<Ring*> CollectRings(RingEnumerator rings)
+{
+    std::vector<Ring*> result;
+    while (rings.MoveNext())
+    {
+        result.push_back(rings.Current());
+    }
+    return result;
+}
+
+// The canonical order under construction: exterior rings by decreasing area, the holes
+// assigned to each, and the interior rings still to place or left unassigned.
+struct RingOrder
+{
+    std::vector<Ring*> Exteriors;
+    std::vector<std::vector<Ring*>> Holes;
+    std::vector<Ring*> Unplaced;
+
+    explicit RingOrder(const std::vector<Ring*>& rings)
+    {
+        std::vector<double> areas;
+        for (Ring* ring : rings)
+        {
+            const double area = ring->GetSignedArea();
+            if (area <= 0.0)
+            {
+                Unplaced.push_back(ring);
+                continue;
+            }
+            // Before the first exterior ring with a smaller area: equal areas keep list order.
+            std::size_t at = 0;
+            while (at < areas.size() && areas[at] >= area)
+            {
+                ++at;
+            }
+            areas.insert(areas.begin() + static_cast<std::ptrdiff_t>(at), area);
+            Exteriors.insert(Exteriors.begin() + static_cast<std::ptrdiff_t>(at), ring);
+        }
+        Holes.resize(Exteriors.size());
+    }
+
+    std::vector<Ring*> Sequence() const
+    {
+        std::vector<Ring*> sequence;
+        for (std::size_t e = 0; e < Exteriors.size(); ++e)
+        {
+            sequence.push_back(Exteriors[e]);
+            sequence.insert(sequence.end(), Holes[e].begin(), Holes[e].end());
+        }
+        sequence.insert(sequence.end(), Unplaced.begin(), Unplaced.end());
+        return sequence;
+    }
+};
+
+} // namespace
+
+void Polygon::Organise()
+{
+    if (!IsModified() || GetRingCount() <= 1)
+    {
+        SetPolygonFlag(PolygonFlags::Modified, false);
+        return;
+    }
+    RingOrder order(CollectRings(GetRings()));
+
+    // Each interior ring goes to the smallest exterior ring that directly encloses it, that is
+    // without one of that exterior ring's holes in between. Holes of that exterior ring found
+    // inside the new one lose their place and are examined again after it.
+    for (std::size_t i = 0; i < order.Unplaced.size();)
+    {
+        Ring* hole = order.Unplaced[i];
+        hole->SetFlag(Flags::Assigned, false);
+        bool placed = false;
+        for (std::size_t e = order.Exteriors.size(); e-- > 0 && !placed;)
+        {
+            if (!order.Exteriors[e]->Contains(hole))
+            {
+                continue;
+            }
+            std::vector<Ring*>& run = order.Holes[e];
+            std::vector<Ring*> displaced;
+            bool direct = true;
+            for (std::size_t g = 0; g < run.size();)
+            {
+                if (run[g]->Contains(hole))
+                {
+                    direct = false;
+                    break;
+                }
+                if (hole->Contains(run[g]))
+                {
+                    run[g]->SetFlag(Flags::Assigned, false);
+                    displaced.push_back(run[g]);
+                    run.erase(run.begin() + static_cast<std::ptrdiff_t>(g));
+                    continue;
+                }
+                ++g;
+            }
+            order.Unplaced.insert(order.Unplaced.begin() + static_cast<std::ptrdiff_t>(i + 1),
+                                  displaced.begin(), displaced.end());
+            if (direct)
+            {
+                run.push_back(hole);
+                hole->SetFlag(Flags::Assigned, true);
+                placed = true;
+            }
+        }
+        if (placed)
+        {
+            order.Unplaced.erase(order.Unplaced.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+        else
+        {
+            ++i;
+        }
+    }
+
+    // Relink the circle in the new order; the head moves to the first ring.
+    const std::vector<Ring*> sequence = order.Sequence();
+    for (std::size_t k = 0; k < sequence.size(); ++k)
+    {
+        sequence[k]->SetFlag(Flags::IsFirst, k == 0);
+        sequence[k]->SetNext(sequence[(k + 1) % sequence.size()]);
+    }
+    if (!HasPolygonFlag(PolygonFlags::OwnRingUsed))
+    {
+        SetNext(sequence.front());
+    }
+    SetModified(false);
+}
+
+void Polygon::ValidateStructure(bool validateRings)
+{
+    Organise();
+    std::vector<Ring*> exteriors;
+    RingEnumerator rings = GetRings();
+    while (rings.MoveNext())
+    {
+        Ring* ring = rings.Current();
+        if (validateRings)
+        {
+            ring->Validate();
+        }
+        if (ring->GetSignedArea() > 0.0)
+        {
+            exteriors.push_back(ring);
+        }
+        else if (!ring->HasFlag(Flags::Assigned))
+        {
+            ThrowInvalidPolygon(Exceptions::Messages::InteriorNotEnclosed, InteriorNotEnclosedLine);
+        }
+    }
+    if (exteriors.empty())
+    {
+        ThrowInvalidPolygon(Exceptions::Messages::NoExteriorRing, NoExteriorLine);
+    }
+    for (std::size_t a = 0; a < exteriors.size(); ++a)
+    {
+        for (std::size_t b = a + 1; b < exteriors.size(); ++b)
+        {
+            Ring* outer = exteriors[a];
+            Ring* inner = exteriors[b];
+            if (!outer->Overlaps(inner))
+            {
+                continue;
+            }
+            if (!outer->Contains(inner))
+            {
+                ThrowInvalidPolygon(Exceptions::Messages::ExteriorOverlapsExterior,
+                                    ExteriorOverlapsExteriorLine);
+            }
+            Ring* between = nullptr;
+            RingEnumerator holes(outer->GetNext(), RingEnumerator::AssignedHoles);
+            while (holes.MoveNext())
+            {
+                if (holes.Current()->Overlaps(inner))
+                {
+                    between = holes.Current();
+                    break;
+                }
+            }
+            if (between == nullptr)
+            {
+                ThrowInvalidPolygon(Exceptions::Messages::ExteriorEnclosesExterior,
+                                    ExteriorEnclosesExteriorLine);
+            }
+            if (!between->Contains(inner))
+            {
+                ThrowInvalidPolygon(Exceptions::Messages::ExteriorOverlapsInterior,
+                                    ExteriorOverlapsInteriorLine);
+            }
+        }
+    }
+    for (Ring* exterior : exteriors)
+    {
+        const std::vector<Ring*> holes =
+            CollectRings(RingEnumerator(exterior->GetNext(), RingEnumerator::AssignedHoles));
+        for (std::size_t a = 0; a < holes.size(); ++a)
+        {
+            for (std::size_t b = a + 1; b < holes.size(); ++b)
+            {
+                if (holes[a]->Overlaps(holes[b]))
+                {
+                    ThrowInvalidPolygon(Exceptions::Messages::InteriorOverlapsInterior,
+                                        InteriorOverlapsInteriorLine);
+                }
+            }
+        }
+    }
+}
+
+void Polygon::Validate(bool validateRings)
+{
+    if (!NeedsValidation() && HasPolygonFlag(PolygonFlags::Valid))
+    {
+        return;
+    }
+    try
+    {
+        ValidateStructure(validateRings);
+    }
+    catch (...)
+    {
+        // Known to be invalid until the polygon changes again.
+        SetPolygonFlag(PolygonFlags::Unchecked | PolygonFlags::Valid, false);
+        throw;
+    }
+    SetPolygonFlag(PolygonFlags::Unchecked, false);
+    SetPolygonFlag(PolygonFlags::Valid, true);
+}
+
+bool Polygon::IsValid()
+{
+    if (NeedsValidation())
+    {
+        try
+        {
+            Validate(true);
+        }
+        catch (const InvalidPolygonException&)
+        {
+            // reported through the result
+        }
+    }
+    return HasPolygonFlag(PolygonFlags::Valid);
+}
+
+bool Polygon::Overlaps(const Polygon* pOther) const
+{
+    if (pOther == nullptr)
+    {
+        throw Exceptions::ArgumentException(Exceptions::Messages::InvalidPointer,
+                                            Exceptions::MakeLocation(Unit, OverlapsNullLine));
+    }
+    if (IsEmpty() || pOther->IsEmpty() || !GetBounds().Intersects(pOther->GetBounds()))
+    {
+        return false; // no common point, so no common part
+    }
+    // The overlay reads its operands without changing them.
+    const std::unique_ptr<Polygon> common =
+        Overlay::Intersection(*const_cast<Polygon*>(this), *const_cast<Polygon*>(pOther));
+    return common->GetNodeCount() > 0;
+}
+
+void Polygon::Clean(bool split)
+{
+    for (Ring* ring : CollectRings(GetRings()))
+    {
+        ring->Clean();
+        if (ring->Count() < 3)
+        {
+            RemoveRing(ring);
+        }
+        else if (split)
+        {
+            ring->SplitSelfIntersections(this);
+        }
+    }
+}
+
+} // namespace Arealis

@@ -1,0 +1,13 @@
+#include "Arealis/PolygonsSet.h"
+
+#include "Arealis/Polygon.h"
+
+namespace Arealis
+{
+
+Rectangle GetBoundsFromPolygonPtr::operator()(const Polygon* pPolygon) const
+{
+    return pPolygon->GetBounds();
+}
+
+} // namespace Arealis

@@ -1,0 +1,201 @@
+// The ring operations that rest on segment intersection and on the polygon overlay.
+#include "Arealis/GeometryExceptions.h"
+#include "Arealis/Overlay.h"
+#include "Arealis/Polygon.h"
+#include "Arealis/Ring.h"
+#include "Arealis/SegmentIntersection.h"
+#include "Exceptions/ArgumentException.h"
+#include "Exceptions/Messages.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace Arealis
+{
+
+namespace
+{
+
+constexpr const char* Unit = "Ring";
+constexpr int SelfIntersectionOutLine = 700;
+constexpr int ContainsNullLine = 760;
+constexpr int OverlapsNullLine = 797;
+constexpr int SplitNullLine = 1100;
+constexpr int ValidateZeroAreaLine = 1188;
+constexpr int ValidateSelfIntersectingLine = 1191;
+
+[[noreturn]] void ThrowInvalidPointer(int line)
+{
+    throw Exceptions::ArgumentException(Exceptions::Messages::InvalidPointer,
+                                        Exceptions::MakeLocation(Unit, line));
+}
+
+// A free polygon whose one ring is a copy of ring, turned clockwise: the overlay reads the
+// rings of an operand as an exterior ring when they run clockwise, and the relation between
+// two areas does not depend on the orientation their rings happen to have.
+std::unique_ptr<Polygon> MakeTemporaryPolygon(const Ring& ring)
+{
+    auto polygon = std::make_unique<Polygon>(nullptr);
+    Ring* copy = polygon->CreateRing();
+    const std::int32_t n = ring.Count();
+    const bool reverse = ring.GetSignedArea() < 0.0;
+    for (std::int32_t k = 0; k < n; ++k)
+    {
+        copy->AdoptNode(ring.GetNode(reverse ? n - 1 - k : k));
+    }
+    return polygon;
+}
+
+} // namespace
+
+bool Ring::IsSelfIntersecting(std::int32_t* pEdge1, std::int32_t* pEdge2, Point* pPoint) const
+{
+    if (pPoint != nullptr && (pEdge1 == nullptr || pEdge2 == nullptr))
+    {
+        ThrowInvalidPointer(SelfIntersectionOutLine);
+    }
+    const std::int32_t n = Count();
+    EdgeList edges;
+    Ring* self = const_cast<Ring*>(this); // edges are read-only views of the ring
+    for (std::int32_t i = 0; i < n; ++i)
+    {
+        edges.Append(LinearEdge{self, i, (i + 1) % n});
+    }
+    IntersectionList intersections;
+    SelectIntersectionAlgorithm(edges, edges, intersections, true);
+    if (intersections.Count() == 0)
+    {
+        return false;
+    }
+    if (pPoint != nullptr)
+    {
+        const EdgeIntersection& first = intersections[0];
+        *pEdge1 = first.FirstEdge.EdgeNumber();
+        *pEdge2 = first.SecondEdge.EdgeNumber();
+        *pPoint = first.Location;
+    }
+    return true;
+}
+
+bool Ring::SplitSelfIntersections(Polygon* pPolygon)
+{
+    if (pPolygon == nullptr)
+    {
+        ThrowInvalidPointer(SplitNullLine);
+    }
+    // Each ring that loses a loop is examined again after the loop itself, as a recursive
+    // split would do, but without growing the call stack with the number of loops.
+    std::vector<Ring*> pending{this};
+    bool splitAny = false;
+    while (!pending.empty())
+    {
+        Ring* ring = pending.back();
+        pending.pop_back();
+        std::int32_t edge1 = 0;
+        std::int32_t edge2 = 0;
+        Point point;
+        if (ring->Count() <= 3 || !ring->IsSelfIntersecting(&edge1, &edge2, &point))
+        {
+            continue;
+        }
+        std::int32_t lo = std::min(edge1, edge2);
+        std::int32_t hi = std::max(edge1, edge2);
+        std::int32_t first = 0;
+        std::int32_t second = 0;
+        if (ring->InsertNodeOnEdge(lo, point.X, point.Y, &first))
+        {
+            ++hi;
+        }
+        ring->InsertNodeOnEdge(hi, point.X, point.Y, &second);
+        const std::int32_t a = std::min(first, second);
+        const std::int32_t b = std::max(first, second);
+        if (a == b)
+        {
+            continue; // nothing lies between the two copies of the point: no loop to cut off
+        }
+        Ring* loop = pPolygon->CreateRing();
+        for (std::int32_t k = 0; k < b - a; ++k)
+        {
+            loop->AddNode(ring->GetNode(a));
+            ring->RemoveNode(a);
+        }
+        splitAny = true;
+        const bool keepRing = ring->Count() >= 3;
+        if (keepRing)
+        {
+            pending.push_back(ring);
+        }
+        else
+        {
+            pPolygon->RemoveRing(ring);
+        }
+        if (loop->Count() >= 3)
+        {
+            pending.push_back(loop);
+        }
+        else
+        {
+            pPolygon->RemoveRing(loop);
+        }
+    }
+    return splitAny;
+}
+
+void Ring::Validate()
+{
+    SetFlag(Flags::Unchecked, false);
+    const std::int32_t n = Count();
+    if (n < 3)
+    {
+        throw InvalidRingException(Exceptions::Messages::RingZeroArea,
+                                   Exceptions::MakeLocation(Unit, ValidateZeroAreaLine));
+    }
+    if (n > 3 && IsSelfIntersecting(nullptr, nullptr, nullptr))
+    {
+        throw SelfIntersectingRingException(
+            Exceptions::Messages::RingSelfIntersecting,
+            Exceptions::MakeLocation(Unit, ValidateSelfIntersectingLine), this);
+    }
+}
+
+bool Ring::Contains(const Ring* pOther) const
+{
+    if (pOther == nullptr)
+    {
+        ThrowInvalidPointer(ContainsNullLine);
+    }
+    if (Count() == 0 || pOther->Count() == 0 || !GetBounds().Contains(pOther->GetBounds()))
+    {
+        return false;
+    }
+    const std::unique_ptr<Polygon> self = MakeTemporaryPolygon(*this);
+    const std::unique_ptr<Polygon> other = MakeTemporaryPolygon(*pOther);
+    const std::unique_ptr<Polygon> rest = Overlay::Substract(*other, *self);
+    return rest->GetNodeCount() == 0;
+}
+
+bool Ring::Overlaps(const Ring* pOther) const
+{
+    if (pOther == nullptr)
+    {
+        ThrowInvalidPointer(OverlapsNullLine);
+    }
+    if (Count() == 0 || pOther->Count() == 0)
+    {
+        return false;
+    }
+    const Rectangle bounds = GetBounds();
+    const Rectangle otherBounds = pOther->GetBounds();
+    if (!(otherBounds.MaxX > bounds.MinX && otherBounds.MinX < bounds.MaxX &&
+          otherBounds.MaxY > bounds.MinY && otherBounds.MinY < bounds.MaxY))
+    {
+        return false;
+    }
+    const std::unique_ptr<Polygon> self = MakeTemporaryPolygon(*this);
+    const std::unique_ptr<Polygon> other = MakeTemporaryPolygon(*pOther);
+    const std::unique_ptr<Polygon> common = Overlay::Intersection(*self, *other);
+    return common->GetNodeCount() > 0;
+}
+
+} // namespace Arealis
