@@ -431,7 +431,7 @@ Rectangle Ring::GetNodeAreaBounds(const Node* pNode) const
 
 void Ring::BuildEdgeIndex() const
 {
-    auto index = std::make_unique<RingEdgeIndex>(RingExtension::EdgeIndexNodeSize);
+    auto index = std::make_unique<SegmentsSet>();
     Ring* self = const_cast<Ring*>(this); // edges are read-only views of the ring
     const std::int32_t n = m_nodes.Count();
     for (std::int32_t i = 0; i < n; ++i)
