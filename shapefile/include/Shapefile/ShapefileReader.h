@@ -1,0 +1,41 @@
+#pragma once
+
+#include "Exceptions/Exception.h"
+#include "Shapefile/Reporter.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace Arealis
+{
+
+class Polygon;
+class PolygonLayer;
+
+// A file that cannot be read as a shapefile main file. The message names the file, the record
+// and the byte offset where reading stopped, and what was wrong there.
+class ShapefileFormatException : public Exceptions::Exception
+{
+public:
+    ShapefileFormatException(const std::string& message, std::string location);
+};
+
+// Reads the polygon records of a shapefile main file (.shp) into the layer, one polygon per
+// record and one ring per part, then commits the layer.
+//
+// Commit failures (invalid or overlapping polygons) are shown with ShowMessage and the read
+// ends normally; the layer keeps every polygon. Any other error (a file that cannot be opened,
+// a malformed record, a library error) is shown with ShowError: on OK it is rethrown to the
+// caller, on Cancel the read ends normally. Polygons read before the error stay in the layer,
+// uncommitted; a malformed record never contributes a polygon or a node.
+void ReadShapefile(PolygonLayer& layer, const std::string& path, IReporter& reporter);
+
+// Called for every polygon the reader creates, with the 0-based position of its record in the
+// file (null and skipped records count too), so callers can refer back to the file's records.
+using PolygonRecordCallback = std::function<void(Polygon* pPolygon, std::int64_t recordIndex)>;
+
+void ReadShapefile(PolygonLayer& layer, const std::string& path, IReporter& reporter,
+                   const PolygonRecordCallback& onPolygon);
+
+} // namespace Arealis

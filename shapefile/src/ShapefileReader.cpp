@@ -1,0 +1,345 @@
+#include "Shapefile/ShapefileReader.h"
+
+#include "Arealis/GeometryExceptions.h"
+#include "Arealis/Polygon.h"
+#include "Arealis/PolygonLayer.h"
+#include "Arealis/Ring.h"
+#include "ByteOrder.h"
+
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace Arealis
+{
+
+ShapefileFormatException::ShapefileFormatException(const std::string& message, std::string location)
+    : Exceptions::Exception(message, std::move(location))
+{
+}
+
+namespace
+{
+
+constexpr const char* ReaderUnit = "shp";
+constexpr int ReaderLine = 1623;
+constexpr std::int64_t HeaderSize = 100;
+constexpr std::int64_t FileLengthOffset = 24;
+constexpr std::int64_t RecordHeaderSize = 8;
+constexpr std::int64_t PolygonFixedSize = 44; // shape type, box, NumParts, NumPoints
+constexpr std::int64_t PointSize = 16;
+
+// Shape types whose records start with the layout of a polygon record (polylines and
+// polygons, plain, with Z and with M); their X and Y points load, the rest is skipped.
+bool HasPolygonLayout(std::int32_t shapeType)
+{
+    switch (shapeType)
+    {
+    case 3:
+    case 5:
+    case 13:
+    case 15:
+    case 23:
+    case 25:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string ReaderLocation()
+{
+    return Exceptions::MakeLocation(ReaderUnit, ReaderLine);
+}
+
+// The main file, read record by record with its size known up front, so that every length
+// found in the file can be checked against what is really there before it is used.
+class MainFile
+{
+public:
+    explicit MainFile(std::string path) : m_path(std::move(path))
+    {
+        m_stream.open(m_path, std::ios::binary);
+        if (!m_stream.is_open())
+        {
+            Fail("cannot open the file for reading");
+        }
+        m_stream.seekg(0, std::ios::end);
+        m_size = static_cast<std::int64_t>(m_stream.tellg());
+        if (m_size < 0)
+        {
+            Fail("cannot determine the size of the file");
+        }
+    }
+
+    std::int64_t Size() const { return m_size; }
+    const std::string& Path() const { return m_path; }
+
+    void ReadAt(std::int64_t offset, std::vector<unsigned char>& buffer)
+    {
+        m_stream.seekg(offset);
+        m_stream.read(reinterpret_cast<char*>(buffer.data()),
+                      static_cast<std::streamsize>(buffer.size()));
+        if (!m_stream)
+        {
+            Fail("read error at byte " + std::to_string(offset));
+        }
+    }
+
+    [[noreturn]] void Fail(const std::string& what) const
+    {
+        throw ShapefileFormatException(m_path + ": " + what, ReaderLocation());
+    }
+
+    [[noreturn]] void FailRecord(std::int64_t recordNumber, std::int64_t offset,
+                                 const std::string& what) const
+    {
+        Fail("record " + std::to_string(recordNumber) + " at byte " + std::to_string(offset) +
+             ": " + what);
+    }
+
+private:
+    std::string m_path;
+    std::ifstream m_stream;
+    std::int64_t m_size = 0;
+};
+
+// One polygon record, checked completely before any polygon or node is made from it.
+struct PolygonRecord
+{
+    std::vector<std::int32_t> PartStarts;
+    std::int32_t PointCount = 0;
+    const unsigned char* Points = nullptr;
+
+    Point PointAt(std::int32_t index) const
+    {
+        const unsigned char* bytes = Points + PointSize * index;
+        return {ByteOrder::LittleEndianDouble(bytes), ByteOrder::LittleEndianDouble(bytes + 8)};
+    }
+
+    std::int32_t PartEnd(std::size_t part) const
+    {
+        return part + 1 < PartStarts.size() ? PartStarts[part + 1] : PointCount;
+    }
+};
+
+PolygonRecord ParsePolygonRecord(const MainFile& file, std::int64_t recordNumber,
+                                 std::int64_t offset, const std::vector<unsigned char>& content)
+{
+    const auto contentSize = static_cast<std::int64_t>(content.size());
+    if (contentSize < PolygonFixedSize)
+    {
+        file.FailRecord(recordNumber, offset,
+                        "the record holds " + std::to_string(contentSize) +
+                            " bytes, too few for a polygon record");
+    }
+    const std::int32_t partCount = ByteOrder::LittleEndianInt32(content.data() + 36);
+    const std::int32_t pointCount = ByteOrder::LittleEndianInt32(content.data() + 40);
+    if (partCount < 0 || pointCount < 0)
+    {
+        file.FailRecord(recordNumber, offset,
+                        "negative count (NumParts " + std::to_string(partCount) + ", NumPoints " +
+                            std::to_string(pointCount) + ")");
+    }
+    const std::int64_t needed =
+        PolygonFixedSize + 4 * std::int64_t{partCount} + PointSize * std::int64_t{pointCount};
+    if (needed > contentSize)
+    {
+        file.FailRecord(recordNumber, offset,
+                        "NumParts " + std::to_string(partCount) + " and NumPoints " +
+                            std::to_string(pointCount) + " need " + std::to_string(needed) +
+                            " bytes, but the record holds " + std::to_string(contentSize));
+    }
+
+    PolygonRecord record;
+    record.PointCount = pointCount;
+    record.Points = content.data() + PolygonFixedSize + 4 * std::int64_t{partCount};
+    record.PartStarts.reserve(static_cast<std::size_t>(partCount));
+    std::int32_t previous = 0;
+    for (std::int32_t i = 0; i < partCount; ++i)
+    {
+        const std::int32_t start =
+            ByteOrder::LittleEndianInt32(content.data() + PolygonFixedSize + 4 * std::int64_t{i});
+        if (start < previous || start > pointCount)
+        {
+            file.FailRecord(recordNumber, offset,
+                            "part " + std::to_string(i) + " starts at point " +
+                                std::to_string(start) + ", outside " + std::to_string(previous) +
+                                ".." + std::to_string(pointCount));
+        }
+        record.PartStarts.push_back(start);
+        previous = start;
+    }
+    for (std::int32_t i = 0; i < pointCount; ++i)
+    {
+        const Point p = record.PointAt(i);
+        if (!std::isfinite(p.X) || !std::isfinite(p.Y))
+        {
+            file.FailRecord(recordNumber, offset,
+                            "point " + std::to_string(i) +
+                                " has a coordinate that is not a "
+                                "finite number");
+        }
+    }
+    return record;
+}
+
+// One ring per part; the last point of a part repeats its first and is dropped, since rings
+// close implicitly.
+Polygon* AddPolygon(PolygonLayer& layer, const PolygonRecord& record)
+{
+    Polygon* polygon = layer.CreatePolygon();
+    for (std::size_t part = 0; part < record.PartStarts.size(); ++part)
+    {
+        Ring* ring = polygon->CreateRing();
+        const std::int32_t end = record.PartEnd(part);
+        for (std::int32_t i = record.PartStarts[part]; i < end - 1; ++i)
+        {
+            const Point p = record.PointAt(i);
+            ring->AddNode(p.X, p.Y);
+        }
+    }
+    return polygon;
+}
+
+struct ReadSummary
+{
+    std::int64_t UnsupportedRecords = 0;
+    std::int32_t LastUnsupportedType = 0;
+};
+
+ReadSummary ReadRecords(PolygonLayer& layer, const std::string& path,
+                        const PolygonRecordCallback& onPolygon)
+{
+    MainFile file(path);
+    if (file.Size() < HeaderSize)
+    {
+        file.Fail("the file has " + std::to_string(file.Size()) +
+                  " bytes, too few for the 100-byte shapefile header");
+    }
+    std::vector<unsigned char> header(HeaderSize);
+    file.ReadAt(0, header);
+    const std::int64_t declaredEnd =
+        2 * std::int64_t{ByteOrder::BigEndianInt32(header.data() + FileLengthOffset)};
+
+    ReadSummary summary;
+    std::vector<unsigned char> recordHeader(RecordHeaderSize);
+    std::vector<unsigned char> content;
+    std::int64_t recordNumber = 0;
+    for (std::int64_t offset = HeaderSize; offset < file.Size() && offset < declaredEnd;)
+    {
+        ++recordNumber;
+        if (offset + RecordHeaderSize > file.Size())
+        {
+            file.FailRecord(recordNumber, offset,
+                            "the record header is cut off by the end of "
+                            "the file");
+        }
+        file.ReadAt(offset, recordHeader);
+        const std::int32_t contentWords = ByteOrder::BigEndianInt32(recordHeader.data() + 4);
+        const std::int64_t contentSize = 2 * std::int64_t{contentWords};
+        const std::int64_t next = offset + RecordHeaderSize + contentSize;
+        if (contentWords < 0 || next > file.Size())
+        {
+            file.FailRecord(recordNumber, offset,
+                            "content length " + std::to_string(contentWords) +
+                                " words does not fit in the file (" + std::to_string(file.Size()) +
+                                " bytes)");
+        }
+        content.resize(static_cast<std::size_t>(contentSize));
+        file.ReadAt(offset + RecordHeaderSize, content);
+
+        const std::int32_t shapeType =
+            contentSize >= 4 ? ByteOrder::LittleEndianInt32(content.data()) : 0;
+        if (HasPolygonLayout(shapeType))
+        {
+            Polygon* polygon =
+                AddPolygon(layer, ParsePolygonRecord(file, recordNumber, offset, content));
+            if (onPolygon)
+            {
+                onPolygon(polygon, recordNumber - 1);
+            }
+        }
+        else if (shapeType != 0)
+        {
+            ++summary.UnsupportedRecords;
+            summary.LastUnsupportedType = shapeType;
+        }
+        offset = next;
+    }
+    return summary;
+}
+
+void CommitLayer(PolygonLayer& layer, IReporter& reporter)
+{
+    try
+    {
+        layer.Commit();
+    }
+    catch (const InvalidPolygonException& e)
+    {
+        reporter.ShowMessage(e.Message(), "");
+    }
+    catch (const PolygonsOverlapException& e)
+    {
+        reporter.ShowMessage(e.Message(), "");
+    }
+}
+
+std::string ErrorText(const char* message)
+{
+    return std::string(message) + "\r\nAt:\r\n    " + ReaderLocation();
+}
+
+} // namespace
+
+void ReadShapefile(PolygonLayer& layer, const std::string& path, IReporter& reporter)
+{
+    ReadShapefile(layer, path, reporter, PolygonRecordCallback());
+}
+
+void ReadShapefile(PolygonLayer& layer, const std::string& path, IReporter& reporter,
+                   const PolygonRecordCallback& onPolygon)
+{
+    try
+    {
+        const ReadSummary summary = ReadRecords(layer, path, onPolygon);
+        if (summary.UnsupportedRecords > 0)
+        {
+            reporter.ShowMessage(path + ": " + std::to_string(summary.UnsupportedRecords) +
+                                     " records that are not polygons (shape type " +
+                                     std::to_string(summary.LastUnsupportedType) +
+                                     ") were skipped.",
+                                 "");
+        }
+        CommitLayer(layer, reporter);
+    }
+    // The library's exceptions first: its argument exceptions have two standard bases, which
+    // a handler for std::exception would not catch.
+    catch (const Exceptions::Exception& e)
+    {
+        if (reporter.ShowError(ErrorText(e.Message())))
+        {
+            throw;
+        }
+    }
+    catch (const std::exception& e)
+    {
+        if (reporter.ShowError(ErrorText(e.what())))
+        {
+            throw;
+        }
+    }
+    catch (...)
+    {
+        if (reporter.ShowError(ErrorText("Unknown error.")))
+        {
+            throw;
+        }
+    }
+}
+
+} // namespace Arealis

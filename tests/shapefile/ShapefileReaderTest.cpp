@@ -1,0 +1,336 @@
+#include "Shapefile/ShapefileReader.h"
+
+#include "Arealis/Polygon.h"
+#include "Arealis/PolygonLayer.h"
+#include "Arealis/Ring.h"
+#include "Arealis/RingEnumerator.h"
+#include "Arealis/Topology.h"
+#include "ShapefileBuilder.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <limits>
+#include <string>
+#include <vector>
+
+using namespace Arealis;
+
+namespace
+{
+
+// Records what the reader reports and answers its error boxes with a preset button.
+class RecordingReporter final : public IReporter
+{
+public:
+    explicit RecordingReporter(bool answerOk = true) : m_answerOk(answerOk) {}
+
+    void ShowMessage(const std::string& text, const std::string&) override
+    {
+        Messages.push_back(text);
+    }
+    bool ShowError(const std::string& text) override
+    {
+        Errors.push_back(text);
+        return m_answerOk;
+    }
+
+    std::vector<std::string> Messages;
+    std::vector<std::string> Errors;
+
+private:
+    bool m_answerOk;
+};
+
+const ShapefileBuilder::Part Square{{0, 0}, {0, 10}, {10, 10}, {10, 0}};    // clockwise
+const ShapefileBuilder::Part Hole{{2, 2}, {8, 2}, {8, 8}, {2, 8}};          // counter-clockwise
+const ShapefileBuilder::Part FarSquare{{20, 0}, {20, 5}, {25, 5}, {25, 0}}; // clockwise
+const ShapefileBuilder::Part CounterClockwise{{0, 0}, {10, 0}, {10, 10}, {0, 10}}; // a lone hole
+
+class ShapefileReaderTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_topology = Topology::Create();
+        m_layer = m_topology->CreatePolygonLayer(true);
+        m_folder = std::filesystem::temp_directory_path() /
+                   ("arealis_shp_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        std::filesystem::create_directories(m_folder);
+    }
+
+    void TearDown() override
+    {
+        Topology::Delete(m_topology);
+        std::filesystem::remove_all(m_folder);
+    }
+
+    std::string Write(const ShapefileBuilder& builder)
+    {
+        return builder.WriteTo(m_folder / "layer.shp");
+    }
+
+    std::vector<Polygon*> Polygons() const
+    {
+        std::vector<Polygon*> polygons;
+        PolygonEnumerator enumerator = m_layer->GetPolygons();
+        while (enumerator.MoveNext())
+        {
+            polygons.push_back(enumerator.Current());
+        }
+        return polygons;
+    }
+
+    // Reads a file that must fail: the error box is shown once, naming the file, and with OK
+    // the error reaches the caller.
+    std::string ReadExpectingFormatError(const std::string& path)
+    {
+        RecordingReporter reporter(true);
+        EXPECT_THROW(ReadShapefile(*m_layer, path, reporter), ShapefileFormatException);
+        EXPECT_EQ(reporter.Errors.size(), 1U);
+        if (reporter.Errors.empty())
+        {
+            return {};
+        }
+        EXPECT_NE(reporter.Errors[0].find(path), std::string::npos) << reporter.Errors[0];
+        EXPECT_NE(reporter.Errors[0].find("\r\nAt:\r\n    shp, line: 1623"), std::string::npos);
+        return reporter.Errors[0];
+    }
+
+    Topology* m_topology = nullptr;
+    PolygonLayer* m_layer = nullptr;
+    std::filesystem::path m_folder;
+};
+
+TEST_F(ShapefileReaderTest, ReadsRecordsInOrderDroppingEachClosingPoint)
+{
+    RecordingReporter reporter;
+    ReadShapefile(*m_layer, Write(ShapefileBuilder().Polygon({Square}).Polygon({FarSquare})),
+                  reporter);
+    EXPECT_TRUE(reporter.Messages.empty());
+    EXPECT_TRUE(reporter.Errors.empty());
+    ASSERT_EQ(m_layer->GetPolygonCount(), 2);
+    std::vector<Polygon*> polygons = Polygons();
+    ASSERT_EQ(polygons.size(), 2U);
+    for (Polygon* polygon : polygons)
+    {
+        EXPECT_EQ(polygon->GetRingCount(), 1);
+        EXPECT_EQ(polygon->GetNodeCount(), 4);
+        EXPECT_FALSE(polygon->IsEditing()) << "the layer is committed at the end";
+    }
+    const Rectangle bounds = m_layer->GetBounds();
+    EXPECT_EQ(bounds, Rectangle(0, 0, 25, 10));
+}
+
+TEST_F(ShapefileReaderTest, HoleListedFirstBecomesTheInteriorRingOfItsExterior)
+{
+    RecordingReporter reporter;
+    ReadShapefile(*m_layer, Write(ShapefileBuilder().Polygon({Hole, Square})), reporter);
+    ASSERT_EQ(Polygons().size(), 1U);
+    Polygon* polygon = Polygons().front();
+    EXPECT_TRUE(polygon->IsValid());
+    RingEnumerator exteriors = polygon->GetRings(1);
+    ASSERT_TRUE(exteriors.MoveNext());
+    Ring* exterior = exteriors.Current();
+    EXPECT_DOUBLE_EQ(exterior->GetSignedArea(), 100.0);
+    RingEnumerator holes = polygon->GetInteriorRings(exterior);
+    ASSERT_TRUE(holes.MoveNext());
+    EXPECT_DOUBLE_EQ(holes.Current()->GetSignedArea(), -36.0);
+    EXPECT_FALSE(holes.MoveNext());
+    EXPECT_FALSE(polygon->ContainsPoint({5, 5}));
+    EXPECT_TRUE(polygon->ContainsPoint({1, 5}));
+}
+
+TEST_F(ShapefileReaderTest, ZRecordsLoadTheirXyAndSkipTheRest)
+{
+    RecordingReporter reporter;
+    ReadShapefile(*m_layer,
+                  Write(ShapefileBuilder().Polygon({Square}, 15).Polygon({FarSquare}, 15)),
+                  reporter);
+    EXPECT_TRUE(reporter.Errors.empty());
+    EXPECT_EQ(m_layer->GetPolygonCount(), 2);
+    EXPECT_EQ(m_layer->GetBounds(), Rectangle(0, 0, 25, 10));
+}
+
+TEST_F(ShapefileReaderTest, DeclaredLengthLimitsTheRecordsAndTrailingBytesAreIgnored)
+{
+    ShapefileBuilder builder;
+    builder.Polygon({Square});
+    const auto oneRecordWords = static_cast<std::int32_t>(builder.Bytes().size() / 2);
+    builder.Polygon({FarSquare}).DeclaredWords(oneRecordWords).Garbage(13);
+    RecordingReporter reporter;
+    ReadShapefile(*m_layer, Write(builder), reporter);
+    EXPECT_TRUE(reporter.Errors.empty());
+    EXPECT_EQ(m_layer->GetPolygonCount(), 1);
+}
+
+TEST_F(ShapefileReaderTest, HeaderOnlyFileYieldsNoPolygon)
+{
+    RecordingReporter reporter;
+    ReadShapefile(*m_layer, Write(ShapefileBuilder().Polygon({Square}).DeclaredWords(50)),
+                  reporter);
+    EXPECT_TRUE(reporter.Errors.empty());
+    EXPECT_EQ(m_layer->GetPolygonCount(), 0);
+}
+
+TEST_F(ShapefileReaderTest, NullShapesAreSkippedAndOtherShapesReportedOnce)
+{
+    RecordingReporter reporter;
+    ReadShapefile(
+        *m_layer,
+        Write(ShapefileBuilder().NullShape().Polygon({Square}).PointShape(1, 2).PointShape(3, 4)),
+        reporter);
+    EXPECT_TRUE(reporter.Errors.empty());
+    EXPECT_EQ(m_layer->GetPolygonCount(), 1);
+    ASSERT_EQ(reporter.Messages.size(), 1U);
+    EXPECT_NE(reporter.Messages[0].find("2 records that are not polygons"), std::string::npos);
+}
+
+TEST_F(ShapefileReaderTest, InvalidPolygonIsReportedByTheCommitAndKept)
+{
+    RecordingReporter reporter;
+    ReadShapefile(*m_layer, Write(ShapefileBuilder().Polygon({Square}).Polygon({CounterClockwise})),
+                  reporter);
+    EXPECT_TRUE(reporter.Errors.empty());
+    ASSERT_EQ(reporter.Messages.size(), 1U);
+    EXPECT_EQ(reporter.Messages[0], "The polygon layer contains invalid polygons.");
+    EXPECT_EQ(m_layer->GetPolygonCount(), 2);
+}
+
+TEST_F(ShapefileReaderTest, MissingFileIsAnErrorNamingIt)
+{
+    const std::string error = ReadExpectingFormatError((m_folder / "missing.shp").string());
+    EXPECT_NE(error.find("cannot open"), std::string::npos);
+    EXPECT_EQ(m_layer->GetPolygonCount(), 0);
+}
+
+TEST_F(ShapefileReaderTest, FileShorterThanItsHeaderIsAnError)
+{
+    std::vector<unsigned char> bytes = ShapefileBuilder().Bytes();
+    bytes.resize(60);
+    const std::string path = (m_folder / "short.shp").string();
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), 60);
+    }
+    EXPECT_NE(ReadExpectingFormatError(path).find("too few"), std::string::npos);
+}
+
+TEST_F(ShapefileReaderTest, TruncatedRecordKeepsEarlierPolygonsAndAddsNothing)
+{
+    std::vector<unsigned char> bytes =
+        ShapefileBuilder().Polygon({Square}).Polygon({FarSquare}).Bytes();
+    bytes.resize(bytes.size() - 20);
+    const std::string path = (m_folder / "cut.shp").string();
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    const std::string error = ReadExpectingFormatError(path);
+    EXPECT_NE(error.find("record 2"), std::string::npos) << error;
+    ASSERT_EQ(m_layer->GetPolygonCount(), 1);
+    EXPECT_TRUE(Polygons().front()->IsEditing()) << "an interrupted read commits nothing";
+}
+
+TEST_F(ShapefileReaderTest, CancelEndsTheReadNormallyKeepingWhatWasRead)
+{
+    std::vector<unsigned char> bytes =
+        ShapefileBuilder().Polygon({Square}).Polygon({FarSquare}).Bytes();
+    bytes.resize(bytes.size() - 20);
+    const std::string path = (m_folder / "cut.shp").string();
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    RecordingReporter cancel(false);
+    EXPECT_NO_THROW(ReadShapefile(*m_layer, path, cancel));
+    EXPECT_EQ(cancel.Errors.size(), 1U);
+    EXPECT_EQ(m_layer->GetPolygonCount(), 1);
+}
+
+TEST_F(ShapefileReaderTest, InconsistentCountsAreRefusedWithoutAllocatingThem)
+{
+    const std::vector<ShapefileBuilder::Xy> points{{0, 0}, {0, 1}, {1, 1}, {0, 0}};
+    struct Case
+    {
+        std::int32_t Parts;
+        std::int32_t Points;
+        std::vector<std::int32_t> Starts;
+        const char* Expected;
+    };
+    const std::int32_t huge = std::numeric_limits<std::int32_t>::max();
+    const std::vector<Case> cases{
+        {-1, 4, {}, "negative count"},
+        {1, -4, {0}, "negative count"},
+        {1, huge, {0}, "need"},
+        {huge, 4, {0}, "need"},
+        {2, 4, {0, 5}, "part 1 starts at point 5"},
+        {2, 4, {2, 1}, "part 1 starts at point 1"},
+        {1, 4, {-1}, "part 0 starts at point -1"},
+    };
+    for (const Case& c : cases)
+    {
+        const std::string error =
+            ReadExpectingFormatError(Write(ShapefileBuilder().Polygon({Square}).RawPolygon(
+                5, c.Parts, c.Points, c.Starts, points)));
+        EXPECT_NE(error.find(c.Expected), std::string::npos) << error;
+        EXPECT_NE(error.find("record 2"), std::string::npos) << error;
+    }
+    EXPECT_EQ(m_layer->GetPolygonCount(), static_cast<std::int32_t>(cases.size()))
+        << "only the good first record of each file became a polygon";
+}
+
+TEST_F(ShapefileReaderTest, RecordLengthsThatLeaveTheFileAreErrors)
+{
+    std::vector<unsigned char> content;
+    ShapefileBuilder::LittleInt(content, 5);
+    const std::string negative =
+        ReadExpectingFormatError(Write(ShapefileBuilder().RecordWithDeclaredLength(-8, content)));
+    EXPECT_NE(negative.find("content length -8"), std::string::npos) << negative;
+    const std::string beyond = ReadExpectingFormatError(Write(
+        ShapefileBuilder().RecordWithDeclaredLength(1 << 30, content).DeclaredWords(1 << 30)));
+    EXPECT_NE(beyond.find("does not fit"), std::string::npos) << beyond;
+    EXPECT_EQ(m_layer->GetPolygonCount(), 0);
+}
+
+TEST_F(ShapefileReaderTest, NonFiniteCoordinatesNeverBecomeNodes)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::string error =
+        ReadExpectingFormatError(Write(ShapefileBuilder().Polygon({{{0, 0}, {0, nan}, {1, 1}}})));
+    EXPECT_NE(error.find("point 1"), std::string::npos) << error;
+    EXPECT_EQ(m_layer->GetPolygonCount(), 0);
+}
+
+TEST_F(ShapefileReaderTest, EqualPartStartsGiveAnEmptyPartNotAnError)
+{
+    const std::vector<ShapefileBuilder::Xy> points{{0, 0}, {0, 10}, {10, 10}, {10, 0}, {0, 0}};
+    RecordingReporter reporter;
+    ReadShapefile(*m_layer, Write(ShapefileBuilder().RawPolygon(5, 2, 5, {0, 0}, points)),
+                  reporter);
+    EXPECT_TRUE(reporter.Errors.empty());
+    ASSERT_EQ(m_layer->GetPolygonCount(), 1);
+    EXPECT_EQ(Polygons().front()->GetNodeCount(), 4);
+}
+
+} // namespace
+
+namespace
+{
+
+TEST_F(ShapefileReaderTest, CallbackGivesEachPolygonItsRecordPosition)
+{
+    std::vector<std::pair<Polygon*, std::int64_t>> seen;
+    RecordingReporter reporter;
+    ReadShapefile(
+        *m_layer, Write(ShapefileBuilder().NullShape().Polygon({Square}).Polygon({FarSquare})),
+        reporter,
+        [&seen](Polygon* polygon, std::int64_t record) { seen.emplace_back(polygon, record); });
+    ASSERT_EQ(seen.size(), 2U);
+    EXPECT_EQ(seen[0].second, 1);
+    EXPECT_EQ(seen[1].second, 2);
+    EXPECT_DOUBLE_EQ(seen[1].first->GetBounds().MinX, 20.0);
+}
+
+} // namespace
