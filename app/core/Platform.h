@@ -1,0 +1,86 @@
+#pragma once
+
+#include "Colour.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace Orvista
+{
+
+class CSetOperationDlg;
+
+// The caption of the program's message boxes and its main window title.
+inline constexpr const char* ApplicationTitle = "Arealis Demo";
+
+enum class MessageBoxKind
+{
+    Ok,            // plain message, OK button
+    OkCancelError, // error icon, OK and Cancel buttons
+    Exclamation,   // warning icon, OK button
+    Information,   // information icon, OK button
+};
+
+enum class BoxAnswer
+{
+    Ok,
+    Cancel,
+};
+
+enum class DialogResult
+{
+    Ok,
+    Cancel,
+};
+
+// What the document, the views and the dialogs need from the desktop: modal boxes and
+// dialogs, the wait cursor and a clock. Everything else reaches the window system through the
+// canvas, the view window, the combo lists and the layer tree.
+class IPlatform
+{
+public:
+    IPlatform() = default;
+    IPlatform(const IPlatform&) = delete;
+    IPlatform& operator=(const IPlatform&) = delete;
+    virtual ~IPlatform() = default;
+
+    virtual BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption,
+                                     MessageBoxKind kind) = 0;
+
+    // An open-file dialog for an existing file. The filter lists pairs of a description and a
+    // pattern, each followed by '|' and the whole ended by another '|' ("Shape Files|*.shp||").
+    // Returns the full path, or nothing when the user cancels.
+    virtual std::optional<std::string> AskOpenFileName(const std::string& filter) = 0;
+
+    // A colour dialog starting at initial; nothing when the user cancels.
+    virtual std::optional<Colour> AskColour(Colour initial) = 0;
+
+    // The wait cursor; calls nest.
+    virtual void BeginWaitCursor() = 0;
+    virtual void EndWaitCursor() = 0;
+
+    // Milliseconds of a steady clock; wraps around, so durations are unsigned differences.
+    virtual std::uint32_t TickCount() = 0;
+
+    // Shows the set-operation dialog modally; the dialog object holds its logic.
+    virtual DialogResult RunSetOperationDialog(CSetOperationDlg& dialog) = 0;
+};
+
+// Shows the wait cursor for its lifetime.
+class WaitCursor
+{
+public:
+    explicit WaitCursor(IPlatform& platform) : m_platform(platform)
+    {
+        m_platform.BeginWaitCursor();
+    }
+    ~WaitCursor() { m_platform.EndWaitCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    IPlatform& m_platform;
+};
+
+} // namespace Orvista
