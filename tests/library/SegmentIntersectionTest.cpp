@@ -1,6 +1,15 @@
 #include "Arealis/SegmentIntersection.h"
 
+#include "Arealis/Ring.h"
+#include "Exceptions/ArgumentException.h"
+
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <memory>
+#include <random>
+#include <tuple>
+#include <vector>
 
 using namespace Arealis;
 
@@ -109,6 +118,250 @@ TEST(SegmentsIntersectionTest, DegenerateEdgeIsFoundThroughItsEndPoint)
     EXPECT_EQ(x.Location, (Point{1, 1}));
     EXPECT_EQ(Classify({1, 1}, {1, 1}, {3, 3}, {4, 4}).Kind, IntersectionKind::None);
     EXPECT_FALSE(IsPointOnSegment({0, 0}, {1, 1}, {1, 1}, ProximityMode::Tolerant));
+}
+
+} // namespace
+
+// --- The algorithms over edge lists -------------------------------------------------------------
+
+namespace
+{
+
+using Entry = std::tuple<const Ring*, std::int32_t, const Ring*, std::int32_t, double, double>;
+
+std::unique_ptr<Ring> MakeRing(const std::vector<Point>& points)
+{
+    auto ring = std::make_unique<Ring>(nullptr, false);
+    for (const Point& p : points)
+    {
+        ring->AddNode(p.X, p.Y);
+    }
+    return ring;
+}
+
+EdgeList EdgesOf(const Ring& ring)
+{
+    EdgeList edges;
+    for (std::int32_t i = 0; i < ring.Count(); ++i)
+    {
+        edges.Append(LinearEdge{const_cast<Ring*>(&ring), i, (i + 1) % ring.Count()});
+    }
+    return edges;
+}
+
+std::vector<Entry> Sorted(const IntersectionList& list)
+{
+    std::vector<Entry> entries;
+    for (const EdgeIntersection& e : list)
+    {
+        entries.emplace_back(e.FirstEdge.Ring, e.FirstEdge.StartIndex, e.SecondEdge.Ring,
+                             e.SecondEdge.StartIndex, e.Location.X, e.Location.Y);
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+IntersectionList Find(SegmentsIntersectionAlgorithm& algorithm, const EdgeList& first,
+                      const EdgeList& second, bool bOneIntersection = false)
+{
+    IntersectionList result;
+    algorithm.FindIntersections(first, second, result, bOneIntersection);
+    return result;
+}
+
+std::vector<SegmentsIntersectionAlgorithm*> BothAlgorithms()
+{
+    return {&BruteForceAlgorithm::Instance(), &SweepLineIntersectionAlgorithm::Instance()};
+}
+
+TEST(IntersectionAlgorithmTest, SquareIsCleanAndBowTieCrossesOnce)
+{
+    const auto square = MakeRing({{0, 0}, {0, 1}, {1, 1}, {1, 0}});
+    const auto bowTie = MakeRing({{0, 0}, {0, 2}, {2, 0}, {2, 2}});
+    const EdgeList squareEdges = EdgesOf(*square);
+    const EdgeList bowTieEdges = EdgesOf(*bowTie);
+    for (SegmentsIntersectionAlgorithm* algorithm : BothAlgorithms())
+    {
+        EXPECT_EQ(Find(*algorithm, squareEdges, squareEdges).Count(), 0);
+        const IntersectionList crossing = Find(*algorithm, bowTieEdges, bowTieEdges);
+        ASSERT_EQ(crossing.Count(), 1);
+        EXPECT_EQ(crossing[0].FirstEdge.EdgeNumber(), 1);
+        EXPECT_EQ(crossing[0].SecondEdge.EdgeNumber(), 3);
+        EXPECT_EQ(crossing[0].Location, (Point{1, 1}));
+    }
+}
+
+TEST(IntersectionAlgorithmTest, IdenticalEdgesInOneRingAndBetweenTwoRings)
+{
+    // Edges 0 (P-Q) and 3 (Q-P) join the same vertices.
+    const Point p{0, 0};
+    const Point q{2, 0};
+    const auto ring = MakeRing({p, q, {1, 1}, q, p, {1, -1}});
+    const EdgeList edges = EdgesOf(*ring);
+    for (SegmentsIntersectionAlgorithm* algorithm : BothAlgorithms())
+    {
+        const IntersectionList result = Find(*algorithm, edges, edges);
+        std::vector<Point> identical;
+        for (const EdgeIntersection& e : result)
+        {
+            if (e.FirstEdge.StartIndex == 0 && e.SecondEdge.StartIndex == 3)
+            {
+                identical.push_back(e.Location);
+            }
+        }
+        EXPECT_EQ(identical, (std::vector<Point>{p, q}));
+    }
+    // Two squares sharing an edge: the shared edge meets nothing in the other list.
+    const auto left = MakeRing({{0, 0}, {0, 1}, {1, 1}, {1, 0}});
+    const auto right = MakeRing({{1, 0}, {1, 1}, {2, 1}, {2, 0}});
+    EdgeList shared;
+    shared.Append(LinearEdge{left.get(), 2, 3});
+    EdgeList other;
+    other.Append(LinearEdge{right.get(), 0, 1});
+    for (SegmentsIntersectionAlgorithm* algorithm : BothAlgorithms())
+    {
+        EXPECT_EQ(Find(*algorithm, shared, other).Count(), 0);
+    }
+}
+
+TEST(IntersectionAlgorithmTest, TouchFilterDropsSharedBoundaryVerticesExceptAtEdgeZero)
+{
+    // Rings sharing the stretch (1, 1)-(1, 0); the left ring's edge 2 runs along it.
+    const auto left = MakeRing({{0, 0}, {0, 1}, {1, 1}, {1, 0}});
+    const auto right = MakeRing({{2, 1}, {2, 0}, {1, 0}, {1, 1}});
+    EdgeList along;
+    along.Append(LinearEdge{left.get(), 2, 3});
+    EdgeList neighbours; // the right ring's edges 1 and 3, which meet the stretch at its ends
+    neighbours.Append(LinearEdge{right.get(), 1, 2});
+    neighbours.Append(LinearEdge{right.get(), 3, 0});
+    // The ring's edge 0 leaves the stretch's end (1, 1) as well.
+    const auto rotated = MakeRing({{1, 1}, {2, 1}, {2, 0}, {1, 0}});
+    EdgeList edgeZero;
+    edgeZero.Append(LinearEdge{rotated.get(), 0, 1});
+    // A touch where the rings part: the left ring's top edge against the right ring's top.
+    EdgeList top;
+    top.Append(LinearEdge{left.get(), 1, 2});
+    for (SegmentsIntersectionAlgorithm* algorithm : BothAlgorithms())
+    {
+        EXPECT_EQ(Find(*algorithm, along, neighbours).Count(), 0);
+        const IntersectionList atZero = Find(*algorithm, along, edgeZero);
+        ASSERT_EQ(atZero.Count(), 1);
+        EXPECT_EQ(atZero[0].Location, (Point{1, 1}));
+        EXPECT_EQ(Find(*algorithm, top, edgeZero).Count(), 1);
+    }
+}
+
+TEST(IntersectionAlgorithmTest, TwoListsReportCollinearOverlapAndSnappedTouches)
+{
+    const auto a = MakeRing({{0, 0}, {3, 0}, {3, -1}});
+    const auto b = MakeRing({{1, 0}, {5, 0}, {5, 1}, {2, 0.0004}});
+    EdgeList first;
+    first.Append(LinearEdge{a.get(), 0, 1});
+    EdgeList second;
+    second.Append(LinearEdge{b.get(), 0, 1});
+    second.Append(LinearEdge{b.get(), 2, 3});
+    for (SegmentsIntersectionAlgorithm* algorithm : BothAlgorithms())
+    {
+        const std::vector<Entry> entries = Sorted(Find(*algorithm, first, second));
+        ASSERT_EQ(entries.size(), 3U);
+        // The two ends of the common stretch of B's edge 0.
+        EXPECT_EQ(std::get<4>(entries[0]), 1);
+        EXPECT_EQ(std::get<4>(entries[1]), 3);
+        // B's edge 2 ends 0.0004 off A's edge: a touch at that end point.
+        EXPECT_EQ(std::get<4>(entries[2]), 2);
+        EXPECT_EQ(std::get<5>(entries[2]), b->GetNode(3)->Position.Y);
+    }
+}
+
+TEST(IntersectionAlgorithmTest, OneIntersectionStopsAfterTheFirstPair)
+{
+    // A star of 37 points joining every fifth point of a circle crosses itself many times.
+    std::vector<Point> points;
+    for (int i = 0; i < 37; ++i)
+    {
+        const double angle = 2 * 3.141592653589793 * ((i * 5) % 37) / 37;
+        points.push_back({100 * std::cos(angle), 100 * std::sin(angle)});
+    }
+    const auto ring = MakeRing(points);
+    const EdgeList edges = EdgesOf(*ring);
+    for (SegmentsIntersectionAlgorithm* algorithm : BothAlgorithms())
+    {
+        EXPECT_GT(Find(*algorithm, edges, edges).Count(), 2);
+        const IntersectionList one = Find(*algorithm, edges, edges, true);
+        ASSERT_GE(one.Count(), 1);
+        ASSERT_LE(one.Count(), 2);
+        EXPECT_EQ(one[0].FirstEdge, one[one.Count() - 1].FirstEdge);
+        EXPECT_EQ(one[0].SecondEdge, one[one.Count() - 1].SecondEdge);
+    }
+    EXPECT_TRUE(SweepLineIntersectionAlgorithm::Instance().HoldsNoWorkingData());
+}
+
+TEST(IntersectionAlgorithmTest, EdgeOutsideItsRingThrowsAndTheSweepCleansUp)
+{
+    const auto ring = MakeRing({{0, 0}, {0, 1}, {1, 1}, {1, 0}});
+    EdgeList edges = EdgesOf(*ring);
+    edges.Append(LinearEdge{ring.get(), 3, 4});
+    for (SegmentsIntersectionAlgorithm* algorithm : BothAlgorithms())
+    {
+        IntersectionList result;
+        EXPECT_THROW(algorithm->FindIntersections(edges, edges, result, false),
+                     Exceptions::ArgumentOutOfRangeException);
+    }
+    EXPECT_TRUE(SweepLineIntersectionAlgorithm::Instance().HoldsNoWorkingData());
+}
+
+TEST(IntersectionAlgorithmTest, CostRuleChoosesTheSweepForLongLists)
+{
+    SegmentsIntersectionAlgorithm& brute = BruteForceAlgorithm::Instance();
+    SegmentsIntersectionAlgorithm& sweep = SweepLineIntersectionAlgorithm::Instance();
+    EXPECT_EQ(&ChooseIntersectionAlgorithm(0, 0), &brute);
+    EXPECT_EQ(&ChooseIntersectionAlgorithm(10, 10), &brute);
+    EXPECT_EQ(&ChooseIntersectionAlgorithm(1000, 1000), &sweep);
+    // A ring against itself: brute force up to 32 edges.
+    EXPECT_EQ(&ChooseIntersectionAlgorithm(32, 32), &brute);
+    EXPECT_EQ(&ChooseIntersectionAlgorithm(33, 33), &sweep);
+    EXPECT_EQ(&ChooseIntersectionAlgorithm(1, 100000), &brute);
+}
+
+// Random rings on a small grid meet often at shared vertices and along collinear stretches.
+std::unique_ptr<Ring> RandomRing(std::mt19937& random, int count, int grid)
+{
+    std::uniform_int_distribution<int> coordinate(0, grid);
+    std::vector<Point> points;
+    while (static_cast<int>(points.size()) < count)
+    {
+        const Point p{double(coordinate(random)), double(coordinate(random))};
+        if (points.empty() || !(points.back() == p))
+        {
+            points.push_back(p);
+        }
+    }
+    return MakeRing(points);
+}
+
+TEST(IntersectionAlgorithmTest, BruteForceAndSweepReportTheSameMeetings)
+{
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<int> size(3, 100);
+    for (int round = 0; round < 200; ++round)
+    {
+        const int grid = round % 3 == 0 ? 6 : 40;
+        const auto a = RandomRing(random, size(random), grid);
+        const auto b = RandomRing(random, size(random), grid);
+        const EdgeList first = EdgesOf(*a);
+        const EdgeList second = EdgesOf(*b);
+        EXPECT_EQ(Sorted(Find(BruteForceAlgorithm::Instance(), first, first)),
+                  Sorted(Find(SweepLineIntersectionAlgorithm::Instance(), first, first)))
+            << "round " << round;
+        EXPECT_EQ(Sorted(Find(BruteForceAlgorithm::Instance(), first, second)),
+                  Sorted(Find(SweepLineIntersectionAlgorithm::Instance(), first, second)))
+            << "round " << round;
+        if (HasFailure())
+        {
+            return;
+        }
+    }
+    EXPECT_TRUE(SweepLineIntersectionAlgorithm::Instance().HoldsNoWorkingData());
 }
 
 } // namespace

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "Arealis/LinearEdge.h"
+#include "Arealis/Node.h"
+#include "Arealis/Rectangle.h"
+#include "Arealis/SegmentIntersection.h"
+
+namespace Arealis::Detail
+{
+
+// An edge with its end nodes read once: the algorithms compare every edge with many others.
+struct EdgeSnapshot
+{
+    LinearEdge Edge;
+    const Node* StartNode = nullptr;
+    const Node* EndNode = nullptr;
+    Rectangle Bounds;
+
+    // Reads the end nodes; throws ArgumentOutOfRangeException for indices outside the ring.
+    explicit EdgeSnapshot(const LinearEdge& edge);
+    EdgeSnapshot() = default;
+
+    const Point& Start() const noexcept { return StartNode->Position; }
+    const Point& End() const noexcept { return EndNode->Position; }
+};
+
+// The rectangle filter of the comparison of two lists: false when the bounds lie more than the
+// tolerance apart on some axis.
+bool AreBoundsNear(const Rectangle& a, const Rectangle& b) noexcept;
+
+// Whether the edges join the same two vertices, in either direction.
+bool AreIdenticalEdges(const EdgeSnapshot& a, const EdgeSnapshot& b) noexcept;
+
+// Whether the self-mode comparison must leave the pair out because the edges are neighbours in
+// one ring (their edge numbers differ by 1, or they are the first and the last edge).
+bool AreRingNeighbours(const LinearEdge& a, const LinearEdge& b);
+
+// Classifies the pair (a from the first list, b from the second or, in self mode, a earlier
+// than b) and appends its entries to the result. Self mode compares exactly and reports
+// identical edges at both ends; the comparison of two lists snaps end points within the
+// tolerance, reports nothing for identical edges and drops touches along a shared boundary.
+// Returns whether the edges meet at all, whether or not an entry was appended.
+bool TestAndRecordPair(const EdgeSnapshot& a, const EdgeSnapshot& b, bool selfMode,
+                       IntersectionList& result);
+
+} // namespace Arealis::Detail

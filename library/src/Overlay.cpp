@@ -1,0 +1,352 @@
+#include "Arealis/Overlay.h"
+
+#include "Arealis/Polygon.h"
+#include "Arealis/PolygonLayer.h"
+#include "Arealis/Rectangle.h"
+#include "Arealis/SegmentIntersection.h"
+#include "Collections/PlainArray.h"
+#include "Exceptions/ArgumentException.h"
+#include "Exceptions/InvalidOperationException.h"
+#include "Exceptions/Messages.h"
+#include "OverlayGraph.h"
+#include "ResultRings.h"
+
+#include <cstddef>
+#include <utility>
+#include <vector>
+
+namespace Arealis::Overlay
+{
+
+namespace
+{
+
+using Detail::OverlayGraph;
+using Detail::OverlayOperation;
+
+constexpr const char* Unit = "Overlay";
+
+// The bounds widened by the intersection tolerance on every side, or the empty rectangle.
+Rectangle Enlarged(const Rectangle& bounds)
+{
+    Rectangle enlarged;
+    enlarged.MinX = bounds.MinX - IntersectionTolerance;
+    enlarged.MinY = bounds.MinY - IntersectionTolerance;
+    enlarged.MaxX = bounds.MaxX + IntersectionTolerance;
+    enlarged.MaxY = bounds.MaxY + IntersectionTolerance;
+    if (enlarged.MinX > enlarged.MaxX || enlarged.MinY > enlarged.MaxY)
+    {
+        return Rectangle::Empty();
+    }
+    return enlarged;
+}
+
+// Intersects the edges of each operand that lie near the other one and cuts the rings there.
+OverlayGraph BuildOverlay(const Polygon& a, const Polygon& b)
+{
+    EdgeList edgesOfA;
+    EdgeList edgesOfB;
+    a.GetEdgesInRectangle(Enlarged(b.GetBounds()), edgesOfA);
+    b.GetEdgesInRectangle(Enlarged(a.GetBounds()), edgesOfB);
+    IntersectionList intersections;
+    SelectIntersectionAlgorithm(edgesOfA, edgesOfB, intersections, false);
+    return OverlayGraph(a, b, intersections);
+}
+
+void TraceInto(OverlayGraph& graph, OverlayOperation operation, Polygon& result)
+{
+    Detail::AddResultRings(graph.Trace(operation), result);
+    result.Clean(false);
+}
+
+template <std::size_t N>
+std::array<std::unique_ptr<Polygon>, N>
+FreeResults(Polygon& a, Polygon& b, const std::array<OverlayOperation, N>& operations)
+{
+    OverlayGraph graph = BuildOverlay(a, b);
+    std::array<std::unique_ptr<Polygon>, N> results;
+    for (std::size_t i = 0; i < N; ++i)
+    {
+        results[i] = std::make_unique<Polygon>(nullptr);
+        TraceInto(graph, operations[i], *results[i]);
+    }
+    return results;
+}
+
+// Polygons that one operation creates in a layer: deleted again unless the operation
+// completes, so that a failure leaves the layer as it was.
+class LayerResults
+{
+public:
+    explicit LayerResults(PolygonLayer& layer) noexcept : m_layer(layer) {}
+    ~LayerResults()
+    {
+        for (auto it = m_created.rbegin(); it != m_created.rend(); ++it)
+        {
+            try
+            {
+                m_layer.DeletePolygon(*it);
+            }
+            catch (...) // NOLINT(bugprone-empty-catch): a destructor must not throw
+            {
+            }
+        }
+    }
+    LayerResults(const LayerResults&) = delete;
+    LayerResults& operator=(const LayerResults&) = delete;
+
+    Polygon* Create()
+    {
+        m_created.reserve(m_created.size() + 1);
+        Polygon* pPolygon = m_layer.CreatePolygon();
+        m_created.push_back(pPolygon);
+        return pPolygon;
+    }
+
+    // A copy of pSource made by the layer.
+    Polygon* Add(const Polygon* pSource)
+    {
+        m_created.reserve(m_created.size() + 1);
+        Polygon* pPolygon = m_layer.AddPolygon(pSource);
+        m_created.push_back(pPolygon);
+        return pPolygon;
+    }
+
+    // The polygons stay in the layer.
+    void Keep() noexcept { m_created.clear(); }
+
+private:
+    PolygonLayer& m_layer;
+    std::vector<Polygon*> m_created;
+};
+
+void RecordParents(PolygonLayer& layer, Polygon* pResult,
+                   const Collections::PlainArray<Polygon*>& parents)
+{
+    if (!pResult->IsEmpty())
+    {
+        layer.SetParents(pResult, parents);
+    }
+}
+
+template <std::size_t N>
+std::array<Polygon*, N> LayerResultsOf(Polygon& a, Polygon& b, PolygonLayer& layer,
+                                       bool recordParents,
+                                       const std::array<OverlayOperation, N>& operations)
+{
+    OverlayGraph graph = BuildOverlay(a, b);
+    LayerResults created(layer);
+    std::array<Polygon*, N> results{};
+    for (std::size_t i = 0; i < N; ++i)
+    {
+        results[i] = created.Create();
+        TraceInto(graph, operations[i], *results[i]);
+    }
+    if (recordParents)
+    {
+        Collections::PlainArray<Polygon*> parents;
+        parents.Append(&a);
+        parents.Append(&b);
+        for (Polygon* pResult : results)
+        {
+            RecordParents(layer, pResult, parents);
+        }
+    }
+    created.Keep();
+    return results;
+}
+
+// A copy of the polygon's rings as a new free polygon.
+std::unique_ptr<Polygon> CopyAsFree(const Polygon& source)
+{
+    auto copy = std::make_unique<Polygon>(nullptr);
+    RingEnumerator rings = source.GetRings();
+    while (rings.MoveNext())
+    {
+        const Ring* pSource = rings.Current();
+        Ring* pRing = copy->CreateRing();
+        for (std::int32_t i = 0; i < pSource->Count(); ++i)
+        {
+            pRing->AdoptNode(pSource->GetNode(i));
+        }
+    }
+    return copy;
+}
+
+// One polygon of a pass of UnitePolygons: an enumerated polygon, or a temporary union that the
+// pass owns and deletes once it has been used.
+struct PassItem
+{
+    Polygon* pPolygon = nullptr;
+    std::unique_ptr<Polygon> pTemporary;
+};
+
+PassItem UniteGroup(std::vector<PassItem>& group)
+{
+    if (group.size() == 1)
+    {
+        return std::move(group.front());
+    }
+    std::unique_ptr<Polygon> united = Union(*group[0].pPolygon, *group[1].pPolygon);
+    group[0].pTemporary.reset();
+    group[1].pTemporary.reset();
+    if (group.size() == 3)
+    {
+        united = Union(*united, *group[2].pPolygon);
+        group[2].pTemporary.reset();
+    }
+    PassItem item;
+    item.pPolygon = united.get();
+    item.pTemporary = std::move(united);
+    return item;
+}
+
+// The union of all enumerated polygons, in groups of three per pass. The enumerated polygons
+// that belong to a layer are appended to pParents when it is given.
+PassItem UniteAll(Collections::IEnumerator<Polygon*>& polygons,
+                  Collections::PlainArray<Polygon*>* pParents)
+{
+    std::vector<PassItem> items;
+    std::vector<PassItem> group;
+    while (polygons.MoveNext())
+    {
+        Polygon* pPolygon = polygons.Current();
+        if (pPolygon == nullptr)
+        {
+            throw Exceptions::ArgumentException(Exceptions::Messages::InvalidPointer,
+                                                Exceptions::MakeLocation(Unit, __LINE__));
+        }
+        if (pParents != nullptr && pPolygon->GetLayer() != nullptr)
+        {
+            pParents->Append(pPolygon);
+        }
+        group.push_back(PassItem{pPolygon, nullptr});
+        if (group.size() == 3)
+        {
+            items.push_back(UniteGroup(group));
+            group.clear();
+        }
+    }
+    if (!group.empty())
+    {
+        items.push_back(UniteGroup(group));
+    }
+    while (items.size() > 1)
+    {
+        std::vector<PassItem> next;
+        for (std::size_t i = 0; i < items.size(); i += 3)
+        {
+            group.clear();
+            for (std::size_t j = i; j < items.size() && j < i + 3; ++j)
+            {
+                group.push_back(std::move(items[j]));
+            }
+            next.push_back(UniteGroup(group));
+        }
+        items = std::move(next);
+    }
+    return items.empty() ? PassItem{} : std::move(items.front());
+}
+
+void CheckEnumeration(const Collections::IEnumerator<Polygon*>* pPolygons, int line)
+{
+    if (pPolygons == nullptr)
+    {
+        throw Exceptions::InvalidOperationException(Exceptions::Messages::UninitializedEnumerator,
+                                                    Exceptions::MakeLocation(Unit, line));
+    }
+}
+
+} // namespace
+
+std::unique_ptr<Polygon> Union(Polygon& a, Polygon& b)
+{
+    return std::move(FreeResults<1>(a, b, {OverlayOperation::Union})[0]);
+}
+
+std::unique_ptr<Polygon> Intersection(Polygon& a, Polygon& b)
+{
+    return std::move(FreeResults<1>(a, b, {OverlayOperation::Intersection})[0]);
+}
+
+std::unique_ptr<Polygon> Substract(Polygon& a, Polygon& b)
+{
+    return std::move(FreeResults<1>(a, b, {OverlayOperation::FirstMinusSecond})[0]);
+}
+
+Polygon* Union(Polygon& a, Polygon& b, PolygonLayer& layer, bool recordParents)
+{
+    return LayerResultsOf<1>(a, b, layer, recordParents, {OverlayOperation::Union})[0];
+}
+
+Polygon* Intersection(Polygon& a, Polygon& b, PolygonLayer& layer, bool recordParents)
+{
+    return LayerResultsOf<1>(a, b, layer, recordParents, {OverlayOperation::Intersection})[0];
+}
+
+Polygon* Substract(Polygon& a, Polygon& b, PolygonLayer& layer, bool recordParents)
+{
+    return LayerResultsOf<1>(a, b, layer, recordParents, {OverlayOperation::FirstMinusSecond})[0];
+}
+
+std::array<std::unique_ptr<Polygon>, 2> IntersectAndSubstract(Polygon& a, Polygon& b)
+{
+    return FreeResults<2>(a, b,
+                          {OverlayOperation::Intersection, OverlayOperation::FirstMinusSecond});
+}
+
+std::array<Polygon*, 2> IntersectAndSubstract(Polygon& a, Polygon& b, PolygonLayer& layer,
+                                              bool recordParents)
+{
+    return LayerResultsOf<2>(a, b, layer, recordParents,
+                             {OverlayOperation::Intersection, OverlayOperation::FirstMinusSecond});
+}
+
+std::array<std::unique_ptr<Polygon>, 3> Partition(Polygon& a, Polygon& b)
+{
+    return FreeResults<3>(a, b,
+                          {OverlayOperation::Intersection, OverlayOperation::FirstMinusSecond,
+                           OverlayOperation::SecondMinusFirst});
+}
+
+std::array<Polygon*, 3> Partition(Polygon& a, Polygon& b, PolygonLayer& layer, bool recordParents)
+{
+    return LayerResultsOf<3>(a, b, layer, recordParents,
+                             {OverlayOperation::Intersection, OverlayOperation::FirstMinusSecond,
+                              OverlayOperation::SecondMinusFirst});
+}
+
+std::unique_ptr<Polygon> UnitePolygons(Collections::IEnumerator<Polygon*>* pPolygons)
+{
+    CheckEnumeration(pPolygons, __LINE__);
+    PassItem united = UniteAll(*pPolygons, nullptr);
+    if (united.pTemporary)
+    {
+        return std::move(united.pTemporary);
+    }
+    // Nothing, or a single enumerated polygon that still belongs to its owner.
+    return united.pPolygon == nullptr ? std::make_unique<Polygon>(nullptr)
+                                      : CopyAsFree(*united.pPolygon);
+}
+
+Polygon* UnitePolygons(Collections::IEnumerator<Polygon*>* pPolygons, PolygonLayer& layer,
+                       bool recordParents)
+{
+    CheckEnumeration(pPolygons, __LINE__);
+    Collections::PlainArray<Polygon*> parents;
+    const PassItem united = UniteAll(*pPolygons, recordParents ? &parents : nullptr);
+    if (united.pPolygon == nullptr)
+    {
+        return layer.CreatePolygon();
+    }
+    LayerResults created(layer);
+    Polygon* pResult = created.Add(united.pPolygon);
+    if (recordParents && parents.Count() > 0)
+    {
+        layer.SetParents(pResult, parents);
+    }
+    created.Keep();
+    return pResult;
+}
+
+} // namespace Arealis::Overlay

@@ -1,0 +1,172 @@
+#pragma once
+
+#include "Arealis/Node.h"
+#include "Arealis/Point.h"
+#include "Arealis/SegmentIntersection.h"
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace Arealis
+{
+class Polygon;
+class Ring;
+} // namespace Arealis
+
+namespace Arealis::Detail
+{
+
+enum class OverlayOperation
+{
+    Union,
+    Intersection,
+    FirstMinusSecond,
+    SecondMinusFirst
+};
+
+// One vertex of a traced result ring: an operand's node, or a crossing point that is not a
+// node of either operand (pNode null).
+struct TracedVertex
+{
+    const Node* pNode = nullptr;
+    Point Location;
+};
+
+// A traced result ring. A trace that does not come back to its first vertex (it ran into
+// boundary that another ring has already taken along a stretch both operands share) is open:
+// only the loops it closes on the way are rings.
+struct TracedRing
+{
+    std::vector<TracedVertex> Vertices;
+    bool Closed = true;
+};
+
+// The boundaries of two polygons cut at the points where they meet. Every ring of both
+// operands becomes a circular walk of pieces: chains of consecutive ring nodes and point pieces
+// where the ring passes a crossing point. Each crossing point keeps the directions in which the
+// rings leave it, sorted by angle; a result ring is traced by following pieces and choosing, at
+// each crossing point, the direction that keeps the result's side of both operands.
+class OverlayGraph
+{
+public:
+    // Cuts the rings of both operands at the points of the intersection list (entries name an
+    // edge of a first, then an edge of b).
+    OverlayGraph(const Polygon& a, const Polygon& b, const IntersectionList& intersections);
+
+    // The rings bounding the result of the operation. Clears the visited marks first, so that
+    // several operations can be traced from one graph.
+    std::vector<TracedRing> Trace(OverlayOperation operation);
+
+    // Corner test: whether q lies inside the angle a-c-b of a ring (1), outside it (0), or
+    // equals a (2) or b (3) exactly.
+    static int TestCorner(const Point& a, const Point& c, const Point& b, const Point& q) noexcept;
+
+private:
+    enum class Operand : std::uint8_t
+    {
+        Second = 0,
+        First = 1
+    };
+    // Forward follows the ring's node order, Backward runs against it.
+    enum class Way : std::uint8_t
+    {
+        Forward = 0,
+        Backward = 1
+    };
+
+    // A way out of a crossing point along one ring.
+    struct Direction
+    {
+        std::int32_t Piece = -1; // the point piece at the crossing point
+        double Angle = 0.0;      // of the way out, in [0, 2 pi)
+        Way WayOut = Way::Forward;
+        Operand Side = Operand::First;
+    };
+
+    struct CrossingPoint
+    {
+        Point Location;
+        std::vector<std::int32_t> Directions; // ascending angle; equal angles by insertion
+    };
+
+    struct Piece
+    {
+        bool IsPoint = false;
+        std::int32_t Walk = -1;
+        // A chain covers the ring nodes First .. Last; a point piece standing for a ring node
+        // has First == Last == that node, otherwise both are -1.
+        std::int32_t First = -1;
+        std::int32_t Last = -1;
+        // Point pieces inserted inside an edge: the edge's number and the squared distance from
+        // its start node, which orders several points on one edge.
+        std::int32_t Edge = -1;
+        double SquaredDistance = 0.0;
+        std::int32_t Crossing = -1;
+        std::int32_t BackwardDirection = -1;
+        std::int32_t ForwardDirection = -1;
+        std::int32_t Prev = -1;
+        std::int32_t Next = -1;
+        bool Visited = false;
+    };
+
+    struct RingWalk
+    {
+        const Ring* pRing = nullptr;
+        Operand Side = Operand::First;
+        bool Crossed = false;
+        std::int32_t Head = -1; // the piece holding node 0
+        // First node index of every piece that holds ring nodes.
+        std::map<std::int32_t, std::int32_t> NodePieces;
+    };
+
+    struct Cut
+    {
+        std::int32_t Edge = 0;
+        double SquaredDistance = 0.0;
+        Point Location;
+    };
+
+    // --- Building ---------------------------------------------------------------------------
+
+    void AddWalks(const Polygon& polygon, Operand side);
+    void CutWalks(const IntersectionList& intersections);
+    void CutWalk(std::int32_t walk, std::vector<Cut>& cuts);
+    std::int32_t CutAtNode(std::int32_t walk, std::int32_t node);
+    std::int32_t InsertOnEdge(std::int32_t walk, std::int32_t edge, const Cut& cut);
+    void AddDirections();
+    std::int32_t NewPiece(std::int32_t walk);
+    void InsertAfter(std::int32_t existing, std::int32_t piece) noexcept;
+    std::int32_t CrossingAt(const Point& location);
+    std::int32_t AddDirection(std::int32_t piece, Way way, const Point& towards);
+
+    // --- Geometry of the pieces -----------------------------------------------------------
+
+    Point StartPointOf(std::int32_t piece) const;
+    Point EndPointOf(std::int32_t piece) const;
+    Point PointReachedBy(const Direction& direction) const;
+
+    // --- Tracing ----------------------------------------------------------------------------
+
+    std::int32_t ChooseWayOn(std::int32_t arrival, bool continuing,
+                             OverlayOperation operation) const;
+    bool IsEligible(const Direction& direction, OverlayOperation operation) const noexcept;
+    bool IsAccepted(std::int32_t crossing, std::size_t position, OverlayOperation operation) const;
+    int TestOtherCorner(std::int32_t crossing, std::size_t position, bool upwards,
+                        const Point& q) const;
+    void TraceRing(std::int32_t start, OverlayOperation operation, TracedRing& ring);
+    void AppendPiece(std::int32_t piece, Way way, std::vector<TracedVertex>& vertices) const;
+    Point EntryPointOf(std::int32_t piece, Way way) const;
+    void AppendUncrossedWalk(const RingWalk& walk, OverlayOperation operation,
+                             std::vector<TracedRing>& rings) const;
+
+    const Polygon& m_first;
+    const Polygon& m_second;
+    std::vector<RingWalk> m_walks;
+    std::vector<Piece> m_pieces;
+    std::vector<Direction> m_directions;
+    std::vector<CrossingPoint> m_crossings;
+    std::map<Point, std::int32_t> m_crossingIndex;
+};
+
+} // namespace Arealis::Detail

@@ -1,0 +1,320 @@
+// Tracing the result rings through the overlay graph.
+#include "Arealis/Polygon.h"
+#include "Arealis/Ring.h"
+#include "OverlayGraph.h"
+
+namespace Arealis::Detail
+{
+
+namespace
+{
+
+// Corner results that let a way out of a crossing point into the result.
+struct AcceptedCorners
+{
+    bool Outside;    // 0
+    bool Inside;     // 1
+    bool AtPrevious; // 2: along the other ring, against its order
+    bool AtNext;     // 3: along the other ring, in its order
+
+    bool Contains(int corner) const noexcept
+    {
+        switch (corner)
+        {
+        case 0:
+            return Outside;
+        case 1:
+            return Inside;
+        case 2:
+            return AtPrevious;
+        default:
+            return AtNext;
+        }
+    }
+};
+
+constexpr AcceptedCorners OutsideOrAlong{true, false, false, true};    // {0, 3}
+constexpr AcceptedCorners InsideOrAlong{false, true, false, true};     // {1, 3}
+constexpr AcceptedCorners OutsideOrOpposite{true, false, true, false}; // {0, 2}
+
+AcceptedCorners CornersAccepted(OverlayOperation operation, bool fromFirst) noexcept
+{
+    switch (operation)
+    {
+    case OverlayOperation::Union:
+        return OutsideOrAlong;
+    case OverlayOperation::Intersection:
+        return InsideOrAlong;
+    case OverlayOperation::FirstMinusSecond:
+        return fromFirst ? OutsideOrOpposite : InsideOrAlong;
+    case OverlayOperation::SecondMinusFirst:
+        return fromFirst ? InsideOrAlong : OutsideOrOpposite;
+    }
+    return OutsideOrAlong;
+}
+
+} // namespace
+
+int OverlayGraph::TestCorner(const Point& a, const Point& c, const Point& b,
+                             const Point& q) noexcept
+{
+    if (q == a)
+    {
+        return 2;
+    }
+    if (q == b)
+    {
+        return 3;
+    }
+    const double s1 = (a.X - c.X) * (q.Y - c.Y) - (q.X - c.X) * (a.Y - c.Y);
+    const double s2 = (q.Y - b.Y) * (c.X - b.X) - (c.Y - b.Y) * (q.X - b.X);
+    const double t = (b.Y - c.Y) * (a.X - c.X) - (a.Y - c.Y) * (b.X - c.X);
+    if (t > 0.0)
+    {
+        return s1 >= 0.0 && s2 >= 0.0 ? 1 : 0;
+    }
+    return s1 > 0.0 || s2 > 0.0 ? 1 : 0;
+}
+
+bool OverlayGraph::IsEligible(const Direction& direction, OverlayOperation operation) const noexcept
+{
+    const bool forward = direction.WayOut == Way::Forward;
+    const bool fromFirst = direction.Side == Operand::First;
+    switch (operation)
+    {
+    case OverlayOperation::Union:
+    case OverlayOperation::Intersection:
+        return forward;
+    case OverlayOperation::FirstMinusSecond:
+        return fromFirst == forward;
+    case OverlayOperation::SecondMinusFirst:
+        return fromFirst != forward;
+    }
+    return false;
+}
+
+// Tests q against the corner of the other operand's ring whose direction is nearest to the
+// one at position, below it or above it in angle order (cyclically).
+int OverlayGraph::TestOtherCorner(std::int32_t crossing, std::size_t position, bool upwards,
+                                  const Point& q) const
+{
+    const CrossingPoint& point = m_crossings[static_cast<std::size_t>(crossing)];
+    const std::size_t m = point.Directions.size();
+    const Operand side = m_directions[static_cast<std::size_t>(point.Directions[position])].Side;
+    for (std::size_t step = 1; step < m; ++step)
+    {
+        const std::size_t other = upwards ? (position + step) % m : (position + m - step) % m;
+        const Direction& candidate =
+            m_directions[static_cast<std::size_t>(point.Directions[other])];
+        if (candidate.Side == side)
+        {
+            continue;
+        }
+        const Piece& piece = m_pieces[static_cast<std::size_t>(candidate.Piece)];
+        return TestCorner(EndPointOf(piece.Prev), point.Location, StartPointOf(piece.Next), q);
+    }
+    // The other operand does not pass this point: decide by its area around the way out.
+    const Polygon& otherPolygon = side == Operand::First ? m_second : m_first;
+    const Point middle{(point.Location.X + q.X) / 2, (point.Location.Y + q.Y) / 2};
+    return otherPolygon.ContainsPoint(middle) ? 1 : 0;
+}
+
+bool OverlayGraph::IsAccepted(std::int32_t crossing, std::size_t position,
+                              OverlayOperation operation) const
+{
+    const CrossingPoint& point = m_crossings[static_cast<std::size_t>(crossing)];
+    const Direction& direction = m_directions[static_cast<std::size_t>(point.Directions[position])];
+    const AcceptedCorners accepted = CornersAccepted(operation, direction.Side == Operand::First);
+    const Point q = PointReachedBy(direction);
+    return accepted.Contains(TestOtherCorner(crossing, position, false, q)) &&
+           accepted.Contains(TestOtherCorner(crossing, position, true, q));
+}
+
+// Visits the ways out of the crossing point in descending angle order from the arrival
+// direction (including it when starting a ring, after it and past its angle when continuing)
+// and returns the first that the operation accepts, or -1.
+std::int32_t OverlayGraph::ChooseWayOn(std::int32_t arrival, bool continuing,
+                                       OverlayOperation operation) const
+{
+    const Direction& from = m_directions[static_cast<std::size_t>(arrival)];
+    const std::int32_t crossing = m_pieces[static_cast<std::size_t>(from.Piece)].Crossing;
+    const std::vector<std::int32_t>& directions =
+        m_crossings[static_cast<std::size_t>(crossing)].Directions;
+    const std::size_t m = directions.size();
+    std::size_t start = 0;
+    while (directions[start] != arrival)
+    {
+        ++start;
+    }
+    for (std::size_t step = continuing ? 1 : 0; step < m; ++step)
+    {
+        const std::size_t position = (start + step) % m;
+        const Direction& candidate = m_directions[static_cast<std::size_t>(directions[position])];
+        if (continuing && candidate.Angle == from.Angle)
+        {
+            continue;
+        }
+        if (IsEligible(candidate, operation) && IsAccepted(crossing, position, operation))
+        {
+            return directions[position];
+        }
+    }
+    return -1;
+}
+
+void OverlayGraph::AppendPiece(std::int32_t piece, Way way,
+                               std::vector<TracedVertex>& vertices) const
+{
+    const Piece& p = m_pieces[static_cast<std::size_t>(piece)];
+    const Ring& source = *m_walks[static_cast<std::size_t>(p.Walk)].pRing;
+    if (p.IsPoint)
+    {
+        const Point& location = m_crossings[static_cast<std::size_t>(p.Crossing)].Location;
+        vertices.push_back(
+            TracedVertex{p.First >= 0 ? source.GetNode(p.First) : nullptr, location});
+        return;
+    }
+    if (way == Way::Forward)
+    {
+        for (std::int32_t i = p.First; i <= p.Last; ++i)
+        {
+            const Node* pNode = source.GetNode(i);
+            vertices.push_back(TracedVertex{pNode, pNode->Position});
+        }
+    }
+    else
+    {
+        for (std::int32_t i = p.Last; i >= p.First; --i)
+        {
+            const Node* pNode = source.GetNode(i);
+            vertices.push_back(TracedVertex{pNode, pNode->Position});
+        }
+    }
+}
+
+// The first point of a piece walked in the given way.
+Point OverlayGraph::EntryPointOf(std::int32_t piece, Way way) const
+{
+    return way == Way::Forward ? StartPointOf(piece) : EndPointOf(piece);
+}
+
+void OverlayGraph::TraceRing(std::int32_t start, OverlayOperation operation, TracedRing& ring)
+{
+    std::int32_t piece = m_directions[static_cast<std::size_t>(start)].Piece;
+    Way way = m_directions[static_cast<std::size_t>(start)].WayOut;
+    for (;;)
+    {
+        AppendPiece(piece, way, ring.Vertices);
+        m_pieces[static_cast<std::size_t>(piece)].Visited = true;
+        const Piece& current = m_pieces[static_cast<std::size_t>(piece)];
+        std::int32_t next = way == Way::Forward ? current.Next : current.Prev;
+        const Piece& reached = m_pieces[static_cast<std::size_t>(next)];
+        if (reached.IsPoint)
+        {
+            // The arrival direction points back the way the walk came.
+            const std::int32_t arrival =
+                way == Way::Forward ? reached.BackwardDirection : reached.ForwardDirection;
+            const std::int32_t chosen = ChooseWayOn(arrival, true, operation);
+            if (chosen < 0)
+            {
+                ring.Closed = m_crossings[static_cast<std::size_t>(reached.Crossing)].Location ==
+                              ring.Vertices.front().Location;
+                return;
+            }
+            next = m_directions[static_cast<std::size_t>(chosen)].Piece;
+            way = m_directions[static_cast<std::size_t>(chosen)].WayOut;
+        }
+        if (m_pieces[static_cast<std::size_t>(next)].Visited)
+        {
+            ring.Closed = EntryPointOf(next, way) == ring.Vertices.front().Location;
+            return;
+        }
+        piece = next;
+    }
+}
+
+// A ring that no other ring crosses lies wholly inside or wholly outside the other operand.
+void OverlayGraph::AppendUncrossedWalk(const RingWalk& walk, OverlayOperation operation,
+                                       std::vector<TracedRing>& rings) const
+{
+    const Ring& ring = *walk.pRing;
+    if (ring.Count() == 0)
+    {
+        return;
+    }
+    const bool fromFirst = walk.Side == Operand::First;
+    const Polygon& other = fromFirst ? m_second : m_first;
+    const bool inside = other.ContainsPoint(ring.GetNode(0)->Position);
+    bool take = false;
+    bool reversed = false;
+    switch (operation)
+    {
+    case OverlayOperation::Union:
+        take = !inside;
+        break;
+    case OverlayOperation::Intersection:
+        take = inside;
+        break;
+    case OverlayOperation::FirstMinusSecond:
+        take = fromFirst ? !inside : inside;
+        reversed = !fromFirst;
+        break;
+    case OverlayOperation::SecondMinusFirst:
+        take = fromFirst ? inside : !inside;
+        reversed = fromFirst;
+        break;
+    }
+    if (!take)
+    {
+        return;
+    }
+    TracedRing traced;
+    const std::int32_t n = ring.Count();
+    traced.Vertices.reserve(static_cast<std::size_t>(n));
+    for (std::int32_t k = 0; k < n; ++k)
+    {
+        const Node* pNode = ring.GetNode(reversed ? n - 1 - k : k);
+        traced.Vertices.push_back(TracedVertex{pNode, pNode->Position});
+    }
+    rings.push_back(std::move(traced));
+}
+
+std::vector<TracedRing> OverlayGraph::Trace(OverlayOperation operation)
+{
+    for (Piece& piece : m_pieces)
+    {
+        piece.Visited = false;
+    }
+    std::vector<TracedRing> rings;
+    for (const RingWalk& walk : m_walks)
+    {
+        if (!walk.Crossed)
+        {
+            AppendUncrossedWalk(walk, operation, rings);
+            continue;
+        }
+        std::int32_t piece = walk.Head;
+        do
+        {
+            const Piece& current = m_pieces[static_cast<std::size_t>(piece)];
+            if (current.IsPoint)
+            {
+                const std::int32_t chosen =
+                    ChooseWayOn(current.BackwardDirection, false, operation);
+                if (chosen >= 0 &&
+                    !m_pieces[static_cast<std::size_t>(
+                                  m_directions[static_cast<std::size_t>(chosen)].Piece)]
+                         .Visited)
+                {
+                    TracedRing ring;
+                    TraceRing(chosen, operation, ring);
+                    rings.push_back(std::move(ring));
+                }
+            }
+            piece = current.Next;
+        } while (piece != walk.Head);
+    }
+    return rings;
+}
+
+} // namespace Arealis::Detail

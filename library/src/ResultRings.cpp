@@ -1,0 +1,89 @@
+#include "ResultRings.h"
+
+#include "Arealis/Geometry.h"
+#include "Arealis/Polygon.h"
+#include "Arealis/Ring.h"
+
+#include <map>
+
+namespace Arealis::Detail
+{
+
+namespace
+{
+
+Point ResultPosition(const TracedVertex& vertex) noexcept
+{
+    return vertex.pNode != nullptr ? vertex.pNode->Position : SnapToNodeGrid(vertex.Location);
+}
+
+// Adds the vertices from..end as a ring; fewer than three (a spike walked out and back)
+// bound nothing.
+void AddLoop(const std::vector<TracedVertex>& vertices, const std::vector<Point>& positions,
+             std::size_t from, Polygon& result)
+{
+    if (positions.size() - from < 3)
+    {
+        return;
+    }
+    Ring* pRing = result.CreateRing();
+    for (std::size_t i = from; i < vertices.size(); ++i)
+    {
+        const TracedVertex& vertex = vertices[i];
+        if (vertex.pNode != nullptr)
+        {
+            pRing->AdoptNode(vertex.pNode);
+        }
+        else
+        {
+            pRing->AddNode(vertex.Location.X, vertex.Location.Y);
+        }
+    }
+}
+
+void AddSplitRing(const TracedRing& traced, Polygon& result)
+{
+    std::vector<TracedVertex> vertices;
+    std::vector<Point> positions;
+    std::map<Point, std::size_t> seen;
+    vertices.reserve(traced.Vertices.size());
+    positions.reserve(traced.Vertices.size());
+    for (const TracedVertex& vertex : traced.Vertices)
+    {
+        const Point position = ResultPosition(vertex);
+        const auto found = seen.find(position);
+        if (found == seen.end())
+        {
+            seen.emplace(position, vertices.size());
+            vertices.push_back(vertex);
+            positions.push_back(position);
+            continue;
+        }
+        // The ring comes back to a vertex it passed: the stretch since then is a loop of its
+        // own, and the ring goes on from the first visit.
+        const std::size_t first = found->second;
+        AddLoop(vertices, positions, first, result);
+        for (std::size_t i = first + 1; i < positions.size(); ++i)
+        {
+            seen.erase(positions[i]);
+        }
+        vertices.resize(first + 1);
+        positions.resize(first + 1);
+    }
+    if (traced.Closed)
+    {
+        AddLoop(vertices, positions, 0, result);
+    }
+}
+
+} // namespace
+
+void AddResultRings(const std::vector<TracedRing>& rings, Polygon& result)
+{
+    for (const TracedRing& traced : rings)
+    {
+        AddSplitRing(traced, result);
+    }
+}
+
+} // namespace Arealis::Detail
