@@ -193,8 +193,10 @@ TEST(BTreeTest, FourthInsertionIntoAFullLeafSplitsItInHalves)
     ASSERT_FALSE(root.IsLeaf());
     ASSERT_EQ(root.Count(), 2);
     const auto& index = static_cast<const Collections::IndexNode<int>&>(root);
-    EXPECT_EQ(index.Child(0).EntryKeys, (std::vector<int>{10, 20}));
-    EXPECT_EQ(index.Child(1).EntryKeys, (std::vector<int>{30, 40}));
+    const auto& left = index.Child(0).EntryKeys;
+    const auto& right = index.Child(1).EntryKeys;
+    EXPECT_EQ(std::vector<int>(left.begin(), left.end()), (std::vector<int>{10, 20}));
+    EXPECT_EQ(std::vector<int>(right.begin(), right.end()), (std::vector<int>{30, 40}));
     EXPECT_EQ(root.Key, 40);
     CheckTree(tree, 4);
 }

@@ -103,7 +103,8 @@ std::vector<std::vector<Item*>> LeavesUnderRoot(const ItemTree& tree)
     leaves.reserve(static_cast<std::size_t>(root.Count()));
     for (std::int32_t i = 0; i < root.Count(); ++i)
     {
-        leaves.push_back(static_cast<const ItemTree::LeafNodeType&>(root.Child(i)).Entries);
+        const auto& entries = static_cast<const ItemTree::LeafNodeType&>(root.Child(i)).Entries;
+        leaves.emplace_back(entries.begin(), entries.end());
     }
     return leaves;
 }

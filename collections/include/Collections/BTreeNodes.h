@@ -141,7 +141,7 @@ public:
     // Destroys a child and recomputes Key.
     void RemoveChild(const TreeNode<TKey>& child)
     {
-        this->RemoveEntryAt(this->IndexOfChild(child));
+        this->DestroyChild(child);
         this->RecomputeKey();
     }
 };

@@ -5,6 +5,8 @@
 #include "Collections/RTreeNodes.h"
 #include "Exceptions/ArgumentException.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -162,16 +164,57 @@ private:
             }
             return true;
         }
+        // Find the children to descend into first and start loading them all, so that
+        // their memory latencies overlap instead of adding up.
         const auto& index = Base::AsIndex(node);
+        std::array<const Node*, InlineEntryCapacity> matches{};
+        std::size_t matchCount = 0;
         for (std::int32_t i = 0; i < count; ++i)
         {
-            if (RectangleMath::Overlap(index.GetEntryKey(i), query) &&
-                !VisitNode(index.Child(i), query, visit))
+            if (RectangleMath::Overlap(index.GetEntryKey(i), query))
+            {
+                const Node& child = index.Child(i);
+                if (matchCount == matches.size())
+                {
+                    if (!VisitChildren(matches.data(), matchCount, query, visit))
+                    {
+                        return false;
+                    }
+                    matchCount = 0;
+                }
+                Prefetch(child);
+                matches[matchCount++] = &child;
+            }
+        }
+        return VisitChildren(matches.data(), matchCount, query, visit);
+    }
+
+    template <class F>
+    static bool VisitChildren(const Node* const* children, std::size_t count, const TRect& query,
+                              F& visit)
+    {
+        for (std::size_t i = 0; i < count; ++i)
+        {
+            if (!VisitNode(*children[i], query, visit))
             {
                 return false;
             }
         }
         return true;
+    }
+
+    // A hint to start loading the head of a node and its first entry keys.
+    static void Prefetch(const Node& node) noexcept
+    {
+#if defined(__GNUC__) || defined(__clang__)
+        const char* head = reinterpret_cast<const char*>(&node);
+        __builtin_prefetch(head);
+        __builtin_prefetch(head + 64);
+        __builtin_prefetch(head + 128);
+        __builtin_prefetch(head + 192);
+#else
+        (void)node;
+#endif
     }
 
     std::int32_t m_nominalSize;

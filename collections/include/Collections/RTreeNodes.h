@@ -125,7 +125,10 @@ public:
             }
         }
 
+        // Room for every entry in both nodes first: the entries below are in flight and
+        // must not meet an allocation failure.
         auto sibling = std::make_unique<TDerived>(capacity);
+        sibling->Reserve(this->Count());
         auto [keys, entries] = this->TakeAll();
         // Each group starts with its seed, followed by its other entries in order.
         this->AppendEntry(keys[static_cast<std::size_t>(first)],
@@ -291,7 +294,7 @@ public:
     // Destroys a child and recomputes the bounds.
     void RemoveChild(const TreeNode<TRect>& child)
     {
-        this->RemoveEntryAt(this->IndexOfChild(child));
+        this->DestroyChild(child);
         this->RecomputeKey();
     }
 };

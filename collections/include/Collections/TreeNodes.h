@@ -1,14 +1,27 @@
 #pragma once
 
+#include "Collections/InlineArray.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 namespace Collections
 {
+
+// Entries of a node: plain values are kept inside the node up to InlineEntryCapacity (room
+// for the R-tree's nodes of nominal size 10, which split at 15 entries); other types, and
+// wider nodes, on the heap.
+inline constexpr std::size_t InlineEntryCapacity = 16;
+
+template <class T>
+using EntryArray =
+    std::conditional_t<std::is_trivially_copyable_v<T> && std::is_default_constructible_v<T>,
+                       InlineArray<T, InlineEntryCapacity>, std::vector<T>>;
 
 template <class TKey>
 class IndexNode;
@@ -21,6 +34,9 @@ class IndexNode;
 template <class TKey>
 class TreeNode
 {
+    // First, next to the entry count, so that a search reads one run of memory per node.
+    bool m_isLeaf;
+
 public:
     virtual ~TreeNode() = default;
     TreeNode(const TreeNode&) = delete;
@@ -32,21 +48,18 @@ public:
     std::int32_t Count() const noexcept { return static_cast<std::int32_t>(EntryKeys.size()); }
     const TKey& GetEntryKey(std::int32_t i) const { return EntryKeys[static_cast<std::size_t>(i)]; }
 
-    // Summary key of the subtree.
-    TKey Key{};
     // The index node holding this one; null for the root.
     IndexNode<TKey>* Parent = nullptr;
+    // Summary key of the subtree.
+    TKey Key{};
     // Key of each entry, in entry order.
-    std::vector<TKey> EntryKeys;
+    EntryArray<TKey> EntryKeys;
 
 protected:
     TreeNode(bool isLeaf, std::int32_t capacity) : m_isLeaf(isLeaf)
     {
         EntryKeys.reserve(static_cast<std::size_t>(capacity));
     }
-
-private:
-    bool m_isLeaf;
 };
 
 // A node with entries of one type, each entry stored with its key.
@@ -57,7 +70,7 @@ public:
     const TEntry& GetEntry(std::int32_t i) const { return Entries[static_cast<std::size_t>(i)]; }
     TEntry& GetEntry(std::int32_t i) { return Entries[static_cast<std::size_t>(i)]; }
 
-    std::vector<TEntry> Entries;
+    EntryArray<TEntry> Entries;
 
 protected:
     TemplateNode(bool isLeaf, std::int32_t capacity) : TreeNode<TKey>(isLeaf, capacity)
@@ -106,11 +119,17 @@ protected:
         Entries.erase(Entries.begin() + at, Entries.end());
     }
 
+    void Reserve(std::int32_t capacity)
+    {
+        this->EntryKeys.reserve(static_cast<std::size_t>(capacity));
+        Entries.reserve(static_cast<std::size_t>(capacity));
+    }
+
     // Empties the node and hands its keys and entries to the caller.
     // The node keeps its reserved room.
-    std::pair<std::vector<TKey>, std::vector<TEntry>> TakeAll()
+    std::pair<EntryArray<TKey>, EntryArray<TEntry>> TakeAll()
     {
-        std::pair<std::vector<TKey>, std::vector<TEntry>> all;
+        std::pair<EntryArray<TKey>, EntryArray<TEntry>> all;
         all.first.reserve(this->EntryKeys.capacity());
         all.second.reserve(Entries.capacity());
         std::swap(all.first, this->EntryKeys);
@@ -131,20 +150,35 @@ protected:
 };
 
 // A node whose entries are its children, which it owns. Every child's Parent points back to
-// it, and its entry key equals the child's Key.
+// it, and its entry key equals the child's Key. The children are kept as plain pointers so
+// that they sit in the node's inline storage next to their keys; ownership passes in and out
+// through std::unique_ptr, and the destructor deletes the children still held.
 template <class TKey>
-class IndexNode : public TemplateNode<TKey, std::unique_ptr<TreeNode<TKey>>>
+class IndexNode : public TemplateNode<TKey, TreeNode<TKey>*>
 {
-    using Base = TemplateNode<TKey, std::unique_ptr<TreeNode<TKey>>>;
+    using Base = TemplateNode<TKey, TreeNode<TKey>*>;
 
 public:
+    ~IndexNode() override
+    {
+        for (TreeNode<TKey>* child : this->Entries)
+        {
+            delete child; // NOLINT(cppcoreguidelines-owning-memory): owned, see above
+        }
+    }
+
+    IndexNode(const IndexNode&) = delete;
+    IndexNode& operator=(const IndexNode&) = delete;
+    IndexNode(IndexNode&&) = delete;
+    IndexNode& operator=(IndexNode&&) = delete;
+
     TreeNode<TKey>& Child(std::int32_t i) const { return *this->GetEntry(i); }
 
     std::int32_t IndexOfChild(const TreeNode<TKey>& child) const noexcept
     {
         for (std::int32_t i = 0; i < this->Count(); ++i)
         {
-            if (this->Entries[static_cast<std::size_t>(i)].get() == &child)
+            if (this->Entries[static_cast<std::size_t>(i)] == &child)
             {
                 return i;
             }
@@ -165,14 +199,19 @@ public:
         this->EntryKeys[static_cast<std::size_t>(IndexOfChild(child))] = child.Key;
     }
 
+    // Takes a child out and destroys it.
+    void DestroyChild(const TreeNode<TKey>& child)
+    {
+        const std::unique_ptr<TreeNode<TKey>> removed(this->RemoveEntryAt(IndexOfChild(child)));
+    }
+
 protected:
     explicit IndexNode(std::int32_t capacity) : Base(false, capacity) {}
 
     void InsertEntryAt(std::int32_t i, const TKey& key, std::unique_ptr<TreeNode<TKey>> child)
     {
-        TreeNode<TKey>& adopted = *child;
-        Base::InsertEntryAt(i, key, std::move(child));
-        adopted.Parent = this;
+        Base::InsertEntryAt(i, key, child.get());
+        child.release()->Parent = this; // now held by Entries
     }
 
     void AppendEntry(const TKey& key, std::unique_ptr<TreeNode<TKey>> child)
@@ -180,10 +219,18 @@ protected:
         InsertEntryAt(this->Count(), key, std::move(child));
     }
 
+    // Re-adopts a child that this node or a sibling held a moment ago (during a split), into
+    // room reserved beforehand.
+    void AppendEntry(const TKey& key, TreeNode<TKey>* child)
+    {
+        Base::AppendEntry(key, child);
+        child->Parent = this;
+    }
+
     void MoveTailTo(std::int32_t first, IndexNode& target)
     {
         Base::MoveTailTo(first, target);
-        for (auto& child : target.Entries)
+        for (TreeNode<TKey>* child : target.Entries)
         {
             child->Parent = &target;
         }
