@@ -1,0 +1,138 @@
+#include "Arealis/NodeSet.h"
+
+#include "Collections/PlainArray.h"
+#include "ModelTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <vector>
+
+using namespace Arealis;
+using namespace ModelTesting;
+
+namespace
+{
+
+constexpr std::uint8_t Id = 7;
+
+Points PointsOf(const Collections::PlainArray<Node*>& nodes)
+{
+    Points points;
+    for (const Node* node : nodes)
+    {
+        points.push_back(node->Position);
+    }
+    return points;
+}
+
+TEST(NodeSetTest, OneCountedNodePerSnappedPoint)
+{
+    NodeSet nodes(Id);
+    Node* a = nodes.GetNode({1.0000004, 2});
+    EXPECT_EQ(a->Position, (Point{1, 2}));
+    EXPECT_EQ(a->TopologyId, Id);
+    EXPECT_EQ(a->ReferenceCount, 1U);
+    EXPECT_EQ(nodes.GetNode({0.9999996, 2}), a);
+    EXPECT_EQ(a->ReferenceCount, 2U);
+    nodes.AddReference(a);
+    EXPECT_EQ(a->ReferenceCount, 3U);
+    EXPECT_EQ(nodes.Count(), 1);
+
+    nodes.ReleaseNode(a);
+    nodes.ReleaseNode(a);
+    EXPECT_EQ(nodes.Find({1, 2}), a);
+    nodes.ReleaseNode(a);
+    EXPECT_EQ(nodes.Find({1, 2}), nullptr);
+    EXPECT_EQ(nodes.Count(), 0);
+}
+
+TEST(NodeSetTest, ReleasedRecordsAreReused)
+{
+    NodeSet nodes(Id);
+    std::vector<Node*> made;
+    made.reserve(50001);
+    for (int i = 0; i < 100; ++i)
+    {
+        made.push_back(nodes.GetNode({double(i), 0}));
+    }
+    EXPECT_EQ(nodes.GetBlockCount(), 1);
+    Node* released = made[40];
+    nodes.ReleaseNode(released);
+    EXPECT_EQ(nodes.GetNode({500, 500}), released);
+    EXPECT_EQ(released->Position, (Point{500, 500}));
+    EXPECT_EQ(released->ReferenceCount, 1U);
+    EXPECT_EQ(nodes.Count(), 100);
+}
+
+TEST(NodeSetTest, PoolGrowsByBlocksAndGivesEmptyOnesBack)
+{
+    NodeSet nodes(Id);
+    std::vector<Node*> made;
+    made.reserve(50001);
+    for (int i = 0; i < 50001; ++i)
+    {
+        made.push_back(nodes.GetNode({double(i), 1}));
+    }
+    EXPECT_EQ(nodes.GetBlockCount(), 2);
+    for (int i = 0; i < 50000; ++i)
+    {
+        nodes.ReleaseNode(made[static_cast<std::size_t>(i)]);
+    }
+    EXPECT_EQ(nodes.GetBlockCount(), 1);
+    EXPECT_EQ(nodes.Find({50000, 1}), made.back());
+    EXPECT_EQ(nodes.GetNode({-1, -1})->Position, (Point{-1, -1}));
+    EXPECT_EQ(nodes.Count(), 2);
+}
+
+TEST(NodeSetTest, MoveNodeOntoAnotherReturnsTheOtherAndLeavesTheMovedOneOut)
+{
+    NodeSet nodes(Id);
+    Node* a = nodes.GetNode({0, 0});
+    Node* b = nodes.GetNode({1, 1});
+    EXPECT_EQ(nodes.MoveNode(a, {2, 2}), a);
+    EXPECT_EQ(nodes.Find({2, 2}), a);
+    EXPECT_EQ(nodes.Find({0, 0}), nullptr);
+    EXPECT_EQ(nodes.MoveNode(a, {1, 1}), b);
+    EXPECT_EQ(nodes.Find({1, 1}), b);
+    EXPECT_EQ(nodes.Count(), 1);
+    nodes.ReleaseNode(a); // the caller hands its references over, then releases it
+    EXPECT_EQ(nodes.Find({1, 1}), b);
+    EXPECT_EQ(b->ReferenceCount, 1U);
+}
+
+TEST(NodeSetTest, FindNodesInAscendingPointOrder)
+{
+    NodeSet nodes(Id);
+    for (const Point& p : Points{{1, 2}, {0, 5}, {1, 0}, {3, 3}, {1, 9}, {-1, 1}})
+    {
+        nodes.GetNode(p);
+    }
+    Collections::PlainArray<Node*> found;
+    nodes.FindNodes(Rectangle(0, 0, 2, 5), found);
+    EXPECT_EQ(PointsOf(found), (Points{{0, 5}, {1, 0}, {1, 2}}));
+}
+
+TEST(NodeSetTest, ChecksRefuseNodesOfOtherSets)
+{
+    NodeSet nodes(Id);
+    NodeSet other(Id + 1);
+    Node* foreign = other.GetNode({0, 0});
+    EXPECT_EQ(Failure([&] { nodes.AddReference(nullptr); }),
+              "The pointer is not valid. @ NodeSet, line: 24");
+    EXPECT_EQ(Failure([&] { nodes.ReleaseNode(foreign); }),
+              "The Node belongs to an other Topology @ NodeSet, line: 26");
+    EXPECT_EQ(Failure(
+                  [&] {
+                      nodes.MoveNode(foreign, {1, 1});
+                  }),
+              "The Node belongs to an other Topology @ NodeSet, line: 26");
+    EXPECT_EQ(foreign->ReferenceCount, 1U);
+
+    Node* node = nodes.GetNode({4, 4});
+    Node* keep = nodes.GetNode({5, 5});
+    nodes.ReleaseNode(node);
+    EXPECT_EQ(node->ReferenceCount, 0U);
+    EXPECT_EQ(nodes.Count(), 1);
+    EXPECT_EQ(keep->ReferenceCount, 1U);
+}
+
+} // namespace
