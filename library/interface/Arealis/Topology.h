@@ -5,6 +5,7 @@
 #include "Arealis/Rectangle.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace Arealis
@@ -50,6 +51,24 @@ public:
     Node* MoveNode(Node* pNode, const Point& point);
     // Commits every layer; reports invalid polygons before overlapping ones.
     void Commit();
+
+    // Layer set operations: each creates a new layer in this topology and fills it from the
+    // operand layers, which stay unchanged (the union commits the larger one first). A null
+    // operand throws ArgumentException. progress, when given, is called with (work done, work
+    // total) as the operation advances.
+    using LayerProgress = std::function<void(std::int64_t done, std::int64_t total)>;
+    // Overlapping polygons of A and B dissolved into one; never records parents.
+    PolygonLayer* Union(PolygonLayer* pA, PolygonLayer* pB, bool recordParents,
+                        const LayerProgress& progress = {});
+    // Every common part of a polygon of A and a polygon of B.
+    PolygonLayer* Intersection(PolygonLayer* pA, PolygonLayer* pB, bool recordParents,
+                               const LayerProgress& progress = {});
+    // Every polygon of A without the parts covered by polygons of B.
+    PolygonLayer* Substract(PolygonLayer* pA, PolygonLayer* pB, bool recordParents,
+                            const LayerProgress& progress = {});
+    // The common parts and the parts of either layer outside the other.
+    PolygonLayer* Join(PolygonLayer* pA, PolygonLayer* pB, bool recordParents,
+                       const LayerProgress& progress = {});
 
     std::uint8_t GetId() const;
     NodeSet& GetNodeSet();

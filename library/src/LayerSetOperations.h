@@ -1,0 +1,76 @@
+#pragma once
+
+// The layer set operations behind Topology::Union, Intersection, Substract and Join, and the
+// pieces they share. Each fills a result layer, polygon by polygon: the spatial index of one
+// operand finds the polygons whose bounds meet a polygon of the other, and the polygon overlay
+// combines those pairs.
+
+#include "Arealis/Polygon.h"
+#include "Arealis/PolygonLayer.h"
+#include "Arealis/Topology.h"
+#include "Collections/PlainArray.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <vector>
+
+namespace Arealis::LayerOperations
+{
+
+using Progress = Topology::LayerProgress;
+using PolygonList = std::vector<Polygon*>;
+
+void Intersect(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool recordParents,
+               const Progress& progress);
+void Substract(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool recordParents,
+               const Progress& progress);
+void Join(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool recordParents,
+          const Progress& progress);
+// Commits the layer with more polygons first; records no parents.
+void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progress& progress);
+
+// --- Shared pieces ----------------------------------------------------------------------------
+
+// Every polygon of the layer, committed ones first. Throws InvalidOperationException
+// "Uninitialized enumerator." when the layer hands out no enumeration.
+PolygonList PolygonsOf(const PolygonLayer& layer);
+// The polygons of the layer whose bounds meet the polygon's bounds, in the query's order.
+PolygonList Candidates(const PolygonLayer& layer, const Polygon& polygon);
+// A copy of source in the result layer, with the given parents when recordParents is set.
+void AddResult(PolygonLayer& result, const Polygon& source, bool recordParents,
+               std::initializer_list<Polygon*> parents);
+
+// Keeps a polygon's edge index switched on for the scope when it has many candidates, and
+// switches it off at the end, also when an exception leaves the scope.
+class EdgeIndexScope
+{
+public:
+    EdgeIndexScope(Polygon& polygon, bool on);
+    ~EdgeIndexScope();
+    EdgeIndexScope(const EdgeIndexScope&) = delete;
+    EdgeIndexScope& operator=(const EdgeIndexScope&) = delete;
+
+private:
+    Polygon& m_polygon;
+};
+
+// Counts finished work and reports it to the optional progress callback.
+class ProgressCounter
+{
+public:
+    ProgressCounter(const Progress& progress, std::int64_t total);
+
+    void Step(std::int64_t work = 1);
+    // For work whose extent becomes known on the way (the union's passes).
+    void AddToTotal(std::int64_t work);
+    void Finish();
+
+private:
+    void Report() const;
+
+    const Progress& m_progress;
+    std::int64_t m_done = 0;
+    std::int64_t m_total;
+};
+
+} // namespace Arealis::LayerOperations

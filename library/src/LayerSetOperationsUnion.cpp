@@ -1,0 +1,201 @@
+#include "Arealis/Overlay.h"
+#include "Arealis/Polygon.h"
+#include "Arealis/PolygonLayer.h"
+#include "Arealis/PolygonsSet.h"
+#include "LayerSetOperations.h"
+#include "SnapshotEnumerator.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace Arealis::LayerOperations
+{
+
+namespace
+{
+
+// The polygons of the union so far, indexed by their bounds: polygons of the operand layers
+// and the free unions made from them, which the index owns. Polygons merged into a union leave
+// the index; merged unions are kept alive until the end of the pass, so that the pass can still
+// recognise them on its list and skip them.
+class WorkingIndex
+{
+public:
+    explicit WorkingIndex(const PolygonsSet& start) : m_index(start) {}
+
+    // The polygons of the index that overlap the polygon, leaving out the polygon itself and
+    // the unions made in this pass (they are examined again in the next pass).
+    PolygonList Overlapping(const Polygon& polygon) const
+    {
+        PolygonList found;
+        m_index.VisitOverlapping(polygon.GetBounds(),
+                                 [&](Polygon* pCandidate)
+                                 {
+                                     if (pCandidate != &polygon &&
+                                         !m_createdThisPass.contains(pCandidate))
+                                     {
+                                         found.push_back(pCandidate);
+                                     }
+                                     return true;
+                                 });
+        std::erase_if(found,
+                      [&](const Polygon* pCandidate) { return !polygon.Overlaps(pCandidate); });
+        return found;
+    }
+
+    // Puts a polygon of an operand layer into the index; a union is there already.
+    void Keep(Polygon& polygon)
+    {
+        if (!Owns(polygon))
+        {
+            m_index.Insert(&polygon);
+        }
+    }
+
+    Polygon& Adopt(std::unique_ptr<Polygon> united)
+    {
+        Polygon& polygon = *united;
+        m_owned.emplace(&polygon, std::move(united));
+        m_index.Insert(&polygon);
+        m_createdThisPass.insert(&polygon);
+        return polygon;
+    }
+
+    // Takes a polygon that was merged into a union out of the index.
+    void Retire(Polygon& polygon)
+    {
+        m_index.Remove(&polygon);
+        const auto owned = m_owned.find(&polygon);
+        if (owned != m_owned.end())
+        {
+            m_retired.push_back(std::move(owned->second));
+            m_owned.erase(owned);
+        }
+        m_retiredThisPass.insert(&polygon);
+    }
+
+    bool IsRetired(const Polygon& polygon) const { return m_retiredThisPass.contains(&polygon); }
+
+    void EndPass()
+    {
+        m_createdThisPass.clear();
+        m_retiredThisPass.clear();
+        m_retired.clear();
+    }
+
+    PolygonList Polygons() const
+    {
+        PolygonList polygons;
+        const auto all = m_index.GetEnumerator();
+        while (all->MoveNext())
+        {
+            polygons.push_back(all->Current());
+        }
+        return polygons;
+    }
+
+private:
+    bool Owns(const Polygon& polygon) const { return m_owned.contains(&polygon); }
+
+    PolygonsSet m_index;
+    std::unordered_map<const Polygon*, std::unique_ptr<Polygon>> m_owned;
+    std::unordered_set<const Polygon*> m_createdThisPass;
+    std::unordered_set<const Polygon*> m_retiredThisPass;
+    std::vector<std::unique_ptr<Polygon>> m_retired;
+};
+
+std::unique_ptr<Polygon> UnionWith(Polygon& polygon, const PolygonList& overlapping)
+{
+    if (overlapping.size() == 1)
+    {
+        return Overlay::Union(*overlapping.front(), polygon);
+    }
+    SnapshotEnumerator<Polygon*> enumeration(overlapping);
+    const std::unique_ptr<Polygon> united = Overlay::UnitePolygons(&enumeration);
+    return Overlay::Union(*united, polygon);
+}
+
+// Merges one polygon of the pass's list with the polygons it overlaps. A new union goes on the
+// next pass's list, since it may overlap polygons it did not meet before.
+void UniteOne(WorkingIndex& index, Polygon& polygon, PolygonList& next)
+{
+    const PolygonList overlapping = index.Overlapping(polygon);
+    if (overlapping.empty())
+    {
+        index.Keep(polygon);
+        return;
+    }
+    std::unique_ptr<Polygon> united = UnionWith(polygon, overlapping);
+    for (Polygon* pMerged : overlapping)
+    {
+        index.Retire(*pMerged);
+    }
+    // A union equal to the polygon means that the others lie inside it: they are gone and the
+    // polygon stays as it is.
+    if (united->IsEqual(&polygon, 0.0))
+    {
+        index.Keep(polygon);
+        return;
+    }
+    if (!index.IsRetired(polygon))
+    {
+        index.Retire(polygon);
+    }
+    next.push_back(&index.Adopt(std::move(united)));
+}
+
+PolygonList RunPass(WorkingIndex& index, const PolygonList& list, ProgressCounter& counter)
+{
+    PolygonList next;
+    for (Polygon* polygon : list)
+    {
+        if (!index.IsRetired(*polygon))
+        {
+            UniteOne(index, *polygon, next);
+        }
+        counter.Step();
+    }
+    counter.AddToTotal(static_cast<std::int64_t>(next.size()));
+    index.EndPass();
+    return next;
+}
+
+void AddAll(const WorkingIndex& index, PolygonLayer& result, ProgressCounter& counter)
+{
+    for (const Polygon* polygon : index.Polygons())
+    {
+        if (!polygon->IsEmpty())
+        {
+            result.AddPolygon(polygon);
+        }
+        counter.Step();
+    }
+}
+
+} // namespace
+
+void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progress& progress)
+{
+    PolygonLayer& larger = b.GetPolygonCount() > a.GetPolygonCount() ? b : a;
+    PolygonLayer& smaller = &larger == &a ? b : a;
+    larger.Commit();
+    // A layer united with itself only dissolves its own overlaps: every polygon comes from the
+    // list, none from the start index.
+    WorkingIndex index(&larger == &smaller ? PolygonsSet() : larger.GetIndex());
+    PolygonList list = PolygonsOf(smaller);
+    const auto listed = static_cast<std::int64_t>(list.size());
+    ProgressCounter counter(progress, listed + larger.GetPolygonCount() + listed);
+    while (!list.empty())
+    {
+        list = RunPass(index, list, counter);
+    }
+    AddAll(index, result, counter);
+    counter.Finish();
+}
+
+} // namespace Arealis::LayerOperations
