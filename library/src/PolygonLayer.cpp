@@ -36,6 +36,7 @@ constexpr int AddPolygonNullLine = 298;
 constexpr int DeleteNullLine = 310;
 constexpr int DeleteForeignLine = 312;
 constexpr int DeleteUsedLine = 314;
+constexpr int DeleteNotIndexedLine = 316;
 constexpr int BeginEditUsedLine = 342;
 constexpr int BeginEditNotIndexedLine = 349;
 constexpr int CommitInvalidLine = 391;
@@ -294,9 +295,13 @@ void PolygonLayer::DeletePolygon(Polygon* pPolygon)
     {
         m_state->EditList.RemoveAt(position);
     }
-    else
+    else if (!m_state->Index.Remove(pPolygon))
     {
-        m_state->Index.Remove(pPolygon);
+        // Its bounds changed behind the layer's back: destroying it would leave the index
+        // pointing at a deleted polygon.
+        throw Exceptions::InvalidOperationException(
+            Exceptions::Messages::PolygonNotInSpatialIndex,
+            Exceptions::MakeLocation(Unit, DeleteNotIndexedLine));
     }
     m_state->ClearParents(pPolygon);
     --m_state->PolygonCount;

@@ -130,6 +130,27 @@ TEST_F(PolygonLayerTest, MovingANodeOfACommittedPolygonReturnsItToTheEditList)
     EXPECT_EQ(m_layer.GetBounds().MinX, -5.0);
 }
 
+TEST_F(PolygonLayerTest, DeleteRefusesACommittedPolygonTheIndexCannotFind)
+{
+    std::vector<Polygon*> polygons;
+    for (int i = 0; i < 30; ++i) // enough for index nodes above the leaves
+    {
+        polygons.push_back(AddBox(m_layer, 20.0 * i, 0, 20.0 * i + 10, 10));
+    }
+    m_layer.Commit();
+    Polygon* polygon = polygons.front();
+    // Moving a node behind the layer's back changes the bounds the index searches with.
+    Node* corner = polygon->GetNode(2);
+    m_topology->GetNodeSet().MoveNode(corner, Point{5000, 5000});
+    EXPECT_EQ(Failure([&] { m_layer.DeletePolygon(polygon); }),
+              "The polygon to be removed fro the spatial index is not contained in the spatial "
+              "index @ PolygonLayer, line: 316");
+    EXPECT_EQ(m_layer.GetPolygonCount(), 30);
+    m_topology->GetNodeSet().MoveNode(corner, Point{10, 10});
+    m_layer.DeletePolygon(polygon);
+    EXPECT_EQ(m_layer.GetPolygonCount(), 29);
+}
+
 TEST_F(PolygonLayerTest, QueriesAndTheirChecks)
 {
     Polygon* a = AddBox(m_layer, 0, 0, 10, 10);

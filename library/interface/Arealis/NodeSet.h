@@ -37,7 +37,8 @@ public:
     void ReleaseNode(Node* pNode);
     // Moves pNode to point (snapped). When another node already stands there, that node is
     // returned and pNode stays out of the index (the caller hands its references over);
-    // otherwise pNode is returned.
+    // otherwise pNode is returned. Polygons using the node must be out of their layers'
+    // indexes first: move nodes of a topology through Topology::MoveNode.
     Node* MoveNode(Node* pNode, const Point& point);
     // Appends the nodes whose point lies in rect (closed), in ascending point order.
     void FindNodes(const Rectangle& rect, Collections::PlainArray<Node*>& result) const;
