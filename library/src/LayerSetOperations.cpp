@@ -216,10 +216,6 @@ std::unique_ptr<Polygon> JoinThroughUnion(Polygon& polygon, const PolygonList& c
 {
     const EdgeIndexScope edgeIndex(polygon, true);
     IntersectCandidates(polygon, candidates, remainders, result, recordParents);
-    if (candidates.size() == 1)
-    {
-        return Overlay::Substract(polygon, *candidates.front());
-    }
     const std::unique_ptr<Polygon> united = UniteAll(candidates);
     return Overlay::Substract(polygon, *united);
 }
