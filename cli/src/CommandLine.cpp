@@ -1,0 +1,133 @@
+#include "CommandLine.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <map>
+#include <ostream>
+
+namespace ArealisCli
+{
+
+namespace
+{
+
+struct OperationInfo
+{
+    Operation Command;
+    std::size_t InputCount;
+};
+
+const std::map<std::string, OperationInfo>& OperationTable()
+{
+    static const std::map<std::string, OperationInfo> table{
+        {"intersection", {Operation::Intersection, 2}},
+        {"union", {Operation::Union, 2}},
+        {"subtract", {Operation::Subtract, 2}},
+        {"join", {Operation::Join, 2}},
+        {"unite", {Operation::Unite, 1}},
+        {"validate", {Operation::Validate, 1}},
+        {"info", {Operation::Info, 1}},
+        {"regression", {Operation::Regression, 1}},
+    };
+    return table;
+}
+
+std::string InputsWord(std::size_t count)
+{
+    return count == 1 ? "one input" : std::to_string(count) + " inputs";
+}
+
+} // namespace
+
+std::string UsageText()
+{
+    return "usage: arealis OPERATION [--format geojson|wkt|summary] [-o FILE] [--stats] A.shp "
+           "[B.shp]\n"
+           "       arealis regression FOLDER\n"
+           "\n"
+           "operations on two layers: intersection, union, subtract, join\n"
+           "operations on one layer:  unite (all polygons into one), validate, info\n"
+           "regression FOLDER:        runs the regression catalogue found in FOLDER\n"
+           "\n"
+           "  --format geojson|wkt|summary   output format (default geojson; info and validate\n"
+           "                                 print text unless a format is given)\n"
+           "  -o FILE                        write the output to FILE instead of standard output\n"
+           "  --stats                        print timings and counts as JSON on standard error\n"
+           "\n"
+           "exit status: 0 success, 1 validate found invalid polygons or the regression failed,\n"
+           "2 a wrong argument, an unreadable or malformed file, or a failed operation\n";
+}
+
+std::optional<Options> ParseCommandLine(const std::vector<std::string>& arguments,
+                                        std::ostream& helpStream)
+{
+    const bool wantsHelp = std::any_of(arguments.begin(), arguments.end(),
+                                       [](const auto& a) { return a == "-h" || a == "--help"; });
+    if (wantsHelp || arguments.empty())
+    {
+        if (arguments.empty())
+        {
+            throw UsageError("missing OPERATION; run 'arealis --help' for the usage");
+        }
+        helpStream << UsageText();
+        return std::nullopt;
+    }
+
+    Options options;
+    std::string format;
+    std::vector<std::string> positionals;
+    CLI::App app("arealis", "arealis");
+    app.set_help_flag();
+    app.add_option("--format", format);
+    app.add_option("-o,--output", options.OutputPath);
+    app.add_flag("--stats", options.Stats);
+    app.add_option("arguments", positionals);
+    try
+    {
+        std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+        app.parse(reversed);
+    }
+    catch (const CLI::ParseError& e)
+    {
+        throw UsageError(e.what());
+    }
+
+    if (positionals.empty())
+    {
+        throw UsageError("missing OPERATION; run 'arealis --help' for the usage");
+    }
+    options.CommandName = positionals.front();
+    const auto found = OperationTable().find(options.CommandName);
+    if (found == OperationTable().end())
+    {
+        throw UsageError("unknown operation '" + options.CommandName +
+                         "'; expected intersection, union, subtract, join, unite, validate, "
+                         "info or regression");
+    }
+    options.Command = found->second.Command;
+    options.Inputs.assign(positionals.begin() + 1, positionals.end());
+    if (options.Inputs.size() != found->second.InputCount)
+    {
+        throw UsageError("'" + options.CommandName + "' takes " +
+                         InputsWord(found->second.InputCount) + ", got " +
+                         std::to_string(options.Inputs.size()));
+    }
+
+    if (!format.empty())
+    {
+        static const std::map<std::string, OutputFormat> formats{
+            {"geojson", OutputFormat::GeoJson},
+            {"wkt", OutputFormat::Wkt},
+            {"summary", OutputFormat::Summary}};
+        const auto chosen = formats.find(format);
+        if (chosen == formats.end())
+        {
+            throw UsageError("unknown format '" + format + "'; expected geojson, wkt or summary");
+        }
+        options.Format = chosen->second;
+        options.FormatGiven = true;
+    }
+    return options;
+}
+
+} // namespace ArealisCli

@@ -1,0 +1,97 @@
+#include "InputLayer.h"
+
+#include "Arealis/PolygonLayer.h"
+#include "Shapefile/ShapefileReader.h"
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <utility>
+
+namespace ArealisCli
+{
+
+namespace
+{
+
+// Keeps what the reader reports instead of printing it, so the tool decides how to show it:
+// warnings for commit messages, one error line for a file it cannot read.
+class CollectingReporter final : public Arealis::IReporter
+{
+public:
+    void ShowMessage(const std::string& text, const std::string&) override
+    {
+        Messages.push_back(text);
+    }
+    bool ShowError(const std::string&) override { return true; }
+
+    std::vector<std::string> Messages;
+};
+
+// The reader takes any file for a main file; the tool refuses what is plainly something else
+// (an attribute table or an index file given by mistake) instead of reporting an empty layer.
+void CheckFileCode(const std::string& path)
+{
+    constexpr int ShapefileCode = 9994;
+    std::ifstream in(path, std::ios::binary);
+    std::array<unsigned char, 4> bytes{};
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), bytes.size()))
+    {
+        return; // the reader reports files it cannot open or that are too short
+    }
+    const int code = (bytes[0] << 24) | (bytes[1] << 16) | (bytes[2] << 8) | bytes[3];
+    if (code != ShapefileCode)
+    {
+        throw Arealis::ShapefileFormatException(path + ": not a shapefile main file (file code " +
+                                                    std::to_string(code) + ", expected 9994)",
+                                                "undefined");
+    }
+}
+
+} // namespace
+
+void TopologyDeleter::operator()(Arealis::Topology* pTopology) const noexcept
+{
+    try
+    {
+        Arealis::Topology::Delete(pTopology);
+    }
+    catch (...)
+    {
+        // A topology whose polygons are still parents of others is left to the end of the
+        // process rather than failing here.
+    }
+}
+
+TopologyPtr CreateTopology()
+{
+    return TopologyPtr(Arealis::Topology::Create());
+}
+
+InputLayer::InputLayer(const std::string& path, std::string label, bool allowOverlap)
+    : m_path(path), m_label(std::move(label)), m_topology(CreateTopology()),
+      m_layer(m_topology->CreatePolygonLayer(allowOverlap))
+{
+    if (std::filesystem::is_directory(path))
+    {
+        throw Arealis::ShapefileFormatException(path + ": is a folder, not a shapefile",
+                                                "undefined");
+    }
+    CheckFileCode(path);
+    CollectingReporter reporter;
+    Arealis::ReadShapefile(*m_layer, path, reporter,
+                           [this](Arealis::Polygon* pPolygon, std::int64_t record)
+                           { m_records.emplace(pPolygon, record); });
+    for (const std::string& message : reporter.Messages)
+    {
+        m_warnings.push_back(path + ": " + message);
+    }
+}
+
+std::int64_t InputLayer::RecordOf(const Arealis::Polygon* pPolygon) const
+{
+    const auto found = m_records.find(pPolygon);
+    return found == m_records.end() ? -1 : found->second;
+}
+
+} // namespace ArealisCli

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "Arealis/Topology.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace Arealis
+{
+class Polygon;
+class PolygonLayer;
+} // namespace Arealis
+
+namespace ArealisCli
+{
+
+// Deletes a topology without letting a failure escape a destructor: a topology whose polygons
+// are still parents elsewhere cannot be deleted, so results are released before their inputs.
+struct TopologyDeleter
+{
+    void operator()(Arealis::Topology* pTopology) const noexcept;
+};
+using TopologyPtr = std::unique_ptr<Arealis::Topology, TopologyDeleter>;
+
+TopologyPtr CreateTopology();
+
+// One shapefile loaded into a layer of a topology of its own, remembering which record each
+// polygon came from.
+class InputLayer
+{
+public:
+    // Reads the file; a file that cannot be read throws with a message naming it. Messages
+    // of the layer's commit (invalid or overlapping polygons) are kept as warnings.
+    InputLayer(const std::string& path, std::string label, bool allowOverlap);
+
+    Arealis::PolygonLayer& Layer() const { return *m_layer; }
+    const std::string& Path() const { return m_path; }
+    const std::string& Label() const { return m_label; }
+    const std::vector<std::string>& Warnings() const { return m_warnings; }
+
+    // The 0-based record of a polygon of this layer, -1 for a polygon that is not one.
+    std::int64_t RecordOf(const Arealis::Polygon* pPolygon) const;
+
+private:
+    std::string m_path;
+    std::string m_label;
+    TopologyPtr m_topology;
+    Arealis::PolygonLayer* m_layer = nullptr;
+    std::unordered_map<const Arealis::Polygon*, std::int64_t> m_records;
+    std::vector<std::string> m_warnings;
+};
+
+} // namespace ArealisCli

@@ -1,0 +1,95 @@
+#include "Operations.h"
+
+#include "Arealis/GeometryExceptions.h"
+#include "Arealis/Overlay.h"
+#include "Arealis/PolygonLayer.h"
+#include "Collections/IEnumerator.h"
+#include "LayerStatistics.h"
+
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace ArealisCli
+{
+
+namespace
+{
+
+// Enumerates a fixed list of polygons.
+class ListEnumerator final : public Collections::IEnumerator<Arealis::Polygon*>
+{
+public:
+    explicit ListEnumerator(std::vector<Arealis::Polygon*> polygons)
+        : m_polygons(std::move(polygons))
+    {
+    }
+
+    Arealis::Polygon* Current() const override { return m_polygons.at(m_position); }
+    bool MoveNext() override { return ++m_position < m_polygons.size(); }
+    void Reset() override { m_position = static_cast<std::size_t>(-1); }
+    std::unique_ptr<Collections::IEnumerator<Arealis::Polygon*>> Clone() const override
+    {
+        return std::make_unique<ListEnumerator>(m_polygons);
+    }
+
+private:
+    std::vector<Arealis::Polygon*> m_polygons;
+    std::size_t m_position = static_cast<std::size_t>(-1);
+};
+
+// The result is organised and validated like any committed layer; polygons the commit refuses
+// stay in the layer and are reported by the caller.
+void CommitResult(Arealis::Topology& topology)
+{
+    try
+    {
+        topology.Commit();
+    }
+    catch (const Arealis::InvalidPolygonException&)
+    {
+    }
+    catch (const Arealis::PolygonsOverlapException&)
+    {
+    }
+}
+
+} // namespace
+
+OperationResult RunLayerOperation(Operation operation, InputLayer& a, InputLayer& b)
+{
+    OperationResult result{CreateTopology(), nullptr};
+    Arealis::PolygonLayer* pA = &a.Layer();
+    Arealis::PolygonLayer* pB = &b.Layer();
+    switch (operation)
+    {
+    case Operation::Intersection:
+        result.Layer = result.Topology->Intersection(pA, pB, true);
+        break;
+    case Operation::Union:
+        result.Layer = result.Topology->Union(pA, pB, true);
+        break;
+    case Operation::Subtract:
+        result.Layer = result.Topology->Substract(pA, pB, true);
+        break;
+    case Operation::Join:
+        result.Layer = result.Topology->Join(pA, pB, true);
+        break;
+    default:
+        throw std::logic_error("not a layer operation");
+    }
+    CommitResult(*result.Topology);
+    return result;
+}
+
+OperationResult RunUnite(InputLayer& input)
+{
+    OperationResult result{CreateTopology(), nullptr};
+    result.Layer = result.Topology->CreatePolygonLayer(true);
+    ListEnumerator polygons(AllPolygons(input.Layer()));
+    Arealis::Overlay::UnitePolygons(&polygons, *result.Layer, true);
+    CommitResult(*result.Topology);
+    return result;
+}
+
+} // namespace ArealisCli

@@ -1,0 +1,72 @@
+#include "RegressionCommand.h"
+
+#include "Regression/TestRunner.h"
+#include "Shapefile/Reporter.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace ArealisCli
+{
+
+namespace
+{
+
+std::vector<std::string> ReadLines(const std::filesystem::path& path)
+{
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);)
+    {
+        if (!line.empty() && line.back() == '\r')
+        {
+            line.pop_back();
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+} // namespace
+
+bool LogShowsSuccess(const std::vector<std::string>& lines)
+{
+    const bool anyFailure =
+        std::any_of(lines.begin(), lines.end(),
+                    [](const std::string& line)
+                    {
+                        return line.find(" UNSUCCESSFUL") != std::string::npos ||
+                               line.find("Error execution") != std::string::npos;
+                    });
+    return !anyFailure && !lines.empty() && lines.back() == "All test PASSED";
+}
+
+int RunRegression(const Options& options, std::ostream& standardOutput, std::ostream& errors)
+{
+    const std::filesystem::path folder = options.Inputs.at(0);
+    if (!std::filesystem::is_directory(folder))
+    {
+        throw std::runtime_error(folder.string() + ": not a folder");
+    }
+    const std::filesystem::path logPath = folder / "TestLog.log";
+    std::filesystem::remove(logPath);
+
+    Arealis::StderrReporter reporter;
+    Arealis::Regression::TestRunner runner(reporter);
+    runner.SetTestFolder(folder.string());
+    runner.SetLogFilePath(logPath.string());
+    runner.Run();
+
+    const std::vector<std::string> lines = ReadLines(logPath);
+    standardOutput << (lines.empty() ? std::string("(empty log)") : lines.back()) << '\n';
+    const bool success = LogShowsSuccess(lines);
+    if (!success)
+    {
+        errors << "arealis: regression failed; see " << logPath.string() << '\n';
+    }
+    return success ? 0 : 1;
+}
+
+} // namespace ArealisCli

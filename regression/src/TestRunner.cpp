@@ -1,0 +1,215 @@
+#include "Regression/TestRunner.h"
+
+#include "Regression/Catalogue.h"
+#include "Regression/LoadedLayer.h"
+#include "Regression/LogFile.h"
+#include "Regression/PolygonOperationTest.h"
+#include "Regression/PolygonSetUnionTest.h"
+#include "Regression/TextError.h"
+#include "Regression/TopologyOperationTest.h"
+#include "Regression/ValidateTest.h"
+#include "Shapefile/Reporter.h"
+
+#include <array>
+#include <memory>
+#include <string_view>
+
+namespace Arealis::Regression
+{
+
+namespace
+{
+
+constexpr const char* Caption = "Test";
+
+bool IsEmpty(const char* fileName)
+{
+    return std::string_view(fileName).empty();
+}
+
+// A catalogue row's operands, released when the row ends, also through an error.
+class RowInputs
+{
+public:
+    RowInputs(const char* first, const char* second, const std::string& folder, IReporter& reporter)
+        : m_first(LoadTestLayer(first, folder, reporter))
+    {
+        try
+        {
+            m_second = LoadTestLayer(second, folder, reporter);
+        }
+        catch (...)
+        {
+            Release(m_first);
+            throw;
+        }
+    }
+    RowInputs(const RowInputs&) = delete;
+    RowInputs& operator=(const RowInputs&) = delete;
+    ~RowInputs()
+    {
+        Release(m_second);
+        Release(m_first);
+    }
+
+    const LoadedLayer& First() const { return m_first; }
+    const LoadedLayer& Second() const { return m_second; }
+
+private:
+    static void Release(LoadedLayer& layer) noexcept
+    {
+        try
+        {
+            ReleaseTestLayer(layer);
+        }
+        catch (...)
+        {
+            // A topology whose polygons are still parents elsewhere stays until the end.
+        }
+    }
+
+    LoadedLayer m_first;
+    LoadedLayer m_second;
+};
+
+template <class TTest>
+void Prepare(TTest& test, Log& log, const std::string& folder)
+{
+    test.SetLog(&log);
+    test.SetTestFolder(folder);
+}
+
+} // namespace
+
+void TestRunner::Run()
+{
+    std::unique_ptr<LogFile> log;
+    try
+    {
+        log = std::make_unique<LogFile>();
+        log->Open(m_logFilePath);
+        log->SetDetailed(m_detailed);
+        RunValidationGroup(*log);
+        RunPolygonOperationGroup(*log);
+        RunSetUnionGroup(*log);
+        RunTopologyOperationGroup(*log);
+        log->WriteSummary();
+        log->Close();
+        log.reset();
+        m_reporter.ShowMessage("Completed", Caption);
+    }
+    catch (const TextError& e)
+    {
+        m_reporter.ShowMessage(e.what(), Caption);
+        if (log)
+        {
+            log->WriteLine("Error execution");
+        }
+    }
+    catch (...)
+    {
+        m_reporter.ShowMessage("Error execution", Caption);
+        if (log)
+        {
+            log->WriteLine("Error execution");
+        }
+    }
+}
+
+void TestRunner::RunValidationGroup(Log& log)
+{
+    ValidateTest test(m_reporter);
+    Prepare(test, log, m_testFolder);
+    for (const ValidationRow& row : ValidationTable())
+    {
+        test.LoadInput(row.File);
+        test.SetExpectedValid(row.ExpectedValid);
+        test.Run();
+        test.ReleaseInput();
+    }
+}
+
+void TestRunner::RunPolygonOperationGroup(Log& log)
+{
+    PolygonUnionTest unionTest(m_reporter);
+    PolygonIntersectionTest intersectionTest(m_reporter);
+    PolygonSubstractTest substractTest(m_reporter);
+    for (PolygonOperationTest* test :
+         std::array<PolygonOperationTest*, 3>{&unionTest, &intersectionTest, &substractTest})
+    {
+        Prepare(*test, log, m_testFolder);
+    }
+    for (const PolygonOperationRow& row : PolygonOperationTable())
+    {
+        const RowInputs inputs(row.First, row.Second, m_testFolder, m_reporter);
+        const std::array<std::tuple<PolygonOperationTest*, const char*, bool>, 3> cases{{
+            {&intersectionTest, row.Intersection, row.IntersectionConvex},
+            {&unionTest, row.Union, row.UnionConvex},
+            {&substractTest, row.Substraction, row.SubstractionConvex},
+        }};
+        for (const auto& [test, expected, convex] : cases)
+        {
+            if (IsEmpty(expected))
+            {
+                continue;
+            }
+            test->LoadExpected(expected);
+            test->SetFirstInput(inputs.First());
+            test->SetSecondInput(inputs.Second());
+            test->SetConvexExpected(convex);
+            test->Run();
+            test->ReleaseExpected();
+        }
+    }
+}
+
+void TestRunner::RunSetUnionGroup(Log& log)
+{
+    PolygonSetUnionTest test(m_reporter);
+    Prepare(test, log, m_testFolder);
+    for (const SetUnionRow& row : SetUnionTable())
+    {
+        test.LoadFirstInput(row.Input);
+        test.LoadExpected(row.Expected);
+        test.Run();
+        test.ReleaseFirstInput();
+        test.ReleaseExpected();
+    }
+}
+
+void TestRunner::RunTopologyOperationGroup(Log& log)
+{
+    TopologyJoinTest joinTest(m_reporter);
+    TopologyIntersectionTest intersectionTest(m_reporter);
+    TopologyUnionTest unionTest(m_reporter);
+    TopologySubstractTest substractTest(m_reporter);
+    for (TopologyOperationTest* test : std::array<TopologyOperationTest*, 4>{
+             &joinTest, &intersectionTest, &unionTest, &substractTest})
+    {
+        Prepare(*test, log, m_testFolder);
+    }
+    for (const TopologyOperationRow& row : TopologyOperationTable())
+    {
+        const RowInputs inputs(row.First, row.Second, m_testFolder, m_reporter);
+        const std::array<std::pair<TopologyOperationTest*, const char*>, 4> cases{{
+            {&joinTest, row.Join},
+            {&intersectionTest, row.Intersection},
+            {&unionTest, row.Union},
+            {&substractTest, row.Substraction},
+        }};
+        for (const auto& [test, expected] : cases)
+        {
+            if (IsEmpty(expected))
+            {
+                continue;
+            }
+            test->SetFirstInput(inputs.First());
+            test->SetSecondInput(inputs.Second());
+            test->LoadExpected(expected);
+            test->Run();
+            test->ReleaseExpected();
+        }
+    }
+}
+
+} // namespace Arealis::Regression

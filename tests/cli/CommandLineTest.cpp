@@ -1,0 +1,65 @@
+#include "CommandLine.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+using namespace ArealisCli;
+
+namespace
+{
+
+std::string UsageErrorOf(const std::vector<std::string>& arguments)
+{
+    std::ostringstream help;
+    try
+    {
+        ParseCommandLine(arguments, help);
+    }
+    catch (const UsageError& e)
+    {
+        return e.what();
+    }
+    return "accepted";
+}
+
+TEST(CommandLineTest, AcceptsTheDocumentedForms)
+{
+    std::ostringstream help;
+    const auto options = ParseCommandLine(
+        {"intersection", "--format", "wkt", "-o", "out.wkt", "--stats", "a.shp", "b.shp"}, help);
+    ASSERT_TRUE(options.has_value());
+    EXPECT_EQ(options->Command, Operation::Intersection);
+    EXPECT_EQ(options->Format, OutputFormat::Wkt);
+    EXPECT_TRUE(options->FormatGiven);
+    EXPECT_EQ(options->OutputPath, "out.wkt");
+    EXPECT_TRUE(options->Stats);
+    EXPECT_EQ(options->Inputs, (std::vector<std::string>{"a.shp", "b.shp"}));
+
+    const auto unite = ParseCommandLine({"unite", "a.shp"}, help);
+    ASSERT_TRUE(unite.has_value());
+    EXPECT_EQ(unite->Format, OutputFormat::GeoJson);
+    EXPECT_FALSE(unite->FormatGiven);
+}
+
+TEST(CommandLineTest, HelpIsPrintedNotRun)
+{
+    std::ostringstream help;
+    EXPECT_FALSE(ParseCommandLine({"--help"}, help).has_value());
+    EXPECT_NE(help.str().find("usage: arealis OPERATION"), std::string::npos);
+}
+
+TEST(CommandLineTest, WrongArgumentsSayWhatIsWrong)
+{
+    EXPECT_NE(UsageErrorOf({}).find("missing OPERATION"), std::string::npos);
+    EXPECT_NE(UsageErrorOf({"overlay", "a.shp"}).find("unknown operation 'overlay'"),
+              std::string::npos);
+    EXPECT_NE(UsageErrorOf({"join", "a.shp"}).find("'join' takes 2 inputs, got 1"),
+              std::string::npos);
+    EXPECT_NE(UsageErrorOf({"info", "a.shp", "b.shp"}).find("takes one input, got 2"),
+              std::string::npos);
+    EXPECT_NE(UsageErrorOf({"info", "--format", "xml", "a.shp"}).find("unknown format 'xml'"),
+              std::string::npos);
+    EXPECT_NE(UsageErrorOf({"info", "--verbose", "a.shp"}), "accepted");
+}
+
+} // namespace

@@ -1,0 +1,266 @@
+#include "ShapefileBuilder.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace
+{
+
+struct ToolRun
+{
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::filesystem::path Catalogue()
+{
+    const char* source = std::getenv("AREALIS_SOURCE_DIR");
+    return std::filesystem::path(source != nullptr ? source : ".") / "data" / "regression";
+}
+
+class ToolEndToEndTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_folder = std::filesystem::temp_directory_path() /
+                   ("arealis_cli_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        std::filesystem::create_directories(m_folder);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_folder); }
+
+    ToolRun Run(const std::string& arguments) const
+    {
+        const auto out = m_folder / "stdout.txt";
+        const auto err = m_folder / "stderr.txt";
+        const std::string command = std::string("'") + AREALIS_CLI_PATH + "' " + arguments +
+                                    " > '" + out.string() + "' 2> '" + err.string() + "'";
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
+    }
+
+    static std::string Input(const std::string& name)
+    {
+        return "'" + (Catalogue() / name).string() + "'";
+    }
+
+    std::filesystem::path m_folder;
+};
+
+// Bounds of a GeoJSON MultiPolygon.
+std::array<double, 4> BoundsOf(const nlohmann::json& geometry)
+{
+    std::array<double, 4> bounds{1e300, 1e300, -1e300, -1e300};
+    for (const auto& polygon : geometry.at("coordinates"))
+    {
+        for (const auto& ring : polygon)
+        {
+            for (const auto& point : ring)
+            {
+                bounds[0] = std::min(bounds[0], point[0].get<double>());
+                bounds[1] = std::min(bounds[1], point[1].get<double>());
+                bounds[2] = std::max(bounds[2], point[0].get<double>());
+                bounds[3] = std::max(bounds[3], point[1].get<double>());
+            }
+        }
+    }
+    return bounds;
+}
+
+bool Within(const std::array<double, 4>& inner, const std::array<double, 4>& outer)
+{
+    constexpr double slack = 1e-6;
+    return inner[0] >= outer[0] - slack && inner[1] >= outer[1] - slack &&
+           inner[2] <= outer[2] + slack && inner[3] <= outer[3] + slack;
+}
+
+// Signed area by the shoelace formula: positive for counter-clockwise rings.
+double ShoelaceArea(const nlohmann::json& ring)
+{
+    double sum = 0.0;
+    for (std::size_t i = 0; i + 1 < ring.size(); ++i)
+    {
+        sum += ring[i][0].get<double>() * ring[i + 1][1].get<double>() -
+               ring[i + 1][0].get<double>() * ring[i][1].get<double>();
+    }
+    return sum / 2;
+}
+
+TEST_F(ToolEndToEndTest, IntersectionWritesGeoJsonWhoseParentsAreTheRightRecords)
+{
+    const ToolRun run = Run("intersection " + Input("t1_1.shp") + " " + Input("t1_2.shp"));
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const nlohmann::json result = nlohmann::json::parse(run.Out);
+    EXPECT_EQ(result.at("type"), "FeatureCollection");
+    ASSERT_FALSE(result.at("features").empty());
+
+    // The parents' own shapes, one feature per record, from the same tool.
+    const nlohmann::json a = nlohmann::json::parse(
+        Run("intersection " + Input("t1_1.shp") + " " + Input("t1_1.shp")).Out);
+    std::vector<std::array<double, 4>> recordBoundsA;
+    std::vector<std::array<double, 4>> recordBoundsB;
+    for (const auto& feature : a.at("features"))
+    {
+        const auto& parents = feature.at("properties").at("parents");
+        if (parents[0].at("record") == parents[1].at("record"))
+        {
+            const auto record = parents[0].at("record").get<std::size_t>();
+            recordBoundsA.resize(std::max(recordBoundsA.size(), record + 1));
+            recordBoundsA[record] = BoundsOf(feature.at("geometry"));
+        }
+    }
+    const nlohmann::json b = nlohmann::json::parse(
+        Run("intersection " + Input("t1_2.shp") + " " + Input("t1_2.shp")).Out);
+    for (const auto& feature : b.at("features"))
+    {
+        const auto& parents = feature.at("properties").at("parents");
+        if (parents[0].at("record") == parents[1].at("record"))
+        {
+            const auto record = parents[0].at("record").get<std::size_t>();
+            recordBoundsB.resize(std::max(recordBoundsB.size(), record + 1));
+            recordBoundsB[record] = BoundsOf(feature.at("geometry"));
+        }
+    }
+
+    for (const auto& feature : result.at("features"))
+    {
+        EXPECT_EQ(feature.at("type"), "Feature");
+        const auto& geometry = feature.at("geometry");
+        EXPECT_EQ(geometry.at("type"), "MultiPolygon");
+        for (const auto& polygon : geometry.at("coordinates"))
+        {
+            EXPECT_GT(ShoelaceArea(polygon[0]), 0.0) << "exterior rings run counter-clockwise";
+            for (std::size_t hole = 1; hole < polygon.size(); ++hole)
+            {
+                EXPECT_LT(ShoelaceArea(polygon[hole]), 0.0) << "holes run clockwise";
+            }
+            EXPECT_EQ(polygon[0].front(), polygon[0].back()) << "rings are closed";
+        }
+        const auto& parents = feature.at("properties").at("parents");
+        ASSERT_EQ(parents.size(), 2U);
+        EXPECT_EQ(parents[0].at("layer"), "A");
+        EXPECT_EQ(parents[1].at("layer"), "B");
+        const auto recordA = parents[0].at("record").get<std::size_t>();
+        const auto recordB = parents[1].at("record").get<std::size_t>();
+        ASSERT_LT(recordA, recordBoundsA.size());
+        ASSERT_LT(recordB, recordBoundsB.size());
+        EXPECT_TRUE(Within(BoundsOf(geometry), recordBoundsA[recordA]));
+        EXPECT_TRUE(Within(BoundsOf(geometry), recordBoundsB[recordB]));
+    }
+}
+
+TEST_F(ToolEndToEndTest, FormatsAgreeOnTheNumberOfPolygons)
+{
+    const std::string inputs = Input("attr_small.shp") + " " + Input("fem_small.shp");
+    const ToolRun geojson = Run("join " + inputs);
+    const ToolRun wkt = Run("join --format wkt " + inputs);
+    const ToolRun summary = Run("join --format summary " + inputs);
+    ASSERT_EQ(geojson.Status, 0);
+    ASSERT_EQ(wkt.Status, 0);
+    ASSERT_EQ(summary.Status, 0);
+    const std::size_t features = nlohmann::json::parse(geojson.Out).at("features").size();
+    std::size_t lines = 0;
+    std::istringstream wktLines(wkt.Out);
+    for (std::string line; std::getline(wktLines, line);)
+    {
+        EXPECT_EQ(line.rfind("MULTIPOLYGON (((", 0), 0U) << line;
+        ++lines;
+    }
+    EXPECT_EQ(lines, features);
+    EXPECT_NE(summary.Out.find("polygons: " + std::to_string(features) + "\n"), std::string::npos);
+}
+
+TEST_F(ToolEndToEndTest, StatsArePrintedAsJsonOnStandardError)
+{
+    const ToolRun run =
+        Run("subtract --stats --format summary -o '" + (m_folder / "out.txt").string() + "' " +
+            Input("attr_small.shp") + " " + Input("fem_small.shp"));
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_TRUE(run.Out.empty()) << "the output went to the file";
+    EXPECT_NE(ReadFile(m_folder / "out.txt").find("polygons: "), std::string::npos);
+    const nlohmann::json stats = nlohmann::json::parse(run.Err);
+    for (const char* key : {"load_ms", "op_ms", "polygons", "vertices"})
+    {
+        EXPECT_TRUE(stats.contains(key)) << key;
+    }
+}
+
+TEST_F(ToolEndToEndTest, UniteGivesOnePolygonNamingEveryInputRecord)
+{
+    const ToolRun run = Run("unite " + Input("PS1.shp"));
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const nlohmann::json result = nlohmann::json::parse(run.Out);
+    ASSERT_EQ(result.at("features").size(), 1U);
+    const ToolRun info = Run("info --format geojson " + Input("PS1.shp"));
+    const auto polygons = nlohmann::json::parse(info.Out).at("polygons").get<std::size_t>();
+    EXPECT_EQ(result.at("features")[0].at("properties").at("parents").size(), polygons);
+}
+
+TEST_F(ToolEndToEndTest, ValidateListsInvalidRecordsAndExitsWithOne)
+{
+    const ToolRun invalid = Run("validate " + Input("ValidateF2.shp"));
+    EXPECT_EQ(invalid.Status, 1);
+    EXPECT_NE(invalid.Out.find("record 0: "), std::string::npos) << invalid.Out;
+    EXPECT_NE(
+        invalid.Out.find("An interior ring area partially overlaps an other interior ring area."),
+        std::string::npos);
+    const ToolRun valid = Run("validate " + Input("ValidateT1.shp"));
+    EXPECT_EQ(valid.Status, 0) << valid.Out;
+    EXPECT_NE(valid.Out.find("polygons are valid"), std::string::npos);
+}
+
+TEST_F(ToolEndToEndTest, BadInputGivesOneLineNamingTheFileAndStatusTwo)
+{
+    const auto expectOneLine = [](const ToolRun& run, const std::string& fragment)
+    {
+        EXPECT_EQ(run.Status, 2);
+        EXPECT_NE(run.Err.find(fragment), std::string::npos) << run.Err;
+        EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1) << run.Err;
+    };
+    const std::string missing = (m_folder / "missing.shp").string();
+    expectOneLine(Run("info '" + missing + "'"), missing + ": cannot open");
+
+    std::vector<unsigned char> bytes = ShapefileBuilder()
+                                           .Polygon({{{0, 0}, {0, 1}, {1, 1}, {1, 0}}})
+                                           .Polygon({{{5, 5}, {5, 6}, {6, 6}}})
+                                           .Bytes();
+    bytes.resize(bytes.size() - 10);
+    const auto truncated = m_folder / "truncated.shp";
+    {
+        std::ofstream out(truncated, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    expectOneLine(Run("union '" + truncated.string() + "' " + Input("t1_1.shp")),
+                  "record 2 at byte");
+
+    const auto notShapefile = m_folder / "table.shp";
+    std::ofstream(notShapefile)
+        << "this is not a shapefile at all, but long enough to have a header";
+    expectOneLine(Run("info '" + notShapefile.string() + "'"), "not a shapefile main file");
+
+    expectOneLine(Run("intersection " + Input("t1_1.shp")), "takes 2 inputs");
+    expectOneLine(Run("info -o '" + (m_folder / "no" / "such" / "dir.txt").string() + "' " +
+                      Input("t1_1.shp")),
+                  "cannot open the file for writing");
+}
+
+} // namespace

@@ -1,0 +1,184 @@
+#include "Regression/TestRunner.h"
+
+#include "Arealis/PolygonLayer.h"
+#include "Arealis/Topology.h"
+#include "Regression/LoadedLayer.h"
+#include "Regression/Log.h"
+#include "Regression/PolygonOperationTest.h"
+#include "Shapefile/Reporter.h"
+#include "ShapefileBuilder.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace Arealis;
+using namespace Arealis::Regression;
+
+namespace
+{
+
+class RecordingReporter final : public IReporter
+{
+public:
+    void ShowMessage(const std::string& text, const std::string& caption) override
+    {
+        Boxes.emplace_back(text, caption);
+    }
+    bool ShowError(const std::string& text) override
+    {
+        Boxes.emplace_back(text, "error");
+        return true;
+    }
+    std::vector<std::pair<std::string, std::string>> Boxes;
+};
+
+class MemoryLog final : public Log
+{
+public:
+    void Open(const std::string&) override {}
+    void Close() override {}
+    void Write(const std::string& text) override { Text += text; }
+    std::string Text;
+};
+
+std::filesystem::path CatalogueFolder()
+{
+    const char* source = std::getenv("AREALIS_SOURCE_DIR");
+    return std::filesystem::path(source != nullptr ? source : ".") / "data" / "regression";
+}
+
+std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+class TestRunnerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_folder = std::filesystem::temp_directory_path() /
+                   ("arealis_runner_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        std::filesystem::remove_all(m_folder);
+        std::filesystem::create_directories(m_folder);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_folder); }
+
+    std::filesystem::path m_folder;
+    RecordingReporter m_reporter;
+};
+
+TEST_F(TestRunnerTest, MissingCatalogueFileStopsTheRunWithItsName)
+{
+    ASSERT_TRUE(std::filesystem::exists(CatalogueFolder() / "3_2.shp"));
+    std::filesystem::copy(CatalogueFolder(), m_folder, std::filesystem::copy_options::recursive);
+    std::filesystem::remove(m_folder / "3_2.shp");
+
+    TestRunner runner(m_reporter);
+    runner.SetTestFolder(m_folder.string());
+    runner.SetLogFilePath((m_folder / "TestLog.log").string());
+    runner.Run();
+
+    const std::pair<std::string, std::string> expectedBox{"Cant open file 3_2.shp", "Test"};
+    ASSERT_FALSE(m_reporter.Boxes.empty());
+    EXPECT_EQ(m_reporter.Boxes.back(), expectedBox);
+    const std::string log = ReadFile(m_folder / "TestLog.log");
+    EXPECT_NE(log.find(" Polygon intersect : Input : 2_1.shp , 2_2.shp ; "), std::string::npos);
+    EXPECT_EQ(log.find("3_1.shp"), std::string::npos);
+    EXPECT_EQ(log.find("PASSED"), std::string::npos) << "no summary after an error";
+    EXPECT_EQ(log.find("Number of failed tests"), std::string::npos);
+    EXPECT_EQ(log.substr(log.size() - 16), "Error execution\n");
+}
+
+TEST_F(TestRunnerTest, UnopenableLogRunsNothingAndSaysErrorExecution)
+{
+    TestRunner runner(m_reporter);
+    runner.SetTestFolder(CatalogueFolder().string());
+    runner.SetLogFilePath((m_folder / "missing" / "TestLog.log").string());
+    runner.Run();
+    const std::vector<std::pair<std::string, std::string>> expected{{"Error execution", "Test"}};
+    EXPECT_EQ(m_reporter.Boxes, expected);
+    EXPECT_FALSE(std::filesystem::exists(m_folder / "missing"));
+}
+
+TEST_F(TestRunnerTest, EmptyInputLayerFailsTheCaseWithErrorExecution)
+{
+    ShapefileBuilder().WriteTo(m_folder / "empty.shp");
+    ShapefileBuilder().Polygon({{{0, 0}, {0, 1}, {1, 1}, {1, 0}}}).WriteTo(m_folder / "one.shp");
+    LoadedLayer empty = LoadTestLayer("empty.shp", m_folder.string(), m_reporter);
+    LoadedLayer one = LoadTestLayer("one.shp", m_folder.string(), m_reporter);
+
+    MemoryLog log;
+    log.SetDetailed(true);
+    {
+        PolygonIntersectionTest test(m_reporter);
+        test.SetLog(&log);
+        test.SetTestFolder(m_folder.string());
+        test.SetFirstInput(empty);
+        test.SetSecondInput(one);
+        test.LoadExpected("one.shp");
+        EXPECT_FALSE(test.Run());
+        test.ReleaseExpected();
+    }
+    EXPECT_EQ(log.GetFailedCount(), 1);
+    EXPECT_NE(log.Text.find("Error execution\n"), std::string::npos);
+    EXPECT_EQ(log.Text.find("Test result"), std::string::npos);
+    ReleaseTestLayer(one);
+    ReleaseTestLayer(empty);
+}
+
+TEST_F(TestRunnerTest, PassingPolygonCaseWritesEveryCheckLine)
+{
+    ShapefileBuilder().Polygon({{{0, 0}, {0, 2}, {2, 2}, {2, 0}}}).WriteTo(m_folder / "a.shp");
+    ShapefileBuilder().Polygon({{{1, 1}, {1, 3}, {3, 3}, {3, 1}}}).WriteTo(m_folder / "b.shp");
+    ShapefileBuilder().Polygon({{{1, 1}, {1, 2}, {2, 2}, {2, 1}}}).WriteTo(m_folder / "ab.shp");
+    LoadedLayer a = LoadTestLayer("a.shp", m_folder.string(), m_reporter);
+    LoadedLayer b = LoadTestLayer("b.shp", m_folder.string(), m_reporter);
+
+    MemoryLog log;
+    log.SetDetailed(true);
+    {
+        PolygonIntersectionTest test(m_reporter);
+        test.SetLog(&log);
+        test.SetTestFolder(m_folder.string());
+        test.SetFirstInput(a);
+        test.SetSecondInput(b);
+        test.SetConvexExpected(true);
+        test.LoadExpected("ab.shp");
+        EXPECT_TRUE(test.Run());
+        test.ReleaseExpected();
+    }
+    const std::string separator(65, '-');
+    std::istringstream lines(log.Text);
+    std::vector<std::string> got;
+    for (std::string line; std::getline(lines, line);)
+    {
+        got.push_back(line);
+    }
+    ASSERT_EQ(got.size(), 10U) << log.Text;
+    EXPECT_EQ(got[0], separator);
+    EXPECT_EQ(got[1], " Polygon intersect : Input : a.shp , b.shp ; ");
+    EXPECT_EQ(got[2], "Result compare with : ab.shp");
+    EXPECT_EQ(got[3].rfind(" Duration : ", 0), 0U);
+    EXPECT_EQ(got[3].substr(got[3].size() - 8), " second ");
+    EXPECT_EQ(got[4], "Operation  result :  SUCCESSFUL");
+    EXPECT_EQ(got[5], "Convex  result :  SUCCESSFUL");
+    EXPECT_EQ(got[6], "Polygon parent result :  SUCCESSFUL");
+    EXPECT_EQ(got[7], "Polygon refer result :  SUCCESSFUL");
+    EXPECT_EQ(got[8], "Test result :  SUCCESSFUL");
+    EXPECT_EQ(got[9], separator);
+    EXPECT_EQ(log.GetFailedCount(), 0);
+    ReleaseTestLayer(b);
+    ReleaseTestLayer(a);
+}
+
+} // namespace
