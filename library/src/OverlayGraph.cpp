@@ -1,6 +1,7 @@
 #include "OverlayGraph.h"
 
 #include "Arealis/Polygon.h"
+#include "Arealis/Rectangle.h"
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
 
@@ -32,6 +33,7 @@ OverlayGraph::OverlayGraph(const Polygon& a, const Polygon& b,
     AddWalks(a, Operand::First);
     AddWalks(b, Operand::Second);
     CutWalks(intersections);
+    CutWalksAtCrossingNodes();
     AddDirections();
 }
 
@@ -102,7 +104,7 @@ void OverlayGraph::CutWalk(std::int32_t walk, std::vector<Cut>& cuts)
                          return x.Edge < y.Edge ||
                                 (x.Edge == y.Edge && x.SquaredDistance < y.SquaredDistance);
                      });
-    const Ring& ring = *m_walks[static_cast<std::size_t>(walk)].pRing;
+    const Ring& ring = *WalkAt(walk).pRing;
     const std::int32_t n = ring.Count();
     for (const Cut& cut : cuts)
     {
@@ -124,39 +126,81 @@ void OverlayGraph::CutWalk(std::int32_t walk, std::vector<Cut>& cuts)
         {
             piece = InsertOnEdge(walk, cut.Edge, cut);
         }
-        if (m_pieces[static_cast<std::size_t>(piece)].Crossing < 0)
+        if (PieceAt(piece).Crossing < 0)
         {
-            m_pieces[static_cast<std::size_t>(piece)].Crossing = CrossingAt(cut.Location);
+            PieceAt(piece).Crossing = FindOrAddCrossing(cut.Location);
         }
-        m_walks[static_cast<std::size_t>(walk)].Crossed = true;
+        WalkAt(walk).Crossed = true;
+    }
+}
+
+// A ring passing through a crossing point at one of its nodes must be cut there even when no
+// entry names it: two rings sharing a stretch of boundary report no touch at the stretch's
+// inner vertices, yet another ring may meet one of them at such a vertex. The way on from that
+// point must then see both rings sharing the stretch.
+void OverlayGraph::CutWalksAtCrossingNodes()
+{
+    Rectangle crossingBounds;
+    for (const CrossingPoint& crossing : m_crossings)
+    {
+        crossingBounds.Extend(crossing.Location);
+    }
+    if (crossingBounds.IsEmpty())
+    {
+        return;
+    }
+    for (std::size_t w = 0; w < m_walks.size(); ++w)
+    {
+        const auto walk = static_cast<std::int32_t>(w);
+        const Ring& ring = *WalkAt(walk).pRing;
+        if (ring.Count() == 0 || !ring.GetBounds().Intersects(crossingBounds))
+        {
+            continue;
+        }
+        for (std::int32_t i = 0; i < ring.Count(); ++i)
+        {
+            const Point& position = ring.GetNode(i)->Position;
+            if (!crossingBounds.Contains(position))
+            {
+                continue;
+            }
+            const auto found = m_crossingIndex.find(position);
+            if (found == m_crossingIndex.end())
+            {
+                continue;
+            }
+            const std::int32_t piece = CutAtNode(walk, i);
+            PieceAt(piece).Crossing = found->second;
+            WalkAt(walk).Crossed = true;
+        }
     }
 }
 
 // The node becomes a point piece of its own; a node that already is one is returned as it is.
 std::int32_t OverlayGraph::CutAtNode(std::int32_t walk, std::int32_t node)
 {
-    RingWalk& ringWalk = m_walks[static_cast<std::size_t>(walk)];
+    RingWalk& ringWalk = WalkAt(walk);
     const std::int32_t holder = std::prev(ringWalk.NodePieces.upper_bound(node))->second;
-    if (m_pieces[static_cast<std::size_t>(holder)].IsPoint)
+    if (PieceAt(holder).IsPoint)
     {
         return holder;
     }
-    const std::int32_t first = m_pieces[static_cast<std::size_t>(holder)].First;
-    const std::int32_t last = m_pieces[static_cast<std::size_t>(holder)].Last;
+    const std::int32_t first = PieceAt(holder).First;
+    const std::int32_t last = PieceAt(holder).Last;
     if (first == node && last == node)
     {
-        m_pieces[static_cast<std::size_t>(holder)].IsPoint = true;
+        PieceAt(holder).IsPoint = true;
         return holder;
     }
     const std::int32_t point = NewPiece(walk);
-    m_pieces[static_cast<std::size_t>(point)].IsPoint = true;
-    m_pieces[static_cast<std::size_t>(point)].First = node;
-    m_pieces[static_cast<std::size_t>(point)].Last = node;
+    PieceAt(point).IsPoint = true;
+    PieceAt(point).First = node;
+    PieceAt(point).Last = node;
     if (first == node)
     {
         // The chain keeps the nodes after the point.
-        InsertAfter(m_pieces[static_cast<std::size_t>(holder)].Prev, point);
-        m_pieces[static_cast<std::size_t>(holder)].First = node + 1;
+        InsertAfter(PieceAt(holder).Prev, point);
+        PieceAt(holder).First = node + 1;
         ringWalk.NodePieces[node] = point;
         ringWalk.NodePieces[node + 1] = holder;
         if (ringWalk.Head == holder)
@@ -165,14 +209,14 @@ std::int32_t OverlayGraph::CutAtNode(std::int32_t walk, std::int32_t node)
         }
         return point;
     }
-    m_pieces[static_cast<std::size_t>(holder)].Last = node - 1;
+    PieceAt(holder).Last = node - 1;
     InsertAfter(holder, point);
     ringWalk.NodePieces[node] = point;
     if (node < last)
     {
         const std::int32_t rest = NewPiece(walk);
-        m_pieces[static_cast<std::size_t>(rest)].First = node + 1;
-        m_pieces[static_cast<std::size_t>(rest)].Last = last;
+        PieceAt(rest).First = node + 1;
+        PieceAt(rest).Last = last;
         InsertAfter(point, rest);
         ringWalk.NodePieces[node + 1] = rest;
     }
@@ -183,28 +227,26 @@ std::int32_t OverlayGraph::CutAtNode(std::int32_t walk, std::int32_t node)
 // that edge that lie nearer to its start; a point already there is returned.
 std::int32_t OverlayGraph::InsertOnEdge(std::int32_t walk, std::int32_t edge, const Cut& cut)
 {
-    RingWalk& ringWalk = m_walks[static_cast<std::size_t>(walk)];
+    RingWalk& ringWalk = WalkAt(walk);
     std::int32_t current = std::prev(ringWalk.NodePieces.upper_bound(edge))->second;
-    Piece& holder = m_pieces[static_cast<std::size_t>(current)];
-    if (!holder.IsPoint && holder.Last > edge)
+    if (!PieceAt(current).IsPoint && PieceAt(current).Last > edge)
     {
-        const std::int32_t last = holder.Last;
-        holder.Last = edge;
+        const std::int32_t last = PieceAt(current).Last;
+        PieceAt(current).Last = edge;
         const std::int32_t rest = NewPiece(walk);
-        m_pieces[static_cast<std::size_t>(rest)].First = edge + 1;
-        m_pieces[static_cast<std::size_t>(rest)].Last = last;
+        PieceAt(rest).First = edge + 1;
+        PieceAt(rest).Last = last;
         InsertAfter(current, rest);
         ringWalk.NodePieces[edge + 1] = rest;
     }
-    for (std::int32_t next = m_pieces[static_cast<std::size_t>(current)].Next;;
-         next = m_pieces[static_cast<std::size_t>(next)].Next)
+    for (std::int32_t next = PieceAt(current).Next;; next = PieceAt(next).Next)
     {
-        const Piece& candidate = m_pieces[static_cast<std::size_t>(next)];
+        const Piece& candidate = PieceAt(next);
         if (!candidate.IsPoint || candidate.Edge != edge)
         {
             break;
         }
-        if (m_crossings[static_cast<std::size_t>(candidate.Crossing)].Location == cut.Location)
+        if (CrossingPointAt(candidate.Crossing).Location == cut.Location)
         {
             return next;
         }
@@ -215,7 +257,7 @@ std::int32_t OverlayGraph::InsertOnEdge(std::int32_t walk, std::int32_t edge, co
         current = next;
     }
     const std::int32_t point = NewPiece(walk);
-    Piece& inserted = m_pieces[static_cast<std::size_t>(point)];
+    Piece& inserted = PieceAt(point);
     inserted.IsPoint = true;
     inserted.Edge = edge;
     inserted.SquaredDistance = cut.SquaredDistance;
@@ -236,16 +278,16 @@ void OverlayGraph::AddDirections()
         std::int32_t piece = walk.Head;
         do
         {
-            if (m_pieces[static_cast<std::size_t>(piece)].IsPoint)
+            if (PieceAt(piece).IsPoint)
             {
-                const Point before = EndPointOf(m_pieces[static_cast<std::size_t>(piece)].Prev);
-                const Point after = StartPointOf(m_pieces[static_cast<std::size_t>(piece)].Next);
+                const Point before = EndPointOf(PieceAt(piece).Prev);
+                const Point after = StartPointOf(PieceAt(piece).Next);
                 const std::int32_t backward = AddDirection(piece, Way::Backward, before);
                 const std::int32_t forward = AddDirection(piece, Way::Forward, after);
-                m_pieces[static_cast<std::size_t>(piece)].BackwardDirection = backward;
-                m_pieces[static_cast<std::size_t>(piece)].ForwardDirection = forward;
+                PieceAt(piece).BackwardDirection = backward;
+                PieceAt(piece).ForwardDirection = forward;
             }
-            piece = m_pieces[static_cast<std::size_t>(piece)].Next;
+            piece = PieceAt(piece).Next;
         } while (piece != walk.Head);
     }
 }
@@ -260,14 +302,14 @@ std::int32_t OverlayGraph::NewPiece(std::int32_t walk)
 
 void OverlayGraph::InsertAfter(std::int32_t existing, std::int32_t piece) noexcept
 {
-    const std::int32_t next = m_pieces[static_cast<std::size_t>(existing)].Next;
-    m_pieces[static_cast<std::size_t>(piece)].Prev = existing;
-    m_pieces[static_cast<std::size_t>(piece)].Next = next;
-    m_pieces[static_cast<std::size_t>(existing)].Next = piece;
-    m_pieces[static_cast<std::size_t>(next)].Prev = piece;
+    const std::int32_t next = PieceAt(existing).Next;
+    PieceAt(piece).Prev = existing;
+    PieceAt(piece).Next = next;
+    PieceAt(existing).Next = piece;
+    PieceAt(next).Prev = piece;
 }
 
-std::int32_t OverlayGraph::CrossingAt(const Point& location)
+std::int32_t OverlayGraph::FindOrAddCrossing(const Point& location)
 {
     const auto [it, inserted] =
         m_crossingIndex.emplace(location, static_cast<std::int32_t>(m_crossings.size()));
@@ -280,46 +322,45 @@ std::int32_t OverlayGraph::CrossingAt(const Point& location)
 
 std::int32_t OverlayGraph::AddDirection(std::int32_t piece, Way way, const Point& towards)
 {
-    const Piece& owner = m_pieces[static_cast<std::size_t>(piece)];
-    CrossingPoint& crossing = m_crossings[static_cast<std::size_t>(owner.Crossing)];
+    const Piece& owner = PieceAt(piece);
+    CrossingPoint& crossing = CrossingPointAt(owner.Crossing);
     Direction direction;
     direction.Piece = piece;
     direction.Angle = AngleTowards(crossing.Location, towards);
     direction.WayOut = way;
-    direction.Side = m_walks[static_cast<std::size_t>(owner.Walk)].Side;
+    direction.Side = WalkAt(owner.Walk).Side;
     m_directions.push_back(direction);
     const auto index = static_cast<std::int32_t>(m_directions.size() - 1);
-    const auto position =
-        std::upper_bound(crossing.Directions.begin(), crossing.Directions.end(), direction.Angle,
-                         [this](double angle, std::int32_t other)
-                         { return angle < m_directions[static_cast<std::size_t>(other)].Angle; });
+    const auto position = std::upper_bound(
+        crossing.Directions.begin(), crossing.Directions.end(), direction.Angle,
+        [this](double angle, std::int32_t other) { return angle < DirectionAt(other).Angle; });
     crossing.Directions.insert(position, index);
     return index;
 }
 
 Point OverlayGraph::StartPointOf(std::int32_t piece) const
 {
-    const Piece& p = m_pieces[static_cast<std::size_t>(piece)];
+    const Piece& p = PieceAt(piece);
     if (p.IsPoint)
     {
-        return m_crossings[static_cast<std::size_t>(p.Crossing)].Location;
+        return CrossingPointAt(p.Crossing).Location;
     }
-    return m_walks[static_cast<std::size_t>(p.Walk)].pRing->GetNode(p.First)->Position;
+    return WalkAt(p.Walk).pRing->GetNode(p.First)->Position;
 }
 
 Point OverlayGraph::EndPointOf(std::int32_t piece) const
 {
-    const Piece& p = m_pieces[static_cast<std::size_t>(piece)];
+    const Piece& p = PieceAt(piece);
     if (p.IsPoint)
     {
-        return m_crossings[static_cast<std::size_t>(p.Crossing)].Location;
+        return CrossingPointAt(p.Crossing).Location;
     }
-    return m_walks[static_cast<std::size_t>(p.Walk)].pRing->GetNode(p.Last)->Position;
+    return WalkAt(p.Walk).pRing->GetNode(p.Last)->Position;
 }
 
 Point OverlayGraph::PointReachedBy(const Direction& direction) const
 {
-    const Piece& p = m_pieces[static_cast<std::size_t>(direction.Piece)];
+    const Piece& p = PieceAt(direction.Piece);
     return direction.WayOut == Way::Forward ? StartPointOf(p.Next) : EndPointOf(p.Prev);
 }
 

@@ -132,13 +132,33 @@ private:
     void AddWalks(const Polygon& polygon, Operand side);
     void CutWalks(const IntersectionList& intersections);
     void CutWalk(std::int32_t walk, std::vector<Cut>& cuts);
+    void CutWalksAtCrossingNodes();
     std::int32_t CutAtNode(std::int32_t walk, std::int32_t node);
     std::int32_t InsertOnEdge(std::int32_t walk, std::int32_t edge, const Cut& cut);
     void AddDirections();
     std::int32_t NewPiece(std::int32_t walk);
     void InsertAfter(std::int32_t existing, std::int32_t piece) noexcept;
-    std::int32_t CrossingAt(const Point& location);
+    std::int32_t FindOrAddCrossing(const Point& location);
     std::int32_t AddDirection(std::int32_t piece, Way way, const Point& towards);
+
+    // --- Access by index ---------------------------------------------------------------------
+
+    Piece& PieceAt(std::int32_t i) { return m_pieces[static_cast<std::size_t>(i)]; }
+    const Piece& PieceAt(std::int32_t i) const { return m_pieces[static_cast<std::size_t>(i)]; }
+    const Direction& DirectionAt(std::int32_t i) const
+    {
+        return m_directions[static_cast<std::size_t>(i)];
+    }
+    CrossingPoint& CrossingPointAt(std::int32_t i)
+    {
+        return m_crossings[static_cast<std::size_t>(i)];
+    }
+    const CrossingPoint& CrossingPointAt(std::int32_t i) const
+    {
+        return m_crossings[static_cast<std::size_t>(i)];
+    }
+    RingWalk& WalkAt(std::int32_t i) { return m_walks[static_cast<std::size_t>(i)]; }
+    const RingWalk& WalkAt(std::int32_t i) const { return m_walks[static_cast<std::size_t>(i)]; }
 
     // --- Geometry of the pieces -----------------------------------------------------------
 

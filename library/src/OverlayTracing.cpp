@@ -98,19 +98,18 @@ bool OverlayGraph::IsEligible(const Direction& direction, OverlayOperation opera
 int OverlayGraph::TestOtherCorner(std::int32_t crossing, std::size_t position, bool upwards,
                                   const Point& q) const
 {
-    const CrossingPoint& point = m_crossings[static_cast<std::size_t>(crossing)];
+    const CrossingPoint& point = CrossingPointAt(crossing);
     const std::size_t m = point.Directions.size();
-    const Operand side = m_directions[static_cast<std::size_t>(point.Directions[position])].Side;
+    const Operand side = DirectionAt(point.Directions[position]).Side;
     for (std::size_t step = 1; step < m; ++step)
     {
         const std::size_t other = upwards ? (position + step) % m : (position + m - step) % m;
-        const Direction& candidate =
-            m_directions[static_cast<std::size_t>(point.Directions[other])];
+        const Direction& candidate = DirectionAt(point.Directions[other]);
         if (candidate.Side == side)
         {
             continue;
         }
-        const Piece& piece = m_pieces[static_cast<std::size_t>(candidate.Piece)];
+        const Piece& piece = PieceAt(candidate.Piece);
         return TestCorner(EndPointOf(piece.Prev), point.Location, StartPointOf(piece.Next), q);
     }
     // The other operand does not pass this point: decide by its area around the way out.
@@ -122,8 +121,8 @@ int OverlayGraph::TestOtherCorner(std::int32_t crossing, std::size_t position, b
 bool OverlayGraph::IsAccepted(std::int32_t crossing, std::size_t position,
                               OverlayOperation operation) const
 {
-    const CrossingPoint& point = m_crossings[static_cast<std::size_t>(crossing)];
-    const Direction& direction = m_directions[static_cast<std::size_t>(point.Directions[position])];
+    const CrossingPoint& point = CrossingPointAt(crossing);
+    const Direction& direction = DirectionAt(point.Directions[position]);
     const AcceptedCorners accepted = CornersAccepted(operation, direction.Side == Operand::First);
     const Point q = PointReachedBy(direction);
     return accepted.Contains(TestOtherCorner(crossing, position, false, q)) &&
@@ -136,10 +135,9 @@ bool OverlayGraph::IsAccepted(std::int32_t crossing, std::size_t position,
 std::int32_t OverlayGraph::ChooseWayOn(std::int32_t arrival, bool continuing,
                                        OverlayOperation operation) const
 {
-    const Direction& from = m_directions[static_cast<std::size_t>(arrival)];
-    const std::int32_t crossing = m_pieces[static_cast<std::size_t>(from.Piece)].Crossing;
-    const std::vector<std::int32_t>& directions =
-        m_crossings[static_cast<std::size_t>(crossing)].Directions;
+    const Direction& from = DirectionAt(arrival);
+    const std::int32_t crossing = PieceAt(from.Piece).Crossing;
+    const std::vector<std::int32_t>& directions = CrossingPointAt(crossing).Directions;
     const std::size_t m = directions.size();
     std::size_t start = 0;
     while (directions[start] != arrival)
@@ -149,7 +147,7 @@ std::int32_t OverlayGraph::ChooseWayOn(std::int32_t arrival, bool continuing,
     for (std::size_t step = continuing ? 1 : 0; step < m; ++step)
     {
         const std::size_t position = (start + step) % m;
-        const Direction& candidate = m_directions[static_cast<std::size_t>(directions[position])];
+        const Direction& candidate = DirectionAt(directions[position]);
         if (continuing && candidate.Angle == from.Angle)
         {
             continue;
@@ -165,11 +163,11 @@ std::int32_t OverlayGraph::ChooseWayOn(std::int32_t arrival, bool continuing,
 void OverlayGraph::AppendPiece(std::int32_t piece, Way way,
                                std::vector<TracedVertex>& vertices) const
 {
-    const Piece& p = m_pieces[static_cast<std::size_t>(piece)];
-    const Ring& source = *m_walks[static_cast<std::size_t>(p.Walk)].pRing;
+    const Piece& p = PieceAt(piece);
+    const Ring& source = *WalkAt(p.Walk).pRing;
     if (p.IsPoint)
     {
-        const Point& location = m_crossings[static_cast<std::size_t>(p.Crossing)].Location;
+        const Point& location = CrossingPointAt(p.Crossing).Location;
         vertices.push_back(
             TracedVertex{p.First >= 0 ? source.GetNode(p.First) : nullptr, location});
         return;
@@ -200,15 +198,15 @@ Point OverlayGraph::EntryPointOf(std::int32_t piece, Way way) const
 
 void OverlayGraph::TraceRing(std::int32_t start, OverlayOperation operation, TracedRing& ring)
 {
-    std::int32_t piece = m_directions[static_cast<std::size_t>(start)].Piece;
-    Way way = m_directions[static_cast<std::size_t>(start)].WayOut;
+    std::int32_t piece = DirectionAt(start).Piece;
+    Way way = DirectionAt(start).WayOut;
     for (;;)
     {
         AppendPiece(piece, way, ring.Vertices);
-        m_pieces[static_cast<std::size_t>(piece)].Visited = true;
-        const Piece& current = m_pieces[static_cast<std::size_t>(piece)];
+        PieceAt(piece).Visited = true;
+        const Piece& current = PieceAt(piece);
         std::int32_t next = way == Way::Forward ? current.Next : current.Prev;
-        const Piece& reached = m_pieces[static_cast<std::size_t>(next)];
+        const Piece& reached = PieceAt(next);
         if (reached.IsPoint)
         {
             // The arrival direction points back the way the walk came.
@@ -217,14 +215,14 @@ void OverlayGraph::TraceRing(std::int32_t start, OverlayOperation operation, Tra
             const std::int32_t chosen = ChooseWayOn(arrival, true, operation);
             if (chosen < 0)
             {
-                ring.Closed = m_crossings[static_cast<std::size_t>(reached.Crossing)].Location ==
-                              ring.Vertices.front().Location;
+                ring.Closed =
+                    CrossingPointAt(reached.Crossing).Location == ring.Vertices.front().Location;
                 return;
             }
-            next = m_directions[static_cast<std::size_t>(chosen)].Piece;
-            way = m_directions[static_cast<std::size_t>(chosen)].WayOut;
+            next = DirectionAt(chosen).Piece;
+            way = DirectionAt(chosen).WayOut;
         }
-        if (m_pieces[static_cast<std::size_t>(next)].Visited)
+        if (PieceAt(next).Visited)
         {
             ring.Closed = EntryPointOf(next, way) == ring.Vertices.front().Location;
             return;
@@ -296,15 +294,12 @@ std::vector<TracedRing> OverlayGraph::Trace(OverlayOperation operation)
         std::int32_t piece = walk.Head;
         do
         {
-            const Piece& current = m_pieces[static_cast<std::size_t>(piece)];
+            const Piece& current = PieceAt(piece);
             if (current.IsPoint)
             {
                 const std::int32_t chosen =
                     ChooseWayOn(current.BackwardDirection, false, operation);
-                if (chosen >= 0 &&
-                    !m_pieces[static_cast<std::size_t>(
-                                  m_directions[static_cast<std::size_t>(chosen)].Piece)]
-                         .Visited)
+                if (chosen >= 0 && !PieceAt(DirectionAt(chosen).Piece).Visited)
                 {
                     TracedRing ring;
                     TraceRing(chosen, operation, ring);

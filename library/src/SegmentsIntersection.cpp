@@ -1,5 +1,8 @@
 #include "Arealis/SegmentIntersection.h"
 
+#include <cmath>
+#include <limits>
+
 namespace Arealis
 {
 
@@ -21,19 +24,43 @@ bool IsWithinUnitRange(double v, double den) noexcept
     return v == 0.0 || (v < 0.0 && den <= v) || (v > 0.0 && v <= den);
 }
 
-// Crossing test of the edges aStart + t aDelta and bStart + r bDelta, both for 0 <= t, r <= 1.
-bool CrossesWithDeltas(const Point& aStart, const Point& aDelta, const Point& bStart,
-                       const Point& bDelta, Point* pPoint) noexcept
+// A segment given as start + t delta, with a bound of the rounding error of its delta (zero
+// for a delta that is exact, such as a probe diagonal).
+struct Segment
 {
-    const double den = bDelta.X * aDelta.Y - bDelta.Y * aDelta.X;
-    if (den == 0.0)
+    Point Start;
+    Point Delta;
+    double DeltaError = 0.0;
+};
+
+Segment SegmentBetween(const Point& start, const Point& end) noexcept
+{
+    constexpr double epsilon = std::numeric_limits<double>::epsilon();
+    return {start,
+            {end.X - start.X, end.Y - start.Y},
+            epsilon *
+                (std::fabs(start.X) + std::fabs(start.Y) + std::fabs(end.X) + std::fabs(end.Y))};
+}
+
+// Crossing test of two segments, end points included. The determinant of collinear segments
+// comes out as rounding noise rather than zero, and the noise then passes the sign test at
+// random; a determinant within its rounding error therefore counts as zero: parallel.
+bool Crosses(const Segment& a, const Segment& b, Point* pPoint) noexcept
+{
+    constexpr double epsilon = std::numeric_limits<double>::epsilon();
+    const double den = b.Delta.X * a.Delta.Y - b.Delta.Y * a.Delta.X;
+    const double denError =
+        4.0 * epsilon * (std::fabs(b.Delta.X * a.Delta.Y) + std::fabs(b.Delta.Y * a.Delta.X)) +
+        (std::fabs(b.Delta.X) + std::fabs(b.Delta.Y)) * a.DeltaError +
+        (std::fabs(a.Delta.X) + std::fabs(a.Delta.Y)) * b.DeltaError;
+    if (std::fabs(den) <= denError)
     {
         return false;
     }
-    const double wx = bStart.X - aStart.X;
-    const double wy = bStart.Y - aStart.Y;
-    const double s = bDelta.X * wy - bDelta.Y * wx;
-    const double u = aDelta.X * wy - wx * aDelta.Y;
+    const double wx = b.Start.X - a.Start.X;
+    const double wy = b.Start.Y - a.Start.Y;
+    const double s = b.Delta.X * wy - b.Delta.Y * wx;
+    const double u = a.Delta.X * wy - wx * a.Delta.Y;
     if (!IsWithinUnitRange(s, den) || !IsWithinUnitRange(u, den))
     {
         return false;
@@ -41,7 +68,7 @@ bool CrossesWithDeltas(const Point& aStart, const Point& aDelta, const Point& bS
     if (pPoint != nullptr)
     {
         const double t = s / den;
-        *pPoint = {aStart.X + t * aDelta.X, aStart.Y + t * aDelta.Y};
+        *pPoint = {a.Start.X + t * a.Delta.X, a.Start.Y + t * a.Delta.Y};
     }
     return true;
 }
@@ -66,11 +93,10 @@ bool IsNearEdgeInterior(const Point& p, const Point& start, const Point& end) no
 
 bool MeetsProbeSquare(const Point& p, const Point& start, const Point& end) noexcept
 {
-    const Point edgeDelta{end.X - start.X, end.Y - start.Y};
-    const Point rising{p.X - ProbeHalfSide, p.Y - ProbeHalfSide};
-    const Point falling{p.X - ProbeHalfSide, p.Y + ProbeHalfSide};
-    return CrossesWithDeltas(start, edgeDelta, rising, {ProbeSide, ProbeSide}, nullptr) ||
-           CrossesWithDeltas(start, edgeDelta, falling, {ProbeSide, -ProbeSide}, nullptr);
+    const Segment edge = SegmentBetween(start, end);
+    const Segment rising{{p.X - ProbeHalfSide, p.Y - ProbeHalfSide}, {ProbeSide, ProbeSide}};
+    const Segment falling{{p.X - ProbeHalfSide, p.Y + ProbeHalfSide}, {ProbeSide, -ProbeSide}};
+    return Crosses(edge, rising, nullptr) || Crosses(edge, falling, nullptr);
 }
 
 // Adds one end point found on the other edge; returns true once the edges overlap.
@@ -111,8 +137,7 @@ bool IsPointOnSegment(const Point& p, const Point& start, const Point& end,
 bool FindSegmentsCrossing(const Point& aStart, const Point& aEnd, const Point& bStart,
                           const Point& bEnd, Point* pPoint) noexcept
 {
-    return CrossesWithDeltas(aStart, {aEnd.X - aStart.X, aEnd.Y - aStart.Y}, bStart,
-                             {bEnd.X - bStart.X, bEnd.Y - bStart.Y}, pPoint);
+    return Crosses(SegmentBetween(aStart, aEnd), SegmentBetween(bStart, bEnd), pPoint);
 }
 
 SegmentsIntersection SegmentsIntersection::Classify(const Point& aStart, const Point& aEnd,

@@ -285,6 +285,18 @@ TEST(OverlayTest, HoleFilledByItsOwnRing)
     }
 }
 
+TEST(OverlayTest, RingSharingAStretchIsCutWhereAnotherRingTouchesIt)
+{
+    // B's first ring is A itself; B's second ring touches it at (1, 1), a vertex inside the
+    // stretch the two identical rings share, where only A reports a meeting.
+    auto a = MakePolygon({Square(0, 0, 1)});
+    auto b = MakePolygon({Square(0, 0, 1), Square(1, 1, 1)});
+    ExpectResult(*Overlay::Intersection(*a, *b), 1, 1, 1);
+    ExpectResult(*Overlay::Substract(*a, *b), 0, 0, 0);
+    ExpectResult(*Overlay::Substract(*b, *a), 1, 1, 1);
+    ExpectResult(*Overlay::Union(*a, *b), 2, 2, 2);
+}
+
 TEST(OverlayTest, PartitionAndIntersectAndSubstractShareOneOverlay)
 {
     auto a = MakePolygon({Square(0, 0, 2)});

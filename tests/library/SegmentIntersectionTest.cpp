@@ -111,6 +111,23 @@ TEST(SegmentsIntersectionTest, ProbeSquareCatchesPointsWithinHalfAMicroUnitInBot
     EXPECT_FALSE(IsPointOnSegment({10 + 6e-7, 0}, {0, 0}, {10, 0}, ProximityMode::Exact));
 }
 
+TEST(SegmentsIntersectionTest, CollinearPointBeyondTheEndIsNotOnTheEdge)
+{
+    // The probe diagonal parallel to this edge gives a determinant of pure rounding noise,
+    // which must not count as a crossing.
+    const Point start{484.85367099999996, 1629.1463289999999};
+    const Point end{405.158613, 1708.8413869999999};
+    for (const ProximityMode mode : {ProximityMode::Exact, ProximityMode::Tolerant})
+    {
+        EXPECT_FALSE(IsPointOnSegment({397, 1717}, start, end, mode));
+    }
+    EXPECT_FALSE(FindSegmentsCrossing(start, end, {397, 1717}, {300, 1814}, nullptr));
+    const SegmentsIntersection x = Classify(start, end, {397, 1717}, {507, 1607});
+    ASSERT_EQ(x.Kind, IntersectionKind::Overlapping);
+    EXPECT_EQ(x.OverlapStart, start);
+    EXPECT_EQ(x.OverlapEnd, end);
+}
+
 TEST(SegmentsIntersectionTest, DegenerateEdgeIsFoundThroughItsEndPoint)
 {
     const SegmentsIntersection x = Classify({1, 1}, {1, 1}, {0, 0}, {2, 2}, ProximityMode::Exact);

@@ -65,8 +65,9 @@ struct SegmentsIntersection
 bool IsPointOnSegment(const Point& p, const Point& start, const Point& end,
                       ProximityMode mode) noexcept;
 
-// Exact crossing test of two edges, end points included; parallel and degenerate edges never
-// cross. On success the crossing point is written to *pPoint when pPoint is not null.
+// Crossing test of two edges, end points included; parallel and degenerate edges never cross,
+// nor do edges whose determinant lies within its rounding error (collinear edges). On success
+// the crossing point is written to *pPoint when pPoint is not null.
 bool FindSegmentsCrossing(const Point& aStart, const Point& aEnd, const Point& bStart,
                           const Point& bEnd, Point* pPoint) noexcept;
 
