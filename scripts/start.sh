@@ -1,7 +1,7 @@
 #!/bin/sh
-# Builds the release configuration and starts the program.
-# Until the desktop program is part of the build, this builds everything and runs each
-# benchmark program briefly instead.
+# Builds the release configuration and starts Orvista with the sample layers open. Without a
+# display ($DISPLAY and $WAYLAND_DISPLAY unset) it runs the built-in regression suite headless
+# instead.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -9,11 +9,24 @@ cd "$(dirname "$0")/.."
 cmake --preset release
 cmake --build --preset release -j 2
 
-found=0
-for benchmark in build/release/bin/bench_*; do
-    [ -x "$benchmark" ] || continue
-    found=1
-    echo "== $benchmark"
-    "$benchmark" --benchmark_min_time=0.05
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "No display is available (DISPLAY and WAYLAND_DISPLAY are unset): running the" \
+         "regression suite headless instead of Orvista."
+    if [ -x build/release/bin/arealis ]; then
+        exec build/release/bin/arealis regression data/regression
+    fi
+    echo "The regression suite is not available: build/release/bin/arealis has not been built." >&2
+    exit 1
+fi
+
+if [ ! -x build/release/bin/orvista ]; then
+    echo "error: build/release/bin/orvista was not built (Qt 6 Widgets missing?)" >&2
+    exit 1
+fi
+set --
+for layer in data/samples/*.shp; do
+    if [ -f "$layer" ]; then
+        set -- "$@" "$layer"
+    fi
 done
-[ "$found" -eq 1 ] || echo "No benchmark programs built yet."
+exec build/release/bin/orvista "$@"

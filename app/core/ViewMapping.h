@@ -14,7 +14,7 @@ class ViewMapping
 public:
     // Pixel coordinates are truncated toward zero and kept within +-PixelLimit, far outside any
     // window, so that no conversion overflows; a coordinate that is not a number maps to 0.
-    static constexpr int PixelLimit = 1 << 30;
+    static constexpr int PixelLimit = 1 << 28;
 
     PixelPoint WorldToPixel(const Arealis::Point& point) const;
     Arealis::Point PixelToWorld(PixelPoint pixel) const;

@@ -1,0 +1,54 @@
+#include "DisplayLayer.h"
+
+#include "Arealis/PolygonLayer.h"
+#include "Arealis/Topology.h"
+#include "LayerPalette.h"
+
+#include <utility>
+
+namespace Orvista
+{
+
+DisplayLayer::DisplayLayer(std::string name)
+    : m_name(std::move(name)), m_pTopology(Arealis::Topology::Create()), m_pPolygonLayer(nullptr)
+{
+    try
+    {
+        m_pPolygonLayer = m_pTopology->CreatePolygonLayer(true);
+    }
+    catch (...)
+    {
+        Arealis::Topology::Delete(m_pTopology);
+        throw;
+    }
+    const LayerColours colours = TakeNextLayerColours();
+    m_outline = colours.Outline;
+    m_fill = colours.Fill;
+}
+
+DisplayLayer::~DisplayLayer()
+{
+    if (m_pTopology == nullptr)
+    {
+        return;
+    }
+    try
+    {
+        Arealis::Topology::Delete(m_pTopology);
+    }
+    catch (...) // NOLINT(bugprone-empty-catch): a refused deletion leaves the topology alive
+    {
+    }
+}
+
+void DisplayLayer::DeleteTopology()
+{
+    if (m_pTopology != nullptr)
+    {
+        Arealis::Topology::Delete(m_pTopology);
+        m_pTopology = nullptr;
+        m_pPolygonLayer = nullptr;
+    }
+}
+
+} // namespace Orvista

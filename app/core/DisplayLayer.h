@@ -1,0 +1,68 @@
+#pragma once
+
+#include "Canvas.h"
+#include "Colour.h"
+
+#include <memory>
+#include <string>
+
+namespace Arealis
+{
+class PolygonLayer;
+class Topology;
+} // namespace Arealis
+
+namespace Orvista
+{
+
+// The program's record of one layer: a topology of its own with one polygon layer of it, the
+// name shown in the layer tree, the colours, and the layer's cached picture (the layer drawn
+// alone on white, window-sized) with the flags that say when it must be drawn again.
+class DisplayLayer
+{
+public:
+    // A layer with a new topology, a new polygon layer that allows overlap and the next
+    // colours of the layer palette.
+    explicit DisplayLayer(std::string name);
+    // Deletes the topology unless DeleteTopology already did.
+    ~DisplayLayer();
+
+    DisplayLayer(const DisplayLayer&) = delete;
+    DisplayLayer& operator=(const DisplayLayer&) = delete;
+
+    const std::string& Name() const { return m_name; }
+    Arealis::Topology* GetTopology() const { return m_pTopology; }
+    Arealis::PolygonLayer* GetPolygonLayer() const { return m_pPolygonLayer; }
+    // Shows another layer of the same topology, such as the result of a layer operation.
+    void SetPolygonLayer(Arealis::PolygonLayer* pLayer) { m_pPolygonLayer = pLayer; }
+
+    // Deletes the topology with its layers now. Throws what Topology::Delete throws (a
+    // topology whose polygons are parents elsewhere), and then still owns the topology.
+    void DeleteTopology();
+
+    Colour OutlineColour() const { return m_outline; }
+    Colour FillColour() const { return m_fill; }
+    void SetFillColour(Colour colour) { m_fill = colour; }
+
+    IBitmap* Picture() const { return m_picture.get(); }
+    void SetPicture(std::unique_ptr<IBitmap> picture) { m_picture = std::move(picture); }
+
+    // The picture must be drawn again.
+    bool Dirty = true;
+    // The picture is up to date.
+    bool Rendered = false;
+    // The picture may be composed into the view.
+    bool HasPicture = false;
+    // Checked in the layer tree: composed into the view and searched by the controllers.
+    bool Visible = true;
+
+private:
+    std::string m_name;
+    Arealis::Topology* m_pTopology;
+    Arealis::PolygonLayer* m_pPolygonLayer;
+    Colour m_outline;
+    Colour m_fill;
+    std::unique_ptr<IBitmap> m_picture;
+};
+
+} // namespace Orvista

@@ -1,0 +1,563 @@
+#include "OrvistaView.h"
+
+#include "Arealis/Node.h"
+#include "Arealis/Polygon.h"
+#include "Arealis/PolygonLayer.h"
+#include "Arealis/Ring.h"
+#include "Arealis/RingEnumerator.h"
+#include "Arealis/Topology.h"
+#include "ComboList.h"
+#include "Commands.h"
+#include "DisplayLayer.h"
+#include "ErrorBox.h"
+#include "OrvistaDoc.h"
+#include "Platform.h"
+#include "SetOperationDlg.h"
+#include "ViewWindow.h"
+
+#include <cstdio>
+
+namespace Orvista
+{
+
+namespace
+{
+
+constexpr const char* Unit = "OrvistaView";
+
+Arealis::Polygon* FirstPolygon(const Arealis::PolygonLayer& layer)
+{
+    Arealis::PolygonEnumerator polygons = layer.GetPolygons();
+    return polygons.MoveNext() ? polygons.Current() : nullptr;
+}
+
+} // namespace
+
+COrvistaView::COrvistaView(IPlatform& platform) : m_platform(platform) {}
+
+COrvistaView::~COrvistaView() = default;
+
+void COrvistaView::OnCreate(COrvistaDoc& document, IViewWindow& window)
+{
+    m_pDocument = &document;
+    m_pWindow = &window;
+    document.SetView(this);
+}
+
+void COrvistaView::OnDestroy()
+{
+    m_controller.reset();
+    if (m_pDocument != nullptr && m_pDocument->GetView() == this)
+    {
+        m_pDocument->SetView(nullptr);
+    }
+    m_pWindow = nullptr;
+}
+
+PixelSize COrvistaView::GetClientSize() const
+{
+    return m_pWindow != nullptr ? m_pWindow->ClientSize() : PixelSize{};
+}
+
+void COrvistaView::Invalidate()
+{
+    if (m_pWindow != nullptr)
+    {
+        m_pWindow->Invalidate();
+    }
+}
+
+void COrvistaView::InvalidateRect(const PixelRect& rect)
+{
+    if (m_pWindow != nullptr)
+    {
+        m_pWindow->InvalidateRect(rect);
+    }
+}
+
+// --- Mapping and zoom -------------------------------------------------------------------------
+
+void COrvistaView::ZoomToRectangle(const Arealis::Rectangle& rect)
+{
+    if (rect.IsEmpty())
+    {
+        return;
+    }
+    m_mapping.Request(rect);
+    if (!m_clipFrame)
+    {
+        m_clipFrame = std::make_unique<ClipFrame>();
+    }
+    FitZoomRectangle();
+    RebuildFramePolygon();
+    MarkLayersForRendering();
+    m_redrawNeeded = true;
+    Invalidate();
+}
+
+void COrvistaView::FitZoomRectangle()
+{
+    m_mapping.Fit(GetClientSize());
+}
+
+void COrvistaView::MarkLayersForRendering()
+{
+    if (m_pDocument == nullptr)
+    {
+        return;
+    }
+    for (const auto& layer : m_pDocument->GetLayers())
+    {
+        if (layer->Visible)
+        {
+            layer->Dirty = true;
+        }
+        layer->Rendered = false;
+    }
+}
+
+void COrvistaView::RebuildFramePolygon()
+{
+    const PixelSize size = GetClientSize();
+    m_clipFrame->Rebuild({PixelToWorld({-2, -2}), PixelToWorld({size.Width + 2, -2}),
+                          PixelToWorld({size.Width + 2, size.Height + 2}),
+                          PixelToWorld({-2, size.Height + 2})});
+}
+
+void COrvistaView::SetCurrentLayer(DisplayLayer* pLayer)
+{
+    IComboList* pList = m_pDocument != nullptr ? m_pDocument->GetWorkingTopologyList() : nullptr;
+    if (pList == nullptr)
+    {
+        return;
+    }
+    const int entry = pList->FindItemData(pLayer);
+    if (entry != IComboList::Error)
+    {
+        pList->SetCurSel(entry);
+    }
+}
+
+// --- Selection --------------------------------------------------------------------------------
+
+Arealis::Rectangle COrvistaView::GetSelectionBounds() const
+{
+    if (m_pSelectedNode != nullptr)
+    {
+        return {m_pSelectedNode->Position, m_pSelectedNode->Position};
+    }
+    if (m_pSelectedRing != nullptr && 0 <= m_selectedEdge &&
+        m_selectedEdge < m_pSelectedRing->Count())
+    {
+        const std::int32_t next = (m_selectedEdge + 1) % m_pSelectedRing->Count();
+        return {m_pSelectedRing->GetNode(m_selectedEdge)->Position,
+                m_pSelectedRing->GetNode(next)->Position};
+    }
+    if (m_pSelectedPolygon != nullptr)
+    {
+        return m_pSelectedPolygon->GetBounds();
+    }
+    return {};
+}
+
+void COrvistaView::InvalidateSelection()
+{
+    const Arealis::Rectangle bounds = GetSelectionBounds();
+    if (!bounds.IsEmpty())
+    {
+        InvalidateRect(WorldToPixel(bounds).Inflated(SelectionMargin));
+    }
+}
+
+void COrvistaView::SetSelection(Arealis::Polygon* pPolygon, Arealis::Ring* pRing, std::int32_t edge,
+                                Arealis::Node* pNode)
+{
+    InvalidateSelection();
+    m_pSelectedPolygon = pPolygon;
+    m_pSelectedRing = pRing;
+    m_selectedEdge = edge;
+    m_pSelectedNode = pNode;
+    m_redrawNeeded = true;
+    InvalidateSelection();
+}
+
+void COrvistaView::ClearSelection()
+{
+    // The selected objects may belong to a topology that is being deleted: they go together
+    // with the selection layer, so that nothing reads them again.
+    m_pSelectionLayer = nullptr;
+    m_pSelectedPolygon = nullptr;
+    m_pSelectedRing = nullptr;
+    m_selectedEdge = -1;
+    m_pSelectedNode = nullptr;
+    m_boolean = BooleanOperands{};
+}
+
+void COrvistaView::OnLayerDeleted(DisplayLayer& layer)
+{
+    ClearSelection();
+    if (m_layerOperation.pResultLayer == &layer)
+    {
+        m_layerOperation = LayerOperationSlots{};
+    }
+    if (m_controller)
+    {
+        m_controller->OnLayerDeleted(layer);
+    }
+}
+
+// --- Interaction mode and mouse -----------------------------------------------------------------
+
+std::unique_ptr<Controller> COrvistaView::CreateController(int /*mode*/)
+{
+    // The controllers of the interaction modes are created here.
+    return nullptr;
+}
+
+void COrvistaView::SetMode(int id)
+{
+    m_mode = id;
+    m_controller.reset();
+    m_controller = CreateController(id);
+}
+
+void COrvistaView::OnLButtonDown(unsigned flags, PixelPoint point)
+{
+    if (m_controller)
+    {
+        m_controller->OnLButtonDown(flags, point);
+    }
+}
+
+void COrvistaView::OnLButtonUp(unsigned flags, PixelPoint point)
+{
+    if (m_controller)
+    {
+        m_controller->OnLButtonUp(flags, point);
+    }
+}
+
+void COrvistaView::OnMouseMove(unsigned flags, PixelPoint point)
+{
+    if (m_controller)
+    {
+        m_controller->OnMouseMove(flags, point);
+    }
+}
+
+// --- Drawing ----------------------------------------------------------------------------------
+
+void COrvistaView::OnDraw(ICanvas& window)
+{
+    RunGuarded(m_platform, Unit, __LINE__,
+               [this, &window]
+               {
+                   if (m_pWindow == nullptr)
+                   {
+                       return;
+                   }
+                   FitZoomRectangle();
+                   const PixelSize size = GetClientSize();
+                   const Arealis::Point topLeft = PixelToWorld({0, 0});
+                   const Arealis::Point bottomRight = PixelToWorld({size.Width, size.Height});
+                   Arealis::Rectangle visible;
+                   visible.MinX = topLeft.X;
+                   visible.MaxY = topLeft.Y;
+                   visible.MaxX = bottomRight.X;
+                   visible.MinY = bottomRight.Y;
+
+                   if (m_redrawNeeded)
+                   {
+                       const WaitCursor wait(m_platform);
+                       m_bitmapRect = {0, 0, size.Width, size.Height};
+                       RenderLayers(visible, size);
+                       ComposeLayers();
+                       m_redrawNeeded = false;
+                   }
+
+                   const PixelRect client{0, 0, size.Width, size.Height};
+                   if (m_viewBitmap && !m_bitmapRect.IsEmpty())
+                   {
+                       window.CopyStretched(*m_viewBitmap, m_bitmapRect, client);
+                   }
+                   else
+                   {
+                       window.FillRect(client, BackgroundColour);
+                   }
+               });
+}
+
+void COrvistaView::RenderLayers(const Arealis::Rectangle& visible, PixelSize size)
+{
+    if (m_pDocument == nullptr)
+    {
+        return;
+    }
+    for (const auto& layer : m_pDocument->GetLayers())
+    {
+        if (layer->Dirty && !layer->Rendered)
+        {
+            RenderLayer(*layer, visible, size);
+            layer->HasPicture = true;
+            layer->Rendered = true;
+        }
+    }
+}
+
+void COrvistaView::RenderLayer(DisplayLayer& layer, const Arealis::Rectangle& visible,
+                               PixelSize size)
+{
+    std::unique_ptr<IBitmap> picture = m_pWindow->CreateBitmap(size);
+    ICanvas& canvas = picture->Canvas();
+    canvas.FillRect({0, 0, size.Width, size.Height}, BackgroundColour);
+    canvas.SetRasterOp(RasterOp::CopyPen);
+    canvas.SelectPen(layer.OutlineColour(), 0);
+
+    // Collected first: drawing may clip polygons, which must not disturb the query.
+    std::vector<Arealis::Polygon*> polygons;
+    Arealis::PolygonEnumerator query = layer.GetPolygonLayer()->GetPolygons(visible, 0);
+    while (query.MoveNext())
+    {
+        polygons.push_back(query.Current());
+    }
+    for (Arealis::Polygon* pPolygon : polygons)
+    {
+        DrawPolygon(canvas, *pPolygon, layer.FillColour(), layer.OutlineColour());
+    }
+    layer.SetPicture(std::move(picture));
+}
+
+void COrvistaView::ComposeLayers()
+{
+    m_viewBitmap = m_pWindow->CreateBitmap({m_bitmapRect.Width(), m_bitmapRect.Height()});
+    ICanvas& canvas = m_viewBitmap->Canvas();
+    canvas.FillRect(m_bitmapRect, BackgroundColour);
+    if (m_pDocument == nullptr)
+    {
+        return;
+    }
+    for (const auto& layer : m_pDocument->GetLayers())
+    {
+        if (!layer->HasPicture || !layer->Visible || layer->Picture() == nullptr)
+        {
+            continue;
+        }
+        canvas.CopyTransparent(*layer->Picture(), White);
+        layer->Dirty = false;
+        if (m_pSelectionLayer != nullptr && layer->Name() == m_pSelectionLayer->Name())
+        {
+            DrawSelection(canvas);
+        }
+    }
+}
+
+void COrvistaView::DrawSelection(ICanvas& canvas)
+{
+    canvas.SelectPen(HighlightColour, 2);
+    canvas.SetRasterOp(RasterOp::CopyPen);
+    if (m_pSelectedNode != nullptr)
+    {
+        const PixelPoint p = WorldToPixel(m_pSelectedNode->Position);
+        canvas.DrawRectangle(
+            {p.X - NodeMarkSize, p.Y - NodeMarkSize, p.X + NodeMarkSize, p.Y + NodeMarkSize},
+            White);
+    }
+    else if (m_pSelectedRing != nullptr && 0 <= m_selectedEdge &&
+             m_selectedEdge < m_pSelectedRing->Count())
+    {
+        const std::int32_t next = (m_selectedEdge + 1) % m_pSelectedRing->Count();
+        canvas.MoveTo(WorldToPixel(m_pSelectedRing->GetNode(m_selectedEdge)->Position));
+        canvas.LineTo(WorldToPixel(m_pSelectedRing->GetNode(next)->Position));
+    }
+    else if (m_pSelectedPolygon != nullptr)
+    {
+        DrawPolygon(canvas, *m_pSelectedPolygon, SelectionBrush, SelectionColour);
+    }
+}
+
+void COrvistaView::DrawPolygon(ICanvas& canvas, Arealis::Polygon& polygon, Colour brush, Colour dot)
+{
+    const Arealis::Rectangle worldBounds = polygon.GetBounds();
+    if (worldBounds.IsEmpty())
+    {
+        return;
+    }
+    const PixelRect bounds = WorldToPixel(worldBounds);
+    if (bounds.Width() < 2 || bounds.Height() < 2)
+    {
+        canvas.SetPixel({bounds.Left, bounds.Top}, dot);
+        canvas.SetPixel({bounds.Right, bounds.Bottom}, dot);
+        canvas.SetPixel({bounds.Left, bounds.Bottom}, dot);
+        canvas.SetPixel({bounds.Right, bounds.Top}, dot);
+        return;
+    }
+
+    // A polygon much larger than the window is drawn as its part inside the window's frame.
+    // An invalid polygon is drawn whole: clipping would first try to commit it in its layer.
+    ClipFrame::ClippedPart clipped;
+    Arealis::Polygon* pShown = &polygon;
+    if (m_clipFrame && m_clipFrame->NeedsClipping(polygon) && polygon.IsValid())
+    {
+        clipped = m_clipFrame->Clip(polygon);
+        pShown = clipped.get();
+        if (pShown == nullptr)
+        {
+            return;
+        }
+    }
+
+    std::vector<PixelPoint> points;
+    std::vector<int> ringSizes;
+    Arealis::RingEnumerator rings = pShown->GetRings();
+    while (rings.MoveNext())
+    {
+        DrawRingOutline(canvas, *rings.Current(), dot, points, ringSizes);
+    }
+    if (!ringSizes.empty())
+    {
+        canvas.SetRasterOp(RasterOp::MaskPen);
+        canvas.FillPolyPolygon(points, ringSizes, brush);
+    }
+}
+
+void COrvistaView::DrawRingOutline(ICanvas& canvas, const Arealis::Ring& ring, Colour dot,
+                                   std::vector<PixelPoint>& points,
+                                   std::vector<int>& ringSizes) const
+{
+    const std::int32_t count = ring.Count();
+    if (count == 0)
+    {
+        return;
+    }
+    const PixelRect bounds = WorldToPixel(ring.GetBounds());
+    if (bounds.Width() < 2 && bounds.Height() < 2)
+    {
+        canvas.SetPixel({bounds.Left, bounds.Top}, dot);
+        return;
+    }
+
+    PixelPoint last = WorldToPixel(ring.GetNode(0)->Position);
+    canvas.MoveTo(last);
+    const std::size_t start = points.size();
+    points.push_back(last);
+    for (std::int32_t i = 1; i <= count; ++i)
+    {
+        const PixelPoint next = WorldToPixel(ring.GetNode(i % count)->Position);
+        if (next != last)
+        {
+            canvas.LineTo(next);
+            points.push_back(next);
+            last = next;
+        }
+    }
+    // A ring of three points or fewer (two pixels and back) has no area to fill.
+    const std::size_t recorded = points.size() - start;
+    if (recorded > 3)
+    {
+        ringSizes.push_back(static_cast<int>(recorded));
+    }
+    else
+    {
+        points.resize(start);
+    }
+}
+
+// --- Commands ---------------------------------------------------------------------------------
+
+void COrvistaView::OnLayerOperation(int command)
+{
+    RunGuarded(m_platform, Unit, __LINE__,
+               [this, command]
+               {
+                   const IComboList* pList =
+                       m_pDocument != nullptr ? m_pDocument->GetWorkingTopologyList() : nullptr;
+                   if (pList == nullptr || pList->Count() < 2)
+                   {
+                       m_platform.ShowMessageBox("This operation needs two layers.",
+                                                 ApplicationTitle, MessageBoxKind::Exclamation);
+                       return;
+                   }
+                   CSetOperationDlg dialog(*this, command);
+                   if (m_platform.RunSetOperationDialog(dialog) == DialogResult::Ok)
+                   {
+                       RunLayerOperation(command);
+                   }
+               });
+}
+
+void COrvistaView::RunLayerOperation(int command)
+{
+    const WaitCursor wait(m_platform);
+    const std::uint32_t start = m_platform.TickCount();
+    LayerOperationSlots& slots = m_layerOperation;
+    if (!slots.Ready || slots.pResultLayer == nullptr)
+    {
+        return;
+    }
+    Arealis::Topology* pTopology = slots.pResultLayer->GetTopology();
+    Arealis::PolygonLayer* pResult = nullptr;
+    switch (command)
+    {
+    case CommandId::UniteTwoLayers:
+        pResult = pTopology->CreatePolygonLayer(false);
+        pResult->Union(FirstPolygon(*slots.pFirst), FirstPolygon(*slots.pSecond), false);
+        break;
+    case CommandId::IntersectLayers:
+        pResult = pTopology->Intersection(slots.pFirst, slots.pSecond, false);
+        break;
+    case CommandId::SubtractLayers:
+        pResult = pTopology->Substract(slots.pFirst, slots.pSecond, false);
+        break;
+    case CommandId::JoinLayers:
+        pResult = pTopology->Join(slots.pFirst, slots.pSecond, false);
+        break;
+    default:
+        return;
+    }
+    slots.pResultLayer->SetPolygonLayer(pResult);
+    slots.pResult = pResult;
+
+    const double seconds = static_cast<std::uint32_t>(m_platform.TickCount() - start) / 1000.0;
+    char text[64];
+    std::snprintf(text, sizeof text, "Operation duration: %.2f s", seconds);
+
+    m_pDocument->UpdateLayerTree();
+    m_redrawNeeded = true;
+    Invalidate();
+    m_platform.ShowMessageBox(text, ApplicationTitle, MessageBoxKind::Information);
+}
+
+void COrvistaView::OnUniteAllPolygons() {}
+
+bool COrvistaView::OnCommand(int id)
+{
+    switch (id)
+    {
+    case CommandId::MakeAllPolygonsEdited:
+        m_platform.ShowMessageBox("Not supported!", ApplicationTitle, MessageBoxKind::Ok);
+        return true;
+    case CommandId::SnapByNodeIndex:
+        m_snapByNodeIndex = !m_snapByNodeIndex;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool COrvistaView::OnUpdateCommand(int id, CommandState& state)
+{
+    switch (id)
+    {
+    case CommandId::MakeAllPolygonsEdited:
+        state.Enabled = true;
+        return true;
+    case CommandId::SnapByNodeIndex:
+        state.Enabled = true;
+        state.Checked = m_snapByNodeIndex;
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace Orvista

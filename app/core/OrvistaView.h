@@ -1,0 +1,217 @@
+#pragma once
+
+#include "Arealis/Point.h"
+#include "Arealis/Rectangle.h"
+#include "Canvas.h"
+#include "ClipFrame.h"
+#include "Colour.h"
+#include "CommandRouting.h"
+#include "Controller.h"
+#include "PixelGeometry.h"
+#include "ViewMapping.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace Arealis
+{
+struct Node;
+class Polygon;
+class PolygonLayer;
+class Ring;
+} // namespace Arealis
+
+namespace Orvista
+{
+
+class COrvistaDoc;
+class DisplayLayer;
+class IPlatform;
+class IViewWindow;
+
+// The operands of the Boolean polygon operations and the last result.
+struct BooleanOperands
+{
+    Arealis::Polygon* pFirst = nullptr;
+    Arealis::Polygon* pSecond = nullptr;
+    Arealis::Polygon* pResult = nullptr;
+    bool FirstChosen = false;
+    bool SecondChosen = false;
+    bool ResultValid = false;
+};
+
+// What the set-operation dialog hands to a layer operation.
+struct LayerOperationSlots
+{
+    Arealis::PolygonLayer* pFirst = nullptr;
+    Arealis::PolygonLayer* pSecond = nullptr;
+    Arealis::PolygonLayer* pResult = nullptr;
+    DisplayLayer* pResultLayer = nullptr;
+    bool Ready = false;
+};
+
+// The drawing view: maps world coordinates to the window, keeps the zoom, draws the visible
+// layers and the selection, and passes the mouse to the controller of the interaction mode.
+//
+// Drawing is cached twice: each layer is drawn alone into its own window-sized picture only
+// when it changed, the pictures are composed into the view bitmap when something changed, and
+// painting copies the view bitmap to the window (stretched while the window is resized).
+class COrvistaView final : public ICommandTarget
+{
+public:
+    static constexpr Colour BackgroundColour = White;
+    static constexpr Colour SelectionBrush = Red;
+    static constexpr Colour SelectionColour = Red;
+    static constexpr Colour HighlightColour{50, 255, 50};
+    // Half the side of the square drawn around a selected node, and the pick distance of the
+    // controllers, in pixels.
+    static constexpr int NodeMarkSize = 5;
+    static constexpr int PickTolerance = 5;
+    // The margin by which a selection's pixel rectangle is inflated when it is repainted.
+    static constexpr int SelectionMargin = 7;
+
+    explicit COrvistaView(IPlatform& platform);
+    ~COrvistaView() override;
+
+    COrvistaView(const COrvistaView&) = delete;
+    COrvistaView& operator=(const COrvistaView&) = delete;
+
+    // The window exists: remembers it and registers with the document.
+    void OnCreate(COrvistaDoc& document, IViewWindow& window);
+    // The window is going: the controller goes first, while it can still draw, and the
+    // document forgets the view.
+    void OnDestroy();
+    COrvistaDoc* GetDocument() const { return m_pDocument; }
+    IPlatform& GetPlatform() const { return m_platform; }
+
+    // --- Mapping and zoom -------------------------------------------------------------------
+
+    PixelPoint WorldToPixel(const Arealis::Point& point) const
+    {
+        return m_mapping.WorldToPixel(point);
+    }
+    PixelRect WorldToPixel(const Arealis::Rectangle& rect) const
+    {
+        return m_mapping.WorldToPixel(rect);
+    }
+    Arealis::Point PixelToWorld(PixelPoint pixel) const { return m_mapping.PixelToWorld(pixel); }
+    double GetScale() const { return m_mapping.Scale(); }
+    const ViewMapping& GetMapping() const { return m_mapping; }
+    const Arealis::Rectangle& GetRequestedRectangle() const
+    {
+        return m_mapping.RequestedRectangle();
+    }
+    PixelSize GetClientSize() const;
+
+    // Shows rect as large as the window allows, centred along the axis with room to spare,
+    // and draws every layer again. An empty rectangle (a layer without polygons) is ignored.
+    void ZoomToRectangle(const Arealis::Rectangle& rect);
+    // Fits the requested rectangle to the window's present size.
+    void FitZoomRectangle();
+    // Every visible layer must be drawn again; no layer's picture is up to date.
+    void MarkLayersForRendering();
+
+    void SetRedrawNeeded(bool needed) { m_redrawNeeded = needed; }
+    bool IsRedrawNeeded() const { return m_redrawNeeded; }
+    void Invalidate();
+    void InvalidateRect(const PixelRect& rect);
+
+    // Selects the layer's entry in the Working Topology list.
+    void SetCurrentLayer(DisplayLayer* pLayer);
+
+    // --- Selection --------------------------------------------------------------------------
+
+    // Repaints around the old and the new selection.
+    void SetSelection(Arealis::Polygon* pPolygon, Arealis::Ring* pRing, std::int32_t edge,
+                      Arealis::Node* pNode);
+    // Forgets the selection, its layer and the Boolean operands.
+    void ClearSelection();
+    DisplayLayer* GetSelectionLayer() const { return m_pSelectionLayer; }
+    void SetSelectionLayer(DisplayLayer* pLayer) { m_pSelectionLayer = pLayer; }
+    Arealis::Polygon* GetSelectedPolygon() const { return m_pSelectedPolygon; }
+    Arealis::Ring* GetSelectedRing() const { return m_pSelectedRing; }
+    std::int32_t GetSelectedEdge() const { return m_selectedEdge; }
+    Arealis::Node* GetSelectedNode() const { return m_pSelectedNode; }
+    // The world rectangle of the selection: the node's point, the edge's ends or the
+    // polygon's bounds; empty without a selection.
+    Arealis::Rectangle GetSelectionBounds() const;
+
+    BooleanOperands& GetBooleanOperands() { return m_boolean; }
+    LayerOperationSlots& GetLayerOperationSlots() { return m_layerOperation; }
+    bool IsSnapByNodeIndex() const { return m_snapByNodeIndex; }
+
+    // The document is about to destroy the layer: nothing may refer to it any more.
+    void OnLayerDeleted(DisplayLayer& layer);
+
+    // --- Interaction mode and mouse ---------------------------------------------------------
+
+    // Makes id the interaction mode and replaces the controller by the mode's controller.
+    void SetMode(int id);
+    int GetMode() const { return m_mode; }
+    Controller* GetController() const { return m_controller.get(); }
+    void OnLButtonDown(unsigned flags, PixelPoint point);
+    void OnLButtonUp(unsigned flags, PixelPoint point);
+    void OnMouseMove(unsigned flags, PixelPoint point);
+
+    // --- Drawing ----------------------------------------------------------------------------
+
+    // Paints the window: draws and composes the layers again when needed, then copies the
+    // view bitmap to the window.
+    void OnDraw(ICanvas& window);
+    // Draws one polygon with the current pen: four dots when it is smaller than 2 pixels,
+    // otherwise the outline of each ring, then the rings' area combined with the brush colour
+    // (mask raster operation) so that the outlines stay visible.
+    void DrawPolygon(ICanvas& canvas, Arealis::Polygon& polygon, Colour brush, Colour dot);
+    const IBitmap* GetViewBitmap() const { return m_viewBitmap.get(); }
+    const ClipFrame* GetClipFrame() const { return m_clipFrame.get(); }
+
+    // --- Commands ---------------------------------------------------------------------------
+
+    // Runs a layer set operation (Union of two one-polygon layers, Intersection, Subtraction
+    // or Join) into a new layer chosen in the set-operation dialog.
+    void OnLayerOperation(int command);
+    // Unites all polygons of the current layer into a new layer.
+    void OnUniteAllPolygons();
+
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(int id, CommandState& state) override;
+
+private:
+    std::unique_ptr<Controller> CreateController(int mode);
+    void RebuildFramePolygon();
+    void RenderLayers(const Arealis::Rectangle& visible, PixelSize size);
+    void RenderLayer(DisplayLayer& layer, const Arealis::Rectangle& visible, PixelSize size);
+    void ComposeLayers();
+    void DrawSelection(ICanvas& canvas);
+    // Outlines one ring and appends its pixels to the fill region when it has more than three.
+    void DrawRingOutline(ICanvas& canvas, const Arealis::Ring& ring, Colour dot,
+                         std::vector<PixelPoint>& points, std::vector<int>& ringSizes) const;
+    void InvalidateSelection();
+    void RunLayerOperation(int command);
+
+    IPlatform& m_platform;
+    COrvistaDoc* m_pDocument = nullptr;
+    IViewWindow* m_pWindow = nullptr;
+
+    bool m_redrawNeeded = true;
+    PixelRect m_bitmapRect;
+    std::unique_ptr<IBitmap> m_viewBitmap;
+    ViewMapping m_mapping;
+    std::unique_ptr<ClipFrame> m_clipFrame;
+
+    std::unique_ptr<Controller> m_controller;
+    int m_mode = 0;
+
+    DisplayLayer* m_pSelectionLayer = nullptr;
+    Arealis::Polygon* m_pSelectedPolygon = nullptr;
+    Arealis::Ring* m_pSelectedRing = nullptr;
+    std::int32_t m_selectedEdge = -1;
+    Arealis::Node* m_pSelectedNode = nullptr;
+
+    bool m_snapByNodeIndex = true;
+    BooleanOperands m_boolean;
+    LayerOperationSlots m_layerOperation;
+};
+
+} // namespace Orvista

@@ -1,0 +1,217 @@
+#include "DrawingViewWidget.h"
+
+#include "EventDispatch.h"
+#include "MainFrame.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+
+namespace Orvista
+{
+
+namespace
+{
+
+unsigned KeyFlagsOf(const QMouseEvent& event)
+{
+    unsigned flags = 0;
+    const Qt::MouseButtons buttons = event.buttons();
+    if (buttons.testFlag(Qt::LeftButton))
+    {
+        flags |= KeyFlags::LeftButton;
+    }
+    if (buttons.testFlag(Qt::RightButton))
+    {
+        flags |= KeyFlags::RightButton;
+    }
+    if (buttons.testFlag(Qt::MiddleButton))
+    {
+        flags |= KeyFlags::MiddleButton;
+    }
+    if (event.modifiers().testFlag(Qt::ShiftModifier))
+    {
+        flags |= KeyFlags::Shift;
+    }
+    if (event.modifiers().testFlag(Qt::ControlModifier))
+    {
+        flags |= KeyFlags::Control;
+    }
+    return flags;
+}
+
+PixelPoint PointOf(const QMouseEvent& event)
+{
+    const QPoint point = event.position().toPoint();
+    return {point.x(), point.y()};
+}
+
+} // namespace
+
+DrawingViewWidget::DrawingViewWidget(IPlatform& platform, QWidget* pParent)
+    : QWidget(pParent), m_platform(platform), m_logic(platform)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setMinimumSize(1, 1);
+    m_settleTimer.setSingleShot(true);
+    m_settleTimer.setInterval(SettleMilliseconds);
+    connect(&m_settleTimer, &QTimer::timeout, this,
+            [this]
+            {
+                if (m_pFrame != nullptr)
+                {
+                    DispatchEvent(m_platform, [this] { m_pFrame->OnViewSizeSettled(); });
+                }
+            });
+}
+
+DrawingViewWidget::~DrawingViewWidget()
+{
+    m_logic.OnDestroy();
+}
+
+PixelSize DrawingViewWidget::ClientSize() const
+{
+    return {width(), height()};
+}
+
+void DrawingViewWidget::Invalidate()
+{
+    m_dirty = QRegion(rect());
+    QueueRender();
+}
+
+void DrawingViewWidget::InvalidateRect(const PixelRect& rect)
+{
+    m_dirty += QRect(rect.Left, rect.Top, rect.Width(), rect.Height()) & this->rect();
+    QueueRender();
+}
+
+std::unique_ptr<IBitmap> DrawingViewWidget::CreateBitmap(PixelSize size)
+{
+    return std::make_unique<QtBitmap>(size);
+}
+
+ICanvas& DrawingViewWidget::BeginDirectDrawing()
+{
+    FitSurface();
+    m_directCanvas = std::make_unique<QtCanvas>(m_surface);
+    return *m_directCanvas;
+}
+
+void DrawingViewWidget::EndDirectDrawing()
+{
+    m_directCanvas.reset();
+    update();
+}
+
+void DrawingViewWidget::FitSurface()
+{
+    if (m_surface.size() != size())
+    {
+        m_surface = QImage(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+        m_surface.fill(Qt::white);
+        m_dirty = QRegion(rect());
+        QueueRender();
+    }
+}
+
+void DrawingViewWidget::QueueRender()
+{
+    if (m_renderQueued)
+    {
+        return;
+    }
+    m_renderQueued = true;
+    QMetaObject::invokeMethod(this, &DrawingViewWidget::RenderPending, Qt::QueuedConnection);
+}
+
+void DrawingViewWidget::RenderPending()
+{
+    m_renderQueued = false;
+    // A message box shown while painting runs the event loop: paint again afterwards instead
+    // of painting inside the paint.
+    if (m_rendering)
+    {
+        m_renderAgain = true;
+        return;
+    }
+    FitSurface();
+    if (m_dirty.isEmpty())
+    {
+        return;
+    }
+    const QRegion region = m_dirty;
+    m_dirty = QRegion();
+    m_rendering = true;
+    {
+        QtCanvas canvas(m_surface);
+        canvas.SetClip(region);
+        DispatchEvent(m_platform, [this, &canvas] { m_logic.OnDraw(canvas); });
+    }
+    m_rendering = false;
+    update(region);
+    if (m_renderAgain)
+    {
+        m_renderAgain = false;
+        QueueRender();
+    }
+}
+
+void DrawingViewWidget::paintEvent(QPaintEvent* pEvent)
+{
+    QPainter painter(this);
+    if (m_surface.size() != size())
+    {
+        painter.fillRect(pEvent->rect(), Qt::white);
+    }
+    painter.drawImage(pEvent->rect(), m_surface, pEvent->rect());
+}
+
+void DrawingViewWidget::resizeEvent(QResizeEvent* pEvent)
+{
+    QWidget::resizeEvent(pEvent);
+    Invalidate();
+    if (m_pFrame != nullptr)
+    {
+        DispatchEvent(m_platform, [this] { m_pFrame->OnViewSizing(); });
+        m_settleTimer.start();
+    }
+}
+
+void DrawingViewWidget::mousePressEvent(QMouseEvent* pEvent)
+{
+    if (pEvent->button() == Qt::LeftButton)
+    {
+        DispatchEvent(m_platform, [this, pEvent]
+                      { m_logic.OnLButtonDown(KeyFlagsOf(*pEvent), PointOf(*pEvent)); });
+    }
+    QWidget::mousePressEvent(pEvent);
+}
+
+void DrawingViewWidget::mouseReleaseEvent(QMouseEvent* pEvent)
+{
+    if (pEvent->button() == Qt::LeftButton)
+    {
+        DispatchEvent(m_platform, [this, pEvent]
+                      { m_logic.OnLButtonUp(KeyFlagsOf(*pEvent), PointOf(*pEvent)); });
+    }
+    QWidget::mouseReleaseEvent(pEvent);
+}
+
+void DrawingViewWidget::mouseMoveEvent(QMouseEvent* pEvent)
+{
+    DispatchEvent(m_platform,
+                  [this, pEvent] { m_logic.OnMouseMove(KeyFlagsOf(*pEvent), PointOf(*pEvent)); });
+    QWidget::mouseMoveEvent(pEvent);
+}
+
+void DrawingViewWidget::focusInEvent(QFocusEvent* pEvent)
+{
+    QWidget::focusInEvent(pEvent);
+    emit Activated();
+}
+
+} // namespace Orvista

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Platform.h"
+
+#include <QString>
+
+class QWidget;
+
+namespace Orvista
+{
+
+// "Shape Files|*.shp||" -> "Shape Files (*.shp)": a filter of description and pattern pairs
+// separated by '|' in the notation of a file dialog filter ("name (patterns);;name (patterns)").
+QString ToFileDialogFilter(const std::string& filter);
+
+// The desktop platform: Qt's message boxes and standard dialogs, the override cursor and a
+// steady clock. The boxes and dialogs are parented to the window given by SetMainWindow.
+class QtPlatform : public IPlatform
+{
+public:
+    void SetMainWindow(QWidget* pWindow) { m_pMainWindow = pWindow; }
+
+    BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption,
+                             MessageBoxKind kind) override;
+    std::optional<std::string> AskOpenFileName(const std::string& filter) override;
+    std::optional<Colour> AskColour(Colour initial) override;
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+    std::uint32_t TickCount() override;
+    DialogResult RunSetOperationDialog(CSetOperationDlg& dialog) override;
+
+protected:
+    QWidget* MainWindow() const { return m_pMainWindow; }
+
+private:
+    QWidget* m_pMainWindow = nullptr;
+    int m_waitCursorDepth = 0;
+};
+
+} // namespace Orvista
