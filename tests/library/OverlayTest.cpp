@@ -363,6 +363,7 @@ TEST_F(TopologyFixture, ParentsAreRecordedInOrderForNonEmptyLayerResults)
 std::vector<std::unique_ptr<Polygon>> SevenPolygons()
 {
     std::vector<std::unique_ptr<Polygon>> polygons;
+    polygons.reserve(7);
     for (int i = 0; i < 7; ++i)
     {
         // Along a row: squares 1-2, 3-4 and 5-6 overlap, square 0 stands alone.

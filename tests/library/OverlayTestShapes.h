@@ -345,6 +345,7 @@ public:
         {
             std::vector<Point> points;
             const int count = Uniform(3, 10);
+            points.reserve(static_cast<std::size_t>(count));
             for (int i = 0; i < count; ++i)
             {
                 points.push_back({double(Uniform(x0 / step, x1 / step) * step),
@@ -368,6 +369,7 @@ public:
             const double maxRadius = std::min({cx - x0, x1 - cx, cy - y0, y1 - cy});
             const int count = Uniform(minCount, maxCount);
             std::vector<double> angles;
+            angles.reserve(static_cast<std::size_t>(count));
             for (int i = 0; i < count; ++i)
             {
                 angles.push_back(

@@ -79,6 +79,7 @@ public:
     Geometry Polygon(const Vertices& exterior, const std::vector<Vertices>& holes) const
     {
         std::vector<GEOSGeometry*> holeRings;
+        holeRings.reserve(holes.size());
         for (const Vertices& hole : holes)
         {
             holeRings.push_back(Ring(hole));
@@ -91,10 +92,17 @@ public:
     // shows up as a difference of areas rather than as an error of GEOS.
     Geometry UnionOfParts(const std::vector<Geometry>& parts) const
     {
-        std::vector<GEOSGeometry*> valid;
+        std::vector<Geometry> owned;
+        owned.reserve(parts.size());
         for (const Geometry& part : parts)
         {
-            valid.push_back(Own(GEOSMakeValid_r(m_context, part.get())).release());
+            owned.push_back(Own(GEOSMakeValid_r(m_context, part.get())));
+        }
+        std::vector<GEOSGeometry*> valid;
+        valid.reserve(owned.size());
+        for (Geometry& part : owned)
+        {
+            valid.push_back(part.release()); // the collection takes them over
         }
         Geometry collection = Own(GEOSGeom_createCollection_r(
             m_context, GEOS_GEOMETRYCOLLECTION, valid.data(), static_cast<unsigned>(valid.size())));
@@ -194,6 +202,7 @@ std::vector<Part> PartsOf(const Polygon& polygon)
 Geos::Geometry ToGeos(const Geos& geos, const std::vector<Part>& parts)
 {
     std::vector<Geos::Geometry> geometries;
+    geometries.reserve(parts.size());
     for (const Part& part : parts)
     {
         geometries.push_back(geos.Polygon(part.Exterior, part.Holes));
