@@ -129,9 +129,12 @@ bool OverlayGraph::IsAccepted(std::int32_t crossing, std::size_t position,
            accepted.Contains(TestOtherCorner(crossing, position, true, q));
 }
 
-// Visits the ways out of the crossing point in descending angle order from the arrival
-// direction (including it when starting a ring, after it and past its angle when continuing)
-// and returns the first that the operation accepts, or -1.
+// Visits the ways out of the crossing point in ascending angle order (counter-clockwise) from
+// the arrival direction, including it when starting a ring, after it and past its angle when
+// continuing, and returns the first that the operation accepts, or -1. The first accepted way
+// counter-clockwise turns furthest towards the result's inside, so a traced ring bounds one
+// connected piece: pieces that touch at a point become rings of their own instead of one ring
+// passing the point twice or an exterior ring enclosing them with a hole between them.
 std::int32_t OverlayGraph::ChooseWayOn(std::int32_t arrival, bool continuing,
                                        OverlayOperation operation) const
 {
