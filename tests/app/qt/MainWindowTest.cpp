@@ -301,5 +301,40 @@ TEST_F(MainWindowTest, ResizingRefitsTheZoomOnceTheSizeSettles)
     EXPECT_EQ(Pixel({50, 50}), Rgb(layer.FillColour()));
 }
 
+TEST_F(MainWindowTest, OpenedFilesJoinTheRecentFilesNewestFirst)
+{
+    ASSERT_TRUE(recentFiles.Files().isEmpty());
+    window.UpdateCommandStates();
+    EXPECT_EQ(window.Action(FileMruFirst)->text(), QStringLiteral("Recent File"));
+    EXPECT_FALSE(window.Action(FileMruFirst)->isEnabled());
+
+    Open("/maps/square.shp");
+    Open("/maps/other.shp");
+
+    EXPECT_EQ(recentFiles.Files(), (QStringList{"/maps/other.shp", "/maps/square.shp"}));
+    EXPECT_EQ(window.Action(FileMruFirst)->text(), QStringLiteral("&1 /maps/other.shp"));
+    EXPECT_EQ(window.Action(FileMruFirst + 1)->text(), QStringLiteral("&2 /maps/square.shp"));
+    EXPECT_FALSE(window.Action(FileMruFirst + 2)->isVisible());
+    EXPECT_TRUE(window.Action(FileMruFirst + 1)->isEnabled());
+}
+
+TEST(RecentFileListTest, KeepsTheNewestEntriesOnceEachAndSurvivesARestart)
+{
+    Testing::TestApplication();
+    RecentFileList files(4);
+    for (const char* path : {"a", "b", "c", "d", "e", "c"})
+    {
+        files.Add(QString::fromLatin1(path));
+    }
+    EXPECT_EQ(files.Files(), (QStringList{"c", "e", "d", "b"}));
+    files.Save();
+
+    RecentFileList restarted(4);
+    restarted.Load();
+    EXPECT_EQ(restarted.Files(), files.Files());
+    restarted.Remove(QStringLiteral("e"));
+    EXPECT_EQ(restarted.Files(), (QStringList{"c", "d", "b"}));
+}
+
 } // namespace
 } // namespace Orvista
