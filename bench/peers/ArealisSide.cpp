@@ -1,0 +1,232 @@
+#include "ArealisSide.h"
+
+#include "Arealis/Overlay.h"
+#include "Arealis/Polygon.h"
+#include "Arealis/PolygonLayer.h"
+#include "Arealis/Ring.h"
+#include "Arealis/RingEnumerator.h"
+#include "Arealis/Topology.h"
+#include "Collections/IEnumerator.h"
+#include "Shapefile/Reporter.h"
+#include "Shapefile/ShapefileReader.h"
+
+#include <stdexcept>
+
+namespace Peers
+{
+
+namespace
+{
+
+// Keeps a topology (and with it its layers and polygons) until the end of the scope.
+class TopologyScope
+{
+public:
+    TopologyScope() : m_topology(Arealis::Topology::Create()) {}
+    ~TopologyScope() { Arealis::Topology::Delete(m_topology); }
+    TopologyScope(const TopologyScope&) = delete;
+    TopologyScope& operator=(const TopologyScope&) = delete;
+    Arealis::Topology* operator->() const { return m_topology; }
+
+private:
+    Arealis::Topology* m_topology;
+};
+
+class ListEnumerator final : public Collections::IEnumerator<Arealis::Polygon*>
+{
+public:
+    explicit ListEnumerator(const std::vector<Arealis::Polygon*>& polygons) : m_polygons(polygons)
+    {
+    }
+    Arealis::Polygon* Current() const override { return m_polygons[m_position]; }
+    bool MoveNext() override { return ++m_position < m_polygons.size(); }
+    void Reset() override { m_position = static_cast<std::size_t>(-1); }
+    std::unique_ptr<Collections::IEnumerator<Arealis::Polygon*>> Clone() const override
+    {
+        return std::make_unique<ListEnumerator>(m_polygons);
+    }
+
+private:
+    const std::vector<Arealis::Polygon*>& m_polygons;
+    std::size_t m_position = static_cast<std::size_t>(-1);
+};
+
+// Clockwise exterior rings count positively, holes negatively.
+double AreaOf(const Arealis::Polygon& polygon)
+{
+    double area = 0.0;
+    Arealis::RingEnumerator rings = polygon.GetRings();
+    while (rings.MoveNext())
+    {
+        area += rings.Current()->GetSignedArea();
+    }
+    return area;
+}
+
+void Measure(const Arealis::PolygonLayer& layer, Outcome& outcome)
+{
+    Arealis::PolygonEnumerator polygons = layer.GetPolygons();
+    while (polygons.MoveNext())
+    {
+        outcome.Area += AreaOf(*polygons.Current());
+        ++outcome.Pieces;
+    }
+}
+
+class SilentReporter final : public Arealis::IReporter
+{
+public:
+    void ShowMessage(const std::string&, const std::string&) override {}
+    bool ShowError(const std::string&) override { return true; }
+};
+
+} // namespace
+
+ArealisLayer::ArealisLayer(const std::string& path) : m_topology(Arealis::Topology::Create())
+{
+    try
+    {
+        m_layer = m_topology->CreatePolygonLayer(true);
+        SilentReporter reporter;
+        Arealis::ReadShapefile(*m_layer, path, reporter);
+        Arealis::PolygonEnumerator polygons = m_layer->GetPolygons();
+        while (polygons.MoveNext())
+        {
+            m_polygons.push_back(polygons.Current());
+        }
+    }
+    catch (...)
+    {
+        Arealis::Topology::Delete(m_topology);
+        throw;
+    }
+}
+
+ArealisLayer::~ArealisLayer()
+{
+    Arealis::Topology::Delete(m_topology);
+}
+
+std::int64_t ArealisLayer::VertexCount() const
+{
+    std::int64_t count = 0;
+    for (const Arealis::Polygon* polygon : m_polygons)
+    {
+        count += polygon->GetNodeCount();
+    }
+    return count;
+}
+
+const char* NameOf(LayerOperation operation)
+{
+    switch (operation)
+    {
+    case LayerOperation::Intersection:
+        return "intersection";
+    case LayerOperation::Subtraction:
+        return "subtraction";
+    case LayerOperation::Join:
+        return "join";
+    case LayerOperation::Union:
+        return "union";
+    }
+    return "?";
+}
+
+const char* NameOf(PairOperation operation)
+{
+    switch (operation)
+    {
+    case PairOperation::Union:
+        return "union";
+    case PairOperation::Intersection:
+        return "intersection";
+    case PairOperation::Subtraction:
+        return "subtraction";
+    }
+    return "?";
+}
+
+Outcome RunArealis(LayerOperation operation, const ArealisLayer& a, const ArealisLayer& b)
+{
+    const TopologyScope topology;
+    Arealis::PolygonLayer* pA = &a.Layer();
+    Arealis::PolygonLayer* pB = &b.Layer();
+    Outcome outcome;
+    const Stopwatch watch;
+    Arealis::PolygonLayer* result = nullptr;
+    switch (operation)
+    {
+    case LayerOperation::Intersection:
+        result = topology->Intersection(pA, pB, false);
+        break;
+    case LayerOperation::Subtraction:
+        result = topology->Substract(pA, pB, false);
+        break;
+    case LayerOperation::Join:
+        result = topology->Join(pA, pB, false);
+        break;
+    case LayerOperation::Union:
+        result = topology->Union(pA, pB, false);
+        break;
+    }
+    outcome.Seconds = watch.Seconds();
+    Measure(*result, outcome);
+    return outcome;
+}
+
+Outcome RunArealisUnite(const ArealisLayer& layer)
+{
+    ListEnumerator polygons(layer.Polygons());
+    Outcome outcome;
+    const Stopwatch watch;
+    const std::unique_ptr<Arealis::Polygon> united = Arealis::Overlay::UnitePolygons(&polygons);
+    outcome.Seconds = watch.Seconds();
+    outcome.Area = AreaOf(*united);
+    outcome.Pieces = 1;
+    return outcome;
+}
+
+Outcome RunArealis(PairOperation operation, const ArealisLayer& a, const ArealisLayer& b)
+{
+    if (a.Polygons().empty() || b.Polygons().empty())
+    {
+        throw std::runtime_error("a polygon pair needs a polygon in each file");
+    }
+    Arealis::Polygon& first = *a.Polygons().front();
+    Arealis::Polygon& second = *b.Polygons().front();
+    Outcome outcome;
+    const Stopwatch watch;
+    std::unique_ptr<Arealis::Polygon> result;
+    switch (operation)
+    {
+    case PairOperation::Union:
+        result = Arealis::Overlay::Union(first, second);
+        break;
+    case PairOperation::Intersection:
+        result = Arealis::Overlay::Intersection(first, second);
+        break;
+    case PairOperation::Subtraction:
+        result = Arealis::Overlay::Substract(first, second);
+        break;
+    }
+    outcome.Seconds = watch.Seconds();
+    outcome.Area = AreaOf(*result);
+    outcome.Pieces = result->GetRingCount();
+    return outcome;
+}
+
+Outcome RunArealisRead(const std::string& path)
+{
+    const TopologyScope topology;
+    Outcome outcome;
+    const Stopwatch watch;
+    Arealis::PolygonLayer* layer = topology->CreatePolygonLayer(false);
+    SilentReporter reporter;
+    Arealis::ReadShapefile(*layer, path, reporter);
+    outcome.Seconds = watch.Seconds();
+    Measure(*layer, outcome);
+    return outcome;
+}
+
+} // namespace Peers

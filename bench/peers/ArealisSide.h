@@ -1,0 +1,65 @@
+#pragma once
+
+#include "Outcome.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Arealis
+{
+class Polygon;
+class PolygonLayer;
+class Topology;
+} // namespace Arealis
+
+namespace Peers
+{
+
+// A shapefile read into a layer of a topology of its own, as the command-line tool reads its
+// inputs (overlapping polygons allowed, the layer committed).
+class ArealisLayer
+{
+public:
+    explicit ArealisLayer(const std::string& path);
+    ~ArealisLayer();
+    ArealisLayer(const ArealisLayer&) = delete;
+    ArealisLayer& operator=(const ArealisLayer&) = delete;
+
+    Arealis::PolygonLayer& Layer() const { return *m_layer; }
+    const std::vector<Arealis::Polygon*>& Polygons() const { return m_polygons; }
+    std::int64_t VertexCount() const;
+
+private:
+    Arealis::Topology* m_topology = nullptr;
+    Arealis::PolygonLayer* m_layer = nullptr;
+    std::vector<Arealis::Polygon*> m_polygons;
+};
+
+enum class LayerOperation
+{
+    Intersection,
+    Subtraction,
+    Join,
+    Union
+};
+
+enum class PairOperation
+{
+    Union,
+    Intersection,
+    Subtraction
+};
+
+const char* NameOf(LayerOperation operation);
+const char* NameOf(PairOperation operation);
+
+// The operations, each timed without loading and without freeing the result.
+Outcome RunArealis(LayerOperation operation, const ArealisLayer& a, const ArealisLayer& b);
+Outcome RunArealisUnite(const ArealisLayer& layer);
+Outcome RunArealis(PairOperation operation, const ArealisLayer& a, const ArealisLayer& b);
+
+// Reading and committing a shapefile into a new layer.
+Outcome RunArealisRead(const std::string& path);
+
+} // namespace Peers

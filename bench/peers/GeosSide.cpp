@@ -1,0 +1,435 @@
+#include "GeosSide.h"
+
+#include "Arealis/Polygon.h"
+#include "Arealis/Ring.h"
+#include "Arealis/RingEnumerator.h"
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <numeric>
+#include <stdexcept>
+
+namespace Peers
+{
+
+namespace
+{
+
+void ReportGeosMessage(const char* format, ...)
+{
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::fputs("GEOS: ", stderr);
+    std::vfprintf(stderr, format, arguments);
+    std::fputc('\n', stderr);
+    va_end(arguments);
+}
+
+GEOSGeometry* RingOf(GEOSContextHandle_t handle, const Arealis::Ring& ring)
+{
+    const std::int32_t n = ring.Count();
+    GEOSCoordSequence* sequence =
+        GEOSCoordSeq_create_r(handle, static_cast<unsigned int>(n + 1), 2);
+    for (std::int32_t i = 0; i <= n; ++i)
+    {
+        const Arealis::Point& p = ring.GetNode(i % n)->Position;
+        GEOSCoordSeq_setXY_r(handle, sequence, static_cast<unsigned int>(i), p.X, p.Y);
+    }
+    return GEOSGeom_createLinearRing_r(handle, sequence);
+}
+
+// Exterior rings each followed by their holes, as a committed polygon keeps them.
+GEOSGeometry* GeometryOf(GEOSContextHandle_t handle, const Arealis::Polygon& polygon)
+{
+    struct Part
+    {
+        GEOSGeometry* Shell = nullptr;
+        std::vector<GEOSGeometry*> Holes;
+    };
+    std::vector<Part> parts;
+    Arealis::RingEnumerator rings = polygon.GetRings();
+    while (rings.MoveNext())
+    {
+        const Arealis::Ring& ring = *rings.Current();
+        if (ring.Count() < 3)
+        {
+            continue;
+        }
+        if (ring.IsExterior() || parts.empty())
+        {
+            parts.push_back(Part{RingOf(handle, ring), {}});
+        }
+        else
+        {
+            parts.back().Holes.push_back(RingOf(handle, ring));
+        }
+    }
+    std::vector<GEOSGeometry*> polygons;
+    for (Part& part : parts)
+    {
+        polygons.push_back(GEOSGeom_createPolygon_r(handle, part.Shell, part.Holes.data(),
+                                                    static_cast<unsigned int>(part.Holes.size())));
+    }
+    if (polygons.size() == 1)
+    {
+        return polygons.front();
+    }
+    return GEOSGeom_createCollection_r(handle, GEOS_MULTIPOLYGON, polygons.data(),
+                                       static_cast<unsigned int>(polygons.size()));
+}
+
+// The result geometries of one operation, freed when the run is over.
+class Results
+{
+public:
+    explicit Results(GEOSContextHandle_t handle) : m_handle(handle) {}
+    ~Results()
+    {
+        for (GEOSGeometry* geometry : m_geometries)
+        {
+            GEOSGeom_destroy_r(m_handle, geometry);
+        }
+    }
+    Results(const Results&) = delete;
+    Results& operator=(const Results&) = delete;
+
+    void Keep(GEOSGeometry* geometry)
+    {
+        if (geometry == nullptr)
+        {
+            throw std::runtime_error("a GEOS operation failed");
+        }
+        m_geometries.push_back(geometry);
+    }
+
+    // Measured after the timed run: the lines and points of touching pairs add no area and
+    // are not counted as pieces.
+    void Fill(Outcome& outcome) const
+    {
+        for (const GEOSGeometry* geometry : m_geometries)
+        {
+            double area = 0.0;
+            GEOSArea_r(m_handle, geometry, &area);
+            if (area > 0.0)
+            {
+                outcome.Area += area;
+                ++outcome.Pieces;
+            }
+        }
+    }
+
+private:
+    GEOSContextHandle_t m_handle;
+    std::vector<GEOSGeometry*> m_geometries;
+};
+
+class Tree
+{
+public:
+    Tree(GEOSContextHandle_t handle, const std::vector<GEOSGeometry*>& geometries)
+        : m_handle(handle), m_tree(GEOSSTRtree_create_r(handle, 10))
+    {
+        for (std::size_t i = 0; i < geometries.size(); ++i)
+        {
+            GEOSSTRtree_insert_r(handle, m_tree, geometries[i],
+                                 reinterpret_cast<void*>(static_cast<std::uintptr_t>(i)));
+        }
+    }
+    ~Tree() { GEOSSTRtree_destroy_r(m_handle, m_tree); }
+    Tree(const Tree&) = delete;
+    Tree& operator=(const Tree&) = delete;
+
+    // Indexes of the geometries whose envelopes meet the envelope of geometry.
+    std::vector<std::size_t> Query(const GEOSGeometry* geometry) const
+    {
+        std::vector<std::size_t> found;
+        GEOSSTRtree_query_r(
+            m_handle, m_tree, geometry,
+            [](void* item, void* userdata)
+            {
+                static_cast<std::vector<std::size_t>*>(userdata)->push_back(
+                    static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(item)));
+            },
+            &found);
+        return found;
+    }
+
+private:
+    GEOSContextHandle_t m_handle;
+    GEOSSTRtree* m_tree;
+};
+
+class Prepared
+{
+public:
+    Prepared(GEOSContextHandle_t handle, const GEOSGeometry* geometry)
+        : m_handle(handle), m_prepared(GEOSPrepare_r(handle, geometry))
+    {
+    }
+    ~Prepared() { GEOSPreparedGeom_destroy_r(m_handle, m_prepared); }
+    Prepared(const Prepared&) = delete;
+    Prepared& operator=(const Prepared&) = delete;
+
+    bool Intersects(const GEOSGeometry* other) const
+    {
+        return GEOSPreparedIntersects_r(m_handle, m_prepared, other) == 1;
+    }
+    // The interiors meet: the polygons overlap rather than touch.
+    bool Overlaps(const GEOSGeometry* other) const
+    {
+        return Intersects(other) && GEOSPreparedTouches_r(m_handle, m_prepared, other) == 0;
+    }
+
+private:
+    GEOSContextHandle_t m_handle;
+    const GEOSPreparedGeometry* m_prepared;
+};
+
+// The candidates of the other layer that meet the geometry.
+std::vector<std::size_t> Meeting(GEOSContextHandle_t handle, const GEOSGeometry* geometry,
+                                 const Tree& tree, const std::vector<GEOSGeometry*>& others)
+{
+    std::vector<std::size_t> candidates = tree.Query(geometry);
+    if (candidates.empty())
+    {
+        return candidates;
+    }
+    const Prepared prepared(handle, geometry);
+    std::erase_if(candidates, [&](std::size_t i) { return !prepared.Intersects(others[i]); });
+    return candidates;
+}
+
+GEOSGeometry* UnionOf(GEOSContextHandle_t handle, const std::vector<std::size_t>& members,
+                      const std::vector<GEOSGeometry*>& geometries)
+{
+    std::vector<GEOSGeometry*> clones;
+    clones.reserve(members.size());
+    for (std::size_t i : members)
+    {
+        clones.push_back(GEOSGeom_clone_r(handle, geometries[i]));
+    }
+    GEOSGeometry* collection = GEOSGeom_createCollection_r(
+        handle, GEOS_GEOMETRYCOLLECTION, clones.data(), static_cast<unsigned int>(clones.size()));
+    GEOSGeometry* united = GEOSUnaryUnion_r(handle, collection);
+    GEOSGeom_destroy_r(handle, collection);
+    return united;
+}
+
+void IntersectPairs(GEOSContextHandle_t handle, const GeosLayer& a, const GeosLayer& b,
+                    Results& results)
+{
+    const bool swap = b.Geometries().size() < a.Geometries().size();
+    const GeosLayer& enumerated = swap ? b : a;
+    const GeosLayer& queried = swap ? a : b;
+    const Tree tree(handle, queried.Geometries());
+    for (const GEOSGeometry* polygon : enumerated.Geometries())
+    {
+        for (std::size_t i : Meeting(handle, polygon, tree, queried.Geometries()))
+        {
+            results.Keep(GEOSIntersection_r(handle, polygon, queried.Geometries()[i]));
+        }
+    }
+}
+
+// Every polygon of a without the union of the polygons of b that meet it.
+void SubstractLayer(GEOSContextHandle_t handle, const GeosLayer& a, const GeosLayer& b,
+                    Results& results)
+{
+    const Tree tree(handle, b.Geometries());
+    for (const GEOSGeometry* polygon : a.Geometries())
+    {
+        const std::vector<std::size_t> candidates = Meeting(handle, polygon, tree, b.Geometries());
+        if (candidates.empty())
+        {
+            results.Keep(GEOSGeom_clone_r(handle, polygon));
+        }
+        else if (candidates.size() == 1)
+        {
+            results.Keep(GEOSDifference_r(handle, polygon, b.Geometries()[candidates.front()]));
+        }
+        else
+        {
+            GEOSGeometry* united = UnionOf(handle, candidates, b.Geometries());
+            results.Keep(GEOSDifference_r(handle, polygon, united));
+            GEOSGeom_destroy_r(handle, united);
+        }
+    }
+}
+
+// Union-find over the polygons of both layers.
+class Components
+{
+public:
+    explicit Components(std::size_t count) : m_parent(count)
+    {
+        std::iota(m_parent.begin(), m_parent.end(), std::size_t{0});
+    }
+    std::size_t Find(std::size_t i)
+    {
+        while (m_parent[i] != i)
+        {
+            m_parent[i] = m_parent[m_parent[i]];
+            i = m_parent[i];
+        }
+        return i;
+    }
+    void Join(std::size_t i, std::size_t j) { m_parent[Find(i)] = Find(j); }
+
+private:
+    std::vector<std::size_t> m_parent;
+};
+
+// Polygons of a and b that overlap (directly or through a chain of overlaps) become one
+// union; all others stay as they are. Polygons that only touch stay apart.
+void UniteLayers(GEOSContextHandle_t handle, const GeosLayer& a, const GeosLayer& b,
+                 Results& results)
+{
+    std::vector<GEOSGeometry*> all = a.Geometries();
+    all.insert(all.end(), b.Geometries().begin(), b.Geometries().end());
+    const std::size_t countA = a.Geometries().size();
+    const bool bLarger = b.Geometries().size() > countA;
+    const std::vector<GEOSGeometry*>& listed = bLarger ? a.Geometries() : b.Geometries();
+    const std::vector<GEOSGeometry*>& indexed = bLarger ? b.Geometries() : a.Geometries();
+    const std::size_t listedBase = bLarger ? 0 : countA;
+    const std::size_t indexedBase = bLarger ? countA : 0;
+
+    Components components(all.size());
+    const Tree tree(handle, indexed);
+    for (std::size_t i = 0; i < listed.size(); ++i)
+    {
+        const std::vector<std::size_t> candidates = tree.Query(listed[i]);
+        if (candidates.empty())
+        {
+            continue;
+        }
+        const Prepared prepared(handle, listed[i]);
+        for (std::size_t j : candidates)
+        {
+            if (prepared.Overlaps(indexed[j]))
+            {
+                components.Join(listedBase + i, indexedBase + j);
+            }
+        }
+    }
+    std::vector<std::vector<std::size_t>> members(all.size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+    {
+        members[components.Find(i)].push_back(i);
+    }
+    for (const std::vector<std::size_t>& component : members)
+    {
+        if (component.size() == 1)
+        {
+            results.Keep(GEOSGeom_clone_r(handle, all[component.front()]));
+        }
+        else if (component.size() > 1)
+        {
+            results.Keep(UnionOf(handle, component, all));
+        }
+    }
+}
+
+} // namespace
+
+GeosContext::GeosContext() : m_handle(GEOS_init_r())
+{
+    GEOSContext_setNoticeHandler_r(m_handle, ReportGeosMessage);
+    GEOSContext_setErrorHandler_r(m_handle, ReportGeosMessage);
+}
+
+GeosContext::~GeosContext()
+{
+    GEOS_finish_r(m_handle);
+}
+
+GeosLayer::GeosLayer(const GeosContext& context, const ArealisLayer& source)
+    : m_handle(context.Handle())
+{
+    std::vector<GEOSGeometry*> clones;
+    for (const Arealis::Polygon* polygon : source.Polygons())
+    {
+        m_geometries.push_back(GeometryOf(m_handle, *polygon));
+        clones.push_back(GEOSGeom_clone_r(m_handle, m_geometries.back()));
+    }
+    m_collection = GEOSGeom_createCollection_r(m_handle, GEOS_GEOMETRYCOLLECTION, clones.data(),
+                                               static_cast<unsigned int>(clones.size()));
+}
+
+GeosLayer::~GeosLayer()
+{
+    for (GEOSGeometry* geometry : m_geometries)
+    {
+        GEOSGeom_destroy_r(m_handle, geometry);
+    }
+    GEOSGeom_destroy_r(m_handle, m_collection);
+}
+
+Outcome RunGeos(const GeosContext& context, LayerOperation operation, const GeosLayer& a,
+                const GeosLayer& b)
+{
+    GEOSContextHandle_t handle = context.Handle();
+    Outcome outcome;
+    Results results(handle);
+    const Stopwatch watch;
+    switch (operation)
+    {
+    case LayerOperation::Intersection:
+        IntersectPairs(handle, a, b, results);
+        break;
+    case LayerOperation::Subtraction:
+        SubstractLayer(handle, a, b, results);
+        break;
+    case LayerOperation::Join:
+        IntersectPairs(handle, a, b, results);
+        SubstractLayer(handle, a, b, results);
+        SubstractLayer(handle, b, a, results);
+        break;
+    case LayerOperation::Union:
+        UniteLayers(handle, a, b, results);
+        break;
+    }
+    outcome.Seconds = watch.Seconds();
+    results.Fill(outcome);
+    return outcome;
+}
+
+Outcome RunGeosUnite(const GeosContext& context, const GeosLayer& layer)
+{
+    GEOSContextHandle_t handle = context.Handle();
+    Outcome outcome;
+    Results results(handle);
+    const Stopwatch watch;
+    results.Keep(GEOSUnaryUnion_r(handle, layer.Collection()));
+    outcome.Seconds = watch.Seconds();
+    results.Fill(outcome);
+    return outcome;
+}
+
+Outcome RunGeos(const GeosContext& context, PairOperation operation, const GeosLayer& a,
+                const GeosLayer& b)
+{
+    GEOSContextHandle_t handle = context.Handle();
+    const GEOSGeometry* first = a.Geometries().at(0);
+    const GEOSGeometry* second = b.Geometries().at(0);
+    Outcome outcome;
+    Results results(handle);
+    const Stopwatch watch;
+    switch (operation)
+    {
+    case PairOperation::Union:
+        results.Keep(GEOSUnion_r(handle, first, second));
+        break;
+    case PairOperation::Intersection:
+        results.Keep(GEOSIntersection_r(handle, first, second));
+        break;
+    case PairOperation::Subtraction:
+        results.Keep(GEOSDifference_r(handle, first, second));
+        break;
+    }
+    outcome.Seconds = watch.Seconds();
+    results.Fill(outcome);
+    return outcome;
+}
+
+} // namespace Peers
