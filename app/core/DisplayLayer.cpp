@@ -41,6 +41,17 @@ DisplayLayer::~DisplayLayer()
     }
 }
 
+std::string WithoutShpExtension(std::string name)
+{
+    const std::string extension = ".shp";
+    for (auto found = name.find(extension); found != std::string::npos;
+         found = name.find(extension, found))
+    {
+        name.erase(found, extension.size());
+    }
+    return name;
+}
+
 void DisplayLayer::DeleteTopology()
 {
     if (m_pTopology != nullptr)

@@ -65,4 +65,8 @@ private:
     std::unique_ptr<IBitmap> m_picture;
 };
 
+// The name with every ".shp" taken out, the stem of the names of derived layers
+// ("/d/a.shp" gives "/d/a").
+std::string WithoutShpExtension(std::string name);
+
 } // namespace Orvista

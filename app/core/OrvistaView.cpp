@@ -1,6 +1,7 @@
 #include "OrvistaView.h"
 
 #include "Arealis/Node.h"
+#include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Ring.h"
@@ -13,9 +14,11 @@
 #include "OrvistaDoc.h"
 #include "Platform.h"
 #include "SetOperationDlg.h"
+#include "TopologyTreeView.h"
 #include "ViewWindow.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace Orvista
 {
@@ -527,7 +530,56 @@ void COrvistaView::RunLayerOperation(int command)
     m_platform.ShowMessageBox(text, ApplicationTitle, MessageBoxKind::Information);
 }
 
-void COrvistaView::OnUniteAllPolygons() {}
+void COrvistaView::OnUniteAllPolygons()
+{
+    RunGuarded(m_platform, Unit, __LINE__, [this] { UniteAllPolygons(); });
+}
+
+void COrvistaView::UniteAllPolygons()
+{
+    const CTopologyTreeView* pTree = m_pDocument->GetLayerTree();
+    DisplayLayer* pSelected = pTree != nullptr ? pTree->GetSelectedLayer() : nullptr;
+    if (pSelected == nullptr)
+    {
+        return;
+    }
+    std::optional<WaitCursor> wait(std::in_place, m_platform);
+    const std::uint32_t start = m_platform.TickCount();
+    Arealis::PolygonLayer& source = *pSelected->GetPolygonLayer();
+    DisplayLayer& result = m_pDocument->AddLayer(
+        std::make_unique<DisplayLayer>(WithoutShpExtension(pSelected->Name()) + "_union"));
+
+    Arealis::PolygonEnumerator polygons = source.GetPolygons();
+    Arealis::Polygon* pUnited =
+        Arealis::Overlay::UnitePolygons(polygons.GetEnumerator(), *result.GetPolygonLayer(), false);
+    result.GetPolygonLayer()->Commit();
+
+    m_pDocument->UpdateLayerTree();
+    IComboList* pList = m_pDocument->GetWorkingTopologyList();
+    if (pList == nullptr || pList->InsertString(0, result.Name(), &result) == IComboList::Error)
+    {
+        return;
+    }
+    pList->SetCurSel(pList->FindStringExact(result.Name()));
+
+    const double seconds = static_cast<std::uint32_t>(m_platform.TickCount() - start) / 1000.0;
+    char text[96];
+    std::snprintf(text, sizeof text, "Operation duration: %.2f s; united polygon count: %d",
+                  seconds, static_cast<int>(source.GetPolygonCount()));
+    wait.reset();
+
+    // The united polygon is outlined on the window until the new layer's picture replaces it.
+    if (m_pWindow != nullptr)
+    {
+        DirectDrawing drawing(*m_pWindow);
+        drawing.Canvas().SelectPen(UnitedOutlineColour, 0);
+        drawing.Canvas().SetRasterOp(RasterOp::CopyPen);
+        DrawPolygon(drawing.Canvas(), *pUnited, BackgroundColour, UnitedOutlineColour);
+    }
+    m_redrawNeeded = true;
+    Invalidate();
+    m_platform.ShowMessageBox(text, ApplicationTitle, MessageBoxKind::Information);
+}
 
 bool COrvistaView::OnCommand(int id)
 {

@@ -64,6 +64,7 @@ public:
     static constexpr Colour SelectionBrush = Red;
     static constexpr Colour SelectionColour = Red;
     static constexpr Colour HighlightColour{50, 255, 50};
+    static constexpr Colour UnitedOutlineColour{255, 100, 0};
     // Half the side of the square drawn around a selected node, and the pick distance of the
     // controllers, in pixels.
     static constexpr int NodeMarkSize = 5;
@@ -171,7 +172,8 @@ public:
     // Runs a layer set operation (Union of two one-polygon layers, Intersection, Subtraction
     // or Join) into a new layer chosen in the set-operation dialog.
     void OnLayerOperation(int command);
-    // Unites all polygons of the current layer into a new layer.
+    // Unites all polygons of the layer selected in the layer tree into a new layer named after
+    // it ("a.shp" gives "a_union").
     void OnUniteAllPolygons();
 
     bool OnCommand(int id) override;
@@ -189,6 +191,7 @@ private:
                          std::vector<PixelPoint>& points, std::vector<int>& ringSizes) const;
     void InvalidateSelection();
     void RunLayerOperation(int command);
+    void UniteAllPolygons();
 
     IPlatform& m_platform;
     COrvistaDoc* m_pDocument = nullptr;

@@ -35,17 +35,6 @@ std::string OperationName(int command)
     }
 }
 
-std::string WithoutShpExtension(std::string name)
-{
-    const std::string extension = ".shp";
-    for (auto found = name.find(extension); found != std::string::npos;
-         found = name.find(extension, found))
-    {
-        name.erase(found, extension.size());
-    }
-    return name;
-}
-
 std::string SelectedText(const IComboList& list)
 {
     return list.GetText(list.GetCurSel());

@@ -355,6 +355,30 @@ TEST(DocumentTest, ModeCommandsNeedLayersAndShowTheActiveMode)
     EXPECT_FALSE(shell.State(SnapByNodeIndex).Checked);
 }
 
+TEST(DocumentTest, UnitingAllPolygonsOfTheSelectedLayerMakesANewLayer)
+{
+    Shell shell;
+    shell.Reader.Files["/d/a.shp"] = {{Square(0, 0, 10)}, {Square(5, 5, 10)}, {Square(40, 0, 5)}};
+    shell.Open("/d/a.shp");
+    shell.SelectInTree(&shell.Named("/d/a.shp"));
+    ASSERT_TRUE(shell.State(UniteAllPolygons).Enabled);
+
+    Dispatch([&shell] { shell.Frame.Execute(UniteAllPolygons, nullptr); });
+
+    DisplayLayer& united = shell.Named("/d/a_union");
+    EXPECT_EQ(united.GetPolygonLayer()->GetPolygonCount(), 1);
+    EXPECT_EQ(united.GetPolygonLayer()->GetBounds(), Arealis::Rectangle(0, 0, 45, 15));
+    EXPECT_EQ(shell.WorkingTopology.GetText(shell.WorkingTopology.GetCurSel()), "/d/a_union");
+    EXPECT_EQ(shell.TreeControl.Texts().front(), "/d/a_union");
+    ASSERT_EQ(shell.Platform.Boxes.size(), 1U);
+    EXPECT_EQ(shell.Platform.Boxes[0].Text, "Operation duration: 0.00 s; united polygon count: 3");
+    EXPECT_EQ(shell.Platform.Boxes[0].Kind, MessageBoxKind::Information);
+    // The united polygon is outlined on the window at once.
+    EXPECT_EQ(shell.Window.DirectDrawings, 1);
+    EXPECT_FALSE(shell.Window.Direct.Only(DrawCall::Kind::Line).empty());
+    EXPECT_TRUE(shell.View.IsRedrawNeeded());
+}
+
 TEST(DocumentTest, MakeAllPolygonsEditedIsNotSupported)
 {
     Shell shell;
