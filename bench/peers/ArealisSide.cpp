@@ -221,7 +221,7 @@ Outcome RunArealisRead(const std::string& path)
     const TopologyScope topology;
     Outcome outcome;
     const Stopwatch watch;
-    Arealis::PolygonLayer* layer = topology->CreatePolygonLayer(false);
+    Arealis::PolygonLayer* layer = topology->CreatePolygonLayer(true);
     SilentReporter reporter;
     Arealis::ReadShapefile(*layer, path, reporter);
     outcome.Seconds = watch.Seconds();

@@ -37,6 +37,7 @@ struct Settings
     std::int64_t MaxVertices = 1000000;
     std::string CsvPath;
     std::string Only; // run only the cases whose name contains this text
+    bool ArealisOnly = false; // for profiling: the GEOS side is not run
 };
 
 std::string LoadAverage()
@@ -107,7 +108,10 @@ public:
         {
             ourLast = ours();
             ourTimes.push_back(ourLast.Seconds * 1000.0);
-            theirLast = theirs();
+            if (!m_settings.ArealisOnly)
+            {
+                theirLast = theirs();
+            }
             theirTimes.push_back(theirLast.Seconds * 1000.0);
         }
         const double ourMs = Median(ourTimes);
@@ -376,6 +380,7 @@ void RunSuite(Report& report, const Peers::GeosContext& context, const std::stri
 
 const char* const UsageText =
     "usage: bench_peers <command> <files...> [--runs N] [--csv FILE] [--only TEXT]\n"
+    "                   [--arealis-only]  (for profiling: GEOS is not run)\n"
     "  suite <folder> [--max-polygons N] [--max-vertices N]   all cases on bench_make_data's "
     "files\n"
     "  layers <a.shp> <b.shp>   the four layer operations (intersection, subtraction, join, "
@@ -414,6 +419,10 @@ int main(int argc, char** argv)
         else if (argument == "--only" && hasValue)
         {
             settings.Only = argv[++i];
+        }
+        else if (argument == "--arealis-only")
+        {
+            settings.ArealisOnly = true;
         }
         else if (argument == "--help" || argument == "-h")
         {

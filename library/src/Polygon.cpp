@@ -172,6 +172,16 @@ Ring* Polygon::FindPredecessor(const Ring* pRing) const
     return nullptr;
 }
 
+Ring* Polygon::FindLastRing(Ring* pHead) const
+{
+    // Exactly one ring of the circle links to the head.
+    if (m_lastCreated != nullptr && m_lastCreated->GetNext() == pHead)
+    {
+        return m_lastCreated;
+    }
+    return FindPredecessor(pHead);
+}
+
 Ring* Polygon::CreateRing()
 {
     RemoveFromIndex();
@@ -195,11 +205,12 @@ Ring* Polygon::CreateRing()
     else
     {
         Ring* head = GetFirstRing();
-        Ring* last = FindPredecessor(head);
+        Ring* last = FindLastRing(head);
         auto ring = std::make_unique<Ring>(GetOwner(), false);
         ring->SetNext(head);
         last->SetNext(ring.get());
         created = ring.release(); // owned through the circle from now on
+        m_lastCreated = created;
     }
     created->SetFlag(Flags::Modified | Flags::Unchecked, true);
     if (IsEditing())
@@ -226,6 +237,7 @@ void Polygon::RemoveRing(Ring* pRing)
         ThrowArgument(Exceptions::Messages::RingNotInPolygon, RemoveRingForeignLine);
     }
     RemoveFromIndex();
+    m_lastCreated = nullptr;
     Ring* following = pRing->GetNext() == pRing ? nullptr : pRing->GetNext();
     if (following != nullptr)
     {

@@ -49,6 +49,33 @@ TEST(PolygonTest, RingCircleUsesTheOwnRingFirstAndSurvivesRemovals)
     EXPECT_TRUE(polygon.IsEmpty());
 }
 
+// New rings go to the end of the circle also after the last created ring was removed or the
+// circle was reordered.
+TEST(PolygonTest, CreateRingAppendsAfterRemovalsAndReordering)
+{
+    Polygon polygon(nullptr);
+    std::vector<Ring*> expected;
+    for (int i = 0; i < 5; ++i)
+    {
+        expected.push_back(polygon.CreateRing());
+    }
+    polygon.RemoveRing(expected.back());
+    expected.pop_back();
+    expected.push_back(polygon.CreateRing());
+    EXPECT_EQ(RingsOf(polygon), expected);
+
+    // Organise puts the larger exterior ring first: the ring created last is no longer last.
+    Polygon organised(nullptr);
+    Ring* small = organised.CreateRing();
+    AddPoints(*small, Box(0, 0, 1, 1));
+    Ring* large = organised.CreateRing();
+    AddPoints(*large, Box(10, 10, 20, 20));
+    organised.Organise();
+    ASSERT_EQ(RingsOf(organised), (std::vector<Ring*>{large, small}));
+    Ring* added = organised.CreateRing();
+    EXPECT_EQ(RingsOf(organised), (std::vector<Ring*>{large, small, added}));
+}
+
 TEST(PolygonTest, RemoveRingAndInteriorRingChecks)
 {
     Polygon polygon(nullptr);

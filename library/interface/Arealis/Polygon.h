@@ -132,8 +132,14 @@ private:
     // Sets or clears a ring flag on the own ring and on every ring of the circle.
     void SetRingFlag(std::uint8_t flag, bool on);
     Ring* FindPredecessor(const Ring* pRing) const;
+    // The ring before the head, found without walking the circle when the last created ring
+    // still stands there.
+    Ring* FindLastRing(Ring* pHead) const;
     void ValidateStructure(bool validateRings);
 
+    // The ring that CreateRing appended last; forgotten whenever a ring is removed, so that it
+    // always names a live ring of the circle (or nothing).
+    Ring* m_lastCreated = nullptr;
     std::uint8_t m_useCount = 0;
     std::uint8_t m_polygonFlags;
 };
