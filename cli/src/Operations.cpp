@@ -56,7 +56,8 @@ void CommitResult(Arealis::Topology& topology)
 
 } // namespace
 
-OperationResult RunLayerOperation(Operation operation, InputLayer& a, InputLayer& b)
+OperationResult RunLayerOperation(Operation operation, InputLayer& a, InputLayer& b,
+                                  const OperationProgress& progress)
 {
     OperationResult result{CreateTopology(), nullptr};
     Arealis::PolygonLayer* pA = &a.Layer();
@@ -64,16 +65,16 @@ OperationResult RunLayerOperation(Operation operation, InputLayer& a, InputLayer
     switch (operation)
     {
     case Operation::Intersection:
-        result.Layer = result.Topology->Intersection(pA, pB, true);
+        result.Layer = result.Topology->Intersection(pA, pB, true, progress);
         break;
     case Operation::Union:
-        result.Layer = result.Topology->Union(pA, pB, true);
+        result.Layer = result.Topology->Union(pA, pB, true, progress);
         break;
     case Operation::Subtract:
-        result.Layer = result.Topology->Substract(pA, pB, true);
+        result.Layer = result.Topology->Substract(pA, pB, true, progress);
         break;
     case Operation::Join:
-        result.Layer = result.Topology->Join(pA, pB, true);
+        result.Layer = result.Topology->Join(pA, pB, true, progress);
         break;
     default:
         throw std::logic_error("not a layer operation");
@@ -82,12 +83,12 @@ OperationResult RunLayerOperation(Operation operation, InputLayer& a, InputLayer
     return result;
 }
 
-OperationResult RunUnite(InputLayer& input)
+OperationResult RunUnite(InputLayer& input, const OperationProgress& progress)
 {
     OperationResult result{CreateTopology(), nullptr};
     result.Layer = result.Topology->CreatePolygonLayer(true);
     ListEnumerator polygons(AllPolygons(input.Layer()));
-    Arealis::Overlay::UnitePolygons(&polygons, *result.Layer, true);
+    Arealis::Overlay::UnitePolygons(&polygons, *result.Layer, true, progress);
     CommitResult(*result.Topology);
     return result;
 }

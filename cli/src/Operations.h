@@ -4,6 +4,7 @@
 #include "InputLayer.h"
 
 #include <cstdint>
+#include <functional>
 
 namespace ArealisCli
 {
@@ -14,11 +15,15 @@ struct OperationResult
     Arealis::PolygonLayer* Layer = nullptr;
 };
 
+// Called with (work done, work total) while an operation runs.
+using OperationProgress = std::function<void(std::int64_t done, std::int64_t total)>;
+
 // intersection, union, subtract or join of two layers into a layer of a new topology, with
 // parents recorded where the operation records them; the result is committed.
-OperationResult RunLayerOperation(Operation operation, InputLayer& a, InputLayer& b);
+OperationResult RunLayerOperation(Operation operation, InputLayer& a, InputLayer& b,
+                                  const OperationProgress& progress = {});
 
 // All polygons of the layer united into one polygon, its parents the polygons of the layer.
-OperationResult RunUnite(InputLayer& input);
+OperationResult RunUnite(InputLayer& input, const OperationProgress& progress = {});
 
 } // namespace ArealisCli

@@ -7,6 +7,14 @@
 namespace ArealisCli
 {
 
+namespace
+{
+
+constexpr auto FirstShown = std::chrono::seconds(1);
+constexpr auto Refresh = std::chrono::milliseconds(250);
+
+} // namespace
+
 ProgressTicker::ProgressTicker(std::string label) : m_label(std::move(label))
 {
     if (isatty(STDERR_FILENO) != 0)
@@ -32,19 +40,53 @@ ProgressTicker::~ProgressTicker()
     }
 }
 
+void ProgressTicker::Report(std::int64_t done, std::int64_t total) noexcept
+{
+    m_done.store(done, std::memory_order_relaxed);
+    m_total.store(total, std::memory_order_relaxed);
+}
+
+std::function<void(std::int64_t, std::int64_t)> ProgressTicker::Callback()
+{
+    return [this](std::int64_t done, std::int64_t total) { Report(done, total); };
+}
+
+std::string ProgressTicker::FormatLine(const std::string& label, std::int64_t done,
+                                       std::int64_t total, int seconds)
+{
+    char text[128];
+    if (total < 0)
+    {
+        std::snprintf(text, sizeof text, ": running, %d s", seconds);
+    }
+    else
+    {
+        const long long percent = total > 0 ? done * 100 / total : 100;
+        std::snprintf(text, sizeof text, ": %lld/%lld (%lld%%), %d s", static_cast<long long>(done),
+                      static_cast<long long>(total), percent, seconds);
+    }
+    return label + text;
+}
+
 void ProgressTicker::Tick()
 {
+    const auto start = std::chrono::steady_clock::now();
     std::unique_lock lock(m_mutex);
-    for (int seconds = 1;; ++seconds)
+    if (m_stopped.wait_for(lock, FirstShown, [this] { return m_stop; }))
     {
-        if (m_stopped.wait_for(lock, std::chrono::seconds(1), [this] { return m_stop; }))
-        {
-            return;
-        }
-        std::fprintf(stderr, "\r%s: running, %d s", m_label.c_str(), seconds);
+        return;
+    }
+    do
+    {
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+            std::chrono::steady_clock::now() - start);
+        const std::string line =
+            FormatLine(m_label, m_done.load(std::memory_order_relaxed),
+                       m_total.load(std::memory_order_relaxed), static_cast<int>(seconds.count()));
+        std::fprintf(stderr, "\r%s\033[K", line.c_str());
         std::fflush(stderr);
         m_shown = true;
-    }
+    } while (!m_stopped.wait_for(lock, Refresh, [this] { return m_stop; }));
 }
 
 } // namespace ArealisCli

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
+#include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -8,9 +11,11 @@
 namespace ArealisCli
 {
 
-// While an operation runs longer than a second, shows "<label>: running, N s" on standard
-// error when it is a terminal, so a long operation does not look hung. The line is cleared
-// when the ticker is destroyed.
+// While an operation runs longer than a second, shows a progress line on standard error when
+// it is a terminal, so a long operation does not look hung: "<label>: 4500/10000 (45%), 3 s"
+// once the operation has reported its work through the callback, "<label>: running, 3 s"
+// before that. The line is refreshed a few times a second and cleared when the ticker is
+// destroyed.
 class ProgressTicker
 {
 public:
@@ -19,10 +24,21 @@ public:
     ProgressTicker& operator=(const ProgressTicker&) = delete;
     ~ProgressTicker();
 
+    // Records (work done, work total); cheap enough to be called for every step of the work.
+    void Report(std::int64_t done, std::int64_t total) noexcept;
+    // A callback that forwards to Report, for the operation.
+    std::function<void(std::int64_t, std::int64_t)> Callback();
+
+    // The text of the line after the given time.
+    static std::string FormatLine(const std::string& label, std::int64_t done, std::int64_t total,
+                                  int seconds);
+
 private:
     void Tick();
 
     std::string m_label;
+    std::atomic<std::int64_t> m_done{0};
+    std::atomic<std::int64_t> m_total{-1}; // -1 until the operation reports
     std::mutex m_mutex;
     std::condition_variable m_stopped;
     bool m_stop = false;

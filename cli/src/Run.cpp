@@ -306,8 +306,10 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
         Guarded(options.CommandName,
                 [&]
                 {
-                    const ProgressTicker ticker("arealis " + options.CommandName);
-                    return twoLayers ? RunLayerOperation(options.Command, a, *b) : RunUnite(a);
+                    ProgressTicker ticker("arealis " + options.CommandName);
+                    const OperationProgress progress = ticker.Callback();
+                    return twoLayers ? RunLayerOperation(options.Command, a, *b, progress)
+                                     : RunUnite(a, progress);
                 });
     timings.OperationMs = MillisecondsSince(operationStart);
 

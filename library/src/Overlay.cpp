@@ -181,18 +181,44 @@ struct PassItem
     std::unique_ptr<Polygon> pTemporary;
 };
 
-PassItem UniteGroup(std::vector<PassItem>& group)
+// Counts the unions of two polygons and reports them to the optional callback.
+class UnionCounter
+{
+public:
+    UnionCounter(const UniteProgress& progress, std::int64_t total)
+        : m_progress(progress), m_total(total)
+    {
+    }
+
+    void Step()
+    {
+        ++m_done;
+        if (m_progress)
+        {
+            m_progress(m_done, m_total);
+        }
+    }
+
+private:
+    const UniteProgress& m_progress;
+    std::int64_t m_done = 0;
+    std::int64_t m_total;
+};
+
+PassItem UniteGroup(std::vector<PassItem>& group, UnionCounter& counter)
 {
     if (group.size() == 1)
     {
         return std::move(group.front());
     }
     std::unique_ptr<Polygon> united = Union(*group[0].pPolygon, *group[1].pPolygon);
+    counter.Step();
     group[0].pTemporary.reset();
     group[1].pTemporary.reset();
     if (group.size() == 3)
     {
         united = Union(*united, *group[2].pPolygon);
+        counter.Step();
         group[2].pTemporary.reset();
     }
     PassItem item;
@@ -202,12 +228,12 @@ PassItem UniteGroup(std::vector<PassItem>& group)
 }
 
 // The union of all enumerated polygons, in groups of three per pass. The enumerated polygons
-// that belong to a layer are appended to pParents when it is given.
+// that belong to a layer are appended to pParents when it is given. The polygons are read
+// first, so that the number of unions (one fewer than the polygons) is known from the start.
 PassItem UniteAll(Collections::IEnumerator<Polygon*>& polygons,
-                  Collections::PlainArray<Polygon*>* pParents)
+                  Collections::PlainArray<Polygon*>* pParents, const UniteProgress& progress)
 {
     std::vector<PassItem> items;
-    std::vector<PassItem> group;
     while (polygons.MoveNext())
     {
         Polygon* pPolygon = polygons.Current();
@@ -220,17 +246,12 @@ PassItem UniteAll(Collections::IEnumerator<Polygon*>& polygons,
         {
             pParents->Append(pPolygon);
         }
-        group.push_back(PassItem{pPolygon, nullptr});
-        if (group.size() == 3)
-        {
-            items.push_back(UniteGroup(group));
-            group.clear();
-        }
+        items.push_back(PassItem{pPolygon, nullptr});
     }
-    if (!group.empty())
-    {
-        items.push_back(UniteGroup(group));
-    }
+    UnionCounter counter(progress, items.empty() ? 0 : static_cast<std::int64_t>(items.size()) - 1);
+    std::vector<PassItem> group;
+    // The first pass unites the enumerated polygons, the following ones the unions of the pass
+    // before, three at a time; a group of one passes its polygon on as it is.
     while (items.size() > 1)
     {
         std::vector<PassItem> next;
@@ -241,7 +262,7 @@ PassItem UniteAll(Collections::IEnumerator<Polygon*>& polygons,
             {
                 group.push_back(std::move(items[j]));
             }
-            next.push_back(UniteGroup(group));
+            next.push_back(UniteGroup(group, counter));
         }
         items = std::move(next);
     }
@@ -316,10 +337,11 @@ std::array<Polygon*, 3> Partition(Polygon& a, Polygon& b, PolygonLayer& layer, b
                               OverlayOperation::SecondMinusFirst});
 }
 
-std::unique_ptr<Polygon> UnitePolygons(Collections::IEnumerator<Polygon*>* pPolygons)
+std::unique_ptr<Polygon> UnitePolygons(Collections::IEnumerator<Polygon*>* pPolygons,
+                                       const UniteProgress& progress)
 {
     CheckEnumeration(pPolygons, __LINE__);
-    PassItem united = UniteAll(*pPolygons, nullptr);
+    PassItem united = UniteAll(*pPolygons, nullptr, progress);
     if (united.pTemporary)
     {
         return std::move(united.pTemporary);
@@ -330,11 +352,11 @@ std::unique_ptr<Polygon> UnitePolygons(Collections::IEnumerator<Polygon*>* pPoly
 }
 
 Polygon* UnitePolygons(Collections::IEnumerator<Polygon*>* pPolygons, PolygonLayer& layer,
-                       bool recordParents)
+                       bool recordParents, const UniteProgress& progress)
 {
     CheckEnumeration(pPolygons, __LINE__);
     Collections::PlainArray<Polygon*> parents;
-    const PassItem united = UniteAll(*pPolygons, recordParents ? &parents : nullptr);
+    const PassItem united = UniteAll(*pPolygons, recordParents ? &parents : nullptr, progress);
     if (united.pPolygon == nullptr)
     {
         return layer.CreatePolygon();

@@ -405,6 +405,37 @@ TEST(OverlayTest, UnitePolygonsOverSevenInGroupsOfThree)
     EXPECT_NEAR(NetArea(*polygons[0]), 1.25 * 1.25, 1e-12);
 }
 
+// Seven polygons need six unions: progress counts each of them once, up to that total, and
+// does not change the result.
+TEST(OverlayTest, UnitePolygonsReportsEveryUnionWithoutChangingTheResult)
+{
+    std::vector<std::unique_ptr<Polygon>> polygons = SevenPolygons();
+    Collections::PlainArray<Polygon*> pointers;
+    for (const auto& polygon : polygons)
+    {
+        pointers.Append(polygon.get());
+    }
+    Collections::OverallEnumerator<Collections::PlainArray<Polygon*>> silent(pointers);
+    const auto expected = Overlay::UnitePolygons(&silent);
+    std::vector<std::pair<std::int64_t, std::int64_t>> reports;
+    Collections::OverallEnumerator<Collections::PlainArray<Polygon*>> followed(pointers);
+    const auto united =
+        Overlay::UnitePolygons(&followed, [&reports](std::int64_t done, std::int64_t total)
+                               { reports.emplace_back(done, total); });
+    const std::vector<std::pair<std::int64_t, std::int64_t>> steps = {{1, 6}, {2, 6}, {3, 6},
+                                                                      {4, 6}, {5, 6}, {6, 6}};
+    EXPECT_EQ(reports, steps);
+    EXPECT_TRUE(united->IsEqual(expected.get(), 0.0));
+
+    Collections::PlainArray<Polygon*> one;
+    one.Append(polygons[0].get());
+    Collections::OverallEnumerator<Collections::PlainArray<Polygon*>> single(one);
+    reports.clear();
+    Overlay::UnitePolygons(&single, [&reports](std::int64_t done, std::int64_t total)
+                           { reports.emplace_back(done, total); });
+    EXPECT_TRUE(reports.empty()); // nothing to unite
+}
+
 TEST_F(TopologyFixture, UnitePolygonsInALayerRecordsTheLayerPolygonsAsParents)
 {
     std::vector<Polygon*> polygons;

@@ -3,6 +3,8 @@
 #include "Collections/IEnumerator.h"
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace Arealis
@@ -39,14 +41,19 @@ std::array<Polygon*, 2> IntersectAndSubstract(Polygon& a, Polygon& b, PolygonLay
 std::array<std::unique_ptr<Polygon>, 3> Partition(Polygon& a, Polygon& b);
 std::array<Polygon*, 3> Partition(Polygon& a, Polygon& b, PolygonLayer& layer, bool recordParents);
 
+// Called with (unions done, unions in all) after each union of two polygons.
+using UniteProgress = std::function<void(std::int64_t done, std::int64_t total)>;
+
 // The union of every enumerated polygon, united in groups of three per pass so that most
 // unions join polygons of similar size. A null enumeration throws InvalidOperationException
 // "Uninitialized enumerator."; an empty one gives an empty polygon. The free result is always
-// a new polygon, also when only one polygon was enumerated.
-std::unique_ptr<Polygon> UnitePolygons(Collections::IEnumerator<Polygon*>* pPolygons);
+// a new polygon, also when only one polygon was enumerated. progress, when given, follows the
+// unions without changing the result.
+std::unique_ptr<Polygon> UnitePolygons(Collections::IEnumerator<Polygon*>* pPolygons,
+                                       const UniteProgress& progress = {});
 // In a layer; with recordParents the result's parents are the enumerated polygons that belong
 // to a layer, in enumeration order.
 Polygon* UnitePolygons(Collections::IEnumerator<Polygon*>* pPolygons, PolygonLayer& layer,
-                       bool recordParents);
+                       bool recordParents, const UniteProgress& progress = {});
 
 } // namespace Arealis::Overlay
