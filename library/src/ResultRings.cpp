@@ -4,7 +4,9 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/Ring.h"
 
+#include <algorithm>
 #include <map>
+#include <utility>
 
 namespace Arealis::Detail
 {
@@ -19,10 +21,9 @@ Point ResultPosition(const TracedVertex& vertex) noexcept
 
 // Adds the vertices from..end as a ring; fewer than three (a spike walked out and back)
 // bound nothing.
-void AddLoop(const std::vector<TracedVertex>& vertices, const std::vector<Point>& positions,
-             std::size_t from, Polygon& result)
+void AddLoop(const std::vector<TracedVertex>& vertices, std::size_t from, Polygon& result)
 {
-    if (positions.size() - from < 3)
+    if (vertices.size() - from < 3)
     {
         return;
     }
@@ -41,8 +42,31 @@ void AddLoop(const std::vector<TracedVertex>& vertices, const std::vector<Point>
     }
 }
 
+// Whether two vertices of the ring stand at the same place (in the result's coordinates).
+bool HasRepeatedPosition(const TracedRing& traced)
+{
+    std::vector<Point> positions;
+    positions.reserve(traced.Vertices.size());
+    for (const TracedVertex& vertex : traced.Vertices)
+    {
+        positions.push_back(ResultPosition(vertex));
+    }
+    std::sort(positions.begin(), positions.end());
+    return std::adjacent_find(positions.begin(), positions.end()) != positions.end();
+}
+
 void AddSplitRing(const TracedRing& traced, Polygon& result)
 {
+    // Most rings pass no vertex twice: they are taken as they are (when closed), without the
+    // bookkeeping of the split below, which would come to the same.
+    if (!HasRepeatedPosition(traced))
+    {
+        if (traced.Closed)
+        {
+            AddLoop(traced.Vertices, 0, result);
+        }
+        return;
+    }
     std::vector<TracedVertex> vertices;
     std::vector<Point> positions;
     std::map<Point, std::size_t> seen;
@@ -62,7 +86,7 @@ void AddSplitRing(const TracedRing& traced, Polygon& result)
         // The ring comes back to a vertex it passed: the stretch since then is a loop of its
         // own, and the ring goes on from the first visit.
         const std::size_t first = found->second;
-        AddLoop(vertices, positions, first, result);
+        AddLoop(vertices, first, result);
         for (std::size_t i = first + 1; i < positions.size(); ++i)
         {
             seen.erase(positions[i]);
@@ -72,7 +96,7 @@ void AddSplitRing(const TracedRing& traced, Polygon& result)
     }
     if (traced.Closed)
     {
-        AddLoop(vertices, positions, 0, result);
+        AddLoop(vertices, 0, result);
     }
 }
 
