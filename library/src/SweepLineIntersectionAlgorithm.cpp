@@ -98,6 +98,35 @@ bool SweepLineIntersectionAlgorithm::HoldsNoWorkingData() const noexcept
 namespace
 {
 
+// An end point of an edge with its event, so that sorting reads the points in place instead
+// of through the event pointers.
+struct EndPoint
+{
+    Point At;
+    Detail::SweepEvent* Event;
+};
+
+// Sorts the events by one of their end points into order. The keys go through the same sort
+// with the same comparisons as the events themselves would, so edges with equal end points
+// keep the order that sorting the events gives.
+void SortByEndPoint(std::vector<Detail::SweepEvent>& events, bool left,
+                    std::vector<EndPoint>& scratch, std::vector<Detail::SweepEvent*>& sorted)
+{
+    scratch.clear();
+    for (Detail::SweepEvent& event : events)
+    {
+        scratch.push_back(EndPoint{left ? event.Left : event.Right, &event});
+    }
+    std::sort(scratch.begin(), scratch.end(),
+              [](const EndPoint& a, const EndPoint& b)
+              { return PrecedesBySweepOrder(a.At, b.At); });
+    sorted.reserve(scratch.size());
+    for (const EndPoint& end : scratch)
+    {
+        sorted.push_back(end.Event);
+    }
+}
+
 void CreateEvents(SweepLineIntersectionAlgorithm::WorkingData& data, const EdgeList& first,
                   const EdgeList& second)
 {
@@ -115,19 +144,10 @@ void CreateEvents(SweepLineIntersectionAlgorithm::WorkingData& data, const EdgeL
             data.Events.emplace_back(second[i], false, i);
         }
     }
-    data.LeftEnds.reserve(total);
-    data.RightEnds.reserve(total);
-    for (Detail::SweepEvent& event : data.Events)
-    {
-        data.LeftEnds.push_back(&event);
-        data.RightEnds.push_back(&event);
-    }
-    std::sort(data.LeftEnds.begin(), data.LeftEnds.end(),
-              [](const Detail::SweepEvent* a, const Detail::SweepEvent* b)
-              { return PrecedesBySweepOrder(a->Left, b->Left); });
-    std::sort(data.RightEnds.begin(), data.RightEnds.end(),
-              [](const Detail::SweepEvent* a, const Detail::SweepEvent* b)
-              { return PrecedesBySweepOrder(a->Right, b->Right); });
+    std::vector<EndPoint> scratch;
+    scratch.reserve(total);
+    SortByEndPoint(data.Events, true, scratch, data.LeftEnds);
+    SortByEndPoint(data.Events, false, scratch, data.RightEnds);
 }
 
 // Tests the current edge against one active edge; returns whether they meet.

@@ -91,6 +91,7 @@ void SweepStatus::Clear() noexcept
         set.clear();
     }
     m_overflow.clear();
+    m_pool.release(); // the memory goes back between calls
 }
 
 } // namespace Arealis::Detail

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory_resource>
 #include <set>
 #include <vector>
 
@@ -23,7 +24,9 @@ struct IntervalOrder
     bool operator()(double y, const SweepEvent* b) const noexcept;
 };
 
-using IntervalSet = std::set<SweepEvent*, IntervalOrder>;
+// The sets take their tree nodes from the status's pool: an edge enters and leaves the status
+// once, and the nodes of retired edges serve the next ones.
+using IntervalSet = std::pmr::set<SweepEvent*, IntervalOrder>;
 
 // Where an edge of the sweep is kept while it is active.
 enum class StatusSlot : std::int8_t
@@ -60,6 +63,10 @@ struct SweepEvent
 class SweepStatus
 {
 public:
+    SweepStatus() : m_intervals{IntervalSet(&m_pool), IntervalSet(&m_pool)} {}
+    SweepStatus(const SweepStatus&) = delete;
+    SweepStatus& operator=(const SweepStatus&) = delete;
+
     void Insert(SweepEvent* pEvent);
     void Remove(SweepEvent* pEvent) noexcept;
     void Clear() noexcept;
@@ -118,6 +125,7 @@ private:
 
     static bool OverlapsAny(const IntervalSet& set, const SweepEvent& event);
 
+    std::pmr::unsynchronized_pool_resource m_pool;
     std::array<IntervalSet, 2> m_intervals;
     std::vector<SweepEvent*> m_overflow;
 };
