@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev xvfb xauth
+  qt6-base-dev xvfb xauth imagemagick
   libgeos-dev libboost-dev nlohmann-json3-dev libcli11-dev
   python3 python3-shapely python3-pyshp
   clang libclang-rt-14-dev gnuplot-nox"
