@@ -8,6 +8,7 @@
 #include "Arealis/Topology.h"
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
+#include "FreeNodeStore.h"
 #include "RingExtension.h"
 
 #include <span>
@@ -39,20 +40,20 @@ constexpr std::uint8_t ConstructionFlags =
                                         Exceptions::MakeLocation(Unit, line));
 }
 
-// Free nodes are the only nodes created on the heap one by one; they belong to the one free
-// ring that holds them.
+// Free nodes belong to the one free ring that holds them; their records come from the free
+// node store.
 Node* NewFreeNode(const Point& point)
 {
-    auto node = std::make_unique<Node>();
-    node->Position = SnapToNodeGrid(point);
-    node->TopologyId = 0;
-    node->ReferenceCount = 1;
-    return node.release();
+    Node* pNode = FreeNodeStore::Allocate();
+    pNode->Position = SnapToNodeGrid(point);
+    pNode->TopologyId = 0;
+    pNode->ReferenceCount = 1;
+    return pNode;
 }
 
 void DeleteFreeNode(Node* pNode) noexcept
 {
-    std::unique_ptr<Node> owned(pNode);
+    FreeNodeStore::Release(pNode);
 }
 
 } // namespace

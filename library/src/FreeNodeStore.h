@@ -1,0 +1,18 @@
+#pragma once
+
+#include "Arealis/Node.h"
+
+namespace Arealis::FreeNodeStore
+{
+
+// Records for the nodes of free rings, which are created and dropped one by one in great
+// numbers (every free overlay result owns its nodes). Records are carved from blocks and
+// reused through a free list per thread, instead of one heap allocation each. Blocks are kept
+// for the life of the process, so a record stays valid whichever thread drops it.
+
+// A record with unspecified contents.
+Node* Allocate();
+// Takes back a record that Allocate handed out.
+void Release(Node* pNode) noexcept;
+
+} // namespace Arealis::FreeNodeStore
