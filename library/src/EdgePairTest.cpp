@@ -32,7 +32,8 @@ bool AreRingNeighbours(const LinearEdge& a, const LinearEdge& b)
     const std::int32_t difference = a.EdgeNumber() > b.EdgeNumber()
                                         ? a.EdgeNumber() - b.EdgeNumber()
                                         : b.EdgeNumber() - a.EdgeNumber();
-    return difference == 1 || difference == a.Ring->Count() - 1;
+    // Equal numbers: the two edges of a ring of two nodes, which share both nodes.
+    return difference <= 1 || difference == a.Ring->Count() - 1;
 }
 
 namespace

@@ -10,6 +10,14 @@ namespace Arealis
 
 double SnapToNodeGrid(double value) noexcept
 {
+    // From 2^51 grid steps on, neighbouring doubles lie half a step apart or more: rounding
+    // there would only perturb the value, so that snapping twice could move it again, and
+    // value / step overflows to infinity near the largest doubles.
+    constexpr double Limit = 2251799813685248.0 * NodeGridStep;
+    if (!(std::fabs(value) < Limit))
+    {
+        return value;
+    }
     return std::floor(value / NodeGridStep + 0.5) * NodeGridStep;
 }
 

@@ -173,9 +173,18 @@ void Polygon::ValidateStructure(bool validateRings)
         {
             ring->Validate();
         }
-        if (ring->GetSignedArea() > 0.0)
+        const double area = ring->GetSignedArea();
+        if (area > 0.0)
         {
             exteriors.push_back(ring);
+        }
+        else if (area == 0.0)
+        {
+            // A degenerate ring (a triangle with a repeated or collinear node) encloses
+            // nothing, so every exterior ring around it "contains" it; taken for a hole, it
+            // would make the overlay cut the polygon along it.
+            throw InvalidRingException(Exceptions::Messages::RingZeroArea,
+                                       Exceptions::MakeLocation(Unit, InteriorNotEnclosedLine));
         }
         else if (!ring->HasFlag(Flags::Assigned))
         {

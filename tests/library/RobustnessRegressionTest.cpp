@@ -1,0 +1,102 @@
+// Faults that fuzzing found, each with the smallest input that showed it. The inputs are also
+// in the fuzz targets' corpora (fuzz/corpus/).
+#include "Arealis/Geometry.h"
+#include "Arealis/GeometryExceptions.h"
+#include "Arealis/LinearEdge.h"
+#include "Arealis/Polygon.h"
+#include "Arealis/PolygonLayer.h"
+#include "Arealis/Ring.h"
+#include "Arealis/SegmentIntersection.h"
+#include "ModelTestSupport.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+using namespace Arealis;
+using namespace ModelTesting;
+
+namespace
+{
+
+constexpr const char* ZeroArea = "The ring has zero area. @ Polygon, line: 853";
+
+// A triangle whose nodes are collinear, or with a repeated node, has no area: every exterior
+// ring around it "contains" it, so it used to be taken for a hole, and the overlay then cut
+// the polygon along it (a square with such a hole, united with an overlapping square, lost a
+// third of its area).
+TEST(RobustnessRegressionTest, RingOfZeroAreaMakesThePolygonInvalid)
+{
+    for (const Points& degenerate :
+         {Points{{2, 2}, {4, 4}, {6, 6}}, Points{{2, 6}, {0, 0}, {0, 0}}})
+    {
+        Polygon polygon(nullptr);
+        AddRings(polygon, {Box(0, 0, 8, 8), degenerate});
+        EXPECT_EQ(Failure([&] { polygon.Validate(true); }), ZeroArea);
+        EXPECT_EQ(Failure([&] { polygon.Validate(false); }), ZeroArea);
+        EXPECT_FALSE(polygon.IsValid());
+    }
+    // A ring test alone still accepts the triangle: it does not look at the area.
+    Ring triangle(nullptr, false);
+    AddPoints(triangle, {{2, 2}, {4, 4}, {6, 6}});
+    EXPECT_NO_THROW(triangle.Validate());
+}
+
+TEST(RobustnessRegressionTest, LayerKeepsAPolygonWithAZeroAreaRingUncommitted)
+{
+    ScopedTopology topology;
+    PolygonLayer* layer = topology->CreatePolygonLayer(false);
+    Polygon* polygon = layer->CreatePolygon();
+    AddRings(*polygon, {Box(0, 0, 8, 8), {{2, 2}, {4, 4}, {6, 6}}});
+    EXPECT_THROW(layer->Commit(), InvalidPolygonException);
+    EXPECT_TRUE(polygon->IsEditing());
+    EXPECT_EQ(layer->GetPolygonCount(), 1);
+    EXPECT_EQ(polygon->GetRingCount(), 2);
+}
+
+// The two edges of a ring of two nodes have the same edge number; the sweep did not count
+// them as neighbours and reported the ring as crossing itself, the brute force did not.
+TEST(RobustnessRegressionTest, BothAlgorithmsLeaveTheEdgesOfATwoNodeRingAlone)
+{
+    for (const Points& points : {Points{{0, 0}, {0, 0}}, Points{{0, 0}, {3, 1}}})
+    {
+        Ring ring(nullptr, false);
+        AddPoints(ring, points);
+        EdgeList edges;
+        edges.Append(LinearEdge{&ring, 0, 1});
+        edges.Append(LinearEdge{&ring, 1, 0});
+        IntersectionList brute;
+        IntersectionList sweep;
+        BruteForceAlgorithm::Instance().FindIntersections(edges, edges, brute, false);
+        SweepLineIntersectionAlgorithm::Instance().FindIntersections(edges, edges, sweep, false);
+        EXPECT_EQ(brute.Count(), 0);
+        EXPECT_EQ(sweep.Count(), 0);
+    }
+}
+
+// value / 1e-6 overflowed to infinity for coordinates beyond about 1.8e302, so a shapefile
+// with such coordinates gave nodes at infinity; between 2^51 grid steps (about 2.25e9) and
+// that, rounding to a grid finer than the doubles could move an already snapped value again.
+TEST(RobustnessRegressionTest, SnappingKeepsHugeCoordinatesAndIsIdempotent)
+{
+    const double largest = std::numeric_limits<double>::max();
+    for (const double value : {1e303, -1e303, largest, -largest, 4395428254.190193})
+    {
+        EXPECT_EQ(SnapToNodeGrid(value), value);
+    }
+    for (const double value : {1234567.8901234, -2251799813.0, 0.0000004, 2251799813.6852})
+    {
+        const double snapped = SnapToNodeGrid(value);
+        EXPECT_EQ(SnapToNodeGrid(snapped), snapped) << value;
+        EXPECT_LE(std::abs(snapped - value), 0.5e-6 + 1e-15 * std::abs(value)) << value;
+    }
+    Ring ring(nullptr, false);
+    AddPoints(ring, {{0, 0}, {0, 1e300}, {1e300, 1e300}});
+    for (std::int32_t i = 0; i < ring.Count(); ++i)
+    {
+        EXPECT_TRUE(std::isfinite(ring.GetNode(i)->Position.X));
+        EXPECT_TRUE(std::isfinite(ring.GetNode(i)->Position.Y));
+    }
+}
+
+} // namespace
