@@ -43,9 +43,7 @@ void OverlayGraph::AddWalks(const Polygon& polygon, Operand side)
     while (rings.MoveNext())
     {
         const Ring* pRing = rings.Current();
-        RingWalk walk;
-        walk.pRing = pRing;
-        walk.Side = side;
+        RingWalk walk{pRing, side, false, -1, std::pmr::map<std::int32_t, std::int32_t>(&m_memory)};
         m_walks.push_back(std::move(walk));
         const auto walkIndex = static_cast<std::int32_t>(m_walks.size() - 1);
         if (pRing->Count() == 0)
@@ -66,16 +64,16 @@ void OverlayGraph::CutWalks(const IntersectionList& intersections)
 {
     // The same ring may stand in both operands (a polygon overlaid with itself), so rings are
     // looked up per operand.
-    std::unordered_map<const Ring*, std::int32_t> firstWalks;
-    std::unordered_map<const Ring*, std::int32_t> secondWalks;
+    using WalkIndex = std::pmr::unordered_map<const Ring*, std::int32_t>;
+    WalkIndex firstWalks(&m_memory);
+    WalkIndex secondWalks(&m_memory);
     for (std::size_t i = 0; i < m_walks.size(); ++i)
     {
         auto& walks = m_walks[i].Side == Operand::First ? firstWalks : secondWalks;
         walks.emplace(m_walks[i].pRing, static_cast<std::int32_t>(i));
     }
-    std::vector<std::vector<Cut>> cuts(m_walks.size());
-    const auto addCut = [&](const std::unordered_map<const Ring*, std::int32_t>& walks,
-                            const LinearEdge& edge, const Point& location)
+    std::pmr::vector<std::pmr::vector<Cut>> cuts(m_walks.size(), &m_memory);
+    const auto addCut = [&](const WalkIndex& walks, const LinearEdge& edge, const Point& location)
     {
         const auto found = walks.find(edge.Ring);
         if (found == walks.end())
@@ -97,7 +95,7 @@ void OverlayGraph::CutWalks(const IntersectionList& intersections)
     }
 }
 
-void OverlayGraph::CutWalk(std::int32_t walk, std::vector<Cut>& cuts)
+void OverlayGraph::CutWalk(std::int32_t walk, std::pmr::vector<Cut>& cuts)
 {
     std::stable_sort(cuts.begin(), cuts.end(),
                      [](const Cut& x, const Cut& y) {
@@ -315,7 +313,7 @@ std::int32_t OverlayGraph::FindOrAddCrossing(const Point& location)
         m_crossingIndex.emplace(location, static_cast<std::int32_t>(m_crossings.size()));
     if (inserted)
     {
-        m_crossings.push_back(CrossingPoint{location, {}});
+        m_crossings.push_back(CrossingPoint{location, std::pmr::vector<std::int32_t>(&m_memory)});
     }
     return it->second;
 }

@@ -4,8 +4,11 @@
 #include "Arealis/Point.h"
 #include "Arealis/SegmentIntersection.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory_resource>
 #include <vector>
 
 namespace Arealis
@@ -53,6 +56,9 @@ public:
     // Cuts the rings of both operands at the points of the intersection list (entries name an
     // edge of a first, then an edge of b).
     OverlayGraph(const Polygon& a, const Polygon& b, const IntersectionList& intersections);
+    // The working structures point into the graph's own memory: it stays where it is made.
+    OverlayGraph(const OverlayGraph&) = delete;
+    OverlayGraph& operator=(const OverlayGraph&) = delete;
 
     // The rings bounding the result of the operation. Clears the visited marks first, so that
     // several operations can be traced from one graph.
@@ -87,7 +93,7 @@ private:
     struct CrossingPoint
     {
         Point Location;
-        std::vector<std::int32_t> Directions; // ascending angle; equal angles by insertion
+        std::pmr::vector<std::int32_t> Directions; // ascending angle; equal angles by insertion
     };
 
     struct Piece
@@ -117,7 +123,7 @@ private:
         bool Crossed = false;
         std::int32_t Head = -1; // the piece holding node 0
         // First node index of every piece that holds ring nodes.
-        std::map<std::int32_t, std::int32_t> NodePieces;
+        std::pmr::map<std::int32_t, std::int32_t> NodePieces;
     };
 
     struct Cut
@@ -131,7 +137,7 @@ private:
 
     void AddWalks(const Polygon& polygon, Operand side);
     void CutWalks(const IntersectionList& intersections);
-    void CutWalk(std::int32_t walk, std::vector<Cut>& cuts);
+    void CutWalk(std::int32_t walk, std::pmr::vector<Cut>& cuts);
     void CutWalksAtCrossingNodes();
     std::int32_t CutAtNode(std::int32_t walk, std::int32_t node);
     std::int32_t InsertOnEdge(std::int32_t walk, std::int32_t edge, const Cut& cut);
@@ -182,11 +188,15 @@ private:
 
     const Polygon& m_first;
     const Polygon& m_second;
-    std::vector<RingWalk> m_walks;
-    std::vector<Piece> m_pieces;
-    std::vector<Direction> m_directions;
-    std::vector<CrossingPoint> m_crossings;
-    std::map<Point, std::int32_t> m_crossingIndex;
+    // All working structures of one overlay take their memory from here and give it back at
+    // once when the graph goes: most overlays are small and then need no heap allocation.
+    std::array<std::byte, 8192> m_initialMemory;
+    std::pmr::monotonic_buffer_resource m_memory{m_initialMemory.data(), m_initialMemory.size()};
+    std::pmr::vector<RingWalk> m_walks{&m_memory};
+    std::pmr::vector<Piece> m_pieces{&m_memory};
+    std::pmr::vector<Direction> m_directions{&m_memory};
+    std::pmr::vector<CrossingPoint> m_crossings{&m_memory};
+    std::pmr::map<Point, std::int32_t> m_crossingIndex{&m_memory};
 };
 
 } // namespace Arealis::Detail

@@ -140,7 +140,7 @@ std::int32_t OverlayGraph::ChooseWayOn(std::int32_t arrival, bool continuing,
 {
     const Direction& from = DirectionAt(arrival);
     const std::int32_t crossing = PieceAt(from.Piece).Crossing;
-    const std::vector<std::int32_t>& directions = CrossingPointAt(crossing).Directions;
+    const std::pmr::vector<std::int32_t>& directions = CrossingPointAt(crossing).Directions;
     const std::size_t m = directions.size();
     std::size_t start = 0;
     while (directions[start] != arrival)
