@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <unordered_map>
 
@@ -34,6 +35,7 @@ OverlayGraph::OverlayGraph(const Polygon& a, const Polygon& b,
     AddWalks(b, Operand::Second);
     CutWalks(intersections);
     CutWalksAtCrossingNodes();
+    CutWalksAtCrossingsInsideEdges();
     AddDirections();
 }
 
@@ -170,6 +172,68 @@ void OverlayGraph::CutWalksAtCrossingNodes()
             const std::int32_t piece = CutAtNode(walk, i);
             PieceAt(piece).Crossing = found->second;
             WalkAt(walk).Crossed = true;
+        }
+    }
+}
+
+// The same for a crossing point inside an edge: where an edge of one operand runs along an
+// edge of the other, only the ends of the common stretch are reported, so a third ring that
+// meets the stretch inside (a hole touching its exterior ring there, say) cuts one of the two
+// coinciding edges but not the other. The way on from that point would then miss the uncut
+// ring's boundary, and the tracing would lose whole parts of the result.
+void OverlayGraph::CutWalksAtCrossingsInsideEdges()
+{
+    Rectangle crossingBounds;
+    for (const CrossingPoint& crossing : m_crossings)
+    {
+        crossingBounds.Extend(crossing.Location);
+    }
+    if (crossingBounds.IsEmpty())
+    {
+        return;
+    }
+    std::pmr::vector<std::int32_t> found(&m_memory);
+    for (std::size_t w = 0; w < m_walks.size(); ++w)
+    {
+        const auto walk = static_cast<std::int32_t>(w);
+        const Ring& ring = *WalkAt(walk).pRing;
+        const std::int32_t n = ring.Count();
+        if (n < 2 || !ring.GetBounds().Intersects(crossingBounds))
+        {
+            continue;
+        }
+        for (std::int32_t i = 0; i < n; ++i)
+        {
+            const Point& start = ring.GetNode(i)->Position;
+            const Point& end = ring.GetNode((i + 1) % n)->Position;
+            const Rectangle edgeBounds(start, end);
+            if (!edgeBounds.Intersects(crossingBounds))
+            {
+                continue;
+            }
+            // Candidates by x, within the reach of the probe square around a point.
+            found.clear();
+            constexpr double Reach = 1e-6;
+            for (auto it = m_crossingIndex.lower_bound(
+                     Point{edgeBounds.MinX - Reach, -std::numeric_limits<double>::max()});
+                 it != m_crossingIndex.end() && it->first.X <= edgeBounds.MaxX + Reach; ++it)
+            {
+                const Point& p = it->first;
+                if (p.Y >= edgeBounds.MinY - Reach && p.Y <= edgeBounds.MaxY + Reach &&
+                    !(p == start) && !(p == end) &&
+                    IsPointOnSegment(p, start, end, ProximityMode::Exact))
+                {
+                    found.push_back(it->second);
+                }
+            }
+            for (const std::int32_t crossing : found)
+            {
+                const Point& location = CrossingPointAt(crossing).Location;
+                const std::int32_t piece =
+                    InsertOnEdge(walk, i, Cut{i, SquaredDistance(start, location), location});
+                PieceAt(piece).Crossing = crossing;
+                WalkAt(walk).Crossed = true;
+            }
         }
     }
 }

@@ -139,6 +139,7 @@ private:
     void CutWalks(const IntersectionList& intersections);
     void CutWalk(std::int32_t walk, std::pmr::vector<Cut>& cuts);
     void CutWalksAtCrossingNodes();
+    void CutWalksAtCrossingsInsideEdges();
     std::int32_t CutAtNode(std::int32_t walk, std::int32_t node);
     std::int32_t InsertOnEdge(std::int32_t walk, std::int32_t edge, const Cut& cut);
     void AddDirections();

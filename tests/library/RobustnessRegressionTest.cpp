@@ -3,6 +3,7 @@
 #include "Arealis/Geometry.h"
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/LinearEdge.h"
+#include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Ring.h"
@@ -96,6 +97,42 @@ TEST(RobustnessRegressionTest, SnappingKeepsHugeCoordinatesAndIsIdempotent)
     {
         EXPECT_TRUE(std::isfinite(ring.GetNode(i)->Position.X));
         EXPECT_TRUE(std::isfinite(ring.GetNode(i)->Position.Y));
+    }
+}
+
+double NetArea(const Polygon& polygon)
+{
+    double area = 0;
+    for (const Ring* ring : RingsOf(polygon))
+    {
+        area += ring->GetSignedArea();
+    }
+    return area;
+}
+
+// A hole touching the bottom edge of its exterior ring at (2, 0), where that edge runs along
+// the bottom edge of the other operand: the search reports the hole meeting B's edge there,
+// but only the ends of the common stretch of the two bottom edges, so the exterior ring was
+// not cut at (2, 0) and the union came out empty.
+TEST(RobustnessRegressionTest, CrossingPointInsideACommonStretchCutsBothEdges)
+{
+    Polygon a(nullptr);
+    Polygon b(nullptr);
+    AddRings(a, {Box(1, 0, 10, 4), {{4, 1}, {2, 2}, {2, 0}}});
+    AddRings(b, {Box(0, 0, 9, 2)});
+    a.Validate(true);
+    b.Validate(true);
+    const auto parts = Overlay::Partition(a, b);
+    EXPECT_DOUBLE_EQ(NetArea(*Overlay::Union(a, b)), 38.0);
+    EXPECT_DOUBLE_EQ(NetArea(*Overlay::Intersection(a, b)), 14.0);
+    EXPECT_DOUBLE_EQ(NetArea(*Overlay::Substract(a, b)), 20.0);
+    EXPECT_DOUBLE_EQ(NetArea(*Overlay::Substract(b, a)), 4.0);
+    EXPECT_DOUBLE_EQ(NetArea(*parts[0]), 14.0);
+    EXPECT_DOUBLE_EQ(NetArea(*parts[1]), 20.0);
+    EXPECT_DOUBLE_EQ(NetArea(*parts[2]), 4.0);
+    for (const auto& part : parts)
+    {
+        EXPECT_NO_THROW(part->Validate(true));
     }
 }
 
