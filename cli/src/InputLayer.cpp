@@ -84,7 +84,8 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
                            { m_records.emplace(pPolygon, record); });
     for (const std::string& message : reporter.Messages)
     {
-        m_warnings.push_back(path + ": " + message);
+        m_warnings.push_back(path + ": ");
+        m_warnings.back() += message;
     }
 }
 

@@ -250,6 +250,7 @@ int RunValidate(const Options& options, OutputTarget& output, std::ostream& erro
     if (options.FormatGiven && options.Format == OutputFormat::GeoJson)
     {
         std::vector<Arealis::Polygon*> polygons;
+        polygons.reserve(refusals.size());
         for (const Refusal& refusal : refusals)
         {
             polygons.push_back(refusal.Polygon);
