@@ -65,6 +65,13 @@ public:
 
     // Shows the set-operation dialog modally; the dialog object holds its logic.
     virtual DialogResult RunSetOperationDialog(CSetOperationDlg& dialog) = 0;
+
+    // A progress bar for long operations (in the status bar), shown from BeginProgress to
+    // EndProgress; SetProgress moves it to done of total and draws it at once. A platform
+    // without one ignores the calls.
+    virtual void BeginProgress() {}
+    virtual void SetProgress(std::int64_t /*done*/, std::int64_t /*total*/) {}
+    virtual void EndProgress() {}
 };
 
 // Shows the wait cursor for its lifetime.

@@ -5,9 +5,15 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFileDialog>
+#include <QMainWindow>
 #include <QMessageBox>
+#include <QProgressBar>
+#include <QStatusBar>
 #include <QStringList>
+#include <algorithm>
 #include <chrono>
 
 namespace Orvista
@@ -139,6 +145,59 @@ DialogResult QtPlatform::RunSetOperationDialog(CSetOperationDlg& dialog)
     const ArrowCursorWhileModal arrow(m_waitCursorDepth > 0);
     SetOperationDialog window(dialog, *this, m_pMainWindow);
     return window.exec() == QDialog::Accepted ? DialogResult::Ok : DialogResult::Cancel;
+}
+
+namespace
+{
+
+// Steps of the bar: fine enough for a smooth bar, small enough for an int.
+constexpr int ProgressSteps = 1000;
+
+} // namespace
+
+// The operation runs on this thread and returns to the event loop only when it is done, so
+// the bar is laid out and drawn at once rather than through posted events.
+void QtPlatform::BeginProgress()
+{
+    auto* pWindow = qobject_cast<QMainWindow*>(m_pMainWindow);
+    if (pWindow == nullptr || m_pProgressBar != nullptr)
+    {
+        return;
+    }
+    QStatusBar* pStatusBar = pWindow->statusBar();
+    m_pProgressBar = new QProgressBar(pStatusBar); // owned by the status bar
+    m_pProgressBar->setRange(0, ProgressSteps);
+    m_pProgressBar->setMaximumWidth(240);
+    pStatusBar->addPermanentWidget(m_pProgressBar);
+    m_pProgressBar->show();
+    QCoreApplication::sendPostedEvents(pStatusBar, QEvent::LayoutRequest);
+    pStatusBar->repaint();
+}
+
+void QtPlatform::SetProgress(std::int64_t done, std::int64_t total)
+{
+    if (m_pProgressBar == nullptr)
+    {
+        return;
+    }
+    const std::int64_t steps = total > 0 ? done * ProgressSteps / total : ProgressSteps;
+    m_pProgressBar->setValue(static_cast<int>(std::clamp<std::int64_t>(steps, 0, ProgressSteps)));
+    m_pProgressBar->repaint();
+}
+
+void QtPlatform::EndProgress()
+{
+    if (m_pProgressBar == nullptr)
+    {
+        return;
+    }
+    if (auto* pStatusBar = qobject_cast<QStatusBar*>(m_pProgressBar->parentWidget()))
+    {
+        pStatusBar->removeWidget(m_pProgressBar);
+    }
+    m_pProgressBar->hide();
+    m_pProgressBar->deleteLater();
+    m_pProgressBar = nullptr;
 }
 
 } // namespace Orvista

@@ -2,6 +2,8 @@
 
 #include "Platform.h"
 
+#include <QPointer>
+#include <QProgressBar>
 #include <QString>
 
 class QWidget;
@@ -28,6 +30,13 @@ public:
     void EndWaitCursor() override;
     std::uint32_t TickCount() override;
     DialogResult RunSetOperationDialog(CSetOperationDlg& dialog) override;
+    // A bar at the right of the main window's status bar.
+    void BeginProgress() override;
+    void SetProgress(std::int64_t done, std::int64_t total) override;
+    void EndProgress() override;
+
+    // The bar while it is shown, else null.
+    QProgressBar* ProgressBar() const { return m_pProgressBar; }
 
 protected:
     QWidget* MainWindow() const { return m_pMainWindow; }
@@ -35,6 +44,7 @@ protected:
 private:
     QWidget* m_pMainWindow = nullptr;
     int m_waitCursorDepth = 0;
+    QPointer<QProgressBar> m_pProgressBar;
 };
 
 } // namespace Orvista
