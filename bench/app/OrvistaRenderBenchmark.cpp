@@ -1,0 +1,125 @@
+// Drawing a large layer in Orvista's drawing view, on Qt's offscreen platform:
+//
+//   bench_orvista_render <layer.shp> [Google Benchmark flags]
+//
+// BM_FullRender draws every layer again (as a zoom does) and puts the picture on the window;
+// BM_PaintWithoutChange paints the window when nothing changed (the view copies its picture).
+#include "DisplayLayer.h"
+#include "DrawingViewWidget.h"
+#include "LayerReader.h"
+#include "MainWindow.h"
+#include "OrvistaDoc.h"
+#include "QtPlatform.h"
+#include "RecentFileList.h"
+#include "Shapefile/Reporter.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace
+{
+
+// Messages go to standard error: a modal box would wait for a click that never comes.
+class BenchPlatform final : public Orvista::QtPlatform
+{
+public:
+    Orvista::BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption,
+                                      Orvista::MessageBoxKind) override
+    {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        return Orvista::BoxAnswer::Ok;
+    }
+};
+
+// The program's windows with one layer opened, shown at a common screen size.
+struct Program
+{
+    explicit Program(const std::string& path)
+    {
+        platform.SetMainWindow(&window);
+        window.resize(1600, 1000);
+        window.show();
+        QCoreApplication::processEvents();
+        if (!document.OpenLayerFile(path))
+        {
+            throw std::runtime_error(path + ": the layer could not be opened");
+        }
+        View().RenderPending();
+    }
+    ~Program() { platform.SetMainWindow(nullptr); }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    Orvista::DrawingViewWidget& View() { return window.View(); }
+
+    BenchPlatform platform;
+    Arealis::StderrReporter reporter;
+    Orvista::ShapefileLayerReader reader{reporter};
+    Orvista::RecentFileList recentFiles{4};
+    Orvista::COrvistaDoc document{platform, reader};
+    Orvista::MainWindow window{platform, document, recentFiles};
+};
+
+std::unique_ptr<Program> g_program;
+
+void BM_FullRender(benchmark::State& state)
+{
+    Orvista::DrawingViewWidget& view = g_program->View();
+    for (auto _ : state)
+    {
+        view.Logic().MarkLayersForRendering();
+        view.Logic().SetRedrawNeeded(true);
+        view.Invalidate();
+        view.RenderPending();
+        view.repaint();
+    }
+    state.counters["pixels"] = static_cast<double>(view.width()) * view.height();
+}
+BENCHMARK(BM_FullRender)->Unit(benchmark::kMillisecond);
+
+void BM_PaintWithoutChange(benchmark::State& state)
+{
+    Orvista::DrawingViewWidget& view = g_program->View();
+    for (auto _ : state)
+    {
+        view.Invalidate();
+        view.RenderPending();
+        view.repaint();
+    }
+}
+BENCHMARK(BM_PaintWithoutChange)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    benchmark::Initialize(&argc, argv);
+    if (argc != 2)
+    {
+        std::fprintf(stderr, "usage: bench_orvista_render <layer.shp> [benchmark flags]\n");
+        return 2;
+    }
+    QApplication application(argc, argv);
+    try
+    {
+        g_program = std::make_unique<Program>(argv[1]);
+    }
+    catch (const std::exception& e)
+    {
+        std::fprintf(stderr, "bench_orvista_render: %s\n", e.what());
+        return 1;
+    }
+    std::fprintf(stderr, "view %d x %d pixels\n", g_program->View().width(),
+                 g_program->View().height());
+    benchmark::RunSpecifiedBenchmarks();
+    g_program.reset();
+    benchmark::Shutdown();
+    return 0;
+}
