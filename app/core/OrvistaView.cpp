@@ -11,6 +11,7 @@
 #include "Commands.h"
 #include "DisplayLayer.h"
 #include "ErrorBox.h"
+#include "OperationProgress.h"
 #include "OrvistaDoc.h"
 #include "Platform.h"
 #include "SetOperationDlg.h"
@@ -499,6 +500,8 @@ void COrvistaView::RunLayerOperation(int command)
     }
     Arealis::Topology* pTopology = slots.pResultLayer->GetTopology();
     Arealis::PolygonLayer* pResult = nullptr;
+    // A bar in the status bar while the operation runs, once it takes a while.
+    std::optional<OperationProgress> progress(std::in_place, m_platform);
     switch (command)
     {
     case CommandId::UniteTwoLayers:
@@ -506,17 +509,18 @@ void COrvistaView::RunLayerOperation(int command)
         pResult->Union(FirstPolygon(*slots.pFirst), FirstPolygon(*slots.pSecond), false);
         break;
     case CommandId::IntersectLayers:
-        pResult = pTopology->Intersection(slots.pFirst, slots.pSecond, false);
+        pResult = pTopology->Intersection(slots.pFirst, slots.pSecond, false, progress->Callback());
         break;
     case CommandId::SubtractLayers:
-        pResult = pTopology->Substract(slots.pFirst, slots.pSecond, false);
+        pResult = pTopology->Substract(slots.pFirst, slots.pSecond, false, progress->Callback());
         break;
     case CommandId::JoinLayers:
-        pResult = pTopology->Join(slots.pFirst, slots.pSecond, false);
+        pResult = pTopology->Join(slots.pFirst, slots.pSecond, false, progress->Callback());
         break;
     default:
         return;
     }
+    progress.reset();
     slots.pResultLayer->SetPolygonLayer(pResult);
     slots.pResult = pResult;
 
@@ -550,8 +554,10 @@ void COrvistaView::UniteAllPolygons()
         std::make_unique<DisplayLayer>(WithoutShpExtension(pSelected->Name()) + "_union"));
 
     Arealis::PolygonEnumerator polygons = source.GetPolygons();
-    Arealis::Polygon* pUnited =
-        Arealis::Overlay::UnitePolygons(polygons.GetEnumerator(), *result.GetPolygonLayer(), false);
+    std::optional<OperationProgress> progress(std::in_place, m_platform);
+    Arealis::Polygon* pUnited = Arealis::Overlay::UnitePolygons(
+        polygons.GetEnumerator(), *result.GetPolygonLayer(), false, progress->Callback());
+    progress.reset();
     result.GetPolygonLayer()->Commit();
 
     m_pDocument->UpdateLayerTree();
