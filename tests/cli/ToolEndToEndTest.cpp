@@ -1,3 +1,4 @@
+#include "ScratchFolder.h"
 #include "ShapefileBuilder.h"
 
 #include <algorithm>
@@ -41,8 +42,7 @@ class ToolEndToEndTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_folder = std::filesystem::temp_directory_path() /
-                   ("arealis_cli_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        m_folder = Arealis::Testing::ScratchFolder("arealis_cli");
         std::filesystem::create_directories(m_folder);
     }
     void TearDown() override { std::filesystem::remove_all(m_folder); }

@@ -1,6 +1,7 @@
 #include "Regression/Log.h"
 
 #include "Regression/LogFile.h"
+#include "ScratchFolder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -69,7 +70,7 @@ class LogFileTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_folder = std::filesystem::temp_directory_path() / "arealis_logfile_test";
+        m_folder = Arealis::Testing::ScratchFolder("arealis_logfile");
         std::filesystem::create_directories(m_folder);
     }
     void TearDown() override { std::filesystem::remove_all(m_folder); }

@@ -5,6 +5,7 @@
 #include "Regression/LoadedLayer.h"
 #include "Regression/Log.h"
 #include "Regression/PolygonOperationTest.h"
+#include "ScratchFolder.h"
 #include "Shapefile/Reporter.h"
 #include "ShapefileBuilder.h"
 
@@ -66,8 +67,7 @@ class TestRunnerTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_folder = std::filesystem::temp_directory_path() /
-                   ("arealis_runner_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        m_folder = Arealis::Testing::ScratchFolder("arealis_runner");
         std::filesystem::remove_all(m_folder);
         std::filesystem::create_directories(m_folder);
     }

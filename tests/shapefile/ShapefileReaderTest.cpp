@@ -5,6 +5,7 @@
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
 #include "Arealis/Topology.h"
+#include "ScratchFolder.h"
 #include "ShapefileBuilder.h"
 
 #include <filesystem>
@@ -53,8 +54,7 @@ protected:
     {
         m_topology = Topology::Create();
         m_layer = m_topology->CreatePolygonLayer(true);
-        m_folder = std::filesystem::temp_directory_path() /
-                   ("arealis_shp_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        m_folder = Arealis::Testing::ScratchFolder("arealis_shp");
         std::filesystem::create_directories(m_folder);
     }
 
