@@ -11,6 +11,7 @@
 #include "OverlayGraph.h"
 #include "ResultRings.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <utility>
 #include <vector>
@@ -44,11 +45,18 @@ Rectangle Enlarged(const Rectangle& bounds)
 // Intersects the edges of each operand that lie near the other one and cuts the rings there.
 OverlayGraph BuildOverlay(const Polygon& a, const Polygon& b)
 {
+    // Room for all edges of the small polygons that most overlays combine, so that the lists
+    // are allocated once; lists of larger polygons grow from there.
+    constexpr std::int32_t usualEdges = 64;
+    constexpr std::int32_t usualMeetings = 32;
     EdgeList edgesOfA;
     EdgeList edgesOfB;
+    edgesOfA.Reserve(std::min(a.GetNodeCount(), usualEdges));
+    edgesOfB.Reserve(std::min(b.GetNodeCount(), usualEdges));
     a.GetEdgesInRectangle(Enlarged(b.GetBounds()), edgesOfA);
     b.GetEdgesInRectangle(Enlarged(a.GetBounds()), edgesOfB);
     IntersectionList intersections;
+    intersections.Reserve(usualMeetings);
     SelectIntersectionAlgorithm(edgesOfA, edgesOfB, intersections, false);
     return OverlayGraph(a, b, intersections);
 }
@@ -165,6 +173,7 @@ std::unique_ptr<Polygon> CopyAsFree(const Polygon& source)
     {
         const Ring* pSource = rings.Current();
         Ring* pRing = copy->CreateRing();
+        pRing->ReserveNodes(pSource->Count());
         for (std::int32_t i = 0; i < pSource->Count(); ++i)
         {
             pRing->AdoptNode(pSource->GetNode(i));

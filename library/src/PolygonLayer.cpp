@@ -265,6 +265,7 @@ Polygon* PolygonLayer::AddPolygon(const Polygon* pSource)
     {
         const Ring* source = rings.Current();
         Ring* ring = copy->CreateRing();
+        ring->ReserveNodes(source->Count());
         for (std::int32_t i = 0; i < source->Count(); ++i)
         {
             ring->AdoptNode(source->GetNode(i));

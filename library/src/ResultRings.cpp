@@ -28,6 +28,7 @@ void AddLoop(const std::vector<TracedVertex>& vertices, std::size_t from, Polygo
         return;
     }
     Ring* pRing = result.CreateRing();
+    pRing->ReserveNodes(static_cast<std::int32_t>(vertices.size() - from));
     for (std::size_t i = from; i < vertices.size(); ++i)
     {
         const TracedVertex& vertex = vertices[i];

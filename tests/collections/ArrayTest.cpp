@@ -73,6 +73,30 @@ TEST(PlainArrayTest, SetCountAllocatesExactlyFirstThenGrowsByFraction)
     EXPECT_EQ(array.Capacity(), 3);
 }
 
+TEST(PlainArrayTest, ReserveKeepsTheElementsAndAppendsWithoutGrowing)
+{
+    PlainArray<int> array;
+    array.Reserve(0);
+    EXPECT_EQ(array.Data(), nullptr);
+    array.Append(7);
+    array.Append(8);
+    array.Reserve(6);
+    EXPECT_EQ(array.Capacity(), 6);
+    EXPECT_EQ(array.Count(), 2);
+    const int* data = array.Data();
+    for (int i = 0; i < 4; ++i)
+    {
+        array.Append(i);
+    }
+    EXPECT_EQ(array.Data(), data); // no new storage up to the reserved size
+    EXPECT_EQ(array[0], 7);
+    EXPECT_EQ(array[5], 3);
+    array.Reserve(3); // never shrinks
+    EXPECT_EQ(array.Capacity(), 6);
+    array.Append(9); // grows by its fraction from there: 6 + 3
+    EXPECT_EQ(array.Capacity(), 9);
+}
+
 TEST(PlainArrayTest, IndexErrorsThrowAndLeaveTheArrayUnchanged)
 {
     PlainArray<int> array;

@@ -146,6 +146,20 @@ public:
         --m_count;
     }
 
+    // Makes room for at least capacity elements without changing them, so that appending up
+    // to that many allocates nothing more.
+    void Reserve(std::int32_t capacity)
+    {
+        if (capacity <= m_capacity)
+        {
+            return;
+        }
+        std::unique_ptr<T[]> data = Allocate(capacity);
+        std::copy_n(m_data.get(), m_count, data.get());
+        m_data = std::move(data);
+        m_capacity = capacity;
+    }
+
     // Resizes to n elements. Zero releases the storage; new slots are not initialised.
     void SetCount(std::int32_t n)
     {

@@ -72,6 +72,8 @@ public:
     // one of the two end nodes, that index is reported and nothing changes (false); otherwise
     // the new node's index is reported and the result is true. pIndex may be null.
     bool InsertNodeOnEdge(std::int32_t i, double x, double y, std::int32_t* pIndex);
+    // Makes room for count nodes in all, so that appending up to that many allocates once.
+    void ReserveNodes(std::int32_t count) { m_nodes.Reserve(count); }
     // Removes every node (last first); with resetFlags also unlinks the ring and restores the
     // flags of a new ring.
     void Clear(bool resetFlags);
