@@ -618,71 +618,83 @@ bool Ring::AreEqual(const Ring* pA, const Ring* pB, double dToleranceDistance)
 
 void Ring::Clean()
 {
-    std::int32_t m = m_nodes.Count();
-    if (m < 3)
+    // One walk checks the stretch across the end of the node list only at its start; a repeat
+    // removed near the end can still leave a spike or repeat there (A, P, Q, A, T, T ends as
+    // A, P, Q, A, T). Walk again until a walk removes nothing; each further walk removes a node.
+    const auto walk = [this]
     {
-        return;
-    }
-    const auto nodeAt = [this](std::int32_t i)
-    {
-        const std::int32_t n = m_nodes.Count();
-        return m_nodes[((i % n) + n) % n];
-    };
-    const Node* twoBack = nodeAt(m - 2);
-    const Node* prev = nodeAt(m - 1);
-    std::int32_t i = 0;
-    bool wrapped = false;
-    while (i < m)
-    {
-        if (wrapped && i > 0)
+        std::int32_t m = m_nodes.Count();
+        if (m < 3)
         {
-            break;
+            return;
         }
-        const Node* cur = nodeAt(i);
-        if (IsSameVertex(*cur, *twoBack))
+        const auto nodeAt = [this](std::int32_t i)
         {
-            // Spike: the chain goes out to prev and comes straight back.
-            RemoveNode(i);
-            RemoveNode((m_nodes.Count() - 1 + i) % m_nodes.Count());
-            m -= 2;
-            if (m < 3)
+            const std::int32_t n = m_nodes.Count();
+            return m_nodes[((i % n) + n) % n];
+        };
+        const Node* twoBack = nodeAt(m - 2);
+        const Node* prev = nodeAt(m - 1);
+        std::int32_t i = 0;
+        bool wrapped = false;
+        while (i < m)
+        {
+            if (wrapped && i > 0)
             {
                 break;
             }
-            if (i > 0)
+            const Node* cur = nodeAt(i);
+            if (IsSameVertex(*cur, *twoBack))
             {
-                --i;
-                if (i >= m)
+                // Spike: the chain goes out to prev and comes straight back.
+                RemoveNode(i);
+                RemoveNode((m_nodes.Count() - 1 + i) % m_nodes.Count());
+                m -= 2;
+                if (m < 3)
                 {
-                    i = 0;
-                    wrapped = true;
+                    break;
                 }
+                if (i > 0)
+                {
+                    --i;
+                    if (i >= m)
+                    {
+                        i = 0;
+                        wrapped = true;
+                    }
+                }
+                prev = twoBack;
+                twoBack = nodeAt(i - 2);
             }
-            prev = twoBack;
-            twoBack = nodeAt(i - 2);
-        }
-        else if (IsSameVertex(*cur, *prev))
-        {
-            RemoveNode((i - 1 + m_nodes.Count()) % m_nodes.Count());
-            m -= 1;
-            if (m < 3)
+            else if (IsSameVertex(*cur, *prev))
             {
-                break;
+                RemoveNode((i - 1 + m_nodes.Count()) % m_nodes.Count());
+                m -= 1;
+                if (m < 3)
+                {
+                    break;
+                }
+                if (i > 0)
+                {
+                    --i;
+                }
+                prev = twoBack;
+                twoBack = nodeAt(i - 2);
             }
-            if (i > 0)
+            else
             {
-                --i;
+                twoBack = prev;
+                prev = cur;
+                ++i;
             }
-            prev = twoBack;
-            twoBack = nodeAt(i - 2);
         }
-        else
-        {
-            twoBack = prev;
-            prev = cur;
-            ++i;
-        }
-    }
+    };
+    std::int32_t before = 0;
+    do
+    {
+        before = m_nodes.Count();
+        walk();
+    } while (m_nodes.Count() >= 3 && m_nodes.Count() < before);
 }
 
 } // namespace Arealis

@@ -136,4 +136,26 @@ TEST(RobustnessRegressionTest, CrossingPointInsideACommonStretchCutsBothEdges)
     }
 }
 
+// A repeat at the end of the node list (T, T) hid the spike A, T, A that wraps round to the
+// start: the walk had passed the start when removing the repeat uncovered it, and the ring
+// stayed self-intersecting after cleaning.
+TEST(RobustnessRegressionTest, CleanRemovesASpikeUncoveredAtTheEndOfTheNodeList)
+{
+    const Point a{0, 0};
+    const Point tip{-3, -3};
+    Ring ring(nullptr, false);
+    AddPoints(ring, {a, {0, 10}, {10, 10}, {10, 0}, a, tip, tip});
+    ring.Clean();
+    EXPECT_EQ(PointsOf(ring), (Points{{0, 10}, {10, 10}, {10, 0}, a}));
+    EXPECT_FALSE(ring.IsSelfIntersecting(nullptr, nullptr, nullptr));
+    EXPECT_DOUBLE_EQ(ring.GetSignedArea(), 100.0);
+
+    // Found by fuzzing: a repeat after a spike, both across the end of the list.
+    Ring found(nullptr, false);
+    AddPoints(found, {a, a, {7, 7}, {7, 7}, {7, 6}, a, {2, 4}, {2, 4}});
+    found.Clean();
+    EXPECT_EQ(found.Count(), 3);
+    EXPECT_DOUBLE_EQ(std::abs(found.GetSignedArea()), 3.5);
+}
+
 } // namespace
