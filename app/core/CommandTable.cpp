@@ -41,6 +41,11 @@ const std::array Commands{
     CommandInfo{PrevPane, "Previous Pane", {}, "Shift+F6", {}},
     CommandInfo{ViewToolbar, "&Toolbar", {}, {}, {}},
     CommandInfo{ViewStatusBar, "&Status Bar", {}, {}, {}},
+    CommandInfo{ViewEditingTools,
+                "&Editing Tools",
+                "Show or hide the buttons of the editing modes and commands\nEditing Tools",
+                {},
+                {}},
     CommandInfo{AppAbout, "&About Arealis Demo...", {}, {}, {}},
     CommandInfo{SnapByNodeIndex, "Use BTree for snapping under moving nodes", {}, {}, {}},
     CommandInfo{ModeZoomIn, "Zoom In", {}, {}, {}},
@@ -116,7 +121,7 @@ std::vector<MenuInfo> MainMenu()
 {
     return {
         {"&File", {FileOpen, DeleteSelectedLayer, 0, FileMruFirst, 0, AppExit}},
-        {"&View", {ViewToolbar, ViewStatusBar}},
+        {"&View", {ViewToolbar, ViewStatusBar, ViewEditingTools}},
         {"&Help", {AppAbout}},
     };
 }
@@ -170,6 +175,17 @@ ToolbarLayout SecondToolbar()
              ModeCreate, AddPolygon, AddRing, StartTest, CompareLayers},
             true,
             {10, 14, 20, 26}};
+}
+
+ToolbarLayout SecondToolbarWithEditingTools()
+{
+    ToolbarLayout layout = SecondToolbar();
+    // Everything but the place of the Working Topology list, which is never shown, and the
+    // separator before it (the one after it stays).
+    layout.HiddenIds = {WorkingTopology};
+    layout.HideFirstSeparator = false;
+    layout.HiddenPositions = {20};
+    return layout;
 }
 
 std::vector<int> VisibleButtons(const ToolbarLayout& layout)

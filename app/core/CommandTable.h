@@ -55,6 +55,8 @@ struct ToolbarLayout
 
 ToolbarLayout FirstToolbar();
 ToolbarLayout SecondToolbar();
+// The second toolbar with the buttons of the editing modes and commands shown as well.
+ToolbarLayout SecondToolbarWithEditingTools();
 
 // The entries of the layout that remain visible, in order; 0 is a separator.
 std::vector<int> VisibleButtons(const ToolbarLayout& layout);

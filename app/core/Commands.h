@@ -31,6 +31,8 @@ inline constexpr int NextPane = 57680;
 inline constexpr int PrevPane = 57681;
 inline constexpr int ViewToolbar = 59392;
 inline constexpr int ViewStatusBar = 59393;
+// Shows the buttons of the editing modes and commands on the second toolbar.
+inline constexpr int ViewEditingTools = 32860;
 
 // Drawing view and document commands of the second toolbar
 inline constexpr int SnapByNodeIndex = 32787; // "Use BTree for snapping under moving nodes"

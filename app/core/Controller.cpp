@@ -9,6 +9,12 @@ void Controller::OnLButtonUp(unsigned /*flags*/, PixelPoint /*point*/) {}
 
 void Controller::OnMouseMove(unsigned /*flags*/, PixelPoint /*point*/) {}
 
+void Controller::OnCancel() {}
+
 void Controller::OnLayerDeleted(const DisplayLayer& /*layer*/) {}
+
+void Controller::OnTopologyCommitted(const Arealis::Topology& /*topology*/) {}
+
+void Controller::DrawOverlay(ICanvas& /*canvas*/) {}
 
 } // namespace Orvista

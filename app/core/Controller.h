@@ -2,11 +2,17 @@
 
 #include "PixelGeometry.h"
 
+namespace Arealis
+{
+class Topology;
+}
+
 namespace Orvista
 {
 
 class COrvistaView;
 class DisplayLayer;
+class ICanvas;
 
 // Key and button state passed with mouse events.
 namespace KeyFlags
@@ -33,8 +39,19 @@ public:
     virtual void OnLButtonUp(unsigned flags, PixelPoint point);
     virtual void OnMouseMove(unsigned flags, PixelPoint point);
 
+    // The user pressed Escape: abandon the gesture in progress, if any.
+    virtual void OnCancel();
+
     // The layer is about to be destroyed: forget whatever refers to its polygons and nodes.
     virtual void OnLayerDeleted(const DisplayLayer& layer);
+
+    // The topology's edited polygons were committed, which cleans their rings: rings of fewer
+    // than three vertices are removed and repeated nodes released.
+    virtual void OnTopologyCommitted(const Arealis::Topology& topology);
+
+    // The view has just painted its picture through canvas: whatever the controller shows on
+    // top of the picture (a rubber band) is drawn again there.
+    virtual void DrawOverlay(ICanvas& canvas);
 
 protected:
     COrvistaView& View() const { return m_view; }

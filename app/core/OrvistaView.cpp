@@ -7,16 +7,23 @@
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
 #include "Arealis/Topology.h"
+#include "BooleanController.h"
 #include "ComboList.h"
 #include "Commands.h"
+#include "CreatePolygonController.h"
 #include "DisplayLayer.h"
+#include "EditController.h"
 #include "ErrorBox.h"
 #include "OperationProgress.h"
 #include "OrvistaDoc.h"
 #include "Platform.h"
+#include "SelectController.h"
 #include "SetOperationDlg.h"
 #include "TopologyTreeView.h"
+#include "ValidateController.h"
 #include "ViewWindow.h"
+#include "ZoomInController.h"
+#include "ZoomOutController.h"
 
 #include <cstdio>
 #include <optional>
@@ -120,6 +127,24 @@ void COrvistaView::MarkLayersForRendering()
     }
 }
 
+void COrvistaView::RenderLayersOf(const Arealis::Topology* pTopology)
+{
+    if (m_pDocument == nullptr || pTopology == nullptr)
+    {
+        return;
+    }
+    for (const auto& layer : m_pDocument->GetLayers())
+    {
+        if (layer->GetTopology() == pTopology)
+        {
+            layer->Dirty = layer->Visible;
+            layer->Rendered = false;
+        }
+    }
+    m_redrawNeeded = true;
+    Invalidate();
+}
+
 void COrvistaView::RebuildFramePolygon()
 {
     const PixelSize size = GetClientSize();
@@ -185,6 +210,13 @@ void COrvistaView::SetSelection(Arealis::Polygon* pPolygon, Arealis::Ring* pRing
     InvalidateSelection();
 }
 
+void COrvistaView::SetSelectedNode(Arealis::Node* pNode)
+{
+    m_pSelectedNode = pNode;
+    m_redrawNeeded = true;
+    InvalidateSelection();
+}
+
 void COrvistaView::ClearSelection()
 {
     // The selected objects may belong to a topology that is being deleted: they go together
@@ -212,10 +244,27 @@ void COrvistaView::OnLayerDeleted(DisplayLayer& layer)
 
 // --- Interaction mode and mouse -----------------------------------------------------------------
 
-std::unique_ptr<Controller> COrvistaView::CreateController(int /*mode*/)
+std::unique_ptr<Controller> COrvistaView::CreateController(int mode)
 {
-    // The controllers of the interaction modes are created here.
-    return nullptr;
+    switch (mode)
+    {
+    case CommandId::ModeZoomIn:
+        return std::make_unique<ZoomInController>(*this);
+    case CommandId::ModeZoomOut:
+        return std::make_unique<ZoomOutController>(*this);
+    case CommandId::ModeSelect:
+        return std::make_unique<SelectController>(*this);
+    case CommandId::ModeValidate:
+        return std::make_unique<ValidateController>(*this);
+    case CommandId::ModeMoveNode:
+        return std::make_unique<EditController>(*this);
+    case CommandId::ModeBooleanSelection:
+        return std::make_unique<BooleanController>(*this);
+    case CommandId::ModeCreate:
+        return std::make_unique<CreatePolygonController>(*this);
+    default:
+        return nullptr;
+    }
 }
 
 void COrvistaView::SetMode(int id)
@@ -246,6 +295,14 @@ void COrvistaView::OnMouseMove(unsigned flags, PixelPoint point)
     if (m_controller)
     {
         m_controller->OnMouseMove(flags, point);
+    }
+}
+
+void COrvistaView::OnCancel()
+{
+    if (m_controller)
+    {
+        m_controller->OnCancel();
     }
 }
 
@@ -287,6 +344,11 @@ void COrvistaView::OnDraw(ICanvas& window)
                    else
                    {
                        window.FillRect(client, BackgroundColour);
+                   }
+                   // The picture under the controller's rubber band was just replaced.
+                   if (m_controller)
+                   {
+                       m_controller->DrawOverlay(window);
                    }
                });
 }
@@ -351,6 +413,25 @@ void COrvistaView::ComposeLayers()
         if (m_pSelectionLayer != nullptr && layer->Name() == m_pSelectionLayer->Name())
         {
             DrawSelection(canvas);
+        }
+    }
+    DrawBooleanOperands(canvas);
+}
+
+void COrvistaView::DrawBooleanOperands(ICanvas& canvas)
+{
+    // The chosen operands are outlined on top of every layer; a white mask leaves the
+    // pictures under them as they are.
+    const std::pair<bool, Arealis::Polygon*> operands[] = {
+        {m_boolean.FirstChosen, m_boolean.pFirst}, {m_boolean.SecondChosen, m_boolean.pSecond}};
+    const Colour colours[] = {FirstOperandColour, SecondOperandColour};
+    for (std::size_t i = 0; i < 2; ++i)
+    {
+        if (operands[i].first && operands[i].second != nullptr)
+        {
+            canvas.SelectPen(colours[i], 2);
+            canvas.SetRasterOp(RasterOp::CopyPen);
+            DrawPolygon(canvas, *operands[i].second, White, colours[i]);
         }
     }
 }
@@ -541,17 +622,24 @@ void COrvistaView::OnUniteAllPolygons()
 
 void COrvistaView::UniteAllPolygons()
 {
+    // The result is named after the layer selected in the tree; without one, after the
+    // current layer, whose polygons are united either way.
     const CTopologyTreeView* pTree = m_pDocument->GetLayerTree();
-    DisplayLayer* pSelected = pTree != nullptr ? pTree->GetSelectedLayer() : nullptr;
-    if (pSelected == nullptr)
+    const DisplayLayer* pSelected = pTree != nullptr ? pTree->GetSelectedLayer() : nullptr;
+    const DisplayLayer* pCurrent = m_pDocument->GetCurrentLayer();
+    const DisplayLayer* pNamed = pSelected != nullptr ? pSelected : pCurrent;
+    // Without polygons the union would be an empty polygon, which the result layer refuses to
+    // commit after the layer was already added to the document.
+    if (pCurrent == nullptr || pNamed == nullptr || pCurrent->GetPolygonLayer() == nullptr ||
+        pCurrent->GetPolygonLayer()->GetPolygonCount() == 0)
     {
         return;
     }
     std::optional<WaitCursor> wait(std::in_place, m_platform);
     const std::uint32_t start = m_platform.TickCount();
-    Arealis::PolygonLayer& source = *pSelected->GetPolygonLayer();
+    Arealis::PolygonLayer& source = *pCurrent->GetPolygonLayer();
     DisplayLayer& result = m_pDocument->AddLayer(
-        std::make_unique<DisplayLayer>(WithoutShpExtension(pSelected->Name()) + "_union"));
+        std::make_unique<DisplayLayer>(WithoutShpExtension(pNamed->Name()) + "_union"));
 
     Arealis::PolygonEnumerator polygons = source.GetPolygons();
     std::optional<OperationProgress> progress(std::in_place, m_platform);
@@ -575,7 +663,7 @@ void COrvistaView::UniteAllPolygons()
     wait.reset();
 
     // The united polygon is outlined on the window until the new layer's picture replaces it.
-    if (m_pWindow != nullptr)
+    if (m_pWindow != nullptr && pUnited != nullptr)
     {
         DirectDrawing drawing(*m_pWindow);
         drawing.Canvas().SelectPen(UnitedOutlineColour, 0);
@@ -589,13 +677,43 @@ void COrvistaView::UniteAllPolygons()
 
 bool COrvistaView::OnCommand(int id)
 {
+    using namespace CommandId;
     switch (id)
     {
-    case CommandId::MakeAllPolygonsEdited:
+    case MakeAllPolygonsEdited:
         m_platform.ShowMessageBox("Not supported!", ApplicationTitle, MessageBoxKind::Ok);
         return true;
-    case CommandId::SnapByNodeIndex:
+    case SnapByNodeIndex:
         m_snapByNodeIndex = !m_snapByNodeIndex;
+        return true;
+    case CommitChanges:
+        OnCommitChanges();
+        return true;
+    case BooleanUnion:
+    case BooleanIntersect:
+    case BooleanSubtract:
+        OnBooleanOperation(id);
+        return true;
+    case ShowParents:
+        OnShowParents();
+        return true;
+    case ClearParents:
+        OnClearParents();
+        return true;
+    case AddPolygon:
+        OnAddPolygon();
+        return true;
+    case AddRing:
+        OnAddRing();
+        return true;
+    case StartTest:
+        OnStartTest();
+        return true;
+    case CompareLayers:
+        OnCompareLayers();
+        return true;
+    case LayerUtility:
+        OnLayerUtility();
         return true;
     default:
         return false;
@@ -604,14 +722,32 @@ bool COrvistaView::OnCommand(int id)
 
 bool COrvistaView::OnUpdateCommand(int id, CommandState& state)
 {
+    using namespace CommandId;
     switch (id)
     {
-    case CommandId::MakeAllPolygonsEdited:
+    case MakeAllPolygonsEdited:
+    case CommitChanges:
+    case StartTest:
+    case CompareLayers:
+    case LayerUtility:
         state.Enabled = true;
         return true;
-    case CommandId::SnapByNodeIndex:
+    case SnapByNodeIndex:
         state.Enabled = true;
         state.Checked = m_snapByNodeIndex;
+        return true;
+    case BooleanUnion:
+    case BooleanIntersect:
+    case BooleanSubtract:
+        state.Enabled = m_mode == ModeBooleanSelection;
+        return true;
+    case ShowParents:
+    case ClearParents:
+        state.Enabled = m_mode == ModeSelect;
+        return true;
+    case AddPolygon:
+    case AddRing:
+        state.Enabled = m_mode == ModeCreate;
         return true;
     default:
         return false;

@@ -8,10 +8,13 @@
 #include "CommandRouting.h"
 #include "Controller.h"
 #include "PixelGeometry.h"
+#include "RegressionRun.h"
 #include "ViewMapping.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace Arealis
@@ -20,6 +23,7 @@ struct Node;
 class Polygon;
 class PolygonLayer;
 class Ring;
+class Topology;
 } // namespace Arealis
 
 namespace Orvista
@@ -65,6 +69,10 @@ public:
     static constexpr Colour SelectionColour = Red;
     static constexpr Colour HighlightColour{50, 255, 50};
     static constexpr Colour UnitedOutlineColour{255, 100, 0};
+    static constexpr Colour ParentOutlineColour{0, 255, 255};
+    // Outlines of the chosen operands of the Boolean polygon operations.
+    static constexpr Colour FirstOperandColour{0, 90, 255};
+    static constexpr Colour SecondOperandColour{230, 0, 200};
     // Half the side of the square drawn around a selected node, and the pick distance of the
     // controllers, in pixels.
     static constexpr int NodeMarkSize = 5;
@@ -85,6 +93,8 @@ public:
     void OnDestroy();
     COrvistaDoc* GetDocument() const { return m_pDocument; }
     IPlatform& GetPlatform() const { return m_platform; }
+    // The window, for drawing directly on it; null before OnCreate and after OnDestroy.
+    IViewWindow* GetWindow() const { return m_pWindow; }
 
     // --- Mapping and zoom -------------------------------------------------------------------
 
@@ -112,6 +122,9 @@ public:
     void FitZoomRectangle();
     // Every visible layer must be drawn again; no layer's picture is up to date.
     void MarkLayersForRendering();
+    // The polygons of the topology changed: the visible layers that show it are drawn again
+    // at the next paint, which is asked for now.
+    void RenderLayersOf(const Arealis::Topology* pTopology);
 
     void SetRedrawNeeded(bool needed) { m_redrawNeeded = needed; }
     bool IsRedrawNeeded() const { return m_redrawNeeded; }
@@ -134,6 +147,9 @@ public:
     Arealis::Ring* GetSelectedRing() const { return m_pSelectedRing; }
     std::int32_t GetSelectedEdge() const { return m_selectedEdge; }
     Arealis::Node* GetSelectedNode() const { return m_pSelectedNode; }
+    // Replaces the selected node without looking at the old one, which a move that merged it
+    // into another node has released.
+    void SetSelectedNode(Arealis::Node* pNode);
     // The world rectangle of the selection: the node's point, the edge's ends or the
     // polygon's bounds; empty without a selection.
     Arealis::Rectangle GetSelectionBounds() const;
@@ -154,6 +170,8 @@ public:
     void OnLButtonDown(unsigned flags, PixelPoint point);
     void OnLButtonUp(unsigned flags, PixelPoint point);
     void OnMouseMove(unsigned flags, PixelPoint point);
+    // Escape: the controller abandons the gesture in progress.
+    void OnCancel();
 
     // --- Drawing ----------------------------------------------------------------------------
 
@@ -172,9 +190,31 @@ public:
     // Runs a layer set operation (Union of two one-polygon layers, Intersection, Subtraction
     // or Join) into a new layer chosen in the set-operation dialog.
     void OnLayerOperation(int command);
-    // Unites all polygons of the layer selected in the layer tree into a new layer named after
-    // it ("a.shp" gives "a_union").
+    // Unites all polygons of the current layer into a new layer named after the layer selected
+    // in the layer tree, or the current layer when none is ("a.shp" gives "a_union").
     void OnUniteAllPolygons();
+    // "Union", "Intersect" and "Subtract" of the two polygons picked in the Boolean mode; the
+    // result goes to the current layer.
+    void OnBooleanOperation(int command);
+    // "Commit changes": commits the current topology and reports the time it took.
+    void OnCommitChanges();
+    // "Show Parents" outlines the selected polygon's parents on the window; "Clear Parents"
+    // forgets them.
+    void OnShowParents();
+    void OnClearParents();
+    // "Add Polygon" and "Add Ring" of the Create mode.
+    void OnAddPolygon();
+    void OnAddRing();
+    // Compares two layers chosen in the set-operation dialog; the polygons of the first that
+    // the second lacks are copied into the result layer.
+    void OnCompareLayers();
+    // Copies the polygons of the second chosen layer that overlap parts of the first one into
+    // the result layer.
+    void OnLayerUtility();
+    // "StartTest/n": runs the regression suite on the test-files folder.
+    void OnStartTest();
+    void SetTestFilesFolders(TestFilesFolders folders) { m_testFolders = std::move(folders); }
+    const TestFilesFolders& GetTestFilesFolders() const { return m_testFolders; }
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(int id, CommandState& state) override;
@@ -192,6 +232,18 @@ private:
     void InvalidateSelection();
     void RunLayerOperation(int command);
     void UniteAllPolygons();
+    void RunBooleanOperation(int command);
+    void CommitCurrentTopology();
+    // Commits the topology; the selection and the controller forget what the commit removed.
+    void CommitKeepingSelection(Arealis::Topology& topology);
+    void RefreshSelectionAfterCommit(const Arealis::Topology& topology,
+                                     const std::optional<Arealis::Point>& nodeAt);
+    void DrawParentsOfSelection();
+    // Runs the set-operation dialog without an operation; true when it created a result layer.
+    bool ChooseLayersForTestSuite(int command);
+    void CompareChosenLayers();
+    void CollectOverlappingOfChosenLayers();
+    void DrawBooleanOperands(ICanvas& canvas);
 
     IPlatform& m_platform;
     COrvistaDoc* m_pDocument = nullptr;
@@ -215,6 +267,7 @@ private:
     bool m_snapByNodeIndex = true;
     BooleanOperands m_boolean;
     LayerOperationSlots m_layerOperation;
+    TestFilesFolders m_testFolders;
 };
 
 } // namespace Orvista

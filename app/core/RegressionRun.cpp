@@ -1,0 +1,115 @@
+#include "RegressionRun.h"
+
+#include "Platform.h"
+#include "Regression/TestRunner.h"
+#include "Shapefile/Reporter.h"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace Orvista
+{
+
+namespace
+{
+
+namespace fs = std::filesystem;
+
+constexpr const char* Caption = "Test";
+
+// The suite's messages go to the program's message boxes: plain ones with OK, the reader's
+// errors in the common error box with OK and Cancel.
+class PlatformReporter final : public Arealis::IReporter
+{
+public:
+    explicit PlatformReporter(IPlatform& platform) : m_platform(platform) {}
+
+    void ShowMessage(const std::string& text, const std::string& caption) override
+    {
+        m_platform.ShowMessageBox(text, caption.empty() ? ApplicationTitle : caption,
+                                  MessageBoxKind::Ok);
+    }
+    bool ShowError(const std::string& text) override
+    {
+        return m_platform.ShowMessageBox(text, ApplicationTitle, MessageBoxKind::OkCancelError) ==
+               BoxAnswer::Ok;
+    }
+
+private:
+    IPlatform& m_platform;
+};
+
+// Whether the log can be written in the folder; opening it to append leaves its content alone.
+bool CanWriteLog(const fs::path& folder)
+{
+    std::error_code error;
+    if (!fs::is_directory(folder, error))
+    {
+        return false;
+    }
+    const std::ofstream probe(folder / TestLogFileName, std::ios::app);
+    return probe.is_open();
+}
+
+// Copies the files of the folder (not its subfolders) into target, replacing older copies.
+// False when anything could not be copied.
+bool CopyFolderFiles(const fs::path& folder, const fs::path& target)
+{
+    std::error_code error;
+    fs::create_directories(target, error);
+    if (error)
+    {
+        return false;
+    }
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error))
+    {
+        if (entry.is_regular_file(error) && entry.path().filename() != TestLogFileName)
+        {
+            fs::copy_file(entry.path(), target / entry.path().filename(),
+                          fs::copy_options::overwrite_existing, error);
+            if (error)
+            {
+                return false;
+            }
+        }
+    }
+    return !error;
+}
+
+} // namespace
+
+std::string RunRegressionSuite(IPlatform& platform, const TestFilesFolders& folders)
+{
+    fs::path folder = folders.Folder;
+    bool onCopy = false;
+    std::error_code error;
+    if (!folders.WritableCopy.empty() && fs::is_directory(folder, error) && !CanWriteLog(folder))
+    {
+        onCopy = CopyFolderFiles(folder, folders.WritableCopy);
+        if (onCopy)
+        {
+            folder = folders.WritableCopy;
+        }
+    }
+    std::string logPath = (folder / TestLogFileName).string();
+
+    PlatformReporter reporter(platform);
+    {
+        const WaitCursor wait(platform);
+        Arealis::Regression::TestRunner runner(reporter);
+        runner.SetTestFolder(folder.string());
+        runner.SetLogFilePath(logPath);
+        runner.Run();
+    }
+    if (onCopy)
+    {
+        platform.ShowMessageBox("The test files folder " + folders.Folder +
+                                    " is read-only: the tests ran on a copy in " + folder.string() +
+                                    ".\nThe log is " + logPath,
+                                Caption, MessageBoxKind::Information);
+    }
+    return logPath;
+}
+
+} // namespace Orvista
