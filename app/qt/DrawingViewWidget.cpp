@@ -2,10 +2,15 @@
 
 #include "EventDispatch.h"
 #include "MainFrame.h"
+#include "OrvistaDoc.h"
+#include "ViewNavigation.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QWheelEvent>
+#include <cmath>
 
 namespace Orvista
 {
@@ -163,9 +168,15 @@ void DrawingViewWidget::RenderPending()
 void DrawingViewWidget::paintEvent(QPaintEvent* pEvent)
 {
     QPainter painter(this);
-    if (m_surface.size() != size())
+    if (m_surface.size() != size() || !m_panOffset.isNull())
     {
         painter.fillRect(pEvent->rect(), Qt::white);
+    }
+    if (!m_panOffset.isNull())
+    {
+        // The picture follows the mouse; the view is drawn again when the button is released.
+        painter.drawImage(m_panOffset, m_surface);
+        return;
     }
     painter.drawImage(pEvent->rect(), m_surface, pEvent->rect());
 }
@@ -181,8 +192,21 @@ void DrawingViewWidget::resizeEvent(QResizeEvent* pEvent)
     }
 }
 
+bool DrawingViewWidget::HasLayers() const
+{
+    const COrvistaDoc* pDocument = m_logic.GetDocument();
+    return pDocument != nullptr && pDocument->HasLayers();
+}
+
 void DrawingViewWidget::mousePressEvent(QMouseEvent* pEvent)
 {
+    if (pEvent->button() == Qt::MiddleButton && !m_panning && HasLayers())
+    {
+        m_panning = true;
+        m_panStart = pEvent->position().toPoint();
+        m_panOffset = QPoint();
+        setCursor(Qt::ClosedHandCursor);
+    }
     if (pEvent->button() == Qt::LeftButton)
     {
         DispatchEvent(m_platform, [this, pEvent]
@@ -191,8 +215,26 @@ void DrawingViewWidget::mousePressEvent(QMouseEvent* pEvent)
     QWidget::mousePressEvent(pEvent);
 }
 
+void DrawingViewWidget::EndPan(bool apply)
+{
+    const QPoint offset = m_panOffset;
+    m_panning = false;
+    m_panOffset = QPoint();
+    unsetCursor();
+    if (apply && !offset.isNull())
+    {
+        DispatchEvent(m_platform, [this, offset] { PanByPixels(m_logic, offset.x(), offset.y()); });
+    }
+    update();
+}
+
 void DrawingViewWidget::mouseReleaseEvent(QMouseEvent* pEvent)
 {
+    if (pEvent->button() == Qt::MiddleButton && m_panning)
+    {
+        m_panOffset = pEvent->position().toPoint() - m_panStart;
+        EndPan(true);
+    }
     if (pEvent->button() == Qt::LeftButton)
     {
         DispatchEvent(m_platform, [this, pEvent]
@@ -203,9 +245,61 @@ void DrawingViewWidget::mouseReleaseEvent(QMouseEvent* pEvent)
 
 void DrawingViewWidget::mouseMoveEvent(QMouseEvent* pEvent)
 {
-    DispatchEvent(m_platform,
-                  [this, pEvent] { m_logic.OnMouseMove(KeyFlagsOf(*pEvent), PointOf(*pEvent)); });
+    if (m_panning)
+    {
+        m_panOffset = pEvent->position().toPoint() - m_panStart;
+        update();
+    }
+    else
+    {
+        DispatchEvent(m_platform, [this, pEvent]
+                      { m_logic.OnMouseMove(KeyFlagsOf(*pEvent), PointOf(*pEvent)); });
+    }
+    const Arealis::Point world = m_logic.PixelToWorld(PointOf(*pEvent));
+    emit CursorMoved(world.X, world.Y, m_logic.GetScale());
     QWidget::mouseMoveEvent(pEvent);
+}
+
+void DrawingViewWidget::wheelEvent(QWheelEvent* pEvent)
+{
+    const int delta = pEvent->angleDelta().y();
+    if (delta == 0 || m_panning || !HasLayers())
+    {
+        QWidget::wheelEvent(pEvent);
+        return;
+    }
+    // Turning the wheel away from the user zooms in.
+    const double factor = std::pow(WheelNotchZoom, -delta / 120.0);
+    const QPoint point = pEvent->position().toPoint();
+    DispatchEvent(m_platform,
+                  [this, point, factor] {
+                      ZoomKeepingPixel(m_logic, {point.x(), point.y()}, factor);
+                  });
+    pEvent->accept();
+}
+
+void DrawingViewWidget::keyPressEvent(QKeyEvent* pEvent)
+{
+    if (pEvent->key() != Qt::Key_Escape)
+    {
+        QWidget::keyPressEvent(pEvent);
+        return;
+    }
+    if (m_panning)
+    {
+        EndPan(false);
+    }
+    else
+    {
+        DispatchEvent(m_platform, [this] { m_logic.OnCancel(); });
+    }
+    pEvent->accept();
+}
+
+void DrawingViewWidget::leaveEvent(QEvent* pEvent)
+{
+    emit CursorLeft();
+    QWidget::leaveEvent(pEvent);
 }
 
 void DrawingViewWidget::focusInEvent(QFocusEvent* pEvent)

@@ -5,6 +5,7 @@
 #include "ViewWindow.h"
 
 #include <QImage>
+#include <QPoint>
 #include <QRegion>
 #include <QTimer>
 #include <QWidget>
@@ -20,6 +21,10 @@ class IPlatform;
 // are painted into it by the view's OnDraw from the event loop, and Qt's paint events only
 // copy it to the screen. Drawing "directly on the window" goes into the surface too and stays
 // until that part is invalidated and painted again.
+//
+// Besides the left button, which goes to the controller of the interaction mode, the mouse
+// wheel zooms about the cursor, dragging with the middle button pans, and Escape abandons the
+// controller's gesture (or the pan) in progress.
 class DrawingViewWidget final : public QWidget, public IViewWindow
 {
     Q_OBJECT
@@ -45,10 +50,19 @@ public:
     void RenderPending();
     // The window's picture as last painted.
     const QImage& Surface() const { return m_surface; }
+    // How far the picture is dragged by a middle-button pan in progress.
+    QPoint PanOffset() const { return m_panOffset; }
+
+    // Zoom factor of one notch of the mouse wheel (120 eighths of a degree).
+    static constexpr double WheelNotchZoom = 2.0;
 
 signals:
     // The view got the focus and is the active pane now.
     void Activated();
+    // The cursor is over the world point (x, y); scale is the view's pixels per world unit.
+    void CursorMoved(double x, double y, double scale);
+    // The cursor left the view.
+    void CursorLeft();
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;
@@ -56,11 +70,17 @@ protected:
     void mousePressEvent(QMouseEvent* pEvent) override;
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
     void mouseMoveEvent(QMouseEvent* pEvent) override;
+    void wheelEvent(QWheelEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void leaveEvent(QEvent* pEvent) override;
     void focusInEvent(QFocusEvent* pEvent) override;
 
 private:
     void QueueRender();
     void FitSurface();
+    // Zooming and panning need something to show.
+    bool HasLayers() const;
+    void EndPan(bool apply);
 
     IPlatform& m_platform;
     COrvistaView m_logic;
@@ -72,6 +92,9 @@ private:
     bool m_renderQueued = false;
     bool m_rendering = false;
     bool m_renderAgain = false;
+    bool m_panning = false;
+    QPoint m_panStart;
+    QPoint m_panOffset;
 };
 
 } // namespace Orvista

@@ -10,6 +10,7 @@
 #include "OrvistaDoc.h"
 #include "QtComboList.h"
 #include "RecentFileList.h"
+#include "TestFilesFolder.h"
 #include "ToolbarIcons.h"
 
 #include <QAbstractEventDispatcher>
@@ -18,9 +19,12 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <algorithm>
+#include <cmath>
 
 namespace Orvista
 {
@@ -33,7 +37,18 @@ constexpr int RecentFileCount = CommandId::FileMruLast - CommandId::FileMruFirst
 bool IsCheckable(int id)
 {
     using namespace CommandId;
-    return IsMode(id) || id == ViewToolbar || id == ViewStatusBar || id == SnapByNodeIndex;
+    return IsMode(id) || id == ViewToolbar || id == ViewStatusBar || id == SnapByNodeIndex ||
+           id == ViewEditingTools;
+}
+
+// Enough decimals to tell neighbouring pixels apart.
+int DecimalsForScale(double scale)
+{
+    if (!(scale > 0.0) || !std::isfinite(scale))
+    {
+        return 0;
+    }
+    return std::clamp(static_cast<int>(std::ceil(std::log10(scale))), 0, 9);
 }
 
 } // namespace
@@ -54,6 +69,7 @@ MainWindow::MainWindow(IPlatform& platform, COrvistaDoc& document, RecentFileLis
     m_pSplitter->setStretchFactor(1, 1);
     m_pSplitter->setSizes({220, 780});
     setCentralWidget(m_pSplitter);
+    m_editingTools = QSettings().value(QString::fromLatin1(EditingToolsKey), false).toBool();
 
     CreateActions();
     CreateMenus();
@@ -64,6 +80,7 @@ MainWindow::MainWindow(IPlatform& platform, COrvistaDoc& document, RecentFileLis
     m_document.SetWorkingTopologyList(m_workingTopologyList.get());
     m_pTree->Logic().OnCreate(m_document);
     m_pView->Logic().OnCreate(m_document, *m_pView);
+    m_pView->Logic().SetTestFilesFolders(FindTestFilesFolders());
     m_frame = std::make_unique<CMainFrame>(platform, document, m_pView->Logic(), m_pTree->Logic());
     m_pView->SetFrame(m_frame.get());
     m_document.SetFileOpenedHandler(
@@ -78,6 +95,8 @@ MainWindow::MainWindow(IPlatform& platform, COrvistaDoc& document, RecentFileLis
             [this] { m_frame->SetDrawingViewActive(false); });
     connect(m_pView, &DrawingViewWidget::Activated, this,
             [this] { m_frame->SetDrawingViewActive(true); });
+    connect(m_pView, &DrawingViewWidget::CursorMoved, this, &MainWindow::ShowCursorPosition);
+    connect(m_pView, &DrawingViewWidget::CursorLeft, m_pCursorPosition, &QLabel::clear);
     // Command states are brought up to date whenever the program has nothing else to do.
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &MainWindow::UpdateCommandStates);
@@ -192,7 +211,8 @@ void MainWindow::CreateToolBars()
         return pToolBar;
     };
     m_pToolBar1 = build(QStringLiteral("toolBar1"), FirstToolbar());
-    m_pToolBar2 = build(QStringLiteral("toolBar2"), SecondToolbar());
+    m_pToolBar2 = build(QStringLiteral("toolBar2"), ToolbarLayout{});
+    FillSecondToolBar();
     // The Working Topology list keeps the layers in order with the current one selected; it is
     // never shown.
     m_pWorkingTopology = new QComboBox(m_pToolBar2);
@@ -200,9 +220,52 @@ void MainWindow::CreateToolBars()
     m_pWorkingTopology->hide();
 }
 
+void MainWindow::FillSecondToolBar()
+{
+    // The commands' actions belong to the window and stay; the separators belong to the
+    // toolbar and go. The hidden Working Topology list is a child widget, not an action.
+    const QList<QAction*> previous = m_pToolBar2->actions();
+    m_pToolBar2->clear();
+    for (QAction* pAction : previous)
+    {
+        if (pAction->isSeparator() && pAction->parent() == m_pToolBar2)
+        {
+            delete pAction;
+        }
+    }
+    const ToolbarLayout layout = m_editingTools ? SecondToolbarWithEditingTools() : SecondToolbar();
+    for (const int id : VisibleButtons(layout))
+    {
+        if (id == 0)
+        {
+            m_pToolBar2->addSeparator();
+        }
+        else
+        {
+            m_pToolBar2->addAction(Action(id));
+        }
+    }
+}
+
+void MainWindow::ShowCursorPosition(double x, double y, double scale)
+{
+    if (!m_document.HasLayers())
+    {
+        m_pCursorPosition->clear();
+        return;
+    }
+    const int decimals = DecimalsForScale(scale);
+    m_pCursorPosition->setText(
+        QStringLiteral("X: %1  Y: %2").arg(x, 0, 'f', decimals).arg(y, 0, 'f', decimals));
+}
+
 void MainWindow::CreateStatusBar()
 {
     statusBar()->addWidget(new QLabel(tr("Ready"), this), 1);
+    m_pCursorPosition = new QLabel(this);
+    m_pCursorPosition->setObjectName(QStringLiteral("cursorPosition"));
+    m_pCursorPosition->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('0')) * 30);
+    statusBar()->addPermanentWidget(m_pCursorPosition);
     for (const char* indicator : {"CAP", "NUM", "SCRL"})
     {
         auto* pLabel = new QLabel(QString::fromLatin1(indicator), this);
@@ -305,6 +368,11 @@ bool MainWindow::OnCommand(int id)
     case ViewStatusBar:
         statusBar()->setVisible(statusBar()->isHidden());
         return true;
+    case ViewEditingTools:
+        m_editingTools = !m_editingTools;
+        QSettings().setValue(QString::fromLatin1(EditingToolsKey), m_editingTools);
+        FillSecondToolBar();
+        return true;
     case NextPane:
     case PrevPane:
         SwitchPane();
@@ -343,6 +411,10 @@ bool MainWindow::OnUpdateCommand(int id, CommandState& state)
     case ViewStatusBar:
         state.Enabled = true;
         state.Checked = !statusBar()->isHidden();
+        return true;
+    case ViewEditingTools:
+        state.Enabled = true;
+        state.Checked = m_editingTools;
         return true;
     default:
         return false;

@@ -43,6 +43,13 @@ public:
     QSplitter& Splitter() { return *m_pSplitter; }
     QToolBar& FirstToolBar() { return *m_pToolBar1; }
     QToolBar& SecondToolBar() { return *m_pToolBar2; }
+    // The status bar's field with the world coordinates under the cursor.
+    QLabel& CursorPositionLabel() { return *m_pCursorPosition; }
+    // Whether the second toolbar shows the buttons of the editing modes and commands.
+    bool ShowsEditingTools() const { return m_editingTools; }
+
+    // The settings key that remembers "Editing Tools".
+    static constexpr const char* EditingToolsKey = "Settings/EditingTools";
     // The action of a command; null for an unknown id.
     QAction* Action(int id) const;
 
@@ -61,7 +68,10 @@ private:
     QAction* CreateAction(int id, const QString& text);
     void CreateMenus();
     void CreateToolBars();
+    // Puts the buttons of the second toolbar's layout (with or without the editing tools) on it.
+    void FillSecondToolBar();
     void CreateStatusBar();
+    void ShowCursorPosition(double x, double y, double scale);
     void RefreshRecentFiles();
     void SwitchPane();
 
@@ -74,6 +84,8 @@ private:
     QToolBar* m_pToolBar1 = nullptr;
     QToolBar* m_pToolBar2 = nullptr;
     QComboBox* m_pWorkingTopology = nullptr;
+    QLabel* m_pCursorPosition = nullptr;
+    bool m_editingTools = false;
     std::unique_ptr<QtComboList> m_workingTopologyList;
     std::unique_ptr<CMainFrame> m_frame;
     std::map<int, QAction*> m_actions;
