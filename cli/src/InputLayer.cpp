@@ -84,8 +84,9 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
                            { m_records.emplace(pPolygon, record); });
     for (const std::string& message : reporter.Messages)
     {
-        m_warnings.push_back(path + ": ");
-        m_warnings.back() += message;
+        // The reader's own notes (skipped records) name the file already; the commit's do not.
+        const bool named = message.rfind(path + ": ", 0) == 0;
+        m_warnings.push_back(named ? message : path + ": " + message);
     }
 }
 

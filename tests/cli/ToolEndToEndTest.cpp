@@ -263,4 +263,17 @@ TEST_F(ToolEndToEndTest, BadInputGivesOneLineNamingTheFileAndStatusTwo)
                   "cannot open the file for writing");
 }
 
+TEST_F(ToolEndToEndTest, WarningsAboutAnInputNameItOnce)
+{
+    const auto mixed = m_folder / "mixed.shp";
+    ShapefileBuilder().Polygon({{{0, 0}, {0, 1}, {1, 1}, {1, 0}}}).PointShape(5, 5).WriteTo(mixed);
+    const ToolRun run = Run("union '" + mixed.string() + "' " + Input("t1_1.shp"));
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(run.Err.find("arealis: warning: " + mixed.string() +
+                           ": 1 records that are not polygons (shape type 1) were skipped."),
+              std::string::npos)
+        << run.Err;
+    EXPECT_EQ(run.Err.find(mixed.string() + ": " + mixed.string()), std::string::npos) << run.Err;
+}
+
 } // namespace
