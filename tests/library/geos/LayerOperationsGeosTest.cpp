@@ -11,6 +11,7 @@
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
 #include "Arealis/Topology.h"
+#include "GeosContext.h"
 
 #include <algorithm>
 #include <array>
@@ -39,32 +40,11 @@ namespace
 using Vertices = std::vector<Point>;
 using PolygonSet = std::set<const Polygon*>;
 
-// --- GEOS with ownership ----------------------------------------------------------------------
+// --- GEOS ---------------------------------------------------------------------------------------
 
-class Geos
+class Geos : public Arealis::Testing::GeosContext
 {
 public:
-    Geos() : m_context(GEOS_init_r()) {}
-    ~Geos() { GEOS_finish_r(m_context); }
-    Geos(const Geos&) = delete;
-    Geos& operator=(const Geos&) = delete;
-
-    struct Deleter
-    {
-        GEOSContextHandle_t Context;
-        void operator()(GEOSGeometry* pGeometry) const { GEOSGeom_destroy_r(Context, pGeometry); }
-    };
-    using Geometry = std::unique_ptr<GEOSGeometry, Deleter>;
-
-    Geometry Own(GEOSGeometry* pGeometry) const
-    {
-        if (pGeometry == nullptr)
-        {
-            throw std::runtime_error("GEOS failed");
-        }
-        return Geometry(pGeometry, Deleter{m_context});
-    }
-
     // The rings of a polygon of one exterior ring (first) and its holes.
     Geometry FromPolygon(const Polygon& polygon) const
     {
@@ -72,7 +52,7 @@ public:
         RingEnumerator enumerator = polygon.GetRings();
         while (enumerator.MoveNext())
         {
-            rings.push_back(LinearRing(*enumerator.Current()));
+            rings.push_back(LinearRing(PointsOf(*enumerator.Current())));
         }
         return Own(GEOSGeom_createPolygon_r(m_context, rings.front(), rings.data() + 1,
                                             static_cast<unsigned>(rings.size() - 1)));
@@ -90,16 +70,13 @@ public:
 
     Geometry UnionOf(const std::vector<const GEOSGeometry*>& parts) const
     {
-        std::vector<GEOSGeometry*> clones;
+        std::vector<Geometry> clones;
         clones.reserve(parts.size());
         for (const GEOSGeometry* pPart : parts)
         {
-            clones.push_back(GEOSGeom_clone_r(m_context, pPart));
+            clones.push_back(Own(GEOSGeom_clone_r(m_context, pPart)));
         }
-        const Geometry collection =
-            Own(GEOSGeom_createCollection_r(m_context, GEOS_GEOMETRYCOLLECTION, clones.data(),
-                                            static_cast<unsigned>(clones.size())));
-        return Own(GEOSUnaryUnion_r(m_context, collection.get()));
+        return GeosContext::UnionOf(std::move(clones));
     }
 
     // Whether the interiors share an area.
@@ -108,27 +85,17 @@ public:
         return GEOSRelatePattern_r(m_context, pA, pB, "2********") == 1;
     }
 
-    double Area(const GEOSGeometry* pGeometry) const
-    {
-        double area = 0.0;
-        GEOSArea_r(m_context, pGeometry, &area);
-        return area;
-    }
-
 private:
-    GEOSGeometry* LinearRing(const Ring& ring) const
+    static std::vector<Point> PointsOf(const Ring& ring)
     {
-        const auto count = static_cast<unsigned>(ring.Count());
-        GEOSCoordSequence* pSequence = GEOSCoordSeq_create_r(m_context, count + 1, 2);
-        for (unsigned i = 0; i <= count; ++i)
+        std::vector<Point> points;
+        points.reserve(static_cast<std::size_t>(ring.Count()));
+        for (std::int32_t i = 0; i < ring.Count(); ++i)
         {
-            const Point& p = ring.GetNode(static_cast<std::int32_t>(i % count))->Position;
-            GEOSCoordSeq_setXY_r(m_context, pSequence, i, p.X, p.Y);
+            points.push_back(ring.GetNode(i)->Position);
         }
-        return GEOSGeom_createLinearRing_r(m_context, pSequence);
+        return points;
     }
-
-    GEOSContextHandle_t m_context;
 };
 
 // --- Generated layers -------------------------------------------------------------------------

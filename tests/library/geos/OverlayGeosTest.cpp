@@ -8,6 +8,7 @@
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
 #include "Arealis/SegmentIntersection.h"
+#include "GeosContext.h"
 #include "OverlayTestShapes.h"
 
 #include <algorithm>
@@ -30,61 +31,20 @@ using namespace OverlayTesting;
 namespace
 {
 
-// --- GEOS with ownership ----------------------------------------------------------------------
+// --- GEOS ---------------------------------------------------------------------------------------
 
-void ReportGeosError(const char* message, void* pText)
-{
-    *static_cast<std::string*>(pText) = message;
-}
-
-class Geos
+class Geos : public Arealis::Testing::GeosContext
 {
 public:
-    Geos() : m_context(GEOS_init_r())
-    {
-        GEOSContext_setErrorMessageHandler_r(m_context, &ReportGeosError, &m_lastError);
-    }
-    ~Geos() { GEOS_finish_r(m_context); }
-    Geos(const Geos&) = delete;
-    Geos& operator=(const Geos&) = delete;
-
-    struct Deleter
-    {
-        GEOSContextHandle_t Context;
-        void operator()(GEOSGeometry* pGeometry) const { GEOSGeom_destroy_r(Context, pGeometry); }
-    };
-    using Geometry = std::unique_ptr<GEOSGeometry, Deleter>;
-
-    Geometry Own(GEOSGeometry* pGeometry) const
-    {
-        if (pGeometry == nullptr)
-        {
-            throw std::runtime_error("GEOS: " + m_lastError);
-        }
-        return Geometry(pGeometry, Deleter{m_context});
-    }
-
-    GEOSGeometry* Ring(const Vertices& points) const
-    {
-        GEOSCoordSequence* pSequence =
-            GEOSCoordSeq_create_r(m_context, static_cast<unsigned>(points.size() + 1), 2);
-        for (std::size_t i = 0; i <= points.size(); ++i)
-        {
-            const Point& p = points[i % points.size()];
-            GEOSCoordSeq_setXY_r(m_context, pSequence, static_cast<unsigned>(i), p.X, p.Y);
-        }
-        return GEOSGeom_createLinearRing_r(m_context, pSequence);
-    }
-
     Geometry Polygon(const Vertices& exterior, const std::vector<Vertices>& holes) const
     {
         std::vector<GEOSGeometry*> holeRings;
         holeRings.reserve(holes.size());
         for (const Vertices& hole : holes)
         {
-            holeRings.push_back(Ring(hole));
+            holeRings.push_back(LinearRing(hole));
         }
-        return Own(GEOSGeom_createPolygon_r(m_context, Ring(exterior), holeRings.data(),
+        return Own(GEOSGeom_createPolygon_r(m_context, LinearRing(exterior), holeRings.data(),
                                             static_cast<unsigned>(holeRings.size())));
     }
 
@@ -92,28 +52,13 @@ public:
     // shows up as a difference of areas rather than as an error of GEOS.
     Geometry UnionOfParts(const std::vector<Geometry>& parts) const
     {
-        std::vector<Geometry> owned;
-        owned.reserve(parts.size());
+        std::vector<Geometry> valid;
+        valid.reserve(parts.size());
         for (const Geometry& part : parts)
         {
-            owned.push_back(Own(GEOSMakeValid_r(m_context, part.get())));
+            valid.push_back(Own(GEOSMakeValid_r(m_context, part.get())));
         }
-        std::vector<GEOSGeometry*> valid;
-        valid.reserve(owned.size());
-        for (Geometry& part : owned)
-        {
-            valid.push_back(part.release()); // the collection takes them over
-        }
-        Geometry collection = Own(GEOSGeom_createCollection_r(
-            m_context, GEOS_GEOMETRYCOLLECTION, valid.data(), static_cast<unsigned>(valid.size())));
-        return Own(GEOSUnaryUnion_r(m_context, collection.get()));
-    }
-
-    double Area(const GEOSGeometry* pGeometry) const
-    {
-        double area = 0;
-        GEOSArea_r(m_context, pGeometry, &area);
-        return area;
+        return UnionOf(std::move(valid));
     }
 
     // Areas of the polygons of a geometry (lines and points of a collection are left out).
@@ -161,12 +106,6 @@ public:
         }
         return holes;
     }
-
-    GEOSContextHandle_t Context() const noexcept { return m_context; }
-
-private:
-    GEOSContextHandle_t m_context;
-    std::string m_lastError;
 };
 
 Vertices PointsOf(const Ring& ring)
