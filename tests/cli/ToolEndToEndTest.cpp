@@ -276,4 +276,32 @@ TEST_F(ToolEndToEndTest, WarningsAboutAnInputNameItOnce)
     EXPECT_EQ(run.Err.find(mixed.string() + ": " + mixed.string()), std::string::npos) << run.Err;
 }
 
+TEST_F(ToolEndToEndTest, InvalidPolygonsAreCountedByInfoAndWarnedAboutByOperations)
+{
+    const auto bowtie = m_folder / "bowtie.shp";
+    ShapefileBuilder()
+        .Polygon({{{0, 0}, {0, 1}, {1, 1}, {1, 0}}})
+        .Polygon({{{5, 5}, {6, 6}, {6, 5}, {5, 6}}})
+        .WriteTo(bowtie);
+    const std::string path = bowtie.string();
+
+    const ToolRun info = Run("info '" + path + "'");
+    EXPECT_EQ(info.Status, 0) << info.Err;
+    EXPECT_NE(info.Out.find("polygons: 2"), std::string::npos) << info.Out;
+    EXPECT_NE(info.Out.find("invalid or overlapping: 1"), std::string::npos) << info.Out;
+
+    // A layer operation warns, then goes on with every polygon read.
+    const ToolRun united = Run("union '" + path + "' " + Input("t1_1.shp"));
+    EXPECT_EQ(united.Status, 0) << united.Err;
+    EXPECT_NE(united.Err.find("arealis: warning: " + path +
+                              ": The polygon layer contains invalid polygons."),
+              std::string::npos)
+        << united.Err;
+    EXPECT_FALSE(united.Out.empty());
+
+    const ToolRun folder = Run("info '" + m_folder.string() + "'");
+    EXPECT_EQ(folder.Status, 2);
+    EXPECT_NE(folder.Err.find("is a folder, not a shapefile"), std::string::npos) << folder.Err;
+}
+
 } // namespace
