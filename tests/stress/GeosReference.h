@@ -1,13 +1,14 @@
 #pragma once
 
-// The reference engine of the stress program: GEOS through its C API, with ownership.
+// The reference engine of the stress program: the operations and conversions it needs, on top
+// of the tests' GEOS context.
 
 #include "Arealis/Point.h"
+#include "GeosContext.h"
 
 #include <geos_c.h>
-#include <memory>
-#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Stress
@@ -15,33 +16,9 @@ namespace Stress
 
 using Vertices = std::vector<Arealis::Point>;
 
-class Geos
+class Geos : public Arealis::Testing::GeosContext
 {
 public:
-    Geos() : m_context(GEOS_init_r())
-    {
-        GEOSContext_setErrorMessageHandler_r(m_context, &KeepMessage, &m_lastError);
-    }
-    ~Geos() { GEOS_finish_r(m_context); }
-    Geos(const Geos&) = delete;
-    Geos& operator=(const Geos&) = delete;
-
-    struct Deleter
-    {
-        GEOSContextHandle_t Context;
-        void operator()(GEOSGeometry* pGeometry) const { GEOSGeom_destroy_r(Context, pGeometry); }
-    };
-    using Geometry = std::unique_ptr<GEOSGeometry, Deleter>;
-
-    Geometry Own(GEOSGeometry* pGeometry) const
-    {
-        if (pGeometry == nullptr)
-        {
-            throw std::runtime_error("GEOS: " + m_lastError);
-        }
-        return Geometry(pGeometry, Deleter{m_context});
-    }
-
     Geometry Empty() const { return Own(GEOSGeom_createEmptyPolygon_r(m_context)); }
 
     // The area inside one closed ring, made valid (a ring that crosses itself gives the
@@ -52,14 +29,7 @@ public:
         {
             return Empty();
         }
-        GEOSCoordSequence* pSequence =
-            GEOSCoordSeq_create_r(m_context, static_cast<unsigned>(ring.size() + 1), 2);
-        for (std::size_t i = 0; i <= ring.size(); ++i)
-        {
-            const Arealis::Point& p = ring[i % ring.size()];
-            GEOSCoordSeq_setXY_r(m_context, pSequence, static_cast<unsigned>(i), p.X, p.Y);
-        }
-        GEOSGeometry* pRing = GEOSGeom_createLinearRing_r(m_context, pSequence);
+        GEOSGeometry* pRing = LinearRing(ring);
         const Geometry polygon = Own(GEOSGeom_createPolygon_r(m_context, pRing, nullptr, 0));
         if (GEOSisValid_r(m_context, polygon.get()) == 1)
         {
@@ -98,29 +68,10 @@ public:
         return Own(GEOSSymDifference_r(m_context, pA, pB));
     }
 
-    // The union of many geometries.
+    // The union of many geometries; empty for none.
     Geometry UnionOf(std::vector<Geometry> parts) const
     {
-        if (parts.empty())
-        {
-            return Empty();
-        }
-        std::vector<GEOSGeometry*> raw;
-        raw.reserve(parts.size());
-        for (Geometry& part : parts)
-        {
-            raw.push_back(part.release()); // the collection takes them over
-        }
-        const Geometry collection = Own(GEOSGeom_createCollection_r(
-            m_context, GEOS_GEOMETRYCOLLECTION, raw.data(), static_cast<unsigned>(raw.size())));
-        return Own(GEOSUnaryUnion_r(m_context, collection.get()));
-    }
-
-    double Area(const GEOSGeometry* pGeometry) const
-    {
-        double area = 0;
-        GEOSArea_r(m_context, pGeometry, &area);
-        return area;
+        return parts.empty() ? Empty() : GeosContext::UnionOf(std::move(parts));
     }
 
     std::string Wkt(const GEOSGeometry* pGeometry) const
@@ -133,15 +84,6 @@ public:
         GEOSWKTWriter_destroy_r(m_context, pWriter);
         return text;
     }
-
-private:
-    static void KeepMessage(const char* message, void* pText)
-    {
-        *static_cast<std::string*>(pText) = message;
-    }
-
-    GEOSContextHandle_t m_context;
-    std::string m_lastError;
 };
 
 } // namespace Stress
