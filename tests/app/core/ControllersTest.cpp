@@ -99,17 +99,6 @@ TEST(ControllersWithoutLayersTest, ClicksDoNothing)
     EXPECT_TRUE(shell.Platform.Boxes.empty());
 }
 
-TEST_F(ControllersTest, ChoosingTheBooleanModeAgainStartsWithEmptySlots)
-{
-    Mode(ModeBooleanSelection);
-    Down({20, 20});
-    ASSERT_TRUE(shell.View.GetBooleanOperands().FirstChosen);
-
-    Mode(ModeBooleanSelection);
-    EXPECT_FALSE(shell.View.GetBooleanOperands().FirstChosen);
-    EXPECT_EQ(shell.View.GetBooleanOperands().pFirst, nullptr);
-}
-
 // --- Move a node ------------------------------------------------------------------------------
 
 TEST_F(ControllersTest, WithoutTheNodeIndexTheTargetSnapsToAVertexOfThePolygonUnderTheCursor)
@@ -218,24 +207,6 @@ TEST_F(ControllersTest, DeletingTheLayerUnderConstructionEndsTheConstruction)
     Dispatch([this] { shell.Frame.Execute(CommandId::AddPolygon, nullptr); });
     Down({70, 70});
     EXPECT_EQ(shell.Layer(0).GetPolygonLayer()->GetPolygonCount(), 1);
-}
-
-TEST_F(ControllersTest, LeavingTheCreateModeLeavesTheUnfinishedPolygonInTheLayer)
-{
-    Mode(ModeCreate);
-    Dispatch([this] { shell.Frame.Execute(CommandId::AddPolygon, nullptr); });
-    Down({60, 60});
-    shell.Window.Direct.Calls.clear();
-
-    Mode(ModeSelect);
-
-    EXPECT_EQ(shell.Layer(0).GetPolygonLayer()->GetPolygonCount(), 3);
-    EXPECT_EQ(shell.Layer(0).GetPolygonLayer()->GetEditingCount(), 1);
-    // The closing edge of a one-vertex ring has no length: nothing is left on the window.
-    for (const PixelPoint& end : shell.Window.Direct.LineEnds())
-    {
-        EXPECT_EQ(end, PixelOf({60, 60}));
-    }
 }
 
 // --- Commit after editing -------------------------------------------------------------------
