@@ -99,6 +99,19 @@ TEST(ControllersWithoutLayersTest, ClicksDoNothing)
     EXPECT_TRUE(shell.Platform.Boxes.empty());
 }
 
+TEST_F(ControllersTest, EveryBooleanPickRepaintsTheWholeView)
+{
+    // The operands are outlined wherever they lie, also after a click on empty space.
+    Mode(ModeBooleanSelection);
+    for (const Arealis::Point& point : {Arealis::Point{20, 20}, Arealis::Point{90, 90}})
+    {
+        const int before = shell.Window.WholeInvalidations;
+        Down(point);
+        EXPECT_EQ(shell.Window.WholeInvalidations, before + 1);
+    }
+    EXPECT_TRUE(shell.View.GetBooleanOperands().FirstChosen);
+}
+
 // --- Move a node ------------------------------------------------------------------------------
 
 TEST_F(ControllersTest, WithoutTheNodeIndexTheTargetSnapsToAVertexOfThePolygonUnderTheCursor)
