@@ -4,6 +4,7 @@
 #include "Arealis/RingEnumerator.h"
 #include "Arealis/Topology.h"
 #include "ModelTestSupport.h"
+#include "PolygonQueries.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -16,33 +17,12 @@
 
 using namespace Arealis;
 using namespace ModelTesting;
+using namespace Arealis::Testing;
 
 namespace
 {
 
 using PolygonSet = std::set<const Polygon*>;
-
-double NetArea(const Polygon& polygon)
-{
-    double area = 0.0;
-    RingEnumerator rings = polygon.GetRings();
-    while (rings.MoveNext())
-    {
-        area += rings.Current()->GetSignedArea();
-    }
-    return area;
-}
-
-std::vector<Polygon*> PolygonsOf(const PolygonLayer& layer)
-{
-    std::vector<Polygon*> polygons;
-    PolygonEnumerator all = layer.GetPolygons();
-    while (all.MoveNext())
-    {
-        polygons.push_back(all.Current());
-    }
-    return polygons;
-}
 
 double TotalArea(const PolygonLayer& layer)
 {

@@ -7,6 +7,7 @@
 #include "Arealis/Ring.h"
 #include "Arealis/Topology.h"
 #include "Exceptions/Exception.h"
+#include "PolygonQueries.h"
 
 #include <initializer_list>
 #include <string>
@@ -17,6 +18,7 @@ namespace ModelTesting
 
 using Arealis::Point;
 using Points = std::vector<Point>;
+using Arealis::Testing::PointsOf;
 
 // "message @ location" of the library exception the call throws, or a note saying that it
 // threw none.
@@ -40,16 +42,6 @@ inline void AddPoints(Arealis::Ring& ring, const Points& points)
     {
         ring.AddNode(p.X, p.Y);
     }
-}
-
-inline Points PointsOf(const Arealis::Ring& ring)
-{
-    Points points;
-    for (std::int32_t i = 0; i < ring.Count(); ++i)
-    {
-        points.push_back(ring.GetNode(i)->Position);
-    }
-    return points;
 }
 
 inline Points Reversed(Points points)

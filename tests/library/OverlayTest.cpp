@@ -8,6 +8,7 @@
 #include "Collections/OverallEnumerator.h"
 #include "Collections/PlainArray.h"
 #include "Exceptions/InvalidOperationException.h"
+#include "PolygonQueries.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -15,6 +16,7 @@
 #include <vector>
 
 using namespace Arealis;
+using Arealis::Testing::NetArea;
 
 namespace
 {
@@ -54,17 +56,6 @@ Polygon* MakePolygon(PolygonLayer& layer, std::initializer_list<Points> rings)
         AddRing(*pPolygon, ring);
     }
     return pPolygon;
-}
-
-double NetArea(const Polygon& polygon)
-{
-    double area = 0;
-    RingEnumerator rings = polygon.GetRings();
-    while (rings.MoveNext())
-    {
-        area += rings.Current()->GetSignedArea();
-    }
-    return area;
 }
 
 int ExteriorRings(const Polygon& polygon)

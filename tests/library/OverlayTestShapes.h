@@ -12,6 +12,7 @@
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
+#include "PolygonQueries.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,6 +27,8 @@
 
 namespace OverlayTesting
 {
+
+using Arealis::Testing::NetArea;
 
 using Arealis::Point;
 using Vertices = std::vector<Point>;
@@ -252,18 +255,6 @@ inline Arealis::Polygon* MakeLayerPolygon(Arealis::PolygonLayer& layer, const Sh
     Arealis::Polygon* pPolygon = layer.CreatePolygon();
     AddRings(*pPolygon, shape);
     return pPolygon;
-}
-
-// Net area: clockwise rings count positive, holes negative.
-inline double NetArea(const Arealis::Polygon& polygon)
-{
-    double area = 0;
-    Arealis::RingEnumerator rings = polygon.GetRings();
-    while (rings.MoveNext())
-    {
-        area += rings.Current()->GetSignedArea();
-    }
-    return area;
 }
 
 inline double Perimeter(const Arealis::Polygon& polygon)

@@ -12,6 +12,7 @@
 #include "Arealis/RingEnumerator.h"
 #include "Arealis/Topology.h"
 #include "GeosContext.h"
+#include "PolygonQueries.h"
 
 #include <algorithm>
 #include <array>
@@ -33,6 +34,7 @@
 #include <vector>
 
 using namespace Arealis;
+using namespace Arealis::Testing;
 
 namespace
 {
@@ -83,18 +85,6 @@ public:
     bool Overlap(const GEOSGeometry* pA, const GEOSGeometry* pB) const
     {
         return GEOSRelatePattern_r(m_context, pA, pB, "2********") == 1;
-    }
-
-private:
-    static std::vector<Point> PointsOf(const Ring& ring)
-    {
-        std::vector<Point> points;
-        points.reserve(static_cast<std::size_t>(ring.Count()));
-        for (std::int32_t i = 0; i < ring.Count(); ++i)
-        {
-            points.push_back(ring.GetNode(i)->Position);
-        }
-        return points;
     }
 };
 
@@ -352,34 +342,6 @@ std::vector<Vertices> Mesh(Random& random)
 // --- Scene ------------------------------------------------------------------------------------
 
 // A topology deleted at the end of the suite.
-struct TopologyDeleter
-{
-    void operator()(Topology* pTopology) const { Topology::Delete(pTopology); }
-};
-using TopologyHandle = std::unique_ptr<Topology, TopologyDeleter>;
-
-std::vector<Polygon*> PolygonsOf(const PolygonLayer& layer)
-{
-    std::vector<Polygon*> polygons;
-    PolygonEnumerator all = layer.GetPolygons();
-    while (all.MoveNext())
-    {
-        polygons.push_back(all.Current());
-    }
-    return polygons;
-}
-
-double NetArea(const Polygon& polygon)
-{
-    double area = 0.0;
-    RingEnumerator rings = polygon.GetRings();
-    while (rings.MoveNext())
-    {
-        area += rings.Current()->GetSignedArea();
-    }
-    return area;
-}
-
 PolygonSet ParentsOf(const PolygonLayer& layer, Polygon* pPolygon)
 {
     PolygonSet parents;
@@ -582,8 +544,8 @@ protected:
 
     static void CompareUnion(PolygonLayer* pA, PolygonLayer* pB, const char* name);
 
-    static TopologyHandle s_operands;
-    static TopologyHandle s_results;
+    static TopologyPtr s_operands;
+    static TopologyPtr s_results;
     static PolygonLayer* s_a;
     static PolygonLayer* s_b;
     static PolygonLayer* s_sparseA;
@@ -592,8 +554,8 @@ protected:
     static std::map<const Polygon*, Geos::Geometry> s_shapes;
 };
 
-TopologyHandle LayerOperationsGeosTest::s_operands;
-TopologyHandle LayerOperationsGeosTest::s_results;
+TopologyPtr LayerOperationsGeosTest::s_operands;
+TopologyPtr LayerOperationsGeosTest::s_results;
 PolygonLayer* LayerOperationsGeosTest::s_a = nullptr;
 PolygonLayer* LayerOperationsGeosTest::s_b = nullptr;
 PolygonLayer* LayerOperationsGeosTest::s_sparseA = nullptr;

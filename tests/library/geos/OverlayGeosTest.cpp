@@ -27,6 +27,7 @@
 
 using namespace Arealis;
 using namespace OverlayTesting;
+using Arealis::Testing::PointsOf;
 
 namespace
 {
@@ -107,16 +108,6 @@ public:
         return holes;
     }
 };
-
-Vertices PointsOf(const Ring& ring)
-{
-    Vertices points;
-    for (std::int32_t i = 0; i < ring.Count(); ++i)
-    {
-        points.push_back(ring.GetNode(i)->Position);
-    }
-    return points;
-}
 
 // A validated result: each exterior ring followed by its holes.
 std::vector<Part> PartsOf(const Polygon& polygon)
