@@ -53,6 +53,8 @@ constexpr int GridSize = 8;
 // From this grid step on, a vertex is either on an edge or at least 1/10 step from it, far
 // beyond the overlay's snapping distance of 0.0005.
 constexpr double MinimumCheckedScale = 0.25;
+// Twice the largest move of a point rounded to the node grid.
+constexpr double NodeGridStep = 2e-6;
 
 struct Frame
 {
@@ -288,13 +290,16 @@ bool Validates(Polygon& polygon)
 }
 
 // Whether two edges lie on one line and share a piece of positive length; collinearity within
-// the rounding of coordinates.
+// the node grid and the rounding of coordinates: splitting a ring that runs back over itself
+// puts the crossing point on the grid, a little off the line of the stretch the two new rings
+// share.
 bool EdgesOverlap(const Point& a, const Point& b, const Point& c, const Point& d)
 {
     const double dx = b.X - a.X;
     const double dy = b.Y - a.Y;
     const double length = std::hypot(dx, dy);
-    const double slack = 1e-9 * length * (std::abs(a.X) + std::abs(a.Y) + length + 1);
+    const double slack =
+        length * (NodeGridStep + 1e-9 * (std::abs(a.X) + std::abs(a.Y) + length + 1));
     const auto off = [&](const Point& p) { return std::abs((p.X - a.X) * dy - (p.Y - a.Y) * dx); };
     if (length == 0 || off(c) > slack || off(d) > slack)
     {
