@@ -26,6 +26,7 @@
 #include "Collections/PlainArray.h"
 #include "Exceptions/Exception.h"
 #include "FuzzSupport.h"
+#include "PolygonQueries.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -36,6 +37,7 @@
 #include <vector>
 
 using namespace Arealis;
+using Arealis::Testing::PolygonsOf;
 using Fuzzing::ByteReader;
 
 namespace
@@ -80,17 +82,6 @@ void Build(Topology& topology)
     PolygonLayer* overlay = topology.CreatePolygonLayer(true);
     AddRing(*overlay->CreatePolygon(), {{0, 0}, {10, 20}, {20, 0}});
     AddRing(*overlay->CreatePolygon(), {{10, 10}, {10, 30}, {30, 30}, {30, 10}});
-}
-
-std::vector<Polygon*> PolygonsOf(const PolygonLayer& layer)
-{
-    std::vector<Polygon*> polygons;
-    PolygonEnumerator all = layer.GetPolygons();
-    while (all.MoveNext())
-    {
-        polygons.push_back(all.Current());
-    }
-    return polygons;
 }
 
 // Every node the rings refer to, with the number of slots referring to it.

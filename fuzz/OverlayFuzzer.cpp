@@ -28,6 +28,7 @@
 #include "Exceptions/Exception.h"
 #include "FuzzSupport.h"
 #include "GridGeometry.h"
+#include "PolygonQueries.h"
 
 #include <algorithm>
 #include <array>
@@ -39,6 +40,8 @@
 #include <vector>
 
 using namespace Arealis;
+using Arealis::Testing::NetArea;
+using Arealis::Testing::Perimeter;
 using Fuzzing::ByteReader;
 
 namespace
@@ -240,33 +243,6 @@ bool Contains(const Polygon& polygon, const Point& p)
         }
     }
     return inside;
-}
-
-double NetArea(const Polygon& polygon)
-{
-    double area = 0;
-    RingEnumerator rings = polygon.GetRings();
-    while (rings.MoveNext())
-    {
-        area += rings.Current()->GetSignedArea();
-    }
-    return area;
-}
-
-double Perimeter(const Polygon& polygon)
-{
-    double length = 0;
-    RingEnumerator rings = polygon.GetRings();
-    while (rings.MoveNext())
-    {
-        const Ring& ring = *rings.Current();
-        for (std::int32_t i = 0; i < ring.Count(); ++i)
-        {
-            length += std::sqrt(SquaredDistance(ring.GetNode(i)->Position,
-                                                ring.GetNode((i + 1) % ring.Count())->Position));
-        }
-    }
-    return length;
 }
 
 void AddRings(Polygon& polygon, const GridShape& shape, const Frame& frame)

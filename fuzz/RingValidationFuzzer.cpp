@@ -30,6 +30,7 @@
 #include "Exceptions/Exception.h"
 #include "FuzzSupport.h"
 #include "GridGeometry.h"
+#include "PolygonQueries.h"
 
 #include <algorithm>
 #include <cmath>
@@ -42,6 +43,7 @@
 #include <vector>
 
 using namespace Arealis;
+using Arealis::Testing::Perimeter;
 using Fuzzing::ByteReader;
 using Fuzzing::GridPoint;
 using Fuzzing::GridRing;
@@ -190,17 +192,6 @@ double RingLength(const Ring& ring)
     {
         length += std::sqrt(SquaredDistance(ring.GetNode(i)->Position,
                                             ring.GetNode((i + 1) % ring.Count())->Position));
-    }
-    return length;
-}
-
-double Perimeter(const Polygon& polygon)
-{
-    double length = 0;
-    RingEnumerator rings = polygon.GetRings();
-    while (rings.MoveNext())
-    {
-        length += RingLength(*rings.Current());
     }
     return length;
 }

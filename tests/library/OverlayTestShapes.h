@@ -29,6 +29,7 @@ namespace OverlayTesting
 {
 
 using Arealis::Testing::NetArea;
+using Arealis::Testing::Perimeter;
 
 using Arealis::Point;
 using Vertices = std::vector<Point>;
@@ -255,22 +256,6 @@ inline Arealis::Polygon* MakeLayerPolygon(Arealis::PolygonLayer& layer, const Sh
     Arealis::Polygon* pPolygon = layer.CreatePolygon();
     AddRings(*pPolygon, shape);
     return pPolygon;
-}
-
-inline double Perimeter(const Arealis::Polygon& polygon)
-{
-    double length = 0;
-    Arealis::RingEnumerator rings = polygon.GetRings();
-    while (rings.MoveNext())
-    {
-        const Arealis::Ring& ring = *rings.Current();
-        for (std::int32_t i = 0; i < ring.Count(); ++i)
-        {
-            length += std::sqrt(Arealis::SquaredDistance(
-                ring.GetNode(i)->Position, ring.GetNode((i + 1) % ring.Count())->Position));
-        }
-    }
-    return length;
 }
 
 // Bound of the area change of a result whose crossing points were rounded to the node grid:

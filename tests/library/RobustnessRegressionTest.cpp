@@ -16,6 +16,7 @@
 
 using namespace Arealis;
 using namespace ModelTesting;
+using Arealis::Testing::NetArea;
 
 namespace
 {
@@ -98,16 +99,6 @@ TEST(RobustnessRegressionTest, SnappingKeepsHugeCoordinatesAndIsIdempotent)
         EXPECT_TRUE(std::isfinite(ring.GetNode(i)->Position.X));
         EXPECT_TRUE(std::isfinite(ring.GetNode(i)->Position.Y));
     }
-}
-
-double NetArea(const Polygon& polygon)
-{
-    double area = 0;
-    for (const Ring* ring : RingsOf(polygon))
-    {
-        area += ring->GetSignedArea();
-    }
-    return area;
 }
 
 // A hole touching the bottom edge of its exterior ring at (2, 0), where that edge runs along

@@ -4,6 +4,7 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Topology.h"
+#include "PolygonQueries.h"
 #include "ScratchFolder.h"
 #include "Shapefile/ShapefileReader.h"
 #include "ShapefileBuilder.h"
@@ -19,6 +20,7 @@
 #include <vector>
 
 using namespace Arealis;
+using Arealis::Testing::TopologyPtr;
 
 namespace
 {
@@ -151,12 +153,6 @@ protected:
 
     std::filesystem::path m_folder;
 };
-
-struct TopologyDeleter
-{
-    void operator()(Topology* pTopology) const { Topology::Delete(pTopology); }
-};
-using TopologyPtr = std::unique_ptr<Topology, TopologyDeleter>;
 
 void ExpectNothingCommitted(const PolygonLayer& layer, const char* kind)
 {

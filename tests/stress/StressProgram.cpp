@@ -28,6 +28,7 @@
 #include "Arealis/Topology.h"
 #include "Exceptions/Exception.h"
 #include "GeosReference.h"
+#include "PolygonQueries.h"
 #include "StressCases.h"
 
 #include <algorithm>
@@ -48,6 +49,7 @@
 
 using namespace Arealis;
 using namespace Stress;
+using Arealis::Testing::NetArea;
 
 namespace
 {
@@ -314,17 +316,6 @@ std::vector<Vertices> RingPoints(const Polygon& polygon)
         rings.push_back(std::move(points));
     }
     return rings;
-}
-
-double NetArea(const Polygon& polygon)
-{
-    double area = 0;
-    RingEnumerator rings = polygon.GetRings();
-    while (rings.MoveNext())
-    {
-        area += rings.Current()->GetSignedArea();
-    }
-    return area;
 }
 
 enum class Validity

@@ -2,6 +2,7 @@
 
 // Small read-only views of polygons and layers that the tests compare results with.
 
+#include "Arealis/Geometry.h"
 #include "Arealis/Point.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonEnumerator.h"
@@ -10,6 +11,7 @@
 #include "Arealis/RingEnumerator.h"
 #include "Arealis/Topology.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -35,6 +37,23 @@ inline double NetArea(const Polygon& polygon)
         area += rings.Current()->GetSignedArea();
     }
     return area;
+}
+
+// The length of every ring's boundary.
+inline double Perimeter(const Polygon& polygon)
+{
+    double length = 0.0;
+    RingEnumerator rings = polygon.GetRings();
+    while (rings.MoveNext())
+    {
+        const Ring& ring = *rings.Current();
+        for (std::int32_t i = 0; i < ring.Count(); ++i)
+        {
+            length += std::sqrt(SquaredDistance(ring.GetNode(i)->Position,
+                                                ring.GetNode((i + 1) % ring.Count())->Position));
+        }
+    }
+    return length;
 }
 
 inline std::vector<Polygon*> PolygonsOf(const PolygonLayer& layer)
