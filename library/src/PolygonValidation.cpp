@@ -3,10 +3,13 @@
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
+#include "Arealis/SegmentIntersection.h"
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -28,6 +31,97 @@ constexpr int InteriorOverlapsInteriorLine = 915;
 [[noreturn]] void ThrowInvalidPolygon(const char* message, int line)
 {
     throw InvalidPolygonException(message, Exceptions::MakeLocation(Unit, line));
+}
+
+[[noreturn]] void ThrowRingsShareAStretch(const Ring& first, const Ring& second)
+{
+    if (first.IsExterior() && second.IsExterior())
+    {
+        ThrowInvalidPolygon(Exceptions::Messages::ExteriorOverlapsExterior,
+                            ExteriorOverlapsExteriorLine);
+    }
+    if (first.IsExterior() || second.IsExterior())
+    {
+        ThrowInvalidPolygon(Exceptions::Messages::ExteriorOverlapsInterior,
+                            ExteriorOverlapsInteriorLine);
+    }
+    ThrowInvalidPolygon(Exceptions::Messages::InteriorOverlapsInterior,
+                        InteriorOverlapsInteriorLine);
+}
+
+// An edge with its ends in order, so that the same edge of two rings compares equal whichever
+// way each ring runs.
+struct UndirectedEdge
+{
+    Point Low;
+    Point High;
+    const Ring* Owner;
+
+    friend bool operator<(const UndirectedEdge& a, const UndirectedEdge& b) noexcept
+    {
+        if (!(a.Low == b.Low))
+        {
+            return a.Low < b.Low;
+        }
+        return a.High < b.High;
+    }
+    bool SameEnds(const UndirectedEdge& other) const noexcept
+    {
+        return Low == other.Low && High == other.High;
+    }
+};
+
+// Rings of one polygon may touch at points, but not run along each other: between two rings
+// that share a stretch of boundary there is no area, and the overlay, which follows each ring
+// on its own, would take that stretch once for each ring and lose the area on both sides.
+// Edges with the same two ends are found by sorting; edges that share part of their length are
+// found by the intersection search (the edges compared as two lists, not in self mode, so that
+// edges of different rings meet) and judged exactly, up to the node grid.
+void ThrowIfRingsShareAStretch(const Polygon& polygon)
+{
+    EdgeList edges;
+    polygon.GetEdgesInRectangle(polygon.GetBounds(), edges);
+
+    std::vector<UndirectedEdge> undirected;
+    undirected.reserve(static_cast<std::size_t>(edges.Count()));
+    for (std::int32_t i = 0; i < edges.Count(); ++i)
+    {
+        const Point start = edges[i].Start()->Position;
+        const Point end = edges[i].End()->Position;
+        undirected.push_back(end < start ? UndirectedEdge{end, start, edges[i].Ring}
+                                         : UndirectedEdge{start, end, edges[i].Ring});
+    }
+    std::sort(undirected.begin(), undirected.end());
+    for (std::size_t i = 1; i < undirected.size(); ++i)
+    {
+        if (undirected[i].SameEnds(undirected[i - 1]) &&
+            undirected[i].Owner != undirected[i - 1].Owner)
+        {
+            ThrowRingsShareAStretch(*undirected[i - 1].Owner, *undirected[i].Owner);
+        }
+    }
+
+    const EdgeList sameEdges(edges);
+    IntersectionList meetings;
+    SelectIntersectionAlgorithm(edges, sameEdges, meetings, false);
+    for (std::int32_t i = 0; i < meetings.Count(); ++i)
+    {
+        const EdgeIntersection& meeting = meetings[i];
+        if (meeting.FirstEdge.Ring == meeting.SecondEdge.Ring)
+        {
+            continue;
+        }
+        const IntersectionKind kind =
+            SegmentsIntersection::Classify(meeting.FirstEdge.Start()->Position,
+                                           meeting.FirstEdge.End()->Position,
+                                           meeting.SecondEdge.Start()->Position,
+                                           meeting.SecondEdge.End()->Position, ProximityMode::Exact)
+                .Kind;
+        if (kind == IntersectionKind::Overlapping || kind == IntersectionKind::Identical)
+        {
+            ThrowRingsShareAStretch(*meeting.FirstEdge.Ring, *meeting.SecondEdge.Ring);
+        }
+    }
 }
 
 std::vector<Ring*> CollectRings(RingEnumerator rings)
@@ -247,6 +341,10 @@ void Polygon::ValidateStructure(bool validateRings)
                 }
             }
         }
+    }
+    if (GetRingCount() > 1)
+    {
+        ThrowIfRingsShareAStretch(*this);
     }
 }
 

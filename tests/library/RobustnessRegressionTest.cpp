@@ -127,6 +127,42 @@ TEST(RobustnessRegressionTest, CrossingPointInsideACommonStretchCutsBothEdges)
     }
 }
 
+// Two rings of one polygon that run along each other enclose no area between them; the
+// overlay follows each ring on its own, and with such an operand the union of the two squares
+// below with a box across their common edge came out empty. Such polygons are invalid; rings
+// that touch at a point stay valid.
+TEST(RobustnessRegressionTest, RingsSharingAStretchOfBoundaryMakeThePolygonInvalid)
+{
+    Polygon sideBySide(nullptr);
+    AddRings(sideBySide, {Box(0, 0, 1, 1), Box(1, 0, 2, 1)});
+    EXPECT_EQ(Failure([&] { sideBySide.Validate(true); }),
+              "An exterior ring area partially overlaps an other exterior ring area. @ Polygon, "
+              "line: 899");
+
+    Polygon partlyAlong(nullptr);
+    AddRings(partlyAlong, {Box(0, 0, 1, 1), Box(1, 0.5, 2, 3)});
+    EXPECT_FALSE(partlyAlong.IsValid());
+
+    Polygon holeAlongItsExterior(nullptr);
+    AddRings(holeAlongItsExterior, {Box(0, 0, 10, 10), Hole(2, 0, 4, 3)});
+    EXPECT_EQ(
+        Failure([&] { holeAlongItsExterior.Validate(true); }),
+        "An exterior ring area partially overlaps an interior ring area. @ Polygon, line: 891");
+
+    Polygon holesSideBySide(nullptr);
+    AddRings(holesSideBySide, {Box(0, 0, 10, 10), Hole(2, 2, 4, 4), Hole(4, 2, 6, 4)});
+    EXPECT_EQ(Failure([&] { holesSideBySide.Validate(true); }),
+              "An interior ring area partially overlaps an other interior ring area. @ Polygon, "
+              "line: 915");
+
+    Polygon cornerToCorner(nullptr);
+    AddRings(cornerToCorner, {Box(0, 0, 1, 1), Box(1, 1, 2, 2)});
+    EXPECT_NO_THROW(cornerToCorner.Validate(true));
+    Polygon holeTouchingAtAPoint(nullptr);
+    AddRings(holeTouchingAtAPoint, {Box(0, 0, 10, 10), Reversed({{2, 0}, {3, 3}, {4, 3}})});
+    EXPECT_NO_THROW(holeTouchingAtAPoint.Validate(true));
+}
+
 // A repeat at the end of the node list (T, T) hid the spike A, T, A that wraps round to the
 // start: the walk had passed the start when removing the repeat uncovered it, and the ring
 // stayed self-intersecting after cleaning.
