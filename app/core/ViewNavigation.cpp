@@ -1,6 +1,7 @@
 #include "ViewNavigation.h"
 
 #include "Arealis/Rectangle.h"
+#include "OrvistaDoc.h"
 #include "OrvistaView.h"
 
 #include <cmath>
@@ -27,6 +28,16 @@ void ZoomAbout(COrvistaView& view, const Arealis::Point& centre, double factor)
     const double halfHeight = (requested.MaxY - requested.MinY) * factor * 0.5;
     view.ZoomToRectangle(Arealis::Rectangle(centre.X - halfWidth, centre.Y - halfHeight,
                                             centre.X + halfWidth, centre.Y + halfHeight));
+}
+
+void ZoomAboutClick(COrvistaView& view, PixelPoint point, double factor)
+{
+    const COrvistaDoc* pDocument = view.GetDocument();
+    if (pDocument == nullptr || !pDocument->HasLayers() || pDocument->GetLayers().empty())
+    {
+        return;
+    }
+    ZoomAbout(view, view.PixelToWorld(point), factor);
 }
 
 void ZoomKeepingPixel(COrvistaView& view, PixelPoint pixel, double factor)

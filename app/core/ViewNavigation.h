@@ -14,6 +14,9 @@ class COrvistaView;
 // (0.5 zooms in, 2 zooms out), and shows it.
 void ZoomAbout(COrvistaView& view, const Arealis::Point& centre, double factor);
 
+// The click of a zoom mode: ZoomAbout the clicked point, when the document has layers to show.
+void ZoomAboutClick(COrvistaView& view, PixelPoint point, double factor);
+
 // Scales the visible area by factor about the pixel, so that the world point under it stays
 // under it (the mouse wheel).
 void ZoomKeepingPixel(COrvistaView& view, PixelPoint pixel, double factor);

@@ -1,7 +1,6 @@
 #include "ZoomInController.h"
 
 #include "ErrorBox.h"
-#include "OrvistaDoc.h"
 #include "OrvistaView.h"
 #include "ViewNavigation.h"
 
@@ -11,16 +10,7 @@ namespace Orvista
 void ZoomInController::OnLButtonDown(unsigned /*flags*/, PixelPoint point)
 {
     RunGuarded(View().GetPlatform(), "ZoomInController", __LINE__,
-               [this, point]
-               {
-                   const COrvistaDoc* pDocument = View().GetDocument();
-                   if (pDocument == nullptr || !pDocument->HasLayers() ||
-                       pDocument->GetLayers().empty())
-                   {
-                       return;
-                   }
-                   ZoomAbout(View(), View().PixelToWorld(point), 0.5);
-               });
+               [this, point] { ZoomAboutClick(View(), point, 0.5); });
 }
 
 } // namespace Orvista
