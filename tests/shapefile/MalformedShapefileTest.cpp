@@ -5,6 +5,7 @@
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Topology.h"
 #include "PolygonQueries.h"
+#include "RecordingReporter.h"
 #include "ScratchFolder.h"
 #include "Shapefile/ShapefileReader.h"
 #include "ShapefileBuilder.h"
@@ -24,28 +25,6 @@ using Arealis::Testing::TopologyPtr;
 
 namespace
 {
-
-class AnsweringReporter final : public IReporter
-{
-public:
-    explicit AnsweringReporter(bool answerOk) : m_answerOk(answerOk) {}
-
-    void ShowMessage(const std::string& text, const std::string&) override
-    {
-        Messages.push_back(text);
-    }
-    bool ShowError(const std::string& text) override
-    {
-        Errors.push_back(text);
-        return m_answerOk;
-    }
-
-    std::vector<std::string> Messages;
-    std::vector<std::string> Errors;
-
-private:
-    bool m_answerOk;
-};
 
 const ShapefileBuilder::Part Square{{0, 0}, {0, 10}, {10, 10}, {10, 0}};
 const ShapefileBuilder::Part FarSquare{{20, 0}, {20, 5}, {25, 5}, {25, 0}};
@@ -168,7 +147,7 @@ TEST_F(MalformedShapefileTest, EachMalformedFileIsOneErrorNamingFileAndPlaceAndK
         {
             const TopologyPtr topology(Topology::Create());
             PolygonLayer* layer = topology->CreatePolygonLayer(false);
-            AnsweringReporter reporter(answerOk);
+            RecordingReporter reporter(answerOk);
             if (answerOk)
             {
                 EXPECT_THROW(ReadShapefile(*layer, path, reporter), ShapefileFormatException)
@@ -194,7 +173,7 @@ TEST_F(MalformedShapefileTest, AFolderIsAnErrorAndNoPolygon)
 {
     const TopologyPtr topology(Topology::Create());
     PolygonLayer* layer = topology->CreatePolygonLayer(false);
-    AnsweringReporter reporter(true);
+    RecordingReporter reporter(true);
     EXPECT_THROW(ReadShapefile(*layer, m_folder.string(), reporter), ShapefileFormatException);
     ASSERT_EQ(reporter.Errors.size(), 1U);
     EXPECT_EQ(reporter.Errors[0].rfind(m_folder.string() + ": ", 0), 0U) << reporter.Errors[0];
@@ -207,7 +186,7 @@ TEST_F(MalformedShapefileTest, DeclaredLengthBeyondTheFileReadsEveryRecordThere)
 {
     const TopologyPtr topology(Topology::Create());
     PolygonLayer* layer = topology->CreatePolygonLayer(false);
-    AnsweringReporter reporter(true);
+    RecordingReporter reporter(true);
     ReadShapefile(*layer,
                   Write(ShapefileBuilder()
                             .Polygon({Square})
@@ -224,7 +203,7 @@ TEST_F(MalformedShapefileTest, OverlappingPolygonsAreReportedByTheCommitAndAllKe
 {
     const TopologyPtr topology(Topology::Create());
     PolygonLayer* layer = topology->CreatePolygonLayer(false);
-    AnsweringReporter reporter(true);
+    RecordingReporter reporter(true);
     ReadShapefile(*layer,
                   Write(ShapefileBuilder()
                             .Polygon({Square})

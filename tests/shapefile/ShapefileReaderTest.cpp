@@ -5,6 +5,7 @@
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
 #include "Arealis/Topology.h"
+#include "RecordingReporter.h"
 #include "ScratchFolder.h"
 #include "ShapefileBuilder.h"
 
@@ -18,29 +19,6 @@ using namespace Arealis;
 
 namespace
 {
-
-// Records what the reader reports and answers its error boxes with a preset button.
-class RecordingReporter final : public IReporter
-{
-public:
-    explicit RecordingReporter(bool answerOk = true) : m_answerOk(answerOk) {}
-
-    void ShowMessage(const std::string& text, const std::string&) override
-    {
-        Messages.push_back(text);
-    }
-    bool ShowError(const std::string& text) override
-    {
-        Errors.push_back(text);
-        return m_answerOk;
-    }
-
-    std::vector<std::string> Messages;
-    std::vector<std::string> Errors;
-
-private:
-    bool m_answerOk;
-};
 
 const ShapefileBuilder::Part Square{{0, 0}, {0, 10}, {10, 10}, {10, 0}};    // clockwise
 const ShapefileBuilder::Part Hole{{2, 2}, {8, 2}, {8, 8}, {2, 8}};          // counter-clockwise
