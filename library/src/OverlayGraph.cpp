@@ -36,6 +36,7 @@ OverlayGraph::OverlayGraph(const Polygon& a, const Polygon& b,
     CutWalks(intersections);
     CutWalksAtCrossingNodes();
     CutWalksAtCrossingsInsideEdges();
+    RemoveSpikes();
     AddDirections();
 }
 
@@ -236,6 +237,61 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
             }
         }
     }
+}
+
+// A point within the snapping distance of an edge is put on it, and that can fold a ring back
+// on itself: where corners of the two operands lie one grid step apart, the edges on both
+// sides of one corner are each cut at the other corner, and the ring runs X, Y, X. Such a spike
+// bounds no area, but it leaves corners of zero angle at X and Y for the way-on choice to test
+// against, which then takes a ring for inside the other operand when it only touches it. The
+// spike is taken out of the walk: Y and the second visit of X.
+void OverlayGraph::RemoveSpikes()
+{
+    for (RingWalk& walk : m_walks)
+    {
+        if (!walk.Crossed)
+        {
+            continue;
+        }
+        std::int32_t piece = walk.Head;
+        std::int32_t unchanged = 0; // pieces passed since the last removal
+        std::int32_t length = 1;
+        for (std::int32_t p = PieceAt(walk.Head).Next; p != walk.Head; p = PieceAt(p).Next)
+        {
+            ++length;
+        }
+        while (length >= 4 && unchanged < length)
+        {
+            if (IsSpikeAt(piece))
+            {
+                const std::int32_t tip = PieceAt(piece).Next;
+                const std::int32_t back = PieceAt(tip).Next;
+                const std::int32_t after = PieceAt(back).Next;
+                PieceAt(piece).Next = after;
+                PieceAt(after).Prev = piece;
+                if (walk.Head == tip || walk.Head == back)
+                {
+                    walk.Head = piece;
+                }
+                length -= 2;
+                unchanged = 0;
+                // Taking the spike out may have made one that ends here.
+                piece = PieceAt(piece).Prev;
+                continue;
+            }
+            piece = PieceAt(piece).Next;
+            ++unchanged;
+        }
+    }
+}
+
+bool OverlayGraph::IsSpikeAt(std::int32_t piece) const
+{
+    const Piece& first = PieceAt(piece);
+    const Piece& tip = PieceAt(first.Next);
+    const Piece& back = PieceAt(tip.Next);
+    return first.IsPoint && tip.IsPoint && back.IsPoint && first.Crossing == back.Crossing &&
+           tip.Crossing != first.Crossing;
 }
 
 // The node becomes a point piece of its own; a node that already is one is returned as it is.

@@ -140,6 +140,8 @@ private:
     void CutWalk(std::int32_t walk, std::pmr::vector<Cut>& cuts);
     void CutWalksAtCrossingNodes();
     void CutWalksAtCrossingsInsideEdges();
+    void RemoveSpikes();
+    bool IsSpikeAt(std::int32_t piece) const;
     std::int32_t CutAtNode(std::int32_t walk, std::int32_t node);
     std::int32_t InsertOnEdge(std::int32_t walk, std::int32_t edge, const Cut& cut);
     void AddDirections();

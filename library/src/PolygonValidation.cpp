@@ -6,6 +6,7 @@
 #include "Arealis/SegmentIntersection.h"
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
+#include "RingWidth.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -268,17 +269,18 @@ void Polygon::ValidateStructure(bool validateRings)
             ring->Validate();
         }
         const double area = ring->GetSignedArea();
+        if (area == 0.0 || Detail::IsThinnerThanNodeGrid(*ring, area))
+        {
+            // A degenerate ring (a triangle with a repeated or collinear node, or a sliver
+            // thinner than the node grid) encloses nothing the overlay can cut: every exterior
+            // ring around it "contains" it, and taken for a hole it would make the overlay cut
+            // the polygon along it.
+            throw InvalidRingException(Exceptions::Messages::RingZeroArea,
+                                       Exceptions::MakeLocation(Unit, InteriorNotEnclosedLine));
+        }
         if (area > 0.0)
         {
             exteriors.push_back(ring);
-        }
-        else if (area == 0.0)
-        {
-            // A degenerate ring (a triangle with a repeated or collinear node) encloses
-            // nothing, so every exterior ring around it "contains" it; taken for a hole, it
-            // would make the overlay cut the polygon along it.
-            throw InvalidRingException(Exceptions::Messages::RingZeroArea,
-                                       Exceptions::MakeLocation(Unit, InteriorNotEnclosedLine));
         }
         else if (!ring->HasFlag(Flags::Assigned))
         {

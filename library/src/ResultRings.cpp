@@ -3,6 +3,7 @@
 #include "Arealis/Geometry.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/Ring.h"
+#include "RingWidth.h"
 
 #include <algorithm>
 #include <map>
@@ -40,6 +41,13 @@ void AddLoop(const std::vector<TracedVertex>& vertices, std::size_t from, Polygo
         {
             pRing->AddNode(vertex.Location.X, vertex.Location.Y);
         }
+    }
+    // A sliver thinner than the node grid (crossing points on two nearly coinciding edges
+    // rounded next to each other) bounds no area the grid can hold; kept, it would make the
+    // result invalid.
+    if (IsThinnerThanNodeGrid(*pRing, pRing->GetSignedArea()))
+    {
+        result.RemoveRing(pRing);
     }
 }
 

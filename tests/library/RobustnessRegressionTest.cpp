@@ -163,6 +163,80 @@ TEST(RobustnessRegressionTest, RingsSharingAStretchOfBoundaryMakeThePolygonInval
     EXPECT_NO_THROW(holeTouchingAtAPoint.Validate(true));
 }
 
+// Two triangles whose corners lie one grid step apart on a common line, their other edges
+// nearly in line: each corner lies within the snapping distance of both edges at the other
+// corner, so both rings were cut there and folded back on themselves (X, Y, X). Against those
+// spikes the intersection took both triangles whole, and a layer refused the two pieces of an
+// intersection for overlapping.
+TEST(RobustnessRegressionTest, CornersOneGridStepApartTouchWithoutOverlapping)
+{
+    const Points left{{4.833569, 3.644987}, {4.992047, 4.278897}, {6.418346, 4.278897}};
+    const Points right{{8.898866, 5.271105}, {9.270944, 4.278897}, {6.418345, 4.278897}};
+    Polygon p(nullptr);
+    Polygon q(nullptr);
+    AddRings(p, {left});
+    AddRings(q, {right});
+    p.Validate(true);
+    q.Validate(true);
+    const double areaP = NetArea(p);
+    const double areaQ = NetArea(q);
+    constexpr double Tolerance = 1e-5;
+    EXPECT_EQ(Overlay::Intersection(p, q)->GetRingCount(), 0);
+    EXPECT_NEAR(NetArea(*Overlay::Union(p, q)), areaP + areaQ, Tolerance);
+    EXPECT_NEAR(NetArea(*Overlay::Substract(p, q)), areaP, Tolerance);
+    EXPECT_NEAR(NetArea(*Overlay::Substract(q, p)), areaQ, Tolerance);
+    EXPECT_FALSE(p.Overlaps(&q));
+    EXPECT_FALSE(q.Overlaps(&p));
+
+    ScopedTopology topology;
+    PolygonLayer* layer = topology->CreatePolygonLayer(false);
+    AddRings(*layer->CreatePolygon(), {left});
+    AddRings(*layer->CreatePolygon(), {right});
+    EXPECT_NO_THROW(layer->Commit());
+}
+
+// A triangle whose third node lies within a grid step of the line through the other two (from
+// a coverage at 8.4e6 from the origin) has an area of about 4e-7 left by the grid, not a
+// shape: the overlay cut it inconsistently and the union of a polygon crossing it came out
+// empty. Validation takes such a sliver, narrower than half a grid step on average, for a
+// ring of zero area; a strip a few grid steps wide stays valid.
+TEST(RobustnessRegressionTest, SliverThinnerThanTheNodeGridHasZeroArea)
+{
+    Polygon sliver(nullptr);
+    AddRings(sliver, {{{349.998154, -8399168.765791},
+                       {351.650607, -8399167.113337},
+                       {350.824381, -8399167.939564}}});
+    EXPECT_NE(NetArea(sliver), 0.0);
+    EXPECT_EQ(Failure([&] { sliver.Validate(true); }), ZeroArea);
+
+    Polygon strip(nullptr);
+    AddRings(strip, {Box(0, 0, 1000, 4e-6)});
+    EXPECT_NO_THROW(strip.Validate(true));
+}
+
+// Pieces of a layer intersection: two triangles with a common edge, and two whose corners lie
+// one grid step apart. Their overlay intersections held slivers narrower than the grid (both
+// sides of the common edge cut at crossing points rounded next to each other), so the commit
+// took the pieces for overlapping and left them uncommitted.
+TEST(RobustnessRegressionTest, PiecesMeetingAlongAnEdgeOrAtNearbyCornersCommitTogether)
+{
+    ScopedTopology topology;
+    PolygonLayer* layer = topology->CreatePolygonLayer(false);
+    for (const Points& piece :
+         {Points{{65743.956417, 41522.49879},
+                 {87115.830795, 70018.331293},
+                 {96885.83051, 55363.33172}},
+          Points{
+              {65743.956417, 41522.49879}, {96885.83051, 55363.33172}, {55363.33172, 27681.66586}},
+          Points{{54386.331748, 36474.665604},
+                 {65743.956418, 41522.49879},
+                 {55363.33172, 27681.66586}}})
+    {
+        AddRings(*layer->CreatePolygon(), {piece});
+    }
+    EXPECT_NO_THROW(layer->Commit());
+}
+
 // A repeat at the end of the node list (T, T) hid the spike A, T, A that wraps round to the
 // start: the walk had passed the start when removing the repeat uncovered it, and the ring
 // stayed self-intersecting after cleaning.
