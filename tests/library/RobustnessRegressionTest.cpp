@@ -198,8 +198,8 @@ TEST(RobustnessRegressionTest, CornersOneGridStepApartTouchWithoutOverlapping)
 // A triangle whose third node lies within a grid step of the line through the other two (from
 // a coverage at 8.4e6 from the origin) has an area of about 4e-7 left by the grid, not a
 // shape: the overlay cut it inconsistently and the union of a polygon crossing it came out
-// empty. Validation takes such a sliver, narrower than half a grid step on average, for a
-// ring of zero area; a strip a few grid steps wide stays valid.
+// empty. Validation takes a sliver narrower than one grid step on average (twice its area over
+// its perimeter) for a ring of zero area; a strip two grid steps wide stays valid.
 TEST(RobustnessRegressionTest, SliverThinnerThanTheNodeGridHasZeroArea)
 {
     Polygon sliver(nullptr);
@@ -210,13 +210,14 @@ TEST(RobustnessRegressionTest, SliverThinnerThanTheNodeGridHasZeroArea)
     EXPECT_EQ(Failure([&] { sliver.Validate(true); }), ZeroArea);
 
     Polygon strip(nullptr);
-    AddRings(strip, {Box(0, 0, 1000, 4e-6)});
+    AddRings(strip, {Box(0, 0, 1000, 2e-6)});
     EXPECT_NO_THROW(strip.Validate(true));
 }
 
-// Pieces of a layer intersection: two triangles with a common edge, and two whose corners lie
+// Pieces of layer intersections: triangles with a common edge, and triangles whose corners lie
 // one grid step apart. Their overlay intersections held slivers narrower than the grid (both
-// sides of the common edge cut at crossing points rounded next to each other), so the commit
+// sides of a common edge cut at crossing points rounded next to each other; two edges from a
+// common node to corners a grid step apart, crossing 8e-6 before the corners), so the commit
 // took the pieces for overlapping and left them uncommitted.
 TEST(RobustnessRegressionTest, PiecesMeetingAlongAnEdgeOrAtNearbyCornersCommitTogether)
 {
