@@ -6,9 +6,11 @@
 #include "Arealis/Ring.h"
 #include "ByteOrder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +33,9 @@ constexpr std::int64_t FileLengthOffset = 24;
 constexpr std::int64_t RecordHeaderSize = 8;
 constexpr std::int64_t PolygonFixedSize = 44; // shape type, box, NumParts, NumPoints
 constexpr std::int64_t PointSize = 16;
+// Bytes read from the file at a time: records are taken from memory instead of a seek and a
+// read each, while a file of any size costs at most this much besides its largest record.
+constexpr std::int64_t WindowSize = std::int64_t{8} << 20;
 
 // Shape types whose records start with the layout of a polygon record (polylines and
 // polygons, plain, with Z and with M); their X and Y points load, the rest is skipped.
@@ -55,8 +60,9 @@ std::string ReaderLocation()
     return Exceptions::MakeLocation(ReaderUnit, ReaderLine);
 }
 
-// The main file, read record by record with its size known up front, so that every length
-// found in the file can be checked against what is really there before it is used.
+// The main file, read through a window of up to WindowSize bytes with its size known up
+// front, so that every length found in the file can be checked against what is really there
+// before it is used.
 class MainFile
 {
 public:
@@ -78,15 +84,15 @@ public:
     std::int64_t Size() const { return m_size; }
     const std::string& Path() const { return m_path; }
 
-    void ReadAt(std::int64_t offset, std::vector<unsigned char>& buffer)
+    // The length bytes from offset (which the caller has checked against Size), valid until
+    // the next call.
+    const unsigned char* BytesAt(std::int64_t offset, std::int64_t length)
     {
-        m_stream.seekg(offset);
-        m_stream.read(reinterpret_cast<char*>(buffer.data()),
-                      static_cast<std::streamsize>(buffer.size()));
-        if (!m_stream)
+        if (offset < m_windowStart || offset + length > m_windowStart + m_windowLength)
         {
-            Fail("read error at byte " + std::to_string(offset));
+            Load(offset, length);
         }
+        return m_window.get() + (offset - m_windowStart);
     }
 
     [[noreturn]] void Fail(const std::string& what) const
@@ -102,9 +108,55 @@ public:
     }
 
 private:
+    // Fills the window from offset with at least length bytes. When a full window cannot be
+    // read (a file that is shorter than its size said), exactly the bytes asked for are read,
+    // so that an error names the place where the needed bytes were missing.
+    void Load(std::int64_t offset, std::int64_t length)
+    {
+        const std::int64_t wanted = std::max(length, std::min(WindowSize, m_size - offset));
+        if (wanted > length && TryRead(offset, wanted))
+        {
+            return;
+        }
+        if (!TryRead(offset, length))
+        {
+            Fail("read error at byte " + std::to_string(offset));
+        }
+    }
+
+    bool TryRead(std::int64_t offset, std::int64_t length)
+    {
+        m_windowStart = 0;
+        m_windowLength = 0;
+        if (length > m_capacity)
+        {
+            m_window.reset();
+            m_window =
+                std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>(length));
+            m_capacity = length;
+        }
+        m_stream.clear();
+        m_stream.seekg(offset);
+        m_stream.read(reinterpret_cast<char*>(m_window.get()),
+                      static_cast<std::streamsize>(length));
+        if (!m_stream)
+        {
+            return false;
+        }
+        m_windowStart = offset;
+        m_windowLength = length;
+        return true;
+    }
+
     std::string m_path;
     std::ifstream m_stream;
     std::int64_t m_size = 0;
+    // Bytes m_windowStart .. m_windowStart + m_windowLength of the file, in a buffer of
+    // m_capacity bytes that grows for a record larger than a window and never shrinks.
+    std::unique_ptr<unsigned char[]> m_window;
+    std::int64_t m_capacity = 0;
+    std::int64_t m_windowStart = 0;
+    std::int64_t m_windowLength = 0;
 };
 
 // One polygon record, checked completely before any polygon or node is made from it.
@@ -126,18 +178,19 @@ struct PolygonRecord
     }
 };
 
-PolygonRecord ParsePolygonRecord(const MainFile& file, std::int64_t recordNumber,
-                                 std::int64_t offset, const std::vector<unsigned char>& content)
+// Fills record, whose part list is reused from record to record.
+void ParsePolygonRecord(const MainFile& file, std::int64_t recordNumber, std::int64_t offset,
+                        const unsigned char* content, std::int64_t contentSize,
+                        PolygonRecord& record)
 {
-    const auto contentSize = static_cast<std::int64_t>(content.size());
     if (contentSize < PolygonFixedSize)
     {
         file.FailRecord(recordNumber, offset,
                         "the record holds " + std::to_string(contentSize) +
                             " bytes, too few for a polygon record");
     }
-    const std::int32_t partCount = ByteOrder::LittleEndianInt32(content.data() + 36);
-    const std::int32_t pointCount = ByteOrder::LittleEndianInt32(content.data() + 40);
+    const std::int32_t partCount = ByteOrder::LittleEndianInt32(content + 36);
+    const std::int32_t pointCount = ByteOrder::LittleEndianInt32(content + 40);
     if (partCount < 0 || pointCount < 0)
     {
         file.FailRecord(recordNumber, offset,
@@ -154,15 +207,15 @@ PolygonRecord ParsePolygonRecord(const MainFile& file, std::int64_t recordNumber
                             " bytes, but the record holds " + std::to_string(contentSize));
     }
 
-    PolygonRecord record;
+    record.PartStarts.clear();
     record.PointCount = pointCount;
-    record.Points = content.data() + PolygonFixedSize + 4 * std::int64_t{partCount};
+    record.Points = content + PolygonFixedSize + 4 * std::int64_t{partCount};
     record.PartStarts.reserve(static_cast<std::size_t>(partCount));
     std::int32_t previous = 0;
     for (std::int32_t i = 0; i < partCount; ++i)
     {
         const std::int32_t start =
-            ByteOrder::LittleEndianInt32(content.data() + PolygonFixedSize + 4 * std::int64_t{i});
+            ByteOrder::LittleEndianInt32(content + PolygonFixedSize + 4 * std::int64_t{i});
         if (start < previous || start > pointCount)
         {
             file.FailRecord(recordNumber, offset,
@@ -184,7 +237,6 @@ PolygonRecord ParsePolygonRecord(const MainFile& file, std::int64_t recordNumber
                                 "finite number");
         }
     }
-    return record;
 }
 
 // One ring per part; the last point of a part repeats its first and is dropped, since rings
@@ -196,6 +248,7 @@ Polygon* AddPolygon(PolygonLayer& layer, const PolygonRecord& record)
     {
         Ring* ring = polygon->CreateRing();
         const std::int32_t end = record.PartEnd(part);
+        ring->ReserveNodes(std::max(0, end - record.PartStarts[part] - 1));
         for (std::int32_t i = record.PartStarts[part]; i < end - 1; ++i)
         {
             const Point p = record.PointAt(i);
@@ -220,14 +273,12 @@ ReadSummary ReadRecords(PolygonLayer& layer, const std::string& path,
         file.Fail("the file has " + std::to_string(file.Size()) +
                   " bytes, too few for the 100-byte shapefile header");
     }
-    std::vector<unsigned char> header(HeaderSize);
-    file.ReadAt(0, header);
+    const unsigned char* header = file.BytesAt(0, HeaderSize);
     const std::int64_t declaredEnd =
-        2 * std::int64_t{ByteOrder::BigEndianInt32(header.data() + FileLengthOffset)};
+        2 * std::int64_t{ByteOrder::BigEndianInt32(header + FileLengthOffset)};
 
     ReadSummary summary;
-    std::vector<unsigned char> recordHeader(RecordHeaderSize);
-    std::vector<unsigned char> content;
+    PolygonRecord record;
     std::int64_t recordNumber = 0;
     for (std::int64_t offset = HeaderSize; offset < file.Size() && offset < declaredEnd;)
     {
@@ -238,8 +289,8 @@ ReadSummary ReadRecords(PolygonLayer& layer, const std::string& path,
                             "the record header is cut off by the end of "
                             "the file");
         }
-        file.ReadAt(offset, recordHeader);
-        const std::int32_t contentWords = ByteOrder::BigEndianInt32(recordHeader.data() + 4);
+        const unsigned char* recordHeader = file.BytesAt(offset, RecordHeaderSize);
+        const std::int32_t contentWords = ByteOrder::BigEndianInt32(recordHeader + 4);
         const std::int64_t contentSize = 2 * std::int64_t{contentWords};
         const std::int64_t next = offset + RecordHeaderSize + contentSize;
         if (contentWords < 0 || next > file.Size())
@@ -249,15 +300,13 @@ ReadSummary ReadRecords(PolygonLayer& layer, const std::string& path,
                                 " words does not fit in the file (" + std::to_string(file.Size()) +
                                 " bytes)");
         }
-        content.resize(static_cast<std::size_t>(contentSize));
-        file.ReadAt(offset + RecordHeaderSize, content);
+        const unsigned char* content = file.BytesAt(offset + RecordHeaderSize, contentSize);
 
-        const std::int32_t shapeType =
-            contentSize >= 4 ? ByteOrder::LittleEndianInt32(content.data()) : 0;
+        const std::int32_t shapeType = contentSize >= 4 ? ByteOrder::LittleEndianInt32(content) : 0;
         if (HasPolygonLayout(shapeType))
         {
-            Polygon* polygon =
-                AddPolygon(layer, ParsePolygonRecord(file, recordNumber, offset, content));
+            ParsePolygonRecord(file, recordNumber, offset, content, contentSize, record);
+            Polygon* polygon = AddPolygon(layer, record);
             if (onPolygon)
             {
                 onPolygon(polygon, recordNumber - 1);

@@ -297,6 +297,48 @@ TEST_F(ShapefileReaderTest, EqualPartStartsGiveAnEmptyPartNotAnError)
 namespace
 {
 
+// The file is read in windows of a few megabytes: records that straddle the end of a window,
+// and a record larger than a window, arrive whole and in order.
+TEST_F(ShapefileReaderTest, RecordsAcrossAndBeyondTheReadWindowArriveWhole)
+{
+    constexpr int Squares = 200;
+    ShapefileBuilder builder;
+    for (int i = 0; i < Squares; ++i)
+    {
+        const double x = 20.0 * i;
+        // Z and M arrays of growing lengths put the ends of the records all over the windows.
+        builder.RawPolygon(15, 1, 5, {0}, {{x, 0}, {x, 10}, {x + 10, 10}, {x + 10, 0}, {x, 0}},
+                           50000 + 38 * static_cast<std::size_t>(i));
+    }
+    std::vector<unsigned char> multipoint(std::size_t{9} << 20, 0);
+    multipoint[0] = 8;
+    builder.RecordWithDeclaredLength(static_cast<std::int32_t>(multipoint.size() / 2), multipoint);
+    builder.Polygon({{{0, 20}, {0, 30}, {10, 30}, {10, 20}}});
+
+    std::vector<std::int64_t> records;
+    std::vector<Rectangle> bounds;
+    RecordingReporter reporter;
+    ReadShapefile(*m_layer, Write(builder), reporter,
+                  [&](Polygon* polygon, std::int64_t record)
+                  {
+                      records.push_back(record);
+                      bounds.push_back(polygon->GetBounds());
+                  });
+    EXPECT_TRUE(reporter.Errors.empty());
+    ASSERT_EQ(reporter.Messages.size(), 1U);
+    EXPECT_NE(reporter.Messages[0].find("1 records that are not polygons (shape type 8)"),
+              std::string::npos);
+    ASSERT_EQ(records.size(), std::size_t{Squares + 1});
+    for (int i = 0; i < Squares; ++i)
+    {
+        EXPECT_EQ(records[static_cast<std::size_t>(i)], i);
+        EXPECT_EQ(bounds[static_cast<std::size_t>(i)], Rectangle(20.0 * i, 0, 20.0 * i + 10, 10));
+    }
+    EXPECT_EQ(records.back(), Squares + 1);
+    EXPECT_EQ(bounds.back(), Rectangle(0, 20, 10, 30));
+    EXPECT_EQ(m_layer->GetCommittedCount(), Squares + 1);
+}
+
 TEST_F(ShapefileReaderTest, CallbackGivesEachPolygonItsRecordPosition)
 {
     std::vector<std::pair<Polygon*, std::int64_t>> seen;
