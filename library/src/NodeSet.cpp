@@ -5,6 +5,8 @@
 #include "Exceptions/Messages.h"
 #include "NodePool.h"
 
+#include <bit>
+
 namespace Arealis
 {
 
@@ -15,11 +17,39 @@ constexpr const char* Unit = "NodeSet";
 constexpr int NullNodeLine = 24;
 constexpr int OtherTopologyLine = 26;
 
+// Both zeros are one point in the index's order, so they hash alike.
+std::uint64_t BitsOf(double value) noexcept
+{
+    return std::bit_cast<std::uint64_t>(value == 0.0 ? 0.0 : value);
+}
+
 } // namespace
 
 NodeSet::NodeSet(std::uint8_t topologyId)
-    : m_pool(std::make_unique<NodePool>()), m_topologyId(topologyId)
+    : m_pool(std::make_unique<NodePool>()), m_recent(std::make_unique<RecentNode[]>(RecentSlots)),
+      m_topologyId(topologyId)
 {
+}
+
+std::size_t NodeSet::RecentSlot(const Point& position) noexcept
+{
+    // Grid points differ mostly in the low bits of their mantissas: multiply and fold so that
+    // every bit of both coordinates reaches the bits that choose the slot.
+    std::uint64_t h = BitsOf(position.X) * 0x9E3779B97F4A7C15ULL;
+    h ^= std::rotl(BitsOf(position.Y), 29) * 0xC2B2AE3D27D4EB4FULL;
+    h ^= h >> 31;
+    h *= 0xD6E8FEB86659FD93ULL;
+    h ^= h >> 32;
+    return static_cast<std::size_t>(h) & (RecentSlots - 1);
+}
+
+void NodeSet::ForgetRecent(const Node* pNode) noexcept
+{
+    RecentNode& recent = m_recent[RecentSlot(pNode->Position)];
+    if (recent.pNode == pNode)
+    {
+        recent = RecentNode{};
+    }
 }
 
 NodeSet::~NodeSet() = default;
@@ -40,8 +70,17 @@ void NodeSet::CheckNode(const Node* pNode) const
 
 Node* NodeSet::GetNode(const Point& point)
 {
+    const Point position = SnapToNodeGrid(point);
+    // The same test of equality as the index's order, for finite points (the only ones a
+    // slot can match: a coordinate that is not a number equals nothing).
+    RecentNode& recent = m_recent[RecentSlot(position)];
+    if (recent.pNode != nullptr && recent.Position == position)
+    {
+        ++recent.pNode->ReferenceCount;
+        return recent.pNode;
+    }
     Node* record = m_pool->Allocate();
-    record->Position = SnapToNodeGrid(point);
+    record->Position = position;
     record->TopologyId = m_topologyId;
     record->ReferenceCount = 1;
     Node* existing = nullptr;
@@ -57,10 +96,12 @@ Node* NodeSet::GetNode(const Point& point)
     }
     if (inserted)
     {
+        recent = RecentNode{position, record};
         return record;
     }
     m_pool->Free(record);
     ++existing->ReferenceCount;
+    recent = RecentNode{position, existing};
     return existing;
 }
 
@@ -82,6 +123,7 @@ void NodeSet::ReleaseNode(Node* pNode)
     {
         return;
     }
+    ForgetRecent(pNode);
     m_index.Remove(pNode); // identity: a node merged into another is no longer indexed
     m_pool->Free(pNode);
 }
@@ -89,6 +131,7 @@ void NodeSet::ReleaseNode(Node* pNode)
 Node* NodeSet::MoveNode(Node* pNode, const Point& point)
 {
     CheckNode(pNode);
+    ForgetRecent(pNode);
     m_index.Remove(pNode);
     pNode->Position = SnapToNodeGrid(point);
     Node* existing = nullptr;

@@ -63,6 +63,66 @@ TEST(NodeSetTest, ReleasedRecordsAreReused)
     EXPECT_EQ(nodes.Count(), 100);
 }
 
+// GetNode answers from a table of recent nodes before the index: a node released or moved
+// must not be handed out again from that table.
+TEST(NodeSetTest, RecentNodesLeaveTheTableWithTheirPlaceInTheIndex)
+{
+    NodeSet nodes(Id);
+    nodes.ReleaseNode(nodes.GetNode({3, 4})); // the record keeps its point in the pool
+    Node* again = nodes.GetNode({3, 4});
+    EXPECT_EQ(nodes.Find({3, 4}), again);
+    EXPECT_EQ(again->TopologyId, Id);
+    EXPECT_EQ(again->ReferenceCount, 1U);
+    EXPECT_EQ(nodes.Count(), 1);
+
+    Node* moved = nodes.MoveNode(again, {7, 7});
+    Node* fresh = nodes.GetNode({3, 4});
+    EXPECT_NE(fresh, moved);
+    EXPECT_EQ(nodes.Find({3, 4}), fresh);
+
+    Node* merged = nodes.GetNode({9, 9});
+    EXPECT_EQ(nodes.MoveNode(merged, {7, 7}), moved);
+    EXPECT_EQ(nodes.GetNode({7, 7}), moved);
+    EXPECT_NE(nodes.GetNode({9, 9}), merged);
+    EXPECT_EQ(nodes.Count(), 3);
+
+    EXPECT_EQ(nodes.GetNode({-0.0, 5}), nodes.GetNode({0.0, 5})) << "both zeros are one point";
+}
+
+// The corners of a grid of cells, visited cell by cell as a layer of neighbours is read: every
+// point has one node, counted once per cell corner, whatever the table of recent nodes held.
+TEST(NodeSetTest, SharedCornersOfAGridOfCellsAreOneNodeEach)
+{
+    constexpr int Cells = 300;
+    NodeSet nodes(Id);
+    for (int row = 0; row < Cells; ++row)
+    {
+        for (int column = 0; column < Cells; ++column)
+        {
+            for (const Point& corner : Points{{column * 0.5, row * 0.25},
+                                              {column * 0.5, (row + 1) * 0.25},
+                                              {(column + 1) * 0.5, (row + 1) * 0.25},
+                                              {(column + 1) * 0.5, row * 0.25}})
+            {
+                Node* node = nodes.GetNode(corner);
+                ASSERT_EQ(node->Position, corner);
+                ASSERT_EQ(nodes.Find(corner), node);
+            }
+        }
+    }
+    ASSERT_EQ(nodes.Count(), (Cells + 1) * (Cells + 1));
+    const auto cellsAround = [](int i) { return (i > 0 ? 1U : 0U) + (i < Cells ? 1U : 0U); };
+    for (int i = 0; i <= Cells; ++i)
+    {
+        for (int j = 0; j <= Cells; ++j)
+        {
+            const Node* node = nodes.Find({j * 0.5, i * 0.25});
+            ASSERT_NE(node, nullptr);
+            ASSERT_EQ(node->ReferenceCount, cellsAround(i) * cellsAround(j));
+        }
+    }
+}
+
 TEST(NodeSetTest, PoolGrowsByBlocksAndGivesEmptyOnesBack)
 {
     NodeSet nodes(Id);

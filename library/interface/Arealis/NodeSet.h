@@ -6,6 +6,7 @@
 #include "Arealis/Rectangle.h"
 #include "Collections/PlainArray.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -17,7 +18,8 @@ class NodePool;
 // The nodes of one topology: one reference-counted record per distinct point, found through
 // a B-tree keyed by the point. Records come from a block pool so that large layers need few
 // heap allocations. A node whose last reference is released leaves the index and its record
-// is reused.
+// is reused. GetNode first looks in a small table of the nodes it returned lately, which holds
+// the shared vertices of neighbouring polygons while a layer is built.
 class NodeSet
 {
 public:
@@ -51,10 +53,25 @@ public:
     std::int32_t GetBlockCount() const;
 
 private:
+    // A slot of the table of recent nodes, chosen by a hash of the point. The point is kept
+    // next to the node so that a slot holding another point is passed over without reading
+    // that node's record.
+    struct RecentNode
+    {
+        Point Position;
+        Node* pNode = nullptr;
+    };
+    static constexpr std::size_t RecentSlots = std::size_t{1} << 13;
+
     void CheckNode(const Node* pNode) const;
+    static std::size_t RecentSlot(const Point& position) noexcept;
+    void ForgetRecent(const Node* pNode) noexcept;
 
     std::unique_ptr<NodePool> m_pool;
     NodesPtrSet m_index;
+    // Every node held here is in the index: a node leaves the table before it is released
+    // or moved.
+    std::unique_ptr<RecentNode[]> m_recent;
     std::uint8_t m_topologyId;
 };
 
