@@ -100,11 +100,22 @@ void OverlayGraph::CutWalks(const IntersectionList& intersections)
 
 void OverlayGraph::CutWalk(std::int32_t walk, std::pmr::vector<Cut>& cuts)
 {
-    std::stable_sort(cuts.begin(), cuts.end(),
-                     [](const Cut& x, const Cut& y) {
-                         return x.Edge < y.Edge ||
-                                (x.Edge == y.Edge && x.SquaredDistance < y.SquaredDistance);
-                     });
+    const auto before = [](const Cut& x, const Cut& y)
+    { return x.Edge < y.Edge || (x.Edge == y.Edge && x.SquaredDistance < y.SquaredDistance); };
+    // A ring is usually cut a few times only: a stable insertion sort then needs neither the
+    // merge sort's buffer nor its allocation, and gives the same order.
+    constexpr std::size_t FewCuts = 16;
+    if (cuts.size() <= FewCuts)
+    {
+        for (auto it = cuts.begin(); it != cuts.end(); ++it)
+        {
+            std::rotate(std::upper_bound(cuts.begin(), it, *it, before), it, std::next(it));
+        }
+    }
+    else
+    {
+        std::stable_sort(cuts.begin(), cuts.end(), before);
+    }
     const Ring& ring = *WalkAt(walk).pRing;
     const std::int32_t n = ring.Count();
     for (const Cut& cut : cuts)

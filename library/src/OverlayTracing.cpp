@@ -203,6 +203,9 @@ void OverlayGraph::TraceRing(std::int32_t start, OverlayOperation operation, Tra
 {
     std::int32_t piece = DirectionAt(start).Piece;
     Way way = DirectionAt(start).WayOut;
+    // Most traced rings are small pieces: one allocation instead of the vector's doublings.
+    constexpr std::size_t UsualVertexCount = 16;
+    ring.Vertices.reserve(UsualVertexCount);
     for (;;)
     {
         AppendPiece(piece, way, ring.Vertices);
