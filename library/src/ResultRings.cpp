@@ -6,6 +6,7 @@
 #include "RingWidth.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <utility>
 
@@ -54,6 +55,25 @@ void AddLoop(const std::vector<TracedVertex>& vertices, std::size_t from, Polygo
 // Whether two vertices of the ring stand at the same place (in the result's coordinates).
 bool HasRepeatedPosition(const TracedRing& traced)
 {
+    // Most result rings are small pieces: compared pairwise on the stack, without sorting.
+    constexpr std::size_t SmallRing = 32;
+    const std::size_t n = traced.Vertices.size();
+    if (n <= SmallRing)
+    {
+        std::array<Point, SmallRing> small;
+        for (std::size_t i = 0; i < n; ++i)
+        {
+            small[i] = ResultPosition(traced.Vertices[i]);
+            for (std::size_t j = 0; j < i; ++j)
+            {
+                if (small[j] == small[i])
+                {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
     std::vector<Point> positions;
     positions.reserve(traced.Vertices.size());
     for (const TracedVertex& vertex : traced.Vertices)
