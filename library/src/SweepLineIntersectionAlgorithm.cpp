@@ -5,69 +5,160 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace Arealis
 {
 
+namespace Detail
+{
+
+// The end points of an edge in sweep order; read for every event and every removal.
+struct SweepEnds
+{
+    Point Left;
+    Point Right;
+
+    double MinY() const noexcept { return std::min(Left.Y, Right.Y); }
+    double MaxY() const noexcept { return std::max(Left.Y, Right.Y); }
+};
+
+// One coordinate of an end point and its edge: the sorts compare x here and read y from the
+// edge's end points only when the x values are equal.
+struct SweepKey
+{
+    double X = 0.0;
+    std::uint32_t Edge = 0;
+};
+
+// An active edge waiting for the sweep to pass its right end.
+struct ActiveEdge
+{
+    Point Right;
+    std::uint32_t Edge = 0;
+    StatusSlot Slot = StatusSlot::FirstIntervals;
+};
+
+} // namespace Detail
+
+// Edges are numbered through both lists, the first list's first; the arrays are indexed by
+// that number.
 struct SweepLineIntersectionAlgorithm::WorkingData
 {
-    // Every edge of both lists; reserved up front so that the references below stay valid.
-    std::vector<Detail::SweepEvent> Events;
-    std::vector<Detail::SweepEvent*> LeftEnds;
-    std::vector<Detail::SweepEvent*> RightEnds;
-    // One status per input list; in self mode the first serves both.
-    std::array<Detail::SweepStatus, 2> Statuses;
+    const EdgeList* pFirst = nullptr;
+    const EdgeList* pSecond = nullptr;
+    std::uint32_t FirstCount = 0;
     bool SameList = false;
 
+    std::vector<Detail::SweepEnds> Ends;
+    // The edges in the order of their left end points.
+    std::vector<Detail::SweepKey> LeftOrder;
+    // Min-heap of the active edges by their right end points.
+    std::vector<Detail::ActiveEdge> Active;
+    // The edges that leave the status before the current event.
+    std::vector<Detail::ActiveEdge> Retiring;
+    // The place of every edge in the order of right end points; computed only when two
+    // overflow edges with equal right end points retire together.
+    std::vector<std::uint32_t> RightRanks;
+    // One status per input list; in self mode the first serves both.
+    std::array<Detail::SweepStatus, 2> Statuses;
+
+    // Empties the working data. Buffers of up to RetainedBytes stay allocated for the next
+    // call: layer operations search many middle-sized pairs, and fresh memory for each would
+    // cost a page fault per page; larger buffers go back.
     void Clear() noexcept
     {
-        // Swapping with empty vectors gives the memory back between calls.
-        std::vector<Detail::SweepEvent>().swap(Events);
-        std::vector<Detail::SweepEvent*>().swap(LeftEnds);
-        std::vector<Detail::SweepEvent*>().swap(RightEnds);
+        pFirst = nullptr;
+        pSecond = nullptr;
+        FirstCount = 0;
+        SameList = false;
+        const bool keep = BufferBytes() <= RetainedBytes;
+        Reset(Ends, keep);
+        Reset(LeftOrder, keep);
+        Reset(Active, keep);
+        Reset(Retiring, keep);
+        Reset(RightRanks, keep);
         for (Detail::SweepStatus& status : Statuses)
         {
             status.Clear();
         }
-        SameList = false;
+    }
+
+    static constexpr std::size_t RetainedBytes = std::size_t{16} << 20;
+
+    std::size_t BufferBytes() const noexcept
+    {
+        return Ends.capacity() * sizeof(Detail::SweepEnds) +
+               LeftOrder.capacity() * sizeof(Detail::SweepKey) +
+               (Active.capacity() + Retiring.capacity()) * sizeof(Detail::ActiveEdge) +
+               RightRanks.capacity() * sizeof(std::uint32_t);
+    }
+
+    template <class T>
+    static void Reset(std::vector<T>& buffer, bool keep) noexcept
+    {
+        if (keep)
+        {
+            buffer.clear();
+        }
+        else
+        {
+            std::vector<T>().swap(buffer);
+        }
     }
 
     bool IsEmpty() const noexcept
     {
-        return Events.empty() && LeftEnds.empty() && RightEnds.empty() && !SameList;
+        return Ends.empty() && LeftOrder.empty() && Active.empty() && Retiring.empty() &&
+               RightRanks.empty() && !SameList && pFirst == nullptr;
     }
 
-    Detail::SweepStatus& OwnStatus(const Detail::SweepEvent& event) noexcept
+    bool IsFromFirst(std::uint32_t edge) const noexcept { return SameList || edge < FirstCount; }
+
+    const LinearEdge& EdgeAt(std::uint32_t edge) const
     {
-        return Statuses[SameList || event.FromFirst ? 0 : 1];
+        const auto index = static_cast<std::int32_t>(edge);
+        return edge < FirstCount ? (*pFirst)[index]
+                                 : (*pSecond)[index - static_cast<std::int32_t>(FirstCount)];
     }
 
-    Detail::SweepStatus& OtherStatus(const Detail::SweepEvent& event) noexcept
+    Detail::IntervalEntry EntryOf(std::uint32_t edge) const noexcept
     {
-        return Statuses[SameList || !event.FromFirst ? 0 : 1];
+        const Detail::SweepEnds& ends = Ends[edge];
+        return {ends.MinY(), ends.MaxY(), edge};
+    }
+
+    Detail::SweepStatus& OwnStatus(std::uint32_t edge) noexcept
+    {
+        return Statuses[IsFromFirst(edge) ? 0 : 1];
+    }
+
+    Detail::SweepStatus& OtherStatus(std::uint32_t edge) noexcept
+    {
+        return Statuses[SameList || !IsFromFirst(edge) ? 0 : 1];
     }
 };
 
 namespace
 {
 
+using WorkingData = SweepLineIntersectionAlgorithm::WorkingData;
+
 // Clears the working data when a call starts and again when it ends, also by an exception or
 // an early stop.
 class WorkingDataScope
 {
 public:
-    explicit WorkingDataScope(SweepLineIntersectionAlgorithm::WorkingData& data) noexcept
-        : m_data(data)
-    {
-        m_data.Clear();
-    }
+    explicit WorkingDataScope(WorkingData& data) noexcept : m_data(data) { m_data.Clear(); }
     ~WorkingDataScope() { m_data.Clear(); }
     WorkingDataScope(const WorkingDataScope&) = delete;
     WorkingDataScope& operator=(const WorkingDataScope&) = delete;
 
 private:
-    SweepLineIntersectionAlgorithm::WorkingData& m_data;
+    WorkingData& m_data;
 };
 
 bool PrecedesBySweepOrder(const Point& a, const Point& b) noexcept
@@ -98,66 +189,158 @@ bool SweepLineIntersectionAlgorithm::HoldsNoWorkingData() const noexcept
 namespace
 {
 
-// An end point of an edge with its event, so that sorting reads the points in place instead
-// of through the event pointers.
-struct EndPoint
+// Sorts the edges by one of their end points with std::sort. Edges with equal end points
+// come out in the order that this sort gives for input in edge number order, which the
+// reported meetings and their order depend on; the keys hold x and the comparison reads y
+// from the end points, so the comparisons and with them that order are those of sorting the
+// points themselves.
+template <class EndOf>
+void SortByEndPoint(const std::vector<Detail::SweepEnds>& ends, EndOf endOf,
+                    std::vector<Detail::SweepKey>& sorted)
 {
-    Point At;
-    Detail::SweepEvent* Event;
-};
-
-// Sorts the events by one of their end points into order. The keys go through the same sort
-// with the same comparisons as the events themselves would, so edges with equal end points
-// keep the order that sorting the events gives.
-void SortByEndPoint(std::vector<Detail::SweepEvent>& events, bool left,
-                    std::vector<EndPoint>& scratch, std::vector<Detail::SweepEvent*>& sorted)
-{
-    scratch.clear();
-    for (Detail::SweepEvent& event : events)
+    sorted.resize(ends.size());
+    for (std::size_t i = 0; i < ends.size(); ++i)
     {
-        scratch.push_back(EndPoint{left ? event.Left : event.Right, &event});
+        sorted[i] = Detail::SweepKey{endOf(ends[i]).X, static_cast<std::uint32_t>(i)};
     }
-    std::sort(scratch.begin(), scratch.end(),
-              [](const EndPoint& a, const EndPoint& b)
-              { return PrecedesBySweepOrder(a.At, b.At); });
-    sorted.reserve(scratch.size());
-    for (const EndPoint& end : scratch)
+    std::sort(sorted.begin(), sorted.end(),
+              [&ends, endOf](const Detail::SweepKey& a, const Detail::SweepKey& b)
+              {
+                  return a.X < b.X || (a.X == b.X && PrecedesBySweepOrder(endOf(ends[a.Edge]),
+                                                                          endOf(ends[b.Edge])));
+              });
+}
+
+const Point& LeftEnd(const Detail::SweepEnds& ends) noexcept
+{
+    return ends.Left;
+}
+
+const Point& RightEnd(const Detail::SweepEnds& ends) noexcept
+{
+    return ends.Right;
+}
+
+void ReadEdges(WorkingData& data, const EdgeList& edges)
+{
+    for (const LinearEdge& edge : edges)
     {
-        sorted.push_back(end.Event);
+        Point left = edge.Start()->Position;
+        Point right = edge.End()->Position;
+        if (right < left)
+        {
+            std::swap(left, right);
+        }
+        data.Ends.push_back(Detail::SweepEnds{left, right});
     }
 }
 
-void CreateEvents(SweepLineIntersectionAlgorithm::WorkingData& data, const EdgeList& first,
-                  const EdgeList& second)
+void CreateEvents(WorkingData& data, const EdgeList& first, const EdgeList& second)
 {
+    data.pFirst = &first;
+    data.pSecond = &second;
+    data.SameList = &first == &second;
+    data.FirstCount = static_cast<std::uint32_t>(first.Count());
     const std::size_t total = static_cast<std::size_t>(first.Count()) +
                               (data.SameList ? 0U : static_cast<std::size_t>(second.Count()));
-    data.Events.reserve(total);
-    for (std::int32_t i = 0; i < first.Count(); ++i)
-    {
-        data.Events.emplace_back(first[i], true, i);
-    }
+    data.Ends.reserve(total);
+    ReadEdges(data, first);
     if (!data.SameList)
     {
-        for (std::int32_t i = 0; i < second.Count(); ++i)
-        {
-            data.Events.emplace_back(second[i], false, i);
-        }
+        ReadEdges(data, second);
     }
-    std::vector<EndPoint> scratch;
-    scratch.reserve(total);
-    SortByEndPoint(data.Events, true, scratch, data.LeftEnds);
-    SortByEndPoint(data.Events, false, scratch, data.RightEnds);
+    for (Detail::SweepStatus& status : data.Statuses)
+    {
+        status.Start(total);
+    }
+    SortByEndPoint(data.Ends, LeftEnd, data.LeftOrder);
+}
+
+// The order of right end points with std::sort, as the order of left end points.
+void RankRightEnds(WorkingData& data)
+{
+    std::vector<Detail::SweepKey> sorted;
+    SortByEndPoint(data.Ends, RightEnd, sorted);
+    data.RightRanks.resize(sorted.size());
+    for (std::size_t i = 0; i < sorted.size(); ++i)
+    {
+        data.RightRanks[sorted[i].Edge] = static_cast<std::uint32_t>(i);
+    }
+}
+
+bool RetiresLater(const Detail::ActiveEdge& a, const Detail::ActiveEdge& b) noexcept
+{
+    return PrecedesBySweepOrder(b.Right, a.Right);
+}
+
+// Edges with equal right end points retire in the order that sorting all right end points
+// gives. Only the overflow notices that order: the sets end up the same either way, but an
+// overflow edge leaves its place to the last one. So the order is looked up only for runs
+// with two overflow edges or more.
+void OrderRunsOfEqualRightEnds(WorkingData& data)
+{
+    std::vector<Detail::ActiveEdge>& retiring = data.Retiring;
+    for (std::size_t begin = 0; begin < retiring.size();)
+    {
+        std::size_t end = begin + 1;
+        std::size_t overflowEdges = retiring[begin].Slot == Detail::StatusSlot::Overflow ? 1 : 0;
+        while (end < retiring.size() && retiring[end].Right == retiring[begin].Right)
+        {
+            overflowEdges += retiring[end].Slot == Detail::StatusSlot::Overflow ? 1 : 0;
+            ++end;
+        }
+        if (overflowEdges > 1)
+        {
+            if (data.RightRanks.empty())
+            {
+                RankRightEnds(data);
+            }
+            std::sort(retiring.begin() + static_cast<std::ptrdiff_t>(begin),
+                      retiring.begin() + static_cast<std::ptrdiff_t>(end),
+                      [&data](const Detail::ActiveEdge& a, const Detail::ActiveEdge& b)
+                      { return data.RightRanks[a.Edge] < data.RightRanks[b.Edge]; });
+        }
+        begin = end;
+    }
+}
+
+// Removes the edges whose right end lies more than the tolerance left of x, in the order of
+// their right end points.
+void RetireEdges(WorkingData& data, double x)
+{
+    std::vector<Detail::ActiveEdge>& active = data.Active;
+    if (active.empty() || !(x - active.front().Right.X > IntersectionTolerance))
+    {
+        return;
+    }
+    data.Retiring.clear();
+    while (!active.empty() && x - active.front().Right.X > IntersectionTolerance)
+    {
+        std::pop_heap(active.begin(), active.end(), RetiresLater);
+        data.Retiring.push_back(active.back());
+        active.pop_back();
+    }
+    if (data.Retiring.size() > 1)
+    {
+        OrderRunsOfEqualRightEnds(data);
+    }
+    for (const Detail::ActiveEdge& edge : data.Retiring)
+    {
+        data.OwnStatus(edge.Edge).Remove(data.EntryOf(edge.Edge), edge.Slot);
+    }
 }
 
 // Tests the current edge against one active edge; returns whether they meet.
-bool TestCandidate(const Detail::SweepEvent& current, const Detail::SweepEvent& candidate,
-                   bool fromOverflow, bool selfMode, IntersectionList& result)
+bool TestCandidate(const WorkingData& data, std::uint32_t current, std::uint32_t candidate,
+                   bool fromOverflow, IntersectionList& result)
 {
+    const bool selfMode = data.SameList;
     // The first list's edge, or in self mode the earlier edge, is compared first.
-    const bool currentFirst = selfMode ? current.Position < candidate.Position : current.FromFirst;
-    const Detail::EdgeSnapshot& a = currentFirst ? current.Snapshot : candidate.Snapshot;
-    const Detail::EdgeSnapshot& b = currentFirst ? candidate.Snapshot : current.Snapshot;
+    const bool currentFirst = selfMode ? current < candidate : data.IsFromFirst(current);
+    // The end nodes are read again here rather than kept for every edge: an edge meets only
+    // a few candidates, and every byte kept per edge is fresh memory to fault in.
+    const Detail::EdgeSnapshot a(data.EdgeAt(currentFirst ? current : candidate));
+    const Detail::EdgeSnapshot b(data.EdgeAt(currentFirst ? candidate : current));
     if (selfMode && Detail::AreRingNeighbours(a.Edge, b.Edge))
     {
         return false;
@@ -183,32 +366,26 @@ void SweepLineIntersectionAlgorithm::FindIntersections(const EdgeList& first,
 {
     WorkingData& data = *m_data;
     const WorkingDataScope scope(data);
-    data.SameList = &first == &second;
     CreateEvents(data, first, second);
 
-    std::size_t nextRight = 0;
-    for (Detail::SweepEvent* pCurrent : data.LeftEnds)
+    for (const Detail::SweepKey& key : data.LeftOrder)
     {
-        const Point& left = pCurrent->Left;
-        while (nextRight < data.RightEnds.size() &&
-               left.X - data.RightEnds[nextRight]->Right.X > IntersectionTolerance)
-        {
-            Detail::SweepEvent* pRetired = data.RightEnds[nextRight];
-            data.OwnStatus(*pRetired).Remove(pRetired);
-            ++nextRight;
-        }
-        const bool completed = data.OtherStatus(*pCurrent).VisitCandidates(
-            *pCurrent,
-            [&](const Detail::SweepEvent& candidate, bool fromOverflow)
-            {
-                return !(TestCandidate(*pCurrent, candidate, fromOverflow, data.SameList, result) &&
+        const std::uint32_t current = key.Edge;
+        RetireEdges(data, key.X);
+        const Detail::IntervalEntry entry = data.EntryOf(current);
+        const bool completed = data.OtherStatus(current).VisitCandidates(
+            entry.MinY, entry.MaxY,
+            [&](std::uint32_t candidate, bool fromOverflow) {
+                return !(TestCandidate(data, current, candidate, fromOverflow, result) &&
                          bOneIntersection);
             });
         if (!completed)
         {
             return;
         }
-        data.OwnStatus(*pCurrent).Insert(pCurrent);
+        const Detail::StatusSlot slot = data.OwnStatus(current).Insert(entry);
+        data.Active.push_back(Detail::ActiveEdge{data.Ends[current].Right, current, slot});
+        std::push_heap(data.Active.begin(), data.Active.end(), RetiresLater);
     }
 }
 

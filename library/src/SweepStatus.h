@@ -1,92 +1,61 @@
 #pragma once
 
-#include "EdgePairTest.h"
+#include "Arealis/SegmentIntersection.h"
+#include "SweepIntervalSet.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory_resource>
-#include <set>
 #include <vector>
 
 namespace Arealis::Detail
 {
 
-struct SweepEvent;
-
-// Orders edges with pairwise disjoint y intervals; such intervals ascend in their minimum and
-// in their maximum alike, so a y value can be searched against the maxima.
-struct IntervalOrder
-{
-    using is_transparent = void;
-    bool operator()(const SweepEvent* a, const SweepEvent* b) const noexcept;
-    bool operator()(const SweepEvent* a, double y) const noexcept;
-    bool operator()(double y, const SweepEvent* b) const noexcept;
-};
-
-// The sets take their tree nodes from the status's pool: an edge enters and leaves the status
-// once, and the nodes of retired edges serve the next ones.
-using IntervalSet = std::pmr::set<SweepEvent*, IntervalOrder>;
-
 // Where an edge of the sweep is kept while it is active.
 enum class StatusSlot : std::int8_t
 {
-    Inactive,
     FirstIntervals,
     SecondIntervals,
     Overflow
 };
 
-// One edge of the sweep: its end points in sweep order and its place in the status.
-struct SweepEvent
-{
-    EdgeSnapshot Snapshot;
-    bool FromFirst = true;
-    // Position in its input list; in self mode the earlier edge of a pair is compared first.
-    std::int32_t Position = 0;
-    Point Left;
-    Point Right;
-    bool Rising = false;
-    double MinY = 0.0;
-    double MaxY = 0.0;
-
-    StatusSlot Slot = StatusSlot::Inactive;
-    IntervalSet::iterator IntervalPosition;
-    std::size_t OverflowPosition = 0;
-
-    SweepEvent(const LinearEdge& edge, bool fromFirst, std::int32_t position);
-};
-
 // The active edges of one input list: two sets of edges with pairwise disjoint y intervals,
-// searched in order, and an overflow of edges that overlap an edge in both sets. Every edge
-// can be removed in constant time.
+// searched in order, and an overflow of edges that overlap an edge in both sets.
 class SweepStatus
 {
 public:
-    SweepStatus() : m_intervals{IntervalSet(&m_pool), IntervalSet(&m_pool)} {}
-    SweepStatus(const SweepStatus&) = delete;
-    SweepStatus& operator=(const SweepStatus&) = delete;
+    // Prepares for the edges numbered below edgeCount.
+    void Start(std::size_t edgeCount) noexcept { m_edgeCount = edgeCount; }
 
-    void Insert(SweepEvent* pEvent);
-    void Remove(SweepEvent* pEvent) noexcept;
+    // Puts the edge into the first set whose intervals it does not overlap, else into the
+    // overflow; returns where it went.
+    StatusSlot Insert(const IntervalEntry& entry);
+
+    // Removes an edge from where Insert put it. An overflow edge's place is taken by the last
+    // overflow edge, which changes the order in which the overflow is visited.
+    void Remove(const IntervalEntry& entry, StatusSlot slot) noexcept;
+
+    bool HasOverflow() const noexcept { return !m_overflow.empty(); }
     void Clear() noexcept;
 
-    // Calls visit(candidate, fromOverflow) for the edges whose y interval meets the event's
-    // interval widened by the tolerance, then for every edge of the overflow; stops as soon as
-    // visit returns false, and then returns false.
+    // Calls visit(candidate, fromOverflow) for the edges of both sets whose y interval meets
+    // [minY, maxY] widened by the tolerance, then for every edge of the overflow; stops as
+    // soon as visit returns false, and then returns false.
     template <class F>
-    bool VisitCandidates(const SweepEvent& event, F&& visit) const
+    bool VisitCandidates(double minY, double maxY, F&& visit) const
     {
+        const auto visitInterval = [&visit](std::uint32_t candidate)
+        { return visit(candidate, false); };
         for (const IntervalSet& set : m_intervals)
         {
-            if (!VisitIntervalCandidates(set, event, visit))
+            if (!set.VisitNear(minY, maxY, IntersectionTolerance, visitInterval))
             {
                 return false;
             }
         }
-        for (const SweepEvent* pCandidate : m_overflow)
+        for (const std::uint32_t candidate : m_overflow)
         {
-            if (!visit(*pCandidate, true))
+            if (!visit(candidate, true))
             {
                 return false;
             }
@@ -95,39 +64,12 @@ public:
     }
 
 private:
-    template <class F>
-    static bool VisitIntervalCandidates(const IntervalSet& set, const SweepEvent& event, F& visit)
-    {
-        const double low = event.MinY - IntersectionTolerance;
-        const double high = event.MaxY + IntersectionTolerance;
-        const auto start = set.lower_bound(event.MinY);
-        for (auto it = start; it != set.end() && (*it)->MinY < high; ++it)
-        {
-            if (!visit(**it, false))
-            {
-                return false;
-            }
-        }
-        for (auto it = start; it != set.begin();)
-        {
-            --it;
-            if (!((*it)->MaxY > low))
-            {
-                break;
-            }
-            if (!visit(**it, false))
-            {
-                return false;
-            }
-        }
-        return true;
-    }
-
-    static bool OverlapsAny(const IntervalSet& set, const SweepEvent& event);
-
-    std::pmr::unsynchronized_pool_resource m_pool;
     std::array<IntervalSet, 2> m_intervals;
-    std::vector<SweepEvent*> m_overflow;
+    std::vector<std::uint32_t> m_overflow;
+    // The place of every overflow edge in m_overflow, by edge number; allocated for the first
+    // overflow edge of a call.
+    std::vector<std::uint32_t> m_overflowPlaces;
+    std::size_t m_edgeCount = 0;
 };
 
 } // namespace Arealis::Detail

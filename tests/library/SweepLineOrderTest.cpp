@@ -1,0 +1,332 @@
+// The overlay cuts rings at the reported meetings in the order the sweep reports them, and
+// ties between meetings at one point are settled by that order. These tests hold the sweep to
+// a plain model of its order: events by left end point as std::sort leaves them for edges in
+// list order, each event tested against the other list's active edges (both interval sets in
+// order, then the overflow), active edges retired by right end point in the same sort's order.
+
+#include "Arealis/Node.h"
+#include "Arealis/Ring.h"
+#include "Arealis/SegmentIntersection.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <memory>
+#include <random>
+#include <set>
+#include <tuple>
+#include <vector>
+
+using namespace Arealis;
+
+namespace
+{
+
+std::unique_ptr<Ring> MakeRing(const std::vector<Point>& points)
+{
+    auto ring = std::make_unique<Ring>(nullptr, false);
+    for (const Point& p : points)
+    {
+        ring->AddNode(p.X, p.Y);
+    }
+    return ring;
+}
+
+EdgeList EdgesOf(const Ring& ring)
+{
+    EdgeList edges;
+    for (std::int32_t i = 0; i < ring.Count(); ++i)
+    {
+        edges.Append(LinearEdge{const_cast<Ring*>(&ring), i, (i + 1) % ring.Count()});
+    }
+    return edges;
+}
+
+struct ModelEdge
+{
+    LinearEdge Edge;
+    Point Left;
+    Point Right;
+    double MinY = 0.0;
+    double MaxY = 0.0;
+    bool FromFirst = true;
+};
+
+// Orders edges of one interval set by their minimum; a y value is searched against maxima.
+struct ByInterval
+{
+    using is_transparent = void;
+    const std::vector<ModelEdge>* pEdges;
+    bool operator()(int a, int b) const { return (*pEdges)[a].MinY < (*pEdges)[b].MinY; }
+    bool operator()(int a, double y) const { return (*pEdges)[a].MaxY < y; }
+    bool operator()(double y, int b) const { return y < (*pEdges)[b].MaxY; }
+};
+
+struct ModelStatus
+{
+    explicit ModelStatus(const std::vector<ModelEdge>& edges)
+        : Sets{std::set<int, ByInterval>(ByInterval{&edges}),
+               std::set<int, ByInterval>(ByInterval{&edges})}
+    {
+    }
+    std::array<std::set<int, ByInterval>, 2> Sets;
+    std::vector<int> Overflow;
+};
+
+// The self-mode test of one pair: exact proximity, identical edges reported at both ends.
+void RecordSelfPair(const LinearEdge& a, const LinearEdge& b, IntersectionList& result)
+{
+    const Node& a0 = *a.Start();
+    const Node& a1 = *a.End();
+    const Node& b0 = *b.Start();
+    const Node& b1 = *b.End();
+    if ((IsSameVertex(a0, b0) && IsSameVertex(a1, b1)) ||
+        (IsSameVertex(a0, b1) && IsSameVertex(a1, b0)))
+    {
+        result.Append(EdgeIntersection{a, b, a0.Position});
+        result.Append(EdgeIntersection{a, b, a1.Position});
+        return;
+    }
+    const SegmentsIntersection meeting = SegmentsIntersection::Classify(
+        a0.Position, a1.Position, b0.Position, b1.Position, ProximityMode::Exact);
+    if (meeting.Kind == IntersectionKind::Overlapping)
+    {
+        result.Append(EdgeIntersection{a, b, meeting.OverlapStart});
+        result.Append(EdgeIntersection{a, b, meeting.OverlapEnd});
+    }
+    else if (meeting.Kind != IntersectionKind::None)
+    {
+        result.Append(EdgeIntersection{a, b, meeting.Location});
+    }
+}
+
+bool AreNeighbours(const LinearEdge& a, const LinearEdge& b)
+{
+    const std::int32_t d = std::abs(a.EdgeNumber() - b.EdgeNumber());
+    return a.Ring == b.Ring && (d <= 1 || d == a.Ring->Count() - 1);
+}
+
+void TestModelPair(const std::vector<ModelEdge>& edges, int current, int candidate,
+                   bool fromOverflow, bool selfMode, IntersectionList& result)
+{
+    const bool currentFirst = selfMode ? current < candidate : edges[current].FromFirst;
+    const ModelEdge& a = edges[currentFirst ? current : candidate];
+    const ModelEdge& b = edges[currentFirst ? candidate : current];
+    if (selfMode && AreNeighbours(a.Edge, b.Edge))
+    {
+        return;
+    }
+    const Rectangle boundsA(a.Left, a.Right);
+    const Rectangle boundsB(b.Left, b.Right);
+    if (selfMode)
+    {
+        if (!fromOverflow || boundsA.Intersects(boundsB))
+        {
+            RecordSelfPair(a.Edge, b.Edge, result);
+        }
+        return;
+    }
+    // Two lists: brute force on the single pair applies the rectangle filter that the sweep
+    // applies to overflow edges; interval candidates on a grid of whole numbers pass it anyway.
+    EdgeList first;
+    first.Append(a.Edge);
+    EdgeList second;
+    second.Append(b.Edge);
+    BruteForceAlgorithm::Instance().FindIntersections(first, second, result, false);
+}
+
+std::vector<int> SortedBy(const std::vector<ModelEdge>& edges, bool left)
+{
+    std::vector<std::pair<Point, int>> keys;
+    for (std::size_t i = 0; i < edges.size(); ++i)
+    {
+        keys.emplace_back(left ? edges[i].Left : edges[i].Right, static_cast<int>(i));
+    }
+    std::sort(keys.begin(), keys.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<int> order;
+    order.reserve(keys.size());
+    for (const auto& key : keys)
+    {
+        order.push_back(key.second);
+    }
+    return order;
+}
+
+IntersectionList ModelSweep(const EdgeList& first, const EdgeList& second)
+{
+    const bool selfMode = &first == &second;
+    std::vector<ModelEdge> edges;
+    for (int list = 0; list < (selfMode ? 1 : 2); ++list)
+    {
+        for (const LinearEdge& edge : list == 0 ? first : second)
+        {
+            Point left = edge.Start()->Position;
+            Point right = edge.End()->Position;
+            if (right < left)
+            {
+                std::swap(left, right);
+            }
+            edges.push_back(ModelEdge{edge, left, right, std::min(left.Y, right.Y),
+                                      std::max(left.Y, right.Y), list == 0});
+        }
+    }
+    const std::vector<int> leftOrder = SortedBy(edges, true);
+    const std::vector<int> rightOrder = SortedBy(edges, false);
+    std::array<ModelStatus, 2> statuses{ModelStatus(edges), ModelStatus(edges)};
+    const auto statusOf = [&](int edge, bool own) -> ModelStatus&
+    { return statuses[selfMode || edges[edge].FromFirst == own ? 0 : 1]; };
+    std::vector<int> slots(edges.size(), -1);
+    IntersectionList result;
+    std::size_t nextRight = 0;
+    for (const int current : leftOrder)
+    {
+        const ModelEdge& event = edges[current];
+        while (nextRight < rightOrder.size() &&
+               event.Left.X - edges[rightOrder[nextRight]].Right.X > IntersectionTolerance)
+        {
+            const int retired = rightOrder[nextRight++];
+            ModelStatus& own = statusOf(retired, true);
+            if (slots[retired] == 2)
+            {
+                auto it = std::find(own.Overflow.begin(), own.Overflow.end(), retired);
+                *it = own.Overflow.back();
+                own.Overflow.pop_back();
+            }
+            else if (slots[retired] >= 0)
+            {
+                own.Sets[slots[retired]].erase(retired);
+            }
+        }
+        const ModelStatus& other = statusOf(current, false);
+        const double low = event.MinY - IntersectionTolerance;
+        const double high = event.MaxY + IntersectionTolerance;
+        for (const auto& set : other.Sets)
+        {
+            const auto start = set.lower_bound(event.MinY);
+            for (auto it = start; it != set.end() && edges[*it].MinY < high; ++it)
+            {
+                TestModelPair(edges, current, *it, false, selfMode, result);
+            }
+            for (auto it = start; it != set.begin() && edges[*std::prev(it)].MaxY > low; --it)
+            {
+                TestModelPair(edges, current, *std::prev(it), false, selfMode, result);
+            }
+        }
+        for (const int candidate : other.Overflow)
+        {
+            TestModelPair(edges, current, candidate, true, selfMode, result);
+        }
+        ModelStatus& own = statusOf(current, true);
+        slots[current] = 2;
+        for (int i = 0; i < 2; ++i)
+        {
+            const auto at = own.Sets[i].lower_bound(event.MinY);
+            if (at == own.Sets[i].end() || edges[*at].MinY > event.MaxY)
+            {
+                own.Sets[i].insert(current);
+                slots[current] = i;
+                break;
+            }
+        }
+        if (slots[current] == 2)
+        {
+            own.Overflow.push_back(current);
+        }
+    }
+    return result;
+}
+
+using Entry = std::tuple<const Ring*, std::int32_t, const Ring*, std::int32_t, double, double>;
+
+std::vector<Entry> InOrder(const IntersectionList& list)
+{
+    std::vector<Entry> entries;
+    for (const EdgeIntersection& e : list)
+    {
+        entries.emplace_back(e.FirstEdge.Ring, e.FirstEdge.StartIndex, e.SecondEdge.Ring,
+                             e.SecondEdge.StartIndex, e.Location.X, e.Location.Y);
+    }
+    return entries;
+}
+
+IntersectionList Sweep(const EdgeList& first, const EdgeList& second)
+{
+    IntersectionList result;
+    SweepLineIntersectionAlgorithm::Instance().FindIntersections(first, second, result, false);
+    return result;
+}
+
+std::unique_ptr<Ring> RandomRing(std::mt19937& random, int count, int grid)
+{
+    std::uniform_int_distribution<int> coordinate(0, grid);
+    std::vector<Point> points;
+    while (static_cast<int>(points.size()) < count)
+    {
+        const Point p{double(coordinate(random)), double(coordinate(random))};
+        if (points.empty() || !(points.back() == p))
+        {
+            points.push_back(p);
+        }
+    }
+    return MakeRing(points);
+}
+
+// Horizontal edges of random lengths on rows 0, 1, 2, ..., joined by slanted edges: hundreds
+// of edges with disjoint y intervals are active at once, entering and leaving in mixed order.
+std::unique_ptr<Ring> Ladder(std::mt19937& random, int rows)
+{
+    std::uniform_int_distribution<int> x(0, 400);
+    std::vector<Point> points;
+    for (int row = 0; row < rows; ++row)
+    {
+        const int a = x(random);
+        const int b = x(random);
+        points.push_back({double(std::min(a, b)), double(row)});
+        points.push_back({double(std::max(a, b) + 1), double(row)});
+    }
+    return MakeRing(points);
+}
+
+void ExpectModelOrder(const EdgeList& first, const EdgeList& second, int round)
+{
+    EXPECT_EQ(InOrder(ModelSweep(first, second)), InOrder(Sweep(first, second)))
+        << "round " << round << (&first == &second ? ", one list" : ", two lists");
+}
+
+TEST(SweepLineOrderTest, SmallGridsWithManyEqualEndPointsKeepTheModelsOrder)
+{
+    // Coarse grids put many end points on one spot and stack collinear edges, which fills
+    // the overflow and makes edges with equal right ends retire together.
+    std::mt19937 random(7031);
+    std::uniform_int_distribution<int> size(20, 160);
+    for (int round = 0; round < 300 && !HasFailure(); ++round)
+    {
+        const int grid = round % 3 == 0 ? 3 : (round % 3 == 1 ? 8 : 60);
+        const auto a = RandomRing(random, size(random), grid);
+        const auto b = RandomRing(random, size(random), grid);
+        const EdgeList first = EdgesOf(*a);
+        const EdgeList second = EdgesOf(*b);
+        ExpectModelOrder(first, first, round);
+        ExpectModelOrder(first, second, round);
+    }
+    EXPECT_TRUE(SweepLineIntersectionAlgorithm::Instance().HoldsNoWorkingData());
+}
+
+TEST(SweepLineOrderTest, ManyActiveEdgesWithDisjointIntervalsKeepTheModelsOrder)
+{
+    std::mt19937 random(4242);
+    for (int round = 0; round < 6 && !HasFailure(); ++round)
+    {
+        const auto ladder = Ladder(random, 700);
+        const auto crossing = RandomRing(random, 200, 400);
+        const EdgeList first = EdgesOf(*ladder);
+        const EdgeList second = EdgesOf(*crossing);
+        ExpectModelOrder(first, second, round);
+        ExpectModelOrder(second, first, round);
+        ExpectModelOrder(first, first, round);
+    }
+}
+
+} // namespace
