@@ -7,6 +7,7 @@
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/InvalidOperationException.h"
 #include "Exceptions/Messages.h"
+#include "LayerOverlay.h"
 #include "RemainderMap.h"
 #include "SnapshotEnumerator.h"
 
@@ -121,10 +122,10 @@ void IntersectCandidates(Polygon& polygon, const PolygonList& candidates, Remain
         {
             continue;
         }
-        auto [common, rest] = Overlay::IntersectAndSubstract(remainder, polygon);
-        if (!common->IsEmpty())
+        auto [common, rest] = Overlay::IntersectIntoLayerAndSubstract(remainder, polygon, result);
+        if (common != nullptr && recordParents)
         {
-            AddResult(result, *common, recordParents, {&polygon, candidate});
+            RecordParents(result, common, {&polygon, candidate});
         }
         remainders.Replace(*candidate, std::move(rest));
     }
@@ -268,18 +269,23 @@ PolygonList Candidates(const PolygonLayer& layer, const Polygon& polygon)
     return list;
 }
 
+void RecordParents(PolygonLayer& result, Polygon* added, std::initializer_list<Polygon*> parents)
+{
+    Collections::PlainArray<Polygon*> list;
+    for (Polygon* parent : parents)
+    {
+        list.Append(parent);
+    }
+    result.SetParents(added, list);
+}
+
 void AddResult(PolygonLayer& result, const Polygon& source, bool recordParents,
                std::initializer_list<Polygon*> parents)
 {
     Polygon* added = result.AddPolygon(&source);
     if (recordParents)
     {
-        Collections::PlainArray<Polygon*> list;
-        for (Polygon* parent : parents)
-        {
-            list.Append(parent);
-        }
-        result.SetParents(added, list);
+        RecordParents(result, added, parents);
     }
 }
 

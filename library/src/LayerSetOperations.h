@@ -39,6 +39,8 @@ PolygonList Candidates(const PolygonLayer& layer, const Polygon& polygon);
 // A copy of source in the result layer, with the given parents when recordParents is set.
 void AddResult(PolygonLayer& result, const Polygon& source, bool recordParents,
                std::initializer_list<Polygon*> parents);
+// Records the parents of a polygon already in the result layer.
+void RecordParents(PolygonLayer& result, Polygon* added, std::initializer_list<Polygon*> parents);
 
 // Keeps a polygon's edge index switched on for the scope when it has many candidates, and
 // switches it off at the end, also when an exception leaves the scope.

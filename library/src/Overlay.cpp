@@ -8,6 +8,7 @@
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/InvalidOperationException.h"
 #include "Exceptions/Messages.h"
+#include "LayerOverlay.h"
 #include "OverlayGraph.h"
 #include "ResultRings.h"
 
@@ -163,6 +164,28 @@ std::array<Polygon*, N> LayerResultsOf(Polygon& a, Polygon& b, PolygonLayer& lay
     created.Keep();
     return results;
 }
+
+} // namespace
+
+std::pair<Polygon*, std::unique_ptr<Polygon>> IntersectIntoLayerAndSubstract(Polygon& a, Polygon& b,
+                                                                             PolygonLayer& layer)
+{
+    OverlayGraph graph = BuildOverlay(a, b);
+    LayerResults created(layer);
+    Polygon* common = created.Create();
+    TraceInto(graph, OverlayOperation::Intersection, *common);
+    auto rest = std::make_unique<Polygon>(nullptr);
+    TraceInto(graph, OverlayOperation::FirstMinusSecond, *rest);
+    if (common->IsEmpty())
+    {
+        return {nullptr, std::move(rest)}; // deleted from the layer with `created`
+    }
+    created.Keep();
+    return {common, std::move(rest)};
+}
+
+namespace
+{
 
 // A copy of the polygon's rings as a new free polygon.
 std::unique_ptr<Polygon> CopyAsFree(const Polygon& source)
