@@ -16,7 +16,7 @@ namespace Arealis
 namespace Detail
 {
 
-// The end points of an edge in sweep order; read for every event and every removal.
+// The end points of an edge in sweep order.
 struct SweepEnds
 {
     Point Left;
@@ -34,10 +34,12 @@ struct SweepKey
     std::uint32_t Edge = 0;
 };
 
-// An active edge waiting for the sweep to pass its right end.
+// An active edge waiting for the sweep to pass its right end; its minimum y finds it again in
+// its interval set.
 struct ActiveEdge
 {
     Point Right;
+    double MinY = 0.0;
     std::uint32_t Edge = 0;
     StatusSlot Slot = StatusSlot::FirstIntervals;
 };
@@ -53,7 +55,6 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     std::uint32_t FirstCount = 0;
     bool SameList = false;
 
-    std::vector<Detail::SweepEnds> Ends;
     // The edges in the order of their left end points.
     std::vector<Detail::SweepKey> LeftOrder;
     // Min-heap of the active edges by their right end points.
@@ -76,7 +77,6 @@ struct SweepLineIntersectionAlgorithm::WorkingData
         FirstCount = 0;
         SameList = false;
         const bool keep = BufferBytes() <= RetainedBytes;
-        Reset(Ends, keep);
         Reset(LeftOrder, keep);
         Reset(Active, keep);
         Reset(Retiring, keep);
@@ -91,8 +91,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
 
     std::size_t BufferBytes() const noexcept
     {
-        return Ends.capacity() * sizeof(Detail::SweepEnds) +
-               LeftOrder.capacity() * sizeof(Detail::SweepKey) +
+        return LeftOrder.capacity() * sizeof(Detail::SweepKey) +
                (Active.capacity() + Retiring.capacity()) * sizeof(Detail::ActiveEdge) +
                RightRanks.capacity() * sizeof(std::uint32_t);
     }
@@ -112,8 +111,8 @@ struct SweepLineIntersectionAlgorithm::WorkingData
 
     bool IsEmpty() const noexcept
     {
-        return Ends.empty() && LeftOrder.empty() && Active.empty() && Retiring.empty() &&
-               RightRanks.empty() && !SameList && pFirst == nullptr;
+        return LeftOrder.empty() && Active.empty() && Retiring.empty() && RightRanks.empty() &&
+               !SameList && pFirst == nullptr;
     }
 
     bool IsFromFirst(std::uint32_t edge) const noexcept { return SameList || edge < FirstCount; }
@@ -125,10 +124,19 @@ struct SweepLineIntersectionAlgorithm::WorkingData
                                  : (*pSecond)[index - static_cast<std::int32_t>(FirstCount)];
     }
 
-    Detail::IntervalEntry EntryOf(std::uint32_t edge) const noexcept
+    // The end points are read from the nodes whenever needed instead of being copied for
+    // every edge: the nodes of a ring lie close together, while a copy is fresh memory to
+    // fault in.
+    Detail::SweepEnds EndsOf(std::uint32_t edge) const
     {
-        const Detail::SweepEnds& ends = Ends[edge];
-        return {ends.MinY(), ends.MaxY(), edge};
+        const LinearEdge& linear = EdgeAt(edge);
+        Point left = linear.Start()->Position;
+        Point right = linear.End()->Position;
+        if (right < left)
+        {
+            std::swap(left, right);
+        }
+        return {left, right};
     }
 
     Detail::SweepStatus& OwnStatus(std::uint32_t edge) noexcept
@@ -189,49 +197,29 @@ bool SweepLineIntersectionAlgorithm::HoldsNoWorkingData() const noexcept
 namespace
 {
 
-// Sorts the edges by one of their end points with std::sort. Edges with equal end points
-// come out in the order that this sort gives for input in edge number order, which the
-// reported meetings and their order depend on; the keys hold x and the comparison reads y
-// from the end points, so the comparisons and with them that order are those of sorting the
-// points themselves.
+// Sorts edge keys, made in edge number order, by one of the edges' end points with std::sort.
+// Edges with equal end points come out in the order that this sort gives for that input, which
+// the reported meetings and their order depend on. The keys hold x and the comparison reads y
+// from the end points only when the x values are equal, so the comparisons, and with them that
+// order, are those of sorting the points themselves.
 template <class EndOf>
-void SortByEndPoint(const std::vector<Detail::SweepEnds>& ends, EndOf endOf,
-                    std::vector<Detail::SweepKey>& sorted)
+void SortByEndPoint(std::vector<Detail::SweepKey>& keys, EndOf endOf)
 {
-    sorted.resize(ends.size());
-    for (std::size_t i = 0; i < ends.size(); ++i)
-    {
-        sorted[i] = Detail::SweepKey{endOf(ends[i]).X, static_cast<std::uint32_t>(i)};
-    }
-    std::sort(sorted.begin(), sorted.end(),
-              [&ends, endOf](const Detail::SweepKey& a, const Detail::SweepKey& b)
-              {
-                  return a.X < b.X || (a.X == b.X && PrecedesBySweepOrder(endOf(ends[a.Edge]),
-                                                                          endOf(ends[b.Edge])));
+    std::sort(keys.begin(), keys.end(),
+              [endOf](const Detail::SweepKey& a, const Detail::SweepKey& b) {
+                  return a.X < b.X ||
+                         (a.X == b.X && PrecedesBySweepOrder(endOf(a.Edge), endOf(b.Edge)));
               });
 }
 
-const Point& LeftEnd(const Detail::SweepEnds& ends) noexcept
+// Reads every edge's end nodes once, in list order, so that an edge outside its ring throws
+// before anything is reported, and keys the edges by the x of their left end points.
+void ReadEdges(WorkingData& data, std::uint32_t count)
 {
-    return ends.Left;
-}
-
-const Point& RightEnd(const Detail::SweepEnds& ends) noexcept
-{
-    return ends.Right;
-}
-
-void ReadEdges(WorkingData& data, const EdgeList& edges)
-{
-    for (const LinearEdge& edge : edges)
+    data.LeftOrder.resize(count);
+    for (std::uint32_t i = 0; i < count; ++i)
     {
-        Point left = edge.Start()->Position;
-        Point right = edge.End()->Position;
-        if (right < left)
-        {
-            std::swap(left, right);
-        }
-        data.Ends.push_back(Detail::SweepEnds{left, right});
+        data.LeftOrder[i] = Detail::SweepKey{data.EndsOf(i).Left.X, i};
     }
 }
 
@@ -243,24 +231,23 @@ void CreateEvents(WorkingData& data, const EdgeList& first, const EdgeList& seco
     data.FirstCount = static_cast<std::uint32_t>(first.Count());
     const std::size_t total = static_cast<std::size_t>(first.Count()) +
                               (data.SameList ? 0U : static_cast<std::size_t>(second.Count()));
-    data.Ends.reserve(total);
-    ReadEdges(data, first);
-    if (!data.SameList)
-    {
-        ReadEdges(data, second);
-    }
+    ReadEdges(data, static_cast<std::uint32_t>(total));
     for (Detail::SweepStatus& status : data.Statuses)
     {
         status.Start(total);
     }
-    SortByEndPoint(data.Ends, LeftEnd, data.LeftOrder);
+    SortByEndPoint(data.LeftOrder, [&data](std::uint32_t edge) { return data.EndsOf(edge).Left; });
 }
 
 // The order of right end points with std::sort, as the order of left end points.
 void RankRightEnds(WorkingData& data)
 {
-    std::vector<Detail::SweepKey> sorted;
-    SortByEndPoint(data.Ends, RightEnd, sorted);
+    std::vector<Detail::SweepKey> sorted(data.LeftOrder.size());
+    for (std::uint32_t i = 0; i < sorted.size(); ++i)
+    {
+        sorted[i] = Detail::SweepKey{data.EndsOf(i).Right.X, i};
+    }
+    SortByEndPoint(sorted, [&data](std::uint32_t edge) { return data.EndsOf(edge).Right; });
     data.RightRanks.resize(sorted.size());
     for (std::size_t i = 0; i < sorted.size(); ++i)
     {
@@ -326,7 +313,7 @@ void RetireEdges(WorkingData& data, double x)
     }
     for (const Detail::ActiveEdge& edge : data.Retiring)
     {
-        data.OwnStatus(edge.Edge).Remove(data.EntryOf(edge.Edge), edge.Slot);
+        data.OwnStatus(edge.Edge).Remove(edge.Edge, edge.MinY, edge.Slot);
     }
 }
 
@@ -372,7 +359,8 @@ void SweepLineIntersectionAlgorithm::FindIntersections(const EdgeList& first,
     {
         const std::uint32_t current = key.Edge;
         RetireEdges(data, key.X);
-        const Detail::IntervalEntry entry = data.EntryOf(current);
+        const Detail::SweepEnds ends = data.EndsOf(current);
+        const Detail::IntervalEntry entry{ends.MinY(), ends.MaxY(), current};
         const bool completed = data.OtherStatus(current).VisitCandidates(
             entry.MinY, entry.MaxY,
             [&](std::uint32_t candidate, bool fromOverflow) {
@@ -384,7 +372,7 @@ void SweepLineIntersectionAlgorithm::FindIntersections(const EdgeList& first,
             return;
         }
         const Detail::StatusSlot slot = data.OwnStatus(current).Insert(entry);
-        data.Active.push_back(Detail::ActiveEdge{data.Ends[current].Right, current, slot});
+        data.Active.push_back(Detail::ActiveEdge{ends.Right, entry.MinY, current, slot});
         std::push_heap(data.Active.begin(), data.Active.end(), RetiresLater);
     }
 }

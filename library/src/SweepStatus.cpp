@@ -21,19 +21,19 @@ StatusSlot SweepStatus::Insert(const IntervalEntry& entry)
     return StatusSlot::Overflow;
 }
 
-void SweepStatus::Remove(const IntervalEntry& entry, StatusSlot slot) noexcept
+void SweepStatus::Remove(std::uint32_t edge, double minY, StatusSlot slot) noexcept
 {
     switch (slot)
     {
     case StatusSlot::FirstIntervals:
-        m_intervals[0].Erase(entry.MinY);
+        m_intervals[0].Erase(minY);
         return;
     case StatusSlot::SecondIntervals:
-        m_intervals[1].Erase(entry.MinY);
+        m_intervals[1].Erase(minY);
         return;
     case StatusSlot::Overflow:
     {
-        const std::uint32_t place = m_overflowPlaces[entry.Edge];
+        const std::uint32_t place = m_overflowPlaces[edge];
         const std::uint32_t last = m_overflow.back();
         m_overflow[place] = last;
         m_overflowPlaces[last] = place;

@@ -33,7 +33,7 @@ public:
 
     // Removes an edge from where Insert put it. An overflow edge's place is taken by the last
     // overflow edge, which changes the order in which the overflow is visited.
-    void Remove(const IntervalEntry& entry, StatusSlot slot) noexcept;
+    void Remove(std::uint32_t edge, double minY, StatusSlot slot) noexcept;
 
     bool HasOverflow() const noexcept { return !m_overflow.empty(); }
     void Clear() noexcept;
