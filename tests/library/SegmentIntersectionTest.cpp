@@ -2,6 +2,7 @@
 
 #include "Arealis/Ring.h"
 #include "Exceptions/ArgumentException.h"
+#include "RingEdgeSupport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +13,8 @@
 #include <vector>
 
 using namespace Arealis;
+using EdgeTesting::EdgesOf;
+using EdgeTesting::MakeRing;
 
 namespace
 {
@@ -145,26 +148,6 @@ namespace
 {
 
 using Entry = std::tuple<const Ring*, std::int32_t, const Ring*, std::int32_t, double, double>;
-
-std::unique_ptr<Ring> MakeRing(const std::vector<Point>& points)
-{
-    auto ring = std::make_unique<Ring>(nullptr, false);
-    for (const Point& p : points)
-    {
-        ring->AddNode(p.X, p.Y);
-    }
-    return ring;
-}
-
-EdgeList EdgesOf(const Ring& ring)
-{
-    EdgeList edges;
-    for (std::int32_t i = 0; i < ring.Count(); ++i)
-    {
-        edges.Append(LinearEdge{const_cast<Ring*>(&ring), i, (i + 1) % ring.Count()});
-    }
-    return edges;
-}
 
 std::vector<Entry> Sorted(const IntersectionList& list)
 {

@@ -7,6 +7,7 @@
 #include "Arealis/Node.h"
 #include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
+#include "RingEdgeSupport.h"
 
 #include <algorithm>
 #include <array>
@@ -19,29 +20,11 @@
 #include <vector>
 
 using namespace Arealis;
+using EdgeTesting::EdgesOf;
+using EdgeTesting::MakeRing;
 
 namespace
 {
-
-std::unique_ptr<Ring> MakeRing(const std::vector<Point>& points)
-{
-    auto ring = std::make_unique<Ring>(nullptr, false);
-    for (const Point& p : points)
-    {
-        ring->AddNode(p.X, p.Y);
-    }
-    return ring;
-}
-
-EdgeList EdgesOf(const Ring& ring)
-{
-    EdgeList edges;
-    for (std::int32_t i = 0; i < ring.Count(); ++i)
-    {
-        edges.Append(LinearEdge{const_cast<Ring*>(&ring), i, (i + 1) % ring.Count()});
-    }
-    return edges;
-}
 
 struct ModelEdge
 {

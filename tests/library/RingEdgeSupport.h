@@ -1,0 +1,38 @@
+#pragma once
+
+// Free rings built from point lists, and the edge lists of rings, for the tests of the edge
+// intersection algorithms.
+
+#include "Arealis/Ring.h"
+#include "Arealis/SegmentIntersection.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace EdgeTesting
+{
+
+inline std::unique_ptr<Arealis::Ring> MakeRing(const std::vector<Arealis::Point>& points)
+{
+    auto ring = std::make_unique<Arealis::Ring>(nullptr, false);
+    for (const Arealis::Point& p : points)
+    {
+        ring->AddNode(p.X, p.Y);
+    }
+    return ring;
+}
+
+// Every edge of the ring, in node order.
+inline Arealis::EdgeList EdgesOf(const Arealis::Ring& ring)
+{
+    Arealis::EdgeList edges;
+    for (std::int32_t i = 0; i < ring.Count(); ++i)
+    {
+        edges.Append(
+            Arealis::LinearEdge{const_cast<Arealis::Ring*>(&ring), i, (i + 1) % ring.Count()});
+    }
+    return edges;
+}
+
+} // namespace EdgeTesting
