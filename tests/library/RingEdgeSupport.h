@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <random>
 #include <vector>
 
 namespace EdgeTesting
@@ -21,6 +22,23 @@ inline std::unique_ptr<Arealis::Ring> MakeRing(const std::vector<Arealis::Point>
         ring->AddNode(p.X, p.Y);
     }
     return ring;
+}
+
+// A ring of count points on the integer grid 0..grid, no point repeating the one before: such
+// rings meet often at shared vertices and along collinear stretches.
+inline std::unique_ptr<Arealis::Ring> RandomRing(std::mt19937& random, int count, int grid)
+{
+    std::uniform_int_distribution<int> coordinate(0, grid);
+    std::vector<Arealis::Point> points;
+    while (static_cast<int>(points.size()) < count)
+    {
+        const Arealis::Point p{double(coordinate(random)), double(coordinate(random))};
+        if (points.empty() || !(points.back() == p))
+        {
+            points.push_back(p);
+        }
+    }
+    return MakeRing(points);
 }
 
 // Every edge of the ring, in node order.

@@ -15,6 +15,7 @@
 using namespace Arealis;
 using EdgeTesting::EdgesOf;
 using EdgeTesting::MakeRing;
+using EdgeTesting::RandomRing;
 
 namespace
 {
@@ -321,22 +322,6 @@ TEST(IntersectionAlgorithmTest, CostRuleChoosesTheSweepForLongLists)
     EXPECT_EQ(&ChooseIntersectionAlgorithm(32, 32), &brute);
     EXPECT_EQ(&ChooseIntersectionAlgorithm(33, 33), &sweep);
     EXPECT_EQ(&ChooseIntersectionAlgorithm(1, 100000), &brute);
-}
-
-// Random rings on a small grid meet often at shared vertices and along collinear stretches.
-std::unique_ptr<Ring> RandomRing(std::mt19937& random, int count, int grid)
-{
-    std::uniform_int_distribution<int> coordinate(0, grid);
-    std::vector<Point> points;
-    while (static_cast<int>(points.size()) < count)
-    {
-        const Point p{double(coordinate(random)), double(coordinate(random))};
-        if (points.empty() || !(points.back() == p))
-        {
-            points.push_back(p);
-        }
-    }
-    return MakeRing(points);
 }
 
 TEST(IntersectionAlgorithmTest, BruteForceAndSweepReportTheSameMeetings)

@@ -22,6 +22,7 @@
 using namespace Arealis;
 using EdgeTesting::EdgesOf;
 using EdgeTesting::MakeRing;
+using EdgeTesting::RandomRing;
 
 namespace
 {
@@ -239,21 +240,6 @@ IntersectionList Sweep(const EdgeList& first, const EdgeList& second)
     IntersectionList result;
     SweepLineIntersectionAlgorithm::Instance().FindIntersections(first, second, result, false);
     return result;
-}
-
-std::unique_ptr<Ring> RandomRing(std::mt19937& random, int count, int grid)
-{
-    std::uniform_int_distribution<int> coordinate(0, grid);
-    std::vector<Point> points;
-    while (static_cast<int>(points.size()) < count)
-    {
-        const Point p{double(coordinate(random)), double(coordinate(random))};
-        if (points.empty() || !(points.back() == p))
-        {
-            points.push_back(p);
-        }
-    }
-    return MakeRing(points);
 }
 
 // Horizontal edges of random lengths on rows 0, 1, 2, ..., joined by slanted edges: hundreds
