@@ -237,6 +237,31 @@ TEST(PolygonTest, ValidateReportsEachStructuralProblemWithItsLine)
     EXPECT_FALSE(overlappingHoles.HasPolygonFlag(Polygon::PolygonFlags::Unchecked));
 }
 
+// Pairs of exterior rings are found by a sweep over their bounds, but a polygon with several
+// faults still reports the first pair in ring order: here the overlap of the first and last
+// rings, not the enclosed ring that lies further left.
+TEST(PolygonTest, ValidateReportsTheFirstFaultyPairInRingOrder)
+{
+    Polygon polygon(nullptr);
+    AddRings(polygon, {Box(10, 0, 20, 10), Box(0, 0, 5, 10), Box(1, 1, 2, 2), Box(15, 5, 25, 15)});
+    EXPECT_EQ(ValidationFailure(polygon),
+              "An exterior ring area partially overlaps an other exterior ring area. @ Polygon, "
+              "line: 899");
+
+    // Two hundred separate squares in shuffled order along a row, then one across a gap.
+    Polygon scattered(nullptr);
+    for (int i = 0; i < 200; ++i)
+    {
+        const double left = 3.0 * ((i * 37) % 200);
+        AddRings(scattered, {Box(left, 0, left + 2, 2)});
+    }
+    EXPECT_NO_THROW(scattered.Validate(true));
+    AddRings(scattered, {Box(100.5, 1, 101.5, 3)});
+    EXPECT_EQ(ValidationFailure(scattered),
+              "An exterior ring area partially overlaps an other exterior ring area. @ Polygon, "
+              "line: 899");
+}
+
 TEST(PolygonTest, ValidatesTwoDisjointPartsAndRingErrorsOnlyWhenAsked)
 {
     Polygon parts(nullptr);
