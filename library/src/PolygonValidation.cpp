@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -194,10 +195,7 @@ PairsWithOverlappingBounds(const std::vector<Ring*>& rings)
         bounds.push_back(ring->Count() == 0 ? Rectangle::Empty() : ring->GetBounds());
     }
     std::vector<std::size_t> order(rings.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-    {
-        order[i] = i;
-    }
+    std::iota(order.begin(), order.end(), std::size_t{0});
     std::sort(order.begin(), order.end(),
               [&](std::size_t x, std::size_t y) { return bounds[x].MinX < bounds[y].MinX; });
     std::vector<std::pair<std::size_t, std::size_t>> pairs;
