@@ -4,6 +4,7 @@
 #include "Arealis/Rectangle.h"
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
+#include "LowerBoundFrom.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,6 +35,7 @@ OverlayGraph::OverlayGraph(const Polygon& a, const Polygon& b,
     AddWalks(a, Operand::First);
     AddWalks(b, Operand::Second);
     CutWalks(intersections);
+    SortCrossingsByPosition();
     CutWalksAtCrossingNodes();
     CutWalksAtCrossingsInsideEdges();
     RemoveSpikes();
@@ -176,13 +178,13 @@ void OverlayGraph::CutWalksAtCrossingNodes()
             {
                 continue;
             }
-            const auto found = m_crossingIndex.find(position);
-            if (found == m_crossingIndex.end())
+            const std::int32_t crossing = FindCrossing(position);
+            if (crossing < 0)
             {
                 continue;
             }
             const std::int32_t piece = CutAtNode(walk, i);
-            PieceAt(piece).Crossing = found->second;
+            PieceAt(piece).Crossing = crossing;
             WalkAt(walk).Crossed = true;
         }
     }
@@ -205,6 +207,9 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
         return;
     }
     std::pmr::vector<std::int32_t> found(&m_memory);
+    const auto leftOf = [](const PlacedCrossing& crossing, double x)
+    { return crossing.Location.X < x; };
+    auto nearest = m_crossingsByPosition.begin();
     for (std::size_t w = 0; w < m_walks.size(); ++w)
     {
         const auto walk = static_cast<std::int32_t>(w);
@@ -226,16 +231,18 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
             // Candidates by x, within the reach of the probe square around a point.
             found.clear();
             constexpr double Reach = 1e-6;
-            for (auto it = m_crossingIndex.lower_bound(
-                     Point{edgeBounds.MinX - Reach, -std::numeric_limits<double>::max()});
-                 it != m_crossingIndex.end() && it->first.X <= edgeBounds.MaxX + Reach; ++it)
+            nearest = LowerBoundFrom(m_crossingsByPosition.begin(), m_crossingsByPosition.end(),
+                                     nearest, edgeBounds.MinX - Reach, leftOf);
+            for (auto it = nearest;
+                 it != m_crossingsByPosition.end() && it->Location.X <= edgeBounds.MaxX + Reach;
+                 ++it)
             {
-                const Point& p = it->first;
+                const Point& p = it->Location;
                 if (p.Y >= edgeBounds.MinY - Reach && p.Y <= edgeBounds.MaxY + Reach &&
                     !(p == start) && !(p == end) &&
                     IsPointOnSegment(p, start, end, ProximityMode::Exact))
                 {
-                    found.push_back(it->second);
+                    found.push_back(it->Crossing);
                 }
             }
             for (const std::int32_t crossing : found)
@@ -440,13 +447,35 @@ void OverlayGraph::InsertAfter(std::int32_t existing, std::int32_t piece) noexce
 
 std::int32_t OverlayGraph::FindOrAddCrossing(const Point& location)
 {
-    const auto [it, inserted] =
-        m_crossingIndex.emplace(location, static_cast<std::int32_t>(m_crossings.size()));
-    if (inserted)
+    const auto next = static_cast<std::int32_t>(m_crossings.size());
+    const std::int32_t crossing = m_crossingTable.FindOrInsert(
+        location, next, [this](std::int32_t i) { return CrossingPointAt(i).Location; });
+    if (crossing == next)
     {
         m_crossings.push_back(CrossingPoint{location, std::pmr::vector<std::int32_t>(&m_memory)});
     }
-    return it->second;
+    return crossing;
+}
+
+std::int32_t OverlayGraph::FindCrossing(const Point& location) const
+{
+    return m_crossingTable.Find(location,
+                                [this](std::int32_t i) { return CrossingPointAt(i).Location; });
+}
+
+// Locations are distinct, so the order is the same whatever the sort.
+void OverlayGraph::SortCrossingsByPosition()
+{
+    m_crossingsByPosition.clear();
+    m_crossingsByPosition.reserve(m_crossings.size());
+    for (std::size_t i = 0; i < m_crossings.size(); ++i)
+    {
+        m_crossingsByPosition.push_back(
+            PlacedCrossing{m_crossings[i].Location, static_cast<std::int32_t>(i)});
+    }
+    std::sort(m_crossingsByPosition.begin(), m_crossingsByPosition.end(),
+              [](const PlacedCrossing& x, const PlacedCrossing& y)
+              { return x.Location < y.Location; });
 }
 
 std::int32_t OverlayGraph::AddDirection(std::int32_t piece, Way way, const Point& towards)

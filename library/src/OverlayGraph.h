@@ -3,6 +3,7 @@
 #include "Arealis/Node.h"
 #include "Arealis/Point.h"
 #include "Arealis/SegmentIntersection.h"
+#include "PositionTable.h"
 
 #include <array>
 #include <cstddef>
@@ -148,6 +149,8 @@ private:
     std::int32_t NewPiece(std::int32_t walk);
     void InsertAfter(std::int32_t existing, std::int32_t piece) noexcept;
     std::int32_t FindOrAddCrossing(const Point& location);
+    std::int32_t FindCrossing(const Point& location) const;
+    void SortCrossingsByPosition();
     std::int32_t AddDirection(std::int32_t piece, Way way, const Point& towards);
 
     // --- Access by index ---------------------------------------------------------------------
@@ -199,7 +202,15 @@ private:
     std::pmr::vector<Piece> m_pieces{&m_memory};
     std::pmr::vector<Direction> m_directions{&m_memory};
     std::pmr::vector<CrossingPoint> m_crossings{&m_memory};
-    std::pmr::map<Point, std::int32_t> m_crossingIndex{&m_memory};
+    // Crossing points by location, and (once all are found) their indices in the order of
+    // their locations, for the scans along edges.
+    struct PlacedCrossing
+    {
+        Point Location;
+        std::int32_t Crossing = -1;
+    };
+    PositionTable m_crossingTable{&m_memory};
+    std::pmr::vector<PlacedCrossing> m_crossingsByPosition{&m_memory};
 };
 
 } // namespace Arealis::Detail

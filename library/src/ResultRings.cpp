@@ -3,6 +3,7 @@
 #include "Arealis/Geometry.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/Ring.h"
+#include "PositionTable.h"
 #include "RingWidth.h"
 
 #include <algorithm>
@@ -55,7 +56,7 @@ void AddLoop(const std::vector<TracedVertex>& vertices, std::size_t from, Polygo
 // Whether two vertices of the ring stand at the same place (in the result's coordinates).
 bool HasRepeatedPosition(const TracedRing& traced)
 {
-    // Most result rings are small pieces: compared pairwise on the stack, without sorting.
+    // Most result rings are small pieces: compared pairwise on the stack, without a table.
     constexpr std::size_t SmallRing = 32;
     const std::size_t n = traced.Vertices.size();
     if (n <= SmallRing)
@@ -75,13 +76,24 @@ bool HasRepeatedPosition(const TracedRing& traced)
         return false;
     }
     std::vector<Point> positions;
-    positions.reserve(traced.Vertices.size());
+    positions.reserve(n);
     for (const TracedVertex& vertex : traced.Vertices)
     {
         positions.push_back(ResultPosition(vertex));
     }
-    std::sort(positions.begin(), positions.end());
-    return std::adjacent_find(positions.begin(), positions.end()) != positions.end();
+    PositionTable seen;
+    seen.Reserve(n);
+    const auto positionOf = [&positions](std::int32_t index)
+    { return positions[static_cast<std::size_t>(index)]; };
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        const auto index = static_cast<std::int32_t>(i);
+        if (seen.FindOrInsert(positions[i], index, positionOf) != index)
+        {
+            return true;
+        }
+    }
+    return false;
 }
 
 void AddSplitRing(const TracedRing& traced, Polygon& result)
