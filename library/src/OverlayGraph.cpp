@@ -8,9 +8,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <numbers>
-#include <unordered_map>
+#include <utility>
 
 namespace Arealis::Detail
 {
@@ -68,20 +69,26 @@ void OverlayGraph::AddWalks(const Polygon& polygon, Operand side)
 void OverlayGraph::CutWalks(const IntersectionList& intersections)
 {
     // The same ring may stand in both operands (a polygon overlaid with itself), so rings are
-    // looked up per operand.
-    using WalkIndex = std::pmr::unordered_map<const Ring*, std::int32_t>;
-    WalkIndex firstWalks(&m_memory);
-    WalkIndex secondWalks(&m_memory);
+    // looked up per operand: in arrays sorted by ring, as most overlays have a few rings only.
+    using WalkOfRing = std::pair<const Ring*, std::int32_t>;
+    std::pmr::vector<WalkOfRing> firstWalks(&m_memory);
+    std::pmr::vector<WalkOfRing> secondWalks(&m_memory);
     for (std::size_t i = 0; i < m_walks.size(); ++i)
     {
         auto& walks = m_walks[i].Side == Operand::First ? firstWalks : secondWalks;
-        walks.emplace(m_walks[i].pRing, static_cast<std::int32_t>(i));
+        walks.emplace_back(m_walks[i].pRing, static_cast<std::int32_t>(i));
     }
+    const auto byRing = [](const WalkOfRing& x, const WalkOfRing& y)
+    { return std::less<const Ring*>()(x.first, y.first); };
+    std::sort(firstWalks.begin(), firstWalks.end(), byRing);
+    std::sort(secondWalks.begin(), secondWalks.end(), byRing);
     std::pmr::vector<std::pmr::vector<Cut>> cuts(m_walks.size(), &m_memory);
-    const auto addCut = [&](const WalkIndex& walks, const LinearEdge& edge, const Point& location)
+    const auto addCut = [&](const std::pmr::vector<WalkOfRing>& walks, const LinearEdge& edge,
+                            const Point& location)
     {
-        const auto found = walks.find(edge.Ring);
-        if (found == walks.end())
+        const auto found =
+            std::lower_bound(walks.begin(), walks.end(), WalkOfRing{edge.Ring, 0}, byRing);
+        if (found == walks.end() || found->first != edge.Ring)
         {
             return;
         }
@@ -89,6 +96,10 @@ void OverlayGraph::CutWalks(const IntersectionList& intersections)
         cuts[static_cast<std::size_t>(found->second)].push_back(
             Cut{edge.EdgeNumber(), SquaredDistance(start, location), location});
     };
+    // Each entry adds at most two crossing pieces to each operand, each with two ways out.
+    const auto entries = static_cast<std::size_t>(intersections.Count());
+    m_pieces.reserve(m_pieces.size() + 4 * entries);
+    m_directions.reserve(4 * entries);
     for (const EdgeIntersection& entry : intersections)
     {
         addCut(firstWalks, entry.FirstEdge, entry.Location);
@@ -453,6 +464,8 @@ std::int32_t OverlayGraph::FindOrAddCrossing(const Point& location)
     if (crossing == next)
     {
         m_crossings.push_back(CrossingPoint{location, std::pmr::vector<std::int32_t>(&m_memory)});
+        // Two rings crossing leave four ways out.
+        m_crossings.back().Directions.reserve(4);
     }
     return crossing;
 }
