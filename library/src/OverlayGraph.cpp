@@ -509,26 +509,6 @@ std::int32_t OverlayGraph::AddDirection(std::int32_t piece, Way way, const Point
     return index;
 }
 
-Point OverlayGraph::StartPointOf(std::int32_t piece) const
-{
-    const Piece& p = PieceAt(piece);
-    if (p.IsPoint)
-    {
-        return CrossingPointAt(p.Crossing).Location;
-    }
-    return WalkAt(p.Walk).pRing->GetNode(p.First)->Position;
-}
-
-Point OverlayGraph::EndPointOf(std::int32_t piece) const
-{
-    const Piece& p = PieceAt(piece);
-    if (p.IsPoint)
-    {
-        return CrossingPointAt(p.Crossing).Location;
-    }
-    return WalkAt(p.Walk).pRing->GetNode(p.Last)->Position;
-}
-
 Point OverlayGraph::PointReachedBy(const Direction& direction) const
 {
     const Piece& p = PieceAt(direction.Piece);

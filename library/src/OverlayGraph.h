@@ -2,6 +2,7 @@
 
 #include "Arealis/Node.h"
 #include "Arealis/Point.h"
+#include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
 #include "PositionTable.h"
 
@@ -15,7 +16,6 @@
 namespace Arealis
 {
 class Polygon;
-class Ring;
 } // namespace Arealis
 
 namespace Arealis::Detail
@@ -174,8 +174,19 @@ private:
 
     // --- Geometry of the pieces -----------------------------------------------------------
 
-    Point StartPointOf(std::int32_t piece) const;
-    Point EndPointOf(std::int32_t piece) const;
+    // Inline: the tracing asks for them at every corner test.
+    Point StartPointOf(std::int32_t piece) const
+    {
+        const Piece& p = PieceAt(piece);
+        return p.IsPoint ? CrossingPointAt(p.Crossing).Location
+                         : WalkAt(p.Walk).pRing->GetNode(p.First)->Position;
+    }
+    Point EndPointOf(std::int32_t piece) const
+    {
+        const Piece& p = PieceAt(piece);
+        return p.IsPoint ? CrossingPointAt(p.Crossing).Location
+                         : WalkAt(p.Walk).pRing->GetNode(p.Last)->Position;
+    }
     Point PointReachedBy(const Direction& direction) const;
 
     // --- Tracing ----------------------------------------------------------------------------
