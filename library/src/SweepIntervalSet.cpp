@@ -7,29 +7,12 @@
 namespace Arealis::Detail
 {
 
-namespace
-{
-
-// Below this size a block is joined with a neighbour when both fit into one block with room
-// to spare, so that removals cannot leave a long row of nearly empty blocks.
-constexpr std::size_t SmallBlockSize = IntervalSet::MaxBlockSize / 4;
-constexpr std::size_t JoinedBlockSize = IntervalSet::MaxBlockSize * 3 / 4;
-
-std::size_t FirstWithMinimumAtLeast(const std::vector<IntervalEntry>& entries, double y)
-{
-    const auto it = std::partition_point(entries.begin(), entries.end(),
-                                         [y](const IntervalEntry& e) { return e.MinY < y; });
-    return static_cast<std::size_t>(it - entries.begin());
-}
-
-} // namespace
-
 void IntervalSet::Clear() noexcept
 {
     m_blocks.clear();
 }
 
-IntervalSet::Position IntervalSet::LowerBound(double y) const noexcept
+IntervalSet::Position IntervalSet::LowerBoundInBlocks(double y) const noexcept
 {
     // Only a sole block can be empty, and then the search ends past it.
     const auto block = std::partition_point(m_blocks.begin(), m_blocks.end(),
@@ -54,40 +37,9 @@ std::size_t IntervalSet::BlockForMinimum(double y) const noexcept
                                    : static_cast<std::size_t>(block - m_blocks.begin());
 }
 
-bool IntervalSet::InsertIfDisjoint(const IntervalEntry& entry)
-{
-    // The first interval reaching up to the entry's minimum is the only one that can overlap
-    // it from below, and the intervals after it start above that minimum: the entry either
-    // overlaps this interval or belongs right before it.
-    const Position at = LowerBound(entry.MinY);
-    if (at.Block < m_blocks.size())
-    {
-        std::vector<IntervalEntry>& entries = m_blocks[at.Block];
-        if (entries[at.Index].MinY <= entry.MaxY)
-        {
-            return false;
-        }
-        entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(at.Index), entry);
-        SplitIfFull(at.Block);
-        return true;
-    }
-    if (m_blocks.empty())
-    {
-        m_blocks.emplace_back().reserve(MaxBlockSize);
-    }
-    m_blocks.back().push_back(entry);
-    SplitIfFull(m_blocks.size() - 1);
-    return true;
-}
-
-void IntervalSet::SplitIfFull(std::size_t block)
+void IntervalSet::Split(std::size_t block)
 {
     std::vector<IntervalEntry>& entries = m_blocks[block];
-    if (entries.size() <= MaxBlockSize)
-    {
-        return;
-    }
-    // The upper half moves into a new block after this one.
     const auto middle = entries.begin() + static_cast<std::ptrdiff_t>(entries.size() / 2);
     std::vector<IntervalEntry> upper;
     upper.reserve(MaxBlockSize);
@@ -96,7 +48,7 @@ void IntervalSet::SplitIfFull(std::size_t block)
     m_blocks.insert(m_blocks.begin() + static_cast<std::ptrdiff_t>(block) + 1, std::move(upper));
 }
 
-void IntervalSet::Erase(double minY)
+void IntervalSet::EraseInBlocks(double minY)
 {
     if (m_blocks.empty())
     {
