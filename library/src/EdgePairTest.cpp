@@ -29,9 +29,9 @@ bool AreRingNeighbours(const LinearEdge& a, const LinearEdge& b)
     {
         return false;
     }
-    const std::int32_t difference = a.EdgeNumber() > b.EdgeNumber()
-                                        ? a.EdgeNumber() - b.EdgeNumber()
-                                        : b.EdgeNumber() - a.EdgeNumber();
+    const std::int32_t numberA = a.EdgeNumber();
+    const std::int32_t numberB = b.EdgeNumber();
+    const std::int32_t difference = numberA > numberB ? numberA - numberB : numberB - numberA;
     // Equal numbers: the two edges of a ring of two nodes, which share both nodes.
     return difference <= 1 || difference == a.Ring->Count() - 1;
 }

@@ -324,14 +324,19 @@ bool TestCandidate(const WorkingData& data, std::uint32_t current, std::uint32_t
     const bool selfMode = data.SameList;
     // The first list's edge, or in self mode the earlier edge, is compared first.
     const bool currentFirst = selfMode ? current < candidate : data.IsFromFirst(current);
-    // The end nodes are read again here rather than kept for every edge: an edge meets only
-    // a few candidates, and every byte kept per edge is fresh memory to fault in.
-    const Detail::EdgeSnapshot a(data.EdgeAt(currentFirst ? current : candidate));
-    const Detail::EdgeSnapshot b(data.EdgeAt(currentFirst ? candidate : current));
-    if (selfMode && Detail::AreRingNeighbours(a.Edge, b.Edge))
+    const LinearEdge& first = data.EdgeAt(currentFirst ? current : candidate);
+    const LinearEdge& second = data.EdgeAt(currentFirst ? candidate : current);
+    // Most candidates of a ring's own check are the edge's two neighbours, which need no
+    // node read at all.
+    if (selfMode && Detail::AreRingNeighbours(first, second))
     {
         return false;
     }
+    // The end nodes are read again here rather than kept for every edge: an edge meets only
+    // a few candidates, and every byte kept per edge is fresh memory to fault in. Every edge's
+    // nodes were read once before the sweep, so this cannot throw.
+    const Detail::EdgeSnapshot a(first);
+    const Detail::EdgeSnapshot b(second);
     if (fromOverflow)
     {
         const bool near =
