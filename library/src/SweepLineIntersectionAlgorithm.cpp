@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -57,6 +58,8 @@ struct SweepLineIntersectionAlgorithm::WorkingData
 
     // The edges in the order of their left end points.
     std::vector<Detail::SweepKey> LeftOrder;
+    // The other half of the radix sort of a check.
+    std::vector<Detail::SweepKey> SortBuffer;
     // Min-heap of the active edges by their right end points.
     std::vector<Detail::ActiveEdge> Active;
     // The edges that leave the status before the current event.
@@ -78,6 +81,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
         SameList = false;
         const bool keep = BufferBytes() <= RetainedBytes;
         Reset(LeftOrder, keep);
+        Reset(SortBuffer, keep);
         Reset(Active, keep);
         Reset(Retiring, keep);
         Reset(RightRanks, keep);
@@ -91,7 +95,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
 
     std::size_t BufferBytes() const noexcept
     {
-        return LeftOrder.capacity() * sizeof(Detail::SweepKey) +
+        return (LeftOrder.capacity() + SortBuffer.capacity()) * sizeof(Detail::SweepKey) +
                (Active.capacity() + Retiring.capacity()) * sizeof(Detail::ActiveEdge) +
                RightRanks.capacity() * sizeof(std::uint32_t);
     }
@@ -111,8 +115,8 @@ struct SweepLineIntersectionAlgorithm::WorkingData
 
     bool IsEmpty() const noexcept
     {
-        return LeftOrder.empty() && Active.empty() && Retiring.empty() && RightRanks.empty() &&
-               !SameList && pFirst == nullptr;
+        return LeftOrder.empty() && SortBuffer.empty() && Active.empty() && Retiring.empty() &&
+               RightRanks.empty() && !SameList && pFirst == nullptr;
     }
 
     bool IsFromFirst(std::uint32_t edge) const noexcept { return SameList || edge < FirstCount; }
@@ -174,6 +178,23 @@ bool PrecedesBySweepOrder(const Point& a, const Point& b) noexcept
     return a < b;
 }
 
+// What a sweep is for. Report: find the meetings in the order that callers rely on, which
+// depends on the order in which std::sort leaves equal end points and on the order in which
+// edges retire. Check: only whether a ring's edges meet at all. For that it is enough that
+// every pair of active edges that the report would test is tested, whatever the order of
+// events with equal x and of retirements: the check tests every pair of active edges whose y
+// intervals lie nearer than twice the tolerance, which with modest coordinates includes
+// every pair nearer than the tolerance, rounded either way.
+enum class SweepPurpose
+{
+    Report,
+    Check
+};
+
+template <SweepPurpose Purpose>
+constexpr double CandidateTolerance =
+    Purpose == SweepPurpose::Check ? 2 * IntersectionTolerance : IntersectionTolerance;
+
 } // namespace
 
 SweepLineIntersectionAlgorithm::SweepLineIntersectionAlgorithm()
@@ -212,18 +233,89 @@ void SortByEndPoint(std::vector<Detail::SweepKey>& keys, EndOf endOf)
               });
 }
 
+// Coordinates up to this size in absolute value still change when the tolerance is added or
+// subtracted, which the check relies on.
+constexpr double ModestCoordinate = 1e9;
+
+bool IsModest(const Point& p) noexcept
+{
+    return std::fabs(p.X) <= ModestCoordinate && std::fabs(p.Y) <= ModestCoordinate;
+}
+
 // Reads every edge's end nodes once, in list order, so that an edge outside its ring throws
-// before anything is reported, and keys the edges by the x of their left end points.
-void ReadEdges(WorkingData& data, std::uint32_t count)
+// before anything is reported, and keys the edges by the x of their left end points. A check
+// also learns whether all coordinates are modest (finite among others).
+template <SweepPurpose Purpose>
+bool ReadEdges(WorkingData& data, std::uint32_t count)
 {
     data.LeftOrder.resize(count);
+    bool modest = true;
     for (std::uint32_t i = 0; i < count; ++i)
     {
-        data.LeftOrder[i] = Detail::SweepKey{data.EndsOf(i).Left.X, i};
+        const Detail::SweepEnds ends = data.EndsOf(i);
+        if (Purpose == SweepPurpose::Check)
+        {
+            modest = modest && IsModest(ends.Left) && IsModest(ends.Right);
+        }
+        data.LeftOrder[i] = Detail::SweepKey{ends.Left.X, i};
+    }
+    return modest;
+}
+
+// The bits of x as an unsigned number in the order of the values; -0 comes before +0.
+std::uint64_t OrderedBits(double x) noexcept
+{
+    constexpr std::uint64_t signBit = std::uint64_t{1} << 63;
+    const auto bits = std::bit_cast<std::uint64_t>(x);
+    return (bits & signBit) != 0 ? ~bits : bits | signBit;
+}
+
+// Sorts keys with finite x by x, by radix in digits of 11 bits, equal x in any order.
+void SortByX(std::vector<Detail::SweepKey>& keys, std::vector<Detail::SweepKey>& buffer)
+{
+    constexpr unsigned digitBits = 11;
+    constexpr std::size_t digits = 6;
+    constexpr std::size_t buckets = std::size_t{1} << digitBits;
+    const auto digitOf = [](const Detail::SweepKey& key, std::size_t digit)
+    { return static_cast<std::size_t>(OrderedBits(key.X) >> (digit * digitBits)) & (buckets - 1); };
+    std::vector<std::uint32_t> counts(digits * buckets, 0);
+    for (const Detail::SweepKey& key : keys)
+    {
+        const std::uint64_t bits = OrderedBits(key.X);
+        for (std::size_t digit = 0; digit < digits; ++digit)
+        {
+            ++counts[digit * buckets +
+                     (static_cast<std::size_t>(bits >> (digit * digitBits)) & (buckets - 1))];
+        }
+    }
+    buffer.resize(keys.size());
+    for (std::size_t digit = 0; digit < digits; ++digit)
+    {
+        std::uint32_t* count = counts.data() + digit * buckets;
+        // A digit that all keys share leaves the order as it is.
+        if (count[digitOf(keys.front(), digit)] == keys.size())
+        {
+            continue;
+        }
+        std::uint32_t offset = 0;
+        for (std::size_t bucket = 0; bucket < buckets; ++bucket)
+        {
+            const std::uint32_t size = count[bucket];
+            count[bucket] = offset;
+            offset += size;
+        }
+        for (const Detail::SweepKey& key : keys)
+        {
+            buffer[count[digitOf(key, digit)]++] = key;
+        }
+        keys.swap(buffer);
     }
 }
 
-void CreateEvents(WorkingData& data, const EdgeList& first, const EdgeList& second)
+// Prepares the events; returns false, with nothing prepared beyond reading the edges, when a
+// check cannot rely on the coordinates.
+template <SweepPurpose Purpose>
+bool CreateEvents(WorkingData& data, const EdgeList& first, const EdgeList& second)
 {
     data.pFirst = &first;
     data.pSecond = &second;
@@ -231,12 +323,25 @@ void CreateEvents(WorkingData& data, const EdgeList& first, const EdgeList& seco
     data.FirstCount = static_cast<std::uint32_t>(first.Count());
     const std::size_t total = static_cast<std::size_t>(first.Count()) +
                               (data.SameList ? 0U : static_cast<std::size_t>(second.Count()));
-    ReadEdges(data, static_cast<std::uint32_t>(total));
+    const bool modest = ReadEdges<Purpose>(data, static_cast<std::uint32_t>(total));
+    if (Purpose == SweepPurpose::Check && (!modest || total == 0))
+    {
+        return false;
+    }
     for (Detail::SweepStatus& status : data.Statuses)
     {
         status.Start(total);
     }
-    SortByEndPoint(data.LeftOrder, [&data](std::uint32_t edge) { return data.EndsOf(edge).Left; });
+    if (Purpose == SweepPurpose::Check)
+    {
+        SortByX(data.LeftOrder, data.SortBuffer);
+    }
+    else
+    {
+        SortByEndPoint(data.LeftOrder,
+                       [&data](std::uint32_t edge) { return data.EndsOf(edge).Left; });
+    }
+    return true;
 }
 
 // The order of right end points with std::sort, as the order of left end points.
@@ -293,6 +398,7 @@ void OrderRunsOfEqualRightEnds(WorkingData& data)
 
 // Removes the edges whose right end lies more than the tolerance left of x, in the order of
 // their right end points.
+template <SweepPurpose Purpose>
 void RetireEdges(WorkingData& data, double x)
 {
     std::vector<Detail::ActiveEdge>& active = data.Active;
@@ -307,7 +413,7 @@ void RetireEdges(WorkingData& data, double x)
         data.Retiring.push_back(active.back());
         active.pop_back();
     }
-    if (data.Retiring.size() > 1)
+    if (Purpose == SweepPurpose::Report && data.Retiring.size() > 1)
     {
         OrderRunsOfEqualRightEnds(data);
     }
@@ -317,7 +423,15 @@ void RetireEdges(WorkingData& data, double x)
     }
 }
 
+// Whether the y intervals lie nearer than the check's tolerance.
+bool AreNearInY(const Rectangle& a, const Rectangle& b) noexcept
+{
+    constexpr double tolerance = CandidateTolerance<SweepPurpose::Check>;
+    return a.MinY < b.MaxY + tolerance && a.MaxY > b.MinY - tolerance;
+}
+
 // Tests the current edge against one active edge; returns whether they meet.
+template <SweepPurpose Purpose>
 bool TestCandidate(const WorkingData& data, std::uint32_t current, std::uint32_t candidate,
                    bool fromOverflow, IntersectionList& result)
 {
@@ -339,14 +453,59 @@ bool TestCandidate(const WorkingData& data, std::uint32_t current, std::uint32_t
     const Detail::EdgeSnapshot b(second);
     if (fromOverflow)
     {
-        const bool near =
-            selfMode ? a.Bounds.Intersects(b.Bounds) : Detail::AreBoundsNear(a.Bounds, b.Bounds);
+        // A check tests the overflow edges that an interval set would offer, which include
+        // every pair whose bounds intersect.
+        const bool near = Purpose == SweepPurpose::Check ? AreNearInY(a.Bounds, b.Bounds)
+                          : selfMode                     ? a.Bounds.Intersects(b.Bounds)
+                                     : Detail::AreBoundsNear(a.Bounds, b.Bounds);
         if (!near)
         {
             return false;
         }
     }
     return Detail::TestAndRecordPair(a, b, selfMode, result);
+}
+
+// Runs the events; returns false when it stopped at a meeting for bOneIntersection.
+template <SweepPurpose Purpose>
+bool Sweep(WorkingData& data, IntersectionList& result, bool bOneIntersection)
+{
+    for (const Detail::SweepKey& key : data.LeftOrder)
+    {
+        const std::uint32_t current = key.Edge;
+        RetireEdges<Purpose>(data, key.X);
+        const Detail::SweepEnds ends = data.EndsOf(current);
+        const Detail::IntervalEntry entry{ends.MinY(), ends.MaxY(), current};
+        const bool completed = data.OtherStatus(current).VisitCandidates(
+            entry.MinY, entry.MaxY, CandidateTolerance<Purpose>,
+            [&](std::uint32_t candidate, bool fromOverflow)
+            {
+                return !(TestCandidate<Purpose>(data, current, candidate, fromOverflow, result) &&
+                         bOneIntersection);
+            });
+        if (!completed)
+        {
+            return false;
+        }
+        const Detail::StatusSlot slot = data.OwnStatus(current).Insert(entry);
+        data.Active.push_back(Detail::ActiveEdge{ends.Right, entry.MinY, current, slot});
+        std::push_heap(data.Active.begin(), data.Active.end(), RetiresLater);
+    }
+    return true;
+}
+
+// Whether a check of one list's edges finds no meeting. A check tests every pair that the
+// reporting sweep tests, and more, and classifies each pair alike, so when it finds nothing
+// the reporting sweep finds nothing either. It skips the sort that keeps equal end points in
+// std::sort's order and the ranking of right ends.
+bool CheckFindsNoMeeting(WorkingData& data, const EdgeList& edges)
+{
+    if (!CreateEvents<SweepPurpose::Check>(data, edges, edges))
+    {
+        return false;
+    }
+    IntersectionList found;
+    return Sweep<SweepPurpose::Check>(data, found, true);
 }
 
 } // namespace
@@ -358,28 +517,19 @@ void SweepLineIntersectionAlgorithm::FindIntersections(const EdgeList& first,
 {
     WorkingData& data = *m_data;
     const WorkingDataScope scope(data);
-    CreateEvents(data, first, second);
-
-    for (const Detail::SweepKey& key : data.LeftOrder)
+    // A ring's own check for a first meeting mostly finds none: then a check that does not
+    // keep the reporting order answers alone, and otherwise the reporting sweep finds the
+    // same first meeting as always.
+    if (&first == &second && bOneIntersection)
     {
-        const std::uint32_t current = key.Edge;
-        RetireEdges(data, key.X);
-        const Detail::SweepEnds ends = data.EndsOf(current);
-        const Detail::IntervalEntry entry{ends.MinY(), ends.MaxY(), current};
-        const bool completed = data.OtherStatus(current).VisitCandidates(
-            entry.MinY, entry.MaxY,
-            [&](std::uint32_t candidate, bool fromOverflow) {
-                return !(TestCandidate(data, current, candidate, fromOverflow, result) &&
-                         bOneIntersection);
-            });
-        if (!completed)
+        if (CheckFindsNoMeeting(data, first))
         {
             return;
         }
-        const Detail::StatusSlot slot = data.OwnStatus(current).Insert(entry);
-        data.Active.push_back(Detail::ActiveEdge{ends.Right, entry.MinY, current, slot});
-        std::push_heap(data.Active.begin(), data.Active.end(), RetiresLater);
+        data.Clear();
     }
+    CreateEvents<SweepPurpose::Report>(data, first, second);
+    Sweep<SweepPurpose::Report>(data, result, bOneIntersection);
 }
 
 SegmentsIntersectionAlgorithm& ChooseIntersectionAlgorithm(std::int64_t firstCount,

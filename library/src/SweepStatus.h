@@ -1,6 +1,5 @@
 #pragma once
 
-#include "Arealis/SegmentIntersection.h"
 #include "SweepIntervalSet.h"
 
 #include <array>
@@ -42,13 +41,13 @@ public:
     // [minY, maxY] widened by the tolerance, then for every edge of the overflow; stops as
     // soon as visit returns false, and then returns false.
     template <class F>
-    bool VisitCandidates(double minY, double maxY, F&& visit) const
+    bool VisitCandidates(double minY, double maxY, double tolerance, F&& visit) const
     {
         const auto visitInterval = [&visit](std::uint32_t candidate)
         { return visit(candidate, false); };
         for (const IntervalSet& set : m_intervals)
         {
-            if (!set.VisitNear(minY, maxY, IntersectionTolerance, visitInterval))
+            if (!set.VisitNear(minY, maxY, tolerance, visitInterval))
             {
                 return false;
             }

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <memory>
@@ -296,6 +297,86 @@ TEST(SweepLineOrderTest, ManyActiveEdgesWithDisjointIntervalsKeepTheModelsOrder)
         ExpectModelOrder(second, first, round);
         ExpectModelOrder(first, first, round);
     }
+}
+
+// A ring's own check for a first meeting answers with the first meeting pair of the report
+// order, whether or not it takes the way of a check that ignores that order.
+void ExpectFirstMeetingOfModel(const Ring& ring, const char* what, int round)
+{
+    const EdgeList edges = EdgesOf(ring);
+    const std::vector<Entry> all = InOrder(ModelSweep(edges, edges));
+    IntersectionList first;
+    SweepLineIntersectionAlgorithm::Instance().FindIntersections(edges, edges, first, true);
+    const std::vector<Entry> found = InOrder(first);
+    ASSERT_EQ(all.empty(), found.empty()) << what << ", round " << round;
+    ASSERT_LE(found.size(), all.size()) << what << ", round " << round;
+    EXPECT_EQ(std::vector<Entry>(all.begin(), all.begin() + std::ptrdiff_t(found.size())), found)
+        << what << ", round " << round;
+    if (!found.empty())
+    {
+        // One pair only: its one or two meeting points.
+        EXPECT_LE(found.size(), 2U) << what << ", round " << round;
+        EXPECT_EQ(std::get<1>(found.front()), std::get<1>(found.back()));
+        EXPECT_EQ(std::get<3>(found.front()), std::get<3>(found.back()));
+    }
+}
+
+// A star around the origin with jittered radii: simple, and full of short edges whose
+// neighbours are their only near edges.
+std::vector<Point> StarPoints(std::mt19937& random, int count, double offset)
+{
+    std::uniform_real_distribution<double> jitter(-5.0, 5.0);
+    std::vector<Point> points;
+    for (int i = 0; i < count; ++i)
+    {
+        const double angle = 2.0 * 3.141592653589793 * i / count;
+        const double radius = (i % 2 == 0 ? 100.0 : 60.0) + jitter(random);
+        points.push_back({offset + radius * std::cos(angle), offset + radius * std::sin(angle)});
+    }
+    return points;
+}
+
+// Horizontal teeth of width 10 stacked upwards, each pair of neighbouring teeth apart by one
+// of the gaps: nearer and farther than the tolerance, beyond twice the tolerance, and, when
+// the teeth may meet, overlapping or within the probe square.
+std::unique_ptr<Ring> Comb(std::mt19937& random, int teeth, bool meeting)
+{
+    const std::array<double, 6> gaps{4e-4, 6e-4, 1.1e-3, 0.5, 0.0, 2e-7};
+    std::uniform_int_distribution<std::size_t> pick(0, gaps.size() - (meeting ? 1 : 3));
+    std::vector<Point> points{{0.0, 0.0}};
+    double y = 0.0;
+    for (int tooth = 0; tooth < teeth; ++tooth)
+    {
+        points.push_back({10.0, y});
+        points.push_back({10.0, y + 1.0});
+        points.push_back({1.0, y + 1.0});
+        y += 1.0 + gaps[pick(random)];
+        points.push_back({1.0, y});
+    }
+    points.push_back({0.0, y});
+    return MakeRing(points);
+}
+
+TEST(SweepLineOrderTest, OwnCheckForAFirstMeetingFindsTheReportsFirstMeeting)
+{
+    std::mt19937 random(9127);
+    std::uniform_int_distribution<int> size(300, 900);
+    for (int round = 0; round < 40 && !HasFailure(); ++round)
+    {
+        std::vector<Point> star = StarPoints(random, size(random), 0.0);
+        ExpectFirstMeetingOfModel(*MakeRing(star), "star", round);
+        // Coordinates too large for the tolerance to change them take the reporting sweep.
+        ExpectFirstMeetingOfModel(*MakeRing(StarPoints(random, 300, 1e12)), "far star", round);
+        ExpectFirstMeetingOfModel(*Comb(random, 150, round % 2 == 0), "comb", round);
+        // One vertex moved onto another, or anywhere: a touch or crossings late in the sweep.
+        std::uniform_int_distribution<std::size_t> vertex(0, star.size() - 1);
+        const std::size_t moved = vertex(random);
+        star[moved] = round % 2 == 0 ? star[vertex(random)] : Point{star[moved].Y, -star[moved].X};
+        ExpectFirstMeetingOfModel(*MakeRing(star), "star with a moved vertex", round);
+        const int grid = round % 3 == 0 ? 3 : (round % 3 == 1 ? 8 : 60);
+        ExpectFirstMeetingOfModel(*RandomRing(random, size(random) / 4, grid), "grid", round);
+    }
+    EXPECT_TRUE(SweepLineIntersectionAlgorithm::Instance().HoldsNoWorkingData());
 }
 
 } // namespace
