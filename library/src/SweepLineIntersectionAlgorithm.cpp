@@ -360,10 +360,15 @@ void RankRightEnds(WorkingData& data)
     }
 }
 
-bool RetiresLater(const Detail::ActiveEdge& a, const Detail::ActiveEdge& b) noexcept
+// The order of the heap of active edges; a function object, so that the heap operations
+// inline the comparison.
+struct RetiresLater
 {
-    return PrecedesBySweepOrder(b.Right, a.Right);
-}
+    bool operator()(const Detail::ActiveEdge& a, const Detail::ActiveEdge& b) const noexcept
+    {
+        return PrecedesBySweepOrder(b.Right, a.Right);
+    }
+};
 
 // Edges with equal right end points retire in the order that sorting all right end points
 // gives. Only the overflow notices that order: the sets end up the same either way, but an
@@ -409,7 +414,7 @@ void RetireEdges(WorkingData& data, double x)
     data.Retiring.clear();
     while (!active.empty() && x - active.front().Right.X > IntersectionTolerance)
     {
-        std::pop_heap(active.begin(), active.end(), RetiresLater);
+        std::pop_heap(active.begin(), active.end(), RetiresLater{});
         data.Retiring.push_back(active.back());
         active.pop_back();
     }
@@ -489,7 +494,7 @@ bool Sweep(WorkingData& data, IntersectionList& result, bool bOneIntersection)
         }
         const Detail::StatusSlot slot = data.OwnStatus(current).Insert(entry);
         data.Active.push_back(Detail::ActiveEdge{ends.Right, entry.MinY, current, slot});
-        std::push_heap(data.Active.begin(), data.Active.end(), RetiresLater);
+        std::push_heap(data.Active.begin(), data.Active.end(), RetiresLater{});
     }
     return true;
 }
