@@ -23,19 +23,6 @@ bool AreIdenticalEdges(const EdgeSnapshot& a, const EdgeSnapshot& b) noexcept
            (IsSameVertex(*a.StartNode, *b.EndNode) && IsSameVertex(*a.EndNode, *b.StartNode));
 }
 
-bool AreRingNeighbours(const LinearEdge& a, const LinearEdge& b)
-{
-    if (a.Ring != b.Ring)
-    {
-        return false;
-    }
-    const std::int32_t numberA = a.EdgeNumber();
-    const std::int32_t numberB = b.EdgeNumber();
-    const std::int32_t difference = numberA > numberB ? numberA - numberB : numberB - numberA;
-    // Equal numbers: the two edges of a ring of two nodes, which share both nodes.
-    return difference <= 1 || difference == a.Ring->Count() - 1;
-}
-
 namespace
 {
 

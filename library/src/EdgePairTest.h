@@ -3,7 +3,10 @@
 #include "Arealis/LinearEdge.h"
 #include "Arealis/Node.h"
 #include "Arealis/Rectangle.h"
+#include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
+
+#include <cstdint>
 
 namespace Arealis::Detail
 {
@@ -32,8 +35,23 @@ bool AreBoundsNear(const Rectangle& a, const Rectangle& b) noexcept;
 bool AreIdenticalEdges(const EdgeSnapshot& a, const EdgeSnapshot& b) noexcept;
 
 // Whether the self-mode comparison must leave the pair out because the edges are neighbours in
-// one ring (their edge numbers differ by 1, or they are the first and the last edge).
-bool AreRingNeighbours(const LinearEdge& a, const LinearEdge& b);
+// one ring (their edge numbers differ by 1, or they are the first and the last edge). Inline:
+// most candidates of a ring's own check are neighbours.
+inline bool AreRingNeighbours(const LinearEdge& a, const LinearEdge& b)
+{
+    if (a.Ring != b.Ring)
+    {
+        return false;
+    }
+    // An edge from a node to the next one has the number of its start, as EdgeNumber says.
+    const auto numberOf = [](const LinearEdge& edge)
+    { return edge.EndIndex == edge.StartIndex + 1 ? edge.StartIndex : edge.EdgeNumber(); };
+    const std::int32_t numberA = numberOf(a);
+    const std::int32_t numberB = numberOf(b);
+    const std::int32_t difference = numberA > numberB ? numberA - numberB : numberB - numberA;
+    // Equal numbers: the two edges of a ring of two nodes, which share both nodes.
+    return difference <= 1 || difference == a.Ring->Count() - 1;
+}
 
 // Classifies the pair (a from the first list, b from the second or, in self mode, a earlier
 // than b) and appends its entries to the result. Self mode compares exactly and reports
