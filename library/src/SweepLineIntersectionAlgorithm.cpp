@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -58,8 +57,9 @@ struct SweepLineIntersectionAlgorithm::WorkingData
 
     // The edges in the order of their left end points.
     std::vector<Detail::SweepKey> LeftOrder;
-    // The other half of the radix sort of a check.
+    // The other half of the bucket sort of a check, and the ends of its buckets.
     std::vector<Detail::SweepKey> SortBuffer;
+    std::vector<std::uint32_t> BucketEnds;
     // Min-heap of the active edges by their right end points.
     std::vector<Detail::ActiveEdge> Active;
     // The edges that leave the status before the current event.
@@ -82,6 +82,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
         const bool keep = BufferBytes() <= RetainedBytes;
         Reset(LeftOrder, keep);
         Reset(SortBuffer, keep);
+        Reset(BucketEnds, keep);
         Reset(Active, keep);
         Reset(Retiring, keep);
         Reset(RightRanks, keep);
@@ -97,7 +98,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     {
         return (LeftOrder.capacity() + SortBuffer.capacity()) * sizeof(Detail::SweepKey) +
                (Active.capacity() + Retiring.capacity()) * sizeof(Detail::ActiveEdge) +
-               RightRanks.capacity() * sizeof(std::uint32_t);
+               (RightRanks.capacity() + BucketEnds.capacity()) * sizeof(std::uint32_t);
     }
 
     template <class T>
@@ -115,8 +116,8 @@ struct SweepLineIntersectionAlgorithm::WorkingData
 
     bool IsEmpty() const noexcept
     {
-        return LeftOrder.empty() && SortBuffer.empty() && Active.empty() && Retiring.empty() &&
-               RightRanks.empty() && !SameList && pFirst == nullptr;
+        return LeftOrder.empty() && SortBuffer.empty() && BucketEnds.empty() && Active.empty() &&
+               Retiring.empty() && RightRanks.empty() && !SameList && pFirst == nullptr;
     }
 
     bool IsFromFirst(std::uint32_t edge) const noexcept { return SameList || edge < FirstCount; }
@@ -262,54 +263,49 @@ bool ReadEdges(WorkingData& data, std::uint32_t count)
     return modest;
 }
 
-// The bits of x as an unsigned number in the order of the values; -0 comes before +0.
-std::uint64_t OrderedBits(double x) noexcept
+// Sorts keys with modest x by x, equal x in any order: the keys are distributed over about n / 2
+// buckets by a linear map of x, which never puts a smaller x into a later bucket, and each
+// bucket, mostly of a few keys, is sorted on its own.
+void SortByX(std::vector<Detail::SweepKey>& keys, std::vector<Detail::SweepKey>& buffer,
+             std::vector<std::uint32_t>& bucketEnds)
 {
-    constexpr std::uint64_t signBit = std::uint64_t{1} << 63;
-    const auto bits = std::bit_cast<std::uint64_t>(x);
-    return (bits & signBit) != 0 ? ~bits : bits | signBit;
-}
+    const auto [lowest, highest] = std::minmax_element(
+        keys.begin(), keys.end(),
+        [](const Detail::SweepKey& a, const Detail::SweepKey& b) { return a.X < b.X; });
+    const double low = lowest->X;
+    const std::size_t buckets = std::max<std::size_t>(1, keys.size() / 2);
+    const double scale = highest->X > low ? static_cast<double>(buckets) / (highest->X - low) : 0.0;
+    const auto bucketOf = [low, scale, buckets](double x)
+    { return std::min(static_cast<std::size_t>((x - low) * scale), buckets - 1); };
 
-// Sorts keys with finite x by x, by radix in digits of 11 bits, equal x in any order.
-void SortByX(std::vector<Detail::SweepKey>& keys, std::vector<Detail::SweepKey>& buffer)
-{
-    constexpr unsigned digitBits = 11;
-    constexpr std::size_t digits = 6;
-    constexpr std::size_t buckets = std::size_t{1} << digitBits;
-    const auto digitOf = [](const Detail::SweepKey& key, std::size_t digit)
-    { return static_cast<std::size_t>(OrderedBits(key.X) >> (digit * digitBits)) & (buckets - 1); };
-    std::vector<std::uint32_t> counts(digits * buckets, 0);
+    bucketEnds.assign(buckets, 0);
     for (const Detail::SweepKey& key : keys)
     {
-        const std::uint64_t bits = OrderedBits(key.X);
-        for (std::size_t digit = 0; digit < digits; ++digit)
-        {
-            ++counts[digit * buckets +
-                     (static_cast<std::size_t>(bits >> (digit * digitBits)) & (buckets - 1))];
-        }
+        ++bucketEnds[bucketOf(key.X)];
+    }
+    std::uint32_t start = 0;
+    for (std::uint32_t& end : bucketEnds)
+    {
+        const std::uint32_t size = end;
+        end = start;
+        start += size;
     }
     buffer.resize(keys.size());
-    for (std::size_t digit = 0; digit < digits; ++digit)
+    for (const Detail::SweepKey& key : keys)
     {
-        std::uint32_t* count = counts.data() + digit * buckets;
-        // A digit that all keys share leaves the order as it is.
-        if (count[digitOf(keys.front(), digit)] == keys.size())
-        {
-            continue;
-        }
-        std::uint32_t offset = 0;
-        for (std::size_t bucket = 0; bucket < buckets; ++bucket)
-        {
-            const std::uint32_t size = count[bucket];
-            count[bucket] = offset;
-            offset += size;
-        }
-        for (const Detail::SweepKey& key : keys)
-        {
-            buffer[count[digitOf(key, digit)]++] = key;
-        }
-        keys.swap(buffer);
+        buffer[bucketEnds[bucketOf(key.X)]++] = key;
     }
+    const auto byX = [](const Detail::SweepKey& a, const Detail::SweepKey& b) { return a.X < b.X; };
+    std::uint32_t begin = 0;
+    for (const std::uint32_t end : bucketEnds)
+    {
+        if (end - begin > 1)
+        {
+            std::sort(buffer.begin() + begin, buffer.begin() + end, byX);
+        }
+        begin = end;
+    }
+    keys.swap(buffer);
 }
 
 // Prepares the events; returns false, with nothing prepared beyond reading the edges, when a
@@ -334,7 +330,7 @@ bool CreateEvents(WorkingData& data, const EdgeList& first, const EdgeList& seco
     }
     if (Purpose == SweepPurpose::Check)
     {
-        SortByX(data.LeftOrder, data.SortBuffer);
+        SortByX(data.LeftOrder, data.SortBuffer, data.BucketEnds);
     }
     else
     {
