@@ -6,8 +6,8 @@ namespace Arealis::Detail
 {
 
 EdgeSnapshot::EdgeSnapshot(const LinearEdge& edge)
-    : Edge(edge), StartNode(edge.Start()), EndNode(edge.End()),
-      Bounds(StartNode->Position, EndNode->Position)
+    : Edge(edge), StartNode(edge.Ring->GetNode(edge.StartIndex)),
+      EndNode(edge.Ring->GetNode(edge.EndIndex)), Bounds(StartNode->Position, EndNode->Position)
 {
 }
 

@@ -1,3 +1,4 @@
+#include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
 #include "EdgePairTest.h"
 #include "SweepStatus.h"
@@ -134,9 +135,10 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     // fault in.
     Detail::SweepEnds EndsOf(std::uint32_t edge) const
     {
+        // The ring's nodes directly, as LinearEdge::Start and End read them, without the calls.
         const LinearEdge& linear = EdgeAt(edge);
-        Point left = linear.Start()->Position;
-        Point right = linear.End()->Position;
+        Point left = linear.Ring->GetNode(linear.StartIndex)->Position;
+        Point right = linear.Ring->GetNode(linear.EndIndex)->Position;
         if (right < left)
         {
             std::swap(left, right);
