@@ -45,6 +45,15 @@ struct ActiveEdge
     StatusSlot Slot = StatusSlot::FirstIntervals;
 };
 
+// An active edge of a check that scans all active edges at every event.
+struct ScannedEdge
+{
+    double MinY = 0.0;
+    double MaxY = 0.0;
+    double RightX = 0.0;
+    std::uint32_t Edge = 0;
+};
+
 } // namespace Detail
 
 // Edges are numbered through both lists, the first list's first; the arrays are indexed by
@@ -65,6 +74,8 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     std::vector<Detail::ActiveEdge> Active;
     // The edges that leave the status before the current event.
     std::vector<Detail::ActiveEdge> Retiring;
+    // The active edges of a check while they are few enough to scan.
+    std::vector<Detail::ScannedEdge> Scanned;
     // The place of every edge in the order of right end points; computed only when two
     // overflow edges with equal right end points retire together.
     std::vector<std::uint32_t> RightRanks;
@@ -86,6 +97,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
         Reset(BucketEnds, keep);
         Reset(Active, keep);
         Reset(Retiring, keep);
+        Reset(Scanned, keep);
         Reset(RightRanks, keep);
         for (Detail::SweepStatus& status : Statuses)
         {
@@ -99,6 +111,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     {
         return (LeftOrder.capacity() + SortBuffer.capacity()) * sizeof(Detail::SweepKey) +
                (Active.capacity() + Retiring.capacity()) * sizeof(Detail::ActiveEdge) +
+               Scanned.capacity() * sizeof(Detail::ScannedEdge) +
                (RightRanks.capacity() + BucketEnds.capacity()) * sizeof(std::uint32_t);
     }
 
@@ -118,7 +131,8 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     bool IsEmpty() const noexcept
     {
         return LeftOrder.empty() && SortBuffer.empty() && BucketEnds.empty() && Active.empty() &&
-               Retiring.empty() && RightRanks.empty() && !SameList && pFirst == nullptr;
+               Retiring.empty() && Scanned.empty() && RightRanks.empty() && !SameList &&
+               pFirst == nullptr;
     }
 
     bool IsFromFirst(std::uint32_t edge) const noexcept { return SameList || edge < FirstCount; }
@@ -497,6 +511,60 @@ bool Sweep(WorkingData& data, IntersectionList& result, bool bOneIntersection)
     return true;
 }
 
+enum class ScanOutcome
+{
+    NoMeeting,
+    Meeting,
+    TooManyActive
+};
+
+// A check first scans all active edges at every event, retiring edges on the way, which beats
+// the interval sets and the heap while they are few, as along most rings. When the edges
+// scanned exceed this many per event of the whole sweep, it gives up, and the check starts
+// again with the interval sets: a scan costs at most a few times the sweep that follows.
+constexpr std::size_t MaxScannedPerEvent = 24;
+
+// The check with every active edge scanned at every event: the edges whose y intervals lie
+// nearer than the check's tolerance are tested, which are the pairs that the interval sets
+// would offer and more.
+ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
+{
+    constexpr double tolerance = CandidateTolerance<SweepPurpose::Check>;
+    std::vector<Detail::ScannedEdge>& active = data.Scanned;
+    active.clear();
+    std::size_t allowed = MaxScannedPerEvent * data.LeftOrder.size();
+    for (const Detail::SweepKey& key : data.LeftOrder)
+    {
+        if (active.size() > allowed)
+        {
+            return ScanOutcome::TooManyActive;
+        }
+        allowed -= active.size();
+        const std::uint32_t current = key.Edge;
+        const Detail::SweepEnds ends = data.EndsOf(current);
+        const double minY = ends.MinY();
+        const double maxY = ends.MaxY();
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < active.size(); ++i)
+        {
+            const Detail::ScannedEdge candidate = active[i];
+            if (key.X - candidate.RightX > IntersectionTolerance)
+            {
+                continue;
+            }
+            active[kept++] = candidate;
+            if (candidate.MinY < maxY + tolerance && candidate.MaxY > minY - tolerance &&
+                TestCandidate<SweepPurpose::Check>(data, current, candidate.Edge, false, found))
+            {
+                return ScanOutcome::Meeting;
+            }
+        }
+        active.resize(kept);
+        active.push_back(Detail::ScannedEdge{minY, maxY, ends.Right.X, current});
+    }
+    return ScanOutcome::NoMeeting;
+}
+
 // Whether a check of one list's edges finds no meeting. A check tests every pair that the
 // reporting sweep tests, and more, and classifies each pair alike, so when it finds nothing
 // the reporting sweep finds nothing either. It skips the sort that keeps equal end points in
@@ -508,6 +576,15 @@ bool CheckFindsNoMeeting(WorkingData& data, const EdgeList& edges)
         return false;
     }
     IntersectionList found;
+    switch (ScanForMeeting(data, found))
+    {
+    case ScanOutcome::NoMeeting:
+        return true;
+    case ScanOutcome::Meeting:
+        return false;
+    case ScanOutcome::TooManyActive:
+        break;
+    }
     return Sweep<SweepPurpose::Check>(data, found, true);
 }
 

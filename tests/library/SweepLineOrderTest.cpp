@@ -367,7 +367,9 @@ TEST(SweepLineOrderTest, OwnCheckForAFirstMeetingFindsTheReportsFirstMeeting)
         ExpectFirstMeetingOfModel(*MakeRing(star), "star", round);
         // Coordinates too large for the tolerance to change them take the reporting sweep.
         ExpectFirstMeetingOfModel(*MakeRing(StarPoints(random, 300, 1e12)), "far star", round);
-        ExpectFirstMeetingOfModel(*Comb(random, 150, round % 2 == 0), "comb", round);
+        // Few teeth are scanned at every event, many take the interval sets.
+        const int teeth = round % 4 < 2 ? 8 : 150;
+        ExpectFirstMeetingOfModel(*Comb(random, teeth, round % 2 == 0), "comb", round);
         // One vertex moved onto another, or anywhere: a touch or crossings late in the sweep.
         std::uniform_int_distribution<std::size_t> vertex(0, star.size() - 1);
         const std::size_t moved = vertex(random);
