@@ -547,12 +547,17 @@ ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
         std::size_t kept = 0;
         for (std::size_t i = 0; i < active.size(); ++i)
         {
-            const Detail::ScannedEdge candidate = active[i];
+            const Detail::ScannedEdge& candidate = active[i];
             if (key.X - candidate.RightX > IntersectionTolerance)
             {
                 continue;
             }
-            active[kept++] = candidate;
+            // Edges move down only over retired ones.
+            if (kept != i)
+            {
+                active[kept] = candidate;
+            }
+            ++kept;
             if (candidate.MinY < maxY + tolerance && candidate.MaxY > minY - tolerance &&
                 TestCandidate<SweepPurpose::Check>(data, current, candidate.Edge, false, found))
             {
