@@ -4,10 +4,12 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
+#include "EdgePairTest.h"
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -47,6 +49,52 @@ std::unique_ptr<Polygon> MakeTemporaryPolygon(const Ring& ring)
     return polygon;
 }
 
+// Rings of up to this many edges have their edges read onto the stack for the self-intersection
+// check (when the cost rule picks brute force for them, as it does for all of them); rings of
+// up to SmallStackEdgeCount edges, the most common, use a smaller array that is quicker to set
+// up.
+constexpr std::int32_t StackEdgeCount = 32;
+constexpr std::int32_t SmallStackEdgeCount = 8;
+
+bool FitsOnStack(std::int32_t edgeCount)
+{
+    return edgeCount <= StackEdgeCount &&
+           &ChooseIntersectionAlgorithm(edgeCount, edgeCount) == &BruteForceAlgorithm::Instance();
+}
+
+// The brute-force search of a ring's edges against each other for the first meeting: the same
+// pairs in the same order (i before j, neighbours and the first edge with the last left out)
+// through the same pair test, with the edges on the stack instead of in lists, since committing
+// a layer checks every one of its small rings.
+template <std::int32_t Capacity>
+void FindFirstMeetingOnStack(const Ring& ring, IntersectionList& intersections)
+{
+    const std::int32_t n = ring.Count();
+    std::array<Detail::EdgeSnapshot, Capacity> edges;
+    Ring* self = const_cast<Ring*>(&ring); // edges are read-only views of the ring
+    for (std::int32_t i = 0; i < n; ++i)
+    {
+        edges[static_cast<std::size_t>(i)] = Detail::EdgeSnapshot(LinearEdge{self, i, (i + 1) % n});
+    }
+    for (std::int32_t i = 0; i + 1 < n; ++i)
+    {
+        const Detail::EdgeSnapshot& a = edges[static_cast<std::size_t>(i)];
+        for (std::int32_t j = i + 2; j < n; ++j)
+        {
+            if (i == 0 && j == n - 1)
+            {
+                continue;
+            }
+            const Detail::EdgeSnapshot& b = edges[static_cast<std::size_t>(j)];
+            if (a.Bounds.Intersects(b.Bounds) &&
+                Detail::TestAndRecordPair(a, b, true, intersections))
+            {
+                return;
+            }
+        }
+    }
+}
+
 } // namespace
 
 bool Ring::IsSelfIntersecting(std::int32_t* pEdge1, std::int32_t* pEdge2, Point* pPoint) const
@@ -56,14 +104,28 @@ bool Ring::IsSelfIntersecting(std::int32_t* pEdge1, std::int32_t* pEdge2, Point*
         ThrowInvalidPointer(SelfIntersectionOutLine);
     }
     const std::int32_t n = Count();
-    EdgeList edges;
-    Ring* self = const_cast<Ring*>(this); // edges are read-only views of the ring
-    for (std::int32_t i = 0; i < n; ++i)
-    {
-        edges.Append(LinearEdge{self, i, (i + 1) % n});
-    }
     IntersectionList intersections;
-    SelectIntersectionAlgorithm(edges, edges, intersections, true);
+    if (FitsOnStack(n))
+    {
+        if (n <= SmallStackEdgeCount)
+        {
+            FindFirstMeetingOnStack<SmallStackEdgeCount>(*this, intersections);
+        }
+        else
+        {
+            FindFirstMeetingOnStack<StackEdgeCount>(*this, intersections);
+        }
+    }
+    else
+    {
+        EdgeList edges;
+        Ring* self = const_cast<Ring*>(this); // edges are read-only views of the ring
+        for (std::int32_t i = 0; i < n; ++i)
+        {
+            edges.Append(LinearEdge{self, i, (i + 1) % n});
+        }
+        SelectIntersectionAlgorithm(edges, edges, intersections, true);
+    }
     if (intersections.Count() == 0)
     {
         return false;
