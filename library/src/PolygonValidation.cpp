@@ -188,6 +188,10 @@ struct RingOrder
 std::vector<std::pair<std::size_t, std::size_t>>
 PairsWithOverlappingBounds(const std::vector<Ring*>& rings)
 {
+    if (rings.size() < 2)
+    {
+        return {};
+    }
     std::vector<Rectangle> bounds;
     bounds.reserve(rings.size());
     for (const Ring* ring : rings)
@@ -361,6 +365,11 @@ void Polygon::ValidateStructure(bool validateRings)
                                 ExteriorOverlapsInteriorLine);
         }
     }
+    // Without a second ring there are neither holes to compare nor stretches to share.
+    if (GetRingCount() <= 1)
+    {
+        return;
+    }
     for (Ring* exterior : exteriors)
     {
         const std::vector<Ring*> holes =
@@ -374,10 +383,7 @@ void Polygon::ValidateStructure(bool validateRings)
             }
         }
     }
-    if (GetRingCount() > 1)
-    {
-        ThrowIfRingsShareAStretch(*this);
-    }
+    ThrowIfRingsShareAStretch(*this);
 }
 
 void Polygon::Validate(bool validateRings)
