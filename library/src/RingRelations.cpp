@@ -146,21 +146,30 @@ bool Ring::SplitSelfIntersections(Polygon* pPolygon)
     {
         ThrowInvalidPointer(SplitNullLine);
     }
+    std::int32_t edge1 = 0;
+    std::int32_t edge2 = 0;
+    Point point;
+    const auto needsSplit = [&edge1, &edge2, &point](const Ring* ring)
+    { return ring->Count() > 3 && ring->IsSelfIntersecting(&edge1, &edge2, &point); };
+    // Most rings have no loop: they are let go before the list of pending rings is made.
+    if (!needsSplit(this))
+    {
+        return false;
+    }
     // Each ring that loses a loop is examined again after the loop itself, as a recursive
     // split would do, but without growing the call stack with the number of loops.
     std::vector<Ring*> pending{this};
     bool splitAny = false;
+    bool examined = true; // the meeting of the ring at the back is already known
     while (!pending.empty())
     {
         Ring* ring = pending.back();
         pending.pop_back();
-        std::int32_t edge1 = 0;
-        std::int32_t edge2 = 0;
-        Point point;
-        if (ring->Count() <= 3 || !ring->IsSelfIntersecting(&edge1, &edge2, &point))
+        if (!examined && !needsSplit(ring))
         {
             continue;
         }
+        examined = false;
         std::int32_t lo = std::min(edge1, edge2);
         std::int32_t hi = std::max(edge1, edge2);
         std::int32_t first = 0;
