@@ -4,6 +4,7 @@
 #include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/SegmentIntersection.h"
+#include "Collections/InlineArray.h"
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
 #include "RingWidth.h"
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <numeric>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -127,6 +129,19 @@ void ThrowIfRingsShareAStretch(const Polygon& polygon)
     }
 }
 
+// The rings of a polygon, most often one or two, kept without a heap block up to this many.
+using RingList = Collections::InlineArray<Ring*, 4>;
+
+RingList CollectRingList(RingEnumerator rings)
+{
+    RingList result;
+    while (rings.MoveNext())
+    {
+        result.push_back(rings.Current());
+    }
+    return result;
+}
+
 std::vector<Ring*> CollectRings(RingEnumerator rings)
 {
     std::vector<Ring*> result;
@@ -186,7 +201,7 @@ struct RingOrder
 // computed once and swept in order of their left sides, so that a polygon of many rings is not
 // checked pair by pair: a result of 50,000 rings took minutes.
 std::vector<std::pair<std::size_t, std::size_t>>
-PairsWithOverlappingBounds(const std::vector<Ring*>& rings)
+PairsWithOverlappingBounds(std::span<Ring* const> rings)
 {
     if (rings.size() < 2)
     {
@@ -299,7 +314,7 @@ void Polygon::Organise()
 void Polygon::ValidateStructure(bool validateRings)
 {
     Organise();
-    std::vector<Ring*> exteriors;
+    RingList exteriors;
     RingEnumerator rings = GetRings();
     while (rings.MoveNext())
     {
@@ -441,7 +456,7 @@ bool Polygon::Overlaps(const Polygon* pOther) const
 
 void Polygon::Clean(bool split)
 {
-    for (Ring* ring : CollectRings(GetRings()))
+    for (Ring* ring : CollectRingList(GetRings()))
     {
         ring->Clean();
         if (ring->Count() < 3)
