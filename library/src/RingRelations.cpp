@@ -70,11 +70,25 @@ template <std::int32_t Capacity>
 void FindFirstMeetingOnStack(const Ring& ring, IntersectionList& intersections)
 {
     const std::int32_t n = ring.Count();
+    if (n < 4)
+    {
+        return; // every pair of edges is a pair of neighbours
+    }
     std::array<Detail::EdgeSnapshot, Capacity> edges;
     Ring* self = const_cast<Ring*>(&ring); // edges are read-only views of the ring
+    // The snapshots the edge constructor would make, with each node read once: the end of
+    // one edge is the start of the next.
+    const Node* start = ring.GetNode(0);
     for (std::int32_t i = 0; i < n; ++i)
     {
-        edges[static_cast<std::size_t>(i)] = Detail::EdgeSnapshot(LinearEdge{self, i, (i + 1) % n});
+        const std::int32_t next = i + 1 < n ? i + 1 : 0;
+        const Node* end = ring.GetNode(next);
+        Detail::EdgeSnapshot& edge = edges[static_cast<std::size_t>(i)];
+        edge.Edge = LinearEdge{self, i, next};
+        edge.StartNode = start;
+        edge.EndNode = end;
+        edge.Bounds = Rectangle(start->Position, end->Position);
+        start = end;
     }
     for (std::int32_t i = 0; i + 1 < n; ++i)
     {

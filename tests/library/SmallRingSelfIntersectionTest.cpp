@@ -88,6 +88,10 @@ TEST(SmallRingSelfIntersectionTest, RandomRingsAgreeWithTheEdgeListSearchOverThe
 TEST(SmallRingSelfIntersectionTest, SimpleRingsAndNamedMeetingsAgreeWithTheEdgeListSearch)
 {
     const std::vector<std::vector<Point>> shapes = {
+        {},                                               // empty
+        {{0, 0}},                                         // one node
+        {{0, 0}, {1, 1}},                                 // two nodes
+        {{0, 0}, {2, 0}, {1, 0}},                         // collinear triangle
         {{0, 0}, {0, 2}, {2, 2}, {2, 0}},                 // square
         {{0, 0}, {2, 2}, {2, 0}, {0, 2}},                 // bow tie
         {{0, 0}, {0, 4}, {2, 4}, {2, 2}, {0, 2}, {4, 0}}, // vertex on an earlier edge
