@@ -58,8 +58,19 @@ constexpr std::int32_t SmallStackEdgeCount = 8;
 
 bool FitsOnStack(std::int32_t edgeCount)
 {
-    return edgeCount <= StackEdgeCount &&
-           &ChooseIntersectionAlgorithm(edgeCount, edgeCount) == &BruteForceAlgorithm::Instance();
+    // The cost rule's choice for each count that fits, asked once: it takes a logarithm.
+    static const std::array<bool, StackEdgeCount + 1> bruteForceChosen = []
+    {
+        std::array<bool, StackEdgeCount + 1> chosen{};
+        for (std::int32_t count = 0; count <= StackEdgeCount; ++count)
+        {
+            chosen[static_cast<std::size_t>(count)] =
+                &ChooseIntersectionAlgorithm(count, count) == &BruteForceAlgorithm::Instance();
+        }
+        return chosen;
+    }();
+    return edgeCount >= 0 && edgeCount <= StackEdgeCount &&
+           bruteForceChosen[static_cast<std::size_t>(edgeCount)];
 }
 
 // The brute-force search of a ring's edges against each other for the first meeting: the same
