@@ -181,6 +181,84 @@ TEST(BTreeTest, RandomOperationsMatchAnOrderedMap)
     RunRandomOperations(60, 150, 20000, 40000, 4);
 }
 
+// The keys and Key of every node, depth first, with a marker per index node: two trees with
+// the same description have the same shape.
+void DescribeShape(const Collections::TreeNode<int>& node, std::vector<int>& shape)
+{
+    shape.push_back(node.IsLeaf() ? -1 : -2);
+    shape.push_back(node.Key);
+    shape.insert(shape.end(), node.EntryKeys.begin(), node.EntryKeys.end());
+    if (!node.IsLeaf())
+    {
+        const auto& index = static_cast<const Collections::IndexNode<int>&>(node);
+        for (std::int32_t i = 0; i < index.Count(); ++i)
+        {
+            DescribeShape(index.Child(i), shape);
+        }
+    }
+}
+
+std::vector<int> ShapeOf(const ItemTree& tree)
+{
+    std::vector<int> shape;
+    DescribeShape(tree.Root(), shape);
+    return shape;
+}
+
+// Insertions find their leaf through the leaf of the previous insertion when they can. A copy
+// starts without that, so a tree copied before every insertion searches from the root each
+// time: both must place every item in the same leaf and end with the same shape, through
+// runs in key order, runs against it, jumps, repeated keys and removals in between.
+TEST(BTreeTest, InsertionsNearThePreviousOneGiveTheShapeOfASearchFromTheRoot)
+{
+    std::mt19937 random(7);
+    for (const auto& [minItems, maxItems] : {std::pair{1, 3}, std::pair{2, 5}, std::pair{4, 12}})
+    {
+        std::deque<Item> storage;
+        ItemTree quick(minItems, maxItems);
+        ItemTree searched(minItems, maxItems);
+        std::vector<Item*> stored;
+        int key = 0;
+        for (int step = 0; step < 3000; ++step)
+        {
+            switch (random() % 8)
+            {
+            case 0:
+                key = static_cast<int>(random() % 5000); // jump
+                break;
+            case 1:
+                key -= 1 + static_cast<int>(random() % 3); // against the order
+                break;
+            case 2:
+                if (!stored.empty() && random() % 3 == 0)
+                {
+                    const std::size_t at = random() % stored.size();
+                    ASSERT_TRUE(quick.Remove(stored[at]));
+                    ASSERT_TRUE(searched.Remove(stored[at]));
+                    stored.erase(stored.begin() + static_cast<std::ptrdiff_t>(at));
+                }
+                break;
+            default:
+                key += 1 + static_cast<int>(random() % 4); // in order, with gaps
+                break;
+            }
+            Item* item = &storage.emplace_back(Item{key});
+            Item* existingQuick = nullptr;
+            Item* existingSearched = nullptr;
+            searched = ItemTree(searched);
+            const bool inserted = quick.Insert(item, &existingQuick);
+            ASSERT_EQ(searched.Insert(item, &existingSearched), inserted);
+            ASSERT_EQ(existingQuick, existingSearched);
+            if (inserted)
+            {
+                stored.push_back(item);
+            }
+            ASSERT_EQ(ShapeOf(quick), ShapeOf(searched)) << "step " << step;
+        }
+        CheckTree(quick, static_cast<std::int64_t>(stored.size()));
+    }
+}
+
 TEST(BTreeTest, FourthInsertionIntoAFullLeafSplitsItInHalves)
 {
     std::vector<Item> items{{10}, {20}, {30}, {40}};

@@ -27,6 +27,29 @@ public:
     // A node is split when it holds more than maxItems entries (at least 2).
     BTree(std::int32_t minItems, std::int32_t maxItems) : Base(minItems, maxItems) {}
 
+    // Copies and moves take the items and the shape of the tree, never the finger, which points
+    // into the nodes of the tree it was made in.
+    BTree(const BTree& other) : Base(other) {}
+    BTree(BTree&& other) // NOLINT(performance-noexcept-move-constructor): the base's move may throw
+        : Base(std::move(other))
+    {
+        other.m_finger.Drop();
+    }
+    BTree& operator=(const BTree& other)
+    {
+        Base::operator=(other);
+        m_finger.Drop();
+        return *this;
+    }
+    BTree& operator=(BTree&& other) noexcept
+    {
+        Base::operator=(std::move(other));
+        m_finger.Drop();
+        other.m_finger.Drop();
+        return *this;
+    }
+    ~BTree() = default;
+
     // Adds item unless an item with an equal key is stored; then that one is reported through
     // pExisting (when not null), nothing changes and the result is false.
     bool Insert(const TItem& item, TItem* pExisting = nullptr)
@@ -63,6 +86,7 @@ public:
         {
             return false;
         }
+        m_finger.Drop(); // the removal may destroy the finger's nodes
         this->RemoveFromLeaf(leaf, i);
         return true;
     }
@@ -120,6 +144,7 @@ protected:
         {
             return false;
         }
+        m_finger.Drop(); // the removal may destroy the finger's nodes
         TItem item = this->RemoveFromLeaf(leaf, i);
         if (pRemoved != nullptr)
         {
@@ -129,11 +154,71 @@ protected:
     }
 
 private:
+    using Index = BTreeIndexNode<TKey, TComparator>;
+
+    // The leaf of the last insertion and the child position taken at each index node on the
+    // way down to it, from the root. Keys inserted in order, or near it, mostly belong to that
+    // leaf again: checking the path costs two key comparisons per level instead of a search
+    // of every index node on it. A split or a new root moves positions, which the check notices;
+    // a removal may destroy nodes, so it drops the finger.
+    struct Finger
+    {
+        Leaf* Target = nullptr;
+        std::vector<std::int32_t> Positions;
+
+        void Drop() noexcept
+        {
+            Target = nullptr;
+            Positions.clear();
+        }
+    };
+
+    // The leaf that FindLeaf(key) finds, through the finger when the search would take its
+    // path; the finger then follows the search.
+    Leaf& FindLeafForInsertion(const TKey& key)
+    {
+        if (m_finger.Target != nullptr && FingerLeadsTo(key))
+        {
+            return *m_finger.Target;
+        }
+        m_finger.Drop(); // until the path is recorded completely
+        TreeNode<TKey>* node = &this->MutableRoot();
+        while (!node->IsLeaf())
+        {
+            const Index& index = Base::AsIndex(*node);
+            const std::int32_t i = index.FindChildPosition(key);
+            m_finger.Positions.push_back(i);
+            node = &index.Child(i);
+        }
+        m_finger.Target = &Base::AsLeaf(*node);
+        return *m_finger.Target;
+    }
+
+    // Whether the search for key from the root would take the finger's path: the node at each
+    // step still stands at the recorded position of its parent, the parent's entry keys lead
+    // there, and the path starts at the root.
+    bool FingerLeadsTo(const TKey& key) const
+    {
+        const TreeNode<TKey>* node = m_finger.Target;
+        for (std::size_t level = m_finger.Positions.size(); level-- > 0;)
+        {
+            const auto* parent = static_cast<const Index*>(node->Parent);
+            const std::int32_t i = m_finger.Positions[level];
+            if (parent == nullptr || i >= parent->Count() || &parent->Child(i) != node ||
+                !parent->LeadsTo(i, key))
+            {
+                return false;
+            }
+            node = parent;
+        }
+        return node == &this->Root();
+    }
+
     template <class TArgument>
     bool InsertItem(TArgument&& item, TItem* pExisting)
     {
         const TKey key = TKeyGetter{}(item);
-        Leaf& leaf = FindLeaf(key);
+        Leaf& leaf = FindLeafForInsertion(key);
         const std::int32_t i = leaf.LowerBound(key);
         if (i < leaf.Count() && !TComparator{}(key, leaf.GetEntryKey(i)))
         {
@@ -198,6 +283,8 @@ private:
             }
         }
     }
+
+    Finger m_finger;
 };
 
 } // namespace Collections

@@ -125,10 +125,23 @@ public:
 
     // The child whose subtree would hold key: the first child whose Key is not less than
     // key, or the last child when key is greater than all.
-    TreeNode<TKey>& FindChild(const TKey& key) const
+    TreeNode<TKey>& FindChild(const TKey& key) const { return this->Child(FindChildPosition(key)); }
+
+    // The position of that child.
+    std::int32_t FindChildPosition(const TKey& key) const
     {
         const std::int32_t i = this->LowerBound(key);
-        return this->Child(i < this->Count() ? i : this->Count() - 1);
+        return i < this->Count() ? i : this->Count() - 1;
+    }
+
+    // Whether FindChildPosition(key) is i, told from the entry keys at i - 1 and i alone: they
+    // ascend, so the first position whose key is not less than key is i exactly when the key
+    // before it is less and its own is not (the last child also takes every larger key).
+    bool LeadsTo(std::int32_t i, const TKey& key) const
+    {
+        const TComparator less{};
+        return (i == 0 || less(this->GetEntryKey(i - 1), key)) &&
+               (i == this->Count() - 1 || !less(this->GetEntryKey(i), key));
     }
 
     // Inserts a child at the position of its Key; tells whether this node's Key changed.
