@@ -144,6 +144,7 @@ bool Ring::IsSelfIntersecting(std::int32_t* pEdge1, std::int32_t* pEdge2, Point*
     else
     {
         EdgeList edges;
+        edges.Reserve(n);
         Ring* self = const_cast<Ring*>(this); // edges are read-only views of the ring
         for (std::int32_t i = 0; i < n; ++i)
         {
