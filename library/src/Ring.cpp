@@ -630,8 +630,15 @@ void Ring::Clean()
         }
         const auto nodeAt = [this](std::int32_t i)
         {
+            // i modulo the count, taken from 0 .. n - 1; positions inside the list, the
+            // common case, need no division.
             const std::int32_t n = m_nodes.Count();
-            return m_nodes[((i % n) + n) % n];
+            if (i >= 0 && i < n)
+            {
+                return m_nodes[i];
+            }
+            const std::int32_t k = i % n;
+            return m_nodes[k < 0 ? k + n : k];
         };
         const Node* twoBack = nodeAt(m - 2);
         const Node* prev = nodeAt(m - 1);
