@@ -33,7 +33,8 @@ public:
     BTree(BTree&& other) // NOLINT(performance-noexcept-move-constructor): the base's move may throw
         : Base(std::move(other))
     {
-        other.m_finger.Drop();
+        // The base moved only the nodes: the source's finger still points at them.
+        other.m_finger.Drop(); // NOLINT(bugprone-use-after-move)
     }
     BTree& operator=(const BTree& other)
     {
@@ -45,7 +46,8 @@ public:
     {
         Base::operator=(std::move(other));
         m_finger.Drop();
-        other.m_finger.Drop();
+        // The fingers of both point at nodes that the other tree holds now.
+        other.m_finger.Drop(); // NOLINT(bugprone-use-after-move)
         return *this;
     }
     ~BTree() = default;
