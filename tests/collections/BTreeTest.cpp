@@ -259,6 +259,32 @@ TEST(BTreeTest, InsertionsNearThePreviousOneGiveTheShapeOfASearchFromTheRoot)
     }
 }
 
+// The search from a hint must find what the plain search finds, for every hint (including
+// ones outside the node), for keys before, between, on and after the stored ones.
+TEST(BTreeTest, SearchFromAHintFindsTheFirstKeyNotLessForEveryHint)
+{
+    using Leaf = Collections::BTreeLeafNode<int, Item*, Collections::DefaultComparator<int>>;
+    std::mt19937 random(11);
+    for (int count = 0; count <= 40; ++count)
+    {
+        Leaf leaf(64);
+        int key = 0;
+        for (int k = 0; k < count; ++k)
+        {
+            key += 2 + static_cast<int>(random() % 3); // gaps between the stored keys
+            leaf.InsertAt(k, key, nullptr);
+        }
+        for (int probe = -1; probe <= key + 2; ++probe)
+        {
+            for (int hint = -3; hint <= count + 3; ++hint)
+            {
+                ASSERT_EQ(leaf.LowerBoundNear(probe, hint), leaf.LowerBound(probe))
+                    << count << " keys, key " << probe << ", hint " << hint;
+            }
+        }
+    }
+}
+
 TEST(BTreeTest, FourthInsertionIntoAFullLeafSplitsItInHalves)
 {
     std::vector<Item> items{{10}, {20}, {30}, {40}};

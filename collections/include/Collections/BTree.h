@@ -167,22 +167,21 @@ private:
     {
         Leaf* Target = nullptr;
         std::vector<std::int32_t> Positions;
+        // Where the last key was looked for in Target: the next one is searched from there.
+        std::int32_t LastInLeaf = 0;
 
         void Drop() noexcept
         {
             Target = nullptr;
             Positions.clear();
+            LastInLeaf = 0;
         }
     };
 
-    // The leaf that FindLeaf(key) finds, through the finger when the search would take its
-    // path; the finger then follows the search.
+    // The leaf that FindLeaf(key) finds, searched from the root; the finger then records the
+    // path of the search.
     Leaf& FindLeafForInsertion(const TKey& key)
     {
-        if (m_finger.Target != nullptr && FingerLeadsTo(key))
-        {
-            return *m_finger.Target;
-        }
         m_finger.Drop(); // until the path is recorded completely
         TreeNode<TKey>* node = &this->MutableRoot();
         while (!node->IsLeaf())
@@ -220,8 +219,11 @@ private:
     bool InsertItem(TArgument&& item, TItem* pExisting)
     {
         const TKey key = TKeyGetter{}(item);
-        Leaf& leaf = FindLeafForInsertion(key);
-        const std::int32_t i = leaf.LowerBound(key);
+        const bool nearPrevious = m_finger.Target != nullptr && FingerLeadsTo(key);
+        Leaf& leaf = nearPrevious ? *m_finger.Target : FindLeafForInsertion(key);
+        const std::int32_t i =
+            nearPrevious ? leaf.LowerBoundNear(key, m_finger.LastInLeaf) : leaf.LowerBound(key);
+        m_finger.LastInLeaf = i;
         if (i < leaf.Count() && !TComparator{}(key, leaf.GetEntryKey(i)))
         {
             if (pExisting != nullptr)

@@ -2,6 +2,7 @@
 
 #include "Collections/TreeNodes.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <utility>
@@ -26,6 +27,62 @@ public:
         while (lo != hi)
         {
             const std::int32_t mid = (lo + hi) / 2;
+            if (less(this->GetEntryKey(mid), key))
+            {
+                lo = mid + 1;
+            }
+            else
+            {
+                hi = mid;
+            }
+        }
+        return lo;
+    }
+
+    // LowerBound(key), searched outwards from position hint (clamped to 0 .. Count()) in
+    // steps that double up to MaxNearStep and then by halving: a key near the hint is found in
+    // a few steps, one far from it in a few more than the plain search takes.
+    std::int32_t LowerBoundNear(const TKey& key, std::int32_t hint) const
+    {
+        constexpr std::int32_t MaxNearStep = 4;
+        const TComparator less{};
+        const std::int32_t count = this->Count();
+        const std::int32_t start = std::clamp(hint, std::int32_t{0}, count);
+        // The keys before lo are less than key; those from hi on are not.
+        std::int32_t lo = 0;
+        std::int32_t hi = count;
+        std::int32_t step = 1;
+        if (start < count && less(this->GetEntryKey(start), key))
+        {
+            lo = start + 1;
+            while (step <= MaxNearStep && start + step < count &&
+                   less(this->GetEntryKey(start + step), key))
+            {
+                lo = start + step + 1;
+                step *= 2;
+            }
+            if (step <= MaxNearStep)
+            {
+                hi = std::min(start + step, count);
+            }
+        }
+        else
+        {
+            hi = start;
+            while (step <= MaxNearStep && start - step >= 0 &&
+                   !less(this->GetEntryKey(start - step), key))
+            {
+                hi = start - step;
+                step *= 2;
+            }
+            if (step <= MaxNearStep)
+            {
+                lo = std::max(start - step + 1, std::int32_t{0});
+            }
+        }
+        while (lo != hi)
+        {
+            const std::int32_t mid = lo + (hi - lo) / 2;
             if (less(this->GetEntryKey(mid), key))
             {
                 lo = mid + 1;
