@@ -8,24 +8,6 @@
 namespace Arealis
 {
 
-double SnapToNodeGrid(double value) noexcept
-{
-    // From 2^51 grid steps on, neighbouring doubles lie half a step apart or more: rounding
-    // there would only perturb the value, so that snapping twice could move it again, and
-    // value / step overflows to infinity near the largest doubles.
-    constexpr double Limit = 2251799813685248.0 * NodeGridStep;
-    if (!(std::fabs(value) < Limit))
-    {
-        return value;
-    }
-    return std::floor(value / NodeGridStep + 0.5) * NodeGridStep;
-}
-
-Point SnapToNodeGrid(const Point& p) noexcept
-{
-    return {SnapToNodeGrid(p.X), SnapToNodeGrid(p.Y)};
-}
-
 namespace
 {
 
@@ -52,7 +34,8 @@ double SignedArea(std::span<Node* const> nodes) noexcept
 
 double SignedArea(std::span<const Point> points) noexcept
 {
-    return SignedAreaOf(points.size(), [points](std::size_t i) -> const Point& { return points[i]; });
+    return SignedAreaOf(points.size(),
+                        [points](std::size_t i) -> const Point& { return points[i]; });
 }
 
 double SquaredDistanceToSegment(const Point& p, const Point& a, const Point& b) noexcept

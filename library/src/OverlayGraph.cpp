@@ -165,11 +165,7 @@ void OverlayGraph::CutWalk(std::int32_t walk, std::pmr::vector<Cut>& cuts)
 // point must then see both rings sharing the stretch.
 void OverlayGraph::CutWalksAtCrossingNodes()
 {
-    Rectangle crossingBounds;
-    for (const CrossingPoint& crossing : m_crossings)
-    {
-        crossingBounds.Extend(crossing.Location);
-    }
+    const Rectangle& crossingBounds = m_crossingBounds;
     if (crossingBounds.IsEmpty())
     {
         return;
@@ -208,11 +204,7 @@ void OverlayGraph::CutWalksAtCrossingNodes()
 // ring's boundary, and the tracing would lose whole parts of the result.
 void OverlayGraph::CutWalksAtCrossingsInsideEdges()
 {
-    Rectangle crossingBounds;
-    for (const CrossingPoint& crossing : m_crossings)
-    {
-        crossingBounds.Extend(crossing.Location);
-    }
+    const Rectangle& crossingBounds = m_crossingBounds;
     if (crossingBounds.IsEmpty())
     {
         return;
@@ -476,7 +468,8 @@ std::int32_t OverlayGraph::FindCrossing(const Point& location) const
                                 [this](std::int32_t i) { return CrossingPointAt(i).Location; });
 }
 
-// Locations are distinct, so the order is the same whatever the sort.
+// Locations are distinct, so the order is the same whatever the sort. The bounds of all
+// crossing points come with it.
 void OverlayGraph::SortCrossingsByPosition()
 {
     m_crossingsByPosition.clear();
@@ -485,6 +478,7 @@ void OverlayGraph::SortCrossingsByPosition()
     {
         m_crossingsByPosition.push_back(
             PlacedCrossing{m_crossings[i].Location, static_cast<std::int32_t>(i)});
+        m_crossingBounds.Extend(m_crossings[i].Location);
     }
     std::sort(m_crossingsByPosition.begin(), m_crossingsByPosition.end(),
               [](const PlacedCrossing& x, const PlacedCrossing& y)

@@ -2,6 +2,7 @@
 
 #include "Arealis/Node.h"
 #include "Arealis/Point.h"
+#include "Arealis/Rectangle.h"
 #include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
 #include "PositionTable.h"
@@ -222,6 +223,7 @@ private:
     };
     PositionTable m_crossingTable{&m_memory};
     std::pmr::vector<PlacedCrossing> m_crossingsByPosition{&m_memory};
+    Rectangle m_crossingBounds;
 };
 
 } // namespace Arealis::Detail

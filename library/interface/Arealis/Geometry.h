@@ -4,6 +4,7 @@
 #include "Arealis/Point.h"
 #include "Arealis/Rectangle.h"
 
+#include <cmath>
 #include <cstdint>
 #include <span>
 
@@ -14,8 +15,22 @@ namespace Arealis
 inline constexpr double NodeGridStep = 1e-6;
 
 // Snaps one coordinate to the node grid: floor(v / 1e-6 + 0.5) * 1e-6.
-double SnapToNodeGrid(double value) noexcept;
-Point SnapToNodeGrid(const Point& p) noexcept;
+inline double SnapToNodeGrid(double value) noexcept
+{
+    // From 2^51 grid steps on, neighbouring doubles lie half a step apart or more: rounding
+    // there would only perturb the value, so that snapping twice could move it again, and
+    // value / step overflows to infinity near the largest doubles.
+    constexpr double Limit = 2251799813685248.0 * NodeGridStep;
+    if (!(std::fabs(value) < Limit))
+    {
+        return value;
+    }
+    return std::floor(value / NodeGridStep + 0.5) * NodeGridStep;
+}
+inline Point SnapToNodeGrid(const Point& p) noexcept
+{
+    return {SnapToNodeGrid(p.X), SnapToNodeGrid(p.Y)};
+}
 
 // Turn value at cur between prev and next: its sign tells on which side of the line through
 // prev and cur the point next lies; zero means collinear.

@@ -2,6 +2,7 @@
 
 #include "Arealis/Point.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace Arealis
@@ -20,7 +21,11 @@ struct Rectangle
     // Throws ArgumentException when minX > maxX or minY > maxY.
     Rectangle(double minX, double minY, double maxX, double maxY);
     // The bounds of two points; never throws.
-    Rectangle(const Point& p, const Point& q) noexcept;
+    Rectangle(const Point& p, const Point& q) noexcept
+        : MinX(std::min(p.X, q.X)), MinY(std::min(p.Y, q.Y)), MaxX(std::max(p.X, q.X)),
+          MaxY(std::max(p.Y, q.Y))
+    {
+    }
 
     static Rectangle Empty() noexcept { return {}; }
     // The square (p.X - t, p.Y - t, p.X + t, p.Y + t), built with the validating constructor.
@@ -31,8 +36,39 @@ struct Rectangle
     double Height() const noexcept { return MaxY - MinY; }
     double Area() const noexcept { return Width() * Height(); }
 
-    void Extend(const Point& p) noexcept;
-    void Extend(const Rectangle& r) noexcept;
+    // Inline, as bounds are accumulated point by point in the inner loops of the overlay.
+    void Extend(const Point& p) noexcept
+    {
+        if (IsEmpty())
+        {
+            MinX = MaxX = p.X;
+            MinY = MaxY = p.Y;
+            return;
+        }
+        if (p.X < MinX)
+        {
+            MinX = p.X;
+        }
+        else if (p.X > MaxX)
+        {
+            MaxX = p.X;
+        }
+        if (p.Y < MinY)
+        {
+            MinY = p.Y;
+        }
+        else if (p.Y > MaxY)
+        {
+            MaxY = p.Y;
+        }
+    }
+    void Extend(const Rectangle& r) noexcept
+    {
+        MinX = std::min(MinX, r.MinX);
+        MinY = std::min(MinY, r.MinY);
+        MaxX = std::max(MaxX, r.MaxX);
+        MaxY = std::max(MaxY, r.MaxY);
+    }
 
     bool Contains(const Point& p) const noexcept
     {
