@@ -4,7 +4,7 @@
 #include "Arealis/Rectangle.h"
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
-#include "LowerBoundFrom.h"
+#include "Collections/LowerBoundFrom.h"
 
 #include <algorithm>
 #include <cmath>
@@ -212,6 +212,7 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
     std::pmr::vector<std::int32_t> found(&m_memory);
     const auto leftOf = [](const PlacedCrossing& crossing, double x)
     { return crossing.Location.X < x; };
+    // Consecutive edges of a ring lie close together: each search starts from the last answer.
     auto nearest = m_crossingsByPosition.begin();
     for (std::size_t w = 0; w < m_walks.size(); ++w)
     {
@@ -234,8 +235,9 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
             // Candidates by x, within the reach of the probe square around a point.
             found.clear();
             constexpr double Reach = 1e-6;
-            nearest = LowerBoundFrom(m_crossingsByPosition.begin(), m_crossingsByPosition.end(),
-                                     nearest, edgeBounds.MinX - Reach, leftOf);
+            nearest = Collections::LowerBoundFrom(m_crossingsByPosition.begin(),
+                                                  m_crossingsByPosition.end(), nearest,
+                                                  edgeBounds.MinX - Reach, leftOf);
             for (auto it = nearest;
                  it != m_crossingsByPosition.end() && it->Location.X <= edgeBounds.MaxX + Reach;
                  ++it)

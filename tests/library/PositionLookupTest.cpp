@@ -1,48 +1,15 @@
-// The overlay's lookup helpers: the hash table of positions and the lower bound searched from
-// an earlier answer. Both stand in for ordered searches whose answers the results depend on,
-// so they must give exactly the same answers.
-#include "LowerBoundFrom.h"
+// The overlay's hash table of positions: it stands in for an ordered map whose answers the
+// results depend on, so it must give exactly the same answers.
 #include "PositionTable.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <gtest/gtest.h>
-#include <random>
 #include <vector>
 
 namespace Arealis::Detail
 {
 namespace
 {
-
-TEST(LowerBoundFromTest, AgreesWithLowerBoundForEveryHintAndValue)
-{
-    std::mt19937 random(7);
-    const auto leftOf = [](int element, int value) { return element < value; };
-    for (int size = 0; size <= 40; ++size)
-    {
-        std::vector<int> values(static_cast<std::size_t>(size));
-        // Small values, so that runs of equal elements occur.
-        for (int& v : values)
-        {
-            v = static_cast<int>(random() % 12);
-        }
-        std::sort(values.begin(), values.end());
-        for (int x = -1; x <= 13; ++x)
-        {
-            const auto expected = std::lower_bound(values.begin(), values.end(), x);
-            for (auto hint = values.begin();; ++hint)
-            {
-                EXPECT_EQ(LowerBoundFrom(values.begin(), values.end(), hint, x, leftOf), expected)
-                    << "size " << size << ", value " << x << ", hint " << (hint - values.begin());
-                if (hint == values.end())
-                {
-                    break;
-                }
-            }
-        }
-    }
-}
 
 std::vector<Point> GridPoints()
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Collections/LowerBoundFrom.h"
 #include "Collections/TreeNodes.h"
 
 #include <algorithm>
@@ -39,60 +40,15 @@ public:
         return lo;
     }
 
-    // LowerBound(key), searched outwards from position hint (clamped to 0 .. Count()) in
-    // steps that double up to MaxNearStep and then by halving: a key near the hint is found in
-    // a few steps, one far from it in a few more than the plain search takes.
+    // LowerBound(key), searched outwards from position hint (clamped to 0 .. Count()): a key
+    // near the hint is found in a few steps.
     std::int32_t LowerBoundNear(const TKey& key, std::int32_t hint) const
     {
-        constexpr std::int32_t MaxNearStep = 4;
-        const TComparator less{};
-        const std::int32_t count = this->Count();
-        const std::int32_t start = std::clamp(hint, std::int32_t{0}, count);
-        // The keys before lo are less than key; those from hi on are not.
-        std::int32_t lo = 0;
-        std::int32_t hi = count;
-        std::int32_t step = 1;
-        if (start < count && less(this->GetEntryKey(start), key))
-        {
-            lo = start + 1;
-            while (step <= MaxNearStep && start + step < count &&
-                   less(this->GetEntryKey(start + step), key))
-            {
-                lo = start + step + 1;
-                step *= 2;
-            }
-            if (step <= MaxNearStep)
-            {
-                hi = std::min(start + step, count);
-            }
-        }
-        else
-        {
-            hi = start;
-            while (step <= MaxNearStep && start - step >= 0 &&
-                   !less(this->GetEntryKey(start - step), key))
-            {
-                hi = start - step;
-                step *= 2;
-            }
-            if (step <= MaxNearStep)
-            {
-                lo = std::max(start - step + 1, std::int32_t{0});
-            }
-        }
-        while (lo != hi)
-        {
-            const std::int32_t mid = lo + (hi - lo) / 2;
-            if (less(this->GetEntryKey(mid), key))
-            {
-                lo = mid + 1;
-            }
-            else
-            {
-                hi = mid;
-            }
-        }
-        return lo;
+        const auto first = this->EntryKeys.begin();
+        const auto last = this->EntryKeys.end();
+        const auto start = first + std::clamp(hint, std::int32_t{0}, this->Count());
+        return static_cast<std::int32_t>(LowerBoundFrom(first, last, start, key, TComparator{}) -
+                                         first);
     }
 
     // Widens Key to cover key; tells whether Key changed.

@@ -4,11 +4,12 @@
 #include <cstddef>
 #include <iterator>
 
-namespace Arealis::Detail
+namespace Collections
 {
 
-// std::lower_bound(first, last, x, leftOf), searched outwards from hint, an earlier answer:
-// consecutive edges of a ring lie close together, so the new answer is usually near it.
+// std::lower_bound(first, last, x, leftOf), searched outwards from hint (first .. last) in
+// doubling steps, then by halving: an answer near the hint, as when consecutive searches look
+// for nearby values, takes a few comparisons, a far one about twice the plain search's.
 template <class Iterator, class Value, class LeftOf>
 Iterator LowerBoundFrom(Iterator first, Iterator last, Iterator hint, const Value& x, LeftOf leftOf)
 {
@@ -42,4 +43,4 @@ Iterator LowerBoundFrom(Iterator first, Iterator last, Iterator hint, const Valu
     return std::lower_bound(first, high, x, leftOf);
 }
 
-} // namespace Arealis::Detail
+} // namespace Collections
