@@ -4,8 +4,7 @@
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
 #include "NodePool.h"
-
-#include <bit>
+#include "PositionHash.h"
 
 namespace Arealis
 {
@@ -17,12 +16,6 @@ constexpr const char* Unit = "NodeSet";
 constexpr int NullNodeLine = 24;
 constexpr int OtherTopologyLine = 26;
 
-// Both zeros are one point in the index's order, so they hash alike.
-std::uint64_t BitsOf(double value) noexcept
-{
-    return std::bit_cast<std::uint64_t>(value == 0.0 ? 0.0 : value);
-}
-
 } // namespace
 
 NodeSet::NodeSet(std::uint8_t topologyId)
@@ -33,14 +26,7 @@ NodeSet::NodeSet(std::uint8_t topologyId)
 
 std::size_t NodeSet::RecentSlot(const Point& position) noexcept
 {
-    // Grid points differ mostly in the low bits of their mantissas: multiply and fold so that
-    // every bit of both coordinates reaches the bits that choose the slot.
-    std::uint64_t h = BitsOf(position.X) * 0x9E3779B97F4A7C15ULL;
-    h ^= std::rotl(BitsOf(position.Y), 29) * 0xC2B2AE3D27D4EB4FULL;
-    h ^= h >> 31;
-    h *= 0xD6E8FEB86659FD93ULL;
-    h ^= h >> 32;
-    return static_cast<std::size_t>(h) & (RecentSlots - 1);
+    return static_cast<std::size_t>(Detail::HashOfPosition(position)) & (RecentSlots - 1);
 }
 
 void NodeSet::ForgetRecent(const Node* pNode) noexcept
