@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace EdgeTesting
@@ -51,6 +52,23 @@ inline Arealis::EdgeList EdgesOf(const Arealis::Ring& ring)
             Arealis::LinearEdge{const_cast<Arealis::Ring*>(&ring), i, (i + 1) % ring.Count()});
     }
     return edges;
+}
+
+// An intersection entry as a comparable tuple: the ring and start node of both edges, then the
+// location.
+using IntersectionEntry = std::tuple<const Arealis::Ring*, std::int32_t, const Arealis::Ring*,
+                                     std::int32_t, double, double>;
+
+// The entries of the list, in its order.
+inline std::vector<IntersectionEntry> EntriesOf(const Arealis::IntersectionList& list)
+{
+    std::vector<IntersectionEntry> entries;
+    for (const Arealis::EdgeIntersection& e : list)
+    {
+        entries.emplace_back(e.FirstEdge.Ring, e.FirstEdge.StartIndex, e.SecondEdge.Ring,
+                             e.SecondEdge.StartIndex, e.Location.X, e.Location.Y);
+    }
+    return entries;
 }
 
 } // namespace EdgeTesting

@@ -148,16 +148,11 @@ TEST(SegmentsIntersectionTest, DegenerateEdgeIsFoundThroughItsEndPoint)
 namespace
 {
 
-using Entry = std::tuple<const Ring*, std::int32_t, const Ring*, std::int32_t, double, double>;
+using Entry = EdgeTesting::IntersectionEntry;
 
 std::vector<Entry> Sorted(const IntersectionList& list)
 {
-    std::vector<Entry> entries;
-    for (const EdgeIntersection& e : list)
-    {
-        entries.emplace_back(e.FirstEdge.Ring, e.FirstEdge.StartIndex, e.SecondEdge.Ring,
-                             e.SecondEdge.StartIndex, e.Location.X, e.Location.Y);
-    }
+    std::vector<Entry> entries = EdgeTesting::EntriesOf(list);
     std::sort(entries.begin(), entries.end());
     return entries;
 }

@@ -223,18 +223,7 @@ IntersectionList ModelSweep(const EdgeList& first, const EdgeList& second)
     return result;
 }
 
-using Entry = std::tuple<const Ring*, std::int32_t, const Ring*, std::int32_t, double, double>;
-
-std::vector<Entry> InOrder(const IntersectionList& list)
-{
-    std::vector<Entry> entries;
-    for (const EdgeIntersection& e : list)
-    {
-        entries.emplace_back(e.FirstEdge.Ring, e.FirstEdge.StartIndex, e.SecondEdge.Ring,
-                             e.SecondEdge.StartIndex, e.Location.X, e.Location.Y);
-    }
-    return entries;
-}
+using Entry = EdgeTesting::IntersectionEntry;
 
 IntersectionList Sweep(const EdgeList& first, const EdgeList& second)
 {
@@ -261,7 +250,8 @@ std::unique_ptr<Ring> Ladder(std::mt19937& random, int rows)
 
 void ExpectModelOrder(const EdgeList& first, const EdgeList& second, int round)
 {
-    EXPECT_EQ(InOrder(ModelSweep(first, second)), InOrder(Sweep(first, second)))
+    EXPECT_EQ(EdgeTesting::EntriesOf(ModelSweep(first, second)),
+              EdgeTesting::EntriesOf(Sweep(first, second)))
         << "round " << round << (&first == &second ? ", one list" : ", two lists");
 }
 
@@ -304,10 +294,10 @@ TEST(SweepLineOrderTest, ManyActiveEdgesWithDisjointIntervalsKeepTheModelsOrder)
 void ExpectFirstMeetingOfModel(const Ring& ring, const char* what, int round)
 {
     const EdgeList edges = EdgesOf(ring);
-    const std::vector<Entry> all = InOrder(ModelSweep(edges, edges));
+    const std::vector<Entry> all = EdgeTesting::EntriesOf(ModelSweep(edges, edges));
     IntersectionList first;
     SweepLineIntersectionAlgorithm::Instance().FindIntersections(edges, edges, first, true);
-    const std::vector<Entry> found = InOrder(first);
+    const std::vector<Entry> found = EdgeTesting::EntriesOf(first);
     ASSERT_EQ(all.empty(), found.empty()) << what << ", round " << round;
     ASSERT_LE(found.size(), all.size()) << what << ", round " << round;
     EXPECT_EQ(std::vector<Entry>(all.begin(), all.begin() + std::ptrdiff_t(found.size())), found)
