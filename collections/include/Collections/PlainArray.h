@@ -3,7 +3,10 @@
 #include "Exceptions/ArgumentException.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -17,12 +20,18 @@ namespace Collections
 // cent of its capacity (at least one slot) so that each use can trade memory for copies:
 // 25 for the node pointer arrays of rings, 10 for edit lists, 50 otherwise.
 // Get, Set, Insert and RemoveAt check their index; operator[] does not.
+//
+// The storage comes from std::malloc and grows with std::realloc: the values are trivially
+// copyable, so the block may move as raw bytes, and a block that can grow in place is not
+// copied at all. Slots beyond Count are never initialised, so reserving room costs no pass
+// over it.
 template <class T, int GrowthPercent = 50>
 class PlainArray
 {
     static_assert(std::is_trivially_copyable_v<T>, "PlainArray holds trivially copyable values");
     static_assert(std::is_default_constructible_v<T>, "PlainArray allocates default slots");
     static_assert(GrowthPercent >= 0, "The growth fraction cannot be negative");
+    static_assert(alignof(T) <= alignof(std::max_align_t), "PlainArray storage comes from malloc");
 
 public:
     using value_type = T;
@@ -35,7 +44,7 @@ public:
         if (other.m_data)
         {
             m_data = Allocate(m_capacity);
-            std::copy_n(other.m_data.get(), m_count, m_data.get());
+            CopyValues(other.m_data.get(), m_count, m_data.get());
         }
     }
 
@@ -78,10 +87,10 @@ public:
     T* Data() noexcept { return m_data.get(); }
     const T* Data() const noexcept { return m_data.get(); }
 
-    T& operator[](std::int32_t i) noexcept { return m_data[static_cast<std::size_t>(i)]; }
+    T& operator[](std::int32_t i) noexcept { return m_data.get()[static_cast<std::size_t>(i)]; }
     const T& operator[](std::int32_t i) const noexcept
     {
-        return m_data[static_cast<std::size_t>(i)];
+        return m_data.get()[static_cast<std::size_t>(i)];
     }
 
     T* begin() noexcept { return m_data.get(); }
@@ -111,18 +120,9 @@ public:
         const T copy = value; // value may live in this array's storage
         if (m_count == m_capacity)
         {
-            const std::int32_t capacity =
-                GrownCapacity(std::max<std::int64_t>(1, GrowthOf(m_capacity)));
-            std::unique_ptr<T[]> data = Allocate(capacity);
-            std::copy_n(m_data.get(), i, data.get());
-            std::copy_n(m_data.get() + i, m_count - i, data.get() + i + 1);
-            m_data = std::move(data);
-            m_capacity = capacity;
+            Resize(GrownCapacity(std::max<std::int64_t>(1, GrowthOf(m_capacity))));
         }
-        else
-        {
-            std::copy_backward(begin() + i, end(), end() + 1);
-        }
+        MoveValues(begin() + i, m_count - i, begin() + i + 1);
         (*this)[i] = copy;
         ++m_count;
     }
@@ -142,7 +142,7 @@ public:
     void RemoveAt(std::int32_t i)
     {
         CheckIndex(i);
-        std::copy(begin() + i + 1, end(), begin() + i);
+        MoveValues(begin() + i + 1, m_count - i - 1, begin() + i);
         --m_count;
     }
 
@@ -154,10 +154,7 @@ public:
         {
             return;
         }
-        std::unique_ptr<T[]> data = Allocate(capacity);
-        std::copy_n(m_data.get(), m_count, data.get());
-        m_data = std::move(data);
-        m_capacity = capacity;
+        Resize(capacity);
     }
 
     // Resizes to n elements. Zero releases the storage; new slots are not initialised.
@@ -179,11 +176,7 @@ public:
         }
         else if (n > m_capacity)
         {
-            const std::int32_t capacity = std::max(n, GrownCapacity(GrowthOf(m_capacity)));
-            std::unique_ptr<T[]> data = Allocate(capacity);
-            std::copy_n(m_data.get(), m_count, data.get());
-            m_data = std::move(data);
-            m_capacity = capacity;
+            Resize(std::max(n, GrownCapacity(GrowthOf(m_capacity))));
         }
         m_count = n;
     }
@@ -207,9 +200,56 @@ private:
         return static_cast<std::int32_t>(std::min(capacity, limit));
     }
 
-    static std::unique_ptr<T[]> Allocate(std::int32_t capacity)
+    struct FreeStorage
     {
-        return std::make_unique_for_overwrite<T[]>(static_cast<std::size_t>(capacity));
+        void operator()(T* p) const noexcept { std::free(p); }
+    };
+    using Storage = std::unique_ptr<T, FreeStorage>;
+
+    static std::size_t BytesFor(std::int32_t capacity) noexcept
+    {
+        return static_cast<std::size_t>(capacity) * sizeof(T);
+    }
+
+    static Storage Allocate(std::int32_t capacity)
+    {
+        void* block = std::malloc(BytesFor(capacity));
+        if (block == nullptr)
+        {
+            throw std::bad_alloc();
+        }
+        return Storage(static_cast<T*>(block));
+    }
+
+    // Moves the storage to a block of capacity slots (at least Count), keeping the values; on
+    // failure the array stays as it was.
+    void Resize(std::int32_t capacity)
+    {
+        void* block = std::realloc(m_data.get(), BytesFor(capacity));
+        if (block == nullptr)
+        {
+            throw std::bad_alloc();
+        }
+        static_cast<void>(m_data.release()); // realloc has taken or freed the old block
+        m_data.reset(static_cast<T*>(block));
+        m_capacity = capacity;
+    }
+
+    static void CopyValues(const T* from, std::int32_t count, T* to) noexcept
+    {
+        if (count > 0)
+        {
+            std::memcpy(to, from, BytesFor(count));
+        }
+    }
+
+    // Like CopyValues, for ranges that may overlap.
+    static void MoveValues(const T* from, std::int32_t count, T* to) noexcept
+    {
+        if (count > 0)
+        {
+            std::memmove(to, from, BytesFor(count));
+        }
     }
 
     void CheckIndex(std::int32_t i) const
@@ -220,7 +260,7 @@ private:
         }
     }
 
-    std::unique_ptr<T[]> m_data;
+    Storage m_data;
     std::int32_t m_capacity = 0;
     std::int32_t m_count = 0;
 };
