@@ -3,6 +3,7 @@
 #include "ArealisSide.h"
 #include "Exceptions/Exception.h"
 #include "GeosSide.h"
+#include "Outcome.h"
 #include "ReadBaseline.h"
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -36,7 +38,7 @@ struct Settings
     std::int64_t MaxPolygons = 100000;
     std::int64_t MaxVertices = 1000000;
     std::string CsvPath;
-    std::string Only; // run only the cases whose name contains this text
+    std::string Only;         // run only the cases whose name contains this text
     bool ArealisOnly = false; // for profiling: the GEOS side is not run
 };
 
@@ -47,6 +49,30 @@ std::string LoadAverage()
     std::string five;
     file >> one >> five;
     return one + " " + five;
+}
+
+// Microseconds that the first touch of a fresh page of memory costs here, from touching 16 MB
+// of new anonymous memory once per page. Fresh memory is a large part of reading and of the
+// layer operations, and its price differs widely between machines (a fraction of a
+// microsecond on bare hardware, tens under some hypervisors), so it is printed with every run.
+double MicrosecondsPerFreshPage()
+{
+    constexpr std::size_t bytes = std::size_t{16} << 20;
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED || page == 0)
+    {
+        return -1.0;
+    }
+    const Peers::Stopwatch watch;
+    auto* bytesOf = static_cast<volatile unsigned char*>(memory);
+    for (std::size_t offset = 0; offset < bytes; offset += page)
+    {
+        bytesOf[offset] = 1;
+    }
+    const double seconds = watch.Seconds();
+    munmap(memory, bytes);
+    return seconds * 1e6 / static_cast<double>(bytes / page);
 }
 
 double Median(std::vector<double> values)
@@ -77,8 +103,9 @@ public:
                          "arealis_pieces,geos_pieces\n";
             }
         }
-        std::printf("# %d runs per engine, medians; load average at start: %s\n", settings.Runs,
-                    LoadAverage().c_str());
+        std::printf("# %d runs per engine, medians; load average at start: %s; a fresh page of "
+                    "memory costs %.2f us\n",
+                    settings.Runs, LoadAverage().c_str(), MicrosecondsPerFreshPage());
         std::printf("%-28s %9s %12s %12s %7s  %-5s %s\n", "case", "size", "arealis ms", "geos ms",
                     "ratio", "agree", "areas (arealis / geos), pieces");
         std::fflush(stdout);
