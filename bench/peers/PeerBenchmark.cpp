@@ -21,6 +21,7 @@
 #include <sstream>
 #include <string>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -73,6 +74,14 @@ double MicrosecondsPerFreshPage()
     const double seconds = watch.Seconds();
     munmap(memory, bytes);
     return seconds * 1e6 / static_cast<double>(bytes / page);
+}
+
+// Pages the process has touched for the first time so far (minor page faults).
+double FreshPagesSoFar()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_minflt);
 }
 
 double Median(std::vector<double> values)
@@ -129,17 +138,23 @@ public:
         }
         std::vector<double> ourTimes;
         std::vector<double> theirTimes;
+        std::vector<double> ourPages;
+        std::vector<double> theirPages;
         Outcome ourLast;
         Outcome theirLast;
         for (int run = 0; run < m_settings.Runs; ++run)
         {
+            double pages = FreshPagesSoFar();
             ourLast = ours();
             ourTimes.push_back(ourLast.Seconds * 1000.0);
+            ourPages.push_back(FreshPagesSoFar() - pages);
+            pages = FreshPagesSoFar();
             if (!m_settings.ArealisOnly)
             {
                 theirLast = theirs();
             }
             theirTimes.push_back(theirLast.Seconds * 1000.0);
+            theirPages.push_back(FreshPagesSoFar() - pages);
         }
         const double ourMs = Median(ourTimes);
         const double theirMs = Median(theirTimes);
@@ -152,6 +167,10 @@ public:
             static_cast<long long>(theirLast.Pieces),
             std::string(theirLabel) == "geos" ? ""
                                               : (std::string(" [") + theirLabel + "]").c_str());
+        // Whole runs, setting up and tearing down included: memory that one run gives back
+        // may serve the next without faults, so the first run often counts more.
+        std::printf("#   fresh pages touched per run (medians): arealis %.0f, %s %.0f\n",
+                    Median(ourPages), theirLabel, Median(theirPages));
         std::fflush(stdout);
         if (m_csv.is_open())
         {
