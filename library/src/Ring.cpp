@@ -11,6 +11,8 @@
 #include "FreeNodeStore.h"
 #include "RingExtension.h"
 
+#include <limits>
+#include <new>
 #include <span>
 
 namespace Arealis
@@ -231,6 +233,36 @@ void Ring::AdoptNode(const Node* pNode)
 void Ring::AddNode(double x, double y)
 {
     InsertNode(m_nodes.Count(), x, y);
+}
+
+void Ring::AddNodes(std::span<const Point> points)
+{
+    if (points.empty())
+    {
+        return;
+    }
+    if (points.size() >
+        static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - m_nodes.Count()))
+    {
+        throw std::bad_alloc(); // more nodes than a ring can count
+    }
+    BeginChange();
+    m_nodes.Reserve(m_nodes.Count() + static_cast<std::int32_t>(points.size()));
+    NodeSet* nodes = IsFree() ? nullptr : &m_owner->GetTopology()->GetNodeSet();
+    try
+    {
+        for (const Point& point : points)
+        {
+            // Appending cannot fail: the room is reserved.
+            m_nodes.Append(nodes != nullptr ? nodes->GetNode(point) : NewFreeNode(point));
+        }
+    }
+    catch (...)
+    {
+        EndChange(); // for the nodes appended so far
+        throw;
+    }
+    EndChange();
 }
 
 void Ring::InsertNode(std::int32_t i, double x, double y)

@@ -7,10 +7,12 @@
 #include "ByteOrder.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -239,20 +241,28 @@ void ParsePolygonRecord(const MainFile& file, std::int64_t recordNumber, std::in
     }
 }
 
+// Points decoded at a time for a ring: enough to add the nodes of most rings in one go.
+constexpr std::int32_t PointBatch = 512;
+using PointBuffer = std::array<Point, PointBatch>;
+
 // One ring per part; the last point of a part repeats its first and is dropped, since rings
-// close implicitly.
-Polygon* AddPolygon(PolygonLayer& layer, const PolygonRecord& record)
+// close implicitly. points is room for decoding, reused from record to record.
+Polygon* AddPolygon(PolygonLayer& layer, const PolygonRecord& record, PointBuffer& points)
 {
     Polygon* polygon = layer.CreatePolygon();
     for (std::size_t part = 0; part < record.PartStarts.size(); ++part)
     {
         Ring* ring = polygon->CreateRing();
-        const std::int32_t end = record.PartEnd(part);
-        ring->ReserveNodes(std::max(0, end - record.PartStarts[part] - 1));
-        for (std::int32_t i = record.PartStarts[part]; i < end - 1; ++i)
+        const std::int32_t end = record.PartEnd(part) - 1;
+        ring->ReserveNodes(std::max(0, end - record.PartStarts[part]));
+        for (std::int32_t first = record.PartStarts[part]; first < end; first += PointBatch)
         {
-            const Point p = record.PointAt(i);
-            ring->AddNode(p.X, p.Y);
+            const std::int32_t count = std::min(PointBatch, end - first);
+            for (std::int32_t k = 0; k < count; ++k)
+            {
+                points[static_cast<std::size_t>(k)] = record.PointAt(first + k);
+            }
+            ring->AddNodes(std::span<const Point>(points.data(), static_cast<std::size_t>(count)));
         }
     }
     return polygon;
@@ -279,6 +289,7 @@ ReadSummary ReadRecords(PolygonLayer& layer, const std::string& path,
 
     ReadSummary summary;
     PolygonRecord record;
+    const auto points = std::make_unique<PointBuffer>();
     std::int64_t recordNumber = 0;
     for (std::int64_t offset = HeaderSize; offset < file.Size() && offset < declaredEnd;)
     {
@@ -306,7 +317,7 @@ ReadSummary ReadRecords(PolygonLayer& layer, const std::string& path,
         if (HasPolygonLayout(shapeType))
         {
             ParsePolygonRecord(file, recordNumber, offset, content, contentSize, record);
-            Polygon* polygon = AddPolygon(layer, record);
+            Polygon* polygon = AddPolygon(layer, record, *points);
             if (onPolygon)
             {
                 onPolygon(polygon, recordNumber - 1);

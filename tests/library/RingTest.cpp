@@ -174,6 +174,49 @@ TEST(RingTest, FreeRingCopiesTopologyNodesInsteadOfSharingThemUncounted)
     EXPECT_EQ(topology->GetNodeSet().Count(), 0);
 }
 
+// Adding many points at once leaves the ring, its nodes and their reference counts as adding
+// them one by one does: for a ring of a layer (shared, counted nodes, a point repeated within
+// the batch and one already in the topology) and for a free ring (copies), across the length
+// at which the ring takes its extension.
+TEST(RingTest, AddNodesMatchesAddingEachNodeInTurn)
+{
+    Points points = Circle(70);
+    points.push_back(points[3]);        // repeated within the batch
+    points.push_back({1.0000004, 2.0}); // snapped like any other
+    ScopedTopology topology;
+    PolygonLayer* layer = topology->CreatePolygonLayer(true);
+    Node* existing = topology->GetNodeSet().GetNode(points[10]);
+
+    Polygon* one = layer->CreatePolygon();
+    Ring* oneByOne = one->CreateRing();
+    AddPoints(*oneByOne, points);
+    Polygon* batch = layer->CreatePolygon();
+    Ring* atOnce = batch->CreateRing();
+    atOnce->AddNode(0.5, 0.5); // appends after what is there
+    atOnce->AddNodes(points);
+    atOnce->RemoveNode(0);
+
+    ASSERT_EQ(atOnce->Count(), oneByOne->Count());
+    for (std::int32_t i = 0; i < atOnce->Count(); ++i)
+    {
+        EXPECT_EQ(atOnce->GetNode(i), oneByOne->GetNode(i)) << i;
+    }
+    EXPECT_EQ(atOnce->GetNode(3)->ReferenceCount, 4U); // twice in each ring
+    EXPECT_EQ(existing->ReferenceCount, 3U);
+    EXPECT_EQ(atOnce->GetFlags(), oneByOne->GetFlags());
+    EXPECT_TRUE(atOnce->HasExtension());
+    EXPECT_NEAR(atOnce->GetSignedArea(), oneByOne->GetSignedArea(), Tolerance);
+    EXPECT_EQ(atOnce->GetBounds().MaxX, oneByOne->GetBounds().MaxX);
+
+    Ring free(nullptr, false);
+    free.AddNodes(points);
+    ASSERT_EQ(free.Count(), oneByOne->Count());
+    EXPECT_EQ(free.GetNode(0)->TopologyId, 0);
+    EXPECT_EQ(free.GetNode(71)->Position, oneByOne->GetNode(71)->Position);
+    free.AddNodes({});
+    EXPECT_EQ(free.Count(), oneByOne->Count());
+}
+
 TEST(RingTest, NodesAreSnappedToTheGrid)
 {
     Ring ring(nullptr, false);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 namespace Arealis
 {
@@ -60,6 +61,10 @@ public:
     void AddNode(Node* pNode);
     // Appends a node at (x, y), snapped to the node grid.
     void AddNode(double x, double y);
+    // Appends a node at each of points in turn, as AddNode(x, y) for each would, but with the
+    // ring's change begun and ended once. When a node cannot be made, the nodes appended
+    // before it stay and the exception passes on.
+    void AddNodes(std::span<const Point> points);
     // Appends pNode by the adoption rule, without the topology check of AddNode(Node*): a node
     // of this ring's topology is shared, any other node is replaced by one at its coordinates.
     void AdoptNode(const Node* pNode);
