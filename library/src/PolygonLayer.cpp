@@ -98,6 +98,7 @@ struct PolygonLayerState
     void Prepare(Polygon* pPolygon);
     void CommitAt(std::int32_t i);
     void ClearParents(Polygon* pPolygon);
+    void ReleaseParentUses(const Collections::PlainArray<Polygon*>& parents);
     void ClearAllParents();
     void CheckOperand(Polygon* pPolygon);
     void DestroyContents() noexcept;
@@ -184,10 +185,14 @@ void PolygonLayerState::CommitAt(std::int32_t i)
 void PolygonLayerState::ClearParents(Polygon* pPolygon)
 {
     Collections::PlainArray<Polygon*> parents;
-    if (!Parents.Remove(pPolygon, &parents))
+    if (Parents.Remove(pPolygon, &parents))
     {
-        return;
+        ReleaseParentUses(parents);
     }
+}
+
+void PolygonLayerState::ReleaseParentUses(const Collections::PlainArray<Polygon*>& parents)
+{
     for (Polygon* parent : parents)
     {
         parent->ReleaseUse();
@@ -203,19 +208,17 @@ void PolygonLayerState::ClearParents(Polygon* pPolygon)
     }
 }
 
+// The uses are released child by child in key order, as clearing each child would, but the
+// map is emptied at once instead of losing its entries one removal at a time.
 void PolygonLayerState::ClearAllParents()
 {
-    std::vector<Polygon*> children;
     Parents.ForEach(
-        [&children](const std::pair<Polygon*, Collections::PlainArray<Polygon*>>& entry)
+        [this](const std::pair<Polygon*, Collections::PlainArray<Polygon*>>& entry)
         {
-            children.push_back(entry.first);
+            ReleaseParentUses(entry.second);
             return true;
         });
-    for (Polygon* child : children)
-    {
-        ClearParents(child);
-    }
+    Parents = ParentsMap();
 }
 
 // An operand that is not valid goes back to its layer, which commits it when it can be
@@ -565,6 +568,11 @@ PolygonEnumerator PolygonLayer::GetParents(Polygon* pPolygon) const
 void PolygonLayer::ClearParents(Polygon* pPolygon)
 {
     m_state->ClearParents(pPolygon);
+}
+
+void PolygonLayer::ClearAllParents()
+{
+    m_state->ClearAllParents();
 }
 
 std::int32_t PolygonLayer::IncrementOverflow(Polygon* pPolygon)

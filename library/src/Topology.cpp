@@ -53,11 +53,7 @@ struct TopologyState
         // of them before the first layer goes. The layers go before the nodes they use.
         for (const auto& layer : Layers)
         {
-            PolygonEnumerator polygons = layer->GetPolygons();
-            while (polygons.MoveNext())
-            {
-                layer->ClearParents(polygons.Current());
-            }
+            layer->ClearAllParents();
         }
         Layers.clear();
     }

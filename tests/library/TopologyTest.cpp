@@ -252,15 +252,26 @@ TEST(TopologyTest, DeletingATopologyReleasesParentsInOtherTopologies)
     ScopedTopology parents;
     PolygonLayer& parentLayer = *parents->CreatePolygonLayer(false);
     Polygon* parent = AddPolygon(parentLayer, Box(0, 0, 1, 1));
+    Polygon* second = AddPolygon(parentLayer, Box(2, 0, 3, 1));
     Topology* children = Topology::Create();
     PolygonLayer& childLayer = *children->CreatePolygonLayer(false);
     Collections::PlainArray<Polygon*> list;
     list.Append(parent);
-    childLayer.SetParents(childLayer.CreatePolygon(), list);
-    ASSERT_TRUE(parent->IsUsed());
+    list.Append(second);
+    // More children than a use counter holds, so that the overflow is released too.
+    for (int i = 0; i < 300; ++i)
+    {
+        childLayer.SetParents(childLayer.CreatePolygon(), list);
+    }
+    ASSERT_TRUE(parent->HasPolygonFlag(Polygon::PolygonFlags::CountOverflow));
 
     Topology::Delete(children);
-    EXPECT_FALSE(parent->IsUsed());
+    for (const Polygon* released : {parent, second})
+    {
+        EXPECT_FALSE(released->IsUsed());
+        EXPECT_EQ(released->GetUseCount(), 0);
+        EXPECT_FALSE(released->HasPolygonFlag(Polygon::PolygonFlags::CountOverflow));
+    }
     EXPECT_EQ(parents->GetForeignParentCount(), 0);
     EXPECT_EQ(parentLayer.GetForeignParentUses(), 0);
 }

@@ -91,6 +91,8 @@ public:
     void SetParents(Polygon* pPolygon, const Collections::PlainArray<Polygon*>& parents);
     PolygonEnumerator GetParents(Polygon* pPolygon) const;
     void ClearParents(Polygon* pPolygon);
+    // Clears the Parents collection of every polygon of the layer at once.
+    void ClearAllParents();
     // Use counts beyond a polygon's own counter (the polygon's use counting calls these).
     std::int32_t IncrementOverflow(Polygon* pPolygon);
     std::int32_t DecrementOverflow(Polygon* pPolygon);
