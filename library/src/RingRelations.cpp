@@ -141,6 +141,12 @@ bool Ring::IsSelfIntersecting(std::int32_t* pEdge1, std::int32_t* pEdge2, Point*
             FindFirstMeetingOnStack<StackEdgeCount>(*this, intersections);
         }
     }
+    else if (&ChooseIntersectionAlgorithm(n, n) == &SweepLineIntersectionAlgorithm::Instance())
+    {
+        // Large rings: the sweep reads the edges straight from the ring, since a list of them
+        // would be as much fresh memory as the rest of the check together.
+        SweepLineIntersectionAlgorithm::Instance().FindFirstRingMeeting(*this, intersections);
+    }
     else
     {
         EdgeList edges;

@@ -2,6 +2,7 @@
 #include "Arealis/SegmentIntersection.h"
 #include "EdgePairTest.h"
 #include "SweepStatus.h"
+#include "UninitialisedAllocator.h"
 
 #include <algorithm>
 #include <array>
@@ -57,19 +58,25 @@ struct ScannedEdge
 } // namespace Detail
 
 // Edges are numbered through both lists, the first list's first; the arrays are indexed by
-// that number.
+// that number. In ring mode there are no lists: edge i runs from node i of the ring to the
+// next node, as in the list that a ring's own search would otherwise build.
 struct SweepLineIntersectionAlgorithm::WorkingData
 {
     const EdgeList* pFirst = nullptr;
     const EdgeList* pSecond = nullptr;
+    Ring* pRing = nullptr;
     std::uint32_t FirstCount = 0;
     bool SameList = false;
 
     // The edges in the order of their left end points.
     std::vector<Detail::SweepKey> LeftOrder;
-    // The other half of the bucket sort of a check, and the ends of its buckets.
-    std::vector<Detail::SweepKey> SortBuffer;
+    // The edge numbers of a check, bucketed by the x of their left end points, and the ends
+    // of the buckets; each bucket is sorted only when the sweep reaches it, with the help of
+    // BucketKeys. Written in full before they are read, so they are not zeroed.
+    std::vector<std::uint32_t, Detail::UninitialisedAllocator<std::uint32_t>> CheckOrder;
     std::vector<std::uint32_t> BucketEnds;
+    std::vector<Detail::SweepKey> BucketKeys;
+    std::size_t SortedBuckets = 0;
     // Min-heap of the active edges by their right end points.
     std::vector<Detail::ActiveEdge> Active;
     // The edges that leave the status before the current event.
@@ -89,12 +96,15 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     {
         pFirst = nullptr;
         pSecond = nullptr;
+        pRing = nullptr;
         FirstCount = 0;
         SameList = false;
         const bool keep = BufferBytes() <= RetainedBytes;
         Reset(LeftOrder, keep);
-        Reset(SortBuffer, keep);
+        Reset(CheckOrder, keep);
         Reset(BucketEnds, keep);
+        Reset(BucketKeys, keep);
+        SortedBuckets = 0;
         Reset(Active, keep);
         Reset(Retiring, keep);
         Reset(Scanned, keep);
@@ -109,14 +119,15 @@ struct SweepLineIntersectionAlgorithm::WorkingData
 
     std::size_t BufferBytes() const noexcept
     {
-        return (LeftOrder.capacity() + SortBuffer.capacity()) * sizeof(Detail::SweepKey) +
+        return (LeftOrder.capacity() + BucketKeys.capacity()) * sizeof(Detail::SweepKey) +
                (Active.capacity() + Retiring.capacity()) * sizeof(Detail::ActiveEdge) +
                Scanned.capacity() * sizeof(Detail::ScannedEdge) +
-               (RightRanks.capacity() + BucketEnds.capacity()) * sizeof(std::uint32_t);
+               (RightRanks.capacity() + BucketEnds.capacity() + CheckOrder.capacity()) *
+                   sizeof(std::uint32_t);
     }
 
-    template <class T>
-    static void Reset(std::vector<T>& buffer, bool keep) noexcept
+    template <class T, class Allocator>
+    static void Reset(std::vector<T, Allocator>& buffer, bool keep) noexcept
     {
         if (keep)
         {
@@ -124,22 +135,36 @@ struct SweepLineIntersectionAlgorithm::WorkingData
         }
         else
         {
-            std::vector<T>().swap(buffer);
+            std::vector<T, Allocator>().swap(buffer);
         }
     }
 
     bool IsEmpty() const noexcept
     {
-        return LeftOrder.empty() && SortBuffer.empty() && BucketEnds.empty() && Active.empty() &&
-               Retiring.empty() && Scanned.empty() && RightRanks.empty() && !SameList &&
-               pFirst == nullptr;
+        return LeftOrder.empty() && CheckOrder.empty() && BucketEnds.empty() &&
+               BucketKeys.empty() && Active.empty() && Retiring.empty() && Scanned.empty() &&
+               RightRanks.empty() && !SameList && pFirst == nullptr && pRing == nullptr;
+    }
+
+    // The number of edges of the call.
+    std::uint32_t EdgeCount() const noexcept
+    {
+        if (pRing != nullptr)
+        {
+            return FirstCount;
+        }
+        return FirstCount + (SameList ? 0U : static_cast<std::uint32_t>(pSecond->Count()));
     }
 
     bool IsFromFirst(std::uint32_t edge) const noexcept { return SameList || edge < FirstCount; }
 
-    const LinearEdge& EdgeAt(std::uint32_t edge) const
+    LinearEdge EdgeAt(std::uint32_t edge) const
     {
         const auto index = static_cast<std::int32_t>(edge);
+        if (pRing != nullptr)
+        {
+            return LinearEdge{pRing, index, edge + 1 < FirstCount ? index + 1 : 0};
+        }
         return edge < FirstCount ? (*pFirst)[index]
                                  : (*pSecond)[index - static_cast<std::int32_t>(FirstCount)];
     }
@@ -150,7 +175,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     Detail::SweepEnds EndsOf(std::uint32_t edge) const
     {
         // The ring's nodes directly, as LinearEdge::Start and End read them, without the calls.
-        const LinearEdge& linear = EdgeAt(edge);
+        const LinearEdge linear = EdgeAt(edge);
         Point left = linear.Ring->GetNode(linear.StartIndex)->Position;
         Point right = linear.Ring->GetNode(linear.EndIndex)->Position;
         if (right < left)
@@ -259,99 +284,149 @@ bool IsModest(const Point& p) noexcept
     return std::fabs(p.X) <= ModestCoordinate && std::fabs(p.Y) <= ModestCoordinate;
 }
 
-// Reads every edge's end nodes once, in list order, so that an edge outside its ring throws
-// before anything is reported, and keys the edges by the x of their left end points. A check
-// also learns whether all coordinates are modest (finite among others).
-template <SweepPurpose Purpose>
-bool ReadEdges(WorkingData& data, std::uint32_t count)
-{
-    data.LeftOrder.resize(count);
-    bool modest = true;
-    for (std::uint32_t i = 0; i < count; ++i)
-    {
-        const Detail::SweepEnds ends = data.EndsOf(i);
-        if (Purpose == SweepPurpose::Check)
-        {
-            modest = modest && IsModest(ends.Left) && IsModest(ends.Right);
-        }
-        data.LeftOrder[i] = Detail::SweepKey{ends.Left.X, i};
-    }
-    return modest;
-}
-
-// Sorts keys with modest x by x, equal x in any order: the keys are distributed over about n / 2
-// buckets by a linear map of x, which never puts a smaller x into a later bucket, and each
-// bucket, mostly of a few keys, is sorted on its own.
-void SortByX(std::vector<Detail::SweepKey>& keys, std::vector<Detail::SweepKey>& buffer,
-             std::vector<std::uint32_t>& bucketEnds)
-{
-    const auto [lowest, highest] = std::minmax_element(
-        keys.begin(), keys.end(),
-        [](const Detail::SweepKey& a, const Detail::SweepKey& b) { return a.X < b.X; });
-    const double low = lowest->X;
-    const std::size_t buckets = std::max<std::size_t>(1, keys.size() / 2);
-    const double scale = highest->X > low ? static_cast<double>(buckets) / (highest->X - low) : 0.0;
-    const auto bucketOf = [low, scale, buckets](double x)
-    { return std::min(static_cast<std::size_t>((x - low) * scale), buckets - 1); };
-
-    bucketEnds.assign(buckets, 0);
-    for (const Detail::SweepKey& key : keys)
-    {
-        ++bucketEnds[bucketOf(key.X)];
-    }
-    std::uint32_t start = 0;
-    for (std::uint32_t& end : bucketEnds)
-    {
-        const std::uint32_t size = end;
-        end = start;
-        start += size;
-    }
-    buffer.resize(keys.size());
-    for (const Detail::SweepKey& key : keys)
-    {
-        buffer[bucketEnds[bucketOf(key.X)]++] = key;
-    }
-    const auto byX = [](const Detail::SweepKey& a, const Detail::SweepKey& b) { return a.X < b.X; };
-    std::uint32_t begin = 0;
-    for (const std::uint32_t end : bucketEnds)
-    {
-        if (end - begin > 1)
-        {
-            std::sort(buffer.begin() + begin, buffer.begin() + end, byX);
-        }
-        begin = end;
-    }
-    keys.swap(buffer);
-}
-
-// Prepares the events; returns false, with nothing prepared beyond reading the edges, when a
-// check cannot rely on the coordinates.
-template <SweepPurpose Purpose>
-bool CreateEvents(WorkingData& data, const EdgeList& first, const EdgeList& second)
+void BindLists(WorkingData& data, const EdgeList& first, const EdgeList& second) noexcept
 {
     data.pFirst = &first;
     data.pSecond = &second;
     data.SameList = &first == &second;
     data.FirstCount = static_cast<std::uint32_t>(first.Count());
-    const std::size_t total = static_cast<std::size_t>(first.Count()) +
-                              (data.SameList ? 0U : static_cast<std::size_t>(second.Count()));
-    const bool modest = ReadEdges<Purpose>(data, static_cast<std::uint32_t>(total));
-    if (Purpose == SweepPurpose::Check && (!modest || total == 0))
+}
+
+void BindRing(WorkingData& data, Ring& ring) noexcept
+{
+    data.pRing = &ring;
+    data.SameList = true;
+    data.FirstCount = static_cast<std::uint32_t>(ring.Count());
+}
+
+void StartStatuses(WorkingData& data, std::uint32_t count) noexcept
+{
+    for (Detail::SweepStatus& status : data.Statuses)
+    {
+        status.Start(count);
+    }
+}
+
+// Reads every edge's end nodes once, in list order, so that an edge outside its ring throws
+// before anything is reported, keys the edges by the x of their left end points and sorts
+// them by their left end points.
+void CreateReportEvents(WorkingData& data)
+{
+    const std::uint32_t count = data.EdgeCount();
+    // Appended rather than resized: every key is written once, without zeroing it before.
+    data.LeftOrder.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        data.LeftOrder.push_back(Detail::SweepKey{data.EndsOf(i).Left.X, i});
+    }
+    StartStatuses(data, count);
+    SortByEndPoint(data.LeftOrder, [&data](std::uint32_t edge) { return data.EndsOf(edge).Left; });
+}
+
+// Distributes the edge numbers of a check over about n / 2 buckets by a linear map of the x of
+// their left end points, which never puts a smaller x into a later bucket. Only the edge
+// numbers are kept, 4 bytes per edge: x is read from the nodes again when a bucket is sorted.
+void BucketByX(WorkingData& data, std::uint32_t count, double low, double high)
+{
+    const std::size_t buckets = std::max<std::size_t>(1, count / 2);
+    const double scale = high > low ? static_cast<double>(buckets) / (high - low) : 0.0;
+    const auto bucketOf = [&data, low, scale, buckets](std::uint32_t edge)
+    {
+        return std::min(static_cast<std::size_t>((data.EndsOf(edge).Left.X - low) * scale),
+                        buckets - 1);
+    };
+
+    data.BucketEnds.assign(buckets, 0);
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        ++data.BucketEnds[bucketOf(i)];
+    }
+    std::uint32_t start = 0;
+    for (std::uint32_t& end : data.BucketEnds)
+    {
+        const std::uint32_t size = end;
+        end = start;
+        start += size;
+    }
+    data.CheckOrder.resize(count);
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        data.CheckOrder[data.BucketEnds[bucketOf(i)]++] = i;
+    }
+    data.SortedBuckets = 0;
+}
+
+// Reads every edge's end nodes once, in edge order, so that an edge outside its ring throws
+// before anything is tested, and buckets the edges by x. Returns false, with nothing prepared,
+// when there are no edges or the check cannot rely on the coordinates.
+bool PrepareCheck(WorkingData& data)
+{
+    const std::uint32_t count = data.EdgeCount();
+    bool modest = true;
+    double low = 0.0;
+    double high = 0.0;
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const Detail::SweepEnds ends = data.EndsOf(i);
+        modest = modest && IsModest(ends.Left) && IsModest(ends.Right);
+        low = i == 0 ? ends.Left.X : std::min(low, ends.Left.X);
+        high = i == 0 ? ends.Left.X : std::max(high, ends.Left.X);
+    }
+    if (!modest || count == 0)
     {
         return false;
     }
-    for (Detail::SweepStatus& status : data.Statuses)
+    StartStatuses(data, count);
+    BucketByX(data, count, low, high);
+    return true;
+}
+
+// Sorts one bucket of a check by x, equal x in any order.
+void SortBucket(WorkingData& data, std::uint32_t begin, std::uint32_t end)
+{
+    std::vector<Detail::SweepKey>& keys = data.BucketKeys;
+    keys.clear();
+    for (std::uint32_t i = begin; i < end; ++i)
     {
-        status.Start(total);
+        const std::uint32_t edge = data.CheckOrder[i];
+        keys.push_back(Detail::SweepKey{data.EndsOf(edge).Left.X, edge});
     }
-    if (Purpose == SweepPurpose::Check)
+    std::sort(keys.begin(), keys.end(),
+              [](const Detail::SweepKey& a, const Detail::SweepKey& b) { return a.X < b.X; });
+    for (std::uint32_t i = begin; i < end; ++i)
     {
-        SortByX(data.LeftOrder, data.SortBuffer, data.BucketEnds);
+        data.CheckOrder[i] = keys[i - begin].Edge;
     }
-    else
+}
+
+// Calls visit(edge, ends) for the edges of a check in the order of the x of their left end
+// points, equal x in any order; stops as soon as visit returns false, and then returns false.
+// A bucket is sorted when it is first reached: the nodes that its sort reads are then still at
+// hand for the events.
+template <class F>
+bool VisitInXOrder(WorkingData& data, F visit)
+{
+    std::uint32_t begin = 0;
+    for (std::size_t bucket = 0; bucket < data.BucketEnds.size(); ++bucket)
     {
-        SortByEndPoint(data.LeftOrder,
-                       [&data](std::uint32_t edge) { return data.EndsOf(edge).Left; });
+        const std::uint32_t end = data.BucketEnds[bucket];
+        if (bucket >= data.SortedBuckets)
+        {
+            if (end - begin > 1)
+            {
+                SortBucket(data, begin, end);
+            }
+            data.SortedBuckets = bucket + 1;
+        }
+        for (std::uint32_t i = begin; i < end; ++i)
+        {
+            const std::uint32_t edge = data.CheckOrder[i];
+            if (!visit(edge, data.EndsOf(edge)))
+            {
+                return false;
+            }
+        }
+        begin = end;
     }
     return true;
 }
@@ -455,8 +530,8 @@ bool TestCandidate(const WorkingData& data, std::uint32_t current, std::uint32_t
     const bool selfMode = data.SameList;
     // The first list's edge, or in self mode the earlier edge, is compared first.
     const bool currentFirst = selfMode ? current < candidate : data.IsFromFirst(current);
-    const LinearEdge& first = data.EdgeAt(currentFirst ? current : candidate);
-    const LinearEdge& second = data.EdgeAt(currentFirst ? candidate : current);
+    const LinearEdge first = data.EdgeAt(currentFirst ? current : candidate);
+    const LinearEdge second = data.EdgeAt(currentFirst ? candidate : current);
     // Most candidates of a ring's own check are the edge's two neighbours, which need no
     // node read at all.
     if (selfMode && Detail::AreRingNeighbours(first, second))
@@ -483,32 +558,53 @@ bool TestCandidate(const WorkingData& data, std::uint32_t current, std::uint32_t
     return Detail::TestAndRecordPair(a, b, selfMode, result);
 }
 
-// Runs the events; returns false when it stopped at a meeting for bOneIntersection.
+// One event: retires the edges left behind, tests the edge against the candidates of the other
+// list and makes it active. Returns false when it stopped at a meeting for bOneIntersection.
 template <SweepPurpose Purpose>
-bool Sweep(WorkingData& data, IntersectionList& result, bool bOneIntersection)
+bool AddEdge(WorkingData& data, std::uint32_t current, const Detail::SweepEnds& ends,
+             IntersectionList& result, bool bOneIntersection)
+{
+    RetireEdges<Purpose>(data, ends.Left.X);
+    const Detail::IntervalEntry entry{ends.MinY(), ends.MaxY(), current};
+    const bool completed = data.OtherStatus(current).VisitCandidates(
+        entry.MinY, entry.MaxY, CandidateTolerance<Purpose>,
+        [&](std::uint32_t candidate, bool fromOverflow)
+        {
+            return !(TestCandidate<Purpose>(data, current, candidate, fromOverflow, result) &&
+                     bOneIntersection);
+        });
+    if (!completed)
+    {
+        return false;
+    }
+    const Detail::StatusSlot slot = data.OwnStatus(current).Insert(entry);
+    data.Active.push_back(Detail::ActiveEdge{ends.Right, entry.MinY, current, slot});
+    std::push_heap(data.Active.begin(), data.Active.end(), RetiresLater{});
+    return true;
+}
+
+// Runs the events in the reporting order; returns false when it stopped at a meeting for
+// bOneIntersection.
+bool SweepToReport(WorkingData& data, IntersectionList& result, bool bOneIntersection)
 {
     for (const Detail::SweepKey& key : data.LeftOrder)
     {
-        const std::uint32_t current = key.Edge;
-        RetireEdges<Purpose>(data, key.X);
-        const Detail::SweepEnds ends = data.EndsOf(current);
-        const Detail::IntervalEntry entry{ends.MinY(), ends.MaxY(), current};
-        const bool completed = data.OtherStatus(current).VisitCandidates(
-            entry.MinY, entry.MaxY, CandidateTolerance<Purpose>,
-            [&](std::uint32_t candidate, bool fromOverflow)
-            {
-                return !(TestCandidate<Purpose>(data, current, candidate, fromOverflow, result) &&
-                         bOneIntersection);
-            });
-        if (!completed)
+        if (!AddEdge<SweepPurpose::Report>(data, key.Edge, data.EndsOf(key.Edge), result,
+                                           bOneIntersection))
         {
             return false;
         }
-        const Detail::StatusSlot slot = data.OwnStatus(current).Insert(entry);
-        data.Active.push_back(Detail::ActiveEdge{ends.Right, entry.MinY, current, slot});
-        std::push_heap(data.Active.begin(), data.Active.end(), RetiresLater{});
     }
     return true;
+}
+
+// Runs the events of a check; returns false when it found a meeting.
+bool SweepToCheck(WorkingData& data, IntersectionList& found)
+{
+    return VisitInXOrder(data,
+                         [&data, &found](std::uint32_t current, const Detail::SweepEnds& ends) {
+                             return AddEdge<SweepPurpose::Check>(data, current, ends, found, true);
+                         });
 }
 
 enum class ScanOutcome
@@ -532,51 +628,56 @@ ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
     constexpr double tolerance = CandidateTolerance<SweepPurpose::Check>;
     std::vector<Detail::ScannedEdge>& active = data.Scanned;
     active.clear();
-    std::size_t allowed = MaxScannedPerEvent * data.LeftOrder.size();
-    for (const Detail::SweepKey& key : data.LeftOrder)
-    {
-        if (active.size() > allowed)
+    std::size_t allowed = MaxScannedPerEvent * data.EdgeCount();
+    ScanOutcome outcome = ScanOutcome::NoMeeting;
+    VisitInXOrder(
+        data,
+        [&](std::uint32_t current, const Detail::SweepEnds& ends)
         {
-            return ScanOutcome::TooManyActive;
-        }
-        allowed -= active.size();
-        const std::uint32_t current = key.Edge;
-        const Detail::SweepEnds ends = data.EndsOf(current);
-        const double minY = ends.MinY();
-        const double maxY = ends.MaxY();
-        std::size_t kept = 0;
-        for (std::size_t i = 0; i < active.size(); ++i)
-        {
-            const Detail::ScannedEdge& candidate = active[i];
-            if (key.X - candidate.RightX > IntersectionTolerance)
+            if (active.size() > allowed)
             {
-                continue;
+                outcome = ScanOutcome::TooManyActive;
+                return false;
             }
-            // Edges move down only over retired ones.
-            if (kept != i)
+            allowed -= active.size();
+            const double x = ends.Left.X;
+            const double minY = ends.MinY();
+            const double maxY = ends.MaxY();
+            std::size_t kept = 0;
+            for (std::size_t i = 0; i < active.size(); ++i)
             {
-                active[kept] = candidate;
+                const Detail::ScannedEdge& candidate = active[i];
+                if (x - candidate.RightX > IntersectionTolerance)
+                {
+                    continue;
+                }
+                // Edges move down only over retired ones.
+                if (kept != i)
+                {
+                    active[kept] = candidate;
+                }
+                ++kept;
+                if (candidate.MinY < maxY + tolerance && candidate.MaxY > minY - tolerance &&
+                    TestCandidate<SweepPurpose::Check>(data, current, candidate.Edge, false, found))
+                {
+                    outcome = ScanOutcome::Meeting;
+                    return false;
+                }
             }
-            ++kept;
-            if (candidate.MinY < maxY + tolerance && candidate.MaxY > minY - tolerance &&
-                TestCandidate<SweepPurpose::Check>(data, current, candidate.Edge, false, found))
-            {
-                return ScanOutcome::Meeting;
-            }
-        }
-        active.resize(kept);
-        active.push_back(Detail::ScannedEdge{minY, maxY, ends.Right.X, current});
-    }
-    return ScanOutcome::NoMeeting;
+            active.resize(kept);
+            active.push_back(Detail::ScannedEdge{minY, maxY, ends.Right.X, current});
+            return true;
+        });
+    return outcome;
 }
 
-// Whether a check of one list's edges finds no meeting. A check tests every pair that the
-// reporting sweep tests, and more, and classifies each pair alike, so when it finds nothing
-// the reporting sweep finds nothing either. It skips the sort that keeps equal end points in
-// std::sort's order and the ranking of right ends.
-bool CheckFindsNoMeeting(WorkingData& data, const EdgeList& edges)
+// Whether a check of the bound edges (one list, or a ring) finds no meeting. A check tests
+// every pair that the reporting sweep tests, and more, and classifies each pair alike, so when
+// it finds nothing the reporting sweep finds nothing either. It skips the sort that keeps equal
+// end points in std::sort's order and the ranking of right ends.
+bool CheckFindsNoMeeting(WorkingData& data)
 {
-    if (!CreateEvents<SweepPurpose::Check>(data, edges, edges))
+    if (!PrepareCheck(data))
     {
         return false;
     }
@@ -590,7 +691,7 @@ bool CheckFindsNoMeeting(WorkingData& data, const EdgeList& edges)
     case ScanOutcome::TooManyActive:
         break;
     }
-    return Sweep<SweepPurpose::Check>(data, found, true);
+    return SweepToCheck(data, found);
 }
 
 } // namespace
@@ -607,14 +708,35 @@ void SweepLineIntersectionAlgorithm::FindIntersections(const EdgeList& first,
     // same first meeting as always.
     if (&first == &second && bOneIntersection)
     {
-        if (CheckFindsNoMeeting(data, first))
+        BindLists(data, first, second);
+        if (CheckFindsNoMeeting(data))
         {
             return;
         }
         data.Clear();
     }
-    CreateEvents<SweepPurpose::Report>(data, first, second);
-    Sweep<SweepPurpose::Report>(data, result, bOneIntersection);
+    BindLists(data, first, second);
+    CreateReportEvents(data);
+    SweepToReport(data, result, bOneIntersection);
+}
+
+void SweepLineIntersectionAlgorithm::FindFirstRingMeeting(const Ring& ring,
+                                                          IntersectionList& result)
+{
+    WorkingData& data = *m_data;
+    const WorkingDataScope scope(data);
+    // The ring's edges are made from its nodes when needed: they are the edges that the list
+    // would hold, in its order, so every step, and with it every report, is that of the list.
+    Ring* edgesRing = const_cast<Ring*>(&ring); // edges are read-only views of the ring
+    BindRing(data, *edgesRing);
+    if (CheckFindsNoMeeting(data))
+    {
+        return;
+    }
+    data.Clear();
+    BindRing(data, *edgesRing);
+    CreateReportEvents(data);
+    SweepToReport(data, result, true);
 }
 
 SegmentsIntersectionAlgorithm& ChooseIntersectionAlgorithm(std::int64_t firstCount,

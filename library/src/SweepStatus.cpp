@@ -51,7 +51,7 @@ void SweepStatus::Clear() noexcept
     }
     // The memory goes back between calls.
     std::vector<std::uint32_t>().swap(m_overflow);
-    std::vector<std::uint32_t>().swap(m_overflowPlaces);
+    decltype(m_overflowPlaces)().swap(m_overflowPlaces);
     m_edgeCount = 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SweepIntervalSet.h"
+#include "UninitialisedAllocator.h"
 
 #include <array>
 #include <cstddef>
@@ -66,8 +67,9 @@ private:
     std::array<IntervalSet, 2> m_intervals;
     std::vector<std::uint32_t> m_overflow;
     // The place of every overflow edge in m_overflow, by edge number; allocated for the first
-    // overflow edge of a call.
-    std::vector<std::uint32_t> m_overflowPlaces;
+    // overflow edge of a call. Only the places of overflow edges are ever read, and those are
+    // written first, so the buffer is not zeroed.
+    std::vector<std::uint32_t, UninitialisedAllocator<std::uint32_t>> m_overflowPlaces;
     std::size_t m_edgeCount = 0;
 };
 

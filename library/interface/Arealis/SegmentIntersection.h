@@ -118,6 +118,10 @@ public:
     void FindIntersections(const EdgeList& first, const EdgeList& second, IntersectionList& result,
                            bool bOneIntersection) override;
 
+    // Appends what FindIntersections(edges, edges, result, true) appends for the list of the
+    // ring's edges, node i to node (i + 1) mod n in that order, without making the list.
+    void FindFirstRingMeeting(const Ring& ring, IntersectionList& result);
+
     // True while no call holds working data; for checks that a call cleans up after itself.
     bool HoldsNoWorkingData() const noexcept;
 

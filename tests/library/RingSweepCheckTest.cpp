@@ -1,0 +1,156 @@
+// A large ring's own search for its first meeting reads the edges straight from the ring; it
+// must report exactly what the search over the list of the ring's edges reports.
+#include "Arealis/Ring.h"
+#include "Arealis/SegmentIntersection.h"
+#include "RingEdgeSupport.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace Arealis;
+using EdgeTesting::EdgesOf;
+using EdgeTesting::EntriesOf;
+using EdgeTesting::MakeRing;
+
+namespace
+{
+
+// Returns whether the ring meets itself.
+bool ExpectSameAsEdgeListSearch(const std::vector<Point>& points, const std::string& what)
+{
+    const auto ring = MakeRing(points);
+    const EdgeList edges = EdgesOf(*ring);
+    IntersectionList expected;
+    SweepLineIntersectionAlgorithm::Instance().FindIntersections(edges, edges, expected, true);
+    IntersectionList found;
+    SweepLineIntersectionAlgorithm::Instance().FindFirstRingMeeting(*ring, found);
+    EXPECT_EQ(EntriesOf(expected), EntriesOf(found)) << what;
+
+    // The ring's own check takes that path for the rings that the cost rule gives to the sweep.
+    expected = IntersectionList();
+    SelectIntersectionAlgorithm(edges, edges, expected, true);
+    std::int32_t edge1 = -1;
+    std::int32_t edge2 = -1;
+    Point point{-1.0, -1.0};
+    EXPECT_EQ(ring->IsSelfIntersecting(&edge1, &edge2, &point), expected.Count() > 0) << what;
+    if (expected.Count() > 0)
+    {
+        EXPECT_EQ(edge1, expected[0].FirstEdge.EdgeNumber()) << what;
+        EXPECT_EQ(edge2, expected[0].SecondEdge.EdgeNumber()) << what;
+        EXPECT_EQ(point, expected[0].Location) << what;
+    }
+    return found.Count() > 0;
+}
+
+// A star with jittered radii around a centre, scaled, its inner vertices depth below the outer
+// ones: simple unless changed afterwards.
+std::vector<Point> Star(std::mt19937& random, int count, Point centre, double scale,
+                        double depth = 0.4)
+{
+    std::uniform_real_distribution<double> jitter(-depth / 8, depth / 8);
+    std::vector<Point> points;
+    for (int i = 0; i < count; ++i)
+    {
+        const double angle = 2.0 * 3.141592653589793 * i / count;
+        const double radius = scale * ((i % 2 == 0 ? 1.0 : 1.0 - depth) + jitter(random));
+        points.push_back(
+            {centre.X + radius * std::cos(angle), centre.Y + radius * std::sin(angle)});
+    }
+    return points;
+}
+
+// A zigzag of vertical teeth: every tooth's edges share their x with other teeth's edges, and
+// with gap 0 neighbouring teeth run along each other.
+std::vector<Point> VerticalComb(int teeth, double gap)
+{
+    std::vector<Point> points{{0.0, -1.0}};
+    double x = 0.0;
+    for (int tooth = 0; tooth < teeth; ++tooth)
+    {
+        points.push_back({x, 10.0});
+        points.push_back({x + 1.0, 10.0});
+        points.push_back({x + 1.0, 0.0});
+        x += 1.0 + gap;
+        points.push_back({x, 0.0});
+    }
+    points.push_back({x, -1.0});
+    return points;
+}
+
+// Points on a small integer grid: rings that repeat vertices, touch and run along themselves.
+std::vector<Point> GridPoints(std::mt19937& random, int count, int grid)
+{
+    std::uniform_int_distribution<int> coordinate(0, grid);
+    std::vector<Point> points;
+    for (int i = 0; i < count; ++i)
+    {
+        points.push_back({double(coordinate(random)), double(coordinate(random))});
+    }
+    return points;
+}
+
+TEST(RingSweepCheckTest, SimpleAndChangedRingsReportWhatTheirEdgeListReports)
+{
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<int> size(40, 700);
+    // Small and large coordinates; far from the origin the coordinates are too large for the
+    // check to rely on them.
+    struct Place
+    {
+        Point Centre;
+        double Scale;
+    };
+    const Place places[] = {{{0.0, 0.0}, 100.0},
+                            {{0.0, 0.0}, 1e-3},
+                            {{-3.5e6, 2.25e6}, 3.0},
+                            {{-3.5e6, 2.25e6}, 1e-2},
+                            {{1e12, -1e12}, 30.0}};
+    int meetings = 0;
+    int rounds = 0;
+    for (; rounds < 60 && !HasFailure(); ++rounds)
+    {
+        const std::string context = ", round " + std::to_string(rounds);
+        const Place& place = places[rounds % 5];
+        std::vector<Point> star = Star(random, size(random), place.Centre, place.Scale);
+        EXPECT_FALSE(ExpectSameAsEdgeListSearch(star, "star" + context));
+
+        // A vertex repeated, moved onto another vertex, or moved across the ring, anywhere
+        // along it: touches, overlaps and crossings early or late in the sweep.
+        std::uniform_int_distribution<std::size_t> vertex(0, star.size() - 1);
+        const std::size_t at = vertex(random);
+        std::vector<Point> repeated = star;
+        repeated.insert(repeated.begin() + std::ptrdiff_t(at), star[at]);
+        meetings += ExpectSameAsEdgeListSearch(repeated, "star with a repeated vertex" + context);
+        std::vector<Point> touching = star;
+        touching[at] = star[vertex(random)];
+        meetings += ExpectSameAsEdgeListSearch(touching, "star with a touch" + context);
+        std::vector<Point> crossing = star;
+        crossing[at] = {2 * place.Centre.X - star[at].X, 2 * place.Centre.Y - star[at].Y};
+        meetings += ExpectSameAsEdgeListSearch(crossing, "star with a crossing" + context);
+
+        const double gaps[] = {0.0, 2e-7, 4e-4, 6e-4, 0.5};
+        const int teeth = rounds % 2 == 0 ? 10 : 200;
+        meetings +=
+            ExpectSameAsEdgeListSearch(VerticalComb(teeth, gaps[rounds % 5]), "comb" + context);
+        meetings += ExpectSameAsEdgeListSearch(GridPoints(random, size(random) / 8, 2 + rounds % 7),
+                                               "grid" + context);
+    }
+    // The changed rings mostly meet, the stars never do.
+    EXPECT_GT(meetings, 3 * rounds);
+}
+
+TEST(RingSweepCheckTest, MeetingNearTheEndOfALargeRingIsTheListsFirstMeeting)
+{
+    std::mt19937 random(1207);
+    std::vector<Point> star = Star(random, 200000, {500.0, -250.0}, 1000.0, 1e-4);
+    EXPECT_FALSE(ExpectSameAsEdgeListSearch(star, "large star"));
+    // The last vertices on the right, the last to be swept, meet the edges near them.
+    star[1] = star[3];
+    EXPECT_TRUE(ExpectSameAsEdgeListSearch(star, "large star with a touch on the right"));
+    EXPECT_TRUE(SweepLineIntersectionAlgorithm::Instance().HoldsNoWorkingData());
+}
+
+} // namespace
