@@ -323,56 +323,97 @@ void CreateReportEvents(WorkingData& data)
     SortByEndPoint(data.LeftOrder, [&data](std::uint32_t edge) { return data.EndsOf(edge).Left; });
 }
 
+// Calls f(edge, x) with the x of every edge's left end point, in edge order. The edges of a
+// ring share their end nodes, so each node is read once.
+template <class F>
+void ForEachLeftX(const WorkingData& data, std::uint32_t count, F f)
+{
+    if (data.pRing == nullptr)
+    {
+        for (std::uint32_t i = 0; i < count; ++i)
+        {
+            f(i, data.EndsOf(i).Left.X);
+        }
+        return;
+    }
+    const Ring& ring = *data.pRing;
+    const double firstX = ring.GetNode(0)->Position.X;
+    double startX = firstX;
+    for (std::uint32_t i = 0; i + 1 < count; ++i)
+    {
+        const double endX = ring.GetNode(static_cast<std::int32_t>(i + 1))->Position.X;
+        f(i, std::min(startX, endX));
+        startX = endX;
+    }
+    f(count - 1, std::min(startX, firstX));
+}
+
 // Distributes the edge numbers of a check over about n / 2 buckets by a linear map of the x of
-// their left end points, which never puts a smaller x into a later bucket. Only the edge
-// numbers are kept, 4 bytes per edge: x is read from the nodes again when a bucket is sorted.
+// their left end points, which never puts a smaller x into a later bucket; low and high bound
+// those x. Only the edge numbers are kept, 4 bytes per edge: x is read from the nodes again
+// when a bucket is sorted.
 void BucketByX(WorkingData& data, std::uint32_t count, double low, double high)
 {
     const std::size_t buckets = std::max<std::size_t>(1, count / 2);
     const double scale = high > low ? static_cast<double>(buckets) / (high - low) : 0.0;
-    const auto bucketOf = [&data, low, scale, buckets](std::uint32_t edge)
-    {
-        return std::min(static_cast<std::size_t>((data.EndsOf(edge).Left.X - low) * scale),
-                        buckets - 1);
-    };
+    const auto bucketOf = [low, scale, buckets](double x)
+    { return std::min(static_cast<std::size_t>((x - low) * scale), buckets - 1); };
 
-    data.BucketEnds.assign(buckets, 0);
-    for (std::uint32_t i = 0; i < count; ++i)
-    {
-        ++data.BucketEnds[bucketOf(i)];
-    }
+    std::vector<std::uint32_t>& ends = data.BucketEnds;
+    ends.assign(buckets, 0);
+    ForEachLeftX(data, count, [&](std::uint32_t /*edge*/, double x) { ++ends[bucketOf(x)]; });
     std::uint32_t start = 0;
-    for (std::uint32_t& end : data.BucketEnds)
+    for (std::uint32_t& end : ends)
     {
         const std::uint32_t size = end;
         end = start;
         start += size;
     }
     data.CheckOrder.resize(count);
-    for (std::uint32_t i = 0; i < count; ++i)
-    {
-        data.CheckOrder[data.BucketEnds[bucketOf(i)]++] = i;
-    }
+    ForEachLeftX(data, count,
+                 [&](std::uint32_t edge, double x)
+                 { data.CheckOrder[ends[bucketOf(x)]++] = edge; });
     data.SortedBuckets = 0;
 }
 
+// Whether every coordinate is modest, finite among others; also the least and the greatest x.
 // Reads every edge's end nodes once, in edge order, so that an edge outside its ring throws
-// before anything is tested, and buckets the edges by x. Returns false, with nothing prepared,
-// when there are no edges or the check cannot rely on the coordinates.
+// before anything is tested; a ring's nodes are read once each.
+bool ReadCheckBounds(const WorkingData& data, std::uint32_t count, double& low, double& high)
+{
+    bool modest = true;
+    low = 0.0;
+    high = 0.0;
+    const auto add = [&modest, &low, &high](const Point& p, bool first)
+    {
+        modest = modest && IsModest(p);
+        low = first ? p.X : std::min(low, p.X);
+        high = first ? p.X : std::max(high, p.X);
+    };
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        if (data.pRing != nullptr)
+        {
+            add(data.pRing->GetNode(static_cast<std::int32_t>(i))->Position, i == 0);
+        }
+        else
+        {
+            const Detail::SweepEnds ends = data.EndsOf(i);
+            add(ends.Left, i == 0);
+            add(ends.Right, false);
+        }
+    }
+    return modest;
+}
+
+// Buckets the edges of a check by x. Returns false, with nothing prepared, when there are no
+// edges or the check cannot rely on the coordinates.
 bool PrepareCheck(WorkingData& data)
 {
     const std::uint32_t count = data.EdgeCount();
-    bool modest = true;
     double low = 0.0;
     double high = 0.0;
-    for (std::uint32_t i = 0; i < count; ++i)
-    {
-        const Detail::SweepEnds ends = data.EndsOf(i);
-        modest = modest && IsModest(ends.Left) && IsModest(ends.Right);
-        low = i == 0 ? ends.Left.X : std::min(low, ends.Left.X);
-        high = i == 0 ? ends.Left.X : std::max(high, ends.Left.X);
-    }
-    if (!modest || count == 0)
+    if (!ReadCheckBounds(data, count, low, high) || count == 0)
     {
         return false;
     }
@@ -381,9 +422,38 @@ bool PrepareCheck(WorkingData& data)
     return true;
 }
 
-// Sorts one bucket of a check by x, equal x in any order.
+// Sorts one bucket of a check by x, equal x in any order. Most buckets hold two or three edges:
+// those are sorted by insertion on the stack.
 void SortBucket(WorkingData& data, std::uint32_t begin, std::uint32_t end)
 {
+    constexpr std::uint32_t SmallBucket = 16;
+    if (end - begin <= SmallBucket)
+    {
+        // Keys without initialisers: each is written before it is read.
+        struct StackKey
+        {
+            double X;
+            std::uint32_t Edge;
+        };
+        std::array<StackKey, SmallBucket> keys;
+        const std::uint32_t size = end - begin;
+        for (std::uint32_t i = 0; i < size; ++i)
+        {
+            const std::uint32_t edge = data.CheckOrder[begin + i];
+            const StackKey key{data.EndsOf(edge).Left.X, edge};
+            std::uint32_t at = i;
+            for (; at > 0 && key.X < keys[at - 1].X; --at)
+            {
+                keys[at] = keys[at - 1];
+            }
+            keys[at] = key;
+        }
+        for (std::uint32_t i = 0; i < size; ++i)
+        {
+            data.CheckOrder[begin + i] = keys[i].Edge;
+        }
+        return;
+    }
     std::vector<Detail::SweepKey>& keys = data.BucketKeys;
     keys.clear();
     for (std::uint32_t i = begin; i < end; ++i)
