@@ -85,6 +85,7 @@ std::vector<Point> GridPoints(std::mt19937& random, int count, int grid)
 {
     std::uniform_int_distribution<int> coordinate(0, grid);
     std::vector<Point> points;
+    points.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
     {
         points.push_back({double(coordinate(random)), double(coordinate(random))});
