@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace Arealis
@@ -65,6 +66,9 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     const EdgeList* pFirst = nullptr;
     const EdgeList* pSecond = nullptr;
     Ring* pRing = nullptr;
+    // The bound ring's nodes: every edge of a ring has valid end indices, so they are read
+    // without the checks of Ring::GetNode.
+    std::span<Node* const> RingNodes;
     std::uint32_t FirstCount = 0;
     bool SameList = false;
 
@@ -97,6 +101,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
         pFirst = nullptr;
         pSecond = nullptr;
         pRing = nullptr;
+        RingNodes = {};
         FirstCount = 0;
         SameList = false;
         const bool keep = BufferBytes() <= RetainedBytes;
@@ -175,9 +180,19 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     Detail::SweepEnds EndsOf(std::uint32_t edge) const
     {
         // The ring's nodes directly, as LinearEdge::Start and End read them, without the calls.
-        const LinearEdge linear = EdgeAt(edge);
-        Point left = linear.Ring->GetNode(linear.StartIndex)->Position;
-        Point right = linear.Ring->GetNode(linear.EndIndex)->Position;
+        Point left;
+        Point right;
+        if (pRing != nullptr)
+        {
+            left = RingNodes[edge]->Position;
+            right = RingNodes[edge + 1 < FirstCount ? edge + 1 : 0]->Position;
+        }
+        else
+        {
+            const LinearEdge linear = EdgeAt(edge);
+            left = linear.Ring->GetNode(linear.StartIndex)->Position;
+            right = linear.Ring->GetNode(linear.EndIndex)->Position;
+        }
         if (right < left)
         {
             std::swap(left, right);
@@ -295,6 +310,7 @@ void BindLists(WorkingData& data, const EdgeList& first, const EdgeList& second)
 void BindRing(WorkingData& data, Ring& ring) noexcept
 {
     data.pRing = &ring;
+    data.RingNodes = ring.GetNodes();
     data.SameList = true;
     data.FirstCount = static_cast<std::uint32_t>(ring.Count());
 }
@@ -336,12 +352,12 @@ void ForEachLeftX(const WorkingData& data, std::uint32_t count, F f)
         }
         return;
     }
-    const Ring& ring = *data.pRing;
-    const double firstX = ring.GetNode(0)->Position.X;
+    const std::span<Node* const> nodes = data.RingNodes;
+    const double firstX = nodes[0]->Position.X;
     double startX = firstX;
     for (std::uint32_t i = 0; i + 1 < count; ++i)
     {
-        const double endX = ring.GetNode(static_cast<std::int32_t>(i + 1))->Position.X;
+        const double endX = nodes[i + 1]->Position.X;
         f(i, std::min(startX, endX));
         startX = endX;
     }
@@ -394,7 +410,7 @@ bool ReadCheckBounds(const WorkingData& data, std::uint32_t count, double& low, 
     {
         if (data.pRing != nullptr)
         {
-            add(data.pRing->GetNode(static_cast<std::int32_t>(i))->Position, i == 0);
+            add(data.RingNodes[i]->Position, i == 0);
         }
         else
         {
@@ -714,7 +730,8 @@ ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
             const double minY = ends.MinY();
             const double maxY = ends.MaxY();
             std::size_t kept = 0;
-            for (std::size_t i = 0; i < active.size(); ++i)
+            const std::size_t scanned = active.size();
+            for (std::size_t i = 0; i < scanned; ++i)
             {
                 const Detail::ScannedEdge& candidate = active[i];
                 if (x - candidate.RightX > IntersectionTolerance)

@@ -55,6 +55,8 @@ public:
     std::int32_t Count() const noexcept { return m_nodes.Count(); }
     // Throws ArgumentOutOfRangeException outside 0 .. Count-1.
     Node* GetNode(std::int32_t i) const { return m_nodes.Get(i); }
+    // All nodes in order; valid until the ring changes.
+    std::span<Node* const> GetNodes() const noexcept { return {m_nodes.begin(), m_nodes.end()}; }
 
     // Appends pNode. A ring of a layer accepts only nodes of its own topology (and takes a
     // reference on them); a free ring appends a copy of the node.
