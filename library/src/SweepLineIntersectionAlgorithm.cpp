@@ -706,6 +706,19 @@ enum class ScanOutcome
 // again with the interval sets: a scan costs at most a few times the sweep that follows.
 constexpr std::size_t MaxScannedPerEvent = 24;
 
+// Whether two edges of a bound ring are neighbours, which the pair test leaves out (see
+// Detail::AreRingNeighbours): most candidates of a scan are, and they are told apart here from
+// their numbers alone. Always false for bound lists.
+bool AreBoundRingNeighbours(const WorkingData& data, std::uint32_t a, std::uint32_t b) noexcept
+{
+    if (data.pRing == nullptr)
+    {
+        return false;
+    }
+    const std::uint32_t difference = a > b ? a - b : b - a;
+    return difference <= 1 || difference + 1 == data.FirstCount;
+}
+
 // The check with every active edge scanned at every event: the edges whose y intervals lie
 // nearer than the check's tolerance are tested, which are the pairs that the interval sets
 // would offer and more.
@@ -745,6 +758,7 @@ ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
                 }
                 ++kept;
                 if (candidate.MinY < maxY + tolerance && candidate.MaxY > minY - tolerance &&
+                    !AreBoundRingNeighbours(data, current, candidate.Edge) &&
                     TestCandidate<SweepPurpose::Check>(data, current, candidate.Edge, false, found))
                 {
                     outcome = ScanOutcome::Meeting;
