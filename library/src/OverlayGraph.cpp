@@ -49,7 +49,9 @@ void OverlayGraph::AddWalks(const Polygon& polygon, Operand side)
     while (rings.MoveNext())
     {
         const Ring* pRing = rings.Current();
-        RingWalk walk{pRing, side, false, -1, std::pmr::map<std::int32_t, std::int32_t>(&m_memory)};
+        RingWalk walk{
+            pRing,      side, false, -1, std::pmr::map<std::int32_t, std::int32_t>(&m_memory),
+            Rectangle{}};
         m_walks.push_back(std::move(walk));
         const auto walkIndex = static_cast<std::int32_t>(m_walks.size() - 1);
         if (pRing->Count() == 0)
@@ -174,7 +176,12 @@ void OverlayGraph::CutWalksAtCrossingNodes()
     {
         const auto walk = static_cast<std::int32_t>(w);
         const Ring& ring = *WalkAt(walk).pRing;
-        if (ring.Count() == 0 || !ring.GetBounds().Intersects(crossingBounds))
+        if (ring.Count() == 0)
+        {
+            continue;
+        }
+        WalkAt(walk).Bounds = ring.GetBounds();
+        if (!WalkAt(walk).Bounds.Intersects(crossingBounds))
         {
             continue;
         }
@@ -219,7 +226,8 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
         const auto walk = static_cast<std::int32_t>(w);
         const Ring& ring = *WalkAt(walk).pRing;
         const std::int32_t n = ring.Count();
-        if (n < 2 || !ring.GetBounds().Intersects(crossingBounds))
+        // Bounds were taken by CutWalksAtCrossingNodes, which runs first.
+        if (n < 2 || !WalkAt(walk).Bounds.Intersects(crossingBounds))
         {
             continue;
         }

@@ -90,7 +90,13 @@ private:
         double Angle = 0.0;      // of the way out, in [0, 2 pi)
         Way WayOut = Way::Forward;
         Operand Side = Operand::First;
+        // TestOtherCorner's answers for the way out, downwards and upwards in angle order,
+        // once asked (UnknownCorner before): they depend on the graph alone, and every
+        // operation traced from it asks for the same ones again and again.
+        std::int8_t CornerBelow = UnknownCorner;
+        std::int8_t CornerAbove = UnknownCorner;
     };
+    static constexpr std::int8_t UnknownCorner = -1;
 
     struct CrossingPoint
     {
@@ -126,6 +132,8 @@ private:
         std::int32_t Head = -1; // the piece holding node 0
         // First node index of every piece that holds ring nodes.
         std::pmr::map<std::int32_t, std::int32_t> NodePieces;
+        // The ring's bounds, taken once for both scans for crossing points on the ring.
+        Rectangle Bounds;
     };
 
     struct Cut
@@ -192,10 +200,9 @@ private:
 
     // --- Tracing ----------------------------------------------------------------------------
 
-    std::int32_t ChooseWayOn(std::int32_t arrival, bool continuing,
-                             OverlayOperation operation) const;
+    std::int32_t ChooseWayOn(std::int32_t arrival, bool continuing, OverlayOperation operation);
     bool IsEligible(const Direction& direction, OverlayOperation operation) const noexcept;
-    bool IsAccepted(std::int32_t crossing, std::size_t position, OverlayOperation operation) const;
+    bool IsAccepted(std::int32_t crossing, std::size_t position, OverlayOperation operation);
     int TestOtherCorner(std::int32_t crossing, std::size_t position, bool upwards,
                         const Point& q) const;
     void TraceRing(std::int32_t start, OverlayOperation operation, TracedRing& ring);

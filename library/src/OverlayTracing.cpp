@@ -119,14 +119,26 @@ int OverlayGraph::TestOtherCorner(std::int32_t crossing, std::size_t position, b
 }
 
 bool OverlayGraph::IsAccepted(std::int32_t crossing, std::size_t position,
-                              OverlayOperation operation) const
+                              OverlayOperation operation)
 {
     const CrossingPoint& point = CrossingPointAt(crossing);
-    const Direction& direction = DirectionAt(point.Directions[position]);
+    Direction& direction = m_directions[static_cast<std::size_t>(point.Directions[position])];
     const AcceptedCorners accepted = CornersAccepted(operation, direction.Side == Operand::First);
-    const Point q = PointReachedBy(direction);
-    return accepted.Contains(TestOtherCorner(crossing, position, false, q)) &&
-           accepted.Contains(TestOtherCorner(crossing, position, true, q));
+    if (direction.CornerBelow == UnknownCorner)
+    {
+        direction.CornerBelow = static_cast<std::int8_t>(
+            TestOtherCorner(crossing, position, false, PointReachedBy(direction)));
+    }
+    if (!accepted.Contains(direction.CornerBelow))
+    {
+        return false;
+    }
+    if (direction.CornerAbove == UnknownCorner)
+    {
+        direction.CornerAbove = static_cast<std::int8_t>(
+            TestOtherCorner(crossing, position, true, PointReachedBy(direction)));
+    }
+    return accepted.Contains(direction.CornerAbove);
 }
 
 // Visits the ways out of the crossing point in ascending angle order (counter-clockwise) from
@@ -136,7 +148,7 @@ bool OverlayGraph::IsAccepted(std::int32_t crossing, std::size_t position,
 // connected piece: pieces that touch at a point become rings of their own instead of one ring
 // passing the point twice or an exterior ring enclosing them with a hole between them.
 std::int32_t OverlayGraph::ChooseWayOn(std::int32_t arrival, bool continuing,
-                                       OverlayOperation operation) const
+                                       OverlayOperation operation)
 {
     const Direction& from = DirectionAt(arrival);
     const std::int32_t crossing = PieceAt(from.Piece).Crossing;
