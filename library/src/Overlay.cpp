@@ -13,6 +13,7 @@
 #include "ResultRings.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <utility>
 #include <vector>
@@ -64,7 +65,11 @@ OverlayGraph BuildOverlay(const Polygon& a, const Polygon& b)
 
 void TraceInto(OverlayGraph& graph, OverlayOperation operation, Polygon& result)
 {
-    Detail::AddResultRings(graph.Trace(operation), result);
+    // The traced rings' records are kept for the thread's next trace: most overlays are small,
+    // and the next one then refills the same vertex arrays instead of allocating its own.
+    thread_local Detail::TracedRings rings;
+    graph.Trace(operation, rings);
+    Detail::AddResultRings(rings, result);
     result.Clean(false);
 }
 
@@ -90,11 +95,11 @@ public:
     explicit LayerResults(PolygonLayer& layer) noexcept : m_layer(layer) {}
     ~LayerResults()
     {
-        for (auto it = m_created.rbegin(); it != m_created.rend(); ++it)
+        for (std::size_t i = m_count; i-- > 0;)
         {
             try
             {
-                m_layer.DeletePolygon(*it);
+                m_layer.DeletePolygon(m_created[i]);
             }
             catch (...) // NOLINT(bugprone-empty-catch): a destructor must not throw
             {
@@ -106,27 +111,40 @@ public:
 
     Polygon* Create()
     {
-        m_created.reserve(m_created.size() + 1);
+        CheckRoom();
         Polygon* pPolygon = m_layer.CreatePolygon();
-        m_created.push_back(pPolygon);
+        m_created[m_count++] = pPolygon;
         return pPolygon;
     }
 
     // A copy of pSource made by the layer.
     Polygon* Add(const Polygon* pSource)
     {
-        m_created.reserve(m_created.size() + 1);
+        CheckRoom();
         Polygon* pPolygon = m_layer.AddPolygon(pSource);
-        m_created.push_back(pPolygon);
+        m_created[m_count++] = pPolygon;
         return pPolygon;
     }
 
     // The polygons stay in the layer.
-    void Keep() noexcept { m_created.clear(); }
+    void Keep() noexcept { m_count = 0; }
 
 private:
+    // One operation makes at most three polygons (a partition): they are kept in place,
+    // without an allocation per operation.
+    static constexpr std::size_t MaxCreated = 3;
+
+    void CheckRoom() const
+    {
+        if (m_count == MaxCreated)
+        {
+            throw Exceptions::ArgumentOutOfRangeException();
+        }
+    }
+
     PolygonLayer& m_layer;
-    std::vector<Polygon*> m_created;
+    std::array<Polygon*, MaxCreated> m_created{};
+    std::size_t m_count = 0;
 };
 
 void RecordParents(PolygonLayer& layer, Polygon* pResult,

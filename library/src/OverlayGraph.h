@@ -47,6 +47,49 @@ struct TracedRing
     bool Closed = true;
 };
 
+// The rings of one trace. The ring records outlive the trace, so that the next trace (of the
+// same graph or of the next pair of polygons) refills their vertex arrays instead of
+// allocating new ones; only the first Count() rings belong to the latest trace.
+class TracedRings
+{
+public:
+    // Forgets the rings of the last trace. Very long vertex arrays are given back rather than
+    // kept for the traces to come.
+    void Clear() noexcept
+    {
+        constexpr std::size_t KeptVertices = 4096;
+        for (std::size_t i = 0; i < m_count; ++i)
+        {
+            if (m_rings[i].Vertices.capacity() > KeptVertices)
+            {
+                std::vector<TracedVertex>().swap(m_rings[i].Vertices);
+            }
+        }
+        m_count = 0;
+    }
+
+    // An empty closed ring after the ones already added.
+    TracedRing& Add()
+    {
+        if (m_count == m_rings.size())
+        {
+            m_rings.emplace_back();
+        }
+        TracedRing& ring = m_rings[m_count++];
+        ring.Vertices.clear();
+        ring.Closed = true;
+        return ring;
+    }
+
+    std::size_t Count() const noexcept { return m_count; }
+    const TracedRing* begin() const noexcept { return m_rings.data(); }
+    const TracedRing* end() const noexcept { return m_rings.data() + m_count; }
+
+private:
+    std::vector<TracedRing> m_rings;
+    std::size_t m_count = 0;
+};
+
 // The boundaries of two polygons cut at the points where they meet. Every ring of both
 // operands becomes a circular walk of pieces: chains of consecutive ring nodes and point pieces
 // where the ring passes a crossing point. Each crossing point keeps the directions in which the
@@ -62,9 +105,9 @@ public:
     OverlayGraph(const OverlayGraph&) = delete;
     OverlayGraph& operator=(const OverlayGraph&) = delete;
 
-    // The rings bounding the result of the operation. Clears the visited marks first, so that
-    // several operations can be traced from one graph.
-    std::vector<TracedRing> Trace(OverlayOperation operation);
+    // The rings bounding the result of the operation, in place of those rings holds. Clears the
+    // visited marks first, so that several operations can be traced from one graph.
+    void Trace(OverlayOperation operation, TracedRings& rings);
 
     // Corner test: whether q lies inside the angle a-c-b of a ring (1), outside it (0), or
     // equals a (2) or b (3) exactly.
@@ -201,7 +244,23 @@ private:
     // --- Tracing ----------------------------------------------------------------------------
 
     std::int32_t ChooseWayOn(std::int32_t arrival, bool continuing, OverlayOperation operation);
-    bool IsEligible(const Direction& direction, OverlayOperation operation) const noexcept;
+    // Inline: asked for every way out that a scan of a crossing point passes.
+    static bool IsEligible(const Direction& direction, OverlayOperation operation) noexcept
+    {
+        const bool forward = direction.WayOut == Way::Forward;
+        const bool fromFirst = direction.Side == Operand::First;
+        switch (operation)
+        {
+        case OverlayOperation::Union:
+        case OverlayOperation::Intersection:
+            return forward;
+        case OverlayOperation::FirstMinusSecond:
+            return fromFirst == forward;
+        case OverlayOperation::SecondMinusFirst:
+            return fromFirst != forward;
+        }
+        return false;
+    }
     bool IsAccepted(std::int32_t crossing, std::size_t position, OverlayOperation operation);
     int TestOtherCorner(std::int32_t crossing, std::size_t position, bool upwards,
                         const Point& q) const;
@@ -209,7 +268,7 @@ private:
     void AppendPiece(std::int32_t piece, Way way, std::vector<TracedVertex>& vertices) const;
     Point EntryPointOf(std::int32_t piece, Way way) const;
     void AppendUncrossedWalk(const RingWalk& walk, OverlayOperation operation,
-                             std::vector<TracedRing>& rings) const;
+                             TracedRings& rings) const;
 
     const Polygon& m_first;
     const Polygon& m_second;

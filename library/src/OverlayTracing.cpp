@@ -76,23 +76,6 @@ int OverlayGraph::TestCorner(const Point& a, const Point& c, const Point& b,
     return s1 > 0.0 || s2 > 0.0 ? 1 : 0;
 }
 
-bool OverlayGraph::IsEligible(const Direction& direction, OverlayOperation operation) const noexcept
-{
-    const bool forward = direction.WayOut == Way::Forward;
-    const bool fromFirst = direction.Side == Operand::First;
-    switch (operation)
-    {
-    case OverlayOperation::Union:
-    case OverlayOperation::Intersection:
-        return forward;
-    case OverlayOperation::FirstMinusSecond:
-        return fromFirst == forward;
-    case OverlayOperation::SecondMinusFirst:
-        return fromFirst != forward;
-    }
-    return false;
-}
-
 // Tests q against the corner of the other operand's ring whose direction is nearest to the
 // one at position, below it or above it in angle order (cyclically).
 int OverlayGraph::TestOtherCorner(std::int32_t crossing, std::size_t position, bool upwards,
@@ -101,9 +84,18 @@ int OverlayGraph::TestOtherCorner(std::int32_t crossing, std::size_t position, b
     const CrossingPoint& point = CrossingPointAt(crossing);
     const std::size_t m = point.Directions.size();
     const Operand side = DirectionAt(point.Directions[position]).Side;
+    std::size_t other = position;
     for (std::size_t step = 1; step < m; ++step)
     {
-        const std::size_t other = upwards ? (position + step) % m : (position + m - step) % m;
+        // One step round the circle of directions, without a division.
+        if (upwards)
+        {
+            other = other + 1 == m ? 0 : other + 1;
+        }
+        else
+        {
+            other = other == 0 ? m - 1 : other - 1;
+        }
         const Direction& candidate = DirectionAt(point.Directions[other]);
         if (candidate.Side == side)
         {
@@ -161,7 +153,8 @@ std::int32_t OverlayGraph::ChooseWayOn(std::int32_t arrival, bool continuing,
     }
     for (std::size_t step = continuing ? 1 : 0; step < m; ++step)
     {
-        const std::size_t position = (start + step) % m;
+        // start + step stays below 2 m: one subtraction wraps it round, without a division.
+        const std::size_t position = start + step < m ? start + step : start + step - m;
         const Direction& candidate = DirectionAt(directions[position]);
         if (continuing && candidate.Angle == from.Angle)
         {
@@ -251,7 +244,7 @@ void OverlayGraph::TraceRing(std::int32_t start, OverlayOperation operation, Tra
 
 // A ring that no other ring crosses lies wholly inside or wholly outside the other operand.
 void OverlayGraph::AppendUncrossedWalk(const RingWalk& walk, OverlayOperation operation,
-                                       std::vector<TracedRing>& rings) const
+                                       TracedRings& rings) const
 {
     const Ring& ring = *walk.pRing;
     if (ring.Count() == 0)
@@ -284,7 +277,7 @@ void OverlayGraph::AppendUncrossedWalk(const RingWalk& walk, OverlayOperation op
     {
         return;
     }
-    TracedRing traced;
+    TracedRing& traced = rings.Add();
     const std::int32_t n = ring.Count();
     traced.Vertices.reserve(static_cast<std::size_t>(n));
     for (std::int32_t k = 0; k < n; ++k)
@@ -292,16 +285,15 @@ void OverlayGraph::AppendUncrossedWalk(const RingWalk& walk, OverlayOperation op
         const Node* pNode = ring.GetNode(reversed ? n - 1 - k : k);
         traced.Vertices.push_back(TracedVertex{pNode, pNode->Position});
     }
-    rings.push_back(std::move(traced));
 }
 
-std::vector<TracedRing> OverlayGraph::Trace(OverlayOperation operation)
+void OverlayGraph::Trace(OverlayOperation operation, TracedRings& rings)
 {
     for (Piece& piece : m_pieces)
     {
         piece.Visited = false;
     }
-    std::vector<TracedRing> rings;
+    rings.Clear();
     for (const RingWalk& walk : m_walks)
     {
         if (!walk.Crossed)
@@ -319,15 +311,12 @@ std::vector<TracedRing> OverlayGraph::Trace(OverlayOperation operation)
                     ChooseWayOn(current.BackwardDirection, false, operation);
                 if (chosen >= 0 && !PieceAt(DirectionAt(chosen).Piece).Visited)
                 {
-                    TracedRing ring;
-                    TraceRing(chosen, operation, ring);
-                    rings.push_back(std::move(ring));
+                    TraceRing(chosen, operation, rings.Add());
                 }
             }
             piece = current.Next;
         } while (piece != walk.Head);
     }
-    return rings;
 }
 
 } // namespace Arealis::Detail

@@ -143,7 +143,7 @@ void AddSplitRing(const TracedRing& traced, Polygon& result)
 
 } // namespace
 
-void AddResultRings(const std::vector<TracedRing>& rings, Polygon& result)
+void AddResultRings(const TracedRings& rings, Polygon& result)
 {
     for (const TracedRing& traced : rings)
     {

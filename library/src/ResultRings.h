@@ -18,6 +18,6 @@ namespace Arealis::Detail
 // there into simple rings; vertices are compared as the result will hold them, crossing points
 // snapped to the node grid. Of an open trace only the loops it closed are taken. Rings of fewer
 // than three vertices are left out.
-void AddResultRings(const std::vector<TracedRing>& rings, Polygon& result);
+void AddResultRings(const TracedRings& rings, Polygon& result);
 
 } // namespace Arealis::Detail
