@@ -44,8 +44,9 @@ Rectangle Enlarged(const Rectangle& bounds)
     return enlarged;
 }
 
-// Intersects the edges of each operand that lie near the other one and cuts the rings there.
-OverlayGraph BuildOverlay(const Polygon& a, const Polygon& b)
+// Intersects the edges of each operand that lie near the other one and cuts the graph's rings
+// there.
+void BuildOverlay(OverlayGraph& graph, const Polygon& a, const Polygon& b)
 {
     // Room for all edges of the small polygons that most overlays combine, so that the lists
     // are allocated once; lists of larger polygons grow from there.
@@ -55,12 +56,12 @@ OverlayGraph BuildOverlay(const Polygon& a, const Polygon& b)
     EdgeList edgesOfB;
     edgesOfA.Reserve(std::min(a.GetNodeCount(), usualEdges));
     edgesOfB.Reserve(std::min(b.GetNodeCount(), usualEdges));
-    a.GetEdgesInRectangle(Enlarged(b.GetBounds()), edgesOfA);
-    b.GetEdgesInRectangle(Enlarged(a.GetBounds()), edgesOfB);
+    a.GetEdgesInRectangle(Enlarged(graph.SecondBounds()), edgesOfA);
+    b.GetEdgesInRectangle(Enlarged(graph.FirstBounds()), edgesOfB);
     IntersectionList intersections;
     intersections.Reserve(usualMeetings);
     SelectIntersectionAlgorithm(edgesOfA, edgesOfB, intersections, false);
-    return OverlayGraph(a, b, intersections);
+    graph.CutRings(intersections);
 }
 
 void TraceInto(OverlayGraph& graph, OverlayOperation operation, Polygon& result)
@@ -77,7 +78,8 @@ template <std::size_t N>
 std::array<std::unique_ptr<Polygon>, N>
 FreeResults(Polygon& a, Polygon& b, const std::array<OverlayOperation, N>& operations)
 {
-    OverlayGraph graph = BuildOverlay(a, b);
+    OverlayGraph graph(a, b);
+    BuildOverlay(graph, a, b);
     std::array<std::unique_ptr<Polygon>, N> results;
     for (std::size_t i = 0; i < N; ++i)
     {
@@ -161,7 +163,8 @@ std::array<Polygon*, N> LayerResultsOf(Polygon& a, Polygon& b, PolygonLayer& lay
                                        bool recordParents,
                                        const std::array<OverlayOperation, N>& operations)
 {
-    OverlayGraph graph = BuildOverlay(a, b);
+    OverlayGraph graph(a, b);
+    BuildOverlay(graph, a, b);
     LayerResults created(layer);
     std::array<Polygon*, N> results{};
     for (std::size_t i = 0; i < N; ++i)
@@ -188,7 +191,8 @@ std::array<Polygon*, N> LayerResultsOf(Polygon& a, Polygon& b, PolygonLayer& lay
 std::pair<Polygon*, std::unique_ptr<Polygon>> IntersectIntoLayerAndSubstract(Polygon& a, Polygon& b,
                                                                              PolygonLayer& layer)
 {
-    OverlayGraph graph = BuildOverlay(a, b);
+    OverlayGraph graph(a, b);
+    BuildOverlay(graph, a, b);
     LayerResults created(layer);
     Polygon* common = created.Create();
     TraceInto(graph, OverlayOperation::Intersection, *common);

@@ -29,12 +29,14 @@ double AngleTowards(const Point& c, const Point& p) noexcept
 
 } // namespace
 
-OverlayGraph::OverlayGraph(const Polygon& a, const Polygon& b,
-                           const IntersectionList& intersections)
-    : m_first(a), m_second(b)
+OverlayGraph::OverlayGraph(const Polygon& a, const Polygon& b) : m_first(a), m_second(b)
 {
-    AddWalks(a, Operand::First);
-    AddWalks(b, Operand::Second);
+    AddWalks(a, Operand::First, m_firstBounds);
+    AddWalks(b, Operand::Second, m_secondBounds);
+}
+
+void OverlayGraph::CutRings(const IntersectionList& intersections)
+{
     CutWalks(intersections);
     SortCrossingsByPosition();
     CutWalksAtCrossingNodes();
@@ -43,7 +45,9 @@ OverlayGraph::OverlayGraph(const Polygon& a, const Polygon& b,
     AddDirections();
 }
 
-void OverlayGraph::AddWalks(const Polygon& polygon, Operand side)
+// The operand's bounds come out as Polygon::GetBounds makes them: the bounds of its rings that
+// have nodes, extended in ring order.
+void OverlayGraph::AddWalks(const Polygon& polygon, Operand side, Rectangle& bounds)
 {
     RingEnumerator rings = polygon.GetRings();
     while (rings.MoveNext())
@@ -58,6 +62,8 @@ void OverlayGraph::AddWalks(const Polygon& polygon, Operand side)
         {
             continue;
         }
+        m_walks[walkIndex].Bounds = pRing->GetBounds();
+        bounds.Extend(m_walks[walkIndex].Bounds);
         const std::int32_t chain = NewPiece(walkIndex);
         m_pieces[chain].First = 0;
         m_pieces[chain].Last = pRing->Count() - 1;
@@ -176,12 +182,7 @@ void OverlayGraph::CutWalksAtCrossingNodes()
     {
         const auto walk = static_cast<std::int32_t>(w);
         const Ring& ring = *WalkAt(walk).pRing;
-        if (ring.Count() == 0)
-        {
-            continue;
-        }
-        WalkAt(walk).Bounds = ring.GetBounds();
-        if (!WalkAt(walk).Bounds.Intersects(crossingBounds))
+        if (ring.Count() == 0 || !WalkAt(walk).Bounds.Intersects(crossingBounds))
         {
             continue;
         }
@@ -226,7 +227,6 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
         const auto walk = static_cast<std::int32_t>(w);
         const Ring& ring = *WalkAt(walk).pRing;
         const std::int32_t n = ring.Count();
-        // Bounds were taken by CutWalksAtCrossingNodes, which runs first.
         if (n < 2 || !WalkAt(walk).Bounds.Intersects(crossingBounds))
         {
             continue;

@@ -98,9 +98,16 @@ private:
 class OverlayGraph
 {
 public:
+    // The rings of both operands, not cut yet: CutRings completes the graph.
+    OverlayGraph(const Polygon& a, const Polygon& b);
     // Cuts the rings of both operands at the points of the intersection list (entries name an
-    // edge of a first, then an edge of b).
-    OverlayGraph(const Polygon& a, const Polygon& b, const IntersectionList& intersections);
+    // edge of a first, then an edge of b). Once only.
+    void CutRings(const IntersectionList& intersections);
+
+    // The bounds of the operands' rings, as Polygon::GetBounds gives them, taken while the
+    // rings were read.
+    const Rectangle& FirstBounds() const noexcept { return m_firstBounds; }
+    const Rectangle& SecondBounds() const noexcept { return m_secondBounds; }
     // The working structures point into the graph's own memory: it stays where it is made.
     OverlayGraph(const OverlayGraph&) = delete;
     OverlayGraph& operator=(const OverlayGraph&) = delete;
@@ -175,7 +182,8 @@ private:
         std::int32_t Head = -1; // the piece holding node 0
         // First node index of every piece that holds ring nodes.
         std::pmr::map<std::int32_t, std::int32_t> NodePieces;
-        // The ring's bounds, taken once for both scans for crossing points on the ring.
+        // The ring's bounds (empty for a ring without nodes), taken once for the operand's
+        // bounds and both scans for crossing points on the ring.
         Rectangle Bounds;
     };
 
@@ -188,7 +196,7 @@ private:
 
     // --- Building ---------------------------------------------------------------------------
 
-    void AddWalks(const Polygon& polygon, Operand side);
+    void AddWalks(const Polygon& polygon, Operand side, Rectangle& bounds);
     void CutWalks(const IntersectionList& intersections);
     void CutWalk(std::int32_t walk, std::pmr::vector<Cut>& cuts);
     void CutWalksAtCrossingNodes();
@@ -290,6 +298,8 @@ private:
     PositionTable m_crossingTable{&m_memory};
     std::pmr::vector<PlacedCrossing> m_crossingsByPosition{&m_memory};
     Rectangle m_crossingBounds;
+    Rectangle m_firstBounds;
+    Rectangle m_secondBounds;
 };
 
 } // namespace Arealis::Detail

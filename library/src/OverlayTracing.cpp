@@ -3,39 +3,27 @@
 #include "Arealis/Ring.h"
 #include "OverlayGraph.h"
 
+#include <cstdint>
+
 namespace Arealis::Detail
 {
 
 namespace
 {
 
-// Corner results that let a way out of a crossing point into the result.
+// Corner results that let a way out of a crossing point into the result, one bit per result
+// of TestCorner: 0 outside, 1 inside, 2 along the other ring against its order, 3 along the
+// other ring in its order.
 struct AcceptedCorners
 {
-    bool Outside;    // 0
-    bool Inside;     // 1
-    bool AtPrevious; // 2: along the other ring, against its order
-    bool AtNext;     // 3: along the other ring, in its order
+    std::uint8_t Bits;
 
-    bool Contains(int corner) const noexcept
-    {
-        switch (corner)
-        {
-        case 0:
-            return Outside;
-        case 1:
-            return Inside;
-        case 2:
-            return AtPrevious;
-        default:
-            return AtNext;
-        }
-    }
+    bool Contains(int corner) const noexcept { return ((Bits >> corner) & 1U) != 0; }
 };
 
-constexpr AcceptedCorners OutsideOrAlong{true, false, false, true};    // {0, 3}
-constexpr AcceptedCorners InsideOrAlong{false, true, false, true};     // {1, 3}
-constexpr AcceptedCorners OutsideOrOpposite{true, false, true, false}; // {0, 2}
+constexpr AcceptedCorners OutsideOrAlong{0b1001};    // {0, 3}
+constexpr AcceptedCorners InsideOrAlong{0b1010};     // {1, 3}
+constexpr AcceptedCorners OutsideOrOpposite{0b0101}; // {0, 2}
 
 AcceptedCorners CornersAccepted(OverlayOperation operation, bool fromFirst) noexcept
 {
