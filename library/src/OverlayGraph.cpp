@@ -11,6 +11,7 @@
 #include <functional>
 #include <limits>
 #include <numbers>
+#include <span>
 #include <utility>
 
 namespace Arealis::Detail
@@ -81,6 +82,8 @@ void OverlayGraph::CutWalks(const IntersectionList& intersections)
     using WalkOfRing = std::pair<const Ring*, std::int32_t>;
     std::pmr::vector<WalkOfRing> firstWalks(&m_memory);
     std::pmr::vector<WalkOfRing> secondWalks(&m_memory);
+    firstWalks.reserve(m_walks.size());
+    secondWalks.reserve(m_walks.size());
     for (std::size_t i = 0; i < m_walks.size(); ++i)
     {
         auto& walks = m_walks[i].Side == Operand::First ? firstWalks : secondWalks;
@@ -90,36 +93,56 @@ void OverlayGraph::CutWalks(const IntersectionList& intersections)
     { return std::less<const Ring*>()(x.first, y.first); };
     std::sort(firstWalks.begin(), firstWalks.end(), byRing);
     std::sort(secondWalks.begin(), secondWalks.end(), byRing);
-    std::pmr::vector<std::pmr::vector<Cut>> cuts(m_walks.size(), &m_memory);
+    // The cuts of all walks in entry order, each with its walk; grouped by walk below.
+    const auto entries = static_cast<std::size_t>(intersections.Count());
+    std::pmr::vector<std::pair<std::size_t, Cut>> found(&m_memory);
+    found.reserve(2 * entries);
+    std::pmr::vector<std::size_t> firstOfWalk(m_walks.size() + 1, 0, &m_memory);
     const auto addCut = [&](const std::pmr::vector<WalkOfRing>& walks, const LinearEdge& edge,
                             const Point& location)
     {
-        const auto found =
+        const auto walk =
             std::lower_bound(walks.begin(), walks.end(), WalkOfRing{edge.Ring, 0}, byRing);
-        if (found == walks.end() || found->first != edge.Ring)
+        if (walk == walks.end() || walk->first != edge.Ring)
         {
             return;
         }
         const Point& start = edge.Start()->Position;
-        cuts[static_cast<std::size_t>(found->second)].push_back(
-            Cut{edge.EdgeNumber(), SquaredDistance(start, location), location});
+        const auto w = static_cast<std::size_t>(walk->second);
+        found.emplace_back(w, Cut{edge.EdgeNumber(), SquaredDistance(start, location), location});
+        ++firstOfWalk[w + 1];
     };
-    // Each entry adds at most two crossing pieces to each operand, each with two ways out.
-    const auto entries = static_cast<std::size_t>(intersections.Count());
+    // Each entry adds at most two crossing pieces to each operand, each with two ways out, and
+    // at most one crossing point.
     m_pieces.reserve(m_pieces.size() + 4 * entries);
     m_directions.reserve(4 * entries);
+    m_crossings.reserve(entries);
+    m_crossingTable.Reserve(entries);
     for (const EdgeIntersection& entry : intersections)
     {
         addCut(firstWalks, entry.FirstEdge, entry.Location);
         addCut(secondWalks, entry.SecondEdge, entry.Location);
     }
-    for (std::size_t i = 0; i < m_walks.size(); ++i)
+    // One array for the cuts of all walks, each walk's in entry order: a counting sort by walk,
+    // instead of a growing array per walk.
+    for (std::size_t w = 0; w < m_walks.size(); ++w)
     {
-        CutWalk(static_cast<std::int32_t>(i), cuts[i]);
+        firstOfWalk[w + 1] += firstOfWalk[w];
+    }
+    std::pmr::vector<Cut> cuts(found.size(), &m_memory);
+    std::pmr::vector<std::size_t> next(firstOfWalk.begin(), firstOfWalk.end() - 1, &m_memory);
+    for (const auto& [walk, cut] : found)
+    {
+        cuts[next[walk]++] = cut;
+    }
+    for (std::size_t w = 0; w < m_walks.size(); ++w)
+    {
+        CutWalk(static_cast<std::int32_t>(w),
+                std::span<Cut>(cuts.data() + firstOfWalk[w], cuts.data() + firstOfWalk[w + 1]));
     }
 }
 
-void OverlayGraph::CutWalk(std::int32_t walk, std::pmr::vector<Cut>& cuts)
+void OverlayGraph::CutWalk(std::int32_t walk, std::span<Cut> cuts)
 {
     const auto before = [](const Cut& x, const Cut& y)
     { return x.Edge < y.Edge || (x.Edge == y.Edge && x.SquaredDistance < y.SquaredDistance); };
@@ -234,7 +257,9 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
         for (std::int32_t i = 0; i < n; ++i)
         {
             const Point& start = ring.GetNode(i)->Position;
-            const Point& end = ring.GetNode((i + 1) % n)->Position;
+            // The ring's last edge closes it; no division for the wrap round in this loop
+            // over every edge.
+            const Point& end = ring.GetNode(i + 1 < n ? i + 1 : 0)->Position;
             const Rectangle edgeBounds(start, end);
             if (!edgeBounds.Intersects(crossingBounds))
             {

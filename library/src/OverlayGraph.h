@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <memory_resource>
+#include <span>
 #include <vector>
 
 namespace Arealis
@@ -198,7 +199,7 @@ private:
 
     void AddWalks(const Polygon& polygon, Operand side, Rectangle& bounds);
     void CutWalks(const IntersectionList& intersections);
-    void CutWalk(std::int32_t walk, std::pmr::vector<Cut>& cuts);
+    void CutWalk(std::int32_t walk, std::span<Cut> cuts);
     void CutWalksAtCrossingNodes();
     void CutWalksAtCrossingsInsideEdges();
     void RemoveSpikes();
