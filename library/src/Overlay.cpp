@@ -71,6 +71,7 @@ void TraceInto(OverlayGraph& graph, OverlayOperation operation, Polygon& result)
     thread_local Detail::TracedRings rings;
     graph.Trace(operation, rings);
     Detail::AddResultRings(rings, result);
+    rings.Clear(); // what a large trace needed goes now, not at the thread's next trace
     result.Clean(false);
 }
 

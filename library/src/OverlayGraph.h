@@ -54,17 +54,22 @@ struct TracedRing
 class TracedRings
 {
 public:
-    // Forgets the rings of the last trace. Very long vertex arrays are given back rather than
-    // kept for the traces to come.
+    // Forgets the rings of the last trace. What a large trace needed beyond the room kept for
+    // the usual small ones (long vertex arrays, many ring records) is given back.
     void Clear() noexcept
     {
-        constexpr std::size_t KeptVertices = 4096;
+        constexpr std::size_t KeptVertices = 1024;
+        constexpr std::size_t KeptRings = 256;
         for (std::size_t i = 0; i < m_count; ++i)
         {
             if (m_rings[i].Vertices.capacity() > KeptVertices)
             {
                 std::vector<TracedVertex>().swap(m_rings[i].Vertices);
             }
+        }
+        if (m_rings.size() > KeptRings)
+        {
+            std::vector<TracedRing>().swap(m_rings);
         }
         m_count = 0;
     }
