@@ -73,7 +73,8 @@ double MicrosecondsPerFreshPage()
     }
     const double seconds = watch.Seconds();
     munmap(memory, bytes);
-    return seconds * 1e6 / static_cast<double>(bytes / page);
+    const std::size_t pages = bytes / page; // whole pages: bytes is a multiple of any page size
+    return seconds * 1e6 / static_cast<double>(pages);
 }
 
 // Pages the process has touched for the first time so far (minor page faults).

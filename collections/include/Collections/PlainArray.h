@@ -208,7 +208,8 @@ private:
 
     static std::size_t BytesFor(std::int32_t capacity) noexcept
     {
-        return static_cast<std::size_t>(capacity) * sizeof(T);
+        // T is the element type, which may well be a pointer.
+        return static_cast<std::size_t>(capacity) * sizeof(T); // NOLINT(bugprone-sizeof-expression)
     }
 
     static Storage Allocate(std::int32_t capacity)
