@@ -105,7 +105,7 @@ void NodeSet::ReleaseNode(Node* pNode)
     {
         return; // already released: never wrap round to a huge count
     }
-    if (--pNode->ReferenceCount > 0)
+    if (--pNode->ReferenceCount > 0 || m_tearingDown)
     {
         return;
     }

@@ -55,6 +55,7 @@ struct TopologyState
         {
             layer->ClearAllParents();
         }
+        Nodes.BeginTeardown();
         Layers.clear();
     }
 

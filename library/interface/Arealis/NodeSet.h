@@ -37,6 +37,10 @@ public:
     void AddReference(Node* pNode);
     // Drops one reference; the node is removed and its record reused at the last one.
     void ReleaseNode(Node* pNode);
+    // The node set goes with its topology once the layers are gone: from now on a node's last
+    // release leaves it in the index and its record in the pool, where the destructor frees
+    // them all at once, instead of taking each out one by one.
+    void BeginTeardown() noexcept { m_tearingDown = true; }
     // Moves pNode to point (snapped). When another node already stands there, that node is
     // returned and pNode stays out of the index (the caller hands its references over);
     // otherwise pNode is returned. Polygons using the node must be out of their layers'
@@ -73,6 +77,7 @@ private:
     // or moved.
     std::unique_ptr<RecentNode[]> m_recent;
     std::uint8_t m_topologyId;
+    bool m_tearingDown = false;
 };
 
 } // namespace Arealis
