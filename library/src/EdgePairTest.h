@@ -34,9 +34,17 @@ bool AreBoundsNear(const Rectangle& a, const Rectangle& b) noexcept;
 // Whether the edges join the same two vertices, in either direction.
 bool AreIdenticalEdges(const EdgeSnapshot& a, const EdgeSnapshot& b) noexcept;
 
+// Whether edges numbered a and b of a ring of count edges are neighbours: their numbers differ
+// by 1, or they are the first and the last edge. Equal numbers: the two edges of a ring of two
+// nodes, which share both nodes.
+inline bool AreNeighbourEdgeNumbers(std::int64_t a, std::int64_t b, std::int64_t count) noexcept
+{
+    const std::int64_t difference = a > b ? a - b : b - a;
+    return difference <= 1 || difference == count - 1;
+}
+
 // Whether the self-mode comparison must leave the pair out because the edges are neighbours in
-// one ring (their edge numbers differ by 1, or they are the first and the last edge). Inline:
-// most candidates of a ring's own check are neighbours.
+// one ring. Inline: most candidates of a ring's own check are neighbours.
 inline bool AreRingNeighbours(const LinearEdge& a, const LinearEdge& b)
 {
     if (a.Ring != b.Ring)
@@ -46,11 +54,7 @@ inline bool AreRingNeighbours(const LinearEdge& a, const LinearEdge& b)
     // An edge from a node to the next one has the number of its start, as EdgeNumber says.
     const auto numberOf = [](const LinearEdge& edge)
     { return edge.EndIndex == edge.StartIndex + 1 ? edge.StartIndex : edge.EdgeNumber(); };
-    const std::int32_t numberA = numberOf(a);
-    const std::int32_t numberB = numberOf(b);
-    const std::int32_t difference = numberA > numberB ? numberA - numberB : numberB - numberA;
-    // Equal numbers: the two edges of a ring of two nodes, which share both nodes.
-    return difference <= 1 || difference == a.Ring->Count() - 1;
+    return AreNeighbourEdgeNumbers(numberOf(a), numberOf(b), a.Ring->Count());
 }
 
 // Classifies the pair (a from the first list, b from the second or, in self mode, a earlier

@@ -711,12 +711,7 @@ constexpr std::size_t MaxScannedPerEvent = 24;
 // their numbers alone. Always false for bound lists.
 bool AreBoundRingNeighbours(const WorkingData& data, std::uint32_t a, std::uint32_t b) noexcept
 {
-    if (data.pRing == nullptr)
-    {
-        return false;
-    }
-    const std::uint32_t difference = a > b ? a - b : b - a;
-    return difference <= 1 || difference + 1 == data.FirstCount;
+    return data.pRing != nullptr && Detail::AreNeighbourEdgeNumbers(a, b, data.FirstCount);
 }
 
 // The check with every active edge scanned at every event: the edges whose y intervals lie
