@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <new>
+#include <type_traits>
 
 namespace Arealis
 {
@@ -12,11 +14,23 @@ namespace
 
 constexpr std::size_t BlockListReserve = 1000;
 
+// Storage for a block's records, left uninitialised: a record is constructed when it is first
+// handed out, so a new block costs no pass over its memory (a node is trivially destructible).
+static_assert(std::is_trivially_destructible_v<Node>, "records are freed without destruction");
+
+struct RecordStorageDeleter
+{
+    void operator()(Node* pRecords) const noexcept
+    {
+        std::allocator<Node>{}.deallocate(pRecords, NodePool::BlockSize);
+    }
+};
+
 } // namespace
 
 struct NodePool::Block
 {
-    Block() : Records(std::make_unique_for_overwrite<Node[]>(BlockSize)) {}
+    Block() : Records(std::allocator<Node>{}.allocate(BlockSize)) {}
 
     bool Holds(const Node* pNode) const noexcept
     {
@@ -26,7 +40,7 @@ struct NodePool::Block
     bool HasRoom() const noexcept { return !FreeList.empty() || Bump < BlockSize; }
     const Node* Begin() const noexcept { return Records.get(); }
 
-    std::unique_ptr<Node[]> Records;
+    std::unique_ptr<Node, RecordStorageDeleter> Records;
     std::int32_t Bump = 0;
     std::vector<Node*> FreeList;
     std::int32_t InUse = 0;
@@ -71,7 +85,7 @@ Node* NodePool::Allocate()
     }
     else
     {
-        record = &m_current->Records[static_cast<std::size_t>(m_current->Bump++)];
+        record = std::construct_at(m_current->Records.get() + m_current->Bump++);
     }
     ++m_current->InUse;
     if (!m_current->HasRoom())
