@@ -6,6 +6,9 @@
 #include "NodePool.h"
 #include "PositionHash.h"
 
+#include <algorithm>
+#include <array>
+
 namespace Arealis
 {
 
@@ -57,9 +60,52 @@ void NodeSet::CheckNode(const Node* pNode) const
 Node* NodeSet::GetNode(const Point& point)
 {
     const Point position = SnapToNodeGrid(point);
+    return GetSnappedNode(position, m_recent[RecentSlot(position)]);
+}
+
+void NodeSet::GetNodes(std::span<const Point> points, std::span<Node*> ppNodes)
+{
+    if (ppNodes.size() < points.size())
+    {
+        throw Exceptions::ArgumentOutOfRangeException();
+    }
+    // Enough lookups in flight to cover the memory latency, few enough to stay on the stack.
+    constexpr std::size_t batch = 32;
+    std::array<Point, batch> positions;
+    std::array<std::size_t, batch> slots{};
+    std::size_t taken = 0;
+    try
+    {
+        while (taken < points.size())
+        {
+            const std::size_t count = std::min(batch, points.size() - taken);
+            for (std::size_t i = 0; i < count; ++i)
+            {
+                positions[i] = SnapToNodeGrid(points[taken + i]);
+                slots[i] = RecentSlot(positions[i]);
+                __builtin_prefetch(&m_recent[slots[i]]);
+            }
+            for (std::size_t i = 0; i < count; ++i)
+            {
+                ppNodes[taken] = GetSnappedNode(positions[i], m_recent[slots[i]]);
+                ++taken;
+            }
+        }
+    }
+    catch (...)
+    {
+        for (std::size_t i = 0; i < taken; ++i)
+        {
+            ReleaseNode(ppNodes[i]);
+        }
+        throw;
+    }
+}
+
+Node* NodeSet::GetSnappedNode(const Point& position, RecentNode& recent)
+{
     // The same test of equality as the index's order, for finite points (the only ones a
     // slot can match: a coordinate that is not a number equals nothing).
-    RecentNode& recent = m_recent[RecentSlot(position)];
     if (recent.pNode != nullptr && recent.Position == position)
     {
         ++recent.pNode->ReferenceCount;

@@ -11,6 +11,8 @@
 #include "FreeNodeStore.h"
 #include "RingExtension.h"
 
+#include <algorithm>
+#include <array>
 #include <limits>
 #include <new>
 #include <span>
@@ -251,10 +253,27 @@ void Ring::AddNodes(std::span<const Point> points)
     NodeSet* nodes = IsFree() ? nullptr : &m_owner->GetTopology()->GetNodeSet();
     try
     {
-        for (const Point& point : points)
+        if (nodes == nullptr)
         {
-            // Appending cannot fail: the room is reserved.
-            m_nodes.Append(nodes != nullptr ? nodes->GetNode(point) : NewFreeNode(point));
+            for (const Point& point : points)
+            {
+                m_nodes.Append(NewFreeNode(point)); // cannot fail: the room is reserved
+            }
+        }
+        else
+        {
+            // In batches, so that the node set looks several points up at once.
+            std::array<Node*, 64> taken{};
+            for (std::size_t first = 0; first < points.size(); first += taken.size())
+            {
+                const std::span<const Point> batch =
+                    points.subspan(first, std::min(taken.size(), points.size() - first));
+                nodes->GetNodes(batch, taken);
+                for (std::size_t i = 0; i < batch.size(); ++i)
+                {
+                    m_nodes.Append(taken[i]);
+                }
+            }
         }
     }
     catch (...)

@@ -1,6 +1,7 @@
 #include "Arealis/NodeSet.h"
 
 #include "Collections/PlainArray.h"
+#include "Exceptions/ArgumentException.h"
 #include "ModelTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -121,6 +122,55 @@ TEST(NodeSetTest, SharedCornersOfAGridOfCellsAreOneNodeEach)
             ASSERT_EQ(node->ReferenceCount, cellsAround(i) * cellsAround(j));
         }
     }
+}
+
+// A batch must be exactly GetNode for each point in turn: points that snap together inside one
+// batch, across the border between look-ahead batches, and onto nodes made before it.
+TEST(NodeSetTest, GetNodesAgreesWithGetNodeOneByOne)
+{
+    Points points;
+    for (int i = 0; i < 150; ++i)
+    {
+        points.push_back({double(i % 37), double(i % 5)});
+        points.push_back({i % 37 + 4e-7, double(i % 5)}); // snaps onto the previous point
+    }
+    points.push_back({0.0, 0.0});
+    points.push_back({-0.0, -0.0});
+    points.push_back({1e300, -1e300});
+    points.push_back({1e300, -1e300});
+
+    NodeSet batched(Id);
+    NodeSet single(Id);
+    const std::vector<Point> earlier{{3, 1}, {36, 4}, {100, 100}};
+    for (const Point& p : earlier)
+    {
+        batched.GetNode(p);
+        single.GetNode(p);
+    }
+    std::vector<Node*> fromBatch(points.size() + 5, nullptr);
+    batched.GetNodes(points, fromBatch);
+    std::vector<Node*> fromSingle;
+    for (const Point& p : points)
+    {
+        fromSingle.push_back(single.GetNode(p));
+    }
+
+    ASSERT_EQ(batched.Count(), single.Count());
+    for (std::size_t i = 0; i < points.size(); ++i)
+    {
+        ASSERT_EQ(fromBatch[i]->Position, fromSingle[i]->Position) << i;
+        ASSERT_EQ(fromBatch[i]->ReferenceCount, fromSingle[i]->ReferenceCount) << i;
+        ASSERT_EQ(fromBatch[i], batched.Find(fromBatch[i]->Position)) << i;
+    }
+    EXPECT_EQ(fromBatch[points.size()], nullptr); // nothing written past the points
+    for (const Point& p : earlier)
+    {
+        EXPECT_EQ(batched.Find(p)->ReferenceCount, single.Find(p)->ReferenceCount);
+    }
+
+    std::vector<Node*> tooFew(2);
+    EXPECT_THROW(batched.GetNodes(points, tooFew), Exceptions::ArgumentOutOfRangeException);
+    EXPECT_EQ(batched.Count(), single.Count());
 }
 
 TEST(NodeSetTest, PoolGrowsByBlocksAndGivesEmptyOnesBack)

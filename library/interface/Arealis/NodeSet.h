@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 
 namespace Arealis
 {
@@ -34,6 +35,10 @@ public:
     // The node at point (snapped to the node grid) with one more reference: the existing one
     // when there is one, otherwise a new node with one reference.
     Node* GetNode(const Point& point);
+    // GetNode for each point in order, into ppNodes (as long as points). All or nothing: when
+    // it throws, the nodes it took are released again. The lookups of a batch start loading
+    // before the first is made, so a run of new points does not wait for memory at each one.
+    void GetNodes(std::span<const Point> points, std::span<Node*> ppNodes);
     void AddReference(Node* pNode);
     // Drops one reference; the node is removed and its record reused at the last one.
     void ReleaseNode(Node* pNode);
@@ -69,6 +74,8 @@ private:
 
     void CheckNode(const Node* pNode) const;
     static std::size_t RecentSlot(const Point& position) noexcept;
+    // GetNode for a point already snapped, whose recent slot is given.
+    Node* GetSnappedNode(const Point& position, RecentNode& recent);
     void ForgetRecent(const Node* pNode) noexcept;
 
     std::unique_ptr<NodePool> m_pool;
