@@ -29,6 +29,16 @@ struct SweepEnds
     double MaxY() const noexcept { return std::max(Left.Y, Right.Y); }
 };
 
+// The x and y ranges of an edge: all that a check needs of its end points, without putting
+// them in sweep order.
+struct EdgeBox
+{
+    double MinX = 0.0;
+    double MaxX = 0.0;
+    double MinY = 0.0;
+    double MaxY = 0.0;
+};
+
 // One coordinate of an end point and its edge: the sorts compare x here and read y from the
 // edge's end points only when the x values are equal.
 struct SweepKey
@@ -198,6 +208,30 @@ struct SweepLineIntersectionAlgorithm::WorkingData
             std::swap(left, right);
         }
         return {left, right};
+    }
+
+    // The ranges of an edge; MinX and MaxX are the x of its left and right end points.
+    Detail::EdgeBox BoxOf(std::uint32_t edge) const
+    {
+        if (pRing != nullptr)
+        {
+            const Point& a = RingNodes[edge]->Position;
+            const Point& b = RingNodes[edge + 1 < FirstCount ? edge + 1 : 0]->Position;
+            return {std::min(a.X, b.X), std::max(a.X, b.X), std::min(a.Y, b.Y), std::max(a.Y, b.Y)};
+        }
+        const Detail::SweepEnds ends = EndsOf(edge);
+        return {ends.Left.X, ends.Right.X, ends.MinY(), ends.MaxY()};
+    }
+
+    // The x of an edge's left end point.
+    double LeftXOf(std::uint32_t edge) const
+    {
+        if (pRing != nullptr)
+        {
+            return std::min(RingNodes[edge]->Position.X,
+                            RingNodes[edge + 1 < FirstCount ? edge + 1 : 0]->Position.X);
+        }
+        return EndsOf(edge).Left.X;
     }
 
     Detail::SweepStatus& OwnStatus(std::uint32_t edge) noexcept
@@ -456,7 +490,7 @@ void SortBucket(WorkingData& data, std::uint32_t begin, std::uint32_t end)
         for (std::uint32_t i = 0; i < size; ++i)
         {
             const std::uint32_t edge = data.CheckOrder[begin + i];
-            const StackKey key{data.EndsOf(edge).Left.X, edge};
+            const StackKey key{data.LeftXOf(edge), edge};
             std::uint32_t at = i;
             for (; at > 0 && key.X < keys[at - 1].X; --at)
             {
@@ -475,7 +509,7 @@ void SortBucket(WorkingData& data, std::uint32_t begin, std::uint32_t end)
     for (std::uint32_t i = begin; i < end; ++i)
     {
         const std::uint32_t edge = data.CheckOrder[i];
-        keys.push_back(Detail::SweepKey{data.EndsOf(edge).Left.X, edge});
+        keys.push_back(Detail::SweepKey{data.LeftXOf(edge), edge});
     }
     std::sort(keys.begin(), keys.end(),
               [](const Detail::SweepKey& a, const Detail::SweepKey& b) { return a.X < b.X; });
@@ -485,7 +519,7 @@ void SortBucket(WorkingData& data, std::uint32_t begin, std::uint32_t end)
     }
 }
 
-// Calls visit(edge, ends) for the edges of a check in the order of the x of their left end
+// Calls visit(edge) for the edges of a check in the order of the x of their left end
 // points, equal x in any order; stops as soon as visit returns false, and then returns false.
 // A bucket is sorted when it is first reached: the nodes that its sort reads are then still at
 // hand for the events.
@@ -507,7 +541,7 @@ bool VisitInXOrder(WorkingData& data, F visit)
         for (std::uint32_t i = begin; i < end; ++i)
         {
             const std::uint32_t edge = data.CheckOrder[i];
-            if (!visit(edge, data.EndsOf(edge)))
+            if (!visit(edge))
             {
                 return false;
             }
@@ -687,10 +721,9 @@ bool SweepToReport(WorkingData& data, IntersectionList& result, bool bOneInterse
 // Runs the events of a check; returns false when it found a meeting.
 bool SweepToCheck(WorkingData& data, IntersectionList& found)
 {
-    return VisitInXOrder(data,
-                         [&data, &found](std::uint32_t current, const Detail::SweepEnds& ends) {
-                             return AddEdge<SweepPurpose::Check>(data, current, ends, found, true);
-                         });
+    return VisitInXOrder(
+        data, [&data, &found](std::uint32_t current)
+        { return AddEdge<SweepPurpose::Check>(data, current, data.EndsOf(current), found, true); });
 }
 
 enum class ScanOutcome
@@ -716,7 +749,9 @@ bool AreBoundRingNeighbours(const WorkingData& data, std::uint32_t a, std::uint3
 
 // The check with every active edge scanned at every event: the edges whose y intervals lie
 // nearer than the check's tolerance are tested, which are the pairs that the interval sets
-// would offer and more.
+// would offer and more. An edge whose right end lies more than the tolerance left of the event
+// leaves the list, as it has left the interval sets; its place goes to the last edge, which is
+// looked at next, since the order of the list does not matter to the check.
 ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
 {
     constexpr double tolerance = CandidateTolerance<SweepPurpose::Check>;
@@ -726,42 +761,39 @@ ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
     ScanOutcome outcome = ScanOutcome::NoMeeting;
     VisitInXOrder(
         data,
-        [&](std::uint32_t current, const Detail::SweepEnds& ends)
+        [&](std::uint32_t current)
         {
-            if (active.size() > allowed)
+            std::size_t size = active.size();
+            if (size > allowed)
             {
                 outcome = ScanOutcome::TooManyActive;
                 return false;
             }
-            allowed -= active.size();
-            const double x = ends.Left.X;
-            const double minY = ends.MinY();
-            const double maxY = ends.MaxY();
-            std::size_t kept = 0;
-            const std::size_t scanned = active.size();
-            for (std::size_t i = 0; i < scanned; ++i)
+            allowed -= size;
+            const Detail::EdgeBox box = data.BoxOf(current);
+            const double x = box.MinX;
+            const double low = box.MinY - tolerance;
+            const double high = box.MaxY + tolerance;
+            Detail::ScannedEdge* const edges = active.data();
+            for (std::size_t i = 0; i < size;)
             {
-                const Detail::ScannedEdge& candidate = active[i];
+                Detail::ScannedEdge& candidate = edges[i];
                 if (x - candidate.RightX > IntersectionTolerance)
                 {
+                    candidate = edges[--size];
                     continue;
                 }
-                // Edges move down only over retired ones.
-                if (kept != i)
-                {
-                    active[kept] = candidate;
-                }
-                ++kept;
-                if (candidate.MinY < maxY + tolerance && candidate.MaxY > minY - tolerance &&
+                if (candidate.MinY < high && candidate.MaxY > low &&
                     !AreBoundRingNeighbours(data, current, candidate.Edge) &&
                     TestCandidate<SweepPurpose::Check>(data, current, candidate.Edge, false, found))
                 {
                     outcome = ScanOutcome::Meeting;
                     return false;
                 }
+                ++i;
             }
-            active.resize(kept);
-            active.push_back(Detail::ScannedEdge{minY, maxY, ends.Right.X, current});
+            active.resize(size);
+            active.push_back(Detail::ScannedEdge{box.MinY, box.MaxY, box.MaxX, current});
             return true;
         });
     return outcome;
