@@ -1,3 +1,4 @@
+#include "ActiveEdgeCells.h"
 #include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
 #include "EdgePairTest.h"
@@ -57,15 +58,6 @@ struct ActiveEdge
     StatusSlot Slot = StatusSlot::FirstIntervals;
 };
 
-// An active edge of a check that scans all active edges at every event.
-struct ScannedEdge
-{
-    double MinY = 0.0;
-    double MaxY = 0.0;
-    double RightX = 0.0;
-    std::uint32_t Edge = 0;
-};
-
 } // namespace Detail
 
 // Edges are numbered through both lists, the first list's first; the arrays are indexed by
@@ -97,6 +89,8 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     std::vector<Detail::ActiveEdge> Retiring;
     // The active edges of a check while they are few enough to scan.
     std::vector<Detail::ScannedEdge> Scanned;
+    // The same, filed by y while they are many.
+    Detail::ActiveEdgeCells Cells;
     // The place of every edge in the order of right end points; computed only when two
     // overflow edges with equal right end points retire together.
     std::vector<std::uint32_t> RightRanks;
@@ -123,6 +117,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
         Reset(Active, keep);
         Reset(Retiring, keep);
         Reset(Scanned, keep);
+        Cells.Clear(keep);
         Reset(RightRanks, keep);
         for (Detail::SweepStatus& status : Statuses)
         {
@@ -136,7 +131,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     {
         return (LeftOrder.capacity() + BucketKeys.capacity()) * sizeof(Detail::SweepKey) +
                (Active.capacity() + Retiring.capacity()) * sizeof(Detail::ActiveEdge) +
-               Scanned.capacity() * sizeof(Detail::ScannedEdge) +
+               Scanned.capacity() * sizeof(Detail::ScannedEdge) + Cells.BufferBytes() +
                (RightRanks.capacity() + BucketEnds.capacity() + CheckOrder.capacity()) *
                    sizeof(std::uint32_t);
     }
@@ -158,7 +153,8 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     {
         return LeftOrder.empty() && CheckOrder.empty() && BucketEnds.empty() &&
                BucketKeys.empty() && Active.empty() && Retiring.empty() && Scanned.empty() &&
-               RightRanks.empty() && !SameList && pFirst == nullptr && pRing == nullptr;
+               Cells.IsEmpty() && RightRanks.empty() && !SameList && pFirst == nullptr &&
+               pRing == nullptr;
     }
 
     // The number of edges of the call.
@@ -747,15 +743,24 @@ bool AreBoundRingNeighbours(const WorkingData& data, std::uint32_t a, std::uint3
     return data.pRing != nullptr && Detail::AreNeighbourEdgeNumbers(a, b, data.FirstCount);
 }
 
-// The check with every active edge scanned at every event: the edges whose y intervals lie
-// nearer than the check's tolerance are tested, which are the pairs that the interval sets
-// would offer and more. An edge whose right end lies more than the tolerance left of the event
-// leaves the list, as it has left the interval sets; its place goes to the last edge, which is
-// looked at next, since the order of the list does not matter to the check.
+// The scan files its active edges by y (see Detail::ActiveEdgeCells) once more than this many
+// are active at an event, and takes them back into its list once fewer than MinFiled are
+// live: an event costs a few hundred instructions with the cells, and about fifteen for every
+// edge of the list.
+constexpr std::size_t MaxScannedInList = 64;
+constexpr std::size_t MinFiled = 24;
+
+// The check with every active edge scanned at every event, or, while they are many, the
+// active edges filed in the cells that the event's y interval touches: the edges whose y
+// intervals lie nearer than the check's tolerance are tested, which are the pairs that the
+// interval sets would offer and more. An edge whose right end lies more than the tolerance left
+// of the event leaves, as it has left the interval sets; in the list, its place goes to the
+// last edge, which is looked at next, since the order of the list does not matter to the check.
 ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
 {
     constexpr double tolerance = CandidateTolerance<SweepPurpose::Check>;
     std::vector<Detail::ScannedEdge>& active = data.Scanned;
+    Detail::ActiveEdgeCells& cells = data.Cells;
     active.clear();
     std::size_t allowed = MaxScannedPerEvent * data.EdgeCount();
     ScanOutcome outcome = ScanOutcome::NoMeeting;
@@ -763,6 +768,53 @@ ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
         data,
         [&](std::uint32_t current)
         {
+            const Detail::EdgeBox box = data.BoxOf(current);
+            const double x = box.MinX;
+            const double low = box.MinY - tolerance;
+            const double high = box.MaxY + tolerance;
+            const auto meets = [&data, &found, current](std::uint32_t candidate)
+            {
+                return !AreBoundRingNeighbours(data, current, candidate) &&
+                       TestCandidate<SweepPurpose::Check>(data, current, candidate, false, found);
+            };
+            const Detail::ScannedEdge edge{box.MinY, box.MaxY, box.MaxX, current};
+            if (cells.IsStarted())
+            {
+                std::size_t work = 0;
+                if (cells.FindNear(x, low, high, work, meets))
+                {
+                    outcome = ScanOutcome::Meeting;
+                    return false;
+                }
+                if (cells.IsDueForCollection())
+                {
+                    const std::span<const Detail::ScannedEdge> live = cells.CollectLive(x, work);
+                    if (live.size() < MinFiled)
+                    {
+                        active.assign(live.begin(), live.end());
+                        cells.Stop();
+                    }
+                    else
+                    {
+                        cells.FileAnew(live);
+                    }
+                }
+                if (cells.IsStarted())
+                {
+                    cells.Insert(edge, work);
+                }
+                else
+                {
+                    active.push_back(edge);
+                }
+                if (work > allowed)
+                {
+                    outcome = ScanOutcome::TooManyActive;
+                    return false;
+                }
+                allowed -= work;
+                return true;
+            }
             std::size_t size = active.size();
             if (size > allowed)
             {
@@ -770,10 +822,6 @@ ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
                 return false;
             }
             allowed -= size;
-            const Detail::EdgeBox box = data.BoxOf(current);
-            const double x = box.MinX;
-            const double low = box.MinY - tolerance;
-            const double high = box.MaxY + tolerance;
             Detail::ScannedEdge* const edges = active.data();
             for (std::size_t i = 0; i < size;)
             {
@@ -783,9 +831,7 @@ ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
                     candidate = edges[--size];
                     continue;
                 }
-                if (candidate.MinY < high && candidate.MaxY > low &&
-                    !AreBoundRingNeighbours(data, current, candidate.Edge) &&
-                    TestCandidate<SweepPurpose::Check>(data, current, candidate.Edge, false, found))
+                if (candidate.MinY < high && candidate.MaxY > low && meets(candidate.Edge))
                 {
                     outcome = ScanOutcome::Meeting;
                     return false;
@@ -793,7 +839,12 @@ ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
                 ++i;
             }
             active.resize(size);
-            active.push_back(Detail::ScannedEdge{box.MinY, box.MaxY, box.MaxX, current});
+            active.push_back(edge);
+            if (active.size() > MaxScannedInList)
+            {
+                cells.Start(active, IntersectionTolerance);
+                active.clear();
+            }
             return true;
         });
     return outcome;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace Arealis;
@@ -85,6 +86,16 @@ std::vector<Point> VerticalComb(int teeth, double gap)
     return points;
 }
 
+// The points with x and y swapped.
+std::vector<Point> Transposed(std::vector<Point> points)
+{
+    for (Point& p : points)
+    {
+        std::swap(p.X, p.Y);
+    }
+    return points;
+}
+
 // Points on a small integer grid: rings that repeat vertices, touch and run along themselves.
 std::vector<Point> GridPoints(std::mt19937& random, int count, int grid)
 {
@@ -141,6 +152,9 @@ TEST(RingSweepCheckTest, SimpleAndChangedRingsReportWhatTheirEdgeListReports)
         const int teeth = rounds % 2 == 0 ? 10 : 200;
         meetings +=
             ExpectSameAsEdgeListSearch(VerticalComb(teeth, gaps[rounds % 5]), "comb" + context);
+        // On its side, all teeth are active at once: the check files them by y.
+        meetings += ExpectSameAsEdgeListSearch(Transposed(VerticalComb(teeth, gaps[rounds % 5])),
+                                               "comb on its side" + context);
         meetings += ExpectSameAsEdgeListSearch(GridPoints(random, size(random) / 8, 2 + rounds % 7),
                                                "grid" + context);
     }
