@@ -729,10 +729,10 @@ enum class ScanOutcome
     TooManyActive
 };
 
-// A check first scans all active edges at every event, retiring edges on the way, which beats
-// the interval sets and the heap while they are few, as along most rings. When the edges
-// scanned exceed this many per event of the whole sweep, it gives up, and the check starts
-// again with the interval sets: a scan costs at most a few times the sweep that follows.
+// A check first scans the active edges near each event, retiring edges on the way, which beats
+// the interval sets and the heap while they are few, as along most rings. When the edges and
+// cells looked at exceed this many per event of the whole sweep, it gives up, and the check
+// starts again with the interval sets: a scan costs at most a few times the sweep that follows.
 constexpr std::size_t MaxScannedPerEvent = 24;
 
 // Whether two edges of a bound ring are neighbours, which the pair test leaves out (see
@@ -745,8 +745,7 @@ bool AreBoundRingNeighbours(const WorkingData& data, std::uint32_t a, std::uint3
 
 // The scan files its active edges by y (see Detail::ActiveEdgeCells) once more than this many
 // are active at an event, and takes them back into its list once fewer than MinFiled are
-// live: an event costs a few hundred instructions with the cells, and about fifteen for every
-// edge of the list.
+// live: an event costs more with the cells than a scan of a short list.
 constexpr std::size_t MaxScannedInList = 64;
 constexpr std::size_t MinFiled = 24;
 
