@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <span>
 #include <vector>
@@ -674,6 +675,51 @@ bool TestCandidate(const WorkingData& data, std::uint32_t current, std::uint32_t
     return Detail::TestAndRecordPair(a, b, selfMode, result);
 }
 
+// The y range of an edge as the overflow filter compares it. An end point whose y is not a
+// number may hide in the minimum and maximum (std::min(5, NaN) is 5) while the pair test sees
+// it: then the range is not a number either, which no comparison of the filter rejects.
+Detail::IntervalEntry OverflowRange(const Detail::SweepEnds& ends, std::uint32_t edge) noexcept
+{
+    if (std::isnan(ends.Left.Y) || std::isnan(ends.Right.Y))
+    {
+        constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+        return {notANumber, notANumber, edge};
+    }
+    return {ends.MinY(), ends.MaxY(), edge};
+}
+
+// Whether TestCandidate would find an overflow candidate too far in y, told from the two y
+// ranges without reading nodes. Each rule is the y part of the bounds test that TestCandidate
+// applies to overflow candidates, on the same values (the ranges hold the minimum and maximum
+// of the end points' y, as the bounds do) with the edges in the same order, so a candidate it
+// rejects is one that TestCandidate rejects.
+template <SweepPurpose Purpose>
+bool IsOutOfReachInY(const WorkingData& data, const Detail::IntervalEntry& current,
+                     const Detail::IntervalEntry& candidate) noexcept
+{
+    const bool selfMode = data.SameList;
+    const bool currentFirst =
+        selfMode ? current.Edge < candidate.Edge : data.IsFromFirst(current.Edge);
+    const Detail::IntervalEntry& a = currentFirst ? current : candidate;
+    const Detail::IntervalEntry& b = currentFirst ? candidate : current;
+    if constexpr (Purpose == SweepPurpose::Check)
+    {
+        // Not AreNearInY: a.MinY < b.MaxY + tolerance && a.MaxY > b.MinY - tolerance.
+        constexpr double tolerance = CandidateTolerance<SweepPurpose::Check>;
+        return a.MinY >= b.MaxY + tolerance || a.MaxY <= b.MinY - tolerance;
+    }
+    else if (selfMode)
+    {
+        // The y part of Rectangle::Intersects.
+        return a.MaxY < b.MinY || a.MinY > b.MaxY;
+    }
+    else
+    {
+        // The y part of Detail::AreBoundsNear.
+        return b.MinY > a.MaxY + IntersectionTolerance || b.MaxY < a.MinY - IntersectionTolerance;
+    }
+}
+
 // One event: retires the edges left behind, tests the edge against the candidates of the other
 // list and makes it active. Returns false when it stopped at a meeting for bOneIntersection.
 template <SweepPurpose Purpose>
@@ -682,18 +728,26 @@ bool AddEdge(WorkingData& data, std::uint32_t current, const Detail::SweepEnds& 
 {
     RetireEdges<Purpose>(data, ends.Left.X);
     const Detail::IntervalEntry entry{ends.MinY(), ends.MaxY(), current};
+    const Detail::IntervalEntry range = OverflowRange(ends, current);
     const bool completed = data.OtherStatus(current).VisitCandidates(
         entry.MinY, entry.MaxY, CandidateTolerance<Purpose>,
-        [&](std::uint32_t candidate, bool fromOverflow)
+        [&](std::uint32_t candidate, const Detail::IntervalEntry* overflowRange)
         {
-            return !(TestCandidate<Purpose>(data, current, candidate, fromOverflow, result) &&
+            // An overflow holds edges that overlap others in y, not the current one: most of
+            // them lie far from it, and are passed over here without reading their nodes.
+            if (overflowRange != nullptr && IsOutOfReachInY<Purpose>(data, range, *overflowRange))
+            {
+                return true;
+            }
+            return !(TestCandidate<Purpose>(data, current, candidate, overflowRange != nullptr,
+                                            result) &&
                      bOneIntersection);
         });
     if (!completed)
     {
         return false;
     }
-    const Detail::StatusSlot slot = data.OwnStatus(current).Insert(entry);
+    const Detail::StatusSlot slot = data.OwnStatus(current).Insert(entry, range);
     data.Active.push_back(Detail::ActiveEdge{ends.Right, entry.MinY, current, slot});
     std::push_heap(data.Active.begin(), data.Active.end(), RetiresLater{});
     return true;

@@ -3,7 +3,7 @@
 namespace Arealis::Detail
 {
 
-StatusSlot SweepStatus::Insert(const IntervalEntry& entry)
+StatusSlot SweepStatus::Insert(const IntervalEntry& entry, const IntervalEntry& overflowRange)
 {
     for (std::size_t i = 0; i < m_intervals.size(); ++i)
     {
@@ -17,7 +17,7 @@ StatusSlot SweepStatus::Insert(const IntervalEntry& entry)
         m_overflowPlaces.resize(m_edgeCount);
     }
     m_overflowPlaces[entry.Edge] = static_cast<std::uint32_t>(m_overflow.size());
-    m_overflow.push_back(entry.Edge);
+    m_overflow.push_back(overflowRange);
     return StatusSlot::Overflow;
 }
 
@@ -34,9 +34,9 @@ void SweepStatus::Remove(std::uint32_t edge, double minY, StatusSlot slot) noexc
     case StatusSlot::Overflow:
     {
         const std::uint32_t place = m_overflowPlaces[edge];
-        const std::uint32_t last = m_overflow.back();
+        const IntervalEntry last = m_overflow.back();
         m_overflow[place] = last;
-        m_overflowPlaces[last] = place;
+        m_overflowPlaces[last.Edge] = place;
         m_overflow.pop_back();
         return;
     }
@@ -50,7 +50,7 @@ void SweepStatus::Clear() noexcept
         set.Clear();
     }
     // The memory goes back between calls.
-    std::vector<std::uint32_t>().swap(m_overflow);
+    std::vector<IntervalEntry>().swap(m_overflow);
     decltype(m_overflowPlaces)().swap(m_overflowPlaces);
     m_edgeCount = 0;
 }

@@ -28,8 +28,9 @@ public:
     void Start(std::size_t edgeCount) noexcept { m_edgeCount = edgeCount; }
 
     // Puts the edge into the first set whose intervals it does not overlap, else into the
-    // overflow; returns where it went.
-    StatusSlot Insert(const IntervalEntry& entry);
+    // overflow, where it is kept with overflowRange for the visits' filter; returns where it
+    // went.
+    StatusSlot Insert(const IntervalEntry& entry, const IntervalEntry& overflowRange);
 
     // Removes an edge from where Insert put it. An overflow edge's place is taken by the last
     // overflow edge, which changes the order in which the overflow is visited.
@@ -38,14 +39,15 @@ public:
     bool HasOverflow() const noexcept { return !m_overflow.empty(); }
     void Clear() noexcept;
 
-    // Calls visit(candidate, fromOverflow) for the edges of both sets whose y interval meets
-    // [minY, maxY] widened by the tolerance, then for every edge of the overflow; stops as
-    // soon as visit returns false, and then returns false.
+    // Calls visit(candidate, overflowRange) for the edges of both sets whose y interval meets
+    // [minY, maxY] widened by the tolerance, with a null range, then for every edge of the
+    // overflow with the range it was inserted with; stops as soon as visit returns false, and
+    // then returns false.
     template <class F>
     bool VisitCandidates(double minY, double maxY, double tolerance, F&& visit) const
     {
         const auto visitInterval = [&visit](std::uint32_t candidate)
-        { return visit(candidate, false); };
+        { return visit(candidate, static_cast<const IntervalEntry*>(nullptr)); };
         for (const IntervalSet& set : m_intervals)
         {
             if (!set.VisitNear(minY, maxY, tolerance, visitInterval))
@@ -53,9 +55,9 @@ public:
                 return false;
             }
         }
-        for (const std::uint32_t candidate : m_overflow)
+        for (const IntervalEntry& candidate : m_overflow)
         {
-            if (!visit(candidate, true))
+            if (!visit(candidate.Edge, &candidate))
             {
                 return false;
             }
@@ -65,7 +67,8 @@ public:
 
 private:
     std::array<IntervalSet, 2> m_intervals;
-    std::vector<std::uint32_t> m_overflow;
+    // The overflow edges with their y ranges, which a visit compares without reading nodes.
+    std::vector<IntervalEntry> m_overflow;
     // The place of every overflow edge in m_overflow, by edge number; allocated for the first
     // overflow edge of a call. Only the places of overflow edges are ever read, and those are
     // written first, so the buffer is not zeroed.

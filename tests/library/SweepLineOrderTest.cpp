@@ -289,6 +289,53 @@ TEST(SweepLineOrderTest, ManyActiveEdgesWithDisjointIntervalsKeepTheModelsOrder)
     }
 }
 
+// Tall zigzag edges that overlap one another in y, so that most go into the overflow, met by
+// short probe edges at and just beside the zigzag's corners: the overflow's candidates that lie
+// apart in y by less than the tolerance, by about it, and by more.
+std::unique_ptr<Ring> TallZigzag(std::mt19937& random, int teeth)
+{
+    std::uniform_real_distribution<double> height(20.0, 60.0);
+    std::vector<Point> points;
+    for (int tooth = 0; tooth < teeth; ++tooth)
+    {
+        points.push_back({tooth * 0.5, 0.0});
+        points.push_back({tooth * 0.5 + 30.0, std::round(height(random) * 1000.0) / 1000.0});
+    }
+    points.push_back({teeth * 0.5 + 30.0, -5.0});
+    return MakeRing(points);
+}
+
+std::unique_ptr<Ring> ProbesBeside(std::mt19937& random, const Ring& zigzag)
+{
+    const std::array<double, 7> offsets{0.0, 2e-4, -4e-4, 4.9e-4, 5.1e-4, -6e-4, 2e-3};
+    std::uniform_int_distribution<std::size_t> pick(0, offsets.size() - 1);
+    std::vector<Point> points;
+    for (std::int32_t i = 1; i < zigzag.Count(); i += 2)
+    {
+        const Point corner = zigzag.GetNode(i)->Position;
+        const double y = corner.Y + offsets[pick(random)];
+        points.push_back({corner.X - 0.1, y});
+        points.push_back({corner.X + 0.1, y});
+    }
+    return MakeRing(points);
+}
+
+TEST(SweepLineOrderTest, OverflowCandidatesNearAndFarInYKeepTheModelsOrder)
+{
+    std::mt19937 random(5519);
+    for (int round = 0; round < 12 && !HasFailure(); ++round)
+    {
+        const auto zigzag = TallZigzag(random, 40 + 20 * round);
+        const auto probes = ProbesBeside(random, *zigzag);
+        const EdgeList first = EdgesOf(*zigzag);
+        const EdgeList second = EdgesOf(*probes);
+        ExpectModelOrder(first, second, round);
+        ExpectModelOrder(second, first, round);
+        ExpectModelOrder(first, first, round);
+        ExpectModelOrder(second, second, round);
+    }
+}
+
 // A ring's own check for a first meeting answers with the first meeting pair of the report
 // order, whether or not it takes the way of a check that ignores that order.
 void ExpectFirstMeetingOfModel(const Ring& ring, const char* what, int round)
