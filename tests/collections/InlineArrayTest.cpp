@@ -1,5 +1,6 @@
 #include "Collections/InlineArray.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <limits>
 #include <new>
@@ -44,6 +45,18 @@ Small FrontFilled(std::vector<int>& model, int count)
         InsertAt(array, model, 0, i);
     }
     return array;
+}
+
+// Inserts next to both ends of array and of a copy of its model, and compares them.
+void ExpectEditsAtBothEndsMatch(Small& array, std::vector<int> model)
+{
+    EXPECT_EQ(Elements(array), model);
+    for (int i = 0; i < 30; ++i)
+    {
+        InsertAt(array, model, std::min<std::size_t>(1, model.size()), i);
+        InsertAt(array, model, model.size() - 1, -i);
+    }
+    EXPECT_EQ(Elements(array), model);
 }
 
 // Edits anywhere (single values and runs, empty runs included) that cross between the inline
@@ -170,51 +183,33 @@ TEST(InlineArrayTest, FillingReservedRoomKeepsTheBlock)
     }
 }
 
-// Copies, moves and swaps of heap arrays whose values sit inside their blocks, followed by
-// edits at both ends of each, so that a lost or misplaced offset shows.
+// Copies, moves and swaps of heap arrays whose values do not start their blocks, so that a
+// lost or misplaced first value shows in later edits.
 TEST(InlineArrayTest, CopiesMovesAndSwapsKeepValuesThatDoNotStartTheBlock)
 {
     std::vector<int> model;
-    Small source = FrontFilled(model, 40);
-
-    Small copied(source);
-    std::vector<int> copiedModel = model;
-    InsertAt(copied, copiedModel, 0, -1);
-    InsertAt(copied, copiedModel, copiedModel.size(), -2);
-    EXPECT_EQ(Elements(copied), copiedModel);
-    EXPECT_EQ(Elements(source), model);
-
-    Small assigned;
-    assigned.reserve(200);
-    assigned = source;
-    EXPECT_EQ(assigned.capacity(), 200U); // an assigned copy keeps the room reserved before
-    EXPECT_EQ(Elements(assigned), model);
-
-    Small moved(std::move(source));
-    EXPECT_EQ(Elements(moved), model);
-    EXPECT_TRUE(source.empty()); // NOLINT(bugprone-use-after-move): a moved-from array is empty
-    InsertAt(source, copiedModel, 0, 5); // and usable
-    EXPECT_EQ(Elements(source), (std::vector<int>{5}));
-
     std::vector<int> otherModel;
+    std::vector<int> scratch;
+    Small array = FrontFilled(model, 40);
     Small other = FrontFilled(otherModel, 25);
     EraseAt(other, otherModel, 0, 3);
-    std::swap(moved, other);
-    std::swap(model, otherModel);
-    InsertAt(moved, model, 0, 100);
-    InsertAt(other, otherModel, otherModel.size(), 200);
-    EXPECT_EQ(Elements(moved), model);
-    EXPECT_EQ(Elements(other), otherModel);
 
-    Small target = FrontFilled(copiedModel, 9);
-    target = std::move(moved);
-    EXPECT_EQ(Elements(target), model);
-    for (int i = 0; i < 30; ++i)
-    {
-        InsertAt(target, model, 1, i);
-        InsertAt(target, model, model.size() - 1, i);
-    }
-    EXPECT_EQ(Elements(target), model);
+    Small copied(array);
+    Small assigned;
+    assigned.reserve(200);
+    assigned = array;
+    EXPECT_EQ(assigned.capacity(), 200U); // an assigned copy keeps the room reserved before
+    Small moved(std::move(array));
+    std::swap(moved, other);
+    Small target = FrontFilled(scratch, 9);
+    target = std::move(other);
+
+    ExpectEditsAtBothEndsMatch(copied, model);
+    ExpectEditsAtBothEndsMatch(assigned, model);
+    ExpectEditsAtBothEndsMatch(target, model);
+    ExpectEditsAtBothEndsMatch(moved, otherModel);
+    // A moved-from array is empty and usable.
+    ExpectEditsAtBothEndsMatch(array, {}); // NOLINT(bugprone-use-after-move)
 }
 
 // A reservation that cannot be allocated leaves the values as they were.
