@@ -237,6 +237,9 @@ void Ring::AddNode(double x, double y)
     InsertNode(m_nodes.Count(), x, y);
 }
 
+// Points from which Ring::AddNodes looks nodes up in batches.
+constexpr std::size_t LookAheadRun = 64;
+
 void Ring::AddNodes(std::span<const Point> points)
 {
     if (points.empty())
@@ -258,6 +261,15 @@ void Ring::AddNodes(std::span<const Point> points)
             for (const Point& point : points)
             {
                 m_nodes.Append(NewFreeNode(point)); // cannot fail: the room is reserved
+            }
+        }
+        else if (points.size() < LookAheadRun)
+        {
+            // A few points, as of a small polygon: the batch's bookkeeping would outweigh what
+            // loading ahead saves, and their lookups mostly hit nodes shared a moment ago.
+            for (const Point& point : points)
+            {
+                m_nodes.Append(nodes->GetNode(point));
             }
         }
         else

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <numbers>
 #include <set>
+#include <span>
 #include <utility>
 
 using namespace Arealis;
@@ -207,6 +208,15 @@ TEST(RingTest, AddNodesMatchesAddingEachNodeInTurn)
     EXPECT_TRUE(atOnce->HasExtension());
     EXPECT_NEAR(atOnce->GetSignedArea(), oneByOne->GetSignedArea(), Tolerance);
     EXPECT_EQ(atOnce->GetBounds().MaxX, oneByOne->GetBounds().MaxX);
+
+    // A short run takes the nodes one by one, a long one in batches: the same nodes.
+    Ring* few = layer->CreatePolygon()->CreateRing();
+    few->AddNodes(std::span<const Point>(points).first(10));
+    ASSERT_EQ(few->Count(), 10);
+    for (std::int32_t i = 0; i < few->Count(); ++i)
+    {
+        EXPECT_EQ(few->GetNode(i), oneByOne->GetNode(i)) << i;
+    }
 
     Ring free(nullptr, false);
     free.AddNodes(points);
