@@ -16,6 +16,8 @@
 #include <functional>
 #include <iomanip>
 #include <iostream>
+#include <limits>
+#include <malloc.h>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -39,8 +41,9 @@ struct Settings
     std::int64_t MaxPolygons = 100000;
     std::int64_t MaxVertices = 1000000;
     std::string CsvPath;
-    std::string Only;         // run only the cases whose name contains this text
-    bool ArealisOnly = false; // for profiling: the GEOS side is not run
+    std::string Only;           // run only the cases whose name contains this text
+    bool ArealisOnly = false;   // for profiling: the GEOS side is not run
+    bool DefaultMalloc = false; // leave malloc's thresholds to adjust themselves
 };
 
 std::string LoadAverage()
@@ -114,8 +117,10 @@ public:
             }
         }
         std::printf("# %d runs per engine, medians; load average at start: %s; a fresh page of "
-                    "memory costs %.2f us\n",
-                    settings.Runs, LoadAverage().c_str(), MicrosecondsPerFreshPage());
+                    "memory costs %.2f us; malloc %s\n",
+                    settings.Runs, LoadAverage().c_str(), MicrosecondsPerFreshPage(),
+                    settings.DefaultMalloc ? "as by default"
+                                           : "keeps freed memory (see --default-malloc)");
         std::printf("%-28s %9s %12s %12s %7s  %-5s %s\n", "case", "size", "arealis ms", "geos ms",
                     "ratio", "agree", "areas (arealis / geos), pieces");
         std::fflush(stdout);
@@ -373,7 +378,8 @@ void CompareMemory(const Peers::GeosContext& context, const std::string& pathA,
     const std::int64_t theirs = PeakGrowthInChild(
         [&] { Peers::RunGeos(context, Peers::LayerOperation::Intersection, a.Geos, b.Geos); });
     std::printf("%-28s %9zu %10.1f MB %10.1f MB %7.3f\n", "intersection peak memory",
-                a.Arealis.Polygons().size(), ours / 1024.0, theirs / 1024.0,
+                a.Arealis.Polygons().size(), static_cast<double>(ours) / 1024.0,
+                static_cast<double>(theirs) / 1024.0,
                 static_cast<double>(ours) / static_cast<double>(theirs));
 }
 
@@ -425,9 +431,24 @@ void RunSuite(Report& report, const Peers::GeosContext& context, const std::stri
     }
 }
 
+// Fixes the two thresholds that glibc's malloc otherwise adjusts as it goes: no block of up to
+// 32 MB is mapped apart from the heap, and freed memory stays with the process. By default,
+// whether the heap goes back to the kernel between runs depends on which allocation happens to
+// sit at its top, and every run after such a return faults its memory in again; at tens of
+// microseconds per fresh page under some hypervisors that decides a factor of two. Fixed, the
+// runs after the first measure the engines' work; both engines share the setting.
+void KeepFreedMemory()
+{
+    constexpr int largestHeapBlock = 32 << 20;
+    constexpr int neverTrim = std::numeric_limits<int>::max();
+    mallopt(M_MMAP_THRESHOLD, largestHeapBlock);
+    mallopt(M_TRIM_THRESHOLD, neverTrim);
+}
+
 const char* const UsageText =
     "usage: bench_peers <command> <files...> [--runs N] [--csv FILE] [--only TEXT]\n"
     "                   [--arealis-only]  (for profiling: GEOS is not run)\n"
+    "                   [--default-malloc]  (malloc returns freed memory as it sees fit)\n"
     "  suite <folder> [--max-polygons N] [--max-vertices N]   all cases on bench_make_data's "
     "files\n"
     "  layers <a.shp> <b.shp>   the four layer operations (intersection, subtraction, join, "
@@ -471,6 +492,10 @@ int main(int argc, char** argv)
         {
             settings.ArealisOnly = true;
         }
+        else if (argument == "--default-malloc")
+        {
+            settings.DefaultMalloc = true;
+        }
         else if (argument == "--help" || argument == "-h")
         {
             std::cout << UsageText;
@@ -480,6 +505,13 @@ int main(int argc, char** argv)
         {
             positional.push_back(argument);
         }
+    }
+    // Peak memory is measured with malloc as it is: memory kept from earlier work would hide
+    // part of an operation's growth.
+    const bool measuresMemory = !positional.empty() && positional.front() == "memory";
+    if (!settings.DefaultMalloc && !measuresMemory)
+    {
+        KeepFreedMemory();
     }
     const auto need = [&positional](std::size_t count) { return positional.size() == count; };
     try
