@@ -60,6 +60,9 @@ void DeleteFreeNode(Node* pNode) noexcept
     FreeNodeStore::Release(pNode);
 }
 
+// Points from which Ring::AddNodes looks nodes up in batches, and the size of a batch.
+constexpr std::size_t LookAheadRun = 64;
+
 } // namespace
 
 Ring::Ring(PolygonLayer* pOwner, bool isPolygon)
@@ -237,9 +240,6 @@ void Ring::AddNode(double x, double y)
     InsertNode(m_nodes.Count(), x, y);
 }
 
-// Points from which Ring::AddNodes looks nodes up in batches.
-constexpr std::size_t LookAheadRun = 64;
-
 void Ring::AddNodes(std::span<const Point> points)
 {
     if (points.empty())
@@ -275,7 +275,7 @@ void Ring::AddNodes(std::span<const Point> points)
         else
         {
             // In batches, so that the node set looks several points up at once.
-            std::array<Node*, 64> taken{};
+            std::array<Node*, LookAheadRun> taken{};
             for (std::size_t first = 0; first < points.size(); first += taken.size())
             {
                 const std::span<const Point> batch =
