@@ -1,5 +1,7 @@
 #include "ActiveEdgeCells.h"
 
+#include "ReusedBuffer.h"
+
 #include <bit>
 
 namespace Arealis::Detail
@@ -19,19 +21,6 @@ constexpr double MinCellHeight = 1e-3;
 
 // The live edges are collected after at least this many insertions.
 constexpr std::size_t MinCollectAfter = 64;
-
-template <class T>
-void Reset(std::vector<T>& buffer, bool keep) noexcept
-{
-    if (keep)
-    {
-        buffer.clear();
-    }
-    else
-    {
-        std::vector<T>().swap(buffer);
-    }
-}
 
 } // namespace
 
@@ -146,10 +135,10 @@ void ActiveEdgeCells::Stop() noexcept
 
 void ActiveEdgeCells::Clear(bool keep) noexcept
 {
-    Reset(m_heads, keep);
-    Reset(m_entries, keep);
-    Reset(m_tall, keep);
-    Reset(m_live, keep);
+    ResetBuffer(m_heads, keep);
+    ResetBuffer(m_entries, keep);
+    ResetBuffer(m_tall, keep);
+    ResetBuffer(m_live, keep);
     m_free = NoEntry;
     m_insertions = 0;
     m_collectAfter = 0;

@@ -2,6 +2,7 @@
 #include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
 #include "EdgePairTest.h"
+#include "ReusedBuffer.h"
 #include "SweepStatus.h"
 #include "UninitialisedAllocator.h"
 
@@ -110,16 +111,16 @@ struct SweepLineIntersectionAlgorithm::WorkingData
         FirstCount = 0;
         SameList = false;
         const bool keep = BufferBytes() <= RetainedBytes;
-        Reset(LeftOrder, keep);
-        Reset(CheckOrder, keep);
-        Reset(BucketEnds, keep);
-        Reset(BucketKeys, keep);
+        Detail::ResetBuffer(LeftOrder, keep);
+        Detail::ResetBuffer(CheckOrder, keep);
+        Detail::ResetBuffer(BucketEnds, keep);
+        Detail::ResetBuffer(BucketKeys, keep);
         SortedBuckets = 0;
-        Reset(Active, keep);
-        Reset(Retiring, keep);
-        Reset(Scanned, keep);
+        Detail::ResetBuffer(Active, keep);
+        Detail::ResetBuffer(Retiring, keep);
+        Detail::ResetBuffer(Scanned, keep);
         Cells.Clear(keep);
-        Reset(RightRanks, keep);
+        Detail::ResetBuffer(RightRanks, keep);
         for (Detail::SweepStatus& status : Statuses)
         {
             status.Clear();
@@ -135,19 +136,6 @@ struct SweepLineIntersectionAlgorithm::WorkingData
                Scanned.capacity() * sizeof(Detail::ScannedEdge) + Cells.BufferBytes() +
                (RightRanks.capacity() + BucketEnds.capacity() + CheckOrder.capacity()) *
                    sizeof(std::uint32_t);
-    }
-
-    template <class T, class Allocator>
-    static void Reset(std::vector<T, Allocator>& buffer, bool keep) noexcept
-    {
-        if (keep)
-        {
-            buffer.clear();
-        }
-        else
-        {
-            std::vector<T, Allocator>().swap(buffer);
-        }
     }
 
     bool IsEmpty() const noexcept
@@ -170,12 +158,18 @@ struct SweepLineIntersectionAlgorithm::WorkingData
 
     bool IsFromFirst(std::uint32_t edge) const noexcept { return SameList || edge < FirstCount; }
 
+    // In ring mode, the node where edge ends: the next one, or the first for the last edge.
+    std::uint32_t NextRingNode(std::uint32_t edge) const noexcept
+    {
+        return edge + 1 < FirstCount ? edge + 1 : 0;
+    }
+
     LinearEdge EdgeAt(std::uint32_t edge) const
     {
         const auto index = static_cast<std::int32_t>(edge);
         if (pRing != nullptr)
         {
-            return LinearEdge{pRing, index, edge + 1 < FirstCount ? index + 1 : 0};
+            return LinearEdge{pRing, index, static_cast<std::int32_t>(NextRingNode(edge))};
         }
         return edge < FirstCount ? (*pFirst)[index]
                                  : (*pSecond)[index - static_cast<std::int32_t>(FirstCount)];
@@ -192,7 +186,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
         if (pRing != nullptr)
         {
             left = RingNodes[edge]->Position;
-            right = RingNodes[edge + 1 < FirstCount ? edge + 1 : 0]->Position;
+            right = RingNodes[NextRingNode(edge)]->Position;
         }
         else
         {
@@ -213,7 +207,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
         if (pRing != nullptr)
         {
             const Point& a = RingNodes[edge]->Position;
-            const Point& b = RingNodes[edge + 1 < FirstCount ? edge + 1 : 0]->Position;
+            const Point& b = RingNodes[NextRingNode(edge)]->Position;
             return {std::min(a.X, b.X), std::max(a.X, b.X), std::min(a.Y, b.Y), std::max(a.Y, b.Y)};
         }
         const Detail::SweepEnds ends = EndsOf(edge);
@@ -225,8 +219,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     {
         if (pRing != nullptr)
         {
-            return std::min(RingNodes[edge]->Position.X,
-                            RingNodes[edge + 1 < FirstCount ? edge + 1 : 0]->Position.X);
+            return std::min(RingNodes[edge]->Position.X, RingNodes[NextRingNode(edge)]->Position.X);
         }
         return EndsOf(edge).Left.X;
     }
