@@ -5,9 +5,12 @@
 #include "Exceptions/Messages.h"
 #include "NodePool.h"
 #include "PositionHash.h"
+#include "PositionSort.h"
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <vector>
 
 namespace Arealis
 {
@@ -18,6 +21,31 @@ namespace
 constexpr const char* Unit = "NodeSet";
 constexpr int NullNodeLine = 24;
 constexpr int OtherTopologyLine = 26;
+
+// Runs from this long on are looked up in index order, in chunks of at most KeyOrderChunk
+// points, which bounds the working room; shorter runs cost more to sort than they save.
+constexpr std::size_t KeyOrderRun = 1024;
+constexpr std::size_t KeyOrderChunk = std::size_t{1} << 16;
+
+// Whether consecutive points of a run lie far apart in x for their number: on average more
+// than 8 times the spacing that the run's points would have in x order. Then looking them up
+// in turn would jump about the index, while points along a line or a curve mostly land next
+// to the previous one, which their order serves as well as sorting would, without its cost.
+bool IsScatteredInX(std::span<const Point> points) noexcept
+{
+    constexpr double ScatterFactor = 8.0;
+    double low = points[0].X;
+    double high = low;
+    double travel = 0.0;
+    for (std::size_t i = 1; i < points.size(); ++i)
+    {
+        low = std::min(low, points[i].X);
+        high = std::max(high, points[i].X);
+        travel += std::fabs(points[i].X - points[i - 1].X);
+    }
+    // False for a run without width, and when a coordinate is not finite.
+    return travel > ScatterFactor * (high - low);
+}
 
 } // namespace
 
@@ -63,33 +91,50 @@ Node* NodeSet::GetNode(const Point& point)
     return GetSnappedNode(position, m_recent[RecentSlot(position)]);
 }
 
+struct NodeSet::KeyOrderScratch
+{
+    // The points that the table of recent nodes did not answer, with their place in the run;
+    // sorted by position once all are known.
+    std::vector<Detail::IndexedPosition> Misses;
+    std::vector<std::uint32_t> Buckets;
+    std::vector<Detail::IndexedPosition> Sorted;
+    // For each place in the run that missed: its group of equal positions.
+    std::vector<std::uint32_t> GroupOf;
+    // For each group, in index order: its new record (null once given back) and its node.
+    std::vector<Node*> GroupRecords;
+    std::vector<Node*> GroupNodes;
+};
+
 void NodeSet::GetNodes(std::span<const Point> points, std::span<Node*> ppNodes)
 {
     if (ppNodes.size() < points.size())
     {
         throw Exceptions::ArgumentOutOfRangeException();
     }
-    // Enough lookups in flight to cover the memory latency, few enough to stay on the stack.
-    constexpr std::size_t batch = 32;
-    std::array<Point, batch> positions;
-    std::array<std::size_t, batch> slots{};
     std::size_t taken = 0;
     try
     {
         while (taken < points.size())
         {
-            const std::size_t count = std::min(batch, points.size() - taken);
-            for (std::size_t i = 0; i < count; ++i)
+            const std::size_t count = std::min(KeyOrderChunk, points.size() - taken);
+            const std::span<const Point> chunk = points.subspan(taken, count);
+            const std::span<Node*> out = ppNodes.subspan(taken, count);
+            if (count >= KeyOrderRun && IsScatteredInX(chunk) && GetNodesInKeyOrder(chunk, out))
             {
-                positions[i] = SnapToNodeGrid(points[taken + i]);
-                slots[i] = RecentSlot(positions[i]);
-                __builtin_prefetch(&m_recent[slots[i]]);
+                taken += count;
+                continue;
             }
-            for (std::size_t i = 0; i < count; ++i)
+            std::size_t chunkTaken = 0;
+            try
             {
-                ppNodes[taken] = GetSnappedNode(positions[i], m_recent[slots[i]]);
-                ++taken;
+                GetNodesInTurn(chunk, out, chunkTaken);
             }
+            catch (...)
+            {
+                taken += chunkTaken;
+                throw;
+            }
+            taken += count;
         }
     }
     catch (...)
@@ -97,6 +142,154 @@ void NodeSet::GetNodes(std::span<const Point> points, std::span<Node*> ppNodes)
         for (std::size_t i = 0; i < taken; ++i)
         {
             ReleaseNode(ppNodes[i]);
+        }
+        throw;
+    }
+}
+
+void NodeSet::GetNodesInTurn(std::span<const Point> points, std::span<Node*> ppNodes,
+                             std::size_t& taken)
+{
+    // Enough lookups in flight to cover the memory latency, few enough to stay on the stack.
+    constexpr std::size_t batch = 32;
+    std::array<Point, batch> positions;
+    std::array<std::size_t, batch> slots{};
+    while (taken < points.size())
+    {
+        const std::size_t count = std::min(batch, points.size() - taken);
+        for (std::size_t i = 0; i < count; ++i)
+        {
+            positions[i] = SnapToNodeGrid(points[taken + i]);
+            slots[i] = RecentSlot(positions[i]);
+            __builtin_prefetch(&m_recent[slots[i]]);
+        }
+        for (std::size_t i = 0; i < count; ++i)
+        {
+            ppNodes[taken] = GetSnappedNode(positions[i], m_recent[slots[i]]);
+            ++taken;
+        }
+    }
+}
+
+bool NodeSet::GetNodesInKeyOrder(std::span<const Point> points, std::span<Node*> ppNodes)
+{
+    if (!m_keyOrder)
+    {
+        m_keyOrder = std::make_unique<KeyOrderScratch>();
+    }
+    KeyOrderScratch& scratch = *m_keyOrder;
+    // First only look: a point that the table answers has its node noted (its count is raised
+    // at the end, when nothing can fail any more), the others are misses.
+    scratch.Misses.clear();
+    for (std::size_t i = 0; i < points.size(); ++i)
+    {
+        const Point position = SnapToNodeGrid(points[i]);
+        if (!std::isfinite(position.X) || !std::isfinite(position.Y))
+        {
+            return false;
+        }
+        const RecentNode& recent = m_recent[RecentSlot(position)];
+        const bool known = recent.pNode != nullptr && recent.Position == position;
+        ppNodes[i] = known ? recent.pNode : nullptr;
+        if (!known)
+        {
+            scratch.Misses.push_back(
+                Detail::IndexedPosition{position, static_cast<std::uint32_t>(i)});
+        }
+    }
+    Detail::SortByPosition(scratch.Misses, scratch.Buckets, scratch.Sorted);
+    scratch.GroupOf.resize(points.size());
+    InsertInKeyOrder(scratch, ppNodes);
+
+    // Nothing fails from here on.
+    for (std::size_t i = 0; i < points.size(); ++i)
+    {
+        if (ppNodes[i] == nullptr)
+        {
+            ppNodes[i] = scratch.GroupNodes[scratch.GroupOf[i]];
+        }
+        ++ppNodes[i]->ReferenceCount;
+    }
+    for (Node* pNode : scratch.GroupNodes)
+    {
+        m_recent[RecentSlot(pNode->Position)] = RecentNode{pNode->Position, pNode};
+    }
+    return true;
+}
+
+void NodeSet::InsertInKeyOrder(KeyOrderScratch& scratch, std::span<Node*> ppNodes)
+{
+    const std::vector<Detail::IndexedPosition>& misses = scratch.Misses;
+    std::vector<Node*>& records = scratch.GroupRecords;
+    std::vector<Node*>& nodes = scratch.GroupNodes;
+    records.clear();
+    nodes.clear();
+    // Equal positions lie next to each other: each run of them is one group.
+    for (std::size_t k = 0; k < misses.size(); ++k)
+    {
+        if (k == 0 || !(misses[k].Position == misses[k - 1].Position))
+        {
+            records.push_back(nullptr);
+        }
+        scratch.GroupOf[misses[k].Index] = static_cast<std::uint32_t>(records.size() - 1);
+    }
+    nodes.resize(records.size(), nullptr);
+    std::size_t inserted = 0;
+    try
+    {
+        // Records are made in the order of the points, so that the nodes of a ring lie
+        // together in the pool as they would by GetNode in turn.
+        for (std::size_t i = 0; i < ppNodes.size(); ++i)
+        {
+            if (ppNodes[i] != nullptr)
+            {
+                continue;
+            }
+            Node*& record = records[scratch.GroupOf[i]];
+            if (record == nullptr)
+            {
+                record = m_pool->Allocate();
+                record->TopologyId = m_topologyId;
+                record->ReferenceCount = 0;
+            }
+        }
+        std::size_t group = 0;
+        for (std::size_t k = 0; k < misses.size(); ++k)
+        {
+            if (k > 0 && misses[k].Position == misses[k - 1].Position)
+            {
+                continue;
+            }
+            Node* record = records[group];
+            record->Position = misses[k].Position;
+            Node* existing = nullptr;
+            if (m_index.Insert(record, &existing))
+            {
+                nodes[group] = record;
+            }
+            else
+            {
+                m_pool->Free(record);
+                records[group] = nullptr;
+                nodes[group] = existing;
+            }
+            ++group;
+            inserted = group;
+        }
+    }
+    catch (...)
+    {
+        for (std::size_t group = 0; group < records.size(); ++group)
+        {
+            if (records[group] == nullptr)
+            {
+                continue;
+            }
+            if (group < inserted)
+            {
+                m_index.Remove(records[group]);
+            }
+            m_pool->Free(records[group]);
         }
         throw;
     }

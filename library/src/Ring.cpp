@@ -215,6 +215,48 @@ void Ring::AddNode(Node* pNode)
     AdoptNode(pNode);
 }
 
+void Ring::TakeNodes(std::span<Node* const> ppNodes)
+{
+    const std::uint8_t topologyId = GetTopologyId();
+    for (const Node* pNode : ppNodes)
+    {
+        if (pNode == nullptr)
+        {
+            ThrowInvalidPointer(AddNodeNullLine);
+        }
+        // A free ring owns copies only: it could never give a topology's reference back.
+        if (topologyId == 0 || pNode->TopologyId != topologyId)
+        {
+            throw Exceptions::ArgumentException(
+                Exceptions::Messages::NodeOfOtherTopology,
+                Exceptions::MakeLocation(Unit, AddNodeTopologyLine));
+        }
+    }
+    if (ppNodes.empty())
+    {
+        return;
+    }
+    if (ppNodes.size() >
+        static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - m_nodes.Count()))
+    {
+        throw std::bad_alloc(); // more nodes than a ring can count
+    }
+    BeginChange();
+    try
+    {
+        m_nodes.Reserve(m_nodes.Count() + static_cast<std::int32_t>(ppNodes.size()));
+    }
+    catch (...)
+    {
+        EndChange();
+        throw;
+    }
+    const std::int32_t first = m_nodes.Count();
+    m_nodes.SetCount(first + static_cast<std::int32_t>(ppNodes.size())); // within the room
+    std::copy(ppNodes.begin(), ppNodes.end(), m_nodes.begin() + first);
+    EndChange();
+}
+
 void Ring::AdoptNode(const Node* pNode)
 {
     if (pNode == nullptr)

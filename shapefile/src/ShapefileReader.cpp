@@ -1,9 +1,11 @@
 #include "Shapefile/ShapefileReader.h"
 
 #include "Arealis/GeometryExceptions.h"
+#include "Arealis/NodeSet.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Ring.h"
+#include "Arealis/Topology.h"
 #include "ByteOrder.h"
 
 #include <algorithm>
@@ -241,32 +243,154 @@ void ParsePolygonRecord(const MainFile& file, std::int64_t recordNumber, std::in
     }
 }
 
-// Points decoded at a time for a ring: enough to add the nodes of most rings in one go.
-constexpr std::int32_t PointBatch = 512;
-using PointBuffer = std::array<Point, PointBatch>;
-
-// One ring per part; the last point of a part repeats its first and is dropped, since rings
-// close implicitly. points is room for decoding, reused from record to record.
-Polygon* AddPolygon(PolygonLayer& layer, const PolygonRecord& record, PointBuffer& points)
+// Polygons of consecutive records, made together: the nodes of all their points are looked up
+// in one run, which the node set walks in the index's order instead of searching the index
+// point by point, and then the polygons and rings are made from those nodes in record order.
+// The batch holds up to MaxPoints points; a longer ring is spread over several batches.
+// Nodes looked up but not yet handed to a ring are released when the batch goes.
+class PolygonBatch
 {
-    Polygon* polygon = layer.CreatePolygon();
-    for (std::size_t part = 0; part < record.PartStarts.size(); ++part)
+public:
+    PolygonBatch(PolygonLayer& layer, const PolygonRecordCallback& onPolygon)
+        : m_layer(layer), m_nodeSet(layer.GetTopology()->GetNodeSet()), m_onPolygon(onPolygon)
     {
-        Ring* ring = polygon->CreateRing();
-        const std::int32_t end = record.PartEnd(part) - 1;
-        ring->ReserveNodes(std::max(0, end - record.PartStarts[part]));
-        for (std::int32_t first = record.PartStarts[part]; first < end; first += PointBatch)
+    }
+    ~PolygonBatch() { ReleaseUnused(); }
+    PolygonBatch(const PolygonBatch&) = delete;
+    PolygonBatch& operator=(const PolygonBatch&) = delete;
+
+    // One ring per part; the last point of a part repeats its first and is dropped, since
+    // rings close implicitly.
+    void Add(const PolygonRecord& record, std::int64_t recordIndex)
+    {
+        m_steps.push_back(Step{StepKind::Polygon, 0});
+        for (std::size_t part = 0; part < record.PartStarts.size(); ++part)
         {
-            const std::int32_t count = std::min(PointBatch, end - first);
-            for (std::int32_t k = 0; k < count; ++k)
+            const std::int32_t end = record.PartEnd(part) - 1;
+            const std::int32_t start = record.PartStarts[part];
+            m_steps.push_back(Step{StepKind::Ring, std::max(0, end - start)});
+            for (std::int32_t first = start; first < end;)
             {
-                points[static_cast<std::size_t>(k)] = record.PointAt(first + k);
+                if (m_points.size() == MaxPoints)
+                {
+                    Flush();
+                }
+                const auto room = static_cast<std::int32_t>(MaxPoints - m_points.size());
+                const std::int32_t count = std::min(room, end - first);
+                for (std::int32_t k = 0; k < count; ++k)
+                {
+                    m_points.push_back(record.PointAt(first + k));
+                }
+                m_steps.push_back(Step{StepKind::Nodes, count});
+                first += count;
             }
-            ring->AddNodes(std::span<const Point>(points.data(), static_cast<std::size_t>(count)));
+        }
+        m_steps.push_back(Step{StepKind::Done, recordIndex});
+        if (m_points.size() == MaxPoints || m_steps.size() >= MaxSteps)
+        {
+            Flush();
         }
     }
-    return polygon;
-}
+
+    // Makes the polygons of the records added so far.
+    void Flush()
+    {
+        try
+        {
+            m_found.resize(m_points.size());
+            m_nodeSet.GetNodes(m_points, m_found);
+            m_unused = m_found.size();
+            std::size_t next = 0;
+            for (const Step& step : m_steps)
+            {
+                next = Perform(step, next);
+            }
+        }
+        catch (...)
+        {
+            Clear();
+            throw;
+        }
+        Clear();
+    }
+
+private:
+    static constexpr std::size_t MaxPoints = std::size_t{1} << 16;
+    static constexpr std::size_t MaxSteps = std::size_t{1} << 16;
+
+    enum class StepKind
+    {
+        Polygon, // a new polygon
+        Ring,    // a new ring of the polygon, with room for Value nodes
+        Nodes,   // the next Value looked-up nodes go to the ring
+        Done     // the polygon of record Value is complete
+    };
+    struct Step
+    {
+        StepKind Kind;
+        std::int64_t Value;
+    };
+
+    // Performs a step whose nodes, if any, start at next in m_found; returns where the next
+    // step's nodes start.
+    std::size_t Perform(const Step& step, std::size_t next)
+    {
+        switch (step.Kind)
+        {
+        case StepKind::Polygon:
+            m_polygon = m_layer.CreatePolygon();
+            break;
+        case StepKind::Ring:
+            m_ring = m_polygon->CreateRing();
+            m_ring->ReserveNodes(static_cast<std::int32_t>(step.Value));
+            break;
+        case StepKind::Nodes:
+        {
+            const auto count = static_cast<std::size_t>(step.Value);
+            m_ring->TakeNodes(std::span<Node* const>(m_found).subspan(next, count));
+            next += count;
+            m_unused = m_found.size() - next;
+            break;
+        }
+        case StepKind::Done:
+            if (m_onPolygon)
+            {
+                m_onPolygon(m_polygon, step.Value);
+            }
+            break;
+        }
+        return next;
+    }
+
+    // Releases the looked-up nodes that no ring took: the last m_unused of m_found.
+    void ReleaseUnused() noexcept
+    {
+        for (std::size_t i = m_found.size() - m_unused; i < m_found.size(); ++i)
+        {
+            m_nodeSet.ReleaseNode(m_found[i]);
+        }
+        m_unused = 0;
+    }
+
+    void Clear() noexcept
+    {
+        ReleaseUnused();
+        m_steps.clear();
+        m_points.clear();
+        m_found.clear();
+    }
+
+    PolygonLayer& m_layer;
+    NodeSet& m_nodeSet;
+    const PolygonRecordCallback& m_onPolygon;
+    std::vector<Step> m_steps;
+    std::vector<Point> m_points;
+    std::vector<Node*> m_found;
+    std::size_t m_unused = 0;
+    // The polygon and ring being made: a ring spread over batches goes on in the next one.
+    Polygon* m_polygon = nullptr;
+    Ring* m_ring = nullptr;
+};
 
 struct ReadSummary
 {
@@ -274,22 +398,11 @@ struct ReadSummary
     std::int32_t LastUnsupportedType = 0;
 };
 
-ReadSummary ReadRecords(PolygonLayer& layer, const std::string& path,
-                        const PolygonRecordCallback& onPolygon)
+// Reads the records from the first on into the batch; the caller makes the last batch's
+// polygons. record is room for parsing, reused from record to record.
+void ReadRecordsInto(MainFile& file, std::int64_t declaredEnd, PolygonRecord& record,
+                     PolygonBatch& batch, ReadSummary& summary)
 {
-    MainFile file(path);
-    if (file.Size() < HeaderSize)
-    {
-        file.Fail("the file has " + std::to_string(file.Size()) +
-                  " bytes, too few for the 100-byte shapefile header");
-    }
-    const unsigned char* header = file.BytesAt(0, HeaderSize);
-    const std::int64_t declaredEnd =
-        2 * std::int64_t{ByteOrder::BigEndianInt32(header + FileLengthOffset)};
-
-    ReadSummary summary;
-    PolygonRecord record;
-    const auto points = std::make_unique<PointBuffer>();
     std::int64_t recordNumber = 0;
     for (std::int64_t offset = HeaderSize; offset < file.Size() && offset < declaredEnd;)
     {
@@ -317,11 +430,7 @@ ReadSummary ReadRecords(PolygonLayer& layer, const std::string& path,
         if (HasPolygonLayout(shapeType))
         {
             ParsePolygonRecord(file, recordNumber, offset, content, contentSize, record);
-            Polygon* polygon = AddPolygon(layer, record, *points);
-            if (onPolygon)
-            {
-                onPolygon(polygon, recordNumber - 1);
-            }
+            batch.Add(record, recordNumber - 1);
         }
         else if (shapeType != 0)
         {
@@ -330,6 +439,42 @@ ReadSummary ReadRecords(PolygonLayer& layer, const std::string& path,
         }
         offset = next;
     }
+}
+
+ReadSummary ReadRecords(PolygonLayer& layer, const std::string& path,
+                        const PolygonRecordCallback& onPolygon)
+{
+    MainFile file(path);
+    if (file.Size() < HeaderSize)
+    {
+        file.Fail("the file has " + std::to_string(file.Size()) +
+                  " bytes, too few for the 100-byte shapefile header");
+    }
+    const unsigned char* header = file.BytesAt(0, HeaderSize);
+    const std::int64_t declaredEnd =
+        2 * std::int64_t{ByteOrder::BigEndianInt32(header + FileLengthOffset)};
+
+    ReadSummary summary;
+    PolygonRecord record;
+    PolygonBatch batch(layer, onPolygon);
+    try
+    {
+        ReadRecordsInto(file, declaredEnd, record, batch, summary);
+    }
+    catch (...)
+    {
+        // The records before a malformed one keep their polygons, as if each had been made at
+        // once; the error that stopped the reading is the one reported.
+        try
+        {
+            batch.Flush();
+        }
+        catch (...) // NOLINT(bugprone-empty-catch): the first error wins
+        {
+        }
+        throw;
+    }
+    batch.Flush();
     return summary;
 }
 

@@ -4,7 +4,10 @@
 #include "Exceptions/ArgumentException.h"
 #include "ModelTestSupport.h"
 
+#include <cmath>
+#include <cstdint>
 #include <gtest/gtest.h>
+#include <limits>
 #include <vector>
 
 using namespace Arealis;
@@ -171,6 +174,67 @@ TEST(NodeSetTest, GetNodesAgreesWithGetNodeOneByOne)
     std::vector<Node*> tooFew(2);
     EXPECT_THROW(batched.GetNodes(points, tooFew), Exceptions::ArgumentOutOfRangeException);
     EXPECT_EQ(batched.Count(), single.Count());
+}
+
+// Long runs of points spread about in x are looked up in the index's order: the nodes and
+// counts are still those of GetNode in turn, for points repeated in the run and snapping
+// together, nodes made before (some still in the table of recent nodes, some pushed out),
+// runs longer than a chunk of the lookup, and a run with an infinite coordinate.
+TEST(NodeSetTest, LongScatteredRunsAgreeWithGetNodeOneByOne)
+{
+    Points points;
+    std::uint64_t seed = 12345;
+    const auto next = [&seed]
+    {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<double>(seed >> 40);
+    };
+    for (int i = 0; i < 70000; ++i)
+    {
+        const double x = std::fmod(next(), 600.0);
+        const double y = std::fmod(next(), 40.0);
+        points.push_back({x, y});
+        if (i % 7 == 0)
+        {
+            points.push_back({x + 3e-7, y}); // snaps onto the point before
+        }
+        if (i % 11 == 0)
+        {
+            points.push_back(points[static_cast<std::size_t>(i / 2)]); // repeats an earlier one
+        }
+    }
+    Points infinite(2000, Point{0, 0});
+    for (std::size_t i = 0; i < infinite.size(); ++i)
+    {
+        infinite[i] = {double((i * 37) % 500), double(i % 3)};
+    }
+    infinite[1000] = {std::numeric_limits<double>::infinity(), 1};
+
+    NodeSet batched(Id);
+    NodeSet single(Id);
+    for (int i = 0; i < 30000; ++i)
+    {
+        const Point p{double(i % 600), double(i % 40)};
+        batched.GetNode(p);
+        single.GetNode(p);
+    }
+    for (const Points& run : {points, infinite})
+    {
+        std::vector<Node*> fromBatch(run.size(), nullptr);
+        batched.GetNodes(run, fromBatch);
+        std::vector<Node*> fromSingle;
+        for (const Point& p : run)
+        {
+            fromSingle.push_back(single.GetNode(p));
+        }
+        ASSERT_EQ(batched.Count(), single.Count());
+        for (std::size_t i = 0; i < run.size(); ++i)
+        {
+            ASSERT_EQ(fromBatch[i]->Position, fromSingle[i]->Position) << i;
+            ASSERT_EQ(fromBatch[i]->ReferenceCount, fromSingle[i]->ReferenceCount) << i;
+            ASSERT_EQ(fromBatch[i], batched.Find(fromBatch[i]->Position)) << i;
+        }
+    }
 }
 
 TEST(NodeSetTest, PoolGrowsByBlocksAndGivesEmptyOnesBack)

@@ -15,6 +15,7 @@
 #include <set>
 #include <span>
 #include <utility>
+#include <vector>
 
 using namespace Arealis;
 using namespace ModelTesting;
@@ -154,6 +155,39 @@ TEST(RingTest, RingOfALayerAcceptsOnlyNodesOfItsTopology)
     EXPECT_NE(ring->GetNode(1), foreign);
     EXPECT_EQ(ring->GetNode(1)->TopologyId, first->GetId());
     EXPECT_EQ(foreign->ReferenceCount, 1U);
+    second->GetNodeSet().ReleaseNode(foreign);
+}
+
+// Taking nodes hands the caller's references to the ring; a node that the ring could not
+// count (null, of another topology, free, or any node for a free ring) refuses the whole run.
+TEST(RingTest, TakeNodesHandsReferencesOverAndRefusesAForeignRunWhole)
+{
+    ScopedTopology first;
+    ScopedTopology second;
+    NodeSet& nodes = first->GetNodeSet();
+    Ring* ring = first->CreatePolygonLayer(false)->CreatePolygon()->CreateRing();
+    std::vector<Node*> taken{nodes.GetNode({0, 0}), nodes.GetNode({0, 5}), nodes.GetNode({5, 5})};
+    ring->TakeNodes(taken);
+    EXPECT_EQ(ring->GetNodes().size(), 3U);
+    EXPECT_EQ(ring->GetNode(2), taken[2]);
+    EXPECT_EQ(taken[0]->ReferenceCount, 1U) << "handed over, not added";
+
+    Node* own = nodes.GetNode({5, 0});
+    Node* foreign = second->GetNodeSet().GetNode({1, 1});
+    Node free{{2, 2}, 0, 1};
+    for (Node* bad : {foreign, &free, static_cast<Node*>(nullptr)})
+    {
+        const std::vector<Node*> run{own, bad};
+        EXPECT_THROW(ring->TakeNodes(run), Exceptions::ArgumentException);
+        EXPECT_EQ(ring->Count(), 3);
+        EXPECT_EQ(own->ReferenceCount, 1U);
+    }
+    Ring freeRing(nullptr, false);
+    EXPECT_THROW(freeRing.TakeNodes(std::vector<Node*>{own}), Exceptions::ArgumentException);
+    EXPECT_EQ(freeRing.Count(), 0);
+
+    ring->TakeNodes(std::vector<Node*>{own});
+    EXPECT_EQ(ring->GetSignedArea(), 25.0);
     second->GetNodeSet().ReleaseNode(foreign);
 }
 

@@ -1,5 +1,6 @@
 #include "Shapefile/ShapefileReader.h"
 
+#include "Arealis/NodeSet.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Ring.h"
@@ -9,9 +10,11 @@
 #include "ScratchFolder.h"
 #include "ShapefileBuilder.h"
 
+#include <cmath>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <limits>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -208,6 +211,98 @@ TEST_F(ShapefileReaderTest, TruncatedRecordKeepsEarlierPolygonsAndAddsNothing)
     EXPECT_NE(error.find("record 2"), std::string::npos) << error;
     ASSERT_EQ(m_layer->GetPolygonCount(), 1);
     EXPECT_TRUE(Polygons().front()->IsEditing()) << "an interrupted read commits nothing";
+}
+
+// Records are made in batches: a record that breaks the file after several batches' worth
+// still leaves every record before it in the layer.
+TEST_F(ShapefileReaderTest, TruncatedRecordAfterManyBatchesKeepsEveryEarlierPolygon)
+{
+    constexpr int Squares = 20000;
+    ShapefileBuilder builder;
+    for (int i = 0; i < Squares; ++i)
+    {
+        const double x = 2.0 * (i % 100);
+        const double y = 2.0 * (i / 100);
+        builder.Polygon({{{x, y}, {x, y + 1}, {x + 1, y + 1}, {x + 1, y}}});
+    }
+    builder.Polygon({FarSquare});
+    std::vector<unsigned char> bytes = builder.Bytes();
+    bytes.resize(bytes.size() - 20);
+    const std::string path = (m_folder / "cut.shp").string();
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    const std::string error = ReadExpectingFormatError(path);
+    EXPECT_NE(error.find("record " + std::to_string(Squares + 1)), std::string::npos) << error;
+    EXPECT_EQ(m_layer->GetPolygonCount(), Squares);
+    EXPECT_EQ(m_topology->GetNodeSet().Count(), 4 * Squares);
+}
+
+// The nodes of many records are looked up together, in batches: squares sharing their corners
+// across batches and a ring longer than a batch end up with the nodes, the counts and the rings
+// that adding each record's points in turn gives.
+TEST_F(ShapefileReaderTest, BatchedRecordsShareNodesAsRecordsAddedInTurnDo)
+{
+    std::vector<ShapefileBuilder::Part> parts;
+    constexpr int Side = 90;
+    for (int row = 0; row < Side; ++row)
+    {
+        for (int column = 0; column < Side; ++column)
+        {
+            const double x = column;
+            const double y = row;
+            parts.push_back({{x, y}, {x, y + 1}, {x + 1, y + 1}, {x + 1, y}});
+        }
+        if (row == Side / 2)
+        {
+            ShapefileBuilder::Part circle;
+            for (int i = 0; i < 40000; ++i)
+            {
+                const double angle = -2.0 * std::numbers::pi * i / 40000;
+                circle.push_back({200 + 50 * std::cos(angle), 50 + 50 * std::sin(angle)});
+            }
+            parts.push_back(circle);
+        }
+    }
+    ShapefileBuilder builder;
+    for (const ShapefileBuilder::Part& part : parts)
+    {
+        builder.Polygon({part});
+    }
+    RecordingReporter reporter;
+    std::vector<Polygon*> read;
+    ReadShapefile(*m_layer, Write(builder), reporter,
+                  [&read](Polygon* polygon, std::int64_t) { read.push_back(polygon); });
+    EXPECT_TRUE(reporter.Errors.empty());
+
+    Topology* reference = Topology::Create();
+    PolygonLayer* inTurn = reference->CreatePolygonLayer(true);
+    std::vector<Polygon*> expected;
+    for (const ShapefileBuilder::Part& part : parts)
+    {
+        expected.push_back(inTurn->CreatePolygon());
+        Ring* ring = expected.back()->CreateRing();
+        for (const ShapefileBuilder::Xy& p : part)
+        {
+            ring->AddNode(p.X, p.Y);
+        }
+    }
+    EXPECT_EQ(m_topology->GetNodeSet().Count(), reference->GetNodeSet().Count());
+    ASSERT_EQ(read.size(), parts.size());
+    for (std::size_t k = 0; k < read.size(); ++k)
+    {
+        const Ring* mine = read[k]->GetFirstRing();
+        const Ring* theirs = expected[k]->GetFirstRing();
+        ASSERT_EQ(mine->Count(), theirs->Count());
+        for (std::int32_t i = 0; i < mine->Count(); ++i)
+        {
+            ASSERT_EQ(mine->GetNode(i)->Position, theirs->GetNode(i)->Position) << i;
+            ASSERT_EQ(mine->GetNode(i)->ReferenceCount, theirs->GetNode(i)->ReferenceCount) << i;
+        }
+    }
+    Topology::Delete(reference);
 }
 
 TEST_F(ShapefileReaderTest, CancelEndsTheReadNormallyKeepingWhatWasRead)

@@ -35,9 +35,11 @@ public:
     // The node at point (snapped to the node grid) with one more reference: the existing one
     // when there is one, otherwise a new node with one reference.
     Node* GetNode(const Point& point);
-    // GetNode for each point in order, into ppNodes (as long as points). All or nothing: when
-    // it throws, the nodes it took are released again. The lookups of a batch start loading
-    // before the first is made, so a run of new points does not wait for memory at each one.
+    // GetNode for each point, into ppNodes (as long as points): the same nodes and counts as
+    // GetNode in turn would give. All or nothing: when it throws, the nodes it took are
+    // released again. A long run is looked up in the index's order of its points, so that the
+    // index is walked through once instead of searched at random for each point; a short one
+    // in turn, with the lookups of a batch loading before the first is made.
     void GetNodes(std::span<const Point> points, std::span<Node*> ppNodes);
     void AddReference(Node* pNode);
     // Drops one reference; the node is removed and its record reused at the last one.
@@ -72,7 +74,19 @@ private:
     };
     static constexpr std::size_t RecentSlots = std::size_t{1} << 13;
 
+    // Working room of the lookups in index order, kept from call to call.
+    struct KeyOrderScratch;
+
     void CheckNode(const Node* pNode) const;
+    // GetNodes for a run in turn; taken counts the nodes handed out (ppNodes[0 .. taken)).
+    void GetNodesInTurn(std::span<const Point> points, std::span<Node*> ppNodes,
+                        std::size_t& taken);
+    // GetNodes for a run in the index's order of its points; false, with nothing changed, when
+    // a point has a coordinate that is not finite (which has no place in that order).
+    bool GetNodesInKeyOrder(std::span<const Point> points, std::span<Node*> ppNodes);
+    // Puts the distinct positions of the sorted misses into the index in their order, each
+    // as a new record or as the node that stands there; undoes every change when it throws.
+    void InsertInKeyOrder(KeyOrderScratch& scratch, std::span<Node*> ppNodes);
     static std::size_t RecentSlot(const Point& position) noexcept;
     // GetNode for a point already snapped, whose recent slot is given.
     Node* GetSnappedNode(const Point& position, RecentNode& recent);
@@ -83,6 +97,7 @@ private:
     // Every node held here is in the index: a node leaves the table before it is released
     // or moved.
     std::unique_ptr<RecentNode[]> m_recent;
+    std::unique_ptr<KeyOrderScratch> m_keyOrder;
     std::uint8_t m_topologyId;
     bool m_tearingDown = false;
 };

@@ -67,6 +67,11 @@ public:
     // ring's change begun and ended once. When a node cannot be made, the nodes appended
     // before it stay and the exception passes on.
     void AddNodes(std::span<const Point> points);
+    // Appends nodes of this ring's topology on each of which the caller holds a reference, and
+    // hands those references over to the ring: the caller no longer releases them. Only a ring
+    // of a layer takes nodes. Checks every node as AddNode(Node*) does first; when it throws,
+    // nothing is appended and the references stay with the caller.
+    void TakeNodes(std::span<Node* const> ppNodes);
     // Appends pNode by the adoption rule, without the topology check of AddNode(Node*): a node
     // of this ring's topology is shared, any other node is replaced by one at its coordinates.
     void AdoptNode(const Node* pNode);

@@ -1,0 +1,96 @@
+#include "PositionSort.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+namespace Arealis::Detail
+{
+
+namespace
+{
+
+bool PositionLess(const IndexedPosition& a, const IndexedPosition& b) noexcept
+{
+    return a.Position < b.Position;
+}
+
+// Buckets of up to this many items are sorted by insertion, larger ones by std::sort.
+constexpr std::size_t SmallBucket = 16;
+
+void SortBucket(std::span<IndexedPosition> bucket)
+{
+    if (bucket.size() > SmallBucket)
+    {
+        std::sort(bucket.begin(), bucket.end(), PositionLess);
+        return;
+    }
+    for (std::size_t i = 1; i < bucket.size(); ++i)
+    {
+        const IndexedPosition item = bucket[i];
+        std::size_t at = i;
+        for (; at > 0 && PositionLess(item, bucket[at - 1]); --at)
+        {
+            bucket[at] = bucket[at - 1];
+        }
+        bucket[at] = item;
+    }
+}
+
+} // namespace
+
+void SortByPosition(std::span<IndexedPosition> items, std::vector<std::uint32_t>& buckets,
+                    std::vector<IndexedPosition>& scratch)
+{
+    if (items.size() <= SmallBucket)
+    {
+        SortBucket(items);
+        return;
+    }
+    double low = items[0].Position.X;
+    double high = low;
+    for (const IndexedPosition& item : items)
+    {
+        low = std::min(low, item.Position.X);
+        high = std::max(high, item.Position.X);
+    }
+    const std::size_t count = items.size() / 2;
+    const double scale = static_cast<double>(count) / (high - low);
+    // A span too wide or too narrow for the map (its width or the scale overflows), or no
+    // width at all: std::sort alone.
+    if (!std::isfinite(high - low) || !std::isfinite(scale))
+    {
+        std::sort(items.begin(), items.end(), PositionLess);
+        return;
+    }
+    // Never a smaller X in a later bucket: the map is monotonic, and rounding at the top is
+    // clamped into the last bucket.
+    const auto bucketOf = [low, scale, count](double x)
+    { return std::min(static_cast<std::size_t>((x - low) * scale), count - 1); };
+
+    buckets.assign(count + 1, 0);
+    for (const IndexedPosition& item : items)
+    {
+        ++buckets[bucketOf(item.Position.X) + 1];
+    }
+    for (std::size_t b = 1; b <= count; ++b)
+    {
+        buckets[b] += buckets[b - 1];
+    }
+    scratch.resize(items.size());
+    for (const IndexedPosition& item : items)
+    {
+        scratch[buckets[bucketOf(item.Position.X)]++] = item;
+    }
+    // Each bucket's end is now where the next began: sort and copy back bucket by bucket.
+    std::size_t begin = 0;
+    for (std::size_t b = 0; b < count; ++b)
+    {
+        const std::size_t end = buckets[b];
+        SortBucket(std::span<IndexedPosition>(scratch).subspan(begin, end - begin));
+        begin = end;
+    }
+    std::copy(scratch.begin(), scratch.end(), items.begin());
+}
+
+} // namespace Arealis::Detail
