@@ -93,12 +93,12 @@ Node* NodeSet::GetNode(const Point& point)
 
 struct NodeSet::KeyOrderScratch
 {
-    // The points that the table of recent nodes did not answer, with their place in the run;
-    // sorted by position once all are known.
-    std::vector<Detail::IndexedPosition> Misses;
+    // The points of the run, snapped, with their place in it; sorted by position once all
+    // are known.
+    std::vector<Detail::IndexedPosition> Positions;
     std::vector<std::uint32_t> Buckets;
     std::vector<Detail::IndexedPosition> Sorted;
-    // For each place in the run that missed: its group of equal positions.
+    // For each place in the run: its group of equal positions.
     std::vector<std::uint32_t> GroupOf;
     // For each group, in index order: its new record (null once given back) and its node.
     std::vector<Node*> GroupRecords;
@@ -178,9 +178,9 @@ bool NodeSet::GetNodesInKeyOrder(std::span<const Point> points, std::span<Node*>
         m_keyOrder = std::make_unique<KeyOrderScratch>();
     }
     KeyOrderScratch& scratch = *m_keyOrder;
-    // First only look: a point that the table answers has its node noted (its count is raised
-    // at the end, when nothing can fail any more), the others are misses.
-    scratch.Misses.clear();
+    // The table of recent nodes is left out: it holds few of a scattered run's nodes, while
+    // equal points meet anyway once sorted. Nothing changes before the nodes are inserted.
+    scratch.Positions.clear();
     for (std::size_t i = 0; i < points.size(); ++i)
     {
         const Point position = SnapToNodeGrid(points[i]);
@@ -188,50 +188,37 @@ bool NodeSet::GetNodesInKeyOrder(std::span<const Point> points, std::span<Node*>
         {
             return false;
         }
-        const RecentNode& recent = m_recent[RecentSlot(position)];
-        const bool known = recent.pNode != nullptr && recent.Position == position;
-        ppNodes[i] = known ? recent.pNode : nullptr;
-        if (!known)
-        {
-            scratch.Misses.push_back(
-                Detail::IndexedPosition{position, static_cast<std::uint32_t>(i)});
-        }
+        scratch.Positions.push_back(
+            Detail::IndexedPosition{position, static_cast<std::uint32_t>(i)});
     }
-    Detail::SortByPosition(scratch.Misses, scratch.Buckets, scratch.Sorted);
-    scratch.GroupOf.resize(points.size());
-    InsertInKeyOrder(scratch, ppNodes);
-
+    Detail::SortByPosition(scratch.Positions, scratch.Buckets, scratch.Sorted);
+    InsertInKeyOrder(scratch);
     // Nothing fails from here on.
     for (std::size_t i = 0; i < points.size(); ++i)
     {
-        if (ppNodes[i] == nullptr)
-        {
-            ppNodes[i] = scratch.GroupNodes[scratch.GroupOf[i]];
-        }
-        ++ppNodes[i]->ReferenceCount;
-    }
-    for (Node* pNode : scratch.GroupNodes)
-    {
-        m_recent[RecentSlot(pNode->Position)] = RecentNode{pNode->Position, pNode};
+        Node* node = scratch.GroupNodes[scratch.GroupOf[i]];
+        ++node->ReferenceCount;
+        ppNodes[i] = node;
     }
     return true;
 }
 
-void NodeSet::InsertInKeyOrder(KeyOrderScratch& scratch, std::span<Node*> ppNodes)
+void NodeSet::InsertInKeyOrder(KeyOrderScratch& scratch)
 {
-    const std::vector<Detail::IndexedPosition>& misses = scratch.Misses;
+    const std::vector<Detail::IndexedPosition>& sorted = scratch.Positions;
     std::vector<Node*>& records = scratch.GroupRecords;
     std::vector<Node*>& nodes = scratch.GroupNodes;
     records.clear();
     nodes.clear();
+    scratch.GroupOf.resize(sorted.size());
     // Equal positions lie next to each other: each run of them is one group.
-    for (std::size_t k = 0; k < misses.size(); ++k)
+    for (std::size_t k = 0; k < sorted.size(); ++k)
     {
-        if (k == 0 || !(misses[k].Position == misses[k - 1].Position))
+        if (k == 0 || !(sorted[k].Position == sorted[k - 1].Position))
         {
             records.push_back(nullptr);
         }
-        scratch.GroupOf[misses[k].Index] = static_cast<std::uint32_t>(records.size() - 1);
+        scratch.GroupOf[sorted[k].Index] = static_cast<std::uint32_t>(records.size() - 1);
     }
     nodes.resize(records.size(), nullptr);
     std::size_t inserted = 0;
@@ -239,13 +226,9 @@ void NodeSet::InsertInKeyOrder(KeyOrderScratch& scratch, std::span<Node*> ppNode
     {
         // Records are made in the order of the points, so that the nodes of a ring lie
         // together in the pool as they would by GetNode in turn.
-        for (std::size_t i = 0; i < ppNodes.size(); ++i)
+        for (const std::uint32_t group : scratch.GroupOf)
         {
-            if (ppNodes[i] != nullptr)
-            {
-                continue;
-            }
-            Node*& record = records[scratch.GroupOf[i]];
+            Node*& record = records[group];
             if (record == nullptr)
             {
                 record = m_pool->Allocate();
@@ -254,14 +237,14 @@ void NodeSet::InsertInKeyOrder(KeyOrderScratch& scratch, std::span<Node*> ppNode
             }
         }
         std::size_t group = 0;
-        for (std::size_t k = 0; k < misses.size(); ++k)
+        for (std::size_t k = 0; k < sorted.size(); ++k)
         {
-            if (k > 0 && misses[k].Position == misses[k - 1].Position)
+            if (k > 0 && sorted[k].Position == sorted[k - 1].Position)
             {
                 continue;
             }
             Node* record = records[group];
-            record->Position = misses[k].Position;
+            record->Position = sorted[k].Position;
             Node* existing = nullptr;
             if (m_index.Insert(record, &existing))
             {

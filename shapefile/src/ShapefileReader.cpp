@@ -315,7 +315,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t MaxPoints = std::size_t{1} << 16;
+    static constexpr std::size_t MaxPoints = std::size_t{1} << 14;
     static constexpr std::size_t MaxSteps = std::size_t{1} << 16;
 
     enum class StepKind

@@ -84,9 +84,9 @@ private:
     // GetNodes for a run in the index's order of its points; false, with nothing changed, when
     // a point has a coordinate that is not finite (which has no place in that order).
     bool GetNodesInKeyOrder(std::span<const Point> points, std::span<Node*> ppNodes);
-    // Puts the distinct positions of the sorted misses into the index in their order, each
-    // as a new record or as the node that stands there; undoes every change when it throws.
-    void InsertInKeyOrder(KeyOrderScratch& scratch, std::span<Node*> ppNodes);
+    // Puts the distinct positions of the sorted run into the index in their order, each as a
+    // new record or as the node that stands there; undoes every change when it throws.
+    void InsertInKeyOrder(KeyOrderScratch& scratch);
     static std::size_t RecentSlot(const Point& position) noexcept;
     // GetNode for a point already snapped, whose recent slot is given.
     Node* GetSnappedNode(const Point& position, RecentNode& recent);
