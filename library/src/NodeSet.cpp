@@ -93,8 +93,7 @@ Node* NodeSet::GetNode(const Point& point)
 
 struct NodeSet::KeyOrderScratch
 {
-    // The points of the run, snapped, with their place in it; sorted by position once all
-    // are known.
+    // The points of the run, snapped, with their place in it, and room to sort them.
     std::vector<Detail::IndexedPosition> Positions;
     std::vector<std::uint32_t> Buckets;
     std::vector<Detail::IndexedPosition> Sorted;
@@ -191,8 +190,8 @@ bool NodeSet::GetNodesInKeyOrder(std::span<const Point> points, std::span<Node*>
         scratch.Positions.push_back(
             Detail::IndexedPosition{position, static_cast<std::uint32_t>(i)});
     }
-    Detail::SortByPosition(scratch.Positions, scratch.Buckets, scratch.Sorted);
-    InsertInKeyOrder(scratch);
+    InsertInKeyOrder(scratch,
+                     Detail::SortByPosition(scratch.Positions, scratch.Buckets, scratch.Sorted));
     // Nothing fails from here on.
     for (std::size_t i = 0; i < points.size(); ++i)
     {
@@ -203,9 +202,9 @@ bool NodeSet::GetNodesInKeyOrder(std::span<const Point> points, std::span<Node*>
     return true;
 }
 
-void NodeSet::InsertInKeyOrder(KeyOrderScratch& scratch)
+void NodeSet::InsertInKeyOrder(KeyOrderScratch& scratch,
+                               std::span<const Detail::IndexedPosition> sorted)
 {
-    const std::vector<Detail::IndexedPosition>& sorted = scratch.Positions;
     std::vector<Node*>& records = scratch.GroupRecords;
     std::vector<Node*>& nodes = scratch.GroupNodes;
     records.clear();

@@ -39,13 +39,14 @@ void SortBucket(std::span<IndexedPosition> bucket)
 
 } // namespace
 
-void SortByPosition(std::span<IndexedPosition> items, std::vector<std::uint32_t>& buckets,
-                    std::vector<IndexedPosition>& scratch)
+std::span<const IndexedPosition> SortByPosition(std::span<IndexedPosition> items,
+                                                std::vector<std::uint32_t>& buckets,
+                                                std::vector<IndexedPosition>& scratch)
 {
     if (items.size() <= SmallBucket)
     {
         SortBucket(items);
-        return;
+        return items;
     }
     double low = items[0].Position.X;
     double high = low;
@@ -61,7 +62,7 @@ void SortByPosition(std::span<IndexedPosition> items, std::vector<std::uint32_t>
     if (!std::isfinite(high - low) || !std::isfinite(scale))
     {
         std::sort(items.begin(), items.end(), PositionLess);
-        return;
+        return items;
     }
     // Never a smaller X in a later bucket: the map is monotonic, and rounding at the top is
     // clamped into the last bucket.
@@ -82,7 +83,7 @@ void SortByPosition(std::span<IndexedPosition> items, std::vector<std::uint32_t>
     {
         scratch[buckets[bucketOf(item.Position.X)]++] = item;
     }
-    // Each bucket's end is now where the next began: sort and copy back bucket by bucket.
+    // Each bucket's end is now where the next began: sort bucket by bucket.
     std::size_t begin = 0;
     for (std::size_t b = 0; b < count; ++b)
     {
@@ -90,7 +91,7 @@ void SortByPosition(std::span<IndexedPosition> items, std::vector<std::uint32_t>
         SortBucket(std::span<IndexedPosition>(scratch).subspan(begin, end - begin));
         begin = end;
     }
-    std::copy(scratch.begin(), scratch.end(), items.begin());
+    return scratch;
 }
 
 } // namespace Arealis::Detail

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <limits>
+#include <span>
 #include <vector>
 
 using namespace Arealis;
@@ -28,18 +29,18 @@ void ExpectSortedLikeTheIndex(const std::vector<Point>& points)
     std::vector<IndexedPosition> items = Indexed(points);
     std::vector<std::uint32_t> buckets;
     std::vector<IndexedPosition> scratch;
-    Detail::SortByPosition(items, buckets, scratch);
+    const std::span<const IndexedPosition> sorted = Detail::SortByPosition(items, buckets, scratch);
 
     std::vector<Point> expected = points;
     std::sort(expected.begin(), expected.end());
-    ASSERT_EQ(items.size(), points.size());
+    ASSERT_EQ(sorted.size(), points.size());
     std::vector<bool> seen(points.size(), false);
-    for (std::size_t i = 0; i < items.size(); ++i)
+    for (std::size_t i = 0; i < sorted.size(); ++i)
     {
-        ASSERT_TRUE(items[i].Position == expected[i]) << i;
-        ASSERT_TRUE(items[i].Position == points[items[i].Index]) << i;
-        ASSERT_FALSE(seen[items[i].Index]) << i;
-        seen[items[i].Index] = true;
+        ASSERT_TRUE(sorted[i].Position == expected[i]) << i;
+        ASSERT_TRUE(sorted[i].Position == points[sorted[i].Index]) << i;
+        ASSERT_FALSE(seen[sorted[i].Index]) << i;
+        seen[sorted[i].Index] = true;
     }
 }
 

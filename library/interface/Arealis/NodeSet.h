@@ -15,6 +15,10 @@ namespace Arealis
 {
 
 class NodePool;
+namespace Detail
+{
+struct IndexedPosition;
+}
 
 // The nodes of one topology: one reference-counted record per distinct point, found through
 // a B-tree keyed by the point. Records come from a block pool so that large layers need few
@@ -86,7 +90,8 @@ private:
     bool GetNodesInKeyOrder(std::span<const Point> points, std::span<Node*> ppNodes);
     // Puts the distinct positions of the sorted run into the index in their order, each as a
     // new record or as the node that stands there; undoes every change when it throws.
-    void InsertInKeyOrder(KeyOrderScratch& scratch);
+    void InsertInKeyOrder(KeyOrderScratch& scratch,
+                          std::span<const Detail::IndexedPosition> sorted);
     static std::size_t RecentSlot(const Point& position) noexcept;
     // GetNode for a point already snapped, whose recent slot is given.
     Node* GetSnappedNode(const Point& position, RecentNode& recent);
