@@ -236,21 +236,8 @@ void Ring::TakeNodes(std::span<Node* const> ppNodes)
     {
         return;
     }
-    if (ppNodes.size() >
-        static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - m_nodes.Count()))
-    {
-        throw std::bad_alloc(); // more nodes than a ring can count
-    }
+    ReserveToAppend(ppNodes.size());
     BeginChange();
-    try
-    {
-        m_nodes.Reserve(m_nodes.Count() + static_cast<std::int32_t>(ppNodes.size()));
-    }
-    catch (...)
-    {
-        EndChange();
-        throw;
-    }
     const std::int32_t first = m_nodes.Count();
     m_nodes.SetCount(first + static_cast<std::int32_t>(ppNodes.size())); // within the room
     std::copy(ppNodes.begin(), ppNodes.end(), m_nodes.begin() + first);
@@ -282,19 +269,24 @@ void Ring::AddNode(double x, double y)
     InsertNode(m_nodes.Count(), x, y);
 }
 
+void Ring::ReserveToAppend(std::size_t count)
+{
+    if (count >
+        static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - m_nodes.Count()))
+    {
+        throw std::bad_alloc(); // more nodes than a ring can count
+    }
+    m_nodes.Reserve(m_nodes.Count() + static_cast<std::int32_t>(count));
+}
+
 void Ring::AddNodes(std::span<const Point> points)
 {
     if (points.empty())
     {
         return;
     }
-    if (points.size() >
-        static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - m_nodes.Count()))
-    {
-        throw std::bad_alloc(); // more nodes than a ring can count
-    }
+    ReserveToAppend(points.size());
     BeginChange();
-    m_nodes.Reserve(m_nodes.Count() + static_cast<std::int32_t>(points.size()));
     NodeSet* nodes = IsFree() ? nullptr : &m_owner->GetTopology()->GetNodeSet();
     try
     {

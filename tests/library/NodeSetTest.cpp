@@ -127,6 +127,33 @@ TEST(NodeSetTest, SharedCornersOfAGridOfCellsAreOneNodeEach)
     }
 }
 
+// Looks the run up with GetNodes in batched and with GetNode point by point in single (two sets
+// holding the same nodes so far), expects the same nodes and counts from both, and returns
+// what GetNodes wrote, extra slots beyond the run included.
+std::vector<Node*> ExpectGetNodesAsOneByOne(NodeSet& batched, NodeSet& single, const Points& run,
+                                            std::size_t extraSlots = 0)
+{
+    std::vector<Node*> fromBatch(run.size() + extraSlots, nullptr);
+    batched.GetNodes(run, fromBatch);
+    std::vector<Node*> fromSingle;
+    for (const Point& p : run)
+    {
+        fromSingle.push_back(single.GetNode(p));
+    }
+    EXPECT_EQ(batched.Count(), single.Count());
+    for (std::size_t i = 0; i < run.size(); ++i)
+    {
+        EXPECT_EQ(fromBatch[i]->Position, fromSingle[i]->Position) << i;
+        EXPECT_EQ(fromBatch[i]->ReferenceCount, fromSingle[i]->ReferenceCount) << i;
+        EXPECT_EQ(fromBatch[i], batched.Find(fromBatch[i]->Position)) << i;
+        if (::testing::Test::HasFailure())
+        {
+            break;
+        }
+    }
+    return fromBatch;
+}
+
 // A batch must be exactly GetNode for each point in turn: points that snap together inside one
 // batch, across the border between look-ahead batches, and onto nodes made before it.
 TEST(NodeSetTest, GetNodesAgreesWithGetNodeOneByOne)
@@ -150,21 +177,7 @@ TEST(NodeSetTest, GetNodesAgreesWithGetNodeOneByOne)
         batched.GetNode(p);
         single.GetNode(p);
     }
-    std::vector<Node*> fromBatch(points.size() + 5, nullptr);
-    batched.GetNodes(points, fromBatch);
-    std::vector<Node*> fromSingle;
-    for (const Point& p : points)
-    {
-        fromSingle.push_back(single.GetNode(p));
-    }
-
-    ASSERT_EQ(batched.Count(), single.Count());
-    for (std::size_t i = 0; i < points.size(); ++i)
-    {
-        ASSERT_EQ(fromBatch[i]->Position, fromSingle[i]->Position) << i;
-        ASSERT_EQ(fromBatch[i]->ReferenceCount, fromSingle[i]->ReferenceCount) << i;
-        ASSERT_EQ(fromBatch[i], batched.Find(fromBatch[i]->Position)) << i;
-    }
+    const std::vector<Node*> fromBatch = ExpectGetNodesAsOneByOne(batched, single, points, 5);
     EXPECT_EQ(fromBatch[points.size()], nullptr); // nothing written past the points
     for (const Point& p : earlier)
     {
@@ -220,20 +233,7 @@ TEST(NodeSetTest, LongScatteredRunsAgreeWithGetNodeOneByOne)
     }
     for (const Points& run : {points, infinite})
     {
-        std::vector<Node*> fromBatch(run.size(), nullptr);
-        batched.GetNodes(run, fromBatch);
-        std::vector<Node*> fromSingle;
-        for (const Point& p : run)
-        {
-            fromSingle.push_back(single.GetNode(p));
-        }
-        ASSERT_EQ(batched.Count(), single.Count());
-        for (std::size_t i = 0; i < run.size(); ++i)
-        {
-            ASSERT_EQ(fromBatch[i]->Position, fromSingle[i]->Position) << i;
-            ASSERT_EQ(fromBatch[i]->ReferenceCount, fromSingle[i]->ReferenceCount) << i;
-            ASSERT_EQ(fromBatch[i], batched.Find(fromBatch[i]->Position)) << i;
-        }
+        ExpectGetNodesAsOneByOne(batched, single, run);
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <limits>
 #include <numbers>
@@ -48,6 +49,18 @@ protected:
     std::string Write(const ShapefileBuilder& builder)
     {
         return builder.WriteTo(m_folder / "layer.shp");
+    }
+
+    // The builder's file without its last bytes.
+    std::string WriteCut(const ShapefileBuilder& builder, std::size_t cutBytes)
+    {
+        std::vector<unsigned char> bytes = builder.Bytes();
+        bytes.resize(bytes.size() - cutBytes);
+        const std::string path = (m_folder / "cut.shp").string();
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        return path;
     }
 
     std::vector<Polygon*> Polygons() const
@@ -186,27 +199,14 @@ TEST_F(ShapefileReaderTest, MissingFileIsAnErrorNamingIt)
 
 TEST_F(ShapefileReaderTest, FileShorterThanItsHeaderIsAnError)
 {
-    std::vector<unsigned char> bytes = ShapefileBuilder().Bytes();
-    bytes.resize(60);
-    const std::string path = (m_folder / "short.shp").string();
-    {
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), 60);
-    }
+    const std::string path = WriteCut(ShapefileBuilder(), 40); // 60 of the header's 100 bytes
     EXPECT_NE(ReadExpectingFormatError(path).find("too few"), std::string::npos);
 }
 
 TEST_F(ShapefileReaderTest, TruncatedRecordKeepsEarlierPolygonsAndAddsNothing)
 {
-    std::vector<unsigned char> bytes =
-        ShapefileBuilder().Polygon({Square}).Polygon({FarSquare}).Bytes();
-    bytes.resize(bytes.size() - 20);
-    const std::string path = (m_folder / "cut.shp").string();
-    {
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-    }
+    const std::string path =
+        WriteCut(ShapefileBuilder().Polygon({Square}).Polygon({FarSquare}), 20);
     const std::string error = ReadExpectingFormatError(path);
     EXPECT_NE(error.find("record 2"), std::string::npos) << error;
     ASSERT_EQ(m_layer->GetPolygonCount(), 1);
@@ -226,15 +226,7 @@ TEST_F(ShapefileReaderTest, TruncatedRecordAfterManyBatchesKeepsEveryEarlierPoly
         builder.Polygon({{{x, y}, {x, y + 1}, {x + 1, y + 1}, {x + 1, y}}});
     }
     builder.Polygon({FarSquare});
-    std::vector<unsigned char> bytes = builder.Bytes();
-    bytes.resize(bytes.size() - 20);
-    const std::string path = (m_folder / "cut.shp").string();
-    {
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-    }
-    const std::string error = ReadExpectingFormatError(path);
+    const std::string error = ReadExpectingFormatError(WriteCut(builder, 20));
     EXPECT_NE(error.find("record " + std::to_string(Squares + 1)), std::string::npos) << error;
     EXPECT_EQ(m_layer->GetPolygonCount(), Squares);
     EXPECT_EQ(m_topology->GetNodeSet().Count(), 4 * Squares);
@@ -307,15 +299,8 @@ TEST_F(ShapefileReaderTest, BatchedRecordsShareNodesAsRecordsAddedInTurnDo)
 
 TEST_F(ShapefileReaderTest, CancelEndsTheReadNormallyKeepingWhatWasRead)
 {
-    std::vector<unsigned char> bytes =
-        ShapefileBuilder().Polygon({Square}).Polygon({FarSquare}).Bytes();
-    bytes.resize(bytes.size() - 20);
-    const std::string path = (m_folder / "cut.shp").string();
-    {
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-    }
+    const std::string path =
+        WriteCut(ShapefileBuilder().Polygon({Square}).Polygon({FarSquare}), 20);
     RecordingReporter cancel(false);
     EXPECT_NO_THROW(ReadShapefile(*m_layer, path, cancel));
     EXPECT_EQ(cancel.Errors.size(), 1U);

@@ -152,6 +152,8 @@ private:
     friend class Topology;
 
     // Takes the polygon out of its layer's index unless it is being edited.
+    // Room for count more nodes, refused with std::bad_alloc beyond what a ring can count.
+    void ReserveToAppend(std::size_t count);
     void BeginChange();
     // Marks the ring changed, drops cached values and applies the extension threshold.
     void EndChange();
