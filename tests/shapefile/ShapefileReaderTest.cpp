@@ -56,7 +56,7 @@ protected:
     {
         std::vector<unsigned char> bytes = builder.Bytes();
         bytes.resize(bytes.size() - cutBytes);
-        const std::string path = (m_folder / "cut.shp").string();
+        std::string path = (m_folder / "cut.shp").string();
         std::ofstream out(path, std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()),
                   static_cast<std::streamsize>(bytes.size()));
@@ -221,8 +221,10 @@ TEST_F(ShapefileReaderTest, TruncatedRecordAfterManyBatchesKeepsEveryEarlierPoly
     ShapefileBuilder builder;
     for (int i = 0; i < Squares; ++i)
     {
-        const double x = 2.0 * (i % 100);
-        const double y = 2.0 * (i / 100);
+        const int column = i % 100;
+        const int row = i / 100;
+        const double x = 2.0 * column;
+        const double y = 2.0 * row;
         builder.Polygon({{{x, y}, {x, y + 1}, {x + 1, y + 1}, {x + 1, y}}});
     }
     builder.Polygon({FarSquare});
