@@ -121,19 +121,11 @@ void NodeSet::GetNodes(std::span<const Point> points, std::span<Node*> ppNodes)
             if (count >= KeyOrderRun && IsScatteredInX(chunk) && GetNodesInKeyOrder(chunk, out))
             {
                 taken += count;
-                continue;
             }
-            std::size_t chunkTaken = 0;
-            try
+            else
             {
-                GetNodesInTurn(chunk, out, chunkTaken);
+                GetNodesInTurn(points.first(taken + count), ppNodes, taken);
             }
-            catch (...)
-            {
-                taken += chunkTaken;
-                throw;
-            }
-            taken += count;
         }
     }
     catch (...)

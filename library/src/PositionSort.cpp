@@ -1,7 +1,8 @@
 #include "PositionSort.h"
 
+#include "LinearBuckets.h"
+
 #include <algorithm>
-#include <cmath>
 #include <cstddef>
 
 namespace Arealis::Detail
@@ -55,29 +56,18 @@ std::span<const IndexedPosition> SortByPosition(std::span<IndexedPosition> items
         low = std::min(low, item.Position.X);
         high = std::max(high, item.Position.X);
     }
-    const std::size_t count = items.size() / 2;
-    const double scale = static_cast<double>(count) / (high - low);
-    // A span too wide or too narrow for the map (its width or the scale overflows), or no
-    // width at all: std::sort alone.
-    if (!std::isfinite(high - low) || !std::isfinite(scale))
+    const LinearBuckets bucketOf(low, high, items.size() / 2);
+    if (!bucketOf.Spreads())
     {
         std::sort(items.begin(), items.end(), PositionLess);
         return items;
     }
-    // Never a smaller X in a later bucket: the map is monotonic, and rounding at the top is
-    // clamped into the last bucket.
-    const auto bucketOf = [low, scale, count](double x)
-    { return std::min(static_cast<std::size_t>((x - low) * scale), count - 1); };
-
-    buckets.assign(count + 1, 0);
+    buckets.assign(bucketOf.Count(), 0);
     for (const IndexedPosition& item : items)
     {
-        ++buckets[bucketOf(item.Position.X) + 1];
+        ++buckets[bucketOf(item.Position.X)];
     }
-    for (std::size_t b = 1; b <= count; ++b)
-    {
-        buckets[b] += buckets[b - 1];
-    }
+    CountsToStarts(buckets);
     scratch.resize(items.size());
     for (const IndexedPosition& item : items)
     {
@@ -85,9 +75,8 @@ std::span<const IndexedPosition> SortByPosition(std::span<IndexedPosition> items
     }
     // Each bucket's end is now where the next began: sort bucket by bucket.
     std::size_t begin = 0;
-    for (std::size_t b = 0; b < count; ++b)
+    for (const std::uint32_t end : buckets)
     {
-        const std::size_t end = buckets[b];
         SortBucket(std::span<IndexedPosition>(scratch).subspan(begin, end - begin));
         begin = end;
     }

@@ -19,9 +19,8 @@ struct IndexedPosition
 // The items sorted by position in the node index's order (X, then Y; the two zeros alike),
 // equal positions in any order: items itself, sorted in place, or scratch, which then holds
 // them sorted while items keeps some order of its own. The items are spread over about one
-// bucket per two by a linear map of their X, then each bucket is sorted: a pass or two over
-// the items for points spread over an area, however many there are. Every coordinate must be
-// finite. buckets and scratch are working room, kept by the caller from call to call.
+// bucket per two by their X (see LinearBuckets), then each bucket is sorted. Every coordinate
+// must be finite. buckets and scratch are working room, kept by the caller from call to call.
 std::span<const IndexedPosition> SortByPosition(std::span<IndexedPosition> items,
                                                 std::vector<std::uint32_t>& buckets,
                                                 std::vector<IndexedPosition>& scratch);

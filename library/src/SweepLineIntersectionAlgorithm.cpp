@@ -2,6 +2,7 @@
 #include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
 #include "EdgePairTest.h"
+#include "LinearBuckets.h"
 #include "ReusedBuffer.h"
 #include "SweepStatus.h"
 #include "UninitialisedAllocator.h"
@@ -394,21 +395,11 @@ void ForEachLeftX(const WorkingData& data, std::uint32_t count, F f)
 // when a bucket is sorted.
 void BucketByX(WorkingData& data, std::uint32_t count, double low, double high)
 {
-    const std::size_t buckets = std::max<std::size_t>(1, count / 2);
-    const double scale = high > low ? static_cast<double>(buckets) / (high - low) : 0.0;
-    const auto bucketOf = [low, scale, buckets](double x)
-    { return std::min(static_cast<std::size_t>((x - low) * scale), buckets - 1); };
-
+    const Detail::LinearBuckets bucketOf(low, high, count / 2);
     std::vector<std::uint32_t>& ends = data.BucketEnds;
-    ends.assign(buckets, 0);
+    ends.assign(bucketOf.Count(), 0);
     ForEachLeftX(data, count, [&](std::uint32_t /*edge*/, double x) { ++ends[bucketOf(x)]; });
-    std::uint32_t start = 0;
-    for (std::uint32_t& end : ends)
-    {
-        const std::uint32_t size = end;
-        end = start;
-        start += size;
-    }
+    Detail::CountsToStarts(ends);
     data.CheckOrder.resize(count);
     ForEachLeftX(data, count,
                  [&](std::uint32_t edge, double x)

@@ -82,7 +82,8 @@ private:
     struct KeyOrderScratch;
 
     void CheckNode(const Node* pNode) const;
-    // GetNodes for a run in turn; taken counts the nodes handed out (ppNodes[0 .. taken)).
+    // GetNode in turn for points[taken ..] into ppNodes; taken counts on as each node is
+    // handed out, so that it tells how far it came when it throws.
     void GetNodesInTurn(std::span<const Point> points, std::span<Node*> ppNodes,
                         std::size_t& taken);
     // GetNodes for a run in the index's order of its points; false, with nothing changed, when
