@@ -12,9 +12,12 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <limits>
 #include <memory>
 #include <span>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace Arealis
@@ -280,7 +283,7 @@ constexpr double CandidateTolerance =
 } // namespace
 
 SweepLineIntersectionAlgorithm::SweepLineIntersectionAlgorithm()
-    : m_data(std::make_unique<WorkingData>())
+    : m_data(std::make_unique<WorkingData>()), m_laterHalf(std::make_unique<WorkingData>())
 {
 }
 
@@ -294,7 +297,7 @@ SweepLineIntersectionAlgorithm& SweepLineIntersectionAlgorithm::Instance()
 
 bool SweepLineIntersectionAlgorithm::HoldsNoWorkingData() const noexcept
 {
-    return m_data->IsEmpty();
+    return m_data->IsEmpty() && m_laterHalf->IsEmpty();
 }
 
 namespace
@@ -887,16 +890,10 @@ ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
     return outcome;
 }
 
-// Whether a check of the bound edges (one list, or a ring) finds no meeting. A check tests
-// every pair that the reporting sweep tests, and more, and classifies each pair alike, so when
-// it finds nothing the reporting sweep finds nothing either. It skips the sort that keeps equal
-// end points in std::sort's order and the ranking of right ends.
-bool CheckFindsNoMeeting(WorkingData& data)
+// Whether the edges that data has bucketed meet nowhere: the scan, and when it gives up, the
+// sweep.
+bool BucketsHoldNoMeeting(WorkingData& data)
 {
-    if (!PrepareCheck(data))
-    {
-        return false;
-    }
     IntersectionList found;
     switch (ScanForMeeting(data, found))
     {
@@ -908,6 +905,122 @@ bool CheckFindsNoMeeting(WorkingData& data)
         break;
     }
     return SweepToCheck(data, found);
+}
+
+// Whether a check of the bound edges (one list, or a ring) finds no meeting. A check tests
+// every pair that the reporting sweep tests, and more, and classifies each pair alike, so when
+// it finds nothing the reporting sweep finds nothing either. It skips the sort that keeps equal
+// end points in std::sort's order and the ranking of right ends.
+bool CheckFindsNoMeeting(WorkingData& data)
+{
+    return PrepareCheck(data) && BucketsHoldNoMeeting(data);
+}
+
+// A ring of this many edges or more is checked in two halves at once when the machine has a
+// second core: the check is most of the cost of committing a large polygon.
+constexpr std::uint32_t HalvedCheckEdges = std::uint32_t{1} << 16;
+
+// Where a bucketed check splits into halves of about equal size: the first bucket of the
+// later half; 0 when one bucket holds half of the edges or more.
+std::size_t LaterHalfStart(const WorkingData& data)
+{
+    const std::vector<std::uint32_t>& ends = data.BucketEnds;
+    const auto later = std::upper_bound(ends.begin(), ends.end(), data.EdgeCount() / 2);
+    if (later == ends.begin() || later == ends.end() || *(later - 1) == 0)
+    {
+        return 0;
+    }
+    return static_cast<std::size_t>(later - ends.begin());
+}
+
+// Makes later the check of the edges in data's buckets from the one that starts at begin on,
+// preceded by a bucket of the earlier edges whose right ends reach within the tolerance of the
+// least x of those later edges. The linear map of x onto buckets never puts a smaller x into a
+// later bucket, so the earlier edges are those whose left x lies below that least x. The whole
+// check tests an earlier edge against a later one only while the earlier has not retired at the
+// later one's left end, which lies at that least x or beyond: so the earlier half, which keeps
+// the buckets before begin, and this later half together test every pair that the whole check
+// tests, and nothing that it would not. Runs on the later half's thread. The caller has copied
+// into later the bucket ends from begin on, less begin and after a leading 0, before the halves
+// started: data's bucket ends are not read here, as the caller shortens them meanwhile.
+void FillLaterHalf(const WorkingData& data, WorkingData& later, std::uint32_t begin)
+{
+    const std::uint32_t count = data.EdgeCount();
+    double leastX = std::numeric_limits<double>::infinity();
+    for (std::uint32_t i = begin; i < begin + later.BucketEnds[1]; ++i)
+    {
+        leastX = std::min(leastX, data.LeftXOf(data.CheckOrder[i]));
+    }
+    auto& order = later.CheckOrder;
+    order.reserve(count - begin);
+    for (std::uint32_t edge = 0; edge < count; ++edge)
+    {
+        const Detail::EdgeBox box = data.BoxOf(edge);
+        if (box.MinX < leastX && !(leastX - box.MaxX > IntersectionTolerance))
+        {
+            order.push_back(edge);
+        }
+    }
+    const auto reaching = static_cast<std::uint32_t>(order.size());
+    order.insert(order.end(), data.CheckOrder.begin() + begin, data.CheckOrder.begin() + count);
+    for (std::uint32_t& end : later.BucketEnds)
+    {
+        end += reaching;
+    }
+    later.BucketEnds.front() = reaching;
+}
+
+// Whether a ring's check, bucketed in data, finds no meeting, with the later half of the
+// buckets checked on a second thread in later (bound to the same ring). Both threads only read
+// the ring's nodes, and each writes its own working data.
+bool HalvesHoldNoMeeting(WorkingData& data, WorkingData& later)
+{
+    const std::size_t split = LaterHalfStart(data);
+    if (split == 0)
+    {
+        return BucketsHoldNoMeeting(data);
+    }
+    const std::uint32_t begin = data.BucketEnds[split - 1];
+    later.BucketEnds.assign(1, 0);
+    for (std::size_t bucket = split; bucket < data.BucketEnds.size(); ++bucket)
+    {
+        later.BucketEnds.push_back(data.BucketEnds[bucket] - begin);
+    }
+    StartStatuses(later, data.EdgeCount());
+    std::future<bool> laterClear;
+    try
+    {
+        laterClear = std::async(std::launch::async,
+                                [&data, &later, begin]
+                                {
+                                    FillLaterHalf(data, later, begin);
+                                    return BucketsHoldNoMeeting(later);
+                                });
+    }
+    catch (const std::system_error&) // no thread to be had: the whole check on this one
+    {
+        return BucketsHoldNoMeeting(data);
+    }
+    data.BucketEnds.resize(split);
+    const bool earlierClear = BucketsHoldNoMeeting(data);
+    return laterClear.get() && earlierClear;
+}
+
+// The check of a ring, in halves on two threads when the ring is large and a second core is
+// there.
+bool RingCheckFindsNoMeeting(WorkingData& data, WorkingData& later)
+{
+    if (!PrepareCheck(data))
+    {
+        return false;
+    }
+    if (data.EdgeCount() < HalvedCheckEdges || std::thread::hardware_concurrency() < 2)
+    {
+        return BucketsHoldNoMeeting(data);
+    }
+    const WorkingDataScope scope(later);
+    BindRing(later, *data.pRing);
+    return HalvesHoldNoMeeting(data, later);
 }
 
 } // namespace
@@ -945,7 +1058,7 @@ void SweepLineIntersectionAlgorithm::FindFirstRingMeeting(const Ring& ring,
     // would hold, in its order, so every step, and with it every report, is that of the list.
     Ring* edgesRing = const_cast<Ring*>(&ring); // edges are read-only views of the ring
     BindRing(data, *edgesRing);
-    if (CheckFindsNoMeeting(data))
+    if (RingCheckFindsNoMeeting(data, *m_laterHalf))
     {
         return;
     }

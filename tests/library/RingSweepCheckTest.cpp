@@ -199,4 +199,54 @@ TEST(RingSweepCheckTest, MeetingNearTheEndOfALargeRingIsTheListsFirstMeeting)
     EXPECT_TRUE(SweepLineIntersectionAlgorithm::Instance().HoldsNoWorkingData());
 }
 
+// A large ring in two parts: on the left a zigzag, on the right, from x = right on, teeth that
+// all start at that x; they hold the middle edge in x order, so a check that splits the edges
+// in two halves splits at that x. The ring runs from the zigzag's end down, to reach, and
+// back down, which places reach at the end of two long edges from the left part.
+std::vector<Point> ZigzagAndTeeth(double reachX, double reachY, double& right)
+{
+    constexpr int Teeth = 11000;
+    constexpr int Zigzag = 2 * Teeth;
+    right = Zigzag + 20.0;
+    std::vector<Point> points;
+    for (int i = 0; i <= Zigzag; ++i)
+    {
+        points.push_back({double(i), (i % 2) * 0.5});
+    }
+    points.push_back({double(Zigzag), -5.0});
+    points.push_back({reachX, reachY});
+    points.push_back({right - 5.0, -5.0});
+    points.push_back({right + 12.0, -5.0});
+    points.push_back({right + 12.0, 19.0});
+    double y = 20.0;
+    for (int tooth = 0; tooth < Teeth; ++tooth, y += 1.5)
+    {
+        points.push_back({right + 10.0, y});
+        points.push_back({right, y});
+        points.push_back({right, y + 1.0});
+        points.push_back({right + 10.0, y + 1.0});
+    }
+    points.push_back({-1.0, y + 3.0});
+    points.push_back({-1.0, 0.25});
+    return points;
+}
+
+TEST(RingSweepCheckTest, LargeRingFindsMeetingsOfEarlierEdgesWithTheLaterHalf)
+{
+    // With two cores a ring this large is checked in two halves at once. The edges that reach
+    // the first tooth come from the left half: the later half must test them too, also when
+    // they end exactly at its first x. A ring's own test of a pair is exact: an end short of
+    // the tooth by less than the tolerance does not meet it.
+    double right = 0.0;
+    ZigzagAndTeeth(0.0, 0.0, right);
+    EXPECT_FALSE(ExpectSameAsEdgeListSearch(ZigzagAndTeeth(right - 1.0, 20.5, right), "apart"));
+    EXPECT_TRUE(
+        ExpectSameAsEdgeListSearch(ZigzagAndTeeth(right + 0.5, 20.5, right), "into a tooth"));
+    EXPECT_TRUE(ExpectSameAsEdgeListSearch(ZigzagAndTeeth(right, 20.5, right), "touching a tooth"));
+    EXPECT_FALSE(
+        ExpectSameAsEdgeListSearch(ZigzagAndTeeth(right - 0.4 * IntersectionTolerance, 20.5, right),
+                                   "short of a tooth by less than the tolerance"));
+    EXPECT_TRUE(SweepLineIntersectionAlgorithm::Instance().HoldsNoWorkingData());
+}
+
 } // namespace

@@ -105,7 +105,8 @@ private:
 };
 
 // Plane sweep in x with interval sets in y. One instance per process; it keeps its working
-// data between the start and the end of a call, so calls must not overlap.
+// data between the start and the end of a call, so calls must not overlap. A large ring's
+// check may run on a second thread for the duration of the call.
 class SweepLineIntersectionAlgorithm final : public SegmentsIntersectionAlgorithm
 {
 public:
@@ -133,6 +134,8 @@ private:
     SweepLineIntersectionAlgorithm();
 
     std::unique_ptr<WorkingData> m_data;
+    // The later half of a large ring's check, which runs on a second thread.
+    std::unique_ptr<WorkingData> m_laterHalf;
 };
 
 // The algorithm the cost rule picks for lists of the given lengths (equal lengths in self
