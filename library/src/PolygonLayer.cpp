@@ -15,9 +15,13 @@
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/InvalidOperationException.h"
 #include "Exceptions/Messages.h"
+#include "PreparationAhead.h"
 #include "SnapshotEnumerator.h"
 
 #include <memory>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -49,6 +53,16 @@ constexpr int SetParentsParentLine = 565;
 
 using EditListArray = Collections::Array<Polygon*, 10>;
 using ParentsMap = Collections::Map<Polygon*, Collections::PlainArray<Polygon*>>;
+
+// A commit of this many polygons or more prepares them on a second thread while it files them.
+constexpr std::int32_t PreparedAheadCount = 2048;
+
+// The failures that a commit notes before it goes on.
+struct CommitFailures
+{
+    bool InvalidSeen = false;
+    bool OverlapSeen = false;
+};
 
 [[noreturn]] void ThrowArgument(const char* message, int line)
 {
@@ -96,7 +110,16 @@ struct PolygonLayerState
     }
 
     void Prepare(Polygon* pPolygon);
-    void CommitAt(std::int32_t i);
+    // Files the polygon at position i of the edit list, whose bounds are given, in the index.
+    void CommitAt(std::int32_t i, const Rectangle& bounds);
+    // Prepares with prepare() and files the polygon at position i of the edit list, noting
+    // the failures that leave it there.
+    template <class TPrepare>
+    void CommitNoting(std::int32_t i, TPrepare prepare, CommitFailures& failures);
+    // Commits the whole edit list as Commit does, with the polygons prepared on a second thread
+    // ahead of their filing; false, with nothing done, when the list is short, the layer's
+    // polygons must not overlap or no second core or thread is there.
+    bool CommitPreparingAhead(CommitFailures& failures);
     void ClearParents(Polygon* pPolygon);
     void ReleaseParentUses(const Collections::PlainArray<Polygon*>& parents);
     void ClearAllParents();
@@ -148,7 +171,80 @@ void PolygonLayerState::Prepare(Polygon* pPolygon)
     pPolygon->ClearEditing();
 }
 
-void PolygonLayerState::CommitAt(std::int32_t i)
+template <class TPrepare>
+void PolygonLayerState::CommitNoting(std::int32_t i, TPrepare prepare, CommitFailures& failures)
+{
+    try
+    {
+        const Rectangle bounds = prepare();
+        CommitAt(i, bounds);
+    }
+    catch (const InvalidPolygonException&)
+    {
+        failures.InvalidSeen = true;
+    }
+    catch (const PolygonsOverlapException&)
+    {
+        failures.OverlapSeen = true;
+    }
+}
+
+bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
+{
+    // The filing of an overlapping layer's polygons compares them with the committed ones,
+    // which a preparation on another thread must not meet.
+    if (!AllowOverlap || EditList.Count() < PreparedAheadCount ||
+        std::thread::hardware_concurrency() < 2)
+    {
+        return false;
+    }
+    // The edit list from its end, as the commit takes it: a filed polygon leaves the list at
+    // its own place, so the ones before it keep theirs.
+    std::vector<Polygon*> polygons;
+    polygons.reserve(static_cast<std::size_t>(EditList.Count()));
+    for (std::int32_t i = EditList.Count() - 1; i >= 0; --i)
+    {
+        polygons.push_back(EditList[i]);
+    }
+    std::optional<Detail::PreparationAhead> ahead;
+    try
+    {
+        ahead.emplace(polygons,
+                      [this](Polygon* pPolygon)
+                      {
+                          Prepare(pPolygon);
+                          return pPolygon->GetBounds();
+                      });
+    }
+    catch (const std::system_error&) // no thread to be had: the commit prepares in turn
+    {
+        return false;
+    }
+    std::size_t taken = 0;
+    try
+    {
+        for (; taken < polygons.size(); ++taken)
+        {
+            const auto i = static_cast<std::int32_t>(polygons.size() - 1 - taken);
+            CommitNoting(
+                i, [&ahead, taken] { return ahead->Take(taken); }, failures);
+        }
+    }
+    catch (...)
+    {
+        // Polygons prepared beyond the one that stopped the commit stay in the edit list: back
+        // to editing, as after a filing that failed.
+        const std::size_t prepared = ahead->Stop();
+        for (std::size_t k = taken + 1; k < prepared; ++k)
+        {
+            polygons[k]->MarkEditing();
+        }
+        throw;
+    }
+    return true;
+}
+
+void PolygonLayerState::CommitAt(std::int32_t i, const Rectangle& bounds)
 {
     Polygon* polygon = EditList[i];
     try
@@ -156,7 +252,7 @@ void PolygonLayerState::CommitAt(std::int32_t i)
         if (!AllowOverlap)
         {
             std::vector<Polygon*> candidates;
-            Index.VisitOverlapping(polygon->GetBounds(),
+            Index.VisitOverlapping(bounds,
                                    [&candidates](Polygon* pCommitted)
                                    {
                                        candidates.push_back(pCommitted);
@@ -172,7 +268,7 @@ void PolygonLayerState::CommitAt(std::int32_t i)
                 }
             }
         }
-        Index.Insert(polygon);
+        Index.Insert(polygon, bounds);
     }
     catch (...)
     {
@@ -338,35 +434,33 @@ void PolygonLayer::EndEdit(Polygon* pPolygon)
         return;
     }
     m_state->Prepare(pPolygon);
-    m_state->CommitAt(position);
+    m_state->CommitAt(position, pPolygon->GetBounds());
 }
 
 void PolygonLayer::Commit()
 {
-    bool invalidSeen = false;
-    bool overlapSeen = false;
-    for (std::int32_t i = m_state->EditList.Count() - 1; i >= 0; --i)
+    CommitFailures failures;
+    if (!m_state->CommitPreparingAhead(failures))
     {
-        try
+        for (std::int32_t i = m_state->EditList.Count() - 1; i >= 0; --i)
         {
-            m_state->Prepare(m_state->EditList[i]);
-            m_state->CommitAt(i);
-        }
-        catch (const InvalidPolygonException&)
-        {
-            invalidSeen = true;
-        }
-        catch (const PolygonsOverlapException&)
-        {
-            overlapSeen = true;
+            m_state->CommitNoting(
+                i,
+                [this, i]
+                {
+                    Polygon* polygon = m_state->EditList[i];
+                    m_state->Prepare(polygon);
+                    return polygon->GetBounds();
+                },
+                failures);
         }
     }
-    if (invalidSeen)
+    if (failures.InvalidSeen)
     {
         throw InvalidPolygonException(Exceptions::Messages::LayerHasInvalidPolygons,
                                       Exceptions::MakeLocation(Unit, CommitInvalidLine));
     }
-    if (overlapSeen)
+    if (failures.OverlapSeen)
     {
         throw PolygonsOverlapException(Exceptions::Messages::LayerHasOverlappingPolygons,
                                        Exceptions::MakeLocation(Unit, CommitOverlapLine));

@@ -103,6 +103,89 @@ TEST_F(PolygonLayerTest, CommitRepairsRingsBeforeValidating)
     EXPECT_EQ(PointsOf(*polygon->GetFirstRing()), (Points{{0, 0}, {0, 2}, {5, 5}, {5, 0}}));
 }
 
+// A grid of cells sharing their corners, one polygon each: boxes, and among them holes alone
+// (invalid), boxes with a spike and a ring of two points (repaired), and bow ties (split).
+std::vector<Polygon*> AddCells(PolygonLayer& layer, int side, int commitEvery)
+{
+    std::vector<Polygon*> cells;
+    for (int row = 0; row < side; ++row)
+    {
+        for (int column = 0; column < side; ++column)
+        {
+            const auto x = double(column);
+            const auto y = double(row);
+            const int kind = (row * side + column) % 13;
+            Polygon* cell = layer.CreatePolygon();
+            if (kind == 3)
+            {
+                AddRings(*cell, {Hole(x, y, x + 1, y + 1)});
+            }
+            else if (kind == 5)
+            {
+                AddRings(*cell, {{{x, y},
+                                  {x, y + 0.5},
+                                  {x - 0.25, y + 0.5},
+                                  {x, y + 0.5},
+                                  {x, y + 1},
+                                  {x + 1, y + 1},
+                                  {x + 1, y}},
+                                 {{x + 0.5, y + 0.5}, {x + 0.75, y + 0.75}}});
+            }
+            else if (kind == 8)
+            {
+                AddRings(*cell, {{{x, y}, {x + 1, y + 1}, {x + 1, y}, {x, y + 1}}});
+            }
+            else
+            {
+                AddRings(*cell, {Box(x, y, x + 1, y + 1)});
+            }
+            cells.push_back(cell);
+            if (commitEvery > 0 && cells.size() % commitEvery == 0)
+            {
+                Failure([&layer] { layer.Commit(); });
+            }
+        }
+    }
+    return cells;
+}
+
+TEST(PolygonLayerCommitTest, LongCommitEndsAsCommitsOfFewPolygonsDo)
+{
+    // A commit of many polygons prepares them on a second thread while it files them; short
+    // commits prepare and file in turn. Both must leave every polygon alike.
+    constexpr int Side = 50;
+    ScopedTopology wholeTopology;
+    PolygonLayer& whole = *wholeTopology->CreatePolygonLayer(true);
+    const std::vector<Polygon*> wholeCells = AddCells(whole, Side, 0);
+    EXPECT_EQ(Failure([&whole] { whole.Commit(); }),
+              "The polygon layer contains invalid polygons. @ PolygonLayer, line: 391");
+    ScopedTopology partsTopology;
+    PolygonLayer& parts = *partsTopology->CreatePolygonLayer(true);
+    const std::vector<Polygon*> partCells = AddCells(parts, Side, 50);
+
+    EXPECT_EQ(whole.GetCommittedCount(), parts.GetCommittedCount());
+    EXPECT_EQ(whole.GetEditingCount(), parts.GetEditingCount());
+    EXPECT_GT(whole.GetEditingCount(), Side);
+    EXPECT_EQ(wholeTopology->GetNodeSet().Count(), partsTopology->GetNodeSet().Count());
+    for (std::size_t i = 0; i < wholeCells.size() && !testing::Test::HasFailure(); ++i)
+    {
+        const Polygon& cell = *wholeCells[i];
+        const Polygon& part = *partCells[i];
+        EXPECT_EQ(cell.IsEditing(), part.IsEditing()) << i;
+        EXPECT_EQ(cell.HasFlag(Ring::Flags::Editing), part.HasFlag(Ring::Flags::Editing)) << i;
+        const std::vector<Ring*> rings = RingsOf(cell);
+        const std::vector<Ring*> partRings = RingsOf(part);
+        ASSERT_EQ(rings.size(), partRings.size()) << i;
+        for (std::size_t r = 0; r < rings.size(); ++r)
+        {
+            EXPECT_EQ(PointsOf(*rings[r]), PointsOf(*partRings[r])) << i;
+        }
+    }
+    // The kinds that a commit repairs or splits were among them.
+    EXPECT_EQ(RingsOf(*wholeCells[5]).size(), 1U);
+    EXPECT_EQ(RingsOf(*wholeCells[8]).size(), 2U);
+}
+
 TEST_F(PolygonLayerTest, MovingANodeOfACommittedPolygonReturnsItToTheEditList)
 {
     Polygon* left = AddBox(m_layer, 0, 0, 10, 10);

@@ -68,9 +68,11 @@ public:
     // The bounds stored at the root: they cover every item, and may be wider after removals.
     TRect Bounds() const { return this->Root().Key; }
 
-    void Insert(const TItem& item)
+    void Insert(const TItem& item) { Insert(item, TBoundsGetter{}(item)); }
+
+    // Insert(item) with the item's bounds as the bounds getter gives them, found beforehand.
+    void Insert(const TItem& item, const TRect& bounds)
     {
-        const TRect bounds = TBoundsGetter{}(item);
         Node* node = &this->MutableRoot();
         while (!node->IsLeaf())
         {
