@@ -15,13 +15,13 @@
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/InvalidOperationException.h"
 #include "Exceptions/Messages.h"
-#include "PreparationAhead.h"
 #include "SnapshotEnumerator.h"
+#include "WorkAhead.h"
 
+#include <exception>
 #include <memory>
 #include <optional>
 #include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -63,6 +63,27 @@ struct CommitFailures
     bool InvalidSeen = false;
     bool OverlapSeen = false;
 };
+
+// Whether the commit notes the failure and goes on.
+bool IsNotedFailure(const std::exception_ptr& error) noexcept
+{
+    try
+    {
+        std::rethrow_exception(error);
+    }
+    catch (const InvalidPolygonException&)
+    {
+        return true;
+    }
+    catch (const PolygonsOverlapException&)
+    {
+        return true;
+    }
+    catch (...)
+    {
+        return false;
+    }
+}
 
 [[noreturn]] void ThrowArgument(const char* message, int line)
 {
@@ -193,8 +214,7 @@ bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
 {
     // The filing of an overlapping layer's polygons compares them with the committed ones,
     // which a preparation on another thread must not meet.
-    if (!AllowOverlap || EditList.Count() < PreparedAheadCount ||
-        std::thread::hardware_concurrency() < 2)
+    if (!AllowOverlap || EditList.Count() < PreparedAheadCount || !Detail::HasSecondCore())
     {
         return false;
     }
@@ -206,15 +226,19 @@ bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
     {
         polygons.push_back(EditList[i]);
     }
-    std::optional<Detail::PreparationAhead> ahead;
+    // The thread keeps at most this many polygons ahead of their filing.
+    std::vector<Rectangle> bounds(1024);
+    std::optional<Detail::WorkAhead<Rectangle>> ahead;
     try
     {
-        ahead.emplace(polygons,
-                      [this](Polygon* pPolygon)
-                      {
-                          Prepare(pPolygon);
-                          return pPolygon->GetBounds();
-                      });
+        ahead.emplace(
+            polygons.size(), bounds,
+            [this, &polygons](std::size_t k, Rectangle& polygonBounds)
+            {
+                Prepare(polygons[k]);
+                polygonBounds = polygons[k]->GetBounds();
+            },
+            IsNotedFailure);
     }
     catch (const std::system_error&) // no thread to be had: the commit prepares in turn
     {

@@ -6,6 +6,7 @@
 #include "ReusedBuffer.h"
 #include "SweepStatus.h"
 #include "UninitialisedAllocator.h"
+#include "WorkAhead.h"
 
 #include <algorithm>
 #include <array>
@@ -17,7 +18,6 @@
 #include <memory>
 #include <span>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 namespace Arealis
@@ -1014,7 +1014,7 @@ bool RingCheckFindsNoMeeting(WorkingData& data, WorkingData& later)
     {
         return false;
     }
-    if (data.EdgeCount() < HalvedCheckEdges || std::thread::hardware_concurrency() < 2)
+    if (data.EdgeCount() < HalvedCheckEdges || !Detail::HasSecondCore())
     {
         return BucketsHoldNoMeeting(data);
     }
