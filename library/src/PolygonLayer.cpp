@@ -64,8 +64,9 @@ struct CommitFailures
     bool OverlapSeen = false;
 };
 
-// Whether the commit notes the failure and goes on.
-bool IsNotedFailure(const std::exception_ptr& error) noexcept
+// Notes a failure that leaves the polygon in the edit list while the commit goes on; false for
+// any other exception, which ends the commit.
+bool NoteFailure(const std::exception_ptr& error, CommitFailures& failures) noexcept
 {
     try
     {
@@ -73,16 +74,17 @@ bool IsNotedFailure(const std::exception_ptr& error) noexcept
     }
     catch (const InvalidPolygonException&)
     {
-        return true;
+        failures.InvalidSeen = true;
     }
     catch (const PolygonsOverlapException&)
     {
-        return true;
+        failures.OverlapSeen = true;
     }
     catch (...)
     {
         return false;
     }
+    return true;
 }
 
 [[noreturn]] void ThrowArgument(const char* message, int line)
@@ -130,7 +132,7 @@ struct PolygonLayerState
         return -1;
     }
 
-    void Prepare(Polygon* pPolygon);
+    Rectangle Prepare(Polygon* pPolygon);
     // Files the polygon at position i of the edit list, whose bounds are given, in the index.
     void CommitAt(std::int32_t i, const Rectangle& bounds);
     // Prepares with prepare() and files the polygon at position i of the edit list, noting
@@ -180,8 +182,9 @@ void PolygonLayerState::DestroyContents() noexcept
 }
 
 // Repairs what can be repaired (repeated nodes, spikes, self-intersections, degenerate rings)
-// and checks the ring structure; the polygon then no longer counts as being edited.
-void PolygonLayerState::Prepare(Polygon* pPolygon)
+// and checks the ring structure; the polygon then no longer counts as being edited. Returns the
+// bounds under which the polygon is filed.
+Rectangle PolygonLayerState::Prepare(Polygon* pPolygon)
 {
     pPolygon->Clean(true);
     if (pPolygon->IsModified())
@@ -190,6 +193,7 @@ void PolygonLayerState::Prepare(Polygon* pPolygon)
     }
     pPolygon->Validate(false);
     pPolygon->ClearEditing();
+    return pPolygon->GetBounds();
 }
 
 template <class TPrepare>
@@ -200,13 +204,12 @@ void PolygonLayerState::CommitNoting(std::int32_t i, TPrepare prepare, CommitFai
         const Rectangle bounds = prepare();
         CommitAt(i, bounds);
     }
-    catch (const InvalidPolygonException&)
+    catch (...)
     {
-        failures.InvalidSeen = true;
-    }
-    catch (const PolygonsOverlapException&)
-    {
-        failures.OverlapSeen = true;
+        if (!NoteFailure(std::current_exception(), failures))
+        {
+            throw;
+        }
     }
 }
 
@@ -234,11 +237,12 @@ bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
         ahead.emplace(
             polygons.size(), bounds,
             [this, &polygons](std::size_t k, Rectangle& polygonBounds)
+            { polygonBounds = Prepare(polygons[k]); },
+            [](const std::exception_ptr& error)
             {
-                Prepare(polygons[k]);
-                polygonBounds = polygons[k]->GetBounds();
-            },
-            IsNotedFailure);
+                CommitFailures ignored;
+                return NoteFailure(error, ignored);
+            });
     }
     catch (const std::system_error&) // no thread to be had: the commit prepares in turn
     {
@@ -457,8 +461,8 @@ void PolygonLayer::EndEdit(Polygon* pPolygon)
     {
         return;
     }
-    m_state->Prepare(pPolygon);
-    m_state->CommitAt(position, pPolygon->GetBounds());
+    const Rectangle bounds = m_state->Prepare(pPolygon);
+    m_state->CommitAt(position, bounds);
 }
 
 void PolygonLayer::Commit()
@@ -469,14 +473,7 @@ void PolygonLayer::Commit()
         for (std::int32_t i = m_state->EditList.Count() - 1; i >= 0; --i)
         {
             m_state->CommitNoting(
-                i,
-                [this, i]
-                {
-                    Polygon* polygon = m_state->EditList[i];
-                    m_state->Prepare(polygon);
-                    return polygon->GetBounds();
-                },
-                failures);
+                i, [this, i] { return m_state->Prepare(m_state->EditList[i]); }, failures);
         }
     }
     if (failures.InvalidSeen)
