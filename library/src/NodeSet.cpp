@@ -23,29 +23,10 @@ constexpr int NullNodeLine = 24;
 constexpr int OtherTopologyLine = 26;
 
 // Runs from this long on are looked up in index order, in chunks of at most KeyOrderChunk
-// points, which bounds the working room; shorter runs cost more to sort than they save.
+// points, which bounds the working room: sorted, a chunk's new nodes go into each leaf of the
+// index in one merge. Shorter runs cost more to sort than they save.
 constexpr std::size_t KeyOrderRun = 1024;
 constexpr std::size_t KeyOrderChunk = std::size_t{1} << 16;
-
-// Whether consecutive points of a run lie far apart in x for their number: on average more
-// than 8 times the spacing that the run's points would have in x order. Then looking them up
-// in turn would jump about the index, while points along a line or a curve mostly land next
-// to the previous one, which their order serves as well as sorting would, without its cost.
-bool IsScatteredInX(std::span<const Point> points) noexcept
-{
-    constexpr double ScatterFactor = 8.0;
-    double low = points[0].X;
-    double high = low;
-    double travel = 0.0;
-    for (std::size_t i = 1; i < points.size(); ++i)
-    {
-        low = std::min(low, points[i].X);
-        high = std::max(high, points[i].X);
-        travel += std::fabs(points[i].X - points[i - 1].X);
-    }
-    // False for a run without width, and when a coordinate is not finite.
-    return travel > ScatterFactor * (high - low);
-}
 
 } // namespace
 
@@ -99,7 +80,8 @@ struct NodeSet::KeyOrderScratch
     std::vector<Detail::IndexedPosition> Sorted;
     // For each place in the run: its group of equal positions.
     std::vector<std::uint32_t> GroupOf;
-    // For each group, in index order: its new record (null once given back) and its node.
+    // For each group, in index order: its position, its new record and its node.
+    std::vector<Point> GroupPositions;
     std::vector<Node*> GroupRecords;
     std::vector<Node*> GroupNodes;
 };
@@ -118,7 +100,7 @@ void NodeSet::GetNodes(std::span<const Point> points, std::span<Node*> ppNodes)
             const std::size_t count = std::min(KeyOrderChunk, points.size() - taken);
             const std::span<const Point> chunk = points.subspan(taken, count);
             const std::span<Node*> out = ppNodes.subspan(taken, count);
-            if (count >= KeyOrderRun && IsScatteredInX(chunk) && GetNodesInKeyOrder(chunk, out))
+            if (count >= KeyOrderRun && GetNodesInKeyOrder(chunk, out))
             {
                 taken += count;
             }
@@ -197,22 +179,23 @@ bool NodeSet::GetNodesInKeyOrder(std::span<const Point> points, std::span<Node*>
 void NodeSet::InsertInKeyOrder(KeyOrderScratch& scratch,
                                std::span<const Detail::IndexedPosition> sorted)
 {
+    std::vector<Point>& positions = scratch.GroupPositions;
     std::vector<Node*>& records = scratch.GroupRecords;
     std::vector<Node*>& nodes = scratch.GroupNodes;
-    records.clear();
-    nodes.clear();
+    positions.clear();
     scratch.GroupOf.resize(sorted.size());
     // Equal positions lie next to each other: each run of them is one group.
     for (std::size_t k = 0; k < sorted.size(); ++k)
     {
-        if (k == 0 || !(sorted[k].Position == sorted[k - 1].Position))
+        if (k == 0 || !(sorted[k].Position == positions.back()))
         {
-            records.push_back(nullptr);
+            positions.push_back(sorted[k].Position);
         }
-        scratch.GroupOf[sorted[k].Index] = static_cast<std::uint32_t>(records.size() - 1);
+        scratch.GroupOf[sorted[k].Index] = static_cast<std::uint32_t>(positions.size() - 1);
     }
-    nodes.resize(records.size(), nullptr);
-    std::size_t inserted = 0;
+    records.assign(positions.size(), nullptr);
+    nodes.assign(positions.size(), nullptr);
+    std::size_t dealtWith = 0;
     try
     {
         // Records are made in the order of the points, so that the nodes of a ring lie
@@ -223,33 +206,15 @@ void NodeSet::InsertInKeyOrder(KeyOrderScratch& scratch,
             if (record == nullptr)
             {
                 record = m_pool->Allocate();
+                record->Position = positions[group];
                 record->TopologyId = m_topologyId;
                 record->ReferenceCount = 0;
             }
         }
-        std::size_t group = 0;
-        for (std::size_t k = 0; k < sorted.size(); ++k)
-        {
-            if (k > 0 && sorted[k].Position == sorted[k - 1].Position)
-            {
-                continue;
-            }
-            Node* record = records[group];
-            record->Position = sorted[k].Position;
-            Node* existing = nullptr;
-            if (m_index.Insert(record, &existing))
-            {
-                nodes[group] = record;
-            }
-            else
-            {
-                m_pool->Free(record);
-                records[group] = nullptr;
-                nodes[group] = existing;
-            }
-            ++group;
-            inserted = group;
-        }
+        // nodes[group] stays null for a group whose record went into the index.
+        m_index.InsertAscending(
+            std::span<const Point>(positions), std::span<Node* const>(records),
+            [&nodes](std::size_t stored, Node* existing) { nodes[stored] = existing; }, dealtWith);
     }
     catch (...)
     {
@@ -257,15 +222,26 @@ void NodeSet::InsertInKeyOrder(KeyOrderScratch& scratch,
         {
             if (records[group] == nullptr)
             {
-                continue;
+                continue; // never made
             }
-            if (group < inserted)
+            if (group < dealtWith && nodes[group] == nullptr)
             {
                 m_index.Remove(records[group]);
             }
             m_pool->Free(records[group]);
         }
         throw;
+    }
+    for (std::size_t group = 0; group < records.size(); ++group)
+    {
+        if (nodes[group] == nullptr)
+        {
+            nodes[group] = records[group];
+        }
+        else
+        {
+            m_pool->Free(records[group]);
+        }
     }
 }
 

@@ -4,10 +4,13 @@
 #include "Exceptions/InvalidOperationException.h"
 #include "TreeChecks.h"
 
+#include <algorithm>
 #include <deque>
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
+#include <span>
+#include <utility>
 #include <vector>
 
 using Collections::BTree;
@@ -330,6 +333,88 @@ TEST(BTreeTest, DescendingAndAscendingInsertionsKeepKeyOrder)
     }
     EXPECT_EQ(Enumerate(descending), expected);
     EXPECT_EQ(Enumerate(ascending), expected);
+}
+
+// Sorted runs merged into trees that already hold other keys, among them some of the run's:
+// the tree must end as individual insertions would leave it in content, report each stored
+// key's item once, and stay well formed, with runs that fill, split and outgrow leaves.
+TEST(BTreeTest, AscendingRunsMergeAsSingleInsertionsWould)
+{
+    std::mt19937 random(11);
+    for (const auto& [minItems, maxItems] : {std::pair{1, 3}, std::pair{2, 5}, std::pair{60, 150}})
+    {
+        std::deque<Item> storage;
+        ItemTree tree(minItems, maxItems);
+        std::map<int, Item*> model;
+        for (int round = 0; round < 40; ++round)
+        {
+            // Dense runs interleave with what is stored; sparse ones fall one or two per leaf.
+            const int spacing = 1 + static_cast<int>(random() % 40);
+            const int start = static_cast<int>(random() % 4000);
+            const int length = static_cast<int>(random() % 600);
+            std::vector<int> keys;
+            std::vector<Item*> items;
+            for (int i = 0; i < length; ++i)
+            {
+                const int key = start + i * spacing + static_cast<int>(random() % spacing);
+                if (!keys.empty() && key <= keys.back())
+                {
+                    continue;
+                }
+                keys.push_back(key);
+                items.push_back(&storage.emplace_back(Item{key}));
+            }
+            std::vector<std::pair<std::size_t, Item*>> found;
+            std::size_t dealtWith = 0;
+            tree.InsertAscending(
+                std::span<const int>(keys), std::span<Item* const>(items),
+                [&found](std::size_t k, Item* stored) { found.emplace_back(k, stored); },
+                dealtWith);
+            ASSERT_EQ(dealtWith, items.size());
+            std::vector<std::pair<std::size_t, Item*>> expected;
+            for (std::size_t k = 0; k < items.size(); ++k)
+            {
+                const auto [at, inserted] = model.emplace(keys[k], items[k]);
+                if (!inserted)
+                {
+                    expected.emplace_back(k, at->second);
+                }
+            }
+            std::sort(found.begin(), found.end());
+            ASSERT_EQ(found, expected) << "round " << round;
+            CheckTree(tree, static_cast<std::int64_t>(model.size()));
+            ASSERT_EQ(Enumerate(tree), ModelItems(model));
+            // Single insertions after a merge still find their leaves.
+            Item* single = &storage.emplace_back(Item{static_cast<int>(random() % 30000)});
+            if (tree.Insert(single))
+            {
+                model.emplace(single->Key, single);
+            }
+        }
+        CheckTree(tree, static_cast<std::int64_t>(model.size()));
+    }
+}
+
+TEST(BTreeTest, AscendingMergeRefusesKeysOutOfOrderBeforeChangingAnything)
+{
+    std::vector<Item> items{{5}, {7}, {7}, {9}};
+    std::vector<Item*> pointers{&items[0], &items[1], &items[2], &items[3]};
+    std::vector<int> keys{5, 7, 7, 9};
+    ItemTree tree(2, 3);
+    Item stored{1};
+    tree.Insert(&stored);
+    std::size_t dealtWith = 99;
+    const auto noFound = [](std::size_t, Item*) {};
+    EXPECT_THROW(tree.InsertAscending(std::span<const int>(keys), std::span<Item* const>(pointers),
+                                      noFound, dealtWith),
+                 Exceptions::ArgumentException);
+    EXPECT_EQ(dealtWith, 0U);
+    keys = {5, 7, 9};
+    EXPECT_THROW(tree.InsertAscending(std::span<const int>(keys), std::span<Item* const>(pointers),
+                                      noFound, dealtWith),
+                 Exceptions::ArgumentException);
+    CheckTree(tree, 1);
+    EXPECT_EQ(Enumerate(tree), std::vector<Item*>{&stored});
 }
 
 TEST(BTreeTest, EnumeratorFollowsTheProtocol)

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <utility>
 
 namespace Collections
@@ -124,6 +125,69 @@ public:
     }
 
     TItem RemoveAt(std::int32_t i) { return this->RemoveEntryAt(i); }
+
+    // What MergeAscending did: whether Key changed, and how many items went in.
+    struct Merged
+    {
+        bool KeyChanged = false;
+        std::int32_t Added = 0;
+    };
+
+    // Merges items whose keys strictly ascend into the entries, in one pass over both from
+    // the back; keys[k] is the key of items[k]. An item whose key is stored already stays out,
+    // and found(k, stored item) is called for it; found must not throw. Room for all items is
+    // reserved first: if that fails, nothing has changed.
+    template <class F>
+    Merged MergeAscending(std::span<const TKey> keys, std::span<const TItem> items, F&& found)
+    {
+        const TComparator less{};
+        const auto stored = static_cast<std::size_t>(this->Count());
+        const std::size_t total = stored + items.size();
+        this->Reserve(static_cast<std::int32_t>(total));
+        // Within the reserved room: neither resize allocates.
+        this->EntryKeys.resize(total);
+        this->Entries.resize(total);
+        std::size_t write = total;
+        std::size_t read = stored;
+        for (std::size_t k = items.size(); k-- > 0;)
+        {
+            while (read > 0 && less(keys[k], this->EntryKeys[read - 1]))
+            {
+                --read;
+                --write;
+                this->EntryKeys[write] = this->EntryKeys[read];
+                this->Entries[write] = std::move(this->Entries[read]);
+            }
+            if (read > 0 && !less(this->EntryKeys[read - 1], keys[k]))
+            {
+                found(k, this->Entries[read - 1]);
+                continue;
+            }
+            --write;
+            this->EntryKeys[write] = keys[k];
+            this->Entries[write] = items[k];
+        }
+        // Each item found stored left one slot open between the entries before read and
+        // the merged ones from write on.
+        const std::size_t open = write - read;
+        if (open > 0)
+        {
+            std::move(this->EntryKeys.begin() + write, this->EntryKeys.end(),
+                      this->EntryKeys.begin() + read);
+            std::move(this->Entries.begin() + write, this->Entries.end(),
+                      this->Entries.begin() + read);
+            this->EntryKeys.resize(total - open);
+            this->Entries.resize(total - open);
+        }
+        const auto added = static_cast<std::int32_t>(items.size() - open);
+        if (added == 0)
+        {
+            return {};
+        }
+        const bool keyChanged = stored == 0 ? (this->Key = this->EntryKeys.back(), true)
+                                            : this->UpdateKey(this->EntryKeys.back());
+        return {keyChanged, added};
+    }
 };
 
 template <class TKey, class TComparator>

@@ -112,10 +112,11 @@ protected:
     // Finishes an insertion into leaf: splits overfull nodes from the leaf upwards, lets every
     // ancestor widen its Key, and grows a new root when the old one was split. keyChanged
     // tells whether the insertion changed the leaf's Key; the walk stops early once no Key
-    // changes any more, since every ancestor's Key already covers its descendants'.
-    void CompleteInsertion(TLeaf& leaf, bool keyChanged)
+    // changes any more, since every ancestor's Key already covers its descendants'. added is
+    // the number of items the leaf received, at most one more than it has room for.
+    void CompleteInsertion(TLeaf& leaf, bool keyChanged, std::int32_t added = 1)
     {
-        ++m_count;
+        m_count += added;
         std::unique_ptr<TreeNode<TKey>> sibling = SplitIfOverfull(leaf);
         keyChanged = keyChanged || sibling != nullptr;
         TreeNode<TKey>* child = &leaf;

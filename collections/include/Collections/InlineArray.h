@@ -109,6 +109,19 @@ public:
 
     void push_back(const T& value) { insert(end(), value); }
 
+    // Grows with default values at the end, or drops values from the end.
+    void resize(std::size_t size)
+    {
+        if (size <= m_size)
+        {
+            erase(begin() + size, end());
+            return;
+        }
+        const std::size_t added = size - m_size;
+        MakeRoom(m_size, added);
+        std::fill(end() - added, end(), T{});
+    }
+
     T* insert(const T* position, const T& value)
     {
         const auto at = static_cast<std::size_t>(position - begin());
