@@ -5,11 +5,10 @@
 #include "Exceptions/Messages.h"
 #include "NodePool.h"
 #include "PositionHash.h"
-#include "PositionSort.h"
+#include "SortedPointRunState.h"
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <vector>
 
 namespace Arealis
@@ -74,17 +73,21 @@ Node* NodeSet::GetNode(const Point& point)
 
 struct NodeSet::KeyOrderScratch
 {
-    // The points of the run, snapped, with their place in it, and room to sort them.
-    std::vector<Detail::IndexedPosition> Positions;
-    std::vector<std::uint32_t> Buckets;
-    std::vector<Detail::IndexedPosition> Sorted;
-    // For each place in the run: its group of equal positions.
-    std::vector<std::uint32_t> GroupOf;
-    // For each group, in index order: its position, its new record and its node.
-    std::vector<Point> GroupPositions;
+    // The run being looked up by GetNodes.
+    SortedPointRun Run;
+    // For each group of the run, in the index's order: its new record and its node.
     std::vector<Node*> GroupRecords;
     std::vector<Node*> GroupNodes;
 };
+
+NodeSet::KeyOrderScratch& NodeSet::KeyOrder()
+{
+    if (!m_keyOrder)
+    {
+        m_keyOrder = std::make_unique<KeyOrderScratch>();
+    }
+    return *m_keyOrder;
+}
 
 void NodeSet::GetNodes(std::span<const Point> points, std::span<Node*> ppNodes)
 {
@@ -146,53 +149,44 @@ void NodeSet::GetNodesInTurn(std::span<const Point> points, std::span<Node*> ppN
 
 bool NodeSet::GetNodesInKeyOrder(std::span<const Point> points, std::span<Node*> ppNodes)
 {
-    if (!m_keyOrder)
+    // The table of recent nodes is left out: it holds few of a long run's nodes, while equal
+    // points meet anyway once sorted.
+    SortedPointRun& run = KeyOrder().Run;
+    if (!run.Prepare(points))
     {
-        m_keyOrder = std::make_unique<KeyOrderScratch>();
+        return false;
     }
-    KeyOrderScratch& scratch = *m_keyOrder;
-    // The table of recent nodes is left out: it holds few of a scattered run's nodes, while
-    // equal points meet anyway once sorted. Nothing changes before the nodes are inserted.
-    scratch.Positions.clear();
-    for (std::size_t i = 0; i < points.size(); ++i)
-    {
-        const Point position = SnapToNodeGrid(points[i]);
-        if (!std::isfinite(position.X) || !std::isfinite(position.Y))
-        {
-            return false;
-        }
-        scratch.Positions.push_back(
-            Detail::IndexedPosition{position, static_cast<std::uint32_t>(i)});
-    }
-    InsertInKeyOrder(scratch,
-                     Detail::SortByPosition(scratch.Positions, scratch.Buckets, scratch.Sorted));
-    // Nothing fails from here on.
-    for (std::size_t i = 0; i < points.size(); ++i)
-    {
-        Node* node = scratch.GroupNodes[scratch.GroupOf[i]];
-        ++node->ReferenceCount;
-        ppNodes[i] = node;
-    }
+    GetNodes(run, ppNodes);
     return true;
 }
 
-void NodeSet::InsertInKeyOrder(KeyOrderScratch& scratch,
-                               std::span<const Detail::IndexedPosition> sorted)
+void NodeSet::GetNodes(const SortedPointRun& run, std::span<Node*> ppNodes)
 {
-    std::vector<Point>& positions = scratch.GroupPositions;
+    if (ppNodes.size() < run.Count())
+    {
+        throw Exceptions::ArgumentOutOfRangeException();
+    }
+    if (run.Count() == 0)
+    {
+        return;
+    }
+    KeyOrderScratch& scratch = KeyOrder();
+    const SortedPointRun::State& state = *run.m_state;
+    InsertInKeyOrder(state, scratch);
+    // Nothing fails from here on.
+    for (std::size_t i = 0; i < state.GroupOf.size(); ++i)
+    {
+        Node* node = scratch.GroupNodes[state.GroupOf[i]];
+        ++node->ReferenceCount;
+        ppNodes[i] = node;
+    }
+}
+
+void NodeSet::InsertInKeyOrder(const SortedPointRun::State& run, KeyOrderScratch& scratch)
+{
+    const std::vector<Point>& positions = run.GroupPositions;
     std::vector<Node*>& records = scratch.GroupRecords;
     std::vector<Node*>& nodes = scratch.GroupNodes;
-    positions.clear();
-    scratch.GroupOf.resize(sorted.size());
-    // Equal positions lie next to each other: each run of them is one group.
-    for (std::size_t k = 0; k < sorted.size(); ++k)
-    {
-        if (k == 0 || !(sorted[k].Position == positions.back()))
-        {
-            positions.push_back(sorted[k].Position);
-        }
-        scratch.GroupOf[sorted[k].Index] = static_cast<std::uint32_t>(positions.size() - 1);
-    }
     records.assign(positions.size(), nullptr);
     nodes.assign(positions.size(), nullptr);
     std::size_t dealtWith = 0;
@@ -200,7 +194,7 @@ void NodeSet::InsertInKeyOrder(KeyOrderScratch& scratch,
     {
         // Records are made in the order of the points, so that the nodes of a ring lie
         // together in the pool as they would by GetNode in turn.
-        for (const std::uint32_t group : scratch.GroupOf)
+        for (const std::uint32_t group : run.GroupOf)
         {
             Node*& record = records[group];
             if (record == nullptr)

@@ -5,17 +5,24 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Ring.h"
+#include "Arealis/SortedPointRun.h"
 #include "Arealis/Topology.h"
 #include "ByteOrder.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -243,94 +250,148 @@ void ParsePolygonRecord(const MainFile& file, std::int64_t recordNumber, std::in
     }
 }
 
-// Polygons of consecutive records, made together: the nodes of all their points are looked up
-// in one run, which the node set walks in the index's order instead of searching the index
-// point by point, and then the polygons and rings are made from those nodes in record order.
-// The batch holds up to MaxPoints points; a longer ring is spread over several batches.
-// Nodes looked up but not yet handed to a ring are released when the batch goes.
-class PolygonBatch
+enum class StepKind
+{
+    Polygon, // a new polygon
+    Ring,    // a new ring of the polygon, with room for Value nodes
+    Nodes,   // the next Value points' nodes go to the ring
+    Done     // the polygon of record Value is complete
+};
+
+struct Step
+{
+    StepKind Kind;
+    std::int64_t Value;
+};
+
+// The points of consecutive records and the steps that make their polygons from the points'
+// nodes: one batch, gathered while reading and made into polygons in one go.
+struct BatchContent
+{
+    std::vector<Step> Steps;
+    std::vector<Point> Points;
+    // The points sorted for the node lookup, when the reading side had time for that.
+    SortedPointRun Run;
+    bool IsSorted = false;
+
+    bool IsEmpty() const noexcept { return Steps.empty(); }
+    void Clear() noexcept
+    {
+        Steps.clear();
+        Points.clear();
+        Run.Clear();
+        IsSorted = false;
+    }
+};
+
+// Gathers records into batches of up to MaxPoints points (a longer ring is spread over several
+// batches) and hands each full batch to the sink, which makes it and leaves the content empty.
+class RecordGatherer
 {
 public:
-    PolygonBatch(PolygonLayer& layer, const PolygonRecordCallback& onPolygon)
-        : m_layer(layer), m_nodeSet(layer.GetTopology()->GetNodeSet()), m_onPolygon(onPolygon)
-    {
-    }
-    ~PolygonBatch() { ReleaseUnused(); }
-    PolygonBatch(const PolygonBatch&) = delete;
-    PolygonBatch& operator=(const PolygonBatch&) = delete;
+    using Sink = std::function<void(BatchContent&)>;
+
+    explicit RecordGatherer(Sink sink) : m_sink(std::move(sink)) {}
 
     // One ring per part; the last point of a part repeats its first and is dropped, since
     // rings close implicitly.
     void Add(const PolygonRecord& record, std::int64_t recordIndex)
     {
-        m_steps.push_back(Step{StepKind::Polygon, 0});
+        std::vector<Step>& steps = m_content.Steps;
+        std::vector<Point>& points = m_content.Points;
+        steps.push_back(Step{StepKind::Polygon, 0});
         for (std::size_t part = 0; part < record.PartStarts.size(); ++part)
         {
             const std::int32_t end = record.PartEnd(part) - 1;
             const std::int32_t start = record.PartStarts[part];
-            m_steps.push_back(Step{StepKind::Ring, std::max(0, end - start)});
+            steps.push_back(Step{StepKind::Ring, std::max(0, end - start)});
             for (std::int32_t first = start; first < end;)
             {
-                if (m_points.size() == MaxPoints)
+                if (points.size() == MaxPoints)
                 {
-                    Flush();
+                    HandOver();
                 }
-                const auto room = static_cast<std::int32_t>(MaxPoints - m_points.size());
+                const auto room = static_cast<std::int32_t>(MaxPoints - points.size());
                 const std::int32_t count = std::min(room, end - first);
                 for (std::int32_t k = 0; k < count; ++k)
                 {
-                    m_points.push_back(record.PointAt(first + k));
+                    points.push_back(record.PointAt(first + k));
                 }
-                m_steps.push_back(Step{StepKind::Nodes, count});
+                steps.push_back(Step{StepKind::Nodes, count});
                 first += count;
             }
         }
-        m_steps.push_back(Step{StepKind::Done, recordIndex});
-        if (m_points.size() == MaxPoints || m_steps.size() >= MaxSteps)
+        steps.push_back(Step{StepKind::Done, recordIndex});
+        if (points.size() == MaxPoints || steps.size() >= MaxSteps)
         {
-            Flush();
+            HandOver();
         }
     }
 
-    // Makes the polygons of the records added so far.
-    void Flush()
+    // Hands the records gathered so far to the sink.
+    void HandOver()
     {
-        try
+        if (!m_content.IsEmpty())
         {
-            m_found.resize(m_points.size());
-            m_nodeSet.GetNodes(m_points, m_found);
-            m_unused = m_found.size();
-            std::size_t next = 0;
-            for (const Step& step : m_steps)
-            {
-                next = Perform(step, next);
-            }
+            m_sink(m_content);
         }
-        catch (...)
-        {
-            Clear();
-            throw;
-        }
-        Clear();
     }
 
 private:
     static constexpr std::size_t MaxPoints = std::size_t{1} << 14;
     static constexpr std::size_t MaxSteps = std::size_t{1} << 16;
 
-    enum class StepKind
-    {
-        Polygon, // a new polygon
-        Ring,    // a new ring of the polygon, with room for Value nodes
-        Nodes,   // the next Value looked-up nodes go to the ring
-        Done     // the polygon of record Value is complete
-    };
-    struct Step
-    {
-        StepKind Kind;
-        std::int64_t Value;
-    };
+    Sink m_sink;
+    BatchContent m_content;
+};
 
+// Makes the polygons of batches: the nodes of all a batch's points are looked up in one run,
+// which the node set walks in the index's order instead of searching the index point by point,
+// and then the polygons and rings are made from those nodes in record order. Nodes looked up
+// but not yet handed to a ring are released when the batch is done with.
+class PolygonMaker
+{
+public:
+    PolygonMaker(PolygonLayer& layer, const PolygonRecordCallback& onPolygon)
+        : m_layer(layer), m_nodeSet(layer.GetTopology()->GetNodeSet()), m_onPolygon(onPolygon)
+    {
+    }
+    ~PolygonMaker() { ReleaseUnused(); }
+    PolygonMaker(const PolygonMaker&) = delete;
+    PolygonMaker& operator=(const PolygonMaker&) = delete;
+
+    // Makes the polygons of a batch and empties it, also when that fails.
+    void Make(BatchContent& content)
+    {
+        try
+        {
+            m_found.resize(content.Points.size());
+            if (content.IsSorted)
+            {
+                m_nodeSet.GetNodes(content.Run, m_found);
+            }
+            else
+            {
+                m_nodeSet.GetNodes(content.Points, m_found);
+            }
+            m_unused = m_found.size();
+            std::size_t next = 0;
+            for (const Step& step : content.Steps)
+            {
+                next = Perform(step, next);
+            }
+        }
+        catch (...)
+        {
+            ReleaseUnused();
+            content.Clear();
+            throw;
+        }
+        ReleaseUnused();
+        content.Clear();
+    }
+
+private:
     // Performs a step whose nodes, if any, start at next in m_found; returns where the next
     // step's nodes start.
     std::size_t Perform(const Step& step, std::size_t next)
@@ -370,26 +431,100 @@ private:
             m_nodeSet.ReleaseNode(m_found[i]);
         }
         m_unused = 0;
-    }
-
-    void Clear() noexcept
-    {
-        ReleaseUnused();
-        m_steps.clear();
-        m_points.clear();
         m_found.clear();
     }
 
     PolygonLayer& m_layer;
     NodeSet& m_nodeSet;
     const PolygonRecordCallback& m_onPolygon;
-    std::vector<Step> m_steps;
-    std::vector<Point> m_points;
     std::vector<Node*> m_found;
     std::size_t m_unused = 0;
     // The polygon and ring being made: a ring spread over batches goes on in the next one.
     Polygon* m_polygon = nullptr;
     Ring* m_ring = nullptr;
+};
+
+// Sorts a batch's points for the node lookup, which the making side then does in the index's
+// order without sorting them itself. A short batch is left to the node set, which looks a
+// few points up in turn.
+void SortForLookup(BatchContent& content)
+{
+    constexpr std::size_t SortedRun = 1024;
+    if (content.Points.size() >= SortedRun)
+    {
+        content.IsSorted = content.Run.Prepare(content.Points);
+    }
+}
+
+// Thrown on the reading thread when the making side gave up, to end the reading early.
+struct ReadingStopped
+{
+};
+
+// Passes batches from a reading thread to the thread that makes them, one at a time: the
+// reader waits while the batch it handed over has not been taken. Contents are swapped, so
+// both sides keep reusing the room of the same few vectors.
+class BatchHandoff
+{
+public:
+    // Reading side: hands content over and gets an empty one back.
+    void Put(BatchContent& content)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_full || m_stopped; });
+        if (m_stopped)
+        {
+            throw ReadingStopped{};
+        }
+        std::swap(m_slot, content);
+        m_full = true;
+        m_changed.notify_all();
+    }
+
+    // Reading side: no more batches; error is what ended the reading, if anything did.
+    void Close(std::exception_ptr error)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_closed = true;
+        m_error = std::move(error);
+        m_changed.notify_all();
+    }
+
+    // Making side: swaps the next batch into content, which must be empty; false once the
+    // reading side closed and every batch was taken.
+    bool Take(BatchContent& content)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_full || m_closed; });
+        if (!m_full)
+        {
+            return false;
+        }
+        std::swap(m_slot, content);
+        m_full = false;
+        m_changed.notify_all();
+        return true;
+    }
+
+    // Making side: tells the reading side to stop.
+    void Stop()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopped = true;
+        m_changed.notify_all();
+    }
+
+    // Making side, once the reading thread has ended: the error that ended the reading.
+    std::exception_ptr Error() const { return m_error; }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    BatchContent m_slot;
+    bool m_full = false;
+    bool m_closed = false;
+    bool m_stopped = false;
+    std::exception_ptr m_error;
 };
 
 struct ReadSummary
@@ -401,7 +536,7 @@ struct ReadSummary
 // Reads the records from the first on into the batch; the caller makes the last batch's
 // polygons. record is room for parsing, reused from record to record.
 void ReadRecordsInto(MainFile& file, std::int64_t declaredEnd, PolygonRecord& record,
-                     PolygonBatch& batch, ReadSummary& summary)
+                     RecordGatherer& batch, ReadSummary& summary)
 {
     std::int64_t recordNumber = 0;
     for (std::int64_t offset = HeaderSize; offset < file.Size() && offset < declaredEnd;)
@@ -441,6 +576,111 @@ void ReadRecordsInto(MainFile& file, std::int64_t declaredEnd, PolygonRecord& re
     }
 }
 
+// Reads every record and makes its polygons on the calling thread.
+ReadSummary ReadRecordsInTurn(MainFile& file, std::int64_t declaredEnd, PolygonMaker& maker)
+{
+    ReadSummary summary;
+    PolygonRecord record;
+    RecordGatherer gatherer([&maker](BatchContent& content) { maker.Make(content); });
+    try
+    {
+        ReadRecordsInto(file, declaredEnd, record, gatherer, summary);
+    }
+    catch (...)
+    {
+        // The records before a malformed one keep their polygons, as if each had been made at
+        // once; the error that stopped the reading is the one reported.
+        try
+        {
+            gatherer.HandOver();
+        }
+        catch (...) // NOLINT(bugprone-empty-catch): the first error wins
+        {
+        }
+        throw;
+    }
+    gatherer.HandOver();
+    return summary;
+}
+
+// Reads the records on a second thread while the calling thread makes the polygons of the
+// batches read so far: the same batches, made in the same order, as ReadRecordsInTurn makes.
+// A malformed record ends the reading after the batch of the records before it, and its error
+// is thrown once that batch is made; when making fails, the reading stops at its next batch.
+ReadSummary ReadRecordsAhead(MainFile& file, std::int64_t declaredEnd, PolygonMaker& maker)
+{
+    BatchHandoff handoff;
+    ReadSummary summary;
+    std::thread reader;
+    try
+    {
+        reader = std::thread(
+            [&file, declaredEnd, &handoff, &summary]
+            {
+                std::exception_ptr error;
+                try
+                {
+                    PolygonRecord record;
+                    RecordGatherer gatherer(
+                        [&handoff](BatchContent& content)
+                        {
+                            SortForLookup(content);
+                            handoff.Put(content);
+                        });
+                    try
+                    {
+                        ReadRecordsInto(file, declaredEnd, record, gatherer, summary);
+                    }
+                    catch (...)
+                    {
+                        error = std::current_exception();
+                    }
+                    gatherer.HandOver();
+                }
+                catch (...)
+                {
+                    if (!error)
+                    {
+                        error = std::current_exception();
+                    }
+                }
+                handoff.Close(error);
+            });
+    }
+    catch (const std::system_error&)
+    {
+        return ReadRecordsInTurn(file, declaredEnd, maker); // no thread to be had
+    }
+    try
+    {
+        BatchContent content;
+        while (handoff.Take(content))
+        {
+            maker.Make(content);
+        }
+    }
+    catch (...)
+    {
+        handoff.Stop();
+        reader.join();
+        throw;
+    }
+    reader.join();
+    if (handoff.Error())
+    {
+        std::rethrow_exception(handoff.Error());
+    }
+    return summary;
+}
+
+// Whether to read on a second thread: for files of several batches, when a second core can
+// make polygons meanwhile.
+bool ReadsAhead(const MainFile& file)
+{
+    constexpr std::int64_t ReadAheadBytes = std::int64_t{1} << 20;
+    return file.Size() >= ReadAheadBytes && std::thread::hardware_concurrency() >= 2;
+}
+
 ReadSummary ReadRecords(PolygonLayer& layer, const std::string& path,
                         const PolygonRecordCallback& onPolygon)
 {
@@ -454,28 +694,9 @@ ReadSummary ReadRecords(PolygonLayer& layer, const std::string& path,
     const std::int64_t declaredEnd =
         2 * std::int64_t{ByteOrder::BigEndianInt32(header + FileLengthOffset)};
 
-    ReadSummary summary;
-    PolygonRecord record;
-    PolygonBatch batch(layer, onPolygon);
-    try
-    {
-        ReadRecordsInto(file, declaredEnd, record, batch, summary);
-    }
-    catch (...)
-    {
-        // The records before a malformed one keep their polygons, as if each had been made at
-        // once; the error that stopped the reading is the one reported.
-        try
-        {
-            batch.Flush();
-        }
-        catch (...) // NOLINT(bugprone-empty-catch): the first error wins
-        {
-        }
-        throw;
-    }
-    batch.Flush();
-    return summary;
+    PolygonMaker maker(layer, onPolygon);
+    return ReadsAhead(file) ? ReadRecordsAhead(file, declaredEnd, maker)
+                            : ReadRecordsInTurn(file, declaredEnd, maker);
 }
 
 void CommitLayer(PolygonLayer& layer, IReporter& reporter)

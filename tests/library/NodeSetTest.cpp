@@ -1,5 +1,6 @@
 #include "Arealis/NodeSet.h"
 
+#include "Arealis/SortedPointRun.h"
 #include "Collections/PlainArray.h"
 #include "Exceptions/ArgumentException.h"
 #include "ModelTestSupport.h"
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <limits>
+#include <thread>
 #include <vector>
 
 using namespace Arealis;
@@ -235,6 +237,64 @@ TEST(NodeSetTest, LongScatteredRunsAgreeWithGetNodeOneByOne)
     {
         ExpectGetNodesAsOneByOne(batched, single, run);
     }
+}
+
+// A run sorted ahead, on another thread, gives the nodes and counts of GetNode in turn, for
+// points repeated and snapping together, onto nodes made before; one run object serves
+// several runs in turn. A run that cannot be sorted is refused, and so is too little room.
+TEST(NodeSetTest, RunsSortedOnAnotherThreadAgreeWithGetNodeOneByOne)
+{
+    std::vector<Points> runs(3);
+    for (int i = 0; i < 5000; ++i)
+    {
+        const double angle = 0.001 * i;
+        runs[0].push_back({100 * std::cos(angle), 100 * std::sin(angle)}); // along a curve
+        runs[1].push_back({double((i * 37) % 300), double(i % 7)});        // scattered
+        if (i % 9 == 0)
+        {
+            runs[1].push_back({(i * 37) % 300 + 2e-7, double(i % 7)}); // snaps onto the last
+        }
+    }
+    runs[2] = runs[0]; // every node again
+
+    NodeSet sorted(Id);
+    NodeSet single(Id);
+    for (int i = 0; i < 1000; ++i)
+    {
+        const Point p{double(i % 300), double(i % 7)};
+        sorted.GetNode(p);
+        single.GetNode(p);
+    }
+    SortedPointRun run;
+    for (const Points& points : runs)
+    {
+        bool prepared = false;
+        std::thread([&run, &points, &prepared] { prepared = run.Prepare(points); }).join();
+        ASSERT_TRUE(prepared);
+        ASSERT_EQ(run.Count(), points.size());
+        std::vector<Node*> fromRun(points.size());
+        sorted.GetNodes(run, fromRun);
+        std::vector<Node*> fromSingle;
+        for (const Point& p : points)
+        {
+            fromSingle.push_back(single.GetNode(p));
+        }
+        ASSERT_EQ(sorted.Count(), single.Count());
+        for (std::size_t i = 0; i < points.size(); ++i)
+        {
+            ASSERT_EQ(fromRun[i]->Position, fromSingle[i]->Position) << i;
+            ASSERT_EQ(fromRun[i]->ReferenceCount, fromSingle[i]->ReferenceCount) << i;
+            ASSERT_EQ(fromRun[i], sorted.Find(fromRun[i]->Position)) << i;
+        }
+    }
+
+    std::vector<Node*> tooFew(10);
+    EXPECT_THROW(sorted.GetNodes(run, tooFew), Exceptions::ArgumentOutOfRangeException);
+    EXPECT_EQ(sorted.Count(), single.Count());
+    Points withNaN = runs[0];
+    withNaN[4000].Y = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(run.Prepare(withNaN));
+    EXPECT_EQ(run.Count(), 0U);
 }
 
 TEST(NodeSetTest, PoolGrowsByBlocksAndGivesEmptyOnesBack)

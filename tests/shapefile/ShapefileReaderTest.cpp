@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <numbers>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -232,6 +233,50 @@ TEST_F(ShapefileReaderTest, TruncatedRecordAfterManyBatchesKeepsEveryEarlierPoly
     EXPECT_NE(error.find("record " + std::to_string(Squares + 1)), std::string::npos) << error;
     EXPECT_EQ(m_layer->GetPolygonCount(), Squares);
     EXPECT_EQ(m_topology->GetNodeSet().Count(), 4 * Squares);
+}
+
+// A failure while the polygons are made (here the caller's callback) ends a long read with
+// that error, also while the rest of the file is still being read, and keeps the polygons
+// made before it, as a short read does.
+TEST_F(ShapefileReaderTest, FailureWhileMakingPolygonsEndsALongReadAndKeepsTheEarlierOnes)
+{
+    constexpr int Squares = 20000;
+    constexpr int Failing = 12345;
+    ShapefileBuilder builder;
+    for (int i = 0; i < Squares; ++i)
+    {
+        const double x = 2.0 * (i % 100);
+        const double y = 2.0 * (i / 100);
+        builder.Polygon({{{x, y}, {x, y + 1}, {x + 1, y + 1}, {x + 1, y}}});
+    }
+    const std::string path = Write(builder);
+    for (const bool rethrow : {true, false})
+    {
+        SCOPED_TRACE(rethrow ? "rethrown" : "cancelled");
+        Topology* topology = Topology::Create();
+        PolygonLayer* layer = topology->CreatePolygonLayer(true);
+        RecordingReporter reporter(rethrow);
+        const auto failAt = [](Polygon*, std::int64_t record)
+        {
+            if (record == Failing)
+            {
+                throw std::runtime_error("stop here");
+            }
+        };
+        if (rethrow)
+        {
+            EXPECT_THROW(ReadShapefile(*layer, path, reporter, failAt), std::runtime_error);
+        }
+        else
+        {
+            EXPECT_NO_THROW(ReadShapefile(*layer, path, reporter, failAt));
+        }
+        ASSERT_EQ(reporter.Errors.size(), 1U);
+        EXPECT_NE(reporter.Errors[0].find("stop here"), std::string::npos);
+        EXPECT_EQ(layer->GetPolygonCount(), Failing + 1);
+        EXPECT_EQ(topology->GetNodeSet().Count(), 4 * (Failing + 1));
+        Topology::Delete(topology);
+    }
 }
 
 // The nodes of many records are looked up together, in batches: squares sharing their corners

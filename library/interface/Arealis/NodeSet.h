@@ -4,6 +4,7 @@
 #include "Arealis/NodesPtrSet.h"
 #include "Arealis/Point.h"
 #include "Arealis/Rectangle.h"
+#include "Arealis/SortedPointRun.h"
 #include "Collections/PlainArray.h"
 
 #include <cstddef>
@@ -15,10 +16,6 @@ namespace Arealis
 {
 
 class NodePool;
-namespace Detail
-{
-struct IndexedPosition;
-}
 
 // The nodes of one topology: one reference-counted record per distinct point, found through
 // a B-tree keyed by the point. Records come from a block pool so that large layers need few
@@ -45,6 +42,10 @@ public:
     // index is walked through once instead of searched at random for each point; a short one
     // in turn, with the lookups of a batch loading before the first is made.
     void GetNodes(std::span<const Point> points, std::span<Node*> ppNodes);
+    // GetNodes for the points that run was prepared from, in index order, with the same
+    // nodes and counts; ppNodes must be as long as the run. The run may have been prepared on
+    // another thread, which must be done with it.
+    void GetNodes(const SortedPointRun& run, std::span<Node*> ppNodes);
     void AddReference(Node* pNode);
     // Drops one reference; the node is removed and its record reused at the last one.
     void ReleaseNode(Node* pNode);
@@ -89,10 +90,11 @@ private:
     // GetNodes for a run in the index's order of its points; false, with nothing changed, when
     // a point has a coordinate that is not finite (which has no place in that order).
     bool GetNodesInKeyOrder(std::span<const Point> points, std::span<Node*> ppNodes);
-    // Puts the distinct positions of the sorted run into the index in their order, each as a
-    // new record or as the node that stands there; undoes every change when it throws.
-    void InsertInKeyOrder(KeyOrderScratch& scratch,
-                          std::span<const Detail::IndexedPosition> sorted);
+    KeyOrderScratch& KeyOrder();
+    // Puts the distinct positions of the run into the index in their order, each as a new
+    // record or as the node that stands there, into the scratch's nodes of the groups; undoes
+    // every change when it throws.
+    void InsertInKeyOrder(const SortedPointRun::State& run, KeyOrderScratch& scratch);
     static std::size_t RecentSlot(const Point& position) noexcept;
     // GetNode for a point already snapped, whose recent slot is given.
     Node* GetSnappedNode(const Point& position, RecentNode& recent);
