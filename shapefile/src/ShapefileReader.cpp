@@ -533,10 +533,10 @@ struct ReadSummary
     std::int32_t LastUnsupportedType = 0;
 };
 
-// Reads the records from the first on into the batch; the caller makes the last batch's
-// polygons. record is room for parsing, reused from record to record.
+// Reads the records from the first on into the gatherer; the caller hands the last batch over.
+// record is room for parsing, reused from record to record.
 void ReadRecordsInto(MainFile& file, std::int64_t declaredEnd, PolygonRecord& record,
-                     RecordGatherer& batch, ReadSummary& summary)
+                     RecordGatherer& gatherer, ReadSummary& summary)
 {
     std::int64_t recordNumber = 0;
     for (std::int64_t offset = HeaderSize; offset < file.Size() && offset < declaredEnd;)
@@ -565,7 +565,7 @@ void ReadRecordsInto(MainFile& file, std::int64_t declaredEnd, PolygonRecord& re
         if (HasPolygonLayout(shapeType))
         {
             ParsePolygonRecord(file, recordNumber, offset, content, contentSize, record);
-            batch.Add(record, recordNumber - 1);
+            gatherer.Add(record, recordNumber - 1);
         }
         else if (shapeType != 0)
         {
