@@ -3,13 +3,13 @@
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/PolygonsSet.h"
 #include "LayerSetOperations.h"
+#include "PolygonTable.h"
 #include "SnapshotEnumerator.h"
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
-#include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -22,7 +22,10 @@ namespace
 // The polygons of the union so far, indexed by their bounds: polygons of the operand layers
 // and the free unions made from them, which the index owns. Polygons merged into a union leave
 // the index; merged unions are kept alive until the end of the pass, so that the pass can still
-// recognise them on its list and skip them.
+// recognise them on its list and skip them. What the pass needs to know of a polygon (whether
+// the index owns it, whether it was made or merged in this pass) sits in one flat table, looked
+// up for every candidate: passes are numbered, so a new pass forgets the last one's marks
+// without a pass over them.
 class WorkingIndex
 {
 public:
@@ -36,8 +39,7 @@ public:
         m_index.VisitOverlapping(polygon.GetBounds(),
                                  [&](Polygon* pCandidate)
                                  {
-                                     if (pCandidate != &polygon &&
-                                         !m_createdThisPass.contains(pCandidate))
+                                     if (pCandidate != &polygon && !IsNewThisPass(*pCandidate))
                                      {
                                          found.push_back(pCandidate);
                                      }
@@ -51,7 +53,8 @@ public:
     // Puts a polygon of an operand layer into the index; a union is there already.
     void Keep(Polygon& polygon)
     {
-        if (!Owns(polygon))
+        const State* state = m_states.Find(&polygon);
+        if (state == nullptr || !state->Owned)
         {
             m_index.Insert(&polygon);
         }
@@ -60,9 +63,10 @@ public:
     Polygon& Adopt(std::unique_ptr<Polygon> united)
     {
         Polygon& polygon = *united;
-        m_owned.emplace(&polygon, std::move(united));
+        // A union may stand where one freed at the end of an earlier pass stood.
+        State& state = m_states[&polygon];
+        state = State{std::move(united), m_pass, 0};
         m_index.Insert(&polygon);
-        m_createdThisPass.insert(&polygon);
         return polygon;
     }
 
@@ -70,21 +74,23 @@ public:
     void Retire(Polygon& polygon)
     {
         m_index.Remove(&polygon);
-        const auto owned = m_owned.find(&polygon);
-        if (owned != m_owned.end())
+        State& state = m_states[&polygon];
+        if (state.Owned)
         {
-            m_retired.push_back(std::move(owned->second));
-            m_owned.erase(owned);
+            m_retired.push_back(std::move(state.Owned));
         }
-        m_retiredThisPass.insert(&polygon);
+        state.RetiredInPass = m_pass;
     }
 
-    bool IsRetired(const Polygon& polygon) const { return m_retiredThisPass.contains(&polygon); }
+    bool IsRetired(const Polygon& polygon) const
+    {
+        const State* state = m_states.Find(&polygon);
+        return state != nullptr && state->RetiredInPass == m_pass;
+    }
 
     void EndPass()
     {
-        m_createdThisPass.clear();
-        m_retiredThisPass.clear();
+        ++m_pass;
         m_retired.clear();
     }
 
@@ -100,12 +106,22 @@ public:
     }
 
 private:
-    bool Owns(const Polygon& polygon) const { return m_owned.contains(&polygon); }
+    struct State
+    {
+        std::unique_ptr<Polygon> Owned; // a union while the index holds it
+        std::uint32_t MadeInPass = 0;
+        std::uint32_t RetiredInPass = 0;
+    };
+
+    bool IsNewThisPass(const Polygon& polygon) const
+    {
+        const State* state = m_states.Find(&polygon);
+        return state != nullptr && state->MadeInPass == m_pass;
+    }
 
     PolygonsSet m_index;
-    std::unordered_map<const Polygon*, std::unique_ptr<Polygon>> m_owned;
-    std::unordered_set<const Polygon*> m_createdThisPass;
-    std::unordered_set<const Polygon*> m_retiredThisPass;
+    PolygonTable<State> m_states;
+    std::uint32_t m_pass = 1; // 0 marks nothing
     std::vector<std::unique_ptr<Polygon>> m_retired;
 };
 
