@@ -45,8 +45,9 @@ constexpr std::int64_t RecordHeaderSize = 8;
 constexpr std::int64_t PolygonFixedSize = 44; // shape type, box, NumParts, NumPoints
 constexpr std::int64_t PointSize = 16;
 // Bytes read from the file at a time: records are taken from memory instead of a seek and a
-// read each, while a file of any size costs at most this much besides its largest record.
-constexpr std::int64_t WindowSize = std::int64_t{8} << 20;
+// read each, while a file of any size costs at most this much besides its largest record. A
+// window this small is still in the processor's cache when its records are parsed.
+constexpr std::int64_t WindowSize = std::int64_t{1} << 20;
 
 // Shape types whose records start with the layout of a polygon record (polylines and
 // polygons, plain, with Z and with M); their X and Y points load, the rest is skipped.
