@@ -214,13 +214,12 @@ TEST_F(ShapefileReaderTest, TruncatedRecordKeepsEarlierPolygonsAndAddsNothing)
     EXPECT_TRUE(Polygons().front()->IsEditing()) << "an interrupted read commits nothing";
 }
 
-// Records are made in batches: a record that breaks the file after several batches' worth
-// still leaves every record before it in the layer.
-TEST_F(ShapefileReaderTest, TruncatedRecordAfterManyBatchesKeepsEveryEarlierPolygon)
+// A file of count unit squares, a hundred to a row, apart from each other: large enough to be
+// read ahead on a second thread.
+ShapefileBuilder SquaresInRows(int count)
 {
-    constexpr int Squares = 20000;
     ShapefileBuilder builder;
-    for (int i = 0; i < Squares; ++i)
+    for (int i = 0; i < count; ++i)
     {
         const int column = i % 100;
         const int row = i / 100;
@@ -228,6 +227,15 @@ TEST_F(ShapefileReaderTest, TruncatedRecordAfterManyBatchesKeepsEveryEarlierPoly
         const double y = 2.0 * row;
         builder.Polygon({{{x, y}, {x, y + 1}, {x + 1, y + 1}, {x + 1, y}}});
     }
+    return builder;
+}
+
+// Records are made in batches: a record that breaks the file after several batches' worth
+// still leaves every record before it in the layer.
+TEST_F(ShapefileReaderTest, TruncatedRecordAfterManyBatchesKeepsEveryEarlierPolygon)
+{
+    constexpr int Squares = 20000;
+    ShapefileBuilder builder = SquaresInRows(Squares);
     builder.Polygon({FarSquare});
     const std::string error = ReadExpectingFormatError(WriteCut(builder, 20));
     EXPECT_NE(error.find("record " + std::to_string(Squares + 1)), std::string::npos) << error;
@@ -242,13 +250,7 @@ TEST_F(ShapefileReaderTest, FailureWhileMakingPolygonsEndsALongReadAndKeepsTheEa
 {
     constexpr int Squares = 20000;
     constexpr int Failing = 12345;
-    ShapefileBuilder builder;
-    for (int i = 0; i < Squares; ++i)
-    {
-        const double x = 2.0 * (i % 100);
-        const double y = 2.0 * (i / 100);
-        builder.Polygon({{{x, y}, {x, y + 1}, {x + 1, y + 1}, {x + 1, y}}});
-    }
+    ShapefileBuilder builder = SquaresInRows(Squares);
     const std::string path = Write(builder);
     for (const bool rethrow : {true, false})
     {

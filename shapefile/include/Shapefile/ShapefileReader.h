@@ -29,6 +29,10 @@ public:
 // a malformed record, a library error) is shown with ShowError: on OK it is rethrown to the
 // caller, on Cancel the read ends normally. Polygons read before the error stay in the layer,
 // uncommitted; a malformed record never contributes a polygon or a node.
+//
+// With a second core, a file of 1 MB or more is read and checked on a second thread while the
+// calling thread makes the polygons; the layer, the reporter and the callback below are only
+// used on the calling thread, and the thread has ended when the call returns.
 void ReadShapefile(PolygonLayer& layer, const std::string& path, IReporter& reporter);
 
 // Called for every polygon the reader creates, with the 0-based position of its record in the
