@@ -21,10 +21,9 @@ constexpr const char* Unit = "NodeSet";
 constexpr int NullNodeLine = 24;
 constexpr int OtherTopologyLine = 26;
 
-// Runs from this long on are looked up in index order, in chunks of at most KeyOrderChunk
-// points, which bounds the working room: sorted, a chunk's new nodes go into each leaf of the
-// index in one merge. Shorter runs cost more to sort than they save.
-constexpr std::size_t KeyOrderRun = 1024;
+// Runs of SortedPointRun::WorthwhileLength points or more are looked up in index order, in
+// chunks of at most KeyOrderChunk points, which bounds the working room: sorted, a chunk's new
+// nodes go into each leaf of the index in one merge.
 constexpr std::size_t KeyOrderChunk = std::size_t{1} << 16;
 
 } // namespace
@@ -103,7 +102,7 @@ void NodeSet::GetNodes(std::span<const Point> points, std::span<Node*> ppNodes)
             const std::size_t count = std::min(KeyOrderChunk, points.size() - taken);
             const std::span<const Point> chunk = points.subspan(taken, count);
             const std::span<Node*> out = ppNodes.subspan(taken, count);
-            if (count >= KeyOrderRun && GetNodesInKeyOrder(chunk, out))
+            if (count >= SortedPointRun::WorthwhileLength && GetNodesInKeyOrder(chunk, out))
             {
                 taken += count;
             }

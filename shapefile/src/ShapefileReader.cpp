@@ -450,8 +450,7 @@ private:
 // few points up in turn.
 void SortForLookup(BatchContent& content)
 {
-    constexpr std::size_t SortedRun = 1024;
-    if (content.Points.size() >= SortedRun)
+    if (content.Points.size() >= SortedPointRun::WorthwhileLength)
     {
         content.IsSorted = content.Run.Prepare(content.Points);
     }
@@ -577,30 +576,47 @@ void ReadRecordsInto(MainFile& file, std::int64_t declaredEnd, PolygonRecord& re
     }
 }
 
+// Reads every record into a gatherer that hands its batches to sink, and hands over the last
+// batch also when the reading failed: the records before a malformed one keep their polygons,
+// as if each had been made at once. Returns the first error, which is the one reported.
+std::exception_ptr GatherRecords(MainFile& file, std::int64_t declaredEnd,
+                                 RecordGatherer::Sink sink, ReadSummary& summary) noexcept
+{
+    std::exception_ptr error;
+    try
+    {
+        PolygonRecord record;
+        RecordGatherer gatherer(std::move(sink));
+        try
+        {
+            ReadRecordsInto(file, declaredEnd, record, gatherer, summary);
+        }
+        catch (...)
+        {
+            error = std::current_exception();
+        }
+        gatherer.HandOver();
+    }
+    catch (...)
+    {
+        if (!error)
+        {
+            error = std::current_exception();
+        }
+    }
+    return error;
+}
+
 // Reads every record and makes its polygons on the calling thread.
 ReadSummary ReadRecordsInTurn(MainFile& file, std::int64_t declaredEnd, PolygonMaker& maker)
 {
     ReadSummary summary;
-    PolygonRecord record;
-    RecordGatherer gatherer([&maker](BatchContent& content) { maker.Make(content); });
-    try
+    const std::exception_ptr error = GatherRecords(
+        file, declaredEnd, [&maker](BatchContent& content) { maker.Make(content); }, summary);
+    if (error)
     {
-        ReadRecordsInto(file, declaredEnd, record, gatherer, summary);
+        std::rethrow_exception(error);
     }
-    catch (...)
-    {
-        // The records before a malformed one keep their polygons, as if each had been made at
-        // once; the error that stopped the reading is the one reported.
-        try
-        {
-            gatherer.HandOver();
-        }
-        catch (...) // NOLINT(bugprone-empty-catch): the first error wins
-        {
-        }
-        throw;
-    }
-    gatherer.HandOver();
     return summary;
 }
 
@@ -618,34 +634,14 @@ ReadSummary ReadRecordsAhead(MainFile& file, std::int64_t declaredEnd, PolygonMa
         reader = std::thread(
             [&file, declaredEnd, &handoff, &summary]
             {
-                std::exception_ptr error;
-                try
-                {
-                    PolygonRecord record;
-                    RecordGatherer gatherer(
-                        [&handoff](BatchContent& content)
-                        {
-                            SortForLookup(content);
-                            handoff.Put(content);
-                        });
-                    try
+                handoff.Close(GatherRecords(
+                    file, declaredEnd,
+                    [&handoff](BatchContent& content)
                     {
-                        ReadRecordsInto(file, declaredEnd, record, gatherer, summary);
-                    }
-                    catch (...)
-                    {
-                        error = std::current_exception();
-                    }
-                    gatherer.HandOver();
-                }
-                catch (...)
-                {
-                    if (!error)
-                    {
-                        error = std::current_exception();
-                    }
-                }
-                handoff.Close(error);
+                        SortForLookup(content);
+                        handoff.Put(content);
+                    },
+                    summary));
             });
     }
     catch (const std::system_error&)

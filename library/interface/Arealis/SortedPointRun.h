@@ -16,6 +16,10 @@ namespace Arealis
 class SortedPointRun
 {
 public:
+    // Runs from this long on are worth sorting: shorter ones cost more to sort than looking
+    // their points up in turn costs.
+    static constexpr std::size_t WorthwhileLength = 1024;
+
     SortedPointRun();
     ~SortedPointRun();
     SortedPointRun(SortedPointRun&&) noexcept;
