@@ -7,7 +7,7 @@
 // all placed in the plane at sizes from 1e-3 to 1e7 and, for half of them, far from the origin.
 
 #include "Arealis/Point.h"
-#include "OverlayTestShapes.h"
+#include "overlay/OverlayTestShapes.h"
 
 #include <cstdint>
 #include <random>

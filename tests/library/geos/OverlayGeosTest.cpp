@@ -9,7 +9,7 @@
 #include "Arealis/RingEnumerator.h"
 #include "Arealis/SegmentIntersection.h"
 #include "GeosContext.h"
-#include "OverlayTestShapes.h"
+#include "overlay/OverlayTestShapes.h"
 
 #include <algorithm>
 #include <cmath>

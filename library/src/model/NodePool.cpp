@@ -1,0 +1,179 @@
+#include "model/NodePool.h"
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <new>
+#include <type_traits>
+
+namespace Arealis
+{
+
+namespace
+{
+
+constexpr std::size_t BlockListReserve = 1000;
+
+// Storage for a block's records, left uninitialised: a record is constructed when it is first
+// handed out, so a new block costs no pass over its memory (a node is trivially destructible).
+static_assert(std::is_trivially_destructible_v<Node>, "records are freed without destruction");
+
+struct RecordStorageDeleter
+{
+    void operator()(Node* pRecords) const noexcept
+    {
+        std::allocator<Node>{}.deallocate(pRecords, NodePool::BlockSize);
+    }
+};
+
+} // namespace
+
+struct NodePool::Block
+{
+    Block() : Records(std::allocator<Node>{}.allocate(BlockSize)) {}
+
+    bool Holds(const Node* pNode) const noexcept
+    {
+        const std::less<const Node*> less;
+        return !less(pNode, Begin()) && less(pNode, Begin() + BlockSize);
+    }
+    bool HasRoom() const noexcept { return !FreeList.empty() || Bump < BlockSize; }
+    const Node* Begin() const noexcept { return Records.get(); }
+
+    std::unique_ptr<Node, RecordStorageDeleter> Records;
+    std::int32_t Bump = 0;
+    std::vector<Node*> FreeList;
+    std::int32_t InUse = 0;
+};
+
+NodePool::NodePool()
+{
+    m_blocks.reserve(BlockListReserve);
+    m_withRoom.reserve(BlockListReserve);
+}
+
+NodePool::~NodePool() = default;
+
+NodePool::Block* NodePool::TakeBlockWithRoom()
+{
+    if (!m_withRoom.empty())
+    {
+        return m_withRoom.back();
+    }
+    auto block = std::make_unique<Block>();
+    Block* raw = block.get();
+    const auto at = std::lower_bound(m_blocks.begin(), m_blocks.end(), raw->Begin(),
+                                     [](const std::unique_ptr<Block>& b, const Node* begin)
+                                     { return std::less<const Node*>()(b->Begin(), begin); });
+    m_withRoom.reserve(m_withRoom.size() + 1);
+    m_blocks.insert(at, std::move(block));
+    m_withRoom.push_back(raw);
+    return raw;
+}
+
+Node* NodePool::Allocate()
+{
+    if (m_current == nullptr || !m_current->HasRoom())
+    {
+        m_current = TakeBlockWithRoom();
+    }
+    Node* record = nullptr;
+    if (!m_current->FreeList.empty())
+    {
+        record = m_current->FreeList.back();
+        m_current->FreeList.pop_back();
+    }
+    else
+    {
+        record = std::construct_at(m_current->Records.get() + m_current->Bump++);
+    }
+    ++m_current->InUse;
+    if (!m_current->HasRoom())
+    {
+        ForgetRoom(m_current);
+    }
+    return record;
+}
+
+NodePool::Block* NodePool::FindBlock(const Node* pNode) noexcept
+{
+    if (m_current != nullptr && m_current->Holds(pNode))
+    {
+        return m_current;
+    }
+    if (m_lastRelease != nullptr && m_lastRelease->Holds(pNode))
+    {
+        return m_lastRelease;
+    }
+    // The last block whose start is not after the record.
+    auto after = std::upper_bound(m_blocks.begin(), m_blocks.end(), pNode,
+                                  [](const Node* node, const std::unique_ptr<Block>& b)
+                                  { return std::less<const Node*>()(node, b->Begin()); });
+    if (after == m_blocks.begin())
+    {
+        return nullptr;
+    }
+    Block* block = std::prev(after)->get();
+    return block->Holds(pNode) ? block : nullptr;
+}
+
+void NodePool::Free(Node* pNode) noexcept
+{
+    Block* block = FindBlock(pNode);
+    if (block == nullptr)
+    {
+        return; // not a record of this pool
+    }
+    if (block->FreeList.capacity() == 0)
+    {
+        // Room for every record of the block at once, so that returning one never allocates.
+        try
+        {
+            block->FreeList.reserve(BlockSize);
+        }
+        catch (const std::bad_alloc&)
+        {
+            return; // the record is simply not reused
+        }
+    }
+    m_lastRelease = block;
+    if (!block->HasRoom())
+    {
+        m_withRoom.push_back(block); // capacity kept for every block
+    }
+    block->FreeList.push_back(pNode);
+    --block->InUse;
+    pNode->TopologyId = 0;
+    pNode->ReferenceCount = 0;
+    if (block->InUse == 0 && block != m_current)
+    {
+        ReleaseEmptyBlock(block);
+    }
+}
+
+void NodePool::ForgetRoom(Block* pBlock) noexcept
+{
+    const auto it = std::find(m_withRoom.begin(), m_withRoom.end(), pBlock);
+    if (it != m_withRoom.end())
+    {
+        m_withRoom.erase(it);
+    }
+}
+
+void NodePool::ReleaseEmptyBlock(Block* pBlock) noexcept
+{
+    ForgetRoom(pBlock);
+    if (m_lastRelease == pBlock)
+    {
+        m_lastRelease = nullptr;
+    }
+    const auto it =
+        std::find_if(m_blocks.begin(), m_blocks.end(),
+                     [pBlock](const std::unique_ptr<Block>& b) { return b.get() == pBlock; });
+    if (it != m_blocks.end())
+    {
+        m_blocks.erase(it);
+    }
+}
+
+} // namespace Arealis

@@ -1,0 +1,350 @@
+#include "Arealis/NodeSet.h"
+
+#include "Arealis/Geometry.h"
+#include "Exceptions/ArgumentException.h"
+#include "Exceptions/Messages.h"
+#include "model/NodePool.h"
+#include "support/PositionHash.h"
+#include "model/SortedPointRunState.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace Arealis
+{
+
+namespace
+{
+
+constexpr const char* Unit = "NodeSet";
+constexpr int NullNodeLine = 24;
+constexpr int OtherTopologyLine = 26;
+
+// Runs of SortedPointRun::WorthwhileLength points or more are looked up in index order, in
+// chunks of at most KeyOrderChunk points, which bounds the working room: sorted, a chunk's new
+// nodes go into each leaf of the index in one merge.
+constexpr std::size_t KeyOrderChunk = std::size_t{1} << 16;
+
+} // namespace
+
+NodeSet::NodeSet(std::uint8_t topologyId)
+    : m_pool(std::make_unique<NodePool>()), m_recent(std::make_unique<RecentNode[]>(RecentSlots)),
+      m_topologyId(topologyId)
+{
+}
+
+std::size_t NodeSet::RecentSlot(const Point& position) noexcept
+{
+    return static_cast<std::size_t>(Detail::HashOfPosition(position)) & (RecentSlots - 1);
+}
+
+void NodeSet::ForgetRecent(const Node* pNode) noexcept
+{
+    RecentNode& recent = m_recent[RecentSlot(pNode->Position)];
+    if (recent.pNode == pNode)
+    {
+        recent = RecentNode{};
+    }
+}
+
+NodeSet::~NodeSet() = default;
+
+void NodeSet::CheckNode(const Node* pNode) const
+{
+    if (pNode == nullptr)
+    {
+        throw Exceptions::ArgumentException(Exceptions::Messages::InvalidPointer,
+                                            Exceptions::MakeLocation(Unit, NullNodeLine));
+    }
+    if (pNode->TopologyId != m_topologyId)
+    {
+        throw Exceptions::ArgumentException(Exceptions::Messages::NodeOfOtherTopology,
+                                            Exceptions::MakeLocation(Unit, OtherTopologyLine));
+    }
+}
+
+Node* NodeSet::GetNode(const Point& point)
+{
+    const Point position = SnapToNodeGrid(point);
+    return GetSnappedNode(position, m_recent[RecentSlot(position)]);
+}
+
+struct NodeSet::KeyOrderScratch
+{
+    // The run being looked up by GetNodes.
+    SortedPointRun Run;
+    // For each group of the run, in the index's order: its new record and its node.
+    std::vector<Node*> GroupRecords;
+    std::vector<Node*> GroupNodes;
+};
+
+NodeSet::KeyOrderScratch& NodeSet::KeyOrder()
+{
+    if (!m_keyOrder)
+    {
+        m_keyOrder = std::make_unique<KeyOrderScratch>();
+    }
+    return *m_keyOrder;
+}
+
+void NodeSet::GetNodes(std::span<const Point> points, std::span<Node*> ppNodes)
+{
+    if (ppNodes.size() < points.size())
+    {
+        throw Exceptions::ArgumentOutOfRangeException();
+    }
+    std::size_t taken = 0;
+    try
+    {
+        while (taken < points.size())
+        {
+            const std::size_t count = std::min(KeyOrderChunk, points.size() - taken);
+            const std::span<const Point> chunk = points.subspan(taken, count);
+            const std::span<Node*> out = ppNodes.subspan(taken, count);
+            if (count >= SortedPointRun::WorthwhileLength && GetNodesInKeyOrder(chunk, out))
+            {
+                taken += count;
+            }
+            else
+            {
+                GetNodesInTurn(points.first(taken + count), ppNodes, taken);
+            }
+        }
+    }
+    catch (...)
+    {
+        for (std::size_t i = 0; i < taken; ++i)
+        {
+            ReleaseNode(ppNodes[i]);
+        }
+        throw;
+    }
+}
+
+void NodeSet::GetNodesInTurn(std::span<const Point> points, std::span<Node*> ppNodes,
+                             std::size_t& taken)
+{
+    // Enough lookups in flight to cover the memory latency, few enough to stay on the stack.
+    constexpr std::size_t batch = 32;
+    std::array<Point, batch> positions;
+    std::array<std::size_t, batch> slots{};
+    while (taken < points.size())
+    {
+        const std::size_t count = std::min(batch, points.size() - taken);
+        for (std::size_t i = 0; i < count; ++i)
+        {
+            positions[i] = SnapToNodeGrid(points[taken + i]);
+            slots[i] = RecentSlot(positions[i]);
+            __builtin_prefetch(&m_recent[slots[i]]);
+        }
+        for (std::size_t i = 0; i < count; ++i)
+        {
+            ppNodes[taken] = GetSnappedNode(positions[i], m_recent[slots[i]]);
+            ++taken;
+        }
+    }
+}
+
+bool NodeSet::GetNodesInKeyOrder(std::span<const Point> points, std::span<Node*> ppNodes)
+{
+    // The table of recent nodes is left out: it holds few of a long run's nodes, while equal
+    // points meet anyway once sorted.
+    SortedPointRun& run = KeyOrder().Run;
+    if (!run.Prepare(points))
+    {
+        return false;
+    }
+    GetNodes(run, ppNodes);
+    return true;
+}
+
+void NodeSet::GetNodes(const SortedPointRun& run, std::span<Node*> ppNodes)
+{
+    if (ppNodes.size() < run.Count())
+    {
+        throw Exceptions::ArgumentOutOfRangeException();
+    }
+    if (run.Count() == 0)
+    {
+        return;
+    }
+    KeyOrderScratch& scratch = KeyOrder();
+    const SortedPointRun::State& state = *run.m_state;
+    InsertInKeyOrder(state, scratch);
+    // Nothing fails from here on.
+    for (std::size_t i = 0; i < state.GroupOf.size(); ++i)
+    {
+        Node* node = scratch.GroupNodes[state.GroupOf[i]];
+        ++node->ReferenceCount;
+        ppNodes[i] = node;
+    }
+}
+
+void NodeSet::InsertInKeyOrder(const SortedPointRun::State& run, KeyOrderScratch& scratch)
+{
+    const std::vector<Point>& positions = run.GroupPositions;
+    std::vector<Node*>& records = scratch.GroupRecords;
+    std::vector<Node*>& nodes = scratch.GroupNodes;
+    records.assign(positions.size(), nullptr);
+    nodes.assign(positions.size(), nullptr);
+    std::size_t dealtWith = 0;
+    try
+    {
+        // Records are made in the order of the points, so that the nodes of a ring lie
+        // together in the pool as they would by GetNode in turn.
+        for (const std::uint32_t group : run.GroupOf)
+        {
+            Node*& record = records[group];
+            if (record == nullptr)
+            {
+                record = m_pool->Allocate();
+                record->Position = positions[group];
+                record->TopologyId = m_topologyId;
+                record->ReferenceCount = 0;
+            }
+        }
+        // nodes[group] stays null for a group whose record went into the index.
+        m_index.InsertAscending(
+            std::span<const Point>(positions), std::span<Node* const>(records),
+            [&nodes](std::size_t stored, Node* existing) { nodes[stored] = existing; }, dealtWith);
+    }
+    catch (...)
+    {
+        for (std::size_t group = 0; group < records.size(); ++group)
+        {
+            if (records[group] == nullptr)
+            {
+                continue; // never made
+            }
+            if (group < dealtWith && nodes[group] == nullptr)
+            {
+                m_index.Remove(records[group]);
+            }
+            m_pool->Free(records[group]);
+        }
+        throw;
+    }
+    for (std::size_t group = 0; group < records.size(); ++group)
+    {
+        if (nodes[group] == nullptr)
+        {
+            nodes[group] = records[group];
+        }
+        else
+        {
+            m_pool->Free(records[group]);
+        }
+    }
+}
+
+Node* NodeSet::GetSnappedNode(const Point& position, RecentNode& recent)
+{
+    // The same test of equality as the index's order, for finite points (the only ones a
+    // slot can match: a coordinate that is not a number equals nothing).
+    if (recent.pNode != nullptr && recent.Position == position)
+    {
+        ++recent.pNode->ReferenceCount;
+        return recent.pNode;
+    }
+    Node* record = m_pool->Allocate();
+    record->Position = position;
+    record->TopologyId = m_topologyId;
+    record->ReferenceCount = 1;
+    Node* existing = nullptr;
+    bool inserted = false;
+    try
+    {
+        inserted = m_index.Insert(record, &existing);
+    }
+    catch (...)
+    {
+        m_pool->Free(record);
+        throw;
+    }
+    if (inserted)
+    {
+        recent = RecentNode{position, record};
+        return record;
+    }
+    m_pool->Free(record);
+    ++existing->ReferenceCount;
+    recent = RecentNode{position, existing};
+    return existing;
+}
+
+void NodeSet::AddReference(Node* pNode)
+{
+    CheckNode(pNode);
+    // 32 bits: one reference per ring vertex slot cannot reach the limit in memory.
+    ++pNode->ReferenceCount;
+}
+
+void NodeSet::ReleaseNode(Node* pNode)
+{
+    CheckNode(pNode);
+    if (pNode->ReferenceCount == 0)
+    {
+        return; // already released: never wrap round to a huge count
+    }
+    if (--pNode->ReferenceCount > 0 || m_tearingDown)
+    {
+        return;
+    }
+    ForgetRecent(pNode);
+    m_index.Remove(pNode); // identity: a node merged into another is no longer indexed
+    m_pool->Free(pNode);
+}
+
+Node* NodeSet::MoveNode(Node* pNode, const Point& point)
+{
+    CheckNode(pNode);
+    ForgetRecent(pNode);
+    m_index.Remove(pNode);
+    pNode->Position = SnapToNodeGrid(point);
+    Node* existing = nullptr;
+    if (!m_index.Insert(pNode, &existing))
+    {
+        return existing;
+    }
+    return pNode;
+}
+
+void NodeSet::FindNodes(const Rectangle& rect, Collections::PlainArray<Node*>& result) const
+{
+    if (rect.IsEmpty())
+    {
+        return;
+    }
+    m_index.VisitFrom(Point{rect.MinX, rect.MinY},
+                      [&rect, &result](Node* pNode)
+                      {
+                          if (pNode->Position.X > rect.MaxX)
+                          {
+                              return false;
+                          }
+                          if (rect.Contains(pNode->Position))
+                          {
+                              result.Append(pNode);
+                          }
+                          return true;
+                      });
+}
+
+Node* NodeSet::Find(const Point& point) const
+{
+    Node* found = nullptr;
+    return m_index.Find(point, &found) ? found : nullptr;
+}
+
+std::int32_t NodeSet::Count() const
+{
+    return m_index.Count();
+}
+
+std::int32_t NodeSet::GetBlockCount() const
+{
+    return m_pool->BlockCount();
+}
+
+} // namespace Arealis

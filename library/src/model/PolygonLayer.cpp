@@ -1,0 +1,727 @@
+#include "Arealis/PolygonLayer.h"
+
+#include "Arealis/Criterions.h"
+#include "Arealis/Geometry.h"
+#include "Arealis/GeometryExceptions.h"
+#include "Arealis/LayerPolygonEnumerator.h"
+#include "Arealis/Overlay.h"
+#include "Arealis/Polygon.h"
+#include "Arealis/PolygonsSet.h"
+#include "Arealis/Topology.h"
+#include "Collections/Array.h"
+#include "Collections/CriterionEnumerator.h"
+#include "Collections/Map.h"
+#include "Collections/OverallEnumerator.h"
+#include "Exceptions/ArgumentException.h"
+#include "Exceptions/InvalidOperationException.h"
+#include "Exceptions/Messages.h"
+#include "model/SnapshotEnumerator.h"
+#include "support/WorkAhead.h"
+
+#include <exception>
+#include <memory>
+#include <optional>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+namespace Arealis
+{
+
+namespace
+{
+
+constexpr const char* Unit = "PolygonLayer";
+constexpr int RelationLine = 203;
+constexpr int FindPolygonToleranceLine = 210;
+constexpr int PolygonsAtNullLine = 249;
+constexpr int NodeBoundsNullLine = 271;
+constexpr int AddPolygonNullLine = 298;
+constexpr int DeleteNullLine = 310;
+constexpr int DeleteForeignLine = 312;
+constexpr int DeleteUsedLine = 314;
+constexpr int DeleteNotIndexedLine = 316;
+constexpr int BeginEditUsedLine = 342;
+constexpr int BeginEditNotIndexedLine = 349;
+constexpr int CommitInvalidLine = 391;
+constexpr int CommitOverlapLine = 394;
+constexpr int CommitPolygonOverlapLine = 410;
+constexpr int OperandNullLine = 530;
+constexpr int SetParentsNullLine = 560;
+constexpr int SetParentsForeignLine = 562;
+constexpr int SetParentsParentLine = 565;
+
+using EditListArray = Collections::Array<Polygon*, 10>;
+using ParentsMap = Collections::Map<Polygon*, Collections::PlainArray<Polygon*>>;
+
+// A commit of this many polygons or more prepares them on a second thread while it files them.
+constexpr std::int32_t PreparedAheadCount = 2048;
+
+// The failures that a commit notes before it goes on.
+struct CommitFailures
+{
+    bool InvalidSeen = false;
+    bool OverlapSeen = false;
+};
+
+// Notes a failure that leaves the polygon in the edit list while the commit goes on; false for
+// any other exception, which ends the commit.
+bool NoteFailure(const std::exception_ptr& error, CommitFailures& failures) noexcept
+{
+    try
+    {
+        std::rethrow_exception(error);
+    }
+    catch (const InvalidPolygonException&)
+    {
+        failures.InvalidSeen = true;
+    }
+    catch (const PolygonsOverlapException&)
+    {
+        failures.OverlapSeen = true;
+    }
+    catch (...)
+    {
+        return false;
+    }
+    return true;
+}
+
+[[noreturn]] void ThrowArgument(const char* message, int line)
+{
+    throw Exceptions::ArgumentException(message, Exceptions::MakeLocation(Unit, line));
+}
+
+void DestroyPolygon(Polygon* pPolygon) noexcept
+{
+    std::unique_ptr<Polygon> owned(pPolygon);
+}
+
+std::vector<Polygon*> ToVector(PolygonEnumerator polygons)
+{
+    std::vector<Polygon*> result;
+    while (polygons.MoveNext())
+    {
+        result.push_back(polygons.Current());
+    }
+    return result;
+}
+
+} // namespace
+
+struct PolygonLayerState
+{
+    PolygonLayerState(PolygonLayer* pHandle, Topology* pTopology, bool allowOverlap)
+        : Handle(pHandle), TopologyHandle(pTopology), AllowOverlap(allowOverlap)
+    {
+    }
+    ~PolygonLayerState() = default;
+
+    PolygonLayerState(const PolygonLayerState&) = delete;
+    PolygonLayerState& operator=(const PolygonLayerState&) = delete;
+
+    std::int32_t FindInEditList(const Polygon* pPolygon) const
+    {
+        for (std::int32_t i = EditList.Count() - 1; i >= 0; --i)
+        {
+            if (EditList[i] == pPolygon)
+            {
+                return i;
+            }
+        }
+        return -1;
+    }
+
+    Rectangle Prepare(Polygon* pPolygon);
+    // Files the polygon at position i of the edit list, whose bounds are given, in the index.
+    void CommitAt(std::int32_t i, const Rectangle& bounds);
+    // Prepares with prepare() and files the polygon at position i of the edit list, noting
+    // the failures that leave it there.
+    template <class TPrepare>
+    void CommitNoting(std::int32_t i, TPrepare prepare, CommitFailures& failures);
+    // Commits the whole edit list as Commit does, with the polygons prepared on a second thread
+    // ahead of their filing; false, with nothing done, when the list is short, the layer's
+    // polygons must not overlap or no second core or thread is there.
+    bool CommitPreparingAhead(CommitFailures& failures);
+    void ClearParents(Polygon* pPolygon);
+    void ReleaseParentUses(const Collections::PlainArray<Polygon*>& parents);
+    void ClearAllParents();
+    void CheckOperand(Polygon* pPolygon);
+    void DestroyContents() noexcept;
+
+    PolygonLayer* Handle;
+    Topology* TopologyHandle;
+    PolygonsSet Index;
+    EditListArray EditList;
+    ParentsMap Parents;
+    Collections::Map<Polygon*, std::int32_t> UseOverflow;
+    bool AllowOverlap;
+    std::int32_t ForeignParentUses = 0;
+    std::int32_t PolygonCount = 0;
+};
+
+// Destroys every polygon, once, when the layer goes. Parents collections go first:
+// releasing a use touches the parent, which may be a polygon of this layer.
+void PolygonLayerState::DestroyContents() noexcept
+{
+    ClearAllParents();
+    std::vector<Polygon*> polygons;
+    const auto committed = Index.GetEnumerator();
+    while (committed->MoveNext())
+    {
+        polygons.push_back(committed->Current());
+    }
+    for (Polygon* polygon : EditList)
+    {
+        polygons.push_back(polygon);
+    }
+    for (Polygon* polygon : polygons)
+    {
+        DestroyPolygon(polygon);
+    }
+}
+
+// Repairs what can be repaired (repeated nodes, spikes, self-intersections, degenerate rings)
+// and checks the ring structure; the polygon then no longer counts as being edited. Returns the
+// bounds under which the polygon is filed.
+Rectangle PolygonLayerState::Prepare(Polygon* pPolygon)
+{
+    pPolygon->Clean(true);
+    if (pPolygon->IsModified())
+    {
+        pPolygon->Organise();
+    }
+    pPolygon->Validate(false);
+    pPolygon->ClearEditing();
+    return pPolygon->GetBounds();
+}
+
+template <class TPrepare>
+void PolygonLayerState::CommitNoting(std::int32_t i, TPrepare prepare, CommitFailures& failures)
+{
+    try
+    {
+        const Rectangle bounds = prepare();
+        CommitAt(i, bounds);
+    }
+    catch (...)
+    {
+        if (!NoteFailure(std::current_exception(), failures))
+        {
+            throw;
+        }
+    }
+}
+
+bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
+{
+    // The filing of an overlapping layer's polygons compares them with the committed ones,
+    // which a preparation on another thread must not meet.
+    if (!AllowOverlap || EditList.Count() < PreparedAheadCount || !Detail::HasSecondCore())
+    {
+        return false;
+    }
+    // The edit list from its end, as the commit takes it: a filed polygon leaves the list at
+    // its own place, so the ones before it keep theirs.
+    std::vector<Polygon*> polygons;
+    polygons.reserve(static_cast<std::size_t>(EditList.Count()));
+    for (std::int32_t i = EditList.Count() - 1; i >= 0; --i)
+    {
+        polygons.push_back(EditList[i]);
+    }
+    // The thread keeps at most this many polygons ahead of their filing.
+    std::vector<Rectangle> bounds(1024);
+    std::optional<Detail::WorkAhead<Rectangle>> ahead;
+    try
+    {
+        ahead.emplace(
+            polygons.size(), bounds,
+            [this, &polygons](std::size_t k, Rectangle& polygonBounds)
+            { polygonBounds = Prepare(polygons[k]); },
+            [](const std::exception_ptr& error)
+            {
+                CommitFailures ignored;
+                return NoteFailure(error, ignored);
+            });
+    }
+    catch (const std::system_error&) // no thread to be had: the commit prepares in turn
+    {
+        return false;
+    }
+    std::size_t taken = 0;
+    try
+    {
+        for (; taken < polygons.size(); ++taken)
+        {
+            const auto i = static_cast<std::int32_t>(polygons.size() - 1 - taken);
+            CommitNoting(
+                i, [&ahead, taken] { return ahead->Take(taken); }, failures);
+        }
+    }
+    catch (...)
+    {
+        // Polygons prepared beyond the one that stopped the commit stay in the edit list: back
+        // to editing, as after a filing that failed.
+        const std::size_t prepared = ahead->Stop();
+        for (std::size_t k = taken + 1; k < prepared; ++k)
+        {
+            polygons[k]->MarkEditing();
+        }
+        throw;
+    }
+    return true;
+}
+
+void PolygonLayerState::CommitAt(std::int32_t i, const Rectangle& bounds)
+{
+    Polygon* polygon = EditList[i];
+    try
+    {
+        if (!AllowOverlap)
+        {
+            std::vector<Polygon*> candidates;
+            Index.VisitOverlapping(bounds,
+                                   [&candidates](Polygon* pCommitted)
+                                   {
+                                       candidates.push_back(pCommitted);
+                                       return true;
+                                   });
+            for (const Polygon* committed : candidates)
+            {
+                if (polygon->Overlaps(committed))
+                {
+                    throw PolygonsOverlapException(
+                        Exceptions::Messages::PolygonOverlapsCommitted,
+                        Exceptions::MakeLocation(Unit, CommitPolygonOverlapLine));
+                }
+            }
+        }
+        Index.Insert(polygon, bounds);
+    }
+    catch (...)
+    {
+        polygon->MarkEditing(); // stays in the edit list
+        throw;
+    }
+    EditList.RemoveAt(i);
+}
+
+void PolygonLayerState::ClearParents(Polygon* pPolygon)
+{
+    Collections::PlainArray<Polygon*> parents;
+    if (Parents.Remove(pPolygon, &parents))
+    {
+        ReleaseParentUses(parents);
+    }
+}
+
+void PolygonLayerState::ReleaseParentUses(const Collections::PlainArray<Polygon*>& parents)
+{
+    for (Polygon* parent : parents)
+    {
+        parent->ReleaseUse();
+        PolygonLayer* parentLayer = parent->GetLayer();
+        if (parentLayer != Handle)
+        {
+            --parentLayer->m_state->ForeignParentUses;
+        }
+        if (parentLayer->GetTopology() != TopologyHandle)
+        {
+            parentLayer->GetTopology()->ReleaseForeignParentUse();
+        }
+    }
+}
+
+// The uses are released child by child in key order, as clearing each child would, but the
+// map is emptied at once instead of losing its entries one removal at a time.
+void PolygonLayerState::ClearAllParents()
+{
+    Parents.ForEach(
+        [this](const std::pair<Polygon*, Collections::PlainArray<Polygon*>>& entry)
+        {
+            ReleaseParentUses(entry.second);
+            return true;
+        });
+    Parents = ParentsMap();
+}
+
+// An operand that is not valid goes back to its layer, which commits it when it can be
+// repaired and throws otherwise.
+void PolygonLayerState::CheckOperand(Polygon* pPolygon)
+{
+    if (pPolygon == nullptr)
+    {
+        ThrowArgument(Exceptions::Messages::InvalidPointer, OperandNullLine);
+    }
+    if (!pPolygon->IsValid())
+    {
+        pPolygon->AddToIndex();
+    }
+}
+
+// --- Handle ---------------------------------------------------------------------------------
+
+PolygonLayer::PolygonLayer(Topology* pTopology, bool allowOverlap)
+    : m_state(std::make_unique<PolygonLayerState>(this, pTopology, allowOverlap))
+{
+}
+
+PolygonLayer::~PolygonLayer()
+{
+    // The polygons reach the topology through this handle while they release their nodes.
+    m_state->DestroyContents();
+}
+
+Polygon* PolygonLayer::CreatePolygon()
+{
+    auto polygon = std::make_unique<Polygon>(this);
+    m_state->EditList.Append(polygon.get());
+    ++m_state->PolygonCount;
+    return polygon.release(); // owned by the layer from now on
+}
+
+Polygon* PolygonLayer::AddPolygon(const Polygon* pSource)
+{
+    if (pSource == nullptr)
+    {
+        ThrowArgument(Exceptions::Messages::InvalidPointer, AddPolygonNullLine);
+    }
+    auto copy = std::make_unique<Polygon>(this);
+    RingEnumerator rings = pSource->GetRings();
+    while (rings.MoveNext())
+    {
+        const Ring* source = rings.Current();
+        Ring* ring = copy->CreateRing();
+        ring->ReserveNodes(source->Count());
+        for (std::int32_t i = 0; i < source->Count(); ++i)
+        {
+            ring->AdoptNode(source->GetNode(i));
+        }
+    }
+    m_state->EditList.Append(copy.get());
+    ++m_state->PolygonCount;
+    return copy.release(); // owned by the layer from now on
+}
+
+void PolygonLayer::DeletePolygon(Polygon* pPolygon)
+{
+    if (pPolygon == nullptr)
+    {
+        ThrowArgument(Exceptions::Messages::InvalidPointer, DeleteNullLine);
+    }
+    if (pPolygon->GetLayer() != this)
+    {
+        ThrowArgument(Exceptions::Messages::PolygonNotInLayer, DeleteForeignLine);
+    }
+    if (pPolygon->IsUsed())
+    {
+        throw Exceptions::InvalidOperationException(Exceptions::Messages::PolygonIsParent,
+                                                    Exceptions::MakeLocation(Unit, DeleteUsedLine));
+    }
+    const std::int32_t position = m_state->FindInEditList(pPolygon);
+    if (position >= 0)
+    {
+        m_state->EditList.RemoveAt(position);
+    }
+    else if (!m_state->Index.Remove(pPolygon))
+    {
+        // Its bounds changed behind the layer's back: destroying it would leave the index
+        // pointing at a deleted polygon.
+        throw Exceptions::InvalidOperationException(
+            Exceptions::Messages::PolygonNotInSpatialIndex,
+            Exceptions::MakeLocation(Unit, DeleteNotIndexedLine));
+    }
+    m_state->ClearParents(pPolygon);
+    --m_state->PolygonCount;
+    DestroyPolygon(pPolygon);
+}
+
+void PolygonLayer::BeginEdit(Polygon* pPolygon)
+{
+    if (pPolygon->IsUsed())
+    {
+        throw Exceptions::InvalidOperationException(
+            Exceptions::Messages::PolygonIsParent,
+            Exceptions::MakeLocation(Unit, BeginEditUsedLine));
+    }
+    if (!m_state->Index.Remove(pPolygon))
+    {
+        throw Exceptions::InvalidOperationException(
+            Exceptions::Messages::PolygonNotInSpatialIndex,
+            Exceptions::MakeLocation(Unit, BeginEditNotIndexedLine));
+    }
+    m_state->EditList.Append(pPolygon);
+    pPolygon->MarkEditing();
+}
+
+void PolygonLayer::EndEdit(Polygon* pPolygon)
+{
+    const std::int32_t position = m_state->FindInEditList(pPolygon);
+    if (position < 0)
+    {
+        return;
+    }
+    const Rectangle bounds = m_state->Prepare(pPolygon);
+    m_state->CommitAt(position, bounds);
+}
+
+void PolygonLayer::Commit()
+{
+    CommitFailures failures;
+    if (!m_state->CommitPreparingAhead(failures))
+    {
+        for (std::int32_t i = m_state->EditList.Count() - 1; i >= 0; --i)
+        {
+            m_state->CommitNoting(
+                i, [this, i] { return m_state->Prepare(m_state->EditList[i]); }, failures);
+        }
+    }
+    if (failures.InvalidSeen)
+    {
+        throw InvalidPolygonException(Exceptions::Messages::LayerHasInvalidPolygons,
+                                      Exceptions::MakeLocation(Unit, CommitInvalidLine));
+    }
+    if (failures.OverlapSeen)
+    {
+        throw PolygonsOverlapException(Exceptions::Messages::LayerHasOverlappingPolygons,
+                                       Exceptions::MakeLocation(Unit, CommitOverlapLine));
+    }
+}
+
+// --- Queries --------------------------------------------------------------------------------
+
+PolygonEnumerator PolygonLayer::GetPolygons(const Rectangle& rect, int relation) const
+{
+    if (relation != 0)
+    {
+        ThrowArgument(Exceptions::Messages::InvalidSpatialRelation, RelationLine);
+    }
+    auto editing = std::make_unique<
+        Collections::CriterionEnumerator<EditListArray, RectangleOverlapCriterion>>(
+        m_state->EditList, RectangleOverlapCriterion(rect));
+    return PolygonEnumerator(
+        std::make_unique<LayerPolygonEnumerator>(m_state->Index.Search(rect), std::move(editing)));
+}
+
+PolygonEnumerator PolygonLayer::GetPolygons() const
+{
+    return PolygonEnumerator(std::make_unique<LayerPolygonEnumerator>(
+        m_state->Index.GetEnumerator(),
+        std::make_unique<Collections::OverallEnumerator<EditListArray>>(m_state->EditList)));
+}
+
+std::int32_t PolygonLayer::GetPolygonCount() const
+{
+    return m_state->PolygonCount;
+}
+
+std::int32_t PolygonLayer::GetCommittedCount() const
+{
+    return m_state->Index.Count();
+}
+
+std::int32_t PolygonLayer::GetEditingCount() const
+{
+    return m_state->EditList.Count();
+}
+
+Rectangle PolygonLayer::GetBounds() const
+{
+    Rectangle bounds = m_state->Index.Bounds();
+    for (const Polygon* polygon : m_state->EditList)
+    {
+        bounds.Extend(polygon->GetBounds());
+    }
+    return bounds;
+}
+
+PolygonEnumerator PolygonLayer::GetPolygonsAt(const Node* pNode) const
+{
+    if (pNode == nullptr)
+    {
+        ThrowArgument(Exceptions::Messages::InvalidPointer, PolygonsAtNullLine);
+    }
+    return GetPolygons(Rectangle(pNode->Position, pNode->Position), 0);
+}
+
+void PolygonLayer::CollectPolygonsUsingNode(const Node* pNode,
+                                            Collections::PlainArray<Polygon*>& polygons) const
+{
+    PolygonEnumerator candidates = GetPolygonsAt(pNode);
+    while (candidates.MoveNext())
+    {
+        if (candidates.Current()->ContainsNode(pNode))
+        {
+            polygons.Append(candidates.Current());
+        }
+    }
+}
+
+Rectangle PolygonLayer::GetNodeBounds(const Node* pNode) const
+{
+    if (pNode == nullptr)
+    {
+        ThrowArgument(Exceptions::Messages::InvalidPointer, NodeBoundsNullLine);
+    }
+    Rectangle bounds;
+    PolygonEnumerator polygons = GetPolygonsAt(pNode);
+    while (polygons.MoveNext())
+    {
+        RingEnumerator rings = polygons.Current()->GetRings();
+        while (rings.MoveNext())
+        {
+            bounds.Extend(rings.Current()->GetNodeAreaBounds(pNode));
+        }
+    }
+    return bounds;
+}
+
+Polygon* PolygonLayer::FindPolygon(const Point& point, double dToleranceDistance) const
+{
+    CheckTolerance(dToleranceDistance, Unit, FindPolygonToleranceLine);
+    const std::vector<Polygon*> candidates =
+        ToVector(GetPolygons(Rectangle::InflatedAround(point, dToleranceDistance), 0));
+    for (Polygon* polygon : candidates)
+    {
+        if (polygon->ContainsPoint(point))
+        {
+            return polygon;
+        }
+    }
+    Polygon* nearest = nullptr;
+    double nearestDistance = 0.0;
+    for (Polygon* polygon : candidates)
+    {
+        Ring* ring = nullptr;
+        std::int32_t edge = -1;
+        double distance = 0.0;
+        if (polygon->FindEdge(point, dToleranceDistance, &ring, &edge, &distance) &&
+            (nearest == nullptr || distance < nearestDistance))
+        {
+            nearest = polygon;
+            nearestDistance = distance;
+        }
+    }
+    return nearest;
+}
+
+const PolygonsSet& PolygonLayer::GetIndex() const
+{
+    return m_state->Index;
+}
+
+// --- Set operations -------------------------------------------------------------------------
+
+Polygon* PolygonLayer::Union(Polygon* pA, Polygon* pB, bool recordParents)
+{
+    m_state->CheckOperand(pA);
+    m_state->CheckOperand(pB);
+    return Overlay::Union(*pA, *pB, *this, recordParents);
+}
+
+Polygon* PolygonLayer::Intersection(Polygon* pA, Polygon* pB, bool recordParents)
+{
+    m_state->CheckOperand(pA);
+    m_state->CheckOperand(pB);
+    return Overlay::Intersection(*pA, *pB, *this, recordParents);
+}
+
+Polygon* PolygonLayer::Substract(Polygon* pA, Polygon* pB, bool recordParents)
+{
+    m_state->CheckOperand(pA);
+    m_state->CheckOperand(pB);
+    return Overlay::Substract(*pA, *pB, *this, recordParents);
+}
+
+// --- Parents --------------------------------------------------------------------------------
+
+void PolygonLayer::SetParents(Polygon* pPolygon, const Collections::PlainArray<Polygon*>& parents)
+{
+    if (pPolygon == nullptr)
+    {
+        ThrowArgument(Exceptions::Messages::InvalidPointer, SetParentsNullLine);
+    }
+    if (pPolygon->GetLayer() != this)
+    {
+        ThrowArgument(Exceptions::Messages::PolygonNotInLayer, SetParentsForeignLine);
+    }
+    // A parent must live in a layer: only a layer keeps a pinned polygon from being deleted.
+    for (const Polygon* parent : parents)
+    {
+        if (parent == nullptr || parent->GetLayer() == nullptr)
+        {
+            ThrowArgument(Exceptions::Messages::InvalidPointer, SetParentsParentLine);
+        }
+    }
+    m_state->ClearParents(pPolygon);
+    m_state->Parents.Insert(pPolygon, parents);
+    for (Polygon* parent : parents)
+    {
+        parent->AddUse();
+        PolygonLayer* parentLayer = parent->GetLayer();
+        if (parentLayer != this)
+        {
+            ++parentLayer->m_state->ForeignParentUses;
+        }
+        if (parentLayer->GetTopology() != GetTopology())
+        {
+            parentLayer->GetTopology()->AddForeignParentUse();
+        }
+    }
+}
+
+PolygonEnumerator PolygonLayer::GetParents(Polygon* pPolygon) const
+{
+    std::vector<Polygon*> parents;
+    if (const Collections::PlainArray<Polygon*>* stored = m_state->Parents.Find(pPolygon))
+    {
+        parents.assign(stored->begin(), stored->end());
+    }
+    return PolygonEnumerator(std::make_unique<SnapshotEnumerator<Polygon*>>(std::move(parents)));
+}
+
+void PolygonLayer::ClearParents(Polygon* pPolygon)
+{
+    m_state->ClearParents(pPolygon);
+}
+
+void PolygonLayer::ClearAllParents()
+{
+    m_state->ClearAllParents();
+}
+
+std::int32_t PolygonLayer::IncrementOverflow(Polygon* pPolygon)
+{
+    std::int32_t value = 0;
+    m_state->UseOverflow.Remove(pPolygon, &value);
+    m_state->UseOverflow.Insert(pPolygon, value + 1);
+    return value + 1;
+}
+
+std::int32_t PolygonLayer::DecrementOverflow(Polygon* pPolygon)
+{
+    std::int32_t value = 0;
+    if (!m_state->UseOverflow.Remove(pPolygon, &value) || value - 1 == 0)
+    {
+        return 0;
+    }
+    m_state->UseOverflow.Insert(pPolygon, value - 1);
+    return value - 1;
+}
+
+std::int32_t PolygonLayer::GetForeignParentUses() const
+{
+    return m_state->ForeignParentUses;
+}
+
+bool PolygonLayer::AllowsOverlap() const
+{
+    return m_state->AllowOverlap;
+}
+
+Topology* PolygonLayer::GetTopology() const
+{
+    return m_state->TopologyHandle;
+}
+
+} // namespace Arealis

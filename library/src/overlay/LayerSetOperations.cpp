@@ -1,0 +1,409 @@
+#include "overlay/LayerSetOperations.h"
+
+#include "Arealis/Overlay.h"
+#include "Arealis/Polygon.h"
+#include "Arealis/PolygonLayer.h"
+#include "Arealis/Topology.h"
+#include "Exceptions/ArgumentException.h"
+#include "Exceptions/InvalidOperationException.h"
+#include "Exceptions/Messages.h"
+#include "overlay/LayerOverlay.h"
+#include "overlay/RemainderMap.h"
+#include "model/SnapshotEnumerator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <memory>
+#include <numbers>
+#include <utility>
+
+namespace Arealis
+{
+
+namespace
+{
+
+constexpr const char* Unit = "LayerSetOperations";
+
+void CheckOperands(const PolygonLayer* pA, const PolygonLayer* pB, int line)
+{
+    if (pA == nullptr || pB == nullptr)
+    {
+        throw Exceptions::ArgumentException(Exceptions::Messages::InvalidPointer,
+                                            Exceptions::MakeLocation(Unit, line));
+    }
+}
+
+} // namespace
+
+// --- Topology entry points ------------------------------------------------------------------
+
+PolygonLayer* Topology::Union(PolygonLayer* pA, PolygonLayer* pB, bool /*recordParents*/,
+                              const LayerProgress& progress)
+{
+    CheckOperands(pA, pB, __LINE__);
+    PolygonLayer* result = CreatePolygonLayer(false);
+    LayerOperations::Unite(*pA, *pB, *result, progress);
+    return result;
+}
+
+PolygonLayer* Topology::Intersection(PolygonLayer* pA, PolygonLayer* pB, bool recordParents,
+                                     const LayerProgress& progress)
+{
+    CheckOperands(pA, pB, __LINE__);
+    PolygonLayer* result = CreatePolygonLayer(pA->AllowsOverlap() || pB->AllowsOverlap());
+    LayerOperations::Intersect(*pA, *pB, *result, recordParents, progress);
+    return result;
+}
+
+PolygonLayer* Topology::Substract(PolygonLayer* pA, PolygonLayer* pB, bool recordParents,
+                                  const LayerProgress& progress)
+{
+    CheckOperands(pA, pB, __LINE__);
+    PolygonLayer* result = CreatePolygonLayer(pA->AllowsOverlap());
+    LayerOperations::Substract(*pA, *pB, *result, recordParents, progress);
+    return result;
+}
+
+PolygonLayer* Topology::Join(PolygonLayer* pA, PolygonLayer* pB, bool recordParents,
+                             const LayerProgress& progress)
+{
+    CheckOperands(pA, pB, __LINE__);
+    PolygonLayer* result = CreatePolygonLayer(pA->AllowsOverlap() || pB->AllowsOverlap());
+    LayerOperations::Join(*pA, *pB, *result, recordParents, progress);
+    return result;
+}
+
+namespace LayerOperations
+{
+
+namespace
+{
+
+// Above this many candidates a polygon's edges are indexed while it is combined with them.
+constexpr std::size_t EdgeIndexThreshold = 50;
+// Above this many candidates a join subtracts the united candidates once instead of
+// partitioning the polygon candidate by candidate.
+constexpr std::size_t PairwiseJoinLimit = 100;
+
+// Intersection and join enumerate the layer with fewer polygons (A on a tie) and query the
+// other one.
+struct OperandOrder
+{
+    PolygonLayer& Enumerated;
+    PolygonLayer& Queried;
+};
+
+OperandOrder FewerPolygonsFirst(PolygonLayer& a, PolygonLayer& b)
+{
+    if (b.GetPolygonCount() < a.GetPolygonCount())
+    {
+        return {b, a};
+    }
+    return {a, b};
+}
+
+std::unique_ptr<Polygon> UniteAll(const PolygonList& polygons)
+{
+    SnapshotEnumerator<Polygon*> enumeration(polygons);
+    return Overlay::UnitePolygons(&enumeration);
+}
+
+// Adds the common part of polygon with each candidate's remainder to the result, and cuts the
+// polygon out of those remainders.
+void IntersectCandidates(Polygon& polygon, const PolygonList& candidates, RemainderMap& remainders,
+                         PolygonLayer& result, bool recordParents)
+{
+    for (Polygon* candidate : candidates)
+    {
+        Polygon& remainder = remainders.Get(*candidate);
+        if (remainder.IsEmpty())
+        {
+            continue;
+        }
+        auto [common, rest] = Overlay::IntersectIntoLayerAndSubstract(remainder, polygon, result);
+        if (common != nullptr && recordParents)
+        {
+            RecordParents(result, common, {&polygon, candidate});
+        }
+        remainders.Replace(*candidate, std::move(rest));
+    }
+}
+
+// --- Subtraction ----------------------------------------------------------------------------
+
+// Whether uniting the candidates and subtracting the union once is expected to be cheaper
+// than subtracting them one by one from a shrinking remainder.
+bool ShouldUniteFirst(const Polygon& polygon, const PolygonList& candidates)
+{
+    const std::size_t k = candidates.size();
+    if (k < 2)
+    {
+        return false;
+    }
+    double candidateNodes = 0.0;
+    for (const Polygon* candidate : candidates)
+    {
+        candidateNodes += candidate->GetNodeCount();
+    }
+    const double n = polygon.GetNodeCount();
+    const auto count = static_cast<double>(k);
+    return std::log(count) * n * (count - 1.0) > std::numbers::ln2 * candidateNodes;
+}
+
+// Null when nothing was cut off: the polygon is its own rest.
+std::unique_ptr<Polygon> SubstractUnited(Polygon& polygon, const PolygonList& candidates)
+{
+    const std::unique_ptr<Polygon> united = UniteAll(candidates);
+    if (united->IsEmpty())
+    {
+        return nullptr;
+    }
+    return Overlay::Substract(polygon, *united);
+}
+
+std::unique_ptr<Polygon> SubstractOneByOne(Polygon& polygon, const PolygonList& candidates)
+{
+    std::unique_ptr<Polygon> rest;
+    for (Polygon* candidate : candidates)
+    {
+        rest = Overlay::Substract(rest ? *rest : polygon, *candidate);
+        if (rest->IsEmpty())
+        {
+            break;
+        }
+    }
+    return rest;
+}
+
+// --- Join -----------------------------------------------------------------------------------
+
+// Partitions the polygon's rest with each candidate's remainder in turn. Null when the polygon
+// met no candidate remainder: it is its own rest.
+std::unique_ptr<Polygon> JoinPairwise(Polygon& polygon, const PolygonList& candidates,
+                                      RemainderMap& remainders, PolygonLayer& result,
+                                      bool recordParents)
+{
+    std::unique_ptr<Polygon> rest;
+    for (Polygon* candidate : candidates)
+    {
+        Polygon& own = rest ? *rest : polygon;
+        if (own.IsEmpty())
+        {
+            break;
+        }
+        Polygon& other = remainders.Get(*candidate);
+        if (other.IsEmpty())
+        {
+            continue;
+        }
+        auto parts = Overlay::Partition(other, own);
+        if (!parts[0]->IsEmpty())
+        {
+            AddResult(result, *parts[0], recordParents, {&polygon, candidate});
+        }
+        remainders.Replace(*candidate, std::move(parts[1]));
+        rest = std::move(parts[2]);
+    }
+    return rest;
+}
+
+// For many candidates: the common parts pair by pair with the polygon's edges indexed, then
+// one subtraction of the united candidates.
+std::unique_ptr<Polygon> JoinThroughUnion(Polygon& polygon, const PolygonList& candidates,
+                                          RemainderMap& remainders, PolygonLayer& result,
+                                          bool recordParents)
+{
+    const EdgeIndexScope edgeIndex(polygon, true);
+    IntersectCandidates(polygon, candidates, remainders, result, recordParents);
+    const std::unique_ptr<Polygon> united = UniteAll(candidates);
+    return Overlay::Substract(polygon, *united);
+}
+
+void AddRemainders(const PolygonList& polygons, const RemainderMap& remainders,
+                   PolygonLayer& result, bool recordParents, ProgressCounter& counter)
+{
+    for (Polygon* polygon : polygons)
+    {
+        const Polygon& remainder = remainders.Get(*polygon);
+        if (!remainder.IsEmpty())
+        {
+            AddResult(result, remainder, recordParents, {polygon});
+        }
+        counter.Step();
+    }
+}
+
+} // namespace
+
+// --- Shared pieces ----------------------------------------------------------------------------
+
+PolygonList PolygonsOf(const PolygonLayer& layer)
+{
+    PolygonEnumerator polygons = layer.GetPolygons();
+    if (polygons.IsEmpty())
+    {
+        throw Exceptions::InvalidOperationException(Exceptions::Messages::UninitializedEnumerator,
+                                                    Exceptions::MakeLocation(Unit, __LINE__));
+    }
+    PolygonList list;
+    list.reserve(static_cast<std::size_t>(layer.GetPolygonCount()));
+    while (polygons.MoveNext())
+    {
+        list.push_back(polygons.Current());
+    }
+    return list;
+}
+
+PolygonList Candidates(const PolygonLayer& layer, const Polygon& polygon)
+{
+    constexpr std::size_t usualCount = 20;
+    PolygonList list;
+    list.reserve(usualCount);
+    PolygonEnumerator found = layer.GetPolygons(polygon.GetBounds());
+    while (found.MoveNext())
+    {
+        list.push_back(found.Current());
+    }
+    return list;
+}
+
+void RecordParents(PolygonLayer& result, Polygon* added, std::initializer_list<Polygon*> parents)
+{
+    Collections::PlainArray<Polygon*> list;
+    for (Polygon* parent : parents)
+    {
+        list.Append(parent);
+    }
+    result.SetParents(added, list);
+}
+
+void AddResult(PolygonLayer& result, const Polygon& source, bool recordParents,
+               std::initializer_list<Polygon*> parents)
+{
+    Polygon* added = result.AddPolygon(&source);
+    if (recordParents)
+    {
+        RecordParents(result, added, parents);
+    }
+}
+
+EdgeIndexScope::EdgeIndexScope(Polygon& polygon, bool on) : m_polygon(polygon)
+{
+    m_polygon.SetUseSpatialIndex(on);
+}
+
+EdgeIndexScope::~EdgeIndexScope()
+{
+    try
+    {
+        m_polygon.SetUseSpatialIndex(false);
+    }
+    catch (...) // NOLINT(bugprone-empty-catch): dropping an index cannot fail in practice
+    {
+    }
+}
+
+ProgressCounter::ProgressCounter(const Progress& progress, std::int64_t total)
+    : m_progress(progress), m_total(total)
+{
+}
+
+void ProgressCounter::Step(std::int64_t work)
+{
+    m_done += work;
+    Report();
+}
+
+void ProgressCounter::AddToTotal(std::int64_t work)
+{
+    m_total += work;
+}
+
+void ProgressCounter::Finish()
+{
+    m_done = m_total;
+    Report();
+}
+
+void ProgressCounter::Report() const
+{
+    if (m_progress)
+    {
+        m_progress(m_done, std::max(m_done, m_total));
+    }
+}
+
+// --- Operations -------------------------------------------------------------------------------
+
+void Intersect(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool recordParents,
+               const Progress& progress)
+{
+    const OperandOrder order = FewerPolygonsFirst(a, b);
+    const PolygonList polygons = PolygonsOf(order.Enumerated);
+    ProgressCounter counter(progress, static_cast<std::int64_t>(polygons.size()));
+    RemainderMap remainders;
+    for (Polygon* polygon : polygons)
+    {
+        const PolygonList candidates = Candidates(order.Queried, *polygon);
+        if (!candidates.empty())
+        {
+            const EdgeIndexScope edgeIndex(*polygon, candidates.size() > EdgeIndexThreshold);
+            IntersectCandidates(*polygon, candidates, remainders, result, recordParents);
+        }
+        counter.Step();
+    }
+    counter.Finish();
+}
+
+void Substract(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool recordParents,
+               const Progress& progress)
+{
+    const PolygonList polygons = PolygonsOf(a);
+    ProgressCounter counter(progress, static_cast<std::int64_t>(polygons.size()));
+    for (Polygon* polygon : polygons)
+    {
+        const PolygonList candidates = Candidates(b, *polygon);
+        const std::unique_ptr<Polygon> rest = ShouldUniteFirst(*polygon, candidates)
+                                                  ? SubstractUnited(*polygon, candidates)
+                                                  : SubstractOneByOne(*polygon, candidates);
+        const Polygon& remaining = rest ? *rest : *polygon;
+        if (!remaining.IsEmpty())
+        {
+            AddResult(result, remaining, recordParents, {polygon});
+        }
+        counter.Step();
+    }
+    counter.Finish();
+}
+
+void Join(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool recordParents,
+          const Progress& progress)
+{
+    const OperandOrder order = FewerPolygonsFirst(a, b);
+    const PolygonList polygons = PolygonsOf(order.Enumerated);
+    const PolygonList queried = PolygonsOf(order.Queried);
+    ProgressCounter counter(progress, static_cast<std::int64_t>(polygons.size() + queried.size()));
+    RemainderMap remainders;
+    for (Polygon* polygon : polygons)
+    {
+        const PolygonList candidates = Candidates(order.Queried, *polygon);
+        const std::unique_ptr<Polygon> rest =
+            candidates.size() > PairwiseJoinLimit
+                ? JoinThroughUnion(*polygon, candidates, remainders, result, recordParents)
+                : JoinPairwise(*polygon, candidates, remainders, result, recordParents);
+        const Polygon& remaining = rest ? *rest : *polygon;
+        if (!remaining.IsEmpty())
+        {
+            AddResult(result, remaining, recordParents, {polygon});
+        }
+        counter.Step();
+    }
+    AddRemainders(queried, remainders, result, recordParents, counter);
+    counter.Finish();
+}
+
+} // namespace LayerOperations
+
+} // namespace Arealis

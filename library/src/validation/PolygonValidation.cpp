@@ -1,0 +1,473 @@
+// The polygon operations that rest on area relations between rings (the polygon overlay):
+// cleaning with splitting, organisation into exterior rings and holes, validation, overlap.
+#include "Arealis/GeometryExceptions.h"
+#include "Arealis/Overlay.h"
+#include "Arealis/Polygon.h"
+#include "Arealis/SegmentIntersection.h"
+#include "Collections/InlineArray.h"
+#include "Exceptions/ArgumentException.h"
+#include "Exceptions/Messages.h"
+#include "validation/RingWidth.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <numeric>
+#include <span>
+#include <utility>
+#include <vector>
+
+namespace Arealis
+{
+
+namespace
+{
+
+constexpr const char* Unit = "Polygon";
+constexpr int OverlapsNullLine = 692;
+constexpr int InteriorNotEnclosedLine = 853;
+constexpr int NoExteriorLine = 857;
+constexpr int ExteriorOverlapsInteriorLine = 891;
+constexpr int ExteriorEnclosesExteriorLine = 896;
+constexpr int ExteriorOverlapsExteriorLine = 899;
+constexpr int InteriorOverlapsInteriorLine = 915;
+
+[[noreturn]] void ThrowInvalidPolygon(const char* message, int line)
+{
+    throw InvalidPolygonException(message, Exceptions::MakeLocation(Unit, line));
+}
+
+[[noreturn]] void ThrowRingsShareAStretch(const Ring& first, const Ring& second)
+{
+    if (first.IsExterior() && second.IsExterior())
+    {
+        ThrowInvalidPolygon(Exceptions::Messages::ExteriorOverlapsExterior,
+                            ExteriorOverlapsExteriorLine);
+    }
+    if (first.IsExterior() || second.IsExterior())
+    {
+        ThrowInvalidPolygon(Exceptions::Messages::ExteriorOverlapsInterior,
+                            ExteriorOverlapsInteriorLine);
+    }
+    ThrowInvalidPolygon(Exceptions::Messages::InteriorOverlapsInterior,
+                        InteriorOverlapsInteriorLine);
+}
+
+// An edge with its ends in order, so that the same edge of two rings compares equal whichever
+// way each ring runs.
+struct UndirectedEdge
+{
+    Point Low;
+    Point High;
+    const Ring* Owner;
+
+    friend bool operator<(const UndirectedEdge& a, const UndirectedEdge& b) noexcept
+    {
+        if (!(a.Low == b.Low))
+        {
+            return a.Low < b.Low;
+        }
+        return a.High < b.High;
+    }
+    bool SameEnds(const UndirectedEdge& other) const noexcept
+    {
+        return Low == other.Low && High == other.High;
+    }
+};
+
+// Rings of one polygon may touch at points, but not run along each other: between two rings
+// that share a stretch of boundary there is no area, and the overlay, which follows each ring
+// on its own, would take that stretch once for each ring and lose the area on both sides.
+// Edges with the same two ends are found by sorting; edges that share part of their length are
+// found by the intersection search (the edges compared as two lists, not in self mode, so that
+// edges of different rings meet) and judged exactly, up to the node grid.
+void ThrowIfRingsShareAStretch(const Polygon& polygon)
+{
+    EdgeList edges;
+    polygon.GetEdgesInRectangle(polygon.GetBounds(), edges);
+
+    std::vector<UndirectedEdge> undirected;
+    undirected.reserve(static_cast<std::size_t>(edges.Count()));
+    for (std::int32_t i = 0; i < edges.Count(); ++i)
+    {
+        const Point start = edges[i].Start()->Position;
+        const Point end = edges[i].End()->Position;
+        undirected.push_back(end < start ? UndirectedEdge{end, start, edges[i].Ring}
+                                         : UndirectedEdge{start, end, edges[i].Ring});
+    }
+    std::sort(undirected.begin(), undirected.end());
+    for (std::size_t i = 1; i < undirected.size(); ++i)
+    {
+        if (undirected[i].SameEnds(undirected[i - 1]) &&
+            undirected[i].Owner != undirected[i - 1].Owner)
+        {
+            ThrowRingsShareAStretch(*undirected[i - 1].Owner, *undirected[i].Owner);
+        }
+    }
+
+    const EdgeList sameEdges(edges);
+    IntersectionList meetings;
+    SelectIntersectionAlgorithm(edges, sameEdges, meetings, false);
+    for (std::int32_t i = 0; i < meetings.Count(); ++i)
+    {
+        const EdgeIntersection& meeting = meetings[i];
+        if (meeting.FirstEdge.Ring == meeting.SecondEdge.Ring)
+        {
+            continue;
+        }
+        const IntersectionKind kind =
+            SegmentsIntersection::Classify(meeting.FirstEdge.Start()->Position,
+                                           meeting.FirstEdge.End()->Position,
+                                           meeting.SecondEdge.Start()->Position,
+                                           meeting.SecondEdge.End()->Position, ProximityMode::Exact)
+                .Kind;
+        if (kind == IntersectionKind::Overlapping || kind == IntersectionKind::Identical)
+        {
+            ThrowRingsShareAStretch(*meeting.FirstEdge.Ring, *meeting.SecondEdge.Ring);
+        }
+    }
+}
+
+// The rings of a polygon, most often one or two, kept without a heap block up to this many.
+using RingList = Collections::InlineArray<Ring*, 4>;
+
+RingList CollectRingList(RingEnumerator rings)
+{
+    RingList result;
+    while (rings.MoveNext())
+    {
+        result.push_back(rings.Current());
+    }
+    return result;
+}
+
+std::vector<Ring*> CollectRings(RingEnumerator rings)
+{
+    std::vector<Ring*> result;
+    while (rings.MoveNext())
+    {
+        result.push_back(rings.Current());
+    }
+    return result;
+}
+
+// The canonical order under construction: exterior rings by decreasing area, the holes
+// assigned to each, and the interior rings still to place or left unassigned.
+struct RingOrder
+{
+    std::vector<Ring*> Exteriors;
+    std::vector<std::vector<Ring*>> Holes;
+    std::vector<Ring*> Unplaced;
+
+    explicit RingOrder(const std::vector<Ring*>& rings)
+    {
+        std::vector<double> areas;
+        for (Ring* ring : rings)
+        {
+            const double area = ring->GetSignedArea();
+            if (area <= 0.0)
+            {
+                Unplaced.push_back(ring);
+                continue;
+            }
+            // Before the first exterior ring with a smaller area: equal areas keep list order.
+            std::size_t at = 0;
+            while (at < areas.size() && areas[at] >= area)
+            {
+                ++at;
+            }
+            areas.insert(areas.begin() + static_cast<std::ptrdiff_t>(at), area);
+            Exteriors.insert(Exteriors.begin() + static_cast<std::ptrdiff_t>(at), ring);
+        }
+        Holes.resize(Exteriors.size());
+    }
+
+    std::vector<Ring*> Sequence() const
+    {
+        std::vector<Ring*> sequence;
+        for (std::size_t e = 0; e < Exteriors.size(); ++e)
+        {
+            sequence.push_back(Exteriors[e]);
+            sequence.insert(sequence.end(), Holes[e].begin(), Holes[e].end());
+        }
+        sequence.insert(sequence.end(), Unplaced.begin(), Unplaced.end());
+        return sequence;
+    }
+};
+
+// The pairs (a, b), a < b, of rings whose bounds overlap with some area (the test that
+// Ring::Overlaps starts with), in the order of a loop over a and then b. The bounds are
+// computed once and swept in order of their left sides, so that a polygon of many rings is not
+// checked pair by pair: a result of 50,000 rings took minutes.
+std::vector<std::pair<std::size_t, std::size_t>>
+PairsWithOverlappingBounds(std::span<Ring* const> rings)
+{
+    if (rings.size() < 2)
+    {
+        return {};
+    }
+    std::vector<Rectangle> bounds;
+    bounds.reserve(rings.size());
+    for (const Ring* ring : rings)
+    {
+        bounds.push_back(ring->Count() == 0 ? Rectangle::Empty() : ring->GetBounds());
+    }
+    std::vector<std::size_t> order(rings.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t x, std::size_t y) { return bounds[x].MinX < bounds[y].MinX; });
+    std::vector<std::pair<std::size_t, std::size_t>> pairs;
+    for (std::size_t i = 0; i < order.size(); ++i)
+    {
+        const Rectangle& left = bounds[order[i]];
+        for (std::size_t j = i + 1; j < order.size() && bounds[order[j]].MinX < left.MaxX; ++j)
+        {
+            const Rectangle& right = bounds[order[j]];
+            if (right.MaxX > left.MinX && right.MaxY > left.MinY && right.MinY < left.MaxY)
+            {
+                pairs.emplace_back(std::min(order[i], order[j]), std::max(order[i], order[j]));
+            }
+        }
+    }
+    std::sort(pairs.begin(), pairs.end());
+    return pairs;
+}
+
+} // namespace
+
+void Polygon::Organise()
+{
+    if (!IsModified() || GetRingCount() <= 1)
+    {
+        SetPolygonFlag(PolygonFlags::Modified, false);
+        return;
+    }
+    RingOrder order(CollectRings(GetRings()));
+
+    // Each interior ring goes to the smallest exterior ring that directly encloses it, that is
+    // without one of that exterior ring's holes in between. Holes of that exterior ring found
+    // inside the new one lose their place and are examined again after it.
+    for (std::size_t i = 0; i < order.Unplaced.size();)
+    {
+        Ring* hole = order.Unplaced[i];
+        hole->SetFlag(Flags::Assigned, false);
+        bool placed = false;
+        for (std::size_t e = order.Exteriors.size(); e-- > 0 && !placed;)
+        {
+            if (!order.Exteriors[e]->Contains(hole))
+            {
+                continue;
+            }
+            std::vector<Ring*>& run = order.Holes[e];
+            std::vector<Ring*> displaced;
+            bool direct = true;
+            for (std::size_t g = 0; g < run.size();)
+            {
+                if (run[g]->Contains(hole))
+                {
+                    direct = false;
+                    break;
+                }
+                if (hole->Contains(run[g]))
+                {
+                    run[g]->SetFlag(Flags::Assigned, false);
+                    displaced.push_back(run[g]);
+                    run.erase(run.begin() + static_cast<std::ptrdiff_t>(g));
+                    continue;
+                }
+                ++g;
+            }
+            order.Unplaced.insert(order.Unplaced.begin() + static_cast<std::ptrdiff_t>(i + 1),
+                                  displaced.begin(), displaced.end());
+            if (direct)
+            {
+                run.push_back(hole);
+                hole->SetFlag(Flags::Assigned, true);
+                placed = true;
+            }
+        }
+        if (placed)
+        {
+            order.Unplaced.erase(order.Unplaced.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+        else
+        {
+            ++i;
+        }
+    }
+
+    // Relink the circle in the new order; the head moves to the first ring.
+    const std::vector<Ring*> sequence = order.Sequence();
+    for (std::size_t k = 0; k < sequence.size(); ++k)
+    {
+        sequence[k]->SetFlag(Flags::IsFirst, k == 0);
+        sequence[k]->SetNext(sequence[(k + 1) % sequence.size()]);
+    }
+    if (!HasPolygonFlag(PolygonFlags::OwnRingUsed))
+    {
+        SetNext(sequence.front());
+    }
+    SetModified(false);
+}
+
+void Polygon::ValidateStructure(bool validateRings)
+{
+    Organise();
+    RingList exteriors;
+    RingEnumerator rings = GetRings();
+    while (rings.MoveNext())
+    {
+        Ring* ring = rings.Current();
+        if (validateRings)
+        {
+            ring->Validate();
+        }
+        const double area = ring->GetSignedArea();
+        if (area == 0.0 || Detail::IsThinnerThanNodeGrid(*ring, area))
+        {
+            // A degenerate ring (a triangle with a repeated or collinear node, or a sliver
+            // thinner than the node grid) encloses nothing the overlay can cut: every exterior
+            // ring around it "contains" it, and taken for a hole it would make the overlay cut
+            // the polygon along it.
+            throw InvalidRingException(Exceptions::Messages::RingZeroArea,
+                                       Exceptions::MakeLocation(Unit, InteriorNotEnclosedLine));
+        }
+        if (area > 0.0)
+        {
+            exteriors.push_back(ring);
+        }
+        else if (!ring->HasFlag(Flags::Assigned))
+        {
+            ThrowInvalidPolygon(Exceptions::Messages::InteriorNotEnclosed, InteriorNotEnclosedLine);
+        }
+    }
+    if (exteriors.empty())
+    {
+        ThrowInvalidPolygon(Exceptions::Messages::NoExteriorRing, NoExteriorLine);
+    }
+    for (const auto& [a, b] : PairsWithOverlappingBounds(exteriors))
+    {
+        Ring* outer = exteriors[a];
+        Ring* inner = exteriors[b];
+        if (!outer->Overlaps(inner))
+        {
+            continue;
+        }
+        if (!outer->Contains(inner))
+        {
+            ThrowInvalidPolygon(Exceptions::Messages::ExteriorOverlapsExterior,
+                                ExteriorOverlapsExteriorLine);
+        }
+        Ring* between = nullptr;
+        RingEnumerator holes(outer->GetNext(), RingEnumerator::AssignedHoles);
+        while (holes.MoveNext())
+        {
+            if (holes.Current()->Overlaps(inner))
+            {
+                between = holes.Current();
+                break;
+            }
+        }
+        if (between == nullptr)
+        {
+            ThrowInvalidPolygon(Exceptions::Messages::ExteriorEnclosesExterior,
+                                ExteriorEnclosesExteriorLine);
+        }
+        if (!between->Contains(inner))
+        {
+            ThrowInvalidPolygon(Exceptions::Messages::ExteriorOverlapsInterior,
+                                ExteriorOverlapsInteriorLine);
+        }
+    }
+    // Without a second ring there are neither holes to compare nor stretches to share.
+    if (GetRingCount() <= 1)
+    {
+        return;
+    }
+    for (Ring* exterior : exteriors)
+    {
+        const std::vector<Ring*> holes =
+            CollectRings(RingEnumerator(exterior->GetNext(), RingEnumerator::AssignedHoles));
+        for (const auto& [a, b] : PairsWithOverlappingBounds(holes))
+        {
+            if (holes[a]->Overlaps(holes[b]))
+            {
+                ThrowInvalidPolygon(Exceptions::Messages::InteriorOverlapsInterior,
+                                    InteriorOverlapsInteriorLine);
+            }
+        }
+    }
+    ThrowIfRingsShareAStretch(*this);
+}
+
+void Polygon::Validate(bool validateRings)
+{
+    if (!NeedsValidation() && HasPolygonFlag(PolygonFlags::Valid))
+    {
+        return;
+    }
+    try
+    {
+        ValidateStructure(validateRings);
+    }
+    catch (...)
+    {
+        // Known to be invalid until the polygon changes again.
+        SetPolygonFlag(PolygonFlags::Unchecked | PolygonFlags::Valid, false);
+        throw;
+    }
+    SetPolygonFlag(PolygonFlags::Unchecked, false);
+    SetPolygonFlag(PolygonFlags::Valid, true);
+}
+
+bool Polygon::IsValid()
+{
+    if (NeedsValidation())
+    {
+        try
+        {
+            Validate(true);
+        }
+        catch (const InvalidPolygonException&)
+        {
+            // reported through the result
+        }
+    }
+    return HasPolygonFlag(PolygonFlags::Valid);
+}
+
+bool Polygon::Overlaps(const Polygon* pOther) const
+{
+    if (pOther == nullptr)
+    {
+        throw Exceptions::ArgumentException(Exceptions::Messages::InvalidPointer,
+                                            Exceptions::MakeLocation(Unit, OverlapsNullLine));
+    }
+    if (IsEmpty() || pOther->IsEmpty() || !GetBounds().Intersects(pOther->GetBounds()))
+    {
+        return false; // no common point, so no common part
+    }
+    // The overlay reads its operands without changing them.
+    const std::unique_ptr<Polygon> common =
+        Overlay::Intersection(*const_cast<Polygon*>(this), *const_cast<Polygon*>(pOther));
+    return common->GetNodeCount() > 0;
+}
+
+void Polygon::Clean(bool split)
+{
+    for (Ring* ring : CollectRingList(GetRings()))
+    {
+        ring->Clean();
+        if (ring->Count() < 3)
+        {
+            RemoveRing(ring);
+        }
+        else if (split)
+        {
+            ring->SplitSelfIntersections(this);
+        }
+    }
+}
+
+} // namespace Arealis

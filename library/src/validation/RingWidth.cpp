@@ -1,0 +1,42 @@
+#include "validation/RingWidth.h"
+
+#include "Arealis/Geometry.h"
+#include "Arealis/Rectangle.h"
+#include "Arealis/Ring.h"
+
+#include <cmath>
+
+namespace Arealis::Detail
+{
+
+bool IsThinnerThanNodeGrid(const Ring& ring, double signedArea) noexcept
+{
+    const std::int32_t n = ring.Count();
+    if (n < 3)
+    {
+        return true;
+    }
+    // Thin when 2 |A| / perimeter < NodeGridStep, that is perimeter > 2 |A| / NodeGridStep.
+    const double bound = std::fabs(signedArea) * 2.0 / NodeGridStep;
+    // No edge is longer than the bounds' width plus height: most rings pass on that alone.
+    const Rectangle bounds = ring.GetBounds();
+    if (static_cast<double>(n) * (bounds.Width() + bounds.Height()) <= bound)
+    {
+        return false;
+    }
+    double perimeter = 0.0;
+    const Point* previous = &ring.GetNode(n - 1)->Position;
+    for (std::int32_t i = 0; i < n; ++i)
+    {
+        const Point* current = &ring.GetNode(i)->Position;
+        perimeter += std::hypot(current->X - previous->X, current->Y - previous->Y);
+        if (perimeter > bound)
+        {
+            return true;
+        }
+        previous = current;
+    }
+    return false;
+}
+
+} // namespace Arealis::Detail

@@ -1,0 +1,351 @@
+#include "Arealis/SegmentIntersection.h"
+
+#include "Arealis/Ring.h"
+#include "Exceptions/ArgumentException.h"
+#include "intersection/RingEdgeSupport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <memory>
+#include <random>
+#include <tuple>
+#include <vector>
+
+using namespace Arealis;
+using EdgeTesting::EdgesOf;
+using EdgeTesting::MakeRing;
+using EdgeTesting::RandomRing;
+
+namespace
+{
+
+SegmentsIntersection Classify(Point a0, Point a1, Point b0, Point b1,
+                              ProximityMode mode = ProximityMode::Tolerant)
+{
+    return SegmentsIntersection::Classify(a0, a1, b0, b1, mode);
+}
+
+TEST(SegmentsIntersectionTest, InteriorCrossingAtTheExactPoint)
+{
+    const SegmentsIntersection x = Classify({0, 0}, {4, 2}, {0, 2}, {4, 0});
+    EXPECT_EQ(x.Kind, IntersectionKind::Crossing);
+    EXPECT_EQ(x.Location, (Point{2, 1}));
+    // The same pair the other way round, where the determinant changes its sign.
+    const SegmentsIntersection y = Classify({0, 2}, {4, 0}, {0, 0}, {4, 2});
+    EXPECT_EQ(y.Kind, IntersectionKind::Crossing);
+    EXPECT_EQ(y.Location, (Point{2, 1}));
+}
+
+TEST(SegmentsIntersectionTest, CrossingTestIncludesEndPointsAndRejectsParallels)
+{
+    Point p;
+    EXPECT_TRUE(FindSegmentsCrossing({0, 0}, {2, 2}, {2, 2}, {3, 0}, &p));
+    EXPECT_EQ(p, (Point{2, 2}));
+    EXPECT_TRUE(FindSegmentsCrossing({2, 2}, {0, 0}, {3, 0}, {2, 2}, nullptr));
+    EXPECT_FALSE(FindSegmentsCrossing({0, 0}, {2, 2}, {2.5, 2.5}, {3, 0}, nullptr));
+    EXPECT_FALSE(FindSegmentsCrossing({0, 0}, {2, 0}, {0, 1}, {2, 1}, nullptr));
+    // Collinear edges are parallel too: overlaps are found through their end points.
+    EXPECT_FALSE(FindSegmentsCrossing({0, 0}, {2, 0}, {1, 0}, {3, 0}, nullptr));
+    EXPECT_EQ(Classify({0, 0}, {2, 0}, {0, 1}, {2, 1}).Kind, IntersectionKind::None);
+}
+
+TEST(SegmentsIntersectionTest, TouchesAtEndPointsAndInteriors)
+{
+    const SegmentsIntersection corner = Classify({0, 0}, {1, 0}, {1, 0}, {1, 1});
+    EXPECT_EQ(corner.Kind, IntersectionKind::Touching);
+    EXPECT_EQ(corner.Location, (Point{1, 0}));
+    // An end point of A on the interior of B is found in the second round.
+    const SegmentsIntersection tee = Classify({1, 1}, {1, 0}, {0, 0}, {2, 0});
+    EXPECT_EQ(tee.Kind, IntersectionKind::Touching);
+    EXPECT_EQ(tee.Location, (Point{1, 0}));
+}
+
+TEST(SegmentsIntersectionTest, CollinearOverlapReportsBothEndsOfTheCommonPart)
+{
+    const SegmentsIntersection x = Classify({0, 0}, {3, 0}, {1, 0}, {5, 0});
+    ASSERT_EQ(x.Kind, IntersectionKind::Overlapping);
+    EXPECT_EQ(x.OverlapStart, (Point{1, 0}));
+    EXPECT_EQ(x.OverlapEnd, (Point{3, 0}));
+    // B inside A: both of B's ends are found in the first round.
+    const SegmentsIntersection inside = Classify({0, 0}, {3, 0}, {2, 0}, {1, 0});
+    ASSERT_EQ(inside.Kind, IntersectionKind::Overlapping);
+    EXPECT_EQ(inside.OverlapStart, (Point{2, 0}));
+    EXPECT_EQ(inside.OverlapEnd, (Point{1, 0}));
+    // Collinear edges that share only an end point merely touch.
+    EXPECT_EQ(Classify({0, 0}, {1, 0}, {1, 0}, {2, 0}).Kind, IntersectionKind::Touching);
+}
+
+TEST(SegmentsIntersectionTest, TolerantModeSnapsWithinAnAbsoluteDistance)
+{
+    // The bound does not grow with the edge: 0.0005 on a short and on a long edge alike.
+    for (const double length : {10.0, 1000.0})
+    {
+        const Point a0{0, 0};
+        const Point a1{length, 0};
+        const double middle = length / 2;
+        EXPECT_EQ(Classify(a0, a1, {middle, 0.0004}, {middle, 1}).Kind, IntersectionKind::Touching);
+        EXPECT_EQ(Classify(a0, a1, {middle, 0.0006}, {middle, 1}).Kind, IntersectionKind::None);
+        EXPECT_EQ(Classify(a0, a1, {middle, 0.0004}, {middle, 1}, ProximityMode::Exact).Kind,
+                  IntersectionKind::None);
+    }
+    const SegmentsIntersection snapped = Classify({0, 0}, {10, 0}, {5, -0.0003}, {5, -1});
+    EXPECT_EQ(snapped.Location, (Point{5, -0.0003}));
+}
+
+TEST(SegmentsIntersectionTest, TolerantModeLeavesPointsNearAnEndToTheProbe)
+{
+    // Near the end of A but not beyond it in projection: neither snapped nor probed.
+    EXPECT_FALSE(IsPointOnSegment({9.9997, 0.0001}, {0, 0}, {10, 0}, ProximityMode::Tolerant));
+    // Beyond the end.
+    EXPECT_FALSE(IsPointOnSegment({10.0003, 0}, {0, 0}, {10, 0}, ProximityMode::Tolerant));
+    EXPECT_TRUE(IsPointOnSegment({9.999, 0.0001}, {0, 0}, {10, 0}, ProximityMode::Tolerant));
+}
+
+TEST(SegmentsIntersectionTest, ProbeSquareCatchesPointsWithinHalfAMicroUnitInBothModes)
+{
+    for (const ProximityMode mode : {ProximityMode::Exact, ProximityMode::Tolerant})
+    {
+        EXPECT_TRUE(IsPointOnSegment({5, 4e-7}, {0, 0}, {10, 0}, mode));
+        EXPECT_TRUE(IsPointOnSegment({5, -4e-7}, {0, 0}, {10, 0}, mode));
+        // Past the end of the edge, but its end lies inside the probe square.
+        EXPECT_TRUE(IsPointOnSegment({10 + 1e-7, 3e-7}, {0, 0}, {10, 0}, mode));
+    }
+    EXPECT_FALSE(IsPointOnSegment({5, 6e-7}, {0, 0}, {10, 0}, ProximityMode::Exact));
+    EXPECT_FALSE(IsPointOnSegment({10 + 6e-7, 0}, {0, 0}, {10, 0}, ProximityMode::Exact));
+}
+
+TEST(SegmentsIntersectionTest, CollinearPointBeyondTheEndIsNotOnTheEdge)
+{
+    // The probe diagonal parallel to this edge gives a determinant of pure rounding noise,
+    // which must not count as a crossing.
+    const Point start{484.85367099999996, 1629.1463289999999};
+    const Point end{405.158613, 1708.8413869999999};
+    for (const ProximityMode mode : {ProximityMode::Exact, ProximityMode::Tolerant})
+    {
+        EXPECT_FALSE(IsPointOnSegment({397, 1717}, start, end, mode));
+    }
+    EXPECT_FALSE(FindSegmentsCrossing(start, end, {397, 1717}, {300, 1814}, nullptr));
+    const SegmentsIntersection x = Classify(start, end, {397, 1717}, {507, 1607});
+    ASSERT_EQ(x.Kind, IntersectionKind::Overlapping);
+    EXPECT_EQ(x.OverlapStart, start);
+    EXPECT_EQ(x.OverlapEnd, end);
+}
+
+TEST(SegmentsIntersectionTest, DegenerateEdgeIsFoundThroughItsEndPoint)
+{
+    const SegmentsIntersection x = Classify({1, 1}, {1, 1}, {0, 0}, {2, 2}, ProximityMode::Exact);
+    EXPECT_EQ(x.Kind, IntersectionKind::Touching);
+    EXPECT_EQ(x.Location, (Point{1, 1}));
+    EXPECT_EQ(Classify({1, 1}, {1, 1}, {3, 3}, {4, 4}).Kind, IntersectionKind::None);
+    EXPECT_FALSE(IsPointOnSegment({0, 0}, {1, 1}, {1, 1}, ProximityMode::Tolerant));
+}
+
+} // namespace
+
+// --- The algorithms over edge lists -------------------------------------------------------------
+
+namespace
+{
+
+using Entry = EdgeTesting::IntersectionEntry;
+
+std::vector<Entry> Sorted(const IntersectionList& list)
+{
+    std::vector<Entry> entries = EdgeTesting::EntriesOf(list);
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+IntersectionList Find(SegmentsIntersectionAlgorithm& algorithm, const EdgeList& first,
+                      const EdgeList& second, bool bOneIntersection = false)
+{
+    IntersectionList result;
+    algorithm.FindIntersections(first, second, result, bOneIntersection);
+    return result;
+}
+
+std::vector<SegmentsIntersectionAlgorithm*> BothAlgorithms()
+{
+    return {&BruteForceAlgorithm::Instance(), &SweepLineIntersectionAlgorithm::Instance()};
+}
+
+TEST(IntersectionAlgorithmTest, SquareIsCleanAndBowTieCrossesOnce)
+{
+    const auto square = MakeRing({{0, 0}, {0, 1}, {1, 1}, {1, 0}});
+    const auto bowTie = MakeRing({{0, 0}, {0, 2}, {2, 0}, {2, 2}});
+    const EdgeList squareEdges = EdgesOf(*square);
+    const EdgeList bowTieEdges = EdgesOf(*bowTie);
+    for (SegmentsIntersectionAlgorithm* algorithm : BothAlgorithms())
+    {
+        EXPECT_EQ(Find(*algorithm, squareEdges, squareEdges).Count(), 0);
+        const IntersectionList crossing = Find(*algorithm, bowTieEdges, bowTieEdges);
+        ASSERT_EQ(crossing.Count(), 1);
+        EXPECT_EQ(crossing[0].FirstEdge.EdgeNumber(), 1);
+        EXPECT_EQ(crossing[0].SecondEdge.EdgeNumber(), 3);
+        EXPECT_EQ(crossing[0].Location, (Point{1, 1}));
+    }
+}
+
+TEST(IntersectionAlgorithmTest, IdenticalEdgesInOneRingAndBetweenTwoRings)
+{
+    // Edges 0 (P-Q) and 3 (Q-P) join the same vertices.
+    const Point p{0, 0};
+    const Point q{2, 0};
+    const auto ring = MakeRing({p, q, {1, 1}, q, p, {1, -1}});
+    const EdgeList edges = EdgesOf(*ring);
+    for (SegmentsIntersectionAlgorithm* algorithm : BothAlgorithms())
+    {
+        const IntersectionList result = Find(*algorithm, edges, edges);
+        std::vector<Point> identical;
+        for (const EdgeIntersection& e : result)
+        {
+            if (e.FirstEdge.StartIndex == 0 && e.SecondEdge.StartIndex == 3)
+            {
+                identical.push_back(e.Location);
+            }
+        }
+        EXPECT_EQ(identical, (std::vector<Point>{p, q}));
+    }
+    // Two squares sharing an edge: the shared edge meets nothing in the other list.
+    const auto left = MakeRing({{0, 0}, {0, 1}, {1, 1}, {1, 0}});
+    const auto right = MakeRing({{1, 0}, {1, 1}, {2, 1}, {2, 0}});
+    EdgeList shared;
+    shared.Append(LinearEdge{left.get(), 2, 3});
+    EdgeList other;
+    other.Append(LinearEdge{right.get(), 0, 1});
+    for (SegmentsIntersectionAlgorithm* algorithm : BothAlgorithms())
+    {
+        EXPECT_EQ(Find(*algorithm, shared, other).Count(), 0);
+    }
+}
+
+TEST(IntersectionAlgorithmTest, TouchFilterDropsSharedBoundaryVerticesExceptAtEdgeZero)
+{
+    // Rings sharing the stretch (1, 1)-(1, 0); the left ring's edge 2 runs along it.
+    const auto left = MakeRing({{0, 0}, {0, 1}, {1, 1}, {1, 0}});
+    const auto right = MakeRing({{2, 1}, {2, 0}, {1, 0}, {1, 1}});
+    EdgeList along;
+    along.Append(LinearEdge{left.get(), 2, 3});
+    EdgeList neighbours; // the right ring's edges 1 and 3, which meet the stretch at its ends
+    neighbours.Append(LinearEdge{right.get(), 1, 2});
+    neighbours.Append(LinearEdge{right.get(), 3, 0});
+    // The ring's edge 0 leaves the stretch's end (1, 1) as well.
+    const auto rotated = MakeRing({{1, 1}, {2, 1}, {2, 0}, {1, 0}});
+    EdgeList edgeZero;
+    edgeZero.Append(LinearEdge{rotated.get(), 0, 1});
+    // A touch where the rings part: the left ring's top edge against the right ring's top.
+    EdgeList top;
+    top.Append(LinearEdge{left.get(), 1, 2});
+    for (SegmentsIntersectionAlgorithm* algorithm : BothAlgorithms())
+    {
+        EXPECT_EQ(Find(*algorithm, along, neighbours).Count(), 0);
+        const IntersectionList atZero = Find(*algorithm, along, edgeZero);
+        ASSERT_EQ(atZero.Count(), 1);
+        EXPECT_EQ(atZero[0].Location, (Point{1, 1}));
+        EXPECT_EQ(Find(*algorithm, top, edgeZero).Count(), 1);
+    }
+}
+
+TEST(IntersectionAlgorithmTest, TwoListsReportCollinearOverlapAndSnappedTouches)
+{
+    const auto a = MakeRing({{0, 0}, {3, 0}, {3, -1}});
+    const auto b = MakeRing({{1, 0}, {5, 0}, {5, 1}, {2, 0.0004}});
+    EdgeList first;
+    first.Append(LinearEdge{a.get(), 0, 1});
+    EdgeList second;
+    second.Append(LinearEdge{b.get(), 0, 1});
+    second.Append(LinearEdge{b.get(), 2, 3});
+    for (SegmentsIntersectionAlgorithm* algorithm : BothAlgorithms())
+    {
+        const std::vector<Entry> entries = Sorted(Find(*algorithm, first, second));
+        ASSERT_EQ(entries.size(), 3U);
+        // The two ends of the common stretch of B's edge 0.
+        EXPECT_EQ(std::get<4>(entries[0]), 1);
+        EXPECT_EQ(std::get<4>(entries[1]), 3);
+        // B's edge 2 ends 0.0004 off A's edge: a touch at that end point.
+        EXPECT_EQ(std::get<4>(entries[2]), 2);
+        EXPECT_EQ(std::get<5>(entries[2]), b->GetNode(3)->Position.Y);
+    }
+}
+
+TEST(IntersectionAlgorithmTest, OneIntersectionStopsAfterTheFirstPair)
+{
+    // A star of 37 points joining every fifth point of a circle crosses itself many times.
+    std::vector<Point> points;
+    for (int i = 0; i < 37; ++i)
+    {
+        const double angle = 2 * 3.141592653589793 * ((i * 5) % 37) / 37;
+        points.push_back({100 * std::cos(angle), 100 * std::sin(angle)});
+    }
+    const auto ring = MakeRing(points);
+    const EdgeList edges = EdgesOf(*ring);
+    for (SegmentsIntersectionAlgorithm* algorithm : BothAlgorithms())
+    {
+        EXPECT_GT(Find(*algorithm, edges, edges).Count(), 2);
+        const IntersectionList one = Find(*algorithm, edges, edges, true);
+        ASSERT_GE(one.Count(), 1);
+        ASSERT_LE(one.Count(), 2);
+        EXPECT_EQ(one[0].FirstEdge, one[one.Count() - 1].FirstEdge);
+        EXPECT_EQ(one[0].SecondEdge, one[one.Count() - 1].SecondEdge);
+    }
+    EXPECT_TRUE(SweepLineIntersectionAlgorithm::Instance().HoldsNoWorkingData());
+}
+
+TEST(IntersectionAlgorithmTest, EdgeOutsideItsRingThrowsAndTheSweepCleansUp)
+{
+    const auto ring = MakeRing({{0, 0}, {0, 1}, {1, 1}, {1, 0}});
+    EdgeList edges = EdgesOf(*ring);
+    edges.Append(LinearEdge{ring.get(), 3, 4});
+    for (SegmentsIntersectionAlgorithm* algorithm : BothAlgorithms())
+    {
+        // With one intersection wanted, the sweep takes the way of a ring's own check.
+        for (const bool oneIntersection : {false, true})
+        {
+            IntersectionList result;
+            EXPECT_THROW(algorithm->FindIntersections(edges, edges, result, oneIntersection),
+                         Exceptions::ArgumentOutOfRangeException);
+        }
+    }
+    EXPECT_TRUE(SweepLineIntersectionAlgorithm::Instance().HoldsNoWorkingData());
+}
+
+TEST(IntersectionAlgorithmTest, CostRuleChoosesTheSweepForLongLists)
+{
+    SegmentsIntersectionAlgorithm& brute = BruteForceAlgorithm::Instance();
+    SegmentsIntersectionAlgorithm& sweep = SweepLineIntersectionAlgorithm::Instance();
+    EXPECT_EQ(&ChooseIntersectionAlgorithm(0, 0), &brute);
+    EXPECT_EQ(&ChooseIntersectionAlgorithm(10, 10), &brute);
+    EXPECT_EQ(&ChooseIntersectionAlgorithm(1000, 1000), &sweep);
+    // A ring against itself: brute force up to 32 edges.
+    EXPECT_EQ(&ChooseIntersectionAlgorithm(32, 32), &brute);
+    EXPECT_EQ(&ChooseIntersectionAlgorithm(33, 33), &sweep);
+    EXPECT_EQ(&ChooseIntersectionAlgorithm(1, 100000), &brute);
+}
+
+TEST(IntersectionAlgorithmTest, BruteForceAndSweepReportTheSameMeetings)
+{
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<int> size(3, 100);
+    for (int round = 0; round < 200; ++round)
+    {
+        const int grid = round % 3 == 0 ? 6 : 40;
+        const auto a = RandomRing(random, size(random), grid);
+        const auto b = RandomRing(random, size(random), grid);
+        const EdgeList first = EdgesOf(*a);
+        const EdgeList second = EdgesOf(*b);
+        EXPECT_EQ(Sorted(Find(BruteForceAlgorithm::Instance(), first, first)),
+                  Sorted(Find(SweepLineIntersectionAlgorithm::Instance(), first, first)))
+            << "round " << round;
+        EXPECT_EQ(Sorted(Find(BruteForceAlgorithm::Instance(), first, second)),
+                  Sorted(Find(SweepLineIntersectionAlgorithm::Instance(), first, second)))
+            << "round " << round;
+        if (HasFailure())
+        {
+            return;
+        }
+    }
+    EXPECT_TRUE(SweepLineIntersectionAlgorithm::Instance().HoldsNoWorkingData());
+}
+
+} // namespace

@@ -1,0 +1,424 @@
+#include "Arealis/PolygonLayer.h"
+
+#include "Arealis/Criterions.h"
+#include "Arealis/GeometryExceptions.h"
+#include "Arealis/LayerPolygonEnumerator.h"
+#include "Arealis/NodeSet.h"
+#include "Arealis/Polygon.h"
+#include "Arealis/PolygonEnumerator.h"
+#include "Arealis/Topology.h"
+#include "Collections/PlainArray.h"
+#include "Exceptions/InvalidOperationException.h"
+#include "model/ModelTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+using namespace Arealis;
+using namespace ModelTesting;
+
+namespace
+{
+
+std::vector<Polygon*> ToVector(PolygonEnumerator polygons)
+{
+    std::vector<Polygon*> result;
+    while (polygons.MoveNext())
+    {
+        result.push_back(polygons.Current());
+    }
+    return result;
+}
+
+Polygon* AddBox(PolygonLayer& layer, double minX, double minY, double maxX, double maxY)
+{
+    Polygon* polygon = layer.CreatePolygon();
+    AddRings(*polygon, {Box(minX, minY, maxX, maxY)});
+    return polygon;
+}
+
+Collections::PlainArray<Polygon*> ListOf(std::initializer_list<Polygon*> polygons)
+{
+    Collections::PlainArray<Polygon*> list;
+    for (Polygon* polygon : polygons)
+    {
+        list.Append(polygon);
+    }
+    return list;
+}
+
+class PolygonLayerTest : public testing::Test
+{
+protected:
+    ScopedTopology m_topology;
+    PolygonLayer& m_layer = *m_topology->CreatePolygonLayer(false);
+};
+
+TEST_F(PolygonLayerTest, CommitReportsInvalidBeforeOverlappingAndKeepsFailuresInTheEditList)
+{
+    Polygon* first = AddBox(m_layer, 0, 0, 10, 10);
+    Polygon* overlapping = AddBox(m_layer, 5, 5, 15, 15);
+    Polygon* invalid = m_layer.CreatePolygon();
+    AddRings(*invalid, {Hole(20, 20, 30, 30)});
+    Polygon* apart = AddBox(m_layer, 40, 40, 50, 50);
+
+    EXPECT_EQ(Failure([&] { m_layer.Commit(); }),
+              "The polygon layer contains invalid polygons. @ PolygonLayer, line: 391");
+    // Last first: apart and overlapping are committed, first then overlaps overlapping.
+    EXPECT_EQ(m_layer.GetCommittedCount(), 2);
+    EXPECT_EQ(ToVector(m_layer.GetPolygons()),
+              (std::vector<Polygon*>{apart, overlapping, first, invalid}));
+    EXPECT_TRUE(first->IsEditing());
+    EXPECT_TRUE(first->HasFlag(Ring::Flags::Editing));
+    EXPECT_FALSE(apart->IsEditing());
+    EXPECT_FALSE(apart->HasFlag(Ring::Flags::Editing));
+
+    m_layer.DeletePolygon(invalid);
+    EXPECT_EQ(Failure([&] { m_layer.Commit(); }),
+              "The polygon layer contains overlapping polygons. @ PolygonLayer, line: 394");
+    EXPECT_EQ(Failure([&] { m_layer.EndEdit(first); }),
+              "The Polygon overlaps an other committed Polygon. @ PolygonLayer, line: 410");
+    EXPECT_EQ(m_layer.GetEditingCount(), 1);
+    EXPECT_EQ(m_layer.GetPolygonCount(), 3);
+}
+
+TEST_F(PolygonLayerTest, LayerThatAllowsOverlapCommitsOverlappingPolygons)
+{
+    PolygonLayer& overlapLayer = *m_topology->CreatePolygonLayer(true);
+    AddBox(overlapLayer, 0, 0, 10, 10);
+    AddBox(overlapLayer, 5, 5, 15, 15);
+    EXPECT_NO_THROW(overlapLayer.Commit());
+    EXPECT_EQ(overlapLayer.GetCommittedCount(), 2);
+    EXPECT_TRUE(overlapLayer.AllowsOverlap());
+    EXPECT_EQ(overlapLayer.GetBounds(), Rectangle(0, 0, 15, 15));
+}
+
+TEST_F(PolygonLayerTest, CommitRepairsRingsBeforeValidating)
+{
+    Polygon* polygon = m_layer.CreatePolygon();
+    AddRings(*polygon, {{{0, 0}, {0, 2}, {0, 5}, {0, 2}, {5, 5}, {5, 0}}, {{7, 7}, {8, 8}}});
+    EXPECT_NO_THROW(m_layer.Commit());
+    ASSERT_EQ(polygon->GetRingCount(), 1);
+    EXPECT_EQ(PointsOf(*polygon->GetFirstRing()), (Points{{0, 0}, {0, 2}, {5, 5}, {5, 0}}));
+}
+
+// A grid of cells sharing their corners, one polygon each: boxes, and among them holes alone
+// (invalid), boxes with a spike and a ring of two points (repaired), and bow ties (split).
+std::vector<Polygon*> AddCells(PolygonLayer& layer, int side, int commitEvery)
+{
+    std::vector<Polygon*> cells;
+    for (int row = 0; row < side; ++row)
+    {
+        for (int column = 0; column < side; ++column)
+        {
+            const auto x = double(column);
+            const auto y = double(row);
+            const int kind = (row * side + column) % 13;
+            Polygon* cell = layer.CreatePolygon();
+            if (kind == 3)
+            {
+                AddRings(*cell, {Hole(x, y, x + 1, y + 1)});
+            }
+            else if (kind == 5)
+            {
+                AddRings(*cell, {{{x, y},
+                                  {x, y + 0.5},
+                                  {x - 0.25, y + 0.5},
+                                  {x, y + 0.5},
+                                  {x, y + 1},
+                                  {x + 1, y + 1},
+                                  {x + 1, y}},
+                                 {{x + 0.5, y + 0.5}, {x + 0.75, y + 0.75}}});
+            }
+            else if (kind == 8)
+            {
+                AddRings(*cell, {{{x, y}, {x + 1, y + 1}, {x + 1, y}, {x, y + 1}}});
+            }
+            else
+            {
+                AddRings(*cell, {Box(x, y, x + 1, y + 1)});
+            }
+            cells.push_back(cell);
+            if (commitEvery > 0 && cells.size() % commitEvery == 0)
+            {
+                Failure([&layer] { layer.Commit(); });
+            }
+        }
+    }
+    return cells;
+}
+
+TEST(PolygonLayerCommitTest, LongCommitEndsAsCommitsOfFewPolygonsDo)
+{
+    // A commit of many polygons prepares them on a second thread while it files them; short
+    // commits prepare and file in turn. Both must leave every polygon alike.
+    constexpr int Side = 50;
+    ScopedTopology wholeTopology;
+    PolygonLayer& whole = *wholeTopology->CreatePolygonLayer(true);
+    const std::vector<Polygon*> wholeCells = AddCells(whole, Side, 0);
+    EXPECT_EQ(Failure([&whole] { whole.Commit(); }),
+              "The polygon layer contains invalid polygons. @ PolygonLayer, line: 391");
+    ScopedTopology partsTopology;
+    PolygonLayer& parts = *partsTopology->CreatePolygonLayer(true);
+    const std::vector<Polygon*> partCells = AddCells(parts, Side, 50);
+
+    EXPECT_EQ(whole.GetCommittedCount(), parts.GetCommittedCount());
+    EXPECT_EQ(whole.GetEditingCount(), parts.GetEditingCount());
+    EXPECT_GT(whole.GetEditingCount(), Side);
+    EXPECT_EQ(wholeTopology->GetNodeSet().Count(), partsTopology->GetNodeSet().Count());
+    for (std::size_t i = 0; i < wholeCells.size() && !testing::Test::HasFailure(); ++i)
+    {
+        const Polygon& cell = *wholeCells[i];
+        const Polygon& part = *partCells[i];
+        EXPECT_EQ(cell.IsEditing(), part.IsEditing()) << i;
+        EXPECT_EQ(cell.HasFlag(Ring::Flags::Editing), part.HasFlag(Ring::Flags::Editing)) << i;
+        const std::vector<Ring*> rings = RingsOf(cell);
+        const std::vector<Ring*> partRings = RingsOf(part);
+        ASSERT_EQ(rings.size(), partRings.size()) << i;
+        for (std::size_t r = 0; r < rings.size(); ++r)
+        {
+            EXPECT_EQ(PointsOf(*rings[r]), PointsOf(*partRings[r])) << i;
+        }
+    }
+    // The kinds that a commit repairs or splits were among them.
+    EXPECT_EQ(RingsOf(*wholeCells[5]).size(), 1U);
+    EXPECT_EQ(RingsOf(*wholeCells[8]).size(), 2U);
+}
+
+TEST_F(PolygonLayerTest, MovingANodeOfACommittedPolygonReturnsItToTheEditList)
+{
+    Polygon* left = AddBox(m_layer, 0, 0, 10, 10);
+    Polygon* right = AddBox(m_layer, 10, 0, 20, 10);
+    Polygon* far = AddBox(m_layer, 30, 0, 40, 10);
+    m_layer.Commit();
+    ASSERT_EQ(m_layer.GetEditingCount(), 0);
+
+    m_topology->MoveNode(far->GetNode(0), Point{31, 1});
+    EXPECT_TRUE(far->IsEditing());
+    EXPECT_EQ(m_layer.GetEditingCount(), 1);
+    // Committed polygons first, then the edit list.
+    const std::vector<Polygon*> all = ToVector(m_layer.GetPolygons(Rectangle(0, 0, 40, 10)));
+    ASSERT_EQ(all.size(), 3U);
+    EXPECT_EQ(all.back(), far);
+    EXPECT_EQ(ToVector(m_layer.GetPolygons(Rectangle(30.5, 0.5, 31.5, 1.5))),
+              (std::vector<Polygon*>{far}));
+
+    left->InsertNode(1, -5.0, 5.0); // a change of its own takes the polygon out of the index too
+    EXPECT_TRUE(left->IsEditing());
+    EXPECT_EQ(ToVector(m_layer.GetPolygons(Rectangle(0, 0, 40, 10))),
+              (std::vector<Polygon*>{right, far, left}));
+    m_layer.Commit();
+    EXPECT_EQ(m_layer.GetEditingCount(), 0);
+    EXPECT_EQ(m_layer.GetBounds().MinX, -5.0);
+}
+
+TEST_F(PolygonLayerTest, DeleteRefusesACommittedPolygonTheIndexCannotFind)
+{
+    std::vector<Polygon*> polygons;
+    for (int i = 0; i < 30; ++i) // enough for index nodes above the leaves
+    {
+        polygons.push_back(AddBox(m_layer, 20.0 * i, 0, 20.0 * i + 10, 10));
+    }
+    m_layer.Commit();
+    Polygon* polygon = polygons.front();
+    // Moving a node behind the layer's back changes the bounds the index searches with.
+    Node* corner = polygon->GetNode(2);
+    m_topology->GetNodeSet().MoveNode(corner, Point{5000, 5000});
+    EXPECT_EQ(Failure([&] { m_layer.DeletePolygon(polygon); }),
+              "The polygon to be removed fro the spatial index is not contained in the spatial "
+              "index @ PolygonLayer, line: 316");
+    EXPECT_EQ(m_layer.GetPolygonCount(), 30);
+    m_topology->GetNodeSet().MoveNode(corner, Point{10, 10});
+    m_layer.DeletePolygon(polygon);
+    EXPECT_EQ(m_layer.GetPolygonCount(), 29);
+}
+
+TEST_F(PolygonLayerTest, QueriesAndTheirChecks)
+{
+    Polygon* a = AddBox(m_layer, 0, 0, 10, 10);
+    Polygon* b = AddBox(m_layer, 20, 0, 30, 10);
+    EXPECT_EQ(Failure([&] { m_layer.GetPolygons(Rectangle(0, 0, 1, 1), 1); }),
+              "Invalid spatial relation identifier. @ PolygonLayer, line: 203");
+    EXPECT_EQ(Failure(
+                  [&] {
+                      m_layer.FindPolygon({0, 0}, -1);
+                  }),
+              "dToleranceDistance < 0 @ PolygonLayer, line: 210");
+    EXPECT_EQ(Failure([&] { m_layer.GetPolygonsAt(nullptr); }),
+              "The pointer is not valid. @ PolygonLayer, line: 249");
+    EXPECT_EQ(Failure([&] { m_layer.GetNodeBounds(nullptr); }),
+              "The pointer is not valid. @ PolygonLayer, line: 271");
+    EXPECT_EQ(Failure([&] { m_layer.AddPolygon(nullptr); }),
+              "The pointer is not valid. @ PolygonLayer, line: 298");
+    EXPECT_EQ(Failure([&] { m_layer.DeletePolygon(nullptr); }),
+              "The pointer is not valid. @ PolygonLayer, line: 310");
+    Polygon freePolygon(nullptr);
+    EXPECT_EQ(Failure([&] { m_layer.DeletePolygon(&freePolygon); }),
+              "The Polygon does not belong to the PolygonLayer. @ PolygonLayer, line: 312");
+    EXPECT_EQ(Failure([&] { m_layer.Union(nullptr, a, false); }),
+              "The pointer is not valid. @ PolygonLayer, line: 530");
+    EXPECT_EQ(Failure([&] { m_layer.Intersection(a, nullptr, false); }),
+              "The pointer is not valid. @ PolygonLayer, line: 530");
+    EXPECT_EQ(Failure([] { RectangleOverlapCriterion(Rectangle()).Matches(nullptr); }),
+              "The pointer is not valid. @ Criterions, line: 57");
+
+    // Touching at a corner is enough for the bounds query.
+    EXPECT_EQ(ToVector(m_layer.GetPolygons(Rectangle(10, 10, 12, 12))), (std::vector<Polygon*>{a}));
+    EXPECT_EQ(ToVector(m_layer.GetPolygonsAt(b->GetNode(0))), (std::vector<Polygon*>{b}));
+    EXPECT_EQ(m_layer.GetNodeBounds(a->GetNode(1)), Rectangle(0, 0, 10, 10));
+}
+
+TEST_F(PolygonLayerTest, FindPolygonInAHoleNearAnotherPolygon)
+{
+    Polygon* withHole = m_layer.CreatePolygon();
+    AddRings(*withHole, {Box(0, 0, 20, 20), Hole(5, 5, 15, 15)});
+    Polygon* island = AddBox(m_layer, 8, 8, 12, 12);
+    m_layer.Commit();
+
+    EXPECT_EQ(m_layer.FindPolygon({7, 10}, 1.5), island);   // inside the hole, near the island
+    EXPECT_EQ(m_layer.FindPolygon({6, 10}, 1.5), withHole); // nearer the hole's boundary
+    EXPECT_EQ(m_layer.FindPolygon({7, 10}, 0.5), nullptr);
+    EXPECT_EQ(m_layer.FindPolygon({10, 10}, 0), island);
+    EXPECT_EQ(m_layer.FindPolygon({2, 10}, 0), withHole);
+}
+
+TEST_F(PolygonLayerTest, ParentsPinTheirPolygonsUntilCleared)
+{
+    Polygon* parent = AddBox(m_layer, 0, 0, 10, 10);
+    Polygon* child = AddBox(m_layer, 20, 0, 30, 10);
+    m_layer.Commit();
+    m_layer.SetParents(child, ListOf({parent}));
+    EXPECT_TRUE(parent->IsUsed());
+    EXPECT_EQ(ToVector(m_layer.GetParents(child)), (std::vector<Polygon*>{parent}));
+    EXPECT_TRUE(ToVector(m_layer.GetParents(parent)).empty());
+
+    EXPECT_EQ(Failure([&] { m_layer.DeletePolygon(parent); }),
+              "The Polygon is contained in the Parents collection of an other Polygon. @ "
+              "PolygonLayer, line: 314");
+    EXPECT_EQ(Failure([&] { parent->AddNode(5.0, -5.0); }),
+              "The Polygon is contained in the Parents collection of an other Polygon. @ "
+              "PolygonLayer, line: 342");
+    EXPECT_EQ(parent->Count(), 4);
+    EXPECT_EQ(Failure(
+                  [&] {
+                      m_topology->MoveNode(parent->GetNode(0), Point{1, 1});
+                  }),
+              "The node cannot be moved because is contained in a polygon that is contained in "
+              "the Parents collection of an other Polygon. @ Topology, line: 147");
+
+    m_layer.SetParents(child, ListOf({parent})); // replacing the collection keeps one use
+    m_layer.ClearParents(child);
+    EXPECT_FALSE(parent->IsUsed());
+    m_layer.DeletePolygon(parent);
+    EXPECT_EQ(m_layer.GetPolygonCount(), 1);
+}
+
+TEST_F(PolygonLayerTest, UseCountsOverflowBeyond255Parents)
+{
+    Polygon* parent = AddBox(m_layer, 0, 0, 1, 1);
+    std::vector<Polygon*> children;
+    for (int i = 0; i < 600; ++i)
+    {
+        children.push_back(m_layer.CreatePolygon());
+        m_layer.SetParents(children.back(), ListOf({parent}));
+    }
+    EXPECT_TRUE(parent->HasPolygonFlag(Polygon::PolygonFlags::CountOverflow));
+    for (std::size_t i = 0; i + 1 < children.size(); ++i)
+    {
+        m_layer.ClearParents(children[i]);
+        ASSERT_TRUE(parent->IsUsed()) << "after releasing " << i + 1 << " uses";
+    }
+    m_layer.ClearParents(children.back());
+    EXPECT_FALSE(parent->IsUsed());
+    EXPECT_FALSE(parent->HasPolygonFlag(Polygon::PolygonFlags::CountOverflow));
+    EXPECT_EQ(parent->GetUseCount(), 0);
+}
+
+TEST_F(PolygonLayerTest, ParentsInOtherLayersAndTopologiesAreCounted)
+{
+    PolygonLayer& other = *m_topology->CreatePolygonLayer(false);
+    Polygon* parent = AddBox(m_layer, 0, 0, 1, 1);
+    Polygon* child = other.CreatePolygon();
+    other.SetParents(child, ListOf({parent}));
+    EXPECT_EQ(m_layer.GetForeignParentUses(), 1);
+    EXPECT_EQ(m_topology->GetForeignParentCount(), 0);
+
+    ScopedTopology foreign;
+    PolygonLayer& foreignLayer = *foreign->CreatePolygonLayer(false);
+    Polygon* foreignChild = foreignLayer.CreatePolygon();
+    foreignLayer.SetParents(foreignChild, ListOf({parent}));
+    EXPECT_EQ(m_layer.GetForeignParentUses(), 2);
+    EXPECT_EQ(m_topology->GetForeignParentCount(), 1);
+    EXPECT_EQ(Failure([&] { Topology::Delete(m_topology.Get()); }),
+              "Topology contains polygons that are parents for polygons from other topologies. @ "
+              "Topology, line: 225");
+    foreignLayer.ClearParents(foreignChild);
+    other.ClearParents(child);
+    EXPECT_EQ(m_layer.GetForeignParentUses(), 0);
+    EXPECT_EQ(m_topology->GetForeignParentCount(), 0);
+
+    Polygon freePolygon(nullptr);
+    EXPECT_EQ(Failure([&] { other.SetParents(child, ListOf({&freePolygon})); }),
+              "The pointer is not valid. @ PolygonLayer, line: 565");
+    EXPECT_EQ(Failure([&] { other.SetParents(parent, ListOf({child})); }),
+              "The Polygon does not belong to the PolygonLayer. @ PolygonLayer, line: 562");
+}
+
+TEST_F(PolygonLayerTest, AddPolygonCopiesIntoTheLayersTopology)
+{
+    Polygon source(nullptr);
+    AddRings(source, {Box(0, 0, 10, 10), Hole(2, 2, 4, 4)});
+    Polygon* copy = m_layer.AddPolygon(&source);
+    EXPECT_TRUE(copy->IsEqual(&source, 0));
+    EXPECT_EQ(copy->GetNode(0)->TopologyId, m_topology->GetId());
+    EXPECT_TRUE(copy->IsEditing());
+
+    Polygon* second = m_layer.AddPolygon(copy); // same topology: the nodes are shared
+    EXPECT_EQ(second->GetNode(0), copy->GetNode(0));
+    EXPECT_EQ(copy->GetNode(0)->ReferenceCount, 2U);
+    EXPECT_EQ(m_layer.GetPolygonCount(), 2);
+}
+
+TEST_F(PolygonLayerTest, PolygonOperationsMakeTheirResultInTheLayer)
+{
+    Polygon* a = AddBox(m_layer, 0, 0, 10, 10);
+    Polygon* b = AddBox(m_layer, 5, 0, 15, 10);
+    PolygonLayer& results = *m_topology->CreatePolygonLayer(true);
+    Polygon* common = results.Intersection(a, b, true);
+    ASSERT_NE(common, nullptr);
+    EXPECT_EQ(common->GetLayer(), &results);
+    EXPECT_EQ(common->GetBounds(), Rectangle(5, 0, 10, 10));
+    EXPECT_EQ(ToVector(results.GetParents(common)), (std::vector<Polygon*>{a, b}));
+    EXPECT_TRUE(a->IsUsed());
+    EXPECT_TRUE(b->IsUsed());
+}
+
+TEST(PolygonEnumeratorTest, EmptyHolderAndCopies)
+{
+    PolygonEnumerator empty;
+    EXPECT_FALSE(empty.MoveNext());
+    EXPECT_EQ(Failure([&] { empty.Current(); }),
+              "The enumerator is not initialized. @ PolygonEnumerator, line: 41");
+
+    LayerPolygonEnumerator neither(nullptr, nullptr);
+    EXPECT_FALSE(neither.MoveNext());
+    EXPECT_EQ(Failure([&] { neither.Current(); }),
+              "Uninitialized enumerator. @ Collections/Enumerator, line: 90");
+
+    ScopedTopology topology;
+    PolygonLayer& layer = *topology->CreatePolygonLayer(false);
+    Polygon* polygon = AddBox(layer, 0, 0, 1, 1);
+    PolygonEnumerator all = layer.GetPolygons();
+    ASSERT_TRUE(all.MoveNext());
+    PolygonEnumerator copy = all; // a copy starts before the first item
+    ASSERT_TRUE(copy.MoveNext());
+    EXPECT_EQ(copy.Current(), polygon);
+    EXPECT_FALSE(all.MoveNext());
+    const PolygonEnumerator& same = all;
+    all = same;
+    all.Reset();
+    EXPECT_TRUE(all.MoveNext());
+}
+
+} // namespace

@@ -1,0 +1,279 @@
+#include "Arealis/Topology.h"
+
+#include "Arealis/GeometryExceptions.h"
+#include "Arealis/NodeSet.h"
+#include "Arealis/Polygon.h"
+#include "Arealis/PolygonLayer.h"
+#include "Collections/PlainArray.h"
+#include "model/ModelTestSupport.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <numbers>
+#include <string>
+#include <vector>
+
+using namespace Arealis;
+using namespace ModelTesting;
+
+namespace
+{
+
+Polygon* AddPolygon(PolygonLayer& layer, const Points& exterior)
+{
+    Polygon* polygon = layer.CreatePolygon();
+    AddRings(*polygon, {exterior});
+    return polygon;
+}
+
+TEST(TopologyTest, RegistryHolds255TopologiesAndReusesTheLowestFreeSlot)
+{
+    std::vector<Topology*> created;
+    std::string failure = "no exception";
+    for (int i = 0; i < 256 && failure == "no exception"; ++i)
+    {
+        failure = Failure([&] { created.push_back(Topology::Create()); });
+    }
+    EXPECT_EQ(failure, "Can not create Topology: maximum number of topologies reached. @ Topology, "
+                       "line: 216");
+    ASSERT_GE(created.size(), 2U);
+    for (std::uint8_t id = 1; id != 0; ++id)
+    {
+        ASSERT_NE(Topology::FromId(id), nullptr) << "slot " << int{id};
+    }
+
+    Topology* second = created[1];
+    Topology* first = created[0];
+    const std::uint8_t lowest = std::min(first->GetId(), second->GetId());
+    Topology::Delete(second);
+    Topology::Delete(first);
+    created.erase(created.begin(), created.begin() + 2);
+    Topology* reused = Topology::Create();
+    EXPECT_EQ(reused->GetId(), lowest);
+    EXPECT_EQ(Topology::FromId(lowest), reused);
+    created.push_back(reused);
+    for (Topology* topology : created)
+    {
+        Topology::Delete(topology);
+    }
+    EXPECT_EQ(Failure([] { Topology::Delete(nullptr); }),
+              "The pointer is not valid. @ Topology, line: 222");
+}
+
+TEST(TopologyTest, AdjacentPolygonsShareTheirCommonNodesAndMoveTogether)
+{
+    ScopedTopology topology;
+    PolygonLayer& layer = *topology->CreatePolygonLayer(false);
+    Polygon* left = AddPolygon(layer, Box(0, 0, 10, 10));
+    Polygon* right = AddPolygon(layer, Box(10, 0, 20, 10));
+    layer.Commit();
+    EXPECT_EQ(topology->GetNodeSet().Count(), 6);
+
+    Node* shared = left->GetNode(2); // (10, 10)
+    ASSERT_EQ(shared->Position, (Point{10, 10}));
+    EXPECT_EQ(right->GetNode(1), shared);
+    EXPECT_EQ(shared->ReferenceCount, 2U);
+    EXPECT_EQ(topology->GetNodeBounds(shared), Rectangle(0, 0, 20, 10));
+
+    Node* moved = topology->MoveNode(shared, Point{12, 14});
+    EXPECT_EQ(moved, shared);
+    EXPECT_EQ(left->GetNode(2)->Position, (Point{12, 14}));
+    EXPECT_EQ(right->GetNode(1)->Position, (Point{12, 14}));
+    EXPECT_EQ(left->GetBounds(), Rectangle(0, 0, 12, 14));
+    EXPECT_EQ(right->GetBounds(), Rectangle(10, 0, 20, 14));
+    EXPECT_TRUE(left->IsEditing());
+    EXPECT_TRUE(right->IsEditing());
+    EXPECT_EQ(topology->FindNode({12, 14}, 0), shared);
+    EXPECT_NO_THROW(topology->Commit());
+}
+
+TEST(TopologyTest, MovingANodeOntoAnotherMergesThem)
+{
+    ScopedTopology topology;
+    PolygonLayer& layer = *topology->CreatePolygonLayer(false);
+    Polygon* left = AddPolygon(layer, {{0, 0}, {0, 10}, {10, 10}, {10, 0}});
+    Polygon* right = AddPolygon(layer, {{11, 0}, {11, 10}, {20, 10}, {20, 0}});
+    Node* target = left->GetNode(2);  // (10, 10)
+    Node* moving = right->GetNode(1); // (11, 10)
+    const std::int32_t nodesBefore = topology->GetNodeSet().Count();
+
+    Node* result = topology->MoveNode(moving, Point{10, 10});
+    EXPECT_EQ(result, target);
+    EXPECT_EQ(right->GetNode(1), target);
+    EXPECT_EQ(target->ReferenceCount, 2U);
+    EXPECT_EQ(topology->GetNodeSet().Count(), nodesBefore - 1);
+    EXPECT_EQ(topology->GetNodeSet().Find({10, 10}), target);
+    EXPECT_EQ(topology->GetNodeSet().Find({11, 10}), nullptr);
+}
+
+TEST(TopologyTest, MovingANodeOfALongRingFarAwayReachesEverySlot)
+{
+    // Rings above 50 nodes cache their bounds; the node's slots must still be found after it
+    // moved outside them. A ring that passes a node twice has both slots re-pointed.
+    ScopedTopology topology;
+    PolygonLayer& layer = *topology->CreatePolygonLayer(false);
+    Polygon* polygon = layer.CreatePolygon();
+    Ring* ring = polygon->CreateRing();
+    for (int i = 0; i < 60; ++i)
+    {
+        const double angle = -2.0 * std::numbers::pi * i / 60;
+        ring->AddNode(10 * std::cos(angle), 10 * std::sin(angle));
+    }
+    ASSERT_TRUE(ring->HasExtension());
+    (void)ring->GetBounds();
+    Node* node = ring->GetNode(0);
+    Polygon* neighbour = AddPolygon(layer, {{10, 0}, {12, 3}, {14, 0}});
+    ASSERT_EQ(neighbour->GetNode(0), node);
+    Node* other = neighbour->GetNode(2);
+
+    Node* result = topology->MoveNode(node, Point{14, 0}); // far outside the cached bounds
+    EXPECT_EQ(result, other);
+    EXPECT_EQ(ring->GetNode(0), other);
+    EXPECT_EQ(ring->GetBounds().MaxX, 14.0);
+    EXPECT_EQ(neighbour->GetNode(0), other);
+    EXPECT_EQ(other->ReferenceCount, 3U);
+    EXPECT_EQ(topology->GetNodeSet().Find({10, 0}), nullptr);
+
+    Polygon* pinched = AddPolygon(layer, {{30, 0}, {32, 2}, {34, 0}, {32, 2}});
+    Node* twice = pinched->GetNode(1);
+    Node* merged = topology->MoveNode(twice, Point{34, 0});
+    EXPECT_EQ(pinched->GetNode(1), merged);
+    EXPECT_EQ(pinched->GetNode(3), merged);
+    EXPECT_EQ(merged->ReferenceCount, 3U);
+}
+
+TEST(TopologyTest, ThreeHundredTrianglesShareOneCentreNode)
+{
+    ScopedTopology topology;
+    PolygonLayer& layer = *topology->CreatePolygonLayer(false);
+    constexpr int count = 300;
+    std::vector<Polygon*> triangles;
+    for (int i = 0; i < count; ++i)
+    {
+        const double a0 = -2.0 * std::numbers::pi * i / count;
+        const double a1 = -2.0 * std::numbers::pi * (i + 1) / count;
+        triangles.push_back(AddPolygon(layer, {{0, 0},
+                                               {100 * std::cos(a0), 100 * std::sin(a0)},
+                                               {100 * std::cos(a1), 100 * std::sin(a1)}}));
+    }
+    Node* centre = topology->GetNodeSet().Find({0, 0});
+    ASSERT_NE(centre, nullptr);
+    EXPECT_EQ(centre->ReferenceCount, 300U);
+    Collections::PlainArray<Polygon*> users;
+    layer.CollectPolygonsUsingNode(centre, users);
+    EXPECT_EQ(users.Count(), count);
+
+    for (int i = 0; i < count - 1; ++i)
+    {
+        layer.DeletePolygon(triangles[static_cast<std::size_t>(i)]);
+        ASSERT_EQ(topology->GetNodeSet().Find({0, 0}), centre) << "after " << i + 1;
+        ASSERT_EQ(centre->ReferenceCount, static_cast<std::uint32_t>(count - 1 - i));
+    }
+    layer.DeletePolygon(triangles.back());
+    EXPECT_EQ(topology->GetNodeSet().Find({0, 0}), nullptr);
+    EXPECT_EQ(topology->GetNodeSet().Count(), 0);
+}
+
+TEST(TopologyTest, NodeChecksAndNodeSearch)
+{
+    ScopedTopology topology;
+    ScopedTopology other;
+    Node* foreign = other->GetNodeSet().GetNode({0, 0});
+    EXPECT_EQ(Failure([&] { topology->GetNodeBounds(nullptr); }),
+              "The pointer is not valid. @ Topology, line: 68");
+    EXPECT_EQ(Failure([&] { topology->GetNodeBounds(foreign); }),
+              "The Node belongs to an other Topology @ Topology, line: 70");
+    EXPECT_EQ(Failure(
+                  [&] {
+                      topology->MoveNode(nullptr, {0, 0});
+                  }),
+              "The pointer is not valid. @ Topology, line: 134");
+    EXPECT_EQ(Failure(
+                  [&] {
+                      topology->MoveNode(foreign, {0, 0});
+                  }),
+              "The Node belongs to an other Topology @ Topology, line: 136");
+    EXPECT_EQ(Failure(
+                  [&] {
+                      topology->FindNode({0, 0}, -1);
+                  }),
+              "dToleranceDistance < 0 @ Topology, line: 84");
+
+    NodeSet& nodes = topology->GetNodeSet();
+    Node* a = nodes.GetNode({1, 1});
+    Node* b = nodes.GetNode({3, 1});
+    EXPECT_EQ(topology->FindNode({1, 1}, 0), a);
+    EXPECT_EQ(topology->FindNode({1.5, 1}, 0), nullptr);
+    EXPECT_EQ(topology->FindNode({2, 1}, 1), a); // a tie: first in point order
+    EXPECT_EQ(topology->FindNode({2.1, 1}, 1), b);
+    EXPECT_EQ(topology->FindNode({2, 3}, 1), nullptr);
+    nodes.ReleaseNode(a);
+    nodes.ReleaseNode(b);
+    other->GetNodeSet().ReleaseNode(foreign);
+}
+
+TEST(TopologyTest, CommitReportsInvalidPolygonsBeforeOverlaps)
+{
+    ScopedTopology topology;
+    PolygonLayer& overlapping = *topology->CreatePolygonLayer(false);
+    AddPolygon(overlapping, Box(0, 0, 10, 10));
+    AddPolygon(overlapping, Box(5, 5, 15, 15));
+    PolygonLayer& invalid = *topology->CreatePolygonLayer(false);
+    AddPolygon(invalid, Hole(0, 0, 1, 1));
+    EXPECT_EQ(Failure([&] { topology->Commit(); }),
+              "The topology contains invalid polygons. @ Topology, line: 186");
+    EXPECT_EQ(Failure([&] { overlapping.Commit(); }),
+              "The polygon layer contains overlapping polygons. @ PolygonLayer, line: 394");
+
+    ScopedTopology onlyOverlaps;
+    PolygonLayer& layer = *onlyOverlaps->CreatePolygonLayer(false);
+    AddPolygon(layer, Box(0, 0, 10, 10));
+    AddPolygon(layer, Box(5, 5, 15, 15));
+    EXPECT_EQ(Failure([&] { onlyOverlaps->Commit(); }),
+              "The topology contains overlapping polygons in some polygon layers that do not allow "
+              "overlap. @ Topology, line: 189");
+}
+
+TEST(TopologyTest, BoundsUniteTheLayers)
+{
+    ScopedTopology topology;
+    EXPECT_TRUE(topology->GetBounds().IsEmpty());
+    EXPECT_EQ(topology->GetLayerCount(), 0);
+    AddPolygon(*topology->CreatePolygonLayer(false), Box(0, 0, 1, 1));
+    AddPolygon(*topology->CreatePolygonLayer(true), Box(5, -2, 6, 0));
+    EXPECT_EQ(topology->GetBounds(), Rectangle(0, -2, 6, 1));
+    EXPECT_EQ(topology->GetLayerCount(), 2);
+    EXPECT_TRUE(topology->GetLayer(1)->AllowsOverlap());
+    EXPECT_EQ(Failure([&] { topology->GetLayer(2); }), "Argument is out of range @ undefined");
+}
+
+TEST(TopologyTest, DeletingATopologyReleasesParentsInOtherTopologies)
+{
+    ScopedTopology parents;
+    PolygonLayer& parentLayer = *parents->CreatePolygonLayer(false);
+    Polygon* parent = AddPolygon(parentLayer, Box(0, 0, 1, 1));
+    Polygon* second = AddPolygon(parentLayer, Box(2, 0, 3, 1));
+    Topology* children = Topology::Create();
+    PolygonLayer& childLayer = *children->CreatePolygonLayer(false);
+    Collections::PlainArray<Polygon*> list;
+    list.Append(parent);
+    list.Append(second);
+    // More children than a use counter holds, so that the overflow is released too.
+    for (int i = 0; i < 300; ++i)
+    {
+        childLayer.SetParents(childLayer.CreatePolygon(), list);
+    }
+    ASSERT_TRUE(parent->HasPolygonFlag(Polygon::PolygonFlags::CountOverflow));
+
+    Topology::Delete(children);
+    for (const Polygon* released : {parent, second})
+    {
+        EXPECT_FALSE(released->IsUsed());
+        EXPECT_EQ(released->GetUseCount(), 0);
+        EXPECT_FALSE(released->HasPolygonFlag(Polygon::PolygonFlags::CountOverflow));
+    }
+    EXPECT_EQ(parents->GetForeignParentCount(), 0);
+    EXPECT_EQ(parentLayer.GetForeignParentUses(), 0);
+}
+
+} // namespace

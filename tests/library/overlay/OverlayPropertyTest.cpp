@@ -1,0 +1,165 @@
+// Algebraic properties of the overlay on random pairs of polygons: areas add up, every
+// result validates, and the composite operations agree with the single ones.
+#include "Arealis/Overlay.h"
+#include "Arealis/Polygon.h"
+#include "Arealis/PolygonLayer.h"
+#include "Arealis/Topology.h"
+#include "overlay/OverlayTestShapes.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <sstream>
+#include <string>
+
+using namespace Arealis;
+using namespace OverlayTesting;
+
+namespace
+{
+
+std::string Describe(const Shape& shape)
+{
+    std::ostringstream text;
+    for (const Part& part : shape.Parts)
+    {
+        text << "[";
+        for (const Point& p : part.Exterior)
+        {
+            text << "(" << p.X << "," << p.Y << ")";
+        }
+        for (const Vertices& hole : part.Holes)
+        {
+            text << " hole ";
+            for (const Point& p : hole)
+            {
+                text << "(" << p.X << "," << p.Y << ")";
+            }
+        }
+        text << "]";
+    }
+    return text.str();
+}
+
+// The valid result of an operation, or a failure naming the operation.
+::testing::AssertionResult IsValidResult(Polygon& result, const char* operation)
+{
+    if (result.IsEmpty())
+    {
+        return ::testing::AssertionSuccess();
+    }
+    try
+    {
+        result.Validate(true);
+        return ::testing::AssertionSuccess();
+    }
+    catch (const Exceptions::Exception& e)
+    {
+        return ::testing::AssertionFailure() << operation << ": " << e.Message();
+    }
+}
+
+struct Areas
+{
+    double A = 0;
+    double B = 0;
+    double Union = 0;
+    double Intersection = 0;
+    double AMinusB = 0;
+    double BMinusA = 0;
+};
+
+// Checks one pair on polygons a and b (free, or in one topology); returns the areas.
+void CheckPair(Polygon& a, Polygon& b, const std::string& context)
+{
+    SCOPED_TRACE(context);
+    auto united = Overlay::Union(a, b);
+    auto common = Overlay::Intersection(a, b);
+    auto difference = Overlay::Substract(a, b);
+    auto parts = Overlay::Partition(a, b);
+    auto two = Overlay::IntersectAndSubstract(a, b);
+
+    Areas areas;
+    areas.A = NetArea(a);
+    areas.B = NetArea(b);
+    areas.Union = NetArea(*united);
+    areas.Intersection = NetArea(*common);
+    areas.AMinusB = NetArea(*difference);
+    areas.BMinusA = NetArea(*parts[2]);
+    // Each identity sums up to three results, each rounded to the node grid.
+    const double tolerance = 3 * RoundingBound(a, b);
+    EXPECT_NEAR(areas.Union + areas.Intersection, areas.A + areas.B, tolerance);
+    EXPECT_NEAR(areas.AMinusB, areas.A - areas.Intersection, tolerance);
+    EXPECT_NEAR(areas.BMinusA, areas.B - areas.Intersection, tolerance);
+    EXPECT_NEAR(areas.Intersection + areas.AMinusB + areas.BMinusA, areas.Union, tolerance);
+    EXPECT_GE(areas.Intersection, -tolerance);
+    EXPECT_LE(areas.Intersection, std::min(areas.A, areas.B) + tolerance);
+
+    EXPECT_TRUE(IsValidResult(*united, "union"));
+    EXPECT_TRUE(IsValidResult(*common, "intersection"));
+    EXPECT_TRUE(IsValidResult(*difference, "A - B"));
+    EXPECT_TRUE(IsValidResult(*parts[2], "B - A"));
+
+    EXPECT_TRUE(parts[0]->IsEqual(common.get(), 0) || (parts[0]->IsEmpty() && common->IsEmpty()));
+    EXPECT_TRUE(parts[1]->IsEqual(difference.get(), 0) ||
+                (parts[1]->IsEmpty() && difference->IsEmpty()));
+    EXPECT_TRUE(two[0]->IsEqual(common.get(), 0) || (two[0]->IsEmpty() && common->IsEmpty()));
+    EXPECT_TRUE(two[1]->IsEqual(difference.get(), 0) ||
+                (two[1]->IsEmpty() && difference->IsEmpty()));
+}
+
+class OverlayPropertyTest : public ::testing::TestWithParam<int>
+{
+};
+
+TEST_P(OverlayPropertyTest, AreasAddUpAndResultsValidate)
+{
+    const auto kind = static_cast<ShapeGenerator::PairKind>(GetParam());
+    ShapeGenerator generator(1000U + static_cast<std::uint32_t>(GetParam()));
+    for (int i = 0; i < 300; ++i)
+    {
+        const auto [shapeA, shapeB] = generator.RandomPair(kind);
+        auto a = MakeFreePolygon(shapeA);
+        auto b = MakeFreePolygon(shapeB);
+        ASSERT_NEAR(NetArea(*a), Area(shapeA), 1e-6);
+        CheckPair(*a, *b,
+                  std::string(ShapeGenerator::Name(kind)) + " #" + std::to_string(i) + " A " +
+                      Describe(shapeA) + " B " + Describe(shapeB));
+        if (HasFailure())
+        {
+            return;
+        }
+    }
+}
+
+// The same pairs as polygons of one topology, whose common vertices are shared nodes.
+TEST_P(OverlayPropertyTest, AreasAddUpWithSharedNodes)
+{
+    const auto kind = static_cast<ShapeGenerator::PairKind>(GetParam());
+    ShapeGenerator generator(2000U + static_cast<std::uint32_t>(GetParam()));
+    Topology* pTopology = Topology::Create();
+    PolygonLayer* pLayer = pTopology->CreatePolygonLayer(true);
+    for (int i = 0; i < 60 && !HasFailure(); ++i)
+    {
+        const auto [shapeA, shapeB] = generator.RandomPair(kind);
+        Polygon* a = MakeLayerPolygon(*pLayer, shapeA);
+        Polygon* b = MakeLayerPolygon(*pLayer, shapeB);
+        CheckPair(*a, *b,
+                  std::string(ShapeGenerator::Name(kind)) + " #" + std::to_string(i) + " A " +
+                      Describe(shapeA) + " B " + Describe(shapeB));
+        pLayer->DeletePolygon(a);
+        pLayer->DeletePolygon(b);
+    }
+    Topology::Delete(pTopology);
+}
+
+INSTANTIATE_TEST_SUITE_P(PairKinds, OverlayPropertyTest,
+                         ::testing::Range(0, static_cast<int>(ShapeGenerator::PairKind::Count)),
+                         [](const ::testing::TestParamInfo<int>& parameter)
+                         {
+                             std::string name = ShapeGenerator::Name(
+                                 static_cast<ShapeGenerator::PairKind>(parameter.param));
+                             std::erase(name, ' ');
+                             return name;
+                         });
+
+} // namespace
