@@ -8,7 +8,10 @@ PACKAGES="build-essential cmake ninja-build pkg-config
   qt6-base-dev xvfb xauth imagemagick
   libgeos-dev libboost-dev nlohmann-json3-dev libcli11-dev
   python3 python3-shapely python3-pyshp
-  clang libclang-rt-14-dev gnuplot-nox"
+  clang libclang-rt-14-dev gnuplot-nox
+  libgdal-dev gdal-bin pybind11-dev python3-pybind11 python3-numpy
+  python3-geopandas python3-pytest python3-dask python3-distributed
+  postgresql postgresql-15-postgis-3"
 
 missing=""
 for package in $PACKAGES; do
