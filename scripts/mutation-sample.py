@@ -1,0 +1,395 @@
+#!/usr/bin/env python3
+"""Mutation sampler: how many small faults do the tests catch?
+
+Applies one small fault at a time to the source files of the chosen folders (a comparison
+flipped, `<` and `<=` swapped, a `+ 1` dropped, a condition negated, a void function returning
+at once, a constant replaced by 0 or 1), rebuilds only what changed, runs the test programs that
+cover the folder and records whether a test failed (the mutant is killed) or all passed (it
+survived). The mutants are a random sample drawn from a seed, so the same seed over the same
+sources gives the same mutants: run it before and after changing the tests and compare.
+
+Mutants that do not compile are counted apart, and so are mutants whose built programs are
+byte for byte the programs built from the unchanged sources (the compiler proved the fault
+changes nothing: an equivalent mutant). The kill rate is killed / (killed + survived).
+
+    scripts/mutation-sample.py --folder library/src --count 100 --seed 1
+    scripts/mutation-sample.py --folder collections --folder shapefile/src --count 50 --json before.json
+    scripts/mutation-sample.py --folder library/src --list          # the sample, without running it
+
+The sources are changed in place, one mutant at a time, and always restored, also on Ctrl+C.
+The build goes to its own folder (build/mutation unless --build-dir says otherwise).
+"""
+
+import argparse
+import hashlib
+import json
+import os
+import random
+import re
+import signal
+import subprocess
+import sys
+import time
+from dataclasses import asdict, dataclass
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+# The test programs that cover each folder, run with GoogleTest's fail-fast option.
+TESTS_OF_FOLDER = {
+    "collections": ["collections_tests"],
+    "library/src": ["library_tests", "library_geos_tests"],
+    "shapefile/src": ["shapefile_tests"],
+    "formats/src": ["formats_tests"],
+    "regression/src": ["regression_tests"],
+    "app/core": ["orvista_core_tests"],
+    "cli/src": ["cli_tests"],
+}
+
+SOURCE_SUFFIXES = (".cpp", ".h")
+
+
+@dataclass(frozen=True)
+class Mutant:
+    path: str  # relative to the repository's root
+    line: int  # 1-based
+    column: int  # 0-based start of the replaced text
+    original: str
+    replacement: str
+    kind: str
+
+    def describe(self):
+        return "%s:%d: %s: '%s' -> '%s'" % (
+            self.path, self.line, self.kind, self.original.strip(), self.replacement.strip())
+
+
+# ---------------------------------------------------------------------------------------------
+# Finding the places to mutate
+
+
+def mask_literals_and_comments(line, in_block_comment):
+    """The line with string and character literals and comments blanked out (same length), so
+    that operators inside them are never mutated; and whether a block comment is still open."""
+    out = []
+    i = 0
+    n = len(line)
+    while i < n:
+        if in_block_comment:
+            end = line.find("*/", i)
+            if end < 0:
+                out.append(" " * (n - i))
+                return "".join(out), True
+            out.append(" " * (end + 2 - i))
+            i = end + 2
+            in_block_comment = False
+            continue
+        c = line[i]
+        if line.startswith("//", i):
+            out.append(" " * (n - i))
+            break
+        if line.startswith("/*", i):
+            in_block_comment = True
+            continue
+        if c in "\"'":
+            j = i + 1
+            while j < n and line[j] != c:
+                j += 2 if line[j] == "\\" else 1
+            j = min(j + 1, n)
+            out.append(c + " " * (j - i - 2) + (c if j - i >= 2 else ""))
+            i = j
+            continue
+        out.append(c)
+        i += 1
+    return "".join(out), in_block_comment
+
+
+# Binary operators are only taken with a space on both sides, which is how this code base
+# writes them; a template's angle brackets never are.
+OPERATOR_SWAPS = [
+    (" < ", [" <= ", " >= "], "relational"),
+    (" <= ", [" < ", " > "], "relational"),
+    (" > ", [" >= ", " <= "], "relational"),
+    (" >= ", [" > ", " < "], "relational"),
+    (" == ", [" != "], "equality"),
+    (" != ", [" == "], "equality"),
+    (" && ", [" || "], "logical"),
+    (" || ", [" && "], "logical"),
+]
+PLUS_MINUS_ONE = re.compile(r" [+-] 1(?![\w.])")
+CONDITION = re.compile(r"\b(if|while) \(")
+NUMBER = re.compile(r"(?<![\w.])(\d+(?:\.\d+)?(?:[eE][+-]?\d+)?)(?:[uUlLfF]*)(?![\w.])")
+VOID_FUNCTION = re.compile(r"^(?:[\w:<>,\s]*\s)?void\s+[\w:~]+\([^;]*\)\s*(?:const)?\s*(?:noexcept)?\s*$")
+
+
+def matching_paren(text, open_index):
+    depth = 0
+    for i in range(open_index, len(text)):
+        if text[i] == "(":
+            depth += 1
+        elif text[i] == ")":
+            depth -= 1
+            if depth == 0:
+                return i
+    return -1
+
+
+def mutants_of_line(path, number, line, code, previous_code):
+    """Every mutation of one source line; `code` is the line with literals and comments masked."""
+    stripped = code.strip()
+    if not stripped or stripped.startswith("#") or "static_assert" in code or "template" in code:
+        return []
+    found = []
+    for operator, replacements, kind in OPERATOR_SWAPS:
+        start = code.find(operator)
+        while start >= 0:
+            for replacement in replacements:
+                found.append(Mutant(path, number, start, operator, replacement, kind))
+            start = code.find(operator, start + 1)
+    for match in PLUS_MINUS_ONE.finditer(code):
+        found.append(Mutant(path, number, match.start(), match.group(0), "", "drop +-1"))
+    for match in CONDITION.finditer(code):
+        open_index = match.end() - 1
+        close = matching_paren(code, open_index)
+        if close > open_index:
+            condition = line[open_index:close + 1]
+            found.append(Mutant(path, number, open_index, condition, "(!" + condition + ")",
+                                "negate condition"))
+    if "case " not in code and "[" not in code and "enum" not in code:
+        for match in NUMBER.finditer(code):
+            text = match.group(0)
+            value = float(match.group(1))
+            targets = ["1"] if value == 0 else ["0"] if value == 1 else ["0", "1"]
+            for target in targets:
+                found.append(Mutant(path, number, match.start(), text, target, "constant"))
+    if stripped == "{" and previous_code is not None and VOID_FUNCTION.match(previous_code.strip()):
+        brace = code.index("{")
+        found.append(Mutant(path, number, brace, "{", "{ return;", "return early"))
+    return found
+
+
+def mutants_of_file(path):
+    with open(os.path.join(ROOT, path), encoding="utf-8") as source:
+        lines = source.read().split("\n")
+    found = []
+    in_block_comment = False
+    previous_code = None
+    for index, line in enumerate(lines):
+        code, in_block_comment = mask_literals_and_comments(line, in_block_comment)
+        found.extend(mutants_of_line(path, index + 1, line, code, previous_code))
+        if code.strip():
+            previous_code = code
+    return found
+
+
+def source_files(folder):
+    listed = subprocess.run(["git", "ls-files", folder], cwd=ROOT, capture_output=True,
+                            text=True, check=True).stdout.split()
+    return sorted(p for p in listed if p.endswith(SOURCE_SUFFIXES))
+
+
+def draw_sample(folders, count, seed):
+    """`count` mutants of each folder, drawn from `seed`; the same for the same sources."""
+    sample = []
+    for folder in folders:
+        candidates = [m for path in source_files(folder) for m in mutants_of_file(path)]
+        rng = random.Random("%s/%s" % (seed, folder))
+        chosen = rng.sample(candidates, min(count, len(candidates)))
+        sample.extend((folder, m) for m in sorted(chosen, key=lambda m: (m.path, m.line, m.column)))
+    return sample
+
+
+# ---------------------------------------------------------------------------------------------
+# Applying a mutant, building and testing
+
+
+class SourceGuard:
+    """Holds a file's original text while a mutant is in it; restores it whatever happens."""
+
+    def __init__(self):
+        self.saved = None
+
+    def apply(self, mutant):
+        full = os.path.join(ROOT, mutant.path)
+        with open(full, encoding="utf-8") as source:
+            text = source.read()
+        self.saved = (full, text)
+        lines = text.split("\n")
+        line = lines[mutant.line - 1]
+        if line[mutant.column:mutant.column + len(mutant.original)] != mutant.original:
+            raise RuntimeError("the source changed since the sample was drawn: " + mutant.describe())
+        lines[mutant.line - 1] = (line[:mutant.column] + mutant.replacement
+                                  + line[mutant.column + len(mutant.original):])
+        with open(full, "w", encoding="utf-8") as source:
+            source.write("\n".join(lines))
+
+    def restore(self):
+        if self.saved:
+            full, text = self.saved
+            with open(full, "w", encoding="utf-8") as source:
+                source.write(text)
+            self.saved = None
+
+
+def configure(build_dir, build_type):
+    if os.path.exists(os.path.join(build_dir, "build.ninja")):
+        return
+    subprocess.run(["cmake", "-S", ROOT, "-B", build_dir, "-G", "Ninja",
+                    "-DCMAKE_BUILD_TYPE=" + build_type, "-DAREALIS_BUILD_BENCH=OFF"],
+                   check=True, stdout=subprocess.DEVNULL)
+
+
+def build(build_dir, targets, jobs):
+    environment = dict(os.environ, CCACHE_DISABLE="1")
+    result = subprocess.run(["cmake", "--build", build_dir, "-j", str(jobs), "--target"] + targets,
+                            capture_output=True, text=True, env=environment)
+    return result.returncode == 0
+
+
+def fingerprint(build_dir, targets):
+    """A hash of the built test programs and the libraries they load."""
+    digest = hashlib.sha256()
+    for name in targets:
+        with open(os.path.join(build_dir, "bin", name), "rb") as program:
+            digest.update(program.read())
+    lib = os.path.join(build_dir, "lib")
+    for name in sorted(os.listdir(lib)) if os.path.isdir(lib) else []:
+        if name.endswith(".so") or ".so." in name:
+            with open(os.path.join(lib, name), "rb") as library:
+                digest.update(library.read())
+    return digest.hexdigest()
+
+
+def run_tests(build_dir, targets, timeout):
+    """True when every test program passed within the time allowed."""
+    environment = dict(os.environ, AREALIS_SOURCE_DIR=ROOT, QT_QPA_PLATFORM="offscreen")
+    for name in targets:
+        try:
+            result = subprocess.run([os.path.join(build_dir, "bin", name), "--gtest_fail_fast",
+                                     "--gtest_brief=1"], cwd=ROOT, env=environment,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                    timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return False
+        if result.returncode != 0:
+            return False
+    return True
+
+
+def existing_targets(build_dir, folder):
+    names = TESTS_OF_FOLDER.get(folder.rstrip("/"))
+    if not names:
+        sys.exit("mutation-sample: no test programs are known for %s (known: %s)"
+                 % (folder, ", ".join(sorted(TESTS_OF_FOLDER))))
+    listed = subprocess.run(["cmake", "--build", build_dir, "--target", "help"],
+                            capture_output=True, text=True).stdout
+    return [n for n in names if re.search(r"^%s:" % re.escape(n), listed, re.M)]
+
+
+def run_sample(sample, args):
+    build_dir = os.path.abspath(args.build_dir)
+    configure(build_dir, args.build_type)
+    guard = SourceGuard()
+
+    def interrupted(signum, _frame):
+        guard.restore()
+        sys.exit("mutation-sample: stopped by signal %d; the sources are restored" % signum)
+
+    signal.signal(signal.SIGINT, interrupted)
+    signal.signal(signal.SIGTERM, interrupted)
+
+    baselines = {}
+    results = []
+    started = time.monotonic()
+    try:
+        for index, (folder, mutant) in enumerate(sample):
+            if folder not in baselines:
+                targets = existing_targets(build_dir, folder)
+                if not build(build_dir, targets, args.jobs):
+                    sys.exit("mutation-sample: the unchanged sources do not build in " + build_dir)
+                begin = time.monotonic()
+                if not run_tests(build_dir, targets, None):
+                    sys.exit("mutation-sample: the tests of %s fail without a mutant" % folder)
+                timeout = 3 * (time.monotonic() - begin) + 10
+                baselines[folder] = (targets, fingerprint(build_dir, targets), timeout)
+            targets, original_print, timeout = baselines[folder]
+            guard.apply(mutant)
+            try:
+                if not build(build_dir, targets, args.jobs):
+                    outcome = "not compiled"
+                elif fingerprint(build_dir, targets) == original_print:
+                    outcome = "equivalent"
+                elif run_tests(build_dir, targets, timeout):
+                    outcome = "survived"
+                else:
+                    outcome = "killed"
+            finally:
+                guard.restore()
+            results.append(dict(folder=folder, outcome=outcome, **asdict(mutant)))
+            if not args.quiet:
+                print("[%d/%d %.0f s] %-12s %s" % (index + 1, len(sample), time.monotonic() - started,
+                                                  outcome, mutant.describe()), flush=True)
+        # Leave the build matching the restored sources.
+        for targets, _, _ in baselines.values():
+            build(build_dir, targets, args.jobs)
+    finally:
+        guard.restore()
+    return results, time.monotonic() - started
+
+
+def report(results, seconds):
+    lines = []
+    folders = sorted({r["folder"] for r in results})
+    lines.append("| folder | mutants | killed | survived | not compiled | equivalent | kill rate |")
+    lines.append("|---|---|---|---|---|---|---|")
+    for folder in folders:
+        mine = [r for r in results if r["folder"] == folder]
+        count = {k: sum(1 for r in mine if r["outcome"] == k)
+                 for k in ("killed", "survived", "not compiled", "equivalent")}
+        judged = count["killed"] + count["survived"]
+        rate = "%.0f %%" % (100.0 * count["killed"] / judged) if judged else "-"
+        lines.append("| %s | %d | %d | %d | %d | %d | %s |" % (
+            folder, len(mine), count["killed"], count["survived"], count["not compiled"],
+            count["equivalent"], rate))
+    survivors = [r for r in results if r["outcome"] == "survived"]
+    if survivors:
+        lines.append("")
+        lines.append("Survivors:")
+        for r in survivors:
+            lines.append("- %s:%d: %s: `%s` -> `%s`" % (r["path"], r["line"], r["kind"],
+                                                        r["original"].strip(), r["replacement"].strip()))
+    lines.append("")
+    lines.append("%d mutants in %.0f s" % (len(results), seconds))
+    return "\n".join(lines)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--folder", action="append", required=True,
+                        help="a source folder to mutate (repeatable): " + ", ".join(sorted(TESTS_OF_FOLDER)))
+    parser.add_argument("--count", type=int, default=100, help="mutants per folder (default 100)")
+    parser.add_argument("--seed", default="1", help="the sample's seed (default 1)")
+    parser.add_argument("--build-dir", default=os.path.join(ROOT, "build", "mutation"))
+    parser.add_argument("--build-type", default="Release")
+    parser.add_argument("--jobs", type=int, default=2)
+    parser.add_argument("--json", help="also write the outcome of every mutant to this file")
+    parser.add_argument("--list", action="store_true", help="print the sample and stop")
+    parser.add_argument("--quiet", action="store_true", help="print only the report")
+    args = parser.parse_args()
+
+    folders = [f.rstrip("/") for f in args.folder]
+    for folder in folders:
+        if not os.path.isdir(os.path.join(ROOT, folder)):
+            sys.exit("mutation-sample: no folder %s in %s" % (folder, ROOT))
+    sample = draw_sample(folders, args.count, args.seed)
+    if args.list:
+        for folder, mutant in sample:
+            print(mutant.describe())
+        return
+    results, seconds = run_sample(sample, args)
+    if args.json:
+        with open(args.json, "w", encoding="utf-8") as out:
+            json.dump(dict(seed=args.seed, count=args.count, results=results), out, indent=1)
+    print(report(results, seconds))
+
+
+if __name__ == "__main__":
+    main()
