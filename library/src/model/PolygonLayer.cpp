@@ -579,6 +579,7 @@ Rectangle PolygonLayer::GetNodeBounds(const Node* pNode) const
 Polygon* PolygonLayer::FindPolygon(const Point& point, double dToleranceDistance) const
 {
     CheckTolerance(dToleranceDistance, Unit, FindPolygonToleranceLine);
+    CheckFinite(point, Unit, __LINE__);
     const std::vector<Polygon*> candidates =
         ToVector(GetPolygons(Rectangle::InflatedAround(point, dToleranceDistance), 0));
     for (Polygon* polygon : candidates)
