@@ -34,7 +34,8 @@ std::string ReadFile(const std::filesystem::path& path)
 std::filesystem::path Catalogue()
 {
     const char* source = std::getenv("AREALIS_SOURCE_DIR");
-    return std::filesystem::path(source != nullptr ? source : ".") / "data" / "regression";
+    return std::filesystem::path(source != nullptr ? source : AREALIS_SOURCE_ROOT) / "data" /
+           "regression";
 }
 
 class ToolEndToEndTest : public ::testing::Test

@@ -56,7 +56,8 @@ public:
 std::filesystem::path CatalogueFolder()
 {
     const char* source = std::getenv("AREALIS_SOURCE_DIR");
-    return std::filesystem::path(source != nullptr ? source : ".") / "data" / "regression";
+    return std::filesystem::path(source != nullptr ? source : AREALIS_SOURCE_ROOT) / "data" /
+           "regression";
 }
 
 std::string ReadFile(const std::filesystem::path& path)
