@@ -41,8 +41,8 @@ std::string InputsWord(std::size_t count)
 
 std::string UsageText()
 {
-    return "usage: arealis OPERATION [--format geojson|wkt|summary] [-o FILE] [--stats] A.shp "
-           "[B.shp]\n"
+    return "usage: arealis OPERATION [--format geojson|wkt|summary] [-o FILE] [--stats]\n"
+           "               [--allow-invalid] [--skip-bad-records] A.shp [B.shp]\n"
            "       arealis regression FOLDER\n"
            "\n"
            "operations on two layers: intersection, union, subtract, join\n"
@@ -53,9 +53,14 @@ std::string UsageText()
            "                                 print text unless a format is given)\n"
            "  -o FILE                        write the output to FILE instead of standard output\n"
            "  --stats                        print timings and counts as JSON on standard error\n"
+           "  --allow-invalid                operations leave invalid polygons of the inputs out\n"
+           "                                 and still exit with 0\n"
+           "  --skip-bad-records             read every good record of a file, list each\n"
+           "                                 malformed one, and exit with 1 instead of 2\n"
            "\n"
-           "exit status: 0 success, 1 validate found invalid polygons or the regression failed,\n"
-           "2 a wrong argument, an unreadable or malformed file, or a failed operation\n";
+           "exit status: 0 success; 1 validate found invalid polygons, an operation left invalid\n"
+           "polygons of its inputs out, malformed records were skipped, or the regression\n"
+           "failed; 2 a wrong argument, an unreadable or malformed file, or a failed operation\n";
 }
 
 std::optional<Options> ParseCommandLine(const std::vector<std::string>& arguments,
@@ -81,6 +86,8 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
     app.add_option("--format", format);
     app.add_option("-o,--output", options.OutputPath);
     app.add_flag("--stats", options.Stats);
+    app.add_flag("--allow-invalid", options.AllowInvalid);
+    app.add_flag("--skip-bad-records", options.SkipBadRecords);
     app.add_option("arguments", positionals);
     try
     {

@@ -35,6 +35,11 @@ struct Options
     bool FormatGiven = false;
     std::string OutputPath; // empty: standard output
     bool Stats = false;
+    // Operations go on with the valid polygons of inputs that hold invalid ones and still
+    // exit with 0.
+    bool AllowInvalid = false;
+    // Malformed records are listed and left out instead of ending the read.
+    bool SkipBadRecords = false;
     std::vector<std::string> Inputs;
 };
 

@@ -68,7 +68,8 @@ TopologyPtr CreateTopology()
     return TopologyPtr(Arealis::Topology::Create());
 }
 
-InputLayer::InputLayer(const std::string& path, std::string label, bool allowOverlap)
+InputLayer::InputLayer(const std::string& path, std::string label, bool allowOverlap,
+                       bool skipBadRecords)
     : m_path(path), m_label(std::move(label)), m_topology(CreateTopology()),
       m_layer(m_topology->CreatePolygonLayer(allowOverlap))
 {
@@ -79,9 +80,11 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
     }
     CheckFileCode(path);
     CollectingReporter reporter;
-    Arealis::ReadShapefile(*m_layer, path, reporter,
-                           [this](Arealis::Polygon* pPolygon, std::int64_t record)
-                           { m_records.emplace(pPolygon, record); });
+    Arealis::ShapefileReadOptions options;
+    options.OnPolygon = [this](Arealis::Polygon* pPolygon, std::int64_t record)
+    { m_records.emplace(pPolygon, record); };
+    options.SkipBadRecords = skipBadRecords;
+    m_readResult = Arealis::ReadShapefile(*m_layer, path, reporter, options);
     for (const std::string& message : reporter.Messages)
     {
         // The reader's own notes (skipped records) name the file already; the commit's do not.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Arealis/Topology.h"
+#include "Shapefile/ShapefileReader.h"
 
 #include <cstdint>
 #include <memory>
@@ -33,13 +34,17 @@ class InputLayer
 {
 public:
     // Reads the file; a file that cannot be read throws with a message naming it. Messages
-    // of the layer's commit (invalid or overlapping polygons) are kept as warnings.
-    InputLayer(const std::string& path, std::string label, bool allowOverlap);
+    // of the layer's commit (invalid or overlapping polygons) are kept as warnings. With
+    // skipBadRecords, malformed records are left out and listed in ReadResult().BadRecords.
+    InputLayer(const std::string& path, std::string label, bool allowOverlap,
+               bool skipBadRecords = false);
 
     Arealis::PolygonLayer& Layer() const { return *m_layer; }
     const std::string& Path() const { return m_path; }
     const std::string& Label() const { return m_label; }
     const std::vector<std::string>& Warnings() const { return m_warnings; }
+    // The records the reader skipped (not polygons) or left out (malformed).
+    const Arealis::ShapefileReadResult& ReadResult() const { return m_readResult; }
 
     // The 0-based record of a polygon of this layer, -1 for a polygon that is not one.
     std::int64_t RecordOf(const Arealis::Polygon* pPolygon) const;
@@ -51,6 +56,7 @@ private:
     Arealis::PolygonLayer* m_layer = nullptr;
     std::unordered_map<const Arealis::Polygon*, std::int64_t> m_records;
     std::vector<std::string> m_warnings;
+    Arealis::ShapefileReadResult m_readResult;
 };
 
 } // namespace ArealisCli

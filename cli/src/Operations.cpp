@@ -2,6 +2,7 @@
 
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/Overlay.h"
+#include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "Collections/IEnumerator.h"
 #include "LayerStatistics.h"
@@ -87,7 +88,11 @@ OperationResult RunUnite(InputLayer& input, const OperationProgress& progress)
 {
     OperationResult result{CreateTopology(), nullptr};
     result.Layer = result.Topology->CreatePolygonLayer(true);
-    ListEnumerator polygons(AllPolygons(input.Layer()));
+    // The committed polygons only, as the layer operations take them.
+    std::vector<Arealis::Polygon*> committed = AllPolygons(input.Layer());
+    std::erase_if(committed,
+                  [](const Arealis::Polygon* pPolygon) { return pPolygon->IsEditing(); });
+    ListEnumerator polygons(std::move(committed));
     Arealis::Overlay::UnitePolygons(&polygons, *result.Layer, true, progress);
     CommitResult(*result.Topology);
     return result;

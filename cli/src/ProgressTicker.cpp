@@ -68,6 +68,12 @@ std::string ProgressTicker::FormatLine(const std::string& label, std::int64_t do
     return label + text;
 }
 
+std::string ProgressTicker::CurrentLine(int seconds) const
+{
+    return FormatLine(m_label, m_done.load(std::memory_order_relaxed),
+                      m_total.load(std::memory_order_relaxed), seconds);
+}
+
 void ProgressTicker::Tick()
 {
     const auto start = std::chrono::steady_clock::now();
@@ -80,9 +86,7 @@ void ProgressTicker::Tick()
     {
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
             std::chrono::steady_clock::now() - start);
-        const std::string line =
-            FormatLine(m_label, m_done.load(std::memory_order_relaxed),
-                       m_total.load(std::memory_order_relaxed), static_cast<int>(seconds.count()));
+        const std::string line = CurrentLine(static_cast<int>(seconds.count()));
         std::fprintf(stderr, "\r%s\033[K", line.c_str());
         std::fflush(stderr);
         m_shown = true;

@@ -29,6 +29,8 @@ public:
     // A callback that forwards to Report, for the operation.
     std::function<void(std::int64_t, std::int64_t)> Callback();
 
+    // The line as it would be shown now, after the given time.
+    std::string CurrentLine(int seconds) const;
     // The text of the line after the given time.
     static std::string FormatLine(const std::string& label, std::int64_t done, std::int64_t total,
                                   int seconds);

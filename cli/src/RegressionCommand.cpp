@@ -61,7 +61,14 @@ int RunRegression(const Options& options, std::ostream& standardOutput, std::ost
 
     const std::vector<std::string> lines = ReadLines(logPath);
     standardOutput << (lines.empty() ? std::string("(empty log)") : lines.back()) << '\n';
-    const bool success = LogShowsSuccess(lines);
+    // The log keeps its described form; what it cannot show (results that lost or repeated
+    // expected polygons, cases that did not run) is reported here and fails the run too.
+    const std::vector<std::string> shortfalls = runner.Shortfalls();
+    for (const std::string& shortfall : shortfalls)
+    {
+        errors << "arealis: regression: " << shortfall << '\n';
+    }
+    const bool success = LogShowsSuccess(lines) && shortfalls.empty();
     if (!success)
     {
         errors << "arealis: regression failed; see " << logPath.string() << '\n';

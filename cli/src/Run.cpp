@@ -99,6 +99,35 @@ void PrintWarnings(const std::vector<const InputLayer*>& inputs, std::ostream& e
     }
 }
 
+// Lists the malformed records that the reader left out (--skip-bad-records); returns how many.
+std::size_t PrintBadRecords(const std::vector<const InputLayer*>& inputs, std::ostream& errors)
+{
+    std::size_t count = 0;
+    for (const InputLayer* input : inputs)
+    {
+        for (const std::string& bad : input->ReadResult().BadRecords)
+        {
+            errors << "arealis: warning: skipped " << bad << '\n';
+            ++count;
+        }
+    }
+    return count;
+}
+
+// "N (2 of shape type 0 (null), 1 of shape type 8 (multipoint))", or "0".
+std::string SkippedRecordsText(const InputLayer& input)
+{
+    const Arealis::ShapefileReadResult& read = input.ReadResult();
+    std::string text = std::to_string(read.SkippedCount());
+    const std::string described = Arealis::DescribeSkippedRecords(read.SkippedByShapeType);
+    const std::size_t kinds = described.find(": ");
+    if (kinds != std::string::npos)
+    {
+        text += " (" + described.substr(kinds + 2, described.size() - kinds - 3) + ")";
+    }
+    return text;
+}
+
 std::vector<ParentReference> ParentsOf(Arealis::Polygon* pPolygon,
                                        const Arealis::PolygonLayer& resultLayer,
                                        const std::vector<const InputLayer*>& inputs)
@@ -171,8 +200,9 @@ void PrintStats(const Options& options, const Timings& timings,
 int RunInfo(const Options& options, OutputTarget& output, std::ostream& errors)
 {
     const Clock::time_point start = Clock::now();
-    const InputLayer input(options.Inputs[0], "A", false);
+    const InputLayer input(options.Inputs[0], "A", false, options.SkipBadRecords);
     const Timings timings{MillisecondsSince(start), 0.0};
+    const std::size_t badRecords = PrintBadRecords({&input}, errors);
     const LayerStatistics statistics = Measure(input.Layer());
     std::ostream& out = output.Stream();
     if (options.FormatGiven && options.Format == OutputFormat::GeoJson)
@@ -184,6 +214,13 @@ int RunInfo(const Options& options, OutputTarget& output, std::ostream& errors)
                                     {"area", statistics.Area},
                                     {"valid", statistics.Committed},
                                     {"invalid_or_overlapping", statistics.Refused}};
+        nlohmann::ordered_json skipped = nlohmann::ordered_json::object();
+        for (const auto& [type, count] : input.ReadResult().SkippedByShapeType)
+        {
+            skipped[std::to_string(type)] = count;
+        }
+        info["skipped_records_by_shape_type"] = std::move(skipped);
+        info["malformed_records_skipped"] = badRecords;
         info["bounds"] =
             statistics.Bounds.IsEmpty()
                 ? nlohmann::ordered_json(nullptr)
@@ -196,14 +233,19 @@ int RunInfo(const Options& options, OutputTarget& output, std::ostream& errors)
         out << "file: " << input.Path() << '\n';
         WriteSummary(out, statistics);
         out << "valid: " << statistics.Committed << '\n'
-            << "invalid or overlapping: " << statistics.Refused << '\n';
+            << "invalid or overlapping: " << statistics.Refused << '\n'
+            << "records skipped, not polygons: " << SkippedRecordsText(input) << '\n';
+        if (options.SkipBadRecords)
+        {
+            out << "records skipped, malformed: " << badRecords << '\n';
+        }
     }
     output.Finish();
     if (options.Stats)
     {
         PrintStats(options, timings, {&input}, nullptr, errors);
     }
-    return 0;
+    return badRecords == 0 ? 0 : 1;
 }
 
 struct Refusal
@@ -240,8 +282,9 @@ std::vector<Refusal> CollectRefusals(const InputLayer& input)
 int RunValidate(const Options& options, OutputTarget& output, std::ostream& errors)
 {
     const Clock::time_point start = Clock::now();
-    const InputLayer input(options.Inputs[0], "A", false);
+    const InputLayer input(options.Inputs[0], "A", false, options.SkipBadRecords);
     Timings timings{MillisecondsSince(start), 0.0};
+    const std::size_t badRecords = PrintBadRecords({&input}, errors);
     const Clock::time_point validation = Clock::now();
     const std::vector<Refusal> refusals = CollectRefusals(input);
     timings.OperationMs = MillisecondsSince(validation);
@@ -274,13 +317,38 @@ int RunValidate(const Options& options, OutputTarget& output, std::ostream& erro
             out << refusals.size() << " of " << total
                 << " polygons are invalid or overlap another\n";
         }
+        if (input.ReadResult().SkippedCount() > 0)
+        {
+            out << "records skipped, not polygons: " << SkippedRecordsText(input) << '\n';
+        }
+        if (badRecords > 0)
+        {
+            out << "records skipped, malformed: " << badRecords << '\n';
+        }
     }
     output.Finish();
     if (options.Stats)
     {
         PrintStats(options, timings, {&input}, nullptr, errors);
     }
-    return refusals.empty() ? 0 : 1;
+    return refusals.empty() && badRecords == 0 ? 0 : 1;
+}
+
+// Lists the polygons of the inputs that the operation leaves out because their commit refused
+// them; returns how many.
+std::size_t PrintLeftOut(const std::vector<const InputLayer*>& inputs, std::ostream& errors)
+{
+    std::size_t count = 0;
+    for (const InputLayer* input : inputs)
+    {
+        for (const Refusal& refusal : CollectRefusals(*input))
+        {
+            errors << "arealis: warning: " << input->Path() << ": record " << refusal.Record
+                   << " left out of the operation: " << refusal.Message << '\n';
+            ++count;
+        }
+    }
+    return count;
 }
 
 int RunOperation(const Options& options, OutputTarget& output, std::ostream& errors)
@@ -288,11 +356,11 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
     const Clock::time_point start = Clock::now();
     const bool twoLayers = options.Inputs.size() == 2;
     // Declared before the result so that the result, which names them as parents, goes first.
-    InputLayer a(options.Inputs[0], "A", true);
+    InputLayer a(options.Inputs[0], "A", true, options.SkipBadRecords);
     std::optional<InputLayer> b;
     if (twoLayers)
     {
-        b.emplace(options.Inputs[1], "B", true);
+        b.emplace(options.Inputs[1], "B", true, options.SkipBadRecords);
     }
     std::vector<const InputLayer*> inputs{&a};
     if (b)
@@ -301,6 +369,10 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
     }
     Timings timings{MillisecondsSince(start), 0.0};
     PrintWarnings(inputs, errors);
+    const std::size_t badRecords = PrintBadRecords(inputs, errors);
+    // Only valid polygons take part; the others are named so that no answer is taken for
+    // complete in silence.
+    const std::size_t leftOut = PrintLeftOut(inputs, errors);
 
     const Clock::time_point operationStart = Clock::now();
     OperationResult result =
@@ -320,7 +392,13 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
     {
         PrintStats(options, timings, inputs, result.Layer, errors);
     }
-    return 0;
+    if (leftOut > 0 && !options.AllowInvalid)
+    {
+        errors << "arealis: " << leftOut
+               << " invalid polygons of the inputs were left out; --allow-invalid accepts that\n";
+        return 1;
+    }
+    return badRecords == 0 ? 0 : 1;
 }
 
 } // namespace

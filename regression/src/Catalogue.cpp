@@ -50,6 +50,11 @@ std::span<const ValidationRow> ValidationTable()
     return Validation;
 }
 
+Catalogue Catalogue::BuiltIn()
+{
+    return {ValidationTable(), PolygonOperationTable(), SetUnionTable(), TopologyOperationTable()};
+}
+
 std::span<const PolygonOperationRow> PolygonOperationTable()
 {
     return PolygonOperations;

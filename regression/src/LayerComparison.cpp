@@ -7,6 +7,8 @@
 #include "Arealis/Topology.h"
 #include "ScratchTopology.h"
 
+#include <sstream>
+#include <string>
 #include <vector>
 
 namespace Arealis::Regression
@@ -107,6 +109,45 @@ bool CompareLayers(const PolygonLayer& result, const PolygonLayer& expected,
         }
     }
     return equal;
+}
+
+std::string FindShortfall(const PolygonLayer& result, const PolygonLayer& expected)
+{
+    ScratchTopology resultParts;
+    ScratchTopology expectedParts;
+    for (Polygon* polygon : PolygonsOf(result))
+    {
+        SplitIntoParts(*polygon, resultParts.Layer());
+    }
+    for (Polygon* polygon : PolygonsOf(expected))
+    {
+        SplitIntoParts(*polygon, expectedParts.Layer());
+    }
+    std::string shortfall;
+    const std::int32_t resultCount = resultParts.Layer().GetPolygonCount();
+    const std::int32_t expectedCount = expectedParts.Layer().GetPolygonCount();
+    if (resultCount != expectedCount)
+    {
+        shortfall = "the result has " + std::to_string(resultCount) + " parts, the expected file " +
+                    std::to_string(expectedCount);
+    }
+    std::int32_t unmatched = 0;
+    Rectangle first;
+    for (const Polygon* part : PolygonsOf(expectedParts.Layer()))
+    {
+        if (!FindMatch(*part, resultParts.Layer()) && unmatched++ == 0)
+        {
+            first = part->GetBounds();
+        }
+    }
+    if (unmatched > 0)
+    {
+        std::ostringstream text;
+        text << unmatched << " expected parts have no match in the result, the first within ("
+             << first.MinX << " " << first.MinY << ", " << first.MaxX << " " << first.MaxY << ")";
+        shortfall += (shortfall.empty() ? "" : "; ") + text.str();
+    }
+    return shortfall;
 }
 
 int SplitIntoParts(Polygon& polygon, PolygonLayer& target)

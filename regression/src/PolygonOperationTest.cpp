@@ -44,6 +44,8 @@ bool DeletionIsRefused(PolygonLayer& layer, Polygon* pPolygon)
 
 void PolygonOperationTest::WriteHeading(const std::string& operationWord)
 {
+    m_caseName = "polygon " + operationWord + " " + FirstInput().Name + " , " + SecondInput().Name +
+                 " -> " + Expected().Name;
     GetLog().WriteLine(" Polygon " + operationWord + " : Input : " + FirstInput().Name + " , " +
                        SecondInput().Name + " ; \n" + "Result compare with : " + Expected().Name);
 }
@@ -51,6 +53,8 @@ void PolygonOperationTest::WriteHeading(const std::string& operationWord)
 bool PolygonOperationTest::Run()
 {
     bool passed = false;
+    m_caseName = "polygon operation " + FirstInput().Name + " , " + SecondInput().Name + " -> " +
+                 Expected().Name;
     try
     {
         GetLog().WriteSeparator();
@@ -74,6 +78,7 @@ bool PolygonOperationTest::Run()
         passed = false;
         m_resultLayer = nullptr;
         GetLog().WriteLine("Error execution");
+        RecordOutcome(m_caseName, "the case ended in Error execution");
     }
     GetLog().CountResult(passed);
     return passed;
@@ -93,6 +98,7 @@ bool PolygonOperationTest::RunTimedOperation()
         // The comparison judges what the result layer holds, committed or not.
     }
     const bool ok = CompareLayers(*m_resultLayer, *Expected().Layer, nullptr);
+    RecordOutcome(m_caseName, *m_resultLayer);
     LogDuration();
     if (GetLog().IsDetailed())
     {

@@ -13,9 +13,15 @@
 namespace Arealis::Regression
 {
 
+std::string PolygonSetUnionTest::CaseName() const
+{
+    return "polygon set union " + FirstInput().Name + " -> " + Expected().Name;
+}
+
 bool PolygonSetUnionTest::Run()
 {
     bool passed = false;
+    bool failed = false;
     std::optional<OwnedTopology> resultTopology;
     try
     {
@@ -37,6 +43,7 @@ bool PolygonSetUnionTest::Run()
             // The comparison judges what the result layer holds, committed or not.
         }
         passed = CompareLayers(*resultLayer, *Expected().Layer, nullptr);
+        RecordOutcome(CaseName(), *resultLayer);
         LogDuration();
         if (GetLog().IsDetailed())
         {
@@ -49,8 +56,13 @@ bool PolygonSetUnionTest::Run()
     {
         passed = false;
         GetLog().WriteLine("Error execution");
+        failed = true;
     }
     resultTopology.reset();
+    if (failed)
+    {
+        RecordOutcome(CaseName(), "the case ended in Error execution");
+    }
     return passed;
 }
 

@@ -35,6 +35,34 @@ LoadedLayer TestBase::Load(const std::string& fileName) const
     return LoadTestLayer(fileName, m_testFolder, m_reporter);
 }
 
+void TestBase::RecordOutcome(const std::string& caseName, const PolygonLayer& result) const
+{
+    if (m_outcomes == nullptr)
+    {
+        return;
+    }
+    // The check comes on top of the described log and must not change it: its own failure is
+    // a shortfall of the case, not an error of the run.
+    std::string shortfall;
+    try
+    {
+        shortfall = FindShortfall(result, *m_expected.Layer);
+    }
+    catch (...)
+    {
+        shortfall = "the comparison with the expected file failed";
+    }
+    RecordOutcome(caseName, shortfall);
+}
+
+void TestBase::RecordOutcome(const std::string& caseName, const std::string& shortfall) const
+{
+    if (m_outcomes != nullptr)
+    {
+        m_outcomes->push_back({caseName, shortfall});
+    }
+}
+
 void TestBase::LoadFirstInput(const std::string& fileName)
 {
     m_firstInput = Load(fileName);

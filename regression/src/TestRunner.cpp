@@ -73,16 +73,48 @@ private:
 };
 
 template <class TTest>
-void Prepare(TTest& test, Log& log, const std::string& folder)
+void Prepare(TTest& test, Log& log, const std::string& folder, CaseOutcomes& outcomes)
 {
     test.SetLog(&log);
     test.SetTestFolder(folder);
+    test.SetOutcomes(&outcomes);
+}
+
+void CheckCount(std::vector<std::string>& shortfalls, const char* group, int ran, int expected)
+{
+    if (ran != expected)
+    {
+        shortfalls.push_back(std::string(group) + ": " + std::to_string(ran) + " of the " +
+                             std::to_string(expected) + " cases of a complete run ran");
+    }
 }
 
 } // namespace
 
+std::vector<std::string> TestRunner::Shortfalls() const
+{
+    std::vector<std::string> shortfalls;
+    for (const CaseOutcome& outcome : m_outcomes)
+    {
+        if (!outcome.Shortfall.empty())
+        {
+            shortfalls.push_back(outcome.Name + ": " + outcome.Shortfall);
+        }
+    }
+    CheckCount(shortfalls, "validation", m_ranCounts.Validation, m_expectedCounts.Validation);
+    CheckCount(shortfalls, "polygon operations", m_ranCounts.PolygonOperations,
+               m_expectedCounts.PolygonOperations);
+    CheckCount(shortfalls, "polygon set unions", m_ranCounts.SetUnions, m_expectedCounts.SetUnions);
+    CheckCount(shortfalls, "topology operations", m_ranCounts.TopologyOperations,
+               m_expectedCounts.TopologyOperations);
+    CheckCount(shortfalls, "the whole catalogue", m_ranCounts.Total(), m_expectedCounts.Total());
+    return shortfalls;
+}
+
 void TestRunner::Run()
 {
+    m_outcomes.clear();
+    m_ranCounts = CaseCounts{0, 0, 0, 0};
     std::unique_ptr<LogFile> log;
     try
     {
@@ -119,11 +151,12 @@ void TestRunner::Run()
 void TestRunner::RunValidationGroup(Log& log)
 {
     ValidateTest test(m_reporter);
-    Prepare(test, log, m_testFolder);
-    for (const ValidationRow& row : ValidationTable())
+    Prepare(test, log, m_testFolder, m_outcomes);
+    for (const ValidationRow& row : m_catalogue.Validation)
     {
         test.LoadInput(row.File);
         test.SetExpectedValid(row.ExpectedValid);
+        ++m_ranCounts.Validation;
         test.Run();
         test.ReleaseInput();
     }
@@ -137,9 +170,9 @@ void TestRunner::RunPolygonOperationGroup(Log& log)
     for (PolygonOperationTest* test :
          std::array<PolygonOperationTest*, 3>{&unionTest, &intersectionTest, &substractTest})
     {
-        Prepare(*test, log, m_testFolder);
+        Prepare(*test, log, m_testFolder, m_outcomes);
     }
-    for (const PolygonOperationRow& row : PolygonOperationTable())
+    for (const PolygonOperationRow& row : m_catalogue.PolygonOperations)
     {
         const RowInputs inputs(row.First, row.Second, m_testFolder, m_reporter);
         const std::array<std::tuple<PolygonOperationTest*, const char*, bool>, 3> cases{{
@@ -157,6 +190,7 @@ void TestRunner::RunPolygonOperationGroup(Log& log)
             test->SetFirstInput(inputs.First());
             test->SetSecondInput(inputs.Second());
             test->SetConvexExpected(convex);
+            ++m_ranCounts.PolygonOperations;
             test->Run();
             test->ReleaseExpected();
         }
@@ -166,11 +200,12 @@ void TestRunner::RunPolygonOperationGroup(Log& log)
 void TestRunner::RunSetUnionGroup(Log& log)
 {
     PolygonSetUnionTest test(m_reporter);
-    Prepare(test, log, m_testFolder);
-    for (const SetUnionRow& row : SetUnionTable())
+    Prepare(test, log, m_testFolder, m_outcomes);
+    for (const SetUnionRow& row : m_catalogue.SetUnions)
     {
         test.LoadFirstInput(row.Input);
         test.LoadExpected(row.Expected);
+        ++m_ranCounts.SetUnions;
         test.Run();
         test.ReleaseFirstInput();
         test.ReleaseExpected();
@@ -186,9 +221,9 @@ void TestRunner::RunTopologyOperationGroup(Log& log)
     for (TopologyOperationTest* test : std::array<TopologyOperationTest*, 4>{
              &joinTest, &intersectionTest, &unionTest, &substractTest})
     {
-        Prepare(*test, log, m_testFolder);
+        Prepare(*test, log, m_testFolder, m_outcomes);
     }
-    for (const TopologyOperationRow& row : TopologyOperationTable())
+    for (const TopologyOperationRow& row : m_catalogue.TopologyOperations)
     {
         const RowInputs inputs(row.First, row.Second, m_testFolder, m_reporter);
         const std::array<std::pair<TopologyOperationTest*, const char*>, 4> cases{{
@@ -206,6 +241,7 @@ void TestRunner::RunTopologyOperationGroup(Log& log)
             test->SetFirstInput(inputs.First());
             test->SetSecondInput(inputs.Second());
             test->LoadExpected(expected);
+            ++m_ranCounts.TopologyOperations;
             test->Run();
             test->ReleaseExpected();
         }

@@ -12,6 +12,8 @@ namespace Arealis::Regression
 
 void TopologyOperationTest::WriteHeading(const std::string& operationWord)
 {
+    m_caseName = "topology " + operationWord + " " + FirstInput().Name + " , " +
+                 SecondInput().Name + " -> " + Expected().Name;
     GetLog().WriteLine(" Topology " + operationWord + " : Input : " + FirstInput().Name + " , " +
                        SecondInput().Name + " ; \n" + "Result compare with : " + Expected().Name);
 }
@@ -19,6 +21,8 @@ void TopologyOperationTest::WriteHeading(const std::string& operationWord)
 bool TopologyOperationTest::Run()
 {
     bool passed = false;
+    m_caseName = "topology operation " + FirstInput().Name + " , " + SecondInput().Name + " -> " +
+                 Expected().Name;
     try
     {
         GetLog().WriteSeparator();
@@ -35,6 +39,7 @@ bool TopologyOperationTest::Run()
             // The comparison judges what the result layer holds, committed or not.
         }
         passed = CompareLayers(*resultLayer, *Expected().Layer, nullptr);
+        RecordOutcome(m_caseName, *resultLayer);
         LogDuration();
         if (GetLog().IsDetailed())
         {
@@ -48,6 +53,7 @@ bool TopologyOperationTest::Run()
     {
         passed = false;
         GetLog().WriteLine("Error execution");
+        RecordOutcome(m_caseName, "the case ended in Error execution");
     }
     GetLog().CountResult(passed);
     return passed;

@@ -75,11 +75,13 @@ bool ValidateTest::Run()
             }
         }
         GetLog().WriteResult("Test", valid == m_expectedValid);
+        RecordOutcome("polygon validate " + m_input.Name, std::string());
     }
     catch (...)
     {
         valid = false;
         GetLog().WriteLine("Error execution");
+        RecordOutcome("polygon validate " + m_input.Name, "the case ended in Error execution");
     }
     GetLog().CountResult(valid == m_expectedValid);
     GetLog().WriteSeparator();

@@ -228,6 +228,12 @@ void ParsePolygonRecord(const MainFile& file, std::int64_t recordNumber, std::in
     {
         const std::int32_t start =
             ByteOrder::LittleEndianInt32(content + PolygonFixedSize + 4 * std::int64_t{i});
+        if (i == 0 && start != 0)
+        {
+            // The points before it would belong to no part.
+            file.FailRecord(recordNumber, offset,
+                            "part 0 starts at point " + std::to_string(start) + ", not at point 0");
+        }
         if (start < previous || start > pointCount)
         {
             file.FailRecord(recordNumber, offset,
@@ -527,50 +533,65 @@ private:
     std::exception_ptr m_error;
 };
 
-struct ReadSummary
-{
-    std::int64_t UnsupportedRecords = 0;
-    std::int32_t LastUnsupportedType = 0;
-};
+using ReadSummary = ShapefileReadResult;
 
 // Reads the records from the first on into the gatherer; the caller hands the last batch over.
-// record is room for parsing, reused from record to record.
+// record is room for parsing, reused from record to record. With skipBad, a malformed record
+// is noted in the summary and the read goes on with the next record, as long as there is a
+// way to find it.
 void ReadRecordsInto(MainFile& file, std::int64_t declaredEnd, PolygonRecord& record,
-                     RecordGatherer& gatherer, ReadSummary& summary)
+                     RecordGatherer& gatherer, ReadSummary& summary, bool skipBad)
 {
     std::int64_t recordNumber = 0;
     for (std::int64_t offset = HeaderSize; offset < file.Size() && offset < declaredEnd;)
     {
         ++recordNumber;
-        if (offset + RecordHeaderSize > file.Size())
+        std::int64_t next = -1;
+        try
         {
-            file.FailRecord(recordNumber, offset,
-                            "the record header is cut off by the end of "
-                            "the file");
-        }
-        const unsigned char* recordHeader = file.BytesAt(offset, RecordHeaderSize);
-        const std::int32_t contentWords = ByteOrder::BigEndianInt32(recordHeader + 4);
-        const std::int64_t contentSize = 2 * std::int64_t{contentWords};
-        const std::int64_t next = offset + RecordHeaderSize + contentSize;
-        if (contentWords < 0 || next > file.Size())
-        {
-            file.FailRecord(recordNumber, offset,
-                            "content length " + std::to_string(contentWords) +
-                                " words does not fit in the file (" + std::to_string(file.Size()) +
-                                " bytes)");
-        }
-        const unsigned char* content = file.BytesAt(offset + RecordHeaderSize, contentSize);
+            if (offset + RecordHeaderSize > file.Size())
+            {
+                file.FailRecord(recordNumber, offset,
+                                "the record header is cut off by the end of "
+                                "the file");
+            }
+            const unsigned char* recordHeader = file.BytesAt(offset, RecordHeaderSize);
+            const std::int32_t contentWords = ByteOrder::BigEndianInt32(recordHeader + 4);
+            const std::int64_t contentSize = 2 * std::int64_t{contentWords};
+            const std::int64_t end = offset + RecordHeaderSize + contentSize;
+            if (contentWords < 0 || end > file.Size())
+            {
+                file.FailRecord(recordNumber, offset,
+                                "content length " + std::to_string(contentWords) +
+                                    " words does not fit in the file (" +
+                                    std::to_string(file.Size()) + " bytes)");
+            }
+            next = end;
+            const unsigned char* content = file.BytesAt(offset + RecordHeaderSize, contentSize);
 
-        const std::int32_t shapeType = contentSize >= 4 ? ByteOrder::LittleEndianInt32(content) : 0;
-        if (HasPolygonLayout(shapeType))
-        {
-            ParsePolygonRecord(file, recordNumber, offset, content, contentSize, record);
-            gatherer.Add(record, recordNumber - 1);
+            const std::int32_t shapeType =
+                contentSize >= 4 ? ByteOrder::LittleEndianInt32(content) : 0;
+            if (HasPolygonLayout(shapeType))
+            {
+                ParsePolygonRecord(file, recordNumber, offset, content, contentSize, record);
+                gatherer.Add(record, recordNumber - 1);
+            }
+            else
+            {
+                ++summary.SkippedByShapeType[shapeType];
+            }
         }
-        else if (shapeType != 0)
+        catch (const ShapefileFormatException& e)
         {
-            ++summary.UnsupportedRecords;
-            summary.LastUnsupportedType = shapeType;
+            if (!skipBad)
+            {
+                throw;
+            }
+            summary.BadRecords.emplace_back(e.Message());
+            if (next < 0)
+            {
+                break;
+            }
         }
         offset = next;
     }
@@ -580,7 +601,8 @@ void ReadRecordsInto(MainFile& file, std::int64_t declaredEnd, PolygonRecord& re
 // batch also when the reading failed: the records before a malformed one keep their polygons,
 // as if each had been made at once. Returns the first error, which is the one reported.
 std::exception_ptr GatherRecords(MainFile& file, std::int64_t declaredEnd,
-                                 RecordGatherer::Sink sink, ReadSummary& summary) noexcept
+                                 RecordGatherer::Sink sink, ReadSummary& summary,
+                                 bool skipBad) noexcept
 {
     std::exception_ptr error;
     try
@@ -589,7 +611,7 @@ std::exception_ptr GatherRecords(MainFile& file, std::int64_t declaredEnd,
         RecordGatherer gatherer(std::move(sink));
         try
         {
-            ReadRecordsInto(file, declaredEnd, record, gatherer, summary);
+            ReadRecordsInto(file, declaredEnd, record, gatherer, summary, skipBad);
         }
         catch (...)
         {
@@ -608,11 +630,13 @@ std::exception_ptr GatherRecords(MainFile& file, std::int64_t declaredEnd,
 }
 
 // Reads every record and makes its polygons on the calling thread.
-ReadSummary ReadRecordsInTurn(MainFile& file, std::int64_t declaredEnd, PolygonMaker& maker)
+ReadSummary ReadRecordsInTurn(MainFile& file, std::int64_t declaredEnd, PolygonMaker& maker,
+                              bool skipBad)
 {
     ReadSummary summary;
     const std::exception_ptr error = GatherRecords(
-        file, declaredEnd, [&maker](BatchContent& content) { maker.Make(content); }, summary);
+        file, declaredEnd, [&maker](BatchContent& content) { maker.Make(content); }, summary,
+        skipBad);
     if (error)
     {
         std::rethrow_exception(error);
@@ -624,7 +648,8 @@ ReadSummary ReadRecordsInTurn(MainFile& file, std::int64_t declaredEnd, PolygonM
 // batches read so far: the same batches, made in the same order, as ReadRecordsInTurn makes.
 // A malformed record ends the reading after the batch of the records before it, and its error
 // is thrown once that batch is made; when making fails, the reading stops at its next batch.
-ReadSummary ReadRecordsAhead(MainFile& file, std::int64_t declaredEnd, PolygonMaker& maker)
+ReadSummary ReadRecordsAhead(MainFile& file, std::int64_t declaredEnd, PolygonMaker& maker,
+                             bool skipBad)
 {
     BatchHandoff handoff;
     ReadSummary summary;
@@ -632,7 +657,7 @@ ReadSummary ReadRecordsAhead(MainFile& file, std::int64_t declaredEnd, PolygonMa
     try
     {
         reader = std::thread(
-            [&file, declaredEnd, &handoff, &summary]
+            [&file, declaredEnd, &handoff, &summary, skipBad]
             {
                 handoff.Close(GatherRecords(
                     file, declaredEnd,
@@ -641,12 +666,12 @@ ReadSummary ReadRecordsAhead(MainFile& file, std::int64_t declaredEnd, PolygonMa
                         SortForLookup(content);
                         handoff.Put(content);
                     },
-                    summary));
+                    summary, skipBad));
             });
     }
     catch (const std::system_error&)
     {
-        return ReadRecordsInTurn(file, declaredEnd, maker); // no thread to be had
+        return ReadRecordsInTurn(file, declaredEnd, maker, skipBad); // no thread to be had
     }
     try
     {
@@ -679,7 +704,7 @@ bool ReadsAhead(const MainFile& file)
 }
 
 ReadSummary ReadRecords(PolygonLayer& layer, const std::string& path,
-                        const PolygonRecordCallback& onPolygon)
+                        const PolygonRecordCallback& onPolygon, bool skipBad)
 {
     MainFile file(path);
     if (file.Size() < HeaderSize)
@@ -692,8 +717,8 @@ ReadSummary ReadRecords(PolygonLayer& layer, const std::string& path,
         2 * std::int64_t{ByteOrder::BigEndianInt32(header + FileLengthOffset)};
 
     PolygonMaker maker(layer, onPolygon);
-    return ReadsAhead(file) ? ReadRecordsAhead(file, declaredEnd, maker)
-                            : ReadRecordsInTurn(file, declaredEnd, maker);
+    return ReadsAhead(file) ? ReadRecordsAhead(file, declaredEnd, maker, skipBad)
+                            : ReadRecordsInTurn(file, declaredEnd, maker, skipBad);
 }
 
 void CommitLayer(PolygonLayer& layer, IReporter& reporter)
@@ -719,24 +744,63 @@ std::string ErrorText(const char* message)
 
 } // namespace
 
+std::int64_t ShapefileReadResult::SkippedCount() const
+{
+    std::int64_t count = 0;
+    for (const auto& [type, records] : SkippedByShapeType)
+    {
+        count += records;
+    }
+    return count;
+}
+
+std::string DescribeSkippedRecords(const std::map<std::int32_t, std::int64_t>& byShapeType)
+{
+    static const std::map<std::int32_t, const char*> names{
+        {0, "null"},          {1, "point"},    {8, "multipoint"},    {11, "point Z"},
+        {18, "multipoint Z"}, {21, "point M"}, {28, "multipoint M"}, {31, "multipatch"}};
+    std::int64_t total = 0;
+    std::string kinds;
+    for (const auto& [type, count] : byShapeType)
+    {
+        total += count;
+        const auto name = names.find(type);
+        kinds += (kinds.empty() ? "" : ", ") + std::to_string(count) + " of shape type " +
+                 std::to_string(type) +
+                 (name != names.end() ? std::string(" (") + name->second + ")" : std::string());
+    }
+    if (total == 0)
+    {
+        return {};
+    }
+    return std::to_string(total) +
+           (total == 1 ? " record that is not a polygon was"
+                       : " records that are not polygons were") +
+           " skipped: " + kinds + ".";
+}
+
 void ReadShapefile(PolygonLayer& layer, const std::string& path, IReporter& reporter)
 {
-    ReadShapefile(layer, path, reporter, PolygonRecordCallback());
+    ReadShapefile(layer, path, reporter, ShapefileReadOptions{});
 }
 
 void ReadShapefile(PolygonLayer& layer, const std::string& path, IReporter& reporter,
                    const PolygonRecordCallback& onPolygon)
 {
+    ReadShapefile(layer, path, reporter, ShapefileReadOptions{onPolygon, false});
+}
+
+ShapefileReadResult ReadShapefile(PolygonLayer& layer, const std::string& path, IReporter& reporter,
+                                  const ShapefileReadOptions& options)
+{
+    ShapefileReadResult result;
     try
     {
-        const ReadSummary summary = ReadRecords(layer, path, onPolygon);
-        if (summary.UnsupportedRecords > 0)
+        result = ReadRecords(layer, path, options.OnPolygon, options.SkipBadRecords);
+        const std::string skipped = DescribeSkippedRecords(result.SkippedByShapeType);
+        if (!skipped.empty())
         {
-            reporter.ShowMessage(path + ": " + std::to_string(summary.UnsupportedRecords) +
-                                     " records that are not polygons (shape type " +
-                                     std::to_string(summary.LastUnsupportedType) +
-                                     ") were skipped.",
-                                 "");
+            reporter.ShowMessage(path + ": " + skipped, "");
         }
         CommitLayer(layer, reporter);
     }
@@ -763,6 +827,7 @@ void ReadShapefile(PolygonLayer& layer, const std::string& path, IReporter& repo
             throw;
         }
     }
+    return result;
 }
 
 } // namespace Arealis

@@ -17,14 +17,16 @@ TEST(ProgressTickerTest, LineShowsWorkDoneOfTotalOnceReported)
               "arealis unite: 0/0 (100%), 2 s");
 }
 
-TEST(ProgressTickerTest, CallbackForwardsWithoutATerminal)
+TEST(ProgressTickerTest, CallbackReportsReachTheLine)
 {
     // Standard error of the test is not a terminal: nothing is shown, reports are still taken.
     ProgressTicker ticker("arealis join");
+    EXPECT_EQ(ticker.CurrentLine(1), "arealis join: running, 1 s");
     const auto callback = ticker.Callback();
-    callback(1, 2);
-    callback(2, 2);
-    SUCCEED();
+    callback(1, 4);
+    EXPECT_EQ(ticker.CurrentLine(2), "arealis join: 1/4 (25%), 2 s");
+    callback(4, 4);
+    EXPECT_EQ(ticker.CurrentLine(3), "arealis join: 4/4 (100%), 3 s");
 }
 
 } // namespace

@@ -34,7 +34,8 @@ std::string ReadFile(const std::filesystem::path& path)
 std::filesystem::path Catalogue()
 {
     const char* source = std::getenv("AREALIS_SOURCE_DIR");
-    return std::filesystem::path(source != nullptr ? source : ".") / "data" / "regression";
+    return std::filesystem::path(source != nullptr ? source : AREALIS_SOURCE_ROOT) / "data" /
+           "regression";
 }
 
 class ToolEndToEndTest : public ::testing::Test
@@ -270,7 +271,8 @@ TEST_F(ToolEndToEndTest, WarningsAboutAnInputNameItOnce)
     const ToolRun run = Run("union '" + mixed.string() + "' " + Input("t1_1.shp"));
     EXPECT_EQ(run.Status, 0) << run.Err;
     EXPECT_NE(run.Err.find("arealis: warning: " + mixed.string() +
-                           ": 1 records that are not polygons (shape type 1) were skipped."),
+                           ": 1 record that is not a polygon was skipped: 1 of shape type 1 "
+                           "(point)."),
               std::string::npos)
         << run.Err;
     EXPECT_EQ(run.Err.find(mixed.string() + ": " + mixed.string()), std::string::npos) << run.Err;
@@ -290,18 +292,67 @@ TEST_F(ToolEndToEndTest, InvalidPolygonsAreCountedByInfoAndWarnedAboutByOperatio
     EXPECT_NE(info.Out.find("polygons: 2"), std::string::npos) << info.Out;
     EXPECT_NE(info.Out.find("invalid or overlapping: 1"), std::string::npos) << info.Out;
 
-    // A layer operation warns, then goes on with every polygon read.
-    const ToolRun united = Run("union '" + path + "' " + Input("t1_1.shp"));
-    EXPECT_EQ(united.Status, 0) << united.Err;
-    EXPECT_NE(united.Err.find("arealis: warning: " + path +
-                              ": The polygon layer contains invalid polygons."),
-              std::string::npos)
-        << united.Err;
-    EXPECT_FALSE(united.Out.empty());
+    // An operation leaves the invalid polygon out, names it, and exits with 1 unless told to
+    // accept that; the answer is the same either way.
+    const ToolRun strict = Run("intersection '" + path + "' '" + path + "'");
+    const ToolRun allowed = Run("intersection --allow-invalid '" + path + "' '" + path + "'");
+    EXPECT_EQ(strict.Status, 1) << strict.Err;
+    EXPECT_EQ(allowed.Status, 0) << allowed.Err;
+    for (const ToolRun* run : {&strict, &allowed})
+    {
+        EXPECT_NE(run->Err.find("arealis: warning: " + path +
+                                ": record 1 left out of the operation: "),
+                  std::string::npos)
+            << run->Err;
+        const auto features = nlohmann::json::parse(run->Out).at("features");
+        ASSERT_EQ(features.size(), 1U) << run->Out;
+        for (const auto& parent : features[0].at("properties").at("parents"))
+        {
+            EXPECT_EQ(parent.at("record"), 0);
+        }
+    }
+
+    EXPECT_NE(info.Out.find("records skipped, not polygons: 0"), std::string::npos) << info.Out;
 
     const ToolRun folder = Run("info '" + m_folder.string() + "'");
     EXPECT_EQ(folder.Status, 2);
     EXPECT_NE(folder.Err.find("is a folder, not a shapefile"), std::string::npos) << folder.Err;
+}
+
+// A malformed record stops the read (status 2) unless bad records are skipped: then every
+// good record is read, each bad one listed, and the status is 1.
+TEST_F(ToolEndToEndTest, SkippingBadRecordsReadsTheGoodOnesAndExitsWithOne)
+{
+    const auto damaged = m_folder / "damaged.shp";
+    ShapefileBuilder()
+        .Polygon({{{0, 0}, {0, 1}, {1, 1}, {1, 0}}})
+        .RawPolygon(5, 1, 4, {2}, {{0, 0}, {0, 1}, {1, 1}, {0, 0}})
+        .PointShape(5, 5)
+        .Polygon({{{2, 0}, {2, 1}, {3, 1}, {3, 0}}})
+        .WriteTo(damaged);
+    const std::string path = "'" + damaged.string() + "'";
+    for (const char* command : {"info ", "validate ", "unite "})
+    {
+        const ToolRun stopped = Run(command + path);
+        EXPECT_EQ(stopped.Status, 2) << command << stopped.Err;
+        EXPECT_NE(stopped.Err.find("record 2 at byte"), std::string::npos) << stopped.Err;
+
+        const ToolRun skipped = Run(command + std::string("--skip-bad-records ") + path);
+        EXPECT_EQ(skipped.Status, 1) << command << skipped.Err;
+        EXPECT_NE(skipped.Err.find("arealis: warning: skipped " + damaged.string() +
+                                   ": record 2 at byte 236: part 0 starts at point 2"),
+                  std::string::npos)
+            << skipped.Err;
+        if (std::string(command) != "unite ")
+        {
+            EXPECT_NE(skipped.Out.find("records skipped, not polygons: 1 (1 of shape type 1 "
+                                       "(point))"),
+                      std::string::npos)
+                << skipped.Out;
+        }
+    }
+    const ToolRun info = Run("info --skip-bad-records " + path);
+    EXPECT_NE(info.Out.find("polygons: 2"), std::string::npos) << info.Out;
 }
 
 } // namespace

@@ -93,6 +93,17 @@ TEST_F(LayerComparisonTest, OnlyResultPolygonsNeedAPartner)
     Topology* emptyTopology = Topology::Create();
     EXPECT_TRUE(CompareLayers(*emptyTopology->CreatePolygonLayer(true), *m_expected, nullptr));
     Topology::Delete(emptyTopology);
+
+    // Looking back from the expected layer finds the lost polygon, and a repeated one.
+    EXPECT_EQ(FindShortfall(*m_result, *m_expected),
+              "the result has 1 parts, the expected file 2; 1 expected parts have no match in "
+              "the result, the first within (0 0, 10 10)");
+    Add(*m_result, {Square(0, 0, 10)});
+    m_result->Commit();
+    EXPECT_EQ(FindShortfall(*m_result, *m_expected), "");
+    Add(*m_result, {Square(0, 0, 10)});
+    m_result->Commit();
+    EXPECT_EQ(FindShortfall(*m_result, *m_expected), "the result has 3 parts, the expected file 2");
 }
 
 TEST_F(LayerComparisonTest, PartsMatchSeparateExpectedPolygonsOnlyWithTheFlag)
@@ -101,6 +112,7 @@ TEST_F(LayerComparisonTest, PartsMatchSeparateExpectedPolygonsOnlyWithTheFlag)
     Add(*m_expected, {Square(20, 0, 10), {{22, 2}, {28, 2}, {28, 8}, {22, 8}}});
     Add(*m_result, {Square(20, 0, 10), Square(0, 0, 10), {{22, 2}, {28, 2}, {28, 8}, {22, 8}}});
     EXPECT_TRUE(Compare());
+    EXPECT_EQ(FindShortfall(*m_result, *m_expected), "") << "parts are matched both ways";
     SetComparisonFlag(false);
     EXPECT_FALSE(CompareLayers(*m_result, *m_expected, nullptr));
 }

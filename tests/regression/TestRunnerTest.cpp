@@ -2,6 +2,7 @@
 
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Topology.h"
+#include "Regression/Catalogue.h"
 #include "Regression/LoadedLayer.h"
 #include "Regression/Log.h"
 #include "Regression/PolygonOperationTest.h"
@@ -9,10 +10,14 @@
 #include "Shapefile/Reporter.h"
 #include "ShapefileBuilder.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -51,7 +56,8 @@ public:
 std::filesystem::path CatalogueFolder()
 {
     const char* source = std::getenv("AREALIS_SOURCE_DIR");
-    return std::filesystem::path(source != nullptr ? source : ".") / "data" / "regression";
+    return std::filesystem::path(source != nullptr ? source : AREALIS_SOURCE_ROOT) / "data" /
+           "regression";
 }
 
 std::string ReadFile(const std::filesystem::path& path)
@@ -179,6 +185,118 @@ TEST_F(TestRunnerTest, PassingPolygonCaseWritesEveryCheckLine)
     EXPECT_EQ(log.GetFailedCount(), 0);
     ReleaseTestLayer(b);
     ReleaseTestLayer(a);
+}
+
+} // namespace
+
+namespace
+{
+
+// Sets the declared length of a shapefile so that only the first half of its records is read.
+void DropSecondHalfOfRecords(const std::filesystem::path& path)
+{
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)),
+                                     std::istreambuf_iterator<char>());
+    std::vector<std::size_t> starts;
+    for (std::size_t offset = 100; offset + 8 <= bytes.size();)
+    {
+        starts.push_back(offset);
+        const std::size_t words = (std::size_t{bytes[offset + 4]} << 24) |
+                                  (std::size_t{bytes[offset + 5]} << 16) |
+                                  (std::size_t{bytes[offset + 6]} << 8) | bytes[offset + 7];
+        offset += 8 + 2 * words;
+    }
+    ASSERT_GE(starts.size(), 2U) << path;
+    const std::size_t words = starts[starts.size() / 2] / 2;
+    const std::array<char, 4> declared{static_cast<char>(words >> 24),
+                                       static_cast<char>(words >> 16),
+                                       static_cast<char>(words >> 8), static_cast<char>(words)};
+    file.clear();
+    file.seekp(24);
+    file.write(declared.data(), declared.size());
+}
+
+bool Mentions(const std::vector<std::string>& texts, const std::string& part)
+{
+    return std::any_of(texts.begin(), texts.end(),
+                       [&part](const std::string& text)
+                       { return text.find(part) != std::string::npos; });
+}
+
+// The log compares from the result to the expected file only; the run's shortfalls look back
+// and count the cases, so that lost output and lost cases fail by name where the log passes.
+TEST_F(TestRunnerTest, PlantedFaultsAreReportedByNameWhereTheLogPasses)
+{
+    const std::string intersection =
+        "topology intersection attr_small.shp , fem_small.shp -> attr_fem_small_int.shp";
+    const std::vector<PolygonOperationRow> rows(PolygonOperationTable().begin(),
+                                                PolygonOperationTable().end() - 1);
+    Catalogue withoutARow = Catalogue::BuiltIn();
+    withoutARow.PolygonOperations = rows;
+    struct Fault
+    {
+        const char* Name;
+        std::function<void(const std::filesystem::path&)> Plant;
+        Catalogue Tables;
+        std::vector<std::string> Reported; // each must be part of some shortfall
+        bool LogPasses;
+    };
+    const std::vector<Fault> faults{
+        {"none", [](const std::filesystem::path&) {}, Catalogue::BuiltIn(), {}, true},
+        {"expected file swapped for a superset",
+         [](const std::filesystem::path& folder)
+         {
+             std::filesystem::copy_file(folder / "attr_fem_small_join.shp",
+                                        folder / "attr_fem_small_int.shp",
+                                        std::filesystem::copy_options::overwrite_existing);
+         },
+         Catalogue::BuiltIn(),
+         {intersection + ": the result has 161 parts, the expected file 207"},
+         true},
+        {"half the records of an input lost, so results lose polygons",
+         [](const std::filesystem::path& folder)
+         { DropSecondHalfOfRecords(folder / "fem_small.shp"); },
+         Catalogue::BuiltIn(),
+         {intersection + ": the result has"},
+         false},
+        {"catalogue row removed",
+         [](const std::filesystem::path&) {},
+         withoutARow,
+         {"polygon operations: 25 of the 27 cases of a complete run ran",
+          "the whole catalogue: 43 of the 45 cases of a complete run ran"},
+         true},
+    };
+    for (const Fault& fault : faults)
+    {
+        SCOPED_TRACE(fault.Name);
+        std::filesystem::remove_all(m_folder);
+        std::filesystem::copy(CatalogueFolder(), m_folder,
+                              std::filesystem::copy_options::recursive);
+        fault.Plant(m_folder);
+        TestRunner runner(m_reporter);
+        runner.SetTestFolder(m_folder.string());
+        runner.SetLogFilePath((m_folder / "TestLog.log").string());
+        runner.SetCatalogue(fault.Tables, CaseCounts{});
+        runner.Run();
+
+        const std::vector<std::string> shortfalls = runner.Shortfalls();
+        EXPECT_EQ(shortfalls.empty(), fault.Reported.empty())
+            << ::testing::PrintToString(shortfalls);
+        for (const std::string& reported : fault.Reported)
+        {
+            EXPECT_TRUE(Mentions(shortfalls, reported))
+                << reported << " in " << ::testing::PrintToString(shortfalls);
+        }
+        const std::string log = ReadFile(m_folder / "TestLog.log");
+        if (fault.LogPasses)
+        {
+            EXPECT_EQ(log.substr(log.size() - 16), "All test PASSED\n");
+        }
+        EXPECT_EQ(runner.Outcomes().size(),
+                  static_cast<std::size_t>(
+                      fault.Tables.PolygonOperations.size() == rows.size() ? 43 : 45));
+    }
 }
 
 } // namespace

@@ -93,9 +93,12 @@ std::vector<BadFile> BadFiles()
         {"part starts out of order",
          AfterASquare(
              [&](ShapefileBuilder& b) {
-                 b.RawPolygon(5, 2, 4, {2, 1}, four);
+                 b.RawPolygon(5, 3, 4, {0, 3, 1}, four);
              }),
-         "part 1 starts at point 1, outside 2..4", 1},
+         "part 2 starts at point 1, outside 3..4", 1},
+        {"first part after point 0",
+         AfterASquare([&](ShapefileBuilder& b) { b.RawPolygon(5, 1, 4, {1}, four); }),
+         "part 0 starts at point 1, not at point 0", 1},
         {"not-a-number coordinate",
          AfterASquare(
              [&](ShapefileBuilder& b) {

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <limits>
+#include <map>
 #include <numbers>
 #include <stdexcept>
 #include <string>
@@ -167,17 +168,54 @@ TEST_F(ShapefileReaderTest, HeaderOnlyFileYieldsNoPolygon)
     EXPECT_EQ(m_layer->GetPolygonCount(), 0);
 }
 
-TEST_F(ShapefileReaderTest, NullShapesAreSkippedAndOtherShapesReportedOnce)
+TEST_F(ShapefileReaderTest, RecordsThatAreNotPolygonsAreCountedByShapeTypeAndReportedOnce)
 {
     RecordingReporter reporter;
-    ReadShapefile(
+    const ShapefileReadResult result = ReadShapefile(
         *m_layer,
         Write(ShapefileBuilder().NullShape().Polygon({Square}).PointShape(1, 2).PointShape(3, 4)),
-        reporter);
+        reporter, ShapefileReadOptions{});
     EXPECT_TRUE(reporter.Errors.empty());
     EXPECT_EQ(m_layer->GetPolygonCount(), 1);
+    EXPECT_EQ(result.SkippedByShapeType, (std::map<std::int32_t, std::int64_t>{{0, 1}, {1, 2}}));
     ASSERT_EQ(reporter.Messages.size(), 1U);
-    EXPECT_NE(reporter.Messages[0].find("2 records that are not polygons"), std::string::npos);
+    EXPECT_NE(reporter.Messages[0].find(": 3 records that are not polygons were skipped: 1 of "
+                                        "shape type 0 (null), 2 of shape type 1 (point)."),
+              std::string::npos)
+        << reporter.Messages[0];
+}
+
+// Skipping bad records reads every good one, before and after, and lists each bad one; a
+// record whose length leaves the file still ends the read, since nothing after it can be found.
+TEST_F(ShapefileReaderTest, SkippingBadRecordsReadsEveryGoodOneAndListsEachBadOne)
+{
+    const std::vector<ShapefileBuilder::Xy> four{{0, 0}, {0, 1}, {1, 1}, {0, 0}};
+    ShapefileBuilder builder;
+    builder.Polygon({Square})
+        .RawPolygon(5, 1, 4, {2}, four)
+        .Polygon({Square})
+        .RawPolygon(5, -1, 4, {}, four)
+        .PointShape(1, 2)
+        .Polygon({Square});
+    RecordingReporter reporter;
+    const ShapefileReadResult result =
+        ReadShapefile(*m_layer, Write(builder), reporter, ShapefileReadOptions{{}, true});
+    EXPECT_TRUE(reporter.Errors.empty());
+    EXPECT_EQ(m_layer->GetPolygonCount(), 3);
+    ASSERT_EQ(result.BadRecords.size(), 2U);
+    EXPECT_NE(result.BadRecords[0].find("record 2 at byte 236: part 0 starts at point 2"),
+              std::string::npos)
+        << result.BadRecords[0];
+    EXPECT_NE(result.BadRecords[1].find("record 4"), std::string::npos) << result.BadRecords[1];
+    EXPECT_EQ(result.SkippedCount(), 1);
+
+    RecordingReporter cut;
+    const ShapefileReadResult ended = ReadShapefile(
+        *m_layer,
+        Write(ShapefileBuilder().Polygon({Square}).RecordWithDeclaredLength(1000, {5, 0, 0, 0})),
+        cut, ShapefileReadOptions{{}, true});
+    EXPECT_EQ(ended.BadRecords.size(), 1U);
+    EXPECT_TRUE(cut.Errors.empty());
 }
 
 TEST_F(ShapefileReaderTest, InvalidPolygonIsReportedByTheCommitAndKept)
@@ -373,7 +411,8 @@ TEST_F(ShapefileReaderTest, InconsistentCountsAreRefusedWithoutAllocatingThem)
         {1, huge, {0}, "need"},
         {huge, 4, {0}, "need"},
         {2, 4, {0, 5}, "part 1 starts at point 5"},
-        {2, 4, {2, 1}, "part 1 starts at point 1"},
+        {3, 4, {0, 3, 1}, "part 2 starts at point 1"},
+        {2, 4, {2, 4}, "part 0 starts at point 2, not at point 0"},
         {1, 4, {-1}, "part 0 starts at point -1"},
     };
     for (const Case& c : cases)
@@ -455,7 +494,8 @@ TEST_F(ShapefileReaderTest, RecordsAcrossAndBeyondTheReadWindowArriveWhole)
                   });
     EXPECT_TRUE(reporter.Errors.empty());
     ASSERT_EQ(reporter.Messages.size(), 1U);
-    EXPECT_NE(reporter.Messages[0].find("1 records that are not polygons (shape type 8)"),
+    EXPECT_NE(reporter.Messages[0].find(
+                  "1 record that is not a polygon was skipped: 1 of shape type 8 (multipoint)."),
               std::string::npos);
     ASSERT_EQ(records.size(), std::size_t{Squares + 1});
     for (int i = 0; i < Squares; ++i)

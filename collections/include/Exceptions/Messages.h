@@ -7,6 +7,7 @@ namespace Exceptions::Messages
 
 inline constexpr const char* InvalidPointer = "The pointer is not valid.";
 inline constexpr const char* NegativeTolerance = "dToleranceDistance < 0";
+inline constexpr const char* NonFiniteCoordinate = "A coordinate is not a finite number.";
 inline constexpr const char* NullRingOut = "ppRing == NULL";
 inline constexpr const char* NullNodeIndexOut = "pNodeIndex == NULL";
 inline constexpr const char* NullEdgeIndexOut = "pEdgeIndex == NULL";

@@ -51,6 +51,12 @@ double SignedArea(std::span<const Point> points) noexcept;
 // tolerance is negative (or NaN, which no search could use).
 void CheckTolerance(double dToleranceDistance, const char* unit, int line);
 
+// Throws ArgumentException "A coordinate is not a finite number." with the given location
+// when a coordinate of point is NaN or infinite: such a point has no place in the node
+// order, and a lookup with it could land on an unrelated node.
+void CheckFinite(const Point& point, const char* unit, int line);
+void CheckFinite(std::span<const Point> points, const char* unit, int line);
+
 // Index of the node nearest to p within dToleranceDistance (inclusive), -1 when none: the
 // closest node wins, the earliest in the list among equally close ones. The tolerance must
 // have been checked by the caller.

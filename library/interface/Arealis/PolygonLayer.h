@@ -55,6 +55,10 @@ public:
 
     // --- Queries ----------------------------------------------------------------------------
 
+    // Queries find their polygons when they are made: changing, committing or adding
+    // polygons while a query's enumerator is in use changes neither what it enumerates nor
+    // its order. A polygon deleted meanwhile must not be used through it.
+    //
     // The polygons whose bounds intersect rect: committed ones first, then those being
     // edited. relation must be 0 (bounds overlap).
     PolygonEnumerator GetPolygons(const Rectangle& rect, int relation = 0) const;

@@ -55,7 +55,10 @@ public:
     // Layer set operations: each creates a new layer in this topology and fills it from the
     // operand layers, which stay unchanged (the union commits the larger one first). A null
     // operand throws ArgumentException. progress, when given, is called with (work done, work
-    // total) as the operation advances.
+    // total) as the operation advances. Only the committed polygons of the operands take part:
+    // those a commit refused as invalid, or that are being edited, are left out (a layer's
+    // GetEditingCount tells whether there are any), so that no result comes from polygons
+    // that were never validated.
     using LayerProgress = std::function<void(std::int64_t done, std::int64_t total)>;
     // Overlapping polygons of A and B dissolved into one; never records parents.
     PolygonLayer* Union(PolygonLayer* pA, PolygonLayer* pB, bool recordParents,

@@ -70,6 +70,23 @@ void CheckTolerance(double dToleranceDistance, const char* unit, int line)
     }
 }
 
+void CheckFinite(const Point& point, const char* unit, int line)
+{
+    if (!std::isfinite(point.X) || !std::isfinite(point.Y))
+    {
+        throw Exceptions::ArgumentException(Exceptions::Messages::NonFiniteCoordinate,
+                                            Exceptions::MakeLocation(unit, line));
+    }
+}
+
+void CheckFinite(std::span<const Point> points, const char* unit, int line)
+{
+    for (const Point& point : points)
+    {
+        CheckFinite(point, unit, line);
+    }
+}
+
 std::int32_t FindNearestNode(std::span<Node* const> nodes, const Point& p,
                              double dToleranceDistance) noexcept
 {

@@ -66,6 +66,7 @@ void NodeSet::CheckNode(const Node* pNode) const
 
 Node* NodeSet::GetNode(const Point& point)
 {
+    CheckFinite(point, Unit, __LINE__);
     const Point position = SnapToNodeGrid(point);
     return GetSnappedNode(position, m_recent[RecentSlot(position)]);
 }
@@ -94,6 +95,7 @@ void NodeSet::GetNodes(std::span<const Point> points, std::span<Node*> ppNodes)
     {
         throw Exceptions::ArgumentOutOfRangeException();
     }
+    CheckFinite(points, Unit, __LINE__);
     std::size_t taken = 0;
     try
     {
@@ -299,6 +301,7 @@ void NodeSet::ReleaseNode(Node* pNode)
 Node* NodeSet::MoveNode(Node* pNode, const Point& point)
 {
     CheckNode(pNode);
+    CheckFinite(point, Unit, __LINE__);
     ForgetRecent(pNode);
     m_index.Remove(pNode);
     pNode->Position = SnapToNodeGrid(point);
@@ -333,6 +336,7 @@ void NodeSet::FindNodes(const Rectangle& rect, Collections::PlainArray<Node*>& r
 
 Node* NodeSet::Find(const Point& point) const
 {
+    CheckFinite(point, Unit, __LINE__);
     Node* found = nullptr;
     return m_index.Find(point, &found) ? found : nullptr;
 }

@@ -342,6 +342,7 @@ Rectangle Polygon::GetBounds() const
 
 bool Polygon::ContainsPoint(const Point& point) const
 {
+    CheckFinite(point, Unit, __LINE__);
     std::int32_t crossings = 0;
     RingEnumerator rings = GetRings();
     while (rings.MoveNext())
@@ -413,6 +414,7 @@ bool Polygon::FindNode(const Point& point, double dToleranceDistance, Ring** ppR
                        std::int32_t* pNodeIndex, double* pDistance) const
 {
     CheckTolerance(dToleranceDistance, Unit, FindNodeToleranceLine);
+    CheckFinite(point, Unit, __LINE__);
     if (ppRing == nullptr)
     {
         ThrowArgument(Exceptions::Messages::NullRingOut, FindNodeRingOutLine);
@@ -458,6 +460,7 @@ bool Polygon::FindEdge(const Point& point, double dToleranceDistance, Ring** ppR
                        std::int32_t* pEdgeIndex, double* pDistance) const
 {
     CheckTolerance(dToleranceDistance, Unit, FindEdgeToleranceLine);
+    CheckFinite(point, Unit, __LINE__);
     if (ppRing == nullptr)
     {
         ThrowArgument(Exceptions::Messages::NullRingOut, FindEdgeRingOutLine);

@@ -107,6 +107,24 @@ std::vector<Polygon*> ToVector(PolygonEnumerator polygons)
     return result;
 }
 
+// The items of an enumeration taken at once, so that changes of the layer while the caller
+// enumerates (editing a polygon moves it from the index to the edit list, committing moves it
+// back) neither skip nor repeat a polygon. Null stays null.
+std::unique_ptr<Collections::IEnumerator<Polygon*>>
+Snapshot(std::unique_ptr<Collections::IEnumerator<Polygon*>> pEnumerator)
+{
+    if (!pEnumerator)
+    {
+        return nullptr;
+    }
+    std::vector<Polygon*> items;
+    while (pEnumerator->MoveNext())
+    {
+        items.push_back(pEnumerator->Current());
+    }
+    return std::make_unique<SnapshotEnumerator<Polygon*>>(std::move(items));
+}
+
 } // namespace
 
 struct PolygonLayerState
@@ -499,15 +517,16 @@ PolygonEnumerator PolygonLayer::GetPolygons(const Rectangle& rect, int relation)
     auto editing = std::make_unique<
         Collections::CriterionEnumerator<EditListArray, RectangleOverlapCriterion>>(
         m_state->EditList, RectangleOverlapCriterion(rect));
-    return PolygonEnumerator(
-        std::make_unique<LayerPolygonEnumerator>(m_state->Index.Search(rect), std::move(editing)));
+    return PolygonEnumerator(std::make_unique<LayerPolygonEnumerator>(
+        Snapshot(m_state->Index.Search(rect)), Snapshot(std::move(editing))));
 }
 
 PolygonEnumerator PolygonLayer::GetPolygons() const
 {
     return PolygonEnumerator(std::make_unique<LayerPolygonEnumerator>(
-        m_state->Index.GetEnumerator(),
-        std::make_unique<Collections::OverallEnumerator<EditListArray>>(m_state->EditList)));
+        Snapshot(m_state->Index.GetEnumerator()),
+        Snapshot(std::make_unique<Collections::OverallEnumerator<EditListArray>>(
+            m_state->EditList))));
 }
 
 std::int32_t PolygonLayer::GetPolygonCount() const
@@ -579,6 +598,7 @@ Rectangle PolygonLayer::GetNodeBounds(const Node* pNode) const
 Polygon* PolygonLayer::FindPolygon(const Point& point, double dToleranceDistance) const
 {
     CheckTolerance(dToleranceDistance, Unit, FindPolygonToleranceLine);
+    CheckFinite(point, Unit, __LINE__);
     const std::vector<Polygon*> candidates =
         ToVector(GetPolygons(Rectangle::InflatedAround(point, dToleranceDistance), 0));
     for (Polygon* polygon : candidates)

@@ -195,6 +195,10 @@ void Ring::CheckNodeArgument(const Node* pNode, int nullLine, int topologyLine) 
     {
         ThrowInvalidPointer(nullLine);
     }
+    if (pNode->TopologyId == 0)
+    {
+        CheckFinite(pNode->Position, Unit, __LINE__); // a free node is copied by its position
+    }
     if (!IsFree() && pNode->TopologyId != GetTopologyId())
     {
         throw Exceptions::ArgumentException(Exceptions::Messages::NodeOfOtherTopology,
@@ -281,6 +285,7 @@ void Ring::ReserveToAppend(std::size_t count)
 
 void Ring::AddNodes(std::span<const Point> points)
 {
+    CheckFinite(points, Unit, __LINE__);
     if (points.empty())
     {
         return;
@@ -332,6 +337,7 @@ void Ring::AddNodes(std::span<const Point> points)
 
 void Ring::InsertNode(std::int32_t i, double x, double y)
 {
+    CheckFinite(Point{x, y}, Unit, __LINE__);
     if (i < 0 || i > m_nodes.Count())
     {
         throw Exceptions::ArgumentOutOfRangeException();
@@ -375,6 +381,7 @@ void Ring::RemoveNode(std::int32_t i)
 bool Ring::InsertNodeOnEdge(std::int32_t i, double x, double y, std::int32_t* pIndex)
 {
     const Point point{x, y};
+    CheckFinite(point, Unit, __LINE__);
     const Node* start = m_nodes.Get(i);
     const std::int32_t j = (i + 1) % m_nodes.Count();
     std::int32_t index = i;
@@ -448,6 +455,7 @@ std::int32_t Ring::IndexOf(const Node* pNode) const
 std::int32_t Ring::FindNode(const Point& point, double dToleranceDistance) const
 {
     CheckTolerance(dToleranceDistance, Unit, FindNodeToleranceLine);
+    CheckFinite(point, Unit, __LINE__);
     return FindNearestNode(
         std::span<Node* const>(m_nodes.Data(), static_cast<std::size_t>(m_nodes.Count())), point,
         dToleranceDistance);

@@ -177,6 +177,7 @@ Rectangle Topology::GetNodeBounds(Node* pNode) const
 Node* Topology::FindNode(const Point& point, double dToleranceDistance) const
 {
     CheckTolerance(dToleranceDistance, Unit, FindNodeToleranceLine);
+    CheckFinite(point, Unit, __LINE__);
     Collections::PlainArray<Node*> candidates;
     m_state->Nodes.FindNodes(Rectangle::InflatedAround(point, dToleranceDistance), candidates);
     double best = dToleranceDistance * dToleranceDistance;
@@ -196,6 +197,7 @@ Node* Topology::FindNode(const Point& point, double dToleranceDistance) const
 Node* Topology::MoveNode(Node* pNode, const Point& point)
 {
     CheckNode(pNode, MoveNodeNullLine, MoveNodeTopologyLine);
+    CheckFinite(point, Unit, __LINE__);
     Collections::PlainArray<Polygon*> polygons;
     for (const auto& layer : m_state->Layers)
     {

@@ -248,10 +248,13 @@ PolygonList PolygonsOf(const PolygonLayer& layer)
                                                     Exceptions::MakeLocation(Unit, __LINE__));
     }
     PolygonList list;
-    list.reserve(static_cast<std::size_t>(layer.GetPolygonCount()));
+    list.reserve(static_cast<std::size_t>(layer.GetCommittedCount()));
     while (polygons.MoveNext())
     {
-        list.push_back(polygons.Current());
+        if (!polygons.Current()->IsEditing())
+        {
+            list.push_back(polygons.Current());
+        }
     }
     return list;
 }
@@ -264,7 +267,10 @@ PolygonList Candidates(const PolygonLayer& layer, const Polygon& polygon)
     PolygonEnumerator found = layer.GetPolygons(polygon.GetBounds());
     while (found.MoveNext())
     {
-        list.push_back(found.Current());
+        if (!found.Current()->IsEditing())
+        {
+            list.push_back(found.Current());
+        }
     }
     return list;
 }

@@ -31,10 +31,15 @@ void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progres
 
 // --- Shared pieces ----------------------------------------------------------------------------
 
-// Every polygon of the layer, committed ones first. Throws InvalidOperationException
-// "Uninitialized enumerator." when the layer hands out no enumeration.
+// The operations combine committed polygons only: a polygon that its layer's commit refused
+// (or one being edited) has not been validated, and overlaying it gives no meaningful answer.
+// Callers find the polygons left out as those the layer still edits.
+//
+// The committed polygons of the layer. Throws InvalidOperationException "Uninitialized
+// enumerator." when the layer hands out no enumeration.
 PolygonList PolygonsOf(const PolygonLayer& layer);
-// The polygons of the layer whose bounds meet the polygon's bounds, in the query's order.
+// The committed polygons of the layer whose bounds meet the polygon's bounds, in the query's
+// order.
 PolygonList Candidates(const PolygonLayer& layer, const Polygon& polygon);
 // A copy of source in the result layer, with the given parents when recordParents is set.
 void AddResult(PolygonLayer& result, const Polygon& source, bool recordParents,

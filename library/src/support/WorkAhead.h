@@ -15,9 +15,22 @@
 namespace Arealis::Detail
 {
 
+// -1 to ask the machine; 0 or 1 to answer HasSecondCore so, whatever the machine has: tests
+// run the work on a second thread also on a machine with one core, where it is only slower.
+inline std::atomic<int>& SecondCoreOverride() noexcept
+{
+    static std::atomic<int> forced{-1};
+    return forced;
+}
+
 // Whether the machine has a second core for a WorkAhead thread.
 inline bool HasSecondCore() noexcept
 {
+    const int forced = SecondCoreOverride().load(std::memory_order_relaxed);
+    if (forced >= 0)
+    {
+        return forced != 0;
+    }
     static const bool hasSecond = std::thread::hardware_concurrency() > 1;
     return hasSecond;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace Arealis
 {
 class Polygon;
@@ -22,6 +24,12 @@ inline constexpr double ComparisonTolerance = 0.1;
 // pMismatches when given. Expected polygons without a partner do not matter.
 bool CompareLayers(const PolygonLayer& result, const PolygonLayer& expected,
                    PolygonLayer* pMismatches);
+
+// What CompareLayers cannot see: the result and the expected layer split into their parts (one
+// per exterior ring, with its holes) must hold as many parts, and every expected part must
+// equal a result part within ComparisonTolerance. An empty text when they do; otherwise a text
+// saying what is missing, so that a result that lost or repeated polygons does not pass.
+std::string FindShortfall(const PolygonLayer& result, const PolygonLayer& expected);
 
 // True when a polygon of expected whose bounds overlap the polygon's equals it within
 // ComparisonTolerance.

@@ -44,6 +44,7 @@ private:
     bool m_convexExpected = false;
     Polygon* m_resultPolygon = nullptr;
     PolygonLayer* m_resultLayer = nullptr;
+    std::string m_caseName; // set by WriteHeading
 };
 
 class PolygonIntersectionTest final : public PolygonOperationTest

@@ -2,6 +2,8 @@
 
 #include "Regression/TestBase.h"
 
+#include <string>
+
 namespace Arealis::Regression
 {
 
@@ -12,6 +14,9 @@ class PolygonSetUnionTest final : public TestBase
 public:
     using TestBase::TestBase;
     bool Run();
+
+private:
+    std::string CaseName() const;
 };
 
 } // namespace Arealis::Regression

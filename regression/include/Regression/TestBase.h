@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Regression/CaseOutcome.h"
 #include "Regression/LoadedLayer.h"
 
 #include <cstdint>
@@ -8,7 +9,8 @@
 namespace Arealis
 {
 class IReporter;
-}
+class PolygonLayer;
+} // namespace Arealis
 
 namespace Arealis::Regression
 {
@@ -28,6 +30,8 @@ public:
     virtual ~TestBase();
 
     void SetLog(Log* pLog) noexcept { m_log = pLog; }
+    // Where each case that runs adds its outcome; none when not given.
+    void SetOutcomes(CaseOutcomes* pOutcomes) noexcept { m_outcomes = pOutcomes; }
     void SetTestFolder(const std::string& folder) { m_testFolder = folder; }
     // Operands loaded by the runner, shared between the cases of one catalogue row.
     void SetFirstInput(const LoadedLayer& layer) { m_firstInput = layer; }
@@ -49,10 +53,15 @@ protected:
     const LoadedLayer& SecondInput() const { return m_secondInput; }
     const LoadedLayer& Expected() const { return m_expected; }
     LoadedLayer Load(const std::string& fileName) const;
+    // Adds the case's outcome: the shortfall of result against the expected layer, or (with
+    // no result) the given shortfall.
+    void RecordOutcome(const std::string& caseName, const PolygonLayer& result) const;
+    void RecordOutcome(const std::string& caseName, const std::string& shortfall) const;
 
 private:
     IReporter& m_reporter;
     Log* m_log = nullptr;
+    CaseOutcomes* m_outcomes = nullptr;
     LoadedLayer m_firstInput;
     LoadedLayer m_secondInput;
     LoadedLayer m_expected;

@@ -28,6 +28,9 @@ protected:
     // Writes the case's heading and runs the operation, returning the result layer.
     virtual PolygonLayer* Execute(Topology& resultTopology) = 0;
     void WriteHeading(const std::string& operationWord);
+
+private:
+    std::string m_caseName; // set by WriteHeading
 };
 
 class TopologyIntersectionTest final : public TopologyOperationTest

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
+#include <vector>
 
 namespace Arealis
 {
@@ -41,5 +43,34 @@ using PolygonRecordCallback = std::function<void(Polygon* pPolygon, std::int64_t
 
 void ReadShapefile(PolygonLayer& layer, const std::string& path, IReporter& reporter,
                    const PolygonRecordCallback& onPolygon);
+
+struct ShapefileReadOptions
+{
+    PolygonRecordCallback OnPolygon;
+    // Leaves each malformed record out, noting it in the result, instead of ending the read.
+    // A record whose length does not fit in the file still ends it: no later record can be
+    // found.
+    bool SkipBadRecords = false;
+};
+
+// What a read left out besides the polygons it made.
+struct ShapefileReadResult
+{
+    // Records without the polygon layout (null shapes, points, multipoints, multipatches),
+    // counted by shape type. The reader also reports them once with ShowMessage.
+    std::map<std::int32_t, std::int64_t> SkippedByShapeType;
+    // With SkipBadRecords: what was wrong with each malformed record left out, naming the
+    // file, the record and its byte offset, in file order.
+    std::vector<std::string> BadRecords;
+
+    std::int64_t SkippedCount() const;
+};
+
+// "N records that are not polygons were skipped: 2 of shape type 1 (point), ...", or an
+// empty text when none was.
+std::string DescribeSkippedRecords(const std::map<std::int32_t, std::int64_t>& byShapeType);
+
+ShapefileReadResult ReadShapefile(PolygonLayer& layer, const std::string& path, IReporter& reporter,
+                                  const ShapefileReadOptions& options);
 
 } // namespace Arealis

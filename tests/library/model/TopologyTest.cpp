@@ -4,10 +4,13 @@
 #include "Arealis/NodeSet.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
+#include "Arealis/Ring.h"
 #include "Collections/PlainArray.h"
 #include "model/ModelTestSupport.h"
 
 #include <cmath>
+#include <functional>
+#include <limits>
 #include <gtest/gtest.h>
 #include <numbers>
 #include <string>
@@ -277,3 +280,66 @@ TEST(TopologyTest, DeletingATopologyReleasesParentsInOtherTopologies)
 }
 
 } // namespace
+
+// A NaN or infinite coordinate has no place in the node order: a lookup with it could land on
+// an unrelated node. Every entry that takes coordinates refuses it before changing anything.
+TEST(TopologyTest, NonFiniteCoordinatesAreRefusedEverywhereWithoutAnyChange)
+{
+    ScopedTopology topology;
+    PolygonLayer& layer = *topology->CreatePolygonLayer(false);
+    Polygon* square = AddPolygon(layer, Box(0, 0, 2, 2));
+    layer.Commit();
+    Ring* ring = square; // the polygon is its own first ring
+    Node* corner = ring->GetNode(0);
+    NodeSet& nodes = topology->GetNodeSet();
+    Ring freeRing(nullptr, false);
+    AddPoints(freeRing, Box(0, 0, 1, 1));
+    Node freeNode{};
+    std::int32_t index = 0;
+    double distance = 0.0;
+
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const Point bad : {Point{nan, 1}, Point{1, nan}, Point{inf, 1}, Point{1, -inf}})
+    {
+        freeNode.Position = bad;
+        const std::vector<Point> run(70, bad); // long enough for the sorted batch lookup
+        const std::vector<std::function<void()>> entries{
+            [&] { ring->AddNode(bad.X, bad.Y); },
+            [&] { ring->InsertNode(1, bad.X, bad.Y); },
+            [&] { ring->InsertNodeOnEdge(0, bad.X, bad.Y, &index); },
+            [&] { ring->AddNodes(std::vector<Point>{{5, 5}, bad}); },
+            [&] { ring->FindNode(bad, 1.0); },
+            [&] { freeRing.AddNode(&freeNode); },
+            [&] { freeRing.AddNodes(run); },
+            [&] { topology->MoveNode(corner, bad); },
+            [&] { topology->FindNode(bad, 1.0); },
+            [&] { nodes.GetNode(bad); },
+            [&] { nodes.Find(bad); },
+            [&] { nodes.MoveNode(corner, bad); },
+            [&]
+            {
+                std::vector<Node*> out(run.size());
+                nodes.GetNodes(run, out);
+            },
+            [&] { square->ContainsPoint(bad); },
+            [&] { square->FindNode(bad, 1.0, &ring, &index, &distance); },
+            [&] { square->FindEdge(bad, 1.0, &ring, &index, &distance); },
+            [&] { layer.FindPolygon(bad, 1.0); },
+        };
+        for (std::size_t i = 0; i < entries.size(); ++i)
+        {
+            const std::string failure = Failure(entries[i]);
+            EXPECT_EQ(failure.substr(0, failure.find(" @ ")), "A coordinate is not a finite number.")
+                << "entry " << i << " with (" << bad.X << ", " << bad.Y << ")";
+        }
+        ring = square;
+        EXPECT_EQ(ring->Count(), 4);
+        EXPECT_EQ(ring->GetNode(0), corner);
+        EXPECT_EQ(corner->Position, (Point{0, 0}));
+        EXPECT_EQ(nodes.Count(), 4);
+        EXPECT_FALSE(square->IsEditing());
+        EXPECT_EQ(freeRing.Count(), 4);
+        EXPECT_EQ(nodes.Find({0, 0}), corner);
+    }
+}

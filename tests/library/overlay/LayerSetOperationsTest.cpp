@@ -1,3 +1,4 @@
+#include "Arealis/GeometryExceptions.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Ring.h"
@@ -399,6 +400,46 @@ TEST_F(LayerSetOperationsTest, OperandLayersStayAsTheyWereExceptTheUnionsCommitO
     committed.Committed = committed.Count;
     EXPECT_EQ(StateOf(larger), committed);
     EXPECT_EQ(StateOf(smaller), smallerBefore);
+}
+
+// Polygons that the commit refused (here a lone hole) or that are being edited never reach a
+// result: intersection, subtraction and join answer as if the layer held its committed
+// polygons only. (The union commits the larger layer first, which refuses the operation.)
+TEST_F(LayerSetOperationsTest, PolygonsLeftOutOfTheCommitTakeNoPartInAnyOperation)
+{
+    PolygonLayer& a = MakeLayer({Box(0, 0, 2, 2)}, false, false);
+    Polygon* refused = a.CreatePolygon();
+    AddRings(*refused, {Hole(0, 0, 10, 10)});
+    EXPECT_THROW(a.Commit(), InvalidPolygonException);
+    Polygon* edited = a.CreatePolygon(); // valid but never committed
+    AddRings(*edited, {Box(0, 5, 10, 9)});
+    ASSERT_EQ(a.GetEditingCount(), 2);
+    PolygonLayer& b = MakeLayer({Box(1, 0, 3, 2), Box(4, 4, 6, 10)});
+    PolygonLayer& onlyValid = MakeLayer({Box(0, 0, 2, 2)});
+
+    using Operation = PolygonLayer* (Topology::*)(PolygonLayer*, PolygonLayer*, bool,
+                                                  const Topology::LayerProgress&);
+    for (const Operation operation :
+         {&Topology::Intersection, &Topology::Substract, &Topology::Join})
+    {
+        for (const bool aFirst : {true, false})
+        {
+            PolygonLayer* first = aFirst ? &a : &b;
+            PolygonLayer* second = aFirst ? &b : &a;
+            PolygonLayer* expected = aFirst ? &onlyValid : &b;
+            PolygonLayer* expectedSecond = aFirst ? &b : &onlyValid;
+            PolygonLayer* result = (Results().*operation)(first, second, true, {});
+            PolygonLayer* reference = (Results().*operation)(expected, expectedSecond, true, {});
+            EXPECT_EQ(result->GetPolygonCount(), reference->GetPolygonCount());
+            EXPECT_NEAR(TotalArea(*result), TotalArea(*reference), 1e-9);
+            for (Polygon* polygon : PolygonsOf(*result))
+            {
+                const PolygonSet parents = ParentsOf(*result, polygon);
+                EXPECT_FALSE(parents.contains(refused) || parents.contains(edited));
+            }
+        }
+    }
+    EXPECT_EQ(a.GetEditingCount(), 2);
 }
 
 TEST_F(LayerSetOperationsTest, NullOperandsAreRefusedBeforeAnyLayerIsCreated)

@@ -349,8 +349,8 @@ TEST_F(TopologyFixture, ParentsAreRecordedInOrderForNonEmptyLayerResults)
     EXPECT_FALSE(a->IsUsed());
 }
 
-// Seven polygons: first pass groups {0, 1, 2}, {3, 4, 5} and {6} (a group of one passes the
-// polygon itself on), second pass one group of three.
+// Seven polygons: more than one pass of the union's groups of three, with a group of one at
+// the end of the first pass.
 std::vector<std::unique_ptr<Polygon>> SevenPolygons()
 {
     std::vector<std::unique_ptr<Polygon>> polygons;
@@ -363,7 +363,9 @@ std::vector<std::unique_ptr<Polygon>> SevenPolygons()
     return polygons;
 }
 
-TEST(OverlayTest, UnitePolygonsOverSevenInGroupsOfThree)
+// How the union groups its polygons is not visible in its result; what is checked is that the
+// result is the chained union of all of them, whatever the grouping, and never an input.
+TEST(OverlayTest, UnitePolygonsOfSevenEqualsTheirChainedUnion)
 {
     std::vector<std::unique_ptr<Polygon>> polygons = SevenPolygons();
     Collections::PlainArray<Polygon*> pointers;
