@@ -73,6 +73,7 @@ void TraceInto(OverlayGraph& graph, OverlayOperation operation, Polygon& result)
     Detail::AddResultRings(rings, result);
     rings.Clear(); // what a large trace needed goes now, not at the thread's next trace
     result.Clean(false);
+    Detail::SeparateTouchingParts(result);
 }
 
 template <std::size_t N>
