@@ -17,6 +17,7 @@
 #include "Arealis/RingEnumerator.h"
 #include "GeosContext.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <geos_c.h>
 #include <random>
@@ -247,6 +248,10 @@ private:
         for (int level = 0; level < depth && high - low >= 2; ++level)
         {
             rings.push_back(Square(frame, low, low, high - low));
+            if (level % 2 == 1)
+            {
+                std::reverse(rings.back().begin(), rings.back().end()); // a hole
+            }
             low += Between(random, 1, 3);
             high -= Between(random, 1, 3);
         }

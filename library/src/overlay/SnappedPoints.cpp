@@ -38,32 +38,51 @@ const LinearEdge* SnappedOnto(const EdgeIntersection& entry)
     return &onto;
 }
 
-// Whether an edge of the ring other than the given one lies nearer to p than it.
-bool HasNearerEdge(const Point& p, const LinearEdge& onto, EdgeList& nearby)
+// Whether an edge of ring, other than the excluded ones, lies nearer to p than squared
+// (squared distances). The list is appended to from one call to the next and emptied only now
+// and then: emptying it gives its storage back.
+template <class TExcluded>
+bool HasEdgeNearer(const Ring& ring, const Point& p, double squared, const TExcluded& excluded,
+                   EdgeList& nearby)
 {
-    const double squared =
-        SquaredDistanceToSegment(p, onto.Start()->Position, onto.End()->Position);
-    const double distance = std::sqrt(squared);
-    // The list is appended to from one call to the next and emptied only now and then:
-    // emptying it gives its storage back.
     constexpr std::int32_t KeptEdges = 1024;
     if (nearby.Count() > KeptEdges)
     {
         nearby.SetCount(0);
     }
+    const double distance = std::sqrt(squared);
     const std::int32_t first = nearby.Count();
-    onto.Ring->GetEdgesInRectangle(
+    ring.GetEdgesInRectangle(
         Rectangle(p.X - distance, p.Y - distance, p.X + distance, p.Y + distance), nearby);
     for (std::int32_t i = first; i < nearby.Count(); ++i)
     {
         const LinearEdge& edge = nearby[i];
-        if (!(edge == onto) &&
+        if (!excluded(edge) &&
             SquaredDistanceToSegment(p, edge.Start()->Position, edge.End()->Position) < squared)
         {
             return true;
         }
     }
     return false;
+}
+
+// Whether snapping the entry's point onto the edge would fold a ring: another part of the
+// edge's ring lies nearer to the point than the edge (the point belongs there, not here), or
+// the point's own ring has an edge, not one of the point's own two, within the distance that
+// the snap moves it (the point would cross it).
+bool FoldsARing(const EdgeIntersection& entry, const LinearEdge& onto, EdgeList& nearby)
+{
+    const Point& p = entry.Location;
+    const double squared =
+        SquaredDistanceToSegment(p, onto.Start()->Position, onto.End()->Position);
+    if (HasEdgeNearer(*onto.Ring, p, squared,
+                      [&onto](const LinearEdge& edge) { return edge == onto; }, nearby))
+    {
+        return true;
+    }
+    const LinearEdge& own = &onto == &entry.FirstEdge ? entry.SecondEdge : entry.FirstEdge;
+    return HasEdgeNearer(*own.Ring, p, squared,
+                         [&p](const LinearEdge& edge) { return IsEndOf(p, edge); }, nearby);
 }
 
 } // namespace
@@ -76,7 +95,7 @@ void KeepNearestSnaps(IntersectionList& intersections)
     {
         const EdgeIntersection& entry = intersections[i];
         const LinearEdge* pOnto = SnappedOnto(entry);
-        if (pOnto != nullptr && HasNearerEdge(entry.Location, *pOnto, nearby))
+        if (pOnto != nullptr && FoldsARing(entry, *pOnto, nearby))
         {
             continue;
         }
