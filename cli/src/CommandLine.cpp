@@ -43,6 +43,7 @@ std::string UsageText()
 {
     return "usage: arealis OPERATION [--format geojson|wkt|summary] [-o FILE] [--stats] A.shp "
            "[B.shp]\n"
+           "       arealis validate [--strict] [--format ...] [-o FILE] A.shp\n"
            "       arealis regression FOLDER\n"
            "\n"
            "operations on two layers: intersection, union, subtract, join\n"
@@ -53,6 +54,9 @@ std::string UsageText()
            "                                 print text unless a format is given)\n"
            "  -o FILE                        write the output to FILE instead of standard output\n"
            "  --stats                        print timings and counts as JSON on standard error\n"
+           "  --strict                       validate: also report polygons that other GIS\n"
+           "                                 software rejects (disconnected interior, nested\n"
+           "                                 exterior rings, a ring touching itself)\n"
            "\n"
            "exit status: 0 success, 1 validate found invalid polygons or the regression failed,\n"
            "2 a wrong argument, an unreadable or malformed file, or a failed operation\n";
@@ -81,6 +85,7 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
     app.add_option("--format", format);
     app.add_option("-o,--output", options.OutputPath);
     app.add_flag("--stats", options.Stats);
+    app.add_flag("--strict", options.Strict);
     app.add_option("arguments", positionals);
     try
     {
@@ -106,6 +111,10 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
     }
     options.Command = found->second.Command;
     options.Inputs.assign(positionals.begin() + 1, positionals.end());
+    if (options.Strict && options.Command != Operation::Validate)
+    {
+        throw UsageError("--strict applies to validate only");
+    }
     if (options.Inputs.size() != found->second.InputCount)
     {
         throw UsageError("'" + options.CommandName + "' takes " +

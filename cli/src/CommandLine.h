@@ -35,6 +35,9 @@ struct Options
     bool FormatGiven = false;
     std::string OutputPath; // empty: standard output
     bool Stats = false;
+    // validate: also report polygons that break the simple-features rules other software
+    // applies, though the library accepts them.
+    bool Strict = false;
     std::vector<std::string> Inputs;
 };
 

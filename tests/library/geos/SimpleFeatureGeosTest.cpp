@@ -6,6 +6,7 @@
 #include "Arealis/PolygonEnumerator.h"
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Ring.h"
+#include "Arealis/SimpleFeatureRules.h"
 #include "Arealis/Topology.h"
 #include "PolygonQueries.h"
 #include "SimpleFeatureCases.h"
@@ -49,6 +50,13 @@ protected:
         if ((!valid || !reason.empty()) && ++m_failures <= 10)
         {
             ADD_FAILURE() << what << ": " << (valid ? "" : "the library refuses it; ") << reason;
+        }
+        // The library's own check of the same rules must agree with GEOS.
+        const auto problem = FindSimpleFeatureProblem(result);
+        if (valid && problem.has_value() == reason.empty() && ++m_failures <= 10)
+        {
+            ADD_FAILURE() << what << ": GEOS says '" << reason << "', the strict check '"
+                          << (problem ? problem->Describe() : "valid") << "'";
         }
     }
 
