@@ -43,6 +43,7 @@ std::string UsageText()
 {
     return "usage: arealis OPERATION [--format geojson|wkt|summary] [-o FILE] [--stats]\n"
            "               [--allow-invalid] [--skip-bad-records] A.shp [B.shp]\n"
+           "       arealis validate [--strict] [--format ...] [-o FILE] A.shp\n"
            "       arealis regression FOLDER\n"
            "\n"
            "operations on two layers: intersection, union, subtract, join\n"
@@ -57,6 +58,9 @@ std::string UsageText()
            "                                 and still exit with 0\n"
            "  --skip-bad-records             read every good record of a file, list each\n"
            "                                 malformed one, and exit with 1 instead of 2\n"
+           "  --strict                       validate: also report polygons that other GIS\n"
+           "                                 software rejects (disconnected interior, nested\n"
+           "                                 exterior rings, a ring touching itself)\n"
            "\n"
            "exit status: 0 success; 1 validate found invalid polygons, an operation left invalid\n"
            "polygons of its inputs out, malformed records were skipped, or the regression\n"
@@ -88,6 +92,7 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
     app.add_flag("--stats", options.Stats);
     app.add_flag("--allow-invalid", options.AllowInvalid);
     app.add_flag("--skip-bad-records", options.SkipBadRecords);
+    app.add_flag("--strict", options.Strict);
     app.add_option("arguments", positionals);
     try
     {
@@ -113,6 +118,10 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
     }
     options.Command = found->second.Command;
     options.Inputs.assign(positionals.begin() + 1, positionals.end());
+    if (options.Strict && options.Command != Operation::Validate)
+    {
+        throw UsageError("--strict applies to validate only");
+    }
     if (options.Inputs.size() != found->second.InputCount)
     {
         throw UsageError("'" + options.CommandName + "' takes " +

@@ -40,6 +40,9 @@ struct Options
     bool AllowInvalid = false;
     // Malformed records are listed and left out instead of ending the read.
     bool SkipBadRecords = false;
+    // validate: also report polygons that break the simple-features rules other software
+    // applies, though the library accepts them.
+    bool Strict = false;
     std::vector<std::string> Inputs;
 };
 

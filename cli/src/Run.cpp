@@ -2,6 +2,7 @@
 
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
+#include "Arealis/SimpleFeatureRules.h"
 #include "Exceptions/Exception.h"
 #include "InputLayer.h"
 #include "LayerStatistics.h"
@@ -279,6 +280,26 @@ std::vector<Refusal> CollectRefusals(const InputLayer& input)
     return refusals;
 }
 
+// Polygons the commit took that break the simple-features rules, with what and where.
+std::vector<Refusal> CollectSimpleFeatureProblems(const InputLayer& input)
+{
+    std::vector<Refusal> problems;
+    for (Arealis::Polygon* polygon : AllPolygons(input.Layer()))
+    {
+        if (polygon->IsEditing())
+        {
+            continue; // refused already
+        }
+        if (const auto problem = Arealis::FindSimpleFeatureProblem(*polygon))
+        {
+            problems.push_back({input.RecordOf(polygon), polygon,
+                                problem->Describe() + " (valid for arealis, not for the "
+                                                      "simple-features rules)"});
+        }
+    }
+    return problems;
+}
+
 int RunValidate(const Options& options, OutputTarget& output, std::ostream& errors)
 {
     const Clock::time_point start = Clock::now();
@@ -286,7 +307,14 @@ int RunValidate(const Options& options, OutputTarget& output, std::ostream& erro
     Timings timings{MillisecondsSince(start), 0.0};
     const std::size_t badRecords = PrintBadRecords({&input}, errors);
     const Clock::time_point validation = Clock::now();
-    const std::vector<Refusal> refusals = CollectRefusals(input);
+    std::vector<Refusal> refusals = CollectRefusals(input);
+    if (options.Strict)
+    {
+        const std::vector<Refusal> more = CollectSimpleFeatureProblems(input);
+        refusals.insert(refusals.end(), more.begin(), more.end());
+        std::stable_sort(refusals.begin(), refusals.end(),
+                         [](const Refusal& a, const Refusal& b) { return a.Record < b.Record; });
+    }
     timings.OperationMs = MillisecondsSince(validation);
 
     std::ostream& out = output.Stream();
@@ -315,7 +343,9 @@ int RunValidate(const Options& options, OutputTarget& output, std::ostream& erro
         else
         {
             out << refusals.size() << " of " << total
-                << " polygons are invalid or overlap another\n";
+                << (options.Strict ? " polygons are invalid, overlap another or break the "
+                                     "simple-features rules\n"
+                                   : " polygons are invalid or overlap another\n");
         }
         if (input.ReadResult().SkippedCount() > 0)
         {

@@ -60,6 +60,8 @@ TEST(CommandLineTest, WrongArgumentsSayWhatIsWrong)
     EXPECT_NE(UsageErrorOf({"info", "--format", "xml", "a.shp"}).find("unknown format 'xml'"),
               std::string::npos);
     EXPECT_NE(UsageErrorOf({"info", "--verbose", "a.shp"}), "accepted");
+    EXPECT_NE(UsageErrorOf({"union", "--strict", "a.shp", "b.shp"}).find("validate only"),
+              std::string::npos);
 }
 
 } // namespace

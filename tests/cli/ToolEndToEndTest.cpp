@@ -228,6 +228,25 @@ TEST_F(ToolEndToEndTest, ValidateListsInvalidRecordsAndExitsWithOne)
     EXPECT_NE(valid.Out.find("polygons are valid"), std::string::npos);
 }
 
+TEST_F(ToolEndToEndTest, StrictValidationAlsoReportsWhatOtherSoftwareRejects)
+{
+    // A hole touching its exterior ring at two points: valid here, a disconnected interior
+    // for the simple-features rules.
+    const auto touching = m_folder / "touching.shp";
+    ShapefileBuilder()
+        .Polygon({{{10, 10}, {10, 11}, {11, 11}, {11, 10}}})
+        .Polygon({{{0, 0}, {0, 4}, {4, 4}, {4, 0}}, {{0, 2}, {2, 0}, {3, 2}}})
+        .WriteTo(touching);
+    const std::string path = "'" + touching.string() + "'";
+    const ToolRun plain = Run("validate " + path);
+    EXPECT_EQ(plain.Status, 0) << plain.Out << plain.Err;
+    const ToolRun strict = Run("validate --strict " + path);
+    EXPECT_EQ(strict.Status, 1) << strict.Err;
+    EXPECT_NE(strict.Out.find("record 1: Interior is disconnected at (2 0)"), std::string::npos)
+        << strict.Out;
+    EXPECT_EQ(std::count(strict.Out.begin(), strict.Out.end(), '\n'), 2) << strict.Out;
+}
+
 TEST_F(ToolEndToEndTest, BadInputGivesOneLineNamingTheFileAndStatusTwo)
 {
     const auto expectOneLine = [](const ToolRun& run, const std::string& fragment)

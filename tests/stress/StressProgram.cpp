@@ -1,10 +1,14 @@
 // Differential stress test of the polygon overlay and the layer operations against GEOS.
 //
 //   stress_overlay [--cases N] [--seed S] [--first K] [--show K] [--show-layers K] [--quiet]
+//                  [--tolerate-below-design-range]
 //
 // Case i (i = first .. first + N - 1) is a random polygon pair (see StressCases.h) put through
 // union, intersection and subtraction; every tenth case also a pair of small coverages put
-// through the four layer operations. Each result is compared with GEOS's on the operands as
+// through the four layer operations; and every case also one of the cases that tend to break
+// the simple-features rules (SimpleFeatureCases.h: grid outlines against copies shifted by half
+// a cell, nested rings near 1e3 and -5e4, tiny features near 1e7, small layers of grid cells),
+// through the polygon operations or the layer operations and UnitePolygons. Each result is compared with GEOS's on the operands as
 // generated: the area of the symmetric difference, relative to the operands' area, is an
 // agreement up to 1e-6. Above that, a difference is explained when it stays within what the
 // library's tolerances may change (below), otherwise it is a disagreement. Results that do not
@@ -17,8 +21,13 @@
 //    it) is moved onto it: the area may change by the distance times half the length of the
 //    vertex's two edges.
 //
-// The exit status is 1 when there was any disagreement, exception, or result that is invalid
-// even after its self-touching rings are split (as a layer commit does).
+// Every result polygon must also be valid for GEOS as a multipolygon of each exterior ring with
+// its holes (as the tool writes it). The exit status is 1 when there was any disagreement,
+// exception, result that is invalid for the library even after its self-touching rings are
+// split (as a layer commit does), or result that GEOS calls invalid, whatever the size of the
+// shapes; the table of the cases below the design range tells where they are, and
+// --tolerate-below-design-range leaves them out of the exit status (the CTest slice, until
+// the tolerance follows the data's units: some shapes smaller than 1 still fail).
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
@@ -29,6 +38,7 @@
 #include "Exceptions/Exception.h"
 #include "GeosReference.h"
 #include "PolygonQueries.h"
+#include "SimpleFeatureCases.h"
 #include "StressCases.h"
 
 #include <algorithm>
@@ -66,6 +76,8 @@ struct Options
     long long Show = -1;
     long long ShowLayers = -1;
     bool Quiet = false;
+    // Failures below the design range are reported but leave the exit status alone.
+    bool ToleratesSmall = false;
 };
 
 // --- Tallies --------------------------------------------------------------------------------
@@ -85,6 +97,7 @@ struct Tally
     long long Invalid = 0;
     long long InvalidSplitValid = 0;
     long long Overlapping = 0;
+    long long GisInvalid = 0; // results that GEOS calls invalid
     long long Exceptions = 0;
     double WorstUnexplained = 0;
 
@@ -103,7 +116,7 @@ struct Tally
             break;
         }
     }
-    long long Failures() const { return Disagree + Invalid + Overlapping + Exceptions; }
+    long long Failures() const { return Disagree + Invalid + Overlapping + GisInvalid + Exceptions; }
 };
 
 struct Report
@@ -371,6 +384,23 @@ std::string Extent(const Frame& frame)
     return " [extent 1e" + std::to_string(frame.Decade) + (frame.Far ? ", far]" : "]");
 }
 
+// Counts a result polygon that GEOS refuses as the tool would write it.
+void CheckGisValidity(const Geos& geos, const Polygon& result,
+                      std::initializer_list<Tally*> tallies, Report& report,
+                      const std::string& what, const Frame& frame)
+{
+    if (result.IsEmpty())
+    {
+        return;
+    }
+    const std::string reason = Arealis::Testing::SimpleFeatureCases(geos).InvalidityReason(result);
+    if (!reason.empty())
+    {
+        ForEach(tallies, [](Tally& t) { ++t.GisInvalid; });
+        report.Problem(what + ": GEOS calls the result invalid: " + reason + Extent(frame), frame);
+    }
+}
+
 // --- Polygon pairs --------------------------------------------------------------------------
 
 using PolygonOperation = std::function<std::unique_ptr<Polygon>(Polygon&, Polygon&)>;
@@ -461,6 +491,8 @@ void RunPolygonCase(const Geos& geos, const Options& options, std::uint64_t inde
                                c.Placement);
             }
         }
+        CheckGisValidity(geos, *ours, all, report,
+                         Case("polygon case", index) + " " + operation.Name, c.Placement);
         const Geos::Geometry expected = operation.Reference(geos, geosA.get(), geosB.get());
         const Geos::Geometry actual = geos.EvenOdd(RingPoints(*ours));
         const double difference = geos.Area(geos.SymDifference(actual.get(), expected.get()).get());
@@ -617,6 +649,8 @@ void RunLayerCase(const Geos& geos, const Options& options, std::uint64_t index,
         while (polygons.MoveNext())
         {
             parts.push_back(geos.EvenOdd(RingPoints(*polygons.Current())));
+            CheckGisValidity(geos, *polygons.Current(), all, report,
+                             Case("layer case", index) + " " + name, c.Placement);
             sum += NetArea(*polygons.Current());
         }
         const Geos::Geometry actual = geos.UnionOf(std::move(parts));
@@ -649,21 +683,187 @@ void RunLayerCase(const Geos& geos, const Options& options, std::uint64_t index,
     }
 }
 
+// --- Cases that tend to break the simple-features rules ------------------------------------
+
+std::vector<const Vertices*> RingsOfPolygons(const std::vector<Arealis::Testing::Rings>& polygons)
+{
+    std::vector<const Vertices*> rings;
+    for (const Arealis::Testing::Rings& polygon : polygons)
+    {
+        for (const Vertices& ring : polygon)
+        {
+            rings.push_back(&ring);
+        }
+    }
+    return rings;
+}
+
+void FillRings(Polygon& polygon, const Arealis::Testing::Rings& rings)
+{
+    for (const Vertices& points : rings)
+    {
+        Ring* pRing = polygon.CreateRing();
+        for (const Point& p : points)
+        {
+            pRing->AddNode(p.X, p.Y);
+        }
+    }
+}
+
+// The operands' area as GEOS sees it: the even-odd area of each polygon's rings, united.
+Geos::Geometry UnionOfPolygons(const Geos& geos,
+                               const std::vector<Arealis::Testing::Rings>& polygons)
+{
+    std::vector<Geos::Geometry> parts;
+    for (const Arealis::Testing::Rings& rings : polygons)
+    {
+        parts.push_back(geos.EvenOdd(rings));
+    }
+    return geos.UnionOf(std::move(parts));
+}
+
+// Compares the result polygons with GEOS's answer and checks each for both validities.
+void CheckSimpleFeatureResult(const Geos& geos, const std::string& name,
+                              const std::vector<Polygon*>& results, const GEOSGeometry* pExpected,
+                              double operandArea, const Allowance& allowance,
+                              const std::string& context, const Frame& frame, Report& report)
+{
+    Tally& tally = report.Operation(name);
+    const auto all = {&tally, report.Small(name, frame)};
+    std::vector<Geos::Geometry> parts;
+    for (Polygon* pResult : results)
+    {
+        std::string message;
+        if (CheckValidity(*pResult, message) == Validity::Invalid)
+        {
+            ForEach(all, [](Tally& t) { ++t.Invalid; });
+            report.Problem(context + " " + name + ": invalid result: " + message + Extent(frame),
+                           frame);
+        }
+        CheckGisValidity(geos, *pResult, all, report, context + " " + name, frame);
+        parts.push_back(geos.EvenOdd(RingPoints(*pResult)));
+    }
+    const Geos::Geometry actual = geos.UnionOf(std::move(parts));
+    const double difference = geos.Area(geos.SymDifference(actual.get(), pExpected).get());
+    const Outcome outcome = Classify(difference, operandArea, allowance);
+    ForEach(all, [outcome](Tally& t) { t.Add(outcome); });
+    if (outcome == Outcome::Disagree)
+    {
+        tally.WorstUnexplained = std::max(tally.WorstUnexplained, difference / operandArea);
+        report.Problem(context + " " + name + ": relative difference " +
+                           std::to_string(difference / operandArea) + Extent(frame),
+                       frame);
+    }
+}
+
+void RunSimpleFeatureCase(const Geos& geos, const Options& options, std::uint64_t index,
+                          Report& report)
+{
+    const Arealis::Testing::SimpleFeatureCases cases(geos);
+    const Arealis::Testing::SimpleFeatureCase c = cases.Make(options.Seed, index);
+    // Failures here always count, though nested and far cases have features of thousandths.
+    Frame frame;
+    frame.Far = c.Kind != "grid" && c.Kind != "cells";
+    const std::string context = "simple-features case " + std::to_string(index) + " (" + c.Kind + ")";
+    const Geos::Geometry geosA = UnionOfPolygons(geos, c.A);
+    const Geos::Geometry geosB = UnionOfPolygons(geos, c.B);
+    const double operandArea = geos.Area(geosA.get()) + geos.Area(geosB.get());
+    const Allowance allowance = AllowanceFor(RingsOfPolygons(c.A), RingsOfPolygons(c.B));
+    if (c.Kind != "cells")
+    {
+        Polygon a(nullptr);
+        Polygon b(nullptr);
+        FillRings(a, c.A.front());
+        FillRings(b, c.B.front());
+        if (!Prepare(a) || !Prepare(b))
+        {
+            ++report.Rejected["simple-features " + c.Kind];
+            return;
+        }
+        for (const NamedOperation& operation : PolygonOperations())
+        {
+            const std::string name = std::string("sf ") + operation.Name;
+            std::unique_ptr<Polygon> result;
+            try
+            {
+                result = operation.Ours(a, b);
+            }
+            catch (const std::exception& e)
+            {
+                ++report.Operation(name).Exceptions;
+                report.Problem(context + " " + name + ": exception " + e.what(), frame);
+                continue;
+            }
+            const Geos::Geometry expected = operation.Reference(geos, geosA.get(), geosB.get());
+            CheckSimpleFeatureResult(geos, name, {result.get()}, expected.get(), operandArea,
+                                     allowance, context, frame, report);
+        }
+        return;
+    }
+    const TopologyPtr topology(Topology::Create());
+    PolygonLayer* pA = topology->CreatePolygonLayer(false);
+    PolygonLayer* pB = topology->CreatePolygonLayer(false);
+    for (const auto& [pLayer, polygons] : {std::pair{pA, &c.A}, std::pair{pB, &c.B}})
+    {
+        for (const Arealis::Testing::Rings& rings : *polygons)
+        {
+            FillRings(*pLayer->CreatePolygon(), rings);
+        }
+        pLayer->Commit();
+    }
+    const Geos::Geometry united = geos.Union(geosA.get(), geosB.get());
+    using LayerOperation = std::function<PolygonLayer*()>;
+    const std::array<std::pair<const char*, LayerOperation>, 4> operations{{
+        {"sf layer intersection", [&] { return topology->Intersection(pA, pB, false); }},
+        {"sf layer union", [&] { return topology->Union(pA, pB, false); }},
+        {"sf layer subtraction", [&] { return topology->Substract(pA, pB, false); }},
+        {"sf layer join", [&] { return topology->Join(pA, pB, false); }},
+    }};
+    const Geos::Geometry common = geos.Intersection(geosA.get(), geosB.get());
+    const Geos::Geometry rest = geos.Difference(geosA.get(), geosB.get());
+    const std::array<const GEOSGeometry*, 4> expectations{common.get(), united.get(), rest.get(),
+                                                          united.get()};
+    for (std::size_t i = 0; i < operations.size(); ++i)
+    {
+        const auto& [name, operation] = operations[i];
+        try
+        {
+            PolygonLayer* pResult = operation();
+            std::vector<Polygon*> polygons = Arealis::Testing::PolygonsOf(*pResult);
+            CheckSimpleFeatureResult(geos, name, polygons, expectations[i], operandArea,
+                                     allowance, context, frame, report);
+            if (std::string(name) == "sf layer join")
+            {
+                // The pieces of the join, united again, give A and B in one polygon.
+                const PolygonEnumerator pieces = pResult->GetPolygons();
+                const std::unique_ptr<Polygon> all = Overlay::UnitePolygons(pieces.GetEnumerator());
+                CheckSimpleFeatureResult(geos, "sf unite", {all.get()}, united.get(), operandArea,
+                                         allowance, context, frame, report);
+            }
+        }
+        catch (const std::exception& e)
+        {
+            ++report.Operation(name).Exceptions;
+            report.Problem(context + " " + name + ": exception " + e.what(), frame);
+        }
+    }
+}
+
 // --- Report ---------------------------------------------------------------------------------
 
 void PrintRow(const std::string& name, const Tally& t)
 {
-    std::printf("%-22s %9lld %9lld %9lld %9lld %9lld %9lld %9lld\n", name.c_str(), t.Agree,
+    std::printf("%-22s %9lld %9lld %9lld %9lld %9lld %9lld %9lld %9lld\n", name.c_str(), t.Agree,
                 t.Explained, t.Disagree, t.Invalid, t.InvalidSplitValid, t.Overlapping,
-                t.Exceptions);
+                t.GisInvalid, t.Exceptions);
 }
 
 void PrintReport(const Report& report, double seconds)
 {
     std::printf("\n%lld polygon pairs, %lld coverage pairs, %.1f s\n\n", report.PolygonCases,
                 report.LayerCases, seconds);
-    std::printf("%-22s %9s %9s %9s %9s %9s %9s %9s\n", "operation", "agree", "explained",
-                "disagree", "invalid", "split-ok", "overlap", "exception");
+    std::printf("%-22s %9s %9s %9s %9s %9s %9s %9s %9s\n", "operation", "agree", "explained",
+                "disagree", "invalid", "split-ok", "overlap", "gis-inval", "exception");
     for (const std::string& name : report.Order)
     {
         PrintRow(name, report.Operations.at(name));
@@ -737,11 +937,15 @@ bool ParseOptions(int argc, char** argv, Options& options)
         {
             options.Quiet = true;
         }
+        else if (arg == "--tolerate-below-design-range")
+        {
+            options.ToleratesSmall = true;
+        }
         else
         {
             std::fprintf(stderr,
                          "usage: stress_overlay [--cases N] [--seed S] [--first K] [--show K] "
-                         "[--show-layers K] [--quiet]\n");
+                         "[--show-layers K] [--quiet] [--tolerate-below-design-range]\n");
             return false;
         }
     }
@@ -776,6 +980,7 @@ int main(int argc, char** argv)
     for (std::uint64_t i = options.First; i < options.First + options.Cases; ++i)
     {
         RunPolygonCase(geos, options, i, report, false);
+        RunSimpleFeatureCase(geos, options, i, report);
         if (i % 10 == 9)
         {
             RunLayerCase(geos, options, i, report, false);
@@ -788,14 +993,16 @@ int main(int argc, char** argv)
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     PrintReport(report, elapsed.count());
     long long failures = 0;
+    long long small = 0;
     for (const auto& [name, tally] : report.Operations)
     {
         failures += tally.Failures();
     }
     for (const auto& [name, tally] : report.BelowDesignRange)
     {
-        failures -= tally.Failures();
+        small += tally.Failures();
     }
-    std::printf("\n%lld failures within the design range\n", failures);
-    return failures == 0 ? 0 : 1;
+    std::printf("\n%lld failures, %lld of them below the design range\n", failures, small);
+    const long long counted = options.ToleratesSmall ? failures - small : failures;
+    return counted == 0 ? 0 : 1;
 }

@@ -11,6 +11,7 @@
 #include "overlay/LayerOverlay.h"
 #include "overlay/OverlayGraph.h"
 #include "overlay/ResultRings.h"
+#include "overlay/SnappedPoints.h"
 
 #include <algorithm>
 #include <array>
@@ -61,6 +62,7 @@ void BuildOverlay(OverlayGraph& graph, const Polygon& a, const Polygon& b)
     IntersectionList intersections;
     intersections.Reserve(usualMeetings);
     SelectIntersectionAlgorithm(edgesOfA, edgesOfB, intersections, false);
+    Detail::KeepNearestSnaps(intersections);
     graph.CutRings(intersections);
 }
 
@@ -73,6 +75,7 @@ void TraceInto(OverlayGraph& graph, OverlayOperation operation, Polygon& result)
     Detail::AddResultRings(rings, result);
     rings.Clear(); // what a large trace needed goes now, not at the thread's next trace
     result.Clean(false);
+    Detail::SeparateTouchingParts(result);
 }
 
 template <std::size_t N>

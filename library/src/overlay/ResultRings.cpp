@@ -3,13 +3,17 @@
 #include "Arealis/Geometry.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/Ring.h"
+#include "Arealis/RingEnumerator.h"
 #include "support/PositionTable.h"
 #include "validation/RingWidth.h"
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <map>
+#include <numeric>
 #include <utility>
+#include <vector>
 
 namespace Arealis::Detail
 {
@@ -141,7 +145,246 @@ void AddSplitRing(const TracedRing& traced, Polygon& result)
     }
 }
 
+// --- Pieces of the area ---------------------------------------------------------------------
+
+// One vertex of a result ring, which also stands for the edge that leaves it.
+struct RingVertex
+{
+    const Node* pNode;
+    std::int32_t Ring;
+    std::int32_t Next; // the ring's next vertex
+    std::int32_t Prev; // the ring's vertex before
+};
+
+// Disjoint sets of rings and touching points, to find out whether touching rings close a loop.
+class DisjointSets
+{
+public:
+    explicit DisjointSets(std::size_t count) : m_parent(count)
+    {
+        std::iota(m_parent.begin(), m_parent.end(), 0);
+    }
+
+    // Joins the sets of a and b; false when they were one set already.
+    bool Join(std::int32_t a, std::int32_t b)
+    {
+        a = Root(a);
+        b = Root(b);
+        if (a == b)
+        {
+            return false;
+        }
+        m_parent[static_cast<std::size_t>(a)] = b;
+        return true;
+    }
+
+private:
+    std::int32_t Root(std::int32_t a)
+    {
+        while (m_parent[static_cast<std::size_t>(a)] != a)
+        {
+            // Halving the path keeps the trees flat.
+            std::int32_t& parent = m_parent[static_cast<std::size_t>(a)];
+            parent = m_parent[static_cast<std::size_t>(parent)];
+            a = parent;
+        }
+        return a;
+    }
+
+    std::vector<std::int32_t> m_parent;
+};
+
+// 0 for directions up to half a turn counter-clockwise from reference (half a turn included),
+// 1 for the rest of the turn (the reference's own direction last).
+int HalfTurn(const Point& reference, const Point& d) noexcept
+{
+    const double cross = reference.X * d.Y - reference.Y * d.X;
+    if (cross != 0.0)
+    {
+        return cross > 0.0 ? 0 : 1;
+    }
+    return reference.X * d.X + reference.Y * d.Y < 0.0 ? 0 : 1;
+}
+
+// Whether a comes before b turning counter-clockwise from reference.
+bool TurnsEarlier(const Point& reference, const Point& a, const Point& b) noexcept
+{
+    const int halfA = HalfTurn(reference, a);
+    const int halfB = HalfTurn(reference, b);
+    if (halfA != halfB)
+    {
+        return halfA < halfB;
+    }
+    return a.X * b.Y - a.Y * b.X > 0.0;
+}
+
+class PieceOutlines
+{
+public:
+    explicit PieceOutlines(Polygon& result) : m_result(result) {}
+
+    void Run()
+    {
+        if (!Collect() || !HasClosedLoop())
+        {
+            return;
+        }
+        std::vector<TracedRing> outlines;
+        if (!TraceOutlines(outlines))
+        {
+            return; // a boundary that does not bound area on one side only: left as it is
+        }
+        for (const TracedRing& outline : outlines)
+        {
+            AddSplitRing(outline, m_result);
+        }
+        for (Ring* pRing : m_rings)
+        {
+            m_result.RemoveRing(pRing);
+        }
+    }
+
+private:
+    // The rings and their vertices; false when there is no hole.
+    bool Collect()
+    {
+        bool hole = false;
+        std::size_t total = 0;
+        RingEnumerator rings = m_result.GetRings();
+        while (rings.MoveNext())
+        {
+            m_rings.push_back(rings.Current());
+            total += static_cast<std::size_t>(rings.Current()->Count());
+            hole = hole || rings.Current()->GetSignedArea() <= 0.0;
+        }
+        if (!hole)
+        {
+            return false;
+        }
+        m_vertices.reserve(total);
+        for (std::size_t r = 0; r < m_rings.size(); ++r)
+        {
+            const Ring& ring = *m_rings[r];
+            const auto base = static_cast<std::int32_t>(m_vertices.size());
+            const std::int32_t n = ring.Count();
+            for (std::int32_t i = 0; i < n; ++i)
+            {
+                m_vertices.push_back(RingVertex{ring.GetNode(i), static_cast<std::int32_t>(r),
+                                                base + (i + 1) % n, base + (i + n - 1) % n});
+            }
+        }
+        return true;
+    }
+
+    const Point& PositionOf(std::int32_t vertex) const
+    {
+        return m_vertices[static_cast<std::size_t>(vertex)].pNode->Position;
+    }
+
+    // Links the vertices at one position in a circle (m_samePlace) and tells whether the rings
+    // and the points where they touch form a loop: a ring that reaches a point from which it
+    // can already be reached through other rings and points.
+    bool HasClosedLoop()
+    {
+        const std::size_t n = m_vertices.size();
+        m_samePlace.resize(n);
+        std::iota(m_samePlace.begin(), m_samePlace.end(), 0);
+        PositionTable table;
+        table.Reserve(n);
+        const auto positionOf = [this](std::int32_t index) { return PositionOf(index); };
+        // Rings first, then one entry per vertex for the point it stands at.
+        const auto ringCount = static_cast<std::int32_t>(m_rings.size());
+        DisjointSets sets(m_rings.size() + n);
+        bool loop = false;
+        for (std::size_t i = 0; i < n; ++i)
+        {
+            const auto k = static_cast<std::int32_t>(i);
+            const std::int32_t first = table.FindOrInsert(PositionOf(k), k, positionOf);
+            if (first == k)
+            {
+                continue;
+            }
+            std::int32_t& after = m_samePlace[static_cast<std::size_t>(first)];
+            if (after == first)
+            {
+                sets.Join(m_vertices[static_cast<std::size_t>(first)].Ring, ringCount + first);
+            }
+            m_samePlace[i] = after;
+            after = k;
+            loop = !sets.Join(m_vertices[i].Ring, ringCount + first) || loop;
+        }
+        return loop;
+    }
+
+    // The edge by which an outline goes on after arriving at vertex: of the edges that leave
+    // its position, the first counter-clockwise from the arrival edge. The area lies to the
+    // right of every edge, so that edge bounds the same piece near the point.
+    std::int32_t EdgeAfter(std::int32_t vertex) const
+    {
+        const std::int32_t next = m_samePlace[static_cast<std::size_t>(vertex)];
+        if (next == vertex)
+        {
+            return vertex;
+        }
+        const Point& at = PositionOf(vertex);
+        const auto direction = [&](std::int32_t to)
+        { return Point{PositionOf(to).X - at.X, PositionOf(to).Y - at.Y}; };
+        const Point back = direction(m_vertices[static_cast<std::size_t>(vertex)].Prev);
+        std::int32_t best = vertex;
+        Point bestDirection = direction(m_vertices[static_cast<std::size_t>(vertex)].Next);
+        for (std::int32_t other = next; other != vertex;
+             other = m_samePlace[static_cast<std::size_t>(other)])
+        {
+            const Point d = direction(m_vertices[static_cast<std::size_t>(other)].Next);
+            if (TurnsEarlier(back, d, bestDirection))
+            {
+                best = other;
+                bestDirection = d;
+            }
+        }
+        return best;
+    }
+
+    // Every edge is taken by one outline; false when an outline runs into an edge that another
+    // one took (edges on top of one another, which bound no area).
+    bool TraceOutlines(std::vector<TracedRing>& outlines) const
+    {
+        std::vector<bool> taken(m_vertices.size(), false);
+        for (std::size_t start = 0; start < m_vertices.size(); ++start)
+        {
+            if (taken[start])
+            {
+                continue;
+            }
+            TracedRing& outline = outlines.emplace_back();
+            auto edge = static_cast<std::int32_t>(start);
+            do
+            {
+                if (taken[static_cast<std::size_t>(edge)])
+                {
+                    return false;
+                }
+                taken[static_cast<std::size_t>(edge)] = true;
+                const RingVertex& vertex = m_vertices[static_cast<std::size_t>(edge)];
+                outline.Vertices.push_back(TracedVertex{vertex.pNode, vertex.pNode->Position});
+                edge = EdgeAfter(vertex.Next);
+            } while (edge != static_cast<std::int32_t>(start));
+        }
+        return true;
+    }
+
+    Polygon& m_result;
+    std::vector<Ring*> m_rings;
+    std::vector<RingVertex> m_vertices;
+    std::vector<std::int32_t> m_samePlace;
+};
+
 } // namespace
+
+void SeparateTouchingParts(Polygon& result)
+{
+    PieceOutlines(result).Run();
+}
 
 void AddResultRings(const TracedRings& rings, Polygon& result)
 {

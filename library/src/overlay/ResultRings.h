@@ -20,4 +20,14 @@ namespace Arealis::Detail
 // than three vertices are left out.
 void AddResultRings(const TracedRings& rings, Polygon& result);
 
+// Makes every connected piece of the result's area an exterior ring of its own, holding only
+// the holes it encloses. Rings that touch one another at points can close a loop (a hole
+// touching its exterior ring twice, holes touching in a chain from one side of the exterior
+// ring to the other) and so cut the area inside an exterior ring into pieces; the rings are
+// then traced again as the outlines of the pieces, each turning at a touching point into the
+// piece it bounds, and split where an outline passes a point twice (a hole touching its
+// exterior ring once stays a hole). Linear in the result's vertices; a result without holes,
+// or whose touching rings close no loop, is left as it is.
+void SeparateTouchingParts(Polygon& result);
+
 } // namespace Arealis::Detail

@@ -3,11 +3,16 @@
 #include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
+#include "Arealis/Ring.h"
+#include "Arealis/SegmentIntersection.h"
 #include "Arealis/Topology.h"
 #include "overlay/OverlayTestShapes.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
+#include <random>
+#include <vector>
 #include <sstream>
 #include <string>
 
@@ -91,6 +96,7 @@ void CheckPair(Polygon& a, Polygon& b, const std::string& context)
     EXPECT_NEAR(areas.AMinusB, areas.A - areas.Intersection, tolerance);
     EXPECT_NEAR(areas.BMinusA, areas.B - areas.Intersection, tolerance);
     EXPECT_NEAR(areas.Intersection + areas.AMinusB + areas.BMinusA, areas.Union, tolerance);
+    EXPECT_GE(areas.Union, std::max(areas.A, areas.B) - tolerance);
     EXPECT_GE(areas.Intersection, -tolerance);
     EXPECT_LE(areas.Intersection, std::min(areas.A, areas.B) + tolerance);
 
@@ -150,6 +156,77 @@ TEST_P(OverlayPropertyTest, AreasAddUpWithSharedNodes)
         pLayer->DeletePolygon(b);
     }
     Topology::Delete(pTopology);
+}
+
+std::unique_ptr<Polygon> PolygonOf(const Vertices& ring)
+{
+    auto polygon = std::make_unique<Polygon>(nullptr);
+    Ring* pRing = polygon->CreateRing();
+    for (const Point& p : ring)
+    {
+        pRing->AddNode(p.X, p.Y);
+    }
+    return polygon;
+}
+
+// Polygons in degrees along a common boundary whose vertices lie 2e-4 to 4e-4 apart, finer
+// than the overlay's tolerance: A lies west of a wandering line; B lies either east of it
+// (sharing A's vertices) or west of it inside A, through points part way along A's edges.
+// Snapping may move the areas by the tolerance along the boundary, never more: a union smaller
+// than an operand or an intersection larger than one is wrong whatever the tolerance.
+TEST(OverlayFineSpacingTest, UnionCoversAndIntersectionLiesInBothOperands)
+{
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int i = 0; i < 120 && !HasFailure(); ++i)
+    {
+        const double spacing = 2e-4 + 2e-4 * unit(random);
+        const int count = 150 + static_cast<int>(200 * unit(random));
+        const double height = spacing * count;
+        std::vector<Point> line;
+        double x = 10.0;
+        for (int k = 0; k <= count; ++k)
+        {
+            x += (2 * unit(random) - 1) * 0.8 * spacing;
+            line.push_back({x, 45.0 + k * height / count});
+        }
+        const bool inside = i % 2 == 0;
+        Vertices a{{9.9, 45.0}, {9.9, 45.0 + height}};
+        Vertices b;
+        if (inside)
+        {
+            b = {{9.95, 45.0}, {9.95, 45.0 + height}};
+        }
+        for (int k = count; k >= 0; --k)
+        {
+            a.push_back(line[static_cast<std::size_t>(k)]);
+            const Point& p = line[static_cast<std::size_t>(k)];
+            const Point& q = line[static_cast<std::size_t>(std::max(k - 1, 0))];
+            const double t = inside && k > 0 ? unit(random) : 0.0;
+            b.push_back({p.X + (q.X - p.X) * t, p.Y + (q.Y - p.Y) * t});
+        }
+        if (!inside)
+        {
+            std::reverse(b.begin(), b.end());
+            b.push_back({10.1, 45.0 + height});
+            b.push_back({10.1, 45.0});
+        }
+        auto pA = PolygonOf(a);
+        auto pB = PolygonOf(b);
+        if (!pA->IsValid() || !pB->IsValid())
+        {
+            continue;
+        }
+        SCOPED_TRACE("pair " + std::to_string(i));
+        const double allowance = IntersectionTolerance * (Perimeter(*pA) + Perimeter(*pB));
+        const double areaA = NetArea(*pA);
+        const double areaB = NetArea(*pB);
+        EXPECT_GE(NetArea(*Overlay::Union(*pA, *pB)), std::max(areaA, areaB) - allowance);
+        const double common = NetArea(*Overlay::Intersection(*pA, *pB));
+        EXPECT_LE(common, std::min(areaA, areaB) + allowance);
+        // B inside A: the intersection is B, give or take the snapping.
+        EXPECT_GE(common, inside ? areaB - allowance : -allowance);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(PairKinds, OverlayPropertyTest,
