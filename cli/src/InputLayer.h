@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Arealis/Topology.h"
+#include "Formats/VectorSource.h"
 
 #include <cstdint>
 #include <memory>
@@ -27,8 +28,9 @@ using TopologyPtr = std::unique_ptr<Arealis::Topology, TopologyDeleter>;
 
 TopologyPtr CreateTopology();
 
-// One shapefile loaded into a layer of a topology of its own, remembering which record each
-// polygon came from.
+// One source (a shapefile, or any vector source GDAL opens) loaded into a layer of a topology
+// of its own, remembering which record each polygon came from, with the source's attribute
+// table and reference system.
 class InputLayer
 {
 public:
@@ -44,6 +46,12 @@ public:
     // The 0-based record of a polygon of this layer, -1 for a polygon that is not one.
     std::int64_t RecordOf(const Arealis::Polygon* pPolygon) const;
 
+    const Formats::AttributeTable& Attributes() const { return m_description.Attributes; }
+    const Formats::CoordinateSystem& System() const { return m_description.System; }
+
+    // Replaces the layer by a copy transformed to another reference system, records kept.
+    void Reproject(const Formats::CoordinateSystem& target);
+
 private:
     std::string m_path;
     std::string m_label;
@@ -51,6 +59,7 @@ private:
     Arealis::PolygonLayer* m_layer = nullptr;
     std::unordered_map<const Arealis::Polygon*, std::int64_t> m_records;
     std::vector<std::string> m_warnings;
+    Formats::SourceDescription m_description;
 };
 
 } // namespace ArealisCli

@@ -55,7 +55,8 @@ OutputFiles::OutputFiles(const fs::path& mainPath, std::vector<std::string> comp
     std::error_code error;
     if (!fs::create_directory(m_folder, error))
     {
-        throw FormatError(FolderOf(m_main).string() + ": cannot write in this folder (" +
+        throw FormatError(m_main.string() + ": cannot open the file for writing (folder " +
+                          FolderOf(m_main).string() + ": " +
                           (error ? error.message() : std::string("name in use")) + ")");
     }
 }

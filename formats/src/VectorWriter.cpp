@@ -43,7 +43,7 @@ const FormatTraits& TraitsOf(FileFormat format)
          {"ESRI Shapefile", {".shx", ".dbf", ".prj", ".cpg"}, {"ENCODING=UTF-8"}}},
         {FileFormat::GeoPackage, {"GPKG", {}, {}}},
         {FileFormat::FlatGeobuf, {"FlatGeobuf", {}, {}}},
-        {FileFormat::Csv, {"CSV", {}, {"GEOMETRY=AS_WKT", "CREATE_CSVT=YES"}}},
+        {FileFormat::Csv, {"CSV", {".csvt"}, {"GEOMETRY=AS_WKT", "CREATE_CSVT=YES"}}},
     };
     return traits.at(format);
 }
