@@ -3,15 +3,15 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "Exceptions/Exception.h"
+#include "Formats/CoordinateSystem.h"
+#include "Formats/OutputFile.h"
+#include "Formats/VectorWriter.h"
 #include "InputLayer.h"
 #include "LayerStatistics.h"
 #include "Operations.h"
 #include "OutputWriters.h"
 #include "ProgressTicker.h"
 #include "ResultAttributes.h"
-#include "Formats/CoordinateSystem.h"
-#include "Formats/OutputFile.h"
-#include "Formats/VectorWriter.h"
 
 #include <algorithm>
 #include <chrono>
@@ -83,10 +83,12 @@ public:
             }
             return;
         }
-        m_files = RefusingOverwrite([&]
-                                    { return std::make_unique<Formats::OutputFiles>(
-                                          m_path, std::vector<std::string>{},
-                                          options.Overwrite); });
+        m_files = RefusingOverwrite(
+            [&]
+            {
+                return std::make_unique<Formats::OutputFiles>(m_path, std::vector<std::string>{},
+                                                              options.Overwrite);
+            });
         m_file = std::make_unique<std::ofstream>(m_files->TemporaryMain(), std::ios::trunc);
         if (!m_file->is_open())
         {
@@ -203,8 +205,8 @@ void MatchReferenceSystems(const Options& options, const InputLayer& a, InputLay
     }
     if (!options.Reproject)
     {
-        throw std::runtime_error(a.Path() + " is in " + a.System().Name + ", " + b.Path() +
-                                 " in " + b.System().Name +
+        throw std::runtime_error(a.Path() + " is in " + a.System().Name + ", " + b.Path() + " in " +
+                                 b.System().Name +
                                  "; give --reproject to transform B to A's reference system");
     }
     b.Reproject(a.System());

@@ -1,9 +1,8 @@
-#include "Formats/CoordinateSystem.h"
-
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/Node.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
+#include "Formats/CoordinateSystem.h"
 #include "Formats/FormatError.h"
 #include "GdalSession.h"
 #include "SpatialReference.h"
@@ -67,7 +66,19 @@ CoordinateSystem CoordinateSystemFromText(const std::string& text)
     // gives messages a recognisable name.
     if (reference.GetAuthorityCode(nullptr) == nullptr)
     {
-        reference.AutoIdentifyEPSG();
+        int count = 0;
+        int* confidences = nullptr;
+        OGRSpatialReferenceH* matches = reference.FindMatches(nullptr, &count, &confidences);
+        if (count > 0 && confidences[0] >= 90)
+        {
+            CoordinateSystem system =
+                DescribeSpatialReference(OGRSpatialReference::FromHandle(matches[0]));
+            OSRFreeSRSArray(matches);
+            CPLFree(confidences);
+            return system;
+        }
+        OSRFreeSRSArray(matches);
+        CPLFree(confidences);
     }
     return DescribeSpatialReference(&reference);
 }
@@ -124,8 +135,8 @@ std::vector<std::string> ReprojectLayer(
             }
             if (!transformation->Transform(xs.size(), xs.data(), ys.data()))
             {
-                throw FormatError("cannot transform a point from " + from.Name + " to " +
-                                  to.Name + ": " + errors.Last("outside the systems' area"));
+                throw FormatError("cannot transform a point from " + from.Name + " to " + to.Name +
+                                  ": " + errors.Last("outside the systems' area"));
             }
             points.clear();
             for (std::size_t i = 0; i < xs.size(); ++i)

@@ -2,7 +2,6 @@
 
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
-
 #include <string>
 #include <vector>
 

@@ -7,6 +7,8 @@
 #include "OgrFeatures.h"
 #include "SpatialReference.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <ogr_geometry.h>
 
@@ -54,9 +56,15 @@ bool IsPolygonal(OGRwkbGeometryType type)
 GDALDatasetUniquePtr OpenSource(const std::string& connection, GdalErrors& errors)
 {
     EnsureGdal();
+    // A CSV file's WKT column is its geometry, not one of its attributes; an empty cell is
+    // a null (the format cannot tell the two apart, and nulls are what writers leave empty).
+    std::string extension = std::filesystem::path(connection).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const char* const csvOptions[] = {"KEEP_GEOM_COLUMNS=NO", "EMPTY_STRING_AS_NULL=YES", nullptr};
     GDALDatasetUniquePtr dataset(GDALDataset::FromHandle(
-        GDALOpenEx(connection.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr,
-                   nullptr)));
+        GDALOpenEx(connection.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr,
+                   extension == ".csv" ? csvOptions : nullptr, nullptr)));
     if (!dataset)
     {
         throw FormatError(connection + ": cannot open as a vector source: " +
@@ -112,8 +120,8 @@ OGRLayer& ChooseLayer(GDALDataset& dataset, const SourceName& name)
     }
     if (polygonal.empty())
     {
-        throw FormatError(name.Connection + ": no polygon table (tables: " +
-                          LayerList(dataset) + ")");
+        throw FormatError(name.Connection + ": no polygon table (tables: " + LayerList(dataset) +
+                          ")");
     }
     std::string names;
     for (OGRLayer* layer : polygonal)
@@ -121,8 +129,7 @@ OGRLayer& ChooseLayer(GDALDataset& dataset, const SourceName& name)
         names += (names.empty() ? "" : ", ") + std::string(layer->GetName());
     }
     throw FormatError(name.Connection + ": " + std::to_string(polygonal.size()) +
-                      " polygon tables (" + names + "); name one as " + name.Connection +
-                      ":TABLE");
+                      " polygon tables (" + names + "); name one as " + name.Connection + ":TABLE");
 }
 
 // A ring's points without the closing repetition, turned clockwise for an exterior ring and
@@ -233,8 +240,8 @@ SourceDescription ReadOgrSource(const std::string& source, Arealis::PolygonLayer
     }
     if (errors.Failed())
     {
-        throw FormatError(source + ": reading stopped at feature " + std::to_string(record) +
-                          ": " + errors.Last(""));
+        throw FormatError(source + ": reading stopped at feature " + std::to_string(record) + ": " +
+                          errors.Last(""));
     }
     if (description.SkippedFeatures > 0)
     {

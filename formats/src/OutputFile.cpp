@@ -50,8 +50,7 @@ OutputFiles::OutputFiles(const fs::path& mainPath, std::vector<std::string> comp
     }
     static std::atomic<unsigned> counter{0};
     m_folder = FolderOf(m_main) / ("." + m_main.filename().string() + ".partial-" +
-                                   std::to_string(::getpid()) + "-" +
-                                   std::to_string(counter++));
+                                   std::to_string(::getpid()) + "-" + std::to_string(counter++));
     std::error_code error;
     if (!fs::create_directory(m_folder, error))
     {
@@ -95,8 +94,9 @@ void OutputFiles::Commit()
         fs::rename(m_folder / name, target / name, error);
         if (error)
         {
-            throw FormatError((target / name).string() + ": cannot move the written file into "
-                                                         "place (" +
+            throw FormatError((target / name).string() +
+                              ": cannot move the written file into "
+                              "place (" +
                               error.message() + ")");
         }
     }

@@ -88,8 +88,8 @@ DbfHeader ReadDbfHeader(const fs::path& path)
     {
         throw FormatError(path.string() + ": the attribute table is cut short (" +
                           std::to_string(header.Records) + " records need " +
-                          std::to_string(needed) + " bytes, the file has " +
-                          std::to_string(size) + ")");
+                          std::to_string(needed) + " bytes, the file has " + std::to_string(size) +
+                          ")");
     }
     return header;
 }
@@ -183,8 +183,8 @@ SourceDescription ReadShapefileCompanions(const std::string& shpPath)
         GDALOpenEx(dbf.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers, nullptr, nullptr)));
     if (!dataset || dataset->GetLayerCount() < 1)
     {
-        throw FormatError(dbf.string() + ": cannot read the attribute table: " +
-                          errors.Last("not a .dbf table"));
+        throw FormatError(dbf.string() +
+                          ": cannot read the attribute table: " + errors.Last("not a .dbf table"));
     }
     OGRLayer* layer = dataset->GetLayer(0);
     const char* encoding = layer->GetMetadataItem("SOURCE_ENCODING", "SHAPEFILE");
@@ -201,8 +201,8 @@ SourceDescription ReadShapefileCompanions(const std::string& shpPath)
     {
         throw FormatError(dbf.string() + ": read " +
                           std::to_string(description.Attributes.Rows.size()) + " of " +
-                          std::to_string(header.Records) + " attribute records: " +
-                          errors.Last("the table ends early"));
+                          std::to_string(header.Records) +
+                          " attribute records: " + errors.Last("the table ends early"));
     }
     return description;
 }

@@ -42,7 +42,9 @@ const FormatTraits& TraitsOf(FileFormat format)
         {FileFormat::Shapefile,
          {"ESRI Shapefile", {".shx", ".dbf", ".prj", ".cpg"}, {"ENCODING=UTF-8"}}},
         {FileFormat::GeoPackage, {"GPKG", {}, {}}},
-        {FileFormat::FlatGeobuf, {"FlatGeobuf", {}, {}}},
+        // Without the spatial index the features are written as they come, in the result's
+        // order, instead of being held in memory to be sorted at the end.
+        {FileFormat::FlatGeobuf, {"FlatGeobuf", {}, {"SPATIAL_INDEX=NO"}}},
         {FileFormat::Csv, {"CSV", {".csvt"}, {"GEOMETRY=AS_WKT", "CREATE_CSVT=YES"}}},
     };
     return traits.at(format);
@@ -118,8 +120,8 @@ std::optional<FileTarget> FileTargetFromName(const std::string& name)
 struct VectorWriter::State
 {
     State(const FileTarget& target, bool overwrite, bool adding)
-        : Target(target), Files(target.Path, TraitsOf(target.Format).Companions,
-                                overwrite || adding)
+        : Target(target),
+          Files(target.Path, TraitsOf(target.Format).Companions, overwrite || adding)
     {
     }
 
@@ -151,12 +153,11 @@ VectorWriter::VectorWriter(const FileTarget& target, const std::vector<Field>& f
     }
     // A named table goes into an existing GeoPackage beside its other tables; only a table of
     // that name already there counts as existing output.
-    const bool adding = target.Format == FileFormat::GeoPackage && !target.Table.empty() &&
-                        fs::exists(target.Path);
+    const bool adding =
+        target.Format == FileFormat::GeoPackage && !target.Table.empty() && fs::exists(target.Path);
     if (adding && !overwrite && HasTable(target.Path, target.Table))
     {
-        throw OutputExistsError(target.Path + ": the table '" + target.Table +
-                                "' exists already");
+        throw OutputExistsError(target.Path + ": the table '" + target.Table + "' exists already");
     }
     m_state = std::make_unique<State>(chosen, overwrite, adding);
     const std::string temporary = m_state->Files.TemporaryMain().string();

@@ -25,8 +25,8 @@ class OutputFiles
 public:
     // mainPath: the file the user named; companionExtensions: the other files of the output
     // (".shx", ...), which count as existing output too and are replaced together.
-    OutputFiles(const std::filesystem::path& mainPath,
-                std::vector<std::string> companionExtensions, bool overwrite);
+    OutputFiles(const std::filesystem::path& mainPath, std::vector<std::string> companionExtensions,
+                bool overwrite);
     ~OutputFiles();
     OutputFiles(const OutputFiles&) = delete;
     OutputFiles& operator=(const OutputFiles&) = delete;

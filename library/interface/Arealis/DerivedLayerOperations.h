@@ -13,13 +13,12 @@ class PolygonLayer;
 
 // A's polygons split by B: every common part of a polygon of A and a polygon of B (parents:
 // both) and every part of a polygon of A outside B (parent: that polygon).
-PolygonLayer* Identity(Topology& topology, PolygonLayer* pA, PolygonLayer* pB,
-                       bool recordParents, const Topology::LayerProgress& progress = {});
+PolygonLayer* Identity(Topology& topology, PolygonLayer* pA, PolygonLayer* pB, bool recordParents,
+                       const Topology::LayerProgress& progress = {});
 
 // The parts of A's polygons outside B and of B's polygons outside A (parent: the polygon each
 // part comes from).
 PolygonLayer* SymmetricDifference(Topology& topology, PolygonLayer* pA, PolygonLayer* pB,
-                                  bool recordParents,
-                                  const Topology::LayerProgress& progress = {});
+                                  bool recordParents, const Topology::LayerProgress& progress = {});
 
 } // namespace Arealis

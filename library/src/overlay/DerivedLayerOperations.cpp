@@ -15,8 +15,7 @@ namespace
 // their parents; parents are kept only when the caller asked for them.
 template <class TDrop>
 PolygonLayer* FilteredJoin(Topology& topology, PolygonLayer* pA, PolygonLayer* pB,
-                           bool recordParents, const Topology::LayerProgress& progress,
-                           TDrop drop)
+                           bool recordParents, const Topology::LayerProgress& progress, TDrop drop)
 {
     PolygonLayer* result = topology.Join(pA, pB, true, progress);
     std::vector<Polygon*> dropped;
@@ -48,8 +47,8 @@ PolygonLayer* FilteredJoin(Topology& topology, PolygonLayer* pA, PolygonLayer* p
 
 } // namespace
 
-PolygonLayer* Identity(Topology& topology, PolygonLayer* pA, PolygonLayer* pB,
-                       bool recordParents, const Topology::LayerProgress& progress)
+PolygonLayer* Identity(Topology& topology, PolygonLayer* pA, PolygonLayer* pB, bool recordParents,
+                       const Topology::LayerProgress& progress)
 {
     return FilteredJoin(topology, pA, pB, recordParents, progress,
                         [pA](const std::vector<Polygon*>& parents)
