@@ -216,6 +216,7 @@ struct Timings
 {
     double LoadMs = 0.0;
     double OperationMs = 0.0;
+    double WriteMs = 0.0; // writing the result (operations only)
 };
 
 void PrintStats(const Options& options, const Timings& timings,
@@ -233,6 +234,7 @@ void PrintStats(const Options& options, const Timings& timings,
     nlohmann::ordered_json stats{{"operation", options.CommandName},
                                  {"load_ms", timings.LoadMs},
                                  {"op_ms", timings.OperationMs},
+                                 {"write_ms", timings.WriteMs},
                                  {"inputs", std::move(inputStats)}};
     const LayerStatistics result = pResult != nullptr ? Measure(*pResult) : LayerStatistics{};
     stats["polygons"] = result.Polygons;
@@ -401,6 +403,7 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
                 });
     timings.OperationMs = MillisecondsSince(operationStart);
 
+    const Clock::time_point writeStart = Clock::now();
     if (writer)
     {
         WriteLayerFile(*writer, *result.Layer, attributes, options.OutputPath, errors);
@@ -410,6 +413,7 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
         WriteResult(options, output.Stream(), *result.Layer, attributes);
     }
     output.Finish();
+    timings.WriteMs = MillisecondsSince(writeStart);
     if (options.Stats)
     {
         PrintStats(options, timings, inputs, result.Layer, errors);
