@@ -24,6 +24,8 @@ const std::map<std::string, OperationInfo>& OperationTable()
         {"union", {Operation::Union, 2}},
         {"subtract", {Operation::Subtract, 2}},
         {"join", {Operation::Join, 2}},
+        {"identity", {Operation::Identity, 2}},
+        {"symmetric_difference", {Operation::SymmetricDifference, 2}},
         {"unite", {Operation::Unite, 1}},
         {"validate", {Operation::Validate, 1}},
         {"info", {Operation::Info, 1}},
@@ -41,18 +43,24 @@ std::string InputsWord(std::size_t count)
 
 std::string UsageText()
 {
-    return "usage: arealis OPERATION [--format geojson|wkt|summary] [-o FILE] [--stats]\n"
-           "               [--allow-invalid] [--skip-bad-records] A.shp [B.shp]\n"
-           "       arealis validate [--strict] [--format ...] [-o FILE] A.shp\n"
+    return "usage: arealis OPERATION [--format geojson|wkt|summary] [-o FILE] [--overwrite]\n"
+           "               [--reproject] [--stats] [--allow-invalid] [--skip-bad-records] A [B]\n"
+           "       arealis validate [--strict] [--format ...] [-o FILE] A\n"
            "       arealis regression FOLDER\n"
            "\n"
-           "operations on two layers: intersection, union, subtract, join\n"
+           "operations on two layers: intersection, union, subtract, join, identity,\n"
+           "                          symmetric_difference\n"
            "operations on one layer:  unite (all polygons into one), validate, info\n"
            "regression FOLDER:        runs the regression catalogue found in FOLDER\n"
            "\n"
            "  --format geojson|wkt|summary   output format (default geojson; info and validate\n"
            "                                 print text unless a format is given)\n"
-           "  -o FILE                        write the output to FILE instead of standard output\n"
+           "  -o FILE                        write the output to FILE instead of standard output;\n"
+           "                                 .shp, .gpkg (FILE.gpkg:TABLE), .fgb, .csv, .geojson\n"
+           "                                 and .json files are written in their format, with\n"
+           "                                 the inputs' attributes\n"
+           "  --overwrite                    replace an existing output file (or table)\n"
+           "  --reproject                    transform B to A's reference system when they differ\n"
            "  --stats                        print timings and counts as JSON on standard error\n"
            "  --allow-invalid                operations leave invalid polygons of the inputs out\n"
            "                                 and still exit with 0\n"
@@ -61,6 +69,9 @@ std::string UsageText()
            "  --strict                       validate: also report polygons that other GIS\n"
            "                                 software rejects (disconnected interior, nested\n"
            "                                 exterior rings, a ring touching itself)\n"
+           "\n"
+           "A and B are shapefiles (.shp, with their .dbf attributes) or any vector source GDAL\n"
+           "opens: FILE.gpkg, FILE.gpkg:TABLE, FILE.geojson, FILE.fgb, \"PG:dbname=... TABLE\"\n"
            "\n"
            "exit status: 0 success; 1 validate found invalid polygons, an operation left invalid\n"
            "polygons of its inputs out, malformed records were skipped, or the regression\n"
@@ -93,6 +104,8 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
     app.add_flag("--allow-invalid", options.AllowInvalid);
     app.add_flag("--skip-bad-records", options.SkipBadRecords);
     app.add_flag("--strict", options.Strict);
+    app.add_flag("--overwrite", options.Overwrite);
+    app.add_flag("--reproject", options.Reproject);
     app.add_option("arguments", positionals);
     try
     {
@@ -113,8 +126,8 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
     if (found == OperationTable().end())
     {
         throw UsageError("unknown operation '" + options.CommandName +
-                         "'; expected intersection, union, subtract, join, unite, validate, "
-                         "info or regression");
+                         "'; expected intersection, union, subtract, join, identity, "
+                         "symmetric_difference, unite, validate, info or regression");
     }
     options.Command = found->second.Command;
     options.Inputs.assign(positionals.begin() + 1, positionals.end());

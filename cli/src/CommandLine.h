@@ -14,6 +14,8 @@ enum class Operation
     Union,
     Subtract,
     Join,
+    Identity,
+    SymmetricDifference,
     Unite,
     Validate,
     Info,
@@ -34,6 +36,10 @@ struct Options
     OutputFormat Format = OutputFormat::GeoJson;
     bool FormatGiven = false;
     std::string OutputPath; // empty: standard output
+    // Files (of -o) and tables are replaced only when asked.
+    bool Overwrite = false;
+    // Inputs in different reference systems: B is transformed to A's instead of refused.
+    bool Reproject = false;
     bool Stats = false;
     // Operations go on with the valid polygons of inputs that hold invalid ones and still
     // exit with 0.

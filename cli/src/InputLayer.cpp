@@ -48,6 +48,15 @@ void CheckFileCode(const std::string& path)
     }
 }
 
+// A main file given under another extension is still read by the shapefile reader.
+bool HasShapefileCode(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::array<unsigned char, 4> bytes{};
+    return in.read(reinterpret_cast<char*>(bytes.data()), bytes.size()) && bytes[0] == 0 &&
+           bytes[1] == 0 && bytes[2] == 0x27 && bytes[3] == 0x0a;
+}
+
 } // namespace
 
 void TopologyDeleter::operator()(Arealis::Topology* pTopology) const noexcept
@@ -78,11 +87,18 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
         throw Arealis::ShapefileFormatException(path + ": is a folder, not a shapefile",
                                                 "undefined");
     }
+    const auto remember = [this](Arealis::Polygon* pPolygon, std::int64_t record)
+    { m_records.emplace(pPolygon, record); };
+    if (!Formats::IsShapefilePath(path) && !HasShapefileCode(path))
+    {
+        m_description = Formats::ReadOgrSource(path, *m_layer, remember);
+        m_warnings = m_description.Notes;
+        return;
+    }
     CheckFileCode(path);
     CollectingReporter reporter;
     Arealis::ShapefileReadOptions options;
-    options.OnPolygon = [this](Arealis::Polygon* pPolygon, std::int64_t record)
-    { m_records.emplace(pPolygon, record); };
+    options.OnPolygon = remember;
     options.SkipBadRecords = skipBadRecords;
     m_readResult = Arealis::ReadShapefile(*m_layer, path, reporter, options);
     for (const std::string& message : reporter.Messages)
@@ -91,6 +107,26 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
         const bool named = message.rfind(path + ": ", 0) == 0;
         m_warnings.push_back(named ? message : path + ": " + message);
     }
+    m_description = Formats::ReadShapefileCompanions(path);
+}
+
+void InputLayer::Reproject(const Formats::CoordinateSystem& target)
+{
+    TopologyPtr topology = CreateTopology();
+    Arealis::PolygonLayer* layer = topology->CreatePolygonLayer(m_layer->AllowsOverlap());
+    std::unordered_map<const Arealis::Polygon*, std::int64_t> records;
+    const std::vector<std::string> messages = Formats::ReprojectLayer(
+        *m_layer, *layer, m_description.System, target,
+        [this, &records](Arealis::Polygon* pOriginal, Arealis::Polygon* pCopy)
+        { records.emplace(pCopy, RecordOf(pOriginal)); });
+    for (const std::string& message : messages)
+    {
+        m_warnings.push_back(m_path + " (transformed to " + target.Name + "): " + message);
+    }
+    m_records = std::move(records);
+    m_layer = layer;
+    m_topology = std::move(topology);
+    m_description.System = target;
 }
 
 std::int64_t InputLayer::RecordOf(const Arealis::Polygon* pPolygon) const

@@ -2,6 +2,7 @@
 
 #include "Arealis/Topology.h"
 #include "Shapefile/ShapefileReader.h"
+#include "Formats/VectorSource.h"
 
 #include <cstdint>
 #include <memory>
@@ -28,8 +29,9 @@ using TopologyPtr = std::unique_ptr<Arealis::Topology, TopologyDeleter>;
 
 TopologyPtr CreateTopology();
 
-// One shapefile loaded into a layer of a topology of its own, remembering which record each
-// polygon came from.
+// One source (a shapefile, or any vector source GDAL opens) loaded into a layer of a topology
+// of its own, remembering which record each polygon came from, with the source's attribute
+// table and reference system.
 class InputLayer
 {
 public:
@@ -49,6 +51,12 @@ public:
     // The 0-based record of a polygon of this layer, -1 for a polygon that is not one.
     std::int64_t RecordOf(const Arealis::Polygon* pPolygon) const;
 
+    const Formats::AttributeTable& Attributes() const { return m_description.Attributes; }
+    const Formats::CoordinateSystem& System() const { return m_description.System; }
+
+    // Replaces the layer by a copy transformed to another reference system, records kept.
+    void Reproject(const Formats::CoordinateSystem& target);
+
 private:
     std::string m_path;
     std::string m_label;
@@ -57,6 +65,7 @@ private:
     std::unordered_map<const Arealis::Polygon*, std::int64_t> m_records;
     std::vector<std::string> m_warnings;
     Arealis::ShapefileReadResult m_readResult;
+    Formats::SourceDescription m_description;
 };
 
 } // namespace ArealisCli

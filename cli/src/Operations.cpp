@@ -1,5 +1,6 @@
 #include "Operations.h"
 
+#include "Arealis/DerivedLayerOperations.h"
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
@@ -76,6 +77,12 @@ OperationResult RunLayerOperation(Operation operation, InputLayer& a, InputLayer
         break;
     case Operation::Join:
         result.Layer = result.Topology->Join(pA, pB, true, progress);
+        break;
+    case Operation::Identity:
+        result.Layer = Arealis::Identity(*result.Topology, pA, pB, true, progress);
+        break;
+    case Operation::SymmetricDifference:
+        result.Layer = Arealis::SymmetricDifference(*result.Topology, pA, pB, true, progress);
         break;
     default:
         throw std::logic_error("not a layer operation");

@@ -18,8 +18,9 @@ struct OperationResult
 // Called with (work done, work total) while an operation runs.
 using OperationProgress = std::function<void(std::int64_t done, std::int64_t total)>;
 
-// intersection, union, subtract or join of two layers into a layer of a new topology, with
-// parents recorded where the operation records them; the result is committed.
+// intersection, union, subtract, join, identity or symmetric difference of two layers into a layer
+// of a new topology, with parents recorded where the operation records them; the result is
+// committed.
 OperationResult RunLayerOperation(Operation operation, InputLayer& a, InputLayer& b,
                                   const OperationProgress& progress = {});
 

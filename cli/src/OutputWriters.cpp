@@ -1,13 +1,12 @@
 #include "OutputWriters.h"
 
-#include "Arealis/Node.h"
 #include "Arealis/Polygon.h"
-#include "Arealis/Ring.h"
-#include "Arealis/RingEnumerator.h"
+#include "Formats/PolygonParts.h"
 
 #include <array>
 #include <charconv>
-#include <nlohmann/json.hpp>
+#include <cmath>
+#include <cstdio>
 
 namespace ArealisCli
 {
@@ -15,122 +14,204 @@ namespace ArealisCli
 namespace
 {
 
-// A ring's points closed by repeating the first, turned counter-clockwise for an exterior ring
-// and clockwise for a hole (the library keeps them the other way round).
-std::vector<Arealis::Point> OrientedRing(const Arealis::Ring& ring, bool exterior)
+// Features are put together in one reused buffer and handed to the stream in one write each:
+// formatting through the stream's operators costs several times as much.
+void AppendNumber(std::string& text, double value)
 {
-    const std::int32_t count = ring.Count();
-    std::vector<Arealis::Point> points;
-    points.reserve(static_cast<std::size_t>(count) + 1);
-    const bool clockwise = ring.GetSignedArea() > 0.0;
-    const bool reverse = exterior == clockwise;
-    for (std::int32_t i = 0; i < count; ++i)
-    {
-        points.push_back(ring.GetNode(reverse ? count - 1 - i : i)->Position);
-    }
-    if (count > 0)
-    {
-        points.push_back(points.front());
-    }
-    return points;
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    text.append(buffer.data(), result.ptr);
 }
 
-// Each exterior ring followed by its holes.
-std::vector<std::vector<std::vector<Arealis::Point>>> PolygonParts(Arealis::Polygon& polygon)
+void AppendInteger(std::string& text, std::int64_t value)
 {
-    std::vector<std::vector<std::vector<Arealis::Point>>> parts;
-    Arealis::RingEnumerator exteriors = polygon.GetRings(1);
-    while (exteriors.MoveNext())
-    {
-        Arealis::Ring* exterior = exteriors.Current();
-        std::vector<std::vector<Arealis::Point>> part{OrientedRing(*exterior, true)};
-        Arealis::RingEnumerator holes = polygon.GetInteriorRings(exterior);
-        while (holes.MoveNext())
-        {
-            part.push_back(OrientedRing(*holes.Current(), false));
-        }
-        parts.push_back(std::move(part));
-    }
-    return parts;
+    std::array<char, 24> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    text.append(buffer.data(), result.ptr);
 }
 
-nlohmann::ordered_json GeoJsonGeometry(Arealis::Polygon& polygon)
+void AppendJsonString(std::string& text, const std::string& value)
 {
-    nlohmann::ordered_json coordinates = nlohmann::ordered_json::array();
-    for (const auto& part : PolygonParts(polygon))
+    text += '"';
+    for (const char c : value)
     {
-        nlohmann::ordered_json rings = nlohmann::ordered_json::array();
-        for (const auto& ring : part)
+        switch (c)
         {
-            nlohmann::ordered_json points = nlohmann::ordered_json::array();
-            for (const Arealis::Point& p : ring)
+        case '"':
+            text += "\\\"";
+            break;
+        case '\\':
+            text += "\\\\";
+            break;
+        case '\n':
+            text += "\\n";
+            break;
+        case '\r':
+            text += "\\r";
+            break;
+        case '\t':
+            text += "\\t";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20)
             {
-                points.push_back({p.X, p.Y});
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+                text += escaped;
             }
-            rings.push_back(std::move(points));
+            else
+            {
+                text += c;
+            }
         }
-        coordinates.push_back(std::move(rings));
     }
-    return {{"type", "MultiPolygon"}, {"coordinates", std::move(coordinates)}};
+    text += '"';
+}
+
+void AppendJsonValue(std::string& text, const Formats::FieldValue& value)
+{
+    if (const auto* integer = std::get_if<std::int64_t>(&value))
+    {
+        AppendInteger(text, *integer);
+    }
+    else if (const auto* real = std::get_if<double>(&value))
+    {
+        if (std::isfinite(*real))
+        {
+            AppendNumber(text, *real);
+        }
+        else
+        {
+            text += "null";
+        }
+    }
+    else if (const auto* string = std::get_if<std::string>(&value))
+    {
+        AppendJsonString(text, *string);
+    }
+    else if (const auto* date = std::get_if<Formats::Date>(&value))
+    {
+        AppendJsonString(text, Formats::FormatDate(*date));
+    }
+    else
+    {
+        text += "null";
+    }
+}
+
+void AppendGeoJsonGeometry(std::string& text, Arealis::Polygon& polygon)
+{
+    text += R"({"type":"MultiPolygon","coordinates":[)";
+    bool firstPart = true;
+    for (const Formats::PolygonPart& part : Formats::PolygonParts(polygon))
+    {
+        text += firstPart ? "[" : ",[";
+        firstPart = false;
+        for (std::size_t r = 0; r < part.size(); ++r)
+        {
+            text += r == 0 ? "[" : ",[";
+            for (std::size_t i = 0; i < part[r].size(); ++i)
+            {
+                text += i == 0 ? "[" : ",[";
+                AppendNumber(text, part[r][i].X);
+                text += ',';
+                AppendNumber(text, part[r][i].Y);
+                text += ']';
+            }
+            text += ']';
+        }
+        text += ']';
+    }
+    text += "]}";
+}
+
+void AppendProperties(std::string& text, const std::vector<Formats::Field>& columns,
+                      const FeatureProperties& properties)
+{
+    text += '{';
+    for (std::size_t c = 0; c < columns.size(); ++c)
+    {
+        AppendJsonString(text, columns[c].Name);
+        text += ':';
+        AppendJsonValue(text, c < properties.Values.size() ? properties.Values[c]
+                                                           : Formats::FieldValue{});
+        text += ',';
+    }
+    text += R"("parents":[)";
+    for (std::size_t p = 0; p < properties.Parents.size(); ++p)
+    {
+        text += p == 0 ? "" : ",";
+        text += R"({"layer":)";
+        AppendJsonString(text, properties.Parents[p].Layer);
+        text += R"(,"record":)";
+        AppendInteger(text, properties.Parents[p].Record);
+        text += '}';
+    }
+    text += "]}";
 }
 
 } // namespace
 
 std::string FormatCoordinate(double value)
 {
-    std::array<char, 32> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    return {buffer.data(), result.ptr};
+    std::string text;
+    AppendNumber(text, value);
+    return text;
 }
 
 void WriteGeoJson(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons,
-                  const ParentLookup& parentsOf)
+                  const std::vector<Formats::Field>& columns, const PropertiesLookup& propertiesOf)
 {
-    nlohmann::ordered_json features = nlohmann::ordered_json::array();
-    for (Arealis::Polygon* polygon : polygons)
+    out << R"({"type":"FeatureCollection","features":[)";
+    std::string text;
+    for (std::size_t i = 0; i < polygons.size(); ++i)
     {
-        nlohmann::ordered_json parents = nlohmann::ordered_json::array();
-        for (const ParentReference& parent : parentsOf(polygon))
-        {
-            parents.push_back({{"layer", parent.Layer}, {"record", parent.Record}});
-        }
-        features.push_back({{"type", "Feature"},
-                            {"geometry", GeoJsonGeometry(*polygon)},
-                            {"properties", {{"parents", std::move(parents)}}}});
+        text.clear();
+        text += i == 0 ? "" : ",";
+        text += R"({"type":"Feature","geometry":)";
+        AppendGeoJsonGeometry(text, *polygons[i]);
+        text += R"(,"properties":)";
+        AppendProperties(text, columns, propertiesOf(polygons[i]));
+        text += '}';
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
     }
-    const nlohmann::ordered_json collection{{"type", "FeatureCollection"},
-                                            {"features", std::move(features)}};
-    out << collection.dump() << '\n';
+    out << "]}\n";
 }
 
 void WriteWkt(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons)
 {
+    std::string text;
     for (Arealis::Polygon* polygon : polygons)
     {
-        const auto parts = PolygonParts(*polygon);
+        const auto parts = Formats::PolygonParts(*polygon);
+        text.clear();
         if (parts.empty())
         {
-            out << "MULTIPOLYGON EMPTY\n";
-            continue;
+            text += "MULTIPOLYGON EMPTY\n";
         }
-        out << "MULTIPOLYGON (";
-        for (std::size_t p = 0; p < parts.size(); ++p)
+        else
         {
-            out << (p == 0 ? "(" : ", (");
-            for (std::size_t r = 0; r < parts[p].size(); ++r)
+            text += "MULTIPOLYGON (";
+            for (std::size_t p = 0; p < parts.size(); ++p)
             {
-                out << (r == 0 ? "(" : ", (");
-                for (std::size_t i = 0; i < parts[p][r].size(); ++i)
+                text += p == 0 ? "(" : ", (";
+                for (std::size_t r = 0; r < parts[p].size(); ++r)
                 {
-                    const Arealis::Point& point = parts[p][r][i];
-                    out << (i == 0 ? "" : ", ") << FormatCoordinate(point.X) << ' '
-                        << FormatCoordinate(point.Y);
+                    text += r == 0 ? "(" : ", (";
+                    for (std::size_t i = 0; i < parts[p][r].size(); ++i)
+                    {
+                        text += i == 0 ? "" : ", ";
+                        AppendNumber(text, parts[p][r][i].X);
+                        text += ' ';
+                        AppendNumber(text, parts[p][r][i].Y);
+                    }
+                    text += ')';
                 }
-                out << ')';
+                text += ')';
             }
-            out << ')';
+            text += ")\n";
         }
-        out << ")\n";
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Formats/Attributes.h"
 #include "LayerStatistics.h"
 
 #include <cstdint>
@@ -22,15 +23,23 @@ struct ParentReference
     std::int64_t Record = -1;
 };
 
-using ParentLookup = std::function<std::vector<ParentReference>(Arealis::Polygon*)>;
+// What a feature carries besides its geometry: one value per column, and its parents.
+struct FeatureProperties
+{
+    std::vector<Formats::FieldValue> Values;
+    std::vector<ParentReference> Parents;
+};
+
+using PropertiesLookup = std::function<FeatureProperties(Arealis::Polygon*)>;
 
 // An RFC 7946 FeatureCollection: one Feature per polygon, its geometry a MultiPolygon of the
 // polygon's exterior rings with their holes (counter-clockwise exteriors, clockwise holes),
-// its properties the parents the operation recorded.
+// its properties the columns' values followed by "parents", the parents the operation
+// recorded. Written feature by feature: memory does not grow with the number of polygons.
 void WriteGeoJson(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons,
-                  const ParentLookup& parentsOf);
+                  const std::vector<Formats::Field>& columns, const PropertiesLookup& propertiesOf);
 
-// One MULTIPOLYGON per line, rings oriented as in the GeoJSON output.
+// One MULTIPOLYGON per line, rings oriented as in the GeoJSON output; streamed likewise.
 void WriteWkt(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons);
 
 void WriteSummary(std::ostream& out, const LayerStatistics& statistics);

@@ -4,11 +4,15 @@
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/SimpleFeatureRules.h"
 #include "Exceptions/Exception.h"
+#include "Formats/CoordinateSystem.h"
+#include "Formats/OutputFile.h"
+#include "Formats/VectorWriter.h"
 #include "InputLayer.h"
 #include "LayerStatistics.h"
 #include "Operations.h"
 #include "OutputWriters.h"
 #include "ProgressTicker.h"
+#include "ResultAttributes.h"
 
 #include <algorithm>
 #include <chrono>
@@ -38,38 +42,93 @@ double MillisecondsSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// The -o file, opened before any work so that a wrong path fails at once.
+// An existing output is named with the option that replaces it.
+template <class TWork>
+auto RefusingOverwrite(TWork work)
+{
+    try
+    {
+        return work();
+    }
+    catch (const Formats::OutputExistsError& e)
+    {
+        throw std::runtime_error(std::string(e.what()) + "; give --overwrite to replace it");
+    }
+}
+
+// Where the output goes: standard output, a text file (GeoJSON, WKT, summary), or a layer
+// file whose format the -o name's extension chooses (.shp, .gpkg, .fgb, .csv), written
+// through GDAL. Files are written under a temporary name, made before any work so that a
+// wrong path fails at once, and take their name only when complete.
 class OutputTarget
 {
 public:
-    OutputTarget(const std::string& path, std::ostream& standardOutput)
-        : m_path(path), m_stream(&standardOutput)
+    OutputTarget(const Options& options, std::ostream& standardOutput)
+        : m_path(options.OutputPath), m_stream(&standardOutput)
     {
-        if (!path.empty())
+        if (m_path.empty())
         {
-            m_file = std::make_unique<std::ofstream>(path, std::ios::trunc);
-            if (!m_file->is_open())
-            {
-                throw std::runtime_error(path + ": cannot open the file for writing");
-            }
-            m_stream = m_file.get();
+            return;
         }
+        m_layerFile = Formats::FileTargetFromName(m_path);
+        if (m_layerFile && m_layerFile->Format == Formats::FileFormat::GeoJson)
+        {
+            m_layerFile.reset(); // the streaming writer below writes GeoJSON
+        }
+        if (m_layerFile)
+        {
+            if (options.FormatGiven)
+            {
+                throw std::runtime_error(m_path + ": the file's extension chooses its format; "
+                                                  "--format applies to other outputs");
+            }
+            return;
+        }
+        m_files = RefusingOverwrite(
+            [&]
+            {
+                return std::make_unique<Formats::OutputFiles>(m_path, std::vector<std::string>{},
+                                                              options.Overwrite);
+            });
+        m_file = std::make_unique<std::ofstream>(m_files->TemporaryMain(), std::ios::trunc);
+        if (!m_file->is_open())
+        {
+            throw std::runtime_error(m_path + ": cannot open the file for writing");
+        }
+        m_stream = m_file.get();
     }
+
+    // The layer file to write through GDAL, if -o names one.
+    const std::optional<Formats::FileTarget>& LayerFile() const { return m_layerFile; }
 
     std::ostream& Stream() { return *m_stream; }
 
     void Finish()
     {
+        if (m_layerFile)
+        {
+            return;
+        }
         m_stream->flush();
-        if (!*m_stream)
+        if (m_file)
+        {
+            m_file->close();
+        }
+        if (!*m_stream || (m_file && m_file->fail()))
         {
             throw std::runtime_error((m_path.empty() ? std::string("standard output") : m_path) +
                                      ": writing the output failed");
+        }
+        if (m_files)
+        {
+            m_files->Commit();
         }
     }
 
 private:
     std::string m_path;
+    std::optional<Formats::FileTarget> m_layerFile;
+    std::unique_ptr<Formats::OutputFiles> m_files;
     std::unique_ptr<std::ofstream> m_file;
     std::ostream* m_stream;
 };
@@ -129,37 +188,16 @@ std::string SkippedRecordsText(const InputLayer& input)
     return text;
 }
 
-std::vector<ParentReference> ParentsOf(Arealis::Polygon* pPolygon,
-                                       const Arealis::PolygonLayer& resultLayer,
-                                       const std::vector<const InputLayer*>& inputs)
-{
-    std::vector<ParentReference> parents;
-    Arealis::PolygonEnumerator enumerator = resultLayer.GetParents(pPolygon);
-    while (enumerator.MoveNext())
-    {
-        for (const InputLayer* input : inputs)
-        {
-            const std::int64_t record = input->RecordOf(enumerator.Current());
-            if (record >= 0)
-            {
-                parents.push_back({input->Label(), record});
-                break;
-            }
-        }
-    }
-    return parents;
-}
-
 void WriteResult(const Options& options, std::ostream& out, const Arealis::PolygonLayer& layer,
-                 const std::vector<const InputLayer*>& inputs)
+                 const ResultAttributes& attributes)
 {
     const std::vector<Arealis::Polygon*> polygons = AllPolygons(layer);
     switch (options.Format)
     {
     case OutputFormat::GeoJson:
-        WriteGeoJson(out, polygons,
-                     [&layer, &inputs](Arealis::Polygon* pPolygon)
-                     { return ParentsOf(pPolygon, layer, inputs); });
+        WriteGeoJson(out, polygons, attributes.Columns(),
+                     [&layer, &attributes](Arealis::Polygon* pPolygon)
+                     { return attributes.PropertiesOf(layer, pPolygon); });
         break;
     case OutputFormat::Wkt:
         WriteWkt(out, polygons);
@@ -170,10 +208,45 @@ void WriteResult(const Options& options, std::ostream& out, const Arealis::Polyg
     }
 }
 
+// Writes the result layer to the layer file through GDAL and names the columns the format
+// had to rename (a .dbf keeps 10 characters of a name).
+void WriteLayerFile(Formats::VectorWriter& writer, const Arealis::PolygonLayer& layer,
+                    const ResultAttributes& attributes, const std::string& path,
+                    std::ostream& errors)
+{
+    for (Arealis::Polygon* polygon : AllPolygons(layer))
+    {
+        writer.Write(*polygon, attributes.PropertiesOf(layer, polygon).Values);
+    }
+    writer.Commit();
+    for (const auto& [column, stored] : writer.RenamedFields())
+    {
+        errors << "arealis: note: " << path << ": column '" << column << "' is stored as '"
+               << stored << "'\n";
+    }
+}
+
+// Two inputs in different reference systems are refused, or B is transformed to A's.
+void MatchReferenceSystems(const Options& options, const InputLayer& a, InputLayer& b)
+{
+    if (Formats::SameCoordinateSystem(a.System(), b.System()))
+    {
+        return;
+    }
+    if (!options.Reproject)
+    {
+        throw std::runtime_error(a.Path() + " is in " + a.System().Name + ", " + b.Path() + " in " +
+                                 b.System().Name +
+                                 "; give --reproject to transform B to A's reference system");
+    }
+    b.Reproject(a.System());
+}
+
 struct Timings
 {
     double LoadMs = 0.0;
     double OperationMs = 0.0;
+    double WriteMs = 0.0; // writing the result (operations only)
 };
 
 void PrintStats(const Options& options, const Timings& timings,
@@ -191,6 +264,7 @@ void PrintStats(const Options& options, const Timings& timings,
     nlohmann::ordered_json stats{{"operation", options.CommandName},
                                  {"load_ms", timings.LoadMs},
                                  {"op_ms", timings.OperationMs},
+                                 {"write_ms", timings.WriteMs},
                                  {"inputs", std::move(inputStats)}};
     const LayerStatistics result = pResult != nullptr ? Measure(*pResult) : LayerStatistics{};
     stats["polygons"] = result.Polygons;
@@ -326,8 +400,7 @@ int RunValidate(const Options& options, OutputTarget& output, std::ostream& erro
         {
             polygons.push_back(refusal.Polygon);
         }
-        WriteGeoJson(out, polygons,
-                     [](Arealis::Polygon*) { return std::vector<ParentReference>{}; });
+        WriteGeoJson(out, polygons, {}, [](Arealis::Polygon*) { return FeatureProperties{}; });
     }
     else
     {
@@ -397,12 +470,28 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
     {
         inputs.push_back(&*b);
     }
+    if (b)
+    {
+        MatchReferenceSystems(options, a, *b);
+    }
     Timings timings{MillisecondsSince(start), 0.0};
     PrintWarnings(inputs, errors);
     const std::size_t badRecords = PrintBadRecords(inputs, errors);
     // Only valid polygons take part; the others are named so that no answer is taken for
     // complete in silence.
     const std::size_t leftOut = PrintLeftOut(inputs, errors);
+
+    const ResultAttributes attributes(options.Command, inputs);
+    std::unique_ptr<Formats::VectorWriter> writer;
+    if (output.LayerFile())
+    {
+        writer = RefusingOverwrite(
+            [&]
+            {
+                return std::make_unique<Formats::VectorWriter>(
+                    *output.LayerFile(), attributes.Columns(), a.System(), options.Overwrite);
+            });
+    }
 
     const Clock::time_point operationStart = Clock::now();
     OperationResult result =
@@ -416,8 +505,17 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
                 });
     timings.OperationMs = MillisecondsSince(operationStart);
 
-    WriteResult(options, output.Stream(), *result.Layer, inputs);
+    const Clock::time_point writeStart = Clock::now();
+    if (writer)
+    {
+        WriteLayerFile(*writer, *result.Layer, attributes, options.OutputPath, errors);
+    }
+    else
+    {
+        WriteResult(options, output.Stream(), *result.Layer, attributes);
+    }
     output.Finish();
+    timings.WriteMs = MillisecondsSince(writeStart);
     if (options.Stats)
     {
         PrintStats(options, timings, inputs, result.Layer, errors);
@@ -443,7 +541,13 @@ int Run(const Options& options, std::ostream& standardOutput, std::ostream& erro
         throw std::runtime_error("this build has no regression suite");
 #endif
     }
-    OutputTarget output(options.OutputPath, standardOutput);
+    OutputTarget output(options, standardOutput);
+    if (output.LayerFile() &&
+        (options.Command == Operation::Info || options.Command == Operation::Validate))
+    {
+        throw std::runtime_error(options.OutputPath + ": '" + options.CommandName +
+                                 "' writes text; layer files are written by the operations");
+    }
     switch (options.Command)
     {
     case Operation::Info:

@@ -220,8 +220,8 @@ def _main_header(length_bytes, bounds):
     return header
 
 
-def shapefile_bytes(records):
-    """The .shp, .shx and .dbf contents of a layer."""
+def shapefile_bytes(records, columns=()):
+    """The .shp, .shx and .dbf contents of a layer; columns: further .dbf columns."""
     body = b""
     index = b""
     all_points = []
@@ -235,14 +235,16 @@ def shapefile_bytes(records):
     bounds = _bounds(all_points) if all_points else (0.0, 0.0, 0.0, 0.0)
     shp = _main_header(100 + len(body), bounds) + body
     shx = _main_header(100 + len(index), bounds) + index
-    return shp, shx, dbf_bytes(records)
+    return shp, shx, dbf_bytes(records, columns)
 
 
-def dbf_bytes(records):
-    record_length = 1 + sum(field[2] for field in DBF_FIELDS)
-    header_length = 32 + 32 * len(DBF_FIELDS) + 1
+def dbf_bytes(records, columns=()):
+    """columns: (name, kind, size, decimals, values) added after ID and NOTE."""
+    fields = DBF_FIELDS + tuple(column[:4] for column in columns)
+    record_length = 1 + sum(field[2] for field in fields)
+    header_length = 32 + 32 * len(fields) + 1
     data = struct.pack("<4BIHH20x", 3, *DBF_DATE, len(records), header_length, record_length)
-    for name, kind, size, decimals in DBF_FIELDS:
+    for name, kind, size, decimals in fields:
         data += struct.pack("<11sc4xBB14x", name.encode("ascii"), kind.encode("ascii"), size,
                             decimals)
     data += b"\r"
@@ -252,6 +254,11 @@ def dbf_bytes(records):
             raise DataError("note too long: %s" % record.note)
         data += b" " + str(number).rjust(DBF_FIELDS[0][2]).encode("ascii")
         data += note.ljust(DBF_FIELDS[1][2])
+        for _, kind, size, _, values in columns:
+            text = str(values[number - 1]).encode("ascii")
+            if len(text) > size:
+                raise DataError("value too long: %s" % values[number - 1])
+            data += text.rjust(size) if kind == "N" else text.ljust(size)
     return data + b"\x1a"
 
 
@@ -1407,6 +1414,30 @@ def build_samples():
     return {"parcels": _parcels(), "zones": _zones()}
 
 
+_OWNERS = ("Andersen", "Baker", "Costa", "Dubois", "Evans", "Fischer", "Garcia", "Hansen",
+           "Ivanova", "Jensen", "Kowalski", "Larsen", "Moreau", "Nielsen", "Olsen", "Peters")
+_ZONE_CODES = (("R1", "Residential, low density"), ("R2", "Residential, medium density"),
+               ("C1", "Commercial"), ("I1", "Industrial"), ("P1", "Parks and open space"),
+               ("R3", "Residential, high density"), ("M1", "Mixed use"),
+               ("A1", "Agriculture"), ("W1", "Water protection"), ("T1", "Transport"))
+
+
+def sample_columns(name, count):
+    """The attribute columns of a sample layer: a parcel's owner and lot number, a zone's code
+    and name."""
+    if name == "parcels":
+        return (("OWNER", "C", 24, 0, [_OWNERS[(7 * i) % len(_OWNERS)] for i in range(count)]),
+                ("LOT", "N", 6, 0, [1001 + 3 * i for i in range(count)]))
+    if name == "zones":
+        return (("CODE", "C", 4, 0, [_ZONE_CODES[i][0] for i in range(count)]),
+                ("NAME", "C", 40, 0, [_ZONE_CODES[i][1] for i in range(count)]))
+    return ()
+
+
+def columns_of(folder, name, records):
+    return sample_columns(name, len(records)) if folder == SAMPLES_DIR else ()
+
+
 def all_files():
     """Every file to write: (folder, name without extension) -> records."""
     layers = build_inputs()
@@ -1423,7 +1454,8 @@ def all_files():
 def write_all(files):
     os.makedirs(SAMPLES_DIR, exist_ok=True)
     for (folder, name), records in sorted(files.items()):
-        for extension, data in zip((".shp", ".shx", ".dbf"), shapefile_bytes(records)):
+        for extension, data in zip((".shp", ".shx", ".dbf"),
+                                   shapefile_bytes(records, columns_of(folder, name, records))):
             with open(os.path.join(folder, name + extension), "wb") as stream:
                 stream.write(data)
     print("wrote %d layers" % len(files))
@@ -1433,7 +1465,8 @@ def check_all(files):
     """Compare the committed files with a fresh build, then verify what pyshp reads."""
     problems = []
     for (folder, name), records in sorted(files.items()):
-        for extension, data in zip((".shp", ".shx", ".dbf"), shapefile_bytes(records)):
+        for extension, data in zip((".shp", ".shx", ".dbf"),
+                                   shapefile_bytes(records, columns_of(folder, name, records))):
             path = os.path.join(folder, name + extension)
             if not os.path.exists(path):
                 problems.append("missing: %s" % path)

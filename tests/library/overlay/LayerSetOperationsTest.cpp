@@ -1,3 +1,4 @@
+#include "Arealis/DerivedLayerOperations.h"
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
@@ -492,3 +493,31 @@ TEST_F(LayerSetOperationsTest, ProgressRunsUpToItsTotalWithoutChangingTheResult)
 }
 
 } // namespace
+
+// --- Operations made of the join ------------------------------------------------------------
+
+TEST_F(LayerSetOperationsTest, IdentityAndSymmetricDifferenceKeepTheirPiecesOfTheJoin)
+{
+    PolygonLayer& a = MakeLayer({Box(0, 0, 2, 2), Box(6, 0, 7, 1)});
+    PolygonLayer& b = MakeLayer({Box(1, 1, 3, 3), Box(9, 9, 10, 10)});
+    Polygon* first = PolygonsOf(a).front()->GetBounds().MinX == 0 ? PolygonsOf(a).front()
+                                                                  : PolygonsOf(a).back();
+    Polygon* lone = first == PolygonsOf(a).front() ? PolygonsOf(a).back() : PolygonsOf(a).front();
+    Polygon* second = PolygonsOf(b).front()->GetBounds().MinX == 1 ? PolygonsOf(b).front()
+                                                                   : PolygonsOf(b).back();
+    Polygon* far = second == PolygonsOf(b).front() ? PolygonsOf(b).back() : PolygonsOf(b).front();
+
+    const std::map<PolygonSet, double> identity = {
+        {{first, second}, 1.0}, {{first}, 3.0}, {{lone}, 1.0}};
+    EXPECT_EQ(AreaByParents(*Identity(Results(), &a, &b, true)), identity);
+    const std::map<PolygonSet, double> symmetric = {
+        {{first}, 3.0}, {{lone}, 1.0}, {{second}, 3.0}, {{far}, 1.0}};
+    EXPECT_EQ(AreaByParents(*SymmetricDifference(Results(), &a, &b, true)), symmetric);
+
+    // Without parents asked for, the same pieces carry none.
+    PolygonLayer* unrecorded = SymmetricDifference(Results(), &a, &b, false);
+    EXPECT_EQ(unrecorded->GetPolygonCount(), 4);
+    EXPECT_DOUBLE_EQ(TotalArea(*unrecorded), 8.0);
+    EXPECT_EQ(AreaByParents(*unrecorded), (std::map<PolygonSet, double>{{{}, 8.0}}));
+    EXPECT_ANY_THROW(Identity(Results(), nullptr, &b, true));
+}
