@@ -13,10 +13,12 @@ import warnings
 import numpy as np
 import pandas as pd
 from geopandas import GeoDataFrame, GeoSeries
-from geopandas.array import _check_crs, from_wkb, to_wkb
+import shapely
+from geopandas.array import GeometryArray, _check_crs, from_wkb, to_wkb
 
 from . import _arealis
 
+_SHAPELY_18 = shapely.__version__.startswith("1.8")
 _HOWS = ["intersection", "union", "identity", "symmetric_difference", "difference"]
 _POLYGONAL = ["Polygon", "MultiPolygon"]
 
@@ -30,15 +32,20 @@ _PARTS = {
 }
 
 
-def _to_wkb(df, name):
-    """The WKB of each row's geometry (None where it is missing)."""
-    if not isinstance(df, GeoDataFrame):
-        raise TypeError(f"{name} must be a GeoDataFrame, not {type(df).__name__}")
-    return to_wkb(df.geometry.values).tolist()
+def _geometries(df):
+    """Each row's geometry as the extension takes it: shapely 1.8 geometries as they are
+    (read through GEOS), otherwise WKB bytes; None where it is missing."""
+    values = df.geometry.values
+    if _SHAPELY_18:
+        return list(values.data)
+    return to_wkb(values).tolist()
 
 
-def _from_wkb(wkb, crs):
-    return from_wkb(np.array(wkb, dtype=object), crs=crs)
+def _from_pieces(geometries, crs):
+    """A GeometryArray of the extension's result geometries (shapely objects or WKB)."""
+    if isinstance(geometries, np.ndarray):
+        return GeometryArray(geometries, crs=crs)
+    return from_wkb(np.array(geometries, dtype=object), crs=crs)
 
 
 def _check_frames(df1, df2, how):
@@ -94,7 +101,7 @@ def _intersection_frame(df1, df2, piece):
         result["__idx1"] = None
         result["__idx2"] = None
         return result[result.columns.drop(df1.geometry.name).tolist() + [df1.geometry.name]]
-    geometry = GeoSeries(_from_wkb(wkb, df1.crs))
+    geometry = GeoSeries(_from_pieces(wkb, df1.crs))
     pairs = pd.DataFrame({"__idx1": idx1, "__idx2": idx2})
     left = df1.reset_index(drop=True)
     right = df2.reset_index(drop=True)
@@ -117,7 +124,7 @@ def _difference_frame(df, piece, rows_of):
     kept[rows] = True
     result = df[kept].copy()
     result[result._geometry_column_name] = GeoSeries(
-        _from_wkb(wkb, df.crs), index=df.index[rows], crs=df.crs
+        _from_pieces(wkb, df.crs), index=df.index[rows], crs=df.crs
     )
     return result
 
@@ -210,8 +217,8 @@ def overlay(df1, df2, how="intersection", keep_geom_type=None, make_valid=True, 
         )
 
     start = time.perf_counter()
-    left = _to_wkb(df1, "df1")
-    right = _to_wkb(df2, "df2")
+    left = _geometries(df1)
+    right = _geometries(df2)
     to_wkb_seconds = time.perf_counter() - start
     pieces = _arealis.overlay_frames(left, right, _PARTS[how], progress, "df1", "df2")
     start = time.perf_counter()

@@ -30,11 +30,13 @@ struct Timings
     double ConvertOut = 0.0;
 };
 
-// The geometries of one frame: WKB per row, empty for a missing or empty geometry.
+// The geometries of one frame: WKB per row, empty for a missing or empty geometry; Owned
+// holds the WKB that was written for the call (reserved up front, so that views stay valid).
 struct FrameGeometries
 {
     std::string Name;
     std::vector<std::string_view> Wkb;
+    std::vector<std::string> Owned;
 };
 
 struct OverlayRequest

@@ -4,10 +4,13 @@
 #include "FrameOverlay.h"
 #include "Guard.h"
 #include "Objects.h"
+#include "ShapelyBridge.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
+
+#include <chrono>
 
 namespace py = pybind11;
 
@@ -20,12 +23,13 @@ namespace
 PyObject* g_arealisError = nullptr;
 PyObject* g_invalidPolygonError = nullptr;
 
-// The WKB of each item of a list: bytes (empty for a missing geometry) or None. The views
-// stay valid while the caller keeps the list.
+// The WKB of each item of a list: bytes, a shapely 1.8 geometry (read through GEOS) or None
+// for a missing geometry. Views of bytes stay valid while the caller keeps the list.
 FrameGeometries Geometries(const py::list& items, std::string name)
 {
-    FrameGeometries frame{std::move(name), {}};
+    FrameGeometries frame{std::move(name), {}, {}};
     frame.Wkb.reserve(items.size());
+    frame.Owned.reserve(items.size());
     for (const py::handle item : items)
     {
         if (item.is_none())
@@ -35,11 +39,20 @@ FrameGeometries Geometries(const py::list& items, std::string name)
         }
         char* data = nullptr;
         Py_ssize_t size = 0;
-        if (!PyBytes_Check(item.ptr()) || PyBytes_AsStringAndSize(item.ptr(), &data, &size) != 0)
+        if (PyBytes_Check(item.ptr()))
         {
-            throw py::type_error(frame.Name + ": geometries must be given as WKB bytes");
+            PyBytes_AsStringAndSize(item.ptr(), &data, &size);
+            frame.Wkb.emplace_back(data, static_cast<std::size_t>(size));
         }
-        frame.Wkb.emplace_back(data, static_cast<std::size_t>(size));
+        else if (ShapelyBridge::Handles(item))
+        {
+            frame.Owned.push_back(ShapelyBridge::WkbOf(item));
+            frame.Wkb.emplace_back(frame.Owned.back());
+        }
+        else
+        {
+            throw py::type_error(frame.Name + ": geometries must be shapely geometries or WKB bytes");
+        }
     }
     return frame;
 }
@@ -51,9 +64,15 @@ py::array_t<std::int64_t> ToArray(const std::vector<std::int64_t>& values)
     return array;
 }
 
-// (list of WKB bytes, left rows, right rows)
-py::tuple ToPython(const Pieces& pieces)
+// (geometries, left rows, right rows): the geometries as an object array of shapely
+// geometries when the inputs were shapely 1.8 geometries, otherwise as a list of WKB bytes.
+py::tuple ToPython(const Pieces& pieces, bool shapely)
 {
+    if (shapely)
+    {
+        return py::make_tuple(ShapelyBridge::Geometries(pieces), ToArray(pieces.Left),
+                              ToArray(pieces.Right));
+    }
     py::list wkb(pieces.Left.size());
     for (std::size_t i = 0; i < pieces.Left.size(); ++i)
     {
@@ -61,6 +80,18 @@ py::tuple ToPython(const Pieces& pieces)
         wkb[i] = py::bytes(pieces.Data.data() + begin, pieces.Offsets[i + 1] - begin);
     }
     return py::make_tuple(wkb, ToArray(pieces.Left), ToArray(pieces.Right));
+}
+
+bool AnyShapely(const py::list& items)
+{
+    for (const py::handle item : items)
+    {
+        if (!item.is_none())
+        {
+            return ShapelyBridge::Handles(item);
+        }
+    }
+    return false;
 }
 
 py::dict ToPython(const Timings& time)
@@ -89,18 +120,33 @@ py::dict OverlayFramesPy(const py::list& left, const py::list& right, const py::
         else
             throw py::value_error("unknown overlay part '" + name + "'");
     }
+    const auto start = std::chrono::steady_clock::now();
     const FrameGeometries a = Geometries(left, leftName);
     const FrameGeometries b = Geometries(right, rightName);
+    const double timeIn =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     Guard guard(progress);
     const OverlayResult result = OverlayFrames(a, b, request, guard);
+    const bool shapely = AnyShapely(left) || AnyShapely(right);
     py::dict out;
+    double timeOut = 0.0;
+    const auto convert = [&](const Pieces& pieces)
+    {
+        const auto began = std::chrono::steady_clock::now();
+        py::tuple converted = ToPython(pieces, shapely);
+        timeOut += std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+        return converted;
+    };
     if (request.Intersection)
-        out["intersection"] = ToPython(result.Intersection);
+        out["intersection"] = convert(result.Intersection);
     if (request.Difference)
-        out["difference"] = ToPython(result.Difference);
+        out["difference"] = convert(result.Difference);
     if (request.ReverseDifference)
-        out["reverse_difference"] = ToPython(result.ReverseDifference);
-    out["timings"] = ToPython(result.Time);
+        out["reverse_difference"] = convert(result.ReverseDifference);
+    Timings time = result.Time;
+    time.ConvertIn += timeIn;
+    time.ConvertOut += timeOut;
+    out["timings"] = ToPython(time);
     return out;
 }
 
@@ -123,7 +169,7 @@ py::tuple DissolvePy(const py::list& geometries, const py::array_t<std::int64_t>
     Guard guard(progress);
     Timings time;
     const Pieces pieces = DissolveFrame(frame, groupOf, groupCount, guard, time);
-    return py::make_tuple(ToPython(pieces), ToPython(time));
+    return py::make_tuple(ToPython(pieces, AnyShapely(geometries)), ToPython(time));
 }
 
 py::list ValidatePy(const py::list& geometries, const py::object& progress)
@@ -142,7 +188,7 @@ py::list ValidatePy(const py::list& geometries, const py::object& progress)
 py::tuple ReadShapefilePy(const std::string& path)
 {
     Guard guard;
-    return ToPython(ReadShapefilePolygons(path, guard));
+    return ToPython(ReadShapefilePolygons(path, guard), false);
 }
 
 // Raises type(message) with the library's location as an attribute.
