@@ -6,7 +6,17 @@
 The lower level (Topology, Layer, Polygon) gives the library's objects themselves.
 """
 
-from ._arealis import ArealisError, InvalidPolygonError
-from ._frames import overlay
+from ._arealis import ArealisError, InvalidPolygonError, Layer, Polygon, Topology
+from ._frames import dissolve, overlay, read_file, validate
 
-__all__ = ["ArealisError", "InvalidPolygonError", "overlay"]
+__all__ = [
+    "ArealisError",
+    "InvalidPolygonError",
+    "Layer",
+    "Polygon",
+    "Topology",
+    "dissolve",
+    "overlay",
+    "read_file",
+    "validate",
+]

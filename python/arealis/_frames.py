@@ -14,6 +14,7 @@ import numpy as np
 import pandas as pd
 from geopandas import GeoDataFrame, GeoSeries
 import shapely
+from shapely.geometry import Polygon
 from geopandas.array import GeometryArray, _check_crs, from_wkb, to_wkb
 
 from . import _arealis
@@ -240,3 +241,90 @@ def overlay(df1, df2, how="intersection", keep_geom_type=None, make_valid=True, 
         timings["operation"] = measured["operation"]
         timings["convert_out"] = time.perf_counter() - start + measured["convert_out"]
     return result
+
+
+def dissolve(df, by=None, aggfunc="first", as_index=True, level=None, sort=True,
+             observed=False, dropna=True, *, progress=None):
+    """The polygons of each group united, as GeoDataFrame.dissolve: all rows when by and
+    level are None, otherwise one row per group with the other columns aggregated by
+    aggfunc. Invalid polygons and geometries other than polygons raise ValueError."""
+    if not isinstance(df, GeoDataFrame):
+        raise TypeError(f"df must be a GeoDataFrame, not {type(df).__name__}")
+    if by is None and level is None:
+        by = np.zeros(len(df), dtype="int64")
+    groupby = dict(by=by, level=level, sort=sort, observed=observed, dropna=dropna)
+    data = df.drop(labels=df.geometry.name, axis=1)
+    aggregated = data.groupby(**groupby).agg(aggfunc)
+    aggregated.columns = aggregated.columns.to_flat_index()
+    groups = df.groupby(**groupby).ngroup().to_numpy(dtype="int64")
+    (geometries, group_of, _), _ = _arealis.dissolve_frame(
+        _geometries(df), groups, len(aggregated), progress
+    )
+    united = GeometryArray(
+        np.array([Polygon()] * len(aggregated), dtype=object), crs=df.crs
+    )
+    if len(group_of):
+        united[group_of] = _from_pieces(geometries, df.crs)
+    geometry = GeoDataFrame(
+        {df.geometry.name: GeoSeries(united, index=aggregated.index)},
+        geometry=df.geometry.name,
+        crs=df.crs,
+    )
+    result = geometry.join(aggregated)
+    if not as_index:
+        result = result.reset_index()
+    return result
+
+
+def validate(df, strict=False, *, progress=None):
+    """A Series with the frame's index: None for a valid polygon (and for a missing one),
+    otherwise why it is not valid as the library sees it. strict, the simple-features check,
+    is not offered yet."""
+    if strict:
+        raise NotImplementedError("the strict simple-features check is not available yet")
+    if not isinstance(df, (GeoDataFrame, GeoSeries)):
+        raise TypeError(f"df must be a GeoDataFrame or GeoSeries, not {type(df).__name__}")
+    series = df.geometry if isinstance(df, GeoDataFrame) else df
+    frame = GeoDataFrame(geometry=series.reset_index(drop=True))
+    reasons = _arealis.validate_frame(_geometries(frame), progress)
+    return pd.Series(reasons, index=series.index, dtype=object, name="reason")
+
+
+def read_file(path):
+    """A shapefile read by the library's reader into a GeoDataFrame: one row per record of
+    the attribute table (.dbf, read with geopandas), the polygon of each record as the
+    library read it (None where the record has none), and the CRS of the .prj file."""
+    path = os.fspath(path)
+    base, extension = os.path.splitext(path)
+    if extension.lower() != ".shp":
+        raise ValueError(f"{path}: not a shapefile main file (.shp)")
+    if not os.path.isfile(path):
+        raise FileNotFoundError(f"{path}: no such file")
+    wkb, records, _ = _arealis.read_shapefile(path)
+    crs = None
+    for candidate in (base + ".prj", base + ".PRJ"):
+        if os.path.isfile(candidate):
+            with open(candidate, encoding="utf-8", errors="replace") as prj:
+                crs = prj.read()
+            break
+    attributes = _read_attributes(path)
+    count = len(attributes) if attributes is not None else (
+        int(records.max()) + 1 if len(records) else 0
+    )
+    geometry = GeometryArray(np.array([None] * count, dtype=object), crs=crs)
+    if len(records):
+        geometry[records] = _from_pieces(wkb, crs)
+    if attributes is None:
+        attributes = pd.DataFrame(index=pd.RangeIndex(count))
+    return GeoDataFrame(attributes, geometry=GeoSeries(geometry, index=attributes.index), crs=crs)
+
+
+def _read_attributes(path):
+    """The attribute table of a shapefile, or None when it has none."""
+    base = os.path.splitext(path)[0]
+    if not any(os.path.isfile(base + suffix) for suffix in (".dbf", ".DBF")):
+        return None
+    import geopandas
+
+    table = geopandas.read_file(path, ignore_geometry=True)
+    return pd.DataFrame(table)
