@@ -21,7 +21,6 @@ from . import _arealis
 
 _SHAPELY_18 = shapely.__version__.startswith("1.8")
 _HOWS = ["intersection", "union", "identity", "symmetric_difference", "difference"]
-_POLYGONAL = ["Polygon", "MultiPolygon"]
 
 # The pieces each operation is assembled from.
 _PARTS = {
@@ -103,6 +102,8 @@ def _intersection_frame(df1, df2, piece):
         result["__idx2"] = None
         return result[result.columns.drop(df1.geometry.name).tolist() + [df1.geometry.name]]
     geometry = GeoSeries(_from_pieces(wkb, df1.crs))
+    # The pairs merged with both frames' attributes as geopandas merges them: the merges set
+    # the order of the rows, and the geometry follows by index.
     pairs = pd.DataFrame({"__idx1": idx1, "__idx2": idx2})
     left = df1.reset_index(drop=True)
     right = df2.reset_index(drop=True)
@@ -203,15 +204,6 @@ def overlay(df1, df2, how="intersection", keep_geom_type=None, make_valid=True, 
         import geopandas
 
         return geopandas.overlay(df1, df2, how=how, keep_geom_type=False, make_valid=make_valid)
-    for name, df in (("df1", df1), ("df2", df2)):
-        types = df.geom_type
-        wrong = types.notna() & ~types.isin(_POLYGONAL)
-        if wrong.any():
-            row = int(np.flatnonzero(wrong.to_numpy())[0])
-            raise ValueError(
-                f"{name}, row {row} (index {df.index[row]!r}): a {types.iloc[row]}, "
-                "not a Polygon or MultiPolygon"
-            )
     if len(df1) == 0 and how != "intersection":
         raise ValueError(
             f"df1 is empty: an overlay '{how}' takes the geometry type to keep from its first row"
@@ -231,9 +223,11 @@ def overlay(df1, df2, how="intersection", keep_geom_type=None, make_valid=True, 
             result = _assemble(df1, df2, how, pieces)
         if how in ["intersection", "symmetric_difference", "union", "identity"]:
             result.drop(["__idx1", "__idx2"], axis=1, inplace=True)
-        # Only polygons come out of the library; missing geometries (rows of the other frame
-        # that never met it, kept by geopandas until here) are dropped as geopandas drops them.
-        result = result.loc[result.geom_type.isin(_POLYGONAL)]
+        # Only non-empty polygons come out of the library, so geopandas' filter on the
+        # geometry type (keep_geom_type) would keep every row that has a geometry.
+        missing = result.geometry.isna().to_numpy()
+        if missing.any():
+            result = result.loc[~missing]
         result.reset_index(drop=True, inplace=True)
     if timings is not None:
         measured = pieces["timings"]
