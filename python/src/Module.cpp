@@ -30,6 +30,8 @@ FrameGeometries Geometries(const py::list& items, std::string name)
     FrameGeometries frame{std::move(name), {}, {}};
     frame.Wkb.reserve(items.size());
     frame.Owned.reserve(items.size());
+    // The kind of the first geometry decides how all are read.
+    int shapely = -1;
     for (const py::handle item : items)
     {
         if (item.is_none())
@@ -37,22 +39,24 @@ FrameGeometries Geometries(const py::list& items, std::string name)
             frame.Wkb.emplace_back();
             continue;
         }
-        char* data = nullptr;
-        Py_ssize_t size = 0;
-        if (PyBytes_Check(item.ptr()))
+        if (shapely < 0)
         {
-            PyBytes_AsStringAndSize(item.ptr(), &data, &size);
-            frame.Wkb.emplace_back(data, static_cast<std::size_t>(size));
+            shapely = ShapelyBridge::Handles(item) ? 1 : 0;
         }
-        else if (ShapelyBridge::Handles(item))
+        if (shapely == 1)
         {
             frame.Owned.push_back(ShapelyBridge::WkbOf(item));
             frame.Wkb.emplace_back(frame.Owned.back());
+            continue;
         }
-        else
+        char* data = nullptr;
+        Py_ssize_t size = 0;
+        if (!PyBytes_Check(item.ptr()) || PyBytes_AsStringAndSize(item.ptr(), &data, &size) != 0)
         {
-            throw py::type_error(frame.Name + ": geometries must be shapely geometries or WKB bytes");
+            throw py::type_error(frame.Name +
+                                 ": geometries must be shapely geometries or WKB bytes");
         }
+        frame.Wkb.emplace_back(data, static_cast<std::size_t>(size));
     }
     return frame;
 }

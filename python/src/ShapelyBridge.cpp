@@ -49,12 +49,30 @@ Classes& ShapelyClasses()
     return *classes;
 }
 
+// Attribute names and values used for every geometry, made once.
+struct Names
+{
+    py::str Geom{"__geom__"};
+    py::str Dimensions{"_ndim"};
+    py::str IsEmpty{"_is_empty"};
+    py::int_ Two{2};
+    py::tuple NoArguments;
+};
+
+Names& Interned()
+{
+    static auto* names = new Names();
+    return *names;
+}
+
 GEOSGeometry* GeosOf(py::handle item)
 {
-    PyObject* address = PyObject_GetAttrString(item.ptr(), "__geom__");
+    PyObject* address = PyObject_GetAttr(item.ptr(), Interned().Geom.ptr());
     if (address == nullptr)
     {
-        throw py::error_already_set();
+        PyErr_Clear();
+        throw py::type_error("geometries must be shapely geometries or WKB bytes, not " +
+                             py::str(py::type::handle_of(item)).cast<std::string>());
     }
     void* pointer = address == Py_None ? nullptr : PyLong_AsVoidPtr(address);
     Py_DECREF(address);
@@ -72,24 +90,25 @@ py::object Wrap(GEOSGeometry* pGeometry, bool multi)
     const Classes& classes = ShapelyClasses();
     const py::handle type = multi ? classes.MultiPolygon : classes.Polygon;
     PyTypeObject* pType = reinterpret_cast<PyTypeObject*>(type.ptr());
-    static const py::tuple noArguments;
-    py::object object =
-        py::reinterpret_steal<py::object>(pType->tp_new(pType, noArguments.ptr(), nullptr));
+    const Names& names = Interned();
+    py::object object = py::reinterpret_steal<py::object>(
+        pType->tp_new(pType, names.NoArguments.ptr(), nullptr));
     if (!object)
     {
         GEOSGeom_destroy_r(Geos().Handle, pGeometry);
         throw py::error_already_set();
     }
-    const auto set = [&object](const char* name, py::object value)
+    const auto set = [&object](const py::str& name, PyObject* pValue)
     {
-        if (PyObject_GenericSetAttr(object.ptr(), py::str(name).ptr(), value.ptr()) != 0)
+        if (PyObject_GenericSetAttr(object.ptr(), name.ptr(), pValue) != 0)
         {
             throw py::error_already_set();
         }
     };
-    set("__geom__", py::reinterpret_steal<py::object>(PyLong_FromVoidPtr(pGeometry)));
-    set("_ndim", py::int_(2));
-    set("_is_empty", py::bool_(false));
+    const py::object address = py::reinterpret_steal<py::object>(PyLong_FromVoidPtr(pGeometry));
+    set(names.Geom, address.ptr());
+    set(names.Dimensions, names.Two.ptr());
+    set(names.IsEmpty, Py_False);
     return object;
 }
 
