@@ -318,17 +318,22 @@ Pieces DissolveFrame(const FrameGeometries& frame, const std::vector<std::int64_
             time.ConvertIn = SecondsSince(start);
             start = Clock::now();
             PieceWriter writer(pieces, time);
+            // Each group's unions move the progress by the group's share of the rows.
+            const auto rows = static_cast<std::int64_t>(layer.Rows());
             for (std::int64_t group = 0; group < groupCount; ++group)
             {
-                ListEnumerator polygons(std::move(members[static_cast<std::size_t>(group)]));
+                std::vector<Arealis::Polygon*>& groupMembers =
+                    members[static_cast<std::size_t>(group)];
+                guard.BeginStage(static_cast<std::int64_t>(groupMembers.size()), rows);
+                ListEnumerator polygons(std::move(groupMembers));
                 const std::unique_ptr<Arealis::Polygon> united =
-                    Arealis::Overlay::UnitePolygons(&polygons);
+                    Arealis::Overlay::UnitePolygons(&polygons, guard.Callback());
                 if (!united->IsEmpty())
                 {
                     writer.Write(*united, group, -1);
                 }
-                guard.Report(group + 1, groupCount);
             }
+            guard.Report(1, 1);
             time.Operation = SecondsSince(start) - time.ConvertOut;
             return pieces;
         });
