@@ -64,3 +64,28 @@ def test_importable_after_install_into_a_fresh_prefix(tmp_path):
         text=True,
     ).stdout.split()
     assert out[0].startswith(str(tmp_path)) and float(out[1]) == 1.0
+
+
+def test_threads_take_turns_in_the_library():
+    # Calls from several threads, each reporting progress (which takes the GIL back while
+    # the library lock is held), neither deadlock nor mix their results.
+    import threading
+
+    df1, df2 = grid(6, 6, 1.0, 0.0, "a"), grid(6, 6, 1.0, 0.5, "b")
+    expected = len(arealis.overlay(df1, df2, how="union"))
+    counts, errors = [], []
+
+    def work():
+        try:
+            for _ in range(2):
+                result = arealis.overlay(df1, df2, how="union", progress=lambda d, t: None)
+                counts.append(len(result))
+        except Exception as error:  # reported below, on the test's thread
+            errors.append(error)
+
+    threads = [threading.Thread(target=work) for _ in range(3)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join(timeout=120)
+    assert not errors and counts == [expected] * 6
