@@ -10,7 +10,7 @@ PACKAGES="build-essential cmake ninja-build pkg-config
   python3 python3-shapely python3-pyshp
   clang libclang-rt-14-dev gnuplot-nox
   libgdal-dev gdal-bin pybind11-dev python3-pybind11 python3-numpy
-  python3-geopandas python3-pytest python3-dask python3-distributed
+  python3-geopandas python3-rtree python3-pytest python3-dask python3-distributed
   postgresql postgresql-15-postgis-3"
 
 missing=""

@@ -1,0 +1,324 @@
+"""GeoDataFrame operations on the library: overlay, dissolve, validate and read_file.
+
+Geometries cross into the library as WKB, one byte string per row, and come back the same
+way; the library returns for each result piece the rows it came from, and the attribute
+columns are joined in pandas exactly as geopandas.overlay joins them, so that a result has the
+same rows, columns and order as geopandas would give.
+"""
+
+import os
+import time
+import warnings
+
+import numpy as np
+import pandas as pd
+from geopandas import GeoDataFrame, GeoSeries
+import shapely
+from shapely.geometry import Polygon
+from geopandas.array import GeometryArray, _check_crs, from_wkb, to_wkb
+
+from . import _arealis
+
+_SHAPELY_18 = shapely.__version__.startswith("1.8")
+_HOWS = ["intersection", "union", "identity", "symmetric_difference", "difference"]
+
+# The pieces each operation is assembled from.
+_PARTS = {
+    "intersection": ["intersection"],
+    "difference": ["difference"],
+    "symmetric_difference": ["difference", "reverse_difference"],
+    "union": ["intersection", "difference", "reverse_difference"],
+    "identity": ["intersection", "difference", "reverse_difference"],
+}
+
+
+def _geometries(df):
+    """Each row's geometry as the extension takes it: shapely 1.8 geometries as they are
+    (read through GEOS), otherwise WKB bytes; None where it is missing."""
+    values = df.geometry.values
+    if _SHAPELY_18:
+        return list(values.data)
+    return to_wkb(values).tolist()
+
+
+def _from_pieces(geometries, crs):
+    """A GeometryArray of the extension's result geometries (shapely objects or WKB)."""
+    if isinstance(geometries, np.ndarray):
+        return GeometryArray(geometries, crs=crs)
+    return from_wkb(np.array(geometries, dtype=object), crs=crs)
+
+
+def _check_frames(df1, df2, how):
+    if how not in _HOWS:
+        raise ValueError(f"`how` was '{how}' but is expected to be in {_HOWS}")
+    if isinstance(df1, GeoSeries) or isinstance(df2, GeoSeries):
+        raise NotImplementedError("overlay currently only implemented for GeoDataFrames")
+    for name, df in (("df1", df1), ("df2", df2)):
+        if not isinstance(df, GeoDataFrame):
+            raise TypeError(f"{name} must be a GeoDataFrame, not {type(df).__name__}")
+    if not _check_crs(df1, df2):
+        raise ValueError(
+            "CRS mismatch between the CRS of df1 ({}) and the CRS of df2 ({}): "
+            "use to_crs() to reproject one of them to match the other".format(
+                df1.crs.to_string() if df1.crs else None,
+                df2.crs.to_string() if df2.crs else None,
+            )
+        )
+
+
+def _empty_intersection(df1, df2):
+    """The empty result of an intersection, with geopandas' columns."""
+    result = df1.iloc[:0].merge(
+        df2.iloc[:0].drop(df2.geometry.name, axis=1),
+        left_index=True,
+        right_index=True,
+        suffixes=("_1", "_2"),
+    )
+    return result, result.columns.drop(df1.geometry.name).tolist() + [df1.geometry.name]
+
+
+def _no_intersection(df1, df2):
+    """The empty intersection, shaped as geopandas shapes it: frames whose total bounds do not
+    meet are answered before any work (keeping df1's kind of index)."""
+    box1 = df1.total_bounds
+    box2 = df2.total_bounds
+    if not (
+        ((box1[0] <= box2[2]) and (box2[0] <= box1[2]))
+        and ((box1[1] <= box2[3]) and (box2[1] <= box1[3]))
+    ):
+        result, columns = _empty_intersection(df1, df2)
+        return result[columns]
+    result = _intersection_frame(df1, df2, ([], [], []))
+    result.drop(["__idx1", "__idx2"], axis=1, inplace=True)
+    result.reset_index(drop=True, inplace=True)
+    return result
+
+
+def _intersection_frame(df1, df2, piece):
+    wkb, idx1, idx2 = piece
+    if len(wkb) == 0:
+        result, _ = _empty_intersection(df1, df2)
+        result["__idx1"] = None
+        result["__idx2"] = None
+        return result[result.columns.drop(df1.geometry.name).tolist() + [df1.geometry.name]]
+    geometry = GeoSeries(_from_pieces(wkb, df1.crs))
+    # The pairs merged with both frames' attributes as geopandas merges them: the merges set
+    # the order of the rows, and the geometry follows by index.
+    pairs = pd.DataFrame({"__idx1": idx1, "__idx2": idx2})
+    left = df1.reset_index(drop=True)
+    right = df2.reset_index(drop=True)
+    joined = pairs.merge(
+        left.drop(left._geometry_column_name, axis=1), left_on="__idx1", right_index=True
+    )
+    joined = joined.merge(
+        right.drop(right._geometry_column_name, axis=1),
+        left_on="__idx2",
+        right_index=True,
+        suffixes=("_1", "_2"),
+    )
+    return GeoDataFrame(joined, geometry=geometry, crs=df1.crs)
+
+
+def _difference_frame(df, piece, rows_of):
+    wkb, left, right = piece
+    rows = left if rows_of == "left" else right
+    kept = np.zeros(len(df), dtype=bool)
+    kept[rows] = True
+    result = df[kept].copy()
+    result[result._geometry_column_name] = GeoSeries(
+        _from_pieces(wkb, df.crs), index=df.index[rows], crs=df.crs
+    )
+    return result
+
+
+def _ensure_geometry_column(df):
+    """Names the geometry column 'geometry', dropping another column of that name."""
+    if not df._geometry_column_name == "geometry":
+        if "geometry" in df.columns:
+            df.drop("geometry", axis=1, inplace=True)
+        df.rename(columns={df._geometry_column_name: "geometry"}, copy=False, inplace=True)
+        df.set_geometry("geometry", inplace=True)
+
+
+def _symmetric_difference_frame(df1, df2, pieces):
+    first = _difference_frame(df1, pieces["difference"], "left")
+    second = _difference_frame(df2, pieces["reverse_difference"], "right")
+    first["__idx1"] = range(len(first))
+    second["__idx2"] = range(len(second))
+    first["__idx2"] = np.nan
+    second["__idx1"] = np.nan
+    _ensure_geometry_column(first)
+    _ensure_geometry_column(second)
+    merged = first.merge(second, on=["__idx1", "__idx2"], how="outer", suffixes=("_1", "_2"))
+    geometry = merged.geometry_1.copy()
+    geometry.name = "geometry"
+    missing = merged.geometry_1.isnull()
+    geometry.loc[missing] = merged.loc[missing, "geometry_2"]
+    merged.drop(["geometry_1", "geometry_2"], axis=1, inplace=True)
+    merged.reset_index(drop=True, inplace=True)
+    return GeoDataFrame(merged, geometry=geometry, crs=df1.crs)
+
+
+def _union_frame(df1, df2, pieces):
+    intersection = _intersection_frame(df1, df2, pieces["intersection"])
+    symmetric = _symmetric_difference_frame(df1, df2, pieces)
+    union = pd.concat([intersection, symmetric], ignore_index=True, sort=False)
+    columns = list(union.columns)
+    columns.remove("geometry")
+    columns.append("geometry")
+    return union.reindex(columns=columns)
+
+
+def _assemble(df1, df2, how, pieces):
+    if how == "difference":
+        return _difference_frame(df1, pieces["difference"], "left")
+    if how == "intersection":
+        return _intersection_frame(df1, df2, pieces["intersection"])
+    if how == "symmetric_difference":
+        return _symmetric_difference_frame(df1, df2, pieces)
+    union = _union_frame(df1, df2, pieces)
+    if how == "union":
+        return union
+    return union[union["__idx1"].notnull()].copy()
+
+
+def overlay(df1, df2, how="intersection", keep_geom_type=None, make_valid=True, *,
+            progress=None, timings=None):
+    """Spatial overlay of two GeoDataFrames of polygons, as geopandas.overlay.
+
+    how is 'intersection', 'union', 'identity', 'symmetric_difference' or 'difference'; the
+    result has the rows, columns and order that geopandas.overlay gives. Differences from it:
+    frames in different CRS are refused with ValueError (geopandas only warns); invalid
+    polygons, NaN coordinates and geometries other than polygons raise ValueError instead of
+    being repaired (make_valid is accepted for compatibility); node coordinates are snapped to
+    a grid of 1e-6. keep_geom_type=False, which asks for the lines and points where polygons
+    touch, is passed on to geopandas.overlay.
+
+    progress, when given, is called as progress(done, total) while the library works (at most
+    every 50 ms). Ctrl+C stops the operation at the next polygon with KeyboardInterrupt; the
+    input frames are never changed. timings, when a dict, receives the seconds spent
+    converting in, in the operation and converting out.
+    """
+    _check_frames(df1, df2, how)
+    if keep_geom_type is False:
+        import geopandas
+
+        return geopandas.overlay(df1, df2, how=how, keep_geom_type=False, make_valid=make_valid)
+    if len(df1) == 0 and how != "intersection":
+        raise ValueError(
+            f"df1 is empty: an overlay '{how}' takes the geometry type to keep from its first row"
+        )
+
+    start = time.perf_counter()
+    left = _geometries(df1)
+    right = _geometries(df2)
+    to_wkb_seconds = time.perf_counter() - start
+    pieces = _arealis.overlay_frames(left, right, _PARTS[how], progress, "df1", "df2")
+    start = time.perf_counter()
+    if how == "intersection" and len(pieces["intersection"][0]) == 0:
+        result = _no_intersection(df1, df2)
+    else:
+        with warnings.catch_warnings():
+            warnings.filterwarnings("ignore", message="CRS mismatch between the CRS")
+            result = _assemble(df1, df2, how, pieces)
+        if how in ["intersection", "symmetric_difference", "union", "identity"]:
+            result.drop(["__idx1", "__idx2"], axis=1, inplace=True)
+        # Only non-empty polygons come out of the library, so geopandas' filter on the
+        # geometry type (keep_geom_type) would keep every row that has a geometry.
+        missing = result.geometry.isna().to_numpy()
+        if missing.any():
+            result = result.loc[~missing]
+        result.reset_index(drop=True, inplace=True)
+    if timings is not None:
+        measured = pieces["timings"]
+        timings["convert_in"] = to_wkb_seconds + measured["convert_in"]
+        timings["operation"] = measured["operation"]
+        timings["convert_out"] = time.perf_counter() - start + measured["convert_out"]
+    return result
+
+
+def dissolve(df, by=None, aggfunc="first", as_index=True, level=None, sort=True,
+             observed=False, dropna=True, *, progress=None):
+    """The polygons of each group united, as GeoDataFrame.dissolve: all rows when by and
+    level are None, otherwise one row per group with the other columns aggregated by
+    aggfunc. Invalid polygons and geometries other than polygons raise ValueError."""
+    if not isinstance(df, GeoDataFrame):
+        raise TypeError(f"df must be a GeoDataFrame, not {type(df).__name__}")
+    if by is None and level is None:
+        by = np.zeros(len(df), dtype="int64")
+    groupby = dict(by=by, level=level, sort=sort, observed=observed, dropna=dropna)
+    data = df.drop(labels=df.geometry.name, axis=1)
+    aggregated = data.groupby(**groupby).agg(aggfunc)
+    aggregated.columns = aggregated.columns.to_flat_index()
+    groups = df.groupby(**groupby).ngroup().to_numpy(dtype="int64")
+    (geometries, group_of, _), _ = _arealis.dissolve_frame(
+        _geometries(df), groups, len(aggregated), progress
+    )
+    united = GeometryArray(
+        np.array([Polygon()] * len(aggregated), dtype=object), crs=df.crs
+    )
+    if len(group_of):
+        united[group_of] = _from_pieces(geometries, df.crs)
+    geometry = GeoDataFrame(
+        {df.geometry.name: GeoSeries(united, index=aggregated.index)},
+        geometry=df.geometry.name,
+        crs=df.crs,
+    )
+    result = geometry.join(aggregated)
+    if not as_index:
+        result = result.reset_index()
+    return result
+
+
+def validate(df, strict=False, *, progress=None):
+    """A Series with the frame's index: None for a valid polygon (and for a missing one),
+    otherwise why it is not valid as the library sees it. strict, the simple-features check,
+    is not offered yet."""
+    if strict:
+        raise NotImplementedError("the strict simple-features check is not available yet")
+    if not isinstance(df, (GeoDataFrame, GeoSeries)):
+        raise TypeError(f"df must be a GeoDataFrame or GeoSeries, not {type(df).__name__}")
+    series = df.geometry if isinstance(df, GeoDataFrame) else df
+    frame = GeoDataFrame(geometry=series.reset_index(drop=True))
+    reasons = _arealis.validate_frame(_geometries(frame), progress)
+    return pd.Series(reasons, index=series.index, dtype=object, name="reason")
+
+
+def read_file(path):
+    """A shapefile read by the library's reader into a GeoDataFrame: one row per record of
+    the attribute table (.dbf, read with geopandas), the polygon of each record as the
+    library read it (None where the record has none), and the CRS of the .prj file."""
+    path = os.fspath(path)
+    base, extension = os.path.splitext(path)
+    if extension.lower() != ".shp":
+        raise ValueError(f"{path}: not a shapefile main file (.shp)")
+    if not os.path.isfile(path):
+        raise FileNotFoundError(f"{path}: no such file")
+    wkb, records, _ = _arealis.read_shapefile(path)
+    crs = None
+    for candidate in (base + ".prj", base + ".PRJ"):
+        if os.path.isfile(candidate):
+            with open(candidate, encoding="utf-8", errors="replace") as prj:
+                crs = prj.read()
+            break
+    attributes = _read_attributes(path)
+    count = len(attributes) if attributes is not None else (
+        int(records.max()) + 1 if len(records) else 0
+    )
+    geometry = GeometryArray(np.array([None] * count, dtype=object), crs=crs)
+    if len(records):
+        geometry[records] = _from_pieces(wkb, crs)
+    if attributes is None:
+        attributes = pd.DataFrame(index=pd.RangeIndex(count))
+    return GeoDataFrame(attributes, geometry=GeoSeries(geometry, index=attributes.index), crs=crs)
+
+
+def _read_attributes(path):
+    """The attribute table of a shapefile, or None when it has none."""
+    base = os.path.splitext(path)[0]
+    if not any(os.path.isfile(base + suffix) for suffix in (".dbf", ".DBF")):
+        return None
+    import geopandas
+
+    table = geopandas.read_file(path, ignore_geometry=True)
+    return pd.DataFrame(table)
