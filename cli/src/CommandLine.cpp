@@ -43,7 +43,7 @@ std::string UsageText()
 {
     return "usage: arealis OPERATION [--format geojson|wkt|summary] [-o FILE] [--stats] A.shp "
            "[B.shp]\n"
-           "       arealis regression FOLDER\n"
+           "       arealis regression [--verbose] FOLDER\n"
            "\n"
            "operations on two layers: intersection, union, subtract, join\n"
            "operations on one layer:  unite (all polygons into one), validate, info\n"
@@ -81,6 +81,7 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
     app.add_option("--format", format);
     app.add_option("-o,--output", options.OutputPath);
     app.add_flag("--stats", options.Stats);
+    app.add_flag("--verbose", options.Verbose);
     app.add_option("arguments", positionals);
     try
     {

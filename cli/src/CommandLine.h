@@ -35,6 +35,7 @@ struct Options
     bool FormatGiven = false;
     std::string OutputPath; // empty: standard output
     bool Stats = false;
+    bool Verbose = false; // regression: print the reader's messages of the validation cases
     std::vector<std::string> Inputs;
 };
 
