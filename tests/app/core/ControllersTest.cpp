@@ -135,21 +135,22 @@ TEST_F(ControllersTest, WithoutTheNodeIndexTheTargetSnapsToAVertexOfThePolygonUn
     EXPECT_NE(TopologyOf(0).GetNodeSet().Find({55, 40}), nullptr);
 }
 
-TEST_F(ControllersTest, ANodeOfALayerThatIsNotCurrentIsRefusedAndStays)
+TEST_F(ControllersTest, ANodeOfALayerThatIsNotCurrentMakesItsLayerCurrentAndMoves)
 {
     shell.Open("b.shp"); // the current layer
     Mode(ModeMoveNode);
     Arealis::Node* pNode = TopologyOf(0).GetNodeSet().Find({10, 10});
+    ASSERT_NE(pNode, nullptr);
 
     Down({10, 10});
     Move({5, 5});
     Up({5, 5});
 
-    ASSERT_EQ(shell.Platform.Boxes.size(), 1U);
-    EXPECT_EQ(shell.Platform.Boxes[0].Text.rfind("The Node belongs to an other Topology", 0), 0U);
-    EXPECT_EQ(shell.Platform.Boxes[0].Kind, MessageBoxKind::OkCancelError);
-    EXPECT_EQ(pNode->Position, (Arealis::Point{10, 10}));
-    EXPECT_EQ(shell.View.GetSelectedNode(), pNode);
+    EXPECT_TRUE(shell.Platform.Boxes.empty());
+    EXPECT_EQ(shell.Document.GetCurrentLayer(), &shell.Layer(0));
+    EXPECT_NE(shell.Platform.StatusText.find("The current layer is now a.shp"), std::string::npos);
+    EXPECT_EQ(TopologyOf(0).GetNodeSet().Find({10, 10}), nullptr);
+    EXPECT_NE(TopologyOf(0).GetNodeSet().Find({5, 5}), nullptr);
 }
 
 TEST_F(ControllersTest, TheRubberLineIsDrawnAgainAfterEveryPaintAndGoesOnRelease)
