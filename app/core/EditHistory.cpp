@@ -155,16 +155,79 @@ void EditHistory::DeletePolygon(DisplayLayer& layer, Arealis::Polygon& polygon)
     Push(Action{"Delete polygon", &layer, {Entry{handle, std::move(shape)}}});
 }
 
+void EditHistory::Commit(const Arealis::Topology& topology, const std::function<void()>& commit)
+{
+    if (m_undo.empty() || m_undo.back().pLayer->GetTopology() != &topology)
+    {
+        commit();
+        return;
+    }
+    // The edited polygons that the last action left alone are, as they are now, as they were
+    // before it.
+    Action& last = m_undo.back();
+    std::vector<std::pair<Arealis::Polygon*, PolygonShape>> edited;
+    Arealis::PolygonEnumerator polygons = last.pLayer->GetPolygonLayer()->GetPolygons();
+    while (polygons.MoveNext())
+    {
+        Arealis::Polygon* pPolygon = polygons.Current();
+        const bool listed = std::any_of(last.Entries.begin(), last.Entries.end(),
+                                        [pPolygon](const Entry& entry)
+                                        { return entry.Polygon->pPolygon == pPolygon; });
+        if (pPolygon->IsEditing() && !listed)
+        {
+            edited.emplace_back(pPolygon, CaptureShape(*pPolygon));
+        }
+    }
+    const auto fold = [this, &last, &edited]
+    {
+        for (auto& [pPolygon, shape] : edited)
+        {
+            if (CaptureShape(*pPolygon).Rings != shape.Rings)
+            {
+                last.Entries.push_back({HandleOf(*last.pLayer, *pPolygon), std::move(shape)});
+            }
+        }
+    };
+    try
+    {
+        commit();
+    }
+    catch (...)
+    {
+        fold();
+        throw;
+    }
+    fold();
+}
+
 Arealis::Polygon* EditHistory::Swap(Action& action)
 {
     if (action.Entries.empty())
     {
         return nullptr;
     }
-    // Refused before anything changes: a parent may be neither deleted nor replaced.
+    // Refused before anything changes: a parent may be neither deleted nor replaced, unless
+    // the polygons naming it are deleted by this action too (they go first).
+    std::unordered_map<const Arealis::Polygon*, int> usesGoing;
     for (const Entry& entry : action.Entries)
     {
-        if (entry.Polygon->pPolygon != nullptr && entry.Polygon->pPolygon->IsUsed())
+        Arealis::Polygon* pPolygon = entry.Polygon->pPolygon;
+        if (pPolygon != nullptr && !entry.Shape)
+        {
+            Arealis::PolygonEnumerator parents =
+                entry.Polygon->pPolygonLayer->GetParents(pPolygon);
+            while (parents.MoveNext())
+            {
+                ++usesGoing[parents.Current()];
+            }
+        }
+    }
+    for (const Entry& entry : action.Entries)
+    {
+        const Arealis::Polygon* pPolygon = entry.Polygon->pPolygon;
+        if (pPolygon != nullptr && pPolygon->IsUsed() &&
+            (pPolygon->HasPolygonFlag(Arealis::Polygon::PolygonFlags::CountOverflow) ||
+             pPolygon->GetUseCount() > usesGoing[pPolygon]))
         {
             throw Exceptions::InvalidOperationException(
                 Exceptions::Messages::PolygonIsParent,
@@ -184,13 +247,18 @@ Arealis::Polygon* EditHistory::Swap(Action& action)
             held.Hold(*pPolygon);
         }
     }
-    for (const Entry& entry : action.Entries)
+    // The polygons that go first, so that their parents are free to be replaced.
+    for (const bool going : {true, false})
     {
-        if (Arealis::Polygon* pPolygon = entry.Polygon->pPolygon)
+        for (const Entry& entry : action.Entries)
         {
-            entry.Polygon->pPolygonLayer->DeletePolygon(pPolygon);
-            m_handles.erase(pPolygon);
-            entry.Polygon->pPolygon = nullptr;
+            Arealis::Polygon* pPolygon = entry.Polygon->pPolygon;
+            if (pPolygon != nullptr && going == !entry.Shape)
+            {
+                entry.Polygon->pPolygonLayer->DeletePolygon(pPolygon);
+                m_handles.erase(pPolygon);
+                entry.Polygon->pPolygon = nullptr;
+            }
         }
     }
     for (const Entry& entry : action.Entries)

@@ -3,6 +3,7 @@
 #include "Arealis/Point.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@ namespace Arealis
 {
 class Polygon;
 class PolygonLayer;
+class Topology;
 } // namespace Arealis
 
 namespace Orvista
@@ -75,6 +77,13 @@ public:
     // Deletes the polygon from its layer so that Undo can bring it back. Refused (the
     // library's exception, nothing changed) for a polygon that is a parent of another.
     void DeletePolygon(DisplayLayer& layer, Arealis::Polygon& polygon);
+
+    // Commits the topology through commit (which may throw; the exception passes on). The
+    // commit cleans the rings of edited polygons (repeated nodes, spikes, self-intersections
+    // cut into rings); what it changes belongs to the last action of the topology, so that
+    // undoing that action brings those polygons back as they were before it and redoing it
+    // brings the cleaned ones back.
+    void Commit(const Arealis::Topology& topology, const std::function<void()>& commit);
 
     bool CanUndo() const { return !m_undo.empty(); }
     bool CanRedo() const { return !m_redo.empty(); }

@@ -296,7 +296,8 @@ void COrvistaView::CommitKeepingSelection(Arealis::Topology& topology)
     }
     try
     {
-        topology.Commit();
+        // What the commit cleans can be undone with the last edit.
+        m_pDocument->GetHistory().Commit(topology, [&topology] { topology.Commit(); });
     }
     catch (...)
     {
