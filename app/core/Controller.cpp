@@ -15,6 +15,13 @@ void Controller::OnLayerDeleted(const DisplayLayer& /*layer*/) {}
 
 void Controller::OnTopologyCommitted(const Arealis::Topology& /*topology*/) {}
 
+void Controller::OnCommitting(const Arealis::Topology& /*topology*/) {}
+
+void Controller::OnPolygonsReplaced()
+{
+    OnCancel();
+}
+
 void Controller::DrawOverlay(ICanvas& /*canvas*/) {}
 
 } // namespace Orvista

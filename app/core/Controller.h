@@ -48,6 +48,11 @@ public:
     // The topology's edited polygons were committed, which cleans their rings: rings of fewer
     // than three vertices are removed and repeated nodes released.
     virtual void OnTopologyCommitted(const Arealis::Topology& topology);
+    // The topology is about to be committed: a ring being built is finished first.
+    virtual void OnCommitting(const Arealis::Topology& topology);
+    // Undo, Redo or Delete is about to replace or delete polygons: nothing of a gesture in
+    // progress may refer to them afterwards.
+    virtual void OnPolygonsReplaced();
 
     // The view has just painted its picture through canvas: whatever the controller shows on
     // top of the picture (a rubber band) is drawn again there.

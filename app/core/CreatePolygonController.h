@@ -42,6 +42,10 @@ public:
     void OnLayerDeleted(const DisplayLayer& layer) override;
     // Committing the layer's topology finishes the polygon being built.
     void OnTopologyCommitted(const Arealis::Topology& topology) override;
+    // The ring being built is finished (turned) before the commit validates it.
+    void OnCommitting(const Arealis::Topology& topology) override;
+    // Undo, Redo or Delete may take the polygon being built: the construction ends.
+    void OnPolygonsReplaced() override;
     void DrawOverlay(ICanvas& canvas) override;
 
     bool IsActive() const { return m_active; }
@@ -57,6 +61,11 @@ private:
     void EndConstruction();
     // Replaces the rubber band by the closing edge of the ring.
     void CloseRubberBand();
+    // Turns the finished ring, when needed, so that the first ring of the polygon is an
+    // exterior ring and a further ring a hole (or, when it lies outside the polygon's other
+    // rings, another exterior ring), whatever the order of the clicks; the status bar says
+    // which was made.
+    void FinishRing();
     void ShowRubberBand();
     void DrawPlacedEdge(const Arealis::Point& from, const Arealis::Point& to);
 

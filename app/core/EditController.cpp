@@ -4,10 +4,18 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Topology.h"
+#include "Collections/PlainArray.h"
+#include "DisplayLayer.h"
+#include "EditHistory.h"
 #include "ErrorBox.h"
+#include "Platform.h"
 #include "OrvistaDoc.h"
 #include "OrvistaView.h"
 #include "ViewWindow.h"
+
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace Orvista
 {
@@ -27,7 +35,7 @@ void EditController::OnLButtonDown(unsigned /*flags*/, PixelPoint point)
                    HideRubberLine();
                    m_dragging = false;
                    m_moved = false;
-                   SelectAt(point);
+                   PickNode(point);
                    const Arealis::Node* pNode = View().GetSelectedNode();
                    if (HasLayers() && pNode != nullptr)
                    {
@@ -36,6 +44,37 @@ void EditController::OnLButtonDown(unsigned /*flags*/, PixelPoint point)
                        m_target = pNode->Position;
                    }
                });
+}
+
+void EditController::PickNode(PixelPoint point)
+{
+    if (!HasLayers())
+    {
+        return;
+    }
+    COrvistaDoc& document = *Document();
+    COrvistaView& view = View();
+    DisplayLayer* pCurrent = document.GetCurrentLayer();
+    if (pCurrent != nullptr && pCurrent->Visible && pCurrent->GetTopology() != nullptr)
+    {
+        const double tolerance = COrvistaView::PickTolerance / view.GetScale();
+        Arealis::Node* pNode =
+            pCurrent->GetTopology()->FindNode(view.PixelToWorld(point), tolerance);
+        if (pNode != nullptr)
+        {
+            view.SetSelection(nullptr, nullptr, -1, pNode);
+            view.SetSelectionLayer(pCurrent);
+            return;
+        }
+    }
+    SelectAt(point);
+    DisplayLayer* pPicked = view.GetSelectionLayer();
+    if (view.GetSelectedNode() != nullptr && pPicked != nullptr && pPicked != pCurrent)
+    {
+        document.MakeCurrentLayer(*pPicked);
+        view.GetPlatform().ShowStatusText("The current layer is now " + pPicked->Name() +
+                                          ": its nodes can be moved");
+    }
 }
 
 void EditController::OnMouseMove(unsigned /*flags*/, PixelPoint point)
@@ -147,7 +186,26 @@ void EditController::MoveSelectedNode()
     }
     view.InvalidateRect(
         view.WorldToPixel(pTopology->GetNodeBounds(pNode)).Inflated(COrvistaView::SelectionMargin));
+    if (pNode->Position == m_target)
+    {
+        return;
+    }
+    // The polygons that use the node change; their shapes are kept for Undo, and recorded
+    // once the library has accepted the move.
+    DisplayLayer* pLayer = Document()->GetCurrentLayer();
+    std::optional<EditHistory::PendingChange> change;
+    if (pLayer != nullptr && pLayer->GetPolygonLayer() != nullptr)
+    {
+        Collections::PlainArray<Arealis::Polygon*> users;
+        pLayer->GetPolygonLayer()->CollectPolygonsUsingNode(pNode, users);
+        const std::vector<Arealis::Polygon*> polygons(users.begin(), users.end());
+        change.emplace(Document()->GetHistory().PrepareChange(*pLayer, polygons, "Move node"));
+    }
     Arealis::Node* pMoved = pTopology->MoveNode(pNode, m_target);
+    if (change)
+    {
+        Document()->GetHistory().Record(std::move(*change));
+    }
     // A node merged into another one is gone: the selection follows the node that stays.
     view.SetSelectedNode(pMoved);
     view.InvalidateRect(view.WorldToPixel(pTopology->GetNodeBounds(pMoved))

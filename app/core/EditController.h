@@ -11,7 +11,9 @@ namespace Orvista
 // starts a drag; while the mouse moves, a rubber line runs from the node to the target, which
 // snaps to the nearest node (or, without the node index option, polygon vertex) within the
 // pick distance; releasing moves the node in the current layer's topology, merging it with a
-// node that already stands at the target. Escape abandons the drag.
+// node that already stands at the target. Escape abandons the drag. A node of the current
+// layer wins over nodes of the other layers; a node picked in another visible layer makes
+// that layer current (the status bar says so), so that every node offered can be moved.
 class EditController final : public SelectController
 {
 public:
@@ -37,6 +39,9 @@ private:
     void ShowRubberLine();
     void HideRubberLine();
     void MoveSelectedNode();
+    // Selects the node under the point, in the current layer first; a node of another layer
+    // makes its layer current.
+    void PickNode(PixelPoint point);
 
     bool m_dragging = false;
     bool m_moved = false;

@@ -15,28 +15,26 @@ CMainFrame::CMainFrame(IPlatform& platform, COrvistaDoc& document, COrvistaView&
                        CTopologyTreeView& tree)
     : m_platform(platform), m_document(document), m_view(view), m_tree(tree)
 {
-    m_document.SetDrawingViewActive(m_drawingViewActive);
 }
 
 bool CMainFrame::Execute(int id, ICommandTarget* pApplication)
 {
-    // The layer tree handles no command of its own.
-    const std::array<ICommandTarget*, 4> chain{m_drawingViewActive ? &m_view : nullptr, &m_document,
-                                               this, pApplication};
+    // The layer tree handles no command of its own, and the drawing view's commands reach it
+    // whichever pane has the focus: choosing the current layer in the tree must not disable
+    // them.
+    const std::array<ICommandTarget*, 4> chain{&m_view, &m_document, this, pApplication};
     return RouteCommand(chain, id);
 }
 
 CommandState CMainFrame::QueryState(int id, ICommandTarget* pApplication)
 {
-    const std::array<ICommandTarget*, 4> chain{m_drawingViewActive ? &m_view : nullptr, &m_document,
-                                               this, pApplication};
+    const std::array<ICommandTarget*, 4> chain{&m_view, &m_document, this, pApplication};
     return QueryCommandState(chain, id);
 }
 
 void CMainFrame::SetDrawingViewActive(bool active)
 {
     m_drawingViewActive = active;
-    m_document.SetDrawingViewActive(active);
 }
 
 void CMainFrame::OnViewSizing()

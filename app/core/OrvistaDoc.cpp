@@ -94,6 +94,18 @@ DisplayLayer* COrvistaDoc::GetCurrentLayer()
     return m_pWorkingTopology != nullptr ? m_pWorkingTopology->GetSelectedData() : nullptr;
 }
 
+void COrvistaDoc::MakeCurrentLayer(DisplayLayer& layer)
+{
+    if (m_pLayerTree != nullptr)
+    {
+        m_pLayerTree->SelectLayer(&layer);
+    }
+    if (m_pWorkingTopology != nullptr)
+    {
+        m_pWorkingTopology->SetCurSel(m_pWorkingTopology->FindItemData(&layer));
+    }
+}
+
 Arealis::Topology* COrvistaDoc::GetCurrentTopology()
 {
     const DisplayLayer* pLayer = GetCurrentLayer();
@@ -208,7 +220,9 @@ void COrvistaDoc::ReadNewLayer(const std::string& path)
         const Arealis::Rectangle bounds = added.GetPolygonLayer()->GetBounds();
         if (m_pView != nullptr)
         {
-            if (m_layers.size() == 1 && !bounds.IsEmpty())
+            // The first layer, or one opened while the view shows no polygon (after New, or
+            // zoomed away from the other layers), is zoomed to: otherwise nothing would show.
+            if (!bounds.IsEmpty() && !ViewShowsPolygons(added))
             {
                 m_pView->ZoomToRectangle(bounds);
             }
@@ -219,6 +233,31 @@ void COrvistaDoc::ReadNewLayer(const std::string& path)
             }
         }
     }
+}
+
+bool COrvistaDoc::ViewShowsPolygons(const DisplayLayer& except) const
+{
+    if (m_pView == nullptr)
+    {
+        return false;
+    }
+    const Arealis::Rectangle& visible = m_pView->GetMapping().VisibleRectangle();
+    if (visible.IsEmpty())
+    {
+        return false;
+    }
+    return std::any_of(m_layers.begin(), m_layers.end(),
+                       [&](const auto& layer)
+                       {
+                           if (layer.get() == &except || !layer->Visible ||
+                               layer->GetPolygonLayer() == nullptr)
+                           {
+                               return false;
+                           }
+                           Arealis::PolygonEnumerator polygons =
+                               layer->GetPolygonLayer()->GetPolygons(visible);
+                           return polygons.MoveNext();
+                       });
 }
 
 void COrvistaDoc::OnDeleteSelectedLayer()
@@ -255,6 +294,7 @@ void COrvistaDoc::DeleteLayer(DisplayLayer& layer)
     }
     const std::unique_ptr<DisplayLayer> doomed = std::move(*found);
     m_layers.erase(found);
+    m_history.ForgetLayer(layer);
 
     if (m_pView != nullptr)
     {
@@ -272,6 +312,12 @@ void COrvistaDoc::DeleteLayer(DisplayLayer& layer)
         if (m_hasLayers)
         {
             m_pWorkingTopology->SetCurSel(0);
+            // The new current layer is selected in the tree too, so that the tree always
+            // shows which layer the next command works on.
+            if (m_pLayerTree != nullptr)
+            {
+                m_pLayerTree->SelectLayer(m_pWorkingTopology->GetSelectedData());
+            }
         }
     }
     else
@@ -359,11 +405,11 @@ bool COrvistaDoc::OnUpdateCommand(int id, CommandState& state)
         state.Enabled = true;
         return true;
     case DeleteSelectedLayer:
-        state.Enabled = !m_drawingViewActive && GetTreeSelection() != nullptr;
+        state.Enabled = GetTreeSelection() != nullptr;
         return true;
     case ZoomToCurrent:
     case UniteAllPolygons:
-        state.Enabled = !m_drawingViewActive && TreeSelectionHasPolygons();
+        state.Enabled = TreeSelectionHasPolygons();
         return true;
     case UniteTwoLayers:
         state.Enabled = CountLayersWithOnePolygon() > 1;

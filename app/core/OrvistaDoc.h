@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommandRouting.h"
+#include "EditHistory.h"
 
 #include <functional>
 #include <memory>
@@ -45,8 +46,6 @@ public:
     void SetView(COrvistaView* pView) { m_pView = pView; }
     void SetLayerTree(CTopologyTreeView* pTree) { m_pLayerTree = pTree; }
     void SetWorkingTopologyList(IComboList* pList) { m_pWorkingTopology = pList; }
-    // The frame says which pane is active; some commands are disabled in the drawing view.
-    void SetDrawingViewActive(bool active) { m_drawingViewActive = active; }
     // Called with the path of every file opened as a layer (for the recent-file list).
     void SetFileOpenedHandler(std::function<void(const std::string&)> handler)
     {
@@ -73,11 +72,16 @@ public:
     // The layer selected in the layer tree (which the Working Topology list then follows), or
     // else the one selected in the Working Topology list; null when neither has one.
     DisplayLayer* GetCurrentLayer();
+    // Makes the layer current: it is selected in the layer tree and the Working Topology list.
+    void MakeCurrentLayer(DisplayLayer& layer);
     Arealis::Topology* GetCurrentTopology();
     Arealis::PolygonLayer* GetCurrentPolygonLayer();
 
     // Brings the layer tree up to date with the layer list.
     void UpdateLayerTree();
+
+    // Undo and Redo of the edits made in the layers.
+    EditHistory& GetHistory() { return m_history; }
 
     // --- Commands ---------------------------------------------------------------------------
 
@@ -102,6 +106,8 @@ private:
     // when the list refuses the entry.
     bool InsertIntoWorkingTopology(DisplayLayer& layer);
     void ReadNewLayer(const std::string& path);
+    // Whether a visible layer other than except has a polygon in the view's visible rectangle.
+    bool ViewShowsPolygons(const DisplayLayer& except) const;
     void DeleteLayer(DisplayLayer& layer);
     void DeleteAllLayers() noexcept;
     DisplayLayer* GetTreeSelection() const;
@@ -113,11 +119,11 @@ private:
     std::vector<std::unique_ptr<DisplayLayer>> m_layers;
     int m_topologyCounter = 0;
     bool m_hasLayers = false;
-    bool m_drawingViewActive = true;
     COrvistaView* m_pView = nullptr;
     CTopologyTreeView* m_pLayerTree = nullptr;
     IComboList* m_pWorkingTopology = nullptr;
     std::function<void(const std::string&)> m_fileOpened;
+    EditHistory m_history;
 };
 
 } // namespace Orvista

@@ -573,7 +573,7 @@ void COrvistaView::OnLayerOperation(int command)
 void COrvistaView::RunLayerOperation(int command)
 {
     const WaitCursor wait(m_platform);
-    const std::uint32_t start = m_platform.TickCount();
+    const std::uint64_t start = m_platform.TickMicroseconds();
     LayerOperationSlots& slots = m_layerOperation;
     if (!slots.Ready || slots.pResultLayer == nullptr)
     {
@@ -605,7 +605,7 @@ void COrvistaView::RunLayerOperation(int command)
     slots.pResultLayer->SetPolygonLayer(pResult);
     slots.pResult = pResult;
 
-    const double seconds = static_cast<std::uint32_t>(m_platform.TickCount() - start) / 1000.0;
+    const double seconds = static_cast<double>(m_platform.TickMicroseconds() - start) / 1e6;
     char text[64];
     std::snprintf(text, sizeof text, "Operation duration: %.2f s", seconds);
 
@@ -636,7 +636,7 @@ void COrvistaView::UniteAllPolygons()
         return;
     }
     std::optional<WaitCursor> wait(std::in_place, m_platform);
-    const std::uint32_t start = m_platform.TickCount();
+    const std::uint64_t start = m_platform.TickMicroseconds();
     Arealis::PolygonLayer& source = *pCurrent->GetPolygonLayer();
     DisplayLayer& result = m_pDocument->AddLayer(
         std::make_unique<DisplayLayer>(WithoutShpExtension(pNamed->Name()) + "_union"));
@@ -656,7 +656,7 @@ void COrvistaView::UniteAllPolygons()
     }
     pList->SetCurSel(pList->FindStringExact(result.Name()));
 
-    const double seconds = static_cast<std::uint32_t>(m_platform.TickCount() - start) / 1000.0;
+    const double seconds = static_cast<double>(m_platform.TickMicroseconds() - start) / 1e6;
     char text[96];
     std::snprintf(text, sizeof text, "Operation duration: %.2f s; united polygon count: %d",
                   seconds, static_cast<int>(source.GetPolygonCount()));
@@ -715,6 +715,15 @@ bool COrvistaView::OnCommand(int id)
     case LayerUtility:
         OnLayerUtility();
         return true;
+    case EditUndo:
+        OnUndo();
+        return true;
+    case EditRedo:
+        OnRedo();
+        return true;
+    case EditDelete:
+        OnDeletePolygon();
+        return true;
     default:
         return false;
     }
@@ -748,6 +757,15 @@ bool COrvistaView::OnUpdateCommand(int id, CommandState& state)
     case AddPolygon:
     case AddRing:
         state.Enabled = m_mode == ModeCreate;
+        return true;
+    case EditUndo:
+        state.Enabled = m_pDocument != nullptr && m_pDocument->GetHistory().CanUndo();
+        return true;
+    case EditRedo:
+        state.Enabled = m_pDocument != nullptr && m_pDocument->GetHistory().CanRedo();
+        return true;
+    case EditDelete:
+        state.Enabled = m_pSelectedPolygon != nullptr && m_pSelectionLayer != nullptr;
         return true;
     default:
         return false;

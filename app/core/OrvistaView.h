@@ -77,6 +77,8 @@ public:
     // controllers, in pixels.
     static constexpr int NodeMarkSize = 5;
     static constexpr int PickTolerance = 5;
+    // The status text of a Boolean operation asked for before two polygons were picked.
+    static constexpr const char* PickTwoPolygons = "Pick two polygons first";
     // The margin by which a selection's pixel rectangle is inflated when it is repainted.
     static constexpr int SelectionMargin = 7;
 
@@ -196,6 +198,13 @@ public:
     // "Union", "Intersect" and "Subtract" of the two polygons picked in the Boolean mode; the
     // result goes to the current layer.
     void OnBooleanOperation(int command);
+    // Undo and Redo of the last edit (Edit menu); the polygon the edit leaves is selected and
+    // the status bar names the edit.
+    void OnUndo();
+    void OnRedo();
+    // "Delete Polygon": deletes the selected polygon (Undo brings it back); a polygon that is a
+    // parent of another is refused with the library's message.
+    void OnDeletePolygon();
     // "Commit changes": commits the current topology and reports the time it took.
     void OnCommitChanges();
     // "Show Parents" outlines the selected polygon's parents on the window; "Clear Parents"
@@ -233,6 +242,12 @@ private:
     void RunLayerOperation(int command);
     void UniteAllPolygons();
     void RunBooleanOperation(int command);
+    // Selects the result of a Boolean operation in its layer and says what was made.
+    void SelectResult(DisplayLayer& layer, Arealis::Polygon* pResult, const char* made);
+    void UndoOrRedo(bool undo);
+    void DeleteSelectedPolygon();
+    // The layer of the document that holds the polygon; null when none does.
+    DisplayLayer* FindLayerOf(const Arealis::Polygon* pPolygon) const;
     void CommitCurrentTopology();
     // Commits the topology; the selection and the controller forget what the commit removed.
     void CommitKeepingSelection(Arealis::Topology& topology);

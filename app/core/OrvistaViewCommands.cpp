@@ -12,7 +12,9 @@
 #include "Commands.h"
 #include "CreatePolygonController.h"
 #include "DisplayLayer.h"
+#include "EditHistory.h"
 #include "ErrorBox.h"
+#include "Exceptions/Exception.h"
 #include "OrvistaDoc.h"
 #include "OrvistaView.h"
 #include "Platform.h"
@@ -63,8 +65,7 @@ void COrvistaView::RunBooleanOperation(int command)
     {
         return;
     }
-    const std::uint32_t start = m_platform.TickCount();
-    const DisplayLayer* pCurrent = m_pDocument->GetCurrentLayer();
+    DisplayLayer* pCurrent = m_pDocument->GetCurrentLayer();
     Arealis::PolygonLayer* pLayer = pCurrent != nullptr ? pCurrent->GetPolygonLayer() : nullptr;
     if (pLayer == nullptr)
     {
@@ -72,30 +73,169 @@ void COrvistaView::RunBooleanOperation(int command)
     }
     Arealis::Polygon* pFirst = m_boolean.FirstChosen ? m_boolean.pFirst : nullptr;
     Arealis::Polygon* pSecond = m_boolean.SecondChosen ? m_boolean.pSecond : nullptr;
+    // The library would only say that a pointer is not valid.
+    if (pFirst == nullptr || pSecond == nullptr)
+    {
+        m_platform.ShowStatusText(PickTwoPolygons);
+        return;
+    }
+    const std::uint64_t start = m_platform.TickMicroseconds();
+    const char* made = nullptr;
     switch (command)
     {
     case CommandId::BooleanUnion:
         m_boolean.pResult = pLayer->Union(pFirst, pSecond, true);
+        made = "Union";
         break;
     case CommandId::BooleanIntersect:
         m_boolean.pResult = pLayer->Intersection(pFirst, pSecond, true);
+        made = "Intersection";
         break;
     case CommandId::BooleanSubtract:
         m_boolean.pResult = pLayer->Substract(pFirst, pSecond, true);
+        made = "Difference";
         break;
     default:
         return;
     }
     m_boolean.ResultValid = true;
-    const auto elapsed =
-        static_cast<double>(static_cast<std::uint32_t>(m_platform.TickCount() - start));
+    const double elapsed = static_cast<double>(m_platform.TickMicroseconds() - start) / 1000.0;
+    if (m_boolean.pResult != nullptr)
+    {
+        m_pDocument->GetHistory().RecordCreated(*pCurrent, *m_boolean.pResult, made);
+    }
 
     char text[128];
     std::snprintf(text, sizeof text, "Operation  time %f ms, count1 = %d, count2 = %d", elapsed,
                   CountVertices(pFirst), CountVertices(pSecond));
-    // The result lies in the current layer, whose picture shows it from now on.
+    // The result lies on top of its operands in the current layer: it is selected, so that
+    // it stands out, and the status bar says what was made.
+    SelectResult(*pCurrent, m_boolean.pResult, made);
     RenderLayersOf(pLayer->GetTopology());
     m_platform.ShowMessageBox(text, ApplicationTitle, MessageBoxKind::Ok);
+}
+
+void COrvistaView::SelectResult(DisplayLayer& layer, Arealis::Polygon* pResult, const char* made)
+{
+    const int vertices = CountVertices(pResult);
+    if (pResult == nullptr || vertices == 0)
+    {
+        m_platform.ShowStatusText(std::string(made) + " is empty: no polygon was made");
+        return;
+    }
+    SetSelection(pResult, nullptr, -1, nullptr);
+    m_pSelectionLayer = &layer;
+    m_platform.ShowStatusText(std::string(made) + " made: a polygon of " +
+                              std::to_string(pResult->GetRingCount()) + " rings and " +
+                              std::to_string(vertices) + " vertices, selected in " +
+                              layer.Name());
+}
+
+// --- Undo, Redo and Delete ---------------------------------------------------------------------
+
+DisplayLayer* COrvistaView::FindLayerOf(const Arealis::Polygon* pPolygon) const
+{
+    if (pPolygon == nullptr || m_pDocument == nullptr)
+    {
+        return nullptr;
+    }
+    for (const auto& layer : m_pDocument->GetLayers())
+    {
+        if (layer->GetPolygonLayer() == pPolygon->GetLayer())
+        {
+            return layer.get();
+        }
+    }
+    return nullptr;
+}
+
+void COrvistaView::OnUndo()
+{
+    RunGuarded(m_platform, Unit, __LINE__, [this] { UndoOrRedo(true); });
+}
+
+void COrvistaView::OnRedo()
+{
+    RunGuarded(m_platform, Unit, __LINE__, [this] { UndoOrRedo(false); });
+}
+
+void COrvistaView::UndoOrRedo(bool undo)
+{
+    if (m_pDocument == nullptr)
+    {
+        return;
+    }
+    EditHistory& history = m_pDocument->GetHistory();
+    if (undo ? !history.CanUndo() : !history.CanRedo())
+    {
+        return;
+    }
+    const std::string name = undo ? history.UndoName() : history.RedoName();
+    // The polygons may be replaced: the selection and the gesture in progress let go of them
+    // first, without reading them.
+    if (m_controller)
+    {
+        m_controller->OnPolygonsReplaced();
+    }
+    ClearSelection();
+    Arealis::Polygon* pLeft = nullptr;
+    try
+    {
+        pLeft = undo ? history.Undo() : history.Redo();
+    }
+    catch (const Exceptions::Exception& e)
+    {
+        m_platform.ShowMessageBox(e.Message(), ApplicationTitle, MessageBoxKind::Ok);
+        return;
+    }
+    MarkLayersForRendering();
+    m_redrawNeeded = true;
+    Invalidate();
+    if (DisplayLayer* pLayer = FindLayerOf(pLeft))
+    {
+        SetSelection(pLeft, nullptr, -1, nullptr);
+        m_pSelectionLayer = pLayer;
+    }
+    m_platform.ShowStatusText((undo ? "Undone: " : "Redone: ") + name);
+}
+
+void COrvistaView::OnDeletePolygon()
+{
+    RunGuarded(m_platform, Unit, __LINE__, [this] { DeleteSelectedPolygon(); });
+}
+
+void COrvistaView::DeleteSelectedPolygon()
+{
+    if (m_pDocument == nullptr || !m_pDocument->HasLayers())
+    {
+        return;
+    }
+    Arealis::Polygon* pPolygon = m_pSelectedPolygon;
+    DisplayLayer* pLayer = FindLayerOf(pPolygon);
+    if (pPolygon == nullptr || pLayer == nullptr)
+    {
+        m_platform.ShowStatusText("Select a polygon first");
+        return;
+    }
+    try
+    {
+        m_pDocument->GetHistory().DeletePolygon(*pLayer, *pPolygon);
+    }
+    catch (const Exceptions::Exception& e)
+    {
+        m_platform.ShowMessageBox(e.Message(), ApplicationTitle, MessageBoxKind::Ok);
+        return;
+    }
+    // The polygon is gone: nothing may read it again.
+    if (m_controller)
+    {
+        m_controller->OnPolygonsReplaced();
+    }
+    ClearSelection();
+    RenderLayersOf(pLayer->GetTopology());
+    Invalidate();
+    m_platform.ShowStatusText("Polygon deleted from " + pLayer->Name() +
+                              " (Undo brings it back)");
 }
 
 // --- Commit -----------------------------------------------------------------------------------
@@ -117,12 +257,16 @@ void COrvistaView::CommitCurrentTopology()
     {
         return;
     }
+    if (m_controller)
+    {
+        m_controller->OnCommitting(*pTopology);
+    }
     std::string text;
-    const std::uint32_t start = m_platform.TickCount();
+    const std::uint64_t start = m_platform.TickMicroseconds();
     try
     {
         CommitKeepingSelection(*pTopology);
-        const double seconds = static_cast<std::uint32_t>(m_platform.TickCount() - start) / 1000.0;
+        const double seconds = static_cast<double>(m_platform.TickMicroseconds() - start) / 1e6;
         char buffer[64];
         std::snprintf(buffer, sizeof buffer, "Commit time %f", seconds);
         text = buffer;
@@ -152,7 +296,8 @@ void COrvistaView::CommitKeepingSelection(Arealis::Topology& topology)
     }
     try
     {
-        topology.Commit();
+        // What the commit cleans can be undone with the last edit.
+        m_pDocument->GetHistory().Commit(topology, [&topology] { topology.Commit(); });
     }
     catch (...)
     {

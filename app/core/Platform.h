@@ -62,6 +62,12 @@ public:
 
     // Milliseconds of a steady clock; wraps around, so durations are unsigned differences.
     virtual std::uint32_t TickCount() = 0;
+    // Microseconds of the same steady clock, at the clock's real resolution; durations of
+    // small operations are measured with it. Without a finer clock, the milliseconds.
+    virtual std::uint64_t TickMicroseconds() { return std::uint64_t{TickCount()} * 1000; }
+    // A short message in the main window's status bar, replacing the previous one; it says what
+    // an action did or why it did nothing.
+    virtual void ShowStatusText(const std::string& /*text*/) {}
 
     // Shows the set-operation dialog modally; the dialog object holds its logic.
     virtual DialogResult RunSetOperationDialog(CSetOperationDlg& dialog) = 0;

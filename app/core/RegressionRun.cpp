@@ -6,7 +6,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace Orvista
 {
@@ -18,17 +21,27 @@ namespace fs = std::filesystem;
 
 constexpr const char* Caption = "Test";
 
-// The suite's messages go to the program's message boxes: plain ones with OK, the reader's
-// errors in the common error box with OK and Cancel.
+// The suite's messages go to the program's message boxes: its own ones (captioned) with OK, the
+// reader's errors in the common error box with OK and Cancel. The reader's plain messages
+// belong to the validation cases, whose files are invalid on purpose: they are kept for the
+// log instead of interrupting the run, and written to it before the suite's closing message.
 class PlatformReporter final : public Arealis::IReporter
 {
 public:
-    explicit PlatformReporter(IPlatform& platform) : m_platform(platform) {}
+    PlatformReporter(IPlatform& platform, std::string logPath)
+        : m_platform(platform), m_logPath(std::move(logPath))
+    {
+    }
 
     void ShowMessage(const std::string& text, const std::string& caption) override
     {
-        m_platform.ShowMessageBox(text, caption.empty() ? ApplicationTitle : caption,
-                                  MessageBoxKind::Ok);
+        if (caption.empty())
+        {
+            m_kept.push_back(text);
+            return;
+        }
+        WriteKeptToLog();
+        m_platform.ShowMessageBox(text, caption, MessageBoxKind::Ok);
     }
     bool ShowError(const std::string& text) override
     {
@@ -36,8 +49,41 @@ public:
                BoxAnswer::Ok;
     }
 
+    // Writes the kept messages into the log before its last line, the summary, which stays
+    // the last.
+    void WriteKeptToLog()
+    {
+        if (m_kept.empty())
+        {
+            return;
+        }
+        std::vector<std::string> lines;
+        {
+            std::ifstream in(m_logPath, std::ios::binary);
+            for (std::string line; std::getline(in, line);)
+            {
+                lines.push_back(line);
+            }
+        }
+        const auto at = lines.empty() ? lines.end() : lines.end() - 1;
+        std::vector<std::string> kept;
+        for (const std::string& text : m_kept)
+        {
+            kept.push_back("Reader: " + text);
+        }
+        lines.insert(at, kept.begin(), kept.end());
+        std::ofstream out(m_logPath, std::ios::binary | std::ios::trunc);
+        for (const std::string& line : lines)
+        {
+            out << line << '\n';
+        }
+        m_kept.clear();
+    }
+
 private:
     IPlatform& m_platform;
+    std::string m_logPath;
+    std::vector<std::string> m_kept;
 };
 
 // Whether the log can be written in the folder; opening it to append leaves its content alone.
@@ -94,7 +140,7 @@ std::string RunRegressionSuite(IPlatform& platform, const TestFilesFolders& fold
     }
     std::string logPath = (folder / TestLogFileName).string();
 
-    PlatformReporter reporter(platform);
+    PlatformReporter reporter(platform, logPath);
     {
         const WaitCursor wait(platform);
         Arealis::Regression::TestRunner runner(reporter);
@@ -102,6 +148,7 @@ std::string RunRegressionSuite(IPlatform& platform, const TestFilesFolders& fold
         runner.SetLogFilePath(logPath);
         runner.Run();
     }
+    reporter.WriteKeptToLog();
     if (onCopy)
     {
         platform.ShowMessageBox("The test files folder " + folders.Folder +

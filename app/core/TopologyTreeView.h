@@ -25,6 +25,8 @@ public:
     void UpdateLayers(const std::vector<DisplayLayer*>& layers);
 
     DisplayLayer* GetSelectedLayer() const { return m_control.SelectedLayer(); }
+    // Selects the layer's item (null: none), which makes the layer current.
+    void SelectLayer(const DisplayLayer* pLayer) { m_control.SelectLayer(pLayer); }
     bool HasItems() const { return m_control.RootCount() > 0; }
     // Root items, first to last (the reverse of the document's layer order).
     int RootCount() const { return m_control.RootCount(); }

@@ -25,6 +25,8 @@ public:
     virtual void DeleteRoot(int index) = 0;
     // The layer of the selected root item; null when nothing or a swatch is selected.
     virtual DisplayLayer* SelectedLayer() const = 0;
+    // Selects the layer's root item; null selects nothing.
+    virtual void SelectLayer(const DisplayLayer* pLayer) = 0;
     // Shows the layer's current fill colour in its swatch.
     virtual void RefreshSwatch(const DisplayLayer& layer) = 0;
 };

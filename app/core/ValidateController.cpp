@@ -4,6 +4,7 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "ErrorBox.h"
+#include "OrvistaDoc.h"
 #include "OrvistaView.h"
 #include "Platform.h"
 
@@ -24,7 +25,10 @@ void ValidateController::OnLButtonDown(unsigned /*flags*/, PixelPoint point)
                    Arealis::PolygonLayer* pLayer = pPolygon->GetLayer();
                    try
                    {
-                       pLayer->EndEdit(pPolygon);
+                       // What the commit cleans can be undone with the last edit.
+                       Document()->GetHistory().Commit(*pLayer->GetTopology(),
+                                                       [pLayer, pPolygon]
+                                                       { pLayer->EndEdit(pPolygon); });
                    }
                    catch (const Arealis::InvalidPolygonException& e)
                    {

@@ -70,8 +70,10 @@ void LayerTreeWidget::InsertFirstRoot(DisplayLayer& layer, const std::string& te
 {
     const QSignalBlocker blocker(this);
     auto* pRoot = new QTreeWidgetItem();
+    // A file's layer is listed by its file name; the tooltip gives the whole path.
     const QString name = QString::fromStdString(text);
-    pRoot->setText(0, name);
+    const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
+    pRoot->setText(0, slash >= 0 && slash + 1 < name.size() ? name.mid(slash + 1) : name);
     pRoot->setToolTip(0, name);
     pRoot->setData(0, LayerRole, QVariant::fromValue(static_cast<void*>(&layer)));
     pRoot->setFlags(pRoot->flags() | Qt::ItemIsUserCheckable);
@@ -99,6 +101,19 @@ DisplayLayer* LayerTreeWidget::SelectedLayer() const
         return nullptr;
     }
     return LayerOf(selected.front());
+}
+
+void LayerTreeWidget::SelectLayer(const DisplayLayer* pLayer)
+{
+    QTreeWidgetItem* pItem = pLayer != nullptr ? RootItem(*pLayer) : nullptr;
+    if (pItem != nullptr)
+    {
+        setCurrentItem(pItem);
+    }
+    else
+    {
+        clearSelection();
+    }
 }
 
 QTreeWidgetItem* LayerTreeWidget::RootItem(const DisplayLayer& layer) const

@@ -27,6 +27,7 @@ public:
     void InsertFirstRoot(DisplayLayer& layer, const std::string& text, bool checked) override;
     void DeleteRoot(int index) override;
     DisplayLayer* SelectedLayer() const override;
+    void SelectLayer(const DisplayLayer* pLayer) override;
     void RefreshSwatch(const DisplayLayer& layer) override;
 
     // The item of the layer's swatch, or null.

@@ -265,13 +265,9 @@ void MainWindow::CreateStatusBar()
     m_pCursorPosition = new QLabel(this);
     m_pCursorPosition->setObjectName(QStringLiteral("cursorPosition"));
     m_pCursorPosition->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('0')) * 30);
+    // No CAP, NUM and SCRL indicators: the toolkit cannot read those key states portably, and
+    // indicators that never change would mislead.
     statusBar()->addPermanentWidget(m_pCursorPosition);
-    for (const char* indicator : {"CAP", "NUM", "SCRL"})
-    {
-        auto* pLabel = new QLabel(QString::fromLatin1(indicator), this);
-        pLabel->setEnabled(false);
-        statusBar()->addPermanentWidget(pLabel);
-    }
 }
 
 void MainWindow::RefreshRecentFiles()

@@ -140,6 +140,22 @@ std::uint32_t QtPlatform::TickCount()
         std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
 }
 
+std::uint64_t QtPlatform::TickMicroseconds()
+{
+    const auto elapsed = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count());
+}
+
+void QtPlatform::ShowStatusText(const std::string& text)
+{
+    auto* pWindow = qobject_cast<QMainWindow*>(m_pMainWindow);
+    if (pWindow != nullptr)
+    {
+        pWindow->statusBar()->showMessage(QString::fromStdString(text));
+    }
+}
+
 DialogResult QtPlatform::RunSetOperationDialog(CSetOperationDlg& dialog)
 {
     const ArrowCursorWhileModal arrow(m_waitCursorDepth > 0);

@@ -29,6 +29,9 @@ public:
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     std::uint32_t TickCount() override;
+    std::uint64_t TickMicroseconds() override;
+    // In the main window's status bar, until the next message.
+    void ShowStatusText(const std::string& text) override;
     DialogResult RunSetOperationDialog(CSetOperationDlg& dialog) override;
     // A bar at the right of the main window's status bar.
     void BeginProgress() override;

@@ -46,7 +46,7 @@ std::string UsageText()
     return "usage: arealis OPERATION [--format geojson|wkt|summary] [-o FILE] [--overwrite]\n"
            "               [--reproject] [--stats] [--allow-invalid] [--skip-bad-records] A [B]\n"
            "       arealis validate [--strict] [--format ...] [-o FILE] A\n"
-           "       arealis regression FOLDER\n"
+           "       arealis regression [--verbose] FOLDER\n"
            "\n"
            "operations on two layers: intersection, union, subtract, join, identity,\n"
            "                          symmetric_difference\n"
@@ -106,6 +106,7 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
     app.add_flag("--strict", options.Strict);
     app.add_flag("--overwrite", options.Overwrite);
     app.add_flag("--reproject", options.Reproject);
+    app.add_flag("--verbose", options.Verbose);
     app.add_option("arguments", positionals);
     try
     {

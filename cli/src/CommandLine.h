@@ -49,6 +49,7 @@ struct Options
     // validate: also report polygons that break the simple-features rules other software
     // applies, though the library accepts them.
     bool Strict = false;
+    bool Verbose = false; // regression: print the reader's messages of the validation cases
     std::vector<std::string> Inputs;
 };
 

@@ -29,6 +29,24 @@ std::vector<std::string> ReadLines(const std::filesystem::path& path)
     return lines;
 }
 
+// Drops the reader's plain messages (they come without a caption); the suite's own messages
+// and errors still go to standard error.
+class QuietReporter final : public Arealis::IReporter
+{
+public:
+    void ShowMessage(const std::string& text, const std::string& caption) override
+    {
+        if (!caption.empty())
+        {
+            m_errors.ShowMessage(text, caption);
+        }
+    }
+    bool ShowError(const std::string& text) override { return m_errors.ShowError(text); }
+
+private:
+    Arealis::StderrReporter m_errors;
+};
+
 } // namespace
 
 bool LogShowsSuccess(const std::vector<std::string>& lines)
@@ -53,7 +71,12 @@ int RunRegression(const Options& options, std::ostream& standardOutput, std::ost
     const std::filesystem::path logPath = folder / "TestLog.log";
     std::filesystem::remove(logPath);
 
-    Arealis::StderrReporter reporter;
+    // The validation cases read invalid files on purpose: the reader's messages about them are
+    // printed only when asked for.
+    Arealis::StderrReporter stderrReporter;
+    QuietReporter quietReporter;
+    Arealis::IReporter& reporter =
+        options.Verbose ? static_cast<Arealis::IReporter&>(stderrReporter) : quietReporter;
     Arealis::Regression::TestRunner runner(reporter);
     runner.SetTestFolder(folder.string());
     runner.SetLogFilePath(logPath.string());

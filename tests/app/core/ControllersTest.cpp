@@ -2,7 +2,9 @@
 #include "Arealis/NodeSet.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
+#include "Arealis/RingEnumerator.h"
 #include "Arealis/Topology.h"
+#include "Collections/PlainArray.h"
 #include "Commands.h"
 #include "CreatePolygonController.h"
 #include "EditController.h"
@@ -17,6 +19,7 @@ namespace
 
 using namespace Testing;
 using namespace CommandId;
+using Arealis::Point;
 
 // A view of 100 x 100 pixels on the world square (0, 0)-(100, 100): pixel (x, y) lies on world
 // (x, 100 - y). Layer a.shp holds two squares side by side sharing the nodes (30, 10) and
@@ -135,21 +138,22 @@ TEST_F(ControllersTest, WithoutTheNodeIndexTheTargetSnapsToAVertexOfThePolygonUn
     EXPECT_NE(TopologyOf(0).GetNodeSet().Find({55, 40}), nullptr);
 }
 
-TEST_F(ControllersTest, ANodeOfALayerThatIsNotCurrentIsRefusedAndStays)
+TEST_F(ControllersTest, ANodeOfALayerThatIsNotCurrentMakesItsLayerCurrentAndMoves)
 {
     shell.Open("b.shp"); // the current layer
     Mode(ModeMoveNode);
     Arealis::Node* pNode = TopologyOf(0).GetNodeSet().Find({10, 10});
+    ASSERT_NE(pNode, nullptr);
 
     Down({10, 10});
     Move({5, 5});
     Up({5, 5});
 
-    ASSERT_EQ(shell.Platform.Boxes.size(), 1U);
-    EXPECT_EQ(shell.Platform.Boxes[0].Text.rfind("The Node belongs to an other Topology", 0), 0U);
-    EXPECT_EQ(shell.Platform.Boxes[0].Kind, MessageBoxKind::OkCancelError);
-    EXPECT_EQ(pNode->Position, (Arealis::Point{10, 10}));
-    EXPECT_EQ(shell.View.GetSelectedNode(), pNode);
+    EXPECT_TRUE(shell.Platform.Boxes.empty());
+    EXPECT_EQ(shell.Document.GetCurrentLayer(), &shell.Layer(0));
+    EXPECT_NE(shell.Platform.StatusText.find("The current layer is now a.shp"), std::string::npos);
+    EXPECT_EQ(TopologyOf(0).GetNodeSet().Find({10, 10}), nullptr);
+    EXPECT_NE(TopologyOf(0).GetNodeSet().Find({5, 5}), nullptr);
 }
 
 TEST_F(ControllersTest, TheRubberLineIsDrawnAgainAfterEveryPaintAndGoesOnRelease)
@@ -220,6 +224,105 @@ TEST_F(ControllersTest, DeletingTheLayerUnderConstructionEndsTheConstruction)
     Dispatch([this] { shell.Frame.Execute(CommandId::AddPolygon, nullptr); });
     Down({70, 70});
     EXPECT_EQ(shell.Layer(0).GetPolygonLayer()->GetPolygonCount(), 1);
+}
+
+TEST_F(ControllersTest, RingsAreTurnedIntoAnExteriorRingAndAHoleWhateverTheClickOrder)
+{
+    // Both rings clicked the same way round (counter-clockwise): the first is turned to make
+    // the exterior ring, the second, inside it, is left as a hole.
+    Mode(ModeCreate);
+    Dispatch([this] { shell.Frame.Execute(CommandId::AddPolygon, nullptr); });
+    for (const Arealis::Point& p : {Point{50, 50}, Point{90, 50}, Point{90, 90}, Point{50, 90}})
+    {
+        Down(p);
+    }
+    Dispatch([this] { shell.Frame.Execute(AddRing, nullptr); });
+    EXPECT_EQ(shell.Platform.StatusText.rfind("Exterior ring of 4 vertices made (", 0), 0U)
+        << shell.Platform.StatusText;
+    for (const Arealis::Point& p : {Point{60, 60}, Point{70, 60}, Point{70, 70}, Point{60, 70}})
+    {
+        Down(p);
+    }
+    Arealis::Polygon* pPolygon = Create().GetPolygon();
+    Mode(ModeSelect); // ends the construction
+    EXPECT_EQ(shell.Platform.StatusText, "Hole of 4 vertices made");
+
+    Arealis::RingEnumerator rings = pPolygon->GetRings();
+    ASSERT_TRUE(rings.MoveNext());
+    EXPECT_TRUE(rings.Current()->IsExterior());
+    ASSERT_TRUE(rings.MoveNext());
+    EXPECT_FALSE(rings.Current()->IsExterior());
+    EXPECT_TRUE(pPolygon->IsValid());
+}
+
+TEST_F(ControllersTest, DeleteUndoAndRedoOfANodeMergeThroughTheView)
+{
+    Arealis::PolygonLayer& layer = *shell.Layer(0).GetPolygonLayer();
+    const auto census = [this]
+    {
+        std::vector<std::pair<double, std::uint32_t>> nodes;
+        Collections::PlainArray<Arealis::Node*> found;
+        TopologyOf(0).GetNodeSet().FindNodes(Arealis::Rectangle(0, 0, 100, 100), found);
+        for (const Arealis::Node* pNode : found)
+        {
+            nodes.emplace_back(pNode->Position.X * 1000 + pNode->Position.Y,
+                               pNode->ReferenceCount);
+        }
+        return nodes;
+    };
+    const auto start = census();
+
+    // (10, 30) dragged onto the shared node (30, 30): merged.
+    Mode(ModeMoveNode);
+    Down({10, 30});
+    Move({29, 29});
+    Up({29, 29});
+    ASSERT_EQ(TopologyOf(0).GetNodeSet().Find({10, 30}), nullptr);
+    const auto merged = census();
+
+    // Delete the left square: a polygon selected in Select mode.
+    Mode(ModeSelect);
+    Down({15, 15});
+    ASSERT_NE(shell.View.GetSelectedPolygon(), nullptr);
+    Dispatch([this] { shell.Frame.Execute(CommandId::EditDelete, nullptr); });
+    EXPECT_EQ(layer.GetPolygonCount(), 1);
+
+    Dispatch([this] { shell.Frame.Execute(CommandId::EditUndo, nullptr); });
+    EXPECT_EQ(layer.GetPolygonCount(), 2);
+    EXPECT_EQ(census(), merged);
+    EXPECT_NE(shell.View.GetSelectedPolygon(), nullptr);
+    Dispatch([this] { shell.Frame.Execute(CommandId::EditUndo, nullptr); });
+    EXPECT_EQ(census(), start);
+    EXPECT_EQ(shell.Platform.StatusText, "Undone: Move node");
+    EXPECT_FALSE(shell.State(CommandId::EditUndo).Enabled);
+
+    Dispatch([this] { shell.Frame.Execute(CommandId::EditRedo, nullptr); });
+    EXPECT_EQ(census(), merged);
+    Dispatch([this] { shell.Frame.Execute(CommandId::EditRedo, nullptr); });
+    EXPECT_EQ(layer.GetPolygonCount(), 1);
+    EXPECT_FALSE(shell.State(CommandId::EditRedo).Enabled);
+    EXPECT_TRUE(shell.Platform.Boxes.empty());
+}
+
+TEST_F(ControllersTest, DeletingAParentIsRefusedWithTheLibrarysMessage)
+{
+    Mode(ModeBooleanSelection);
+    Down({15, 15});
+    Down({35, 15});
+    Dispatch([this] { shell.Frame.Execute(BooleanUnion, nullptr); });
+    shell.Platform.Boxes.clear();
+    Mode(ModeSelect);
+    Down({15, 15}); // the left operand: committed polygons are found before the result
+    ASSERT_NE(shell.View.GetSelectedPolygon(), nullptr);
+    ASSERT_TRUE(shell.View.GetSelectedPolygon()->IsUsed());
+    const int before = shell.Layer(0).GetPolygonLayer()->GetPolygonCount();
+
+    Dispatch([this] { shell.Frame.Execute(CommandId::EditDelete, nullptr); });
+
+    ASSERT_EQ(shell.Platform.Boxes.size(), 1U);
+    EXPECT_EQ(shell.Platform.Boxes[0].Text,
+              "The Polygon is contained in the Parents collection of an other Polygon.");
+    EXPECT_EQ(shell.Layer(0).GetPolygonLayer()->GetPolygonCount(), before);
 }
 
 // --- Commit after editing -------------------------------------------------------------------

@@ -283,17 +283,17 @@ TEST(DocumentTest, TheTreeSelectionIsTheCurrentLayerAndTheListFollowsIt)
     EXPECT_EQ(shell.Document.GetCurrentTopology(), shell.Named("Topology #0").GetTopology());
 }
 
-TEST(DocumentTest, LayerCommandsAreEnabledByTheTreeSelectionOutsideTheDrawingView)
+TEST(DocumentTest, LayerCommandsAreEnabledByTheTreeSelectionWhicheverPaneHasTheFocus)
 {
     Shell shell;
     shell.Reader.Files["a.shp"] = {{Square(0, 0, 10)}};
     shell.Open("a.shp");
     shell.Document.OnNewTopology(); // empty
 
-    // The drawing view is active at first.
+    // The drawing view is active at first: the tree's selection counts all the same.
     shell.TreeControl.pSelected = shell.FindLayer("a.shp");
-    EXPECT_FALSE(shell.State(DeleteSelectedLayer).Enabled);
-    EXPECT_FALSE(shell.State(ZoomToCurrent).Enabled);
+    EXPECT_TRUE(shell.State(DeleteSelectedLayer).Enabled);
+    EXPECT_TRUE(shell.State(ZoomToCurrent).Enabled);
 
     shell.SelectInTree(shell.FindLayer("a.shp"));
     EXPECT_TRUE(shell.State(DeleteSelectedLayer).Enabled);

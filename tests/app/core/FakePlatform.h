@@ -55,12 +55,14 @@ public:
     }
     void EndWaitCursor() override { --WaitCursorDepth; }
     std::uint32_t TickCount() override { return Now; }
+    void ShowStatusText(const std::string& text) override { StatusText = text; }
     DialogResult RunSetOperationDialog(CSetOperationDlg& dialog) override
     {
         return SetOperationDialog ? SetOperationDialog(dialog) : DialogResult::Cancel;
     }
 
     std::string LastFilter;
+    std::string StatusText;
     std::optional<Colour> LastInitialColour;
 
     std::vector<std::string> BoxTexts() const

@@ -116,6 +116,14 @@ public:
         Roots.erase(Roots.begin() + index);
     }
     DisplayLayer* SelectedLayer() const override { return pSelected; }
+    void SelectLayer(const DisplayLayer* pLayer) override
+    {
+        pSelected = nullptr;
+        for (const Root& root : Roots)
+        {
+            pSelected = root.pLayer == pLayer ? root.pLayer : pSelected;
+        }
+    }
     void RefreshSwatch(const DisplayLayer& layer) override { RefreshedSwatches.push_back(&layer); }
 
     std::vector<std::string> Texts() const

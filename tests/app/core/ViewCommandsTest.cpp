@@ -142,12 +142,18 @@ TEST_F(TimedCommandsTest, ABooleanOperationReportsMillisecondsAndBothVertexCount
     EXPECT_EQ(platform.Boxes[0].Kind, MessageBoxKind::Ok);
     EXPECT_TRUE(operands.ResultValid);
     EXPECT_EQ(Layer().GetPolygonCount(), before + (operands.pResult != nullptr ? 1 : 0));
+    // The result, on top of its operands, is selected and named in the status bar.
+    EXPECT_EQ(platform.StatusText.rfind("Intersection", 0), 0U) << platform.StatusText;
+    if (operands.pResult != nullptr && !operands.pResult->IsEmpty())
+    {
+        EXPECT_EQ(view.GetSelectedPolygon(), operands.pResult);
+    }
     // The current layer is drawn again with the result.
     EXPECT_FALSE(document.GetLayers().front()->Rendered);
     EXPECT_TRUE(view.IsRedrawNeeded());
 }
 
-TEST_F(ViewCommandsTest, ABooleanOperationWithOneOperandEndsInTheErrorBoxAndAddsNothing)
+TEST_F(ViewCommandsTest, ABooleanOperationWithOneOperandAsksForTwoAndAddsNothing)
 {
     shell.Frame.Execute(ModeBooleanSelection, nullptr);
     DisplayLayer& layer = shell.Layer(0);
@@ -156,10 +162,8 @@ TEST_F(ViewCommandsTest, ABooleanOperationWithOneOperandEndsInTheErrorBoxAndAdds
 
     Run(BooleanUnion);
 
-    ASSERT_EQ(shell.Platform.Boxes.size(), 1U);
-    EXPECT_EQ(shell.Platform.Boxes[0].Kind, MessageBoxKind::OkCancelError);
-    EXPECT_EQ(shell.Platform.Boxes[0].Text.rfind("The pointer is not valid.", 0), 0U)
-        << shell.Platform.Boxes[0].Text;
+    EXPECT_TRUE(shell.Platform.Boxes.empty());
+    EXPECT_EQ(shell.Platform.StatusText, COrvistaView::PickTwoPolygons);
     EXPECT_EQ(layer.GetPolygonLayer()->GetPolygonCount(), before);
     EXPECT_FALSE(shell.View.GetBooleanOperands().ResultValid);
 }

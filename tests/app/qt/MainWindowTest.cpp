@@ -124,11 +124,13 @@ TEST_F(MainWindowTest, TitleMenusAndVisibleToolbarButtons)
     {
         titles << pMenu->text();
     }
-    EXPECT_EQ(titles, (QStringList{"&File", "&View", "&Help"}));
+    EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&View", "&Help"}));
     const QMenu* pFile = window.menuBar()->actions().at(0)->menu();
     EXPECT_EQ(MenuTexts(*pFile),
               (QStringList{"&Open Layer...", "Delete Selected Layer", "Recent File", "E&xit"}));
-    EXPECT_EQ(MenuTexts(*window.menuBar()->actions().at(2)->menu()),
+    EXPECT_EQ(MenuTexts(*window.menuBar()->actions().at(1)->menu()),
+              (QStringList{"&Undo", "&Redo", "&Delete Polygon"}));
+    EXPECT_EQ(MenuTexts(*window.menuBar()->actions().at(3)->menu()),
               QStringList{"&About Arealis Demo..."});
 
     EXPECT_EQ(ButtonIds(window.FirstToolBar()), (std::vector<int>{FileOpen, DeleteSelectedLayer}));
@@ -162,7 +164,9 @@ TEST_F(MainWindowTest, OpeningALayerListsItCheckedWithASwatch)
     LayerTreeWidget& tree = window.Tree();
     ASSERT_EQ(tree.topLevelItemCount(), 2);
     QTreeWidgetItem& top = TopItem(0);
-    EXPECT_EQ(top.text(0), QStringLiteral("/maps/other.shp"));
+    // The file name, with the whole path in the tooltip.
+    EXPECT_EQ(top.text(0), QStringLiteral("other.shp"));
+    EXPECT_EQ(top.toolTip(0), QStringLiteral("/maps/other.shp"));
     EXPECT_EQ(top.checkState(0), Qt::Checked);
     ASSERT_EQ(top.childCount(), 1);
     const QTreeWidgetItem* pSwatch = top.child(0);
