@@ -16,6 +16,7 @@
 //                                        (10,000+ vertices each) and 32 x 32 squares across them
 //   spiky_a_<c>.shp, spiky_b_<c>.shp     two stars of 5,000 thin spikes (10,000 vertices) whose
 //                                        spikes cross about c = 10^4, 10^5 and 10^6 times
+//                                        (inner radius 5,000, outer 10,000)
 //   small_100000.shp, large_1.shp        99,856 small polygons apart from each other and one
 //                                        wavy polygon of 100,000 vertices over half of them
 //   slivers_a_10000.shp, slivers_b_10000.shp   a coverage and the same coverage moved by up to
@@ -122,7 +123,7 @@ void WriteStarPairs(const std::filesystem::path& folder, const Limits& limits)
 void WriteSpikyPairs(const std::filesystem::path& folder)
 {
     constexpr std::int32_t spikes = 5000;
-    constexpr double inner = 1000.0;
+    constexpr double inner = 5000.0;
     constexpr double outer = 10000.0;
     // The distance between the centres sets how many spikes of the other star each spike
     // sweeps over; at 0 they cross only where the turned spikes meet their neighbours.
@@ -131,7 +132,7 @@ void WriteSpikyPairs(const std::filesystem::path& folder)
         const char* Name;
         double Distance;
     };
-    for (const Pair& pair : {Pair{"10000", 0.0}, Pair{"100000", 11.0}, Pair{"1000000", 110.0}})
+    for (const Pair& pair : {Pair{"10000", 0.0}, Pair{"100000", 101.0}, Pair{"1000000", 1118.0}})
     {
         const double angle = 0.3;
         const BenchData::XY centreB{pair.Distance * std::cos(angle),
