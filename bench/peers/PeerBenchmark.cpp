@@ -395,6 +395,10 @@ void CompareLayers(Report& report, const Peers::GeosContext& context, const std:
     }
     if (endToEnd)
     {
+        if (size <= 0)
+        {
+            size = Peers::DecodeShapefile(pathA).Records;
+        }
         for (Peers::LayerOperation operation : LayerOperations)
         {
             CompareEndToEnd(report, context, prefix + Peers::NameOf(operation), size,
@@ -425,6 +429,7 @@ void CompareUnite(Report& report, const Peers::GeosContext& context, const std::
     {
         if (report.Wants("e2e " + name))
         {
+            size = size > 0 ? size : Peers::DecodeShapefile(path).Records;
             CompareEndToEnd(
                 report, context, name, size,
                 {true, Peers::LayerOperation::Union, {path}, "", Peers::OutputFormat::GeoJson});
