@@ -41,11 +41,12 @@ struct Settings
     std::int64_t MaxPolygons = 100000;
     std::int64_t MaxVertices = 1000000;
     std::string CsvPath;
-    std::string Only;           // run only the cases whose name contains this text
-    bool ArealisOnly = false;   // for profiling: the GEOS side is not run
-    bool DefaultMalloc = false; // leave malloc's thresholds to adjust themselves
-    bool EndToEnd = false;      // time the whole command: load, operation, write, free
-    bool Memory = false;        // measure peak memory instead of time
+    std::string Only;              // run only the cases whose name contains this text
+    std::vector<std::string> Skip; // and none whose name contains one of these
+    bool ArealisOnly = false;      // for profiling: the GEOS side is not run
+    bool DefaultMalloc = false;    // leave malloc's thresholds to adjust themselves
+    bool EndToEnd = false;         // time the whole command: load, operation, write, free
+    bool Memory = false;           // measure peak memory instead of time
     Peers::OutputFormat Format = Peers::OutputFormat::GeoJson;
     std::string OutputDir; // where the end-to-end runs write (default: the first input's)
 };
@@ -207,6 +208,13 @@ public:
 
     bool Wants(const std::string& name) const
     {
+        for (const std::string& skipped : m_settings.Skip)
+        {
+            if (name.find(skipped) != std::string::npos)
+            {
+                return false;
+            }
+        }
         return m_settings.Only.empty() || name.find(m_settings.Only) != std::string::npos;
     }
 
@@ -621,6 +629,7 @@ void KeepFreedMemory()
 
 const char* const UsageText =
     "usage: bench_peers <command> <files...> [--runs N] [--csv FILE] [--only TEXT]\n"
+    "                   [--skip TEXT]...  (leaves out the cases whose name contains TEXT)\n"
     "                   [--arealis-only]  (for profiling: GEOS is not run)\n"
     "                   [--default-malloc]  (malloc returns freed memory as it sees fit)\n"
     "                   [--end-to-end [--format geojson|wkt|summary] [--output-dir DIR]]\n"
@@ -668,6 +677,10 @@ int main(int argc, char** argv)
         else if (argument == "--only" && hasValue)
         {
             settings.Only = argv[++i];
+        }
+        else if (argument == "--skip" && hasValue)
+        {
+            settings.Skip.emplace_back(argv[++i]);
         }
         else if (argument == "--arealis-only")
         {
