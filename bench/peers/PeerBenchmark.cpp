@@ -316,6 +316,7 @@ public:
                 }
             }
             m_csv << ',' << ourLast.Bytes << ',' << theirLast.Bytes << '\n';
+            m_csv.flush(); // a long suite's rows survive its interruption
         }
     }
 
