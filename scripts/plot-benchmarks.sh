@@ -1,8 +1,10 @@
 #!/bin/bash
 # Plots the times of Arealis and GEOS against the input size from the CSV that
 #   bench_peers suite <data folder> --csv <file>
-# writes (see BENCHMARKS.md), as a PNG: Arealis solid, GEOS dashed. Needs gnuplot
-# (Debian: gnuplot-nox).
+# writes (see BENCHMARKS.md), as a PNG: Arealis solid, GEOS dashed. When the CSV holds rows of
+# the classes of other shapes (bench_peers classes, operation alone or --end-to-end), their
+# ratios of processor time to GEOS's go as bars into a second PNG next to the first
+# (<output>-classes.png). Needs gnuplot (Debian: gnuplot-nox).
 #
 #   scripts/plot-benchmarks.sh <results.csv> [docs/benchmarks.png]
 set -euo pipefail
@@ -51,3 +53,22 @@ pairs=$(series "pair union" "pair intersection" "pair subtraction")
     echo 'unset multiplot'
 } | gnuplot
 echo "$png"
+
+# Classes: "case" cpu_ratio per line, in the order of the CSV (the last run of a case wins).
+awk -F, 'NR > 1 && $1 ~ /^(e2e )?(countries|spiky|small-large|slivers) / && $13 != "" {
+             if (!($1 in ratio)) order[++n] = $1; ratio[$1] = $13 }
+         END { for (i = 1; i <= n; ++i) printf "\"%s\" %s\n", order[i], ratio[order[i]] }' \
+    "$csv" > "$work/classes.dat"
+if [ -s "$work/classes.dat" ]; then
+    classes_png="${png%.png}-classes.png"
+    {
+        echo 'set terminal pngcairo size 1400,700 font "sans,10"'
+        echo "set output \"$classes_png\""
+        echo 'set title "Arealis processor time as a share of GEOS'"'"'s, same data, same process"'
+        echo 'set ylabel "ratio (Arealis / GEOS, processor time)"; set logscale y; set grid y'
+        echo 'set style fill solid 0.6; set boxwidth 0.7; set xtics rotate by -60 noenhanced'
+        echo 'set key off; set bmargin 14'
+        echo "plot \"$work/classes.dat\" using 0:2:xtic(1) with boxes lc 1, 1 with lines lc 7 dt 2, 0.5 with lines lc 2 dt 3"
+    } | gnuplot
+    echo "$classes_png"
+fi

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -228,6 +229,103 @@ std::vector<XY> Clockwise(std::vector<XY> ring)
     return ring;
 }
 
+// --- Rough edges ----------------------------------------------------------------------------
+
+std::uint64_t Mix(std::uint64_t value)
+{
+    value += 0x9E3779B97F4A7C15ULL;
+    value = (value ^ (value >> 30U)) * 0xBF58476D1CE4E5B9ULL;
+    value = (value ^ (value >> 27U)) * 0x94D049BB133111EBULL;
+    return value ^ (value >> 31U);
+}
+
+std::uint64_t SeedOf(std::uint64_t seed, const XY& a, const XY& b)
+{
+    for (const double value : {a.X, a.Y, b.X, b.Y})
+    {
+        seed = Mix(seed ^ std::bit_cast<std::uint64_t>(value));
+    }
+    return seed;
+}
+
+bool Before(const XY& a, const XY& b)
+{
+    return a.X < b.X || (a.X == b.X && a.Y < b.Y);
+}
+
+// Midpoint displacement between two known values: the offset of a middle grows with the
+// interval's share of the whole as share^0.7, so the profile is rough at every scale.
+void Displace(std::vector<double>& profile, std::size_t low, std::size_t high,
+              std::mt19937_64& engine)
+{
+    if (high - low < 2)
+    {
+        return;
+    }
+    constexpr double roughness = 0.12;
+    constexpr double hurst = 0.7;
+    const std::size_t middle = (low + high) / 2;
+    const double share = static_cast<double>(high - low) / static_cast<double>(profile.size() - 1);
+    profile[middle] = (profile[low] + profile[high]) / 2 +
+                      (2.0 * Uniform(engine) - 1.0) * roughness * std::pow(share, hurst);
+    Displace(profile, low, middle, engine);
+    Displace(profile, middle, high, engine);
+}
+
+// The inner points of the rough curve from a to b (a before b in the order of Before), each
+// moved across the chord by profile * length, kept within the cone |offset| <= 0.15 * the
+// distance along the chord from the nearer end.
+std::vector<XY> RoughEdge(const XY& a, const XY& b, std::uint64_t seed, double spacing)
+{
+    const double dx = b.X - a.X;
+    const double dy = b.Y - a.Y;
+    const auto segments = static_cast<std::size_t>(std::hypot(dx, dy) / spacing);
+    std::vector<XY> points;
+    if (segments < 2)
+    {
+        return points;
+    }
+    std::vector<double> profile(segments + 1, 0.0);
+    std::mt19937_64 engine(SeedOf(seed, a, b));
+    Displace(profile, 0, segments, engine);
+    constexpr double cone = 0.15;
+    points.reserve(segments - 1);
+    for (std::size_t i = 1; i < segments; ++i)
+    {
+        const double t = static_cast<double>(i) / static_cast<double>(segments);
+        const double limit = cone * std::min(t, 1.0 - t);
+        const double offset = std::clamp(profile[i], -limit, limit);
+        const XY p = RoundToGrid(XY{a.X + t * dx - offset * dy, a.Y + t * dy + offset * dx});
+        if ((points.empty() ? !(p == a) : !(points.back() == p)) && !(p == b))
+        {
+            points.push_back(p);
+        }
+    }
+    return points;
+}
+
+// The smooth field of Displaced at a point.
+XY FieldAt(const XY& p, double amplitude)
+{
+    return {amplitude * std::sin(p.X / 37.0) * std::cos(p.Y / 53.0),
+            amplitude * std::cos(p.X / 41.0) * std::sin(p.Y / 29.0)};
+}
+
+double Cross(const XY& o, const XY& a, const XY& b)
+{
+    return (a.X - o.X) * (b.Y - o.Y) - (a.Y - o.Y) * (b.X - o.X);
+}
+
+bool CrossProperly(const XY& a, const XY& b, const XY& c, const XY& d)
+{
+    const double abc = Cross(a, b, c);
+    const double abd = Cross(a, b, d);
+    const double cda = Cross(c, d, a);
+    const double cdb = Cross(c, d, b);
+    return ((abc > 0 && abd < 0) || (abc < 0 && abd > 0)) &&
+           ((cda > 0 && cdb < 0) || (cda < 0 && cdb > 0));
+}
+
 // --- Cutting along grid lines ------------------------------------------------------------------
 
 // The point of segment a-b on the line where the coordinate picked by axis equals value,
@@ -400,6 +498,190 @@ PolygonRecord WavyStar(std::int32_t n, std::int32_t waves, double radius, double
         }
     }
     return {ring};
+}
+
+std::vector<PolygonRecord> SquareGrid(std::int32_t count, double side, double originX,
+                                      double originY)
+{
+    std::vector<PolygonRecord> records;
+    records.reserve(static_cast<std::size_t>(count) * static_cast<std::size_t>(count));
+    for (std::int32_t j = 0; j < count; ++j)
+    {
+        for (std::int32_t i = 0; i < count; ++i)
+        {
+            const double x0 = RoundToGrid(originX + i * side);
+            const double y0 = RoundToGrid(originY + j * side);
+            const double x1 = RoundToGrid(originX + (i + 1) * side);
+            const double y1 = RoundToGrid(originY + (j + 1) * side);
+            records.push_back({{{x0, y0}, {x0, y1}, {x1, y1}, {x1, y0}}});
+        }
+    }
+    return records;
+}
+
+std::vector<PolygonRecord> RoughCoverage(std::int32_t cells, std::uint64_t seed, double spacing)
+{
+    const Voronoi voronoi(cells, seed);
+    std::vector<PolygonRecord> records;
+    records.reserve(static_cast<std::size_t>(voronoi.SiteCount()));
+    for (std::int32_t site = 0; site < voronoi.SiteCount(); ++site)
+    {
+        const std::vector<XY> corners = voronoi.Cell(site);
+        std::vector<XY> ring;
+        for (std::size_t k = 0; k < corners.size(); ++k)
+        {
+            const XY& p = corners[k];
+            const XY& q = corners[(k + 1) % corners.size()];
+            ring.push_back(p);
+            if (Before(p, q))
+            {
+                const std::vector<XY> inner = RoughEdge(p, q, seed, spacing);
+                ring.insert(ring.end(), inner.begin(), inner.end());
+            }
+            else
+            {
+                const std::vector<XY> inner = RoughEdge(q, p, seed, spacing);
+                ring.insert(ring.end(), inner.rbegin(), inner.rend());
+            }
+        }
+        records.push_back({Clockwise(std::move(ring))});
+    }
+    return records;
+}
+
+PolygonRecord SpikyStar(std::int32_t spikes, double inner, double outer, XY centre, double phase)
+{
+    Ring ring;
+    ring.reserve(2 * static_cast<std::size_t>(spikes));
+    const double step = 2.0 * std::numbers::pi / spikes;
+    for (std::int32_t j = 0; j < spikes; ++j)
+    {
+        // Decreasing angles: clockwise.
+        const double base = -(j + phase) * step;
+        const double tip = base - step / 2;
+        ring.push_back(
+            RoundToGrid(XY{centre.X + inner * std::cos(base), centre.Y + inner * std::sin(base)}));
+        ring.push_back(
+            RoundToGrid(XY{centre.X + outer * std::cos(tip), centre.Y + outer * std::sin(tip)}));
+    }
+    return {ring};
+}
+
+std::int64_t CountCrossings(const Ring& a, const Ring& b, XY centre)
+{
+    const auto angleOf = [&centre](const XY& p)
+    { return std::atan2(p.Y - centre.Y, p.X - centre.X); };
+    const std::size_t buckets = std::max<std::size_t>(16, b.size());
+    const double perRadian = static_cast<double>(buckets) / (2.0 * std::numbers::pi);
+    // The buckets an edge's angular range covers, the shorter way round.
+    const auto visit = [&](const XY& p, const XY& q, const auto& action)
+    {
+        double from = angleOf(p);
+        double to = angleOf(q);
+        if (to < from)
+        {
+            std::swap(from, to);
+        }
+        if (to - from > std::numbers::pi)
+        {
+            from += 2.0 * std::numbers::pi;
+            std::swap(from, to);
+        }
+        const auto first =
+            static_cast<std::int64_t>(std::floor((from + std::numbers::pi) * perRadian));
+        const auto last =
+            static_cast<std::int64_t>(std::floor((to + std::numbers::pi) * perRadian));
+        const auto count = static_cast<std::int64_t>(buckets);
+        for (std::int64_t k = first; k <= last; ++k)
+        {
+            action(static_cast<std::size_t>(((k % count) + count) % count));
+        }
+    };
+    std::vector<std::vector<std::uint32_t>> edgesIn(buckets);
+    for (std::size_t i = 0; i < b.size(); ++i)
+    {
+        visit(b[i], b[(i + 1) % b.size()],
+              [&](std::size_t bucket)
+              { edgesIn[bucket].push_back(static_cast<std::uint32_t>(i)); });
+    }
+    std::int64_t crossings = 0;
+    std::vector<std::uint32_t> candidates;
+    for (std::size_t i = 0; i < a.size(); ++i)
+    {
+        const XY& p = a[i];
+        const XY& q = a[(i + 1) % a.size()];
+        candidates.clear();
+        visit(p, q,
+              [&](std::size_t bucket) {
+                  candidates.insert(candidates.end(), edgesIn[bucket].begin(),
+                                    edgesIn[bucket].end());
+              });
+        std::sort(candidates.begin(), candidates.end());
+        candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+        for (const std::uint32_t j : candidates)
+        {
+            crossings += CrossProperly(p, q, b[j], b[(j + 1) % b.size()]) ? 1 : 0;
+        }
+    }
+    return crossings;
+}
+
+std::vector<PolygonRecord> ScatteredSmallPolygons(std::int32_t cells, std::uint64_t seed)
+{
+    std::mt19937_64 engine(seed);
+    std::vector<PolygonRecord> records;
+    records.reserve(static_cast<std::size_t>(cells) * static_cast<std::size_t>(cells));
+    for (std::int32_t j = 0; j < cells; ++j)
+    {
+        for (std::int32_t i = 0; i < cells; ++i)
+        {
+            // Centre within 5 of the cell's middle, radius at most 40: the polygon stays
+            // inside its cell.
+            const XY centre{(i + 0.5) * CellSize + 10.0 * (Uniform(engine) - 0.5),
+                            (j + 0.5) * CellSize + 10.0 * (Uniform(engine) - 0.5)};
+            const double radius = 20.0 + 20.0 * Uniform(engine);
+            const auto vertices = 8 + static_cast<std::int32_t>(9.0 * Uniform(engine));
+            const double turn = Uniform(engine);
+            Ring ring;
+            for (std::int32_t k = 0; k < vertices; ++k)
+            {
+                const double t = -(k + turn) * 2.0 * std::numbers::pi / vertices;
+                const double r = radius * (0.8 + 0.2 * Uniform(engine));
+                ring.push_back(
+                    RoundToGrid(XY{centre.X + r * std::cos(t), centre.Y + r * std::sin(t)}));
+            }
+            records.push_back({ring});
+        }
+    }
+    return records;
+}
+
+std::vector<PolygonRecord> Displaced(std::vector<PolygonRecord> records, double amplitude)
+{
+    for (PolygonRecord& record : records)
+    {
+        for (Ring& ring : record)
+        {
+            for (XY& p : ring)
+            {
+                const XY shift = FieldAt(p, amplitude);
+                p = RoundToGrid(XY{p.X + shift.X, p.Y + shift.Y});
+            }
+        }
+    }
+    return records;
+}
+
+PolygonRecord Translated(PolygonRecord record, double dx, double dy)
+{
+    for (Ring& ring : record)
+    {
+        for (XY& p : ring)
+        {
+            p = RoundToGrid(XY{p.X + dx, p.Y + dy});
+        }
+    }
+    return record;
 }
 
 } // namespace BenchData

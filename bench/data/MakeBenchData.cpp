@@ -11,6 +11,16 @@
 //   shared_mesh_10000.shp                unshifted mesh of squares of two cells, and that mesh
 //   star_a_<n>.shp, star_b_<n>.shp      two wavy stars of n vertices that cross n / 10 times,
 //                                        for n = 10000, 100000 and 1000000
+// and the classes of other shapes (--classes-only writes these alone):
+//   countries_256.shp, countries_mesh_1024.shp   256 cells of a coverage with rough borders
+//                                        (10,000+ vertices each) and 32 x 32 squares across them
+//   spiky_a_<c>.shp, spiky_b_<c>.shp     two stars of 5,000 thin spikes (10,000 vertices) whose
+//                                        spikes cross about c = 10^4, 10^5 and 10^6 times
+//                                        (inner radius 5,000, outer 10,000)
+//   small_100000.shp, large_1.shp        99,856 small polygons apart from each other and one
+//                                        wavy polygon of 100,000 vertices over half of them
+//   slivers_a_10000.shp, slivers_b_10000.shp   a coverage and the same coverage moved by up to
+//                                        0.003: slivers along every shared edge
 #include "Generators.h"
 #include "ShapefileWriter.h"
 
@@ -30,6 +40,7 @@ struct Limits
 {
     std::int64_t MaxPolygons = 100000;
     std::int64_t MaxVertices = 1000000;
+    bool ClassesOnly = false;
 };
 
 std::int64_t VertexCount(const std::vector<BenchData::PolygonRecord>& records)
@@ -109,9 +120,58 @@ void WriteStarPairs(const std::filesystem::path& folder, const Limits& limits)
     }
 }
 
+void WriteSpikyPairs(const std::filesystem::path& folder)
+{
+    constexpr std::int32_t spikes = 5000;
+    constexpr double inner = 5000.0;
+    constexpr double outer = 10000.0;
+    // The distance between the centres sets how many spikes of the other star each spike
+    // sweeps over; at 0 they cross only where the turned spikes meet their neighbours.
+    struct Pair
+    {
+        const char* Name;
+        double Distance;
+    };
+    for (const Pair& pair : {Pair{"10000", 0.0}, Pair{"100000", 101.0}, Pair{"1000000", 1118.0}})
+    {
+        const double angle = 0.3;
+        const BenchData::XY centreB{pair.Distance * std::cos(angle),
+                                    pair.Distance * std::sin(angle)};
+        const BenchData::PolygonRecord a =
+            BenchData::SpikyStar(spikes, inner, outer, {0.0, 0.0}, 0.0);
+        const BenchData::PolygonRecord b =
+            BenchData::SpikyStar(spikes, inner, outer, centreB, 0.37);
+        Write(folder, std::string("spiky_a_") + pair.Name, {a});
+        Write(folder, std::string("spiky_b_") + pair.Name, {b});
+        const BenchData::XY middle{centreB.X / 2, centreB.Y / 2};
+        std::cout << "  boundaries cross " << BenchData::CountCrossings(a[0], b[0], middle)
+                  << " times\n";
+    }
+}
+
+void WriteOtherClasses(const std::filesystem::path& folder)
+{
+    // 16 x 16 cells of 100 with a vertex about every 0.03 along their borders.
+    Write(folder, "countries_256", BenchData::RoughCoverage(16, 256, 0.03));
+    Write(folder, "countries_mesh_1024", BenchData::SquareGrid(32, 50.0, 18.5, 30.5));
+    WriteSpikyPairs(folder);
+    constexpr std::int32_t side = 316;
+    Write(folder, "small_100000", BenchData::ScatteredSmallPolygons(side, 99856));
+    // Waves of height 20 on a circle through the middle of the small polygons' box.
+    const double middle = side * BenchData::CellSize / 2;
+    const double radius = 0.9 * middle;
+    Write(folder, "large_1",
+          {BenchData::Translated(BenchData::WavyStar(100000, 5000, radius, 20.0 / radius, 0.0, 0.0),
+                                 middle, middle)});
+    const std::vector<BenchData::PolygonRecord> coverage = BenchData::VoronoiCoverage(100, 10001);
+    Write(folder, "slivers_a_10000", coverage);
+    Write(folder, "slivers_b_10000", BenchData::Displaced(coverage, 0.003));
+}
+
 int Usage()
 {
-    std::cerr << "usage: bench_make_data <folder> [--max-polygons N] [--max-vertices N]\n";
+    std::cerr << "usage: bench_make_data <folder> [--max-polygons N] [--max-vertices N] "
+                 "[--classes-only]\n";
     return 2;
 }
 
@@ -133,6 +193,10 @@ int main(int argc, char** argv)
             const std::int64_t value = std::stoll(argv[++i]);
             (argument == "--max-polygons" ? limits.MaxPolygons : limits.MaxVertices) = value;
         }
+        else if (argument == "--classes-only")
+        {
+            limits.ClassesOnly = true;
+        }
         else if (!argument.empty() && argument[0] != '-' && folder.empty())
         {
             folder = argument;
@@ -146,8 +210,12 @@ int main(int argc, char** argv)
     {
         std::filesystem::create_directories(folder);
         const auto start = std::chrono::steady_clock::now();
-        WriteLayerPairs(folder, limits);
-        WriteStarPairs(folder, limits);
+        if (!limits.ClassesOnly)
+        {
+            WriteLayerPairs(folder, limits);
+            WriteStarPairs(folder, limits);
+        }
+        WriteOtherClasses(folder);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         std::cout << "done in " << took.count() << " s\n";
     }

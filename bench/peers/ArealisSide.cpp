@@ -7,9 +7,15 @@
 #include "Arealis/RingEnumerator.h"
 #include "Arealis/Topology.h"
 #include "Collections/IEnumerator.h"
+#include "CommandLine.h"
+#include "Run.h"
 #include "Shapefile/Reporter.h"
 #include "Shapefile/ShapefileReader.h"
 
+#include <filesystem>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <stdexcept>
 
 namespace Peers
@@ -170,7 +176,7 @@ Outcome RunArealis(LayerOperation operation, const ArealisLayer& a, const Areali
         result = topology->Union(pA, pB, false);
         break;
     }
-    outcome.Seconds = watch.Seconds();
+    watch.Stop(outcome);
     Measure(*result, outcome);
     return outcome;
 }
@@ -181,7 +187,7 @@ Outcome RunArealisUnite(const ArealisLayer& layer)
     Outcome outcome;
     const Stopwatch watch;
     const std::unique_ptr<Arealis::Polygon> united = Arealis::Overlay::UnitePolygons(&polygons);
-    outcome.Seconds = watch.Seconds();
+    watch.Stop(outcome);
     outcome.Area = AreaOf(*united);
     outcome.Pieces = 1;
     return outcome;
@@ -210,7 +216,7 @@ Outcome RunArealis(PairOperation operation, const ArealisLayer& a, const Arealis
         result = Arealis::Overlay::Substract(first, second);
         break;
     }
-    outcome.Seconds = watch.Seconds();
+    watch.Stop(outcome);
     outcome.Area = AreaOf(*result);
     outcome.Pieces = result->GetRingCount();
     return outcome;
@@ -224,8 +230,95 @@ Outcome RunArealisRead(const std::string& path)
     Arealis::PolygonLayer* layer = topology->CreatePolygonLayer(true);
     SilentReporter reporter;
     Arealis::ReadShapefile(*layer, path, reporter);
-    outcome.Seconds = watch.Seconds();
+    watch.Stop(outcome);
     Measure(*layer, outcome);
+    return outcome;
+}
+
+namespace
+{
+
+ArealisCli::Operation CommandOf(const EndToEndCase& command)
+{
+    if (command.Unite)
+    {
+        return ArealisCli::Operation::Unite;
+    }
+    switch (command.Operation)
+    {
+    case LayerOperation::Intersection:
+        return ArealisCli::Operation::Intersection;
+    case LayerOperation::Subtraction:
+        return ArealisCli::Operation::Subtract;
+    case LayerOperation::Join:
+        return ArealisCli::Operation::Join;
+    case LayerOperation::Union:
+        return ArealisCli::Operation::Union;
+    }
+    return ArealisCli::Operation::Intersection;
+}
+
+ArealisCli::OutputFormat FormatOf(OutputFormat format)
+{
+    switch (format)
+    {
+    case OutputFormat::GeoJson:
+        return ArealisCli::OutputFormat::GeoJson;
+    case OutputFormat::Wkt:
+        return ArealisCli::OutputFormat::Wkt;
+    case OutputFormat::Summary:
+        return ArealisCli::OutputFormat::Summary;
+    }
+    return ArealisCli::OutputFormat::GeoJson;
+}
+
+// The statistics line, the last line the tool writes to its error stream.
+nlohmann::json StatisticsOf(const std::string& errors)
+{
+    const std::size_t end = errors.find_last_not_of('\n');
+    const std::size_t start = errors.rfind('\n', end);
+    const std::string line = errors.substr(
+        start == std::string::npos ? 0 : start + 1,
+        end == std::string::npos ? 0 : end - (start == std::string::npos ? 0 : start + 1) + 1);
+    nlohmann::json statistics = nlohmann::json::parse(line, nullptr, false);
+    if (statistics.is_discarded() || !statistics.contains("load_ms"))
+    {
+        throw std::runtime_error("the command wrote no statistics: " + errors);
+    }
+    return statistics;
+}
+
+} // namespace
+
+Outcome RunArealisEndToEnd(const EndToEndCase& command)
+{
+    ArealisCli::Options options;
+    options.Command = CommandOf(command);
+    options.CommandName = command.Unite ? "unite" : NameOf(command.Operation);
+    options.Format = FormatOf(command.Format);
+    options.FormatGiven = true;
+    options.OutputPath = command.OutputPath;
+    options.Stats = true;
+    options.Inputs = command.Inputs;
+    std::ostringstream standardOutput;
+    std::ostringstream errors;
+    Outcome outcome;
+    const Stopwatch watch;
+    const int status = ArealisCli::Run(options, standardOutput, errors);
+    watch.Stop(outcome);
+    if (status != 0)
+    {
+        throw std::runtime_error("the command failed: " + errors.str());
+    }
+    const nlohmann::json statistics = StatisticsOf(errors.str());
+    outcome.LoadSeconds = statistics["load_ms"].get<double>() / 1000.0;
+    outcome.OperationSeconds = statistics["op_ms"].get<double>() / 1000.0;
+    outcome.WriteSeconds = outcome.Seconds - outcome.LoadSeconds - outcome.OperationSeconds;
+    outcome.Pieces = statistics["polygons"].get<std::int64_t>();
+    outcome.Area = std::numeric_limits<double>::quiet_NaN();
+    outcome.Bytes = command.Format == OutputFormat::Summary
+                        ? -1
+                        : static_cast<std::int64_t>(std::filesystem::file_size(command.OutputPath));
     return outcome;
 }
 

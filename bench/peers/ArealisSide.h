@@ -62,4 +62,35 @@ Outcome RunArealis(PairOperation operation, const ArealisLayer& a, const Arealis
 // Reading and committing a shapefile into a new layer.
 Outcome RunArealisRead(const std::string& path);
 
+// A parent of a result polygon as the output names it: the layer ('A' or 'B') and its record.
+struct Parent
+{
+    char Layer = 'A';
+    std::int64_t Record = -1;
+};
+
+enum class OutputFormat
+{
+    GeoJson,
+    Wkt,
+    Summary
+};
+
+// One whole command: the operation on the files (unite: on the one file), the result written
+// to OutputPath in the format.
+struct EndToEndCase
+{
+    bool Unite = false;
+    LayerOperation Operation = LayerOperation::Intersection;
+    std::vector<std::string> Inputs;
+    std::string OutputPath;
+    OutputFormat Format = OutputFormat::GeoJson;
+};
+
+// The command as a user of the command-line tool meets it, run in this process through the
+// tool's own code with --stats: loading, the operation, writing the result to the file and
+// freeing everything. The split comes from the tool's statistics: its load and operation
+// times, and the rest (writing the output, the statistics and freeing) as writing.
+Outcome RunArealisEndToEnd(const EndToEndCase& command);
+
 } // namespace Peers

@@ -3,11 +3,15 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
+#include "ReadBaseline.h"
+#include "TextFile.h"
 
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <numeric>
+#include <optional>
 #include <stdexcept>
 
 namespace Peers
@@ -79,11 +83,15 @@ GEOSGeometry* GeometryOf(GEOSContextHandle_t handle, const Arealis::Polygon& pol
                                        static_cast<unsigned int>(polygons.size()));
 }
 
-// The result geometries of one operation, freed when the run is over.
+// The result geometries of one operation, freed when the run is over, with the records of
+// their parents when asked to keep them (for writing them out).
 class Results
 {
 public:
-    explicit Results(GEOSContextHandle_t handle) : m_handle(handle) {}
+    explicit Results(GEOSContextHandle_t handle, bool keepParents = false)
+        : m_handle(handle), m_keepParents(keepParents)
+    {
+    }
     ~Results()
     {
         for (GEOSGeometry* geometry : m_geometries)
@@ -94,14 +102,23 @@ public:
     Results(const Results&) = delete;
     Results& operator=(const Results&) = delete;
 
-    void Keep(GEOSGeometry* geometry)
+    // parentsOf() gives the result's parents; it is called only when they are kept.
+    template <class TParents>
+    void Keep(GEOSGeometry* geometry, const TParents& parentsOf)
     {
         if (geometry == nullptr)
         {
             throw std::runtime_error("a GEOS operation failed");
         }
         m_geometries.push_back(geometry);
+        if (m_keepParents)
+        {
+            m_parents.push_back(parentsOf());
+        }
     }
+
+    const std::vector<GEOSGeometry*>& Geometries() const { return m_geometries; }
+    const std::vector<std::vector<Parent>>& Parents() const { return m_parents; }
 
     // Measured after the timed run: the lines and points of touching pairs add no area and
     // are not counted as pieces.
@@ -121,7 +138,9 @@ public:
 
 private:
     GEOSContextHandle_t m_handle;
+    bool m_keepParents;
     std::vector<GEOSGeometry*> m_geometries;
+    std::vector<std::vector<Parent>> m_parents;
 };
 
 class Tree
@@ -223,35 +242,46 @@ void IntersectPairs(GEOSContextHandle_t handle, const GeosLayer& a, const GeosLa
     const GeosLayer& enumerated = swap ? b : a;
     const GeosLayer& queried = swap ? a : b;
     const Tree tree(handle, queried.Geometries());
-    for (const GEOSGeometry* polygon : enumerated.Geometries())
+    for (std::size_t e = 0; e < enumerated.Geometries().size(); ++e)
     {
+        const GEOSGeometry* polygon = enumerated.Geometries()[e];
         for (std::size_t i : Meeting(handle, polygon, tree, queried.Geometries()))
         {
-            results.Keep(GEOSIntersection_r(handle, polygon, queried.Geometries()[i]));
+            const auto recordA = static_cast<std::int64_t>(swap ? i : e);
+            const auto recordB = static_cast<std::int64_t>(swap ? e : i);
+            results.Keep(GEOSIntersection_r(handle, polygon, queried.Geometries()[i]),
+                         [&] {
+                             return std::vector<Parent>{{'A', recordA}, {'B', recordB}};
+                         });
         }
     }
 }
 
-// Every polygon of a without the union of the polygons of b that meet it.
+// Every polygon of a without the union of the polygons of b that meet it; label names a.
 void SubstractLayer(GEOSContextHandle_t handle, const GeosLayer& a, const GeosLayer& b,
-                    Results& results)
+                    Results& results, char label = 'A')
 {
     const Tree tree(handle, b.Geometries());
-    for (const GEOSGeometry* polygon : a.Geometries())
+    for (std::size_t p = 0; p < a.Geometries().size(); ++p)
     {
+        const GEOSGeometry* polygon = a.Geometries()[p];
+        const auto parents = [&] {
+            return std::vector<Parent>{{label, static_cast<std::int64_t>(p)}};
+        };
         const std::vector<std::size_t> candidates = Meeting(handle, polygon, tree, b.Geometries());
         if (candidates.empty())
         {
-            results.Keep(GEOSGeom_clone_r(handle, polygon));
+            results.Keep(GEOSGeom_clone_r(handle, polygon), parents);
         }
         else if (candidates.size() == 1)
         {
-            results.Keep(GEOSDifference_r(handle, polygon, b.Geometries()[candidates.front()]));
+            results.Keep(GEOSDifference_r(handle, polygon, b.Geometries()[candidates.front()]),
+                         parents);
         }
         else
         {
             GEOSGeometry* united = UnionOf(handle, candidates, b.Geometries());
-            results.Keep(GEOSDifference_r(handle, polygon, united));
+            results.Keep(GEOSDifference_r(handle, polygon, united), parents);
             GEOSGeom_destroy_r(handle, united);
         }
     }
@@ -319,15 +349,207 @@ void UniteLayers(GEOSContextHandle_t handle, const GeosLayer& a, const GeosLayer
     }
     for (const std::vector<std::size_t>& component : members)
     {
+        const auto parents = [&]
+        {
+            std::vector<Parent> records;
+            for (const std::size_t i : component)
+            {
+                records.push_back(i < countA ? Parent{'A', static_cast<std::int64_t>(i)}
+                                             : Parent{'B', static_cast<std::int64_t>(i - countA)});
+            }
+            return records;
+        };
         if (component.size() == 1)
         {
-            results.Keep(GEOSGeom_clone_r(handle, all[component.front()]));
+            results.Keep(GEOSGeom_clone_r(handle, all[component.front()]), parents);
         }
         else if (component.size() > 1)
         {
-            results.Keep(UnionOf(handle, component, all));
+            results.Keep(UnionOf(handle, component, all), parents);
         }
     }
+}
+
+void Operate(GEOSContextHandle_t handle, LayerOperation operation, const GeosLayer& a,
+             const GeosLayer& b, Results& results)
+{
+    switch (operation)
+    {
+    case LayerOperation::Intersection:
+        IntersectPairs(handle, a, b, results);
+        break;
+    case LayerOperation::Subtraction:
+        SubstractLayer(handle, a, b, results);
+        break;
+    case LayerOperation::Join:
+        IntersectPairs(handle, a, b, results);
+        SubstractLayer(handle, a, b, results);
+        SubstractLayer(handle, b, a, results, 'B');
+        break;
+    case LayerOperation::Union:
+        UniteLayers(handle, a, b, results);
+        break;
+    }
+}
+
+// Signed area of a decoded ring, positive when clockwise (a shapefile's exterior rings).
+double ClockwiseArea(const DecodedRing& ring)
+{
+    double sum = 0.0;
+    for (std::size_t i = 0; i < ring.size(); ++i)
+    {
+        const DecodedPoint& p = ring[i];
+        const DecodedPoint& q = ring[(i + 1) % ring.size()];
+        sum += p.X * q.Y - q.X * p.Y;
+    }
+    return -sum / 2;
+}
+
+GEOSGeometry* RingOf(GEOSContextHandle_t handle, const DecodedRing& ring)
+{
+    const auto n = static_cast<unsigned int>(ring.size());
+    GEOSCoordSequence* sequence = GEOSCoordSeq_create_r(handle, n + 1, 2);
+    for (unsigned int i = 0; i <= n; ++i)
+    {
+        const DecodedPoint& p = ring[i % n];
+        GEOSCoordSeq_setXY_r(handle, sequence, i, p.X, p.Y);
+    }
+    return GEOSGeom_createLinearRing_r(handle, sequence);
+}
+
+// A record's clockwise parts as exterior rings, each followed by the holes after it.
+GEOSGeometry* GeometryOf(GEOSContextHandle_t handle, const DecodedRecord& record)
+{
+    struct Part
+    {
+        GEOSGeometry* Shell = nullptr;
+        std::vector<GEOSGeometry*> Holes;
+    };
+    std::vector<Part> parts;
+    for (const DecodedRing& ring : record)
+    {
+        if (ring.size() < 3)
+        {
+            continue;
+        }
+        if (ClockwiseArea(ring) > 0.0 || parts.empty())
+        {
+            parts.push_back(Part{RingOf(handle, ring), {}});
+        }
+        else
+        {
+            parts.back().Holes.push_back(RingOf(handle, ring));
+        }
+    }
+    std::vector<GEOSGeometry*> polygons;
+    for (Part& part : parts)
+    {
+        polygons.push_back(GEOSGeom_createPolygon_r(handle, part.Shell, part.Holes.data(),
+                                                    static_cast<unsigned int>(part.Holes.size())));
+    }
+    if (polygons.size() == 1)
+    {
+        return polygons.front();
+    }
+    return GEOSGeom_createCollection_r(handle, GEOS_MULTIPOLYGON, polygons.data(),
+                                       static_cast<unsigned int>(polygons.size()));
+}
+
+// The polygons of a result, whatever collection holds them; lines and points are left out.
+void CollectPolygons(GEOSContextHandle_t handle, const GEOSGeometry* geometry,
+                     std::vector<const GEOSGeometry*>& polygons)
+{
+    const int type = GEOSGeomTypeId_r(handle, geometry);
+    if (type == GEOS_POLYGON)
+    {
+        if (GEOSisEmpty_r(handle, geometry) == 0)
+        {
+            polygons.push_back(geometry);
+        }
+    }
+    else if (type == GEOS_MULTIPOLYGON || type == GEOS_GEOMETRYCOLLECTION)
+    {
+        const int count = GEOSGetNumGeometries_r(handle, geometry);
+        for (int i = 0; i < count; ++i)
+        {
+            CollectPolygons(handle, GEOSGetGeometryN_r(handle, geometry, i), polygons);
+        }
+    }
+}
+
+// A ring's points as a GeoJSON array, counter-clockwise for an exterior ring, clockwise for a
+// hole.
+void WriteRing(GEOSContextHandle_t handle, const GEOSGeometry* ring, bool exterior,
+               std::vector<double>& buffer, TextFile& file)
+{
+    const GEOSCoordSequence* sequence = GEOSGeom_getCoordSeq_r(handle, ring);
+    unsigned int size = 0;
+    GEOSCoordSeq_getSize_r(handle, sequence, &size);
+    buffer.resize(2 * static_cast<std::size_t>(size));
+    GEOSCoordSeq_copyToBuffer_r(handle, sequence, buffer.data(), 0, 0);
+    char counterClockwise = 0;
+    GEOSCoordSeq_isCCW_r(handle, sequence, &counterClockwise);
+    const bool reverse = (counterClockwise != 0) != exterior;
+    file.Text("[");
+    for (unsigned int i = 0; i < size; ++i)
+    {
+        const std::size_t k = 2 * static_cast<std::size_t>(reverse ? size - 1 - i : i);
+        file.Text(i == 0 ? "[" : ",[");
+        file.Number(buffer[k]);
+        file.Text(",");
+        file.Number(buffer[k + 1]);
+        file.Text("]");
+    }
+    file.Text("]");
+}
+
+// The results as the command-line tool's GeoJSON: a FeatureCollection, one Feature per result
+// that has an area, its geometry a MultiPolygon, its properties the parents. Returns the bytes
+// written and counts the features.
+std::int64_t WriteGeoJson(GEOSContextHandle_t handle, const Results& results,
+                          const std::string& path, std::int64_t& features)
+{
+    TextFile file(path);
+    file.Text(R"({"type":"FeatureCollection","features":[)");
+    std::vector<const GEOSGeometry*> polygons;
+    std::vector<double> buffer;
+    for (std::size_t r = 0; r < results.Geometries().size(); ++r)
+    {
+        polygons.clear();
+        CollectPolygons(handle, results.Geometries()[r], polygons);
+        if (polygons.empty())
+        {
+            continue;
+        }
+        file.Text(features++ == 0 ? "" : ",");
+        file.Text(R"({"type":"Feature","geometry":{"type":"MultiPolygon","coordinates":[)");
+        for (std::size_t p = 0; p < polygons.size(); ++p)
+        {
+            file.Text(p == 0 ? "[" : ",[");
+            WriteRing(handle, GEOSGetExteriorRing_r(handle, polygons[p]), true, buffer, file);
+            const int holes = GEOSGetNumInteriorRings_r(handle, polygons[p]);
+            for (int h = 0; h < holes; ++h)
+            {
+                file.Text(",");
+                WriteRing(handle, GEOSGetInteriorRingN_r(handle, polygons[p], h), false, buffer,
+                          file);
+            }
+            file.Text("]");
+        }
+        file.Text(R"(]},"properties":{"parents":[)");
+        const std::vector<Parent>& parents = results.Parents()[r];
+        for (std::size_t k = 0; k < parents.size(); ++k)
+        {
+            file.Text(k == 0 ? R"({"layer":")" : R"(,{"layer":")");
+            file.Text(std::string_view(&parents[k].Layer, 1));
+            file.Text(R"(","record":)");
+            file.Integer(parents[k].Record);
+            file.Text("}");
+        }
+        file.Text("]}}");
+    }
+    file.Text("]}\n");
+    return file.Finish();
 }
 
 } // namespace
@@ -356,13 +578,32 @@ GeosLayer::GeosLayer(const GeosContext& context, const ArealisLayer& source)
                                                static_cast<unsigned int>(clones.size()));
 }
 
+GeosLayer::GeosLayer(const GeosContext& context, const std::string& path, bool asCollection)
+    : m_handle(context.Handle())
+{
+    for (const DecodedRecord& record : DecodeShapefileRecords(path))
+    {
+        m_geometries.push_back(GeometryOf(m_handle, record));
+    }
+    if (asCollection)
+    {
+        m_collection =
+            GEOSGeom_createCollection_r(m_handle, GEOS_GEOMETRYCOLLECTION, m_geometries.data(),
+                                        static_cast<unsigned int>(m_geometries.size()));
+        m_geometries.clear();
+    }
+}
+
 GeosLayer::~GeosLayer()
 {
     for (GEOSGeometry* geometry : m_geometries)
     {
         GEOSGeom_destroy_r(m_handle, geometry);
     }
-    GEOSGeom_destroy_r(m_handle, m_collection);
+    if (m_collection != nullptr)
+    {
+        GEOSGeom_destroy_r(m_handle, m_collection);
+    }
 }
 
 Outcome RunGeos(const GeosContext& context, LayerOperation operation, const GeosLayer& a,
@@ -372,24 +613,8 @@ Outcome RunGeos(const GeosContext& context, LayerOperation operation, const Geos
     Outcome outcome;
     Results results(handle);
     const Stopwatch watch;
-    switch (operation)
-    {
-    case LayerOperation::Intersection:
-        IntersectPairs(handle, a, b, results);
-        break;
-    case LayerOperation::Subtraction:
-        SubstractLayer(handle, a, b, results);
-        break;
-    case LayerOperation::Join:
-        IntersectPairs(handle, a, b, results);
-        SubstractLayer(handle, a, b, results);
-        SubstractLayer(handle, b, a, results);
-        break;
-    case LayerOperation::Union:
-        UniteLayers(handle, a, b, results);
-        break;
-    }
-    outcome.Seconds = watch.Seconds();
+    Operate(handle, operation, a, b, results);
+    watch.Stop(outcome);
     results.Fill(outcome);
     return outcome;
 }
@@ -400,8 +625,9 @@ Outcome RunGeosUnite(const GeosContext& context, const GeosLayer& layer)
     Outcome outcome;
     Results results(handle);
     const Stopwatch watch;
-    results.Keep(GEOSUnaryUnion_r(handle, layer.Collection()));
-    outcome.Seconds = watch.Seconds();
+    results.Keep(GEOSUnaryUnion_r(handle, layer.Collection()),
+                 [] { return std::vector<Parent>{}; });
+    watch.Stop(outcome);
     results.Fill(outcome);
     return outcome;
 }
@@ -418,17 +644,64 @@ Outcome RunGeos(const GeosContext& context, PairOperation operation, const GeosL
     switch (operation)
     {
     case PairOperation::Union:
-        results.Keep(GEOSUnion_r(handle, first, second));
+        results.Keep(GEOSUnion_r(handle, first, second), [] { return std::vector<Parent>{}; });
         break;
     case PairOperation::Intersection:
-        results.Keep(GEOSIntersection_r(handle, first, second));
+        results.Keep(GEOSIntersection_r(handle, first, second),
+                     [] { return std::vector<Parent>{}; });
         break;
     case PairOperation::Subtraction:
-        results.Keep(GEOSDifference_r(handle, first, second));
+        results.Keep(GEOSDifference_r(handle, first, second), [] { return std::vector<Parent>{}; });
         break;
     }
-    outcome.Seconds = watch.Seconds();
+    watch.Stop(outcome);
     results.Fill(outcome);
+    return outcome;
+}
+
+Outcome RunGeosEndToEnd(const GeosContext& context, const EndToEndCase& command)
+{
+    GEOSContextHandle_t handle = context.Handle();
+    Outcome outcome;
+    const Stopwatch watch;
+    {
+        Results results(handle, true);
+        std::optional<GeosLayer> a;
+        std::optional<GeosLayer> b;
+        a.emplace(context, command.Inputs.at(0), command.Unite);
+        if (!command.Unite)
+        {
+            b.emplace(context, command.Inputs.at(1), false);
+        }
+        outcome.LoadSeconds = watch.Seconds();
+        if (command.Unite)
+        {
+            const auto count = GEOSGetNumGeometries_r(handle, a->Collection());
+            results.Keep(GEOSUnaryUnion_r(handle, a->Collection()),
+                         [count]
+                         {
+                             std::vector<Parent> parents;
+                             for (int i = 0; i < count; ++i)
+                             {
+                                 parents.push_back({'A', i});
+                             }
+                             return parents;
+                         });
+        }
+        else
+        {
+            Operate(handle, command.Operation, *a, *b, results);
+        }
+        const double operated = watch.Seconds();
+        outcome.OperationSeconds = operated - outcome.LoadSeconds;
+        if (command.Format != OutputFormat::Summary)
+        {
+            outcome.Bytes = WriteGeoJson(handle, results, command.OutputPath, outcome.Pieces);
+        }
+        outcome.WriteSeconds = watch.Seconds() - operated;
+    }
+    watch.Stop(outcome);
+    outcome.Area = std::numeric_limits<double>::quiet_NaN();
     return outcome;
 }
 

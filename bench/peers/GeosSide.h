@@ -4,6 +4,7 @@
 #include "Outcome.h"
 
 #include <geos_c.h>
+#include <string>
 #include <vector>
 
 namespace Peers
@@ -29,6 +30,10 @@ class GeosLayer
 {
 public:
     GeosLayer(const GeosContext& context, const ArealisLayer& source);
+    // The polygons of a shapefile decoded by the plain reader (each record's clockwise parts
+    // are exterior rings, each followed by its holes), as one collection when asCollection
+    // (for the unary union; Geometries() is then empty), otherwise one geometry per record.
+    GeosLayer(const GeosContext& context, const std::string& path, bool asCollection);
     ~GeosLayer();
     GeosLayer(const GeosLayer&) = delete;
     GeosLayer& operator=(const GeosLayer&) = delete;
@@ -49,5 +54,10 @@ Outcome RunGeos(const GeosContext& context, LayerOperation operation, const Geos
 Outcome RunGeosUnite(const GeosContext& context, const GeosLayer& layer);
 Outcome RunGeos(const GeosContext& context, PairOperation operation, const GeosLayer& a,
                 const GeosLayer& b);
+
+// The whole command as GEOS would do it: the files read by the plain reader into geometries,
+// the operation, the result written as the command-line tool's GeoJSON by a buffered writer,
+// and everything freed again.
+Outcome RunGeosEndToEnd(const GeosContext& context, const EndToEndCase& command);
 
 } // namespace Peers

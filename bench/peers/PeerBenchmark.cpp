@@ -41,9 +41,14 @@ struct Settings
     std::int64_t MaxPolygons = 100000;
     std::int64_t MaxVertices = 1000000;
     std::string CsvPath;
-    std::string Only;           // run only the cases whose name contains this text
-    bool ArealisOnly = false;   // for profiling: the GEOS side is not run
-    bool DefaultMalloc = false; // leave malloc's thresholds to adjust themselves
+    std::string Only;              // run only the cases whose name contains this text
+    std::vector<std::string> Skip; // and none whose name contains one of these
+    bool ArealisOnly = false;      // for profiling: the GEOS side is not run
+    bool DefaultMalloc = false;    // leave malloc's thresholds to adjust themselves
+    bool EndToEnd = false;         // time the whole command: load, operation, write, free
+    bool Memory = false;           // measure peak memory instead of time
+    Peers::OutputFormat Format = Peers::OutputFormat::GeoJson;
+    std::string OutputDir; // where the end-to-end runs write (default: the first input's)
 };
 
 std::string LoadAverage()
@@ -99,212 +104,6 @@ bool Agree(double a, double b)
 {
     const double scale = std::max(std::fabs(a), std::fabs(b));
     return std::fabs(a - b) <= AgreementTolerance * scale;
-}
-
-class Report
-{
-public:
-    explicit Report(const Settings& settings) : m_settings(settings)
-    {
-        if (!settings.CsvPath.empty())
-        {
-            const bool exists = std::filesystem::exists(settings.CsvPath);
-            m_csv.open(settings.CsvPath, std::ios::app);
-            if (!exists)
-            {
-                m_csv << "case,size,arealis_ms,geos_ms,ratio,agree,arealis_area,geos_area,"
-                         "arealis_pieces,geos_pieces\n";
-            }
-        }
-        std::printf("# %d runs per engine, medians; load average at start: %s; a fresh page of "
-                    "memory costs %.2f us; malloc %s\n",
-                    settings.Runs, LoadAverage().c_str(), MicrosecondsPerFreshPage(),
-                    settings.DefaultMalloc ? "as by default"
-                                           : "keeps freed memory (see --default-malloc)");
-        std::printf("%-28s %9s %12s %12s %7s  %-5s %s\n", "case", "size", "arealis ms", "geos ms",
-                    "ratio", "agree", "areas (arealis / geos), pieces");
-        std::fflush(stdout);
-    }
-    ~Report() { std::printf("# load average at end: %s\n", LoadAverage().c_str()); }
-    Report(const Report&) = delete;
-    Report& operator=(const Report&) = delete;
-
-    bool Wants(const std::string& name) const
-    {
-        return m_settings.Only.empty() || name.find(m_settings.Only) != std::string::npos;
-    }
-
-    // Runs both engines alternately, so that a change of load touches both alike.
-    void Compare(const std::string& name, std::int64_t size, const std::function<Outcome()>& ours,
-                 const std::function<Outcome()>& theirs, const char* theirLabel = "geos")
-    {
-        if (!Wants(name))
-        {
-            return;
-        }
-        std::vector<double> ourTimes;
-        std::vector<double> theirTimes;
-        std::vector<double> ourPages;
-        std::vector<double> theirPages;
-        Outcome ourLast;
-        Outcome theirLast;
-        for (int run = 0; run < m_settings.Runs; ++run)
-        {
-            double pages = FreshPagesSoFar();
-            ourLast = ours();
-            ourTimes.push_back(ourLast.Seconds * 1000.0);
-            ourPages.push_back(FreshPagesSoFar() - pages);
-            pages = FreshPagesSoFar();
-            if (!m_settings.ArealisOnly)
-            {
-                theirLast = theirs();
-            }
-            theirTimes.push_back(theirLast.Seconds * 1000.0);
-            theirPages.push_back(FreshPagesSoFar() - pages);
-        }
-        const double ourMs = Median(ourTimes);
-        const double theirMs = Median(theirTimes);
-        const double ratio = ourMs / theirMs;
-        const bool agree = Agree(ourLast.Area, theirLast.Area);
-        std::printf(
-            "%-28s %9lld %12.1f %12.1f %7.3f  %-5s %.12g / %.12g, %lld / %lld%s\n", name.c_str(),
-            static_cast<long long>(size), ourMs, theirMs, ratio, agree ? "yes" : "NO", ourLast.Area,
-            theirLast.Area, static_cast<long long>(ourLast.Pieces),
-            static_cast<long long>(theirLast.Pieces),
-            std::string(theirLabel) == "geos" ? ""
-                                              : (std::string(" [") + theirLabel + "]").c_str());
-        // Whole runs, setting up and tearing down included: memory that one run gives back
-        // may serve the next without faults, so the first run often counts more.
-        std::printf("#   fresh pages touched per run (medians): arealis %.0f, %s %.0f\n",
-                    Median(ourPages), theirLabel, Median(theirPages));
-        std::fflush(stdout);
-        if (m_csv.is_open())
-        {
-            m_csv << name << ',' << size << ',' << ourMs << ',' << theirMs << ',' << ratio << ','
-                  << (agree ? "yes" : "no") << ',' << std::setprecision(17) << ourLast.Area << ','
-                  << theirLast.Area << ',' << ourLast.Pieces << ',' << theirLast.Pieces << '\n';
-            m_csv << std::setprecision(6);
-        }
-    }
-
-private:
-    const Settings& m_settings;
-    std::ofstream m_csv;
-};
-
-// --- Cases ----------------------------------------------------------------------------------
-
-constexpr Peers::LayerOperation LayerOperations[] = {
-    Peers::LayerOperation::Intersection, Peers::LayerOperation::Subtraction,
-    Peers::LayerOperation::Join, Peers::LayerOperation::Union};
-constexpr Peers::PairOperation PairOperations[] = {Peers::PairOperation::Union,
-                                                   Peers::PairOperation::Intersection,
-                                                   Peers::PairOperation::Subtraction};
-
-struct LoadedLayer
-{
-    LoadedLayer(const Peers::GeosContext& context, const std::string& path)
-        : Arealis(path), Geos(context, Arealis)
-    {
-    }
-    Peers::ArealisLayer Arealis;
-    Peers::GeosLayer Geos;
-};
-
-void CompareLayers(Report& report, const Peers::GeosContext& context, const std::string& prefix,
-                   const std::string& pathA, const std::string& pathB, std::int64_t size)
-{
-    bool wanted = false;
-    for (Peers::LayerOperation operation : LayerOperations)
-    {
-        wanted = wanted || report.Wants(prefix + std::string(Peers::NameOf(operation)));
-    }
-    if (!wanted)
-    {
-        return;
-    }
-    const LoadedLayer a(context, pathA);
-    const LoadedLayer b(context, pathB);
-    if (size <= 0)
-    {
-        size = static_cast<std::int64_t>(a.Arealis.Polygons().size());
-    }
-    for (Peers::LayerOperation operation : LayerOperations)
-    {
-        report.Compare(
-            prefix + Peers::NameOf(operation), size,
-            [&] { return Peers::RunArealis(operation, a.Arealis, b.Arealis); },
-            [&] { return Peers::RunGeos(context, operation, a.Geos, b.Geos); });
-    }
-}
-
-void CompareUnite(Report& report, const Peers::GeosContext& context, const std::string& path,
-                  std::int64_t size)
-{
-    if (!report.Wants("unite"))
-    {
-        return;
-    }
-    const LoadedLayer layer(context, path);
-    if (size <= 0)
-    {
-        size = static_cast<std::int64_t>(layer.Arealis.Polygons().size());
-    }
-    report.Compare(
-        "unite", size, [&] { return Peers::RunArealisUnite(layer.Arealis); },
-        [&] { return Peers::RunGeosUnite(context, layer.Geos); });
-}
-
-void ComparePair(Report& report, const Peers::GeosContext& context, const std::string& pathA,
-                 const std::string& pathB, std::int64_t size)
-{
-    bool wanted = false;
-    for (Peers::PairOperation operation : PairOperations)
-    {
-        wanted = wanted || report.Wants(std::string("pair ") + Peers::NameOf(operation));
-    }
-    if (!wanted)
-    {
-        return;
-    }
-    const LoadedLayer a(context, pathA);
-    const LoadedLayer b(context, pathB);
-    if (size <= 0)
-    {
-        size = a.Arealis.VertexCount();
-    }
-    for (Peers::PairOperation operation : PairOperations)
-    {
-        report.Compare(
-            std::string("pair ") + Peers::NameOf(operation), size,
-            [&] { return Peers::RunArealis(operation, a.Arealis, b.Arealis); },
-            [&] { return Peers::RunGeos(context, operation, a.Geos, b.Geos); });
-    }
-}
-
-// Reading and committing against reading and decoding the coordinates alone.
-void CompareRead(Report& report, const std::string& path, std::int64_t size)
-{
-    if (!report.Wants("read"))
-    {
-        return;
-    }
-    if (size <= 0)
-    {
-        size = Peers::DecodeShapefile(path).Vertices;
-    }
-    report.Compare(
-        "read and commit", size, [&] { return Peers::RunArealisRead(path); },
-        [&]
-        {
-            const Peers::DecodedFile decoded = Peers::DecodeShapefile(path);
-            Outcome outcome;
-            outcome.Seconds = decoded.Seconds;
-            outcome.Area = decoded.Area;
-            outcome.Pieces = decoded.Records;
-            return outcome;
-        },
-        "decode only");
 }
 
 // --- Peak memory ------------------------------------------------------------------------------
@@ -367,6 +166,355 @@ std::int64_t PeakGrowthInChild(const std::function<void()>& work)
     return growth;
 }
 
+class Report
+{
+public:
+    explicit Report(const Settings& settings) : m_settings(settings)
+    {
+        if (!settings.CsvPath.empty())
+        {
+            const bool exists = std::filesystem::exists(settings.CsvPath);
+            m_csv.open(settings.CsvPath, std::ios::app);
+            if (!exists)
+            {
+                m_csv << "case,size,arealis_ms,geos_ms,ratio,agree,arealis_area,geos_area,"
+                         "arealis_pieces,geos_pieces,arealis_cpu_ms,geos_cpu_ms,cpu_ratio,"
+                         "arealis_load_ms,arealis_op_ms,arealis_write_ms,geos_load_ms,geos_op_ms,"
+                         "geos_write_ms,arealis_bytes,geos_bytes\n";
+            }
+        }
+        std::printf("# %d runs per engine, medians; load average at start: %s; a fresh page of "
+                    "memory costs %.2f us; malloc %s\n",
+                    settings.Runs, LoadAverage().c_str(), MicrosecondsPerFreshPage(),
+                    settings.DefaultMalloc ? "as by default"
+                                           : "keeps freed memory (see --default-malloc)");
+        if (settings.Memory)
+        {
+            std::printf("# peak resident memory of each run above the memory in use before it, "
+                        "each engine in a child process\n%-34s %9s %13s %13s %7s\n",
+                        "case", "size", "arealis", "geos", "ratio");
+        }
+        else
+        {
+            std::printf("%-34s %9s %11s %11s %6s %11s %11s %6s  %-5s %s\n", "case", "size",
+                        "arealis ms", "geos ms", "ratio", "arealis cpu", "geos cpu", "ratio",
+                        "agree", "areas (arealis / geos), pieces");
+        }
+        std::fflush(stdout);
+    }
+    ~Report() { std::printf("# load average at end: %s\n", LoadAverage().c_str()); }
+    Report(const Report&) = delete;
+    Report& operator=(const Report&) = delete;
+
+    bool Wants(const std::string& name) const
+    {
+        for (const std::string& skipped : m_settings.Skip)
+        {
+            if (name.find(skipped) != std::string::npos)
+            {
+                return false;
+            }
+        }
+        return m_settings.Only.empty() || name.find(m_settings.Only) != std::string::npos;
+    }
+
+    const Settings& GetSettings() const { return m_settings; }
+
+    // Runs both engines alternately, so that a change of load touches both alike.
+    void Compare(const std::string& name, std::int64_t size, const std::function<Outcome()>& ours,
+                 const std::function<Outcome()>& theirs, const char* theirLabel = "geos")
+    {
+        if (!Wants(name))
+        {
+            return;
+        }
+        if (m_settings.Memory)
+        {
+            CompareMemory(name, size, ours, theirs);
+            return;
+        }
+        std::vector<Outcome> ourRuns;
+        std::vector<Outcome> theirRuns;
+        std::vector<double> ourPages;
+        std::vector<double> theirPages;
+        for (int run = 0; run < m_settings.Runs; ++run)
+        {
+            double pages = FreshPagesSoFar();
+            ourRuns.push_back(ours());
+            ourPages.push_back(FreshPagesSoFar() - pages);
+            pages = FreshPagesSoFar();
+            theirRuns.push_back(m_settings.ArealisOnly ? Outcome{} : theirs());
+            theirPages.push_back(FreshPagesSoFar() - pages);
+        }
+        const auto median = [](const std::vector<Outcome>& runs, double Outcome::*field)
+        {
+            std::vector<double> values;
+            for (const Outcome& outcome : runs)
+            {
+                values.push_back(outcome.*field * 1000.0);
+            }
+            return Median(values);
+        };
+        const Outcome& ourLast = ourRuns.back();
+        const Outcome& theirLast = theirRuns.back();
+        const double ourMs = median(ourRuns, &Outcome::Seconds);
+        const double theirMs = median(theirRuns, &Outcome::Seconds);
+        const double ourCpu = median(ourRuns, &Outcome::CpuSeconds);
+        const double theirCpu = median(theirRuns, &Outcome::CpuSeconds);
+        const bool compared = !std::isnan(ourLast.Area);
+        const bool agree = compared && Agree(ourLast.Area, theirLast.Area);
+        std::printf("%-34s %9lld %11.1f %11.1f %6.3f %11.1f %11.1f %6.3f  %-5s %.12g / %.12g, "
+                    "%lld / %lld%s\n",
+                    name.c_str(), static_cast<long long>(size), ourMs, theirMs, ourMs / theirMs,
+                    ourCpu, theirCpu, ourCpu / theirCpu,
+                    !compared ? "-"
+                    : agree   ? "yes"
+                              : "NO",
+                    ourLast.Area, theirLast.Area, static_cast<long long>(ourLast.Pieces),
+                    static_cast<long long>(theirLast.Pieces),
+                    std::string(theirLabel) == "geos"
+                        ? ""
+                        : (std::string(" [") + theirLabel + "]").c_str());
+        const bool split = ourLast.LoadSeconds >= 0.0;
+        if (split)
+        {
+            std::printf(
+                "#   load / operation / write ms (medians): arealis %.1f / %.1f / %.1f, "
+                "%s %.1f / %.1f / %.1f; bytes written: %lld / %lld\n",
+                median(ourRuns, &Outcome::LoadSeconds), median(ourRuns, &Outcome::OperationSeconds),
+                median(ourRuns, &Outcome::WriteSeconds), theirLabel,
+                median(theirRuns, &Outcome::LoadSeconds),
+                median(theirRuns, &Outcome::OperationSeconds),
+                median(theirRuns, &Outcome::WriteSeconds), static_cast<long long>(ourLast.Bytes),
+                static_cast<long long>(theirLast.Bytes));
+        }
+        // Whole runs, setting up and tearing down included: memory that one run gives back
+        // may serve the next without faults, so the first run often counts more.
+        std::printf("#   fresh pages touched per run (medians): arealis %.0f, %s %.0f\n",
+                    Median(ourPages), theirLabel, Median(theirPages));
+        std::fflush(stdout);
+        if (m_csv.is_open())
+        {
+            m_csv << name << ',' << size << ',' << ourMs << ',' << theirMs << ',' << ourMs / theirMs
+                  << ','
+                  << (!compared ? "-"
+                      : agree   ? "yes"
+                                : "no")
+                  << ',' << std::setprecision(17) << ourLast.Area << ',' << theirLast.Area << ','
+                  << std::setprecision(6) << ourLast.Pieces << ',' << theirLast.Pieces << ','
+                  << ourCpu << ',' << theirCpu << ',' << ourCpu / theirCpu;
+            for (const auto* runs : {&ourRuns, &theirRuns})
+            {
+                for (double Outcome::*field :
+                     {&Outcome::LoadSeconds, &Outcome::OperationSeconds, &Outcome::WriteSeconds})
+                {
+                    m_csv << ',';
+                    if (split)
+                    {
+                        m_csv << median(*runs, field);
+                    }
+                }
+            }
+            m_csv << ',' << ourLast.Bytes << ',' << theirLast.Bytes << '\n';
+            m_csv.flush(); // a long suite's rows survive its interruption
+        }
+    }
+
+private:
+    // One run of each engine, each in a child process of its own.
+    void CompareMemory(const std::string& name, std::int64_t size,
+                       const std::function<Outcome()>& ours, const std::function<Outcome()>& theirs)
+    {
+        const std::int64_t ourKb = PeakGrowthInChild([&] { ours(); });
+        const std::int64_t theirKb =
+            m_settings.ArealisOnly ? -1 : PeakGrowthInChild([&] { theirs(); });
+        const double ourMb = static_cast<double>(ourKb) / 1024.0;
+        const double theirMb = static_cast<double>(theirKb) / 1024.0;
+        std::printf("%-34s %9lld %10.1f MB %10.1f MB %7.3f\n", name.c_str(),
+                    static_cast<long long>(size), ourMb, theirMb, ourMb / theirMb);
+        std::fflush(stdout);
+        if (m_csv.is_open())
+        {
+            m_csv << name << " peak MB," << size << ',' << ourMb << ',' << theirMb << ','
+                  << ourMb / theirMb << ",-,,,,,,,,,,,,,,,\n";
+        }
+    }
+
+    const Settings& m_settings;
+    std::ofstream m_csv;
+};
+
+// --- Cases ----------------------------------------------------------------------------------
+
+constexpr Peers::LayerOperation LayerOperations[] = {
+    Peers::LayerOperation::Intersection, Peers::LayerOperation::Subtraction,
+    Peers::LayerOperation::Join, Peers::LayerOperation::Union};
+constexpr Peers::PairOperation PairOperations[] = {Peers::PairOperation::Union,
+                                                   Peers::PairOperation::Intersection,
+                                                   Peers::PairOperation::Subtraction};
+
+struct LoadedLayer
+{
+    LoadedLayer(const Peers::GeosContext& context, const std::string& path)
+        : Arealis(path), Geos(context, Arealis)
+    {
+    }
+    Peers::ArealisLayer Arealis;
+    Peers::GeosLayer Geos;
+};
+
+// Where an end-to-end run writes: the output folder, or the first input's.
+std::string OutputPathFor(const Settings& settings, const std::string& input)
+{
+    const std::filesystem::path folder = settings.OutputDir.empty()
+                                             ? std::filesystem::path(input).parent_path()
+                                             : std::filesystem::path(settings.OutputDir);
+    return (folder / (settings.Format == Peers::OutputFormat::Wkt ? "bench_output.wkt"
+                                                                  : "bench_output.geojson"))
+        .string();
+}
+
+// The whole command on the files in each engine, once per run.
+void CompareEndToEnd(Report& report, const Peers::GeosContext& context, const std::string& name,
+                     std::int64_t size, Peers::EndToEndCase command)
+{
+    const Settings& settings = report.GetSettings();
+    command.OutputPath = OutputPathFor(settings, command.Inputs.front());
+    command.Format = settings.Format;
+    report.Compare(
+        "e2e " + name, size, [&] { return Peers::RunArealisEndToEnd(command); },
+        [&] { return Peers::RunGeosEndToEnd(context, command); });
+    std::error_code ignored;
+    std::filesystem::remove(command.OutputPath, ignored);
+}
+
+void CompareLayers(Report& report, const Peers::GeosContext& context, const std::string& prefix,
+                   const std::string& pathA, const std::string& pathB, std::int64_t size)
+{
+    const bool endToEnd = report.GetSettings().EndToEnd;
+    bool wanted = false;
+    for (Peers::LayerOperation operation : LayerOperations)
+    {
+        const std::string name = prefix + std::string(Peers::NameOf(operation));
+        wanted = wanted || report.Wants(endToEnd ? "e2e " + name : name);
+    }
+    if (!wanted)
+    {
+        return;
+    }
+    if (endToEnd)
+    {
+        if (size <= 0)
+        {
+            size = Peers::DecodeShapefile(pathA).Records;
+        }
+        for (Peers::LayerOperation operation : LayerOperations)
+        {
+            CompareEndToEnd(report, context, prefix + Peers::NameOf(operation), size,
+                            {false, operation, {pathA, pathB}, "", Peers::OutputFormat::GeoJson});
+        }
+        return;
+    }
+    const LoadedLayer a(context, pathA);
+    const LoadedLayer b(context, pathB);
+    if (size <= 0)
+    {
+        size = static_cast<std::int64_t>(a.Arealis.Polygons().size());
+    }
+    for (Peers::LayerOperation operation : LayerOperations)
+    {
+        report.Compare(
+            prefix + Peers::NameOf(operation), size,
+            [&] { return Peers::RunArealis(operation, a.Arealis, b.Arealis); },
+            [&] { return Peers::RunGeos(context, operation, a.Geos, b.Geos); });
+    }
+}
+
+void CompareUnite(Report& report, const Peers::GeosContext& context, const std::string& path,
+                  std::int64_t size, const std::string& prefix = "")
+{
+    const std::string name = prefix + "unite";
+    if (report.GetSettings().EndToEnd)
+    {
+        if (report.Wants("e2e " + name))
+        {
+            size = size > 0 ? size : Peers::DecodeShapefile(path).Records;
+            CompareEndToEnd(
+                report, context, name, size,
+                {true, Peers::LayerOperation::Union, {path}, "", Peers::OutputFormat::GeoJson});
+        }
+        return;
+    }
+    if (!report.Wants(name))
+    {
+        return;
+    }
+    const LoadedLayer layer(context, path);
+    if (size <= 0)
+    {
+        size = static_cast<std::int64_t>(layer.Arealis.Polygons().size());
+    }
+    report.Compare(
+        name, size, [&] { return Peers::RunArealisUnite(layer.Arealis); },
+        [&] { return Peers::RunGeosUnite(context, layer.Geos); });
+}
+
+void ComparePair(Report& report, const Peers::GeosContext& context, const std::string& pathA,
+                 const std::string& pathB, std::int64_t size)
+{
+    if (report.GetSettings().EndToEnd)
+    {
+        return; // the pairs are the layer operations on one polygon each
+    }
+    bool wanted = false;
+    for (Peers::PairOperation operation : PairOperations)
+    {
+        wanted = wanted || report.Wants(std::string("pair ") + Peers::NameOf(operation));
+    }
+    if (!wanted)
+    {
+        return;
+    }
+    const LoadedLayer a(context, pathA);
+    const LoadedLayer b(context, pathB);
+    if (size <= 0)
+    {
+        size = a.Arealis.VertexCount();
+    }
+    for (Peers::PairOperation operation : PairOperations)
+    {
+        report.Compare(
+            std::string("pair ") + Peers::NameOf(operation), size,
+            [&] { return Peers::RunArealis(operation, a.Arealis, b.Arealis); },
+            [&] { return Peers::RunGeos(context, operation, a.Geos, b.Geos); });
+    }
+}
+
+// Reading and committing against reading and decoding the coordinates alone.
+void CompareRead(Report& report, const std::string& path, std::int64_t size)
+{
+    if (!report.Wants("read") || report.GetSettings().EndToEnd)
+    {
+        return;
+    }
+    if (size <= 0)
+    {
+        size = Peers::DecodeShapefile(path).Vertices;
+    }
+    report.Compare(
+        "read and commit", size, [&] { return Peers::RunArealisRead(path); },
+        [&]
+        {
+            const Peers::DecodedFile decoded = Peers::DecodeShapefile(path);
+            Outcome outcome;
+            outcome.Seconds = decoded.Seconds;
+            outcome.Area = decoded.Area;
+            outcome.Pieces = decoded.Records;
+            return outcome;
+        },
+        "decode only");
+}
+
 void CompareMemory(const Peers::GeosContext& context, const std::string& pathA,
                    const std::string& pathB)
 {
@@ -381,6 +529,40 @@ void CompareMemory(const Peers::GeosContext& context, const std::string& pathA,
                 a.Arealis.Polygons().size(), static_cast<double>(ours) / 1024.0,
                 static_cast<double>(theirs) / 1024.0,
                 static_cast<double>(ours) / static_cast<double>(theirs));
+}
+
+// The classes of other shapes (bench_make_data's second group of files): each pair through the
+// four layer operations, and the union of the rough coverage's polygons.
+void RunClasses(Report& report, const Peers::GeosContext& context, const std::string& folder)
+{
+    const auto file = [&folder](const std::string& name)
+    { return (std::filesystem::path(folder) / (name + ".shp")).string(); };
+    const auto have = [&file](const std::string& name)
+    { return std::filesystem::exists(file(name)); };
+    struct Class
+    {
+        std::string Prefix;
+        std::string A;
+        std::string B;
+        std::int64_t Size; // polygons of the first file, or crossings of a spiky pair
+    };
+    const std::vector<Class> classes{{"countries ", "countries_256", "countries_mesh_1024", 256},
+                                     {"spiky 1e4 ", "spiky_a_10000", "spiky_b_10000", 10000},
+                                     {"spiky 1e5 ", "spiky_a_100000", "spiky_b_100000", 100000},
+                                     {"spiky 1e6 ", "spiky_a_1000000", "spiky_b_1000000", 1000000},
+                                     {"small-large ", "small_100000", "large_1", 99856},
+                                     {"slivers ", "slivers_a_10000", "slivers_b_10000", 10000}};
+    for (const Class& pair : classes)
+    {
+        if (have(pair.A) && have(pair.B))
+        {
+            CompareLayers(report, context, pair.Prefix, file(pair.A), file(pair.B), pair.Size);
+        }
+    }
+    if (have("countries_256"))
+    {
+        CompareUnite(report, context, file("countries_256"), 256, "countries ");
+    }
 }
 
 // --- The whole suite on the generated data ------------------------------------------------------
@@ -429,6 +611,7 @@ void RunSuite(Report& report, const Peers::GeosContext& context, const std::stri
             CompareRead(report, file(name), 0);
         }
     }
+    RunClasses(report, context, folder);
 }
 
 // Fixes the two thresholds that glibc's malloc otherwise adjusts as it goes: no block of up to
@@ -447,10 +630,18 @@ void KeepFreedMemory()
 
 const char* const UsageText =
     "usage: bench_peers <command> <files...> [--runs N] [--csv FILE] [--only TEXT]\n"
+    "                   [--skip TEXT]...  (leaves out the cases whose name contains TEXT)\n"
     "                   [--arealis-only]  (for profiling: GEOS is not run)\n"
     "                   [--default-malloc]  (malloc returns freed memory as it sees fit)\n"
+    "                   [--end-to-end [--format geojson|wkt|summary] [--output-dir DIR]]\n"
+    "                       (the whole command: load, operation, write the result, free;\n"
+    "                        Arealis through the command-line tool's code, GEOS by the same\n"
+    "                        steps with a plain reader and a buffered GeoJSON writer)\n"
+    "                   [--memory]  (peak memory of each case instead of its time)\n"
     "  suite <folder> [--max-polygons N] [--max-vertices N]   all cases on bench_make_data's "
     "files\n"
+    "  classes <folder>         the classes of other shapes alone (countries, spiky pairs,\n"
+    "                           small against large, slivers)\n"
     "  layers <a.shp> <b.shp>   the four layer operations (intersection, subtraction, join, "
     "union)\n"
     "  unite <a.shp>            the union of all polygons of a layer (GEOS: unary union)\n"
@@ -488,6 +679,10 @@ int main(int argc, char** argv)
         {
             settings.Only = argv[++i];
         }
+        else if (argument == "--skip" && hasValue)
+        {
+            settings.Skip.emplace_back(argv[++i]);
+        }
         else if (argument == "--arealis-only")
         {
             settings.ArealisOnly = true;
@@ -495,6 +690,33 @@ int main(int argc, char** argv)
         else if (argument == "--default-malloc")
         {
             settings.DefaultMalloc = true;
+        }
+        else if (argument == "--end-to-end")
+        {
+            settings.EndToEnd = true;
+        }
+        else if (argument == "--memory")
+        {
+            settings.Memory = true;
+        }
+        else if (argument == "--output-dir" && hasValue)
+        {
+            settings.OutputDir = argv[++i];
+        }
+        else if (argument == "--format" && hasValue)
+        {
+            const std::string format = argv[++i];
+            if (format == "geojson" || format == "wkt" || format == "summary")
+            {
+                settings.Format = format == "geojson" ? Peers::OutputFormat::GeoJson
+                                  : format == "wkt"   ? Peers::OutputFormat::Wkt
+                                                      : Peers::OutputFormat::Summary;
+            }
+            else
+            {
+                std::cerr << "bench_peers: --format takes geojson, wkt or summary\n";
+                return 2;
+            }
         }
         else if (argument == "--help" || argument == "-h")
         {
@@ -508,7 +730,8 @@ int main(int argc, char** argv)
     }
     // Peak memory is measured with malloc as it is: memory kept from earlier work would hide
     // part of an operation's growth.
-    const bool measuresMemory = !positional.empty() && positional.front() == "memory";
+    const bool measuresMemory =
+        settings.Memory || (!positional.empty() && positional.front() == "memory");
     if (!settings.DefaultMalloc && !measuresMemory)
     {
         KeepFreedMemory();
@@ -527,6 +750,10 @@ int main(int argc, char** argv)
         if (command == "suite" && need(2))
         {
             RunSuite(report, context, positional[1], settings);
+        }
+        else if (command == "classes" && need(2))
+        {
+            RunClasses(report, context, positional[1]);
         }
         else if (command == "layers" && need(3))
         {

@@ -2,6 +2,7 @@
 
 #include "Outcome.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <fstream>
@@ -43,11 +44,11 @@ double LittleDouble(const unsigned char* p)
     return std::bit_cast<double>(bits);
 }
 
-} // namespace
-
-DecodedFile DecodeShapefile(const std::string& path)
+// Reads the whole file and calls onRecord() for each polygon record, then onPart(points,
+// count) for each of its parts with the part's points less the closing one.
+template <class TRecord, class TPart>
+void WalkPolygonRecords(const std::string& path, TRecord onRecord, TPart onPart)
 {
-    const Stopwatch watch;
     std::ifstream file(path, std::ios::binary);
     if (!file)
     {
@@ -55,10 +56,8 @@ DecodedFile DecodeShapefile(const std::string& path)
     }
     const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)),
                                            std::istreambuf_iterator<char>());
-    std::vector<std::vector<XY>> parts;
     constexpr std::size_t headerSize = 100;
     std::size_t offset = headerSize;
-    DecodedFile decoded;
     while (offset + 8 <= bytes.size())
     {
         const auto contentSize = static_cast<std::size_t>(BigInt32(&bytes[offset + 4])) * 2;
@@ -68,7 +67,7 @@ DecodedFile DecodeShapefile(const std::string& path)
         {
             continue;
         }
-        ++decoded.Records;
+        onRecord();
         const std::int32_t partCount = LittleInt32(content + 36);
         const std::int32_t pointCount = LittleInt32(content + 40);
         const unsigned char* starts = content + 44;
@@ -78,17 +77,47 @@ DecodedFile DecodeShapefile(const std::string& path)
             const std::int32_t begin = LittleInt32(starts + 4 * part);
             const std::int32_t end =
                 part + 1 < partCount ? LittleInt32(starts + 4 * (part + 1)) : pointCount;
-            std::vector<XY> ring;
-            ring.reserve(static_cast<std::size_t>(end - begin));
-            for (std::int32_t i = begin; i < end - 1; ++i)
-            {
-                const unsigned char* p = points + 16 * static_cast<std::size_t>(i);
-                ring.push_back({LittleDouble(p), LittleDouble(p + 8)});
-            }
-            parts.push_back(std::move(ring));
+            onPart(points + 16 * static_cast<std::size_t>(begin), std::max(0, end - begin - 1));
         }
     }
+}
+
+template <class TPoint>
+std::vector<TPoint> DecodePoints(const unsigned char* points, std::int32_t count)
+{
+    std::vector<TPoint> ring;
+    ring.reserve(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i)
+    {
+        const unsigned char* p = points + 16 * static_cast<std::size_t>(i);
+        ring.push_back({LittleDouble(p), LittleDouble(p + 8)});
+    }
+    return ring;
+}
+
+} // namespace
+
+std::vector<DecodedRecord> DecodeShapefileRecords(const std::string& path)
+{
+    std::vector<DecodedRecord> records;
+    WalkPolygonRecords(
+        path, [&records] { records.emplace_back(); },
+        [&records](const unsigned char* points, std::int32_t count)
+        { records.back().push_back(DecodePoints<DecodedPoint>(points, count)); });
+    return records;
+}
+
+DecodedFile DecodeShapefile(const std::string& path)
+{
+    const Stopwatch watch;
+    std::vector<std::vector<XY>> parts;
+    DecodedFile decoded;
+    WalkPolygonRecords(
+        path, [&decoded] { ++decoded.Records; },
+        [&parts](const unsigned char* points, std::int32_t count)
+        { parts.push_back(DecodePoints<XY>(points, count)); });
     decoded.Seconds = watch.Seconds();
+    decoded.CpuSeconds = watch.CpuSeconds();
     for (const std::vector<XY>& ring : parts)
     {
         decoded.Vertices += static_cast<std::int64_t>(ring.size());

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace Peers
 {
@@ -12,11 +13,22 @@ namespace Peers
 struct DecodedFile
 {
     double Seconds = 0.0;
+    double CpuSeconds = 0.0;
     std::int64_t Records = 0;
     std::int64_t Vertices = 0;
     double Area = 0.0;
 };
 
 DecodedFile DecodeShapefile(const std::string& path);
+
+// The same reading, keeping the points: each record's parts, each without its closing point.
+struct DecodedPoint
+{
+    double X;
+    double Y;
+};
+using DecodedRing = std::vector<DecodedPoint>;
+using DecodedRecord = std::vector<DecodedRing>;
+std::vector<DecodedRecord> DecodeShapefileRecords(const std::string& path);
 
 } // namespace Peers
