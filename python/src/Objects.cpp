@@ -198,6 +198,17 @@ Polygon Combine(const Polygon& a, const Polygon& b, FreeOperation operation)
 using LayerOperation = Arealis::PolygonLayer* (Arealis::Topology::*)(
     Arealis::PolygonLayer*, Arealis::PolygonLayer*, bool, const Arealis::Topology::LayerProgress&);
 
+// The library's layer operations take only committed polygons. Polygons added from Python
+// are committed here first, so that none is left out in silence: a polygon the commit refuses
+// raises InvalidPolygonError instead of vanishing from the result.
+void CommitEdits(Arealis::PolygonLayer& layer)
+{
+    if (layer.GetEditingCount() > 0)
+    {
+        layer.Commit();
+    }
+}
+
 // A layer operation into a new layer of the topology. When it stops early (an error, Ctrl+C
 // or the progress callback raising), the layer it had begun is emptied again.
 Layer RunLayerOperation(const OwnerPtr& owner, const Layer& a, const Layer& b, bool recordParents,
@@ -210,6 +221,8 @@ Layer RunLayerOperation(const OwnerPtr& owner, const Layer& a, const Layer& b, b
     Arealis::PolygonLayer* pResult = guard.Run(
         [&]
         {
+            CommitEdits(*a.Pointer);
+            CommitEdits(*b.Pointer);
             const std::int32_t layers = topology.GetLayerCount();
             try
             {
