@@ -77,34 +77,39 @@ def _empty_intersection(df1, df2):
     return result, result.columns.drop(df1.geometry.name).tolist() + [df1.geometry.name]
 
 
-def _no_intersection(df1, df2):
-    """The empty intersection, shaped as geopandas shapes it: frames whose total bounds do not
-    meet are answered before any work (keeping df1's kind of index)."""
+def _bounds_apart(df1, df2):
+    """Whether the frames' total bounds do not meet: geopandas then answers an intersection
+    before any work, with an empty frame that keeps df1's kind of index."""
     box1 = df1.total_bounds
     box2 = df2.total_bounds
-    if not (
+    return not (
         ((box1[0] <= box2[2]) and (box2[0] <= box1[2]))
         and ((box1[1] <= box2[3]) and (box2[1] <= box1[3]))
-    ):
-        result, columns = _empty_intersection(df1, df2)
-        return result[columns]
-    result = _intersection_frame(df1, df2, ([], [], []))
-    result.drop(["__idx1", "__idx2"], axis=1, inplace=True)
-    result.reset_index(drop=True, inplace=True)
-    return result
+    )
 
 
-def _intersection_frame(df1, df2, piece):
+def _intersection_frame(df1, df2, piece, touching):
+    """The intersection rows as geopandas makes them: from every pair of rows whose polygons
+    meet, sorted by row in df1, then row in df2, merged with both frames' attributes (the
+    merges decide the order of the rows, so the pairs that only touch take part too, without
+    a geometry, and are dropped afterwards as geopandas drops their lines and points)."""
     wkb, idx1, idx2 = piece
-    if len(wkb) == 0:
+    touch1, touch2 = touching
+    if len(wkb) == 0 and len(touch1) == 0:
         result, _ = _empty_intersection(df1, df2)
         result["__idx1"] = None
         result["__idx2"] = None
         return result[result.columns.drop(df1.geometry.name).tolist() + [df1.geometry.name]]
-    geometry = GeoSeries(_from_pieces(wkb, df1.crs))
-    # The pairs merged with both frames' attributes as geopandas merges them: the merges set
-    # the order of the rows, and the geometry follows by index.
-    pairs = pd.DataFrame({"__idx1": idx1, "__idx2": idx2})
+    all1 = np.concatenate([idx1, touch1])
+    all2 = np.concatenate([idx2, touch2])
+    order = np.lexsort((all2, all1))
+    geometry = GeometryArray(np.full(len(order), None, dtype=object), crs=df1.crs)
+    pieces_at = np.empty(len(order), dtype=np.int64)
+    pieces_at[order] = np.arange(len(order))
+    if len(wkb):
+        geometry[pieces_at[: len(wkb)]] = _from_pieces(wkb, df1.crs)
+    geometry = GeoSeries(geometry)
+    pairs = pd.DataFrame({"__idx1": all1[order], "__idx2": all2[order]})
     left = df1.reset_index(drop=True)
     right = df2.reset_index(drop=True)
     joined = pairs.merge(
@@ -160,7 +165,7 @@ def _symmetric_difference_frame(df1, df2, pieces):
 
 
 def _union_frame(df1, df2, pieces):
-    intersection = _intersection_frame(df1, df2, pieces["intersection"])
+    intersection = _intersection_frame(df1, df2, pieces["intersection"], pieces["touching"])
     symmetric = _symmetric_difference_frame(df1, df2, pieces)
     union = pd.concat([intersection, symmetric], ignore_index=True, sort=False)
     columns = list(union.columns)
@@ -173,7 +178,7 @@ def _assemble(df1, df2, how, pieces):
     if how == "difference":
         return _difference_frame(df1, pieces["difference"], "left")
     if how == "intersection":
-        return _intersection_frame(df1, df2, pieces["intersection"])
+        return _intersection_frame(df1, df2, pieces["intersection"], pieces["touching"])
     if how == "symmetric_difference":
         return _symmetric_difference_frame(df1, df2, pieces)
     union = _union_frame(df1, df2, pieces)
@@ -215,8 +220,9 @@ def overlay(df1, df2, how="intersection", keep_geom_type=None, make_valid=True, 
     to_wkb_seconds = time.perf_counter() - start
     pieces = _arealis.overlay_frames(left, right, _PARTS[how], progress, "df1", "df2")
     start = time.perf_counter()
-    if how == "intersection" and len(pieces["intersection"][0]) == 0:
-        result = _no_intersection(df1, df2)
+    if how == "intersection" and len(pieces["intersection"][0]) == 0 and _bounds_apart(df1, df2):
+        result, columns = _empty_intersection(df1, df2)
+        result = result[columns]
     else:
         with warnings.catch_warnings():
             warnings.filterwarnings("ignore", message="CRS mismatch between the CRS")

@@ -3,7 +3,9 @@
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
+#include "Arealis/LinearEdge.h"
 #include "Arealis/PolygonLayer.h"
+#include "Arealis/RingEnumerator.h"
 #include "Arealis/Topology.h"
 #include "Collections/IEnumerator.h"
 #include "Conversion.h"
@@ -159,13 +161,52 @@ std::vector<std::pair<std::int64_t, Arealis::Polygon*>> Candidates(const FrameLa
     return candidates;
 }
 
+// Whether a node of polygon lies on an edge of other. Nodes of one topology stand for one
+// point each, so a common vertex is the same node, found by the edge query as an edge end.
+bool AnyNodeOnBoundary(const Arealis::Polygon& polygon, const Arealis::Polygon& other)
+{
+    const Arealis::Rectangle bounds = other.GetBounds();
+    Collections::PlainArray<Arealis::LinearEdge> edges;
+    Arealis::RingEnumerator rings = polygon.GetRings();
+    while (rings.MoveNext())
+    {
+        for (const Arealis::Node* pNode : rings.Current()->GetNodes())
+        {
+            const Arealis::Point& p = pNode->Position;
+            if (!bounds.Contains(p))
+            {
+                continue;
+            }
+            edges.SetCount(0);
+            other.GetEdgesInRectangle(Arealis::Rectangle(p, p), edges);
+            for (std::int32_t i = 0; i < edges.Count(); ++i)
+            {
+                const Arealis::Point& a = edges.Get(i).Start()->Position;
+                const Arealis::Point& b = edges.Get(i).End()->Position;
+                if ((b.X - a.X) * (p.Y - a.Y) == (p.X - a.X) * (b.Y - a.Y))
+                {
+                    return true; // on the segment: collinear and inside its bounds
+                }
+            }
+        }
+    }
+    return false;
+}
+
+// Polygons without a common area meet exactly where a vertex of one lies on the other's
+// boundary (edges that crossed would enclose a common area).
+bool Touch(const Arealis::Polygon& a, const Arealis::Polygon& b)
+{
+    return AnyNodeOnBoundary(a, b) || AnyNodeOnBoundary(b, a);
+}
+
 // Every pair of rows on its own, as geopandas does: the frames' polygons may overlap each
 // other, so the common part of a pair does not depend on the other rows.
-void IntersectPairs(const FrameLayer& left, const FrameLayer& right, Pieces& pieces,
-                    Timings& time, Guard& guard)
+void IntersectPairs(const FrameLayer& left, const FrameLayer& right, OverlayResult& result,
+                    Guard& guard)
 {
     constexpr std::size_t EdgeIndexThreshold = 50;
-    PieceWriter writer(pieces, time);
+    PieceWriter writer(result.Intersection, result.Time);
     const auto rows = static_cast<std::int64_t>(left.Rows());
     for (std::int64_t row = 0; row < rows; ++row)
     {
@@ -185,6 +226,11 @@ void IntersectPairs(const FrameLayer& left, const FrameLayer& right, Pieces& pie
                 if (!common->IsEmpty())
                 {
                     writer.Write(*common, row, other);
+                }
+                else if (Touch(*pPolygon, *pOther))
+                {
+                    result.TouchingLeft.push_back(row);
+                    result.TouchingRight.push_back(other);
                 }
             }
             if (indexed)
@@ -279,7 +325,7 @@ OverlayResult OverlayFrames(const FrameGeometries& left, const FrameGeometries& 
             if (request.Intersection)
             {
                 guard.BeginStage(weight(a, true), total);
-                IntersectPairs(a, b, result.Intersection, result.Time, guard);
+                IntersectPairs(a, b, result, guard);
             }
             if (request.Difference)
             {

@@ -49,6 +49,10 @@ struct OverlayRequest
 struct OverlayResult
 {
     Pieces Intersection;       // ordered by left row, then right row
+    // The pairs of rows whose polygons only touch (a common boundary point, no common area),
+    // by left row, then right row: geopandas orders its rows by all pairs that meet.
+    std::vector<std::int64_t> TouchingLeft;
+    std::vector<std::int64_t> TouchingRight;
     Pieces Difference;         // ordered by left row
     Pieces ReverseDifference;  // ordered by right row
     Timings Time;

@@ -142,7 +142,10 @@ py::dict OverlayFramesPy(const py::list& left, const py::list& right, const py::
         return converted;
     };
     if (request.Intersection)
+    {
         out["intersection"] = convert(result.Intersection);
+        out["touching"] = py::make_tuple(ToArray(result.TouchingLeft), ToArray(result.TouchingRight));
+    }
     if (request.Difference)
         out["difference"] = convert(result.Difference);
     if (request.ReverseDifference)

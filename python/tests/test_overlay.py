@@ -13,6 +13,8 @@ CASES = {
     "holes and parts": lambda: (holes_and_parts(), crossing_bars()),
     "parts and holes": lambda: (crossing_bars(), holes_and_parts()),
     "shared edges only": lambda: (grid(2, 1, 1.0, 0.0, "a"), grid(2, 1, 1.0, 2.0, "b")),
+    # Coincident cells: geopandas orders its rows by every pair that meets, touching included.
+    "same cells": lambda: (grid(3, 3, 1.0, 0.0, "a"), grid(3, 3, 1.0, 0.0, "b")),
     "far apart": lambda: (grid(2, 2, 1.0, 0.0, "a"), grid(2, 2, 1.0, 50.0, "b")),
 }
 
