@@ -231,6 +231,8 @@ private:
                          std::vector<PixelPoint>& points, std::vector<int>& ringSizes) const;
     void InvalidateSelection();
     void RunLayerOperation(int command);
+    // One message naming how many polygons of each operand the operation left out.
+    void ReportLeftOut(const Arealis::PolygonLayer& first, const Arealis::PolygonLayer& second);
     void UniteAllPolygons();
     void RunBooleanOperation(int command);
     void CommitCurrentTopology();
