@@ -344,6 +344,27 @@ TEST_F(RegressionRunTest, TheSuiteRunsInTheTestFolderAndEndsWithCompleted)
     EXPECT_FALSE(std::filesystem::exists(scratch / "copy"));
 }
 
+TEST_F(RegressionRunTest, ResultsThatLoseExpectedPolygonsAreNamedWhereTheLogPasses)
+{
+    // The join's expected file holds every piece of the intersection's and more.
+    std::filesystem::copy_file(scratch / "tests" / "attr_fem_small_join.shp",
+                               scratch / "tests" / "attr_fem_small_int.shp",
+                               std::filesystem::copy_options::overwrite_existing);
+
+    RunRegressionSuite(platform, {(scratch / "tests").string(), (scratch / "copy").string()});
+
+    ASSERT_GE(platform.Boxes.size(), 2U);
+    EXPECT_EQ(platform.Boxes[platform.Boxes.size() - 2].Text, "Completed");
+    const ShownBox& findings = platform.Boxes.back();
+    EXPECT_EQ(findings.Text.rfind("The run is not complete: 1 findings beyond the log.\n"
+                                  "topology intersection attr_small.shp , fem_small.shp -> "
+                                  "attr_fem_small_int.shp: ",
+                                  0),
+              0U)
+        << findings.Text;
+    EXPECT_EQ(findings.Caption, "Test");
+}
+
 TEST_F(RegressionRunTest, AFolderThatCannotTakeTheLogRunsOnAWritableCopy)
 {
     // A folder in the log's place: the log cannot be written there, as in a read-only folder.
