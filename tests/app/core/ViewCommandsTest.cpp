@@ -298,9 +298,8 @@ public:
     RegressionRunTest()
     {
         const char* pSource = std::getenv("AREALIS_SOURCE_DIR");
-        catalogue =
-            std::filesystem::path(pSource != nullptr ? pSource : AREALIS_SOURCE_ROOT) / "data" /
-            "regression";
+        catalogue = std::filesystem::path(pSource != nullptr ? pSource : AREALIS_SOURCE_ROOT) /
+                    "data" / "regression";
         scratch = std::filesystem::temp_directory_path() /
                   ("orvista-regression-" + std::to_string(std::random_device{}()));
         std::filesystem::remove_all(scratch);
