@@ -612,7 +612,32 @@ void COrvistaView::RunLayerOperation(int command)
     m_pDocument->UpdateLayerTree();
     m_redrawNeeded = true;
     Invalidate();
+    if (command != CommandId::UniteTwoLayers)
+    {
+        ReportLeftOut(*slots.pFirst, *slots.pSecond);
+    }
     m_platform.ShowMessageBox(text, ApplicationTitle, MessageBoxKind::Information);
+}
+
+void COrvistaView::ReportLeftOut(const Arealis::PolygonLayer& first,
+                                 const Arealis::PolygonLayer& second)
+{
+    // The layer operations take committed polygons only; the others (refused by the commit as
+    // invalid, or being edited) must not go missing from the result unnoticed.
+    const std::int32_t fromFirst = first.GetEditingCount();
+    const std::int32_t fromSecond = &second == &first ? 0 : second.GetEditingCount();
+    if (fromFirst + fromSecond == 0)
+    {
+        return;
+    }
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "%d polygons that are not committed (invalid, or being edited) were left out "
+                  "of the operation: %d of the first layer, %d of the second. \"Commit "
+                  "changes\" or \"Validate\" shows which.",
+                  static_cast<int>(fromFirst + fromSecond), static_cast<int>(fromFirst),
+                  static_cast<int>(fromSecond));
+    m_platform.ShowMessageBox(text, ApplicationTitle, MessageBoxKind::Exclamation);
 }
 
 void COrvistaView::OnUniteAllPolygons()

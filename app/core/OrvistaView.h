@@ -240,6 +240,8 @@ private:
                          std::vector<PixelPoint>& points, std::vector<int>& ringSizes) const;
     void InvalidateSelection();
     void RunLayerOperation(int command);
+    // One message naming how many polygons of each operand the operation left out.
+    void ReportLeftOut(const Arealis::PolygonLayer& first, const Arealis::PolygonLayer& second);
     void UniteAllPolygons();
     void RunBooleanOperation(int command);
     // Selects the result of a Boolean operation in its layer and says what was made.

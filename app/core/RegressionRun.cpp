@@ -141,12 +141,27 @@ std::string RunRegressionSuite(IPlatform& platform, const TestFilesFolders& fold
     std::string logPath = (folder / TestLogFileName).string();
 
     PlatformReporter reporter(platform, logPath);
+    std::vector<std::string> shortfalls;
     {
         const WaitCursor wait(platform);
         Arealis::Regression::TestRunner runner(reporter);
         runner.SetTestFolder(folder.string());
         runner.SetLogFilePath(logPath);
         runner.Run();
+        shortfalls = runner.Shortfalls();
+    }
+    // What the log cannot show (results that lost expected polygons, cases that did not run)
+    // in one message, the first few findings named.
+    if (!shortfalls.empty())
+    {
+        constexpr std::size_t Named = 5;
+        std::string text = "The run is not complete: " + std::to_string(shortfalls.size()) +
+                           " findings beyond the log.";
+        for (std::size_t i = 0; i < shortfalls.size() && i < Named; ++i)
+        {
+            text += "\n" + shortfalls[i];
+        }
+        platform.ShowMessageBox(text, Caption, MessageBoxKind::Exclamation);
     }
     reporter.WriteKeptToLog();
     if (onCopy)

@@ -28,26 +28,6 @@ public:
     std::vector<std::string> Messages;
 };
 
-// The reader takes any file for a main file; the tool refuses what is plainly something else
-// (an attribute table or an index file given by mistake) instead of reporting an empty layer.
-void CheckFileCode(const std::string& path)
-{
-    constexpr int ShapefileCode = 9994;
-    std::ifstream in(path, std::ios::binary);
-    std::array<unsigned char, 4> bytes{};
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), bytes.size()))
-    {
-        return; // the reader reports files it cannot open or that are too short
-    }
-    const int code = (bytes[0] << 24) | (bytes[1] << 16) | (bytes[2] << 8) | bytes[3];
-    if (code != ShapefileCode)
-    {
-        throw Arealis::ShapefileFormatException(path + ": not a shapefile main file (file code " +
-                                                    std::to_string(code) + ", expected 9994)",
-                                                "undefined");
-    }
-}
-
 // A main file given under another extension is still read by the shapefile reader.
 bool HasShapefileCode(const std::string& path)
 {
@@ -95,7 +75,7 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
         m_warnings = m_description.Notes;
         return;
     }
-    CheckFileCode(path);
+    Arealis::CheckMainFile(path);
     CollectingReporter reporter;
     Arealis::ShapefileReadOptions options;
     options.OnPolygon = remember;

@@ -11,10 +11,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -743,6 +745,34 @@ std::string ErrorText(const char* message)
 }
 
 } // namespace
+
+void CheckMainFile(const std::string& path)
+{
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == ".shx" || extension == ".dbf")
+    {
+        throw ShapefileFormatException(
+            path + ": " + (extension == ".shx" ? "an index file" : "an attribute table") + " (" +
+                extension + "), not a shapefile main file (.shp)",
+            ReaderLocation());
+    }
+    constexpr std::int32_t MainFileCode = 9994;
+    std::ifstream in(path, std::ios::binary);
+    std::array<unsigned char, 4> bytes{};
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), bytes.size()))
+    {
+        return;
+    }
+    const std::int32_t code = ByteOrder::BigEndianInt32(bytes.data());
+    if (code != MainFileCode)
+    {
+        throw ShapefileFormatException(path + ": not a shapefile main file (file code " +
+                                           std::to_string(code) + ", expected 9994)",
+                                       ReaderLocation());
+    }
+}
 
 std::int64_t ShapefileReadResult::SkippedCount() const
 {

@@ -319,9 +319,9 @@ TEST_F(ToolEndToEndTest, InvalidPolygonsAreCountedByInfoAndWarnedAboutByOperatio
     EXPECT_EQ(allowed.Status, 0) << allowed.Err;
     for (const ToolRun* run : {&strict, &allowed})
     {
-        EXPECT_NE(run->Err.find("arealis: warning: " + path +
-                                ": record 1 left out of the operation: "),
-                  std::string::npos)
+        EXPECT_NE(
+            run->Err.find("arealis: warning: " + path + ": record 1 left out of the operation: "),
+            std::string::npos)
             << run->Err;
         const auto features = nlohmann::json::parse(run->Out).at("features");
         ASSERT_EQ(features.size(), 1U) << run->Out;

@@ -183,6 +183,43 @@ TEST_F(MalformedShapefileTest, AFolderIsAnErrorAndNoPolygon)
     EXPECT_EQ(layer->GetPolygonCount(), 0);
 }
 
+// What callers that open files by name check before reading: companion files by their name,
+// anything else by the main file's code.
+TEST_F(MalformedShapefileTest, FilesThatAreNotMainFilesAreRefusedByName)
+{
+    const std::vector<unsigned char> mainFile = ShapefileBuilder().Polygon({Square}).Bytes();
+    const auto write = [this](const std::string& name, const std::vector<unsigned char>& bytes)
+    {
+        const std::filesystem::path path = m_folder / name;
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        return path.string();
+    };
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {write("layer.shp", mainFile), ""},
+        {write("layer.SHX", mainFile), "an index file (.shx), not a shapefile main file (.shp)"},
+        {write("layer.dbf", {3, 120, 1, 1}),
+         "an attribute table (.dbf), not a shapefile main file (.shp)"},
+        {write("table.shp", {3, 120, 1, 1}), "not a shapefile main file (file code 58196225, "
+                                             "expected 9994)"},
+        {write("short.shp", {0, 0}), ""},
+    };
+    for (const auto& [path, expected] : cases)
+    {
+        std::string error;
+        try
+        {
+            CheckMainFile(path);
+        }
+        catch (const ShapefileFormatException& e)
+        {
+            error = e.Message();
+        }
+        EXPECT_EQ(error, expected.empty() ? "" : path + ": " + expected);
+    }
+}
+
 // Files that are read without an error: what the commit or the skipping reports, and what the
 // layer keeps.
 TEST_F(MalformedShapefileTest, DeclaredLengthBeyondTheFileReadsEveryRecordThere)

@@ -525,8 +525,8 @@ PolygonEnumerator PolygonLayer::GetPolygons() const
 {
     return PolygonEnumerator(std::make_unique<LayerPolygonEnumerator>(
         Snapshot(m_state->Index.GetEnumerator()),
-        Snapshot(std::make_unique<Collections::OverallEnumerator<EditListArray>>(
-            m_state->EditList))));
+        Snapshot(
+            std::make_unique<Collections::OverallEnumerator<EditListArray>>(m_state->EditList))));
 }
 
 std::int32_t PolygonLayer::GetPolygonCount() const

@@ -3,6 +3,7 @@
 #include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
+#include "Arealis/PolygonsSet.h"
 #include "Arealis/Topology.h"
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/InvalidOperationException.h"
@@ -264,14 +265,14 @@ PolygonList Candidates(const PolygonLayer& layer, const Polygon& polygon)
     constexpr std::size_t usualCount = 20;
     PolygonList list;
     list.reserve(usualCount);
-    PolygonEnumerator found = layer.GetPolygons(polygon.GetBounds());
-    while (found.MoveNext())
-    {
-        if (!found.Current()->IsEditing())
-        {
-            list.push_back(found.Current());
-        }
-    }
+    // The layer's index holds exactly its committed polygons, in the order its queries list
+    // them.
+    layer.GetIndex().VisitOverlapping(polygon.GetBounds(),
+                                      [&list](Polygon* pCandidate)
+                                      {
+                                          list.push_back(pCandidate);
+                                          return true;
+                                      });
     return list;
 }
 

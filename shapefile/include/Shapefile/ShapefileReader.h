@@ -23,6 +23,13 @@ public:
     ShapefileFormatException(const std::string& message, std::string location);
 };
 
+// The reader takes any file for a main file; callers that open files by name check first.
+// Throws ShapefileFormatException naming the file when it is plainly something else: an index
+// file (.shx) or an attribute table (.dbf) by its name, or any file whose first four bytes are
+// not the main file's code 9994. A file that cannot be opened or is too short passes; the
+// reader reports it.
+void CheckMainFile(const std::string& path);
+
 // Reads the polygon records of a shapefile main file (.shp) into the layer, one polygon per
 // record and one ring per part, then commits the layer.
 //

@@ -253,5 +253,37 @@ TEST(LayerOperationTest, IntersectingTwoLayersMakesTheResultTheNewLayersContent)
     EXPECT_EQ(shell.Document.GetLayers().size(), 3U);
 }
 
+// Polygons that are not committed take no part; one message says how many were left out.
+TEST(LayerOperationTest, PolygonsLeftOutOfAnOperationAreCountedInOneMessage)
+{
+    Shell shell;
+    shell.Reader.Files["b.shp"] = {{Square(5, 5, 10)}, {Square(0, 0, 4)}};
+    shell.Reader.Files["a.shp"] = {{Square(0, 0, 10)}};
+    shell.Open("b.shp");
+    shell.Open("a.shp");
+    Arealis::PolygonLayer& b = *shell.FindLayer("b.shp")->GetPolygonLayer();
+    Arealis::PolygonEnumerator polygons = b.GetPolygons();
+    ASSERT_TRUE(polygons.MoveNext());
+    b.BeginEdit(polygons.Current()); // as moving one of its nodes does
+    shell.Platform.SetOperationDialog = [](CSetOperationDlg& dialog)
+    {
+        FakeSetOperationWindow window;
+        dialog.OnInitDialog(window);
+        dialog.OnOK();
+        return *window.Ended;
+    };
+
+    shell.Document.OnCommand(IntersectLayers);
+
+    EXPECT_EQ(shell.FindLayer("a_b_Intersection")->GetPolygonLayer()->GetPolygonCount(), 1);
+    ASSERT_EQ(shell.Platform.Boxes.size(), 2U);
+    EXPECT_EQ(shell.Platform.Boxes[0].Text,
+              "1 polygons that are not committed (invalid, or being edited) were left out of the "
+              "operation: 0 of the first layer, 1 of the second. \"Commit changes\" or "
+              "\"Validate\" shows which.");
+    EXPECT_EQ(shell.Platform.Boxes[0].Kind, MessageBoxKind::Exclamation);
+    EXPECT_EQ(shell.Platform.Boxes[1].Text, "Operation duration: 0.00 s");
+}
+
 } // namespace
 } // namespace Orvista

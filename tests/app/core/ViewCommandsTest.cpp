@@ -302,9 +302,8 @@ public:
     RegressionRunTest()
     {
         const char* pSource = std::getenv("AREALIS_SOURCE_DIR");
-        catalogue =
-            std::filesystem::path(pSource != nullptr ? pSource : AREALIS_SOURCE_ROOT) / "data" /
-            "regression";
+        catalogue = std::filesystem::path(pSource != nullptr ? pSource : AREALIS_SOURCE_ROOT) /
+                    "data" / "regression";
         scratch = std::filesystem::temp_directory_path() /
                   ("orvista-regression-" + std::to_string(std::random_device{}()));
         std::filesystem::remove_all(scratch);
@@ -346,6 +345,27 @@ TEST_F(RegressionRunTest, TheSuiteRunsInTheTestFolderAndEndsWithCompleted)
     }
     EXPECT_EQ(last, "All test PASSED");
     EXPECT_FALSE(std::filesystem::exists(scratch / "copy"));
+}
+
+TEST_F(RegressionRunTest, ResultsThatLoseExpectedPolygonsAreNamedWhereTheLogPasses)
+{
+    // The join's expected file holds every piece of the intersection's and more.
+    std::filesystem::copy_file(scratch / "tests" / "attr_fem_small_join.shp",
+                               scratch / "tests" / "attr_fem_small_int.shp",
+                               std::filesystem::copy_options::overwrite_existing);
+
+    RunRegressionSuite(platform, {(scratch / "tests").string(), (scratch / "copy").string()});
+
+    ASSERT_GE(platform.Boxes.size(), 2U);
+    EXPECT_EQ(platform.Boxes[platform.Boxes.size() - 2].Text, "Completed");
+    const ShownBox& findings = platform.Boxes.back();
+    EXPECT_EQ(findings.Text.rfind("The run is not complete: 1 findings beyond the log.\n"
+                                  "topology intersection attr_small.shp , fem_small.shp -> "
+                                  "attr_fem_small_int.shp: ",
+                                  0),
+              0U)
+        << findings.Text;
+    EXPECT_EQ(findings.Caption, "Test");
 }
 
 TEST_F(RegressionRunTest, AFolderThatCannotTakeTheLogRunsOnAWritableCopy)

@@ -10,8 +10,8 @@
 
 #include <cmath>
 #include <functional>
-#include <limits>
 #include <gtest/gtest.h>
+#include <limits>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -308,7 +308,9 @@ TEST(TopologyTest, NonFiniteCoordinatesAreRefusedEverywhereWithoutAnyChange)
             [&] { ring->AddNode(bad.X, bad.Y); },
             [&] { ring->InsertNode(1, bad.X, bad.Y); },
             [&] { ring->InsertNodeOnEdge(0, bad.X, bad.Y, &index); },
-            [&] { ring->AddNodes(std::vector<Point>{{5, 5}, bad}); },
+            [&] {
+                ring->AddNodes(std::vector<Point>{{5, 5}, bad});
+            },
             [&] { ring->FindNode(bad, 1.0); },
             [&] { freeRing.AddNode(&freeNode); },
             [&] { freeRing.AddNodes(run); },
@@ -330,7 +332,8 @@ TEST(TopologyTest, NonFiniteCoordinatesAreRefusedEverywhereWithoutAnyChange)
         for (std::size_t i = 0; i < entries.size(); ++i)
         {
             const std::string failure = Failure(entries[i]);
-            EXPECT_EQ(failure.substr(0, failure.find(" @ ")), "A coordinate is not a finite number.")
+            EXPECT_EQ(failure.substr(0, failure.find(" @ ")),
+                      "A coordinate is not a finite number.")
                 << "entry " << i << " with (" << bad.X << ", " << bad.Y << ")";
         }
         ring = square;

@@ -5,8 +5,8 @@
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
 #include "Arealis/Topology.h"
-#include "model/ModelTestSupport.h"
 #include "PolygonQueries.h"
+#include "model/ModelTestSupport.h"
 
 #include <algorithm>
 #include <cstdint>
