@@ -245,19 +245,23 @@ public:
     }
 
 private:
-    // The rings and their vertices; false when there is no hole.
+    // The rings and their vertices; false when there is no hole. Most results are a single
+    // ring: for them nothing is measured.
     bool Collect()
     {
-        bool hole = false;
+        if (m_result.GetRingCount() < 2)
+        {
+            return false;
+        }
         std::size_t total = 0;
         RingEnumerator rings = m_result.GetRings();
         while (rings.MoveNext())
         {
             m_rings.push_back(rings.Current());
             total += static_cast<std::size_t>(rings.Current()->Count());
-            hole = hole || rings.Current()->GetSignedArea() <= 0.0;
         }
-        if (!hole)
+        if (std::none_of(m_rings.begin(), m_rings.end(),
+                         [](const Ring* pRing) { return pRing->GetSignedArea() <= 0.0; }))
         {
             return false;
         }

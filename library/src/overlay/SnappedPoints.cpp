@@ -14,9 +14,21 @@ namespace Arealis::Detail
 namespace
 {
 
+// The end points of an edge that the intersection search reported (its indices are valid):
+// read from the ring's node list directly, as this runs for every entry of every overlay.
+const Point& StartOf(const LinearEdge& edge)
+{
+    return edge.Ring->GetNodes()[static_cast<std::size_t>(edge.StartIndex)]->Position;
+}
+
+const Point& EndOf(const LinearEdge& edge)
+{
+    return edge.Ring->GetNodes()[static_cast<std::size_t>(edge.EndIndex)]->Position;
+}
+
 bool IsEndOf(const Point& p, const LinearEdge& edge)
 {
-    return p == edge.Start()->Position || p == edge.End()->Position;
+    return p == StartOf(edge) || p == EndOf(edge);
 }
 
 // The edge that only the tolerance puts the entry's point on: the other operand's edge when
@@ -31,7 +43,7 @@ const LinearEdge* SnappedOnto(const EdgeIntersection& entry)
         return nullptr;
     }
     const LinearEdge& onto = endOfFirst ? entry.SecondEdge : entry.FirstEdge;
-    if (IsPointOnSegment(p, onto.Start()->Position, onto.End()->Position, ProximityMode::Exact))
+    if (IsPointOnSegment(p, StartOf(onto), EndOf(onto), ProximityMode::Exact))
     {
         return nullptr;
     }
@@ -73,8 +85,7 @@ bool HasEdgeNearer(const Ring& ring, const Point& p, double squared, const TExcl
 bool FoldsARing(const EdgeIntersection& entry, const LinearEdge& onto, EdgeList& nearby)
 {
     const Point& p = entry.Location;
-    const double squared =
-        SquaredDistanceToSegment(p, onto.Start()->Position, onto.End()->Position);
+    const double squared = SquaredDistanceToSegment(p, StartOf(onto), EndOf(onto));
     if (HasEdgeNearer(*onto.Ring, p, squared,
                       [&onto](const LinearEdge& edge) { return edge == onto; }, nearby))
     {
