@@ -67,10 +67,14 @@ std::optional<FileFormat> FormatOfExtension(const std::string& path)
     return found == formats.end() ? std::nullopt : std::optional<FileFormat>(found->second);
 }
 
-std::unique_ptr<OGRMultiPolygon> MultiPolygonOf(Arealis::Polygon& polygon)
+// A MultiPolygon of the polygon's parts; for a shapefile, whose records do not tell the two
+// apart, a polygon of one part is written as a Polygon, which the driver takes without
+// examining how parts nest.
+std::unique_ptr<OGRGeometry> GeometryOf(Arealis::Polygon& polygon, bool singlePartAsPolygon)
 {
     auto multi = std::make_unique<OGRMultiPolygon>();
-    for (const PolygonPart& part : PolygonParts(polygon))
+    const std::vector<PolygonPart> parts = PolygonParts(polygon);
+    for (const PolygonPart& part : parts)
     {
         auto ogrPart = std::make_unique<OGRPolygon>();
         for (const RingPoints& ring : part)
@@ -82,6 +86,10 @@ std::unique_ptr<OGRMultiPolygon> MultiPolygonOf(Arealis::Polygon& polygon)
                 ogrRing->setPoint(static_cast<int>(i), ring[i].X, ring[i].Y);
             }
             ogrPart->addRingDirectly(ogrRing.release());
+        }
+        if (singlePartAsPolygon && parts.size() == 1)
+        {
+            return ogrPart;
         }
         multi->addGeometryDirectly(ogrPart.release());
     }
@@ -255,7 +263,8 @@ void VectorWriter::Write(Arealis::Polygon& polygon, const std::vector<FieldValue
     {
         SetValue(feature, i, values[static_cast<std::size_t>(i)]);
     }
-    feature.SetGeometryDirectly(MultiPolygonOf(polygon).release());
+    feature.SetGeometryDirectly(
+        GeometryOf(polygon, state.Target.Format == FileFormat::Shapefile).release());
     if (state.Layer->CreateFeature(&feature) != OGRERR_NONE)
     {
         state.Fail("writing feature " + std::to_string(state.Written) + " failed", errors);
