@@ -1,8 +1,9 @@
 #!/bin/bash
-# Reads two PostGIS tables with `arealis`: starts a PostgreSQL server of its own on a Unix
-# socket in a scratch folder, loads the sample parcels and zones into it, intersects the two
-# tables and checks the result against the same intersection of the GeoPackage copies; stops
-# the server whatever happens.
+# Reads two PostGIS tables with `arealis` and writes the result as a third: starts a PostgreSQL
+# server of its own on a Unix socket in a scratch folder, loads the sample parcels and zones
+# into it, intersects the two tables into a table of the same database and checks what GDAL
+# reads back from it against the same intersection of the GeoPackage copies; an existing table
+# is kept without --overwrite. Stops the server whatever happens.
 # usage: postgis_round_trip.sh AREALIS SAMPLES_GPKG
 # Exit status 77 (skipped) without a PostgreSQL installation or a user to run it as.
 set -eu
@@ -29,13 +30,21 @@ as_postgres "$bin/../bin/psql -h $scratch -p 54329 -d postgres -qc 'CREATE EXTEN
 connection="PG:host=$scratch port=54329 dbname=postgres user=postgres"
 ogr2ogr -f PostgreSQL "$connection" "$samples" parcels zones -lco GEOMETRY_NAME=geom -lco LAUNDER=NO
 
-"$arealis" intersection "$connection parcels" "$connection zones" -o "$scratch/from_postgis.gpkg"
+"$arealis" intersection "$connection parcels" "$connection zones" -o "$connection result"
+if "$arealis" intersection "$connection parcels" "$connection zones" -o "$connection result" \
+    2>/dev/null; then
+    echo "an existing table was replaced without --overwrite"
+    exit 1
+fi
+ogr2ogr -f GPKG "$scratch/from_postgis.gpkg" "$connection" result
 "$arealis" intersection "$samples:parcels" "$samples:zones" -o "$scratch/from_gpkg.gpkg"
 # Every value and geometry of the result, in a stable order.
-summary() { ogrinfo -al -q "$1" | grep -v -e '^ *$' -e 'OGRFeature' -e 'Layer name' | sort; }
+summary() {
+    ogrinfo -al -q "$1" | grep -v -e '^ *$' -e 'OGRFeature' -e 'Layer name' -e '^  ogc_fid' -e '^  fid' | sort
+}
 if [ "$(summary "$scratch/from_postgis.gpkg")" != "$(summary "$scratch/from_gpkg.gpkg")" ]; then
     echo "the intersection of the PostGIS tables differs from that of the GeoPackage tables"
     diff <(summary "$scratch/from_postgis.gpkg") <(summary "$scratch/from_gpkg.gpkg") | head -20 || true
     exit 1
 fi
-echo "PostGIS tables read: $(ogrinfo -so "$scratch/from_postgis.gpkg" from_postgis | grep 'Feature Count')"
+echo "PostGIS result table: $(ogrinfo -so "$connection" result | grep 'Feature Count')"
