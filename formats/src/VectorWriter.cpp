@@ -46,6 +46,8 @@ const FormatTraits& TraitsOf(FileFormat format)
         // order, instead of being held in memory to be sorted at the end.
         {FileFormat::FlatGeobuf, {"FlatGeobuf", {}, {"SPATIAL_INDEX=NO"}}},
         {FileFormat::Csv, {"CSV", {".csvt"}, {"GEOMETRY=AS_WKT", "CREATE_CSVT=YES"}}},
+        // Column names as given (GDAL would otherwise lower-case them).
+        {FileFormat::PostGis, {"PostgreSQL", {}, {"LAUNDER=NO", "GEOMETRY_NAME=geom"}}},
     };
     return traits.at(format);
 }
@@ -67,10 +69,14 @@ std::optional<FileFormat> FormatOfExtension(const std::string& path)
     return found == formats.end() ? std::nullopt : std::optional<FileFormat>(found->second);
 }
 
-std::unique_ptr<OGRMultiPolygon> MultiPolygonOf(Arealis::Polygon& polygon)
+// A MultiPolygon of the polygon's parts; for a shapefile, whose records do not tell the two
+// apart, a polygon of one part is written as a Polygon, which the driver takes without
+// examining how parts nest.
+std::unique_ptr<OGRGeometry> GeometryOf(Arealis::Polygon& polygon, bool singlePartAsPolygon)
 {
     auto multi = std::make_unique<OGRMultiPolygon>();
-    for (const PolygonPart& part : PolygonParts(polygon))
+    const std::vector<PolygonPart> parts = PolygonParts(polygon);
+    for (const PolygonPart& part : parts)
     {
         auto ogrPart = std::make_unique<OGRPolygon>();
         for (const RingPoints& ring : part)
@@ -82,6 +88,10 @@ std::unique_ptr<OGRMultiPolygon> MultiPolygonOf(Arealis::Polygon& polygon)
                 ogrRing->setPoint(static_cast<int>(i), ring[i].X, ring[i].Y);
             }
             ogrPart->addRingDirectly(ogrRing.release());
+        }
+        if (singlePartAsPolygon && parts.size() == 1)
+        {
+            return ogrPart;
         }
         multi->addGeometryDirectly(ogrPart.release());
     }
@@ -102,8 +112,21 @@ bool HasTable(const std::string& path, const std::string& table)
 
 } // namespace
 
+// Opens the database for the table's write and starts the transaction that holds it; an
+// existing table of the name is refused without overwrite.
+void OpenDatabase(VectorWriter::State& state, bool overwrite, const GdalErrors& errors);
+
 std::optional<FileTarget> FileTargetFromName(const std::string& name)
 {
+    if (name.rfind("PG:", 0) == 0)
+    {
+        const std::size_t space = name.find_last_of(' ');
+        if (space == std::string::npos || name.find('=', space) != std::string::npos)
+        {
+            return FileTarget{name, {}, FileFormat::PostGis};
+        }
+        return FileTarget{name.substr(0, space), name.substr(space + 1), FileFormat::PostGis};
+    }
     if (const auto format = FormatOfExtension(name))
     {
         return FileTarget{name, {}, *format};
@@ -119,14 +142,29 @@ std::optional<FileTarget> FileTargetFromName(const std::string& name)
 
 struct VectorWriter::State
 {
-    State(const FileTarget& target, bool overwrite, bool adding)
-        : Target(target),
-          Files(target.Path, TraitsOf(target.Format).Companions, overwrite || adding)
+    State(const FileTarget& target, bool overwrite, bool adding) : Target(target)
     {
+        if (target.Format != FileFormat::PostGis)
+        {
+            Files = std::make_unique<OutputFiles>(target.Path, TraitsOf(target.Format).Companions,
+                                                  overwrite || adding);
+        }
     }
 
+    // A write that did not reach Commit leaves a database as it was.
+    ~State()
+    {
+        if (InTransaction && Dataset)
+        {
+            Dataset->RollbackTransaction();
+        }
+    }
+
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
+
     FileTarget Target;
-    OutputFiles Files;
+    std::unique_ptr<OutputFiles> Files; // none for a database
     // After Files: the dataset is closed before the temporary folder is removed.
     GDALDatasetUniquePtr Dataset;
     OGRLayer* Layer = nullptr;
@@ -139,6 +177,23 @@ struct VectorWriter::State
         throw FormatError(Target.Path + ": " + what + ": " + errors.Last("GDAL gave no reason"));
     }
 };
+
+void OpenDatabase(VectorWriter::State& state, bool overwrite, const GdalErrors& errors)
+{
+    const char* const drivers[] = {"PostgreSQL", nullptr};
+    state.Dataset.reset(GDALDataset::FromHandle(GDALOpenEx(
+        state.Target.Path.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, drivers, nullptr, nullptr)));
+    if (!state.Dataset)
+    {
+        state.Fail("cannot connect", errors);
+    }
+    if (!overwrite && state.Dataset->GetLayerByName(state.Target.Table.c_str()) != nullptr)
+    {
+        throw OutputExistsError(state.Target.Path + ": the table '" + state.Target.Table +
+                                "' exists already");
+    }
+    state.InTransaction = state.Dataset->StartTransaction() == OGRERR_NONE;
+}
 
 VectorWriter::VectorWriter(const FileTarget& target, const std::vector<Field>& fields,
                            const CoordinateSystem& system, bool overwrite)
@@ -159,9 +214,18 @@ VectorWriter::VectorWriter(const FileTarget& target, const std::vector<Field>& f
     {
         throw OutputExistsError(target.Path + ": the table '" + target.Table + "' exists already");
     }
+    if (target.Format == FileFormat::PostGis && target.Table.empty())
+    {
+        throw FormatError(target.Path + ": name the table to write as the last word");
+    }
     m_state = std::make_unique<State>(chosen, overwrite, adding);
-    const std::string temporary = m_state->Files.TemporaryMain().string();
-    if (adding)
+    const std::string temporary =
+        m_state->Files ? m_state->Files->TemporaryMain().string() : std::string();
+    if (target.Format == FileFormat::PostGis)
+    {
+        OpenDatabase(*m_state, overwrite, errors);
+    }
+    else if (adding)
     {
         std::error_code error;
         fs::copy_file(target.Path, temporary, error);
@@ -187,6 +251,10 @@ VectorWriter::VectorWriter(const FileTarget& target, const std::vector<Field>& f
         m_state->Fail("cannot create the file", errors);
     }
     GDALDataset& dataset = *m_state->Dataset;
+    if (!m_state->InTransaction)
+    {
+        m_state->InTransaction = dataset.StartTransaction() == OGRERR_NONE;
+    }
     for (int i = 0; i < dataset.GetLayerCount(); ++i)
     {
         if (chosen.Table == dataset.GetLayer(i)->GetName())
@@ -240,7 +308,6 @@ VectorWriter::VectorWriter(const FileTarget& target, const std::vector<Field>& f
             m_state->Renamed.emplace_back(field.Name, stored);
         }
     }
-    m_state->InTransaction = dataset.StartTransaction() == OGRERR_NONE;
 }
 
 VectorWriter::~VectorWriter() = default;
@@ -255,13 +322,16 @@ void VectorWriter::Write(Arealis::Polygon& polygon, const std::vector<FieldValue
     {
         SetValue(feature, i, values[static_cast<std::size_t>(i)]);
     }
-    feature.SetGeometryDirectly(MultiPolygonOf(polygon).release());
+    feature.SetGeometryDirectly(
+        GeometryOf(polygon, state.Target.Format == FileFormat::Shapefile).release());
     if (state.Layer->CreateFeature(&feature) != OGRERR_NONE)
     {
         state.Fail("writing feature " + std::to_string(state.Written) + " failed", errors);
     }
     ++state.Written;
-    if (state.InTransaction && state.Written % FeaturesPerTransaction == 0)
+    // A database keeps the whole write in one transaction, which a failure rolls back; files
+    // are replaced whole anyway.
+    if (state.InTransaction && state.Files && state.Written % FeaturesPerTransaction == 0)
     {
         if (state.Dataset->CommitTransaction() != OGRERR_NONE)
         {
@@ -286,7 +356,10 @@ void VectorWriter::Commit()
     {
         state.Fail("writing failed", errors);
     }
-    state.Files.Commit();
+    if (state.Files)
+    {
+        state.Files->Commit();
+    }
 }
 
 const std::vector<std::pair<std::string, std::string>>& VectorWriter::RenamedFields() const

@@ -300,3 +300,26 @@ TEST_F(FormatsTest, FailedOrRefusedWritesLeaveNothingBehind)
 }
 
 } // namespace
+
+TEST_F(FormatsTest, ShapefileColumnNamesAreShortenedDistinctlyAndReported)
+{
+    const std::vector<Field> fields{{"owner_name_first", FieldType::String, 20, 0},
+                                    {"owner_name_second", FieldType::String, 20, 0},
+                                    {"lot", FieldType::Integer, 0, 0}};
+    VectorWriter writer(*FileTargetFromName(In("names.shp")), fields, {}, false);
+    writer.Commit();
+    const auto& renamed = writer.RenamedFields();
+    ASSERT_EQ(renamed.size(), 2U);
+    EXPECT_EQ(renamed[0].first, "owner_name_first");
+    EXPECT_EQ(renamed[1].first, "owner_name_second");
+    EXPECT_NE(renamed[0].second, renamed[1].second);
+    const GDALDatasetUniquePtr written = OpenForTest(In("names.shp"));
+    ASSERT_NE(written, nullptr);
+    const OGRFeatureDefn* stored = written->GetLayer(0)->GetLayerDefn();
+    for (int i = 0; i < 2; ++i)
+    {
+        EXPECT_LE(renamed[static_cast<std::size_t>(i)].second.size(), 10U);
+        EXPECT_EQ(renamed[static_cast<std::size_t>(i)].second,
+                  stored->GetFieldDefn(i)->GetNameRef());
+    }
+}

@@ -24,10 +24,12 @@ enum class FileFormat
     GeoPackage,
     FlatGeobuf,
     Csv,
+    PostGis,
 };
 
 // Where a layer is written: a file, and for a GeoPackage the table ("out.gpkg:table"; the
-// file's stem when none is named).
+// file's stem when none is named); or a PostGIS table ("PG:dbname=... table": Path holds the
+// connection, Table the last word).
 struct FileTarget
 {
     std::string Path;
@@ -36,14 +38,15 @@ struct FileTarget
 };
 
 // The target an output name asks for, chosen by its extension (.geojson and .json, .shp,
-// .gpkg, .fgb, .csv, in either case); nothing for other extensions.
+// .gpkg, .fgb, .csv, in either case) or a "PG:" prefix; nothing for other names.
 std::optional<FileTarget> FileTargetFromName(const std::string& name);
 
 // Writes polygons with their attribute values to a file through GDAL, one feature per polygon
 // (a MultiPolygon of its parts). The file appears under its name only when Commit succeeds; a
 // writer destroyed before, or a failed write, leaves nothing behind and any existing file as
-// it was. Construction fails at once (FormatError, OutputExistsError) for an existing output
-// without overwrite or a folder that cannot be written.
+// it was. A PostGIS table is written in one transaction, rolled back unless Commit succeeds.
+// Construction fails at once (FormatError, OutputExistsError) for an existing output without
+// overwrite or a folder that cannot be written.
 class VectorWriter
 {
 public:
@@ -61,8 +64,10 @@ public:
     // (column, name in the file).
     const std::vector<std::pair<std::string, std::string>>& RenamedFields() const;
 
-private:
+    // What the writer holds (GDAL's dataset among it); defined where it is used only.
     struct State;
+
+private:
     std::unique_ptr<State> m_state;
 };
 
