@@ -39,8 +39,9 @@ struct MenuInfo
     std::vector<int> Items;
 };
 
-// The menu bar as the program shows it. New, Save, Save As and the Edit menu of the command
-// table are left out of it; their commands stay reachable through their accelerators.
+// The menu bar as the program shows it. New, Save, Save As and the clipboard commands are left
+// out of it (their commands stay reachable through their accelerators); the Edit menu holds
+// Undo, Redo and Delete Polygon.
 std::vector<MenuInfo> MainMenu();
 
 // The buttons of a toolbar in order (0 is a separator) and which of them are hidden, by

@@ -3,11 +3,15 @@
 #include "Canvas.h"
 #include "Colour.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
 
 namespace Arealis
 {
+class Polygon;
 class PolygonLayer;
 class Topology;
 } // namespace Arealis
@@ -47,6 +51,19 @@ public:
     IBitmap* Picture() const { return m_picture.get(); }
     void SetPicture(std::unique_ptr<IBitmap> picture) { m_picture = std::move(picture); }
 
+    // The 0-based position in the layer's file of the record a polygon was read from; none
+    // for a polygon made in the program.
+    void SetRecord(const Arealis::Polygon* pPolygon, std::int64_t record)
+    {
+        m_records[pPolygon] = record;
+    }
+    void ForgetRecord(const Arealis::Polygon* pPolygon) { m_records.erase(pPolygon); }
+    std::optional<std::int64_t> RecordOf(const Arealis::Polygon* pPolygon) const
+    {
+        const auto found = m_records.find(pPolygon);
+        return found != m_records.end() ? std::optional(found->second) : std::nullopt;
+    }
+
     // The picture must be drawn again.
     bool Dirty = true;
     // The picture is up to date.
@@ -63,6 +80,7 @@ private:
     Colour m_outline;
     Colour m_fill;
     std::unique_ptr<IBitmap> m_picture;
+    std::unordered_map<const Arealis::Polygon*, std::int64_t> m_records;
 };
 
 // The name with every ".shp" taken out, the stem of the names of derived layers

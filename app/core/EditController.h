@@ -29,6 +29,7 @@ public:
     bool SelectsPolygons() const override { return false; }
     bool SelectsEdges() const override { return false; }
     bool SelectsNodes() const override { return true; }
+    bool Identifies() const override { return false; }
 
     bool IsDragging() const { return m_dragging; }
     const Arealis::Point& GetTarget() const { return m_target; }

@@ -106,6 +106,7 @@ EditHistory::PolygonShape EditHistory::CaptureShape(Arealis::Polygon& polygon)
         }
     }
     shape.Committed = !polygon.IsEditing();
+    shape.Record = pDisplay != nullptr ? pDisplay->RecordOf(&polygon) : std::nullopt;
     return shape;
 }
 
@@ -150,6 +151,7 @@ void EditHistory::DeletePolygon(DisplayLayer& layer, Arealis::Polygon& polygon)
     const Handle handle = HandleOf(layer, polygon);
     PolygonShape shape = CaptureShape(polygon);
     polygon.GetLayer()->DeletePolygon(&polygon);
+    layer.ForgetRecord(&polygon);
     m_handles.erase(&polygon);
     handle->pPolygon = nullptr;
     Push(Action{"Delete polygon", &layer, {Entry{handle, std::move(shape)}}});
@@ -256,6 +258,7 @@ Arealis::Polygon* EditHistory::Swap(Action& action)
             if (pPolygon != nullptr && going == !entry.Shape)
             {
                 entry.Polygon->pPolygonLayer->DeletePolygon(pPolygon);
+                entry.Polygon->pLayer->ForgetRecord(pPolygon);
                 m_handles.erase(pPolygon);
                 entry.Polygon->pPolygon = nullptr;
             }
@@ -274,6 +277,10 @@ Arealis::Polygon* EditHistory::Swap(Action& action)
         }
         entry.Polygon->pPolygon = pPolygon;
         m_handles[pPolygon] = entry.Polygon;
+        if (entry.Shape->Record)
+        {
+            entry.Polygon->pLayer->SetRecord(pPolygon, *entry.Shape->Record);
+        }
     }
     // Parents and commits once every polygon of the action exists again.
     Arealis::Polygon* pLeft = nullptr;

@@ -3,6 +3,7 @@
 #include "Arealis/Point.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -50,6 +51,8 @@ public:
         std::vector<std::vector<Arealis::Point>> Rings;
         std::vector<Handle> Parents;
         bool Committed = false;
+        std::optional<std::int64_t> Record; // of the file the polygon was read from
+
     };
 
     struct Action;

@@ -199,7 +199,10 @@ void COrvistaDoc::ReadNewLayer(const std::string& path)
     auto layer = std::make_unique<DisplayLayer>(path);
     try
     {
-        m_reader.Read(*layer->GetPolygonLayer(), path);
+        DisplayLayer& reading = *layer;
+        m_reader.ReadWithRecords(*layer->GetPolygonLayer(), path,
+                                 [&reading](Arealis::Polygon* pPolygon, std::int64_t record)
+                                 { reading.SetRecord(pPolygon, record); });
     }
     catch (...)
     {

@@ -125,8 +125,9 @@ void COrvistaView::SelectResult(DisplayLayer& layer, Arealis::Polygon* pResult, 
     }
     SetSelection(pResult, nullptr, -1, nullptr);
     m_pSelectionLayer = &layer;
-    m_platform.ShowStatusText(std::string(made) + " made: a polygon of " +
-                              std::to_string(pResult->GetRingCount()) + " rings and " +
+    const std::int32_t rings = pResult->GetRingCount();
+    m_platform.ShowStatusText(std::string(made) + " made: a polygon of " + std::to_string(rings) +
+                              (rings == 1 ? " ring and " : " rings and ") +
                               std::to_string(vertices) + " vertices, selected in " +
                               layer.Name());
 }

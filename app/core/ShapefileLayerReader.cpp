@@ -20,4 +20,10 @@ void ShapefileLayerReader::Read(Arealis::PolygonLayer& layer, const std::string&
     Arealis::ReadShapefile(layer, path, m_reporter);
 }
 
+void ShapefileLayerReader::ReadWithRecords(Arealis::PolygonLayer& layer, const std::string& path,
+                                           const RecordCallback& onPolygon)
+{
+    Arealis::ReadShapefile(layer, path, m_reporter, onPolygon);
+}
+
 } // namespace Orvista

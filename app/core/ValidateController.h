@@ -18,6 +18,7 @@ public:
     bool SelectsPolygons() const override { return true; }
     bool SelectsEdges() const override { return false; }
     bool SelectsNodes() const override { return false; }
+    bool Identifies() const override { return false; }
 };
 
 } // namespace Orvista

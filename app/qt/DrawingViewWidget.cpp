@@ -70,6 +70,16 @@ DrawingViewWidget::DrawingViewWidget(IPlatform& platform, QWidget* pParent)
                     DispatchEvent(m_platform, [this] { m_pFrame->OnViewSizeSettled(); });
                 }
             });
+    m_wheelTimer.setSingleShot(true);
+    m_wheelTimer.setInterval(WheelRestMilliseconds);
+    connect(&m_wheelTimer, &QTimer::timeout, this, &DrawingViewWidget::EndWheelPreview);
+}
+
+void DrawingViewWidget::EndWheelPreview()
+{
+    m_wheelPreview.reset();
+    QueueRender();
+    update();
 }
 
 DrawingViewWidget::~DrawingViewWidget()
@@ -144,7 +154,8 @@ void DrawingViewWidget::RenderPending()
         return;
     }
     FitSurface();
-    if (m_dirty.isEmpty())
+    // While the wheel turns the scaled picture stands in; the layers are drawn when it rests.
+    if (m_dirty.isEmpty() || IsWheelPreviewing())
     {
         return;
     }
@@ -176,6 +187,13 @@ void DrawingViewWidget::paintEvent(QPaintEvent* pEvent)
     {
         // The picture follows the mouse; the view is drawn again when the button is released.
         painter.drawImage(m_panOffset, m_surface);
+        return;
+    }
+    if (IsWheelPreviewing())
+    {
+        painter.fillRect(rect(), Qt::white);
+        painter.setTransform(m_wheelPreview);
+        painter.drawImage(0, 0, m_surface);
         return;
     }
     painter.drawImage(pEvent->rect(), m_surface, pEvent->rect());
@@ -275,6 +293,14 @@ void DrawingViewWidget::wheelEvent(QWheelEvent* pEvent)
                   [this, point, factor] {
                       ZoomKeepingPixel(m_logic, {point.x(), point.y()}, factor);
                   });
+    // The zoom keeps the pixel under the cursor: the picture shown so far is scaled about it
+    // until the wheel rests (a full drawing of a large layer takes longer than a frame).
+    const double scale = 1.0 / factor;
+    m_wheelPreview = m_wheelPreview * QTransform::fromTranslate(-point.x(), -point.y()) *
+                     QTransform::fromScale(scale, scale) *
+                     QTransform::fromTranslate(point.x(), point.y());
+    m_wheelTimer.start();
+    update();
     pEvent->accept();
 }
 

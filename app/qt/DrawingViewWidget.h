@@ -8,6 +8,7 @@
 #include <QPoint>
 #include <QRegion>
 #include <QTimer>
+#include <QTransform>
 #include <QWidget>
 #include <memory>
 
@@ -55,6 +56,11 @@ public:
 
     // Zoom factor of one notch of the mouse wheel (120 eighths of a degree).
     static constexpr double WheelNotchZoom = 2.0;
+    // While the wheel turns, the picture drawn last is shown scaled (a coarse frame costs one
+    // scaled copy); the layers are drawn again once it has rested this long.
+    static constexpr int WheelRestMilliseconds = 150;
+    // Whether a scaled picture stands in for the layers while the wheel turns.
+    bool IsWheelPreviewing() const { return m_wheelTimer.isActive(); }
 
 signals:
     // The view got the focus and is the active pane now.
@@ -81,6 +87,8 @@ private:
     // Zooming and panning need something to show.
     bool HasLayers() const;
     void EndPan(bool apply);
+    // The wheel rests: the layers are drawn at the new zoom.
+    void EndWheelPreview();
 
     IPlatform& m_platform;
     COrvistaView m_logic;
@@ -89,6 +97,9 @@ private:
     QRegion m_dirty;
     std::unique_ptr<QtCanvas> m_directCanvas;
     QTimer m_settleTimer;
+    QTimer m_wheelTimer;
+    // Maps the picture drawn last onto the window while the wheel turns.
+    QTransform m_wheelPreview;
     bool m_renderQueued = false;
     bool m_rendering = false;
     bool m_renderAgain = false;

@@ -3,7 +3,8 @@
 //   bench_orvista_render <layer.shp> [Google Benchmark flags]
 //
 // BM_FullRender draws every layer again (as a zoom does) and puts the picture on the window;
-// BM_PaintWithoutChange paints the window when nothing changed (the view copies its picture).
+// BM_PaintWithoutChange paints the window when nothing changed (the view copies its picture);
+// BM_WheelZoomFrame is one frame of zooming with the mouse wheel.
 #include "DisplayLayer.h"
 #include "DrawingViewWidget.h"
 #include "LayerReader.h"
@@ -14,6 +15,9 @@
 #include "Shapefile/Reporter.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <QWheelEvent>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <memory>
@@ -91,6 +95,31 @@ void BM_PaintWithoutChange(benchmark::State& state)
     }
 }
 BENCHMARK(BM_PaintWithoutChange)->Unit(benchmark::kMillisecond);
+
+// One frame of zooming with the wheel: the wheel turns a notch (in, then out, about the
+// centre) and the window is painted; the layers are drawn once the wheel rests, after the
+// measured frames.
+void BM_WheelZoomFrame(benchmark::State& state)
+{
+    Orvista::DrawingViewWidget& view = g_program->View();
+    const QPoint centre = view.rect().center();
+    int delta = 120;
+    for (auto _ : state)
+    {
+        QWheelEvent wheel(centre, view.mapToGlobal(centre), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&view, &wheel);
+        view.repaint();
+        delta = -delta;
+    }
+    // After the timed loop: the wheel rests and the layers are drawn at the last zoom.
+    QEventLoop rest;
+    QTimer::singleShot(Orvista::DrawingViewWidget::WheelRestMilliseconds * 2, &rest,
+                       &QEventLoop::quit);
+    rest.exec();
+    view.RenderPending();
+}
+BENCHMARK(BM_WheelZoomFrame)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

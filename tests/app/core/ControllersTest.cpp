@@ -115,6 +115,24 @@ TEST_F(ControllersTest, EveryBooleanPickRepaintsTheWholeView)
     EXPECT_TRUE(shell.View.GetBooleanOperands().FirstChosen);
 }
 
+TEST_F(ControllersTest, HoveringAndClickingInSelectModeIdentifyThePolygon)
+{
+    const std::string left = "Record 0 of a.shp: area 400, 1 ring, 4 vertices, valid";
+    Mode(ModeSelect);
+    Move({15, 15});
+    EXPECT_EQ(shell.Platform.StatusText, left);
+    Move({35, 15});
+    EXPECT_EQ(shell.Platform.StatusText, "Record 1 of a.shp: area 400, 1 ring, 4 vertices, valid");
+    Move({90, 90}); // nothing there
+    EXPECT_EQ(shell.Platform.StatusText, "");
+    Down({15, 15});
+    EXPECT_EQ(shell.Platform.StatusText, left);
+    // Other modes leave the status bar alone.
+    Mode(ModeBooleanSelection);
+    Move({35, 15});
+    EXPECT_EQ(shell.Platform.StatusText, left);
+}
+
 // --- Move a node ------------------------------------------------------------------------------
 
 TEST_F(ControllersTest, WithoutTheNodeIndexTheTargetSnapsToAVertexOfThePolygonUnderTheCursor)

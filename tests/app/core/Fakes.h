@@ -322,10 +322,20 @@ public:
 
     void Read(Arealis::PolygonLayer& layer, const std::string& path) override
     {
+        ReadWithRecords(layer, path, {});
+    }
+    void ReadWithRecords(Arealis::PolygonLayer& layer, const std::string& path,
+                         const RecordCallback& onPolygon) override
+    {
         ReadPaths.push_back(path);
+        std::int64_t record = 0;
         for (const PolygonRings& polygon : Files[path])
         {
-            AddPolygon(layer, polygon);
+            Arealis::Polygon* pPolygon = AddPolygon(layer, polygon);
+            if (onPolygon)
+            {
+                onPolygon(pPolygon, record++);
+            }
         }
         if (std::find(Failing.begin(), Failing.end(), path) != Failing.end())
         {
