@@ -142,6 +142,7 @@ std::string RunRegressionSuite(IPlatform& platform, const TestFilesFolders& fold
 
     PlatformReporter reporter(platform, logPath);
     std::vector<std::string> shortfalls;
+    bool completed = false;
     {
         const WaitCursor wait(platform);
         Arealis::Regression::TestRunner runner(reporter);
@@ -149,10 +150,12 @@ std::string RunRegressionSuite(IPlatform& platform, const TestFilesFolders& fold
         runner.SetLogFilePath(logPath);
         runner.Run();
         shortfalls = runner.Shortfalls();
+        completed = runner.Completed();
     }
     // What the log cannot show (results that lost expected polygons, cases that did not run)
-    // in one message, the first few findings named.
-    if (!shortfalls.empty())
+    // in one message, the first few findings named. A run that stopped on an error has shown
+    // that error already.
+    if (completed && !shortfalls.empty())
     {
         constexpr std::size_t Named = 5;
         std::string text = "The run is not complete: " + std::to_string(shortfalls.size()) +

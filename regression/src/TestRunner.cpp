@@ -115,6 +115,7 @@ void TestRunner::Run()
 {
     m_outcomes.clear();
     m_ranCounts = CaseCounts{0, 0, 0, 0};
+    m_completed = false;
     std::unique_ptr<LogFile> log;
     try
     {
@@ -128,6 +129,7 @@ void TestRunner::Run()
         log->WriteSummary();
         log->Close();
         log.reset();
+        m_completed = true;
         m_reporter.ShowMessage("Completed", Caption);
     }
     catch (const TextError& e)

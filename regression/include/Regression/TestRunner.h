@@ -42,6 +42,9 @@ public:
     // case or the group: cases whose result lost or repeated expected polygons, and groups that
     // ran fewer cases than a complete run does. Empty for a complete run.
     std::vector<std::string> Shortfalls() const;
+    // Whether the last run went through to its summary; a run that stopped on an error has
+    // said so already, and its missing cases follow from that.
+    bool Completed() const { return m_completed; }
 
 private:
     void RunValidationGroup(Log& log);
@@ -57,6 +60,7 @@ private:
     std::string m_testFolder;
     std::string m_logFilePath;
     bool m_detailed = true;
+    bool m_completed = false;
 };
 
 } // namespace Arealis::Regression
