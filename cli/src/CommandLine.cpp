@@ -132,6 +132,10 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
                          "symmetric_difference, unite, validate, info or regression");
     }
     options.Command = found->second.Command;
+    if (options.Verbose && options.Command != Operation::Regression)
+    {
+        throw UsageError("--verbose applies to 'regression' only");
+    }
     options.Inputs.assign(positionals.begin() + 1, positionals.end());
     if (options.Strict && options.Command != Operation::Validate)
     {
