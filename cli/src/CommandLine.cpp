@@ -141,10 +141,6 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
     {
         throw UsageError("--strict applies to validate only");
     }
-    if (options.Verbose && options.Command != Operation::Regression)
-    {
-        throw UsageError("--verbose applies to regression only");
-    }
     if (options.Inputs.size() != found->second.InputCount)
     {
         throw UsageError("'" + options.CommandName + "' takes " +
