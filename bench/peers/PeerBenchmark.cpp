@@ -186,8 +186,9 @@ public:
         std::printf("# %d runs per engine, medians; load average at start: %s; a fresh page of "
                     "memory costs %.2f us; malloc %s\n",
                     settings.Runs, LoadAverage().c_str(), MicrosecondsPerFreshPage(),
-                    settings.DefaultMalloc ? "as by default"
-                                           : "keeps freed memory (see --default-malloc)");
+                    settings.DefaultMalloc || settings.Memory
+                        ? "as by default"
+                        : "keeps freed memory (see --default-malloc)");
         if (settings.Memory)
         {
             std::printf("# peak resident memory of each run above the memory in use before it, "
