@@ -370,8 +370,9 @@ std::string OutputPathFor(const Settings& settings, const std::string& input)
     const std::filesystem::path folder = settings.OutputDir.empty()
                                              ? std::filesystem::path(input).parent_path()
                                              : std::filesystem::path(settings.OutputDir);
-    return (folder / (settings.Format == Peers::OutputFormat::Wkt ? "bench_output.wkt"
-                                                                  : "bench_output.geojson"))
+    // The process number keeps two runs on the same data from removing each other's output.
+    const std::string name = "bench_output_" + std::to_string(getpid());
+    return (folder / (name + (settings.Format == Peers::OutputFormat::Wkt ? ".wkt" : ".geojson")))
         .string();
 }
 
