@@ -244,7 +244,18 @@ public:
             ourRuns.push_back(ours());
             ourPages.push_back(FreshPagesSoFar() - pages);
             pages = FreshPagesSoFar();
-            theirRuns.push_back(m_settings.ArealisOnly ? Outcome{} : theirs());
+            try
+            {
+                theirRuns.push_back(m_settings.ArealisOnly ? Outcome{} : theirs());
+            }
+            catch (const std::exception& e)
+            {
+                // A peer that fails on some data ends that case, not the whole suite.
+                std::printf("%-34s %9lld  %s failed: %s\n", name.c_str(),
+                            static_cast<long long>(size), theirLabel, e.what());
+                std::fflush(stdout);
+                return;
+            }
             theirPages.push_back(FreshPagesSoFar() - pages);
         }
         const auto median = [](const std::vector<Outcome>& runs, double Outcome::*field)
