@@ -186,8 +186,9 @@ public:
         std::printf("# %d runs per engine, medians; load average at start: %s; a fresh page of "
                     "memory costs %.2f us; malloc %s\n",
                     settings.Runs, LoadAverage().c_str(), MicrosecondsPerFreshPage(),
-                    settings.DefaultMalloc ? "as by default"
-                                           : "keeps freed memory (see --default-malloc)");
+                    settings.DefaultMalloc || settings.Memory
+                        ? "as by default"
+                        : "keeps freed memory (see --default-malloc)");
         if (settings.Memory)
         {
             std::printf("# peak resident memory of each run above the memory in use before it, "
@@ -243,7 +244,18 @@ public:
             ourRuns.push_back(ours());
             ourPages.push_back(FreshPagesSoFar() - pages);
             pages = FreshPagesSoFar();
-            theirRuns.push_back(m_settings.ArealisOnly ? Outcome{} : theirs());
+            try
+            {
+                theirRuns.push_back(m_settings.ArealisOnly ? Outcome{} : theirs());
+            }
+            catch (const std::exception& e)
+            {
+                // A peer that fails on some data ends that case, not the whole suite.
+                std::printf("%-34s %9lld  %s failed: %s\n", name.c_str(),
+                            static_cast<long long>(size), theirLabel, e.what());
+                std::fflush(stdout);
+                return;
+            }
             theirPages.push_back(FreshPagesSoFar() - pages);
         }
         const auto median = [](const std::vector<Outcome>& runs, double Outcome::*field)
@@ -369,8 +381,9 @@ std::string OutputPathFor(const Settings& settings, const std::string& input)
     const std::filesystem::path folder = settings.OutputDir.empty()
                                              ? std::filesystem::path(input).parent_path()
                                              : std::filesystem::path(settings.OutputDir);
-    return (folder / (settings.Format == Peers::OutputFormat::Wkt ? "bench_output.wkt"
-                                                                  : "bench_output.geojson"))
+    // The process number keeps two runs on the same data from removing each other's output.
+    const std::string name = "bench_output_" + std::to_string(getpid());
+    return (folder / (name + (settings.Format == Peers::OutputFormat::Wkt ? ".wkt" : ".geojson")))
         .string();
 }
 
