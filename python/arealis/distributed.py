@@ -32,6 +32,7 @@ from . import _frames
 _A_ROW = "__arealis_a"
 _B_ROW = "__arealis_b"
 _HILBERT_ORDER = 16
+_BOUNDS_CHUNK = 100_000
 
 
 class PartitionError(RuntimeError):
@@ -120,16 +121,22 @@ def _meeting(bounds, others):
 # Reading: GeoDataFrames carry their row numbers; files are read by the workers, with their
 # feature ids as row numbers.
 
-def _read_file(path, bbox=None, rows=None):
-    """Features of a file (all, or those whose bounds meet bbox) with the feature id as index."""
+def _read_file(path, bbox=None, start=None, stop=None):
+    """Features of a file (all, those whose bounds meet bbox, or those from start to stop in
+    the file's order) with the feature id as index."""
     import fiona
 
     with fiona.open(path) as source:
         crs = source.crs_wkt or None
         names = list(source.schema["properties"])
+        if bbox is not None:
+            items = source.items(bbox=tuple(bbox))
+        elif start is not None:
+            items = source.items(start, stop)
+        else:
+            items = source.items()
         fids, features = [], []
-        for fid, feature in (source.items(bbox=tuple(bbox)) if bbox is not None
-                             else source.items()):
+        for fid, feature in items:
             fids.append(int(fid))
             features.append(feature)
     if features:
@@ -141,9 +148,16 @@ def _read_file(path, bbox=None, rows=None):
     return frame
 
 
-def _file_bounds(path):
-    """The feature ids and bounds of every feature of a file (run on a worker)."""
-    frame = _read_file(path)
+def _file_length(path):
+    import fiona
+
+    with fiona.open(path) as source:
+        return len(source)
+
+
+def _file_bounds(path, start, stop):
+    """The feature ids and bounds of the features start to stop of a file (run on a worker)."""
+    frame = _read_file(path, start=start, stop=stop)
     return frame.index.to_numpy(), _bounds_of(frame)
 
 
@@ -328,10 +342,27 @@ def _client(client):
     return Client(cluster), cluster
 
 
+def _absolute(source):
+    """A path made absolute here, so that workers started elsewhere read the same file."""
+    if isinstance(source, (str, os.PathLike)):
+        return os.path.abspath(os.fspath(source))
+    return source
+
+
 def _bounds_from(client, source):
     """Row numbers and bounds of a frame or file (a file is read on a worker)."""
     if isinstance(source, (str, os.PathLike)):
-        return client.submit(_file_bounds, os.fspath(source), pure=False).result()
+        # The bounds are read in chunks by the workers; the client holds 40 bytes a feature.
+        path = os.fspath(source)
+        length = client.submit(_file_length, path, pure=False).result()
+        chunks = client.gather([
+            client.submit(_file_bounds, path, start, min(start + _BOUNDS_CHUNK, length),
+                          pure=False)
+            for start in range(0, length, _BOUNDS_CHUNK)])
+        if not chunks:
+            return np.zeros(0, dtype=np.int64), np.zeros((0, 4))
+        return (np.concatenate([rows for rows, _ in chunks]),
+                np.vstack([bounds for _, bounds in chunks]))
     if not isinstance(source, GeoDataFrame):
         raise TypeError(f"expected a file path or a GeoDataFrame, not {type(source).__name__}")
     return np.arange(len(source)), _bounds_of(source)
@@ -379,6 +410,7 @@ def overlay(a, b, how="intersection", client=None, partitions=None, *, out=None,
     """
     if how not in _frames._HOWS:
         raise ValueError(f"`how` was '{how}' but is expected to be in {_frames._HOWS}")
+    a, b = _absolute(a), _absolute(b)
     client, cluster = _client(client)
     try:
         return _run_overlay(client, a, b, how, partitions, out, driver, merge, _pause)
@@ -423,7 +455,7 @@ def _run_overlay(client, a, b, how, partitions, out, driver, merge, pause):
         return pd.concat(frames, ignore_index=True)
     written = [r for r in results if r is not None and r[0] is not None]
     if merge:
-        target = os.fspath(out)
+        target = os.path.abspath(os.fspath(out))
         if not written:
             return []
         rows = client.submit(_merge_task, [p for p, _ in written], target, spec[2],
@@ -443,7 +475,7 @@ def _output(out, driver, merge):
     extension = {"GPKG": ".gpkg", "FlatGeobuf": ".fgb"}.get(driver)
     if extension is None:
         raise ValueError(f"driver was '{driver}' but is expected to be GPKG or FlatGeobuf")
-    out = os.fspath(out)
+    out = os.path.abspath(os.fspath(out))
     if merge:
         if os.path.exists(out):
             raise FileExistsError(f"{out}: already exists")
@@ -458,6 +490,7 @@ def dissolve(a, by=None, client=None, partitions=None, *, fan_in=4, _pause=0.0):
     """The polygons of a (a file path or GeoDataFrame) united, over a Dask cluster: one row,
     or with by one row per group (geometry only). Each partition is dissolved by its task and
     the partial unions are united in a tree of fan_in operands per task."""
+    a = _absolute(a)
     client, cluster = _client(client)
     try:
         rows, bounds = _bounds_from(client, a)

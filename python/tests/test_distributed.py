@@ -51,11 +51,12 @@ def assert_same_pieces(ours, theirs):
 
 
 @pytest.mark.parametrize("how", HOWS)
-def test_partitions_give_the_single_process_pieces(client, how, tmp_path):
+def test_partitions_give_the_single_process_pieces(client, how, tmp_path, monkeypatch):
     a, b = layers()
     expected = arealis.overlay(a, b, how=how)
     assert_same_pieces(distributed.overlay(a, b, how, client=client, partitions=7), expected)
-    # From files, the workers writing one file per partition.
+    # From files, their bounds read in chunks, the workers writing one file per partition.
+    monkeypatch.setattr(distributed, "_BOUNDS_CHUNK", 37)
     a.to_file(tmp_path / "a.gpkg", driver="GPKG")
     b.to_file(tmp_path / "b.gpkg", driver="GPKG")
     written = distributed.overlay(str(tmp_path / "a.gpkg"), str(tmp_path / "b.gpkg"), how,
