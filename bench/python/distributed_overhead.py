@@ -63,7 +63,7 @@ def main():
     parser.add_argument("--partitions", type=int, default=8)
     arguments = parser.parse_args()
     (cluster, client), started = timed(lambda: (lambda c: (c, Client(c)))(LocalCluster(
-        n_workers=arguments.workers, threads_per_worker=1, dashboard_address=None)))
+        n_workers=arguments.workers, threads_per_worker=1, dashboard_address=":0")))
     print(f"local cluster of {arguments.workers} worker processes started in {started:.1f} s")
     print("| polygons | how | partitions | one process s | cluster, files s | ratio "
           "| cluster, frames s | task s mean / max | rows read / own | MB written | rows |")

@@ -25,7 +25,7 @@ def client():
     os.environ["PYTHONPATH"] = os.pathsep.join(
         [package] + [p for p in os.environ.get("PYTHONPATH", "").split(os.pathsep) if p])
     cluster = distributed_dask.LocalCluster(
-        n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None)
+        n_workers=2, threads_per_worker=1, processes=True, dashboard_address=":0")
     with distributed_dask.Client(cluster) as connection:
         yield connection
     cluster.close()
@@ -107,3 +107,16 @@ def test_a_failing_partition_is_named(client):
     a.loc[50, "geometry"] = Polygon([(5, 5), (6, 6), (6, 5), (5, 6)])
     with pytest.raises(distributed.PartitionError, match=r"overlay: partition \d of 4 failed"):
         distributed.overlay(a, b, "intersection", client=client, partitions=4)
+
+
+def test_the_command_writes_one_merged_file(client, tmp_path, capsys):
+    a, b = layers()
+    a.to_file(tmp_path / "a.gpkg", driver="GPKG")
+    b.to_file(tmp_path / "b.fgb", driver="FlatGeobuf")
+    out = tmp_path / "pieces.fgb"
+    status = distributed.main(["identity", str(tmp_path / "a.gpkg"), str(tmp_path / "b.fgb"),
+                               "-o", str(out), "--merge", "--partitions", "3",
+                               "--scheduler", client.scheduler.address])
+    assert status == 0 and "in 1 file(s)" in capsys.readouterr().out
+    assert_same_pieces(geopandas.read_file(out), arealis.overlay(a, b, how="identity"))
+    assert not os.path.exists(str(out) + ".parts")
