@@ -245,8 +245,6 @@ def _overlay_task(source_a, source_b, owned_a, owned_b, how, part, count, out, p
         if pause:
             time.sleep(pause)
         frame_a, frame_b = _operands(source_a, source_b, owned_a, owned_b)
-        if len(frame_a) == 0 and len(frame_b) == 0:
-            return None
         result = _frames.overlay(frame_a, frame_b, how=how)
         own_a = np.isin(result[_A_ROW].to_numpy(), owned_a[0]) if _A_ROW in result else \
             np.zeros(len(result), dtype=bool)
@@ -449,10 +447,7 @@ def _run_overlay(client, a, b, how, partitions, out, driver, merge, pause):
             how, part, count, spec, pause, key=f"arealis-overlay-{part}-{token}"))
     results = client.gather(futures)
     if spec is None:
-        frames = [r for r in results if r is not None]
-        if not frames:
-            return _frames.overlay(*_empty_operands(a, b), how=how)
-        return pd.concat(frames, ignore_index=True)
+        return pd.concat(results, ignore_index=True)
     written = [r for r in results if r is not None and r[0] is not None]
     if merge:
         target = os.path.abspath(os.fspath(out))
@@ -462,10 +457,6 @@ def _run_overlay(client, a, b, how, partitions, out, driver, merge, pause):
                              pure=False).result()
         return [(target, rows)]
     return written
-
-
-def _empty_operands(a, b):
-    return a.iloc[:0], b.iloc[:0]
 
 
 def _output(out, driver, merge):
