@@ -96,6 +96,22 @@ bool FoldsARing(const EdgeIntersection& entry, const LinearEdge& onto, EdgeList&
                          [&p](const LinearEdge& edge) { return IsEndOf(p, edge); }, nearby);
 }
 
+// Where the entry's two edges cross properly (exactly, away from their end points), when they
+// do. A snap of an end point that lies within the tolerance of a nearly parallel edge is all the
+// tolerant search reports for such a pair, even when the edges cross well before that end point.
+bool FindExactCrossing(const EdgeIntersection& entry, Point& location)
+{
+    const SegmentsIntersection meeting = SegmentsIntersection::Classify(
+        StartOf(entry.FirstEdge), EndOf(entry.FirstEdge), StartOf(entry.SecondEdge),
+        EndOf(entry.SecondEdge), ProximityMode::Exact);
+    if (meeting.Kind != IntersectionKind::Crossing)
+    {
+        return false;
+    }
+    location = meeting.Location;
+    return true;
+}
+
 } // namespace
 
 void KeepNearestSnaps(IntersectionList& intersections)
@@ -108,6 +124,14 @@ void KeepNearestSnaps(IntersectionList& intersections)
         const LinearEdge* pOnto = SnappedOnto(entry);
         if (pOnto != nullptr && FoldsARing(entry, *pOnto, nearby))
         {
+            // The snap goes; a crossing of the two edges must stay, or an edge would pass
+            // from one side of the other ring to the other without a node there.
+            Point crossing;
+            if (FindExactCrossing(entry, crossing))
+            {
+                intersections[kept] = entry;
+                intersections[kept++].Location = crossing;
+            }
             continue;
         }
         intersections[kept++] = entry;
