@@ -60,7 +60,7 @@ QStringList MenuTexts(const QMenu& menu)
     return texts;
 }
 
-class MainWindowTest : public ::testing::Test, private Testing::WithApplication
+class MainWindowTest : public ::testing::Test, private Testing::WithFreshSettings
 {
 public:
     MainWindowTest()

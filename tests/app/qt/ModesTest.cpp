@@ -39,21 +39,11 @@ using Testing::FakeLayerReader;
 using Testing::ScriptedPlatform;
 using Testing::Square;
 
-// Forgets the remembered "Editing Tools" before the window reads it.
-struct FreshSettings
-{
-    FreshSettings()
-    {
-        Testing::TestApplication();
-        QSettings().remove(QString::fromLatin1(MainWindow::EditingToolsKey));
-    }
-};
-
 // The program's window on layer /maps/a.shp, its view 200 x 200 pixels showing the world
 // square (0, 0)-(100, 100): pixel (x, y) lies on world (x / 2, 100 - y / 2). The layer holds
 // two squares side by side that share the nodes (40, 20) and (40, 40), and a small square
 // apart from them.
-class ModesTest : public ::testing::Test, private FreshSettings
+class ModesTest : public ::testing::Test, private Testing::WithFreshSettings
 {
 public:
     ModesTest()

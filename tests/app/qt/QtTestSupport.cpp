@@ -1,5 +1,9 @@
 #include "QtTestSupport.h"
 
+#include "MainWindow.h"
+
+#include <QSettings>
+
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -40,6 +44,12 @@ QApplication& TestApplication()
         QCoreApplication::setApplicationName(QStringLiteral("orvista_qt_tests"));
     }
     return *g_application;
+}
+
+WithFreshSettings::WithFreshSettings()
+{
+    TestApplication();
+    QSettings().remove(QString::fromLatin1(MainWindow::EditingToolsKey));
 }
 
 } // namespace Orvista::Testing

@@ -24,6 +24,13 @@ struct WithApplication
     WithApplication() { TestApplication(); }
 };
 
+// Like WithApplication, and forgets the remembered "Editing Tools" before the window reads
+// it, so that a fixture's window starts as a first start does whatever another test left.
+struct WithFreshSettings
+{
+    WithFreshSettings();
+};
+
 // The desktop platform with its modal boxes and dialogs answered from scripts.
 class ScriptedPlatform : public QtPlatform
 {

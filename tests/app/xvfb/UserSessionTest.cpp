@@ -18,6 +18,7 @@
 #include "RecentFileList.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QSplitter>
 #include <QStatusBar>
@@ -41,6 +42,15 @@ using Testing::Square;
 class UserSessionTest : public ::testing::Test, private Testing::WithApplication
 {
 public:
+    // These sessions switch the editing tools on, which the window keeps in its settings: a
+    // settings file of their own keeps that from reaching the window tests that ctest runs
+    // beside them.
+    static void SetUpTestSuite()
+    {
+        Testing::TestApplication();
+        QCoreApplication::setApplicationName(QStringLiteral("orvista_xvfb_tests"));
+    }
+
     UserSessionTest()
     {
         platform.SetMainWindow(&window);
