@@ -6,7 +6,9 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <string_view>
 
 namespace ArealisCli
 {
@@ -14,75 +16,169 @@ namespace ArealisCli
 namespace
 {
 
-// Features are put together in one reused buffer and handed to the stream in one write each:
-// formatting through the stream's operators costs several times as much.
-void AppendNumber(std::string& text, double value)
+// Collects the text of many features in one block and hands it to the stream in writes of
+// about BlockSize bytes: formatting through the stream's operators, or one std::string per
+// feature, costs several times as much as the characters themselves.
+class BlockWriter
 {
-    std::array<char, 32> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    text.append(buffer.data(), result.ptr);
-}
+public:
+    explicit BlockWriter(std::ostream& out) : m_out(out), m_buffer(BlockSize + Slack) {}
+    BlockWriter(const BlockWriter&) = delete;
+    BlockWriter& operator=(const BlockWriter&) = delete;
+    ~BlockWriter() = default; // callers Flush(): a failing stream may throw, never from here
 
-void AppendInteger(std::string& text, std::int64_t value)
-{
-    std::array<char, 24> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    text.append(buffer.data(), result.ptr);
-}
-
-void AppendJsonString(std::string& text, const std::string& value)
-{
-    text += '"';
-    for (const char c : value)
+    void Append(std::string_view text)
     {
+        if (text.size() > Free())
+        {
+            Flush();
+            if (text.size() > Free())
+            {
+                m_out.write(text.data(), static_cast<std::streamsize>(text.size()));
+                return;
+            }
+        }
+        std::memcpy(m_buffer.data() + m_size, text.data(), text.size());
+        m_size += text.size();
+    }
+
+    void Append(char c)
+    {
+        MakeRoom(1);
+        m_buffer[m_size++] = c;
+    }
+
+    // Shortest text that reads back as the same double (std::to_chars without a format).
+    void AppendNumber(double value)
+    {
+        MakeRoom(MaxNumberLength);
+        const auto result =
+            std::to_chars(m_buffer.data() + m_size, m_buffer.data() + m_buffer.size(), value);
+        m_size = static_cast<std::size_t>(result.ptr - m_buffer.data());
+    }
+
+    void AppendInteger(std::int64_t value)
+    {
+        MakeRoom(MaxNumberLength);
+        const auto result =
+            std::to_chars(m_buffer.data() + m_size, m_buffer.data() + m_buffer.size(), value);
+        m_size = static_cast<std::size_t>(result.ptr - m_buffer.data());
+    }
+
+    // Hands the block to the stream once it is full; between features, so that a feature's
+    // pieces are not split into many small writes.
+    void FlushIfFull()
+    {
+        if (m_size >= BlockSize)
+        {
+            Flush();
+        }
+    }
+
+    void Flush()
+    {
+        if (m_size > 0)
+        {
+            m_out.write(m_buffer.data(), static_cast<std::streamsize>(m_size));
+            m_size = 0;
+        }
+    }
+
+private:
+    static constexpr std::size_t BlockSize = std::size_t{1} << 16;
+    static constexpr std::size_t Slack = 4096;
+    // The longest shortest-round-trip double ("-2.2250738585072014e-308") or int64 is 24.
+    static constexpr std::size_t MaxNumberLength = 32;
+
+    std::size_t Free() const { return m_buffer.size() - m_size; }
+
+    void MakeRoom(std::size_t count)
+    {
+        if (count > Free())
+        {
+            Flush();
+        }
+    }
+
+    std::ostream& m_out;
+    std::vector<char> m_buffer;
+    std::size_t m_size = 0;
+};
+
+bool NeedsEscape(char c)
+{
+    return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
+}
+
+void AppendJsonString(BlockWriter& text, std::string_view value)
+{
+    text.Append('"');
+    std::size_t plain = 0; // start of the run of characters copied as they are
+    for (std::size_t i = 0; i < value.size(); ++i)
+    {
+        const char c = value[i];
+        if (!NeedsEscape(c))
+        {
+            continue;
+        }
+        text.Append(value.substr(plain, i - plain));
+        plain = i + 1;
         switch (c)
         {
         case '"':
-            text += "\\\"";
+            text.Append("\\\"");
             break;
         case '\\':
-            text += "\\\\";
+            text.Append("\\\\");
             break;
         case '\n':
-            text += "\\n";
+            text.Append("\\n");
             break;
         case '\r':
-            text += "\\r";
+            text.Append("\\r");
             break;
         case '\t':
-            text += "\\t";
+            text.Append("\\t");
             break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20)
-            {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                text += escaped;
-            }
-            else
-            {
-                text += c;
-            }
+        {
+            static constexpr char Hex[] = "0123456789abcdef";
+            const auto code = static_cast<unsigned char>(c);
+            const char escaped[] = {'\\', 'u', '0', '0', Hex[code >> 4], Hex[code & 0xF]};
+            text.Append(std::string_view(escaped, sizeof escaped));
+        }
         }
     }
-    text += '"';
+    text.Append(value.substr(plain));
+    text.Append('"');
 }
 
-void AppendJsonValue(std::string& text, const Formats::FieldValue& value)
+std::string JsonString(std::string_view value)
+{
+    std::ostringstream out;
+    {
+        BlockWriter text(out);
+        AppendJsonString(text, value);
+        text.Flush();
+    }
+    return out.str();
+}
+
+void AppendJsonValue(BlockWriter& text, const Formats::FieldValue& value)
 {
     if (const auto* integer = std::get_if<std::int64_t>(&value))
     {
-        AppendInteger(text, *integer);
+        text.AppendInteger(*integer);
     }
     else if (const auto* real = std::get_if<double>(&value))
     {
         if (std::isfinite(*real))
         {
-            AppendNumber(text, *real);
+            text.AppendNumber(*real);
         }
         else
         {
-            text += "null";
+            text.Append("null");
         }
     }
     else if (const auto* string = std::get_if<std::string>(&value))
@@ -95,124 +191,134 @@ void AppendJsonValue(std::string& text, const Formats::FieldValue& value)
     }
     else
     {
-        text += "null";
+        text.Append("null");
     }
 }
 
-void AppendGeoJsonGeometry(std::string& text, Arealis::Polygon& polygon)
+void AppendGeoJsonGeometry(BlockWriter& text, Arealis::Polygon& polygon)
 {
-    text += R"({"type":"MultiPolygon","coordinates":[)";
+    text.Append(R"({"type":"MultiPolygon","coordinates":[)");
     bool firstPart = true;
     for (const Formats::PolygonPart& part : Formats::PolygonParts(polygon))
     {
-        text += firstPart ? "[" : ",[";
+        text.Append(firstPart ? "[" : ",[");
         firstPart = false;
         for (std::size_t r = 0; r < part.size(); ++r)
         {
-            text += r == 0 ? "[" : ",[";
+            text.Append(r == 0 ? "[" : ",[");
             for (std::size_t i = 0; i < part[r].size(); ++i)
             {
-                text += i == 0 ? "[" : ",[";
-                AppendNumber(text, part[r][i].X);
-                text += ',';
-                AppendNumber(text, part[r][i].Y);
-                text += ']';
+                text.Append(i == 0 ? "[" : ",[");
+                text.AppendNumber(part[r][i].X);
+                text.Append(',');
+                text.AppendNumber(part[r][i].Y);
+                text.Append(']');
             }
-            text += ']';
+            text.Append(']');
         }
-        text += ']';
+        text.Append(']');
     }
-    text += "]}";
+    text.Append("]}");
 }
 
-void AppendProperties(std::string& text, const std::vector<Formats::Field>& columns,
+// columnKeys holds each column's name as a JSON string followed by ':', escaped once per file.
+void AppendProperties(BlockWriter& text, const std::vector<std::string>& columnKeys,
                       const FeatureProperties& properties)
 {
-    text += '{';
-    for (std::size_t c = 0; c < columns.size(); ++c)
+    text.Append('{');
+    for (std::size_t c = 0; c < columnKeys.size(); ++c)
     {
-        AppendJsonString(text, columns[c].Name);
-        text += ':';
+        text.Append(columnKeys[c]);
         AppendJsonValue(text, c < properties.Values.size() ? properties.Values[c]
                                                            : Formats::FieldValue{});
-        text += ',';
+        text.Append(',');
     }
-    text += R"("parents":[)";
+    text.Append(R"("parents":[)");
     for (std::size_t p = 0; p < properties.Parents.size(); ++p)
     {
-        text += p == 0 ? "" : ",";
-        text += R"({"layer":)";
+        if (p > 0)
+        {
+            text.Append(',');
+        }
+        text.Append(R"({"layer":)");
         AppendJsonString(text, properties.Parents[p].Layer);
-        text += R"(,"record":)";
-        AppendInteger(text, properties.Parents[p].Record);
-        text += '}';
+        text.Append(R"(,"record":)");
+        text.AppendInteger(properties.Parents[p].Record);
+        text.Append('}');
     }
-    text += "]}";
+    text.Append("]}");
 }
 
 } // namespace
 
 std::string FormatCoordinate(double value)
 {
-    std::string text;
-    AppendNumber(text, value);
-    return text;
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return std::string(buffer.data(), result.ptr);
 }
 
 void WriteGeoJson(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons,
                   const std::vector<Formats::Field>& columns, const PropertiesLookup& propertiesOf)
 {
-    out << R"({"type":"FeatureCollection","features":[)";
-    std::string text;
+    std::vector<std::string> columnKeys;
+    columnKeys.reserve(columns.size());
+    for (const Formats::Field& column : columns)
+    {
+        columnKeys.push_back(JsonString(column.Name) + ':');
+    }
+    BlockWriter text(out);
+    text.Append(R"({"type":"FeatureCollection","features":[)");
     for (std::size_t i = 0; i < polygons.size(); ++i)
     {
-        text.clear();
-        text += i == 0 ? "" : ",";
-        text += R"({"type":"Feature","geometry":)";
+        text.Append(i == 0 ? R"({"type":"Feature","geometry":)"
+                           : R"(,{"type":"Feature","geometry":)");
         AppendGeoJsonGeometry(text, *polygons[i]);
-        text += R"(,"properties":)";
-        AppendProperties(text, columns, propertiesOf(polygons[i]));
-        text += '}';
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        text.Append(R"(,"properties":)");
+        AppendProperties(text, columnKeys, propertiesOf(polygons[i]));
+        text.Append('}');
+        text.FlushIfFull();
     }
-    out << "]}\n";
+    text.Append("]}\n");
+    text.Flush();
 }
 
 void WriteWkt(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons)
 {
-    std::string text;
+    BlockWriter text(out);
     for (Arealis::Polygon* polygon : polygons)
     {
         const auto parts = Formats::PolygonParts(*polygon);
-        text.clear();
         if (parts.empty())
         {
-            text += "MULTIPOLYGON EMPTY\n";
+            text.Append("MULTIPOLYGON EMPTY\n");
+            continue;
         }
-        else
+        text.Append("MULTIPOLYGON (");
+        for (std::size_t p = 0; p < parts.size(); ++p)
         {
-            text += "MULTIPOLYGON (";
-            for (std::size_t p = 0; p < parts.size(); ++p)
+            text.Append(p == 0 ? "(" : ", (");
+            for (std::size_t r = 0; r < parts[p].size(); ++r)
             {
-                text += p == 0 ? "(" : ", (";
-                for (std::size_t r = 0; r < parts[p].size(); ++r)
+                text.Append(r == 0 ? "(" : ", (");
+                for (std::size_t i = 0; i < parts[p][r].size(); ++i)
                 {
-                    text += r == 0 ? "(" : ", (";
-                    for (std::size_t i = 0; i < parts[p][r].size(); ++i)
+                    if (i > 0)
                     {
-                        text += i == 0 ? "" : ", ";
-                        AppendNumber(text, parts[p][r][i].X);
-                        text += ' ';
-                        AppendNumber(text, parts[p][r][i].Y);
+                        text.Append(", ");
                     }
-                    text += ')';
+                    text.AppendNumber(parts[p][r][i].X);
+                    text.Append(' ');
+                    text.AppendNumber(parts[p][r][i].Y);
                 }
-                text += ')';
+                text.Append(')');
             }
-            text += ")\n";
+            text.Append(')');
         }
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        text.Append(")\n");
+        text.FlushIfFull();
     }
+    text.Flush();
 }
 
 void WriteSummary(std::ostream& out, const LayerStatistics& statistics)
