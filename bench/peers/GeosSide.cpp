@@ -43,15 +43,53 @@ GEOSGeometry* RingOf(GEOSContextHandle_t handle, const Arealis::Ring& ring)
     return GEOSGeom_createLinearRing_r(handle, sequence);
 }
 
-// Exterior rings each followed by their holes, as a committed polygon keeps them.
-GEOSGeometry* GeometryOf(GEOSContextHandle_t handle, const Arealis::Polygon& polygon)
+// Exterior rings each followed by their holes, made into a polygon, or a multipolygon when
+// there are several exterior rings. A hole before any exterior ring is taken for one.
+class PolygonParts
 {
+public:
+    void Add(GEOSGeometry* pRing, bool exterior)
+    {
+        if (exterior || m_parts.empty())
+        {
+            m_parts.push_back(Part{pRing, {}});
+        }
+        else
+        {
+            m_parts.back().Holes.push_back(pRing);
+        }
+    }
+
+    GEOSGeometry* Build(GEOSContextHandle_t handle)
+    {
+        std::vector<GEOSGeometry*> polygons;
+        for (Part& part : m_parts)
+        {
+            polygons.push_back(
+                GEOSGeom_createPolygon_r(handle, part.Shell, part.Holes.data(),
+                                         static_cast<unsigned int>(part.Holes.size())));
+        }
+        if (polygons.size() == 1)
+        {
+            return polygons.front();
+        }
+        return GEOSGeom_createCollection_r(handle, GEOS_MULTIPOLYGON, polygons.data(),
+                                           static_cast<unsigned int>(polygons.size()));
+    }
+
+private:
     struct Part
     {
         GEOSGeometry* Shell = nullptr;
         std::vector<GEOSGeometry*> Holes;
     };
-    std::vector<Part> parts;
+    std::vector<Part> m_parts;
+};
+
+// Exterior rings each followed by their holes, as a committed polygon keeps them.
+GEOSGeometry* GeometryOf(GEOSContextHandle_t handle, const Arealis::Polygon& polygon)
+{
+    PolygonParts parts;
     Arealis::RingEnumerator rings = polygon.GetRings();
     while (rings.MoveNext())
     {
@@ -60,27 +98,9 @@ GEOSGeometry* GeometryOf(GEOSContextHandle_t handle, const Arealis::Polygon& pol
         {
             continue;
         }
-        if (ring.IsExterior() || parts.empty())
-        {
-            parts.push_back(Part{RingOf(handle, ring), {}});
-        }
-        else
-        {
-            parts.back().Holes.push_back(RingOf(handle, ring));
-        }
+        parts.Add(RingOf(handle, ring), ring.IsExterior());
     }
-    std::vector<GEOSGeometry*> polygons;
-    for (Part& part : parts)
-    {
-        polygons.push_back(GEOSGeom_createPolygon_r(handle, part.Shell, part.Holes.data(),
-                                                    static_cast<unsigned int>(part.Holes.size())));
-    }
-    if (polygons.size() == 1)
-    {
-        return polygons.front();
-    }
-    return GEOSGeom_createCollection_r(handle, GEOS_MULTIPOLYGON, polygons.data(),
-                                       static_cast<unsigned int>(polygons.size()));
+    return parts.Build(handle);
 }
 
 // The result geometries of one operation, freed when the run is over, with the records of
@@ -420,39 +440,16 @@ GEOSGeometry* RingOf(GEOSContextHandle_t handle, const DecodedRing& ring)
 // A record's clockwise parts as exterior rings, each followed by the holes after it.
 GEOSGeometry* GeometryOf(GEOSContextHandle_t handle, const DecodedRecord& record)
 {
-    struct Part
-    {
-        GEOSGeometry* Shell = nullptr;
-        std::vector<GEOSGeometry*> Holes;
-    };
-    std::vector<Part> parts;
+    PolygonParts parts;
     for (const DecodedRing& ring : record)
     {
         if (ring.size() < 3)
         {
             continue;
         }
-        if (ClockwiseArea(ring) > 0.0 || parts.empty())
-        {
-            parts.push_back(Part{RingOf(handle, ring), {}});
-        }
-        else
-        {
-            parts.back().Holes.push_back(RingOf(handle, ring));
-        }
+        parts.Add(RingOf(handle, ring), ClockwiseArea(ring) > 0.0);
     }
-    std::vector<GEOSGeometry*> polygons;
-    for (Part& part : parts)
-    {
-        polygons.push_back(GEOSGeom_createPolygon_r(handle, part.Shell, part.Holes.data(),
-                                                    static_cast<unsigned int>(part.Holes.size())));
-    }
-    if (polygons.size() == 1)
-    {
-        return polygons.front();
-    }
-    return GEOSGeom_createCollection_r(handle, GEOS_MULTIPOLYGON, polygons.data(),
-                                       static_cast<unsigned int>(polygons.size()));
+    return parts.Build(handle);
 }
 
 // The polygons of a result, whatever collection holds them; lines and points are left out.

@@ -6,6 +6,7 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "Collections/IEnumerator.h"
+#include "Collections/VectorEnumerator.h"
 #include "LayerStatistics.h"
 
 #include <memory>
@@ -18,27 +19,7 @@ namespace ArealisCli
 namespace
 {
 
-// Enumerates a fixed list of polygons.
-class ListEnumerator final : public Collections::IEnumerator<Arealis::Polygon*>
-{
-public:
-    explicit ListEnumerator(std::vector<Arealis::Polygon*> polygons)
-        : m_polygons(std::move(polygons))
-    {
-    }
-
-    Arealis::Polygon* Current() const override { return m_polygons.at(m_position); }
-    bool MoveNext() override { return ++m_position < m_polygons.size(); }
-    void Reset() override { m_position = static_cast<std::size_t>(-1); }
-    std::unique_ptr<Collections::IEnumerator<Arealis::Polygon*>> Clone() const override
-    {
-        return std::make_unique<ListEnumerator>(m_polygons);
-    }
-
-private:
-    std::vector<Arealis::Polygon*> m_polygons;
-    std::size_t m_position = static_cast<std::size_t>(-1);
-};
+using ListEnumerator = Collections::VectorEnumerator<Arealis::Polygon*>;
 
 // The result is organised and validated like any committed layer; polygons the commit refuses
 // stay in the layer and are reported by the caller.

@@ -8,6 +8,7 @@
 #include "Arealis/RingEnumerator.h"
 #include "Arealis/Topology.h"
 #include "Collections/IEnumerator.h"
+#include "Collections/VectorEnumerator.h"
 #include "Conversion.h"
 #include "Shapefile/ShapefileReader.h"
 
@@ -264,27 +265,7 @@ void Substract(Arealis::Topology& topology, const FrameLayer& from, const FrameL
     }
 }
 
-// Enumerates a fixed list of polygons, for UnitePolygons.
-class ListEnumerator final : public Collections::IEnumerator<Arealis::Polygon*>
-{
-public:
-    explicit ListEnumerator(std::vector<Arealis::Polygon*> polygons)
-        : m_polygons(std::move(polygons))
-    {
-    }
-
-    Arealis::Polygon* Current() const override { return m_polygons.at(m_position); }
-    bool MoveNext() override { return ++m_position < m_polygons.size(); }
-    void Reset() override { m_position = static_cast<std::size_t>(-1); }
-    std::unique_ptr<Collections::IEnumerator<Arealis::Polygon*>> Clone() const override
-    {
-        return std::make_unique<ListEnumerator>(m_polygons);
-    }
-
-private:
-    std::vector<Arealis::Polygon*> m_polygons;
-    std::size_t m_position = static_cast<std::size_t>(-1);
-};
+using ListEnumerator = Collections::VectorEnumerator<Arealis::Polygon*>;
 
 // Collects the reader's commit messages instead of printing them; errors reach the caller.
 class QuietReporter final : public Arealis::IReporter
