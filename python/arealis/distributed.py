@@ -432,7 +432,7 @@ def _run_overlay(client, a, b, how, partitions, out, driver, merge, pause):
         count = partitions or _default_partitions(client, len(rows_a))
         count = max(1, min(int(count), len(rows_a)))
     plan = _Plan(bounds_a, bounds_b, count) if len(rows_a) else None
-    spec = _output(out, driver, merge)
+    output = _output(out, driver, merge)
     futures = []
     token = uuid.uuid4().hex
     for part in range(count):
@@ -444,16 +444,16 @@ def _run_overlay(client, a, b, how, partitions, out, driver, merge, pause):
             _overlay_task, task_a, task_b,
             (rows_a[own_a], _union_box(bounds_a[own_a])),
             (rows_b[own_b], _union_box(bounds_b[own_b])),
-            how, part, count, spec, pause, key=f"arealis-overlay-{part}-{token}"))
+            how, part, count, output, pause, key=f"arealis-overlay-{part}-{token}"))
     results = client.gather(futures)
-    if spec is None:
+    if output is None:
         return pd.concat(results, ignore_index=True)
     written = [r for r in results if r is not None and r[0] is not None]
     if merge:
         target = os.path.abspath(os.fspath(out))
         if not written:
             return []
-        rows = client.submit(_merge_task, [p for p, _ in written], target, spec[2],
+        rows = client.submit(_merge_task, [p for p, _ in written], target, output[2],
                              pure=False).result()
         return [(target, rows)]
     return written

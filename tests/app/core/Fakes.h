@@ -363,6 +363,15 @@ public:
     void EndDialog(DialogResult result) override { Ended = result; }
 };
 
+// Answers the set-operation dialog as a user who takes its proposals and presses OK.
+inline DialogResult AcceptProposals(CSetOperationDlg& dialog)
+{
+    FakeSetOperationWindow window;
+    dialog.OnInitDialog(window);
+    dialog.OnOK();
+    return *window.Ended;
+}
+
 // The document with its two views and the frame, wired as the program wires them.
 struct Shell
 {

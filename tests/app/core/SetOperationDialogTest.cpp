@@ -203,13 +203,7 @@ TEST(LayerOperationTest, UnitingTwoOnePolygonLayersFillsTheResultLayer)
     shell.Reader.Files["a.shp"] = {{Square(0, 0, 10)}};
     shell.Open("b.shp");
     shell.Open("a.shp");
-    shell.Platform.SetOperationDialog = [](CSetOperationDlg& dialog)
-    {
-        FakeSetOperationWindow window;
-        dialog.OnInitDialog(window);
-        dialog.OnOK();
-        return *window.Ended;
-    };
+    shell.Platform.SetOperationDialog = AcceptProposals;
     shell.Platform.Now = 5000;
 
     shell.Document.OnCommand(UniteTwoLayers);
@@ -231,13 +225,7 @@ TEST(LayerOperationTest, IntersectingTwoLayersMakesTheResultTheNewLayersContent)
     shell.Reader.Files["a.shp"] = {{Square(0, 0, 10)}};
     shell.Open("b.shp");
     shell.Open("a.shp");
-    shell.Platform.SetOperationDialog = [](CSetOperationDlg& dialog)
-    {
-        FakeSetOperationWindow window;
-        dialog.OnInitDialog(window);
-        dialog.OnOK();
-        return *window.Ended;
-    };
+    shell.Platform.SetOperationDialog = AcceptProposals;
 
     shell.Document.OnCommand(IntersectLayers);
 
@@ -265,13 +253,7 @@ TEST(LayerOperationTest, PolygonsLeftOutOfAnOperationAreCountedInOneMessage)
     Arealis::PolygonEnumerator polygons = b.GetPolygons();
     ASSERT_TRUE(polygons.MoveNext());
     b.BeginEdit(polygons.Current()); // as moving one of its nodes does
-    shell.Platform.SetOperationDialog = [](CSetOperationDlg& dialog)
-    {
-        FakeSetOperationWindow window;
-        dialog.OnInitDialog(window);
-        dialog.OnOK();
-        return *window.Ended;
-    };
+    shell.Platform.SetOperationDialog = AcceptProposals;
 
     shell.Document.OnCommand(IntersectLayers);
 

@@ -78,13 +78,7 @@ protected:
     // Answers the set-operation dialog with its first proposal and OK.
     void AcceptDialogs()
     {
-        shell.Platform.SetOperationDialog = [](CSetOperationDlg& dialog)
-        {
-            FakeSetOperationWindow window;
-            dialog.OnInitDialog(window);
-            dialog.OnOK();
-            return *window.Ended;
-        };
+        shell.Platform.SetOperationDialog = AcceptProposals;
     }
 
     Shell shell;
