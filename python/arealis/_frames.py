@@ -278,15 +278,15 @@ def dissolve(df, by=None, aggfunc="first", as_index=True, level=None, sort=True,
 
 def validate(df, strict=False, *, progress=None):
     """A Series with the frame's index: None for a valid polygon (and for a missing one),
-    otherwise why it is not valid as the library sees it. strict, the simple-features check,
-    is not offered yet."""
-    if strict:
-        raise NotImplementedError("the strict simple-features check is not available yet")
+    otherwise why it is not valid as the library sees it. With strict=True, polygons the
+    library accepts are also checked against the simple-features rules other GIS software
+    applies (a ring touching itself, an interior cut in pieces by touching rings, an exterior
+    ring nested in another), and the first breach is given with its location."""
     if not isinstance(df, (GeoDataFrame, GeoSeries)):
         raise TypeError(f"df must be a GeoDataFrame or GeoSeries, not {type(df).__name__}")
     series = df.geometry if isinstance(df, GeoDataFrame) else df
     frame = GeoDataFrame(geometry=series.reset_index(drop=True))
-    reasons = _arealis.validate_frame(_geometries(frame), progress)
+    reasons = _arealis.validate_frame(_geometries(frame), bool(strict), progress)
     return pd.Series(reasons, index=series.index, dtype=object, name="reason")
 
 

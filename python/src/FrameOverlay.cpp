@@ -6,6 +6,7 @@
 #include "Arealis/LinearEdge.h"
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/RingEnumerator.h"
+#include "Arealis/SimpleFeatureRules.h"
 #include "Arealis/Topology.h"
 #include "Collections/IEnumerator.h"
 #include "Collections/VectorEnumerator.h"
@@ -366,7 +367,7 @@ Pieces DissolveFrame(const FrameGeometries& frame, const std::vector<std::int64_
         });
 }
 
-std::vector<std::string> ValidateFrame(const FrameGeometries& frame, Guard& guard)
+std::vector<std::string> ValidateFrame(const FrameGeometries& frame, bool strict, Guard& guard)
 {
     return guard.Run(
         [&]
@@ -386,6 +387,11 @@ std::vector<std::string> ValidateFrame(const FrameGeometries& frame, Guard& guar
                     if (!polygon.IsEmpty())
                     {
                         polygon.Validate(true);
+                        if (const auto problem =
+                                strict ? Arealis::FindSimpleFeatureProblem(polygon) : std::nullopt)
+                        {
+                            reasons[row] = problem->Describe();
+                        }
                     }
                 }
                 catch (const InputError& error)

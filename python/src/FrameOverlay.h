@@ -69,8 +69,9 @@ OverlayResult OverlayFrames(const FrameGeometries& left, const FrameGeometries& 
 Pieces DissolveFrame(const FrameGeometries& frame, const std::vector<std::int64_t>& groups,
                      std::int64_t groupCount, Guard& guard, Timings& time);
 
-// For each row: empty when the polygon is valid (or missing), otherwise why it is not.
-std::vector<std::string> ValidateFrame(const FrameGeometries& frame, Guard& guard);
+// For each row: empty when the polygon is valid (or missing), otherwise why it is not; strict
+// also applies the simple-features rules to polygons the library accepts.
+std::vector<std::string> ValidateFrame(const FrameGeometries& frame, bool strict, Guard& guard);
 
 // The polygons of a shapefile main file, with the record each came from as left row.
 Pieces ReadShapefilePolygons(const std::string& path, Guard& guard);

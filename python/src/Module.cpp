@@ -179,11 +179,11 @@ py::tuple DissolvePy(const py::list& geometries, const py::array_t<std::int64_t>
     return py::make_tuple(ToPython(pieces, AnyShapely(geometries)), ToPython(time));
 }
 
-py::list ValidatePy(const py::list& geometries, const py::object& progress)
+py::list ValidatePy(const py::list& geometries, bool strict, const py::object& progress)
 {
     const FrameGeometries frame = Geometries(geometries, "df");
     Guard guard(progress);
-    const std::vector<std::string> reasons = ValidateFrame(frame, guard);
+    const std::vector<std::string> reasons = ValidateFrame(frame, strict, guard);
     py::list out(reasons.size());
     for (std::size_t i = 0; i < reasons.size(); ++i)
     {
@@ -264,9 +264,10 @@ PYBIND11_MODULE(_arealis, module)
     module.def("dissolve_frame", &DissolvePy, py::arg("geometries"), py::arg("groups"),
                py::arg("group_count"), py::arg("progress") = py::none(),
                "The union of the polygons of each group: ((WKB list, groups, -1s), timings).");
-    module.def("validate_frame", &ValidatePy, py::arg("geometries"),
+    module.def("validate_frame", &ValidatePy, py::arg("geometries"), py::arg("strict") = false,
                py::arg("progress") = py::none(),
-               "For each WKB polygon: None when valid, otherwise the reason.");
+               "For each WKB polygon: None when valid, otherwise the reason; strict adds the "
+               "simple-features rules.");
     module.def("read_shapefile", &ReadShapefilePy, py::arg("path"),
                "The polygons of a shapefile main file: (WKB list, record numbers, -1s).");
     BindObjects(module);
