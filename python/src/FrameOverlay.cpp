@@ -15,6 +15,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <memory>
+#include <numbers>
 #include <unordered_map>
 #include <utility>
 
@@ -130,6 +133,11 @@ private:
     std::unordered_map<const Arealis::Polygon*, std::int64_t> m_rows;
 };
 
+using ListEnumerator = Collections::VectorEnumerator<Arealis::Polygon*>;
+
+// Above this many candidates a polygon's edges are indexed while it is combined with them.
+constexpr std::size_t EdgeIndexThreshold = 50;
+
 // Writes result polygons, timing the writing apart from the operation.
 class PieceWriter
 {
@@ -207,7 +215,6 @@ bool Touch(const Arealis::Polygon& a, const Arealis::Polygon& b)
 void IntersectPairs(const FrameLayer& left, const FrameLayer& right, OverlayResult& result,
                     Guard& guard)
 {
-    constexpr std::size_t EdgeIndexThreshold = 50;
     PieceWriter writer(result.Intersection, result.Time);
     const auto rows = static_cast<std::int64_t>(left.Rows());
     for (std::int64_t row = 0; row < rows; ++row)
@@ -244,29 +251,85 @@ void IntersectPairs(const FrameLayer& left, const FrameLayer& right, OverlayResu
     }
 }
 
-// The library's layer subtraction, its pieces ordered by the row of their parent.
-void Substract(Arealis::Topology& topology, const FrameLayer& from, const FrameLayer& without,
-               Pieces& pieces, Timings& time, Guard& guard, bool reverse)
+// Whether uniting the candidates and subtracting the union once is expected to be cheaper than
+// subtracting them one by one from a shrinking rest: the library's layer subtraction decides
+// the same way.
+bool ShouldUniteFirst(const Arealis::Polygon& polygon, std::size_t candidates,
+                      double candidateNodes)
 {
-    Arealis::PolygonLayer* pResult =
-        topology.Substract(&from.Layer(), &without.Layer(), true, guard.Callback());
-    std::vector<std::pair<std::int64_t, Arealis::Polygon*>> rest;
-    Arealis::PolygonEnumerator polygons = pResult->GetPolygons();
-    while (polygons.MoveNext())
+    if (candidates < 2)
     {
-        Arealis::PolygonEnumerator parents = pResult->GetParents(polygons.Current());
-        const std::int64_t row = parents.MoveNext() ? from.RowOf(parents.Current()) : -1;
-        rest.emplace_back(row, polygons.Current());
+        return false;
     }
-    std::sort(rest.begin(), rest.end());
-    PieceWriter writer(pieces, time);
-    for (const auto& [row, pPolygon] : rest)
-    {
-        writer.Write(*pPolygon, reverse ? -1 : row, reverse ? row : -1);
-    }
+    const auto k = static_cast<double>(candidates);
+    return std::log(k) * polygon.GetNodeCount() * (k - 1.0) > std::numbers::ln2 * candidateNodes;
 }
 
-using ListEnumerator = Collections::VectorEnumerator<Arealis::Polygon*>;
+// The polygon without every candidate; null when no candidate took anything away.
+std::unique_ptr<Arealis::Polygon> Rest(
+    Arealis::Polygon& polygon,
+    const std::vector<std::pair<std::int64_t, Arealis::Polygon*>>& candidates)
+{
+    double candidateNodes = 0.0;
+    std::vector<Arealis::Polygon*> others;
+    others.reserve(candidates.size());
+    for (const auto& [row, pOther] : candidates)
+    {
+        others.push_back(pOther);
+        candidateNodes += pOther->GetNodeCount();
+    }
+    if (ShouldUniteFirst(polygon, others.size(), candidateNodes))
+    {
+        ListEnumerator enumeration(std::move(others));
+        const std::unique_ptr<Arealis::Polygon> united =
+            Arealis::Overlay::UnitePolygons(&enumeration);
+        return united->IsEmpty() ? nullptr : Arealis::Overlay::Substract(polygon, *united);
+    }
+    std::unique_ptr<Arealis::Polygon> rest;
+    for (Arealis::Polygon* pOther : others)
+    {
+        rest = Arealis::Overlay::Substract(rest ? *rest : polygon, *pOther);
+        if (rest->IsEmpty())
+        {
+            break;
+        }
+    }
+    return rest;
+}
+
+// Each row of from without the polygons of without, as the library's layer subtraction
+// computes it, but written straight from the free results instead of being added to a result
+// layer first: one piece per row that keeps an area, by row.
+void SubtractRows(const FrameLayer& from, const FrameLayer& without, Pieces& pieces,
+                  Timings& time, Guard& guard, bool reverse)
+{
+    PieceWriter writer(pieces, time);
+    const auto rows = static_cast<std::int64_t>(from.Rows());
+    for (std::int64_t row = 0; row < rows; ++row)
+    {
+        Arealis::Polygon* pPolygon = from.PolygonAt(static_cast<std::size_t>(row));
+        if (pPolygon != nullptr)
+        {
+            const auto candidates = Candidates(without, *pPolygon);
+            const bool indexed = candidates.size() > EdgeIndexThreshold;
+            if (indexed)
+            {
+                pPolygon->SetUseSpatialIndex(true);
+            }
+            const std::unique_ptr<Arealis::Polygon> rest = Rest(*pPolygon, candidates);
+            if (indexed)
+            {
+                pPolygon->SetUseSpatialIndex(false);
+            }
+            Arealis::Polygon& remaining = rest ? *rest : *pPolygon;
+            if (!remaining.IsEmpty())
+            {
+                writer.Write(remaining, reverse ? -1 : row, reverse ? row : -1);
+            }
+        }
+        guard.Report(row + 1, rows);
+    }
+}
 
 // Collects the reader's commit messages instead of printing them; errors reach the caller.
 class QuietReporter final : public Arealis::IReporter
@@ -312,12 +375,12 @@ OverlayResult OverlayFrames(const FrameGeometries& left, const FrameGeometries& 
             if (request.Difference)
             {
                 guard.BeginStage(weight(a, true), total);
-                Substract(*topology, a, b, result.Difference, result.Time, guard, false);
+                SubtractRows(a, b, result.Difference, result.Time, guard, false);
             }
             if (request.ReverseDifference)
             {
                 guard.BeginStage(weight(b, true), total);
-                Substract(*topology, b, a, result.ReverseDifference, result.Time, guard, true);
+                SubtractRows(b, a, result.ReverseDifference, result.Time, guard, true);
             }
             result.Time.Operation = SecondsSince(start) - result.Time.ConvertOut;
             return result;
