@@ -5,6 +5,8 @@ a shifted mesh of coarser ones over the same area with a fifth of its cells left
 carry attribute columns. For arealis
 the time of a call is split into conversion in (WKB out of shapely, layers built), the
 library's operation, and conversion out (WKB written, shapely geometries, frames joined).
+Besides the elapsed time, each engine's CPU time (the process's, all threads) is given: on a
+shared, loaded machine the ratio of CPU times is the steadier figure.
 
     PYTHONPATH=build/release/python /usr/bin/python3 bench/python/overlay_vs_geopandas.py \
         [--sizes 1000 10000 100000] [--hows intersection difference union] [--repeat 1]
@@ -12,6 +14,7 @@ library's operation, and conversion out (WKB written, shapely geometries, frames
 
 import argparse
 import gc
+import os
 import time
 import warnings
 
@@ -51,10 +54,12 @@ def coverage(n, cell, offset, seed, keep=1.0):
 
 
 def timed(function):
+    """The result, the elapsed seconds and the process's CPU seconds of one call."""
     gc.collect()
+    cpu = time.process_time()
     start = time.perf_counter()
     result = function()
-    return result, time.perf_counter() - start
+    return result, time.perf_counter() - start, time.process_time() - cpu
 
 
 def main():
@@ -66,19 +71,26 @@ def main():
     parser.add_argument("--repeat", type=int, default=1, help="best of this many runs")
     arguments = parser.parse_args()
     notes = []
-    print("| polygons | how | geopandas s | arealis s | ratio | in s | operation s | out s | rows |")
-    print("|---:|---|---:|---:|---:|---:|---:|---:|---:|")
+    print("load average at the start: {:.1f} {:.1f} {:.1f}".format(*os.getloadavg()))
+    print(
+        "| polygons | how | geopandas s | arealis s | ratio | geopandas CPU s | arealis CPU s "
+        "| CPU ratio | in s | operation s | out s | rows |"
+    )
+    print("|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
     for n in arguments.sizes:
         a = coverage(n, 1.0, 0.0, 1)
         b = coverage(int(n / 1.07**2), 1.07, -0.31, 2, keep=0.8)
         for how in arguments.hows:
-            best_peer = best_ours = float("inf")
+            best_peer = best_ours = cpu_peer = cpu_ours = float("inf")
             split = {}
             for _ in range(arguments.repeat):
-                peer, seconds = timed(lambda: geopandas.overlay(a, b, how=how))
-                best_peer = min(best_peer, seconds)
+                peer, seconds, cpu = timed(lambda: geopandas.overlay(a, b, how=how))
+                best_peer, cpu_peer = min(best_peer, seconds), min(cpu_peer, cpu)
                 timings = {}
-                ours, seconds = timed(lambda: arealis.overlay(a, b, how=how, timings=timings))
+                ours, seconds, cpu = timed(
+                    lambda: arealis.overlay(a, b, how=how, timings=timings)
+                )
+                cpu_ours = min(cpu_ours, cpu)
                 if seconds < best_ours:
                     best_ours, split = seconds, timings
             area = abs(ours.area.sum() - peer.area.sum()) / max(peer.area.sum(), 1e-300)
@@ -88,10 +100,12 @@ def main():
             )
             print(
                 f"| {len(a)} x {len(b)} | {how} | {best_peer:.3f} | {best_ours:.3f} | "
-                f"{best_peer / best_ours:.1f} | {split['convert_in']:.3f} | "
+                f"{best_peer / best_ours:.1f} | {cpu_peer:.3f} | {cpu_ours:.3f} | "
+                f"{cpu_peer / cpu_ours:.1f} | {split['convert_in']:.3f} | "
                 f"{split['operation']:.3f} | {split['convert_out']:.3f} | {len(ours)} |",
                 flush=True,
             )
+    print("load average at the end: {:.1f} {:.1f} {:.1f}".format(*os.getloadavg()))
     print()
     for note in notes:
         print(note)
