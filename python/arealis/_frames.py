@@ -307,40 +307,41 @@ def validate(df, strict=False, *, progress=None):
 
 
 def read_file(path):
-    """A shapefile read by the library's reader into a GeoDataFrame: one row per record of
-    the attribute table (.dbf, read with geopandas), the polygon of each record as the
-    library read it (None where the record has none), and the CRS of the .prj file."""
+    """A vector source read by the project's readers into a GeoDataFrame, as
+    geopandas.read_file gives it: one row per record (feature), the attribute columns with
+    their names, types and nulls, the polygon of each record (None where it has none) and the
+    reference system. Shapefiles (.shp, with the .dbf decoded from the code page its .cpg or
+    language byte names, and the .prj) are read by the library's shapefile reader; other
+    sources through GDAL: "file.gpkg" (its only polygon table) or "file.gpkg:table",
+    ".geojson", ".fgb"."""
     path = os.fspath(path)
-    base, extension = os.path.splitext(path)
-    if extension.lower() != ".shp":
-        raise ValueError(f"{path}: not a shapefile main file (.shp)")
-    if not os.path.isfile(path):
-        raise FileNotFoundError(f"{path}: no such file")
-    wkb, records, _ = _arealis.read_shapefile(path)
-    crs = None
-    for candidate in (base + ".prj", base + ".PRJ"):
-        if os.path.isfile(candidate):
-            with open(candidate, encoding="utf-8", errors="replace") as prj:
-                crs = prj.read()
-            break
-    attributes = _read_attributes(path)
-    count = len(attributes) if attributes is not None else (
-        int(records.max()) + 1 if len(records) else 0
+    container = path
+    if not os.path.exists(path) and ":" in path[1:]:
+        container = path[: path.rindex(":")]  # "file.gpkg:table"
+    if not os.path.isfile(container):
+        raise FileNotFoundError(f"{container}: no such file")
+    source = _arealis.read_source(path)
+    wkb, records, _ = source["geometries"]
+    crs = source["crs"]
+    count = source["rows"]
+    if not source["fields"] and len(records):
+        count = max(count, int(records.max()) + 1)  # a shapefile without its .dbf
+    attributes = pd.DataFrame(
+        {name: _column(values, kind) for (name, kind), values in zip(source["fields"], source["columns"])},
+        index=pd.RangeIndex(count),
     )
     geometry = GeometryArray(np.array([None] * count, dtype=object), crs=crs)
     if len(records):
         geometry[records] = _from_pieces(wkb, crs)
-    if attributes is None:
-        attributes = pd.DataFrame(index=pd.RangeIndex(count))
     return GeoDataFrame(attributes, geometry=GeoSeries(geometry, index=attributes.index), crs=crs)
 
 
-def _read_attributes(path):
-    """The attribute table of a shapefile, or None when it has none."""
-    base = os.path.splitext(path)[0]
-    if not any(os.path.isfile(base + suffix) for suffix in (".dbf", ".DBF")):
-        return None
-    import geopandas
-
-    table = geopandas.read_file(path, ignore_geometry=True)
-    return pd.DataFrame(table)
+def _column(values, kind):
+    """An attribute column with the dtype geopandas.read_file gives it: integers as int64, or
+    float64 when a value is missing; reals as float64; texts and dates ("YYYY-MM-DD") as
+    objects, None where missing. A column of nothing but nulls is an object column."""
+    if kind in ("integer", "real") and any(value is not None for value in values):
+        if kind == "integer" and all(value is not None for value in values):
+            return np.array(values, dtype="int64")
+        return np.array([np.nan if value is None else value for value in values], dtype="float64")
+    return np.array(values, dtype=object)

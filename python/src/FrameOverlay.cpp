@@ -11,7 +11,6 @@
 #include "Collections/IEnumerator.h"
 #include "Collections/VectorEnumerator.h"
 #include "Conversion.h"
-#include "Shapefile/ShapefileReader.h"
 
 #include <algorithm>
 #include <chrono>
@@ -331,14 +330,6 @@ void SubtractRows(const FrameLayer& from, const FrameLayer& without, Pieces& pie
     }
 }
 
-// Collects the reader's commit messages instead of printing them; errors reach the caller.
-class QuietReporter final : public Arealis::IReporter
-{
-public:
-    void ShowMessage(const std::string&, const std::string&) override {}
-    bool ShowError(const std::string&) override { return true; }
-};
-
 } // namespace
 
 void Pieces::Add(std::int64_t left, std::int64_t right)
@@ -469,30 +460,6 @@ std::vector<std::string> ValidateFrame(const FrameGeometries& frame, bool strict
                              static_cast<std::int64_t>(frame.Wkb.size()));
             }
             return reasons;
-        });
-}
-
-Pieces ReadShapefilePolygons(const std::string& path, Guard& guard)
-{
-    return guard.Run(
-        [&]
-        {
-            const TopologyPtr topology = CreateTopology();
-            Arealis::PolygonLayer* pLayer = topology->CreatePolygonLayer(true);
-            std::vector<std::pair<std::int64_t, Arealis::Polygon*>> records;
-            QuietReporter reporter;
-            Arealis::ReadShapefile(*pLayer, path, reporter,
-                                   [&records](Arealis::Polygon* pPolygon, std::int64_t record)
-                                   { records.emplace_back(record, pPolygon); });
-            std::sort(records.begin(), records.end());
-            Pieces pieces;
-            Timings time;
-            PieceWriter writer(pieces, time);
-            for (const auto& [record, pPolygon] : records)
-            {
-                writer.Write(*pPolygon, record, -1);
-            }
-            return pieces;
         });
 }
 

@@ -73,7 +73,4 @@ Pieces DissolveFrame(const FrameGeometries& frame, const std::vector<std::int64_
 // also applies the simple-features rules to polygons the library accepts.
 std::vector<std::string> ValidateFrame(const FrameGeometries& frame, bool strict, Guard& guard);
 
-// The polygons of a shapefile main file, with the record each came from as left row.
-Pieces ReadShapefilePolygons(const std::string& path, Guard& guard);
-
 } // namespace ArealisPython

@@ -1,16 +1,20 @@
 // The extension module arealis._arealis: the frame operations behind arealis.overlay,
 // dissolve, validate and read_file, the library's exceptions, and the objects of Objects.cpp.
 #include "Arealis/GeometryExceptions.h"
+#include "Formats/FormatError.h"
 #include "FrameOverlay.h"
 #include "Guard.h"
 #include "Objects.h"
 #include "ShapelyBridge.h"
+#include "SourceReading.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <chrono>
+#include <type_traits>
+#include <variant>
 
 namespace py = pybind11;
 
@@ -192,10 +196,81 @@ py::list ValidatePy(const py::list& geometries, bool strict, const py::object& p
     return out;
 }
 
-py::tuple ReadShapefilePy(const std::string& path)
+py::object ToPython(const Formats::FieldValue& value)
+{
+    return std::visit(
+        [](const auto& item) -> py::object
+        {
+            using T = std::decay_t<decltype(item)>;
+            if constexpr (std::is_same_v<T, std::monostate>)
+                return py::none();
+            else if constexpr (std::is_same_v<T, std::int64_t>)
+                return py::int_(item);
+            else if constexpr (std::is_same_v<T, double>)
+                return py::float_(item);
+            else if constexpr (std::is_same_v<T, std::string>)
+            {
+                // Text that is not UTF-8 after decoding keeps its readable part.
+                PyObject* pText = PyUnicode_DecodeUTF8(item.data(),
+                                                       static_cast<Py_ssize_t>(item.size()),
+                                                       "replace");
+                if (pText == nullptr)
+                    throw py::error_already_set();
+                return py::reinterpret_steal<py::object>(pText);
+            }
+            else
+                return py::str(Formats::FormatDate(item));
+        },
+        value);
+}
+
+const char* TypeName(Formats::FieldType type)
+{
+    switch (type)
+    {
+    case Formats::FieldType::Integer:
+        return "integer";
+    case Formats::FieldType::Real:
+        return "real";
+    case Formats::FieldType::Date:
+        return "date";
+    case Formats::FieldType::String:
+        break;
+    }
+    return "string";
+}
+
+// {"geometries": (WKB list, records, -1s), "fields": [(name, type)], "columns": [values per
+// field, one per row], "rows": row count, "crs": WKT or None, "notes": [...]}.
+py::dict ReadSourcePy(const std::string& path)
 {
     Guard guard;
-    return ToPython(ReadShapefilePolygons(path, guard), false);
+    const SourceTable table = ReadSource(path, guard);
+    const Formats::AttributeTable& attributes = table.Description.Attributes;
+    py::list fields;
+    py::list columns;
+    for (std::size_t field = 0; field < attributes.Fields.size(); ++field)
+    {
+        fields.append(py::make_tuple(attributes.Fields[field].Name,
+                                     TypeName(attributes.Fields[field].Type)));
+        py::list values(attributes.Rows.size());
+        for (std::size_t row = 0; row < attributes.Rows.size(); ++row)
+        {
+            const std::vector<Formats::FieldValue>& cells = attributes.Rows[row];
+            values[row] = field < cells.size() ? ToPython(cells[field]) : py::object(py::none());
+        }
+        columns.append(values);
+    }
+    py::dict out;
+    out["geometries"] = ToPython(table.Polygons, false);
+    out["fields"] = fields;
+    out["columns"] = columns;
+    out["rows"] = attributes.Rows.size();
+    out["crs"] = table.Description.System.IsKnown()
+                     ? py::object(py::str(table.Description.System.Wkt))
+                     : py::object(py::none());
+    out["notes"] = table.Description.Notes;
+    return out;
 }
 
 // Raises type(message) with the library's location as an attribute.
@@ -220,6 +295,10 @@ void TranslateExceptions(std::exception_ptr pError)
     catch (const InputError& error)
     {
         PyErr_SetString(g_invalidPolygonError, error.what());
+    }
+    catch (const Formats::FormatError& error)
+    {
+        PyErr_SetString(g_arealisError, error.what());
     }
     catch (const Arealis::InvalidPolygonException& error)
     {
@@ -268,7 +347,7 @@ PYBIND11_MODULE(_arealis, module)
                py::arg("progress") = py::none(),
                "For each WKB polygon: None when valid, otherwise the reason; strict adds the "
                "simple-features rules.");
-    module.def("read_shapefile", &ReadShapefilePy, py::arg("path"),
-               "The polygons of a shapefile main file: (WKB list, record numbers, -1s).");
+    module.def("read_source", &ReadSourcePy, py::arg("path"),
+               "The polygons, attribute table and reference system of a vector source.");
     BindObjects(module);
 }

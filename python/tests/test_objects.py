@@ -93,3 +93,35 @@ def test_read_file_matches_geopandas(tmp_path):
     (tmp_path / "junk.shp").write_bytes(b"not a shapefile at all, just some bytes......")
     with pytest.raises(arealis.ArealisError):
         arealis.read_file(tmp_path / "junk.shp")
+
+
+@pytest.mark.parametrize(
+    "name, driver, options",
+    [
+        ("layer.shp", "ESRI Shapefile", {"encoding": "cp1252"}),
+        ("layer.gpkg", "GPKG", {"layer": "parcels"}),
+        ("layer.geojson", "GeoJSON", {}),
+        ("layer.fgb", "FlatGeobuf", {}),
+    ],
+)
+def test_read_file_matches_geopandas_per_format(tmp_path, name, driver, options):
+    """Names, dtypes, nulls, text outside ASCII, rows without a polygon and the reference
+    system come out as geopandas.read_file gives them."""
+    frame = holes_and_parts().rename_geometry("geometry").reset_index(drop=True)
+    frame["count"] = [1, 2, 3, 4]
+    frame["owner"] = ["Müller", None, "Øre", "plain"]
+    frame["share"] = [0.25, None, 1.5, 2.0]
+    frame.loc[2, "geometry"] = None
+    path = tmp_path / name
+    frame.set_crs(25832).to_file(path, driver=driver, **options)
+    source = f"{path}:parcels" if driver == "GPKG" else path
+    ours, theirs = arealis.read_file(source), geopandas.read_file(path)
+    attributes = [c for c in theirs.columns if c != "geometry"]
+    assert list(ours.columns) == list(theirs.columns)
+    pd.testing.assert_frame_equal(ours[attributes], theirs[attributes])
+    assert ours.crs == theirs.crs
+    assert list(ours.geometry.isna()) == list(theirs.geometry.isna())
+    present = ~theirs.geometry.isna()
+    apart = ours.geometry[present].symmetric_difference(theirs.geometry[present]).area
+    assert (apart < 1e-9).all()
+
