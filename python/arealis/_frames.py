@@ -205,15 +205,15 @@ def overlay(df1, df2, how="intersection", keep_geom_type=None, make_valid=True, 
     being repaired (make_valid is accepted for compatibility). keep_geom_type=False, which asks
     for the lines and points where polygons touch, is passed on to geopandas.overlay.
 
-    Where the results differ on purpose: node coordinates, the crossings of edges included, are
-    snapped to a grid of 1e-6 (in the frames' units), so a piece's area can differ from GEOS's
-    by about 1e-6 times its perimeter: relative differences of about 1e-6 / size for pieces of a
-    given size (5e-7 for unit cells, 5e-10 for pieces of 1,000 units), whatever the magnitude of
-    the coordinates. Coordinates on the grid that cross on it give the same areas. And where a
-    polygon is covered by the other frame up to rounding (edges shared up to the last digits),
-    GEOS leaves remnants of floating-point noise (areas of about 1e-14) that geopandas returns
-    as rows of a difference, symmetric difference, union or identity; arealis finds nothing
-    left there and returns no such rows.
+    Where the results differ: node coordinates, the crossings of edges included, are snapped to
+    a grid of 1e-6 (in the frames' units), so a piece's area can differ from GEOS's by about
+    1e-6 times its perimeter, whatever the magnitude of the coordinates; and a vertex of one
+    frame nearer than 0.0005 to an edge of the other is put on that edge (the library's
+    intersection tolerance), so pieces thinner than that are not made and their neighbours'
+    areas change by up to 0.0005 times the edge's length. Where a polygon is covered by the
+    other frame up to rounding, GEOS leaves remnants of floating-point noise (areas of about
+    1e-14) that geopandas returns as rows of a difference, symmetric difference, union or
+    identity; arealis finds nothing left there and returns no such rows.
 
     progress, when given, is called as progress(done, total) while the library works (at most
     every 50 ms). Ctrl+C stops the operation at the next polygon with KeyboardInterrupt; the
