@@ -3,7 +3,6 @@
 #include "Exceptions/Messages.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 using namespace Exceptions;
@@ -37,7 +36,8 @@ TEST(ExceptionTest, StandardHandlersCatchEachKindByItsOwnBase)
     const auto operation = []
     { throw InvalidOperationException(Messages::UninitializedEnumerator, MakeLocation("E", 9)); };
     EXPECT_EQ(whatAs(outOfRange, static_cast<std::out_of_range*>(nullptr)), "");
-    EXPECT_EQ(whatAs(outOfRange, static_cast<std::invalid_argument*>(nullptr)), "Argument is out of range");
+    EXPECT_EQ(whatAs(outOfRange, static_cast<std::invalid_argument*>(nullptr)),
+              "Argument is out of range");
     EXPECT_EQ(whatAs(argument, static_cast<std::invalid_argument*>(nullptr)), "");
     EXPECT_EQ(whatAs(operation, static_cast<std::invalid_argument*>(nullptr)), "not caught");
     EXPECT_NE(whatAs(operation, static_cast<Exception*>(nullptr)), "not caught");

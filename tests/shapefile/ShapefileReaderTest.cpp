@@ -152,7 +152,8 @@ TEST_F(ShapefileReaderTest, RecordTypesAndTheDeclaredLengthDecideWhatIsRead)
     } cases[] = {
         {ShapefileBuilder().Polygon({Square}, 15).Polygon({FarSquare}, 15), 2, {0, 0, 25, 10}},
         {ShapefileBuilder().Polygon({Square}).Polygon({FarSquare}).DeclaredWords(oneRecordWords),
-         1, {0, 0, 10, 10}},
+         1,
+         {0, 0, 10, 10}},
         {ShapefileBuilder().Polygon({Square}).Garbage(13), 1, {0, 0, 10, 10}},
         {ShapefileBuilder().Polygon({Square}).DeclaredWords(50), 0, {}},
     };

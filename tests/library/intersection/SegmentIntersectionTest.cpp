@@ -38,7 +38,7 @@ TEST(SegmentsIntersectionTest, ClassifiesCrossingsTouchesOverlapsAndMisses)
         Point A0, A1, B0, B1;
         ProximityMode Mode;
         IntersectionKind Kind;
-        Point At;   // the meeting, or the overlap's start
+        Point At;    // the meeting, or the overlap's start
         Point AtEnd; // the overlap's end
     };
     const Case cases[] = {
@@ -49,7 +49,7 @@ TEST(SegmentsIntersectionTest, ClassifiesCrossingsTouchesOverlapsAndMisses)
         {{1, 1}, {1, 0}, {0, 0}, {2, 0}, Tolerant, K::Touching, {1, 0}, {}}, // end on B's interior
         {{0, 0}, {3, 0}, {1, 0}, {5, 0}, Tolerant, K::Overlapping, {1, 0}, {3, 0}},
         {{0, 0}, {3, 0}, {2, 0}, {1, 0}, Tolerant, K::Overlapping, {2, 0}, {1, 0}}, // B inside A
-        {{0, 0}, {1, 0}, {1, 0}, {2, 0}, Tolerant, K::Touching, {1, 0}, {}},  // collinear, one end
+        {{0, 0}, {1, 0}, {1, 0}, {2, 0}, Tolerant, K::Touching, {1, 0}, {}}, // collinear, one end
         // Snapping within 0.0005, on a short and on a long edge alike, only when tolerant.
         {{0, 0}, {10, 0}, {5, 0.0004}, {5, 1}, Tolerant, K::Touching, {5, 0.0004}, {}},
         {{0, 0}, {1000, 0}, {500, 0.0004}, {500, 1}, Tolerant, K::Touching, {500, 0.0004}, {}},
@@ -63,9 +63,9 @@ TEST(SegmentsIntersectionTest, ClassifiesCrossingsTouchesOverlapsAndMisses)
     for (const Case& c : cases)
     {
         const SegmentsIntersection x = Classify(c.A0, c.A1, c.B0, c.B1, c.Mode);
-        SCOPED_TRACE(testing::Message() << "(" << c.A0.X << "," << c.A0.Y << ")-(" << c.A1.X
-                                        << "," << c.A1.Y << ") against (" << c.B0.X << ","
-                                        << c.B0.Y << ")-(" << c.B1.X << "," << c.B1.Y << ")");
+        SCOPED_TRACE(testing::Message() << "(" << c.A0.X << "," << c.A0.Y << ")-(" << c.A1.X << ","
+                                        << c.A1.Y << ") against (" << c.B0.X << "," << c.B0.Y
+                                        << ")-(" << c.B1.X << "," << c.B1.Y << ")");
         ASSERT_EQ(x.Kind, c.Kind);
         if (c.Kind == K::Overlapping)
         {
