@@ -15,6 +15,12 @@ changes nothing: an equivalent mutant). The kill rate is killed / (killed + surv
     scripts/mutation-sample.py --folder library/src --count 100 --seed 1
     scripts/mutation-sample.py --folder collections --folder shapefile/src --count 50 --json before.json
     scripts/mutation-sample.py --folder library/src --list          # the sample, without running it
+    scripts/mutation-sample.py --folder library/src --only before.json --outcome killed
+
+--only runs just the mutants of the sample that a file names: the --json file of an earlier run
+(its mutants of the outcomes --outcome gives, all when none is given), or any text with one
+mutant per line as the progress lines and --list print them. With the same seed and count over
+the same sources, that re-runs the earlier run's mutants, for example only those it killed.
 
 The sources are changed in place, one mutant at a time, and always restored, also on Ctrl+C.
 The build goes to its own folder (build/mutation unless --build-dir says otherwise).
@@ -361,6 +367,21 @@ def report(results, seconds):
     return "\n".join(lines)
 
 
+def restrict_sample(sample, path, outcomes):
+    """The mutants of the sample that the file at path names (see --only)."""
+    with open(path, encoding="utf-8") as named:
+        text = named.read()
+    try:
+        results = json.loads(text)["results"]
+    except (ValueError, KeyError, TypeError):
+        wanted = [line for line in text.splitlines() if line.strip()]
+        return [(f, m) for f, m in sample if any(m.describe() in line for line in wanted)]
+    keys = {(r["path"], r["line"], r["column"], r["original"], r["replacement"])
+            for r in results if not outcomes or r["outcome"] in outcomes}
+    return [(f, m) for f, m in sample
+            if (m.path, m.line, m.column, m.original, m.replacement) in keys]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--folder", action="append", required=True,
@@ -373,6 +394,10 @@ def main():
     parser.add_argument("--json", help="also write the outcome of every mutant to this file")
     parser.add_argument("--list", action="store_true", help="print the sample and stop")
     parser.add_argument("--quiet", action="store_true", help="print only the report")
+    parser.add_argument("--only", help="run only the sample's mutants that this file names")
+    parser.add_argument("--outcome", action="append", default=[],
+                        choices=["killed", "survived", "not compiled", "equivalent"],
+                        help="with a --json file for --only: the outcomes to run again")
     args = parser.parse_args()
 
     folders = [f.rstrip("/") for f in args.folder]
@@ -380,6 +405,8 @@ def main():
         if not os.path.isdir(os.path.join(ROOT, folder)):
             sys.exit("mutation-sample: no folder %s in %s" % (folder, ROOT))
     sample = draw_sample(folders, args.count, args.seed)
+    if args.only:
+        sample = restrict_sample(sample, args.only, set(args.outcome))
     if args.list:
         for folder, mutant in sample:
             print(mutant.describe())

@@ -308,33 +308,6 @@ TEST(BTreeTest, FourthInsertionIntoAFullLeafSplitsItInHalves)
     CheckTree(tree, 4);
 }
 
-TEST(BTreeTest, DescendingAndAscendingInsertionsKeepKeyOrder)
-{
-    std::vector<Item> items;
-    items.reserve(500);
-    for (int key = 0; key < 500; ++key)
-    {
-        items.push_back(Item{key});
-    }
-    ItemTree descending(2, 3);
-    ItemTree ascending(2, 3);
-    for (int i = 499; i >= 0; --i)
-    {
-        descending.Insert(&items[static_cast<std::size_t>(i)]);
-        ascending.Insert(&items[static_cast<std::size_t>(499 - i)]);
-    }
-    CheckTree(descending, 500);
-    CheckTree(ascending, 500);
-    std::vector<Item*> expected;
-    expected.reserve(items.size());
-    for (Item& item : items)
-    {
-        expected.push_back(&item);
-    }
-    EXPECT_EQ(Enumerate(descending), expected);
-    EXPECT_EQ(Enumerate(ascending), expected);
-}
-
 // Sorted runs merged into trees that already hold other keys, among them some of the run's:
 // the tree must end as individual insertions would leave it in content, report each stored
 // key's item once, and stay well formed, with runs that fill, split and outgrow leaves.

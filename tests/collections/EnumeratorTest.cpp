@@ -50,31 +50,25 @@ void ExpectProtocol(IEnumerator<T>& enumerator, const std::vector<T>& expected)
     }
 }
 
-TEST(OverallEnumeratorTest, PlainArrayEnumeratorFollowsTheProtocol)
+template <class TArray>
+void ExpectProtocolOfOverallEnumerator(const std::vector<int>& values)
 {
-    PlainArray<int> array;
-    array.Append(1);
-    array.Append(2);
-    array.Append(3);
-    OverallEnumerator<PlainArray<int>> enumerator(array);
-    ExpectProtocol(enumerator, {1, 2, 3});
-
-    PlainArray<int> empty;
-    OverallEnumerator<PlainArray<int>> onEmpty(empty);
-    ExpectProtocol(onEmpty, {});
+    TArray array;
+    for (const int value : values)
+    {
+        array.Append(value);
+    }
+    OverallEnumerator<TArray> enumerator(array);
+    ExpectProtocol(enumerator, values);
 }
 
-TEST(OverallEnumeratorTest, ArrayEnumeratorFollowsTheProtocol)
+TEST(OverallEnumeratorTest, FollowsTheProtocolOverBothArrays)
 {
-    Array<int> array;
-    array.Append(4);
-    array.Append(5);
-    OverallEnumerator<Array<int>> enumerator(array);
-    ExpectProtocol(enumerator, {4, 5});
-
-    Array<int> empty;
-    OverallEnumerator<Array<int>> onEmpty(empty);
-    ExpectProtocol(onEmpty, {});
+    for (const std::vector<int>& values : {std::vector<int>{1, 2, 3}, std::vector<int>{}})
+    {
+        ExpectProtocolOfOverallEnumerator<PlainArray<int>>(values);
+        ExpectProtocolOfOverallEnumerator<Array<int>>(values);
+    }
 }
 
 TEST(OverallEnumeratorTest, PlainArrayEnumeratorKeepsTheCountOfItsCreation)
@@ -140,16 +134,9 @@ TEST(CriterionEnumeratorTest, YieldsItemsOverlappingTheRectangleClosed)
     using Criterion = BoundsOverlapCriterion<Box, BoxOfItem>;
     CriterionEnumerator<Array<const Box*>, Criterion> enumerator(array, Criterion({0, 0, 3, 3}));
     ExpectProtocol<const Box*>(enumerator, {&inside, &corner, &edge});
-}
-
-TEST(CriterionEnumeratorTest, SkipsToTheEndWhenNothingMatches)
-{
-    const Box away{10, 10, 11, 11};
-    Array<const Box*> array;
-    array.Append(&away);
-    using Criterion = BoundsOverlapCriterion<Box, BoxOfItem>;
-    CriterionEnumerator<Array<const Box*>, Criterion> enumerator(array, Criterion({0, 0, 3, 3}));
-    ExpectProtocol<const Box*>(enumerator, {});
+    // Nothing matches: the enumerator skips to the end.
+    CriterionEnumerator<Array<const Box*>, Criterion> none(array, Criterion({10, 10, 11, 11}));
+    ExpectProtocol<const Box*>(none, {});
 }
 
 } // namespace

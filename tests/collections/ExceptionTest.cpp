@@ -3,7 +3,6 @@
 #include "Exceptions/Messages.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 using namespace Exceptions;
@@ -11,100 +10,69 @@ using namespace Exceptions;
 namespace
 {
 
-TEST(ExceptionTest, StandardInvalidArgumentHandlerCatchesBothArgumentExceptions)
+// Standard handlers catch argument errors as std::invalid_argument (and out-of-range ones as
+// std::out_of_range too), each standard sub-object with its own text; an invalid operation is
+// no argument error.
+TEST(ExceptionTest, StandardHandlersCatchEachKindByItsOwnBase)
 {
-    EXPECT_THROW(throw ArgumentException(Messages::InvalidPointer, MakeLocation("Ring", 367)),
-                 std::invalid_argument);
-    EXPECT_THROW(throw ArgumentOutOfRangeException(), std::invalid_argument);
-    EXPECT_THROW(throw ArgumentOutOfRangeException(), std::out_of_range);
+    const auto whatAs = []<class Base>(auto thrower, const Base*) -> std::string
+    {
+        try
+        {
+            thrower();
+        }
+        catch (const Base& e)
+        {
+            return e.what();
+        }
+        catch (...)
+        {
+            return "not caught";
+        }
+        return "not thrown";
+    };
+    const auto outOfRange = [] { throw ArgumentOutOfRangeException(); };
+    const auto argument = [] { throw ArgumentException(); };
+    const auto operation = []
+    { throw InvalidOperationException(Messages::UninitializedEnumerator, MakeLocation("E", 9)); };
+    EXPECT_EQ(whatAs(outOfRange, static_cast<std::out_of_range*>(nullptr)), "");
+    EXPECT_EQ(whatAs(outOfRange, static_cast<std::invalid_argument*>(nullptr)),
+              "Argument is out of range");
+    EXPECT_EQ(whatAs(argument, static_cast<std::invalid_argument*>(nullptr)), "");
+    EXPECT_EQ(whatAs(operation, static_cast<std::invalid_argument*>(nullptr)), "not caught");
+    EXPECT_NE(whatAs(operation, static_cast<Exception*>(nullptr)), "not caught");
 }
 
-TEST(ExceptionTest, StandardSubObjectsCarryTheirOwnTexts)
+// The library's handlers read the message and the location; without a location it is
+// "undefined"; copies keep both.
+TEST(ExceptionTest, MessagesAndLocationsAsTheLibrarysHandlersReadThem)
 {
-    try
-    {
-        throw ArgumentOutOfRangeException();
-    }
-    catch (const std::out_of_range& e)
-    {
-        EXPECT_STREQ(e.what(), "");
-    }
-    try
-    {
-        throw ArgumentOutOfRangeException();
-    }
-    catch (const std::invalid_argument& e)
-    {
-        EXPECT_STREQ(e.what(), "Argument is out of range");
-    }
-    try
-    {
-        throw ArgumentException();
-    }
-    catch (const std::invalid_argument& e)
-    {
-        EXPECT_STREQ(e.what(), "");
-    }
-}
-
-TEST(ExceptionTest, LibraryHandlerReadsMessageAndLocation)
-{
-    try
-    {
-        throw ArgumentException(Messages::NegativeTolerance, MakeLocation("Ring", 637));
-    }
-    catch (const Exception& e)
-    {
-        EXPECT_STREQ(e.Message(), "dToleranceDistance < 0");
-        EXPECT_STREQ(e.what(), "dToleranceDistance < 0");
-        EXPECT_EQ(e.Location(), "Ring, line: 637");
-    }
-    try
-    {
-        throw ArgumentException();
-    }
-    catch (const Exception& e)
-    {
-        EXPECT_STREQ(e.Message(), "Invalid argument");
-        EXPECT_EQ(e.Location(), "undefined");
-    }
-}
-
-TEST(ExceptionTest, MessageOnlyExceptionsReportUndefinedLocation)
-{
-    const Exception plain("some message");
-    EXPECT_EQ(plain.Location(), "undefined");
+    const ArgumentException located(Messages::NegativeTolerance, MakeLocation("Ring", 637));
+    const ArgumentException copy = located; // NOLINT(performance-unnecessary-copy-initialization)
+    const InvalidOperationException operation(Messages::UninitializedEnumerator,
+                                              MakeLocation("Collections/Enumerator", 90));
+    const ArgumentException plainArgument;
     const ArgumentOutOfRangeException outOfRange;
-    EXPECT_EQ(outOfRange.Location(), "undefined");
-    EXPECT_STREQ(outOfRange.Message(), "Argument is out of range");
-}
-
-TEST(ExceptionTest, InvalidOperationIsNotAnArgumentException)
-{
-    bool caughtAsBase = false;
-    try
+    const Exception messageOnly("some message");
+    const struct
     {
-        throw InvalidOperationException(Messages::UninitializedEnumerator,
-                                        MakeLocation("Collections/Enumerator", 90));
-    }
-    catch (const std::invalid_argument&)
+        const Exception& Thrown;
+        const char* Message;
+        std::string Location;
+    } cases[] = {
+        {located, "dToleranceDistance < 0", "Ring, line: 637"},
+        {copy, "dToleranceDistance < 0", "Ring, line: 637"},
+        {operation, Messages::UninitializedEnumerator, "Collections/Enumerator, line: 90"},
+        {plainArgument, "Invalid argument", "undefined"},
+        {outOfRange, "Argument is out of range", "undefined"},
+        {messageOnly, "some message", "undefined"},
+    };
+    for (const auto& c : cases)
     {
-        FAIL() << "an invalid operation is not an invalid argument";
+        EXPECT_STREQ(c.Thrown.Message(), c.Message);
+        EXPECT_EQ(c.Thrown.Location(), c.Location);
     }
-    catch (const Exception& e)
-    {
-        caughtAsBase = true;
-        EXPECT_EQ(e.Location(), "Collections/Enumerator, line: 90");
-    }
-    EXPECT_TRUE(caughtAsBase);
-}
-
-TEST(ExceptionTest, CopiesKeepMessageAndLocation)
-{
-    const ArgumentException original(Messages::InvalidPointer, MakeLocation("Polygon", 428));
-    const ArgumentException copy = original; // NOLINT(performance-unnecessary-copy-initialization)
-    EXPECT_STREQ(copy.Message(), original.Message());
-    EXPECT_EQ(copy.Location(), "Polygon, line: 428");
+    EXPECT_STREQ(static_cast<const Exception&>(located).what(), "dToleranceDistance < 0");
 }
 
 } // namespace

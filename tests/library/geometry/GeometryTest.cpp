@@ -1,12 +1,12 @@
 #include "Arealis/Geometry.h"
+
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/LinearEdge.h"
 #include "Arealis/Rectangle.h"
 #include "Exceptions/ArgumentException.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
+#include <gtest/gtest.h>
 #include <vector>
 
 using namespace Arealis;
@@ -59,24 +59,21 @@ TEST(RectangleTest, ClosedContainmentAndTouchingIntersection)
     EXPECT_TRUE(unit.Contains(Point{1, 1}));
     EXPECT_FALSE(unit.Contains(Point{1.0000001, 1}));
     EXPECT_TRUE(unit.Contains(Rectangle(0, 0, 1, 0.5)));
-    EXPECT_TRUE(unit.Intersects(Rectangle(1, 0, 2, 1)));   // shared edge
-    EXPECT_TRUE(unit.Intersects(Rectangle(1, 1, 2, 2)));   // shared corner
+    EXPECT_TRUE(unit.Intersects(Rectangle(1, 0, 2, 1))); // shared edge
+    EXPECT_TRUE(unit.Intersects(Rectangle(1, 1, 2, 2))); // shared corner
     EXPECT_FALSE(unit.Intersects(Rectangle(1.5, 0, 2, 1)));
     EXPECT_FALSE(unit.Intersects(Rectangle()));
     EXPECT_EQ(Rectangle::InflatedAround(Point{1, 2}, 0.5), Rectangle(0.5, 1.5, 1.5, 2.5));
     EXPECT_THROW(Rectangle::InflatedAround(Point{1, 2}, -1), Exceptions::ArgumentException);
 }
 
-TEST(PointTest, KeyOrderIsXThenY)
+// Points are ordered by x, then y; equality within a tolerance is a square box around them.
+TEST(PointTest, KeyOrderIsXThenYAndToleranceIsASquareBox)
 {
     EXPECT_LT((Point{1, 2}), (Point{1, 3}));
     EXPECT_LT((Point{1, 2}), (Point{2, 0}));
     EXPECT_FALSE((Point{1, 2}) < (Point{1, 2}));
     EXPECT_FALSE((Point{2, 0}) < (Point{1, 5}));
-}
-
-TEST(PointTest, ToleranceIsASquareBox)
-{
     EXPECT_TRUE((Point{0, 0}).EqualsWithin(Point{0.5, -0.5}, 0.5));
     EXPECT_FALSE((Point{0, 0}).EqualsWithin(Point{0.75, 0}, 0.5));
     EXPECT_TRUE((Point{0, 0}).EqualsWithin(Point{0, 0}, 0));
@@ -107,21 +104,12 @@ TEST(TurnValueTest, RightTurnsArePositiveLikeClockwiseAreas)
     EXPECT_EQ(TurnValue({0, 0}, {1, 0}, {2, 0}), 0.0);
 }
 
-class NearestNodeTest : public ::testing::Test
+TEST(NearestNodeTest, ClosestWithinTheToleranceWinsAndTheEarliestOnTies)
 {
-protected:
     std::vector<Node> storage{{{0, 0}}, {{2, 0}}, {{1, 1}}, {{1, -1}}};
-    std::vector<Node*> nodes{&storage[0], &storage[1], &storage[2], &storage[3]};
-};
-
-TEST_F(NearestNodeTest, ZeroToleranceFindsOnlyExactMatch)
-{
-    EXPECT_EQ(FindNearestNode(nodes, {2, 0}, 0.0), 1);
+    const std::vector<Node*> nodes{&storage[0], &storage[1], &storage[2], &storage[3]};
+    EXPECT_EQ(FindNearestNode(nodes, {2, 0}, 0.0), 1); // zero tolerance: exact matches only
     EXPECT_EQ(FindNearestNode(nodes, {2, 1e-12}, 0.0), -1);
-}
-
-TEST_F(NearestNodeTest, ClosestWinsAndEarliestOnTies)
-{
     EXPECT_EQ(FindNearestNode(nodes, {1.9, 0.1}, 0.5), 1);
     // (1, 0) is at distance 1 from all four nodes: the first in the list wins.
     EXPECT_EQ(FindNearestNode(nodes, {1, 0}, 1.0), 0);

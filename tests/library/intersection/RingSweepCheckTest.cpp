@@ -1,5 +1,6 @@
-// A large ring's own search for its first meeting reads the edges straight from the ring; it
-// must report exactly what the search over the list of the ring's edges reports.
+// A ring's own checks for a first meeting (small rings without edge lists, large ones reading
+// the edges straight from the ring) must report exactly what the search over the list of the
+// ring's edges reports: the same answer, the same first pair of edges and the same point.
 #include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
 #include "intersection/RingEdgeSupport.h"
@@ -19,6 +20,26 @@ using EdgeTesting::MakeRing;
 namespace
 {
 
+// Ring::IsSelfIntersecting against the search over the ring's edge list.
+void ExpectOwnCheckAsEdgeListSearch(const Ring& ring, const EdgeList& edges,
+                                    const std::string& what)
+{
+    IntersectionList expected;
+    SelectIntersectionAlgorithm(edges, edges, expected, true);
+    std::int32_t edge1 = -1;
+    std::int32_t edge2 = -1;
+    Point point{-1.0, -1.0};
+    const bool found = ring.IsSelfIntersecting(&edge1, &edge2, &point);
+    ASSERT_EQ(found, expected.Count() > 0) << what;
+    EXPECT_EQ(found, ring.IsSelfIntersecting(nullptr, nullptr, nullptr)) << what;
+    if (found)
+    {
+        EXPECT_EQ(edge1, expected[0].FirstEdge.EdgeNumber()) << what;
+        EXPECT_EQ(edge2, expected[0].SecondEdge.EdgeNumber()) << what;
+        EXPECT_EQ(point, expected[0].Location) << what;
+    }
+}
+
 // Returns whether the ring meets itself.
 bool ExpectSameAsEdgeListSearch(const std::vector<Point>& points, const std::string& what)
 {
@@ -36,18 +57,7 @@ bool ExpectSameAsEdgeListSearch(const std::vector<Point>& points, const std::str
     EXPECT_EQ(all.Count() > 0, found.Count() > 0) << what;
 
     // The ring's own check takes that path for the rings that the cost rule gives to the sweep.
-    expected = IntersectionList();
-    SelectIntersectionAlgorithm(edges, edges, expected, true);
-    std::int32_t edge1 = -1;
-    std::int32_t edge2 = -1;
-    Point point{-1.0, -1.0};
-    EXPECT_EQ(ring->IsSelfIntersecting(&edge1, &edge2, &point), expected.Count() > 0) << what;
-    if (expected.Count() > 0)
-    {
-        EXPECT_EQ(edge1, expected[0].FirstEdge.EdgeNumber()) << what;
-        EXPECT_EQ(edge2, expected[0].SecondEdge.EdgeNumber()) << what;
-        EXPECT_EQ(point, expected[0].Location) << what;
-    }
+    ExpectOwnCheckAsEdgeListSearch(*ring, edges, what);
     return found.Count() > 0;
 }
 
@@ -96,17 +106,75 @@ std::vector<Point> Transposed(std::vector<Point> points)
     return points;
 }
 
-// Points on a small integer grid: rings that repeat vertices, touch and run along themselves.
-std::vector<Point> GridPoints(std::mt19937& random, int count, int grid)
+// Points on a grid of size + 1 columns and rows, step apart from an origin: on a coarse grid
+// the rings repeat vertices, touch and run along themselves; with the node grid's step the
+// meetings depend on the probe square around end points.
+std::vector<Point> RandomPoints(std::mt19937& random, int count, int size, double step = 1.0,
+                                Point origin = {0.0, 0.0})
 {
-    std::uniform_int_distribution<int> coordinate(0, grid);
+    std::uniform_int_distribution<int> coordinate(0, size);
     std::vector<Point> points;
-    points.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
+    while (static_cast<int>(points.size()) < count)
     {
-        points.push_back({double(coordinate(random)), double(coordinate(random))});
+        points.push_back(
+            {origin.X + step * coordinate(random), origin.Y + step * coordinate(random)});
     }
     return points;
+}
+
+TEST(RingSweepCheckTest, SmallRandomRingsAgreeWithTheEdgeListSearch)
+{
+    std::mt19937 random(20261206);
+    struct Grid
+    {
+        int Size;
+        double Step;
+        Point Origin;
+    };
+    const Grid grids[] = {{3, 1.0, {0.0, 0.0}},
+                          {6, 1.0, {-3.0, 2.0}},
+                          {4, 1e-6, {1000.0, 2000.0}},
+                          {5, 0.5e-6, {-7.25, 3.5}}};
+    int meetings = 0;
+    for (const Grid& grid : grids)
+    {
+        for (int count = 4; count <= 40; ++count)
+        {
+            for (int round = 0; round < 40; ++round)
+            {
+                const auto ring =
+                    MakeRing(RandomPoints(random, count, grid.Size, grid.Step, grid.Origin));
+                ExpectOwnCheckAsEdgeListSearch(*ring, EdgesOf(*ring),
+                                               "grid step " + std::to_string(grid.Step) + ", " +
+                                                   std::to_string(count) + " nodes, round " +
+                                                   std::to_string(round));
+                meetings += ring->IsSelfIntersecting(nullptr, nullptr, nullptr) ? 1 : 0;
+            }
+        }
+    }
+    EXPECT_GT(meetings, 0);
+}
+
+TEST(RingSweepCheckTest, SmallSimpleRingsAndNamedMeetingsAgreeWithTheEdgeListSearch)
+{
+    const std::vector<std::vector<Point>> shapes = {
+        {},                                               // empty
+        {{0, 0}},                                         // one node
+        {{0, 0}, {1, 1}},                                 // two nodes
+        {{0, 0}, {2, 0}, {1, 0}},                         // collinear triangle
+        {{0, 0}, {0, 2}, {2, 2}, {2, 0}},                 // square
+        {{0, 0}, {2, 2}, {2, 0}, {0, 2}},                 // bow tie
+        {{0, 0}, {0, 4}, {2, 4}, {2, 2}, {0, 2}, {4, 0}}, // vertex on an earlier edge
+        {{0, 0}, {0, 2}, {1, 1}, {2, 2}, {2, 0}, {1, 1}}, // vertex repeated
+        {{0, 0}, {0, 2}, {3, 2}, {3, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 0}}, // simple comb
+        {{0, 0}, {4, 0}, {4, 2}, {1, 0}, {0, 2}},                  // runs back along the base
+        {{0, 0}, {0, 1e-6}, {2, 1e-6}, {2, 0}, {1, 0}, {1, 2e-6}}, // meets within the probe
+    };
+    for (std::size_t k = 0; k < shapes.size(); ++k)
+    {
+        const auto ring = MakeRing(shapes[k]);
+        ExpectOwnCheckAsEdgeListSearch(*ring, EdgesOf(*ring), "shape " + std::to_string(k));
+    }
 }
 
 TEST(RingSweepCheckTest, SimpleAndChangedRingsReportWhatTheirEdgeListReports)
@@ -155,8 +223,8 @@ TEST(RingSweepCheckTest, SimpleAndChangedRingsReportWhatTheirEdgeListReports)
         // On its side, all teeth are active at once: the check files them by y.
         meetings += ExpectSameAsEdgeListSearch(Transposed(VerticalComb(teeth, gaps[rounds % 5])),
                                                "comb on its side" + context);
-        meetings += ExpectSameAsEdgeListSearch(GridPoints(random, size(random) / 8, 2 + rounds % 7),
-                                               "grid" + context);
+        meetings += ExpectSameAsEdgeListSearch(
+            RandomPoints(random, size(random) / 8, 2 + rounds % 7), "grid" + context);
     }
     // The changed rings mostly meet, the stars never do.
     EXPECT_GT(meetings, 3 * rounds);

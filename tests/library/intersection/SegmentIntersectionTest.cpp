@@ -26,15 +26,57 @@ SegmentsIntersection Classify(Point a0, Point a1, Point b0, Point b1,
     return SegmentsIntersection::Classify(a0, a1, b0, b1, mode);
 }
 
-TEST(SegmentsIntersectionTest, InteriorCrossingAtTheExactPoint)
+// Each pair of segments with what Classify reports: the kind and the meeting point, or for an
+// overlap its two ends.
+TEST(SegmentsIntersectionTest, ClassifiesCrossingsTouchesOverlapsAndMisses)
 {
-    const SegmentsIntersection x = Classify({0, 0}, {4, 2}, {0, 2}, {4, 0});
-    EXPECT_EQ(x.Kind, IntersectionKind::Crossing);
-    EXPECT_EQ(x.Location, (Point{2, 1}));
-    // The same pair the other way round, where the determinant changes its sign.
-    const SegmentsIntersection y = Classify({0, 2}, {4, 0}, {0, 0}, {4, 2});
-    EXPECT_EQ(y.Kind, IntersectionKind::Crossing);
-    EXPECT_EQ(y.Location, (Point{2, 1}));
+    using K = IntersectionKind;
+    const ProximityMode Exact = ProximityMode::Exact;
+    const ProximityMode Tolerant = ProximityMode::Tolerant;
+    struct Case
+    {
+        Point A0, A1, B0, B1;
+        ProximityMode Mode;
+        IntersectionKind Kind;
+        Point At;    // the meeting, or the overlap's start
+        Point AtEnd; // the overlap's end
+    };
+    const Case cases[] = {
+        {{0, 0}, {4, 2}, {0, 2}, {4, 0}, Tolerant, K::Crossing, {2, 1}, {}},
+        {{0, 2}, {4, 0}, {0, 0}, {4, 2}, Tolerant, K::Crossing, {2, 1}, {}}, // determinant < 0
+        {{0, 0}, {2, 0}, {0, 1}, {2, 1}, Tolerant, K::None, {}, {}},         // parallel
+        {{0, 0}, {1, 0}, {1, 0}, {1, 1}, Tolerant, K::Touching, {1, 0}, {}}, // shared corner
+        {{1, 1}, {1, 0}, {0, 0}, {2, 0}, Tolerant, K::Touching, {1, 0}, {}}, // end on B's interior
+        {{0, 0}, {3, 0}, {1, 0}, {5, 0}, Tolerant, K::Overlapping, {1, 0}, {3, 0}},
+        {{0, 0}, {3, 0}, {2, 0}, {1, 0}, Tolerant, K::Overlapping, {2, 0}, {1, 0}}, // B inside A
+        {{0, 0}, {1, 0}, {1, 0}, {2, 0}, Tolerant, K::Touching, {1, 0}, {}}, // collinear, one end
+        // Snapping within 0.0005, on a short and on a long edge alike, only when tolerant.
+        {{0, 0}, {10, 0}, {5, 0.0004}, {5, 1}, Tolerant, K::Touching, {5, 0.0004}, {}},
+        {{0, 0}, {1000, 0}, {500, 0.0004}, {500, 1}, Tolerant, K::Touching, {500, 0.0004}, {}},
+        {{0, 0}, {10, 0}, {5, -0.0003}, {5, -1}, Tolerant, K::Touching, {5, -0.0003}, {}},
+        {{0, 0}, {1000, 0}, {500, 0.0006}, {500, 1}, Tolerant, K::None, {}, {}},
+        {{0, 0}, {10, 0}, {5, 0.0004}, {5, 1}, Exact, K::None, {}, {}},
+        // A degenerate edge is found through its end point.
+        {{1, 1}, {1, 1}, {0, 0}, {2, 2}, Exact, K::Touching, {1, 1}, {}},
+        {{1, 1}, {1, 1}, {3, 3}, {4, 4}, Tolerant, K::None, {}, {}},
+    };
+    for (const Case& c : cases)
+    {
+        const SegmentsIntersection x = Classify(c.A0, c.A1, c.B0, c.B1, c.Mode);
+        SCOPED_TRACE(testing::Message() << "(" << c.A0.X << "," << c.A0.Y << ")-(" << c.A1.X << ","
+                                        << c.A1.Y << ") against (" << c.B0.X << "," << c.B0.Y
+                                        << ")-(" << c.B1.X << "," << c.B1.Y << ")");
+        ASSERT_EQ(x.Kind, c.Kind);
+        if (c.Kind == K::Overlapping)
+        {
+            EXPECT_EQ(x.OverlapStart, c.At);
+            EXPECT_EQ(x.OverlapEnd, c.AtEnd);
+        }
+        else if (c.Kind != K::None)
+        {
+            EXPECT_EQ(x.Location, c.At);
+        }
+    }
 }
 
 TEST(SegmentsIntersectionTest, CrossingTestIncludesEndPointsAndRejectsParallels)
@@ -47,72 +89,36 @@ TEST(SegmentsIntersectionTest, CrossingTestIncludesEndPointsAndRejectsParallels)
     EXPECT_FALSE(FindSegmentsCrossing({0, 0}, {2, 0}, {0, 1}, {2, 1}, nullptr));
     // Collinear edges are parallel too: overlaps are found through their end points.
     EXPECT_FALSE(FindSegmentsCrossing({0, 0}, {2, 0}, {1, 0}, {3, 0}, nullptr));
-    EXPECT_EQ(Classify({0, 0}, {2, 0}, {0, 1}, {2, 1}).Kind, IntersectionKind::None);
 }
 
-TEST(SegmentsIntersectionTest, TouchesAtEndPointsAndInteriors)
+// Whether a point lies on the edge (0, 0)-(10, 0): within 0.0005 of its interior when tolerant,
+// and in both modes where the probe square of half a micro-unit around the point meets it.
+TEST(SegmentsIntersectionTest, PointOnSegmentBySnappingAndByTheProbeSquare)
 {
-    const SegmentsIntersection corner = Classify({0, 0}, {1, 0}, {1, 0}, {1, 1});
-    EXPECT_EQ(corner.Kind, IntersectionKind::Touching);
-    EXPECT_EQ(corner.Location, (Point{1, 0}));
-    // An end point of A on the interior of B is found in the second round.
-    const SegmentsIntersection tee = Classify({1, 1}, {1, 0}, {0, 0}, {2, 0});
-    EXPECT_EQ(tee.Kind, IntersectionKind::Touching);
-    EXPECT_EQ(tee.Location, (Point{1, 0}));
-}
-
-TEST(SegmentsIntersectionTest, CollinearOverlapReportsBothEndsOfTheCommonPart)
-{
-    const SegmentsIntersection x = Classify({0, 0}, {3, 0}, {1, 0}, {5, 0});
-    ASSERT_EQ(x.Kind, IntersectionKind::Overlapping);
-    EXPECT_EQ(x.OverlapStart, (Point{1, 0}));
-    EXPECT_EQ(x.OverlapEnd, (Point{3, 0}));
-    // B inside A: both of B's ends are found in the first round.
-    const SegmentsIntersection inside = Classify({0, 0}, {3, 0}, {2, 0}, {1, 0});
-    ASSERT_EQ(inside.Kind, IntersectionKind::Overlapping);
-    EXPECT_EQ(inside.OverlapStart, (Point{2, 0}));
-    EXPECT_EQ(inside.OverlapEnd, (Point{1, 0}));
-    // Collinear edges that share only an end point merely touch.
-    EXPECT_EQ(Classify({0, 0}, {1, 0}, {1, 0}, {2, 0}).Kind, IntersectionKind::Touching);
-}
-
-TEST(SegmentsIntersectionTest, TolerantModeSnapsWithinAnAbsoluteDistance)
-{
-    // The bound does not grow with the edge: 0.0005 on a short and on a long edge alike.
-    for (const double length : {10.0, 1000.0})
+    const ProximityMode Exact = ProximityMode::Exact;
+    const ProximityMode Tolerant = ProximityMode::Tolerant;
+    const struct
     {
-        const Point a0{0, 0};
-        const Point a1{length, 0};
-        const double middle = length / 2;
-        EXPECT_EQ(Classify(a0, a1, {middle, 0.0004}, {middle, 1}).Kind, IntersectionKind::Touching);
-        EXPECT_EQ(Classify(a0, a1, {middle, 0.0006}, {middle, 1}).Kind, IntersectionKind::None);
-        EXPECT_EQ(Classify(a0, a1, {middle, 0.0004}, {middle, 1}, ProximityMode::Exact).Kind,
-                  IntersectionKind::None);
-    }
-    const SegmentsIntersection snapped = Classify({0, 0}, {10, 0}, {5, -0.0003}, {5, -1});
-    EXPECT_EQ(snapped.Location, (Point{5, -0.0003}));
-}
-
-TEST(SegmentsIntersectionTest, TolerantModeLeavesPointsNearAnEndToTheProbe)
-{
-    // Near the end of A but not beyond it in projection: neither snapped nor probed.
-    EXPECT_FALSE(IsPointOnSegment({9.9997, 0.0001}, {0, 0}, {10, 0}, ProximityMode::Tolerant));
-    // Beyond the end.
-    EXPECT_FALSE(IsPointOnSegment({10.0003, 0}, {0, 0}, {10, 0}, ProximityMode::Tolerant));
-    EXPECT_TRUE(IsPointOnSegment({9.999, 0.0001}, {0, 0}, {10, 0}, ProximityMode::Tolerant));
-}
-
-TEST(SegmentsIntersectionTest, ProbeSquareCatchesPointsWithinHalfAMicroUnitInBothModes)
-{
-    for (const ProximityMode mode : {ProximityMode::Exact, ProximityMode::Tolerant})
+        Point P;
+        ProximityMode Mode;
+        bool On;
+    } cases[] = {
+        {{9.999, 0.0001}, Tolerant, true},
+        {{9.9997, 0.0001}, Tolerant, false}, // near the end: left to the probe
+        {{10.0003, 0}, Tolerant, false},     // beyond the end
+        {{5, 4e-7}, Exact, true},
+        {{5, -4e-7}, Exact, true},
+        {{5, 4e-7}, Tolerant, true},
+        {{10 + 1e-7, 3e-7}, Exact, true}, // past the end, which lies inside the probe square
+        {{10 + 1e-7, 3e-7}, Tolerant, true},
+        {{5, 6e-7}, Exact, false},
+        {{10 + 6e-7, 0}, Exact, false},
+    };
+    for (const auto& c : cases)
     {
-        EXPECT_TRUE(IsPointOnSegment({5, 4e-7}, {0, 0}, {10, 0}, mode));
-        EXPECT_TRUE(IsPointOnSegment({5, -4e-7}, {0, 0}, {10, 0}, mode));
-        // Past the end of the edge, but its end lies inside the probe square.
-        EXPECT_TRUE(IsPointOnSegment({10 + 1e-7, 3e-7}, {0, 0}, {10, 0}, mode));
+        EXPECT_EQ(IsPointOnSegment(c.P, {0, 0}, {10, 0}, c.Mode), c.On) << c.P.X << ", " << c.P.Y;
     }
-    EXPECT_FALSE(IsPointOnSegment({5, 6e-7}, {0, 0}, {10, 0}, ProximityMode::Exact));
-    EXPECT_FALSE(IsPointOnSegment({10 + 6e-7, 0}, {0, 0}, {10, 0}, ProximityMode::Exact));
+    EXPECT_FALSE(IsPointOnSegment({0, 0}, {1, 1}, {1, 1}, Tolerant)); // degenerate edge
 }
 
 TEST(SegmentsIntersectionTest, CollinearPointBeyondTheEndIsNotOnTheEdge)
@@ -130,15 +136,6 @@ TEST(SegmentsIntersectionTest, CollinearPointBeyondTheEndIsNotOnTheEdge)
     ASSERT_EQ(x.Kind, IntersectionKind::Overlapping);
     EXPECT_EQ(x.OverlapStart, start);
     EXPECT_EQ(x.OverlapEnd, end);
-}
-
-TEST(SegmentsIntersectionTest, DegenerateEdgeIsFoundThroughItsEndPoint)
-{
-    const SegmentsIntersection x = Classify({1, 1}, {1, 1}, {0, 0}, {2, 2}, ProximityMode::Exact);
-    EXPECT_EQ(x.Kind, IntersectionKind::Touching);
-    EXPECT_EQ(x.Location, (Point{1, 1}));
-    EXPECT_EQ(Classify({1, 1}, {1, 1}, {3, 3}, {4, 4}).Kind, IntersectionKind::None);
-    EXPECT_FALSE(IsPointOnSegment({0, 0}, {1, 1}, {1, 1}, ProximityMode::Tolerant));
 }
 
 } // namespace

@@ -360,37 +360,34 @@ TEST(RingTest, CleanRemovesSpikesAndRepeatedNodes)
     EXPECT_LT(degenerate.Count(), 3);
 }
 
-TEST(RingTest, AreEqualFromAnotherStartAndWithRepeatedNodes)
+// Rings are equal within the tolerance from any start and with repeated nodes, in both
+// directions of the comparison; not reversed, empty or with a vertex that only one has (walking
+// the shorter ring to its end must not hide it).
+TEST(RingTest, AreEqualFromAnotherStartAndWithRepeatedNodesOnly)
 {
-    Ring square(nullptr, false);
-    AddPoints(square, Box(0, 0, 1, 1));
-    Ring rotated(nullptr, false);
-    AddPoints(rotated, {{1, 1.004}, {1, 0}, {0, 0}, {0.003, 1}});
-    EXPECT_TRUE(Ring::AreEqual(&square, &rotated, 0.01));
-    EXPECT_FALSE(Ring::AreEqual(&square, &rotated, 0.001));
-
-    Ring withRepeats(nullptr, false);
-    AddPoints(withRepeats, {{0, 0}, {0, 1}, {0.002, 1}, {1, 1}, {1, 0}, {1, 0}});
-    EXPECT_TRUE(Ring::AreEqual(&square, &withRepeats, 0.01));
-    EXPECT_TRUE(Ring::AreEqual(&withRepeats, &square, 0.01));
-
-    Ring reversed(nullptr, false);
-    AddPoints(reversed, Hole(0, 0, 1, 1));
-    EXPECT_FALSE(Ring::AreEqual(&square, &reversed, 0.01));
-
-    Ring empty(nullptr, false);
-    EXPECT_FALSE(Ring::AreEqual(&square, &empty, 0.01));
-}
-
-TEST(RingTest, AreEqualRefusesARingWithAnExtraVertex)
-{
-    // Walking the shorter ring to its end must not hide a vertex that only the other has.
-    Ring triangle(nullptr, false);
-    AddPoints(triangle, {{0, 0}, {0, 1}, {1, 1}});
-    Ring quadrilateral(nullptr, false);
-    AddPoints(quadrilateral, {{0, 0}, {0, 1}, {1, 1}, {1, 0}});
-    EXPECT_FALSE(Ring::AreEqual(&triangle, &quadrilateral, 0.01));
-    EXPECT_FALSE(Ring::AreEqual(&quadrilateral, &triangle, 0.01));
+    const Points square = Box(0, 0, 1, 1);
+    const struct
+    {
+        Points Other;
+        double Tolerance;
+        bool Equal;
+    } cases[] = {
+        {{{1, 1.004}, {1, 0}, {0, 0}, {0.003, 1}}, 0.01, true},
+        {{{1, 1.004}, {1, 0}, {0, 0}, {0.003, 1}}, 0.001, false},
+        {{{0, 0}, {0, 1}, {0.002, 1}, {1, 1}, {1, 0}, {1, 0}}, 0.01, true},
+        {Hole(0, 0, 1, 1), 0.01, false},
+        {{}, 0.01, false},
+        {{{0, 0}, {0, 1}, {1, 1}}, 0.01, false},
+    };
+    Ring ring(nullptr, false);
+    AddPoints(ring, square);
+    for (const auto& c : cases)
+    {
+        Ring other(nullptr, false);
+        AddPoints(other, c.Other);
+        EXPECT_EQ(Ring::AreEqual(&ring, &other, c.Tolerance), c.Equal) << other.Count();
+        EXPECT_EQ(Ring::AreEqual(&other, &ring, c.Tolerance), c.Equal) << other.Count();
+    }
 }
 
 TEST(RingTest, InsertNodeOnEdgeReportsExistingEndsAndNewPositions)
