@@ -246,18 +246,26 @@ PairsWithOverlappingBounds(std::span<Ring* const> rings)
 class EnclosureTest
 {
 public:
-    explicit EnclosureTest(const std::vector<Ring*>& exteriors) : m_grids(exteriors.size()) {}
+    explicit EnclosureTest(const std::vector<Ring*>& exteriors)
+        : m_grids(exteriors.size()), m_unclear(exteriors.size(), false)
+    {
+    }
 
     bool Encloses(const std::vector<Ring*>& exteriors, std::size_t e, const Ring* ring)
     {
         const Ring* exterior = exteriors[e];
         constexpr std::int32_t LargeRing = 64;
-        if (exterior->Count() < LargeRing || ring->Count() == 0)
+        if (exterior->Count() < LargeRing || !HasClearArea(*ring))
         {
             return exterior->Contains(ring);
         }
         if (!m_grids[e])
         {
+            if (m_unclear[e] || !HasClearArea(*exterior))
+            {
+                m_unclear[e] = true;
+                return exterior->Contains(ring);
+            }
             m_grids[e] = std::make_unique<Detail::RingEdgeGrid>(*exterior);
         }
         const Detail::RingEdgeGrid& grid = *m_grids[e];
@@ -268,15 +276,60 @@ public:
         }
         // Well beyond the distances at which the overlay joins points.
         const double reach = 4.0 * IntersectionTolerance;
-        if (grid.HasEdgeNear(bounds, reach))
+        if (grid.HasEdgeNear(bounds, reach) && grid.HasEdgeNear(*ring, reach))
         {
             return exterior->Contains(ring);
         }
         return grid.Encloses(ring->GetNode(0)->Position);
     }
 
+    // Whether one hole encloses another, as Ring::Contains tells; small pairs whose boundaries
+    // are clearly apart are decided by one node.
+    static bool HoleEncloses(const Ring* outer, const Ring* inner)
+    {
+        const std::int64_t pairs = std::int64_t{outer->Count()} * inner->Count();
+        constexpr std::int64_t FewPairs = 4096;
+        if (pairs == 0 || pairs > FewPairs || !HasClearArea(*outer) || !HasClearArea(*inner) ||
+            !AreBoundariesApart(*outer, *inner))
+        {
+            return outer->Contains(inner);
+        }
+        return outer->GetBounds().Contains(inner->GetBounds()) &&
+               Detail::IsInsideRing(*outer, inner->GetNode(0)->Position);
+    }
+
 private:
+    // Rings without area, which the overlay may drop whole, are left to it.
+    static bool HasClearArea(const Ring& ring)
+    {
+        const double area = ring.GetSignedArea();
+        return ring.Count() >= 3 && area != 0.0 && !Detail::IsThinnerThanNodeGrid(ring, area);
+    }
+
+    static bool AreBoundariesApart(const Ring& first, const Ring& second)
+    {
+        const double reach = 4.0 * IntersectionTolerance;
+        const std::int32_t n = first.Count();
+        const std::int32_t m = second.Count();
+        for (std::int32_t i = 0; i < n; ++i)
+        {
+            const Point& a = first.GetNode(i)->Position;
+            const Point& b = first.GetNode(i + 1 < n ? i + 1 : 0)->Position;
+            for (std::int32_t k = 0; k < m; ++k)
+            {
+                if (!Detail::AreSegmentsApart(a, b, second.GetNode(k)->Position,
+                                              second.GetNode(k + 1 < m ? k + 1 : 0)->Position,
+                                              reach))
+                {
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+
     std::vector<std::unique_ptr<Detail::RingEdgeGrid>> m_grids;
+    std::vector<bool> m_unclear; // exterior rings left to Ring::Contains
 };
 
 } // namespace
@@ -313,12 +366,12 @@ void Polygon::Organise()
             // Ring::Contains starts with the same test of the bounds: most pairs end there.
             for (std::size_t g = 0; g < run.size();)
             {
-                if (runBounds[g].Contains(bounds) && run[g]->Contains(hole))
+                if (runBounds[g].Contains(bounds) && EnclosureTest::HoleEncloses(run[g], hole))
                 {
                     direct = false;
                     break;
                 }
-                if (bounds.Contains(runBounds[g]) && hole->Contains(run[g]))
+                if (bounds.Contains(runBounds[g]) && EnclosureTest::HoleEncloses(hole, run[g]))
                 {
                     run[g]->SetFlag(Flags::Assigned, false);
                     displaced.push_back(run[g]);

@@ -7,6 +7,68 @@
 namespace Arealis::Detail
 {
 
+namespace
+{
+
+// The side of the line through a and b on which p lies farther than reach, even after the
+// rounding of the test (1 or -1), or 0.
+int SideBeyond(const Point& a, const Point& b, const Point& p, double reach) noexcept
+{
+    constexpr double epsilon = std::numeric_limits<double>::epsilon();
+    const double dx = b.X - a.X;
+    const double dy = b.Y - a.Y;
+    const double px = (p.X - a.X) * dy;
+    const double py = (p.Y - a.Y) * dx;
+    const double error = 8.0 * epsilon * (std::fabs(px) + std::fabs(py));
+    const double cross = px - py;
+    if (std::fabs(cross) - error <= reach * std::sqrt(dx * dx + dy * dy))
+    {
+        return 0;
+    }
+    return cross > 0.0 ? 1 : -1;
+}
+
+bool AreBeyondLine(const Point& a, const Point& b, const Point& p, const Point& q,
+                   double reach) noexcept
+{
+    const int side = SideBeyond(a, b, p, reach);
+    return side != 0 && side == SideBeyond(a, b, q, reach);
+}
+
+bool CrossesRay(const Point& a, const Point& b, const Point& p) noexcept
+{
+    return (a.Y > p.Y) != (b.Y > p.Y) && a.X + (p.Y - a.Y) * (b.X - a.X) / (b.Y - a.Y) > p.X;
+}
+
+} // namespace
+
+bool AreSegmentsApart(const Point& a, const Point& b, const Point& c, const Point& d,
+                      double reach) noexcept
+{
+    const Rectangle first(a, b);
+    const Rectangle second(c, d);
+    if (second.MinX > first.MaxX + reach || second.MaxX < first.MinX - reach ||
+        second.MinY > first.MaxY + reach || second.MaxY < first.MinY - reach)
+    {
+        return true;
+    }
+    return AreBeyondLine(a, b, c, d, reach) || AreBeyondLine(c, d, a, b, reach);
+}
+
+bool IsInsideRing(const Ring& ring, const Point& p)
+{
+    const std::int32_t n = ring.Count();
+    bool inside = false;
+    for (std::int32_t i = 0; i < n; ++i)
+    {
+        if (CrossesRay(ring.GetNode(i)->Position, ring.GetNode(i + 1 < n ? i + 1 : 0)->Position, p))
+        {
+            inside = !inside;
+        }
+    }
+    return inside;
+}
+
 RingEdgeGrid::RingEdgeGrid(const Ring& ring)
 {
     const std::int32_t n = ring.Count();
@@ -115,6 +177,31 @@ bool RingEdgeGrid::HasEdgeNear(const Rectangle& rectangle, double reach) const
     return false;
 }
 
+bool RingEdgeGrid::HasEdgeNear(const Ring& ring, double reach) const
+{
+    const std::int32_t n = ring.Count();
+    for (std::int32_t i = 0; i < n; ++i)
+    {
+        const Point& start = ring.GetNode(i)->Position;
+        const Point& end = ring.GetNode(i + 1 < n ? i + 1 : 0)->Position;
+        m_found.clear();
+        m_layout.ForEachRunNearSegment(
+            start, end, reach,
+            [&](std::size_t row, std::size_t firstColumn, std::size_t lastColumn)
+            { CollectRun(row, firstColumn, lastColumn, m_found); });
+        for (const std::int32_t edge : m_found)
+        {
+            const auto k = static_cast<std::size_t>(edge);
+            if (!AreSegmentsApart(m_points[k], m_points[k + 1 < m_points.size() ? k + 1 : 0],
+                                  start, end, reach))
+            {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 bool RingEdgeGrid::Encloses(const Point& p) const
 {
     if (m_points.empty())
@@ -131,7 +218,7 @@ bool RingEdgeGrid::Encloses(const Point& p) const
         const auto i = static_cast<std::size_t>(edge);
         const Point& a = m_points[i];
         const Point& b = m_points[i + 1 < m_points.size() ? i + 1 : 0];
-        if ((a.Y > p.Y) != (b.Y > p.Y) && a.X + (p.Y - a.Y) * (b.X - a.X) / (b.Y - a.Y) > p.X)
+        if (CrossesRay(a, b, p))
         {
             inside = !inside;
         }

@@ -15,6 +15,15 @@ namespace Arealis::Detail
 // a small ring lies against a large one: whether the large ring's boundary comes near it, and
 // if not, whether it lies inside. Sorting the holes of a polygon into its exterior rings asks
 // that for every hole, and an overlay per hole costs as much as the exterior ring is long.
+// Whether the segments a-b and c-d lie farther apart than reach, told by a line or an axis
+// between them; segments that are apart in a more slanted way count as near.
+bool AreSegmentsApart(const Point& a, const Point& b, const Point& c, const Point& d,
+                      double reach) noexcept;
+
+// Whether p lies inside the ring by the edges crossing the ray from p to the right: for points
+// clearly off the ring's boundary.
+bool IsInsideRing(const Ring& ring, const Point& p);
+
 class RingEdgeGrid
 {
 public:
@@ -24,6 +33,8 @@ public:
     // Whether an edge of the ring may come within reach of the rectangle: true for every edge
     // that does, and possibly for one a little farther.
     bool HasEdgeNear(const Rectangle& rectangle, double reach) const;
+    // The same for the edges of another ring, edge by edge.
+    bool HasEdgeNear(const Ring& ring, double reach) const;
     // Whether p lies inside the ring; decided by the edges crossing the ray from p to the
     // right, so meant for points clearly off the boundary (HasEdgeNear said no around them).
     bool Encloses(const Point& p) const;
