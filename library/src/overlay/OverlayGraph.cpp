@@ -5,12 +5,14 @@
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
 #include "Collections/LowerBoundFrom.h"
+#include "support/PointGrid.h"
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
 #include <numbers>
+#include <optional>
 #include <span>
 #include <utility>
 
@@ -240,9 +242,18 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
     {
         return;
     }
+    // Many crossing points (crossing stars) are found through a grid: a long edge then meets
+    // the few points of the cells it passes, not all points in its x range.
+    constexpr std::size_t GridFrom = 64;
+    std::optional<PointGrid> grid;
+    if (m_crossingsByPosition.size() >= GridFrom)
+    {
+        grid.emplace(
+            m_crossingsByPosition.size(),
+            [this](std::size_t i) { return m_crossingsByPosition[i].Location; }, &m_memory);
+    }
+    std::pmr::vector<std::int32_t> candidates(&m_memory);
     std::pmr::vector<std::int32_t> found(&m_memory);
-    const auto leftOf = [](const PlacedCrossing& crossing, double x)
-    { return crossing.Location.X < x; };
     // Consecutive edges of a ring lie close together: each search starts from the last answer.
     auto nearest = m_crossingsByPosition.begin();
     for (std::size_t w = 0; w < m_walks.size(); ++w)
@@ -265,26 +276,48 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
             {
                 continue;
             }
-            // Candidates by x, within the reach of the probe square around a point.
-            found.clear();
+            // Candidates within the reach of the probe square around a point, as positions in
+            // m_crossingsByPosition.
             constexpr double Reach = 1e-6;
-            nearest = Collections::LowerBoundFrom(m_crossingsByPosition.begin(),
-                                                  m_crossingsByPosition.end(), nearest,
-                                                  edgeBounds.MinX - Reach, leftOf);
-            for (auto it = nearest;
-                 it != m_crossingsByPosition.end() && it->Location.X <= edgeBounds.MaxX + Reach;
-                 ++it)
+            candidates.clear();
+            if (grid)
             {
-                const Point& p = it->Location;
-                if (p.Y >= edgeBounds.MinY - Reach && p.Y <= edgeBounds.MaxY + Reach &&
+                grid->CollectNearSegment(start, end, Reach, candidates);
+            }
+            else
+            {
+                const auto leftOf = [](const PlacedCrossing& crossing, double x)
+                { return crossing.Location.X < x; };
+                nearest = Collections::LowerBoundFrom(m_crossingsByPosition.begin(),
+                                                      m_crossingsByPosition.end(), nearest,
+                                                      edgeBounds.MinX - Reach, leftOf);
+                for (auto it = nearest; it != m_crossingsByPosition.end() &&
+                                        it->Location.X <= edgeBounds.MaxX + Reach;
+                     ++it)
+                {
+                    candidates.push_back(
+                        static_cast<std::int32_t>(it - m_crossingsByPosition.begin()));
+                }
+            }
+            found.clear();
+            for (const std::int32_t candidate : candidates)
+            {
+                const Point& p = m_crossingsByPosition[static_cast<std::size_t>(candidate)].Location;
+                if (p.X >= edgeBounds.MinX - Reach && p.X <= edgeBounds.MaxX + Reach &&
+                    p.Y >= edgeBounds.MinY - Reach && p.Y <= edgeBounds.MaxY + Reach &&
                     !(p == start) && !(p == end) &&
                     IsPointOnSegment(p, start, end, ProximityMode::Exact))
                 {
-                    found.push_back(it->Crossing);
+                    found.push_back(candidate);
                 }
             }
-            for (const std::int32_t crossing : found)
+            // In the order of their positions, whichever way they were found: points at the
+            // same distance from the start are then inserted in the same order.
+            std::sort(found.begin(), found.end());
+            for (const std::int32_t position : found)
             {
+                const std::int32_t crossing =
+                    m_crossingsByPosition[static_cast<std::size_t>(position)].Crossing;
                 const Point& location = CrossingPointAt(crossing).Location;
                 const std::int32_t piece =
                     InsertOnEdge(walk, i, Cut{i, SquaredDistance(start, location), location});

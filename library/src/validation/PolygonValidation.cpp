@@ -7,6 +7,7 @@
 #include "Collections/InlineArray.h"
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
+#include "validation/RingEdgeGrid.h"
 #include "validation/RingWidth.h"
 
 #include <algorithm>
@@ -158,6 +159,9 @@ struct RingOrder
 {
     std::vector<Ring*> Exteriors;
     std::vector<std::vector<Ring*>> Holes;
+    // The bounds of each of Holes' rings, in the same places: the placing of a hole compares
+    // them with those of every hole placed before it.
+    std::vector<std::vector<Rectangle>> HoleBounds;
     std::vector<Ring*> Unplaced;
 
     explicit RingOrder(const std::vector<Ring*>& rings)
@@ -181,6 +185,7 @@ struct RingOrder
             Exteriors.insert(Exteriors.begin() + static_cast<std::ptrdiff_t>(at), ring);
         }
         Holes.resize(Exteriors.size());
+        HoleBounds.resize(Exteriors.size());
     }
 
     std::vector<Ring*> Sequence() const
@@ -234,6 +239,99 @@ PairsWithOverlappingBounds(std::span<Ring* const> rings)
     return pairs;
 }
 
+// Whether exterior encloses ring, as Ring::Contains tells, but for a large exterior ring through
+// a grid of its edges where that decides: when none of its edges comes near the ring, the ring
+// lies wholly inside or wholly outside, as one of its nodes does. The grids are made on first
+// need, one per exterior ring.
+class EnclosureTest
+{
+public:
+    explicit EnclosureTest(const std::vector<Ring*>& exteriors)
+        : m_grids(exteriors.size()), m_unclear(exteriors.size(), false)
+    {
+    }
+
+    bool Encloses(const std::vector<Ring*>& exteriors, std::size_t e, const Ring* ring)
+    {
+        const Ring* exterior = exteriors[e];
+        constexpr std::int32_t LargeRing = 64;
+        if (exterior->Count() < LargeRing || !HasClearArea(*ring))
+        {
+            return exterior->Contains(ring);
+        }
+        if (!m_grids[e])
+        {
+            if (m_unclear[e] || !HasClearArea(*exterior))
+            {
+                m_unclear[e] = true;
+                return exterior->Contains(ring);
+            }
+            m_grids[e] = std::make_unique<Detail::RingEdgeGrid>(*exterior);
+        }
+        const Detail::RingEdgeGrid& grid = *m_grids[e];
+        const Rectangle bounds = ring->GetBounds();
+        if (!grid.Bounds().Contains(bounds))
+        {
+            return false;
+        }
+        // Well beyond the distances at which the overlay joins points.
+        const double reach = 4.0 * IntersectionTolerance;
+        if (grid.HasEdgeNear(bounds, reach) && grid.HasEdgeNear(*ring, reach))
+        {
+            return exterior->Contains(ring);
+        }
+        return grid.Encloses(ring->GetNode(0)->Position);
+    }
+
+    // Whether one hole encloses another, as Ring::Contains tells; small pairs whose boundaries
+    // are clearly apart are decided by one node.
+    static bool HoleEncloses(const Ring* outer, const Ring* inner)
+    {
+        const std::int64_t pairs = std::int64_t{outer->Count()} * inner->Count();
+        constexpr std::int64_t FewPairs = 4096;
+        if (pairs == 0 || pairs > FewPairs || !HasClearArea(*outer) || !HasClearArea(*inner) ||
+            !AreBoundariesApart(*outer, *inner))
+        {
+            return outer->Contains(inner);
+        }
+        return outer->GetBounds().Contains(inner->GetBounds()) &&
+               Detail::IsInsideRing(*outer, inner->GetNode(0)->Position);
+    }
+
+private:
+    // Rings without area, which the overlay may drop whole, are left to it.
+    static bool HasClearArea(const Ring& ring)
+    {
+        const double area = ring.GetSignedArea();
+        return ring.Count() >= 3 && area != 0.0 && !Detail::IsThinnerThanNodeGrid(ring, area);
+    }
+
+    static bool AreBoundariesApart(const Ring& first, const Ring& second)
+    {
+        const double reach = 4.0 * IntersectionTolerance;
+        const std::int32_t n = first.Count();
+        const std::int32_t m = second.Count();
+        for (std::int32_t i = 0; i < n; ++i)
+        {
+            const Point& a = first.GetNode(i)->Position;
+            const Point& b = first.GetNode(i + 1 < n ? i + 1 : 0)->Position;
+            for (std::int32_t k = 0; k < m; ++k)
+            {
+                if (!Detail::AreSegmentsApart(a, b, second.GetNode(k)->Position,
+                                              second.GetNode(k + 1 < m ? k + 1 : 0)->Position,
+                                              reach))
+                {
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+
+    std::vector<std::unique_ptr<Detail::RingEdgeGrid>> m_grids;
+    std::vector<bool> m_unclear; // exterior rings left to Ring::Contains
+};
+
 } // namespace
 
 void Polygon::Organise()
@@ -244,6 +342,7 @@ void Polygon::Organise()
         return;
     }
     RingOrder order(CollectRings(GetRings()));
+    EnclosureTest enclosure(order.Exteriors);
 
     // Each interior ring goes to the smallest exterior ring that directly encloses it, that is
     // without one of that exterior ring's holes in between. Holes of that exterior ring found
@@ -255,25 +354,29 @@ void Polygon::Organise()
         bool placed = false;
         for (std::size_t e = order.Exteriors.size(); e-- > 0 && !placed;)
         {
-            if (!order.Exteriors[e]->Contains(hole))
+            if (!enclosure.Encloses(order.Exteriors, e, hole))
             {
                 continue;
             }
             std::vector<Ring*>& run = order.Holes[e];
+            std::vector<Rectangle>& runBounds = order.HoleBounds[e];
+            const Rectangle bounds = hole->GetBounds();
             std::vector<Ring*> displaced;
             bool direct = true;
+            // Ring::Contains starts with the same test of the bounds: most pairs end there.
             for (std::size_t g = 0; g < run.size();)
             {
-                if (run[g]->Contains(hole))
+                if (runBounds[g].Contains(bounds) && EnclosureTest::HoleEncloses(run[g], hole))
                 {
                     direct = false;
                     break;
                 }
-                if (hole->Contains(run[g]))
+                if (bounds.Contains(runBounds[g]) && EnclosureTest::HoleEncloses(hole, run[g]))
                 {
                     run[g]->SetFlag(Flags::Assigned, false);
                     displaced.push_back(run[g]);
                     run.erase(run.begin() + static_cast<std::ptrdiff_t>(g));
+                    runBounds.erase(runBounds.begin() + static_cast<std::ptrdiff_t>(g));
                     continue;
                 }
                 ++g;
@@ -283,6 +386,7 @@ void Polygon::Organise()
             if (direct)
             {
                 run.push_back(hole);
+                runBounds.push_back(bounds);
                 hole->SetFlag(Flags::Assigned, true);
                 placed = true;
             }
