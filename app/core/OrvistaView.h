@@ -84,8 +84,8 @@ public:
     // A layer that shows more polygons than this is drawn coarsely right after the view moved
     // (outlines only, on the pixel grid, polygons under two pixels as one pixel), when the
     // window asks for it; the full drawing follows once the view rests. A full drawing of
-    // this many polygons takes about 35 ms.
-    static constexpr std::size_t DraftPolygonCount = 20000;
+    // this many polygons takes about 20 ms, well inside a frame.
+    static constexpr std::size_t DraftPolygonCount = 10000;
 
     explicit COrvistaView(IPlatform& platform);
     ~COrvistaView() override;
