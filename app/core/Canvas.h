@@ -46,6 +46,11 @@ public:
     virtual void FillPolyPolygon(std::span<const PixelPoint> points, std::span<const int> ringSizes,
                                  Colour brush) = 0;
 
+    // Draws many segments at once with the current pen and raster operation: points[2i] to
+    // points[2i+1], end pixel left out; a segment whose ends coincide draws that one pixel.
+    // One call instead of one per line keeps a coarse picture of many polygons quick.
+    virtual void DrawSegments(std::span<const PixelPoint> points) = 0;
+
     // Copies the source to the top-left corner, leaving pixels of the transparent colour out.
     virtual void CopyTransparent(const IBitmap& source, Colour transparent) = 0;
     // Copies sourceRect of the source onto destRect, scaling it to fit.

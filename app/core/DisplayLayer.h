@@ -70,6 +70,9 @@ public:
     bool Rendered = false;
     // The picture may be composed into the view.
     bool HasPicture = false;
+    // The picture is a coarse one, drawn right after the view moved; it is drawn fully once
+    // the view rests.
+    bool Draft = false;
     // Checked in the layer tree: composed into the view and searched by the controllers.
     bool Visible = true;
 

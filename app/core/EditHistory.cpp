@@ -13,6 +13,7 @@
 #include "Exceptions/Messages.h"
 
 #include <algorithm>
+#include <map>
 #include <utility>
 
 namespace Orvista
@@ -85,8 +86,8 @@ EditHistory::PolygonShape EditHistory::CaptureShape(Arealis::Polygon& polygon)
             points.push_back(pNode->Position);
         }
     }
-    // Parents of the same layer only: a polygon of another topology may be deleted with its
-    // layer while the history still names it.
+    // Parents of another layer only when that layer is known: ForgetLayer then marks its
+    // polygons gone when it is deleted while the history still names them.
     Arealis::PolygonLayer* pLayer = polygon.GetLayer();
     const auto found = m_handles.find(&polygon);
     DisplayLayer* pDisplay = nullptr;
@@ -100,9 +101,13 @@ EditHistory::PolygonShape EditHistory::CaptureShape(Arealis::Polygon& polygon)
     Arealis::PolygonEnumerator parents = pLayer->GetParents(&polygon);
     while (pDisplay != nullptr && parents.MoveNext())
     {
-        if (parents.Current()->GetLayer() == pLayer)
+        Arealis::Polygon& parent = *parents.Current();
+        DisplayLayer* pParentLayer = parent.GetLayer() == pLayer ? pDisplay
+                                     : m_layerLookup ? m_layerLookup(*parent.GetLayer())
+                                                     : nullptr;
+        if (pParentLayer != nullptr)
         {
-            shape.Parents.push_back(HandleOf(*pDisplay, *parents.Current()));
+            shape.Parents.push_back(HandleOf(*pParentLayer, parent));
         }
     }
     shape.Committed = !polygon.IsEditing();
@@ -157,18 +162,34 @@ void EditHistory::DeletePolygon(DisplayLayer& layer, Arealis::Polygon& polygon)
     Push(Action{"Delete polygon", &layer, {Entry{handle, std::move(shape)}}});
 }
 
+DisplayLayer* EditHistory::LayerOf(const Arealis::Topology& topology) const
+{
+    for (const auto& [pPolygon, weak] : m_handles)
+    {
+        if (const Handle handle = weak.lock();
+            handle && handle->pLayer != nullptr && handle->pLayer->GetTopology() == &topology)
+        {
+            return handle->pLayer;
+        }
+    }
+    return nullptr;
+}
+
 void EditHistory::Commit(const Arealis::Topology& topology, const std::function<void()>& commit)
 {
-    if (m_undo.empty() || m_undo.back().pLayer->GetTopology() != &topology)
+    // Only polygons that an action refers to can have been edited by one.
+    DisplayLayer* pLayer = m_undo.empty() ? nullptr : LayerOf(topology);
+    if (pLayer == nullptr)
     {
         commit();
         return;
     }
     // The edited polygons that the last action left alone are, as they are now, as they were
-    // before it.
+    // before it. The last action may belong to another layer: undoing it must still bring
+    // back the state before it, so what this commit cleans goes with it.
     Action& last = m_undo.back();
     std::vector<std::pair<Arealis::Polygon*, PolygonShape>> edited;
-    Arealis::PolygonEnumerator polygons = last.pLayer->GetPolygonLayer()->GetPolygons();
+    Arealis::PolygonEnumerator polygons = pLayer->GetPolygonLayer()->GetPolygons();
     while (polygons.MoveNext())
     {
         Arealis::Polygon* pPolygon = polygons.Current();
@@ -180,13 +201,13 @@ void EditHistory::Commit(const Arealis::Topology& topology, const std::function<
             edited.emplace_back(pPolygon, CaptureShape(*pPolygon));
         }
     }
-    const auto fold = [this, &last, &edited]
+    const auto fold = [this, &last, &edited, pLayer]
     {
         for (auto& [pPolygon, shape] : edited)
         {
             if (CaptureShape(*pPolygon).Rings != shape.Rings)
             {
-                last.Entries.push_back({HandleOf(*last.pLayer, *pPolygon), std::move(shape)});
+                last.Entries.push_back({HandleOf(*pLayer, *pPolygon), std::move(shape)});
             }
         }
     };
@@ -236,8 +257,9 @@ Arealis::Polygon* EditHistory::Swap(Action& action)
                 Exceptions::MakeLocation("EditHistory", __LINE__));
         }
     }
-    // Every polygon of an action belongs to one topology.
-    HeldNodes held(action.Entries.front().Polygon->pPolygonLayer->GetTopology()->GetNodeSet());
+    // An action may hold the polygons of several topologies (what a commit of another layer
+    // cleaned goes with the last action): the nodes are held in each one's node set.
+    std::map<Arealis::NodeSet*, HeldNodes> held;
     std::vector<std::optional<PolygonShape>> present;
     for (const Entry& entry : action.Entries)
     {
@@ -246,7 +268,8 @@ Arealis::Polygon* EditHistory::Swap(Action& action)
                                               : std::nullopt);
         if (pPolygon != nullptr)
         {
-            held.Hold(*pPolygon);
+            Arealis::NodeSet& nodes = entry.Polygon->pPolygonLayer->GetTopology()->GetNodeSet();
+            held.try_emplace(&nodes, nodes).first->second.Hold(*pPolygon);
         }
     }
     // The polygons that go first, so that their parents are free to be replaced.
@@ -361,14 +384,30 @@ std::string EditHistory::RedoName() const
 
 void EditHistory::ForgetLayer(const DisplayLayer& layer)
 {
-    const auto ofLayer = [&layer](const Action& action) { return action.pLayer == &layer; };
-    std::erase_if(m_undo, ofLayer);
-    std::erase_if(m_redo, ofLayer);
+    // The layer's entries go; an action keeps what it holds of other layers (what a commit
+    // of theirs cleaned) and goes when nothing is left.
+    for (std::vector<Action>* pActions : {&m_undo, &m_redo})
+    {
+        for (Action& action : *pActions)
+        {
+            std::erase_if(action.Entries, [&layer](const Entry& entry)
+                          { return entry.Polygon->pLayer == &layer; });
+            if (action.pLayer == &layer && !action.Entries.empty())
+            {
+                action.pLayer = action.Entries.front().Polygon->pLayer;
+            }
+        }
+        std::erase_if(*pActions, [](const Action& action) { return action.Entries.empty(); });
+    }
     std::erase_if(m_handles,
                   [&layer](const auto& entry)
                   {
                       const Handle handle = entry.second.lock();
-                      return !handle || handle->pLayer == &layer;
+                      if (handle && handle->pLayer == &layer)
+                      {
+                          handle->pPolygon = nullptr;
+                      }
+                      return !handle || handle->pPolygon == nullptr;
                   });
 }
 

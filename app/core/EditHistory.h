@@ -83,7 +83,7 @@ public:
 
     // Commits the topology through commit (which may throw; the exception passes on). The
     // commit cleans the rings of edited polygons (repeated nodes, spikes, self-intersections
-    // cut into rings); what it changes belongs to the last action of the topology, so that
+    // cut into rings); what it changes belongs to the last action, of whichever layer, so that
     // undoing that action brings those polygons back as they were before it and redoing it
     // brings the cleaned ones back.
     void Commit(const Arealis::Topology& topology, const std::function<void()>& commit);
@@ -100,8 +100,14 @@ public:
     Arealis::Polygon* Undo();
     Arealis::Polygon* Redo();
 
-    // The layer is going: its actions are dropped.
+    // The layer is going: its actions are dropped, and the polygons it held count as gone
+    // where other actions name them as parents.
     void ForgetLayer(const DisplayLayer& layer);
+    // How the layer of a parent in another layer is found (the document's layers), so that
+    // undoing and redoing a result of polygons of several layers keeps all its parents.
+    // Without it only parents of the result's own layer are kept.
+    using LayerLookup = std::function<DisplayLayer*(const Arealis::PolygonLayer&)>;
+    void SetLayerLookup(LayerLookup lookup) { m_layerLookup = std::move(lookup); }
     void Clear();
 
     struct Entry
@@ -119,6 +125,8 @@ public:
 private:
 
     Handle HandleOf(DisplayLayer& layer, Arealis::Polygon& polygon);
+    // A layer of the topology that an action refers to; null when none does.
+    DisplayLayer* LayerOf(const Arealis::Topology& topology) const;
     PolygonShape CaptureShape(Arealis::Polygon& polygon);
     // Swaps each entry's shape with the polygon's present one; returns the polygon of the
     // first entry that exists afterwards.
@@ -128,6 +136,7 @@ private:
     std::vector<Action> m_undo;
     std::vector<Action> m_redo;
     std::unordered_map<const Arealis::Polygon*, std::weak_ptr<PolygonHandle>> m_handles;
+    LayerLookup m_layerLookup;
 };
 
 } // namespace Orvista

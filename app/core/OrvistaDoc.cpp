@@ -27,6 +27,18 @@ constexpr const char* AlreadyOpened = "A file with the same name is already open
 COrvistaDoc::COrvistaDoc(IPlatform& platform, ILayerReader& reader)
     : m_platform(platform), m_reader(reader)
 {
+    m_history.SetLayerLookup(
+        [this](const Arealis::PolygonLayer& polygonLayer) -> DisplayLayer*
+        {
+            for (const auto& layer : m_layers)
+            {
+                if (layer->GetPolygonLayer() == &polygonLayer)
+                {
+                    return layer.get();
+                }
+            }
+            return nullptr;
+        });
 }
 
 COrvistaDoc::~COrvistaDoc()

@@ -102,6 +102,7 @@ void COrvistaView::ZoomToRectangle(const Arealis::Rectangle& rect)
     FitZoomRectangle();
     RebuildFramePolygon();
     MarkLayersForRendering();
+    m_moving = m_draftWhileMoving;
     m_redrawNeeded = true;
     Invalidate();
 }
@@ -386,9 +387,17 @@ void COrvistaView::RenderLayer(DisplayLayer& layer, const Arealis::Rectangle& vi
     {
         polygons.push_back(query.Current());
     }
-    for (Arealis::Polygon* pPolygon : polygons)
+    layer.Draft = m_moving && polygons.size() > m_draftPolygonCount;
+    if (layer.Draft)
     {
-        DrawPolygon(canvas, *pPolygon, layer.FillColour(), layer.OutlineColour());
+        DrawDraft(canvas, polygons, layer.OutlineColour());
+    }
+    else
+    {
+        for (Arealis::Polygon* pPolygon : polygons)
+        {
+            DrawPolygon(canvas, *pPolygon, layer.FillColour(), layer.OutlineColour());
+        }
     }
     layer.SetPicture(std::move(picture));
 }

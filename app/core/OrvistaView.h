@@ -81,6 +81,11 @@ public:
     static constexpr const char* PickTwoPolygons = "Pick two polygons first";
     // The margin by which a selection's pixel rectangle is inflated when it is repainted.
     static constexpr int SelectionMargin = 7;
+    // A layer that shows more polygons than this is drawn coarsely right after the view moved
+    // (outlines only, on the pixel grid, polygons under two pixels as one pixel), when the
+    // window asks for it; the full drawing follows once the view rests. A full drawing of
+    // this many polygons takes about 20 ms, well inside a frame.
+    static constexpr std::size_t DraftPolygonCount = 10000;
 
     explicit COrvistaView(IPlatform& platform);
     ~COrvistaView() override;
@@ -127,6 +132,20 @@ public:
     // The polygons of the topology changed: the visible layers that show it are drawn again
     // at the next paint, which is asked for now.
     void RenderLayersOf(const Arealis::Topology* pTopology);
+
+    // --- Drawing while the view moves -------------------------------------------------------
+
+    // Whether a zoom or a pan may draw layers of more than polygonCount visible polygons
+    // coarsely first; the window that turns it on calls SettleView once the view has rested.
+    void SetDraftWhileMoving(bool on, std::size_t polygonCount = DraftPolygonCount)
+    {
+        m_draftWhileMoving = on;
+        m_draftPolygonCount = polygonCount;
+    }
+    // The view moved since it last rested: the window should call SettleView after a pause.
+    bool IsMoving() const { return m_moving; }
+    // The view rests: the layers drawn coarsely are drawn fully at the next paint.
+    void SettleView();
 
     void SetRedrawNeeded(bool needed) { m_redrawNeeded = needed; }
     bool IsRedrawNeeded() const { return m_redrawNeeded; }
@@ -233,6 +252,9 @@ private:
     void RebuildFramePolygon();
     void RenderLayers(const Arealis::Rectangle& visible, PixelSize size);
     void RenderLayer(DisplayLayer& layer, const Arealis::Rectangle& visible, PixelSize size);
+    // The coarse picture of many polygons: their outlines, in one call of the canvas.
+    void DrawDraft(ICanvas& canvas, const std::vector<Arealis::Polygon*>& polygons,
+                   Colour outline);
     void ComposeLayers();
     void DrawSelection(ICanvas& canvas);
     // Outlines one ring and appends its pixels to the fill region when it has more than three.
@@ -267,6 +289,9 @@ private:
     IViewWindow* m_pWindow = nullptr;
 
     bool m_redrawNeeded = true;
+    bool m_draftWhileMoving = false;
+    bool m_moving = false;
+    std::size_t m_draftPolygonCount = DraftPolygonCount;
     PixelRect m_bitmapRect;
     std::unique_ptr<IBitmap> m_viewBitmap;
     ViewMapping m_mapping;

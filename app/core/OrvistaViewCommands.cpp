@@ -186,7 +186,10 @@ void COrvistaView::UndoOrRedo(bool undo)
     }
     catch (const Exceptions::Exception& e)
     {
-        m_platform.ShowMessageBox(e.Message(), ApplicationTitle, MessageBoxKind::Ok);
+        // Nothing changed and the action stays where it was; the box says which one.
+        m_platform.ShowMessageBox((undo ? "Cannot undo \"" : "Cannot redo \"") + name +
+                                      "\": " + e.Message(),
+                                  ApplicationTitle, MessageBoxKind::Ok);
         return;
     }
     MarkLayersForRendering();

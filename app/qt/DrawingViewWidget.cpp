@@ -73,11 +73,27 @@ DrawingViewWidget::DrawingViewWidget(IPlatform& platform, QWidget* pParent)
     m_wheelTimer.setSingleShot(true);
     m_wheelTimer.setInterval(WheelRestMilliseconds);
     connect(&m_wheelTimer, &QTimer::timeout, this, &DrawingViewWidget::EndWheelPreview);
+    m_restTimer.setSingleShot(true);
+    m_restTimer.setInterval(ViewRestMilliseconds);
+    connect(&m_restTimer, &QTimer::timeout, this, &DrawingViewWidget::OnViewRested);
+    m_logic.SetDraftWhileMoving(true);
+}
+
+void DrawingViewWidget::OnViewRested()
+{
+    if (m_panning || IsWheelPreviewing())
+    {
+        m_restTimer.start();
+        return;
+    }
+    DispatchEvent(m_platform, [this] { m_logic.SettleView(); });
 }
 
 void DrawingViewWidget::EndWheelPreview()
 {
     m_wheelPreview.reset();
+    // The wheel has rested already: the layers are drawn fully at the new zoom.
+    DispatchEvent(m_platform, [this] { m_logic.SettleView(); });
     QueueRender();
     update();
 }
@@ -168,6 +184,10 @@ void DrawingViewWidget::RenderPending()
         DispatchEvent(m_platform, [this, &canvas] { m_logic.OnDraw(canvas); });
     }
     m_rendering = false;
+    if (m_logic.IsMoving())
+    {
+        m_restTimer.start();
+    }
     update(region);
     if (m_renderAgain)
     {

@@ -59,6 +59,9 @@ public:
     // While the wheel turns, the picture drawn last is shown scaled (a coarse frame costs one
     // scaled copy); the layers are drawn again once it has rested this long.
     static constexpr int WheelRestMilliseconds = 150;
+    // After a zoom or a pan a layer of many polygons is drawn coarsely; it is drawn fully once
+    // the view has rested this long (and no pan or wheel zoom is in progress).
+    static constexpr int ViewRestMilliseconds = 150;
     // Whether a scaled picture stands in for the layers while the wheel turns.
     bool IsWheelPreviewing() const { return m_wheelTimer.isActive(); }
 
@@ -89,6 +92,8 @@ private:
     void EndPan(bool apply);
     // The wheel rests: the layers are drawn at the new zoom.
     void EndWheelPreview();
+    // The view rested after it moved: coarse pictures are drawn fully.
+    void OnViewRested();
 
     IPlatform& m_platform;
     COrvistaView m_logic;
@@ -98,6 +103,7 @@ private:
     std::unique_ptr<QtCanvas> m_directCanvas;
     QTimer m_settleTimer;
     QTimer m_wheelTimer;
+    QTimer m_restTimer;
     // Maps the picture drawn last onto the window while the wheel turns.
     QTransform m_wheelPreview;
     bool m_renderQueued = false;

@@ -177,6 +177,29 @@ void QtCanvas::FillPolyPolygon(std::span<const PixelPoint> points, std::span<con
     painter.fillPath(path, ToQColor(brush));
 }
 
+void QtCanvas::DrawSegments(std::span<const PixelPoint> points)
+{
+    QList<QLine> lines;
+    QList<QPoint> dots;
+    lines.reserve(static_cast<qsizetype>(points.size() / 2));
+    for (std::size_t i = 0; i + 1 < points.size(); i += 2)
+    {
+        const QPoint from = ToQPoint(points[i]);
+        const QPoint to = ToQPoint(points[i + 1]);
+        if (from == to)
+        {
+            dots.append(from);
+        }
+        else
+        {
+            lines.append(QLine(from, to));
+        }
+    }
+    QPainter& painter = PenPainter();
+    painter.drawLines(lines);
+    painter.drawPoints(dots.constData(), static_cast<int>(dots.size()));
+}
+
 void QtCanvas::CopyTransparent(const IBitmap& source, Colour transparent)
 {
     QImage keyed = ImageOf(source).convertToFormat(QImage::Format_ARGB32);

@@ -33,6 +33,7 @@ public:
     void DrawRectangle(const PixelRect& rect, Colour brush) override;
     void FillPolyPolygon(std::span<const PixelPoint> points, std::span<const int> ringSizes,
                          Colour brush) override;
+    void DrawSegments(std::span<const PixelPoint> points) override;
     void CopyTransparent(const IBitmap& source, Colour transparent) override;
     void CopyStretched(const IBitmap& source, const PixelRect& sourceRect,
                        const PixelRect& destRect) override;

@@ -4,7 +4,10 @@
 //
 // BM_FullRender draws every layer again (as a zoom does) and puts the picture on the window;
 // BM_PaintWithoutChange paints the window when nothing changed (the view copies its picture);
-// BM_WheelZoomFrame is one frame of zooming with the mouse wheel.
+// BM_WheelZoomFrame is one frame of zooming with the mouse wheel; BM_ZoomClickFrame and
+// BM_PanEndFrame are the frames that a zoom click (or zoom to layer) and the end of a pan
+// draw at once, coarsely for a large layer; BM_FullRender is also the drawing that follows
+// once the view rests.
 #include "DisplayLayer.h"
 #include "DrawingViewWidget.h"
 #include "LayerReader.h"
@@ -12,6 +15,7 @@
 #include "OrvistaDoc.h"
 #include "QtPlatform.h"
 #include "RecentFileList.h"
+#include "ViewNavigation.h"
 #include "Shapefile/Reporter.h"
 
 #include <QApplication>
@@ -120,6 +124,46 @@ void BM_WheelZoomFrame(benchmark::State& state)
     view.RenderPending();
 }
 BENCHMARK(BM_WheelZoomFrame)->Unit(benchmark::kMillisecond);
+
+// The view rests: the coarse pictures of the timed frames are drawn fully before the next case.
+void Settle(Orvista::DrawingViewWidget& view)
+{
+    view.Logic().SettleView();
+    view.RenderPending();
+}
+
+// A zoom click, in then out about the centre (zoom to layer draws the same frame).
+void BM_ZoomClickFrame(benchmark::State& state)
+{
+    Orvista::DrawingViewWidget& view = g_program->View();
+    const QPoint centre = view.rect().center();
+    double factor = 0.5;
+    for (auto _ : state)
+    {
+        Orvista::ZoomAboutClick(view.Logic(), {centre.x(), centre.y()}, factor);
+        view.RenderPending();
+        view.repaint();
+        factor = 1.0 / factor;
+    }
+    Settle(view);
+}
+BENCHMARK(BM_ZoomClickFrame)->Unit(benchmark::kMillisecond);
+
+// The middle button is released after dragging the picture by a fifth of the view.
+void BM_PanEndFrame(benchmark::State& state)
+{
+    Orvista::DrawingViewWidget& view = g_program->View();
+    int dx = view.width() / 5;
+    for (auto _ : state)
+    {
+        Orvista::PanByPixels(view.Logic(), dx, 0);
+        view.RenderPending();
+        view.repaint();
+        dx = -dx;
+    }
+    Settle(view);
+}
+BENCHMARK(BM_PanEndFrame)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -269,6 +269,37 @@ TEST_F(ComposeTest, ResizingStretchesThePictureUntilTheSizeSettles)
     EXPECT_EQ(shell.View.GetMapping().VisibleRectangle(), Arealis::Rectangle(-50, 0, 150, 100));
 }
 
+TEST_F(ComposeTest, AMoveOverManyPolygonsIsOutlinedCoarselyUntilTheViewRests)
+{
+    DisplayLayer& lower = shell.Named("lower.shp");
+    const auto drawn = [&lower](DrawCall::Kind kind)
+    { return dynamic_cast<const RecordingBitmap&>(*lower.Picture()).Recorder.Only(kind); };
+    shell.View.SetDraftWhileMoving(true, 0);
+    shell.View.ZoomToRectangle(Arealis::Rectangle(-100, -100, 200, 200));
+    Composed();
+    EXPECT_TRUE(shell.View.IsMoving());
+    EXPECT_TRUE(lower.Draft);
+    ASSERT_EQ(drawn(DrawCall::Kind::Segments).size(), 1U);
+    EXPECT_EQ(drawn(DrawCall::Kind::Segments)[0].Points.size(), 8U); // the square's four sides
+    EXPECT_TRUE(drawn(DrawCall::Kind::Fill).empty());
+
+    // At rest every coarse picture is replaced by the full drawing.
+    shell.View.SettleView();
+    EXPECT_FALSE(shell.View.IsMoving());
+    EXPECT_TRUE(shell.View.IsRedrawNeeded());
+    Composed();
+    EXPECT_FALSE(lower.Draft);
+    EXPECT_TRUE(drawn(DrawCall::Kind::Segments).empty());
+    EXPECT_EQ(drawn(DrawCall::Kind::Fill).size(), 1U);
+
+    // Layers of few polygons are drawn fully at once.
+    shell.View.SetDraftWhileMoving(true, 1);
+    shell.View.ZoomToRectangle(Arealis::Rectangle(0, 0, 100, 100));
+    Composed();
+    EXPECT_FALSE(lower.Draft);
+    EXPECT_EQ(drawn(DrawCall::Kind::Fill).size(), 1U);
+}
+
 TEST_F(ComposeTest, AColourChangeRedrawsOnlyAVisibleLayer)
 {
     DisplayLayer& lower = shell.Named("lower.shp");

@@ -41,6 +41,20 @@ struct TopologyState
     bool operator==(const TopologyState&) const = default;
 };
 
+// Readable failures: the polygons, then the nodes with their counts.
+void PrintTo(const TopologyState& state, std::ostream* pOut)
+{
+    for (const std::string& polygon : state.Polygons)
+    {
+        *pOut << "\n  " << polygon;
+    }
+    *pOut << "\n  nodes:";
+    for (const auto& [at, count] : state.Nodes)
+    {
+        *pOut << ' ' << at.first << ',' << at.second << 'x' << count;
+    }
+}
+
 std::string RingText(const Arealis::Ring& ring)
 {
     const std::span<Arealis::Node* const> nodes = ring.GetNodes();
@@ -115,18 +129,21 @@ std::vector<Point> Square(double x, double y, double side)
     return {{x, y}, {x, y + side}, {x + side, y + side}, {x + side, y}};
 }
 
-// Random edits of one layer, each recorded in the history as the program records it.
+// Random edits of two layers, each recorded in the history as the program records it: the
+// edits go to a layer drawn as the current one, a Boolean operation takes its operands from
+// either layer and puts the result, whose parents they become, into the current one.
 class Session
 {
 public:
-    Session(DisplayLayer& layer, EditHistory& history, unsigned seed)
-        : m_layer(layer), m_history(history), m_random(seed)
+    Session(std::vector<DisplayLayer*> layers, EditHistory& history, unsigned seed)
+        : m_layers(std::move(layers)), m_history(history), m_random(seed)
     {
     }
 
     // One edit; false when the one drawn was refused or had nothing to work on.
     bool Edit()
     {
+        m_pLayer = m_layers[static_cast<std::size_t>(Draw(static_cast<int>(m_layers.size())))];
         switch (Draw(6))
         {
         case 0:
@@ -138,7 +155,7 @@ public:
         case 4:
             return MoveNode();
         case 5:
-            return Draw(2) == 0 ? DeletePolygon() : Unite();
+            return Draw(2) == 0 ? DeletePolygon() : Combine();
         default:
             return false;
         }
@@ -150,7 +167,9 @@ public:
         {
             return;
         }
-        Arealis::Topology& topology = *m_layer.GetTopology();
+        DisplayLayer& layer =
+            *m_layers[static_cast<std::size_t>(Draw(static_cast<int>(m_layers.size())))];
+        Arealis::Topology& topology = *layer.GetTopology();
         try
         {
             m_history.Commit(topology, [&topology] { topology.Commit(); });
@@ -164,10 +183,11 @@ public:
 private:
     int Draw(int count) { return std::uniform_int_distribution<int>(0, count - 1)(m_random); }
 
-    Polygon* AnyPolygon()
+    Polygon* AnyPolygon() { return AnyPolygonOf(*m_pLayer); }
+    Polygon* AnyPolygonOf(DisplayLayer& layer)
     {
         std::vector<Polygon*> polygons;
-        Arealis::PolygonEnumerator all = m_layer.GetPolygonLayer()->GetPolygons();
+        Arealis::PolygonEnumerator all = layer.GetPolygonLayer()->GetPolygons();
         while (all.MoveNext())
         {
             polygons.push_back(all.Current());
@@ -180,9 +200,9 @@ private:
     // Squares on a grid of 10, so that neighbours share their corner nodes.
     bool CreatePolygon()
     {
-        Polygon* pPolygon = m_layer.GetPolygonLayer()->CreatePolygon();
+        Polygon* pPolygon = m_pLayer->GetPolygonLayer()->CreatePolygon();
         pPolygon->CreateRing()->AddNodes(Square(10.0 * Draw(5), 10.0 * Draw(5), 10));
-        m_history.RecordCreated(m_layer, *pPolygon, "Add polygon");
+        m_history.RecordCreated(*m_pLayer, *pPolygon, "Add polygon");
         return true;
     }
 
@@ -194,7 +214,7 @@ private:
             return false;
         }
         const Arealis::Rectangle bounds = pPolygon->GetBounds();
-        auto change = m_history.PrepareChange(m_layer, {pPolygon}, "Add ring");
+        auto change = m_history.PrepareChange(*m_pLayer, {pPolygon}, "Add ring");
         std::vector<Point> hole = Square(bounds.MinX + 2 + Draw(3), bounds.MinY + 2 + Draw(3), 3);
         std::reverse(hole.begin(), hole.end());
         pPolygon->CreateRing()->AddNodes(hole);
@@ -215,7 +235,7 @@ private:
         const Arealis::Ring& ring = *pPolygon->GetFirstRing();
         Arealis::Node* pNode = ring.GetNode(Draw(ring.Count()));
         Collections::PlainArray<Polygon*> users;
-        m_layer.GetPolygonLayer()->CollectPolygonsUsingNode(pNode, users);
+        m_pLayer->GetPolygonLayer()->CollectPolygonsUsingNode(pNode, users);
         Point target{pNode->Position.X + Draw(7) - 3, pNode->Position.Y + Draw(7) - 3};
         Polygon* pOther = AnyPolygon();
         if (Draw(2) == 0 && pOther != nullptr &&
@@ -224,7 +244,7 @@ private:
         {
             target = pOther->GetFirstRing()->GetNode(0)->Position;
             Collections::PlainArray<Polygon*> targetUsers;
-            m_layer.GetPolygonLayer()->CollectPolygonsUsingNode(
+            m_pLayer->GetPolygonLayer()->CollectPolygonsUsingNode(
                 pOther->GetFirstRing()->GetNode(0), targetUsers);
             for (Polygon* pUser : targetUsers)
             {
@@ -239,10 +259,10 @@ private:
             return false;
         }
         auto change = m_history.PrepareChange(
-            m_layer, std::vector<Polygon*>(users.begin(), users.end()), "Move node");
+            *m_pLayer, std::vector<Polygon*>(users.begin(), users.end()), "Move node");
         try
         {
-            m_layer.GetTopology()->MoveNode(pNode, target);
+            m_pLayer->GetTopology()->MoveNode(pNode, target);
         }
         catch (const Exceptions::Exception&)
         {
@@ -261,7 +281,7 @@ private:
         }
         try
         {
-            m_history.DeletePolygon(m_layer, *pPolygon);
+            m_history.DeletePolygon(*m_pLayer, *pPolygon);
         }
         catch (const Exceptions::Exception&)
         {
@@ -270,19 +290,24 @@ private:
         return true;
     }
 
-    bool Unite()
+    // Union, intersection or difference of two committed polygons of any layer.
+    bool Combine()
     {
-        Polygon* pA = AnyPolygon();
-        Polygon* pB = AnyPolygon();
+        Polygon* pA = AnyPolygonOf(*m_layers[static_cast<std::size_t>(Draw(2))]);
+        Polygon* pB = AnyPolygonOf(*m_layers[static_cast<std::size_t>(Draw(2))]);
         // Committed operands: the overlay works on valid polygons.
         if (pA == nullptr || pB == nullptr || pA == pB || pA->IsEditing() || pB->IsEditing())
         {
             return false;
         }
+        Arealis::PolygonLayer& layer = *m_pLayer->GetPolygonLayer();
+        const int operation = Draw(3);
         Polygon* pResult = nullptr;
         try
         {
-            pResult = m_layer.GetPolygonLayer()->Union(pA, pB, true);
+            pResult = operation == 0   ? layer.Union(pA, pB, true)
+                      : operation == 1 ? layer.Intersection(pA, pB, true)
+                                       : layer.Substract(pA, pB, true);
         }
         catch (const Exceptions::Exception&)
         {
@@ -292,11 +317,12 @@ private:
         {
             return false;
         }
-        m_history.RecordCreated(m_layer, *pResult, "Union");
+        m_history.RecordCreated(*m_pLayer, *pResult, "Boolean");
         return true;
     }
 
-    DisplayLayer& m_layer;
+    std::vector<DisplayLayer*> m_layers;
+    DisplayLayer* m_pLayer = nullptr;
     EditHistory& m_history;
     std::mt19937 m_random;
 };
@@ -306,33 +332,38 @@ TEST(EditHistoryTest, RandomSessionsUndoneToTheStartAndRedoneToTheEndPassTheReco
     for (unsigned seed = 1; seed <= 12; ++seed)
     {
         SCOPED_TRACE("seed " + std::to_string(seed));
-        DisplayLayer layer("edits");
+        DisplayLayer first("first");
+        DisplayLayer second("second");
         EditHistory history;
-        Session session(layer, history, seed);
-        std::vector<TopologyState> before;
+        history.SetLayerLookup([&first, &second](const Arealis::PolygonLayer& layer)
+                               { return first.GetPolygonLayer() == &layer ? &first : &second; });
+        Session session({&first, &second}, history, seed);
+        const auto capture = [&first, &second]
+        { return std::pair(Capture(first), Capture(second)); };
+        std::vector<std::pair<TopologyState, TopologyState>> before;
         while (before.size() < 30)
         {
             session.MaybeCommit();
-            TopologyState state = Capture(layer);
+            auto state = capture();
             if (session.Edit())
             {
                 before.push_back(std::move(state));
             }
         }
-        const TopologyState end = Capture(layer);
+        const auto end = capture();
 
         for (std::size_t i = before.size(); i-- > 0;)
         {
             ASSERT_TRUE(history.CanUndo());
             history.Undo();
-            ASSERT_EQ(Capture(layer), before[i]) << "undoing edit " << i;
+            ASSERT_EQ(capture(), before[i]) << "undoing edit " << i;
         }
         EXPECT_FALSE(history.CanUndo());
         for (std::size_t i = 0; i < before.size(); ++i)
         {
             ASSERT_TRUE(history.CanRedo());
             history.Redo();
-            ASSERT_EQ(Capture(layer), i + 1 < before.size() ? before[i + 1] : end)
+            ASSERT_EQ(capture(), i + 1 < before.size() ? before[i + 1] : end)
                 << "redoing edit " << i;
         }
         EXPECT_FALSE(history.CanRedo());

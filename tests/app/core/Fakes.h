@@ -153,6 +153,7 @@ struct DrawCall
         FillRect,
         Rectangle,
         Fill,
+        Segments,
         Transparent,
         Stretched,
     };
@@ -203,6 +204,12 @@ public:
         DrawCall call{DrawCall::Kind::Fill, {}, brush, CurrentOp};
         call.Points.assign(points.begin(), points.end());
         call.RingSizes.assign(ringSizes.begin(), ringSizes.end());
+        Calls.push_back(call);
+    }
+    void DrawSegments(std::span<const PixelPoint> points) override
+    {
+        DrawCall call{DrawCall::Kind::Segments, {}, {}, CurrentOp};
+        call.Points.assign(points.begin(), points.end());
         Calls.push_back(call);
     }
     void CopyTransparent(const IBitmap& source, Orvista::Colour transparent) override

@@ -33,6 +33,15 @@ TEST_F(QtCanvasTest, LinesLeaveOutTheirEndPixel)
     EXPECT_EQ(At(2, 5), 0x0000FFU);
     EXPECT_EQ(At(7, 5), 0x0000FFU);
     EXPECT_EQ(At(8, 5), 0xFFFFFFU);
+
+    // Segments drawn at once alike; a segment of equal ends is its one pixel.
+    const PixelPoint ends[] = {{2, 9}, {8, 9}, {4, 12}, {4, 12}};
+    canvas.DrawSegments(ends);
+    EXPECT_EQ(At(2, 9), 0x0000FFU);
+    EXPECT_EQ(At(7, 9), 0x0000FFU);
+    EXPECT_EQ(At(8, 9), 0xFFFFFFU);
+    EXPECT_EQ(At(4, 12), 0x0000FFU);
+    EXPECT_EQ(At(5, 12), 0xFFFFFFU);
 }
 
 TEST_F(QtCanvasTest, NotXorLinesDrawnTwiceDisappear)

@@ -14,6 +14,7 @@
 #include "LayerTreeWidget.h"
 #include "MainWindow.h"
 #include "OrvistaDoc.h"
+#include "QtCanvas.h"
 #include "QtTestSupport.h"
 #include "RecentFileList.h"
 
@@ -257,6 +258,28 @@ TEST_F(UserSessionTest, MovingANodeOfAnotherLayerAndBooleanResults)
     EXPECT_EQ(PolygonCount("/maps/a.shp"), 3);
     Key(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(PolygonCount("/maps/a.shp"), 2);
+}
+
+TEST_F(UserSessionTest, AMiddleButtonPanIsDrawnCoarselyThenFullyOnceTheViewRests)
+{
+    Open("/maps/a.shp");
+    ZoomToHundred();
+    // Every layer counts as large here, so that the pan is drawn coarsely first.
+    window.View().Logic().SetDraftWhileMoving(true, 0);
+    const QPoint from = PixelOf({20, 20});
+    QTest::mousePress(&window.View(), Qt::MiddleButton, {}, from);
+    QTest::mouseMove(&window.View(), from + QPoint(40, 0));
+    QTest::mouseRelease(&window.View(), Qt::MiddleButton, {}, from + QPoint(40, 0));
+    window.View().RenderPending();
+    EXPECT_TRUE(Layer("/maps/a.shp").Draft);
+    const QPoint inside = PixelOf({20, 20});
+    EXPECT_EQ(window.View().Surface().pixelColor(inside), Qt::white); // outlines only
+
+    // After the rest the coarse picture is gone: the square is filled again.
+    QTest::qWait(DrawingViewWidget::ViewRestMilliseconds * 3);
+    window.View().RenderPending();
+    EXPECT_FALSE(Layer("/maps/a.shp").Draft);
+    EXPECT_EQ(window.View().Surface().pixelColor(inside), ToQColor(Layer("/maps/a.shp").FillColour()));
 }
 
 } // namespace
