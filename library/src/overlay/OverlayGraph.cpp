@@ -245,6 +245,8 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
     { return crossing.Location.X < x; };
     // Consecutive edges of a ring lie close together: each search starts from the last answer.
     auto nearest = m_crossingsByPosition.begin();
+    // The probe square around a point is one grid step wide.
+    const double probeSide = CurrentPrecision().GridStep;
     for (std::size_t w = 0; w < m_walks.size(); ++w)
     {
         const auto walk = static_cast<std::int32_t>(w);
@@ -267,16 +269,16 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
             }
             // Candidates by x, within the reach of the probe square around a point.
             found.clear();
-            constexpr double Reach = 1e-6;
+            const double reach = probeSide;
             nearest = Collections::LowerBoundFrom(m_crossingsByPosition.begin(),
                                                   m_crossingsByPosition.end(), nearest,
-                                                  edgeBounds.MinX - Reach, leftOf);
+                                                  edgeBounds.MinX - reach, leftOf);
             for (auto it = nearest;
-                 it != m_crossingsByPosition.end() && it->Location.X <= edgeBounds.MaxX + Reach;
+                 it != m_crossingsByPosition.end() && it->Location.X <= edgeBounds.MaxX + reach;
                  ++it)
             {
                 const Point& p = it->Location;
-                if (p.Y >= edgeBounds.MinY - Reach && p.Y <= edgeBounds.MaxY + Reach &&
+                if (p.Y >= edgeBounds.MinY - reach && p.Y <= edgeBounds.MaxY + reach &&
                     !(p == start) && !(p == end) &&
                     IsPointOnSegment(p, start, end, ProximityMode::Exact))
                 {

@@ -1,4 +1,6 @@
 // The polygon operations that rest on area relations between rings (the polygon overlay):
+
+#include "model/OperandPrecision.h"
 // cleaning with splitting, organisation into exterior rings and holes, validation, overlap.
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/Overlay.h"
@@ -238,6 +240,7 @@ PairsWithOverlappingBounds(std::span<Ring* const> rings)
 
 void Polygon::Organise()
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     if (!IsModified() || GetRingCount() <= 1)
     {
         SetPolygonFlag(PolygonFlags::Modified, false);
@@ -313,6 +316,7 @@ void Polygon::Organise()
 
 void Polygon::ValidateStructure(bool validateRings)
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     Organise();
     RingList exteriors;
     RingEnumerator rings = GetRings();
@@ -403,6 +407,7 @@ void Polygon::ValidateStructure(bool validateRings)
 
 void Polygon::Validate(bool validateRings)
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     if (!NeedsValidation() && HasPolygonFlag(PolygonFlags::Valid))
     {
         return;
@@ -423,6 +428,7 @@ void Polygon::Validate(bool validateRings)
 
 bool Polygon::IsValid()
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     if (NeedsValidation())
     {
         try
@@ -439,6 +445,7 @@ bool Polygon::IsValid()
 
 bool Polygon::Overlaps(const Polygon* pOther) const
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     if (pOther == nullptr)
     {
         throw Exceptions::ArgumentException(Exceptions::Messages::InvalidPointer,
@@ -456,6 +463,7 @@ bool Polygon::Overlaps(const Polygon* pOther) const
 
 void Polygon::Clean(bool split)
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     for (Ring* ring : CollectRingList(GetRings()))
     {
         ring->Clean();
