@@ -264,7 +264,7 @@ void CheckTwoRings(const GridRing& first, const GridRing& second, const Frame& f
     // Between two rings an end point nearer than the tolerance to the other edge counts as on
     // it, and is reported where it stands.
     CompareAlgorithms(EdgesOf(a), EdgesOf(b),
-                      IntersectionTolerance + 2e-6 + 1e-15 * std::abs(frame.Offset));
+                      DefaultIntersectionTolerance + 2e-6 + 1e-15 * std::abs(frame.Offset));
 }
 
 bool Validates(Polygon& polygon)

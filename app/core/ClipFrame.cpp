@@ -74,7 +74,7 @@ void ClipFrame::Rebuild(const std::array<Arealis::Point, 4>& corners)
     // finite, would collapse into a ring without area.
     const double span = std::min(maxX - minX, maxY - minY);
     if (!std::isfinite(span) || !std::isfinite(minX) || !std::isfinite(minY) ||
-        span < 2 * Arealis::NodeGridStep)
+        span < 2 * m_pTopology->GetPrecision().GridStep)
     {
         return;
     }

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <cmath>
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <map>
@@ -39,12 +40,33 @@ std::string InputsWord(std::size_t count)
     return count == 1 ? "one input" : std::to_string(count) + " inputs";
 }
 
+// The value of an option that takes a positive finite number, or a UsageError naming it.
+double PositiveNumber(const std::string& option, const std::string& text)
+{
+    std::size_t used = 0;
+    double value = 0.0;
+    try
+    {
+        value = std::stod(text, &used);
+    }
+    catch (const std::exception&)
+    {
+        used = 0;
+    }
+    if (used != text.size() || !std::isfinite(value) || !(value > 0.0))
+    {
+        throw UsageError(option + " '" + text + "' is not a positive finite number");
+    }
+    return value;
+}
+
 } // namespace
 
 std::string UsageText()
 {
     return "usage: arealis OPERATION [--format geojson|wkt|summary] [-o FILE] [--overwrite]\n"
-           "               [--reproject] [--stats] [--allow-invalid] [--skip-bad-records] A [B]\n"
+           "               [--reproject] [--stats] [--allow-invalid] [--skip-bad-records]\n"
+           "               [--grid G] [--tolerance T] A [B]\n"
            "       arealis validate [--strict] [--format ...] [-o FILE] A\n"
            "       arealis regression [--verbose] FOLDER\n"
            "\n"
@@ -67,6 +89,10 @@ std::string UsageText()
            "                                 and still exit with 0\n"
            "  --skip-bad-records             read every good record of a file, list each\n"
            "                                 malformed one, and exit with 1 instead of 2\n"
+           "  --grid G                       node grid step, in the inputs' units (default 1e-6;\n"
+           "                                 1e-9 for longitude/latitude inputs)\n"
+           "  --tolerance T                  overlay tolerance, at least the grid step (default\n"
+           "                                 0.0005; 5e-9 for longitude/latitude inputs)\n"
            "  --strict                       validate: also report polygons that other GIS\n"
            "                                 software rejects (disconnected interior, nested\n"
            "                                 exterior rings, a ring touching itself)\n"
@@ -108,6 +134,10 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
     app.add_flag("--overwrite", options.Overwrite);
     app.add_flag("--reproject", options.Reproject);
     app.add_flag("--verbose", options.Verbose);
+    std::string grid;
+    std::string tolerance;
+    const CLI::Option* gridOption = app.add_option("--grid", grid);
+    const CLI::Option* toleranceOption = app.add_option("--tolerance", tolerance);
     app.add_option("arguments", positionals);
     try
     {
@@ -146,6 +176,20 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
         throw UsageError("'" + options.CommandName + "' takes " +
                          InputsWord(found->second.InputCount) + ", got " +
                          std::to_string(options.Inputs.size()));
+    }
+
+    if (gridOption->count() > 0)
+    {
+        options.Grid = PositiveNumber("--grid", grid);
+    }
+    if (toleranceOption->count() > 0)
+    {
+        options.Tolerance = PositiveNumber("--tolerance", tolerance);
+    }
+    if (options.Grid && options.Tolerance && *options.Tolerance < *options.Grid)
+    {
+        throw UsageError("--tolerance " + tolerance + " is smaller than --grid " + grid +
+                         "; the tolerance must be at least the grid step");
     }
 
     if (!format.empty())

@@ -50,6 +50,10 @@ struct Options
     // applies, though the library accepts them.
     bool Strict = false;
     bool Verbose = false; // regression: print the reader's messages of the validation cases
+    // --grid and --tolerance: the node grid and overlay tolerance, in the inputs' units
+    // (unset: the defaults, scaled to degrees for a geographic input).
+    std::optional<double> Grid;
+    std::optional<double> Tolerance;
     std::vector<std::string> Inputs;
 };
 

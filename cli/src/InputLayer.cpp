@@ -6,6 +6,8 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <stdexcept>
 #include <utility>
 
 namespace ArealisCli
@@ -57,8 +59,31 @@ TopologyPtr CreateTopology()
     return TopologyPtr(Arealis::Topology::Create());
 }
 
+TopologyPtr CreateTopology(const Arealis::Precision& precision)
+{
+    TopologyPtr topology = CreateTopology();
+    topology->SetPrecision(precision);
+    return topology;
+}
+
+Arealis::Precision PrecisionChoice::For(bool geographic) const
+{
+    const Arealis::Precision defaults =
+        geographic ? Arealis::Precision::Geographic() : Arealis::Precision{};
+    const Arealis::Precision chosen{Grid.value_or(defaults.GridStep),
+                                    Tolerance.value_or(defaults.Tolerance)};
+    if (chosen.Tolerance < chosen.GridStep)
+    {
+        std::ostringstream text;
+        text << "the tolerance " << chosen.Tolerance << " is smaller than the node grid step "
+             << chosen.GridStep << "; give --grid and --tolerance with tolerance >= grid";
+        throw std::runtime_error(text.str());
+    }
+    return chosen;
+}
+
 InputLayer::InputLayer(const std::string& path, std::string label, bool allowOverlap,
-                       bool skipBadRecords)
+                       bool skipBadRecords, const PrecisionChoice& precision)
     : m_path(path), m_label(std::move(label)), m_topology(CreateTopology()),
       m_layer(m_topology->CreatePolygonLayer(allowOverlap))
 {
@@ -69,13 +94,21 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
     }
     const auto remember = [this](Arealis::Polygon* pPolygon, std::int64_t record)
     { m_records.emplace(pPolygon, record); };
+    // The precision is chosen from the reference system before the first polygon is made.
+    const auto choosePrecision = [this, &precision](const Formats::CoordinateSystem& system)
+    {
+        m_topology->SetPrecision(precision.For(system.IsGeographic));
+        m_degreeDefaults = system.IsGeographic && (!precision.Grid || !precision.Tolerance);
+    };
     if (!Formats::IsShapefilePath(path) && !HasShapefileCode(path))
     {
-        m_description = Formats::ReadOgrSource(path, *m_layer, remember);
+        m_description = Formats::ReadOgrSource(path, *m_layer, remember, choosePrecision);
         m_warnings = m_description.Notes;
         return;
     }
     Arealis::CheckMainFile(path);
+    m_description = Formats::ReadShapefileCompanions(path);
+    choosePrecision(m_description.System);
     CollectingReporter reporter;
     Arealis::ShapefileReadOptions options;
     options.OnPolygon = remember;
@@ -87,12 +120,11 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
         const bool named = message.rfind(path + ": ", 0) == 0;
         m_warnings.push_back(named ? message : path + ": " + message);
     }
-    m_description = Formats::ReadShapefileCompanions(path);
 }
 
 void InputLayer::Reproject(const Formats::CoordinateSystem& target)
 {
-    TopologyPtr topology = CreateTopology();
+    TopologyPtr topology = CreateTopology(m_topology->GetPrecision());
     Arealis::PolygonLayer* layer = topology->CreatePolygonLayer(m_layer->AllowsOverlap());
     std::unordered_map<const Arealis::Polygon*, std::int64_t> records;
     const std::vector<std::string> messages = Formats::ReprojectLayer(

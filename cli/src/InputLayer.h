@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -28,6 +29,23 @@ struct TopologyDeleter
 using TopologyPtr = std::unique_ptr<Arealis::Topology, TopologyDeleter>;
 
 TopologyPtr CreateTopology();
+// A topology with the given node grid and tolerance.
+TopologyPtr CreateTopology(const Arealis::Precision& precision);
+
+// The node grid and tolerance asked for (--grid, --tolerance); what is not given comes from
+// the defaults, which for an input in longitude and latitude are scaled to degrees.
+struct PrecisionChoice
+{
+    std::optional<double> Grid;
+    std::optional<double> Tolerance;
+
+    static PrecisionChoice Exactly(const Arealis::Precision& precision)
+    {
+        return {precision.GridStep, precision.Tolerance};
+    }
+    // Throws std::runtime_error when the result has a tolerance below its grid step.
+    Arealis::Precision For(bool geographic) const;
+};
 
 // One source (a shapefile, or any vector source GDAL opens) loaded into a layer of a topology
 // of its own, remembering which record each polygon came from, with the source's attribute
@@ -39,7 +57,7 @@ public:
     // of the layer's commit (invalid or overlapping polygons) are kept as warnings. With
     // skipBadRecords, malformed records are left out and listed in ReadResult().BadRecords.
     InputLayer(const std::string& path, std::string label, bool allowOverlap,
-               bool skipBadRecords = false);
+               bool skipBadRecords = false, const PrecisionChoice& precision = {});
 
     Arealis::PolygonLayer& Layer() const { return *m_layer; }
     const std::string& Path() const { return m_path; }
@@ -53,6 +71,9 @@ public:
 
     const Formats::AttributeTable& Attributes() const { return m_description.Attributes; }
     const Formats::CoordinateSystem& System() const { return m_description.System; }
+    const Arealis::Precision& Precision() const { return m_topology->GetPrecision(); }
+    // Whether the input is geographic and took a default scaled to degrees.
+    bool TookDegreeDefaults() const { return m_degreeDefaults; }
 
     // Replaces the layer by a copy transformed to another reference system, records kept.
     void Reproject(const Formats::CoordinateSystem& target);
@@ -66,6 +87,7 @@ private:
     std::vector<std::string> m_warnings;
     Arealis::ShapefileReadResult m_readResult;
     Formats::SourceDescription m_description;
+    bool m_degreeDefaults = false;
 };
 
 } // namespace ArealisCli

@@ -42,7 +42,7 @@ void CommitResult(Arealis::Topology& topology)
 OperationResult RunLayerOperation(Operation operation, InputLayer& a, InputLayer& b,
                                   const OperationProgress& progress)
 {
-    OperationResult result{CreateTopology(), nullptr};
+    OperationResult result{CreateTopology(a.Precision()), nullptr};
     Arealis::PolygonLayer* pA = &a.Layer();
     Arealis::PolygonLayer* pB = &b.Layer();
     switch (operation)
@@ -74,7 +74,7 @@ OperationResult RunLayerOperation(Operation operation, InputLayer& a, InputLayer
 
 OperationResult RunUnite(InputLayer& input, const OperationProgress& progress)
 {
-    OperationResult result{CreateTopology(), nullptr};
+    OperationResult result{CreateTopology(input.Precision()), nullptr};
     result.Layer = result.Topology->CreatePolygonLayer(true);
     // The committed polygons only, as the layer operations take them.
     std::vector<Arealis::Polygon*> committed = AllPolygons(input.Layer());

@@ -226,6 +226,28 @@ void WriteLayerFile(Formats::VectorWriter& writer, const Arealis::PolygonLayer& 
     }
 }
 
+PrecisionChoice ChosenPrecision(const Options& options)
+{
+    return {options.Grid, options.Tolerance};
+}
+
+// One note when an input in longitude and latitude took the node grid or the tolerance scaled
+// to degrees.
+void NoteDegreeDefaults(const std::vector<const InputLayer*>& inputs, std::ostream& errors)
+{
+    for (const InputLayer* input : inputs)
+    {
+        if (input->TookDegreeDefaults())
+        {
+            errors << "note: " << input->Path() << " is in longitude/latitude ("
+                   << input->System().Name << "): node grid " << input->Precision().GridStep
+                   << " and tolerance " << input->Precision().Tolerance
+                   << " degrees; give --grid and --tolerance to choose others\n";
+            return;
+        }
+    }
+}
+
 // Two inputs in different reference systems are refused, or B is transformed to A's.
 void MatchReferenceSystems(const Options& options, const InputLayer& a, InputLayer& b)
 {
@@ -275,7 +297,9 @@ void PrintStats(const Options& options, const Timings& timings,
 int RunInfo(const Options& options, OutputTarget& output, std::ostream& errors)
 {
     const Clock::time_point start = Clock::now();
-    const InputLayer input(options.Inputs[0], "A", false, options.SkipBadRecords);
+    const InputLayer input(options.Inputs[0], "A", false, options.SkipBadRecords,
+                           ChosenPrecision(options));
+    NoteDegreeDefaults({&input}, errors);
     const Timings timings{MillisecondsSince(start), 0.0};
     const std::size_t badRecords = PrintBadRecords({&input}, errors);
     const LayerStatistics statistics = Measure(input.Layer());
@@ -377,7 +401,9 @@ std::vector<Refusal> CollectSimpleFeatureProblems(const InputLayer& input)
 int RunValidate(const Options& options, OutputTarget& output, std::ostream& errors)
 {
     const Clock::time_point start = Clock::now();
-    const InputLayer input(options.Inputs[0], "A", false, options.SkipBadRecords);
+    const InputLayer input(options.Inputs[0], "A", false, options.SkipBadRecords,
+                           ChosenPrecision(options));
+    NoteDegreeDefaults({&input}, errors);
     Timings timings{MillisecondsSince(start), 0.0};
     const std::size_t badRecords = PrintBadRecords({&input}, errors);
     const Clock::time_point validation = Clock::now();
@@ -459,17 +485,20 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
     const Clock::time_point start = Clock::now();
     const bool twoLayers = options.Inputs.size() == 2;
     // Declared before the result so that the result, which names them as parents, goes first.
-    InputLayer a(options.Inputs[0], "A", true, options.SkipBadRecords);
+    InputLayer a(options.Inputs[0], "A", true, options.SkipBadRecords, ChosenPrecision(options));
     std::optional<InputLayer> b;
     if (twoLayers)
     {
-        b.emplace(options.Inputs[1], "B", true, options.SkipBadRecords);
+        // Both operands share A's precision, which the result takes too.
+        b.emplace(options.Inputs[1], "B", true, options.SkipBadRecords,
+                  PrecisionChoice::Exactly(a.Precision()));
     }
     std::vector<const InputLayer*> inputs{&a};
     if (b)
     {
         inputs.push_back(&*b);
     }
+    NoteDegreeDefaults(inputs, errors);
     if (b)
     {
         MatchReferenceSystems(options, a, *b);

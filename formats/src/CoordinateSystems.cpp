@@ -27,6 +27,7 @@ CoordinateSystem DescribeSpatialReference(const OGRSpatialReference* pReference)
         system.Wkt = wkt;
     }
     CPLFree(wkt);
+    system.IsGeographic = pReference->IsGeographic() != 0;
     const char* authority = pReference->GetAuthorityName(nullptr);
     const char* code = pReference->GetAuthorityCode(nullptr);
     if (authority != nullptr && code != nullptr)

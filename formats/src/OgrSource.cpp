@@ -206,7 +206,8 @@ Arealis::Polygon* MakePolygon(Arealis::PolygonLayer& layer, const OGRGeometry* g
 } // namespace
 
 SourceDescription ReadOgrSource(const std::string& source, Arealis::PolygonLayer& layer,
-                                const Arealis::PolygonRecordCallback& onPolygon)
+                                const Arealis::PolygonRecordCallback& onPolygon,
+                                const std::function<void(const CoordinateSystem&)>& onSystem)
 {
     GdalErrors errors;
     const SourceName name = SplitSource(source);
@@ -220,6 +221,10 @@ SourceDescription ReadOgrSource(const std::string& source, Arealis::PolygonLayer
     SourceDescription description;
     description.Name = source;
     description.System = DescribeSpatialReference(table.GetSpatialRef());
+    if (onSystem)
+    {
+        onSystem(description.System);
+    }
     description.Attributes.Fields = FieldsOf(*table.GetLayerDefn());
     std::vector<Arealis::Point> points;
     std::int64_t record = 0;

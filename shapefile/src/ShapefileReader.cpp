@@ -369,6 +369,9 @@ public:
     PolygonMaker(const PolygonMaker&) = delete;
     PolygonMaker& operator=(const PolygonMaker&) = delete;
 
+    // The grid step of the node set that takes the polygons.
+    double GridStep() const noexcept { return m_nodeSet.GetGridStep(); }
+
     // Makes the polygons of a batch and empties it, also when that fails.
     void Make(BatchContent& content)
     {
@@ -456,11 +459,11 @@ private:
 // Sorts a batch's points for the node lookup, which the making side then does in the index's
 // order without sorting them itself. A short batch is left to the node set, which looks a
 // few points up in turn.
-void SortForLookup(BatchContent& content)
+void SortForLookup(BatchContent& content, double gridStep)
 {
     if (content.Points.size() >= SortedPointRun::WorthwhileLength)
     {
-        content.IsSorted = content.Run.Prepare(content.Points);
+        content.IsSorted = content.Run.Prepare(content.Points, gridStep);
     }
 }
 
@@ -659,13 +662,13 @@ ReadSummary ReadRecordsAhead(MainFile& file, std::int64_t declaredEnd, PolygonMa
     try
     {
         reader = std::thread(
-            [&file, declaredEnd, &handoff, &summary, skipBad]
+            [&file, declaredEnd, &handoff, &summary, skipBad, gridStep = maker.GridStep()]
             {
                 handoff.Close(GatherRecords(
                     file, declaredEnd,
-                    [&handoff](BatchContent& content)
+                    [&handoff, gridStep](BatchContent& content)
                     {
-                        SortForLookup(content);
+                        SortForLookup(content, gridStep);
                         handoff.Put(content);
                     },
                     summary, skipBad));

@@ -33,10 +33,14 @@ TEST(CommandLineTest, AcceptsTheDocumentedForms)
     EXPECT_TRUE(options->FormatGiven);
     EXPECT_EQ(options->OutputPath, "out.wkt");
     EXPECT_TRUE(options->Stats);
+    EXPECT_FALSE(options->Grid.has_value());
     EXPECT_EQ(options->Inputs, (std::vector<std::string>{"a.shp", "b.shp"}));
 
-    const auto unite = ParseCommandLine({"unite", "a.shp"}, help);
+    const auto unite =
+        ParseCommandLine({"unite", "--grid", "1e-9", "--tolerance", "5e-9", "a.shp"}, help);
     ASSERT_TRUE(unite.has_value());
+    EXPECT_EQ(unite->Grid, 1e-9);
+    EXPECT_EQ(unite->Tolerance, 5e-9);
     EXPECT_EQ(unite->Format, OutputFormat::GeoJson);
     EXPECT_FALSE(unite->FormatGiven);
 }
@@ -63,6 +67,15 @@ TEST(CommandLineTest, WrongArgumentsSayWhatIsWrong)
               std::string::npos);
     EXPECT_NE(UsageErrorOf({"info", "--loud", "a.shp"}), "accepted");
     EXPECT_NE(UsageErrorOf({"union", "--strict", "a.shp", "b.shp"}).find("validate only"),
+              std::string::npos);
+    for (const char* value : {"0", "-1e-6", "nan", "inf", "1e-6x", ""})
+    {
+        EXPECT_NE(UsageErrorOf({"unite", "--grid", value, "a.shp"}).find("--grid"),
+                  std::string::npos)
+            << value;
+    }
+    EXPECT_NE(UsageErrorOf({"unite", "--grid", "1e-3", "--tolerance", "1e-4", "a.shp"})
+                  .find("must be at least the grid step"),
               std::string::npos);
 }
 

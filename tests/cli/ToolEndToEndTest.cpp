@@ -375,3 +375,36 @@ TEST_F(ToolEndToEndTest, SkippingBadRecordsReadsTheGoodOnesAndExitsWithOne)
 }
 
 } // namespace
+
+namespace
+{
+
+// A longitude/latitude input gets the node grid and tolerance scaled to degrees, with one note,
+// unless --grid and --tolerance say otherwise.
+TEST_F(ToolEndToEndTest, GeographicInputsTakeAPrecisionInDegrees)
+{
+    const auto path = m_folder / "degrees.geojson";
+    std::ofstream(path) << R"({"type":"FeatureCollection","features":[{"type":"Feature",
+        "properties":{},"geometry":{"type":"Polygon","coordinates":[[[10,50],[10.0012347,50],
+        [10.0012347,50.001],[10,50.001],[10,50]]]}}]})";
+    const std::string input = "'" + path.string() + "'";
+    const ToolRun fine = Run("unite " + input);
+    ASSERT_EQ(fine.Status, 0) << fine.Err;
+    EXPECT_NE(fine.Err.find("node grid 1e-09 and tolerance 5e-09 degrees"), std::string::npos)
+        << fine.Err;
+    const auto features = nlohmann::json::parse(fine.Out).at("features");
+    EXPECT_NEAR(BoundsOf(features.at(0).at("geometry"))[2], 10.0012347, 1e-9);
+
+    const ToolRun coarse = Run("unite --grid 1e-6 --tolerance 5e-4 " + input);
+    ASSERT_EQ(coarse.Status, 0) << coarse.Err;
+    EXPECT_EQ(coarse.Err.find("note:"), std::string::npos) << coarse.Err;
+    const auto coarseFeatures = nlohmann::json::parse(coarse.Out).at("features");
+    EXPECT_NEAR(BoundsOf(coarseFeatures.at(0).at("geometry"))[2], 10.001235, 1e-12);
+
+    const ToolRun refused = Run("unite --tolerance 1e-10 " + input);
+    EXPECT_EQ(refused.Status, 2);
+    EXPECT_NE(refused.Err.find("smaller than the node grid step"), std::string::npos)
+        << refused.Err;
+}
+
+} // namespace

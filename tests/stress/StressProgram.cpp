@@ -1,7 +1,6 @@
 // Differential stress test of the polygon overlay and the layer operations against GEOS.
 //
 //   stress_overlay [--cases N] [--seed S] [--first K] [--show K] [--show-layers K] [--quiet]
-//                  [--tolerate-below-design-range]
 //
 // Case i (i = first .. first + N - 1) is a random polygon pair (see StressCases.h) put through
 // union, intersection and subtraction; every tenth case also a pair of small coverages put
@@ -14,20 +13,20 @@
 // library's tolerances may change (below), otherwise it is a disagreement. Results that do not
 // validate and exceptions are counted too. --show prints one case in full.
 //
-// Design tolerances allowed for, per case:
-//  - node grid: operand vertices and crossing points are rounded to the 1e-6 grid, each moving
-//    by up to 0.71e-6: the area may change by that much times the boundary length, twice;
-//  - snapping: a vertex nearer than 0.0005 to an edge of the other operand (without lying on
-//    it) is moved onto it: the area may change by the distance times half the length of the
-//    vertex's two edges.
+// Each case works with a precision fitting the size of its shapes: the default node grid (1e-6)
+// and tolerance (0.0005) for shapes of extent 1 and more, both scaled down with the extent for
+// smaller ones (the grid never below a few units in the last place of the coordinates). Tolerances allowed for:
+//  - node grid: operand vertices and crossing points are rounded to the grid, each moving by up
+//    to 0.71 grid steps: the area may change by that much times the boundary length, twice;
+//  - snapping: a vertex nearer than the tolerance to an edge of the other operand (without
+//    lying on it) is moved onto it: the area may change by the distance times half the length
+//    of the vertex's two edges.
 //
 // Every result polygon must also be valid for GEOS as a multipolygon of each exterior ring with
 // its holes (as the tool writes it). The exit status is 1 when there was any disagreement,
 // exception, result that is invalid for the library even after its self-touching rings are
 // split (as a layer commit does), or result that GEOS calls invalid, whatever the size of the
-// shapes; the table of the cases below the design range tells where they are, and
-// --tolerate-below-design-range leaves them out of the exit status (the CTest slice, until
-// the tolerance follows the data's units: some shapes smaller than 1 still fail).
+// shapes; the table of the cases with shapes smaller than 1 tells which of them lie there.
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
@@ -65,8 +64,32 @@ namespace
 {
 
 constexpr double AgreementLimit = 1e-6;
-constexpr double GridMove = 0.71e-6;
-constexpr double SnapDistance = 0.0005;
+
+// The precision of a case placed in frame: see the top of this file. The grid is kept a few
+// units in the last place of the coordinates' magnitude at least, where a finer one would be
+// below what the doubles resolve; the tolerance stays at least five grid steps.
+Precision PrecisionFor(const Frame& frame)
+{
+    if (frame.Decade >= 0)
+    {
+        return {};
+    }
+    const double scale = std::pow(10.0, frame.Decade);
+    const double magnitude =
+        std::max(std::fabs(frame.OffsetX), std::fabs(frame.OffsetY)) + 10 * scale;
+    const double grid = std::max(DefaultNodeGridStep * scale, std::ldexp(magnitude, -48));
+    return {grid, std::max(DefaultIntersectionTolerance * scale, 5 * grid)};
+}
+
+double GridMove()
+{
+    return 0.71 * CurrentPrecision().GridStep;
+}
+
+double SnapDistance()
+{
+    return CurrentPrecision().Tolerance;
+}
 
 struct Options
 {
@@ -76,8 +99,6 @@ struct Options
     long long Show = -1;
     long long ShowLayers = -1;
     bool Quiet = false;
-    // Failures below the design range are reported but leave the exit status alone.
-    bool ToleratesSmall = false;
 };
 
 // --- Tallies --------------------------------------------------------------------------------
@@ -244,7 +265,7 @@ void AddSnapping(const std::vector<const Vertices*>& from, const std::vector<con
                     const Point& a = (*pTarget)[j];
                     const Point& b = (*pTarget)[(j + 1) % pTarget->size()];
                     const double distance = DistanceToSegment(p, a, b);
-                    if (distance > 0 && distance < SnapDistance)
+                    if (distance > 0 && distance < SnapDistance())
                     {
                         snapped = true;
                         allowance.Area +=
@@ -268,7 +289,7 @@ Allowance AllowanceFor(const std::vector<const Vertices*>& a, const std::vector<
             boundary += Length(*pRing);
         }
     }
-    allowance.Area = 2 * GridMove * boundary;
+    allowance.Area = 2 * GridMove() * boundary;
     AddSnapping(a, b, allowance);
     AddSnapping(b, a, allowance);
     return allowance;
@@ -433,6 +454,7 @@ void RunPolygonCase(const Geos& geos, const Options& options, std::uint64_t inde
                     bool show)
 {
     const PolygonCase c = MakePolygonCase(options.Seed, index);
+    const PrecisionScope precision(PrecisionFor(c.Placement));
     ++report.PolygonCases;
     if (show)
     {
@@ -529,6 +551,15 @@ struct TopologyDeleter
 };
 using TopologyPtr = std::unique_ptr<Topology, TopologyDeleter>;
 
+// A topology with the precision of the case being run.
+TopologyPtr NewTopology()
+{
+    TopologyPtr topology(Topology::Create());
+    topology->SetPrecision(CurrentPrecision());
+    return topology;
+}
+
+
 PolygonLayer* MakeLayer(Topology& topology, const std::vector<WorldShape>& cells)
 {
     PolygonLayer* layer = topology.CreatePolygonLayer(false);
@@ -566,8 +597,9 @@ void RunLayerCase(const Geos& geos, const Options& options, std::uint64_t index,
                   bool show)
 {
     const LayerCase c = MakeLayerCase(options.Seed, index);
+    const PrecisionScope precision(PrecisionFor(c.Placement));
     ++report.LayerCases;
-    const TopologyPtr operands(Topology::Create());
+    const TopologyPtr operands(NewTopology());
     PolygonLayer* layerA = nullptr;
     PolygonLayer* layerB = nullptr;
     try
@@ -615,7 +647,7 @@ void RunLayerCase(const Geos& geos, const Options& options, std::uint64_t index,
         Tally& byDecade = report.Decades[DecadeKey(c.Placement)];
         Tally* small = report.Small(name, c.Placement);
         const auto all = {&tally, &byDecade, small};
-        const TopologyPtr results(Topology::Create());
+        const TopologyPtr results(NewTopology());
         PolygonLayer* result = nullptr;
         try
         {
@@ -937,15 +969,11 @@ bool ParseOptions(int argc, char** argv, Options& options)
         {
             options.Quiet = true;
         }
-        else if (arg == "--tolerate-below-design-range")
-        {
-            options.ToleratesSmall = true;
-        }
         else
         {
             std::fprintf(stderr,
                          "usage: stress_overlay [--cases N] [--seed S] [--first K] [--show K] "
-                         "[--show-layers K] [--quiet] [--tolerate-below-design-range]\n");
+                         "[--show-layers K] [--quiet]\n");
             return false;
         }
     }
@@ -1002,7 +1030,6 @@ int main(int argc, char** argv)
     {
         small += tally.Failures();
     }
-    std::printf("\n%lld failures, %lld of them below the design range\n", failures, small);
-    const long long counted = options.ToleratesSmall ? failures - small : failures;
-    return counted == 0 ? 0 : 1;
+    std::printf("\n%lld failures, %lld of them with shapes smaller than 1\n", failures, small);
+    return failures == 0 ? 0 : 1;
 }

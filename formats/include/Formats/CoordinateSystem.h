@@ -20,6 +20,9 @@ struct CoordinateSystem
 {
     std::string Wkt;
     std::string Name;
+    // Whether coordinates are longitude and latitude (in degrees, as GDAL tells from the
+    // system), which calls for a finer node grid and tolerance than projected coordinates.
+    bool IsGeographic = false;
 
     bool IsKnown() const { return !Wkt.empty(); }
 };

@@ -5,6 +5,7 @@
 #include "Shapefile/ShapefileReader.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,8 +46,12 @@ SourceDescription ReadShapefileCompanions(const std::string& shpPath);
 // per ring; other geometry types are skipped and counted. onPolygon gets each polygon with the
 // 0-based position of its feature, which is also its row in the attribute table. Throws
 // FormatError naming the source when it cannot be opened or has no (or no such) polygon table.
-SourceDescription ReadOgrSource(const std::string& source, Arealis::PolygonLayer& layer,
-                                const Arealis::PolygonRecordCallback& onPolygon);
+// onSystem, when given, gets the source's reference system before the first polygon is made
+// (so that the caller can choose the layer's precision from it).
+SourceDescription ReadOgrSource(
+    const std::string& source, Arealis::PolygonLayer& layer,
+    const Arealis::PolygonRecordCallback& onPolygon,
+    const std::function<void(const CoordinateSystem&)>& onSystem = {});
 
 // The polygon tables of a source (the names "file:table" picks from).
 std::vector<std::string> PolygonTables(const std::string& source);

@@ -2,6 +2,7 @@
 
 #include "Arealis/Node.h"
 #include "Arealis/Point.h"
+#include "Arealis/Precision.h"
 #include "Arealis/Rectangle.h"
 
 #include <cmath>
@@ -11,25 +12,31 @@
 namespace Arealis
 {
 
-// Spacing of the grid that node coordinates are snapped to.
-inline constexpr double NodeGridStep = 1e-6;
-
-// Snaps one coordinate to the node grid: floor(v / 1e-6 + 0.5) * 1e-6.
-inline double SnapToNodeGrid(double value) noexcept
+// Snaps one coordinate to a node grid of the given step: floor(v / step + 0.5) * step.
+inline double SnapToNodeGrid(double value, double step) noexcept
 {
     // From 2^51 grid steps on, neighbouring doubles lie half a step apart or more: rounding
     // there would only perturb the value, so that snapping twice could move it again, and
     // value / step overflows to infinity near the largest doubles.
-    constexpr double Limit = 2251799813685248.0 * NodeGridStep;
-    if (!(std::fabs(value) < Limit))
+    const double limit = 2251799813685248.0 * step;
+    if (!(std::fabs(value) < limit))
     {
         return value;
     }
-    return std::floor(value / NodeGridStep + 0.5) * NodeGridStep;
+    return std::floor(value / step + 0.5) * step;
+}
+inline Point SnapToNodeGrid(const Point& p, double step) noexcept
+{
+    return {SnapToNodeGrid(p.X, step), SnapToNodeGrid(p.Y, step)};
+}
+// The same on the grid of the current precision (see Precision.h).
+inline double SnapToNodeGrid(double value) noexcept
+{
+    return SnapToNodeGrid(value, CurrentPrecision().GridStep);
 }
 inline Point SnapToNodeGrid(const Point& p) noexcept
 {
-    return {SnapToNodeGrid(p.X), SnapToNodeGrid(p.Y)};
+    return SnapToNodeGrid(p, CurrentPrecision().GridStep);
 }
 
 // Turn value at cur between prev and next: its sign tells on which side of the line through

@@ -3,6 +3,7 @@
 #include "Arealis/Node.h"
 #include "Arealis/NodesPtrSet.h"
 #include "Arealis/Point.h"
+#include "Arealis/Precision.h"
 #include "Arealis/Rectangle.h"
 #include "Arealis/SortedPointRun.h"
 #include "Collections/PlainArray.h"
@@ -32,6 +33,10 @@ public:
     NodeSet& operator=(const NodeSet&) = delete;
 
     std::uint8_t GetTopologyId() const noexcept { return m_topologyId; }
+    // The step of the grid that the nodes are snapped to (see Precision); set by the
+    // topology while the set is empty.
+    double GetGridStep() const noexcept { return m_gridStep; }
+    void SetGridStep(double step) noexcept { m_gridStep = step; }
 
     // The node at point (snapped to the node grid) with one more reference: the existing one
     // when there is one, otherwise a new node with one reference.
@@ -44,7 +49,8 @@ public:
     void GetNodes(std::span<const Point> points, std::span<Node*> ppNodes);
     // GetNodes for the points that run was prepared from, in index order, with the same
     // nodes and counts; ppNodes must be as long as the run. The run may have been prepared on
-    // another thread, which must be done with it.
+    // another thread, which must be done with it; a run prepared for another grid step throws
+    // ArgumentException.
     void GetNodes(const SortedPointRun& run, std::span<Node*> ppNodes);
     void AddReference(Node* pNode);
     // Drops one reference; the node is removed and its record reused at the last one.
@@ -107,6 +113,7 @@ private:
     std::unique_ptr<RecentNode[]> m_recent;
     std::unique_ptr<KeyOrderScratch> m_keyOrder;
     std::uint8_t m_topologyId;
+    double m_gridStep = DefaultNodeGridStep;
     bool m_tearingDown = false;
 };
 

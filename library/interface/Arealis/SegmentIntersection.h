@@ -2,6 +2,7 @@
 
 #include "Arealis/LinearEdge.h"
 #include "Arealis/Point.h"
+#include "Arealis/Precision.h"
 #include "Collections/PlainArray.h"
 
 #include <cstdint>
@@ -21,13 +22,10 @@ struct EdgeIntersection
 using EdgeList = Collections::PlainArray<LinearEdge>;
 using IntersectionList = Collections::PlainArray<EdgeIntersection>;
 
-// Distance below which an end point counts as lying on another edge when comparing the edges
-// of two different polygons; also the slack of the rectangle filters there.
-inline constexpr double IntersectionTolerance = 0.0005;
-
-// How an end point is matched against another edge. Tolerant: nearer than 0.0005 to the edge's
-// interior (and farther than that from its ends), or within the 1e-6 probe square. Exact: only
-// the probe square. Both accept an exact hit of an end point.
+// How an end point is matched against another edge. Tolerant: nearer than the current
+// precision's tolerance to the edge's interior (and farther than that from its ends), or within
+// the probe square, one grid step wide. Exact: only the probe square. Both accept an exact hit
+// of an end point. See Precision.h.
 enum class ProximityMode
 {
     Tolerant,

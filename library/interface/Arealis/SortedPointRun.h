@@ -27,10 +27,10 @@ public:
     SortedPointRun(const SortedPointRun&) = delete;
     SortedPointRun& operator=(const SortedPointRun&) = delete;
 
-    // Prepares the run of points; false, leaving the run empty, when a coordinate is not
-    // finite (such a point has no place in the index's order) or the run has 2^32 points or
-    // more.
-    bool Prepare(std::span<const Point> points);
+    // Prepares the run of points, snapped to a node grid of gridStep (that of the node set
+    // that will take the run); false, leaving the run empty, when a coordinate is not finite
+    // (such a point has no place in the index's order) or the run has 2^32 points or more.
+    bool Prepare(std::span<const Point> points, double gridStep);
     // Empties the run, keeping its room.
     void Clear() noexcept;
     // Points of the prepared run (0 when it is empty).

@@ -2,6 +2,7 @@
 
 #include "Arealis/Node.h"
 #include "Arealis/Point.h"
+#include "Arealis/Precision.h"
 #include "Arealis/Rectangle.h"
 
 #include <cstdint>
@@ -39,6 +40,17 @@ public:
     std::int32_t GetLayerCount() const;
     // Throws ArgumentOutOfRangeException outside 0 .. GetLayerCount()-1.
     PolygonLayer* GetLayer(std::int32_t i) const;
+
+    // The node grid and the overlay tolerance of the topology (see Precision): every snap,
+    // validation and operation on its layers uses them. The defaults fit projected
+    // coordinates; Precision::Geographic() fits degrees. SetPrecision throws ArgumentException
+    // for values that CheckPrecision refuses, and InvalidOperationException when the grid
+    // step changes while the topology holds nodes (they would lie off the new grid); the
+    // tolerance alone may change at any time and applies to the next commits and operations.
+    // Operations whose operand layers or polygons lie in topologies of different precision
+    // (the result's topology included) throw ArgumentException.
+    const Precision& GetPrecision() const noexcept;
+    void SetPrecision(const Precision& precision);
 
     // Union of the layers' bounds; the empty rectangle without layers.
     Rectangle GetBounds() const;

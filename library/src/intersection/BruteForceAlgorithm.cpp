@@ -52,11 +52,12 @@ void FindBetweenLists(const EdgeList& first, const EdgeList& second, Intersectio
 {
     const std::vector<Detail::EdgeSnapshot> firstSnapshots = ReadEdges(first);
     const std::vector<Detail::EdgeSnapshot> secondSnapshots = ReadEdges(second);
+    const double tolerance = CurrentPrecision().Tolerance;
     for (const Detail::EdgeSnapshot& a : firstSnapshots)
     {
         for (const Detail::EdgeSnapshot& b : secondSnapshots)
         {
-            if (!Detail::AreBoundsNear(a.Bounds, b.Bounds))
+            if (!Detail::AreBoundsNear(a.Bounds, b.Bounds, tolerance))
             {
                 continue;
             }

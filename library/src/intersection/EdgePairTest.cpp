@@ -11,10 +11,10 @@ EdgeSnapshot::EdgeSnapshot(const LinearEdge& edge)
 {
 }
 
-bool AreBoundsNear(const Rectangle& a, const Rectangle& b) noexcept
+bool AreBoundsNear(const Rectangle& a, const Rectangle& b, double tolerance) noexcept
 {
-    return !(b.MinX > a.MaxX + IntersectionTolerance || b.MaxX < a.MinX - IntersectionTolerance ||
-             b.MinY > a.MaxY + IntersectionTolerance || b.MaxY < a.MinY - IntersectionTolerance);
+    return !(b.MinX > a.MaxX + tolerance || b.MaxX < a.MinX - tolerance ||
+             b.MinY > a.MaxY + tolerance || b.MaxY < a.MinY - tolerance);
 }
 
 bool AreIdenticalEdges(const EdgeSnapshot& a, const EdgeSnapshot& b) noexcept

@@ -29,7 +29,7 @@ struct EdgeSnapshot
 
 // The rectangle filter of the comparison of two lists: false when the bounds lie more than the
 // tolerance apart on some axis.
-bool AreBoundsNear(const Rectangle& a, const Rectangle& b) noexcept;
+bool AreBoundsNear(const Rectangle& a, const Rectangle& b, double tolerance) noexcept;
 
 // Whether the edges join the same two vertices, in either direction.
 bool AreIdenticalEdges(const EdgeSnapshot& a, const EdgeSnapshot& b) noexcept;

@@ -9,14 +9,9 @@ namespace Arealis
 namespace
 {
 
-// Half the side of the probe square around a point: a point counts as lying on an edge when
-// the edge meets one of the square's diagonals, which absorbs the rounding of computed
+// The probe square around a point is one grid step wide: a point counts as lying on an edge
+// when the edge meets one of the square's diagonals, which absorbs the rounding of computed
 // crossing points.
-constexpr double ProbeHalfSide = 5e-07;
-constexpr double ProbeSide = 1e-06;
-// The square of the tolerance: end points nearer than this to each other are left to the
-// probe test rather than snapped onto the edge.
-constexpr double SquaredTolerance = IntersectionTolerance * IntersectionTolerance;
 
 // Whether v lies between 0 and den inclusive, decided on the signs without dividing.
 bool IsWithinUnitRange(double v, double den) noexcept
@@ -74,29 +69,47 @@ bool Crosses(const Segment& a, const Segment& b, Point* pPoint) noexcept
 }
 
 // Nearer than the tolerance to the line of the edge, projecting strictly inside it and
-// farther than the tolerance from both of its ends. The edge length cancels out, so the bound
-// is an absolute distance of 0.0005.
-bool IsNearEdgeInterior(const Point& p, const Point& start, const Point& end) noexcept
+// farther than the tolerance from both of its ends (end points nearer than that to each other
+// are left to the probe test rather than snapped onto the edge). The edge length cancels out,
+// so the bound is an absolute distance.
+bool IsNearEdgeInterior(const Point& p, const Point& start, const Point& end,
+                        double tolerance) noexcept
 {
     const double dx = end.X - start.X;
     const double dy = end.Y - start.Y;
-    const double toleranceSquare =
-        (dx * dx + dy * dy) * IntersectionTolerance * IntersectionTolerance;
+    const double squaredTolerance = tolerance * tolerance;
+    const double toleranceSquare = (dx * dx + dy * dy) * tolerance * tolerance;
     const double vx = p.X - start.X;
     const double vy = p.Y - start.Y;
     const double wx = p.X - end.X;
     const double wy = p.Y - end.Y;
     const double cross = vx * dy - dx * vy;
     return cross * cross < toleranceSquare && vx * dx + vy * dy > 0.0 && wx * dx + wy * dy < 0.0 &&
-           vx * vx + vy * vy > SquaredTolerance && wx * wx + wy * wy > SquaredTolerance;
+           vx * vx + vy * vy > squaredTolerance && wx * wx + wy * wy > squaredTolerance;
 }
 
-bool MeetsProbeSquare(const Point& p, const Point& start, const Point& end) noexcept
+bool MeetsProbeSquare(const Point& p, const Point& start, const Point& end,
+                      double probeSide) noexcept
 {
+    const double half = 0.5 * probeSide;
     const Segment edge = SegmentBetween(start, end);
-    const Segment rising{{p.X - ProbeHalfSide, p.Y - ProbeHalfSide}, {ProbeSide, ProbeSide}};
-    const Segment falling{{p.X - ProbeHalfSide, p.Y + ProbeHalfSide}, {ProbeSide, -ProbeSide}};
+    const Segment rising{{p.X - half, p.Y - half}, {probeSide, probeSide}};
+    const Segment falling{{p.X - half, p.Y + half}, {probeSide, -probeSide}};
     return Crosses(edge, rising, nullptr) || Crosses(edge, falling, nullptr);
+}
+
+bool IsPointOnSegmentWith(const Point& p, const Point& start, const Point& end, ProximityMode mode,
+                          const Precision& precision) noexcept
+{
+    if (p == start || p == end)
+    {
+        return true;
+    }
+    if (mode == ProximityMode::Tolerant && IsNearEdgeInterior(p, start, end, precision.Tolerance))
+    {
+        return true;
+    }
+    return MeetsProbeSquare(p, start, end, precision.GridStep);
 }
 
 // Adds one end point found on the other edge; returns true once the edges overlap.
@@ -144,9 +157,9 @@ bool AreBeyondLine(const Point& a, const Point& b, const Point& p, const Point& 
 // them lying wholly on one side of the other's line: most pairs that a sweep offers in a
 // crowd of long, thin shapes are such, and they need none of the end point tests.
 bool AreClearlyApart(const Point& aStart, const Point& aEnd, const Point& bStart,
-                     const Point& bEnd) noexcept
+                     const Point& bEnd, const Precision& precision) noexcept
 {
-    const double margin = 2.0 * IntersectionTolerance + ProbeSide;
+    const double margin = 2.0 * precision.Tolerance + precision.GridStep;
     return AreBeyondLine(aStart, aEnd, bStart, bEnd, margin) ||
            AreBeyondLine(bStart, bEnd, aStart, aEnd, margin);
 }
@@ -156,15 +169,7 @@ bool AreClearlyApart(const Point& aStart, const Point& aEnd, const Point& bStart
 bool IsPointOnSegment(const Point& p, const Point& start, const Point& end,
                       ProximityMode mode) noexcept
 {
-    if (p == start || p == end)
-    {
-        return true;
-    }
-    if (mode == ProximityMode::Tolerant && IsNearEdgeInterior(p, start, end))
-    {
-        return true;
-    }
-    return MeetsProbeSquare(p, start, end);
+    return IsPointOnSegmentWith(p, start, end, mode, CurrentPrecision());
 }
 
 bool FindSegmentsCrossing(const Point& aStart, const Point& aEnd, const Point& bStart,
@@ -177,21 +182,22 @@ SegmentsIntersection SegmentsIntersection::Classify(const Point& aStart, const P
                                                     const Point& bStart, const Point& bEnd,
                                                     ProximityMode mode) noexcept
 {
+    const Precision precision = CurrentPrecision();
     SegmentsIntersection result;
-    if (AreClearlyApart(aStart, aEnd, bStart, bEnd))
+    if (AreClearlyApart(aStart, aEnd, bStart, bEnd, precision))
     {
         return result;
     }
     for (const Point* p : {&bStart, &bEnd})
     {
-        if (IsPointOnSegment(*p, aStart, aEnd, mode) && AddEndPointOnEdge(result, *p))
+        if (IsPointOnSegmentWith(*p, aStart, aEnd, mode, precision) && AddEndPointOnEdge(result, *p))
         {
             return result;
         }
     }
     for (const Point* p : {&aStart, &aEnd})
     {
-        if (IsPointOnSegment(*p, bStart, bEnd, mode) && AddEndPointOnEdge(result, *p))
+        if (IsPointOnSegmentWith(*p, bStart, bEnd, mode, precision) && AddEndPointOnEdge(result, *p))
         {
             return result;
         }

@@ -74,6 +74,8 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     const EdgeList* pFirst = nullptr;
     const EdgeList* pSecond = nullptr;
     Ring* pRing = nullptr;
+    // The tolerance of the current precision, read when a call starts.
+    double Tolerance = DefaultIntersectionTolerance;
     // The bound ring's nodes: every edge of a ring has valid end indices, so they are read
     // without the checks of Ring::GetNode.
     std::span<Node* const> RingNodes;
@@ -249,7 +251,11 @@ using WorkingData = SweepLineIntersectionAlgorithm::WorkingData;
 class WorkingDataScope
 {
 public:
-    explicit WorkingDataScope(WorkingData& data) noexcept : m_data(data) { m_data.Clear(); }
+    explicit WorkingDataScope(WorkingData& data) noexcept : m_data(data)
+    {
+        m_data.Clear();
+        m_data.Tolerance = CurrentPrecision().Tolerance;
+    }
     ~WorkingDataScope() { m_data.Clear(); }
     WorkingDataScope(const WorkingDataScope&) = delete;
     WorkingDataScope& operator=(const WorkingDataScope&) = delete;
@@ -277,8 +283,10 @@ enum class SweepPurpose
 };
 
 template <SweepPurpose Purpose>
-constexpr double CandidateTolerance =
-    Purpose == SweepPurpose::Check ? 2 * IntersectionTolerance : IntersectionTolerance;
+double CandidateTolerance(const WorkingData& data) noexcept
+{
+    return Purpose == SweepPurpose::Check ? 2 * data.Tolerance : data.Tolerance;
+}
 
 } // namespace
 
@@ -598,12 +606,13 @@ template <SweepPurpose Purpose>
 void RetireEdges(WorkingData& data, double x)
 {
     std::vector<Detail::ActiveEdge>& active = data.Active;
-    if (active.empty() || !(x - active.front().Right.X > IntersectionTolerance))
+    const double tolerance = data.Tolerance;
+    if (active.empty() || !(x - active.front().Right.X > tolerance))
     {
         return;
     }
     data.Retiring.clear();
-    while (!active.empty() && x - active.front().Right.X > IntersectionTolerance)
+    while (!active.empty() && x - active.front().Right.X > tolerance)
     {
         std::pop_heap(active.begin(), active.end(), RetiresLater{});
         data.Retiring.push_back(active.back());
@@ -620,9 +629,8 @@ void RetireEdges(WorkingData& data, double x)
 }
 
 // Whether the y intervals lie nearer than the check's tolerance.
-bool AreNearInY(const Rectangle& a, const Rectangle& b) noexcept
+bool AreNearInY(const Rectangle& a, const Rectangle& b, double tolerance) noexcept
 {
-    constexpr double tolerance = CandidateTolerance<SweepPurpose::Check>;
     return a.MinY < b.MaxY + tolerance && a.MaxY > b.MinY - tolerance;
 }
 
@@ -651,9 +659,11 @@ bool TestCandidate(const WorkingData& data, std::uint32_t current, std::uint32_t
     {
         // A check tests the overflow edges that an interval set would offer, which include
         // every pair whose bounds intersect.
-        const bool near = Purpose == SweepPurpose::Check ? AreNearInY(a.Bounds, b.Bounds)
-                          : selfMode                     ? a.Bounds.Intersects(b.Bounds)
-                                     : Detail::AreBoundsNear(a.Bounds, b.Bounds);
+        const bool near =
+            Purpose == SweepPurpose::Check
+                ? AreNearInY(a.Bounds, b.Bounds, CandidateTolerance<Purpose>(data))
+            : selfMode ? a.Bounds.Intersects(b.Bounds)
+                       : Detail::AreBoundsNear(a.Bounds, b.Bounds, data.Tolerance);
         if (!near)
         {
             return false;
@@ -692,7 +702,7 @@ bool IsOutOfReachInY(const WorkingData& data, const Detail::IntervalEntry& curre
     if constexpr (Purpose == SweepPurpose::Check)
     {
         // Not AreNearInY: a.MinY < b.MaxY + tolerance && a.MaxY > b.MinY - tolerance.
-        constexpr double tolerance = CandidateTolerance<SweepPurpose::Check>;
+        const double tolerance = CandidateTolerance<SweepPurpose::Check>(data);
         return a.MinY >= b.MaxY + tolerance || a.MaxY <= b.MinY - tolerance;
     }
     else if (selfMode)
@@ -703,7 +713,7 @@ bool IsOutOfReachInY(const WorkingData& data, const Detail::IntervalEntry& curre
     else
     {
         // The y part of Detail::AreBoundsNear.
-        return b.MinY > a.MaxY + IntersectionTolerance || b.MaxY < a.MinY - IntersectionTolerance;
+        return b.MinY > a.MaxY + data.Tolerance || b.MaxY < a.MinY - data.Tolerance;
     }
 }
 
@@ -717,7 +727,7 @@ bool AddEdge(WorkingData& data, std::uint32_t current, const Detail::SweepEnds& 
     const Detail::IntervalEntry entry{ends.MinY(), ends.MaxY(), current};
     const Detail::IntervalEntry range = OverflowRange(ends, current);
     const bool completed = data.OtherStatus(current).VisitCandidates(
-        entry.MinY, entry.MaxY, CandidateTolerance<Purpose>,
+        entry.MinY, entry.MaxY, CandidateTolerance<Purpose>(data),
         [&](std::uint32_t candidate, const Detail::IntervalEntry* overflowRange)
         {
             // An overflow holds edges that overlap others in y, not the current one: most of
@@ -798,7 +808,8 @@ constexpr std::size_t MinFiled = 24;
 // last edge, which is looked at next, since the order of the list does not matter to the check.
 ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
 {
-    constexpr double tolerance = CandidateTolerance<SweepPurpose::Check>;
+    const double tolerance = CandidateTolerance<SweepPurpose::Check>(data);
+    const double retireTolerance = data.Tolerance;
     std::vector<Detail::ScannedEdge>& active = data.Scanned;
     Detail::ActiveEdgeCells& cells = data.Cells;
     active.clear();
@@ -866,7 +877,7 @@ ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
             for (std::size_t i = 0; i < size;)
             {
                 Detail::ScannedEdge& candidate = edges[i];
-                if (x - candidate.RightX > IntersectionTolerance)
+                if (x - candidate.RightX > retireTolerance)
                 {
                     candidate = edges[--size];
                     continue;
@@ -882,7 +893,7 @@ ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
             active.push_back(edge);
             if (active.size() > MaxScannedInList)
             {
-                cells.Start(active, IntersectionTolerance);
+                cells.Start(active, retireTolerance);
                 active.clear();
             }
             return true;
@@ -956,7 +967,7 @@ void FillLaterHalf(const WorkingData& data, WorkingData& later, std::uint32_t be
     for (std::uint32_t edge = 0; edge < count; ++edge)
     {
         const Detail::EdgeBox box = data.BoxOf(edge);
-        if (box.MinX < leastX && !(leastX - box.MaxX > IntersectionTolerance))
+        if (box.MinX < leastX && !(leastX - box.MaxX > data.Tolerance))
         {
             order.push_back(edge);
         }
@@ -990,9 +1001,11 @@ bool HalvesHoldNoMeeting(WorkingData& data, WorkingData& later)
     std::future<bool> laterClear;
     try
     {
+        // The pair tests on the second thread read the precision of this one.
         laterClear = std::async(std::launch::async,
-                                [&data, &later, begin]
+                                [&data, &later, begin, precision = CurrentPrecision()]
                                 {
+                                    const PrecisionScope precisionScope(precision);
                                     FillLaterHalf(data, later, begin);
                                     return BucketsHoldNoMeeting(later);
                                 });

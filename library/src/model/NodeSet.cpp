@@ -67,7 +67,7 @@ void NodeSet::CheckNode(const Node* pNode) const
 Node* NodeSet::GetNode(const Point& point)
 {
     CheckFinite(point, Unit, __LINE__);
-    const Point position = SnapToNodeGrid(point);
+    const Point position = SnapToNodeGrid(point, m_gridStep);
     return GetSnappedNode(position, m_recent[RecentSlot(position)]);
 }
 
@@ -136,7 +136,7 @@ void NodeSet::GetNodesInTurn(std::span<const Point> points, std::span<Node*> ppN
         const std::size_t count = std::min(batch, points.size() - taken);
         for (std::size_t i = 0; i < count; ++i)
         {
-            positions[i] = SnapToNodeGrid(points[taken + i]);
+            positions[i] = SnapToNodeGrid(points[taken + i], m_gridStep);
             slots[i] = RecentSlot(positions[i]);
             __builtin_prefetch(&m_recent[slots[i]]);
         }
@@ -153,7 +153,7 @@ bool NodeSet::GetNodesInKeyOrder(std::span<const Point> points, std::span<Node*>
     // The table of recent nodes is left out: it holds few of a long run's nodes, while equal
     // points meet anyway once sorted.
     SortedPointRun& run = KeyOrder().Run;
-    if (!run.Prepare(points))
+    if (!run.Prepare(points, m_gridStep))
     {
         return false;
     }
@@ -170,6 +170,11 @@ void NodeSet::GetNodes(const SortedPointRun& run, std::span<Node*> ppNodes)
     if (run.Count() == 0)
     {
         return;
+    }
+    if (run.m_state->GridStep != m_gridStep)
+    {
+        throw Exceptions::ArgumentException("The run was prepared for another node grid.",
+                                            Exceptions::MakeLocation(Unit, __LINE__));
     }
     KeyOrderScratch& scratch = KeyOrder();
     const SortedPointRun::State& state = *run.m_state;
@@ -304,7 +309,7 @@ Node* NodeSet::MoveNode(Node* pNode, const Point& point)
     CheckFinite(point, Unit, __LINE__);
     ForgetRecent(pNode);
     m_index.Remove(pNode);
-    pNode->Position = SnapToNodeGrid(point);
+    pNode->Position = SnapToNodeGrid(point, m_gridStep);
     Node* existing = nullptr;
     if (!m_index.Insert(pNode, &existing))
     {

@@ -1,5 +1,7 @@
 #include "Arealis/PolygonLayer.h"
 
+#include "model/OperandPrecision.h"
+
 #include "Arealis/Criterions.h"
 #include "Arealis/Geometry.h"
 #include "Arealis/GeometryExceptions.h"
@@ -485,6 +487,7 @@ void PolygonLayer::EndEdit(Polygon* pPolygon)
 
 void PolygonLayer::Commit()
 {
+    const PrecisionScope precisionScope(GetTopology()->GetPrecision());
     CommitFailures failures;
     if (!m_state->CommitPreparingAhead(failures))
     {

@@ -15,7 +15,7 @@ SortedPointRun::~SortedPointRun() = default;
 SortedPointRun::SortedPointRun(SortedPointRun&&) noexcept = default;
 SortedPointRun& SortedPointRun::operator=(SortedPointRun&&) noexcept = default;
 
-bool SortedPointRun::Prepare(std::span<const Point> points)
+bool SortedPointRun::Prepare(std::span<const Point> points, double gridStep)
 {
     if (!m_state)
     {
@@ -27,9 +27,10 @@ bool SortedPointRun::Prepare(std::span<const Point> points)
         return false;
     }
     State& state = *m_state;
+    state.GridStep = gridStep;
     for (std::size_t i = 0; i < points.size(); ++i)
     {
-        const Point position = SnapToNodeGrid(points[i]);
+        const Point position = SnapToNodeGrid(points[i], gridStep);
         if (!std::isfinite(position.X) || !std::isfinite(position.Y))
         {
             Clear();

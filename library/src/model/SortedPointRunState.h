@@ -20,6 +20,8 @@ struct SortedPointRun::State
     std::vector<std::uint32_t> GroupOf;
     // For each group, in the index's order: its position.
     std::vector<Point> GroupPositions;
+    // The grid step that the points were snapped to.
+    double GridStep = 0.0;
 };
 
 } // namespace Arealis

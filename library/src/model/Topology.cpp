@@ -66,6 +66,7 @@ struct TopologyState
     std::vector<std::unique_ptr<PolygonLayer>> Layers;
     std::uint8_t Id;
     std::int32_t ForeignParentCount = 0;
+    Arealis::Precision Precision;
 };
 
 // --- Registry and lifetime ------------------------------------------------------------------
@@ -113,6 +114,24 @@ void Topology::Delete(Topology* pTopology)
 Topology* Topology::FromId(std::uint8_t id) noexcept
 {
     return TopologyRegistry::Get(id);
+}
+
+const Precision& Topology::GetPrecision() const noexcept
+{
+    return m_state->Precision;
+}
+
+void Topology::SetPrecision(const Precision& precision)
+{
+    CheckPrecision(precision);
+    if (precision.GridStep != m_state->Precision.GridStep && m_state->Nodes.Count() != 0)
+    {
+        throw Exceptions::InvalidOperationException(
+            "The node grid of a topology that holds nodes cannot change.",
+            Exceptions::MakeLocation(Unit, __LINE__));
+    }
+    m_state->Precision = precision;
+    m_state->Nodes.SetGridStep(precision.GridStep);
 }
 
 // --- Layers ---------------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include "Exceptions/Messages.h"
 #include "overlay/LayerOverlay.h"
 #include "overlay/RemainderMap.h"
+#include "model/OperandPrecision.h"
 #include "model/SnapshotEnumerator.h"
 
 #include <algorithm>
@@ -27,13 +28,19 @@ namespace
 
 constexpr const char* Unit = "LayerSetOperations";
 
-void CheckOperands(const PolygonLayer* pA, const PolygonLayer* pB, int line)
+// Checks the operands and returns the precision that the operation works with: that of the
+// result's topology, which the operands' topologies must share.
+Precision CheckOperands(const Topology& result, const PolygonLayer* pA, const PolygonLayer* pB,
+                        int line)
 {
     if (pA == nullptr || pB == nullptr)
     {
         throw Exceptions::ArgumentException(Exceptions::Messages::InvalidPointer,
                                             Exceptions::MakeLocation(Unit, line));
     }
+    return Detail::OperandPrecision{result.GetPrecision(), Detail::PrecisionOf(pA),
+                                    Detail::PrecisionOf(pB)}
+        .Get();
 }
 
 } // namespace
@@ -43,7 +50,7 @@ void CheckOperands(const PolygonLayer* pA, const PolygonLayer* pB, int line)
 PolygonLayer* Topology::Union(PolygonLayer* pA, PolygonLayer* pB, bool /*recordParents*/,
                               const LayerProgress& progress)
 {
-    CheckOperands(pA, pB, __LINE__);
+    const PrecisionScope scope(CheckOperands(*this, pA, pB, __LINE__));
     PolygonLayer* result = CreatePolygonLayer(false);
     LayerOperations::Unite(*pA, *pB, *result, progress);
     return result;
@@ -52,7 +59,7 @@ PolygonLayer* Topology::Union(PolygonLayer* pA, PolygonLayer* pB, bool /*recordP
 PolygonLayer* Topology::Intersection(PolygonLayer* pA, PolygonLayer* pB, bool recordParents,
                                      const LayerProgress& progress)
 {
-    CheckOperands(pA, pB, __LINE__);
+    const PrecisionScope scope(CheckOperands(*this, pA, pB, __LINE__));
     PolygonLayer* result = CreatePolygonLayer(pA->AllowsOverlap() || pB->AllowsOverlap());
     LayerOperations::Intersect(*pA, *pB, *result, recordParents, progress);
     return result;
@@ -61,7 +68,7 @@ PolygonLayer* Topology::Intersection(PolygonLayer* pA, PolygonLayer* pB, bool re
 PolygonLayer* Topology::Substract(PolygonLayer* pA, PolygonLayer* pB, bool recordParents,
                                   const LayerProgress& progress)
 {
-    CheckOperands(pA, pB, __LINE__);
+    const PrecisionScope scope(CheckOperands(*this, pA, pB, __LINE__));
     PolygonLayer* result = CreatePolygonLayer(pA->AllowsOverlap());
     LayerOperations::Substract(*pA, *pB, *result, recordParents, progress);
     return result;
@@ -70,7 +77,7 @@ PolygonLayer* Topology::Substract(PolygonLayer* pA, PolygonLayer* pB, bool recor
 PolygonLayer* Topology::Join(PolygonLayer* pA, PolygonLayer* pB, bool recordParents,
                              const LayerProgress& progress)
 {
-    CheckOperands(pA, pB, __LINE__);
+    const PrecisionScope scope(CheckOperands(*this, pA, pB, __LINE__));
     PolygonLayer* result = CreatePolygonLayer(pA->AllowsOverlap() || pB->AllowsOverlap());
     LayerOperations::Join(*pA, *pB, *result, recordParents, progress);
     return result;

@@ -8,6 +8,7 @@
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/InvalidOperationException.h"
 #include "Exceptions/Messages.h"
+#include "model/OperandPrecision.h"
 #include "overlay/LayerOverlay.h"
 #include "overlay/OverlayGraph.h"
 #include "overlay/ResultRings.h"
@@ -33,11 +34,12 @@ constexpr const char* Unit = "Overlay";
 // The bounds widened by the intersection tolerance on every side, or the empty rectangle.
 Rectangle Enlarged(const Rectangle& bounds)
 {
+    const double tolerance = CurrentPrecision().Tolerance;
     Rectangle enlarged;
-    enlarged.MinX = bounds.MinX - IntersectionTolerance;
-    enlarged.MinY = bounds.MinY - IntersectionTolerance;
-    enlarged.MaxX = bounds.MaxX + IntersectionTolerance;
-    enlarged.MaxY = bounds.MaxY + IntersectionTolerance;
+    enlarged.MinX = bounds.MinX - tolerance;
+    enlarged.MinY = bounds.MinY - tolerance;
+    enlarged.MaxX = bounds.MaxX + tolerance;
+    enlarged.MaxY = bounds.MaxY + tolerance;
     if (enlarged.MinX > enlarged.MaxX || enlarged.MinY > enlarged.MaxY)
     {
         return Rectangle::Empty();
@@ -82,6 +84,8 @@ template <std::size_t N>
 std::array<std::unique_ptr<Polygon>, N>
 FreeResults(Polygon& a, Polygon& b, const std::array<OverlayOperation, N>& operations)
 {
+    const PrecisionScope scope(
+        Detail::OperandPrecision{Detail::PrecisionOf(a), Detail::PrecisionOf(b)}.Get());
     OverlayGraph graph(a, b);
     BuildOverlay(graph, a, b);
     std::array<std::unique_ptr<Polygon>, N> results;
@@ -167,6 +171,10 @@ std::array<Polygon*, N> LayerResultsOf(Polygon& a, Polygon& b, PolygonLayer& lay
                                        bool recordParents,
                                        const std::array<OverlayOperation, N>& operations)
 {
+    const PrecisionScope scope(Detail::OperandPrecision{Detail::PrecisionOf(a),
+                                                        Detail::PrecisionOf(b),
+                                                        Detail::PrecisionOf(&layer)}
+                                   .Get());
     OverlayGraph graph(a, b);
     BuildOverlay(graph, a, b);
     LayerResults created(layer);
@@ -288,10 +296,13 @@ PassItem UniteGroup(std::vector<PassItem>& group, UnionCounter& counter)
 // The union of all enumerated polygons, in groups of three per pass. The enumerated polygons
 // that belong to a layer are appended to pParents when it is given. The polygons are read
 // first, so that the number of unions (one fewer than the polygons) is known from the start.
+// The polygons' topologies and pTarget's, when given, must share their precision.
 PassItem UniteAll(Collections::IEnumerator<Polygon*>& polygons,
-                  Collections::PlainArray<Polygon*>* pParents, const UniteProgress& progress)
+                  Collections::PlainArray<Polygon*>* pParents, const UniteProgress& progress,
+                  const PolygonLayer* pTarget)
 {
     std::vector<PassItem> items;
+    Detail::OperandPrecision precision{Detail::PrecisionOf(pTarget)};
     while (polygons.MoveNext())
     {
         Polygon* pPolygon = polygons.Current();
@@ -304,8 +315,10 @@ PassItem UniteAll(Collections::IEnumerator<Polygon*>& polygons,
         {
             pParents->Append(pPolygon);
         }
+        precision.Add(Detail::PrecisionOf(*pPolygon));
         items.push_back(PassItem{pPolygon, nullptr});
     }
+    const PrecisionScope scope(precision.Get());
     UnionCounter counter(progress, items.empty() ? 0 : static_cast<std::int64_t>(items.size()) - 1);
     std::vector<PassItem> group;
     // The first pass unites the enumerated polygons, the following ones the unions of the pass
@@ -399,7 +412,7 @@ std::unique_ptr<Polygon> UnitePolygons(Collections::IEnumerator<Polygon*>* pPoly
                                        const UniteProgress& progress)
 {
     CheckEnumeration(pPolygons, __LINE__);
-    PassItem united = UniteAll(*pPolygons, nullptr, progress);
+    PassItem united = UniteAll(*pPolygons, nullptr, progress, nullptr);
     if (united.pTemporary)
     {
         return std::move(united.pTemporary);
@@ -414,7 +427,8 @@ Polygon* UnitePolygons(Collections::IEnumerator<Polygon*>* pPolygons, PolygonLay
 {
     CheckEnumeration(pPolygons, __LINE__);
     Collections::PlainArray<Polygon*> parents;
-    const PassItem united = UniteAll(*pPolygons, recordParents ? &parents : nullptr, progress);
+    const PassItem united =
+        UniteAll(*pPolygons, recordParents ? &parents : nullptr, progress, &layer);
     if (united.pPolygon == nullptr)
     {
         return layer.CreatePolygon();

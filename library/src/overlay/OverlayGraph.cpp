@@ -256,6 +256,8 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
     std::pmr::vector<std::int32_t> found(&m_memory);
     // Consecutive edges of a ring lie close together: each search starts from the last answer.
     auto nearest = m_crossingsByPosition.begin();
+    // The probe square around a point is one grid step wide.
+    const double probeSide = CurrentPrecision().GridStep;
     for (std::size_t w = 0; w < m_walks.size(); ++w)
     {
         const auto walk = static_cast<std::int32_t>(w);
@@ -278,11 +280,11 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
             }
             // Candidates within the reach of the probe square around a point, as positions in
             // m_crossingsByPosition.
-            constexpr double Reach = 1e-6;
+            const double reach = probeSide;
             candidates.clear();
             if (grid)
             {
-                grid->CollectNearSegment(start, end, Reach, candidates);
+                grid->CollectNearSegment(start, end, reach, candidates);
             }
             else
             {
@@ -290,9 +292,9 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
                 { return crossing.Location.X < x; };
                 nearest = Collections::LowerBoundFrom(m_crossingsByPosition.begin(),
                                                       m_crossingsByPosition.end(), nearest,
-                                                      edgeBounds.MinX - Reach, leftOf);
+                                                      edgeBounds.MinX - reach, leftOf);
                 for (auto it = nearest; it != m_crossingsByPosition.end() &&
-                                        it->Location.X <= edgeBounds.MaxX + Reach;
+                                        it->Location.X <= edgeBounds.MaxX + reach;
                      ++it)
                 {
                     candidates.push_back(
@@ -303,8 +305,8 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
             for (const std::int32_t candidate : candidates)
             {
                 const Point& p = m_crossingsByPosition[static_cast<std::size_t>(candidate)].Location;
-                if (p.X >= edgeBounds.MinX - Reach && p.X <= edgeBounds.MaxX + Reach &&
-                    p.Y >= edgeBounds.MinY - Reach && p.Y <= edgeBounds.MaxY + Reach &&
+                if (p.X >= edgeBounds.MinX - reach && p.X <= edgeBounds.MaxX + reach &&
+                    p.Y >= edgeBounds.MinY - reach && p.Y <= edgeBounds.MaxY + reach &&
                     !(p == start) && !(p == end) &&
                     IsPointOnSegment(p, start, end, ProximityMode::Exact))
                 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Arealis/Precision.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
@@ -55,7 +57,14 @@ public:
         : m_count(count), m_slots(slots), m_errors(slots.size()), m_make(std::move(make)),
           m_goesOn(std::move(goesOn)), m_step(std::max<std::size_t>(1, slots.size() / 32))
     {
-        m_thread = std::thread([this] { Run(); });
+        // Making an item may snap or compare coordinates: the thread works with the
+        // precision of the caller's.
+        m_thread = std::thread(
+            [this, precision = CurrentPrecision()]
+            {
+                const PrecisionScope scope(precision);
+                Run();
+            });
     }
 
     // Stops the thread after the item that it is making.

@@ -1,4 +1,6 @@
 // The polygon operations that rest on area relations between rings (the polygon overlay):
+
+#include "model/OperandPrecision.h"
 // cleaning with splitting, organisation into exterior rings and holes, validation, overlap.
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/Overlay.h"
@@ -275,7 +277,7 @@ public:
             return false;
         }
         // Well beyond the distances at which the overlay joins points.
-        const double reach = 4.0 * IntersectionTolerance;
+        const double reach = 4.0 * CurrentPrecision().Tolerance;
         if (grid.HasEdgeNear(bounds, reach) && grid.HasEdgeNear(*ring, reach))
         {
             return exterior->Contains(ring);
@@ -308,7 +310,7 @@ private:
 
     static bool AreBoundariesApart(const Ring& first, const Ring& second)
     {
-        const double reach = 4.0 * IntersectionTolerance;
+        const double reach = 4.0 * CurrentPrecision().Tolerance;
         const std::int32_t n = first.Count();
         const std::int32_t m = second.Count();
         for (std::int32_t i = 0; i < n; ++i)
@@ -336,6 +338,7 @@ private:
 
 void Polygon::Organise()
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     if (!IsModified() || GetRingCount() <= 1)
     {
         SetPolygonFlag(PolygonFlags::Modified, false);
@@ -417,6 +420,7 @@ void Polygon::Organise()
 
 void Polygon::ValidateStructure(bool validateRings)
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     Organise();
     RingList exteriors;
     RingEnumerator rings = GetRings();
@@ -507,6 +511,7 @@ void Polygon::ValidateStructure(bool validateRings)
 
 void Polygon::Validate(bool validateRings)
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     if (!NeedsValidation() && HasPolygonFlag(PolygonFlags::Valid))
     {
         return;
@@ -527,6 +532,7 @@ void Polygon::Validate(bool validateRings)
 
 bool Polygon::IsValid()
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     if (NeedsValidation())
     {
         try
@@ -543,6 +549,7 @@ bool Polygon::IsValid()
 
 bool Polygon::Overlaps(const Polygon* pOther) const
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     if (pOther == nullptr)
     {
         throw Exceptions::ArgumentException(Exceptions::Messages::InvalidPointer,
@@ -560,6 +567,7 @@ bool Polygon::Overlaps(const Polygon* pOther) const
 
 void Polygon::Clean(bool split)
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     for (Ring* ring : CollectRingList(GetRings()))
     {
         ring->Clean();

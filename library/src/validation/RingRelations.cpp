@@ -1,4 +1,6 @@
 // The ring operations that rest on segment intersection and on the polygon overlay.
+
+#include "model/OperandPrecision.h"
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
@@ -124,6 +126,7 @@ void FindFirstMeetingOnStack(const Ring& ring, IntersectionList& intersections)
 
 bool Ring::IsSelfIntersecting(std::int32_t* pEdge1, std::int32_t* pEdge2, Point* pPoint) const
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     if (pPoint != nullptr && (pEdge1 == nullptr || pEdge2 == nullptr))
     {
         ThrowInvalidPointer(SelfIntersectionOutLine);
@@ -174,6 +177,7 @@ bool Ring::IsSelfIntersecting(std::int32_t* pEdge1, std::int32_t* pEdge2, Point*
 
 bool Ring::SplitSelfIntersections(Polygon* pPolygon)
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     if (pPolygon == nullptr)
     {
         ThrowInvalidPointer(SplitNullLine);
@@ -247,6 +251,7 @@ bool Ring::SplitSelfIntersections(Polygon* pPolygon)
 
 void Ring::Validate()
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     SetFlag(Flags::Unchecked, false);
     const std::int32_t n = Count();
     if (n < 3)
@@ -264,6 +269,7 @@ void Ring::Validate()
 
 bool Ring::Contains(const Ring* pOther) const
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     if (pOther == nullptr)
     {
         ThrowInvalidPointer(ContainsNullLine);
@@ -280,6 +286,7 @@ bool Ring::Contains(const Ring* pOther) const
 
 bool Ring::Overlaps(const Ring* pOther) const
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     if (pOther == nullptr)
     {
         ThrowInvalidPointer(OverlapsNullLine);

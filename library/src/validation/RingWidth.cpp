@@ -16,8 +16,9 @@ bool IsThinnerThanNodeGrid(const Ring& ring, double signedArea) noexcept
     {
         return true;
     }
-    // Thin when 2 |A| / perimeter < NodeGridStep, that is perimeter > 2 |A| / NodeGridStep.
-    const double bound = std::fabs(signedArea) * 2.0 / NodeGridStep;
+    // Thin when 2 |A| / perimeter < step, that is perimeter > 2 |A| / step, with the grid
+    // step of the current precision.
+    const double bound = std::fabs(signedArea) * 2.0 / CurrentPrecision().GridStep;
     // No edge is longer than the bounds' width plus height: most rings pass on that alone.
     const Rectangle bounds = ring.GetBounds();
     if (static_cast<double>(n) * (bounds.Width() + bounds.Height()) <= bound)

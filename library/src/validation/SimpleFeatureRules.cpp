@@ -1,5 +1,7 @@
 #include "Arealis/SimpleFeatureRules.h"
 
+#include "model/OperandPrecision.h"
+
 #include "Arealis/LinearEdge.h"
 #include "Arealis/Node.h"
 #include "Arealis/Polygon.h"
@@ -233,6 +235,7 @@ std::string SimpleFeatureProblem::Describe() const
 
 std::optional<SimpleFeatureProblem> FindSimpleFeatureProblem(Polygon& polygon)
 {
+    const PrecisionScope precisionScope(Detail::WorkingPrecision(polygon));
     if (polygon.IsModified())
     {
         polygon.Organise();

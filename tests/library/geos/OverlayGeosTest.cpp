@@ -176,7 +176,7 @@ void AddSnappedVertices(const std::vector<Part>& from, const std::vector<Part>& 
                                                           (*pTarget)[(j + 1) % pTarget->size()]));
                 }
             }
-            const double tolerance = Arealis::IntersectionTolerance;
+            const double tolerance = Arealis::DefaultIntersectionTolerance;
             if (nearest > 0 && nearest < tolerance * tolerance)
             {
                 const Point& before = ring[(i + ring.size() - 1) % ring.size()];

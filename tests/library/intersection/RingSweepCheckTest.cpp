@@ -312,7 +312,7 @@ TEST(RingSweepCheckTest, LargeRingFindsMeetingsOfEarlierEdgesWithTheLaterHalf)
         ExpectSameAsEdgeListSearch(ZigzagAndTeeth(right + 0.5, 20.5, right), "into a tooth"));
     EXPECT_TRUE(ExpectSameAsEdgeListSearch(ZigzagAndTeeth(right, 20.5, right), "touching a tooth"));
     EXPECT_FALSE(
-        ExpectSameAsEdgeListSearch(ZigzagAndTeeth(right - 0.4 * IntersectionTolerance, 20.5, right),
+        ExpectSameAsEdgeListSearch(ZigzagAndTeeth(right - 0.4 * DefaultIntersectionTolerance, 20.5, right),
                                    "short of a tooth by less than the tolerance"));
     EXPECT_TRUE(SweepLineIntersectionAlgorithm::Instance().HoldsNoWorkingData());
 }

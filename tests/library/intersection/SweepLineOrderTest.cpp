@@ -169,7 +169,7 @@ IntersectionList ModelSweep(const EdgeList& first, const EdgeList& second)
     {
         const ModelEdge& event = edges[current];
         while (nextRight < rightOrder.size() &&
-               event.Left.X - edges[rightOrder[nextRight]].Right.X > IntersectionTolerance)
+               event.Left.X - edges[rightOrder[nextRight]].Right.X > DefaultIntersectionTolerance)
         {
             const int retired = rightOrder[nextRight++];
             ModelStatus& own = statusOf(retired, true);
@@ -185,8 +185,8 @@ IntersectionList ModelSweep(const EdgeList& first, const EdgeList& second)
             }
         }
         const ModelStatus& other = statusOf(current, false);
-        const double low = event.MinY - IntersectionTolerance;
-        const double high = event.MaxY + IntersectionTolerance;
+        const double low = event.MinY - DefaultIntersectionTolerance;
+        const double high = event.MaxY + DefaultIntersectionTolerance;
         for (const auto& set : other.Sets)
         {
             const auto start = set.lower_bound(event.MinY);

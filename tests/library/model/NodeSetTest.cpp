@@ -262,7 +262,7 @@ TEST(NodeSetTest, RunsSortedOnAnotherThreadAgreeWithGetNodeOneByOne)
     for (const Points& points : runs)
     {
         bool prepared = false;
-        std::thread([&run, &points, &prepared] { prepared = run.Prepare(points); }).join();
+        std::thread([&run, &points, &prepared] { prepared = run.Prepare(points, DefaultNodeGridStep); }).join();
         ASSERT_TRUE(prepared);
         ASSERT_EQ(run.Count(), points.size());
         ExpectLookupAsOneByOne(sorted, single, points, 0,
@@ -275,7 +275,7 @@ TEST(NodeSetTest, RunsSortedOnAnotherThreadAgreeWithGetNodeOneByOne)
     EXPECT_EQ(sorted.Count(), single.Count());
     Points withNaN = runs[0];
     withNaN[4000].Y = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_FALSE(run.Prepare(withNaN));
+    EXPECT_FALSE(run.Prepare(withNaN, DefaultNodeGridStep));
     EXPECT_EQ(run.Count(), 0U);
 }
 

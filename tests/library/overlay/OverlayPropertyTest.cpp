@@ -218,7 +218,7 @@ TEST(OverlayFineSpacingTest, UnionCoversAndIntersectionLiesInBothOperands)
             continue;
         }
         SCOPED_TRACE("pair " + std::to_string(i));
-        const double allowance = IntersectionTolerance * (Perimeter(*pA) + Perimeter(*pB));
+        const double allowance = DefaultIntersectionTolerance * (Perimeter(*pA) + Perimeter(*pB));
         const double areaA = NetArea(*pA);
         const double areaB = NetArea(*pB);
         EXPECT_GE(NetArea(*Overlay::Union(*pA, *pB)), std::max(areaA, areaB) - allowance);
