@@ -66,6 +66,7 @@ struct TopologyState
     std::vector<std::unique_ptr<PolygonLayer>> Layers;
     std::uint8_t Id;
     std::int32_t ForeignParentCount = 0;
+    std::int32_t LayerThreads = 0;
 };
 
 // --- Registry and lifetime ------------------------------------------------------------------
@@ -135,6 +136,20 @@ PolygonLayer* Topology::GetLayer(std::int32_t i) const
         throw Exceptions::ArgumentOutOfRangeException();
     }
     return m_state->Layers[static_cast<std::size_t>(i)].get();
+}
+
+void Topology::SetLayerThreads(std::int32_t nThreads)
+{
+    if (nThreads < 0)
+    {
+        throw Exceptions::ArgumentOutOfRangeException();
+    }
+    m_state->LayerThreads = nThreads;
+}
+
+std::int32_t Topology::GetLayerThreads() const
+{
+    return m_state->LayerThreads;
 }
 
 // --- Geometry and nodes ---------------------------------------------------------------------
