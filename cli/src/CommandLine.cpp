@@ -44,7 +44,8 @@ std::string InputsWord(std::size_t count)
 std::string UsageText()
 {
     return "usage: arealis OPERATION [--format geojson|wkt|summary] [-o FILE] [--overwrite]\n"
-           "               [--reproject] [--stats] [--allow-invalid] [--skip-bad-records] A [B]\n"
+           "               [--reproject] [--stats] [--allow-invalid] [--skip-bad-records]\n"
+           "               [--threads N] A [B]\n"
            "       arealis validate [--strict] [--format ...] [-o FILE] A\n"
            "       arealis regression [--verbose] FOLDER\n"
            "\n"
@@ -63,6 +64,9 @@ std::string UsageText()
            "  --overwrite                    replace an existing output file (or table)\n"
            "  --reproject                    transform B to A's reference system when they differ\n"
            "  --stats                        print timings and counts as JSON on standard error\n"
+           "  --threads N                    split a two-layer operation over N threads (default:\n"
+           "                                 every core the process may use); the output is the\n"
+           "                                 same for every N\n"
            "  --allow-invalid                operations leave invalid polygons of the inputs out\n"
            "                                 and still exit with 0\n"
            "  --skip-bad-records             read every good record of a file, list each\n"
@@ -108,6 +112,8 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
     app.add_flag("--overwrite", options.Overwrite);
     app.add_flag("--reproject", options.Reproject);
     app.add_flag("--verbose", options.Verbose);
+    std::optional<int> threads;
+    app.add_option("--threads", threads);
     app.add_option("arguments", positionals);
     try
     {
@@ -137,6 +143,14 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
         throw UsageError("--verbose applies to 'regression' only");
     }
     options.Inputs.assign(positionals.begin() + 1, positionals.end());
+    if (threads.has_value())
+    {
+        if (*threads < 1)
+        {
+            throw UsageError("--threads must be at least 1, got " + std::to_string(*threads));
+        }
+        options.Threads = *threads;
+    }
     if (options.Strict && options.Command != Operation::Validate)
     {
         throw UsageError("--strict applies to validate only");

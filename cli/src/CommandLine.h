@@ -50,6 +50,8 @@ struct Options
     // applies, though the library accepts them.
     bool Strict = false;
     bool Verbose = false; // regression: print the reader's messages of the validation cases
+    // Threads the two-layer operations split their work over; 0: every core the process may use.
+    int Threads = 0;
     std::vector<std::string> Inputs;
 };
 
