@@ -84,9 +84,6 @@ namespace LayerOperations
 namespace
 {
 
-// Above this many candidates a join subtracts the united candidates once instead of
-// partitioning the polygon candidate by candidate.
-constexpr std::size_t PairwiseJoinLimit = 100;
 
 // Intersection and join enumerate the layer with fewer polygons (A on a tie) and query the
 // other one.
@@ -413,6 +410,13 @@ void Join(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool recordPar
     const OperandOrder order = FewerPolygonsFirst(a, b);
     const PolygonList polygons = PolygonsOf(order.Enumerated);
     const PolygonList queried = PolygonsOf(order.Queried);
+    const unsigned threads = ThreadsFor(result, polygons.size());
+    if (threads > 1 && JoinInParallel(polygons, order.Queried, queried, result, recordParents,
+                                      progress, threads))
+    {
+        return;
+    }
+    // One thread, or a worker failed: this run fails the same way.
     ProgressCounter counter(progress, static_cast<std::int64_t>(polygons.size() + queried.size()));
     RemainderMap remainders;
     for (Polygon* polygon : polygons)

@@ -5,10 +5,15 @@
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Ring.h"
 #include "model/PolygonTable.h"
+#include "model/SnapshotEnumerator.h"
 #include "support/ParallelWork.h"
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -19,6 +24,13 @@ namespace Arealis::LayerOperations
 
 namespace
 {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 // Polygons per item when work is handed out by blocks of a polygon list.
 constexpr std::size_t BlockSize = 64;
@@ -35,25 +47,6 @@ void ForEachInBlock(std::size_t block, std::size_t count, F&& each)
     for (std::size_t i = block * BlockSize; i < end; ++i)
     {
         each(i);
-    }
-}
-
-// Fills a ring's lazily computed values (bounds, area, and the edge index when switched on)
-// so that threads reading the polygon at once afterwards only read.
-void PrepareForSharedReads(const Polygon& polygon, bool indexed)
-{
-    RingEnumerator rings = polygon.GetRings();
-    Collections::PlainArray<LinearEdge> edges;
-    while (rings.MoveNext())
-    {
-        const Ring* ring = rings.Current();
-        const Rectangle bounds = ring->GetBounds();
-        ring->GetSignedArea();
-        if (indexed)
-        {
-            ring->GetEdgesInRectangle(bounds, edges);
-            edges.SetCount(0);
-        }
     }
 }
 
@@ -148,7 +141,147 @@ std::vector<std::vector<Pair>> ChainsByCandidate(const std::vector<PolygonList>&
     return chains;
 }
 
+
+// The pairs of a join and the order they must keep: a pair (i, j) of polygon i and its j-th
+// candidate follows the candidate's previous pair (whose remainder it takes) and, when polygon
+// i is partitioned pair by pair, its own previous pair (whose rest it takes). Workers take
+// pairs whose predecessors are done; pairs of different chains run at once.
+class JoinSchedule
+{
+public:
+    JoinSchedule(const std::vector<PolygonList>& candidates, const std::vector<std::uint8_t>& pairwise)
+    {
+        const std::size_t n = candidates.size();
+        m_first.resize(n + 1);
+        for (std::size_t i = 0; i < n; ++i)
+        {
+            m_first[i + 1] = m_first[i] + candidates[i].size();
+        }
+        const std::size_t count = m_first[n];
+        m_waiting.assign(count, 0);
+        m_chainNext.assign(count, None);
+        m_polygonOf.resize(count);
+        PolygonTable<std::size_t> lastOf;
+        for (std::size_t i = 0; i < n; ++i)
+        {
+            for (std::size_t j = 0; j < candidates[i].size(); ++j)
+            {
+                const std::size_t p = m_first[i] + j;
+                m_polygonOf[p] = static_cast<std::uint32_t>(i);
+                if (pairwise[i] != 0 && j > 0)
+                {
+                    ++m_waiting[p];
+                }
+                std::size_t* last = lastOf.Find(candidates[i][j]);
+                if (last != nullptr)
+                {
+                    m_chainNext[*last] = p;
+                    ++m_waiting[p];
+                    *last = p;
+                }
+                else
+                {
+                    lastOf[candidates[i][j]] = p;
+                }
+            }
+        }
+        m_pairwise = &pairwise;
+        for (std::size_t p = 0; p < count; ++p)
+        {
+            if (m_waiting[p] == 0)
+            {
+                m_ready.push_back(p);
+            }
+        }
+        m_left = count;
+    }
+
+    std::size_t PairCount() const { return m_polygonOf.size(); }
+    std::size_t Polygon(std::size_t p) const { return m_polygonOf[p]; }
+    std::size_t Candidate(std::size_t p) const { return p - m_first[m_polygonOf[p]]; }
+    // The pair that continues the candidate's chain; None at its end.
+    std::size_t ChainNext(std::size_t p) const { return m_chainNext[p]; }
+    static constexpr std::size_t None = static_cast<std::size_t>(-1);
+
+    // The next pair to run, waiting while none is ready; None when all ran or the run stopped.
+    std::size_t Take()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_stopped || m_left == 0 || !m_ready.empty(); });
+        if (m_stopped || m_ready.empty())
+        {
+            return None;
+        }
+        const std::size_t p = m_ready.front();
+        m_ready.pop_front();
+        return p;
+    }
+
+    // Marks a pair done and releases what waited for it.
+    void Done(std::size_t p)
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto release = [&](std::size_t q)
+        {
+            if (q != None && --m_waiting[q] == 0)
+            {
+                m_ready.push_back(q);
+            }
+        };
+        const std::size_t i = m_polygonOf[p];
+        if ((*m_pairwise)[i] != 0 && p + 1 < m_first[i + 1])
+        {
+            release(p + 1);
+        }
+        release(m_chainNext[p]);
+        --m_left;
+        m_changed.notify_all();
+    }
+
+    void Stop()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopped = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::vector<std::size_t> m_first; // first pair of each polygon, and the pair count
+    std::vector<std::uint32_t> m_polygonOf;
+    std::vector<std::size_t> m_chainNext;
+    std::vector<std::uint32_t> m_waiting; // predecessors not done yet
+    const std::vector<std::uint8_t>* m_pairwise = nullptr;
+    std::deque<std::size_t> m_ready;
+    std::size_t m_left = 0;
+    bool m_stopped = false;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+};
+
 } // namespace
+
+void PrepareForSharedReads(const Polygon& polygon, bool indexed)
+{
+    RingEnumerator rings = polygon.GetRings();
+    Collections::PlainArray<LinearEdge> edges;
+    while (rings.MoveNext())
+    {
+        const Ring* ring = rings.Current();
+        const Rectangle bounds = ring->GetBounds();
+        ring->GetSignedArea();
+        if (indexed)
+        {
+            ring->GetEdgesInRectangle(bounds, edges);
+            edges.SetCount(0);
+        }
+    }
+}
+
+ParallelPhases& LastParallelPhases() noexcept
+{
+    thread_local ParallelPhases phases;
+    return phases;
+}
 
 bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                          PolygonLayer& result, bool recordParents, const Progress& progress,
@@ -160,6 +293,9 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
     std::atomic<std::int64_t> done{0};
     std::int64_t reported = 0;
     ProgressCounter counter(progress, static_cast<std::int64_t>(2 * n));
+    ParallelPhases& phases = LastParallelPhases();
+    phases = {};
+    Clock::time_point start = Clock::now();
 
     // Candidates of each polygon; the polygons that many chains read at once are prepared.
     const auto findCandidates = [&](std::size_t block)
@@ -221,10 +357,14 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
                            std::max<std::int64_t>(pairCount, 1),
                        std::memory_order_relaxed);
     };
+    phases.Prepare = SecondsSince(start);
+    start = Clock::now();
     if (!RunItems(chains.size(), threads, intersectChain, done, counter, reported))
     {
         return false;
     }
+    phases.Work = SecondsSince(start);
+    start = Clock::now();
 
     // The merge, in the single-thread order: by polygon, then by candidate.
     for (std::size_t i = 0; i < n; ++i)
@@ -240,6 +380,214 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
         counter.Step();
     }
     counter.Finish();
+    phases.Merge = SecondsSince(start);
+    return true;
+}
+
+bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
+                    const PolygonList& queriedPolygons, PolygonLayer& result, bool recordParents,
+                    const Progress& progress, unsigned threads)
+{
+    const std::size_t n = polygons.size();
+    std::vector<PolygonList> candidates(n);
+    std::vector<std::uint8_t> pairwise(n, 1);
+    EdgeIndexes indexes(polygons);
+    std::atomic<std::int64_t> done{0};
+    std::int64_t reported = 0;
+    // The pairs count as the work once known, then the merge of each polygon.
+    ProgressCounter counter(progress, static_cast<std::int64_t>(n + queriedPolygons.size()));
+    ParallelPhases& phases = LastParallelPhases();
+    phases = {};
+    Clock::time_point start = Clock::now();
+
+    // Candidates, and every polygon prepared: chains of different polygons may read the same
+    // operand polygon at once (a layer joined with itself).
+    const bool self = !polygons.empty() && polygons.front()->GetLayer() == &queried;
+    const auto findCandidates = [&](std::size_t block)
+    {
+        ForEachInBlock(block, n,
+                       [&](std::size_t i)
+                       {
+                           candidates[i] = Candidates(queried, *polygons[i]);
+                           const bool united = candidates[i].size() > PairwiseJoinLimit;
+                           if (united)
+                           {
+                               pairwise[i] = 0;
+                               indexes.SwitchOn(i);
+                           }
+                           PrepareForSharedReads(*polygons[i], united);
+                       });
+    };
+    const auto prepareQueried = [&](std::size_t block)
+    {
+        ForEachInBlock(block, queriedPolygons.size(),
+                       [&](std::size_t i) { PrepareForSharedReads(*queriedPolygons[i], false); });
+    };
+    if (!RunItems(BlockCount(n), threads, findCandidates, done, counter, reported) ||
+        (!self && !RunItems(BlockCount(queriedPolygons.size()), threads, prepareQueried, done,
+                            counter, reported)))
+    {
+        return false;
+    }
+
+    JoinSchedule schedule(candidates, pairwise);
+    counter.AddToTotal(static_cast<std::int64_t>(schedule.PairCount()));
+    std::vector<std::vector<std::unique_ptr<Polygon>>> pieces(n);
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        pieces[i].resize(candidates[i].size());
+    }
+    // Each polygon's rest so far (null: the polygon itself), and whether partitioning stopped
+    // because nothing was left of it.
+    std::vector<std::unique_ptr<Polygon>> rests(n);
+    std::vector<std::uint8_t> used(n, 0);
+    // Each pair's remainder of its candidate, handed on along the chain.
+    std::vector<std::unique_ptr<Polygon>> remainders(schedule.PairCount());
+    phases.Prepare = SecondsSince(start);
+    start = Clock::now();
+
+    const auto runPair = [&](std::size_t p)
+    {
+        const std::size_t i = schedule.Polygon(p);
+        const std::size_t j = schedule.Candidate(p);
+        Polygon& polygon = *polygons[i];
+        Polygon& candidate = *candidates[i][j];
+        std::unique_ptr<Polygon> remainder = std::move(remainders[p]);
+        Polygon& other = remainder ? *remainder : candidate;
+        if (pairwise[i] == 0)
+        {
+            if (!other.IsEmpty())
+            {
+                auto [common, rest] = Overlay::IntersectAndSubstract(other, polygon);
+                if (!common->IsEmpty())
+                {
+                    pieces[i][j] = std::move(common);
+                }
+                remainder = std::move(rest);
+            }
+        }
+        else if (used[i] == 0)
+        {
+            Polygon& own = rests[i] ? *rests[i] : polygon;
+            if (own.IsEmpty())
+            {
+                used[i] = 1;
+            }
+            else if (!other.IsEmpty())
+            {
+                auto parts = Overlay::Partition(other, own);
+                if (!parts[0]->IsEmpty())
+                {
+                    pieces[i][j] = std::move(parts[0]);
+                }
+                remainder = std::move(parts[1]);
+                rests[i] = std::move(parts[2]);
+            }
+        }
+        const std::size_t next = schedule.ChainNext(p);
+        if (next != JoinSchedule::None)
+        {
+            remainders[next] = std::move(remainder);
+        }
+        else
+        {
+            remainders[p] = std::move(remainder); // the candidate's final remainder
+        }
+    };
+    const auto work = [&](std::size_t)
+    {
+        try
+        {
+            for (std::size_t p = schedule.Take(); p != JoinSchedule::None; p = schedule.Take())
+            {
+                runPair(p);
+                schedule.Done(p);
+                done.fetch_add(1, std::memory_order_relaxed);
+            }
+        }
+        catch (...)
+        {
+            schedule.Stop();
+            throw;
+        }
+    };
+    bool finished = false;
+    try
+    {
+        finished = RunItems(threads, threads, work, done, counter, reported);
+    }
+    catch (...)
+    {
+        schedule.Stop();
+        throw;
+    }
+    if (!finished)
+    {
+        return false;
+    }
+
+    // The polygons with many candidates lose the united candidates in one subtraction.
+    const auto substractUnited = [&](std::size_t block)
+    {
+        ForEachInBlock(block, n,
+                       [&](std::size_t i)
+                       {
+                           if (pairwise[i] == 0)
+                           {
+                               SnapshotEnumerator<Polygon*> enumeration(candidates[i]);
+                               const std::unique_ptr<Polygon> united =
+                                   Overlay::UnitePolygons(&enumeration);
+                               rests[i] = Overlay::Substract(*polygons[i], *united);
+                           }
+                       });
+    };
+    if (!RunItems(BlockCount(n), threads, substractUnited, done, counter, reported))
+    {
+        return false;
+    }
+    phases.Work = SecondsSince(start);
+    start = Clock::now();
+
+    // The merge: each polygon's common parts and rest, then the candidates' remainders.
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        for (std::size_t j = 0; j < pieces[i].size(); ++j)
+        {
+            if (pieces[i][j] != nullptr)
+            {
+                AddResult(result, *pieces[i][j], recordParents, {polygons[i], candidates[i][j]});
+                pieces[i][j].reset();
+            }
+        }
+        const Polygon& remaining = rests[i] ? *rests[i] : *polygons[i];
+        if (!remaining.IsEmpty())
+        {
+            AddResult(result, remaining, recordParents, {polygons[i]});
+        }
+        rests[i].reset();
+        counter.Step();
+    }
+    PolygonTable<std::size_t> lastPair;
+    for (std::size_t p = 0; p < schedule.PairCount(); ++p)
+    {
+        if (schedule.ChainNext(p) == JoinSchedule::None)
+        {
+            lastPair[candidates[schedule.Polygon(p)][schedule.Candidate(p)]] = p;
+        }
+    }
+    for (Polygon* polygon : queriedPolygons)
+    {
+        const std::size_t* last = lastPair.Find(polygon);
+        const Polygon& remainder =
+            last != nullptr && remainders[*last] ? *remainders[*last] : *polygon;
+        if (!remainder.IsEmpty())
+        {
+            AddResult(result, remainder, recordParents, {polygon});
+        }
+        counter.Step();
+    }
+    counter.Finish();
+    phases.Merge = SecondsSince(start);
     return true;
 }
 
@@ -251,6 +599,9 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     std::atomic<std::int64_t> done{0};
     std::int64_t reported = 0;
     ProgressCounter counter(progress, static_cast<std::int64_t>(2 * n));
+    ParallelPhases& phases = LastParallelPhases();
+    phases = {};
+    Clock::time_point start = Clock::now();
 
     // Every polygon of B may be read by several workers at once.
     const auto prepare = [&](std::size_t block)
@@ -263,6 +614,8 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
         return false;
     }
 
+    phases.Prepare = SecondsSince(start);
+    start = Clock::now();
     // What is left of each polygon; null where the polygon is its own rest.
     std::vector<std::unique_ptr<Polygon>> rests(n);
     const auto substract = [&](std::size_t block)
@@ -283,6 +636,8 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     {
         return false;
     }
+    phases.Work = SecondsSince(start);
+    start = Clock::now();
 
     for (std::size_t i = 0; i < n; ++i)
     {
@@ -295,6 +650,7 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
         counter.Step();
     }
     counter.Finish();
+    phases.Merge = SecondsSince(start);
     return true;
 }
 
