@@ -217,25 +217,49 @@ public:
         return p;
     }
 
-    // Marks a pair done and releases what waited for it.
-    void Done(std::size_t p)
+    // Marks a pair done and releases what waited for it. Returns a released pair for the
+    // caller to run next (the polygon's next pair first: its data is still in the cache), or
+    // None; others go to the ready list.
+    std::size_t Done(std::size_t p)
     {
-        const std::lock_guard lock(m_mutex);
-        const auto release = [&](std::size_t q)
+        std::size_t next = None;
+        bool wake = false;
         {
-            if (q != None && --m_waiting[q] == 0)
+            const std::lock_guard lock(m_mutex);
+            const auto release = [&](std::size_t q)
             {
-                m_ready.push_back(q);
+                if (q == None || --m_waiting[q] != 0)
+                {
+                    return;
+                }
+                if (next == None)
+                {
+                    next = q;
+                }
+                else
+                {
+                    m_ready.push_back(q);
+                    wake = true;
+                }
+            };
+            const std::size_t i = m_polygonOf[p];
+            if ((*m_pairwise)[i] != 0 && p + 1 < m_first[i + 1])
+            {
+                release(p + 1);
             }
-        };
-        const std::size_t i = m_polygonOf[p];
-        if ((*m_pairwise)[i] != 0 && p + 1 < m_first[i + 1])
-        {
-            release(p + 1);
+            release(m_chainNext[p]);
+            --m_left;
+            wake = wake || m_left == 0;
+            if (m_stopped)
+            {
+                next = None; // another worker failed: the run ends
+            }
         }
-        release(m_chainNext[p]);
-        --m_left;
-        m_changed.notify_all();
+        if (wake)
+        {
+            m_changed.notify_all();
+        }
+        return next;
     }
 
     void Stop()
@@ -500,9 +524,12 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         {
             for (std::size_t p = schedule.Take(); p != JoinSchedule::None; p = schedule.Take())
             {
-                runPair(p);
-                schedule.Done(p);
-                done.fetch_add(1, std::memory_order_relaxed);
+                while (p != JoinSchedule::None)
+                {
+                    runPair(p);
+                    done.fetch_add(1, std::memory_order_relaxed);
+                    p = schedule.Done(p);
+                }
             }
         }
         catch (...)
