@@ -4,7 +4,8 @@
 // threads share, and the serial merge into the result layer. Operations that run on one thread
 // whatever the setting show a speed-up near 1 and no phases.
 //
-//   bench_layer_threads [--threads N] CELLS...     (default: 2 threads, CELLS 100 and 317)
+//   bench_layer_threads [--threads N] [--only NAME,...] CELLS...
+//   (default: 2 threads, every operation, CELLS 100 and 317)
 
 #include "Arealis/DerivedLayerOperations.h"
 #include "Arealis/Polygon.h"
@@ -14,6 +15,7 @@
 #include "Generators.h"
 #include "overlay/ParallelLayerOperations.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <cstdio>
@@ -86,6 +88,7 @@ Timed Run(const Operation& operation, PolygonLayer& a, PolygonLayer& b, int thre
 int main(int argc, char** argv)
 {
     int threads = 2;
+    std::vector<std::string> only;
     std::vector<int> cellCounts;
     for (int i = 1; i < argc; ++i)
     {
@@ -93,6 +96,16 @@ int main(int argc, char** argv)
         if (argument == "--threads" && i + 1 < argc)
         {
             threads = std::atoi(argv[++i]);
+        }
+        else if (argument == "--only" && i + 1 < argc)
+        {
+            std::string list = argv[++i];
+            for (std::size_t at = 0; at <= list.size();)
+            {
+                const std::size_t comma = std::min(list.find(',', at), list.size());
+                only.push_back(list.substr(at, comma - at));
+                at = comma + 1;
+            }
         }
         else
         {
@@ -126,6 +139,10 @@ int main(int argc, char** argv)
         PolygonLayer& mesh = MakeLayer(*operands, BenchData::SquareMesh(cells, 1, 0.5, 0.5));
         for (const auto& [name, operation] : operations)
         {
+            if (!only.empty() && std::find(only.begin(), only.end(), name) == only.end())
+            {
+                continue;
+            }
             const Timed one = Run(operation, coverage, mesh, 1);
             const Timed many = Run(operation, coverage, mesh, threads);
             if (one.Pieces != many.Pieces)
