@@ -175,6 +175,27 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
     }
 }
 
+TEST_F(ParallelLayerOperationsTest, AThrowingProgressCallbackStopsTheWorkersAndRestoresTheOperands)
+{
+    // Two halves with over 100 candidates each: their edges are indexed during the operation.
+    PolygonLayer& halves = MakeLayer({Box(0, 0, 10, 20), Box(10, 0, 20, 20)});
+    PolygonLayer& coverage = MakeLayer(JitteredGrid(20, 1.0, 0.0, 3));
+    const auto stop = [](std::int64_t, std::int64_t) { throw std::runtime_error("stop"); };
+    ScopedTopology results;
+    results->SetLayerThreads(2);
+    EXPECT_THROW(results->Intersection(&halves, &coverage, true, stop), std::runtime_error);
+    EXPECT_THROW(results->Join(&halves, &coverage, true, stop), std::runtime_error);
+    EXPECT_THROW(results->Substract(&coverage, &halves, true, stop), std::runtime_error);
+    for (const Polygon* polygon : PolygonsOf(halves))
+    {
+        for (const Ring* ring : RingsOf(*polygon))
+        {
+            EXPECT_FALSE(ring->HasFlag(Ring::Flags::UseSpatialIndex));
+        }
+    }
+    EXPECT_EQ(halves.GetCommittedCount(), 2);
+}
+
 TEST_F(ParallelLayerOperationsTest, AFailingItemStopsTheOthersAndComesBackAfterEveryWorkerEnded)
 {
     constexpr std::size_t count = 100000;
