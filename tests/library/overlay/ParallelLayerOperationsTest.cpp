@@ -8,6 +8,7 @@
 #include "support/ParallelWork.h"
 
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -56,6 +57,29 @@ std::vector<Points> JitteredGrid(int perSide, double pitch, double offset, std::
         }
     }
     return cells;
+}
+
+// Regular polygons of the given vertex count and radius 0.45 on a grid of pitch 1 shifted by
+// offset: two such layers apart by half a pitch cross each other, with enough edges for the
+// overlays to search their crossings by the plane sweep.
+std::vector<Points> Circles(int perSide, int vertices, double offset)
+{
+    std::vector<Points> circles;
+    for (int i = 0; i < perSide; ++i)
+    {
+        for (int j = 0; j < perSide; ++j)
+        {
+            Points circle;
+            for (int k = 0; k < vertices; ++k)
+            {
+                const double angle = -2.0 * 3.141592653589793 * k / vertices; // clockwise
+                circle.push_back({offset + i + 0.45 * std::cos(angle),
+                                  offset + j + 0.45 * std::sin(angle)});
+            }
+            circles.push_back(circle);
+        }
+    }
+    return circles;
 }
 
 // Overlapping boxes of one layer, so that a candidate's remainder matters.
@@ -142,6 +166,8 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
     PolygonLayer& coverage = MakeLayer(JitteredGrid(14, 1.0, 0.0, 7));
     PolygonLayer& shifted = MakeLayer(JitteredGrid(11, 1.3, 0.35, 11));
     PolygonLayer& overlapping = MakeLayer(OverlappingBoxes(60, 14.0), true);
+    PolygonLayer& circles = MakeLayer(Circles(5, 150, 0.0));
+    PolygonLayer& shiftedCircles = MakeLayer(Circles(5, 150, 0.5));
     const std::map<std::string, Operation> operations = {
         {"intersection", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
          { return t.Intersection(a, b, true); }},
@@ -157,7 +183,7 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
     };
     const std::vector<std::pair<PolygonLayer*, PolygonLayer*>> pairs = {
         {&coverage, &shifted}, {&shifted, &coverage}, {&overlapping, &coverage},
-        {&coverage, &overlapping}, {&coverage, &coverage}};
+        {&coverage, &overlapping}, {&coverage, &coverage}, {&circles, &shiftedCircles}};
     for (const auto& [name, operation] : operations)
     {
         for (std::size_t p = 0; p < pairs.size(); ++p)
