@@ -66,7 +66,7 @@ std::string UsageText()
 {
     return "usage: arealis OPERATION [--format geojson|wkt|summary] [-o FILE] [--overwrite]\n"
            "               [--reproject] [--stats] [--allow-invalid] [--skip-bad-records]\n"
-           "               [--grid G] [--tolerance T] A [B]\n"
+           "               [--grid G] [--tolerance T] [--threads N] A [B]\n"
            "       arealis validate [--strict] [--format ...] [-o FILE] A\n"
            "       arealis regression [--verbose] FOLDER\n"
            "\n"
@@ -85,6 +85,9 @@ std::string UsageText()
            "  --overwrite                    replace an existing output file (or table)\n"
            "  --reproject                    transform B to A's reference system when they differ\n"
            "  --stats                        print timings and counts as JSON on standard error\n"
+           "  --threads N                    split a two-layer operation over N threads (default:\n"
+           "                                 every core the process may use); the output is the\n"
+           "                                 same for every N\n"
            "  --allow-invalid                operations leave invalid polygons of the inputs out\n"
            "                                 and still exit with 0\n"
            "  --skip-bad-records             read every good record of a file, list each\n"
@@ -138,6 +141,8 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
     std::string tolerance;
     const CLI::Option* gridOption = app.add_option("--grid", grid);
     const CLI::Option* toleranceOption = app.add_option("--tolerance", tolerance);
+    std::optional<int> threads;
+    app.add_option("--threads", threads);
     app.add_option("arguments", positionals);
     try
     {
@@ -167,6 +172,14 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& argument
         throw UsageError("--verbose applies to 'regression' only");
     }
     options.Inputs.assign(positionals.begin() + 1, positionals.end());
+    if (threads.has_value())
+    {
+        if (*threads < 1)
+        {
+            throw UsageError("--threads must be at least 1, got " + std::to_string(*threads));
+        }
+        options.Threads = *threads;
+    }
     if (options.Strict && options.Command != Operation::Validate)
     {
         throw UsageError("--strict applies to validate only");

@@ -40,9 +40,10 @@ void CommitResult(Arealis::Topology& topology)
 } // namespace
 
 OperationResult RunLayerOperation(Operation operation, InputLayer& a, InputLayer& b,
-                                  const OperationProgress& progress)
+                                  const OperationProgress& progress, int threads)
 {
     OperationResult result{CreateTopology(a.Precision()), nullptr};
+    result.Topology->SetLayerThreads(threads);
     Arealis::PolygonLayer* pA = &a.Layer();
     Arealis::PolygonLayer* pB = &b.Layer();
     switch (operation)

@@ -21,8 +21,9 @@ using OperationProgress = std::function<void(std::int64_t done, std::int64_t tot
 // intersection, union, subtract, join, identity or symmetric difference of two layers into a layer
 // of a new topology, with parents recorded where the operation records them; the result is
 // committed.
+// threads: as Topology::SetLayerThreads (0: every usable core).
 OperationResult RunLayerOperation(Operation operation, InputLayer& a, InputLayer& b,
-                                  const OperationProgress& progress = {});
+                                  const OperationProgress& progress = {}, int threads = 0);
 
 // All polygons of the layer united into one polygon, its parents the polygons of the layer.
 OperationResult RunUnite(InputLayer& input, const OperationProgress& progress = {});

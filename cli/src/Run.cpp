@@ -529,7 +529,8 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
                 {
                     ProgressTicker ticker("arealis " + options.CommandName);
                     const OperationProgress progress = ticker.Callback();
-                    return twoLayers ? RunLayerOperation(options.Command, a, *b, progress)
+                    return twoLayers ? RunLayerOperation(options.Command, a, *b, progress,
+                                                         options.Threads)
                                      : RunUnite(a, progress);
                 });
     timings.OperationMs = MillisecondsSince(operationStart);

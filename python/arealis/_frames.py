@@ -195,7 +195,7 @@ def _assemble(df1, df2, how, pieces):
 
 
 def overlay(df1, df2, how="intersection", keep_geom_type=None, make_valid=True, *,
-            progress=None, timings=None):
+            progress=None, timings=None, threads=None):
     """Spatial overlay of two GeoDataFrames of polygons, as geopandas.overlay.
 
     how is 'intersection', 'union', 'identity', 'symmetric_difference' or 'difference'; the
@@ -218,8 +218,12 @@ def overlay(df1, df2, how="intersection", keep_geom_type=None, make_valid=True, 
     progress, when given, is called as progress(done, total) while the library works (at most
     every 50 ms). Ctrl+C stops the operation at the next polygon with KeyboardInterrupt; the
     input frames are never changed. timings, when a dict, receives the seconds spent
-    converting in, in the operation and converting out.
+    converting in, in the operation and converting out. threads is the number of threads the
+    library's layer operations use (default: every core the process may use); the result is
+    the same for every count.
     """
+    if threads is not None and (not isinstance(threads, int) or threads < 1):
+        raise ValueError(f"threads must be a whole number of at least 1, not {threads!r}")
     _check_frames(df1, df2, how)
     if keep_geom_type is False:
         import geopandas
@@ -234,7 +238,8 @@ def overlay(df1, df2, how="intersection", keep_geom_type=None, make_valid=True, 
     left = _geometries(df1)
     right = _geometries(df2)
     to_wkb_seconds = time.perf_counter() - start
-    pieces = _arealis.overlay_frames(left, right, _PARTS[how], progress, "df1", "df2")
+    pieces = _arealis.overlay_frames(left, right, _PARTS[how], progress, "df1", "df2",
+                                     threads or 0)
     start = time.perf_counter()
     if how == "intersection" and len(pieces["intersection"][0]) == 0 and _bounds_apart(df1, df2):
         result, columns = _empty_intersection(df1, df2)

@@ -245,7 +245,8 @@ def _overlay_task(source_a, source_b, owned_a, owned_b, how, part, count, out, p
         if pause:
             time.sleep(pause)
         frame_a, frame_b = _operands(source_a, source_b, owned_a, owned_b)
-        result = _frames.overlay(frame_a, frame_b, how=how)
+        # Dask runs one task per worker thread: a task uses one core, the cluster all of them.
+        result = _frames.overlay(frame_a, frame_b, how=how, threads=1)
         own_a = np.isin(result[_A_ROW].to_numpy(), owned_a[0]) if _A_ROW in result else \
             np.zeros(len(result), dtype=bool)
         has_a = result[_A_ROW].notna().to_numpy() if _A_ROW in result else own_a

@@ -348,6 +348,7 @@ OverlayResult OverlayFrames(const FrameGeometries& left, const FrameGeometries& 
             OverlayResult result;
             Clock::time_point start = Clock::now();
             const TopologyPtr topology = CreateTopology();
+            topology->SetLayerThreads(request.Threads);
             const FrameLayer a(*topology, left);
             const FrameLayer b(*topology, right);
             result.Time.ConvertIn = SecondsSince(start);

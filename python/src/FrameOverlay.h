@@ -44,6 +44,7 @@ struct OverlayRequest
     bool Intersection = false;      // one piece per pair of rows with a common area
     bool Difference = false;        // left rows without the right frame
     bool ReverseDifference = false; // right rows without the left frame
+    int Threads = 0;                // for the layer subtractions; 0: every usable core
 };
 
 struct OverlayResult

@@ -113,9 +113,14 @@ py::dict ToPython(const Timings& time)
 
 py::dict OverlayFramesPy(const py::list& left, const py::list& right, const py::iterable& parts,
                          const py::object& progress, const std::string& leftName,
-                         const std::string& rightName)
+                         const std::string& rightName, int threads)
 {
+    if (threads < 0)
+    {
+        throw py::value_error("threads must be at least 1, got " + std::to_string(threads));
+    }
     OverlayRequest request;
+    request.Threads = threads;
     for (const py::handle part : parts)
     {
         const auto name = part.cast<std::string>();
@@ -336,10 +341,11 @@ PYBIND11_MODULE(_arealis, module)
 
     module.def("overlay_frames", &OverlayFramesPy, py::arg("left"), py::arg("right"),
                py::arg("parts"), py::arg("progress") = py::none(), py::arg("left_name") = "df1",
-               py::arg("right_name") = "df2",
+               py::arg("right_name") = "df2", py::arg("threads") = 0,
                "The pieces of the overlay of two lists of WKB polygons: 'intersection' "
                "(pairs of rows), 'difference' (left rows) and 'reverse_difference' (right rows), "
-               "each as (WKB list, left rows, right rows), and the timings.");
+               "each as (WKB list, left rows, right rows), and the timings; threads 0 uses every "
+               "usable core.");
     module.def("dissolve_frame", &DissolvePy, py::arg("geometries"), py::arg("groups"),
                py::arg("group_count"), py::arg("progress") = py::none(),
                "The union of the polygons of each group: ((WKB list, groups, -1s), timings).");

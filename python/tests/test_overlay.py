@@ -48,6 +48,15 @@ def test_overlay_matches_geopandas(case, how):
     pd.testing.assert_frame_equal(df2, before[1])
 
 
+def test_every_thread_count_gives_the_same_frame():
+    df1, df2 = grid(12, 10, 1.0, 0.0, "a"), grid(9, 8, 1.3, 0.4, "b")
+    for how in HOWS:
+        one = arealis.overlay(df1, df2, how=how, threads=1)
+        pd.testing.assert_frame_equal(arealis.overlay(df1, df2, how=how, threads=3), one)
+    with pytest.raises(ValueError, match="threads"):
+        arealis.overlay(df1, df2, threads=0)
+
+
 def test_crs_is_kept_and_a_mismatch_refused():
     df1, df2 = grid(2, 2, 1.0, 0.0, "a"), grid(2, 2, 1.0, 0.5, "b")
     result = arealis.overlay(df1.set_crs(3857), df2.set_crs(3857))

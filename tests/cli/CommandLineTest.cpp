@@ -26,7 +26,9 @@ TEST(CommandLineTest, AcceptsTheDocumentedForms)
 {
     std::ostringstream help;
     const auto options = ParseCommandLine(
-        {"intersection", "--format", "wkt", "-o", "out.wkt", "--stats", "a.shp", "b.shp"}, help);
+        {"intersection", "--format", "wkt", "-o", "out.wkt", "--stats", "--threads", "3", "a.shp",
+         "b.shp"},
+        help);
     ASSERT_TRUE(options.has_value());
     EXPECT_EQ(options->Command, Operation::Intersection);
     EXPECT_EQ(options->Format, OutputFormat::Wkt);
@@ -34,6 +36,7 @@ TEST(CommandLineTest, AcceptsTheDocumentedForms)
     EXPECT_EQ(options->OutputPath, "out.wkt");
     EXPECT_TRUE(options->Stats);
     EXPECT_FALSE(options->Grid.has_value());
+    EXPECT_EQ(options->Threads, 3);
     EXPECT_EQ(options->Inputs, (std::vector<std::string>{"a.shp", "b.shp"}));
 
     const auto unite =
@@ -43,6 +46,7 @@ TEST(CommandLineTest, AcceptsTheDocumentedForms)
     EXPECT_EQ(unite->Tolerance, 5e-9);
     EXPECT_EQ(unite->Format, OutputFormat::GeoJson);
     EXPECT_FALSE(unite->FormatGiven);
+    EXPECT_EQ(unite->Threads, 0); // every usable core
 }
 
 TEST(CommandLineTest, HelpIsPrintedNotRun)
@@ -66,6 +70,9 @@ TEST(CommandLineTest, WrongArgumentsSayWhatIsWrong)
     EXPECT_NE(UsageErrorOf({"info", "--verbose", "a.shp"}).find("'regression' only"),
               std::string::npos);
     EXPECT_NE(UsageErrorOf({"info", "--loud", "a.shp"}), "accepted");
+    EXPECT_NE(UsageErrorOf({"join", "--threads", "0", "a.shp", "b.shp"}).find("at least 1, got 0"),
+              std::string::npos);
+    EXPECT_NE(UsageErrorOf({"join", "--threads", "many", "a.shp", "b.shp"}), "accepted");
     EXPECT_NE(UsageErrorOf({"union", "--strict", "a.shp", "b.shp"}).find("validate only"),
               std::string::npos);
     for (const char* value : {"0", "-1e-6", "nan", "inf", "1e-6x", ""})

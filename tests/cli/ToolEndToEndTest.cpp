@@ -168,6 +168,17 @@ TEST_F(ToolEndToEndTest, IntersectionWritesGeoJsonWhoseParentsAreTheRightRecords
     }
 }
 
+TEST_F(ToolEndToEndTest, EveryThreadCountWritesTheSameBytes)
+{
+    const std::string inputs = Input("t1_1.shp") + " " + Input("t1_2.shp");
+    for (const std::string operation : {"intersection", "subtract", "join", "identity"})
+    {
+        const ToolRun one = Run(operation + " --threads 1 " + inputs);
+        ASSERT_EQ(one.Status, 0) << one.Err;
+        EXPECT_EQ(Run(operation + " --threads 3 " + inputs).Out, one.Out) << operation;
+    }
+}
+
 TEST_F(ToolEndToEndTest, FormatsAgreeOnTheNumberOfPolygons)
 {
     const std::string inputs = Input("attr_small.shp") + " " + Input("fem_small.shp");

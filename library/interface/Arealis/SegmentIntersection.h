@@ -102,9 +102,9 @@ private:
     BruteForceAlgorithm() = default;
 };
 
-// Plane sweep in x with interval sets in y. One instance per process; it keeps its working
-// data between the start and the end of a call, so calls must not overlap. A large ring's
-// check may run on a second thread for the duration of the call.
+// Plane sweep in x with interval sets in y. One instance per thread; it keeps its working
+// data between the start and the end of a call, so calls on one instance must not overlap.
+// A large ring's check may run on a second thread for the duration of the call.
 class SweepLineIntersectionAlgorithm final : public SegmentsIntersectionAlgorithm
 {
 public:

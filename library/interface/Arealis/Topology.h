@@ -72,6 +72,11 @@ public:
     // GetEditingCount tells whether there are any), so that no result comes from polygons
     // that were never validated.
     using LayerProgress = std::function<void(std::int64_t done, std::int64_t total)>;
+    // The number of threads the layer operations split their work over; 0, the default, uses
+    // every core the process may run on. The results are the same for every count. A negative
+    // count throws ArgumentOutOfRangeException.
+    void SetLayerThreads(std::int32_t nThreads);
+    std::int32_t GetLayerThreads() const;
     // Overlapping polygons of A and B dissolved into one; never records parents.
     PolygonLayer* Union(PolygonLayer* pA, PolygonLayer* pB, bool recordParents,
                         const LayerProgress& progress = {});

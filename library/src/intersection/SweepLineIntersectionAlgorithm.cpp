@@ -299,7 +299,9 @@ SweepLineIntersectionAlgorithm::~SweepLineIntersectionAlgorithm() = default;
 
 SweepLineIntersectionAlgorithm& SweepLineIntersectionAlgorithm::Instance()
 {
-    static SweepLineIntersectionAlgorithm instance;
+    // One per thread: a call keeps its working data until it ends, and the layer operations
+    // run overlays on several threads at once.
+    thread_local SweepLineIntersectionAlgorithm instance;
     return instance;
 }
 

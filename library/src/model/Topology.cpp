@@ -67,6 +67,7 @@ struct TopologyState
     std::uint8_t Id;
     std::int32_t ForeignParentCount = 0;
     Arealis::Precision Precision;
+    std::int32_t LayerThreads = 0;
 };
 
 // --- Registry and lifetime ------------------------------------------------------------------
@@ -154,6 +155,20 @@ PolygonLayer* Topology::GetLayer(std::int32_t i) const
         throw Exceptions::ArgumentOutOfRangeException();
     }
     return m_state->Layers[static_cast<std::size_t>(i)].get();
+}
+
+void Topology::SetLayerThreads(std::int32_t nThreads)
+{
+    if (nThreads < 0)
+    {
+        throw Exceptions::ArgumentOutOfRangeException();
+    }
+    m_state->LayerThreads = nThreads;
+}
+
+std::int32_t Topology::GetLayerThreads() const
+{
+    return m_state->LayerThreads;
 }
 
 // --- Geometry and nodes ---------------------------------------------------------------------

@@ -9,9 +9,11 @@
 #include "Exceptions/InvalidOperationException.h"
 #include "Exceptions/Messages.h"
 #include "overlay/LayerOverlay.h"
+#include "overlay/ParallelLayerOperations.h"
 #include "overlay/RemainderMap.h"
 #include "model/OperandPrecision.h"
 #include "model/SnapshotEnumerator.h"
+#include "support/ParallelWork.h"
 
 #include <algorithm>
 #include <cmath>
@@ -89,11 +91,6 @@ namespace LayerOperations
 namespace
 {
 
-// Above this many candidates a polygon's edges are indexed while it is combined with them.
-constexpr std::size_t EdgeIndexThreshold = 50;
-// Above this many candidates a join subtracts the united candidates once instead of
-// partitioning the polygon candidate by candidate.
-constexpr std::size_t PairwiseJoinLimit = 100;
 
 // Intersection and join enumerate the layer with fewer polygons (A on a tie) and query the
 // other one.
@@ -102,6 +99,16 @@ struct OperandOrder
     PolygonLayer& Enumerated;
     PolygonLayer& Queried;
 };
+
+// The threads to split an operation over n polygons across: one for a single polygon.
+unsigned ThreadsFor(const PolygonLayer& result, std::size_t n)
+{
+    if (n < 2)
+    {
+        return 1;
+    }
+    return Parallel::ResolveThreadCount(result.GetTopology()->GetLayerThreads());
+}
 
 OperandOrder FewerPolygonsFirst(PolygonLayer& a, PolygonLayer& b)
 {
@@ -137,52 +144,6 @@ void IntersectCandidates(Polygon& polygon, const PolygonList& candidates, Remain
         }
         remainders.Replace(*candidate, std::move(rest));
     }
-}
-
-// --- Subtraction ----------------------------------------------------------------------------
-
-// Whether uniting the candidates and subtracting the union once is expected to be cheaper
-// than subtracting them one by one from a shrinking remainder.
-bool ShouldUniteFirst(const Polygon& polygon, const PolygonList& candidates)
-{
-    const std::size_t k = candidates.size();
-    if (k < 2)
-    {
-        return false;
-    }
-    double candidateNodes = 0.0;
-    for (const Polygon* candidate : candidates)
-    {
-        candidateNodes += candidate->GetNodeCount();
-    }
-    const double n = polygon.GetNodeCount();
-    const auto count = static_cast<double>(k);
-    return std::log(count) * n * (count - 1.0) > std::numbers::ln2 * candidateNodes;
-}
-
-// Null when nothing was cut off: the polygon is its own rest.
-std::unique_ptr<Polygon> SubstractUnited(Polygon& polygon, const PolygonList& candidates)
-{
-    const std::unique_ptr<Polygon> united = UniteAll(candidates);
-    if (united->IsEmpty())
-    {
-        return nullptr;
-    }
-    return Overlay::Substract(polygon, *united);
-}
-
-std::unique_ptr<Polygon> SubstractOneByOne(Polygon& polygon, const PolygonList& candidates)
-{
-    std::unique_ptr<Polygon> rest;
-    for (Polygon* candidate : candidates)
-    {
-        rest = Overlay::Substract(rest ? *rest : polygon, *candidate);
-        if (rest->IsEmpty())
-        {
-            break;
-        }
-    }
-    return rest;
 }
 
 // --- Join -----------------------------------------------------------------------------------
@@ -246,6 +207,50 @@ void AddRemainders(const PolygonList& polygons, const RemainderMap& remainders,
 } // namespace
 
 // --- Shared pieces ----------------------------------------------------------------------------
+
+// Whether uniting the candidates and subtracting the union once is expected to be cheaper
+// than subtracting them one by one from a shrinking remainder.
+bool ShouldUniteFirst(const Polygon& polygon, const PolygonList& candidates)
+{
+    const std::size_t k = candidates.size();
+    if (k < 2)
+    {
+        return false;
+    }
+    double candidateNodes = 0.0;
+    for (const Polygon* candidate : candidates)
+    {
+        candidateNodes += candidate->GetNodeCount();
+    }
+    const double n = polygon.GetNodeCount();
+    const auto count = static_cast<double>(k);
+    return std::log(count) * n * (count - 1.0) > std::numbers::ln2 * candidateNodes;
+}
+
+// Null when nothing was cut off: the polygon is its own rest.
+std::unique_ptr<Polygon> SubstractUnited(Polygon& polygon, const PolygonList& candidates)
+{
+    const std::unique_ptr<Polygon> united = UniteAll(candidates);
+    if (united->IsEmpty())
+    {
+        return nullptr;
+    }
+    return Overlay::Substract(polygon, *united);
+}
+
+std::unique_ptr<Polygon> SubstractOneByOne(Polygon& polygon, const PolygonList& candidates)
+{
+    std::unique_ptr<Polygon> rest;
+    for (Polygon* candidate : candidates)
+    {
+        rest = Overlay::Substract(rest ? *rest : polygon, *candidate);
+        if (rest->IsEmpty())
+        {
+            break;
+        }
+    }
+    return rest;
+}
 
 PolygonList PolygonsOf(const PolygonLayer& layer)
 {
@@ -356,6 +361,13 @@ void Intersect(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool reco
 {
     const OperandOrder order = FewerPolygonsFirst(a, b);
     const PolygonList polygons = PolygonsOf(order.Enumerated);
+    const unsigned threads = ThreadsFor(result, polygons.size());
+    if (threads > 1 &&
+        IntersectInParallel(polygons, order.Queried, result, recordParents, progress, threads))
+    {
+        return;
+    }
+    // One thread, or a worker failed: this run fails the same way.
     ProgressCounter counter(progress, static_cast<std::int64_t>(polygons.size()));
     RemainderMap remainders;
     for (Polygon* polygon : polygons)
@@ -375,6 +387,13 @@ void Substract(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool reco
                const Progress& progress)
 {
     const PolygonList polygons = PolygonsOf(a);
+    const unsigned threads = ThreadsFor(result, polygons.size());
+    if (threads > 1 &&
+        SubstractInParallel(polygons, b, result, recordParents, progress, threads))
+    {
+        return;
+    }
+    // One thread, or a worker failed: this run fails the same way.
     ProgressCounter counter(progress, static_cast<std::int64_t>(polygons.size()));
     for (Polygon* polygon : polygons)
     {
@@ -398,6 +417,13 @@ void Join(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool recordPar
     const OperandOrder order = FewerPolygonsFirst(a, b);
     const PolygonList polygons = PolygonsOf(order.Enumerated);
     const PolygonList queried = PolygonsOf(order.Queried);
+    const unsigned threads = ThreadsFor(result, polygons.size());
+    if (threads > 1 && JoinInParallel(polygons, order.Queried, queried, result, recordParents,
+                                      progress, threads))
+    {
+        return;
+    }
+    // One thread, or a worker failed: this run fails the same way.
     ProgressCounter counter(progress, static_cast<std::int64_t>(polygons.size() + queried.size()));
     RemainderMap remainders;
     for (Polygon* polygon : polygons)

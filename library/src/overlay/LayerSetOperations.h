@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <vector>
 
 namespace Arealis::LayerOperations
@@ -46,6 +47,14 @@ void AddResult(PolygonLayer& result, const Polygon& source, bool recordParents,
                std::initializer_list<Polygon*> parents);
 // Records the parents of a polygon already in the result layer.
 void RecordParents(PolygonLayer& result, Polygon* added, std::initializer_list<Polygon*> parents);
+
+// Whether uniting the candidates and subtracting the union once is expected to be cheaper
+// than subtracting them one by one from a shrinking remainder.
+bool ShouldUniteFirst(const Polygon& polygon, const PolygonList& candidates);
+// The polygon without the union of the candidates; null when nothing was cut off.
+std::unique_ptr<Polygon> SubstractUnited(Polygon& polygon, const PolygonList& candidates);
+// The polygon without each candidate in turn; null without candidates.
+std::unique_ptr<Polygon> SubstractOneByOne(Polygon& polygon, const PolygonList& candidates);
 
 // Keeps a polygon's edge index switched on for the scope when it has many candidates, and
 // switches it off at the end, also when an exception leaves the scope.

@@ -1,0 +1,163 @@
+// Speed-up of the layer operations with several threads against one, on a Voronoi coverage
+// against a square mesh that crosses it (both cells x cells polygons), with the split of the
+// parallel run into its phases: preparing (candidate search, shared caches), the work the
+// threads share, and the serial merge into the result layer. Operations that run on one thread
+// whatever the setting show a speed-up near 1 and no phases.
+//
+//   bench_layer_threads [--threads N] [--only NAME,...] CELLS...
+//   (default: 2 threads, every operation, CELLS 100 and 317)
+
+#include "Arealis/DerivedLayerOperations.h"
+#include "Arealis/Polygon.h"
+#include "Arealis/PolygonLayer.h"
+#include "Arealis/Ring.h"
+#include "Arealis/Topology.h"
+#include "Generators.h"
+#include "overlay/ParallelLayerOperations.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace
+{
+
+using Arealis::PolygonLayer;
+using Arealis::Topology;
+using Operation = std::function<PolygonLayer*(Topology&, PolygonLayer*, PolygonLayer*)>;
+
+PolygonLayer& MakeLayer(Topology& topology, const std::vector<BenchData::PolygonRecord>& records)
+{
+    PolygonLayer& layer = *topology.CreatePolygonLayer(false);
+    for (const BenchData::PolygonRecord& record : records)
+    {
+        Arealis::Polygon* polygon = layer.CreatePolygon();
+        for (const BenchData::Ring& ring : record)
+        {
+            Arealis::Ring* added = polygon->CreateRing();
+            for (const BenchData::XY& p : ring)
+            {
+                added->AddNode(p.X, p.Y);
+            }
+        }
+    }
+    layer.Commit();
+    return layer;
+}
+
+// CPU seconds of the whole process: under load, wall-clock ratios mostly show the other
+// processes, while the CPU time shows the work the parallel split adds.
+double ProcessCpuSeconds()
+{
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
+
+struct Timed
+{
+    double Seconds = 0.0;
+    double CpuSeconds = 0.0;
+    std::int32_t Pieces = 0;
+    Arealis::LayerOperations::ParallelPhases Phases;
+};
+
+Timed Run(const Operation& operation, PolygonLayer& a, PolygonLayer& b, int threads)
+{
+    Topology* results = Topology::Create();
+    results->SetLayerThreads(threads);
+    Arealis::LayerOperations::LastParallelPhases() = {};
+    const auto start = std::chrono::steady_clock::now();
+    const double cpuStart = ProcessCpuSeconds();
+    const PolygonLayer* result = operation(*results, &a, &b);
+    Timed timed;
+    timed.CpuSeconds = ProcessCpuSeconds() - cpuStart;
+    timed.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    timed.Pieces = result->GetPolygonCount();
+    timed.Phases = Arealis::LayerOperations::LastParallelPhases();
+    Topology::Delete(results);
+    return timed;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int threads = 2;
+    std::vector<std::string> only;
+    std::vector<int> cellCounts;
+    for (int i = 1; i < argc; ++i)
+    {
+        const std::string argument = argv[i];
+        if (argument == "--threads" && i + 1 < argc)
+        {
+            threads = std::atoi(argv[++i]);
+        }
+        else if (argument == "--only" && i + 1 < argc)
+        {
+            std::string list = argv[++i];
+            for (std::size_t at = 0; at <= list.size();)
+            {
+                const std::size_t comma = std::min(list.find(',', at), list.size());
+                only.push_back(list.substr(at, comma - at));
+                at = comma + 1;
+            }
+        }
+        else
+        {
+            cellCounts.push_back(std::atoi(argv[i]));
+        }
+    }
+    if (cellCounts.empty())
+    {
+        cellCounts = {100, 317};
+    }
+    const std::vector<std::pair<std::string, Operation>> operations = {
+        {"intersection", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return t.Intersection(a, b, true); }},
+        {"subtract", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return t.Substract(a, b, true); }},
+        {"join", [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return t.Join(a, b, true); }},
+        {"union", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return t.Union(a, b, false); }},
+        {"identity", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return Arealis::Identity(t, a, b, true); }},
+        {"symmetric_difference", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return Arealis::SymmetricDifference(t, a, b, true); }},
+    };
+    std::printf("%-21s %8s %9s %9s %8s %9s %9s %9s %9s %9s\n", "operation", "polygons",
+                "1 thread", (std::to_string(threads) + " thr").c_str(), "speed-up", "prepare",
+                "parallel", "merge", "cpu 1", "cpu N");
+    for (const int cells : cellCounts)
+    {
+        Topology* operands = Topology::Create();
+        PolygonLayer& coverage = MakeLayer(*operands, BenchData::VoronoiCoverage(cells, 1));
+        PolygonLayer& mesh = MakeLayer(*operands, BenchData::SquareMesh(cells, 1, 0.5, 0.5));
+        for (const auto& [name, operation] : operations)
+        {
+            if (!only.empty() && std::find(only.begin(), only.end(), name) == only.end())
+            {
+                continue;
+            }
+            const Timed one = Run(operation, coverage, mesh, 1);
+            const Timed many = Run(operation, coverage, mesh, threads);
+            if (one.Pieces != many.Pieces)
+            {
+                std::fprintf(stderr, "%s: %d pieces with one thread, %d with %d\n", name.c_str(),
+                             one.Pieces, many.Pieces, threads);
+                return 1;
+            }
+            std::printf("%-21s %8d %8.3fs %8.3fs %7.2fx %8.3fs %8.3fs %8.3fs %8.3fs %8.3fs\n",
+                        name.c_str(), coverage.GetPolygonCount(), one.Seconds, many.Seconds,
+                        one.Seconds / many.Seconds, many.Phases.Prepare, many.Phases.Work,
+                        many.Phases.Merge, one.CpuSeconds, many.CpuSeconds);
+            std::fflush(stdout);
+        }
+        Topology::Delete(operands);
+    }
+    return 0;
+}

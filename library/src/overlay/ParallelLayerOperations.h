@@ -1,0 +1,51 @@
+#pragma once
+
+// The intersection and the subtraction of layers with their work split over several threads.
+// Workers only read the operands and make free polygons, each into a slot of its own; one
+// merging step on the calling thread then copies the pieces into the result layer in the order
+// the single-thread operation creates them, so the result is the same polygons, nodes, parents
+// and order whatever the thread count.
+//
+// Each returns false, with the result layer untouched, when a worker failed: the caller then
+// runs the single-thread operation, which fails the same way and leaves what it leaves. An
+// exception of the progress callback stops the workers and propagates, leaving the result
+// layer untouched.
+
+#include "overlay/LayerSetOperations.h"
+
+namespace Arealis::LayerOperations
+{
+
+// A polygon's edges are indexed while it is intersected with more candidates than this.
+inline constexpr std::size_t EdgeIndexThreshold = 50;
+// Above this many candidates a join subtracts the united candidates once instead of
+// partitioning the polygon candidate by candidate.
+inline constexpr std::size_t PairwiseJoinLimit = 100;
+
+// Fills a polygon's lazily computed values (bounds, area, and the edge index when switched
+// on) so that threads reading it at once afterwards only read.
+void PrepareForSharedReads(const Polygon& polygon, bool indexed);
+
+// Wall-clock seconds of the phases of the last parallel operation of the calling thread, for
+// the benchmarks: preparing (candidates, shared read caches, the split of the work), the work
+// the threads share, and the serial merge into the result layer.
+struct ParallelPhases
+{
+    double Prepare = 0.0;
+    double Work = 0.0;
+    double Merge = 0.0;
+};
+ParallelPhases& LastParallelPhases() noexcept;
+
+bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& queried,
+                         PolygonLayer& result, bool recordParents, const Progress& progress,
+                         unsigned threads);
+
+bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
+                    const PolygonList& queriedPolygons, PolygonLayer& result, bool recordParents,
+                    const Progress& progress, unsigned threads);
+
+bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, PolygonLayer& result,
+                         bool recordParents, const Progress& progress, unsigned threads);
+
+} // namespace Arealis::LayerOperations

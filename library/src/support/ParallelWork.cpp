@@ -1,0 +1,185 @@
+#include "support/ParallelWork.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
+namespace Arealis::Parallel
+{
+
+unsigned UsableCores() noexcept
+{
+#if defined(__linux__)
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof(set), &set) == 0)
+    {
+        const int count = CPU_COUNT(&set);
+        if (count > 0)
+        {
+            return static_cast<unsigned>(count);
+        }
+    }
+#endif
+    return std::max(1U, std::thread::hardware_concurrency());
+}
+
+unsigned ResolveThreadCount(int nRequested) noexcept
+{
+    return nRequested > 0 ? static_cast<unsigned>(nRequested) : UsableCores();
+}
+
+WorkerSetUp WorkerSetUp::Capture()
+{
+    WorkerSetUp setUp;
+    setUp.m_precision = CurrentPrecision();
+    return setUp;
+}
+
+// A worker thread ends with its work, so the precision is set for the rest of its life rather
+// than through a scope.
+void WorkerSetUp::Apply() const
+{
+    Detail::t_currentPrecision = m_precision;
+}
+
+namespace
+{
+
+// The state the workers and the polling thread share.
+class Run
+{
+public:
+    Run(std::size_t count, const std::function<void(std::size_t)>& task)
+        : m_count(count), m_task(task)
+    {
+    }
+
+    void Work(const WorkerSetUp& setUp)
+    {
+        try
+        {
+            setUp.Apply();
+            for (;;)
+            {
+                if (m_stop.load(std::memory_order_relaxed))
+                {
+                    break;
+                }
+                const std::size_t k = m_next.fetch_add(1, std::memory_order_relaxed);
+                if (k >= m_count)
+                {
+                    break;
+                }
+                m_task(k);
+            }
+        }
+        catch (...)
+        {
+            Fail(std::current_exception());
+        }
+        const std::lock_guard lock(m_mutex);
+        ++m_ended;
+        m_changed.notify_all();
+    }
+
+    // Polls until every one of the workers has ended.
+    void Wait(unsigned workers, const std::function<void()>& poll)
+    {
+        constexpr auto interval = std::chrono::milliseconds(50);
+        std::unique_lock lock(m_mutex);
+        while (m_ended < workers)
+        {
+            m_changed.wait_for(lock, interval, [&] { return m_ended == workers; });
+            if (poll && m_pollFailure == nullptr)
+            {
+                lock.unlock();
+                try
+                {
+                    poll();
+                }
+                catch (...)
+                {
+                    m_stop.store(true);
+                    lock.lock();
+                    m_pollFailure = std::current_exception();
+                    continue;
+                }
+                lock.lock();
+            }
+        }
+    }
+
+    void Stop() noexcept { m_stop.store(true); }
+    std::exception_ptr TaskFailure() const { return m_taskFailure; }
+    std::exception_ptr PollFailure() const { return m_pollFailure; }
+
+private:
+    void Fail(std::exception_ptr failure)
+    {
+        m_stop.store(true);
+        const std::lock_guard lock(m_mutex);
+        if (m_taskFailure == nullptr)
+        {
+            m_taskFailure = std::move(failure);
+        }
+    }
+
+    const std::size_t m_count;
+    const std::function<void(std::size_t)>& m_task;
+    std::atomic<std::size_t> m_next{0};
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    unsigned m_ended = 0;
+    std::exception_ptr m_taskFailure;
+    std::exception_ptr m_pollFailure;
+};
+
+} // namespace
+
+std::exception_ptr ForEach(std::size_t count, unsigned threads,
+                           const std::function<void(std::size_t)>& task,
+                           const std::function<void()>& poll)
+{
+    Run run(count, task);
+    const WorkerSetUp setUp = WorkerSetUp::Capture();
+    const unsigned workers =
+        static_cast<unsigned>(std::clamp<std::size_t>(count, 1, std::max(threads, 1U)));
+    std::vector<std::jthread> started;
+    started.reserve(workers);
+    try
+    {
+        for (unsigned i = 0; i < workers; ++i)
+        {
+            started.emplace_back([&run, &setUp] { run.Work(setUp); });
+        }
+    }
+    catch (...)
+    {
+        // No thread could be started: the ones running end, and the failure is the caller's.
+        run.Stop();
+        started.clear();
+        throw;
+    }
+    run.Wait(workers, poll);
+    started.clear(); // joins
+    if (run.PollFailure() != nullptr)
+    {
+        std::rethrow_exception(run.PollFailure());
+    }
+    if (poll)
+    {
+        poll();
+    }
+    return run.TaskFailure();
+}
+
+} // namespace Arealis::Parallel

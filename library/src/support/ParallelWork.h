@@ -1,0 +1,47 @@
+#pragma once
+
+// Work split over several threads for the layer operations. Items are handed out in ascending
+// order from a shared counter; callers store each item's output in a slot of its own, so the
+// order in which threads finish never shows in a result.
+
+#include "Arealis/Precision.h"
+
+#include <atomic>
+#include <cstddef>
+#include <exception>
+#include <functional>
+
+namespace Arealis::Parallel
+{
+
+// The number of cores this process may run on (its CPU affinity), at least 1.
+unsigned UsableCores() noexcept;
+
+// The thread count to use for a request: 0 asks for every usable core.
+unsigned ResolveThreadCount(int nRequested) noexcept;
+
+// What a worker takes over from the thread that starts it. Every worker begins through
+// Apply, the one place where per-thread state of the calling thread (settings that live in
+// thread-local scopes) is copied onto the worker.
+class WorkerSetUp
+{
+public:
+    // Called on the starting thread.
+    static WorkerSetUp Capture();
+    // Called first thing on each worker.
+    void Apply() const;
+
+private:
+    Precision m_precision; // of the operation that starts the workers
+};
+
+// Runs task(k) for every k in [0, count) on the given number of worker threads while the
+// calling thread calls poll about every 50 ms and once at the end. The first exception of a
+// task stops the handing out of items (tasks in progress finish) and is returned once every
+// worker has ended; nullptr when all items ran. An exception of poll stops the workers the same
+// way and is rethrown after they ended.
+std::exception_ptr ForEach(std::size_t count, unsigned threads,
+                           const std::function<void(std::size_t)>& task,
+                           const std::function<void()>& poll);
+
+} // namespace Arealis::Parallel

@@ -1,0 +1,260 @@
+#include "Arealis/DerivedLayerOperations.h"
+#include "Arealis/Polygon.h"
+#include "Arealis/PolygonLayer.h"
+#include "Arealis/Ring.h"
+#include "Arealis/Topology.h"
+#include "PolygonQueries.h"
+#include "model/ModelTestSupport.h"
+#include "support/ParallelWork.h"
+
+#include <atomic>
+#include <cmath>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace Arealis;
+using namespace ModelTesting;
+using namespace Arealis::Testing;
+
+namespace
+{
+
+// A coverage of perSide x perSide quadrilaterals whose inner grid points are moved by up to a
+// quarter of the pitch, reproducibly.
+std::vector<Points> JitteredGrid(int perSide, double pitch, double offset, std::uint32_t seed)
+{
+    std::vector<std::vector<Point>> corners(perSide + 1, std::vector<Point>(perSide + 1));
+    for (int i = 0; i <= perSide; ++i)
+    {
+        for (int j = 0; j <= perSide; ++j)
+        {
+            const auto jitter = [&seed, pitch]
+            {
+                seed = seed * 1664525U + 1013904223U;
+                return (static_cast<double>(seed >> 8) / (1U << 24) - 0.5) * pitch / 2;
+            };
+            const bool inner = i > 0 && j > 0 && i < perSide && j < perSide;
+            const double dx = inner ? jitter() : 0.0;
+            const double dy = inner ? jitter() : 0.0;
+            corners[i][j] = {offset + i * pitch + dx, offset + j * pitch + dy};
+        }
+    }
+    std::vector<Points> cells;
+    for (int i = 0; i < perSide; ++i)
+    {
+        for (int j = 0; j < perSide; ++j)
+        {
+            cells.push_back(
+                {corners[i][j], corners[i][j + 1], corners[i + 1][j + 1], corners[i + 1][j]});
+        }
+    }
+    return cells;
+}
+
+// Regular polygons of the given vertex count and radius 0.45 on a grid of pitch 1 shifted by
+// offset: two such layers apart by half a pitch cross each other, with enough edges for the
+// overlays to search their crossings by the plane sweep.
+std::vector<Points> Circles(int perSide, int vertices, double offset)
+{
+    std::vector<Points> circles;
+    for (int i = 0; i < perSide; ++i)
+    {
+        for (int j = 0; j < perSide; ++j)
+        {
+            Points circle;
+            for (int k = 0; k < vertices; ++k)
+            {
+                const double angle = -2.0 * 3.141592653589793 * k / vertices; // clockwise
+                circle.push_back({offset + i + 0.45 * std::cos(angle),
+                                  offset + j + 0.45 * std::sin(angle)});
+            }
+            circles.push_back(circle);
+        }
+    }
+    return circles;
+}
+
+// Overlapping boxes of one layer, so that a candidate's remainder matters.
+std::vector<Points> OverlappingBoxes(int count, double extent)
+{
+    std::vector<Points> boxes;
+    for (int k = 0; k < count; ++k)
+    {
+        const double x = (k * 37 % 101) * extent / 101;
+        const double y = (k * 61 % 103) * extent / 103;
+        boxes.push_back(Box(x, y, x + extent / 5, y + extent / 7));
+    }
+    return boxes;
+}
+
+// Every polygon of a result in its order: each ring's node positions, exactly, with each node
+// numbered at its first use (so that shared nodes show), and the parents by operand and place.
+std::string Dump(const PolygonLayer& result, const std::vector<const PolygonLayer*>& operands)
+{
+    std::map<const Polygon*, std::string> names;
+    for (std::size_t l = 0; l < operands.size(); ++l)
+    {
+        const std::vector<Polygon*> polygons = PolygonsOf(*operands[l]);
+        for (std::size_t i = 0; i < polygons.size(); ++i)
+        {
+            names[polygons[i]] = std::to_string(l) + ":" + std::to_string(i);
+        }
+    }
+    std::map<const Node*, std::size_t> nodes;
+    std::ostringstream out;
+    out << std::hexfloat;
+    for (Polygon* polygon : PolygonsOf(result))
+    {
+        for (const Ring* ring : RingsOf(*polygon))
+        {
+            for (std::int32_t i = 0; i < ring->Count(); ++i)
+            {
+                const Node* node = ring->GetNode(i);
+                const auto [at, added] = nodes.emplace(node, nodes.size());
+                out << at->second << '(' << node->Position.X << ',' << node->Position.Y << ')';
+            }
+            out << ';';
+        }
+        PolygonEnumerator parents = result.GetParents(polygon);
+        while (parents.MoveNext())
+        {
+            out << ' ' << names[parents.Current()];
+        }
+        out << '\n';
+    }
+    return out.str();
+}
+
+using Operation = std::function<PolygonLayer*(Topology&, PolygonLayer*, PolygonLayer*)>;
+
+class ParallelLayerOperationsTest : public ::testing::Test
+{
+protected:
+    PolygonLayer& MakeLayer(const std::vector<Points>& rings, bool allowOverlap = false)
+    {
+        PolygonLayer& layer = *m_operands->CreatePolygonLayer(allowOverlap);
+        for (const Points& ring : rings)
+        {
+            AddRings(*layer.CreatePolygon(), {ring});
+        }
+        layer.Commit();
+        return layer;
+    }
+
+    // The operation's result with the given thread count, in a topology of its own.
+    std::string Run(const Operation& operation, PolygonLayer& a, PolygonLayer& b, int threads)
+    {
+        ScopedTopology results;
+        results->SetLayerThreads(threads);
+        const PolygonLayer* result = operation(*results, &a, &b);
+        return Dump(*result, {&a, &b});
+    }
+
+    ScopedTopology m_operands;
+};
+
+TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesParentsAndOrder)
+{
+    PolygonLayer& coverage = MakeLayer(JitteredGrid(14, 1.0, 0.0, 7));
+    PolygonLayer& shifted = MakeLayer(JitteredGrid(11, 1.3, 0.35, 11));
+    PolygonLayer& overlapping = MakeLayer(OverlappingBoxes(60, 14.0), true);
+    PolygonLayer& circles = MakeLayer(Circles(5, 150, 0.0));
+    PolygonLayer& shiftedCircles = MakeLayer(Circles(5, 150, 0.5));
+    const std::map<std::string, Operation> operations = {
+        {"intersection", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return t.Intersection(a, b, true); }},
+        {"subtraction", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return t.Substract(a, b, true); }},
+        {"join", [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return t.Join(a, b, true); }},
+        {"union", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return t.Union(a, b, false); }},
+        {"identity", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return Identity(t, a, b, true); }},
+        {"symmetric difference", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return SymmetricDifference(t, a, b, true); }},
+    };
+    const std::vector<std::pair<PolygonLayer*, PolygonLayer*>> pairs = {
+        {&coverage, &shifted}, {&shifted, &coverage}, {&overlapping, &coverage},
+        {&coverage, &overlapping}, {&coverage, &coverage}, {&circles, &shiftedCircles}};
+    for (const auto& [name, operation] : operations)
+    {
+        for (std::size_t p = 0; p < pairs.size(); ++p)
+        {
+            const std::string single = Run(operation, *pairs[p].first, *pairs[p].second, 1);
+            // Only a layer without itself can leave nothing.
+            ASSERT_TRUE(!single.empty() || pairs[p].first == pairs[p].second)
+                << name << ", pair " << p;
+            for (const int threads : {2, 3})
+            {
+                EXPECT_EQ(Run(operation, *pairs[p].first, *pairs[p].second, threads), single)
+                    << name << ", pair " << p << ", " << threads << " threads";
+            }
+        }
+    }
+}
+
+TEST_F(ParallelLayerOperationsTest, AThrowingProgressCallbackStopsTheWorkersAndRestoresTheOperands)
+{
+    // Two halves with over 100 candidates each: their edges are indexed during the operation.
+    PolygonLayer& halves = MakeLayer({Box(0, 0, 10, 20), Box(10, 0, 20, 20)});
+    PolygonLayer& coverage = MakeLayer(JitteredGrid(20, 1.0, 0.0, 3));
+    const auto stop = [](std::int64_t, std::int64_t) { throw std::runtime_error("stop"); };
+    ScopedTopology results;
+    results->SetLayerThreads(2);
+    EXPECT_THROW(results->Intersection(&halves, &coverage, true, stop), std::runtime_error);
+    EXPECT_THROW(results->Join(&halves, &coverage, true, stop), std::runtime_error);
+    EXPECT_THROW(results->Substract(&coverage, &halves, true, stop), std::runtime_error);
+    for (const Polygon* polygon : PolygonsOf(halves))
+    {
+        for (const Ring* ring : RingsOf(*polygon))
+        {
+            EXPECT_FALSE(ring->HasFlag(Ring::Flags::UseSpatialIndex));
+        }
+    }
+    EXPECT_EQ(halves.GetCommittedCount(), 2);
+}
+
+TEST_F(ParallelLayerOperationsTest, AFailingItemStopsTheOthersAndComesBackAfterEveryWorkerEnded)
+{
+    constexpr std::size_t count = 100000;
+    std::atomic<std::size_t> ran{0};
+    std::atomic<int> polls{0};
+    const std::exception_ptr failure = Parallel::ForEach(
+        count, 3,
+        [&](std::size_t k)
+        {
+            ran.fetch_add(1);
+            if (k == 10)
+            {
+                throw std::runtime_error("item 10");
+            }
+        },
+        [&] { polls.fetch_add(1); });
+    ASSERT_NE(failure, nullptr);
+    EXPECT_THROW(std::rethrow_exception(failure), std::runtime_error);
+    EXPECT_LT(ran.load(), count);
+    EXPECT_GE(polls.load(), 1);
+
+    // An exception of the polling callback stops the workers too and propagates.
+    ran = 0;
+    EXPECT_THROW(Parallel::ForEach(
+                     count, 2,
+                     [&](std::size_t)
+                     {
+                         ran.fetch_add(1);
+                         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                     },
+                     [] { throw std::logic_error("stop"); }),
+                 std::logic_error);
+    EXPECT_LT(ran.load(), count);
+}
+
+} // namespace
