@@ -3,9 +3,7 @@
 #include "Arealis/PolygonLayer.h"
 #include "Shapefile/ShapefileReader.h"
 
-#include <array>
 #include <filesystem>
-#include <fstream>
 #include <utility>
 
 namespace ArealisCli
@@ -27,15 +25,6 @@ public:
 
     std::vector<std::string> Messages;
 };
-
-// A main file given under another extension is still read by the shapefile reader.
-bool HasShapefileCode(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::array<unsigned char, 4> bytes{};
-    return in.read(reinterpret_cast<char*>(bytes.data()), bytes.size()) && bytes[0] == 0 &&
-           bytes[1] == 0 && bytes[2] == 0x27 && bytes[3] == 0x0a;
-}
 
 } // namespace
 
@@ -69,7 +58,7 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
     }
     const auto remember = [this](Arealis::Polygon* pPolygon, std::int64_t record)
     { m_records.emplace(pPolygon, record); };
-    if (!Formats::IsShapefilePath(path) && !HasShapefileCode(path))
+    if (!Formats::IsShapefilePath(path) && !Arealis::HasMainFileCode(path))
     {
         m_description = Formats::ReadOgrSource(path, *m_layer, remember);
         m_warnings = m_description.Notes;
