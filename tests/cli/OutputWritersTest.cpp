@@ -1,11 +1,11 @@
+#include "OutputWriters.h"
+
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "InputLayer.h"
-#include "OutputWriters.h"
-
-#include <gtest/gtest.h>
 
 #include <cmath>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,15 +31,14 @@ TEST(OutputWritersTest, WriteTheExactTextOfEachFeature)
     const std::vector<Formats::Field> columns{{"na\"me", Formats::FieldType::String},
                                               {"ctl\x01\t", Formats::FieldType::Real},
                                               {"long", Formats::FieldType::String}};
-    const auto propertiesOf = [&](Arealis::Polygon* polygon)
+    const auto propertiesOf = [&](Arealis::Polygon* polygon, FeatureProperties& properties)
     {
-        FeatureProperties properties;
+        properties = {};
         if (polygon == triangle)
         {
             properties.Values = {std::string("a\\b\n\"c\""), std::nan(""), longValue};
             properties.Parents = {{"A", 7}, {"B", -1}};
         }
-        return properties;
     };
     std::ostringstream geoJson;
     WriteGeoJson(geoJson, polygons, columns, propertiesOf);
