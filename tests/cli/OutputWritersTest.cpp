@@ -60,4 +60,22 @@ TEST(OutputWritersTest, WriteTheExactTextOfEachFeature)
                          "0.09999999999999999 1e+21)))\nMULTIPOLYGON EMPTY\n");
 }
 
+// Parts and holes as readers expect them: each exterior counter-clockwise followed by the holes
+// it encloses, clockwise, whatever order the rings were made in.
+TEST(OutputWritersTest, WriteExteriorsWithTheirOwnHoles)
+{
+    TopologyPtr topology = CreateTopology();
+    Arealis::PolygonLayer* layer = topology->CreatePolygonLayer(true);
+    Arealis::Polygon* polygon = layer->CreatePolygon();
+    // The library keeps exteriors clockwise and holes counter-clockwise.
+    polygon->CreateRing()->AddNodes(std::vector<Arealis::Point>{{1, 1}, {2, 1}, {2, 2}, {1, 2}});
+    polygon->CreateRing()->AddNodes(std::vector<Arealis::Point>{{5, 0}, {5, 1}, {6, 1}, {6, 0}});
+    polygon->CreateRing()->AddNodes(std::vector<Arealis::Point>{{0, 0}, {0, 4}, {4, 4}, {4, 0}});
+    polygon->Organise();
+    std::ostringstream wkt;
+    WriteWkt(wkt, {polygon});
+    EXPECT_EQ(wkt.str(), "MULTIPOLYGON (((4 0, 4 4, 0 4, 0 0, 4 0), (1 2, 2 2, 2 1, 1 1, 1 2)), "
+                         "((6 0, 6 1, 5 1, 5 0, 6 0)))\n");
+}
+
 } // namespace
