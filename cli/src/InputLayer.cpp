@@ -57,7 +57,7 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
                                                 "undefined");
     }
     const auto remember = [this](Arealis::Polygon* pPolygon, std::int64_t record)
-    { m_records.emplace(pPolygon, record); };
+    { m_records.Insert(pPolygon, record); };
     if (!Formats::IsShapefilePath(path) && !Arealis::HasMainFileCode(path))
     {
         m_description = Formats::ReadOgrSource(path, *m_layer, remember);
@@ -83,11 +83,11 @@ void InputLayer::Reproject(const Formats::CoordinateSystem& target)
 {
     TopologyPtr topology = CreateTopology();
     Arealis::PolygonLayer* layer = topology->CreatePolygonLayer(m_layer->AllowsOverlap());
-    std::unordered_map<const Arealis::Polygon*, std::int64_t> records;
+    RecordIndex records;
     const std::vector<std::string> messages = Formats::ReprojectLayer(
         *m_layer, *layer, m_description.System, target,
         [this, &records](Arealis::Polygon* pOriginal, Arealis::Polygon* pCopy)
-        { records.emplace(pCopy, RecordOf(pOriginal)); });
+        { records.Insert(pCopy, RecordOf(pOriginal)); });
     for (const std::string& message : messages)
     {
         m_warnings.push_back(m_path + " (transformed to " + target.Name + "): " + message);
@@ -100,8 +100,7 @@ void InputLayer::Reproject(const Formats::CoordinateSystem& target)
 
 std::int64_t InputLayer::RecordOf(const Arealis::Polygon* pPolygon) const
 {
-    const auto found = m_records.find(pPolygon);
-    return found == m_records.end() ? -1 : found->second;
+    return m_records.Find(pPolygon);
 }
 
 } // namespace ArealisCli
