@@ -1,5 +1,5 @@
 # Installs the libraries, their public headers and a CMake package, so that another project
-# can find_package(Arealis) and link Arealis::arealis (and Arealis::shapefile).
+# can find_package(Arealis) and link Arealis::arealis (and Arealis::shapefile, Arealis::formats).
 include(CMakePackageConfigHelpers)
 
 set(AREALIS_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Arealis)
@@ -9,6 +9,14 @@ set(AREALIS_INSTALLED_HEADERS ${PROJECT_SOURCE_DIR}/collections/include/
 if(TARGET arealis_shapefile)
   list(APPEND AREALIS_INSTALLED_TARGETS arealis_shapefile)
   list(APPEND AREALIS_INSTALLED_HEADERS ${PROJECT_SOURCE_DIR}/shapefile/include/)
+endif()
+# formats links GDAL privately; a static formats library still needs GDAL at the consumer's
+# link, so the package's configuration finds GDAL when formats is part of it.
+set(AREALIS_PACKAGE_HAS_FORMATS OFF)
+if(TARGET arealis_formats)
+  list(APPEND AREALIS_INSTALLED_TARGETS arealis_formats)
+  list(APPEND AREALIS_INSTALLED_HEADERS ${PROJECT_SOURCE_DIR}/formats/include/)
+  set(AREALIS_PACKAGE_HAS_FORMATS ON)
 endif()
 
 install(TARGETS ${AREALIS_INSTALLED_TARGETS} EXPORT ArealisTargets

@@ -3,9 +3,7 @@
 #include "Arealis/PolygonLayer.h"
 #include "Shapefile/ShapefileReader.h"
 
-#include <array>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <utility>
@@ -29,15 +27,6 @@ public:
 
     std::vector<std::string> Messages;
 };
-
-// A main file given under another extension is still read by the shapefile reader.
-bool HasShapefileCode(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::array<unsigned char, 4> bytes{};
-    return in.read(reinterpret_cast<char*>(bytes.data()), bytes.size()) && bytes[0] == 0 &&
-           bytes[1] == 0 && bytes[2] == 0x27 && bytes[3] == 0x0a;
-}
 
 } // namespace
 
@@ -93,14 +82,14 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
                                                 "undefined");
     }
     const auto remember = [this](Arealis::Polygon* pPolygon, std::int64_t record)
-    { m_records.emplace(pPolygon, record); };
+    { m_records.Insert(pPolygon, record); };
     // The precision is chosen from the reference system before the first polygon is made.
     const auto choosePrecision = [this, &precision](const Formats::CoordinateSystem& system)
     {
         m_topology->SetPrecision(precision.For(system.IsGeographic));
         m_degreeDefaults = system.IsGeographic && (!precision.Grid || !precision.Tolerance);
     };
-    if (!Formats::IsShapefilePath(path) && !HasShapefileCode(path))
+    if (!Formats::IsShapefilePath(path) && !Arealis::HasMainFileCode(path))
     {
         m_description = Formats::ReadOgrSource(path, *m_layer, remember, choosePrecision);
         m_warnings = m_description.Notes;
@@ -126,11 +115,11 @@ void InputLayer::Reproject(const Formats::CoordinateSystem& target)
 {
     TopologyPtr topology = CreateTopology(m_topology->GetPrecision());
     Arealis::PolygonLayer* layer = topology->CreatePolygonLayer(m_layer->AllowsOverlap());
-    std::unordered_map<const Arealis::Polygon*, std::int64_t> records;
+    RecordIndex records;
     const std::vector<std::string> messages = Formats::ReprojectLayer(
         *m_layer, *layer, m_description.System, target,
         [this, &records](Arealis::Polygon* pOriginal, Arealis::Polygon* pCopy)
-        { records.emplace(pCopy, RecordOf(pOriginal)); });
+        { records.Insert(pCopy, RecordOf(pOriginal)); });
     for (const std::string& message : messages)
     {
         m_warnings.push_back(m_path + " (transformed to " + target.Name + "): " + message);
@@ -143,8 +132,7 @@ void InputLayer::Reproject(const Formats::CoordinateSystem& target)
 
 std::int64_t InputLayer::RecordOf(const Arealis::Polygon* pPolygon) const
 {
-    const auto found = m_records.find(pPolygon);
-    return found == m_records.end() ? -1 : found->second;
+    return m_records.Find(pPolygon);
 }
 
 } // namespace ArealisCli

@@ -1,14 +1,14 @@
 #pragma once
 
 #include "Arealis/Topology.h"
-#include "Shapefile/ShapefileReader.h"
 #include "Formats/VectorSource.h"
+#include "RecordIndex.h"
+#include "Shapefile/ShapefileReader.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace Arealis
@@ -83,7 +83,7 @@ private:
     std::string m_label;
     TopologyPtr m_topology;
     Arealis::PolygonLayer* m_layer = nullptr;
-    std::unordered_map<const Arealis::Polygon*, std::int64_t> m_records;
+    RecordIndex m_records;
     std::vector<std::string> m_warnings;
     Arealis::ShapefileReadResult m_readResult;
     Formats::SourceDescription m_description;

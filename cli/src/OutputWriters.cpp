@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <span>
 #include <sstream>
 #include <string_view>
 
@@ -195,23 +196,23 @@ void AppendJsonValue(BlockWriter& text, const Formats::FieldValue& value)
     }
 }
 
-void AppendGeoJsonGeometry(BlockWriter& text, Arealis::Polygon& polygon)
+void AppendGeoJsonGeometry(BlockWriter& text, const Formats::PolygonParts& parts)
 {
     text.Append(R"({"type":"MultiPolygon","coordinates":[)");
-    bool firstPart = true;
-    for (const Formats::PolygonPart& part : Formats::PolygonParts(polygon))
+    for (std::size_t p = 0; p < parts.Count(); ++p)
     {
-        text.Append(firstPart ? "[" : ",[");
-        firstPart = false;
-        for (std::size_t r = 0; r < part.size(); ++r)
+        text.Append(p == 0 ? "[" : ",[");
+        const std::span<const Formats::OrientedRing> rings = parts[p];
+        for (std::size_t r = 0; r < rings.size(); ++r)
         {
             text.Append(r == 0 ? "[" : ",[");
-            for (std::size_t i = 0; i < part[r].size(); ++i)
+            const Formats::OrientedRing& ring = rings[r];
+            for (std::size_t i = 0; i < ring.size(); ++i)
             {
                 text.Append(i == 0 ? "[" : ",[");
-                text.AppendNumber(part[r][i].X);
+                text.AppendNumber(ring[i].X);
                 text.Append(',');
-                text.AppendNumber(part[r][i].Y);
+                text.AppendNumber(ring[i].Y);
                 text.Append(']');
             }
             text.Append(']');
@@ -268,14 +269,19 @@ void WriteGeoJson(std::ostream& out, const std::vector<Arealis::Polygon*>& polyg
         columnKeys.push_back(JsonString(column.Name) + ':');
     }
     BlockWriter text(out);
+    // Kept from feature to feature: after the first few, no feature allocates.
+    Formats::PolygonParts parts;
+    FeatureProperties properties;
     text.Append(R"({"type":"FeatureCollection","features":[)");
     for (std::size_t i = 0; i < polygons.size(); ++i)
     {
         text.Append(i == 0 ? R"({"type":"Feature","geometry":)"
                            : R"(,{"type":"Feature","geometry":)");
-        AppendGeoJsonGeometry(text, *polygons[i]);
+        parts.Gather(*polygons[i]);
+        AppendGeoJsonGeometry(text, parts);
         text.Append(R"(,"properties":)");
-        AppendProperties(text, columnKeys, propertiesOf(polygons[i]));
+        propertiesOf(polygons[i], properties);
+        AppendProperties(text, columnKeys, properties);
         text.Append('}');
         text.FlushIfFull();
     }
@@ -286,30 +292,33 @@ void WriteGeoJson(std::ostream& out, const std::vector<Arealis::Polygon*>& polyg
 void WriteWkt(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons)
 {
     BlockWriter text(out);
+    Formats::PolygonParts parts;
     for (Arealis::Polygon* polygon : polygons)
     {
-        const auto parts = Formats::PolygonParts(*polygon);
+        parts.Gather(*polygon);
         if (parts.empty())
         {
             text.Append("MULTIPOLYGON EMPTY\n");
             continue;
         }
         text.Append("MULTIPOLYGON (");
-        for (std::size_t p = 0; p < parts.size(); ++p)
+        for (std::size_t p = 0; p < parts.Count(); ++p)
         {
             text.Append(p == 0 ? "(" : ", (");
-            for (std::size_t r = 0; r < parts[p].size(); ++r)
+            const std::span<const Formats::OrientedRing> rings = parts[p];
+            for (std::size_t r = 0; r < rings.size(); ++r)
             {
                 text.Append(r == 0 ? "(" : ", (");
-                for (std::size_t i = 0; i < parts[p][r].size(); ++i)
+                const Formats::OrientedRing& ring = rings[r];
+                for (std::size_t i = 0; i < ring.size(); ++i)
                 {
                     if (i > 0)
                     {
                         text.Append(", ");
                     }
-                    text.AppendNumber(parts[p][r][i].X);
+                    text.AppendNumber(ring[i].X);
                     text.Append(' ');
-                    text.AppendNumber(parts[p][r][i].Y);
+                    text.AppendNumber(ring[i].Y);
                 }
                 text.Append(')');
             }

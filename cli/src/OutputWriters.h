@@ -30,7 +30,9 @@ struct FeatureProperties
     std::vector<ParentReference> Parents;
 };
 
-using PropertiesLookup = std::function<FeatureProperties(Arealis::Polygon*)>;
+// Puts a polygon's values and parents into the properties, replacing all they held: writers
+// hand in the same properties for every feature, so that their storage is reused.
+using PropertiesLookup = std::function<void(Arealis::Polygon*, FeatureProperties&)>;
 
 // An RFC 7946 FeatureCollection: one Feature per polygon, its geometry a MultiPolygon of the
 // polygon's exterior rings with their holes (counter-clockwise exteriors, clockwise holes),

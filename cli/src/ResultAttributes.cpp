@@ -2,7 +2,9 @@
 
 #include "Arealis/PolygonLayer.h"
 
+#include <array>
 #include <set>
+#include <stdexcept>
 
 namespace ArealisCli
 {
@@ -31,6 +33,10 @@ bool CarriesColumns(Operation operation, std::size_t input)
 ResultAttributes::ResultAttributes(Operation operation, std::vector<const InputLayer*> inputs)
     : m_inputs(std::move(inputs))
 {
+    if (m_inputs.size() > MaxInputs)
+    {
+        throw std::invalid_argument("an operation has at most two input layers");
+    }
     std::vector<std::set<std::string>> names(m_inputs.size());
     for (std::size_t i = 0; i < m_inputs.size(); ++i)
     {
@@ -61,13 +67,15 @@ ResultAttributes::ResultAttributes(Operation operation, std::vector<const InputL
     m_columns.push_back({"b_record", Formats::FieldType::Integer, 0, 0});
 }
 
-FeatureProperties ResultAttributes::PropertiesOf(const Arealis::PolygonLayer& result,
-                                                 Arealis::Polygon* pPolygon) const
+void ResultAttributes::PropertiesOf(const Arealis::PolygonLayer& result, Arealis::Polygon* pPolygon,
+                                    FeatureProperties& into) const
 {
-    FeatureProperties properties;
-    properties.Values.resize(m_columns.size());
-    std::vector<int> parentCount(m_inputs.size(), 0);
-    std::vector<std::int64_t> records(m_inputs.size(), -1);
+    // Values are assigned in place, never cleared first: a text assigned over a text reuses
+    // its storage, so that writing a layer does not allocate per feature.
+    into.Values.resize(m_columns.size());
+    into.Parents.clear();
+    std::array<int, MaxInputs> parentCount{};
+    std::array<std::int64_t, MaxInputs> records{};
     Arealis::PolygonEnumerator parents = result.GetParents(pPolygon);
     while (parents.MoveNext())
     {
@@ -76,7 +84,7 @@ FeatureProperties ResultAttributes::PropertiesOf(const Arealis::PolygonLayer& re
             const std::int64_t record = m_inputs[i]->RecordOf(parents.Current());
             if (record >= 0)
             {
-                properties.Parents.push_back({m_inputs[i]->Label(), record});
+                into.Parents.push_back({m_inputs[i]->Label(), record});
                 ++parentCount[i];
                 records[i] = record;
                 break;
@@ -85,21 +93,42 @@ FeatureProperties ResultAttributes::PropertiesOf(const Arealis::PolygonLayer& re
     }
     for (std::size_t i = 0; i < m_inputs.size(); ++i)
     {
-        if (parentCount[i] != 1)
+        const bool single = parentCount[i] == 1;
+        Formats::FieldValue& recordValue = into.Values[m_columns.size() - 2 + i];
+        if (single)
         {
-            continue;
+            recordValue = records[i];
         }
-        properties.Values[m_columns.size() - 2 + i] = records[i];
+        else
+        {
+            recordValue = Formats::FieldValue{};
+        }
         if (!m_carried[i])
         {
             continue;
         }
-        if (const auto* row = m_inputs[i]->Attributes().RowOf(records[i]))
+        const std::size_t width = m_inputs[i]->Attributes().Fields.size();
+        const auto* row = single ? m_inputs[i]->Attributes().RowOf(records[i]) : nullptr;
+        for (std::size_t c = 0; c < width; ++c)
         {
-            std::copy(row->begin(), row->end(),
-                      properties.Values.begin() + static_cast<std::ptrdiff_t>(m_offsets[i]));
+            Formats::FieldValue& value = into.Values[m_offsets[i] + c];
+            if (row != nullptr && c < row->size())
+            {
+                value = (*row)[c];
+            }
+            else
+            {
+                value = Formats::FieldValue{};
+            }
         }
     }
+}
+
+FeatureProperties ResultAttributes::PropertiesOf(const Arealis::PolygonLayer& result,
+                                                 Arealis::Polygon* pPolygon) const
+{
+    FeatureProperties properties;
+    PropertiesOf(result, pPolygon, properties);
     return properties;
 }
 

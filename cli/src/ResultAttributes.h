@@ -21,11 +21,16 @@ public:
     ResultAttributes(Operation operation, std::vector<const InputLayer*> inputs);
 
     const std::vector<Formats::Field>& Columns() const { return m_columns; }
-    // The values and parents of a polygon of the result layer.
+    // The values and parents of a polygon of the result layer, put into the properties in
+    // place (see PropertiesLookup), or returned.
+    void PropertiesOf(const Arealis::PolygonLayer& result, Arealis::Polygon* pPolygon,
+                      FeatureProperties& into) const;
     FeatureProperties PropertiesOf(const Arealis::PolygonLayer& result,
                                    Arealis::Polygon* pPolygon) const;
 
 private:
+    static constexpr std::size_t MaxInputs = 2;
+
     std::vector<const InputLayer*> m_inputs;
     // Which inputs' columns are carried, and where each input's columns start in the row.
     std::vector<bool> m_carried;

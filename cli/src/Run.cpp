@@ -196,8 +196,8 @@ void WriteResult(const Options& options, std::ostream& out, const Arealis::Polyg
     {
     case OutputFormat::GeoJson:
         WriteGeoJson(out, polygons, attributes.Columns(),
-                     [&layer, &attributes](Arealis::Polygon* pPolygon)
-                     { return attributes.PropertiesOf(layer, pPolygon); });
+                     [&layer, &attributes](Arealis::Polygon* pPolygon, FeatureProperties& into)
+                     { attributes.PropertiesOf(layer, pPolygon, into); });
         break;
     case OutputFormat::Wkt:
         WriteWkt(out, polygons);
@@ -214,9 +214,11 @@ void WriteLayerFile(Formats::VectorWriter& writer, const Arealis::PolygonLayer& 
                     const ResultAttributes& attributes, const std::string& path,
                     std::ostream& errors)
 {
+    FeatureProperties properties; // reused from feature to feature
     for (Arealis::Polygon* polygon : AllPolygons(layer))
     {
-        writer.Write(*polygon, attributes.PropertiesOf(layer, polygon).Values);
+        attributes.PropertiesOf(layer, polygon, properties);
+        writer.Write(*polygon, properties.Values);
     }
     writer.Commit();
     for (const auto& [column, stored] : writer.RenamedFields())
@@ -426,7 +428,7 @@ int RunValidate(const Options& options, OutputTarget& output, std::ostream& erro
         {
             polygons.push_back(refusal.Polygon);
         }
-        WriteGeoJson(out, polygons, {}, [](Arealis::Polygon*) { return FeatureProperties{}; });
+        WriteGeoJson(out, polygons, {}, [](Arealis::Polygon*, FeatureProperties&) {});
     }
     else
     {

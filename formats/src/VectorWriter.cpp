@@ -72,14 +72,13 @@ std::optional<FileFormat> FormatOfExtension(const std::string& path)
 // A MultiPolygon of the polygon's parts; for a shapefile, whose records do not tell the two
 // apart, a polygon of one part is written as a Polygon, which the driver takes without
 // examining how parts nest.
-std::unique_ptr<OGRGeometry> GeometryOf(Arealis::Polygon& polygon, bool singlePartAsPolygon)
+std::unique_ptr<OGRGeometry> GeometryOf(const PolygonParts& parts, bool singlePartAsPolygon)
 {
     auto multi = std::make_unique<OGRMultiPolygon>();
-    const std::vector<PolygonPart> parts = PolygonParts(polygon);
-    for (const PolygonPart& part : parts)
+    for (std::size_t p = 0; p < parts.Count(); ++p)
     {
         auto ogrPart = std::make_unique<OGRPolygon>();
-        for (const RingPoints& ring : part)
+        for (const OrientedRing& ring : parts[p])
         {
             auto ogrRing = std::make_unique<OGRLinearRing>();
             ogrRing->setNumPoints(static_cast<int>(ring.size()), FALSE);
@@ -89,7 +88,7 @@ std::unique_ptr<OGRGeometry> GeometryOf(Arealis::Polygon& polygon, bool singlePa
             }
             ogrPart->addRingDirectly(ogrRing.release());
         }
-        if (singlePartAsPolygon && parts.size() == 1)
+        if (singlePartAsPolygon && parts.Count() == 1)
         {
             return ogrPart;
         }
@@ -171,6 +170,7 @@ struct VectorWriter::State
     std::vector<std::pair<std::string, std::string>> Renamed;
     std::int64_t Written = 0;
     bool InTransaction = false;
+    PolygonParts Parts; // kept from feature to feature
 
     void Fail(const std::string& what, const GdalErrors& errors) const
     {
@@ -322,8 +322,9 @@ void VectorWriter::Write(Arealis::Polygon& polygon, const std::vector<FieldValue
     {
         SetValue(feature, i, values[static_cast<std::size_t>(i)]);
     }
+    state.Parts.Gather(polygon);
     feature.SetGeometryDirectly(
-        GeometryOf(polygon, state.Target.Format == FileFormat::Shapefile).release());
+        GeometryOf(state.Parts, state.Target.Format == FileFormat::Shapefile).release());
     if (state.Layer->CreateFeature(&feature) != OGRERR_NONE)
     {
         state.Fail("writing feature " + std::to_string(state.Written) + " failed", errors);

@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <system_error>
@@ -742,6 +743,21 @@ void CommitLayer(PolygonLayer& layer, IReporter& reporter)
     }
 }
 
+constexpr std::int32_t MainFileCode = 9994;
+
+// The big-endian number in a file's first four bytes; nothing for a file that cannot be opened
+// or is shorter.
+std::optional<std::int32_t> FileCodeOf(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::array<unsigned char, 4> bytes{};
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), bytes.size()))
+    {
+        return std::nullopt;
+    }
+    return ByteOrder::BigEndianInt32(bytes.data());
+}
+
 std::string ErrorText(const char* message)
 {
     return std::string(message) + "\r\nAt:\r\n    " + ReaderLocation();
@@ -761,20 +777,18 @@ void CheckMainFile(const std::string& path)
                 extension + "), not a shapefile main file (.shp)",
             ReaderLocation());
     }
-    constexpr std::int32_t MainFileCode = 9994;
-    std::ifstream in(path, std::ios::binary);
-    std::array<unsigned char, 4> bytes{};
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), bytes.size()))
-    {
-        return;
-    }
-    const std::int32_t code = ByteOrder::BigEndianInt32(bytes.data());
-    if (code != MainFileCode)
+    const std::optional<std::int32_t> code = FileCodeOf(path);
+    if (code && *code != MainFileCode)
     {
         throw ShapefileFormatException(path + ": not a shapefile main file (file code " +
-                                           std::to_string(code) + ", expected 9994)",
+                                           std::to_string(*code) + ", expected 9994)",
                                        ReaderLocation());
     }
+}
+
+bool HasMainFileCode(const std::string& path)
+{
+    return FileCodeOf(path) == MainFileCode;
 }
 
 std::int64_t ShapefileReadResult::SkippedCount() const

@@ -6,9 +6,12 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 using namespace FormatsTesting;
@@ -153,6 +156,78 @@ TEST_F(AttributesEndToEndTest, ReferenceSystemsAndExistingOutputsAreCheckedBefor
     EXPECT_NE(again.Err.find("exists already; give --overwrite"), std::string::npos) << again.Err;
     EXPECT_EQ(Run("subtract --overwrite --reproject " + inputs + " -o '" + out + "'").Status, 0);
     EXPECT_EQ(OpenForTest(out)->GetLayer(0)->GetFeatureCount(), 1);
+}
+
+// Reads a whole file, to see that a failed run changed nothing.
+std::string Contents(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A full disk (a small tmpfs; root only, skipped where nothing can be mounted): writing each
+// format fails with an error naming the file, leaves no file behind, and keeps an earlier
+// output that --overwrite would have replaced, and the inputs, as they were.
+TEST_F(AttributesEndToEndTest, AFullDiskFailsEveryFormatAndLeavesNothingBehind)
+{
+    if (::geteuid() != 0)
+    {
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    }
+    const fs::path disk = m_folder / "disk";
+    fs::create_directories(disk);
+    const std::string mount =
+        "mount -t tmpfs -o size=192k tmpfs '" + disk.string() + "' 2> /dev/null";
+    if (std::system(mount.c_str()) != 0)
+    {
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    }
+    const std::unique_ptr<const fs::path, void (*)(const fs::path*)> unmount(
+        &disk,
+        [](const fs::path* path) { std::system(("umount '" + path->string() + "'").c_str()); });
+
+    // Two grids of 30 x 30 named squares, half a square apart: about 400 kB of GeoJSON.
+    const std::vector<Formats::Field> fields{{"name", Formats::FieldType::String, 40, 0}};
+    for (const auto& [name, offset] : {std::pair{"grid_a.gpkg", 0.0}, {"grid_b.gpkg", 0.5}})
+    {
+        std::vector<TestFeature> squares;
+        for (int i = 0; i < 900; ++i)
+        {
+            const double x = i % 30 + offset;
+            const double y = i / 30 + offset;
+            const auto corner = [](double cx, double cy)
+            { return std::to_string(cx) + " " + std::to_string(cy); };
+            squares.push_back({"POLYGON ((" + corner(x, y) + "," + corner(x + 1, y) + "," +
+                                   corner(x + 1, y + 1) + "," + corner(x, y + 1) + "," +
+                                   corner(x, y) + "))",
+                               {std::string("square number ") + std::to_string(i)}});
+        }
+        WriteTestSource(In(name), "GPKG", "grid", wkbPolygon, fields, squares);
+    }
+    const std::string inputs = "'" + In("grid_a.gpkg") + "' '" + In("grid_b.gpkg") + "'";
+    const std::string inputsBefore = Contents(In("grid_a.gpkg")) + Contents(In("grid_b.gpkg"));
+    std::ofstream(disk / "r.geojson") << "earlier\n";
+
+    for (const std::string name :
+         {"r.geojson", "r.json", "r.wkt", "r.shp", "r.gpkg", "r.fgb", "r.csv"})
+    {
+        const std::string out = (disk / name).string();
+        const std::string format = name == "r.wkt" ? " --format wkt" : "";
+        const Result failed =
+            Run("intersection --overwrite" + format + " " + inputs + " -o '" + out + "'");
+        EXPECT_EQ(failed.Status, 2) << name;
+        EXPECT_NE(failed.Err.find(out + ": "), std::string::npos) << failed.Err;
+        std::vector<std::string> left;
+        for (const auto& entry : fs::directory_iterator(disk))
+        {
+            left.push_back(entry.path().filename().string());
+        }
+        EXPECT_EQ(left, std::vector<std::string>{"r.geojson"}) << name;
+    }
+    EXPECT_EQ(Contents(disk / "r.geojson"), "earlier\n");
+    EXPECT_EQ(Contents(In("grid_a.gpkg")) + Contents(In("grid_b.gpkg")), inputsBefore);
 }
 
 } // namespace

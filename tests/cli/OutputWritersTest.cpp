@@ -1,11 +1,11 @@
+#include "OutputWriters.h"
+
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "InputLayer.h"
-#include "OutputWriters.h"
-
-#include <gtest/gtest.h>
 
 #include <cmath>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,15 +31,14 @@ TEST(OutputWritersTest, WriteTheExactTextOfEachFeature)
     const std::vector<Formats::Field> columns{{"na\"me", Formats::FieldType::String},
                                               {"ctl\x01\t", Formats::FieldType::Real},
                                               {"long", Formats::FieldType::String}};
-    const auto propertiesOf = [&](Arealis::Polygon* polygon)
+    const auto propertiesOf = [&](Arealis::Polygon* polygon, FeatureProperties& properties)
     {
-        FeatureProperties properties;
+        properties = {};
         if (polygon == triangle)
         {
             properties.Values = {std::string("a\\b\n\"c\""), std::nan(""), longValue};
             properties.Parents = {{"A", 7}, {"B", -1}};
         }
-        return properties;
     };
     std::ostringstream geoJson;
     WriteGeoJson(geoJson, polygons, columns, propertiesOf);
@@ -59,6 +58,24 @@ TEST(OutputWritersTest, WriteTheExactTextOfEachFeature)
                   "\n");
     EXPECT_EQ(wkt.str(), "MULTIPOLYGON (((0.09999999999999999 1e+21, 0 3, 0.09999999999999999 0, "
                          "0.09999999999999999 1e+21)))\nMULTIPOLYGON EMPTY\n");
+}
+
+// Parts and holes as readers expect them: each exterior counter-clockwise followed by the holes
+// it encloses, clockwise, whatever order the rings were made in.
+TEST(OutputWritersTest, WriteExteriorsWithTheirOwnHoles)
+{
+    TopologyPtr topology = CreateTopology();
+    Arealis::PolygonLayer* layer = topology->CreatePolygonLayer(true);
+    Arealis::Polygon* polygon = layer->CreatePolygon();
+    // The library keeps exteriors clockwise and holes counter-clockwise.
+    polygon->CreateRing()->AddNodes(std::vector<Arealis::Point>{{1, 1}, {2, 1}, {2, 2}, {1, 2}});
+    polygon->CreateRing()->AddNodes(std::vector<Arealis::Point>{{5, 0}, {5, 1}, {6, 1}, {6, 0}});
+    polygon->CreateRing()->AddNodes(std::vector<Arealis::Point>{{0, 0}, {0, 4}, {4, 4}, {4, 0}});
+    polygon->Organise();
+    std::ostringstream wkt;
+    WriteWkt(wkt, {polygon});
+    EXPECT_EQ(wkt.str(), "MULTIPOLYGON (((4 0, 4 4, 0 4, 0 0, 4 0), (1 2, 2 2, 2 1, 1 1, 1 2)), "
+                         "((6 0, 6 1, 5 1, 5 0, 6 0)))\n");
 }
 
 } // namespace

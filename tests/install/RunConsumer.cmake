@@ -17,6 +17,6 @@ run_step("configure consumer" ${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}
          "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${LINKER_FLAGS}")
 run_step("build consumer" ${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run_step("run consumer" ${WORK_DIR}/build/consumer)
-if(NOT STEP_OUTPUT MATCHES "area 100")
+if(NOT STEP_OUTPUT MATCHES "area 100" OR NOT STEP_OUTPUT MATCHES "system EPSG:4326")
   message(FATAL_ERROR "unexpected consumer output: ${STEP_OUTPUT}")
 endif()

@@ -217,6 +217,9 @@ TEST_F(MalformedShapefileTest, FilesThatAreNotMainFilesAreRefusedByName)
             error = e.Message();
         }
         EXPECT_EQ(error, expected.empty() ? "" : path + ": " + expected);
+        // The code alone, whatever the name: the tool reads a main file under any extension.
+        const bool mainCode = path.ends_with("layer.shp") || path.ends_with("layer.SHX");
+        EXPECT_EQ(HasMainFileCode(path), mainCode) << path;
     }
 }
 

@@ -30,6 +30,9 @@ public:
 // reader reports it.
 void CheckMainFile(const std::string& path);
 
+// Whether the file starts with the main file's code 9994, whatever its name.
+bool HasMainFileCode(const std::string& path);
+
 // Reads the polygon records of a shapefile main file (.shp) into the layer, one polygon per
 // record and one ring per part, then commits the layer.
 //

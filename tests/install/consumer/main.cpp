@@ -2,6 +2,7 @@
 #include <Arealis/PolygonLayer.h>
 #include <Arealis/Ring.h>
 #include <Arealis/Topology.h>
+#include <Formats/CoordinateSystem.h>
 #include <iostream>
 
 int main()
@@ -17,5 +18,7 @@ int main()
     layer->Commit();
     std::cout << "area " << ring->GetSignedArea() << '\n';
     Arealis::Topology::Delete(topology);
+    // Through GDAL, which the formats library brings along.
+    std::cout << "system " << Formats::CoordinateSystemFromText("EPSG:4326").Name << '\n';
     return 0;
 }
