@@ -2,15 +2,13 @@
 
 #include "Arealis/PolygonLayer.h"
 
-#include <set>
-
 namespace ArealisCli
 {
 
 namespace
 {
 
-bool CarriesColumns(Operation operation, std::size_t input)
+Formats::CarriedColumns CarriedBy(Operation operation)
 {
     switch (operation)
     {
@@ -18,56 +16,36 @@ bool CarriesColumns(Operation operation, std::size_t input)
     case Operation::Join:
     case Operation::Identity:
     case Operation::SymmetricDifference:
-        return true;
+        return Formats::CarriedColumns::Both;
     case Operation::Subtract:
-        return input == 0;
+        return Formats::CarriedColumns::First;
     default:
-        return false;
+        return Formats::CarriedColumns::None;
     }
+}
+
+std::vector<const Formats::AttributeTable*> TablesOf(const std::vector<const InputLayer*>& inputs)
+{
+    std::vector<const Formats::AttributeTable*> tables;
+    for (const InputLayer* input : inputs)
+    {
+        tables.push_back(&input->Attributes());
+    }
+    return tables;
 }
 
 } // namespace
 
 ResultAttributes::ResultAttributes(Operation operation, std::vector<const InputLayer*> inputs)
-    : m_inputs(std::move(inputs))
+    : m_inputs(std::move(inputs)), m_columns(CarriedBy(operation), TablesOf(m_inputs))
 {
-    std::vector<std::set<std::string>> names(m_inputs.size());
-    for (std::size_t i = 0; i < m_inputs.size(); ++i)
-    {
-        m_carried.push_back(CarriesColumns(operation, i));
-        for (const Formats::Field& field : m_inputs[i]->Attributes().Fields)
-        {
-            names[i].insert(field.Name);
-        }
-    }
-    const bool both = m_carried.size() == 2 && m_carried[0] && m_carried[1];
-    for (std::size_t i = 0; i < m_inputs.size(); ++i)
-    {
-        m_offsets.push_back(m_columns.size());
-        if (!m_carried[i])
-        {
-            continue;
-        }
-        for (Formats::Field field : m_inputs[i]->Attributes().Fields)
-        {
-            if (both && names[1 - i].contains(field.Name))
-            {
-                field.Name += i == 0 ? "_1" : "_2";
-            }
-            m_columns.push_back(std::move(field));
-        }
-    }
-    m_columns.push_back({"a_record", Formats::FieldType::Integer, 0, 0});
-    m_columns.push_back({"b_record", Formats::FieldType::Integer, 0, 0});
 }
 
 FeatureProperties ResultAttributes::PropertiesOf(const Arealis::PolygonLayer& result,
                                                  Arealis::Polygon* pPolygon) const
 {
     FeatureProperties properties;
-    properties.Values.resize(m_columns.size());
-    std::vector<int> parentCount(m_inputs.size(), 0);
-    std::vector<std::int64_t> records(m_inputs.size(), -1);
+    std::vector<Formats::ParentRecord> records;
     Arealis::PolygonEnumerator parents = result.GetParents(pPolygon);
     while (parents.MoveNext())
     {
@@ -77,29 +55,12 @@ FeatureProperties ResultAttributes::PropertiesOf(const Arealis::PolygonLayer& re
             if (record >= 0)
             {
                 properties.Parents.push_back({m_inputs[i]->Label(), record});
-                ++parentCount[i];
-                records[i] = record;
+                records.push_back({i, record});
                 break;
             }
         }
     }
-    for (std::size_t i = 0; i < m_inputs.size(); ++i)
-    {
-        if (parentCount[i] != 1)
-        {
-            continue;
-        }
-        properties.Values[m_columns.size() - 2 + i] = records[i];
-        if (!m_carried[i])
-        {
-            continue;
-        }
-        if (const auto* row = m_inputs[i]->Attributes().RowOf(records[i]))
-        {
-            std::copy(row->begin(), row->end(),
-                      properties.Values.begin() + static_cast<std::ptrdiff_t>(m_offsets[i]));
-        }
-    }
+    properties.Values = m_columns.ValuesOf(records);
     return properties;
 }
 
