@@ -80,7 +80,16 @@ public:
     {
         m_records[pPolygon] = record;
     }
-    void ForgetRecord(const Arealis::Polygon* pPolygon) { m_records.erase(pPolygon); }
+    // Also forgets the polygon's parents in a result layer, so that a polygon made later at the
+    // same address does not show them.
+    void ForgetRecord(const Arealis::Polygon* pPolygon)
+    {
+        m_records.erase(pPolygon);
+        if (m_derivation)
+        {
+            m_derivation->Parents.erase(pPolygon);
+        }
+    }
     std::optional<std::int64_t> RecordOf(const Arealis::Polygon* pPolygon) const
     {
         const auto found = m_records.find(pPolygon);
@@ -104,7 +113,7 @@ public:
     const LayerDerivation* Derivation() const { return m_derivation.get(); }
     void SetDerivation(LayerDerivation derivation)
     {
-        m_derivation = std::make_unique<const LayerDerivation>(std::move(derivation));
+        m_derivation = std::make_unique<LayerDerivation>(std::move(derivation));
     }
 
     // The picture must be drawn again.
@@ -127,7 +136,7 @@ private:
     std::shared_ptr<const Formats::AttributeTable> m_attributes =
         std::make_shared<const Formats::AttributeTable>();
     Formats::CoordinateSystem m_system;
-    std::unique_ptr<const LayerDerivation> m_derivation;
+    std::unique_ptr<LayerDerivation> m_derivation;
 };
 
 // The name with every ".shp" taken out, the stem of the names of derived layers
