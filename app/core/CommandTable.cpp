@@ -20,8 +20,17 @@ const std::array Commands{
     CommandInfo{
         FileOpen, "&Open Layer...\tCtrl+O", "Open an existing layer\nOpen Layer...", "Ctrl+O", {}},
     CommandInfo{FileSave, "&Save\tCtrl+S", "Save the active document\nSave", "Ctrl+S", {}},
-    CommandInfo{
-        FileSaveAs, "Save &As...", "Save the active document with a new name\nSave As", {}, {}},
+    CommandInfo{FileSaveAs,
+                "Save &As...",
+                "Write the selected layer to a file of another name or format\nSave As",
+                {},
+                {}},
+    CommandInfo{FileExportLayer,
+                "&Export Layer...",
+                "Write the selected layer with its attributes to a shapefile, GeoPackage, "
+                "GeoJSON, FlatGeobuf or CSV file\nExport Layer",
+                {},
+                {}},
     CommandInfo{DeleteSelectedLayer,
                 "Delete Selected Layer",
                 "Delete Selected Layer\nDelete Selected Layer",
@@ -142,7 +151,9 @@ std::string ToolTip(const CommandInfo& info)
 std::vector<MenuInfo> MainMenu()
 {
     return {
-        {"&File", {FileOpen, DeleteSelectedLayer, 0, FileMruFirst, 0, AppExit}},
+        {"&File",
+         {FileOpen, FileExportLayer, FileSaveAs, DeleteSelectedLayer, 0, FileMruFirst, 0,
+          AppExit}},
         {"&Edit", {EditUndo, EditRedo, 0, EditDelete}},
         {"&View", {ViewToolbar, ViewStatusBar, ViewEditingTools}},
         {"&Help", {AppAbout}},

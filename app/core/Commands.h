@@ -11,6 +11,8 @@ inline constexpr int FileOpen = 57601; // "Open Layer..."
 inline constexpr int FileSave = 57603;
 inline constexpr int FileSaveAs = 57604;
 inline constexpr int FilePrint = 57607;
+// "Export Layer...": writes the selected layer to a file of a GIS format.
+inline constexpr int FileExportLayer = 32861;
 inline constexpr int FileMruFirst = 57616; // recent files 1 to 4
 inline constexpr int FileMruLast = 57619;
 inline constexpr int DeleteSelectedLayer = 32829;

@@ -2,12 +2,17 @@
 
 #include "Canvas.h"
 #include "Colour.h"
+#include "Formats/Attributes.h"
+#include "Formats/CoordinateSystem.h"
+#include "Formats/ResultColumns.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
+#include <utility>
 
 namespace Arealis
 {
@@ -18,6 +23,24 @@ class Topology;
 
 namespace Orvista
 {
+
+// An input of a layer operation as its result remembers it: the layer's name and attribute
+// table, which stay with the result also when the input layer is deleted.
+struct LayerInput
+{
+    std::string Name;
+    std::shared_ptr<const Formats::AttributeTable> Attributes;
+};
+
+// How a result layer was made: the column rule of its operation, its inputs (A, then B) and
+// each result polygon's parents as records of the inputs. The links are kept here rather than
+// in the library's parent collections, so that the inputs stay free to edit and delete.
+struct LayerDerivation
+{
+    Formats::CarriedColumns Carried = Formats::CarriedColumns::None;
+    std::vector<LayerInput> Inputs;
+    std::unordered_map<const Arealis::Polygon*, std::vector<Formats::ParentRecord>> Parents;
+};
 
 // The program's record of one layer: a topology of its own with one polygon layer of it, the
 // name shown in the layer tree, the colours, and the layer's cached picture (the layer drawn
@@ -57,11 +80,40 @@ public:
     {
         m_records[pPolygon] = record;
     }
-    void ForgetRecord(const Arealis::Polygon* pPolygon) { m_records.erase(pPolygon); }
+    // Also forgets the polygon's parents in a result layer, so that a polygon made later at the
+    // same address does not show them.
+    void ForgetRecord(const Arealis::Polygon* pPolygon)
+    {
+        m_records.erase(pPolygon);
+        if (m_derivation)
+        {
+            m_derivation->Parents.erase(pPolygon);
+        }
+    }
     std::optional<std::int64_t> RecordOf(const Arealis::Polygon* pPolygon) const
     {
         const auto found = m_records.find(pPolygon);
         return found != m_records.end() ? std::optional(found->second) : std::nullopt;
+    }
+
+    // The attribute table of the layer's file, one row per record (no columns for a layer made
+    // in the program), and the file's reference system.
+    const Formats::AttributeTable& Attributes() const { return *m_attributes; }
+    const std::shared_ptr<const Formats::AttributeTable>& SharedAttributes() const
+    {
+        return m_attributes;
+    }
+    void SetAttributes(Formats::AttributeTable attributes)
+    {
+        m_attributes = std::make_shared<const Formats::AttributeTable>(std::move(attributes));
+    }
+    const Formats::CoordinateSystem& System() const { return m_system; }
+    void SetSystem(Formats::CoordinateSystem system) { m_system = std::move(system); }
+    // For the result of a layer operation, how it was made; null for other layers.
+    const LayerDerivation* Derivation() const { return m_derivation.get(); }
+    void SetDerivation(LayerDerivation derivation)
+    {
+        m_derivation = std::make_unique<LayerDerivation>(std::move(derivation));
     }
 
     // The picture must be drawn again.
@@ -84,6 +136,10 @@ private:
     Colour m_fill;
     std::unique_ptr<IBitmap> m_picture;
     std::unordered_map<const Arealis::Polygon*, std::int64_t> m_records;
+    std::shared_ptr<const Formats::AttributeTable> m_attributes =
+        std::make_shared<const Formats::AttributeTable>();
+    Formats::CoordinateSystem m_system;
+    std::unique_ptr<LayerDerivation> m_derivation;
 };
 
 // The name with every ".shp" taken out, the stem of the names of derived layers

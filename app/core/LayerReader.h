@@ -1,8 +1,11 @@
 #pragma once
 
+#include "Formats/VectorSource.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace Arealis
 {
@@ -34,6 +37,16 @@ public:
     {
         Read(layer, path);
     }
+    // As ReadWithRecords, returning what the file brings besides its polygons: its attribute
+    // table (one row per record), reference system and name. A reader that knows none of it
+    // returns an empty description.
+    virtual Formats::SourceDescription ReadDescribed(Arealis::PolygonLayer& layer,
+                                                     const std::string& path,
+                                                     const RecordCallback& onPolygon)
+    {
+        ReadWithRecords(layer, path, onPolygon);
+        return {};
+    }
 };
 
 // Reads shapefile main files (.shp), reporting through the given reporter.
@@ -49,5 +62,40 @@ public:
 private:
     Arealis::IReporter& m_reporter;
 };
+
+// Reads every layer file the program opens: shapefiles through the shapefile reader, with the
+// attribute table and reference system beside them, and GeoPackage ("file.gpkg",
+// "file.gpkg:table"), GeoJSON, FlatGeobuf, CSV and "PG:" sources through the formats module.
+// Problems are shown through the reporter before an exception leaves.
+class LayerFileReader final : public ILayerReader
+{
+public:
+    explicit LayerFileReader(Arealis::IReporter& reporter) : m_reporter(reporter) {}
+
+    // The Open Layer dialog's filter: all layer files, then each format.
+    static constexpr const char* Filter =
+        "Layer Files|*.shp;*.gpkg;*.geojson;*.json;*.fgb;*.csv|Shape Files|*.shp|"
+        "GeoPackage|*.gpkg|GeoJSON|*.geojson;*.json|FlatGeobuf|*.fgb|CSV with WKT|*.csv||";
+
+    void Read(Arealis::PolygonLayer& layer, const std::string& path) override;
+    void ReadWithRecords(Arealis::PolygonLayer& layer, const std::string& path,
+                         const RecordCallback& onPolygon) override;
+    Formats::SourceDescription ReadDescribed(Arealis::PolygonLayer& layer, const std::string& path,
+                                             const RecordCallback& onPolygon) override;
+
+private:
+    Formats::SourceDescription ReadShapefile(Arealis::PolygonLayer& layer, const std::string& path,
+                                             const RecordCallback& onPolygon);
+    Formats::SourceDescription ReadOther(Arealis::PolygonLayer& layer, const std::string& path,
+                                         const RecordCallback& onPolygon);
+
+    Arealis::IReporter& m_reporter;
+};
+
+// Whether the name is read through the formats module rather than as a shapefile: a "PG:"
+// connection, "file.gpkg:table", or a file ending in .gpkg, .geojson, .json, .fgb or .csv.
+bool IsOtherLayerSource(const std::string& path);
+// For a GeoPackage named without a table: its polygon tables; empty for other names.
+std::vector<std::string> GeoPackageTables(const std::string& path);
 
 } // namespace Orvista

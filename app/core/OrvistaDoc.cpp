@@ -5,6 +5,7 @@
 #include "Commands.h"
 #include "DisplayLayer.h"
 #include "ErrorBox.h"
+#include "Formats/FormatError.h"
 #include "Exceptions/Exception.h"
 #include "LayerReader.h"
 #include "OrvistaView.h"
@@ -179,7 +180,7 @@ void COrvistaDoc::OnOpenLayer()
                [this]
                {
                    const std::optional<std::string> path =
-                       m_platform.AskOpenFileName(ShapefileFilter);
+                       m_platform.AskOpenFileName(LayerFileFilter);
                    if (path)
                    {
                        OpenLayerFile(*path);
@@ -193,16 +194,50 @@ bool COrvistaDoc::OpenLayerFile(const std::string& path)
     RunGuarded(m_platform, Unit, __LINE__,
                [this, &path, &opened]
                {
-                   if (IsOpen(path))
+                   const std::optional<std::string> source = ChooseSource(path);
+                   if (!source)
+                   {
+                       return;
+                   }
+                   if (IsOpen(*source))
                    {
                        m_platform.ShowMessageBox(AlreadyOpened, ApplicationTitle,
                                                  MessageBoxKind::Ok);
                        return;
                    }
-                   ReadNewLayer(path);
+                   ReadNewLayer(*source);
                    opened = true;
                });
     return opened;
+}
+
+std::optional<std::string> COrvistaDoc::ChooseSource(const std::string& path)
+{
+    std::vector<std::string> tables;
+    try
+    {
+        tables = GeoPackageTables(path);
+    }
+    catch (const Formats::FormatError& e)
+    {
+        m_platform.ShowMessageBox(e.what(), ApplicationTitle, MessageBoxKind::Exclamation);
+        return std::nullopt;
+    }
+    // One table or none: the reader opens the only one or says that there is none.
+    if (tables.size() < 2)
+    {
+        return path;
+    }
+    const std::string fileName = path.substr(path.find_last_of("/\\") + 1);
+    const std::optional<std::size_t> chosen = m_platform.AskChoice(
+        fileName + " holds " + std::to_string(tables.size()) +
+            " polygon tables. Which one should open as a layer?",
+        tables);
+    if (!chosen || *chosen >= tables.size())
+    {
+        return std::nullopt;
+    }
+    return path + ":" + tables[*chosen];
 }
 
 void COrvistaDoc::ReadNewLayer(const std::string& path)
@@ -212,9 +247,12 @@ void COrvistaDoc::ReadNewLayer(const std::string& path)
     try
     {
         DisplayLayer& reading = *layer;
-        m_reader.ReadWithRecords(*layer->GetPolygonLayer(), path,
-                                 [&reading](Arealis::Polygon* pPolygon, std::int64_t record)
-                                 { reading.SetRecord(pPolygon, record); });
+        Formats::SourceDescription description = m_reader.ReadDescribed(
+            *layer->GetPolygonLayer(), path,
+            [&reading](Arealis::Polygon* pPolygon, std::int64_t record)
+            { reading.SetRecord(pPolygon, record); });
+        layer->SetAttributes(std::move(description.Attributes));
+        layer->SetSystem(std::move(description.System));
     }
     catch (...)
     {
@@ -384,6 +422,10 @@ bool COrvistaDoc::OnCommand(int id)
     case FileOpen:
         OnOpenLayer();
         return true;
+    case FileExportLayer:
+    case FileSaveAs:
+        OnExportLayer();
+        return true;
     case DeleteSelectedLayer:
         OnDeleteSelectedLayer();
         return true;
@@ -421,6 +463,10 @@ bool COrvistaDoc::OnUpdateCommand(int id, CommandState& state)
         return true;
     case DeleteSelectedLayer:
         state.Enabled = GetTreeSelection() != nullptr;
+        return true;
+    case FileExportLayer:
+    case FileSaveAs:
+        state.Enabled = !m_layers.empty();
         return true;
     case ZoomToCurrent:
     case UniteAllPolygons:

@@ -2,9 +2,11 @@
 
 #include "CommandRouting.h"
 #include "EditHistory.h"
+#include "LayerReader.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,7 +34,7 @@ class COrvistaDoc final : public ICommandTarget
 {
 public:
     // The filter of the Open Layer dialog.
-    static constexpr const char* ShapefileFilter = "Shape Files|*.shp||";
+    static constexpr const char* LayerFileFilter = LayerFileReader::Filter;
 
     COrvistaDoc(IPlatform& platform, ILayerReader& reader);
     // Deletes the layers with their topologies.
@@ -89,9 +91,11 @@ public:
     void OnNewTopology();
     // Asks for a shapefile and opens it as a new layer.
     void OnOpenLayer();
-    // Opens the shapefile at path as a new layer (Open Layer after the dialog); false when it
-    // was refused or failed.
+    // Opens the file at path as a new layer (Open Layer after the dialog); a GeoPackage of
+    // several polygon tables asks which. False when it was refused, cancelled or failed.
     bool OpenLayerFile(const std::string& path);
+    // Writes the layer selected in the tree (else the current one) to a file the user names.
+    void OnExportLayer();
     // Deletes the layer selected in the layer tree.
     void OnDeleteSelectedLayer();
     // Zooms the drawing view to the layer selected in the layer tree.
@@ -106,6 +110,9 @@ private:
     // when the list refuses the entry.
     bool InsertIntoWorkingTopology(DisplayLayer& layer);
     void ReadNewLayer(const std::string& path);
+    // The source to read for path: path itself, or "path:table" for a GeoPackage of several
+    // polygon tables after the user chose one; nothing when the user cancelled.
+    std::optional<std::string> ChooseSource(const std::string& path);
     // Whether a visible layer other than except has a polygon in the view's visible rectangle.
     bool ViewShowsPolygons(const DisplayLayer& except) const;
     void DeleteLayer(DisplayLayer& layer);

@@ -14,6 +14,7 @@
 #include "DisplayLayer.h"
 #include "EditController.h"
 #include "ErrorBox.h"
+#include "LayerTable.h"
 #include "OperationProgress.h"
 #include "OrvistaDoc.h"
 #include "Platform.h"
@@ -209,6 +210,10 @@ void COrvistaView::SetSelection(Arealis::Polygon* pPolygon, Arealis::Ring* pRing
     m_pSelectedNode = pNode;
     m_redrawNeeded = true;
     InvalidateSelection();
+    if (m_selectionChanged)
+    {
+        m_selectionChanged();
+    }
 }
 
 void COrvistaView::SetSelectedNode(Arealis::Node* pNode)
@@ -228,6 +233,10 @@ void COrvistaView::ClearSelection()
     m_selectedEdge = -1;
     m_pSelectedNode = nullptr;
     m_boolean = BooleanOperands{};
+    if (m_selectionChanged)
+    {
+        m_selectionChanged();
+    }
 }
 
 void COrvistaView::OnLayerDeleted(DisplayLayer& layer)
@@ -599,19 +608,27 @@ void COrvistaView::RunLayerOperation(int command)
         pResult->Union(FirstPolygon(*slots.pFirst), FirstPolygon(*slots.pSecond), false);
         break;
     case CommandId::IntersectLayers:
-        pResult = pTopology->Intersection(slots.pFirst, slots.pSecond, false, progress->Callback());
+        pResult = pTopology->Intersection(slots.pFirst, slots.pSecond, true, progress->Callback());
         break;
     case CommandId::SubtractLayers:
-        pResult = pTopology->Substract(slots.pFirst, slots.pSecond, false, progress->Callback());
+        pResult = pTopology->Substract(slots.pFirst, slots.pSecond, true, progress->Callback());
         break;
     case CommandId::JoinLayers:
-        pResult = pTopology->Join(slots.pFirst, slots.pSecond, false, progress->Callback());
+        pResult = pTopology->Join(slots.pFirst, slots.pSecond, true, progress->Callback());
         break;
     default:
         return;
     }
     progress.reset();
     slots.pResultLayer->SetPolygonLayer(pResult);
+    // The parents' records are kept with the result (its attributes come from them), while
+    // the inputs stay free of parent uses.
+    if (const DisplayLayer* pFirst = FindDisplayLayer(*m_pDocument, slots.pFirst))
+    {
+        slots.pResultLayer->SetSystem(pFirst->System());
+    }
+    slots.pResultLayer->SetDerivation(DeriveLayer(*m_pDocument, CarriedByLayerOperation(command),
+                                                  {slots.pFirst, slots.pSecond}, *pResult));
     slots.pResult = pResult;
 
     const double seconds = static_cast<double>(m_platform.TickMicroseconds() - start) / 1e6;
@@ -681,6 +698,9 @@ void COrvistaView::UniteAllPolygons()
         polygons.GetEnumerator(), *result.GetPolygonLayer(), false, progress->Callback());
     progress.reset();
     result.GetPolygonLayer()->Commit();
+    result.SetSystem(pCurrent->System());
+    result.SetDerivation(DeriveLayer(*m_pDocument, Formats::CarriedColumns::None, {&source},
+                                     *result.GetPolygonLayer()));
 
     m_pDocument->UpdateLayerTree();
     IComboList* pList = m_pDocument->GetWorkingTopologyList();

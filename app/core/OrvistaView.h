@@ -12,6 +12,7 @@
 #include "ViewMapping.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -164,6 +165,11 @@ public:
     void ClearSelection();
     DisplayLayer* GetSelectionLayer() const { return m_pSelectionLayer; }
     void SetSelectionLayer(DisplayLayer* pLayer) { m_pSelectionLayer = pLayer; }
+    // Called after every change of the selection (the Attributes panel follows it).
+    void SetSelectionChangedHandler(std::function<void()> handler)
+    {
+        m_selectionChanged = std::move(handler);
+    }
     Arealis::Polygon* GetSelectedPolygon() const { return m_pSelectedPolygon; }
     Arealis::Ring* GetSelectedRing() const { return m_pSelectedRing; }
     std::int32_t GetSelectedEdge() const { return m_selectedEdge; }
@@ -305,6 +311,7 @@ private:
     Arealis::Ring* m_pSelectedRing = nullptr;
     std::int32_t m_selectedEdge = -1;
     Arealis::Node* m_pSelectedNode = nullptr;
+    std::function<void()> m_selectionChanged;
 
     bool m_snapByNodeIndex = true;
     BooleanOperands m_boolean;

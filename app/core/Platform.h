@@ -2,9 +2,11 @@
 
 #include "Colour.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace Orvista
 {
@@ -52,6 +54,19 @@ public:
     // pattern, each followed by '|' and the whole ended by another '|' ("Shape Files|*.shp||").
     // Returns the full path, or nothing when the user cancels.
     virtual std::optional<std::string> AskOpenFileName(const std::string& filter) = 0;
+
+    // A save-file dialog with the same filter; the platform does not ask about an existing
+    // file (the caller does). Nothing when the user cancels.
+    virtual std::optional<std::string> AskSaveFileName(const std::string& /*filter*/)
+    {
+        return std::nullopt;
+    }
+    // A list of choices under a prompt; the index of the one chosen, nothing on cancel.
+    virtual std::optional<std::size_t> AskChoice(const std::string& /*prompt*/,
+                                                 const std::vector<std::string>& /*choices*/)
+    {
+        return std::nullopt;
+    }
 
     // A colour dialog starting at initial; nothing when the user cancels.
     virtual std::optional<Colour> AskColour(Colour initial) = 0;

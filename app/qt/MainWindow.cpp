@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "AboutDialog.h"
+#include "AttributesDock.h"
 #include "CommandTable.h"
 #include "Commands.h"
 #include "DrawingViewWidget.h"
@@ -83,6 +84,7 @@ MainWindow::MainWindow(IPlatform& platform, COrvistaDoc& document, RecentFileLis
     m_pView->Logic().SetTestFilesFolders(FindTestFilesFolders());
     m_frame = std::make_unique<CMainFrame>(platform, document, m_pView->Logic(), m_pTree->Logic());
     m_pView->SetFrame(m_frame.get());
+    CreateAttributesDock();
     m_document.SetFileOpenedHandler(
         [this](const std::string& path)
         {
@@ -109,6 +111,7 @@ MainWindow::MainWindow(IPlatform& platform, COrvistaDoc& document, RecentFileLis
 MainWindow::~MainWindow()
 {
     m_pView->SetFrame(nullptr);
+    m_pView->Logic().SetSelectionChangedHandler(nullptr);
     m_document.SetFileOpenedHandler(nullptr);
     m_document.SetLayerTree(nullptr);
     m_document.SetWorkingTopologyList(nullptr);
@@ -270,6 +273,20 @@ void MainWindow::CreateStatusBar()
     statusBar()->addPermanentWidget(m_pCursorPosition);
 }
 
+void MainWindow::CreateAttributesDock()
+{
+    m_pAttributes = new AttributesDock(m_document, m_pView->Logic(), this);
+    addDockWidget(Qt::RightDockWidgetArea, m_pAttributes);
+    m_pView->Logic().SetSelectionChangedHandler([this] { m_pAttributes->Refresh(); });
+    for (QAction* pMenu : menuBar()->actions())
+    {
+        if (pMenu->menu() != nullptr && pMenu->text() == QStringLiteral("&View"))
+        {
+            pMenu->menu()->addAction(m_pAttributes->toggleViewAction());
+        }
+    }
+}
+
 void MainWindow::RefreshRecentFiles()
 {
     const QStringList& files = m_recentFiles.Files();
@@ -314,7 +331,10 @@ void MainWindow::UpdateCommandStates()
 
 bool MainWindow::OpenFile(const QString& path)
 {
-    const QString fullPath = QFileInfo(path).absoluteFilePath();
+    // A database connection ("PG:...") is no file name to complete.
+    const QString fullPath = path.startsWith(QStringLiteral("PG:"), Qt::CaseInsensitive)
+                                 ? path
+                                 : QFileInfo(path).absoluteFilePath();
     bool opened = false;
     DispatchEvent(m_platform, [this, &fullPath, &opened]
                   { opened = m_document.OpenLayerFile(fullPath.toStdString()); });

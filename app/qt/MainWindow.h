@@ -15,6 +15,7 @@ class QToolBar;
 namespace Orvista
 {
 
+class AttributesDock;
 class CMainFrame;
 class COrvistaDoc;
 class DrawingViewWidget;
@@ -39,6 +40,7 @@ public:
     CMainFrame& Frame() { return *m_frame; }
     LayerTreeWidget& Tree() { return *m_pTree; }
     DrawingViewWidget& View() { return *m_pView; }
+    AttributesDock& Attributes() { return *m_pAttributes; }
     QComboBox& WorkingTopologyCombo() { return *m_pWorkingTopology; }
     QSplitter& Splitter() { return *m_pSplitter; }
     QToolBar& FirstToolBar() { return *m_pToolBar1; }
@@ -71,6 +73,9 @@ private:
     // Puts the buttons of the second toolbar's layout (with or without the editing tools) on it.
     void FillSecondToolBar();
     void CreateStatusBar();
+    // The Attributes panel at the right, following the view's selection, with its switch in
+    // the View menu.
+    void CreateAttributesDock();
     void ShowCursorPosition(double x, double y, double scale);
     void RefreshRecentFiles();
     void SwitchPane();
@@ -81,6 +86,7 @@ private:
     QSplitter* m_pSplitter = nullptr;
     LayerTreeWidget* m_pTree = nullptr;
     DrawingViewWidget* m_pView = nullptr;
+    AttributesDock* m_pAttributes = nullptr;
     QToolBar* m_pToolBar1 = nullptr;
     QToolBar* m_pToolBar2 = nullptr;
     QComboBox* m_pWorkingTopology = nullptr;

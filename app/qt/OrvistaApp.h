@@ -38,7 +38,7 @@ private:
     QApplication m_application;
     QtPlatform m_platform;
     QtReporter m_reporter{m_platform};
-    ShapefileLayerReader m_reader{m_reporter};
+    LayerFileReader m_reader{m_reporter};
     RecentFileList m_recentFiles{RecentFileCount};
     COrvistaDoc m_document{m_platform, m_reader};
     std::unique_ptr<MainWindow> m_mainWindow;

@@ -8,9 +8,12 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QStringList>
 #include <algorithm>
@@ -105,6 +108,50 @@ std::optional<std::string> QtPlatform::AskOpenFileName(const std::string& filter
         return std::nullopt;
     }
     return path.toStdString();
+}
+
+std::optional<std::string> QtPlatform::AskSaveFileName(const std::string& filter)
+{
+    const ArrowCursorWhileModal arrow(m_waitCursorDepth > 0);
+    QString selected;
+    QString path = QFileDialog::getSaveFileName(m_pMainWindow, QStringLiteral("Export Layer"),
+                                                QString(), ToFileDialogFilter(filter), &selected,
+                                                QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty())
+    {
+        return std::nullopt;
+    }
+    if (QFileInfo(path).suffix().isEmpty())
+    {
+        const QRegularExpressionMatch ending =
+            QRegularExpression(QStringLiteral("\\*(\\.\\w+)")).match(selected);
+        if (ending.hasMatch())
+        {
+            path += ending.captured(1);
+        }
+    }
+    return path.toStdString();
+}
+
+std::optional<std::size_t> QtPlatform::AskChoice(const std::string& prompt,
+                                                 const std::vector<std::string>& choices)
+{
+    const ArrowCursorWhileModal arrow(m_waitCursorDepth > 0);
+    QStringList items;
+    for (const std::string& choice : choices)
+    {
+        items << QString::fromStdString(choice);
+    }
+    bool ok = false;
+    const QString chosen =
+        QInputDialog::getItem(m_pMainWindow, QString::fromLatin1(ApplicationTitle),
+                              QString::fromStdString(prompt), items, 0, false, &ok);
+    const qsizetype index = items.indexOf(chosen);
+    if (!ok || index < 0)
+    {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(index);
 }
 
 std::optional<Colour> QtPlatform::AskColour(Colour initial)

@@ -25,6 +25,11 @@ public:
     BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption,
                              MessageBoxKind kind) override;
     std::optional<std::string> AskOpenFileName(const std::string& filter) override;
+    // Does not ask about an existing file (the caller does); a name without an ending gets the
+    // ending of the chosen filter.
+    std::optional<std::string> AskSaveFileName(const std::string& filter) override;
+    std::optional<std::size_t> AskChoice(const std::string& prompt,
+                                         const std::vector<std::string>& choices) override;
     std::optional<Colour> AskColour(Colour initial) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;

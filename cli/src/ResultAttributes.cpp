@@ -2,9 +2,8 @@
 
 #include "Arealis/PolygonLayer.h"
 
+#include <algorithm>
 #include <array>
-#include <set>
-#include <stdexcept>
 
 namespace ArealisCli
 {
@@ -12,7 +11,7 @@ namespace ArealisCli
 namespace
 {
 
-bool CarriesColumns(Operation operation, std::size_t input)
+Formats::CarriedColumns CarriedBy(Operation operation)
 {
     switch (operation)
     {
@@ -20,62 +19,39 @@ bool CarriesColumns(Operation operation, std::size_t input)
     case Operation::Join:
     case Operation::Identity:
     case Operation::SymmetricDifference:
-        return true;
+        return Formats::CarriedColumns::Both;
     case Operation::Subtract:
-        return input == 0;
+        return Formats::CarriedColumns::First;
     default:
-        return false;
+        return Formats::CarriedColumns::None;
     }
+}
+
+std::vector<const Formats::AttributeTable*> TablesOf(const std::vector<const InputLayer*>& inputs)
+{
+    std::vector<const Formats::AttributeTable*> tables;
+    for (const InputLayer* input : inputs)
+    {
+        tables.push_back(&input->Attributes());
+    }
+    return tables;
 }
 
 } // namespace
 
 ResultAttributes::ResultAttributes(Operation operation, std::vector<const InputLayer*> inputs)
-    : m_inputs(std::move(inputs))
+    : m_inputs(std::move(inputs)), m_columns(CarriedBy(operation), TablesOf(m_inputs))
 {
-    if (m_inputs.size() > MaxInputs)
-    {
-        throw std::invalid_argument("an operation has at most two input layers");
-    }
-    std::vector<std::set<std::string>> names(m_inputs.size());
-    for (std::size_t i = 0; i < m_inputs.size(); ++i)
-    {
-        m_carried.push_back(CarriesColumns(operation, i));
-        for (const Formats::Field& field : m_inputs[i]->Attributes().Fields)
-        {
-            names[i].insert(field.Name);
-        }
-    }
-    const bool both = m_carried.size() == 2 && m_carried[0] && m_carried[1];
-    for (std::size_t i = 0; i < m_inputs.size(); ++i)
-    {
-        m_offsets.push_back(m_columns.size());
-        if (!m_carried[i])
-        {
-            continue;
-        }
-        for (Formats::Field field : m_inputs[i]->Attributes().Fields)
-        {
-            if (both && names[1 - i].contains(field.Name))
-            {
-                field.Name += i == 0 ? "_1" : "_2";
-            }
-            m_columns.push_back(std::move(field));
-        }
-    }
-    m_columns.push_back({"a_record", Formats::FieldType::Integer, 0, 0});
-    m_columns.push_back({"b_record", Formats::FieldType::Integer, 0, 0});
 }
 
 void ResultAttributes::PropertiesOf(const Arealis::PolygonLayer& result, Arealis::Polygon* pPolygon,
                                     FeatureProperties& into) const
 {
-    // Values are assigned in place, never cleared first: a text assigned over a text reuses
-    // its storage, so that writing a layer does not allocate per feature.
-    into.Values.resize(m_columns.size());
     into.Parents.clear();
+    // Per input: how many parents lie there, and the last one's record.
+    constexpr std::size_t MaxInputs = 2;
     std::array<int, MaxInputs> parentCount{};
-    std::array<std::int64_t, MaxInputs> records{};
+    std::array<std::int64_t, MaxInputs> lastRecord{};
     Arealis::PolygonEnumerator parents = result.GetParents(pPolygon);
     while (parents.MoveNext())
     {
@@ -85,43 +61,27 @@ void ResultAttributes::PropertiesOf(const Arealis::PolygonLayer& result, Arealis
             if (record >= 0)
             {
                 into.Parents.push_back({m_inputs[i]->Label(), record});
-                ++parentCount[i];
-                records[i] = record;
+                if (i < MaxInputs)
+                {
+                    ++parentCount[i];
+                    lastRecord[i] = record;
+                }
                 break;
             }
         }
     }
-    for (std::size_t i = 0; i < m_inputs.size(); ++i)
+    // The column rule takes a single parent per input; several (a unite's piece) leave that
+    // input's columns null, which two entries tell it as well as all of them would.
+    std::array<Formats::ParentRecord, 2 * MaxInputs> records{};
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < MaxInputs; ++i)
     {
-        const bool single = parentCount[i] == 1;
-        Formats::FieldValue& recordValue = into.Values[m_columns.size() - 2 + i];
-        if (single)
+        for (int k = 0; k < std::min(parentCount[i], 2); ++k)
         {
-            recordValue = records[i];
-        }
-        else
-        {
-            recordValue = Formats::FieldValue{};
-        }
-        if (!m_carried[i])
-        {
-            continue;
-        }
-        const std::size_t width = m_inputs[i]->Attributes().Fields.size();
-        const auto* row = single ? m_inputs[i]->Attributes().RowOf(records[i]) : nullptr;
-        for (std::size_t c = 0; c < width; ++c)
-        {
-            Formats::FieldValue& value = into.Values[m_offsets[i] + c];
-            if (row != nullptr && c < row->size())
-            {
-                value = (*row)[c];
-            }
-            else
-            {
-                value = Formats::FieldValue{};
-            }
+            records[count++] = {i, lastRecord[i]};
         }
     }
+    m_columns.FillValues(std::span(records.data(), count), into.Values);
 }
 
 FeatureProperties ResultAttributes::PropertiesOf(const Arealis::PolygonLayer& result,

@@ -74,7 +74,7 @@ TEST(DocumentTest, OpeningAPathThatIsOpenAlreadyIsRefused)
     EXPECT_EQ(shell.Platform.Boxes[0].Text, "A file with the same name is already opened!");
     EXPECT_EQ(shell.Platform.Boxes[0].Kind, MessageBoxKind::Ok);
     EXPECT_EQ(shell.Reader.ReadPaths.size(), 1U);
-    EXPECT_EQ(shell.Platform.LastFilter, "Shape Files|*.shp||");
+    EXPECT_EQ(shell.Platform.LastFilter, COrvistaDoc::LayerFileFilter);
 
     // The same file under another path is another layer.
     shell.Open("/data/./a.shp");

@@ -27,6 +27,8 @@ public:
     std::deque<BoxAnswer> BoxAnswers;                   // OK once they run out
     std::deque<std::optional<std::string>> FileAnswers; // cancel once they run out
     std::deque<std::optional<Colour>> ColourAnswers;    // cancel once they run out
+    std::deque<std::optional<std::string>> SaveAnswers; // cancel once they run out
+    std::deque<std::optional<std::size_t>> ChoiceAnswers; // cancel once they run out
     std::function<DialogResult(CSetOperationDlg&)> SetOperationDialog;
     std::uint32_t Now = 1000;
     int WaitCursorDepth = 0;
@@ -42,6 +44,18 @@ public:
     {
         LastFilter = filter;
         return Pop(FileAnswers, std::optional<std::string>{});
+    }
+    std::optional<std::string> AskSaveFileName(const std::string& filter) override
+    {
+        LastFilter = filter;
+        return Pop(SaveAnswers, std::optional<std::string>{});
+    }
+    std::optional<std::size_t> AskChoice(const std::string& prompt,
+                                         const std::vector<std::string>& choices) override
+    {
+        LastPrompt = prompt;
+        LastChoices = choices;
+        return Pop(ChoiceAnswers, std::optional<std::size_t>{});
     }
     std::optional<Colour> AskColour(Colour initial) override
     {
@@ -63,6 +77,8 @@ public:
 
     std::string LastFilter;
     std::string StatusText;
+    std::string LastPrompt;
+    std::vector<std::string> LastChoices;
     std::optional<Colour> LastInitialColour;
 
     std::vector<std::string> BoxTexts() const

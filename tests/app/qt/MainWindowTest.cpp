@@ -127,7 +127,8 @@ TEST_F(MainWindowTest, TitleMenusAndVisibleToolbarButtons)
     EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&View", "&Help"}));
     const QMenu* pFile = window.menuBar()->actions().at(0)->menu();
     EXPECT_EQ(MenuTexts(*pFile),
-              (QStringList{"&Open Layer...", "Delete Selected Layer", "Recent File", "E&xit"}));
+              (QStringList{"&Open Layer...", "&Export Layer...", "Save &As...",
+                           "Delete Selected Layer", "Recent File", "E&xit"}));
     EXPECT_EQ(MenuTexts(*window.menuBar()->actions().at(1)->menu()),
               (QStringList{"&Undo", "&Redo", "&Delete Polygon"}));
     EXPECT_EQ(MenuTexts(*window.menuBar()->actions().at(3)->menu()),
