@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 namespace Arealis
 {
@@ -43,6 +44,9 @@ public:
     Polygon* AddPolygon(const Polygon* pSource);
     // Removes and destroys a polygon of this layer that no Parents collection names.
     void DeletePolygon(Polygon* pPolygon);
+    // DeletePolygon for many polygons at once, in time linear in the layer's edit list and the
+    // count; nothing is deleted when one of them may not be.
+    void DeletePolygons(std::span<Polygon* const> polygons);
     // Takes a committed polygon out of the index into the edit list (the polygon's change
     // operations call it).
     void BeginEdit(Polygon* pPolygon);

@@ -24,6 +24,7 @@
 #include <memory>
 #include <optional>
 #include <system_error>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -454,6 +455,63 @@ void PolygonLayer::DeletePolygon(Polygon* pPolygon)
     m_state->ClearParents(pPolygon);
     --m_state->PolygonCount;
     DestroyPolygon(pPolygon);
+}
+
+void PolygonLayer::DeletePolygons(std::span<Polygon* const> polygons)
+{
+    // Every polygon is checked before anything changes, so a refused batch deletes nothing.
+    std::unordered_set<const Polygon*> doomed;
+    doomed.reserve(polygons.size());
+    for (Polygon* pPolygon : polygons)
+    {
+        if (pPolygon == nullptr)
+        {
+            ThrowArgument(Exceptions::Messages::InvalidPointer, DeleteNullLine);
+        }
+        if (pPolygon->GetLayer() != this)
+        {
+            ThrowArgument(Exceptions::Messages::PolygonNotInLayer, DeleteForeignLine);
+        }
+        if (pPolygon->IsUsed())
+        {
+            throw Exceptions::InvalidOperationException(
+                Exceptions::Messages::PolygonIsParent,
+                Exceptions::MakeLocation(Unit, DeleteUsedLine));
+        }
+        doomed.insert(pPolygon);
+    }
+    // One pass over the edit list instead of a search and a shift per polygon.
+    std::unordered_set<const Polygon*> edited;
+    EditListArray& list = m_state->EditList;
+    std::int32_t kept = 0;
+    for (std::int32_t i = 0; i < list.Count(); ++i)
+    {
+        if (doomed.contains(list[i]))
+        {
+            edited.insert(list[i]);
+        }
+        else
+        {
+            list[kept++] = list[i];
+        }
+    }
+    list.SetCount(kept);
+    for (Polygon* pPolygon : polygons)
+    {
+        if (doomed.erase(pPolygon) == 0)
+        {
+            continue; // named twice
+        }
+        if (!edited.contains(pPolygon) && !m_state->Index.Remove(pPolygon))
+        {
+            throw Exceptions::InvalidOperationException(
+                Exceptions::Messages::PolygonNotInSpatialIndex,
+                Exceptions::MakeLocation(Unit, DeleteNotIndexedLine));
+        }
+        m_state->ClearParents(pPolygon);
+        --m_state->PolygonCount;
+        DestroyPolygon(pPolygon);
+    }
 }
 
 void PolygonLayer::BeginEdit(Polygon* pPolygon)

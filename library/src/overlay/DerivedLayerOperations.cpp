@@ -34,10 +34,7 @@ PolygonLayer* FilteredJoin(Topology& topology, PolygonLayer* pA, PolygonLayer* p
             dropped.push_back(pieces.Current());
         }
     }
-    for (Polygon* piece : dropped)
-    {
-        result->DeletePolygon(piece);
-    }
+    result->DeletePolygons(dropped);
     if (!recordParents)
     {
         result->ClearAllParents();

@@ -12,6 +12,7 @@
 #include "model/ModelTestSupport.h"
 #include "support/WorkAhead.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 #include <set>
@@ -274,6 +275,41 @@ TEST_F(PolygonLayerTest, DeleteRefusesACommittedPolygonTheIndexCannotFind)
     m_topology->GetNodeSet().MoveNode(corner, Point{10, 10});
     m_layer.DeletePolygon(polygon);
     EXPECT_EQ(m_layer.GetPolygonCount(), 29);
+}
+
+TEST_F(PolygonLayerTest, DeletingManyAtOnceTakesCommittedAndEditedPolygonsOrNone)
+{
+    std::vector<Polygon*> polygons;
+    for (int i = 0; i < 40; ++i)
+    {
+        polygons.push_back(AddBox(m_layer, 20.0 * i, 0, 20.0 * i + 10, 10));
+        if (i == 29)
+        {
+            m_layer.Commit(); // 30 in the index, 10 in the edit list
+        }
+    }
+    Polygon freePolygon(nullptr);
+    const std::vector<Polygon*> refused{polygons[0], polygons[35], &freePolygon};
+    EXPECT_EQ(Failure([&] { m_layer.DeletePolygons(refused); }),
+              "The Polygon does not belong to the PolygonLayer. @ PolygonLayer, line: 312");
+    EXPECT_EQ(m_layer.GetPolygonCount(), 40);
+
+    // Every other polygon, one of them named twice.
+    std::vector<Polygon*> doomed{polygons[0]};
+    std::vector<Polygon*> kept;
+    for (std::size_t i = 0; i < polygons.size(); ++i)
+    {
+        (i % 2 == 0 ? doomed : kept).push_back(polygons[i]);
+    }
+    m_layer.DeletePolygons(doomed);
+    EXPECT_EQ(m_layer.GetPolygonCount(), 20);
+    std::vector<Polygon*> left = ToVector(m_layer.GetPolygons());
+    std::ranges::sort(left);
+    std::ranges::sort(kept);
+    EXPECT_EQ(left, kept);
+    EXPECT_EQ(ToVector(m_layer.GetPolygons(Rectangle(0, 0, 10, 10))), std::vector<Polygon*>{});
+    m_layer.Commit();
+    EXPECT_EQ(m_layer.GetCommittedCount(), 20);
 }
 
 TEST_F(PolygonLayerTest, QueriesAndTheirChecks)
