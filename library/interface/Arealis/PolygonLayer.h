@@ -113,6 +113,9 @@ public:
 private:
     friend struct PolygonLayerState;
 
+    // Throws unless the polygon is one of this layer that no Parents collection names.
+    void CheckDeletable(const Polygon* pPolygon) const;
+
     std::unique_ptr<PolygonLayerState> m_state;
 };
 

@@ -424,7 +424,7 @@ Polygon* PolygonLayer::AddPolygon(const Polygon* pSource)
     return copy.release(); // owned by the layer from now on
 }
 
-void PolygonLayer::DeletePolygon(Polygon* pPolygon)
+void PolygonLayer::CheckDeletable(const Polygon* pPolygon) const
 {
     if (pPolygon == nullptr)
     {
@@ -439,6 +439,11 @@ void PolygonLayer::DeletePolygon(Polygon* pPolygon)
         throw Exceptions::InvalidOperationException(Exceptions::Messages::PolygonIsParent,
                                                     Exceptions::MakeLocation(Unit, DeleteUsedLine));
     }
+}
+
+void PolygonLayer::DeletePolygon(Polygon* pPolygon)
+{
+    CheckDeletable(pPolygon);
     const std::int32_t position = m_state->FindInEditList(pPolygon);
     if (position >= 0)
     {
@@ -464,20 +469,7 @@ void PolygonLayer::DeletePolygons(std::span<Polygon* const> polygons)
     doomed.reserve(polygons.size());
     for (Polygon* pPolygon : polygons)
     {
-        if (pPolygon == nullptr)
-        {
-            ThrowArgument(Exceptions::Messages::InvalidPointer, DeleteNullLine);
-        }
-        if (pPolygon->GetLayer() != this)
-        {
-            ThrowArgument(Exceptions::Messages::PolygonNotInLayer, DeleteForeignLine);
-        }
-        if (pPolygon->IsUsed())
-        {
-            throw Exceptions::InvalidOperationException(
-                Exceptions::Messages::PolygonIsParent,
-                Exceptions::MakeLocation(Unit, DeleteUsedLine));
-        }
+        CheckDeletable(pPolygon);
         doomed.insert(pPolygon);
     }
     // One pass over the edit list instead of a search and a shift per polygon.

@@ -112,6 +112,22 @@ struct Pair
     std::uint32_t Candidate;
 };
 
+// Adds the common parts of one enumerated polygon with its candidates to the result, in
+// candidate order, each with its two parents, and frees them as it goes.
+void MergeCommonParts(PolygonLayer& result, bool recordParents, Polygon* pPolygon,
+                      const PolygonList& candidates,
+                      std::vector<std::unique_ptr<Polygon>>& pieces)
+{
+    for (std::size_t j = 0; j < pieces.size(); ++j)
+    {
+        if (pieces[j] != nullptr)
+        {
+            AddResult(result, *pieces[j], recordParents, {pPolygon, candidates[j]});
+            pieces[j].reset();
+        }
+    }
+}
+
 // The pairs of each candidate in the order of the enumerated polygons: a candidate's remainder
 // passes along its chain, and different chains share nothing that changes.
 std::vector<std::vector<Pair>> ChainsByCandidate(const std::vector<PolygonList>& candidates)
@@ -393,14 +409,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
     // The merge, in the single-thread order: by polygon, then by candidate.
     for (std::size_t i = 0; i < n; ++i)
     {
-        for (std::size_t j = 0; j < pieces[i].size(); ++j)
-        {
-            if (pieces[i][j] != nullptr)
-            {
-                AddResult(result, *pieces[i][j], recordParents, {polygons[i], candidates[i][j]});
-                pieces[i][j].reset();
-            }
-        }
+        MergeCommonParts(result, recordParents, polygons[i], candidates[i], pieces[i]);
         counter.Step();
     }
     counter.Finish();
@@ -578,14 +587,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     // The merge: each polygon's common parts and rest, then the candidates' remainders.
     for (std::size_t i = 0; i < n; ++i)
     {
-        for (std::size_t j = 0; j < pieces[i].size(); ++j)
-        {
-            if (pieces[i][j] != nullptr)
-            {
-                AddResult(result, *pieces[i][j], recordParents, {polygons[i], candidates[i][j]});
-                pieces[i][j].reset();
-            }
-        }
+        MergeCommonParts(result, recordParents, polygons[i], candidates[i], pieces[i]);
         const Polygon& remaining = rests[i] ? *rests[i] : *polygons[i];
         if (!remaining.IsEmpty())
         {
