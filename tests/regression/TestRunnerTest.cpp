@@ -264,7 +264,9 @@ TEST_F(TestRunnerTest, PlantedFaultsAreReportedByNameWhereTheLogPasses)
          [](const std::filesystem::path&) {},
          withoutARow,
          {"polygon operations: 25 of the 27 cases of a complete run ran",
-          "the whole catalogue: 43 of the 45 cases of a complete run ran"},
+          "the whole catalogue: 43 of the 45 cases of a complete run ran",
+          std::string("files of the test folder that no case read: ") +
+              PolygonOperationTable().back().First},
          true},
     };
     for (const Fault& fault : faults)
