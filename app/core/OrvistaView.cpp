@@ -28,6 +28,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <string>
 
 namespace Orvista
 {
@@ -41,6 +42,35 @@ Arealis::Polygon* FirstPolygon(const Arealis::PolygonLayer& layer)
 {
     Arealis::PolygonEnumerator polygons = layer.GetPolygons();
     return polygons.MoveNext() ? polygons.Current() : nullptr;
+}
+
+// The records of the first few polygons of a layer that are not committed, as " 3, 17, 20,
+// ..."; empty where the layer keeps no records (drawn by hand).
+std::string LeftOutRecords(const DisplayLayer* pLayer, const Arealis::PolygonLayer& layer)
+{
+    constexpr int Named = 5;
+    std::string records;
+    int count = 0;
+    Arealis::PolygonEnumerator polygons = layer.GetPolygons();
+    while (pLayer != nullptr && polygons.MoveNext())
+    {
+        if (!polygons.Current()->IsEditing())
+        {
+            continue;
+        }
+        const std::optional<std::int64_t> record = pLayer->RecordOf(polygons.Current());
+        if (!record)
+        {
+            continue;
+        }
+        if (++count > Named)
+        {
+            records += ", ...";
+            break;
+        }
+        records += (count == 1 ? " " : ", ") + std::to_string(*record);
+    }
+    return records;
 }
 
 } // namespace
@@ -656,13 +686,25 @@ void COrvistaView::ReportLeftOut(const Arealis::PolygonLayer& first,
     {
         return;
     }
-    char text[256];
-    std::snprintf(text, sizeof text,
-                  "%d polygons that are not committed (invalid, or being edited) were left out "
-                  "of the operation: %d of the first layer, %d of the second. \"Commit "
-                  "changes\" or \"Validate\" shows which.",
-                  static_cast<int>(fromFirst + fromSecond), static_cast<int>(fromFirst),
-                  static_cast<int>(fromSecond));
+    std::string text = std::to_string(fromFirst + fromSecond) +
+                       " polygons that are not committed (invalid, or being edited) were left out "
+                       "of the operation: " +
+                       std::to_string(fromFirst) + " of the first layer, " +
+                       std::to_string(fromSecond) + " of the second.";
+    // Records (0-based) name them in the file they came from.
+    const std::string firstRecords = LeftOutRecords(FindDisplayLayer(*m_pDocument, &first), first);
+    const std::string secondRecords =
+        &second == &first ? std::string()
+                          : LeftOutRecords(FindDisplayLayer(*m_pDocument, &second), second);
+    if (!firstRecords.empty())
+    {
+        text += " Records of the first layer:" + firstRecords + ".";
+    }
+    if (!secondRecords.empty())
+    {
+        text += " Records of the second layer:" + secondRecords + ".";
+    }
+    text += " \"Commit changes\" or \"Validate\" shows which.";
     m_platform.ShowMessageBox(text, ApplicationTitle, MessageBoxKind::Exclamation);
 }
 

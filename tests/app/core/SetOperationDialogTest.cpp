@@ -241,7 +241,8 @@ TEST(LayerOperationTest, IntersectingTwoLayersMakesTheResultTheNewLayersContent)
     EXPECT_EQ(shell.Document.GetLayers().size(), 3U);
 }
 
-// Polygons that are not committed take no part; one message says how many were left out.
+// Polygons that are not committed take no part; one message says how many were left out,
+// and which records.
 TEST(LayerOperationTest, PolygonsLeftOutOfAnOperationAreCountedInOneMessage)
 {
     Shell shell;
@@ -250,9 +251,11 @@ TEST(LayerOperationTest, PolygonsLeftOutOfAnOperationAreCountedInOneMessage)
     shell.Open("b.shp");
     shell.Open("a.shp");
     Arealis::PolygonLayer& b = *shell.FindLayer("b.shp")->GetPolygonLayer();
-    Arealis::PolygonEnumerator polygons = b.GetPolygons();
+    // Record 1, the small square at the origin, is taken out for editing, as moving one of its
+    // nodes does.
+    Arealis::PolygonEnumerator polygons = b.GetPolygons(Arealis::Rectangle(0, 0, 1, 1));
     ASSERT_TRUE(polygons.MoveNext());
-    b.BeginEdit(polygons.Current()); // as moving one of its nodes does
+    b.BeginEdit(polygons.Current());
     shell.Platform.SetOperationDialog = AcceptProposals;
 
     shell.Document.OnCommand(IntersectLayers);
@@ -261,8 +264,8 @@ TEST(LayerOperationTest, PolygonsLeftOutOfAnOperationAreCountedInOneMessage)
     ASSERT_EQ(shell.Platform.Boxes.size(), 2U);
     EXPECT_EQ(shell.Platform.Boxes[0].Text,
               "1 polygons that are not committed (invalid, or being edited) were left out of the "
-              "operation: 0 of the first layer, 1 of the second. \"Commit changes\" or "
-              "\"Validate\" shows which.");
+              "operation: 0 of the first layer, 1 of the second. Records of the second layer: "
+              "1. \"Commit changes\" or \"Validate\" shows which.");
     EXPECT_EQ(shell.Platform.Boxes[0].Kind, MessageBoxKind::Exclamation);
     EXPECT_EQ(shell.Platform.Boxes[1].Text, "Operation duration: 0.00 s");
 }
