@@ -115,6 +115,9 @@ private:
 
     // Throws unless the polygon is one of this layer that no Parents collection names.
     void CheckDeletable(const Polygon* pPolygon) const;
+    // Takes a polygon being deleted out of the index (unless it came from the edit list),
+    // drops its parent links and destroys it.
+    void Discard(Polygon* pPolygon, bool takenFromEditList);
 
     std::unique_ptr<PolygonLayerState> m_state;
 };

@@ -449,7 +449,12 @@ void PolygonLayer::DeletePolygon(Polygon* pPolygon)
     {
         m_state->EditList.RemoveAt(position);
     }
-    else if (!m_state->Index.Remove(pPolygon))
+    Discard(pPolygon, position >= 0);
+}
+
+void PolygonLayer::Discard(Polygon* pPolygon, bool takenFromEditList)
+{
+    if (!takenFromEditList && !m_state->Index.Remove(pPolygon))
     {
         // Its bounds changed behind the layer's back: destroying it would leave the index
         // pointing at a deleted polygon.
@@ -494,15 +499,7 @@ void PolygonLayer::DeletePolygons(std::span<Polygon* const> polygons)
         {
             continue; // named twice
         }
-        if (!edited.contains(pPolygon) && !m_state->Index.Remove(pPolygon))
-        {
-            throw Exceptions::InvalidOperationException(
-                Exceptions::Messages::PolygonNotInSpatialIndex,
-                Exceptions::MakeLocation(Unit, DeleteNotIndexedLine));
-        }
-        m_state->ClearParents(pPolygon);
-        --m_state->PolygonCount;
-        DestroyPolygon(pPolygon);
+        Discard(pPolygon, edited.contains(pPolygon));
     }
 }
 
