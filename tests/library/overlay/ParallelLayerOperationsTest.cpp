@@ -1,4 +1,5 @@
 #include "Arealis/DerivedLayerOperations.h"
+#include "Arealis/NodeSet.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Ring.h"
@@ -212,6 +213,19 @@ TEST_F(ParallelLayerOperationsTest, AThrowingProgressCallbackStopsTheWorkersAndR
     EXPECT_THROW(results->Intersection(&halves, &coverage, true, stop), std::runtime_error);
     EXPECT_THROW(results->Join(&halves, &coverage, true, stop), std::runtime_error);
     EXPECT_THROW(results->Substract(&coverage, &halves, true, stop), std::runtime_error);
+    // Stopped at the end, after the pieces were merged: they leave the result layers again,
+    // with their nodes.
+    const auto late = [](std::int64_t done, std::int64_t total)
+    {
+        if (done + 1 >= total)
+        {
+            throw std::runtime_error("stop");
+        }
+    };
+    EXPECT_THROW(results->Intersection(&halves, &coverage, true, late), std::runtime_error);
+    EXPECT_THROW(results->Join(&halves, &coverage, true, late), std::runtime_error);
+    EXPECT_THROW(results->Substract(&coverage, &halves, true, late), std::runtime_error);
+    EXPECT_EQ(results->GetNodeSet().Count(), 0);
     for (const Polygon* polygon : PolygonsOf(halves))
     {
         for (const Ring* ring : RingsOf(*polygon))
