@@ -15,6 +15,7 @@
 #include <deque>
 #include <mutex>
 #include <cstdint>
+#include <ctime>
 #include <exception>
 #include <memory>
 #include <vector>
@@ -30,6 +31,19 @@ using Clock = std::chrono::steady_clock;
 double SecondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// CPU seconds of the calling thread: the merge shares the cores with the workers (and, on a
+// busy machine, with other processes), so its wall-clock time would overstate it.
+double ThreadCpuSeconds()
+{
+#if defined(CLOCK_THREAD_CPUTIME_ID)
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+#else
+    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+#endif
 }
 
 // Polygons per item when work is handed out by blocks of a polygon list.
@@ -78,11 +92,11 @@ public:
         {
             timedMerge = [&]
             {
-                const Clock::time_point start = Clock::now();
+                const double start = ThreadCpuSeconds();
                 const bool merged = merge();
                 if (merged)
                 {
-                    m_phases.Merge += SecondsSince(start);
+                    m_phases.Merge += ThreadCpuSeconds() - start;
                 }
                 return merged;
             };
@@ -190,7 +204,11 @@ public:
 
     void Add(const Polygon& source, bool recordParents, std::initializer_list<Polygon*> parents)
     {
-        m_added.reserve(m_added.size() + 1);
+        // Room first, so that a piece in the layer is always one the guard knows of.
+        if (m_added.size() == m_added.capacity())
+        {
+            m_added.reserve(2 * m_added.size() + 64);
+        }
         Polygon* added = m_result.AddPolygon(&source);
         m_added.push_back(added);
         if (recordParents)
@@ -560,7 +578,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
 
 bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                     const PolygonList& queriedPolygons, PolygonLayer& result, bool recordParents,
-                    const Progress& progress, unsigned threads)
+                    const Progress& progress, unsigned threads, JoinKeep keep)
 {
     const std::size_t n = polygons.size();
     std::vector<PolygonList> candidates(n);
@@ -669,7 +687,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             if (!other.IsEmpty())
             {
                 auto [common, rest] = Overlay::IntersectAndSubstract(other, polygon);
-                if (!common->IsEmpty())
+                if (keep.Common && !common->IsEmpty())
                 {
                     pieces[i][j] = std::move(common);
                 }
@@ -686,7 +704,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             else if (!other.IsEmpty())
             {
                 auto parts = Overlay::Partition(other, own);
-                if (!parts[0]->IsEmpty())
+                if (keep.Common && !parts[0]->IsEmpty())
                 {
                     pieces[i][j] = std::move(parts[0]);
                 }
@@ -748,13 +766,17 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         if (slot < n)
         {
             const std::size_t i = slot;
-            MergeCommonParts(merged, recordParents, polygons[i], candidates[i], pieces[i]);
+            if (keep.Common)
+            {
+                MergeCommonParts(merged, recordParents, polygons[i], candidates[i], pieces[i]);
+            }
             const Polygon& remaining = rests[i] ? *rests[i] : *polygons[i];
-            if (!remaining.IsEmpty())
+            if (keep.Enumerated && !remaining.IsEmpty())
             {
                 merged.Add(remaining, recordParents, {polygons[i]});
             }
             rests[i].reset();
+            pieces[i].clear();
         }
         else
         {
@@ -763,7 +785,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             const Polygon& remainder = last != JoinSchedule::None && remainders[last]
                                            ? *remainders[last]
                                            : *polygon;
-            if (!remainder.IsEmpty())
+            if (keep.Queried && !remainder.IsEmpty())
             {
                 merged.Add(remainder, recordParents, {polygon});
             }

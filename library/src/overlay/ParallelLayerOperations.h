@@ -29,8 +29,8 @@ void PrepareForSharedReads(const Polygon& polygon, bool indexed);
 
 // Wall-clock seconds of the phases of the last parallel operation of the calling thread, for
 // the benchmarks: preparing (candidates, shared read caches, the split of the work), the work
-// the threads share with the merge overlapping it, and the time the calling thread spent
-// merging into the result layer (serial, but mostly during the work).
+// the threads share with the merge overlapping it, and the CPU seconds the calling thread
+// spent merging into the result layer (serial, but mostly during the work).
 struct ParallelPhases
 {
     double Prepare = 0.0;
@@ -43,9 +43,17 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
                          PolygonLayer& result, bool recordParents, const Progress& progress,
                          unsigned threads);
 
+// The pieces of a join that go into the result, by the operand order of the operation.
+struct JoinKeep
+{
+    bool Common = true;
+    bool Enumerated = true; // the rests of the enumerated polygons
+    bool Queried = true;    // the remainders of the queried polygons
+};
+
 bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                     const PolygonList& queriedPolygons, PolygonLayer& result, bool recordParents,
-                    const Progress& progress, unsigned threads);
+                    const Progress& progress, unsigned threads, JoinKeep keep = {});
 
 bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, PolygonLayer& result,
                          bool recordParents, const Progress& progress, unsigned threads);
