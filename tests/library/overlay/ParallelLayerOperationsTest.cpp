@@ -5,6 +5,7 @@
 #include "Arealis/Ring.h"
 #include "Arealis/Topology.h"
 #include "PolygonQueries.h"
+#include "model/FreeNodeStore.h"
 #include "model/ModelTestSupport.h"
 #include "support/ParallelWork.h"
 
@@ -234,6 +235,29 @@ TEST_F(ParallelLayerOperationsTest, AThrowingProgressCallbackStopsTheWorkersAndR
         }
     }
     EXPECT_EQ(halves.GetCommittedCount(), 2);
+}
+
+TEST_F(ParallelLayerOperationsTest, RepeatedRunsReuseTheNodeRecordsOfEndedWorkers)
+{
+    // Every run has fresh workers; what they and the merge leave must serve the next runs.
+    PolygonLayer& coverage = MakeLayer(JitteredGrid(14, 1.0, 0.0, 7));
+    PolygonLayer& shifted = MakeLayer(JitteredGrid(11, 1.3, 0.35, 11));
+    const auto run = [&]
+    {
+        ScopedTopology results;
+        results->SetLayerThreads(3);
+        results->Join(&coverage, &shifted, true);
+    };
+    for (int i = 0; i < 3; ++i)
+    {
+        run();
+    }
+    const std::size_t blocks = FreeNodeStore::BlockCount();
+    for (int i = 0; i < 20; ++i)
+    {
+        run();
+    }
+    EXPECT_EQ(FreeNodeStore::BlockCount(), blocks);
 }
 
 TEST_F(ParallelLayerOperationsTest, AFailingItemStopsTheOthersAndComesBackAfterEveryWorkerEnded)
