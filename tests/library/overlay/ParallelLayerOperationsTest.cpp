@@ -240,14 +240,12 @@ TEST_F(ParallelLayerOperationsTest, AThrowingProgressCallbackStopsTheWorkersAndR
 TEST_F(ParallelLayerOperationsTest, RepeatedRunsReuseTheNodeRecordsOfEndedWorkers)
 {
     // Every run has fresh workers; what they and the merge leave must serve the next runs.
+    // The results go into the operands' topology, whose node set the merge then changes
+    // while the workers read the operands.
     PolygonLayer& coverage = MakeLayer(JitteredGrid(14, 1.0, 0.0, 7));
     PolygonLayer& shifted = MakeLayer(JitteredGrid(11, 1.3, 0.35, 11));
-    const auto run = [&]
-    {
-        ScopedTopology results;
-        results->SetLayerThreads(3);
-        results->Join(&coverage, &shifted, true);
-    };
+    m_operands->SetLayerThreads(3);
+    const auto run = [&] { m_operands->Join(&coverage, &shifted, true); };
     for (int i = 0; i < 3; ++i)
     {
         run();
