@@ -17,7 +17,9 @@
 #include <cstdint>
 #include <ctime>
 #include <exception>
+#include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace Arealis::LayerOperations
@@ -101,17 +103,38 @@ public:
                 return merged;
             };
         }
-        const std::exception_ptr failure = Parallel::ForEach(
-            count, workers, task,
-            [&]
+        const auto report = [&]
+        {
+            const std::int64_t now = Done.load(std::memory_order_relaxed);
+            Counter.Step(now - m_reported);
+            m_reported = now;
+        };
+        // A failure on the calling thread (of the progress callback, or of the merge) must
+        // also reach workers that run a loop of their own rather than single items.
+        const auto stopping = [this](const auto& call)
+        {
+            try
             {
-                const std::int64_t now = Done.load(std::memory_order_relaxed);
-                Counter.Step(now - m_reported);
-                m_reported = now;
-            },
-            timedMerge);
+                return call();
+            }
+            catch (...)
+            {
+                if (m_onStop)
+                {
+                    m_onStop();
+                }
+                throw;
+            }
+        };
+        const std::exception_ptr failure = Parallel::ForEach(
+            count, workers, task, [&] { stopping(report); },
+            timedMerge ? std::function<bool()>([&] { return stopping(timedMerge); })
+                       : std::function<bool()>());
         return failure == nullptr;
     }
+
+    // Called when the calling thread fails while the workers run.
+    void OnStop(std::function<void()> stop) { m_onStop = std::move(stop); }
 
     unsigned Threads() const { return m_threads; }
     // Ends the phase of preparing and starts that of the work.
@@ -132,6 +155,7 @@ public:
 
 private:
     unsigned m_threads;
+    std::function<void()> m_onStop;
     ParallelPhases& m_phases;
     std::int64_t m_reported = 0;
     Clock::time_point m_start = Clock::now();
@@ -797,17 +821,8 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         run.Counter.Step();
     };
     run.EndPreparing();
-    bool finished = false;
-    try
-    {
-        finished = run.Items(threads, threads, work, [&] { return slots.MergeReady(mergeSlot); });
-    }
-    catch (...)
-    {
-        schedule.Stop();
-        throw;
-    }
-    if (!finished)
+    run.OnStop([&] { schedule.Stop(); });
+    if (!run.Items(threads, threads, work, [&] { return slots.MergeReady(mergeSlot); }))
     {
         return false;
     }
