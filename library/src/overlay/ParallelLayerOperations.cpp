@@ -136,7 +136,6 @@ public:
     // Called when the calling thread fails while the workers run.
     void OnStop(std::function<void()> stop) { m_onStop = std::move(stop); }
 
-    unsigned Threads() const { return m_threads; }
     // Ends the phase of preparing and starts that of the work.
     void EndPreparing()
     {
