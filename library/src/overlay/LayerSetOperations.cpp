@@ -79,9 +79,17 @@ PolygonLayer* Topology::Substract(PolygonLayer* pA, PolygonLayer* pB, bool recor
 PolygonLayer* Topology::Join(PolygonLayer* pA, PolygonLayer* pB, bool recordParents,
                              const LayerProgress& progress)
 {
-    const PrecisionScope scope(CheckOperands(*this, pA, pB, __LINE__));
-    PolygonLayer* result = CreatePolygonLayer(pA->AllowsOverlap() || pB->AllowsOverlap());
-    LayerOperations::Join(*pA, *pB, *result, recordParents, progress);
+    return LayerOperations::JoinKeeping(*this, pA, pB, recordParents, progress, {});
+}
+
+PolygonLayer* LayerOperations::JoinKeeping(Topology& topology, PolygonLayer* pA,
+                                           PolygonLayer* pB, bool recordParents,
+                                           const Progress& progress, JoinPieces kept)
+{
+    const PrecisionScope scope(CheckOperands(topology, pA, pB, __LINE__));
+    PolygonLayer* result =
+        topology.CreatePolygonLayer(pA->AllowsOverlap() || pB->AllowsOverlap());
+    LayerOperations::Join(*pA, *pB, *result, recordParents, progress, kept);
     return result;
 }
 
@@ -152,7 +160,7 @@ void IntersectCandidates(Polygon& polygon, const PolygonList& candidates, Remain
 // met no candidate remainder: it is its own rest.
 std::unique_ptr<Polygon> JoinPairwise(Polygon& polygon, const PolygonList& candidates,
                                       RemainderMap& remainders, PolygonLayer& result,
-                                      bool recordParents)
+                                      bool recordParents, bool keepCommon)
 {
     std::unique_ptr<Polygon> rest;
     for (Polygon* candidate : candidates)
@@ -168,7 +176,7 @@ std::unique_ptr<Polygon> JoinPairwise(Polygon& polygon, const PolygonList& candi
             continue;
         }
         auto parts = Overlay::Partition(other, own);
-        if (!parts[0]->IsEmpty())
+        if (keepCommon && !parts[0]->IsEmpty())
         {
             AddResult(result, *parts[0], recordParents, {&polygon, candidate});
         }
@@ -182,21 +190,36 @@ std::unique_ptr<Polygon> JoinPairwise(Polygon& polygon, const PolygonList& candi
 // one subtraction of the united candidates.
 std::unique_ptr<Polygon> JoinThroughUnion(Polygon& polygon, const PolygonList& candidates,
                                           RemainderMap& remainders, PolygonLayer& result,
-                                          bool recordParents)
+                                          bool recordParents, bool keepCommon)
 {
     const EdgeIndexScope edgeIndex(polygon, true);
-    IntersectCandidates(polygon, candidates, remainders, result, recordParents);
+    if (keepCommon)
+    {
+        IntersectCandidates(polygon, candidates, remainders, result, recordParents);
+    }
+    else
+    {
+        for (Polygon* candidate : candidates)
+        {
+            Polygon& remainder = remainders.Get(*candidate);
+            if (!remainder.IsEmpty())
+            {
+                remainders.Replace(*candidate,
+                                   std::move(Overlay::IntersectAndSubstract(remainder, polygon)[1]));
+            }
+        }
+    }
     const std::unique_ptr<Polygon> united = UniteAll(candidates);
     return Overlay::Substract(polygon, *united);
 }
 
 void AddRemainders(const PolygonList& polygons, const RemainderMap& remainders,
-                   PolygonLayer& result, bool recordParents, ProgressCounter& counter)
+                   PolygonLayer& result, bool recordParents, bool keep, ProgressCounter& counter)
 {
     for (Polygon* polygon : polygons)
     {
         const Polygon& remainder = remainders.Get(*polygon);
-        if (!remainder.IsEmpty())
+        if (keep && !remainder.IsEmpty())
         {
             AddResult(result, remainder, recordParents, {polygon});
         }
@@ -412,14 +435,18 @@ void Substract(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool reco
 }
 
 void Join(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool recordParents,
-          const Progress& progress)
+          const Progress& progress, JoinPieces kept)
 {
     const OperandOrder order = FewerPolygonsFirst(a, b);
     const PolygonList polygons = PolygonsOf(order.Enumerated);
     const PolygonList queried = PolygonsOf(order.Queried);
+    // The outside parts by the layer they come from (a layer joined with itself is both).
+    const auto keepsOutside = [&](const PolygonLayer& layer)
+    { return (&layer == &a && kept.OutsideB) || (&layer == &b && kept.OutsideA); };
+    const JoinKeep keep{kept.Common, keepsOutside(order.Enumerated), keepsOutside(order.Queried)};
     const unsigned threads = ThreadsFor(result, polygons.size());
     if (threads > 1 && JoinInParallel(polygons, order.Queried, queried, result, recordParents,
-                                      progress, threads))
+                                      progress, threads, keep))
     {
         return;
     }
@@ -431,16 +458,18 @@ void Join(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool recordPar
         const PolygonList candidates = Candidates(order.Queried, *polygon);
         const std::unique_ptr<Polygon> rest =
             candidates.size() > PairwiseJoinLimit
-                ? JoinThroughUnion(*polygon, candidates, remainders, result, recordParents)
-                : JoinPairwise(*polygon, candidates, remainders, result, recordParents);
+                ? JoinThroughUnion(*polygon, candidates, remainders, result, recordParents,
+                                   keep.Common)
+                : JoinPairwise(*polygon, candidates, remainders, result, recordParents,
+                               keep.Common);
         const Polygon& remaining = rest ? *rest : *polygon;
-        if (!remaining.IsEmpty())
+        if (keep.Enumerated && !remaining.IsEmpty())
         {
             AddResult(result, remaining, recordParents, {polygon});
         }
         counter.Step();
     }
-    AddRemainders(queried, remainders, result, recordParents, counter);
+    AddRemainders(queried, remainders, result, recordParents, keep.Queried, counter);
     counter.Finish();
 }
 

@@ -25,8 +25,21 @@ void Intersect(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool reco
                const Progress& progress);
 void Substract(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool recordParents,
                const Progress& progress);
+// The pieces of a join that go into its result: the common parts of a polygon of A and one
+// of B, and the parts of A's and of B's polygons outside the other layer. The derived
+// operations keep some only; they are built alike, so that the kept ones are the same.
+struct JoinPieces
+{
+    bool Common = true;
+    bool OutsideB = true; // parts of A's polygons
+    bool OutsideA = true; // parts of B's polygons
+};
+
 void Join(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool recordParents,
-          const Progress& progress);
+          const Progress& progress, JoinPieces kept = {});
+// Topology::Join with only the kept pieces in the result layer it creates.
+PolygonLayer* JoinKeeping(Topology& topology, PolygonLayer* pA, PolygonLayer* pB,
+                          bool recordParents, const Progress& progress, JoinPieces kept);
 // Commits the layer with more polygons first; records no parents.
 void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progress& progress);
 

@@ -15,8 +15,11 @@
 #include <deque>
 #include <mutex>
 #include <cstdint>
+#include <ctime>
 #include <exception>
+#include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace Arealis::LayerOperations
@@ -30,6 +33,19 @@ using Clock = std::chrono::steady_clock;
 double SecondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// CPU seconds of the calling thread: the merge shares the cores with the workers (and, on a
+// busy machine, with other processes), so its wall-clock time would overstate it.
+double ThreadCpuSeconds()
+{
+#if defined(CLOCK_THREAD_CPUTIME_ID)
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+#else
+    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+#endif
 }
 
 // Polygons per item when work is handed out by blocks of a polygon list.
@@ -50,22 +66,187 @@ void ForEachInBlock(std::size_t block, std::size_t count, F&& each)
     }
 }
 
-// Runs the items, reporting the work counted so far to the counter. Throws what the progress
-// callback throws; false when a task failed.
-bool RunItems(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task,
-              const std::atomic<std::int64_t>& done, ProgressCounter& counter,
-              std::int64_t& reported)
+// The state every parallel operation keeps: the work its workers count for the progress
+// callback, the counter that reports it from the calling thread, and the phase timings.
+class OperationRun
 {
-    const std::exception_ptr failure = Parallel::ForEach(
-        count, threads, task,
-        [&]
+public:
+    OperationRun(const Progress& progress, std::int64_t total, unsigned threads)
+        : Counter(progress, total), m_threads(threads), m_phases(LastParallelPhases())
+    {
+        m_phases = {};
+    }
+
+    // Runs the items, reporting the work counted so far. Throws what the progress callback
+    // throws; false when a task failed.
+    bool Items(std::size_t count, const std::function<void(std::size_t)>& task)
+    {
+        return Items(count, m_threads, task, {});
+    }
+
+    // Items on the given number of workers, with the merge done on the calling thread as
+    // pieces become ready (see Parallel::ForEach); the time spent merging counts as the merge.
+    bool Items(std::size_t count, unsigned workers, const std::function<void(std::size_t)>& task,
+               const std::function<bool()>& merge)
+    {
+        std::function<bool()> timedMerge;
+        if (merge)
         {
-            const std::int64_t now = done.load(std::memory_order_relaxed);
-            counter.Step(now - reported);
-            reported = now;
-        });
-    return failure == nullptr;
-}
+            timedMerge = [&]
+            {
+                const double start = ThreadCpuSeconds();
+                const bool merged = merge();
+                if (merged)
+                {
+                    m_phases.Merge += ThreadCpuSeconds() - start;
+                }
+                return merged;
+            };
+        }
+        const auto report = [&]
+        {
+            const std::int64_t now = Done.load(std::memory_order_relaxed);
+            Counter.Step(now - m_reported);
+            m_reported = now;
+        };
+        // A failure on the calling thread (of the progress callback, or of the merge) must
+        // also reach workers that run a loop of their own rather than single items.
+        const auto stopping = [this](const auto& call)
+        {
+            try
+            {
+                return call();
+            }
+            catch (...)
+            {
+                if (m_onStop)
+                {
+                    m_onStop();
+                }
+                throw;
+            }
+        };
+        const std::exception_ptr failure = Parallel::ForEach(
+            count, workers, task, [&] { stopping(report); },
+            timedMerge ? std::function<bool()>([&] { return stopping(timedMerge); })
+                       : std::function<bool()>());
+        return failure == nullptr;
+    }
+
+    // Called when the calling thread fails while the workers run.
+    void OnStop(std::function<void()> stop) { m_onStop = std::move(stop); }
+
+    // Ends the phase of preparing and starts that of the work.
+    void EndPreparing()
+    {
+        m_phases.Prepare = SecondsSince(m_start);
+        m_start = Clock::now();
+    }
+    // Ends the work with the merges overlapping it.
+    void EndWork()
+    {
+        Counter.Finish();
+        m_phases.Work = SecondsSince(m_start);
+    }
+
+    std::atomic<std::int64_t> Done{0};
+    ProgressCounter Counter;
+
+private:
+    unsigned m_threads;
+    std::function<void()> m_onStop;
+    ParallelPhases& m_phases;
+    std::int64_t m_reported = 0;
+    Clock::time_point m_start = Clock::now();
+};
+
+// Slots of pieces merged into the result in slot order, each as soon as the work items it
+// waits for are done. Workers count the items down after storing their pieces; the merge
+// reads a slot once its count is zero, which orders the pieces' writes before its reads.
+class OrderedSlots
+{
+public:
+    explicit OrderedSlots(const std::vector<std::uint32_t>& pending)
+        : m_count(pending.size()),
+          m_pending(std::make_unique<std::atomic<std::uint32_t>[]>(pending.size()))
+    {
+        for (std::size_t s = 0; s < m_count; ++s)
+        {
+            m_pending[s].store(pending[s], std::memory_order_relaxed);
+        }
+    }
+
+    // Called by a worker when one item of the slot is done; true when it was the last.
+    bool Finish(std::size_t slot)
+    {
+        return m_pending[slot].fetch_sub(1, std::memory_order_acq_rel) == 1;
+    }
+
+    // Merges the slots that are ready, in order, from the first not merged yet; whether it
+    // merged any.
+    template <class F>
+    bool MergeReady(F&& merge)
+    {
+        const std::size_t first = m_next;
+        while (m_next < m_count && m_pending[m_next].load(std::memory_order_acquire) == 0)
+        {
+            merge(m_next);
+            ++m_next;
+        }
+        return m_next != first;
+    }
+
+private:
+    std::size_t m_count;
+    std::unique_ptr<std::atomic<std::uint32_t>[]> m_pending;
+    std::size_t m_next = 0;
+};
+
+// The polygons merged into the result layer; they leave it again, unless kept, when the
+// operation fails or is stopped, so that the caller finds the layer as it was.
+class MergedPieces
+{
+public:
+    explicit MergedPieces(PolygonLayer& result) : m_result(result) {}
+    ~MergedPieces()
+    {
+        if (m_kept || m_added.empty())
+        {
+            return;
+        }
+        try
+        {
+            m_result.DeletePolygons(m_added);
+        }
+        catch (...) // NOLINT(bugprone-empty-catch): fresh result pieces are always deletable
+        {
+        }
+    }
+    MergedPieces(const MergedPieces&) = delete;
+    MergedPieces& operator=(const MergedPieces&) = delete;
+
+    void Add(const Polygon& source, bool recordParents, std::initializer_list<Polygon*> parents)
+    {
+        // Room first, so that a piece in the layer is always one the guard knows of.
+        if (m_added.size() == m_added.capacity())
+        {
+            m_added.reserve(2 * m_added.size() + 64);
+        }
+        Polygon* added = m_result.AddPolygon(&source);
+        m_added.push_back(added);
+        if (recordParents)
+        {
+            RecordParents(m_result, added, parents);
+        }
+    }
+
+    void Keep() { m_kept = true; }
+
+private:
+    PolygonLayer& m_result;
+    std::vector<Polygon*> m_added;
+    bool m_kept = false;
+};
 
 // Switches the edge index off again on the polygons that had it switched on, also when an
 // exception leaves the operation.
@@ -114,7 +295,7 @@ struct Pair
 
 // Adds the common parts of one enumerated polygon with its candidates to the result, in
 // candidate order, each with its two parents, and frees them as it goes.
-void MergeCommonParts(PolygonLayer& result, bool recordParents, Polygon* pPolygon,
+void MergeCommonParts(MergedPieces& merged, bool recordParents, Polygon* pPolygon,
                       const PolygonList& candidates,
                       std::vector<std::unique_ptr<Polygon>>& pieces)
 {
@@ -122,7 +303,7 @@ void MergeCommonParts(PolygonLayer& result, bool recordParents, Polygon* pPolygo
     {
         if (pieces[j] != nullptr)
         {
-            AddResult(result, *pieces[j], recordParents, {pPolygon, candidates[j]});
+            merged.Add(*pieces[j], recordParents, {pPolygon, candidates[j]});
             pieces[j].reset();
         }
     }
@@ -330,12 +511,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
     const std::size_t n = polygons.size();
     std::vector<PolygonList> candidates(n);
     EdgeIndexes indexes(polygons);
-    std::atomic<std::int64_t> done{0};
-    std::int64_t reported = 0;
-    ProgressCounter counter(progress, static_cast<std::int64_t>(2 * n));
-    ParallelPhases& phases = LastParallelPhases();
-    phases = {};
-    Clock::time_point start = Clock::now();
+    OperationRun run(progress, static_cast<std::int64_t>(2 * n), threads);
 
     // Candidates of each polygon; the polygons that many chains read at once are prepared.
     const auto findCandidates = [&](std::size_t block)
@@ -352,7 +528,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
                            PrepareForSharedReads(*polygons[i], indexed);
                        });
     };
-    if (!RunItems(BlockCount(n), threads, findCandidates, done, counter, reported))
+    if (!run.Items(BlockCount(n), findCandidates))
     {
         return false;
     }
@@ -360,10 +536,13 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
     // Each chain of one candidate on one worker; the common parts go to their pair's slot.
     const std::vector<std::vector<Pair>> chains = ChainsByCandidate(candidates);
     std::vector<std::vector<std::unique_ptr<Polygon>>> pieces(n);
+    std::vector<std::uint32_t> pairsOf(n);
     for (std::size_t i = 0; i < n; ++i)
     {
         pieces[i].resize(candidates[i].size());
+        pairsOf[i] = static_cast<std::uint32_t>(candidates[i].size());
     }
+    OrderedSlots slots(pairsOf);
     const std::int64_t pairCount = [&]
     {
         std::int64_t count = 0;
@@ -380,58 +559,56 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
         std::unique_ptr<Polygon> remainder;
         for (const Pair& pair : chain)
         {
+            // Once nothing is left of the candidate, its remaining pairs have no common part.
             Polygon& current = remainder ? *remainder : candidate;
-            if (current.IsEmpty())
+            if (!current.IsEmpty())
             {
-                break;
+                auto [common, rest] =
+                    Overlay::IntersectAndSubstract(current, *polygons[pair.Polygon]);
+                if (!common->IsEmpty())
+                {
+                    pieces[pair.Polygon][pair.Candidate] = std::move(common);
+                }
+                remainder = std::move(rest);
             }
-            auto [common, rest] = Overlay::IntersectAndSubstract(current, *polygons[pair.Polygon]);
-            if (!common->IsEmpty())
-            {
-                pieces[pair.Polygon][pair.Candidate] = std::move(common);
-            }
-            remainder = std::move(rest);
+            slots.Finish(pair.Polygon);
         }
         // The pairs of a chain count as the work of polygons, to keep the total at 2 n.
-        done.fetch_add(static_cast<std::int64_t>(chain.size()) * static_cast<std::int64_t>(n) /
-                           std::max<std::int64_t>(pairCount, 1),
-                       std::memory_order_relaxed);
+        run.Done.fetch_add(static_cast<std::int64_t>(chain.size()) * static_cast<std::int64_t>(n) /
+                               std::max<std::int64_t>(pairCount, 1),
+                           std::memory_order_relaxed);
     };
-    phases.Prepare = SecondsSince(start);
-    start = Clock::now();
-    if (!RunItems(chains.size(), threads, intersectChain, done, counter, reported))
+    // The merge, in the single-thread order: by polygon, then by candidate.
+    MergedPieces merged(result);
+    const auto merge = [&]
+    {
+        return slots.MergeReady(
+            [&](std::size_t i)
+            {
+                MergeCommonParts(merged, recordParents, polygons[i], candidates[i], pieces[i]);
+                run.Counter.Step();
+            });
+    };
+    run.EndPreparing();
+    if (!run.Items(chains.size(), threads, intersectChain, merge))
     {
         return false;
     }
-    phases.Work = SecondsSince(start);
-    start = Clock::now();
-
-    // The merge, in the single-thread order: by polygon, then by candidate.
-    for (std::size_t i = 0; i < n; ++i)
-    {
-        MergeCommonParts(result, recordParents, polygons[i], candidates[i], pieces[i]);
-        counter.Step();
-    }
-    counter.Finish();
-    phases.Merge = SecondsSince(start);
+    run.EndWork();
+    merged.Keep();
     return true;
 }
 
 bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                     const PolygonList& queriedPolygons, PolygonLayer& result, bool recordParents,
-                    const Progress& progress, unsigned threads)
+                    const Progress& progress, unsigned threads, JoinKeep keep)
 {
     const std::size_t n = polygons.size();
     std::vector<PolygonList> candidates(n);
     std::vector<std::uint8_t> pairwise(n, 1);
     EdgeIndexes indexes(polygons);
-    std::atomic<std::int64_t> done{0};
-    std::int64_t reported = 0;
     // The pairs count as the work once known, then the merge of each polygon.
-    ProgressCounter counter(progress, static_cast<std::int64_t>(n + queriedPolygons.size()));
-    ParallelPhases& phases = LastParallelPhases();
-    phases = {};
-    Clock::time_point start = Clock::now();
+    OperationRun run(progress, static_cast<std::int64_t>(n + queriedPolygons.size()), threads);
 
     // Candidates, and every polygon prepared: chains of different polygons may read the same
     // operand polygon at once (a layer joined with itself).
@@ -456,29 +633,70 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         ForEachInBlock(block, queriedPolygons.size(),
                        [&](std::size_t i) { PrepareForSharedReads(*queriedPolygons[i], false); });
     };
-    if (!RunItems(BlockCount(n), threads, findCandidates, done, counter, reported) ||
-        (!self && !RunItems(BlockCount(queriedPolygons.size()), threads, prepareQueried, done,
-                            counter, reported)))
+    if (!run.Items(BlockCount(n), findCandidates) ||
+        (!self && !run.Items(BlockCount(queriedPolygons.size()), prepareQueried)))
     {
         return false;
     }
 
     JoinSchedule schedule(candidates, pairwise);
-    counter.AddToTotal(static_cast<std::int64_t>(schedule.PairCount()));
+    run.Counter.AddToTotal(static_cast<std::int64_t>(schedule.PairCount()));
     std::vector<std::vector<std::unique_ptr<Polygon>>> pieces(n);
+    // The slots: each polygon of the enumerated layer with its common parts and its rest,
+    // ready once its pairs (and, with many candidates, the subtraction of their union) are
+    // done; then each queried polygon with what is left of it, ready at the end of its chain.
+    const std::size_t slotCount = n + queriedPolygons.size();
+    std::vector<std::uint32_t> pending(slotCount, 0);
+    std::vector<std::atomic<std::uint32_t>> pairsLeft(n);
     for (std::size_t i = 0; i < n; ++i)
     {
         pieces[i].resize(candidates[i].size());
+        pairsLeft[i].store(static_cast<std::uint32_t>(candidates[i].size()),
+                           std::memory_order_relaxed);
+        pending[i] = candidates[i].empty() ? 0 : 1;
     }
+    // The slot that the last pair of each chain completes.
+    std::vector<std::size_t> chainEndSlot(schedule.PairCount(), JoinSchedule::None);
+    {
+        PolygonTable<std::size_t> slotOf;
+        for (std::size_t q = 0; q < queriedPolygons.size(); ++q)
+        {
+            slotOf[queriedPolygons[q]] = n + q;
+        }
+        for (std::size_t p = 0; p < schedule.PairCount(); ++p)
+        {
+            if (schedule.ChainNext(p) == JoinSchedule::None)
+            {
+                const std::size_t* slot =
+                    slotOf.Find(candidates[schedule.Polygon(p)][schedule.Candidate(p)]);
+                if (slot != nullptr)
+                {
+                    chainEndSlot[p] = *slot;
+                    pending[*slot] = 1;
+                }
+            }
+        }
+    }
+    OrderedSlots slots(pending);
     // Each polygon's rest so far (null: the polygon itself), and whether partitioning stopped
     // because nothing was left of it.
     std::vector<std::unique_ptr<Polygon>> rests(n);
     std::vector<std::uint8_t> used(n, 0);
     // Each pair's remainder of its candidate, handed on along the chain.
     std::vector<std::unique_ptr<Polygon>> remainders(schedule.PairCount());
-    phases.Prepare = SecondsSince(start);
-    start = Clock::now();
 
+    // The polygons with many candidates lose the united candidates in one subtraction, made
+    // by the worker that ends the polygon's last pair.
+    const auto finishPolygon = [&](std::size_t i)
+    {
+        if (pairwise[i] == 0)
+        {
+            SnapshotEnumerator<Polygon*> enumeration(candidates[i]);
+            const std::unique_ptr<Polygon> united = Overlay::UnitePolygons(&enumeration);
+            rests[i] = Overlay::Substract(*polygons[i], *united);
+        }
+        slots.Finish(i);
+    };
     const auto runPair = [&](std::size_t p)
     {
         const std::size_t i = schedule.Polygon(p);
@@ -492,7 +710,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             if (!other.IsEmpty())
             {
                 auto [common, rest] = Overlay::IntersectAndSubstract(other, polygon);
-                if (!common->IsEmpty())
+                if (keep.Common && !common->IsEmpty())
                 {
                     pieces[i][j] = std::move(common);
                 }
@@ -509,7 +727,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             else if (!other.IsEmpty())
             {
                 auto parts = Overlay::Partition(other, own);
-                if (!parts[0]->IsEmpty())
+                if (keep.Common && !parts[0]->IsEmpty())
                 {
                     pieces[i][j] = std::move(parts[0]);
                 }
@@ -525,6 +743,14 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         else
         {
             remainders[p] = std::move(remainder); // the candidate's final remainder
+            if (chainEndSlot[p] != JoinSchedule::None)
+            {
+                slots.Finish(chainEndSlot[p]);
+            }
+        }
+        if (pairsLeft[i].fetch_sub(1, std::memory_order_acq_rel) == 1)
+        {
+            finishPolygon(i);
         }
     };
     const auto work = [&](std::size_t)
@@ -536,7 +762,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                 while (p != JoinSchedule::None)
                 {
                     runPair(p);
-                    done.fetch_add(1, std::memory_order_relaxed);
+                    run.Done.fetch_add(1, std::memory_order_relaxed);
                     p = schedule.Done(p);
                 }
             }
@@ -547,76 +773,60 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             throw;
         }
     };
-    bool finished = false;
-    try
-    {
-        finished = RunItems(threads, threads, work, done, counter, reported);
-    }
-    catch (...)
-    {
-        schedule.Stop();
-        throw;
-    }
-    if (!finished)
-    {
-        return false;
-    }
-
-    // The polygons with many candidates lose the united candidates in one subtraction.
-    const auto substractUnited = [&](std::size_t block)
-    {
-        ForEachInBlock(block, n,
-                       [&](std::size_t i)
-                       {
-                           if (pairwise[i] == 0)
-                           {
-                               SnapshotEnumerator<Polygon*> enumeration(candidates[i]);
-                               const std::unique_ptr<Polygon> united =
-                                   Overlay::UnitePolygons(&enumeration);
-                               rests[i] = Overlay::Substract(*polygons[i], *united);
-                           }
-                       });
-    };
-    if (!RunItems(BlockCount(n), threads, substractUnited, done, counter, reported))
-    {
-        return false;
-    }
-    phases.Work = SecondsSince(start);
-    start = Clock::now();
 
     // The merge: each polygon's common parts and rest, then the candidates' remainders.
-    for (std::size_t i = 0; i < n; ++i)
-    {
-        MergeCommonParts(result, recordParents, polygons[i], candidates[i], pieces[i]);
-        const Polygon& remaining = rests[i] ? *rests[i] : *polygons[i];
-        if (!remaining.IsEmpty())
-        {
-            AddResult(result, remaining, recordParents, {polygons[i]});
-        }
-        rests[i].reset();
-        counter.Step();
-    }
-    PolygonTable<std::size_t> lastPair;
+    std::vector<std::size_t> lastPair(queriedPolygons.size(), JoinSchedule::None);
     for (std::size_t p = 0; p < schedule.PairCount(); ++p)
     {
-        if (schedule.ChainNext(p) == JoinSchedule::None)
+        if (chainEndSlot[p] != JoinSchedule::None)
         {
-            lastPair[candidates[schedule.Polygon(p)][schedule.Candidate(p)]] = p;
+            lastPair[chainEndSlot[p] - n] = p;
         }
     }
-    for (Polygon* polygon : queriedPolygons)
+    MergedPieces merged(result);
+    const auto mergeSlot = [&](std::size_t slot)
     {
-        const std::size_t* last = lastPair.Find(polygon);
-        const Polygon& remainder =
-            last != nullptr && remainders[*last] ? *remainders[*last] : *polygon;
-        if (!remainder.IsEmpty())
+        if (slot < n)
         {
-            AddResult(result, remainder, recordParents, {polygon});
+            const std::size_t i = slot;
+            if (keep.Common)
+            {
+                MergeCommonParts(merged, recordParents, polygons[i], candidates[i], pieces[i]);
+            }
+            const Polygon& remaining = rests[i] ? *rests[i] : *polygons[i];
+            if (keep.Enumerated && !remaining.IsEmpty())
+            {
+                merged.Add(remaining, recordParents, {polygons[i]});
+            }
+            rests[i].reset();
+            pieces[i].clear();
         }
-        counter.Step();
+        else
+        {
+            Polygon* polygon = queriedPolygons[slot - n];
+            const std::size_t last = lastPair[slot - n];
+            const Polygon& remainder = last != JoinSchedule::None && remainders[last]
+                                           ? *remainders[last]
+                                           : *polygon;
+            if (keep.Queried && !remainder.IsEmpty())
+            {
+                merged.Add(remainder, recordParents, {polygon});
+            }
+            if (last != JoinSchedule::None)
+            {
+                remainders[last].reset();
+            }
+        }
+        run.Counter.Step();
+    };
+    run.EndPreparing();
+    run.OnStop([&] { schedule.Stop(); });
+    if (!run.Items(threads, threads, work, [&] { return slots.MergeReady(mergeSlot); }))
+    {
+        return false;
     }
-    counter.Finish();
-    phases.Merge = SecondsSince(start);
+    run.EndWork();
+    merged.Keep();
     return true;
 }
 
@@ -625,12 +835,7 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
 {
     const std::size_t n = polygons.size();
     const PolygonList others = PolygonsOf(b);
-    std::atomic<std::int64_t> done{0};
-    std::int64_t reported = 0;
-    ProgressCounter counter(progress, static_cast<std::int64_t>(2 * n));
-    ParallelPhases& phases = LastParallelPhases();
-    phases = {};
-    Clock::time_point start = Clock::now();
+    OperationRun run(progress, static_cast<std::int64_t>(2 * n), threads);
 
     // Every polygon of B may be read by several workers at once.
     const auto prepare = [&](std::size_t block)
@@ -638,15 +843,15 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
         ForEachInBlock(block, others.size(),
                        [&](std::size_t i) { PrepareForSharedReads(*others[i], false); });
     };
-    if (!RunItems(BlockCount(others.size()), threads, prepare, done, counter, reported))
+    if (!run.Items(BlockCount(others.size()), prepare))
     {
         return false;
     }
 
-    phases.Prepare = SecondsSince(start);
-    start = Clock::now();
-    // What is left of each polygon; null where the polygon is its own rest.
+    // What is left of each polygon; null where the polygon is its own rest. A block of
+    // polygons is one slot of the merge.
     std::vector<std::unique_ptr<Polygon>> rests(n);
+    OrderedSlots slots(std::vector<std::uint32_t>(BlockCount(n), 1));
     const auto substract = [&](std::size_t block)
     {
         ForEachInBlock(block, n,
@@ -658,28 +863,36 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
                                           ? SubstractUnited(polygon, candidates)
                                           : SubstractOneByOne(polygon, candidates);
                        });
-        done.fetch_add(static_cast<std::int64_t>(std::min(BlockSize, n - block * BlockSize)),
-                       std::memory_order_relaxed);
+        slots.Finish(block);
+        run.Done.fetch_add(static_cast<std::int64_t>(std::min(BlockSize, n - block * BlockSize)),
+                           std::memory_order_relaxed);
     };
-    if (!RunItems(BlockCount(n), threads, substract, done, counter, reported))
+    MergedPieces merged(result);
+    const auto merge = [&]
+    {
+        return slots.MergeReady(
+            [&](std::size_t block)
+            {
+                ForEachInBlock(block, n,
+                               [&](std::size_t i)
+                               {
+                                   const Polygon& remaining = rests[i] ? *rests[i] : *polygons[i];
+                                   if (!remaining.IsEmpty())
+                                   {
+                                       merged.Add(remaining, recordParents, {polygons[i]});
+                                   }
+                                   rests[i].reset();
+                                   run.Counter.Step();
+                               });
+            });
+    };
+    run.EndPreparing();
+    if (!run.Items(BlockCount(n), threads, substract, merge))
     {
         return false;
     }
-    phases.Work = SecondsSince(start);
-    start = Clock::now();
-
-    for (std::size_t i = 0; i < n; ++i)
-    {
-        const Polygon& remaining = rests[i] ? *rests[i] : *polygons[i];
-        if (!remaining.IsEmpty())
-        {
-            AddResult(result, remaining, recordParents, {polygons[i]});
-        }
-        rests[i].reset();
-        counter.Step();
-    }
-    counter.Finish();
-    phases.Merge = SecondsSince(start);
+    run.EndWork();
+    merged.Keep();
     return true;
 }
 

@@ -1,15 +1,16 @@
 #pragma once
 
-// The intersection and the subtraction of layers with their work split over several threads.
-// Workers only read the operands and make free polygons, each into a slot of its own; one
-// merging step on the calling thread then copies the pieces into the result layer in the order
-// the single-thread operation creates them, so the result is the same polygons, nodes, parents
-// and order whatever the thread count.
+// The intersection, the subtraction and the join of layers with their work split over several
+// threads. Workers only read the operands and make free polygons, each into a slot of its own;
+// the calling thread meanwhile copies the pieces of the slots that are complete into the result
+// layer, in the order the single-thread operation creates them, so the result is the same
+// polygons, nodes, parents and order whatever the thread count, and the merge overlaps the
+// work instead of following it.
 //
-// Each returns false, with the result layer untouched, when a worker failed: the caller then
-// runs the single-thread operation, which fails the same way and leaves what it leaves. An
-// exception of the progress callback stops the workers and propagates, leaving the result
-// layer untouched.
+// Each returns false, with the pieces it merged taken out of the result layer again, when a
+// worker failed: the caller then runs the single-thread operation, which fails the same way
+// and leaves what it leaves. An exception of the progress callback stops the workers and
+// propagates, likewise leaving the result layer as it was.
 
 #include "overlay/LayerSetOperations.h"
 
@@ -28,7 +29,8 @@ void PrepareForSharedReads(const Polygon& polygon, bool indexed);
 
 // Wall-clock seconds of the phases of the last parallel operation of the calling thread, for
 // the benchmarks: preparing (candidates, shared read caches, the split of the work), the work
-// the threads share, and the serial merge into the result layer.
+// the threads share with the merge overlapping it, and the CPU seconds the calling thread
+// spent merging into the result layer (serial, but mostly during the work).
 struct ParallelPhases
 {
     double Prepare = 0.0;
@@ -41,9 +43,17 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
                          PolygonLayer& result, bool recordParents, const Progress& progress,
                          unsigned threads);
 
+// The pieces of a join that go into the result, by the operand order of the operation.
+struct JoinKeep
+{
+    bool Common = true;
+    bool Enumerated = true; // the rests of the enumerated polygons
+    bool Queried = true;    // the remainders of the queried polygons
+};
+
 bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                     const PolygonList& queriedPolygons, PolygonLayer& result, bool recordParents,
-                    const Progress& progress, unsigned threads);
+                    const Progress& progress, unsigned threads, JoinKeep keep = {});
 
 bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, PolygonLayer& result,
                          bool recordParents, const Progress& progress, unsigned threads);

@@ -90,16 +90,47 @@ public:
         m_changed.notify_all();
     }
 
-    // Polls until every one of the workers has ended.
-    void Wait(unsigned workers, const std::function<void()>& poll)
+    // Polls, and does the serial work as it becomes ready, until every worker has ended.
+    void Wait(unsigned workers, const std::function<void()>& poll,
+              const std::function<bool()>& serial)
     {
-        constexpr auto interval = std::chrono::milliseconds(50);
+        using Clock = std::chrono::steady_clock;
+        constexpr auto pollInterval = std::chrono::milliseconds(50);
+        // Short: the serial work waits for items the workers finish at a high rate.
+        constexpr auto serialInterval = std::chrono::milliseconds(1);
+        Clock::time_point nextPoll = Clock::now() + pollInterval;
         std::unique_lock lock(m_mutex);
         while (m_ended < workers)
         {
-            m_changed.wait_for(lock, interval, [&] { return m_ended == workers; });
-            if (poll && m_pollFailure == nullptr)
+            bool progressed = false;
+            if (serial && m_callerFailure == nullptr && !m_stop.load())
             {
+                lock.unlock();
+                try
+                {
+                    progressed = serial();
+                }
+                catch (...)
+                {
+                    m_stop.store(true);
+                    lock.lock();
+                    m_callerFailure = std::current_exception();
+                    continue;
+                }
+                lock.lock();
+            }
+            if (!progressed)
+            {
+                const Clock::time_point until =
+                    serial && m_callerFailure == nullptr && !m_stop.load()
+                        ? std::min(nextPoll, Clock::now() + serialInterval)
+                        : nextPoll;
+                m_changed.wait_until(lock, until, [&] { return m_ended == workers; });
+            }
+            if (poll && m_callerFailure == nullptr &&
+                (m_ended == workers || Clock::now() >= nextPoll))
+            {
+                nextPoll = Clock::now() + pollInterval;
                 lock.unlock();
                 try
                 {
@@ -109,7 +140,7 @@ public:
                 {
                     m_stop.store(true);
                     lock.lock();
-                    m_pollFailure = std::current_exception();
+                    m_callerFailure = std::current_exception();
                     continue;
                 }
                 lock.lock();
@@ -119,7 +150,7 @@ public:
 
     void Stop() noexcept { m_stop.store(true); }
     std::exception_ptr TaskFailure() const { return m_taskFailure; }
-    std::exception_ptr PollFailure() const { return m_pollFailure; }
+    std::exception_ptr CallerFailure() const { return m_callerFailure; }
 
 private:
     void Fail(std::exception_ptr failure)
@@ -140,7 +171,7 @@ private:
     std::condition_variable m_changed;
     unsigned m_ended = 0;
     std::exception_ptr m_taskFailure;
-    std::exception_ptr m_pollFailure;
+    std::exception_ptr m_callerFailure; // of poll or serial
 };
 
 } // namespace
@@ -148,6 +179,14 @@ private:
 std::exception_ptr ForEach(std::size_t count, unsigned threads,
                            const std::function<void(std::size_t)>& task,
                            const std::function<void()>& poll)
+{
+    return ForEach(count, threads, task, poll, {});
+}
+
+std::exception_ptr ForEach(std::size_t count, unsigned threads,
+                           const std::function<void(std::size_t)>& task,
+                           const std::function<void()>& poll,
+                           const std::function<bool()>& serial)
 {
     Run run(count, task);
     const WorkerSetUp setUp = WorkerSetUp::Capture();
@@ -169,11 +208,17 @@ std::exception_ptr ForEach(std::size_t count, unsigned threads,
         started.clear();
         throw;
     }
-    run.Wait(workers, poll);
+    run.Wait(workers, poll, serial);
     started.clear(); // joins
-    if (run.PollFailure() != nullptr)
+    if (run.CallerFailure() != nullptr)
     {
-        std::rethrow_exception(run.PollFailure());
+        std::rethrow_exception(run.CallerFailure());
+    }
+    if (serial && run.TaskFailure() == nullptr)
+    {
+        while (serial())
+        {
+        }
     }
     if (poll)
     {

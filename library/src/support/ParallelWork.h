@@ -44,4 +44,15 @@ std::exception_ptr ForEach(std::size_t count, unsigned threads,
                            const std::function<void(std::size_t)>& task,
                            const std::function<void()>& poll);
 
+// ForEach whose calling thread also does the serial part of the work while the workers run,
+// so that it overlaps theirs instead of following it: serial() does what is ready and returns
+// whether it did anything; it is called again at once when it did, otherwise after a short
+// wait. Once every worker has ended without a failure it is called until it returns false.
+// It is not called again after a task failed; an exception of serial stops the workers like
+// one of poll and is rethrown after they ended.
+std::exception_ptr ForEach(std::size_t count, unsigned threads,
+                           const std::function<void(std::size_t)>& task,
+                           const std::function<void()>& poll,
+                           const std::function<bool()>& serial);
+
 } // namespace Arealis::Parallel

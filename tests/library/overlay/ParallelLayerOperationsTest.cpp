@@ -1,9 +1,11 @@
 #include "Arealis/DerivedLayerOperations.h"
+#include "Arealis/NodeSet.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Ring.h"
 #include "Arealis/Topology.h"
 #include "PolygonQueries.h"
+#include "model/FreeNodeStore.h"
 #include "model/ModelTestSupport.h"
 #include "support/ParallelWork.h"
 
@@ -212,6 +214,19 @@ TEST_F(ParallelLayerOperationsTest, AThrowingProgressCallbackStopsTheWorkersAndR
     EXPECT_THROW(results->Intersection(&halves, &coverage, true, stop), std::runtime_error);
     EXPECT_THROW(results->Join(&halves, &coverage, true, stop), std::runtime_error);
     EXPECT_THROW(results->Substract(&coverage, &halves, true, stop), std::runtime_error);
+    // Stopped at the end, after the pieces were merged: they leave the result layers again,
+    // with their nodes.
+    const auto late = [](std::int64_t done, std::int64_t total)
+    {
+        if (done + 1 >= total)
+        {
+            throw std::runtime_error("stop");
+        }
+    };
+    EXPECT_THROW(results->Intersection(&halves, &coverage, true, late), std::runtime_error);
+    EXPECT_THROW(results->Join(&halves, &coverage, true, late), std::runtime_error);
+    EXPECT_THROW(results->Substract(&coverage, &halves, true, late), std::runtime_error);
+    EXPECT_EQ(results->GetNodeSet().Count(), 0);
     for (const Polygon* polygon : PolygonsOf(halves))
     {
         for (const Ring* ring : RingsOf(*polygon))
@@ -220,6 +235,27 @@ TEST_F(ParallelLayerOperationsTest, AThrowingProgressCallbackStopsTheWorkersAndR
         }
     }
     EXPECT_EQ(halves.GetCommittedCount(), 2);
+}
+
+TEST_F(ParallelLayerOperationsTest, RepeatedRunsReuseTheNodeRecordsOfEndedWorkers)
+{
+    // Every run has fresh workers; what they and the merge leave must serve the next runs.
+    // The results go into the operands' topology, whose node set the merge then changes
+    // while the workers read the operands.
+    PolygonLayer& coverage = MakeLayer(JitteredGrid(14, 1.0, 0.0, 7));
+    PolygonLayer& shifted = MakeLayer(JitteredGrid(11, 1.3, 0.35, 11));
+    m_operands->SetLayerThreads(3);
+    const auto run = [&] { m_operands->Join(&coverage, &shifted, true); };
+    for (int i = 0; i < 3; ++i)
+    {
+        run();
+    }
+    const std::size_t blocks = FreeNodeStore::BlockCount();
+    for (int i = 0; i < 20; ++i)
+    {
+        run();
+    }
+    EXPECT_EQ(FreeNodeStore::BlockCount(), blocks);
 }
 
 TEST_F(ParallelLayerOperationsTest, AFailingItemStopsTheOthersAndComesBackAfterEveryWorkerEnded)
