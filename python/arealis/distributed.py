@@ -17,6 +17,7 @@ Run as a command: python3 -m arealis.distributed HOW A B -o OUT [--scheduler tcp
 
 import argparse
 import math
+import logging
 import os
 import sys
 import time
@@ -337,7 +338,10 @@ def _client(client):
         return client, None
     from dask.distributed import Client, LocalCluster
 
-    cluster = LocalCluster(n_workers=os.cpu_count() or 1, threads_per_worker=1, processes=True)
+    # A failing task reaches the caller as a PartitionError naming its partition; the workers'
+    # own log of it would print the same failure again as a raw task dump.
+    cluster = LocalCluster(n_workers=os.cpu_count() or 1, threads_per_worker=1, processes=True,
+                           silence_logs=logging.CRITICAL)
     return Client(cluster), cluster
 
 
