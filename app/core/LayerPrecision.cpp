@@ -69,14 +69,6 @@ void COrvistaDoc::OnLayerPrecision()
                });
 }
 
-bool COrvistaDoc::ReReadLayer(DisplayLayer& layer, const Arealis::Precision& precision)
-{
-    bool replaced = false;
-    RunGuarded(m_platform, Unit, __LINE__,
-               [&] { replaced = MayReRead(layer) && ReplaceByReRead(layer, precision); });
-    return replaced;
-}
-
 bool COrvistaDoc::MayReRead(const DisplayLayer& layer)
 {
     if (layer.Derivation() != nullptr || layer.SourcePath().empty())

@@ -100,12 +100,10 @@ public:
     // Deletes the layer selected in the layer tree.
     void OnDeleteSelectedLayer();
     // Asks for the node grid and tolerance of the selected layer and reads its file again
-    // into a topology of that precision, in place of the old one.
+    // into a topology of that precision, put in place of the old one (same position, name
+    // and colours). Refuses with a message a layer that has no file, and asks before one with
+    // edits is read again (they are lost).
     void OnLayerPrecision();
-    // Reads the layer's file again with the precision and puts the result in its place (same
-    // position, name and colours). Refuses with a message a layer that has no file, and one
-    // with edits unless the user agrees to lose them. False when nothing changed.
-    bool ReReadLayer(DisplayLayer& layer, const Arealis::Precision& precision);
     // Zooms the drawing view to the layer selected in the layer tree.
     void OnZoomToCurrent();
 
@@ -121,6 +119,8 @@ private:
     // Whether the layer may be read again: it has a file, and its edits (if any) may go,
     // which the user is asked. Says why not.
     bool MayReRead(const DisplayLayer& layer);
+    // Reads the layer's file again with the precision and swaps the result into the layer;
+    // refuses values the library does not accept. False when nothing changed.
     bool ReplaceByReRead(DisplayLayer& layer, const Arealis::Precision& precision);
     // A new layer read from path into a topology of the precision given, or else of the
     // defaults for the file's reference system (degrees for a geographic one, said in the
