@@ -52,6 +52,7 @@ ClipFrame::~ClipFrame()
 
 void ClipFrame::Rebuild(const std::array<Arealis::Point, 4>& corners)
 {
+    m_corners = corners;
     if (m_pFrame != nullptr)
     {
         Arealis::Polygon* pOld = m_pFrame;
@@ -96,6 +97,24 @@ bool ClipFrame::NeedsClipping(const Arealis::Polygon& polygon) const
 
 ClipFrame::ClippedPart ClipFrame::Clip(Arealis::Polygon& polygon)
 {
+    // The library intersects only polygons of one precision: the frame takes that of the
+    // layer being drawn (layers may differ), made again on the new grid.
+    const Arealis::Precision& wanted = polygon.GetLayer()->GetTopology()->GetPrecision();
+    if (!(m_pTopology->GetPrecision() == wanted))
+    {
+        if (m_pFrame != nullptr)
+        {
+            Arealis::Polygon* pOld = m_pFrame;
+            m_pFrame = nullptr;
+            m_pLayer->DeletePolygon(pOld);
+        }
+        m_pTopology->SetPrecision(wanted);
+        Rebuild(m_corners);
+        if (m_pFrame == nullptr)
+        {
+            return ClippedPart(nullptr, PartDeleter(m_pLayer));
+        }
+    }
     return ClippedPart(m_pLayer->Intersection(&polygon, m_pFrame, false), PartDeleter(m_pLayer));
 }
 

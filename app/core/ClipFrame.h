@@ -55,6 +55,7 @@ private:
     Arealis::Topology* m_pTopology;
     Arealis::PolygonLayer* m_pLayer;
     Arealis::Polygon* m_pFrame = nullptr;
+    std::array<Arealis::Point, 4> m_corners{};
 };
 
 } // namespace Orvista

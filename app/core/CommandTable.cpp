@@ -36,6 +36,12 @@ const std::array Commands{
                 "Delete Selected Layer\nDelete Selected Layer",
                 {},
                 {}},
+    CommandInfo{LayerPrecision,
+                "&Precision...",
+                "Set the node grid and tolerance of the selected layer and read its file again"
+                "\nPrecision",
+                {},
+                {}},
     CommandInfo{FilePrint, "&Print...", "Print\nPrint", {}, {}},
     CommandInfo{FileMruFirst, "Recent File", {}, {}, {}},
     CommandInfo{AppExit, "E&xit", {}, {}, {}},
@@ -152,7 +158,8 @@ std::vector<MenuInfo> MainMenu()
 {
     return {
         {"&File",
-         {FileOpen, FileExportLayer, FileSaveAs, DeleteSelectedLayer, 0, FileMruFirst, 0,
+         {FileOpen, FileExportLayer, FileSaveAs, DeleteSelectedLayer, LayerPrecision, 0,
+          FileMruFirst, 0,
           AppExit}},
         {"&Edit", {EditUndo, EditRedo, 0, EditDelete}},
         {"&View", {ViewToolbar, ViewStatusBar, ViewEditingTools}},

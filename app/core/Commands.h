@@ -16,6 +16,8 @@ inline constexpr int FileExportLayer = 32861;
 inline constexpr int FileMruFirst = 57616; // recent files 1 to 4
 inline constexpr int FileMruLast = 57619;
 inline constexpr int DeleteSelectedLayer = 32829;
+// "Precision...": the node grid and tolerance of the selected layer, which is read again.
+inline constexpr int LayerPrecision = 32862;
 inline constexpr int AppExit = 57665;
 inline constexpr int AppAbout = 57664;
 

@@ -52,6 +52,19 @@ std::string WithoutShpExtension(std::string name)
     return name;
 }
 
+void DisplayLayer::SwapContents(DisplayLayer& other) noexcept
+{
+    std::swap(m_pTopology, other.m_pTopology);
+    std::swap(m_pPolygonLayer, other.m_pPolygonLayer);
+    std::swap(m_records, other.m_records);
+    std::swap(m_attributes, other.m_attributes);
+    std::swap(m_system, other.m_system);
+    std::swap(m_derivation, other.m_derivation);
+    Dirty = true;
+    Rendered = false;
+    HasPicture = false;
+}
+
 void DisplayLayer::DeleteTopology()
 {
     if (m_pTopology != nullptr)

@@ -58,10 +58,19 @@ public:
     DisplayLayer& operator=(const DisplayLayer&) = delete;
 
     const std::string& Name() const { return m_name; }
+    // The file (or "file.gpkg:table" source) the layer was read from; empty for a layer made
+    // in the program.
+    const std::string& SourcePath() const { return m_sourcePath; }
+    void SetSourcePath(std::string path) { m_sourcePath = std::move(path); }
     Arealis::Topology* GetTopology() const { return m_pTopology; }
     Arealis::PolygonLayer* GetPolygonLayer() const { return m_pPolygonLayer; }
     // Shows another layer of the same topology, such as the result of a layer operation.
     void SetPolygonLayer(Arealis::PolygonLayer* pLayer) { m_pPolygonLayer = pLayer; }
+
+    // Takes the topology, polygons, records, attributes and reference system of other, which
+    // gets this layer's in exchange; name, colours, visibility and source stay. The picture
+    // is drawn again.
+    void SwapContents(DisplayLayer& other) noexcept;
 
     // Deletes the topology with its layers now. Throws what Topology::Delete throws (a
     // topology whose polygons are parents elsewhere), and then still owns the topology.
@@ -130,6 +139,7 @@ public:
 
 private:
     std::string m_name;
+    std::string m_sourcePath;
     Arealis::Topology* m_pTopology;
     Arealis::PolygonLayer* m_pPolygonLayer;
     Colour m_outline;

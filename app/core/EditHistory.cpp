@@ -411,6 +411,17 @@ void EditHistory::ForgetLayer(const DisplayLayer& layer)
                   });
 }
 
+bool EditHistory::HasEditsOf(const DisplayLayer& layer) const
+{
+    return std::any_of(m_undo.begin(), m_undo.end(),
+                       [&layer](const Action& action)
+                       {
+                           return std::any_of(action.Entries.begin(), action.Entries.end(),
+                                              [&layer](const Entry& entry)
+                                              { return entry.Polygon->pLayer == &layer; });
+                       });
+}
+
 void EditHistory::Clear()
 {
     m_undo.clear();

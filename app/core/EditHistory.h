@@ -103,6 +103,8 @@ public:
     // The layer is going: its actions are dropped, and the polygons it held count as gone
     // where other actions name them as parents.
     void ForgetLayer(const DisplayLayer& layer);
+    // Whether an action that Undo could take back changed the layer.
+    bool HasEditsOf(const DisplayLayer& layer) const;
     // How the layer of a parent in another layer is found (the document's layers), so that
     // undoing and redoing a result of polygons of several layers keeps all its parents.
     // Without it only parents of the result's own layer are kept.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <optional>
 #include <string_view>
 
 namespace Orvista
@@ -57,26 +58,28 @@ std::vector<std::string> GeoPackageTables(const std::string& path)
 
 void LayerFileReader::Read(Arealis::PolygonLayer& layer, const std::string& path)
 {
-    ReadDescribed(layer, path, {});
+    ReadDescribed(layer, path, {}, {});
 }
 
 void LayerFileReader::ReadWithRecords(Arealis::PolygonLayer& layer, const std::string& path,
                                       const RecordCallback& onPolygon)
 {
-    ReadDescribed(layer, path, onPolygon);
+    ReadDescribed(layer, path, onPolygon, {});
 }
 
 Formats::SourceDescription LayerFileReader::ReadDescribed(Arealis::PolygonLayer& layer,
                                                           const std::string& path,
-                                                          const RecordCallback& onPolygon)
+                                                          const RecordCallback& onPolygon,
+                                                          const SystemCallback& onSystem)
 {
-    return IsOtherLayerSource(path) ? ReadOther(layer, path, onPolygon)
-                                    : ReadShapefile(layer, path, onPolygon);
+    return IsOtherLayerSource(path) ? ReadOther(layer, path, onPolygon, onSystem)
+                                    : ReadShapefile(layer, path, onPolygon, onSystem);
 }
 
 Formats::SourceDescription LayerFileReader::ReadShapefile(Arealis::PolygonLayer& layer,
                                                           const std::string& path,
-                                                          const RecordCallback& onPolygon)
+                                                          const RecordCallback& onPolygon,
+                                                          const SystemCallback& onSystem)
 {
     // A file that is plainly not a main file is refused with one message.
     try
@@ -88,30 +91,44 @@ Formats::SourceDescription LayerFileReader::ReadShapefile(Arealis::PolygonLayer&
         m_reporter.ShowMessage(e.Message(), "");
         throw;
     }
-    Arealis::ReadShapefile(layer, path, m_reporter, onPolygon);
+    // The companions (.prj, .dbf) are read first, so that the reference system is known
+    // before the first polygon is made; a problem with them is reported after the geometry,
+    // whose own problems come first.
+    std::optional<Formats::SourceDescription> description;
+    std::string companionError;
     try
     {
-        return Formats::ReadShapefileCompanions(path);
+        description = Formats::ReadShapefileCompanions(path);
     }
     catch (const Formats::FormatError& e)
     {
-        // The geometry is read and stays: a table that does not fit costs only the attributes.
-        m_reporter.ShowMessage(std::string(e.what()) + "\nThe layer opens without attributes.",
-                               "");
-        Formats::SourceDescription description;
-        description.Name = path;
-        return description;
+        companionError = e.what();
     }
+    if (onSystem)
+    {
+        onSystem(description ? description->System : Formats::CoordinateSystem{});
+    }
+    Arealis::ReadShapefile(layer, path, m_reporter, onPolygon);
+    if (description)
+    {
+        return *std::move(description);
+    }
+    // The geometry is read and stays: a table that does not fit costs only the attributes.
+    m_reporter.ShowMessage(companionError + "\nThe layer opens without attributes.", "");
+    Formats::SourceDescription withoutTable;
+    withoutTable.Name = path;
+    return withoutTable;
 }
 
 Formats::SourceDescription LayerFileReader::ReadOther(Arealis::PolygonLayer& layer,
                                                       const std::string& path,
-                                                      const RecordCallback& onPolygon)
+                                                      const RecordCallback& onPolygon,
+                                                      const SystemCallback& onSystem)
 {
     Formats::SourceDescription description;
     try
     {
-        description = Formats::ReadOgrSource(path, layer, onPolygon);
+        description = Formats::ReadOgrSource(path, layer, onPolygon, onSystem);
     }
     catch (const Formats::FormatError& e)
     {

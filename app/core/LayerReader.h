@@ -38,11 +38,15 @@ public:
         Read(layer, path);
     }
     // As ReadWithRecords, returning what the file brings besides its polygons: its attribute
-    // table (one row per record), reference system and name. A reader that knows none of it
-    // returns an empty description.
+    // table (one row per record), reference system and name. A reader that knows the
+    // reference system tells onSystem (when given) before the first polygon is made, so that
+    // the layer's precision can follow it. A reader that knows none of it returns an empty
+    // description.
+    using SystemCallback = std::function<void(const Formats::CoordinateSystem&)>;
     virtual Formats::SourceDescription ReadDescribed(Arealis::PolygonLayer& layer,
                                                      const std::string& path,
-                                                     const RecordCallback& onPolygon)
+                                                     const RecordCallback& onPolygon,
+                                                     const SystemCallback& /*onSystem*/)
     {
         ReadWithRecords(layer, path, onPolygon);
         return {};
@@ -81,13 +85,16 @@ public:
     void ReadWithRecords(Arealis::PolygonLayer& layer, const std::string& path,
                          const RecordCallback& onPolygon) override;
     Formats::SourceDescription ReadDescribed(Arealis::PolygonLayer& layer, const std::string& path,
-                                             const RecordCallback& onPolygon) override;
+                                             const RecordCallback& onPolygon,
+                                             const SystemCallback& onSystem) override;
 
 private:
     Formats::SourceDescription ReadShapefile(Arealis::PolygonLayer& layer, const std::string& path,
-                                             const RecordCallback& onPolygon);
+                                             const RecordCallback& onPolygon,
+                                             const SystemCallback& onSystem);
     Formats::SourceDescription ReadOther(Arealis::PolygonLayer& layer, const std::string& path,
-                                         const RecordCallback& onPolygon);
+                                         const RecordCallback& onPolygon,
+                                         const SystemCallback& onSystem);
 
     Arealis::IReporter& m_reporter;
 };

@@ -1,12 +1,15 @@
 #include "OrvistaDoc.h"
 
 #include "Arealis/PolygonLayer.h"
+#include "Arealis/Topology.h"
 #include "ComboList.h"
 #include "Commands.h"
 #include "DisplayLayer.h"
 #include "ErrorBox.h"
 #include "Formats/FormatError.h"
 #include "Exceptions/Exception.h"
+#include "Formats/PrecisionChoice.h"
+#include "LayerPrecision.h"
 #include "LayerReader.h"
 #include "OrvistaView.h"
 #include "Platform.h"
@@ -240,17 +243,36 @@ std::optional<std::string> COrvistaDoc::ChooseSource(const std::string& path)
     return path + ":" + tables[*chosen];
 }
 
-void COrvistaDoc::ReadNewLayer(const std::string& path)
+std::unique_ptr<DisplayLayer> COrvistaDoc::ReadLayer(
+    const std::string& path, const std::optional<Arealis::Precision>& precision)
 {
     const WaitCursor wait(m_platform);
     auto layer = std::make_unique<DisplayLayer>(path);
+    layer->SetSourcePath(path);
+    Arealis::Topology& topology = *layer->GetTopology();
+    const Formats::PrecisionChoice choice =
+        precision ? Formats::PrecisionChoice::Exactly(*precision) : Formats::PrecisionChoice{};
+    topology.SetPrecision(choice.For(false));
+    std::string degreeNote;
+    // The precision follows the reference system before the first polygon is made.
+    const auto choosePrecision = [&](const Formats::CoordinateSystem& system)
+    {
+        topology.SetPrecision(choice.For(system.IsGeographic));
+        if (choice.TakesDegreeDefaults(system.IsGeographic))
+        {
+            degreeNote = path + " is in longitude/latitude (" + system.Name +
+                         "): read with " + DescribePrecision(topology.GetPrecision()) +
+                         " degrees; Precision... chooses others";
+        }
+    };
     try
     {
         DisplayLayer& reading = *layer;
         Formats::SourceDescription description = m_reader.ReadDescribed(
             *layer->GetPolygonLayer(), path,
             [&reading](Arealis::Polygon* pPolygon, std::int64_t record)
-            { reading.SetRecord(pPolygon, record); });
+            { reading.SetRecord(pPolygon, record); },
+            choosePrecision);
         layer->SetAttributes(std::move(description.Attributes));
         layer->SetSystem(std::move(description.System));
     }
@@ -260,7 +282,16 @@ void COrvistaDoc::ReadNewLayer(const std::string& path)
         // goes with its topology.
         throw CommandAbandoned{};
     }
+    if (!degreeNote.empty())
+    {
+        m_platform.ShowStatusText(degreeNote);
+    }
+    return layer;
+}
 
+void COrvistaDoc::ReadNewLayer(const std::string& path)
+{
+    std::unique_ptr<DisplayLayer> layer = ReadLayer(path, std::nullopt);
     DisplayLayer& added = AddLayer(std::move(layer));
     if (m_fileOpened)
     {
@@ -432,6 +463,9 @@ bool COrvistaDoc::OnCommand(int id)
     case ZoomToCurrent:
         OnZoomToCurrent();
         return true;
+    case LayerPrecision:
+        OnLayerPrecision();
+        return true;
     case UniteAllPolygons:
         if (m_hasLayers && m_pView != nullptr)
         {
@@ -463,6 +497,9 @@ bool COrvistaDoc::OnUpdateCommand(int id, CommandState& state)
         return true;
     case DeleteSelectedLayer:
         state.Enabled = GetTreeSelection() != nullptr;
+        return true;
+    case LayerPrecision:
+        state.Enabled = !m_layers.empty();
         return true;
     case FileExportLayer:
     case FileSaveAs:

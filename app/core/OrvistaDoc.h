@@ -2,6 +2,7 @@
 
 #include "CommandRouting.h"
 #include "EditHistory.h"
+#include "Arealis/Precision.h"
 #include "LayerReader.h"
 
 #include <functional>
@@ -98,6 +99,11 @@ public:
     void OnExportLayer();
     // Deletes the layer selected in the layer tree.
     void OnDeleteSelectedLayer();
+    // Asks for the node grid and tolerance of the selected layer and reads its file again
+    // into a topology of that precision, put in place of the old one (same position, name
+    // and colours). Refuses with a message a layer that has no file, and asks before one with
+    // edits is read again (they are lost).
+    void OnLayerPrecision();
     // Zooms the drawing view to the layer selected in the layer tree.
     void OnZoomToCurrent();
 
@@ -110,6 +116,17 @@ private:
     // when the list refuses the entry.
     bool InsertIntoWorkingTopology(DisplayLayer& layer);
     void ReadNewLayer(const std::string& path);
+    // Whether the layer may be read again: it has a file, and its edits (if any) may go,
+    // which the user is asked. Says why not.
+    bool MayReRead(const DisplayLayer& layer);
+    // Reads the layer's file again with the precision and swaps the result into the layer;
+    // refuses values the library does not accept. False when nothing changed.
+    bool ReplaceByReRead(DisplayLayer& layer, const Arealis::Precision& precision);
+    // A new layer read from path into a topology of the precision given, or else of the
+    // defaults for the file's reference system (degrees for a geographic one, said in the
+    // status bar). Throws CommandAbandoned when the read failed (the reader has told).
+    std::unique_ptr<DisplayLayer> ReadLayer(const std::string& path,
+                                            const std::optional<Arealis::Precision>& precision);
     // The source to read for path: path itself, or "path:table" for a GeoPackage of several
     // polygon tables after the user chose one; nothing when the user cancelled.
     std::optional<std::string> ChooseSource(const std::string& path);

@@ -733,6 +733,7 @@ void COrvistaView::UniteAllPolygons()
     Arealis::PolygonLayer& source = *pCurrent->GetPolygonLayer();
     DisplayLayer& result = m_pDocument->AddLayer(
         std::make_unique<DisplayLayer>(WithoutShpExtension(pNamed->Name()) + "_union"));
+    result.GetTopology()->SetPrecision(pCurrent->GetTopology()->GetPrecision());
 
     Arealis::PolygonEnumerator polygons = source.GetPolygons();
     std::optional<OperationProgress> progress(std::in_place, m_platform);

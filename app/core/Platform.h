@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Arealis/Precision.h"
 #include "Colour.h"
 
 #include <cstddef>
@@ -64,6 +65,15 @@ public:
     // A list of choices under a prompt; the index of the one chosen, nothing on cancel.
     virtual std::optional<std::size_t> AskChoice(const std::string& /*prompt*/,
                                                  const std::vector<std::string>& /*choices*/)
+    {
+        return std::nullopt;
+    }
+
+    // The precision dialog of a layer: node grid step and tolerance, starting at current, with
+    // the defaults for degrees and for metres to choose from. Nothing when the user cancels;
+    // the caller checks the values.
+    virtual std::optional<Arealis::Precision> AskPrecision(const std::string& /*layerName*/,
+                                                           const Arealis::Precision& /*current*/)
     {
         return std::nullopt;
     }

@@ -1,10 +1,12 @@
 #include "SetOperationDlg.h"
 
 #include "Arealis/PolygonLayer.h"
+#include "Arealis/Topology.h"
 #include "ComboList.h"
 #include "Commands.h"
 #include "DisplayLayer.h"
 #include "ErrorBox.h"
+#include "LayerPrecision.h"
 #include "OrvistaDoc.h"
 #include "OrvistaView.h"
 
@@ -138,7 +140,16 @@ void CSetOperationDlg::Accept()
         return;
     }
 
+    // The library refuses operands of different precision; say so in the user's terms.
+    if (const std::string different = DifferentPrecisions(*pFirst, *pSecond); !different.empty())
+    {
+        platform.ShowMessageBox(different, ApplicationTitle, MessageBoxKind::Exclamation);
+        m_pWindow->EndDialog(DialogResult::Cancel);
+        return;
+    }
+
     DisplayLayer& result = document.AddLayer(std::make_unique<DisplayLayer>(name));
+    result.GetTopology()->SetPrecision(pFirst->GetTopology()->GetPrecision());
     if (working.InsertString(0, name, &result) == IComboList::Error)
     {
         return;

@@ -1,5 +1,6 @@
 #include "QtPlatform.h"
 
+#include "PrecisionDialog.h"
 #include "QtCanvas.h"
 #include "SetOperationDialog.h"
 
@@ -163,6 +164,18 @@ std::optional<Colour> QtPlatform::AskColour(Colour initial)
         return std::nullopt;
     }
     return FromQColor(chosen);
+}
+
+std::optional<Arealis::Precision> QtPlatform::AskPrecision(const std::string& layerName,
+                                                           const Arealis::Precision& current)
+{
+    const ArrowCursorWhileModal arrow(m_waitCursorDepth > 0);
+    PrecisionDialog dialog(QString::fromStdString(layerName), current, m_pMainWindow);
+    if (dialog.exec() != QDialog::Accepted)
+    {
+        return std::nullopt;
+    }
+    return dialog.Chosen();
 }
 
 void QtPlatform::BeginWaitCursor()

@@ -31,6 +31,8 @@ public:
     std::optional<std::size_t> AskChoice(const std::string& prompt,
                                          const std::vector<std::string>& choices) override;
     std::optional<Colour> AskColour(Colour initial) override;
+    std::optional<Arealis::Precision> AskPrecision(const std::string& layerName,
+                                                   const Arealis::Precision& current) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     std::uint32_t TickCount() override;

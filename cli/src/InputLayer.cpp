@@ -55,22 +55,6 @@ TopologyPtr CreateTopology(const Arealis::Precision& precision)
     return topology;
 }
 
-Arealis::Precision PrecisionChoice::For(bool geographic) const
-{
-    const Arealis::Precision defaults =
-        geographic ? Arealis::Precision::Geographic() : Arealis::Precision{};
-    const Arealis::Precision chosen{Grid.value_or(defaults.GridStep),
-                                    Tolerance.value_or(defaults.Tolerance)};
-    if (chosen.Tolerance < chosen.GridStep)
-    {
-        std::ostringstream text;
-        text << "the tolerance " << chosen.Tolerance << " is smaller than the node grid step "
-             << chosen.GridStep << "; give --grid and --tolerance with tolerance >= grid";
-        throw std::runtime_error(text.str());
-    }
-    return chosen;
-}
-
 InputLayer::InputLayer(const std::string& path, std::string label, bool allowOverlap,
                        bool skipBadRecords, const PrecisionChoice& precision)
     : m_path(path), m_label(std::move(label)), m_topology(CreateTopology()),
@@ -87,7 +71,7 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
     const auto choosePrecision = [this, &precision](const Formats::CoordinateSystem& system)
     {
         m_topology->SetPrecision(precision.For(system.IsGeographic));
-        m_degreeDefaults = system.IsGeographic && (!precision.Grid || !precision.Tolerance);
+        m_degreeDefaults = precision.TakesDegreeDefaults(system.IsGeographic);
     };
     if (!Formats::IsShapefilePath(path) && !Arealis::HasMainFileCode(path))
     {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Arealis/Topology.h"
+#include "Formats/PrecisionChoice.h"
 #include "Formats/VectorSource.h"
 #include "RecordIndex.h"
 #include "Shapefile/ShapefileReader.h"
@@ -32,20 +33,8 @@ TopologyPtr CreateTopology();
 // A topology with the given node grid and tolerance.
 TopologyPtr CreateTopology(const Arealis::Precision& precision);
 
-// The node grid and tolerance asked for (--grid, --tolerance); what is not given comes from
-// the defaults, which for an input in longitude and latitude are scaled to degrees.
-struct PrecisionChoice
-{
-    std::optional<double> Grid;
-    std::optional<double> Tolerance;
-
-    static PrecisionChoice Exactly(const Arealis::Precision& precision)
-    {
-        return {precision.GridStep, precision.Tolerance};
-    }
-    // Throws std::runtime_error when the result has a tolerance below its grid step.
-    Arealis::Precision For(bool geographic) const;
-};
+// The node grid and tolerance asked for (--grid, --tolerance).
+using PrecisionChoice = Formats::PrecisionChoice;
 
 // One source (a shapefile, or any vector source GDAL opens) loaded into a layer of a topology
 // of its own, remembering which record each polygon came from, with the source's attribute

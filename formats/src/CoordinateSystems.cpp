@@ -8,6 +8,7 @@
 #include "SpatialReference.h"
 
 #include <memory>
+#include <string_view>
 #include <ogr_spatialref.h>
 
 namespace Formats
@@ -27,7 +28,13 @@ CoordinateSystem DescribeSpatialReference(const OGRSpatialReference* pReference)
         system.Wkt = wkt;
     }
     CPLFree(wkt);
-    system.IsGeographic = pReference->IsGeographic() != 0;
+    // A GeoPackage table without a reference system has the "Undefined geographic SRS" of
+    // its format (GDAL writes it for data that names none): nothing says that its
+    // coordinates are degrees, so it does not count as geographic.
+    const char* referenceName = pReference->GetName();
+    const bool undefined = referenceName != nullptr &&
+                           std::string_view(referenceName).starts_with("Undefined ");
+    system.IsGeographic = pReference->IsGeographic() != 0 && !undefined;
     const char* authority = pReference->GetAuthorityName(nullptr);
     const char* code = pReference->GetAuthorityCode(nullptr);
     if (authority != nullptr && code != nullptr)

@@ -55,6 +55,21 @@ def _from_pieces(geometries, crs):
     return from_wkb(np.array(geometries, dtype=object), crs=crs)
 
 
+def _precision(df, grid, tolerance, name):
+    """The (grid, tolerance) of a call on df, chosen as the arealis tool chooses them: what is
+    None takes the default (1e-6 and 0.0005), scaled to degrees (1e-9 and 5e-9) when the
+    frame's CRS is geographic, which is said once in a warning. Bad values raise ValueError."""
+    geographic = df.crs is not None and df.crs.is_geographic
+    chosen = _arealis.choose_precision(grid, tolerance, geographic)
+    if geographic and (grid is None or tolerance is None):
+        warnings.warn(
+            f"{name} is in longitude/latitude ({df.crs.name}): node grid {chosen[0]:g} and "
+            f"tolerance {chosen[1]:g} degrees; give grid= and tolerance= to choose others",
+            stacklevel=3,
+        )
+    return chosen
+
+
 def _check_frames(df1, df2, how):
     if how not in _HOWS:
         raise ValueError(f"`how` was '{how}' but is expected to be in {_HOWS}")
@@ -195,7 +210,7 @@ def _assemble(df1, df2, how, pieces):
 
 
 def overlay(df1, df2, how="intersection", keep_geom_type=None, make_valid=True, *,
-            progress=None, timings=None, threads=None):
+            progress=None, timings=None, threads=None, grid=None, tolerance=None):
     """Spatial overlay of two GeoDataFrames of polygons, as geopandas.overlay.
 
     how is 'intersection', 'union', 'identity', 'symmetric_difference' or 'difference'; the
@@ -206,14 +221,18 @@ def overlay(df1, df2, how="intersection", keep_geom_type=None, make_valid=True, 
     for the lines and points where polygons touch, is passed on to geopandas.overlay.
 
     Where the results differ: node coordinates, the crossings of edges included, are snapped to
-    a grid of 1e-6 (in the frames' units), so a piece's area can differ from GEOS's by about
-    1e-6 times its perimeter, whatever the magnitude of the coordinates; and a vertex of one
-    frame nearer than 0.0005 to an edge of the other is put on that edge (the library's
-    intersection tolerance), so pieces thinner than that are not made and their neighbours'
-    areas change by up to 0.0005 times the edge's length. Where a polygon is covered by the
-    other frame up to rounding, GEOS leaves remnants of floating-point noise (areas of about
-    1e-14) that geopandas returns as rows of a difference, symmetric difference, union or
-    identity; arealis finds nothing left there and returns no such rows.
+    a grid of step grid (in the frames' units), so a piece's area can differ from GEOS's by
+    about grid times its perimeter, whatever the magnitude of the coordinates; and a vertex of
+    one frame nearer than tolerance to an edge of the other is put on that edge, so pieces
+    thinner than that are not made and their neighbours' areas change by up to tolerance times
+    the edge's length. By default grid is 1e-6 and tolerance 0.0005, which fits projected
+    coordinates in metres or feet; frames with a geographic CRS take 1e-9 and 5e-9 degrees
+    (with a warning saying so). Give smaller values for data whose detail is finer than that:
+    with grid=1e-12 and tolerance=1e-10 on coordinates of size 1 the pieces agree with
+    geopandas' to about 1e-9 of their area. tolerance must be at least grid. Where a polygon is
+    covered by the other frame up to rounding, GEOS leaves remnants of floating-point noise
+    (areas of about 1e-14) that geopandas returns as rows of a difference, symmetric
+    difference, union or identity; arealis finds nothing left there and returns no such rows.
 
     progress, when given, is called as progress(done, total) while the library works (at most
     every 50 ms). Ctrl+C stops the operation at the next polygon with KeyboardInterrupt; the
@@ -225,6 +244,7 @@ def overlay(df1, df2, how="intersection", keep_geom_type=None, make_valid=True, 
     if threads is not None and (not isinstance(threads, int) or threads < 1):
         raise ValueError(f"threads must be a whole number of at least 1, not {threads!r}")
     _check_frames(df1, df2, how)
+    precision = _precision(df1, grid, tolerance, "df1")
     if keep_geom_type is False:
         import geopandas
 
@@ -239,7 +259,7 @@ def overlay(df1, df2, how="intersection", keep_geom_type=None, make_valid=True, 
     right = _geometries(df2)
     to_wkb_seconds = time.perf_counter() - start
     pieces = _arealis.overlay_frames(left, right, _PARTS[how], progress, "df1", "df2",
-                                     threads or 0)
+                                     threads or 0, *precision)
     start = time.perf_counter()
     if how == "intersection" and len(pieces["intersection"][0]) == 0 and _bounds_apart(df1, df2):
         result, columns = _empty_intersection(df1, df2)
@@ -265,12 +285,14 @@ def overlay(df1, df2, how="intersection", keep_geom_type=None, make_valid=True, 
 
 
 def dissolve(df, by=None, aggfunc="first", as_index=True, level=None, sort=True,
-             observed=False, dropna=True, *, progress=None):
+             observed=False, dropna=True, *, progress=None, grid=None, tolerance=None):
     """The polygons of each group united, as GeoDataFrame.dissolve: all rows when by and
     level are None, otherwise one row per group with the other columns aggregated by
-    aggfunc. Invalid polygons and geometries other than polygons raise ValueError."""
+    aggfunc. Invalid polygons and geometries other than polygons raise ValueError. grid and
+    tolerance are the node grid and overlay tolerance, as for overlay."""
     if not isinstance(df, GeoDataFrame):
         raise TypeError(f"df must be a GeoDataFrame, not {type(df).__name__}")
+    precision = _precision(df, grid, tolerance, "df")
     if by is None and level is None:
         by = np.zeros(len(df), dtype="int64")
     groupby = dict(by=by, level=level, sort=sort, observed=observed, dropna=dropna)
@@ -279,7 +301,7 @@ def dissolve(df, by=None, aggfunc="first", as_index=True, level=None, sort=True,
     aggregated.columns = aggregated.columns.to_flat_index()
     groups = df.groupby(**groupby).ngroup().to_numpy(dtype="int64")
     (geometries, group_of, _), _ = _arealis.dissolve_frame(
-        _geometries(df), groups, len(aggregated), progress
+        _geometries(df), groups, len(aggregated), progress, *precision
     )
     united = GeometryArray(
         np.array([Polygon()] * len(aggregated), dtype=object), crs=df.crs
@@ -297,17 +319,19 @@ def dissolve(df, by=None, aggfunc="first", as_index=True, level=None, sort=True,
     return result
 
 
-def validate(df, strict=False, *, progress=None):
+def validate(df, strict=False, *, progress=None, grid=None, tolerance=None):
     """A Series with the frame's index: None for a valid polygon (and for a missing one),
     otherwise why it is not valid as the library sees it. With strict=True, polygons the
     library accepts are also checked against the simple-features rules other GIS software
     applies (a ring touching itself, an interior cut in pieces by touching rings, an exterior
-    ring nested in another), and the first breach is given with its location."""
+    ring nested in another), and the first breach is given with its location. grid and
+    tolerance are the node grid and tolerance the checks use, as for overlay."""
     if not isinstance(df, (GeoDataFrame, GeoSeries)):
         raise TypeError(f"df must be a GeoDataFrame or GeoSeries, not {type(df).__name__}")
+    precision = _precision(df, grid, tolerance, "df")
     series = df.geometry if isinstance(df, GeoDataFrame) else df
     frame = GeoDataFrame(geometry=series.reset_index(drop=True))
-    reasons = _arealis.validate_frame(_geometries(frame), bool(strict), progress)
+    reasons = _arealis.validate_frame(_geometries(frame), bool(strict), progress, *precision)
     return pd.Series(reasons, index=series.index, dtype=object, name="reason")
 
 

@@ -347,7 +347,7 @@ OverlayResult OverlayFrames(const FrameGeometries& left, const FrameGeometries& 
         {
             OverlayResult result;
             Clock::time_point start = Clock::now();
-            const TopologyPtr topology = CreateTopology();
+            const TopologyPtr topology = CreateTopology(request.Precision);
             topology->SetLayerThreads(request.Threads);
             const FrameLayer a(*topology, left);
             const FrameLayer b(*topology, right);
@@ -380,14 +380,15 @@ OverlayResult OverlayFrames(const FrameGeometries& left, const FrameGeometries& 
 }
 
 Pieces DissolveFrame(const FrameGeometries& frame, const std::vector<std::int64_t>& groups,
-                     std::int64_t groupCount, Guard& guard, Timings& time)
+                     std::int64_t groupCount, const Arealis::Precision& precision, Guard& guard,
+                     Timings& time)
 {
     return guard.Run(
         [&]
         {
             Pieces pieces;
             Clock::time_point start = Clock::now();
-            const TopologyPtr topology = CreateTopology();
+            const TopologyPtr topology = CreateTopology(precision);
             const FrameLayer layer(*topology, frame);
             std::vector<std::vector<Arealis::Polygon*>> members(
                 static_cast<std::size_t>(groupCount));
@@ -422,11 +423,14 @@ Pieces DissolveFrame(const FrameGeometries& frame, const std::vector<std::int64_
         });
 }
 
-std::vector<std::string> ValidateFrame(const FrameGeometries& frame, bool strict, Guard& guard)
+std::vector<std::string> ValidateFrame(const FrameGeometries& frame, bool strict,
+                                       const Arealis::Precision& precision, Guard& guard)
 {
     return guard.Run(
         [&]
         {
+            // The polygons are checked on their own, outside any topology.
+            const Arealis::PrecisionScope scope(precision);
             std::vector<std::string> reasons(frame.Wkb.size());
             for (std::size_t row = 0; row < frame.Wkb.size(); ++row)
             {

@@ -45,6 +45,7 @@ struct OverlayRequest
     bool Difference = false;        // left rows without the right frame
     bool ReverseDifference = false; // right rows without the left frame
     int Threads = 0;                // for the layer subtractions; 0: every usable core
+    Arealis::Precision Precision;   // of the topology the frames are read into
 };
 
 struct OverlayResult
@@ -68,10 +69,12 @@ OverlayResult OverlayFrames(const FrameGeometries& left, const FrameGeometries& 
 // from 0 to groupCount - 1); one piece per group that is not empty, ordered by group, with
 // the group number as its left row.
 Pieces DissolveFrame(const FrameGeometries& frame, const std::vector<std::int64_t>& groups,
-                     std::int64_t groupCount, Guard& guard, Timings& time);
+                     std::int64_t groupCount, const Arealis::Precision& precision, Guard& guard,
+                     Timings& time);
 
 // For each row: empty when the polygon is valid (or missing), otherwise why it is not; strict
 // also applies the simple-features rules to polygons the library accepts.
-std::vector<std::string> ValidateFrame(const FrameGeometries& frame, bool strict, Guard& guard);
+std::vector<std::string> ValidateFrame(const FrameGeometries& frame, bool strict,
+                                       const Arealis::Precision& precision, Guard& guard);
 
 } // namespace ArealisPython

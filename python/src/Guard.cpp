@@ -1,6 +1,11 @@
 #include "Guard.h"
 
 #include "Arealis/Topology.h"
+#include "Formats/PrecisionChoice.h"
+
+#include <cmath>
+#include <sstream>
+#include <stdexcept>
 
 namespace py = pybind11;
 
@@ -23,9 +28,35 @@ void TopologyDeleter::operator()(Arealis::Topology* pTopology) const noexcept
     }
 }
 
-TopologyPtr CreateTopology()
+TopologyPtr CreateTopology(const Arealis::Precision& precision)
 {
-    return TopologyPtr(Arealis::Topology::Create());
+    TopologyPtr topology(Arealis::Topology::Create());
+    topology->SetPrecision(precision);
+    return topology;
+}
+
+Arealis::Precision ChoosePrecision(std::optional<double> grid, std::optional<double> tolerance,
+                                   bool geographic)
+{
+    const auto check = [](const char* name, std::optional<double> value)
+    {
+        if (value && !(std::isfinite(*value) && *value > 0.0))
+        {
+            std::ostringstream text;
+            text << name << " " << *value << " is not a positive finite number";
+            throw py::value_error(text.str());
+        }
+    };
+    check("grid", grid);
+    check("tolerance", tolerance);
+    try
+    {
+        return Formats::PrecisionChoice{grid, tolerance}.For(geographic);
+    }
+    catch (const std::runtime_error& error)
+    {
+        throw py::value_error(error.what());
+    }
 }
 
 std::mutex& LibraryMutex()

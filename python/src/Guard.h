@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Arealis/Precision.h"
+
 #include <pybind11/pybind11.h>
 
 #include <chrono>
@@ -7,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace Arealis
@@ -24,7 +27,14 @@ struct TopologyDeleter
     void operator()(Arealis::Topology* pTopology) const noexcept;
 };
 using TopologyPtr = std::unique_ptr<Arealis::Topology, TopologyDeleter>;
-TopologyPtr CreateTopology();
+// Every topology of the package is made here, with the precision its call chose.
+TopologyPtr CreateTopology(const Arealis::Precision& precision = {});
+
+// The precision of a call's grid= and tolerance= arguments (None: the default, scaled to
+// degrees for a geographic frame). Raises ValueError for a value that is not a positive finite
+// number and for a tolerance below the grid step, with the tool's wording.
+Arealis::Precision ChoosePrecision(std::optional<double> grid, std::optional<double> tolerance,
+                                   bool geographic);
 
 // The library keeps process-wide state (the topology registry, the intersection algorithms) that
 // one thread at a time may use. Every call into it holds this lock, taken with the GIL released

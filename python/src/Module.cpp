@@ -113,7 +113,8 @@ py::dict ToPython(const Timings& time)
 
 py::dict OverlayFramesPy(const py::list& left, const py::list& right, const py::iterable& parts,
                          const py::object& progress, const std::string& leftName,
-                         const std::string& rightName, int threads)
+                         const std::string& rightName, int threads, double grid,
+                         double tolerance)
 {
     if (threads < 0)
     {
@@ -121,6 +122,7 @@ py::dict OverlayFramesPy(const py::list& left, const py::list& right, const py::
     }
     OverlayRequest request;
     request.Threads = threads;
+    request.Precision = {grid, tolerance};
     for (const py::handle part : parts)
     {
         const auto name = part.cast<std::string>();
@@ -167,7 +169,8 @@ py::dict OverlayFramesPy(const py::list& left, const py::list& right, const py::
 }
 
 py::tuple DissolvePy(const py::list& geometries, const py::array_t<std::int64_t>& groups,
-                     std::int64_t groupCount, const py::object& progress)
+                     std::int64_t groupCount, const py::object& progress, double grid,
+                     double tolerance)
 {
     if (static_cast<std::size_t>(groups.size()) != geometries.size())
     {
@@ -184,15 +187,16 @@ py::tuple DissolvePy(const py::list& geometries, const py::array_t<std::int64_t>
     }
     Guard guard(progress);
     Timings time;
-    const Pieces pieces = DissolveFrame(frame, groupOf, groupCount, guard, time);
+    const Pieces pieces = DissolveFrame(frame, groupOf, groupCount, {grid, tolerance}, guard, time);
     return py::make_tuple(ToPython(pieces, AnyShapely(geometries)), ToPython(time));
 }
 
-py::list ValidatePy(const py::list& geometries, bool strict, const py::object& progress)
+py::list ValidatePy(const py::list& geometries, bool strict, const py::object& progress,
+                    double grid, double tolerance)
 {
     const FrameGeometries frame = Geometries(geometries, "df");
     Guard guard(progress);
-    const std::vector<std::string> reasons = ValidateFrame(frame, strict, guard);
+    const std::vector<std::string> reasons = ValidateFrame(frame, strict, {grid, tolerance}, guard);
     py::list out(reasons.size());
     for (std::size_t i = 0; i < reasons.size(); ++i)
     {
@@ -342,17 +346,33 @@ PYBIND11_MODULE(_arealis, module)
     module.def("overlay_frames", &OverlayFramesPy, py::arg("left"), py::arg("right"),
                py::arg("parts"), py::arg("progress") = py::none(), py::arg("left_name") = "df1",
                py::arg("right_name") = "df2", py::arg("threads") = 0,
+               py::arg("grid") = Arealis::DefaultNodeGridStep,
+               py::arg("tolerance") = Arealis::DefaultIntersectionTolerance,
                "The pieces of the overlay of two lists of WKB polygons: 'intersection' "
                "(pairs of rows), 'difference' (left rows) and 'reverse_difference' (right rows), "
                "each as (WKB list, left rows, right rows), and the timings; threads 0 uses every "
                "usable core.");
     module.def("dissolve_frame", &DissolvePy, py::arg("geometries"), py::arg("groups"),
                py::arg("group_count"), py::arg("progress") = py::none(),
+               py::arg("grid") = Arealis::DefaultNodeGridStep,
+               py::arg("tolerance") = Arealis::DefaultIntersectionTolerance,
                "The union of the polygons of each group: ((WKB list, groups, -1s), timings).");
     module.def("validate_frame", &ValidatePy, py::arg("geometries"), py::arg("strict") = false,
                py::arg("progress") = py::none(),
+               py::arg("grid") = Arealis::DefaultNodeGridStep,
+               py::arg("tolerance") = Arealis::DefaultIntersectionTolerance,
                "For each WKB polygon: None when valid, otherwise the reason; strict adds the "
                "simple-features rules.");
+    module.def(
+        "choose_precision",
+        [](std::optional<double> grid, std::optional<double> tolerance, bool geographic)
+        {
+            const Arealis::Precision chosen = ChoosePrecision(grid, tolerance, geographic);
+            return py::make_tuple(chosen.GridStep, chosen.Tolerance);
+        },
+        py::arg("grid"), py::arg("tolerance"), py::arg("geographic"),
+        "The (grid, tolerance) of a call: None takes the default, scaled to degrees when "
+        "geographic; bad values raise ValueError.");
     module.def("read_source", &ReadSourcePy, py::arg("path"),
                "The polygons, attribute table and reference system of a vector source.");
     BindObjects(module);

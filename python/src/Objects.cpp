@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -39,7 +40,10 @@ template <class Work> auto Locked(Work&& work) -> decltype(work())
 class TopologyOwner
 {
 public:
-    TopologyOwner() : m_topology(Locked([] { return CreateTopology(); })) {}
+    explicit TopologyOwner(const Arealis::Precision& precision)
+        : m_topology(Locked([&] { return CreateTopology(precision); }))
+    {
+    }
     ~TopologyOwner()
     {
         Locked(
@@ -80,9 +84,9 @@ std::unordered_map<std::uint8_t, std::weak_ptr<TopologyOwner>>& Owners()
     return *owners;
 }
 
-OwnerPtr MakeOwner()
+OwnerPtr MakeOwner(std::optional<double> grid, std::optional<double> tolerance)
 {
-    auto owner = std::make_shared<TopologyOwner>();
+    auto owner = std::make_shared<TopologyOwner>(ChoosePrecision(grid, tolerance, false));
     Owners()[owner->Get().GetId()] = owner;
     return owner;
 }
@@ -268,7 +272,15 @@ void BindObjects(py::module_& module)
 {
     py::class_<TopologyOwner, OwnerPtr>(module, "Topology",
                                          "A set of layers whose rings share their nodes.")
-        .def(py::init(&MakeOwner))
+        .def(py::init(&MakeOwner), py::kw_only(), py::arg("grid") = py::none(),
+             py::arg("tolerance") = py::none(),
+             "A topology whose nodes snap to a grid of step grid and whose operations put a "
+             "vertex nearer than tolerance to an edge on that edge (None: 1e-6 and 0.0005, in "
+             "the coordinates' units).")
+        .def_property_readonly("grid", [](const OwnerPtr& self)
+                               { return self->Get().GetPrecision().GridStep; })
+        .def_property_readonly("tolerance", [](const OwnerPtr& self)
+                               { return self->Get().GetPrecision().Tolerance; })
         .def(
             "create_layer",
             [](const OwnerPtr& self, bool allowOverlap)

@@ -3,6 +3,7 @@
 #include "Arealis/PolygonLayer.h"
 #include "Conversion.h"
 #include "Arealis/Topology.h"
+#include "Formats/PrecisionChoice.h"
 #include "Shapefile/ShapefileReader.h"
 
 #include <algorithm>
@@ -35,16 +36,21 @@ SourceTable ReadSource(const std::string& path, Guard& guard)
             std::vector<std::pair<std::int64_t, Arealis::Polygon*>> records;
             const auto remember = [&records](Arealis::Polygon* pPolygon, std::int64_t record)
             { records.emplace_back(record, pPolygon); };
+            // The nodes snap to the grid the tool would read the source with: in degrees for
+            // longitude and latitude, where the default grid would move them by centimetres.
+            const auto choosePrecision = [&topology](const Formats::CoordinateSystem& system)
+            { topology->SetPrecision(Formats::PrecisionChoice{}.For(system.IsGeographic)); };
             SourceTable table;
             if (Formats::IsShapefilePath(path))
             {
+                table.Description = Formats::ReadShapefileCompanions(path);
+                choosePrecision(table.Description.System);
                 QuietReporter reporter;
                 Arealis::ReadShapefile(*pLayer, path, reporter, remember);
-                table.Description = Formats::ReadShapefileCompanions(path);
             }
             else
             {
-                table.Description = Formats::ReadOgrSource(path, *pLayer, remember);
+                table.Description = Formats::ReadOgrSource(path, *pLayer, remember, choosePrecision);
             }
             std::sort(records.begin(), records.end());
             for (const auto& [record, pPolygon] : records)

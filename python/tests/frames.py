@@ -44,3 +44,17 @@ def crossing_bars():
     """Bars across the frame of holes_and_parts: through holes, between parts, along edges."""
     bars = [box(1, 1, 11, 3), box(-1, 5, 13, 7), box(8, -1, 10, 9), box(20, 20, 21, 21)]
     return geopandas.GeoDataFrame({"id": [1, 2, 3, 4], "label": list("wxyz"), "geometry": bars})
+
+
+def fine_blobs(centres, radius, name, spacing=1e-4):
+    """Wavy round polygons on coordinates of size 1 with vertices about spacing apart: finer
+    than the default overlay tolerance, so that it would move vertices of the other frame."""
+    shapes = []
+    for k, (x, y) in enumerate(centres):
+        count = int(2 * np.pi * radius / spacing)
+        angles = np.linspace(0.0, 2 * np.pi, count, endpoint=False)
+        reach = radius * (1.0 + 0.08 * np.sin(7 * angles + k) + 0.03 * np.sin(53 * angles))
+        shapes.append(Polygon(np.column_stack([x + reach * np.cos(angles), y + reach * np.sin(angles)])))
+    return geopandas.GeoDataFrame(
+        {"id": np.arange(len(shapes)), name: [f"{name}{k}" for k in range(len(shapes))], "geometry": shapes}
+    )

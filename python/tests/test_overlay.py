@@ -4,7 +4,7 @@ import pandas as pd
 import pytest
 
 import arealis
-from frames import crossing_bars, grid, holes_and_parts
+from frames import crossing_bars, fine_blobs, grid, holes_and_parts
 
 HOWS = ["intersection", "union", "identity", "symmetric_difference", "difference"]
 
@@ -70,3 +70,51 @@ def test_progress_reaches_the_total():
     arealis.overlay(*CASES["grids"](), how="union", progress=lambda d, t: calls.append((d, t)))
     assert calls and calls[-1][0] == calls[-1][1]
     assert all(a[0] <= b[0] for a, b in zip(calls, calls[1:]))
+
+
+@pytest.fixture(scope="module")
+def fine_frames():
+    """Unit-size frames whose vertices lie about 1e-4 apart: the default tolerance (5e-4)
+    would move vertices of one frame onto edges of the other."""
+    return (fine_blobs([(0.3, 0.3), (0.7, 0.35), (0.5, 0.7)], 0.12, "a"),
+            fine_blobs([(0.45, 0.4), (0.6, 0.6)], 0.15, "b"))
+
+
+@pytest.mark.parametrize("how", HOWS)
+def test_fine_precision_matches_geopandas(fine_frames, how):
+    df1, df2 = fine_frames
+    ours = arealis.overlay(df1, df2, how=how, grid=1e-12, tolerance=1e-10)
+    assert_same_frame(ours, geopandas.overlay(df1, df2, how=how))
+
+
+def test_geographic_frames_take_the_degree_defaults(fine_frames):
+    df1, df2 = (df.set_crs(4326) for df in fine_frames)
+    with pytest.warns(UserWarning, match=r"longitude/latitude.*grid 1e-09 and tolerance 5e-09") as caught:
+        ours = arealis.overlay(df1, df2, how="union")
+    assert len([w for w in caught if "longitude/latitude" in str(w.message)]) == 1
+    explicit = arealis.overlay(df1, df2, how="union", grid=1e-9, tolerance=5e-9)
+    pd.testing.assert_frame_equal(ours, explicit)
+    # The same frames in a projected CRS keep the defaults, which give other areas here.
+    projected = arealis.overlay(*fine_frames, how="union")
+    assert not np.allclose(projected.area, [g.area for g in explicit.geometry], rtol=1e-9, atol=0)
+    with pytest.warns(UserWarning, match="degrees"):
+        arealis.dissolve(df1)
+
+
+@pytest.mark.parametrize("kwargs, message", [
+    (dict(grid=float("nan")), "grid nan is not a positive finite number"),
+    (dict(tolerance=float("inf")), "tolerance inf is not a positive finite number"),
+    (dict(grid=0.0), "grid 0 is not a positive finite number"),
+    (dict(tolerance=-1.0), "tolerance -1 is not a positive finite number"),
+    (dict(grid=1e-3), "the tolerance 0.0005 is smaller than the node grid step 0.001"),
+    (dict(grid=1e-6, tolerance=1e-7), "the tolerance 1e-07 is smaller than the node grid step 1e-06"),
+])
+def test_bad_precision_is_refused_everywhere(kwargs, message):
+    df = grid(2, 2, 1.0, 0.0, "a")
+    calls = [lambda: arealis.overlay(df, df, **kwargs), lambda: arealis.dissolve(df, **kwargs),
+             lambda: arealis.validate(df, **kwargs), lambda: arealis.Topology(**kwargs)]
+    for call in calls:
+        with pytest.raises(ValueError, match=message):
+            call()
+    topology = arealis.Topology(grid=1e-9, tolerance=5e-9)
+    assert (topology.grid, topology.tolerance) == (1e-9, 5e-9)

@@ -388,3 +388,132 @@ TEST(DocumentTest, MakeAllPolygonsEditedIsNotSupported)
 
 } // namespace
 } // namespace Orvista
+
+namespace Orvista
+{
+namespace
+{
+
+using namespace Testing;
+using namespace CommandId;
+
+constexpr Arealis::Precision Fine{1e-9, 5e-9};
+
+// Runs File > Precision... on the layer, answering the dialog with answer.
+void SetPrecision(Shell& shell, DisplayLayer& layer, std::optional<Arealis::Precision> answer)
+{
+    shell.SelectInTree(&layer);
+    shell.Platform.PrecisionAnswers.push_back(answer);
+    Dispatch([&shell] { shell.Frame.Execute(LayerPrecision, nullptr); });
+}
+
+TEST(LayerPrecisionTest, ALayerIsReadAgainWithTheNewPrecisionInItsPlace)
+{
+    Shell shell;
+    shell.Reader.Files["/d/a.shp"] = {{Square(0, 0, 10)}, {Square(20, 0, 10)}, {Square(40, 0, 5)}};
+    shell.Reader.Files["/d/b.shp"] = {{Square(5, 5, 10)}};
+    shell.Open("/d/a.shp");
+    shell.Open("/d/b.shp");
+    DisplayLayer& a = shell.Named("/d/a.shp");
+    a.SetFillColour(Colour{1, 2, 3});
+    const Arealis::Topology* pOld = a.GetTopology();
+
+    SetPrecision(shell, a, Fine);
+
+    EXPECT_EQ(shell.Document.GetLayers().front().get(), &a) << "same place in the list";
+    EXPECT_NE(a.GetTopology(), pOld);
+    EXPECT_EQ(a.GetTopology()->GetPrecision(), Fine);
+    EXPECT_EQ(a.GetPolygonLayer()->GetPolygonCount(), 3);
+    EXPECT_EQ(a.FillColour(), (Colour{1, 2, 3}));
+    EXPECT_EQ(a.Name(), "/d/a.shp");
+    EXPECT_EQ(shell.Platform.PrecisionsShown, std::vector<Arealis::Precision>{Arealis::Precision{}});
+    EXPECT_EQ(shell.WorkingTopology.FindItemData(&a), shell.WorkingTopology.GetCurSel());
+
+    // An operation between layers of different precision names both and makes nothing.
+    const std::size_t layers = shell.Document.GetLayers().size();
+    shell.Platform.SetOperationDialog = AcceptProposals;
+    Dispatch([&shell] { shell.Document.OnCommand(IntersectLayers); });
+    ASSERT_FALSE(shell.Platform.Boxes.empty());
+    EXPECT_EQ(shell.Platform.Boxes.back().Text,
+              "The layers have different precisions: /d/b.shp (node grid 1e-06 and tolerance "
+              "0.0005) and /d/a.shp (node grid 1e-09 and tolerance 5e-09). Give both the same "
+              "precision with File > Precision... to combine them.");
+    EXPECT_EQ(shell.Document.GetLayers().size(), layers);
+
+    // With the same precision on both, the result takes it.
+    SetPrecision(shell, shell.Named("/d/b.shp"), Fine);
+    Dispatch([&shell] { shell.Document.OnCommand(IntersectLayers); });
+    ASSERT_EQ(shell.Document.GetLayers().size(), layers + 1);
+    const DisplayLayer& result = *shell.Document.GetLayers().back();
+    EXPECT_EQ(result.GetTopology()->GetPrecision(), Fine);
+    EXPECT_EQ(result.GetPolygonLayer()->GetPolygonCount(), 1);
+
+    // A result has no file to read again; neither has a layer made in the program.
+    const std::size_t boxes = shell.Platform.Boxes.size();
+    SetPrecision(shell, *shell.Document.GetLayers().back(), Arealis::Precision{});
+    Dispatch([&shell] { shell.Document.OnNewTopology(); });
+    SetPrecision(shell, *shell.Document.GetLayers().back(), Arealis::Precision{});
+    ASSERT_EQ(shell.Platform.Boxes.size(), boxes + 2);
+    EXPECT_NE(shell.Platform.Boxes[boxes].Text.find("is the result of an operation and has no "
+                                                    "file to read again"),
+              std::string::npos);
+    EXPECT_NE(shell.Platform.Boxes[boxes + 1].Text.find("Topology #0 was made in the program"),
+              std::string::npos);
+    EXPECT_EQ(shell.Platform.PrecisionsShown.size(), 2U) << "no dialog for them";
+}
+
+TEST(LayerPrecisionTest, EditsAreLostOnlyWhenTheUserAgreesAndBadValuesChangeNothing)
+{
+    Shell shell;
+    shell.Reader.Files["/d/a.shp"] = {{Square(0, 0, 10)}, {Square(20, 0, 10)}};
+    shell.Open("/d/a.shp");
+    DisplayLayer& a = shell.Named("/d/a.shp");
+    Arealis::PolygonEnumerator polygons = a.GetPolygonLayer()->GetPolygons();
+    ASSERT_TRUE(polygons.MoveNext());
+    shell.Document.GetHistory().RecordCreated(a, *polygons.Current(), "Add polygon");
+    const Arealis::Topology* pOld = a.GetTopology();
+
+    shell.Platform.BoxAnswers.push_back(BoxAnswer::Cancel);
+    SetPrecision(shell, a, Fine);
+    EXPECT_EQ(a.GetTopology(), pOld);
+    EXPECT_TRUE(shell.Platform.PrecisionsShown.empty()) << "asked before the dialog";
+    EXPECT_NE(shell.Platform.Boxes.back().Text.find("has edits that are not in its file"),
+              std::string::npos);
+    shell.Platform.PrecisionAnswers.clear(); // the dialog did not show
+
+    shell.Platform.BoxAnswers.push_back(BoxAnswer::Ok);
+    SetPrecision(shell, a, Arealis::Precision{1e-6, 1e-7});
+    EXPECT_EQ(a.GetTopology(), pOld);
+    EXPECT_NE(shell.Platform.Boxes.back().Text.find("was not changed"), std::string::npos);
+
+    shell.Platform.BoxAnswers.push_back(BoxAnswer::Ok);
+    SetPrecision(shell, a, Fine);
+    EXPECT_EQ(a.GetTopology()->GetPrecision(), Fine);
+    EXPECT_EQ(a.GetPolygonLayer()->GetPolygonCount(), 2);
+    EXPECT_FALSE(shell.Document.GetHistory().CanUndo()) << "the old polygons' edits are gone";
+}
+
+TEST(LayerPrecisionTest, AGeographicLayerIsReadWithTheDegreeDefaults)
+{
+    Shell shell;
+    shell.Reader.Files["/d/geo.shp"] = {{Square(10, 50, 0.001)}};
+    shell.Reader.Systems["/d/geo.shp"] = {"GEOGCS[...]", "EPSG:4326", true};
+    shell.Reader.Files["/d/utm.shp"] = {{Square(10, 50, 1)}};
+    shell.Reader.Systems["/d/utm.shp"] = {"PROJCS[...]", "EPSG:25832", false};
+
+    shell.Open("/d/geo.shp");
+    EXPECT_EQ(shell.Named("/d/geo.shp").GetTopology()->GetPrecision(),
+              Arealis::Precision::Geographic());
+    EXPECT_EQ(shell.Platform.StatusText,
+              "/d/geo.shp is in longitude/latitude (EPSG:4326): read with node grid 1e-09 and "
+              "tolerance 5e-09 degrees; Precision... chooses others");
+    shell.Open("/d/utm.shp");
+    EXPECT_EQ(shell.Named("/d/utm.shp").GetTopology()->GetPrecision(), Arealis::Precision{});
+
+    // A precision chosen by the user holds for a geographic layer too.
+    SetPrecision(shell, shell.Named("/d/geo.shp"), Arealis::Precision{});
+    EXPECT_EQ(shell.Named("/d/geo.shp").GetTopology()->GetPrecision(), Arealis::Precision{});
+}
+
+} // namespace
+} // namespace Orvista

@@ -96,19 +96,29 @@ TEST_F(DrawingViewTest, VerticesOnOnePixelAreDrawnOnce)
 
 TEST_F(DrawingViewTest, AHugePolygonIsClippedToTheWindowFrame)
 {
-    Arealis::Polygon& huge = Make({Square(-100000, -100000, 200000)});
-    pLayer->Commit();
-    Draw(huge);
-
-    const std::vector<DrawCall> fills = canvas.Only(DrawCall::Kind::Fill);
-    ASSERT_EQ(fills.size(), 1U);
-    for (const PixelPoint& point : fills[0].Points)
+    // Layers of any precision, one after the other: the frame follows each.
+    for (const Arealis::Precision precision :
+         {Arealis::Precision{}, Arealis::Precision::Geographic(), Arealis::Precision{}})
     {
-        EXPECT_LE(std::abs(point.X), 110);
-        EXPECT_LE(std::abs(point.Y), 110);
+        Arealis::Topology* pOwn = Arealis::Topology::Create();
+        pOwn->SetPrecision(precision);
+        Arealis::PolygonLayer* pOwnLayer = pOwn->CreatePolygonLayer(true);
+        Arealis::Polygon& huge = *AddPolygon(*pOwnLayer, {Square(-100000, -100000, 200000)});
+        pOwnLayer->Commit();
+        canvas.Calls.clear();
+        Draw(huge);
+
+        const std::vector<DrawCall> fills = canvas.Only(DrawCall::Kind::Fill);
+        ASSERT_EQ(fills.size(), 1U);
+        for (const PixelPoint& point : fills[0].Points)
+        {
+            EXPECT_LE(std::abs(point.X), 110);
+            EXPECT_LE(std::abs(point.Y), 110);
+        }
+        // The clipped copy does not stay behind in the scratch layer: only the frame is there.
+        EXPECT_EQ(shell.View.GetClipFrame()->GetLayer()->GetPolygonCount(), 1);
+        Arealis::Topology::Delete(pOwn);
     }
-    // The clipped copy does not stay behind in the scratch layer: only the frame is there.
-    EXPECT_EQ(shell.View.GetClipFrame()->GetLayer()->GetPolygonCount(), 1);
 }
 
 TEST_F(DrawingViewTest, AHugeInvalidPolygonIsDrawnWholeAndLeftAsItIs)

@@ -29,6 +29,8 @@ public:
     std::deque<std::optional<Colour>> ColourAnswers;    // cancel once they run out
     std::deque<std::optional<std::string>> SaveAnswers; // cancel once they run out
     std::deque<std::optional<std::size_t>> ChoiceAnswers; // cancel once they run out
+    std::deque<std::optional<Arealis::Precision>> PrecisionAnswers; // cancel once they run out
+    std::vector<Arealis::Precision> PrecisionsShown; // the current values each dialog showed
     std::function<DialogResult(CSetOperationDlg&)> SetOperationDialog;
     std::uint32_t Now = 1000;
     int WaitCursorDepth = 0;
@@ -56,6 +58,12 @@ public:
         LastPrompt = prompt;
         LastChoices = choices;
         return Pop(ChoiceAnswers, std::optional<std::size_t>{});
+    }
+    std::optional<Arealis::Precision> AskPrecision(const std::string&,
+                                                   const Arealis::Precision& current) override
+    {
+        PrecisionsShown.push_back(current);
+        return Pop(PrecisionAnswers, std::optional<Arealis::Precision>{});
     }
     std::optional<Colour> AskColour(Colour initial) override
     {

@@ -326,6 +326,21 @@ public:
     std::map<std::string, std::vector<PolygonRings>> Files;
     std::vector<std::string> Failing;
     std::vector<std::string> ReadPaths;
+    std::map<std::string, Formats::CoordinateSystem> Systems; // told before the polygons
+
+    Formats::SourceDescription ReadDescribed(Arealis::PolygonLayer& layer, const std::string& path,
+                                             const RecordCallback& onPolygon,
+                                             const SystemCallback& onSystem) override
+    {
+        Formats::SourceDescription description;
+        description.System = Systems[path];
+        if (onSystem)
+        {
+            onSystem(description.System);
+        }
+        ReadWithRecords(layer, path, onPolygon);
+        return description;
+    }
 
     void Read(Arealis::PolygonLayer& layer, const std::string& path) override
     {

@@ -109,6 +109,8 @@ TEST(LayerFilesTest, OpeningOtherFormatsAsksForTablesAndSaysWhatItSkipped)
     EXPECT_EQ(shell.Last().GetPolygonLayer()->GetPolygonCount(), 10);
     EXPECT_EQ(shell.Last().Attributes().Fields.back().Name, "NAME");
     EXPECT_TRUE(shell.Platform.Boxes.empty());
+    // The table names the format's "Undefined geographic SRS": not degrees.
+    EXPECT_EQ(shell.Last().GetTopology()->GetPrecision(), Arealis::Precision{});
 
     // No polygon at all: one message naming the file, no layer.
     const std::string point = R"({"type":"Feature","properties":{},"geometry":)"
@@ -128,6 +130,8 @@ TEST(LayerFilesTest, OpeningOtherFormatsAsksForTablesAndSaysWhatItSkipped)
     EXPECT_NE(shell.Platform.BoxTexts()[1].find("2 features that are not polygons were skipped"),
               std::string::npos);
     EXPECT_EQ(shell.Last().GetPolygonLayer()->GetPolygonCount(), 1);
+    // GeoJSON is longitude/latitude: read with the defaults for degrees.
+    EXPECT_EQ(shell.Last().GetTopology()->GetPrecision(), Arealis::Precision::Geographic());
 
     // A broken attribute table costs the attributes only: the geometry opens, with a note.
     for (const char* extension : {".shp", ".shx"})

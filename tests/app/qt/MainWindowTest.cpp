@@ -128,7 +128,8 @@ TEST_F(MainWindowTest, TitleMenusAndVisibleToolbarButtons)
     const QMenu* pFile = window.menuBar()->actions().at(0)->menu();
     EXPECT_EQ(MenuTexts(*pFile),
               (QStringList{"&Open Layer...", "&Export Layer...", "Save &As...",
-                           "Delete Selected Layer", "Recent File", "E&xit"}));
+                           "Delete Selected Layer", "&Precision...", "Recent File",
+                           "E&xit"}));
     EXPECT_EQ(MenuTexts(*window.menuBar()->actions().at(1)->menu()),
               (QStringList{"&Undo", "&Redo", "&Delete Polygon"}));
     EXPECT_EQ(MenuTexts(*window.menuBar()->actions().at(3)->menu()),

@@ -1,8 +1,10 @@
 // The main window on a real X server with the program's own file reader: a GeoPackage table
 // chosen in the list dialog, a picked polygon's attributes in the Attributes panel, and a
-// result layer exported through the file dialog and read back.
+// result layer exported through the file dialog and read back; a layer read again with the
+// precision chosen in its dialog.
 
 #include "Arealis/PolygonLayer.h"
+#include "Arealis/Topology.h"
 #include "AttributesDock.h"
 #include "Commands.h"
 #include "DisplayLayer.h"
@@ -11,6 +13,7 @@
 #include "LayerReader.h"
 #include "MainWindow.h"
 #include "OrvistaDoc.h"
+#include "PrecisionDialog.h"
 #include "QtReporter.h"
 #include "QtTestSupport.h"
 #include "RecentFileList.h"
@@ -18,8 +21,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -144,6 +149,28 @@ TEST_F(LayerFilesSessionTest, OpenATableShowAttributesAndExportAResult)
     }
     EXPECT_EQ(names, (std::vector<std::string>{"ID_1", "NOTE_1", "CODE", "NAME", "ID_2", "NOTE_2",
                                                "OWNER", "LOT", "a_record", "b_record"}));
+}
+
+TEST_F(LayerFilesSessionTest, TheDegreeDefaultsOfThePrecisionDialogReReadTheLayer)
+{
+    ASSERT_TRUE(window.OpenFile(QString::fromStdString((Samples() / "zones.shp").string())));
+    const DisplayLayer& zones = *document.GetLayers().front();
+    const std::int32_t count = zones.GetPolygonLayer()->GetPolygonCount();
+    Answer<PrecisionDialog>(
+        [](PrecisionDialog& dialog)
+        {
+            for (QPushButton* pButton : dialog.findChildren<QPushButton*>())
+            {
+                if (pButton->text() == QStringLiteral("Defaults for &degrees"))
+                {
+                    pButton->click();
+                }
+            }
+            dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+    window.RunCommand(LayerPrecision);
+    EXPECT_EQ(zones.GetTopology()->GetPrecision(), Arealis::Precision::Geographic());
+    EXPECT_EQ(zones.GetPolygonLayer()->GetPolygonCount(), count);
 }
 
 } // namespace
