@@ -20,8 +20,11 @@
 #include "model/SnapshotEnumerator.h"
 #include "support/WorkAhead.h"
 
+#include <algorithm>
 #include <exception>
+#include <functional>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <system_error>
 #include <unordered_set>
@@ -748,6 +751,58 @@ PolygonEnumerator PolygonLayer::GetParents(Polygon* pPolygon) const
         parents.assign(stored->begin(), stored->end());
     }
     return PolygonEnumerator(std::make_unique<SnapshotEnumerator<Polygon*>>(std::move(parents)));
+}
+
+ParentTable PolygonLayer::GetParentTable(std::span<Polygon* const> polygons) const
+{
+    using Parents = Collections::PlainArray<Polygon*>;
+    std::vector<const Parents*> found(polygons.size(), nullptr);
+    const ParentsMap& stored = m_state->Parents;
+    // A few polygons of many are looked up one by one; otherwise the polygons, in the map's
+    // order, are matched with the map's entries in one walk.
+    constexpr std::size_t FewPerEntry = 16;
+    if (polygons.size() * FewPerEntry < static_cast<std::size_t>(stored.Count()))
+    {
+        for (std::size_t i = 0; i < polygons.size(); ++i)
+        {
+            found[i] = stored.Find(polygons[i]);
+        }
+    }
+    else
+    {
+        std::vector<std::size_t> order(polygons.size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        const std::less<const Polygon*> before;
+        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b)
+                  { return before(polygons[a], polygons[b]); });
+        std::size_t next = 0;
+        stored.ForEach(
+            [&](const auto& entry)
+            {
+                while (next < order.size() && before(polygons[order[next]], entry.first))
+                {
+                    ++next;
+                }
+                for (; next < order.size() && polygons[order[next]] == entry.first; ++next)
+                {
+                    found[order[next]] = &entry.second;
+                }
+                return next < order.size();
+            });
+    }
+    std::vector<std::size_t> starts;
+    starts.reserve(polygons.size() + 1);
+    std::vector<Polygon*> parents;
+    starts.push_back(0);
+    for (const Parents* of : found)
+    {
+        if (of != nullptr)
+        {
+            parents.insert(parents.end(), of->begin(), of->end());
+        }
+        starts.push_back(parents.size());
+    }
+    return ParentTable(std::move(starts), std::move(parents));
 }
 
 void PolygonLayer::ClearParents(Polygon* pPolygon)
