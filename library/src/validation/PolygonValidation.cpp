@@ -427,7 +427,24 @@ public:
         }
         // Well beyond the distances at which the overlay joins points.
         const double reach = 4.0 * CurrentPrecision().Tolerance;
-        if (!AreApart(*first, *second, reach))
+        constexpr std::int32_t LargeRing = 64;
+        constexpr std::int64_t FewPairs = 4096;
+        const bool firstLarger = first->Count() >= second->Count();
+        const Ring& large = firstLarger ? *first : *second;
+        const Ring& small = firstLarger ? *second : *first;
+        if (large.Count() >= LargeRing && std::int64_t{large.Count()} * small.Count() > FewPairs)
+        {
+            // The large ring's grid tells both whether its boundary comes near and, if not,
+            // whether it encloses the small ring, without a walk along all its edges.
+            const Detail::RingEdgeGrid& grid = GridOf(large);
+            if (grid.HasEdgeNear(small.GetBounds(), reach) && grid.HasEdgeNear(small, reach))
+            {
+                return first->Overlaps(second);
+            }
+            return grid.Encloses(small.GetNode(0)->Position) ||
+                   Detail::IsInsideRing(small, large.GetNode(0)->Position);
+        }
+        if (!AreBoundariesApart(*first, *second, reach))
         {
             return first->Overlaps(second);
         }
@@ -436,25 +453,6 @@ public:
     }
 
 private:
-    bool AreApart(const Ring& first, const Ring& second, double reach)
-    {
-        constexpr std::int32_t LargeRing = 64;
-        constexpr std::int64_t FewPairs = 4096;
-        if (std::int64_t{first.Count()} * second.Count() <= FewPairs)
-        {
-            return AreBoundariesApart(first, second, reach);
-        }
-        const bool firstLarger = first.Count() >= second.Count();
-        const Ring& large = firstLarger ? first : second;
-        const Ring& other = firstLarger ? second : first;
-        if (large.Count() < LargeRing)
-        {
-            return AreBoundariesApart(first, second, reach);
-        }
-        const Detail::RingEdgeGrid& grid = GridOf(large);
-        return !grid.HasEdgeNear(other.GetBounds(), reach) || !grid.HasEdgeNear(other, reach);
-    }
-
     const Detail::RingEdgeGrid& GridOf(const Ring& ring)
     {
         std::unique_ptr<Detail::RingEdgeGrid>& grid = m_grids[&ring];
