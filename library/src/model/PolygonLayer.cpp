@@ -59,6 +59,10 @@ constexpr int SetParentsParentLine = 565;
 
 using EditListArray = Collections::Array<Polygon*, 10>;
 using ParentsMap = Collections::Map<Polygon*, Collections::PlainArray<Polygon*>>;
+// Wide tree nodes: an operation records the parents of each of its hundreds of thousands of
+// pieces, and a tree of two or three entries per node made that a fifteenth of the command.
+constexpr std::int32_t ParentsMinItems = 32;
+constexpr std::int32_t ParentsMaxItems = 64;
 
 // A commit of this many polygons or more prepares them on a second thread while it files them.
 constexpr std::int32_t PreparedAheadCount = 2048;
@@ -177,7 +181,7 @@ struct PolygonLayerState
     Topology* TopologyHandle;
     PolygonsSet Index;
     EditListArray EditList;
-    ParentsMap Parents;
+    ParentsMap Parents{ParentsMinItems, ParentsMaxItems};
     Collections::Map<Polygon*, std::int32_t> UseOverflow;
     bool AllowOverlap;
     std::int32_t ForeignParentUses = 0;
@@ -366,7 +370,7 @@ void PolygonLayerState::ClearAllParents()
             ReleaseParentUses(entry.second);
             return true;
         });
-    Parents = ParentsMap();
+    Parents = ParentsMap(ParentsMinItems, ParentsMaxItems);
 }
 
 // An operand that is not valid goes back to its layer, which commits it when it can be
