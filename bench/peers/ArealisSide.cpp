@@ -298,6 +298,9 @@ Outcome RunArealisEndToEnd(const EndToEndCase& command)
     options.Format = FormatOf(command.Format);
     options.FormatGiven = true;
     options.OutputPath = command.OutputPath;
+    // Runs after the first (and the GEOS run in between) leave the file behind: the tool's
+    // --overwrite, as a user repeating the command would give.
+    options.Overwrite = true;
     options.Stats = true;
     options.Inputs = command.Inputs;
     std::ostringstream standardOutput;

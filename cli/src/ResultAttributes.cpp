@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 
 namespace ArealisCli
 {
@@ -44,20 +45,19 @@ ResultAttributes::ResultAttributes(Operation operation, std::vector<const InputL
 {
 }
 
-void ResultAttributes::PropertiesOf(const Arealis::PolygonLayer& result, Arealis::Polygon* pPolygon,
-                                    FeatureProperties& into) const
+void ResultAttributes::PropertiesFrom(std::span<Arealis::Polygon* const> parents,
+                                      FeatureProperties& into) const
 {
     into.Parents.clear();
     // Per input: how many parents lie there, and the last one's record.
     constexpr std::size_t MaxInputs = 2;
     std::array<int, MaxInputs> parentCount{};
     std::array<std::int64_t, MaxInputs> lastRecord{};
-    Arealis::PolygonEnumerator parents = result.GetParents(pPolygon);
-    while (parents.MoveNext())
+    for (const Arealis::Polygon* parent : parents)
     {
         for (std::size_t i = 0; i < m_inputs.size(); ++i)
         {
-            const std::int64_t record = m_inputs[i]->RecordOf(parents.Current());
+            const std::int64_t record = m_inputs[i]->RecordOf(parent);
             if (record >= 0)
             {
                 into.Parents.push_back({m_inputs[i]->Label(), record});
@@ -82,6 +82,40 @@ void ResultAttributes::PropertiesOf(const Arealis::PolygonLayer& result, Arealis
         }
     }
     m_columns.FillValues(std::span(records.data(), count), into.Values);
+}
+
+void ResultAttributes::PropertiesOf(const Arealis::PolygonLayer& result, Arealis::Polygon* pPolygon,
+                                    FeatureProperties& into) const
+{
+    std::vector<Arealis::Polygon*> parents;
+    Arealis::PolygonEnumerator enumerator = result.GetParents(pPolygon);
+    while (enumerator.MoveNext())
+    {
+        parents.push_back(enumerator.Current());
+    }
+    PropertiesFrom(parents, into);
+}
+
+PropertiesLookup ResultAttributes::ListLookup(const Arealis::PolygonLayer& result,
+                                              const std::vector<Arealis::Polygon*>& polygons) const
+{
+    struct Cursor
+    {
+        Arealis::ParentTable Parents;
+        std::size_t Next = 0;
+    };
+    auto cursor = std::make_shared<Cursor>(Cursor{result.GetParentTable(polygons), 0});
+    return [this, &result, &polygons, cursor](Arealis::Polygon* pPolygon, FeatureProperties& into)
+    {
+        if (cursor->Next < polygons.size() && polygons[cursor->Next] == pPolygon)
+        {
+            PropertiesFrom(cursor->Parents.Of(cursor->Next++), into);
+        }
+        else
+        {
+            PropertiesOf(result, pPolygon, into);
+        }
+    };
 }
 
 FeatureProperties ResultAttributes::PropertiesOf(const Arealis::PolygonLayer& result,

@@ -6,6 +6,7 @@
 #include "InputLayer.h"
 #include "OutputWriters.h"
 
+#include <span>
 #include <vector>
 
 namespace ArealisCli
@@ -27,8 +28,16 @@ public:
                       FeatureProperties& into) const;
     FeatureProperties PropertiesOf(const Arealis::PolygonLayer& result,
                                    Arealis::Polygon* pPolygon) const;
+    // The same for the polygons of a list asked for in the list's order, as the writers ask:
+    // their parents come from one table made for the whole list, where a search per polygon
+    // took a quarter of the writing. Others are looked up alone. The layer and the list must
+    // outlive the lookup.
+    PropertiesLookup ListLookup(const Arealis::PolygonLayer& result,
+                                const std::vector<Arealis::Polygon*>& polygons) const;
 
 private:
+    void PropertiesFrom(std::span<Arealis::Polygon* const> parents, FeatureProperties& into) const;
+
     std::vector<const InputLayer*> m_inputs;
     Formats::ResultColumns m_columns;
 };

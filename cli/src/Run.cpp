@@ -195,9 +195,7 @@ void WriteResult(const Options& options, std::ostream& out, const Arealis::Polyg
     switch (options.Format)
     {
     case OutputFormat::GeoJson:
-        WriteGeoJson(out, polygons, attributes.Columns(),
-                     [&layer, &attributes](Arealis::Polygon* pPolygon, FeatureProperties& into)
-                     { attributes.PropertiesOf(layer, pPolygon, into); });
+        WriteGeoJson(out, polygons, attributes.Columns(), attributes.ListLookup(layer, polygons));
         break;
     case OutputFormat::Wkt:
         WriteWkt(out, polygons);
@@ -215,9 +213,11 @@ void WriteLayerFile(Formats::VectorWriter& writer, const Arealis::PolygonLayer& 
                     std::ostream& errors)
 {
     FeatureProperties properties; // reused from feature to feature
-    for (Arealis::Polygon* polygon : AllPolygons(layer))
+    const std::vector<Arealis::Polygon*> polygons = AllPolygons(layer);
+    const PropertiesLookup propertiesOf = attributes.ListLookup(layer, polygons);
+    for (Arealis::Polygon* polygon : polygons)
     {
-        attributes.PropertiesOf(layer, polygon, properties);
+        propertiesOf(polygon, properties);
         writer.Write(*polygon, properties.Values);
     }
     writer.Commit();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Arealis/Node.h"
+#include "Arealis/ParentTable.h"
 #include "Arealis/Point.h"
 #include "Arealis/PolygonEnumerator.h"
 #include "Arealis/Rectangle.h"
@@ -98,6 +99,9 @@ public:
     // layer), replacing any previous one; every parent (a polygon of some layer) gains a use.
     void SetParents(Polygon* pPolygon, const Collections::PlainArray<Polygon*>& parents);
     PolygonEnumerator GetParents(Polygon* pPolygon) const;
+    // The parents of each of the polygons, found in one pass over the layer's parent records
+    // rather than a search per polygon: writers ask for those of every result polygon.
+    ParentTable GetParentTable(std::span<Polygon* const> polygons) const;
     void ClearParents(Polygon* pPolygon);
     // Clears the Parents collection of every polygon of the layer at once.
     void ClearAllParents();

@@ -20,8 +20,11 @@
 #include "model/SnapshotEnumerator.h"
 #include "support/WorkAhead.h"
 
+#include <algorithm>
 #include <exception>
+#include <functional>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <system_error>
 #include <unordered_set>
@@ -56,6 +59,10 @@ constexpr int SetParentsParentLine = 565;
 
 using EditListArray = Collections::Array<Polygon*, 10>;
 using ParentsMap = Collections::Map<Polygon*, Collections::PlainArray<Polygon*>>;
+// Wide tree nodes: an operation records the parents of each of its hundreds of thousands of
+// pieces, and a tree of two or three entries per node made that a fifteenth of the command.
+constexpr std::int32_t ParentsMinItems = 32;
+constexpr std::int32_t ParentsMaxItems = 64;
 
 // A commit of this many polygons or more prepares them on a second thread while it files them.
 constexpr std::int32_t PreparedAheadCount = 2048;
@@ -174,7 +181,7 @@ struct PolygonLayerState
     Topology* TopologyHandle;
     PolygonsSet Index;
     EditListArray EditList;
-    ParentsMap Parents;
+    ParentsMap Parents{ParentsMinItems, ParentsMaxItems};
     Collections::Map<Polygon*, std::int32_t> UseOverflow;
     bool AllowOverlap;
     std::int32_t ForeignParentUses = 0;
@@ -363,7 +370,7 @@ void PolygonLayerState::ClearAllParents()
             ReleaseParentUses(entry.second);
             return true;
         });
-    Parents = ParentsMap();
+    Parents = ParentsMap(ParentsMinItems, ParentsMaxItems);
 }
 
 // An operand that is not valid goes back to its layer, which commits it when it can be
@@ -748,6 +755,58 @@ PolygonEnumerator PolygonLayer::GetParents(Polygon* pPolygon) const
         parents.assign(stored->begin(), stored->end());
     }
     return PolygonEnumerator(std::make_unique<SnapshotEnumerator<Polygon*>>(std::move(parents)));
+}
+
+ParentTable PolygonLayer::GetParentTable(std::span<Polygon* const> polygons) const
+{
+    using Parents = Collections::PlainArray<Polygon*>;
+    std::vector<const Parents*> found(polygons.size(), nullptr);
+    const ParentsMap& stored = m_state->Parents;
+    // A few polygons of many are looked up one by one; otherwise the polygons, in the map's
+    // order, are matched with the map's entries in one walk.
+    constexpr std::size_t FewPerEntry = 16;
+    if (polygons.size() * FewPerEntry < static_cast<std::size_t>(stored.Count()))
+    {
+        for (std::size_t i = 0; i < polygons.size(); ++i)
+        {
+            found[i] = stored.Find(polygons[i]);
+        }
+    }
+    else
+    {
+        std::vector<std::size_t> order(polygons.size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        const std::less<const Polygon*> before;
+        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b)
+                  { return before(polygons[a], polygons[b]); });
+        std::size_t next = 0;
+        stored.ForEach(
+            [&](const auto& entry)
+            {
+                while (next < order.size() && before(polygons[order[next]], entry.first))
+                {
+                    ++next;
+                }
+                for (; next < order.size() && polygons[order[next]] == entry.first; ++next)
+                {
+                    found[order[next]] = &entry.second;
+                }
+                return next < order.size();
+            });
+    }
+    std::vector<std::size_t> starts;
+    starts.reserve(polygons.size() + 1);
+    std::vector<Polygon*> parents;
+    starts.push_back(0);
+    for (const Parents* of : found)
+    {
+        if (of != nullptr)
+        {
+            parents.insert(parents.end(), of->begin(), of->end());
+        }
+        starts.push_back(parents.size());
+    }
+    return ParentTable(std::move(starts), std::move(parents));
 }
 
 void PolygonLayer::ClearParents(Polygon* pPolygon)

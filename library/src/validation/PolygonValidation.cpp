@@ -9,6 +9,7 @@
 #include "Collections/InlineArray.h"
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
+#include "support/PointGrid.h"
 #include "validation/RingEdgeGrid.h"
 #include "validation/RingWidth.h"
 
@@ -16,8 +17,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
 #include <numeric>
 #include <span>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -79,6 +82,53 @@ struct UndirectedEdge
     }
 };
 
+// Whether two edges of different rings may share a stretch: a cheap search that never misses
+// such a pair (it may name more), so that the exact search below runs only when it finds one.
+// Two edges that share a stretch have an end of one on the other, so each edge is compared
+// with the edges whose ends lie near it, found through a grid over the ends: a long edge meets
+// the cells it passes, where a sweep compares it with every edge whose bounds it overlaps.
+bool MayRingsShareAStretch(const EdgeList& edges)
+{
+    const auto count = static_cast<std::size_t>(edges.Count());
+    std::vector<Point> ends(2 * count);
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        const LinearEdge& edge = edges[static_cast<std::int32_t>(i)];
+        ends[2 * i] = edge.Start()->Position;
+        ends[2 * i + 1] = edge.End()->Position;
+    }
+    std::pmr::monotonic_buffer_resource memory;
+    const Detail::PointGrid grid(ends.size(), [&](std::size_t k) { return ends[k]; }, &memory);
+    // An end meets an edge, to Classify, inside a square of the grid step around the end.
+    const double reach = 2.0 * CurrentPrecision().GridStep;
+    std::pmr::vector<std::int32_t> near(&memory);
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        const Point& start = ends[2 * i];
+        const Point& end = ends[2 * i + 1];
+        const Ring* owner = edges[static_cast<std::int32_t>(i)].Ring;
+        near.clear();
+        grid.CollectNearSegment(start, end, reach, near);
+        for (const std::int32_t k : near)
+        {
+            const auto j = static_cast<std::size_t>(k) / 2;
+            if (edges[static_cast<std::int32_t>(j)].Ring == owner)
+            {
+                continue;
+            }
+            const IntersectionKind kind =
+                SegmentsIntersection::Classify(ends[2 * j], ends[2 * j + 1], start, end,
+                                               ProximityMode::Exact)
+                    .Kind;
+            if (kind == IntersectionKind::Overlapping || kind == IntersectionKind::Identical)
+            {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 // Rings of one polygon may touch at points, but not run along each other: between two rings
 // that share a stretch of boundary there is no area, and the overlay, which follows each ring
 // on its own, would take that stretch once for each ring and lose the area on both sides.
@@ -109,6 +159,11 @@ void ThrowIfRingsShareAStretch(const Polygon& polygon)
         }
     }
 
+    if (!MayRingsShareAStretch(edges))
+    {
+        return;
+    }
+    // The sweep finds the same pairs in the order the messages have always followed.
     const EdgeList sameEdges(edges);
     IntersectionList meetings;
     SelectIntersectionAlgorithm(edges, sameEdges, meetings, false);
@@ -203,16 +258,17 @@ struct RingOrder
     }
 };
 
-// The pairs (a, b), a < b, of rings whose bounds overlap with some area (the test that
-// Ring::Overlaps starts with), in the order of a loop over a and then b. The bounds are
-// computed once and swept in order of their left sides, so that a polygon of many rings is not
-// checked pair by pair: a result of 50,000 rings took minutes.
-std::vector<std::pair<std::size_t, std::size_t>>
-PairsWithOverlappingBounds(std::span<Ring* const> rings)
+// Visits the pairs (a, b), a < b, of rings whose bounds overlap with some area (the test that
+// Ring::Overlaps starts with), in no particular order, until visit returns false; returns
+// whether it saw them all. The bounds are computed once and swept in order of their left
+// sides, so that a polygon of many rings is not checked pair by pair: a result of 50,000 rings
+// took minutes.
+template <typename Visit>
+bool VisitPairsWithOverlappingBounds(std::span<Ring* const> rings, Visit visit)
 {
     if (rings.size() < 2)
     {
-        return {};
+        return true;
     }
     std::vector<Rectangle> bounds;
     bounds.reserve(rings.size());
@@ -224,21 +280,58 @@ PairsWithOverlappingBounds(std::span<Ring* const> rings)
     std::iota(order.begin(), order.end(), std::size_t{0});
     std::sort(order.begin(), order.end(),
               [&](std::size_t x, std::size_t y) { return bounds[x].MinX < bounds[y].MinX; });
-    std::vector<std::pair<std::size_t, std::size_t>> pairs;
     for (std::size_t i = 0; i < order.size(); ++i)
     {
         const Rectangle& left = bounds[order[i]];
         for (std::size_t j = i + 1; j < order.size() && bounds[order[j]].MinX < left.MaxX; ++j)
         {
             const Rectangle& right = bounds[order[j]];
-            if (right.MaxX > left.MinX && right.MaxY > left.MinY && right.MinY < left.MaxY)
+            if (right.MaxX > left.MinX && right.MaxY > left.MinY && right.MinY < left.MaxY &&
+                !visit(std::min(order[i], order[j]), std::max(order[i], order[j])))
             {
-                pairs.emplace_back(std::min(order[i], order[j]), std::max(order[i], order[j]));
+                return false;
             }
         }
     }
+    return true;
+}
+
+// The same pairs in the order of a loop over a and then b.
+std::vector<std::pair<std::size_t, std::size_t>>
+PairsWithOverlappingBounds(std::span<Ring* const> rings)
+{
+    std::vector<std::pair<std::size_t, std::size_t>> pairs;
+    VisitPairsWithOverlappingBounds(rings,
+                                    [&](std::size_t a, std::size_t b)
+                                    {
+                                        pairs.emplace_back(a, b);
+                                        return true;
+                                    });
     std::sort(pairs.begin(), pairs.end());
     return pairs;
+}
+
+// Whether no edge of one ring comes within reach of an edge of the other, edge pair by edge pair
+// (for small rings; a grid of a large ring's edges answers the same for large ones).
+bool AreBoundariesApart(const Ring& first, const Ring& second, double reach)
+{
+    const std::int32_t n = first.Count();
+    const std::int32_t m = second.Count();
+    for (std::int32_t i = 0; i < n; ++i)
+    {
+        const Point& a = first.GetNode(i)->Position;
+        const Point& b = first.GetNode(i + 1 < n ? i + 1 : 0)->Position;
+        for (std::int32_t k = 0; k < m; ++k)
+        {
+            if (!Detail::AreSegmentsApart(a, b, second.GetNode(k)->Position,
+                                          second.GetNode(k + 1 < m ? k + 1 : 0)->Position,
+                                          reach))
+            {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 // Whether exterior encloses ring, as Ring::Contains tells, but for a large exterior ring through
@@ -292,7 +385,7 @@ public:
         const std::int64_t pairs = std::int64_t{outer->Count()} * inner->Count();
         constexpr std::int64_t FewPairs = 4096;
         if (pairs == 0 || pairs > FewPairs || !HasClearArea(*outer) || !HasClearArea(*inner) ||
-            !AreBoundariesApart(*outer, *inner))
+            !AreBoundariesApart(*outer, *inner, 4.0 * CurrentPrecision().Tolerance))
         {
             return outer->Contains(inner);
         }
@@ -308,30 +401,69 @@ private:
         return ring.Count() >= 3 && area != 0.0 && !Detail::IsThinnerThanNodeGrid(ring, area);
     }
 
-    static bool AreBoundariesApart(const Ring& first, const Ring& second)
-    {
-        const double reach = 4.0 * CurrentPrecision().Tolerance;
-        const std::int32_t n = first.Count();
-        const std::int32_t m = second.Count();
-        for (std::int32_t i = 0; i < n; ++i)
-        {
-            const Point& a = first.GetNode(i)->Position;
-            const Point& b = first.GetNode(i + 1 < n ? i + 1 : 0)->Position;
-            for (std::int32_t k = 0; k < m; ++k)
-            {
-                if (!Detail::AreSegmentsApart(a, b, second.GetNode(k)->Position,
-                                              second.GetNode(k + 1 < m ? k + 1 : 0)->Position,
-                                              reach))
-                {
-                    return false;
-                }
-            }
-        }
-        return true;
-    }
-
     std::vector<std::unique_ptr<Detail::RingEdgeGrid>> m_grids;
     std::vector<bool> m_unclear; // exterior rings left to Ring::Contains
+};
+
+// Whether two rings of a valid polygon's candidate overlap, as Ring::Overlaps tells, without an
+// overlay where their boundaries stay clearly apart: then they overlap only if one lies inside
+// the other, as one node of it does. The thin pieces of a crossing-heavy result lie side by
+// side in their thousands, and an overlay per pair of them cost most of committing it. Every
+// ring asked about has a clear area (validation rejects the others first).
+class OverlapTest
+{
+public:
+    bool Overlaps(const Ring* first, const Ring* second)
+    {
+        if (first->Count() == 0 || second->Count() == 0)
+        {
+            return false;
+        }
+        const Rectangle a = first->GetBounds();
+        const Rectangle b = second->GetBounds();
+        if (!(b.MaxX > a.MinX && b.MinX < a.MaxX && b.MaxY > a.MinY && b.MinY < a.MaxY))
+        {
+            return false;
+        }
+        // Well beyond the distances at which the overlay joins points.
+        const double reach = 4.0 * CurrentPrecision().Tolerance;
+        constexpr std::int32_t LargeRing = 64;
+        constexpr std::int64_t FewPairs = 4096;
+        const bool firstLarger = first->Count() >= second->Count();
+        const Ring& large = firstLarger ? *first : *second;
+        const Ring& small = firstLarger ? *second : *first;
+        if (large.Count() >= LargeRing && std::int64_t{large.Count()} * small.Count() > FewPairs)
+        {
+            // The large ring's grid tells both whether its boundary comes near and, if not,
+            // whether it encloses the small ring, without a walk along all its edges.
+            const Detail::RingEdgeGrid& grid = GridOf(large);
+            if (grid.HasEdgeNear(small.GetBounds(), reach) && grid.HasEdgeNear(small, reach))
+            {
+                return first->Overlaps(second);
+            }
+            return grid.Encloses(small.GetNode(0)->Position) ||
+                   Detail::IsInsideRing(small, large.GetNode(0)->Position);
+        }
+        if (!AreBoundariesApart(*first, *second, reach))
+        {
+            return first->Overlaps(second);
+        }
+        return Detail::IsInsideRing(*first, second->GetNode(0)->Position) ||
+               Detail::IsInsideRing(*second, first->GetNode(0)->Position);
+    }
+
+private:
+    const Detail::RingEdgeGrid& GridOf(const Ring& ring)
+    {
+        std::unique_ptr<Detail::RingEdgeGrid>& grid = m_grids[&ring];
+        if (!grid)
+        {
+            grid = std::make_unique<Detail::RingEdgeGrid>(ring);
+        }
+        return *grid;
+    }
+
+    std::unordered_map<const Ring*, std::unique_ptr<Detail::RingEdgeGrid>> m_grids;
 };
 
 } // namespace
@@ -454,11 +586,18 @@ void Polygon::ValidateStructure(bool validateRings)
     {
         ThrowInvalidPolygon(Exceptions::Messages::NoExteriorRing, NoExteriorLine);
     }
-    for (const auto& [a, b] : PairsWithOverlappingBounds(exteriors))
+    OverlapTest overlap;
+    // Most polygons have no exterior ring over another, which a look at the pairs in any order
+    // tells; otherwise they are examined in order, so that the same fault is named each time.
+    const bool anyOverlap = !VisitPairsWithOverlappingBounds(
+        exteriors, [&](std::size_t a, std::size_t b)
+        { return !overlap.Overlaps(exteriors[a], exteriors[b]); });
+    for (const auto& [a, b] : anyOverlap ? PairsWithOverlappingBounds(exteriors)
+                                         : std::vector<std::pair<std::size_t, std::size_t>>{})
     {
         Ring* outer = exteriors[a];
         Ring* inner = exteriors[b];
-        if (!outer->Overlaps(inner))
+        if (!overlap.Overlaps(outer, inner))
         {
             continue;
         }
@@ -471,7 +610,7 @@ void Polygon::ValidateStructure(bool validateRings)
         RingEnumerator holes(outer->GetNext(), RingEnumerator::AssignedHoles);
         while (holes.MoveNext())
         {
-            if (holes.Current()->Overlaps(inner))
+            if (overlap.Overlaps(holes.Current(), inner))
             {
                 between = holes.Current();
                 break;
@@ -497,13 +636,11 @@ void Polygon::ValidateStructure(bool validateRings)
     {
         const std::vector<Ring*> holes =
             CollectRings(RingEnumerator(exterior->GetNext(), RingEnumerator::AssignedHoles));
-        for (const auto& [a, b] : PairsWithOverlappingBounds(holes))
+        if (!VisitPairsWithOverlappingBounds(holes, [&](std::size_t a, std::size_t b)
+                                             { return !overlap.Overlaps(holes[a], holes[b]); }))
         {
-            if (holes[a]->Overlaps(holes[b]))
-            {
-                ThrowInvalidPolygon(Exceptions::Messages::InteriorOverlapsInterior,
-                                    InteriorOverlapsInteriorLine);
-            }
+            ThrowInvalidPolygon(Exceptions::Messages::InteriorOverlapsInterior,
+                                InteriorOverlapsInteriorLine);
         }
     }
     ThrowIfRingsShareAStretch(*this);

@@ -392,6 +392,45 @@ TEST_F(PolygonLayerTest, ParentsPinTheirPolygonsUntilCleared)
     EXPECT_EQ(m_layer.GetPolygonCount(), 1);
 }
 
+// The table of many polygons' parents (one walk over the layer's records) and of a few (a
+// search each) agrees with the parents of each polygon, whatever the order asked for.
+TEST_F(PolygonLayerTest, ParentTableMatchesEachPolygonsParents)
+{
+    const std::vector<Polygon*> parents{AddBox(m_layer, 0, 0, 1, 1), AddBox(m_layer, 2, 0, 3, 1),
+                                        AddBox(m_layer, 4, 0, 5, 1)};
+    std::vector<Polygon*> children;
+    for (int i = 0; i < 90; ++i)
+    {
+        children.push_back(m_layer.CreatePolygon());
+        if (i % 4 == 1)
+        {
+            m_layer.SetParents(children.back(), ListOf({parents[i % 3]}));
+        }
+        else if (i % 4 == 2)
+        {
+            m_layer.SetParents(children.back(), ListOf({parents[2], parents[i % 2]}));
+        }
+    }
+    std::vector<Polygon*> asked(children.rbegin(), children.rend());
+    asked.insert(asked.end(), {parents[0], children[1], children[1]});
+    for (const std::vector<Polygon*>& list : {asked, std::vector<Polygon*>{children[6], children[5]}})
+    {
+        const ParentTable table = m_layer.GetParentTable(list);
+        ASSERT_EQ(table.Count(), list.size());
+        for (std::size_t i = 0; i < list.size(); ++i)
+        {
+            const std::span<Polygon* const> of = table.Of(i);
+            EXPECT_EQ(std::vector<Polygon*>(of.begin(), of.end()),
+                      ToVector(m_layer.GetParents(list[i])))
+                << "polygon " << i << " of " << list.size();
+        }
+    }
+    for (Polygon* child : children)
+    {
+        m_layer.ClearParents(child);
+    }
+}
+
 TEST_F(PolygonLayerTest, UseCountsOverflowBeyond255Parents)
 {
     Polygon* parent = AddBox(m_layer, 0, 0, 1, 1);

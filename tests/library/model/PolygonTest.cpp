@@ -262,6 +262,40 @@ TEST(PolygonTest, ValidateReportsTheFirstFaultyPairInRingOrder)
               "line: 899");
 }
 
+// Rings of many nodes are compared through a grid of their edges instead of an overlay per
+// pair: a ring in the notch of a U lies apart from it, one in an arm lies inside it, and a
+// hole running along part of a long edge among many others still makes the polygon invalid.
+TEST(PolygonTest, ValidatesLargeRingsApartInsideAndAlongEachOther)
+{
+    Points u{{0, 0}};
+    for (int i = 1; i <= 1100; ++i)
+    {
+        u.push_back({0, i / 110.0});
+    }
+    u.insert(u.end(), {{10, 10}, {10, 0}, {7, 0}, {7, 7}, {3, 7}, {3, 0}});
+    Polygon inNotch(nullptr);
+    AddRings(inNotch, {u, Box(4, 1, 6, 3)});
+    EXPECT_NO_THROW(inNotch.Validate(true));
+    Polygon inArm(nullptr);
+    AddRings(inArm, {u, Box(1, 1, 2, 2)});
+    EXPECT_EQ(ValidationFailure(inArm),
+              "An exterior ring encloses an other exterior ring that is not directly enclosed by a "
+              "corresponding interior ring (directly enclosed by the first exterior ring). @ "
+              "Polygon, line: 896");
+
+    Polygon holes(nullptr);
+    AddRings(holes, {Box(0, 0, 1000, 10)});
+    for (int i = 0; i < 99; ++i)
+    {
+        AddRings(holes, {Hole(10 * i + 1, 1, 10 * i + 5, 5)});
+    }
+    EXPECT_NO_THROW(holes.Validate(true));
+    AddRings(holes, {Hole(995, 0, 997, 3)});
+    EXPECT_EQ(
+        ValidationFailure(holes),
+        "An exterior ring area partially overlaps an interior ring area. @ Polygon, line: 891");
+}
+
 TEST(PolygonTest, ValidatesTwoDisjointPartsAndRingErrorsOnlyWhenAsked)
 {
     Polygon parts(nullptr);
