@@ -272,6 +272,9 @@ TEST_F(ParallelLayerOperationsTest, AFailingItemStopsTheOthersAndComesBackAfterE
             {
                 throw std::runtime_error("item 10");
             }
+            // Items that take a while: the others must not finish the whole count while the
+            // failing thread waits to be scheduled on a loaded machine.
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
         },
         [&] { polls.fetch_add(1); });
     ASSERT_NE(failure, nullptr);
