@@ -169,6 +169,7 @@ protected:
         shell.View.OnDraw(window);
         std::vector<const IBitmap*> pictures;
         const auto& bitmap = dynamic_cast<const RecordingBitmap&>(*shell.View.GetViewBitmap());
+        EXPECT_TRUE(bitmap.Size() == shell.Window.Client) << "the view bitmap covers the window";
         for (const DrawCall& call : bitmap.Recorder.Only(DrawCall::Kind::Transparent))
         {
             EXPECT_EQ(call.Paint, White);
