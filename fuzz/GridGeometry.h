@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace Fuzzing
@@ -160,6 +161,22 @@ inline bool RingsTouch(const GridRing& r, const GridRing& s)
         return false;
     };
     return vertexOn(r, s) || vertexOn(s, r);
+}
+
+// The rings as text, for the message of a failing input.
+inline std::string Describe(const std::vector<GridRing>& rings)
+{
+    std::string text;
+    for (const GridRing& ring : rings)
+    {
+        text += "[";
+        for (const GridPoint& p : ring)
+        {
+            text += "(" + std::to_string(p.X) + "," + std::to_string(p.Y) + ")";
+        }
+        text += "]";
+    }
+    return text;
 }
 
 } // namespace Fuzzing

@@ -43,6 +43,7 @@ using namespace Arealis;
 using Arealis::Testing::NetArea;
 using Arealis::Testing::Perimeter;
 using Fuzzing::ByteReader;
+using Fuzzing::Describe;
 
 namespace
 {
@@ -61,21 +62,6 @@ struct Frame
 
     Point ToWorld(double x, double y) const { return {OffsetX + x * Scale, OffsetY + y * Scale}; }
 };
-
-std::string Describe(const GridShape& shape)
-{
-    std::string text;
-    for (const GridRing& ring : shape)
-    {
-        text += "[";
-        for (const GridPoint& p : ring)
-        {
-            text += "(" + std::to_string(p.X) + "," + std::to_string(p.Y) + ")";
-        }
-        text += "]";
-    }
-    return text;
-}
 
 GridPoint ReadPoint(ByteReader& in)
 {

@@ -45,6 +45,7 @@
 using namespace Arealis;
 using Arealis::Testing::Perimeter;
 using Fuzzing::ByteReader;
+using Fuzzing::Describe;
 using Fuzzing::GridPoint;
 using Fuzzing::GridRing;
 
@@ -89,21 +90,6 @@ GridRing ReadRing(ByteReader& in)
         ring.push_back({x, in.Below(GridSize)});
     }
     return ring;
-}
-
-std::string Describe(const std::vector<GridRing>& rings)
-{
-    std::string text;
-    for (const GridRing& ring : rings)
-    {
-        text += "[";
-        for (const GridPoint& p : ring)
-        {
-            text += "(" + std::to_string(p.X) + "," + std::to_string(p.Y) + ")";
-        }
-        text += "]";
-    }
-    return text;
 }
 
 void Fill(Ring& ring, const GridRing& points, const Frame& frame)

@@ -16,17 +16,24 @@ changes nothing: an equivalent mutant). The kill rate is killed / (killed + surv
     scripts/mutation-sample.py --folder collections --folder shapefile/src --count 50 --json before.json
     scripts/mutation-sample.py --folder library/src --list          # the sample, without running it
     scripts/mutation-sample.py --folder library/src --only before.json --outcome killed
+    scripts/mutation-sample.py --only before.json --from-commit e98bb98     # on moved sources
 
 --only runs just the mutants of the sample that a file names: the --json file of an earlier run
 (its mutants of the outcomes --outcome gives, all when none is given), or any text with one
 mutant per line as the progress lines and --list print them. With the same seed and count over
 the same sources, that re-runs the earlier run's mutants, for example only those it killed.
 
+With --from-commit, the mutants are those the --json file names, drawn on that commit's
+sources: each one's line is carried through `git diff COMMIT -- path` to today's line, and it
+runs there when its original text is still at its column. A mutant whose line was changed, or
+whose file is gone, is reported as "source changed" and not counted in the kill rate.
+
 The sources are changed in place, one mutant at a time, and always restored, also on Ctrl+C.
 The build goes to its own folder (build/mutation unless --build-dir says otherwise).
 """
 
 import argparse
+import dataclasses
 import hashlib
 import json
 import os
@@ -344,17 +351,18 @@ def run_sample(sample, args):
 def report(results, seconds):
     lines = []
     folders = sorted({r["folder"] for r in results})
-    lines.append("| folder | mutants | killed | survived | not compiled | equivalent | kill rate |")
-    lines.append("|---|---|---|---|---|---|---|")
+    lines.append("| folder | mutants | killed | survived | not compiled | equivalent | source changed "
+                 "| kill rate |")
+    lines.append("|---|---|---|---|---|---|---|---|")
     for folder in folders:
         mine = [r for r in results if r["folder"] == folder]
         count = {k: sum(1 for r in mine if r["outcome"] == k)
-                 for k in ("killed", "survived", "not compiled", "equivalent")}
+                 for k in ("killed", "survived", "not compiled", "equivalent", "source changed")}
         judged = count["killed"] + count["survived"]
         rate = "%.0f %%" % (100.0 * count["killed"] / judged) if judged else "-"
-        lines.append("| %s | %d | %d | %d | %d | %d | %s |" % (
+        lines.append("| %s | %d | %d | %d | %d | %d | %d | %s |" % (
             folder, len(mine), count["killed"], count["survived"], count["not compiled"],
-            count["equivalent"], rate))
+            count["equivalent"], count["source changed"], rate))
     survivors = [r for r in results if r["outcome"] == "survived"]
     if survivors:
         lines.append("")
@@ -382,9 +390,60 @@ def restrict_sample(sample, path, outcomes):
             if (m.path, m.line, m.column, m.original, m.replacement) in keys]
 
 
+HUNK = re.compile(r"^@@ -(\d+)(?:,(\d+))? \+\d+(?:,(\d+))? @@", re.M)
+
+
+def line_map(commit, path):
+    """Maps a line of path at commit to its line in today's file; None when the line changed."""
+    if not os.path.exists(os.path.join(ROOT, path)):
+        return lambda line: None
+    diff = subprocess.run(["git", "diff", "-U0", commit, "--", path], cwd=ROOT,
+                          capture_output=True, text=True, check=True).stdout
+    # A count left out in a hunk header is 1; an old count of 0 inserts after the start line.
+    hunks = [(int(start), int(old or 1), int(new or 1)) for start, old, new in HUNK.findall(diff)]
+
+    def mapped(line):
+        shift = 0
+        for start, old, new in hunks:
+            if old == 0:
+                shift += new if start < line else 0
+            elif line >= start + old:
+                shift += new - old
+            elif line >= start:
+                return None
+        return line + shift
+    return mapped
+
+
+def sample_from_commit(path, outcomes, folders, commit):
+    """The mutants of an earlier --json run drawn on commit's sources, carried to today's lines:
+    those still applicable as (folder, mutant, line at commit), and those whose source changed."""
+    with open(path, encoding="utf-8") as named:
+        results = json.load(named)["results"]
+    maps = {}
+    sample, changed = [], []
+    for r in results:
+        if (outcomes and r["outcome"] not in outcomes) or (folders and r["folder"] not in folders):
+            continue
+        old = Mutant(r["path"], r["line"], r["column"], r["original"], r["replacement"], r["kind"])
+        if old.path not in maps:
+            maps[old.path] = line_map(commit, old.path)
+        line = maps[old.path](old.line)
+        text = None
+        if line is not None:
+            with open(os.path.join(ROOT, old.path), encoding="utf-8") as source:
+                lines = source.read().split("\n")
+            text = lines[line - 1] if line <= len(lines) else None
+        if text is not None and text[old.column:old.column + len(old.original)] == old.original:
+            sample.append((r["folder"], dataclasses.replace(old, line=line), old.line))
+        else:
+            changed.append(dict(r, outcome="source changed"))
+    return sample, changed
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--folder", action="append", required=True,
+    parser.add_argument("--folder", action="append", default=[],
                         help="a source folder to mutate (repeatable): " + ", ".join(sorted(TESTS_OF_FOLDER)))
     parser.add_argument("--count", type=int, default=100, help="mutants per folder (default 100)")
     parser.add_argument("--seed", default="1", help="the sample's seed (default 1)")
@@ -398,20 +457,37 @@ def main():
     parser.add_argument("--outcome", action="append", default=[],
                         choices=["killed", "survived", "not compiled", "equivalent"],
                         help="with a --json file for --only: the outcomes to run again")
+    parser.add_argument("--from-commit", help="with a --json file for --only: the commit its "
+                        "mutants were drawn on; they are carried to today's lines")
     args = parser.parse_args()
 
     folders = [f.rstrip("/") for f in args.folder]
     for folder in folders:
         if not os.path.isdir(os.path.join(ROOT, folder)):
             sys.exit("mutation-sample: no folder %s in %s" % (folder, ROOT))
-    sample = draw_sample(folders, args.count, args.seed)
-    if args.only:
-        sample = restrict_sample(sample, args.only, set(args.outcome))
+    changed = []
+    if args.from_commit:
+        if not args.only:
+            sys.exit("mutation-sample: --from-commit needs --only with an earlier run's --json")
+        moved, changed = sample_from_commit(args.only, set(args.outcome), folders, args.from_commit)
+        sample = [(folder, mutant) for folder, mutant, _ in moved]
+    elif not folders:
+        sys.exit("mutation-sample: give at least one --folder")
+    else:
+        sample = draw_sample(folders, args.count, args.seed)
+        if args.only:
+            sample = restrict_sample(sample, args.only, set(args.outcome))
     if args.list:
         for folder, mutant in sample:
             print(mutant.describe())
+        for r in changed:
+            print("source changed: %s:%d" % (r["path"], r["line"]))
         return
     results, seconds = run_sample(sample, args)
+    if args.from_commit:
+        for result, (_, _, line_before) in zip(results, moved):
+            result["line_at_" + args.from_commit] = line_before
+    results += changed
     if args.json:
         with open(args.json, "w", encoding="utf-8") as out:
             json.dump(dict(seed=args.seed, count=args.count, results=results), out, indent=1)

@@ -17,6 +17,8 @@
 using namespace FormatsTesting;
 namespace fs = std::filesystem;
 
+using Arealis::Testing::FileText;
+
 namespace
 {
 
@@ -62,10 +64,7 @@ protected:
         const std::string command = std::string("'") + AREALIS_CLI_PATH + "' " + arguments +
                                     " > /dev/null 2> '" + err.string() + "'";
         const int raw = std::system(command.c_str());
-        std::ifstream in(err);
-        std::stringstream text;
-        text << in.rdbuf();
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text.str()};
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, FileText(err)};
     }
 
     fs::path m_folder;
@@ -158,15 +157,6 @@ TEST_F(AttributesEndToEndTest, ReferenceSystemsAndExistingOutputsAreCheckedBefor
     EXPECT_EQ(OpenForTest(out)->GetLayer(0)->GetFeatureCount(), 1);
 }
 
-// Reads a whole file, to see that a failed run changed nothing.
-std::string Contents(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // A full disk (a small tmpfs; root only, skipped where nothing can be mounted): writing each
 // format fails with an error naming the file, leaves no file behind, and keeps an earlier
 // output that --overwrite would have replaced, and the inputs, as they were.
@@ -207,7 +197,7 @@ TEST_F(AttributesEndToEndTest, AFullDiskFailsEveryFormatAndLeavesNothingBehind)
         WriteTestSource(In(name), "GPKG", "grid", wkbPolygon, fields, squares);
     }
     const std::string inputs = "'" + In("grid_a.gpkg") + "' '" + In("grid_b.gpkg") + "'";
-    const std::string inputsBefore = Contents(In("grid_a.gpkg")) + Contents(In("grid_b.gpkg"));
+    const std::string inputsBefore = FileText(In("grid_a.gpkg")) + FileText(In("grid_b.gpkg"));
     std::ofstream(disk / "r.geojson") << "earlier\n";
 
     for (const std::string name :
@@ -226,8 +216,8 @@ TEST_F(AttributesEndToEndTest, AFullDiskFailsEveryFormatAndLeavesNothingBehind)
         }
         EXPECT_EQ(left, std::vector<std::string>{"r.geojson"}) << name;
     }
-    EXPECT_EQ(Contents(disk / "r.geojson"), "earlier\n");
-    EXPECT_EQ(Contents(In("grid_a.gpkg")) + Contents(In("grid_b.gpkg")), inputsBefore);
+    EXPECT_EQ(FileText(disk / "r.geojson"), "earlier\n");
+    EXPECT_EQ(FileText(In("grid_a.gpkg")) + FileText(In("grid_b.gpkg")), inputsBefore);
 }
 
 } // namespace

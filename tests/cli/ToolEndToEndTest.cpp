@@ -13,6 +13,8 @@
 #include <sys/wait.h>
 #include <vector>
 
+using Arealis::Testing::FileText;
+
 namespace
 {
 
@@ -22,14 +24,6 @@ struct ToolRun
     std::string Out;
     std::string Err;
 };
-
-std::string ReadFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 std::filesystem::path Catalogue()
 {
@@ -55,7 +49,7 @@ protected:
         const std::string command = std::string("'") + AREALIS_CLI_PATH + "' " + arguments +
                                     " > '" + out.string() + "' 2> '" + err.string() + "'";
         const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, FileText(out), FileText(err)};
     }
 
     static std::string Input(const std::string& name)
@@ -113,33 +107,27 @@ TEST_F(ToolEndToEndTest, IntersectionWritesGeoJsonWhoseParentsAreTheRightRecords
     EXPECT_EQ(result.at("type"), "FeatureCollection");
     ASSERT_FALSE(result.at("features").empty());
 
-    // The parents' own shapes, one feature per record, from the same tool.
-    const nlohmann::json a = nlohmann::json::parse(
-        Run("intersection " + Input("t1_1.shp") + " " + Input("t1_1.shp")).Out);
-    std::vector<std::array<double, 4>> recordBoundsA;
-    std::vector<std::array<double, 4>> recordBoundsB;
-    for (const auto& feature : a.at("features"))
+    // The parents' own shapes, one feature per record, from the same tool: the features of a
+    // layer intersected with itself whose two parents are the same record.
+    const auto recordBounds = [this](const std::string& layer)
     {
-        const auto& parents = feature.at("properties").at("parents");
-        if (parents[0].at("record") == parents[1].at("record"))
+        std::vector<std::array<double, 4>> bounds;
+        const nlohmann::json self =
+            nlohmann::json::parse(Run("intersection " + layer + " " + layer).Out);
+        for (const auto& feature : self.at("features"))
         {
-            const auto record = parents[0].at("record").get<std::size_t>();
-            recordBoundsA.resize(std::max(recordBoundsA.size(), record + 1));
-            recordBoundsA[record] = BoundsOf(feature.at("geometry"));
+            const auto& parents = feature.at("properties").at("parents");
+            if (parents[0].at("record") == parents[1].at("record"))
+            {
+                const auto record = parents[0].at("record").get<std::size_t>();
+                bounds.resize(std::max(bounds.size(), record + 1));
+                bounds[record] = BoundsOf(feature.at("geometry"));
+            }
         }
-    }
-    const nlohmann::json b = nlohmann::json::parse(
-        Run("intersection " + Input("t1_2.shp") + " " + Input("t1_2.shp")).Out);
-    for (const auto& feature : b.at("features"))
-    {
-        const auto& parents = feature.at("properties").at("parents");
-        if (parents[0].at("record") == parents[1].at("record"))
-        {
-            const auto record = parents[0].at("record").get<std::size_t>();
-            recordBoundsB.resize(std::max(recordBoundsB.size(), record + 1));
-            recordBoundsB[record] = BoundsOf(feature.at("geometry"));
-        }
-    }
+        return bounds;
+    };
+    const std::vector<std::array<double, 4>> recordBoundsA = recordBounds(Input("t1_1.shp"));
+    const std::vector<std::array<double, 4>> recordBoundsB = recordBounds(Input("t1_2.shp"));
 
     for (const auto& feature : result.at("features"))
     {
@@ -207,7 +195,7 @@ TEST_F(ToolEndToEndTest, StatsArePrintedAsJsonOnStandardError)
             Input("attr_small.shp") + " " + Input("fem_small.shp"));
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_TRUE(run.Out.empty()) << "the output went to the file";
-    EXPECT_NE(ReadFile(m_folder / "out.txt").find("polygons: "), std::string::npos);
+    EXPECT_NE(FileText(m_folder / "out.txt").find("polygons: "), std::string::npos);
     const nlohmann::json stats = nlohmann::json::parse(run.Err);
     for (const char* key : {"load_ms", "op_ms", "polygons", "vertices"})
     {

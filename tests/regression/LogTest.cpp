@@ -12,6 +12,8 @@
 
 using namespace Arealis::Regression;
 
+using Arealis::Testing::FileText;
+
 namespace
 {
 
@@ -24,14 +26,6 @@ public:
     void Write(const std::string& text) override { Text += text; }
     std::string Text;
 };
-
-std::string ReadFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 TEST(LogTest, ResultLinesKeepTheirDoubleBlanks)
 {
@@ -88,9 +82,9 @@ TEST_F(LogFileTest, OpeningReplacesContentAndEveryLineIsOnDiskAtOnce)
     LogFile log;
     log.Open(path.string());
     log.WriteLine("first");
-    EXPECT_EQ(ReadFile(path), "first\n") << "written before the log is closed";
+    EXPECT_EQ(FileText(path), "first\n") << "written before the log is closed";
     log.Write("no line end");
-    EXPECT_EQ(ReadFile(path), "first\nno line end");
+    EXPECT_EQ(FileText(path), "first\nno line end");
 }
 
 TEST_F(LogFileTest, UnopenablePathThrowsTheLogText)

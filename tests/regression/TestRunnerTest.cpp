@@ -26,6 +26,8 @@
 using namespace Arealis;
 using namespace Arealis::Regression;
 
+using Arealis::Testing::FileText;
+
 namespace
 {
 
@@ -60,14 +62,6 @@ std::filesystem::path CatalogueFolder()
            "regression";
 }
 
-std::string ReadFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 class TestRunnerTest : public ::testing::Test
 {
 protected:
@@ -97,7 +91,7 @@ TEST_F(TestRunnerTest, MissingCatalogueFileStopsTheRunWithItsName)
     const std::pair<std::string, std::string> expectedBox{"Cant open file 3_2.shp", "Test"};
     ASSERT_FALSE(m_reporter.Boxes.empty());
     EXPECT_EQ(m_reporter.Boxes.back(), expectedBox);
-    const std::string log = ReadFile(m_folder / "TestLog.log");
+    const std::string log = FileText(m_folder / "TestLog.log");
     EXPECT_NE(log.find(" Polygon intersect : Input : 2_1.shp , 2_2.shp ; "), std::string::npos);
     EXPECT_EQ(log.find("3_1.shp"), std::string::npos);
     EXPECT_EQ(log.find("PASSED"), std::string::npos) << "no summary after an error";
@@ -290,7 +284,7 @@ TEST_F(TestRunnerTest, PlantedFaultsAreReportedByNameWhereTheLogPasses)
             EXPECT_TRUE(Mentions(shortfalls, reported))
                 << reported << " in " << ::testing::PrintToString(shortfalls);
         }
-        const std::string log = ReadFile(m_folder / "TestLog.log");
+        const std::string log = FileText(m_folder / "TestLog.log");
         if (fault.LogPasses)
         {
             EXPECT_EQ(log.substr(log.size() - 16), "All test PASSED\n");

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -17,6 +19,15 @@ inline std::filesystem::path ScratchFolder(const std::string& strPrefix)
     if (info != nullptr)
         name += std::string("_") + info->test_suite_name() + "_" + info->name();
     return std::filesystem::temp_directory_path() / name;
+}
+
+// The whole content of a file, empty when it cannot be read.
+inline std::string FileText(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 } // namespace Arealis::Testing

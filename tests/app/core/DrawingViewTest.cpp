@@ -159,16 +159,6 @@ TEST_F(DrawingViewTest, ZoomingToAPointNeedsNoFrame)
     Draw(Make({Square(0, 0, 10)}));
 }
 
-TEST_F(DrawingViewTest, ANarrowWindowShowsASquareCentredVertically)
-{
-    shell.Window.Client = {100, 200};
-    shell.View.ZoomToRectangle(Arealis::Rectangle(0, 0, 10, 10));
-
-    EXPECT_DOUBLE_EQ(shell.View.GetScale(), 10.0);
-    EXPECT_EQ(shell.View.WorldToPixel(Arealis::Point{0, 10}), (PixelPoint{0, 50}));
-    EXPECT_EQ(shell.View.WorldToPixel(Arealis::Point{10, 0}), (PixelPoint{100, 150}));
-}
-
 class ComposeTest : public ::testing::Test
 {
 protected:
@@ -189,6 +179,7 @@ protected:
         shell.View.OnDraw(window);
         std::vector<const IBitmap*> pictures;
         const auto& bitmap = dynamic_cast<const RecordingBitmap&>(*shell.View.GetViewBitmap());
+        EXPECT_TRUE(bitmap.Size() == shell.Window.Client) << "the view bitmap covers the window";
         for (const DrawCall& call : bitmap.Recorder.Only(DrawCall::Kind::Transparent))
         {
             EXPECT_EQ(call.Paint, White);

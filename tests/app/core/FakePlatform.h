@@ -33,6 +33,7 @@ public:
     std::vector<Arealis::Precision> PrecisionsShown; // the current values each dialog showed
     std::function<DialogResult(CSetOperationDlg&)> SetOperationDialog;
     std::uint32_t Now = 1000;
+    std::uint32_t TickStep = 0; // how far the clock advances at every reading
     int WaitCursorDepth = 0;
     int WaitCursorShown = 0;
 
@@ -76,7 +77,7 @@ public:
         ++WaitCursorShown;
     }
     void EndWaitCursor() override { --WaitCursorDepth; }
-    std::uint32_t TickCount() override { return Now; }
+    std::uint32_t TickCount() override { return Now += TickStep; }
     void ShowStatusText(const std::string& text) override { StatusText = text; }
     DialogResult RunSetOperationDialog(CSetOperationDlg& dialog) override
     {

@@ -20,18 +20,6 @@ namespace
 using namespace Testing;
 using namespace CommandId;
 
-// A clock that advances 1.5 seconds every time it is read, so that every measured duration is
-// 1500 ms.
-class SteppingPlatform : public FakePlatform
-{
-public:
-    std::uint32_t TickCount() override
-    {
-        Now += 1500;
-        return Now;
-    }
-};
-
 // The view of 100 x 100 pixels on the world square (0, 0)-(100, 100) with layer a.shp: two
 // squares side by side; b.shp, which some cases open, holds a small square inside the first.
 class ViewCommandsTest : public ::testing::Test
@@ -75,6 +63,11 @@ protected:
         Dispatch([this, id] { shell.Frame.Execute(id, nullptr); });
     }
 
+    Arealis::PolygonLayer& LayerA() const { return *shell.Layer(0).GetPolygonLayer(); }
+
+    // The platform's clock advances 1.5 seconds at every reading from now on.
+    void StepTheClock() { shell.Platform.TickStep = 1500; }
+
     // Answers the set-operation dialog with its first proposal and OK.
     void AcceptDialogs()
     {
@@ -84,67 +77,38 @@ protected:
     Shell shell;
 };
 
-// A shell whose platform clock advances 1500 ms per reading.
-class TimedCommandsTest : public ::testing::Test
-{
-protected:
-    TimedCommandsTest()
-    {
-        reader.Files["a.shp"] = {{Square(10, 10, 20)}, {Square(30, 10, 20)}};
-        document.SetWorkingTopologyList(&list);
-        tree.OnCreate(document);
-        view.OnCreate(document, window);
-        platform.FileAnswers.push_back("a.shp");
-        Dispatch([this] { document.OnOpenLayer(); });
-    }
-
-    Arealis::PolygonLayer& Layer() const
-    {
-        return *document.GetLayers().front()->GetPolygonLayer();
-    }
-
-    SteppingPlatform platform;
-    FakeLayerReader reader;
-    FakeComboList list;
-    COrvistaDoc document{platform, reader};
-    FakeTreeControl treeControl;
-    CTopologyTreeView tree{platform, treeControl};
-    FakeViewWindow window;
-    COrvistaView view{platform};
-    CMainFrame frame{platform, document, view, tree};
-};
-
 // --- Boolean polygon operations ----------------------------------------------------------------
 
-TEST_F(TimedCommandsTest, ABooleanOperationReportsMillisecondsAndBothVertexCounts)
+TEST_F(ViewCommandsTest, ABooleanOperationReportsMillisecondsAndBothVertexCounts)
 {
-    frame.Execute(ModeBooleanSelection, nullptr);
-    Arealis::PolygonEnumerator polygons = Layer().GetPolygons();
+    StepTheClock();
+    shell.Frame.Execute(ModeBooleanSelection, nullptr);
+    Arealis::PolygonEnumerator polygons = LayerA().GetPolygons();
     ASSERT_TRUE(polygons.MoveNext());
     Arealis::Polygon* pA = polygons.Current();
     ASSERT_TRUE(polygons.MoveNext());
     Arealis::Polygon* pB = polygons.Current();
     pA->GetFirstRing()->InsertNode(1, pA->GetBounds().MinX, pA->GetBounds().MinY + 5);
-    BooleanOperands& operands = view.GetBooleanOperands();
+    BooleanOperands& operands = shell.View.GetBooleanOperands();
     operands = {pA, pB, nullptr, true, true, false};
-    const int before = Layer().GetPolygonCount();
+    const int before = LayerA().GetPolygonCount();
 
-    Dispatch([this] { frame.Execute(BooleanIntersect, nullptr); });
+    Run(BooleanIntersect);
 
-    ASSERT_EQ(platform.Boxes.size(), 1U);
-    EXPECT_EQ(platform.Boxes[0].Text, "Operation  time 1500.000000 ms, count1 = 5, count2 = 4");
-    EXPECT_EQ(platform.Boxes[0].Kind, MessageBoxKind::Ok);
+    ASSERT_EQ(shell.Platform.Boxes.size(), 1U);
+    EXPECT_EQ(shell.Platform.Boxes[0].Text, "Operation  time 1500.000000 ms, count1 = 5, count2 = 4");
+    EXPECT_EQ(shell.Platform.Boxes[0].Kind, MessageBoxKind::Ok);
     EXPECT_TRUE(operands.ResultValid);
-    EXPECT_EQ(Layer().GetPolygonCount(), before + (operands.pResult != nullptr ? 1 : 0));
+    EXPECT_EQ(LayerA().GetPolygonCount(), before + (operands.pResult != nullptr ? 1 : 0));
     // The result, on top of its operands, is selected and named in the status bar.
-    EXPECT_EQ(platform.StatusText.rfind("Intersection", 0), 0U) << platform.StatusText;
+    EXPECT_EQ(shell.Platform.StatusText.rfind("Intersection", 0), 0U) << shell.Platform.StatusText;
     if (operands.pResult != nullptr && !operands.pResult->IsEmpty())
     {
-        EXPECT_EQ(view.GetSelectedPolygon(), operands.pResult);
+        EXPECT_EQ(shell.View.GetSelectedPolygon(), operands.pResult);
     }
     // The current layer is drawn again with the result.
-    EXPECT_FALSE(document.GetLayers().front()->Rendered);
-    EXPECT_TRUE(view.IsRedrawNeeded());
+    EXPECT_FALSE(shell.Layer(0).Rendered);
+    EXPECT_TRUE(shell.View.IsRedrawNeeded());
 }
 
 TEST_F(ViewCommandsTest, ABooleanOperationWithOneOperandAsksForTwoAndAddsNothing)
@@ -164,30 +128,31 @@ TEST_F(ViewCommandsTest, ABooleanOperationWithOneOperandAsksForTwoAndAddsNothing
 
 // --- Commit -----------------------------------------------------------------------------------
 
-TEST_F(TimedCommandsTest, CommitReportsSecondsWithSixDecimals)
+TEST_F(ViewCommandsTest, CommitReportsSecondsWithSixDecimals)
 {
+    StepTheClock();
     // An empty polygon cannot be committed.
-    Layer().CreatePolygon()->CreateRing();
-    Dispatch([this] { frame.Execute(CommitChanges, nullptr); });
+    LayerA().CreatePolygon()->CreateRing();
+    Run(CommitChanges);
 
-    ASSERT_EQ(platform.Boxes.size(), 1U);
-    EXPECT_EQ(platform.Boxes[0].Text, "The topology contains invalid polygons.");
-    EXPECT_EQ(platform.Boxes[0].Kind, MessageBoxKind::Ok);
-    EXPECT_EQ(platform.WaitCursorDepth, 0);
+    ASSERT_EQ(shell.Platform.Boxes.size(), 1U);
+    EXPECT_EQ(shell.Platform.Boxes[0].Text, "The topology contains invalid polygons.");
+    EXPECT_EQ(shell.Platform.Boxes[0].Kind, MessageBoxKind::Ok);
+    EXPECT_EQ(shell.Platform.WaitCursorDepth, 0);
 
-    platform.Boxes.clear();
-    Arealis::PolygonEnumerator polygons = Layer().GetPolygons();
+    shell.Platform.Boxes.clear();
+    Arealis::PolygonEnumerator polygons = LayerA().GetPolygons();
     while (polygons.MoveNext())
     {
         if (polygons.Current()->IsEmpty())
         {
-            Layer().DeletePolygon(polygons.Current());
+            LayerA().DeletePolygon(polygons.Current());
             break;
         }
     }
-    Dispatch([this] { frame.Execute(CommitChanges, nullptr); });
-    ASSERT_EQ(platform.Boxes.size(), 1U);
-    EXPECT_EQ(platform.Boxes[0].Text, "Commit time 1.500000");
+    Run(CommitChanges);
+    ASSERT_EQ(shell.Platform.Boxes.size(), 1U);
+    EXPECT_EQ(shell.Platform.Boxes[0].Text, "Commit time 1.500000");
 }
 
 // --- Unite all polygons -------------------------------------------------------------------

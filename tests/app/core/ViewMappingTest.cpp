@@ -59,27 +59,33 @@ TEST(ViewMappingTest, FarAwayAndUndefinedCoordinatesStayWithinTheLimit)
     EXPECT_EQ(mapping.WorldToPixel(Arealis::Point{nan, nan}), (PixelPoint{0, 0}));
 }
 
-TEST(ViewMappingTest, WideWindowCentresASquareHorizontally)
+// How a requested rectangle fits a window: the scale, what is visible and where one world point
+// lands. Covers centring across either axis and a rectangle of zero width.
+TEST(ViewMappingTest, ARequestedRectangleIsFittedAndCentred)
 {
-    ViewMapping mapping;
-    mapping.Request(Rect(0, 0, 10, 10));
-    mapping.Fit({200, 100});
-
-    EXPECT_DOUBLE_EQ(mapping.Scale(), 10.0);
-    EXPECT_EQ(mapping.VisibleRectangle(), Rect(-5, 0, 15, 10));
-    EXPECT_EQ(mapping.WorldToPixel(Arealis::Point{5, 5}), (PixelPoint{100, 50}));
-}
-
-TEST(ViewMappingTest, NarrowWindowShowsASquareAcrossItsWidthCentredVertically)
-{
-    ViewMapping mapping;
-    mapping.Request(Rect(0, 0, 10, 10));
-    mapping.Fit({100, 200});
-
-    EXPECT_DOUBLE_EQ(mapping.Scale(), 10.0);
-    EXPECT_EQ(mapping.VisibleRectangle(), Rect(0, -5, 10, 15));
-    EXPECT_EQ(mapping.WorldToPixel(Arealis::Point{0, 10}), (PixelPoint{0, 50}));
-    EXPECT_EQ(mapping.WorldToPixel(Arealis::Point{10, 0}), (PixelPoint{100, 150}));
+    struct Case
+    {
+        Arealis::Rectangle Requested;
+        PixelSize Window;
+        double Scale;
+        Arealis::Rectangle Visible;
+        Arealis::Point World;
+        PixelPoint Pixel;
+    };
+    const Case cases[] = {
+        {Rect(0, 0, 10, 10), {200, 100}, 10.0, Rect(-5, 0, 15, 10), {5, 5}, {100, 50}},
+        {Rect(0, 0, 10, 10), {100, 200}, 10.0, Rect(0, -5, 10, 15), {10, 0}, {100, 150}},
+        {Rect(5, 0, 5, 10), {100, 50}, 5.0, Rect(-5, 0, 15, 10), {5, 5}, {50, 25}},
+    };
+    for (const Case& c : cases)
+    {
+        ViewMapping mapping;
+        mapping.Request(c.Requested);
+        mapping.Fit(c.Window);
+        EXPECT_DOUBLE_EQ(mapping.Scale(), c.Scale);
+        EXPECT_EQ(mapping.VisibleRectangle(), c.Visible);
+        EXPECT_EQ(mapping.WorldToPixel(c.World), c.Pixel);
+    }
 }
 
 TEST(ViewMappingTest, RefittingKeepsTheRequestedRectangleInView)

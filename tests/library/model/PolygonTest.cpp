@@ -189,6 +189,16 @@ TEST(PolygonTest, OrganiseMovesAHoleThatIsInsideALaterHole)
         "An interior ring is not directly enclosed by an exterior ring. @ Polygon, line: 853");
 }
 
+TEST(PolygonTest, OrganiseTakesARingWithoutAreaForAHole)
+{
+    Polygon polygon(nullptr);
+    AddRings(polygon, {Box(0, 0, 10, 10), {{1, 1}, {2, 1}, {3, 1}}, Hole(2, 2, 8, 8)});
+    const std::vector<Ring*> before = RingsOf(polygon);
+    polygon.Organise();
+    EXPECT_EQ(RingsOf(polygon), before);
+    EXPECT_TRUE(before[1]->HasFlag(Ring::Flags::Assigned));
+}
+
 TEST(PolygonTest, ValidateReportsEachStructuralProblemWithItsLine)
 {
     Polygon hole(nullptr);
