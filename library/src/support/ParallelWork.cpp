@@ -103,21 +103,10 @@ public:
         while (m_ended < workers)
         {
             bool progressed = false;
-            if (serial && m_callerFailure == nullptr && !m_stop.load())
+            if (serial && m_callerFailure == nullptr && !m_stop.load() &&
+                !CallUnlocked(lock, [&] { progressed = serial(); }))
             {
-                lock.unlock();
-                try
-                {
-                    progressed = serial();
-                }
-                catch (...)
-                {
-                    m_stop.store(true);
-                    lock.lock();
-                    m_callerFailure = std::current_exception();
-                    continue;
-                }
-                lock.lock();
+                continue;
             }
             if (!progressed)
             {
@@ -131,19 +120,10 @@ public:
                 (m_ended == workers || Clock::now() >= nextPoll))
             {
                 nextPoll = Clock::now() + pollInterval;
-                lock.unlock();
-                try
+                if (!CallUnlocked(lock, poll))
                 {
-                    poll();
-                }
-                catch (...)
-                {
-                    m_stop.store(true);
-                    lock.lock();
-                    m_callerFailure = std::current_exception();
                     continue;
                 }
-                lock.lock();
             }
         }
     }
@@ -153,6 +133,27 @@ public:
     std::exception_ptr CallerFailure() const { return m_callerFailure; }
 
 private:
+    // Calls the calling thread's part (the serial work or the poll) with the lock released.
+    // An exception stops the workers and becomes the caller's failure: false then.
+    template <class Call>
+    bool CallUnlocked(std::unique_lock<std::mutex>& lock, const Call& call)
+    {
+        lock.unlock();
+        try
+        {
+            call();
+        }
+        catch (...)
+        {
+            m_stop.store(true);
+            lock.lock();
+            m_callerFailure = std::current_exception();
+            return false;
+        }
+        lock.lock();
+        return true;
+    }
+
     void Fail(std::exception_ptr failure)
     {
         m_stop.store(true);
