@@ -255,7 +255,10 @@ TEST_F(ParallelLayerOperationsTest, RepeatedRunsReuseTheNodeRecordsOfEndedWorker
     {
         run();
     }
-    EXPECT_EQ(FreeNodeStore::BlockCount(), blocks);
+    // The merge runs beside the workers, so a run may hold more pieces at once than the runs
+    // before and take another block or two; records left behind by ended workers would instead
+    // add blocks with every run (about three a run: 9 blocks became 64 over these runs).
+    EXPECT_LE(FreeNodeStore::BlockCount(), 2 * blocks);
 }
 
 TEST_F(ParallelLayerOperationsTest, AFailingItemStopsTheOthersAndComesBackAfterEveryWorkerEnded)
