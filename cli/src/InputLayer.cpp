@@ -66,7 +66,7 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
                                                 "undefined");
     }
     const auto remember = [this](Arealis::Polygon* pPolygon, std::int64_t record)
-    { m_records.Insert(pPolygon, record); };
+    { m_records[pPolygon] = record; };
     // The precision is chosen from the reference system before the first polygon is made.
     const auto choosePrecision = [this, &precision](const Formats::CoordinateSystem& system)
     {
@@ -99,11 +99,11 @@ void InputLayer::Reproject(const Formats::CoordinateSystem& target)
 {
     TopologyPtr topology = CreateTopology(m_topology->GetPrecision());
     Arealis::PolygonLayer* layer = topology->CreatePolygonLayer(m_layer->AllowsOverlap());
-    RecordIndex records;
+    Arealis::PolygonTable<std::int64_t> records;
     const std::vector<std::string> messages = Formats::ReprojectLayer(
         *m_layer, *layer, m_description.System, target,
         [this, &records](Arealis::Polygon* pOriginal, Arealis::Polygon* pCopy)
-        { records.Insert(pCopy, RecordOf(pOriginal)); });
+        { records[pCopy] = RecordOf(pOriginal); });
     for (const std::string& message : messages)
     {
         m_warnings.push_back(m_path + " (transformed to " + target.Name + "): " + message);
@@ -116,7 +116,8 @@ void InputLayer::Reproject(const Formats::CoordinateSystem& target)
 
 std::int64_t InputLayer::RecordOf(const Arealis::Polygon* pPolygon) const
 {
-    return m_records.Find(pPolygon);
+    const std::int64_t* pRecord = m_records.Find(pPolygon);
+    return pRecord != nullptr ? *pRecord : -1;
 }
 
 } // namespace ArealisCli

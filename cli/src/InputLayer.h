@@ -1,9 +1,9 @@
 #pragma once
 
+#include "Arealis/PolygonTable.h"
 #include "Arealis/Topology.h"
 #include "Formats/PrecisionChoice.h"
 #include "Formats/VectorSource.h"
-#include "RecordIndex.h"
 #include "Shapefile/ShapefileReader.h"
 
 #include <cstdint>
@@ -72,7 +72,7 @@ private:
     std::string m_label;
     TopologyPtr m_topology;
     Arealis::PolygonLayer* m_layer = nullptr;
-    RecordIndex m_records;
+    Arealis::PolygonTable<std::int64_t> m_records; // the record of each polygon
     std::vector<std::string> m_warnings;
     Arealis::ShapefileReadResult m_readResult;
     Formats::SourceDescription m_description;

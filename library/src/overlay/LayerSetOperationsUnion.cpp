@@ -3,7 +3,7 @@
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/PolygonsSet.h"
 #include "overlay/LayerSetOperations.h"
-#include "model/PolygonTable.h"
+#include "Arealis/PolygonTable.h"
 #include "model/SnapshotEnumerator.h"
 
 #include <algorithm>

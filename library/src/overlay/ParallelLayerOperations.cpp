@@ -4,7 +4,7 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Ring.h"
-#include "model/PolygonTable.h"
+#include "Arealis/PolygonTable.h"
 #include "model/SnapshotEnumerator.h"
 #include "support/ParallelWork.h"
 

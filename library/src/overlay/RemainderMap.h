@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Arealis/Polygon.h"
-#include "model/PolygonTable.h"
+#include "Arealis/PolygonTable.h"
 
 #include <memory>
 #include <utility>

@@ -8,13 +8,14 @@
 #include <utility>
 #include <vector>
 
-namespace Arealis::LayerOperations
+namespace Arealis
 {
 
 // A value of TValue for each polygon that has one, in one open-addressed table (linear probing,
-// at most half full): the layer operations look a polygon up for every candidate pair, and one
-// probe into a flat array costs far less than a node-based map's bucket and node, which also
-// took a heap allocation per polygon. Entries are never removed.
+// at most half full): the layer operations look a polygon up for every candidate pair, and
+// writers look up the record of every result piece's parents; one probe into a flat array
+// costs far less than a node-based map's bucket and node, which also took a heap allocation per
+// polygon. Entries are never removed.
 template <class TValue>
 class PolygonTable
 {
@@ -96,4 +97,4 @@ private:
     int m_shift = 0; // log2 of the slot count: the hash's top bits choose the slot
 };
 
-} // namespace Arealis::LayerOperations
+} // namespace Arealis
