@@ -209,45 +209,59 @@ bool Touch(const Arealis::Polygon& a, const Arealis::Polygon& b)
     return AnyNodeOnBoundary(a, b) || AnyNodeOnBoundary(b, a);
 }
 
+// Visits each row of rows that holds a polygon with its candidates among others, the polygon's
+// edge index switched on while many candidates are worked with, and reports the rows done.
+template <class Visit>
+void ForEachRowWithCandidates(const FrameLayer& rows, const FrameLayer& others, Guard& guard,
+                              const Visit& visit)
+{
+    const auto count = static_cast<std::int64_t>(rows.Rows());
+    for (std::int64_t row = 0; row < count; ++row)
+    {
+        Arealis::Polygon* pPolygon = rows.PolygonAt(static_cast<std::size_t>(row));
+        if (pPolygon != nullptr)
+        {
+            const auto candidates = Candidates(others, *pPolygon);
+            const bool indexed = candidates.size() > EdgeIndexThreshold;
+            if (indexed)
+            {
+                pPolygon->SetUseSpatialIndex(true);
+            }
+            visit(row, *pPolygon, candidates);
+            if (indexed)
+            {
+                pPolygon->SetUseSpatialIndex(false);
+            }
+        }
+        guard.Report(row + 1, count);
+    }
+}
+
 // Every pair of rows on its own, as geopandas does: the frames' polygons may overlap each
 // other, so the common part of a pair does not depend on the other rows.
 void IntersectPairs(const FrameLayer& left, const FrameLayer& right, OverlayResult& result,
                     Guard& guard)
 {
     PieceWriter writer(result.Intersection, result.Time);
-    const auto rows = static_cast<std::int64_t>(left.Rows());
-    for (std::int64_t row = 0; row < rows; ++row)
-    {
-        Arealis::Polygon* pPolygon = left.PolygonAt(static_cast<std::size_t>(row));
-        if (pPolygon != nullptr)
+    ForEachRowWithCandidates(
+        left, right, guard,
+        [&](std::int64_t row, Arealis::Polygon& polygon, const auto& candidates)
         {
-            const auto candidates = Candidates(right, *pPolygon);
-            const bool indexed = candidates.size() > EdgeIndexThreshold;
-            if (indexed)
-            {
-                pPolygon->SetUseSpatialIndex(true);
-            }
             for (const auto& [other, pOther] : candidates)
             {
                 const std::unique_ptr<Arealis::Polygon> common =
-                    Arealis::Overlay::Intersection(*pPolygon, *pOther);
+                    Arealis::Overlay::Intersection(polygon, *pOther);
                 if (!common->IsEmpty())
                 {
                     writer.Write(*common, row, other);
                 }
-                else if (Touch(*pPolygon, *pOther))
+                else if (Touch(polygon, *pOther))
                 {
                     result.TouchingLeft.push_back(row);
                     result.TouchingRight.push_back(other);
                 }
             }
-            if (indexed)
-            {
-                pPolygon->SetUseSpatialIndex(false);
-            }
-        }
-        guard.Report(row + 1, rows);
-    }
+        });
 }
 
 // Whether uniting the candidates and subtracting the union once is expected to be cheaper than
@@ -303,31 +317,17 @@ void SubtractRows(const FrameLayer& from, const FrameLayer& without, Pieces& pie
                   Timings& time, Guard& guard, bool reverse)
 {
     PieceWriter writer(pieces, time);
-    const auto rows = static_cast<std::int64_t>(from.Rows());
-    for (std::int64_t row = 0; row < rows; ++row)
-    {
-        Arealis::Polygon* pPolygon = from.PolygonAt(static_cast<std::size_t>(row));
-        if (pPolygon != nullptr)
+    ForEachRowWithCandidates(
+        from, without, guard,
+        [&](std::int64_t row, Arealis::Polygon& polygon, const auto& candidates)
         {
-            const auto candidates = Candidates(without, *pPolygon);
-            const bool indexed = candidates.size() > EdgeIndexThreshold;
-            if (indexed)
-            {
-                pPolygon->SetUseSpatialIndex(true);
-            }
-            const std::unique_ptr<Arealis::Polygon> rest = Rest(*pPolygon, candidates);
-            if (indexed)
-            {
-                pPolygon->SetUseSpatialIndex(false);
-            }
-            Arealis::Polygon& remaining = rest ? *rest : *pPolygon;
+            const std::unique_ptr<Arealis::Polygon> rest = Rest(polygon, candidates);
+            Arealis::Polygon& remaining = rest ? *rest : polygon;
             if (!remaining.IsEmpty())
             {
                 writer.Write(remaining, reverse ? -1 : row, reverse ? row : -1);
             }
-        }
-        guard.Report(row + 1, rows);
-    }
+        });
 }
 
 } // namespace
