@@ -87,13 +87,7 @@ void ResultAttributes::PropertiesFrom(std::span<Arealis::Polygon* const> parents
 void ResultAttributes::PropertiesOf(const Arealis::PolygonLayer& result, Arealis::Polygon* pPolygon,
                                     FeatureProperties& into) const
 {
-    std::vector<Arealis::Polygon*> parents;
-    Arealis::PolygonEnumerator enumerator = result.GetParents(pPolygon);
-    while (enumerator.MoveNext())
-    {
-        parents.push_back(enumerator.Current());
-    }
-    PropertiesFrom(parents, into);
+    PropertiesFrom(result.GetParentTable(std::span(&pPolygon, 1)).Of(0), into);
 }
 
 PropertiesLookup ResultAttributes::ListLookup(const Arealis::PolygonLayer& result,
