@@ -194,7 +194,10 @@ def _operands(source_a, source_b, owned_a, owned_b):
             if frames[k] is None:
                 frames[k] = _read_file(os.fspath(source), bbox=bbox) if bbox is not None else \
                     _read_file(os.fspath(source)).iloc[:0]
-    frame_a, frame_b = frames
+    # A file read by bounds comes in its spatial index's order; the overlay's snapping within
+    # the tolerance follows the order of the polygons, so each layer goes back to its row
+    # order, the order in which the single process sees them.
+    frame_a, frame_b = (frame.sort_index(kind="stable") for frame in frames)
     own_a = frame_a.index.isin(owned_a[0])
     own_b = frame_b.index.isin(owned_b[0])
     for name, own, owned in (("A", own_a, owned_a[0]), ("B", own_b, owned_b[0])):

@@ -120,3 +120,27 @@ def test_the_command_writes_one_merged_file(client, tmp_path, capsys):
     assert status == 0 and "in 1 file(s)" in capsys.readouterr().out
     assert_same_pieces(geopandas.read_file(out), arealis.overlay(a, b, how="identity"))
     assert not os.path.exists(str(out) + ".parts")
+
+
+def test_pieces_from_files_do_not_depend_on_the_order_the_file_gives_them(client, tmp_path):
+    # Stars overlapping each other on a coverage of hexagons: vertices of one star come within
+    # the overlay tolerance of another's edges, where the result follows the polygons' order.
+    # A file read by bounds gives them in its index's order, not in the rows' order.
+    rng = np.random.default_rng(5)
+    hexagons = [Polygon([(1.5 * i * 50 + 50 * np.cos(k * np.pi / 3),
+                          (j + (i % 2) / 2) * np.sqrt(3) * 50 + 50 * np.sin(k * np.pi / 3))
+                         for k in range(6)]) for i in range(20) for j in range(20)]
+    stars = []
+    for _ in range(200):
+        x, y, reach, turn = *rng.uniform(0, 1500, 2), rng.uniform(20, 140), rng.uniform(0, 1)
+        stars.append(Polygon([(x + reach * (1 - 0.55 * (t % 2)) * np.cos(turn + t * np.pi / 7),
+                               y + reach * (1 - 0.55 * (t % 2)) * np.sin(turn + t * np.pi / 7))
+                              for t in range(14)]))
+    a = geopandas.GeoDataFrame({"id": range(400)}, geometry=hexagons, crs=3857)
+    b = geopandas.GeoDataFrame({"star": range(200)}, geometry=stars, crs=3857)
+    a.to_file(tmp_path / "a.gpkg", driver="GPKG")
+    b.to_file(tmp_path / "b.gpkg", driver="GPKG")
+    expected = arealis.overlay(a, b, how="union")
+    result = distributed.overlay(str(tmp_path / "a.gpkg"), str(tmp_path / "b.gpkg"), "union",
+                                 client=client, partitions=6)
+    assert_same_pieces(result, expected)
