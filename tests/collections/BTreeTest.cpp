@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <deque>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <numeric>
 #include <random>
 #include <span>
 #include <utility>
@@ -306,6 +308,62 @@ TEST(BTreeTest, FourthInsertionIntoAFullLeafSplitsItInHalves)
     EXPECT_EQ(std::vector<int>(right.begin(), right.end()), (std::vector<int>{30, 40}));
     EXPECT_EQ(root.Key, 40);
     CheckTree(tree, 4);
+}
+
+// Leaves hand entries to a neighbour with room before they split, so that they stay mostly
+// full whatever the order of the keys: by splitting alone, keys in order leave every leaf
+// half full and keys at random about two thirds.
+TEST(BTreeTest, LeavesStayMostlyFullWhateverTheOrderOfTheKeys)
+{
+    constexpr int count = 6000;
+    constexpr std::int32_t maxItems = 12;
+    std::mt19937 random(5);
+    std::vector<int> ascending(count);
+    std::iota(ascending.begin(), ascending.end(), 0);
+    std::vector<int> shuffled = ascending;
+    std::shuffle(shuffled.begin(), shuffled.end(), random);
+    // Runs of 40 keys in order, each starting at a random place: a ring's points as they
+    // reach a node index.
+    std::vector<int> runs;
+    for (int run = 0; run < count / 40; ++run)
+    {
+        const int start = static_cast<int>(random() % 1000000) * 40;
+        for (int k = 0; k < 40; ++k)
+        {
+            runs.push_back(start + k);
+        }
+    }
+    const std::vector<std::vector<int>> orders{ascending,
+                                               {ascending.rbegin(), ascending.rend()},
+                                               shuffled, runs};
+    for (const std::vector<int>& keys : orders)
+    {
+        std::deque<Item> storage;
+        ItemTree tree(2, maxItems);
+        for (const int key : keys)
+        {
+            tree.Insert(&storage.emplace_back(Item{key}));
+        }
+        CheckTree(tree, tree.Count());
+        std::int64_t leaves = 0;
+        const std::function<void(const Collections::TreeNode<int>&)> countLeaves =
+            [&](const Collections::TreeNode<int>& node)
+        {
+            if (node.IsLeaf())
+            {
+                ++leaves;
+                return;
+            }
+            const auto& index = static_cast<const Collections::IndexNode<int>&>(node);
+            for (std::int32_t i = 0; i < index.Count(); ++i)
+            {
+                countLeaves(index.Child(i));
+            }
+        };
+        countLeaves(tree.Root());
+        EXPECT_GE(static_cast<double>(tree.Count()) / static_cast<double>(leaves * maxItems), 0.8)
+            << "keys from " << keys.front();
+    }
 }
 
 // Sorted runs merged into trees that already hold other keys, among them some of the run's:

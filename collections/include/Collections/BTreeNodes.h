@@ -4,7 +4,9 @@
 #include "Collections/TreeNodes.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <span>
 #include <utility>
@@ -125,6 +127,41 @@ public:
     }
 
     TItem RemoveAt(std::int32_t i) { return this->RemoveEntryAt(i); }
+
+    // Moves the last count entries to the front of next, the leaf that follows this one in
+    // key order; both Keys are recomputed. Room for them is reserved first: if that fails,
+    // nothing has changed.
+    void MoveTailToFrontOf(std::int32_t count, BTreeLeafNode& next)
+    {
+        next.Reserve(next.Count() + count);
+        const auto first = static_cast<std::ptrdiff_t>(this->Count() - count);
+        next.EntryKeys.insert(next.EntryKeys.begin(), this->EntryKeys.begin() + first,
+                              this->EntryKeys.end());
+        next.Entries.insert(next.Entries.begin(),
+                            std::make_move_iterator(this->Entries.begin() + first),
+                            std::make_move_iterator(this->Entries.end()));
+        this->EntryKeys.erase(this->EntryKeys.begin() + first, this->EntryKeys.end());
+        this->Entries.erase(this->Entries.begin() + first, this->Entries.end());
+        this->RecomputeKey();
+        next.RecomputeKey();
+    }
+
+    // Moves the first count entries to the end of previous, the leaf before this one in key
+    // order; both Keys are recomputed. Room is reserved first, as above.
+    void MoveHeadToEndOf(std::int32_t count, BTreeLeafNode& previous)
+    {
+        previous.Reserve(previous.Count() + count);
+        const auto last = static_cast<std::ptrdiff_t>(count);
+        previous.EntryKeys.insert(previous.EntryKeys.end(), this->EntryKeys.begin(),
+                                  this->EntryKeys.begin() + last);
+        previous.Entries.insert(previous.Entries.end(),
+                                std::make_move_iterator(this->Entries.begin()),
+                                std::make_move_iterator(this->Entries.begin() + last));
+        this->EntryKeys.erase(this->EntryKeys.begin(), this->EntryKeys.begin() + last);
+        this->Entries.erase(this->Entries.begin(), this->Entries.begin() + last);
+        this->RecomputeKey();
+        previous.RecomputeKey();
+    }
 
     // What MergeAscending did: whether Key changed, and how many items went in.
     struct Merged

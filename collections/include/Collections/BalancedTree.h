@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 namespace Collections
@@ -117,7 +118,11 @@ protected:
     void CompleteInsertion(TLeaf& leaf, bool keyChanged, std::int32_t added = 1)
     {
         m_count += added;
-        std::unique_ptr<TreeNode<TKey>> sibling = SplitIfOverfull(leaf);
+        std::unique_ptr<TreeNode<TKey>> sibling;
+        if (!ShareWithNeighbour(leaf))
+        {
+            sibling = SplitIfOverfull(leaf);
+        }
         keyChanged = keyChanged || sibling != nullptr;
         TreeNode<TKey>* child = &leaf;
         while (child->Parent != nullptr && (keyChanged || sibling != nullptr))
@@ -205,6 +210,51 @@ private:
     static std::unique_ptr<TreeNode<TKey>> NewLeaf(std::int32_t maxItems)
     {
         return std::make_unique<TLeaf>(NodeCapacity(maxItems));
+    }
+
+    // An overfull leaf of a key-ordered tree first hands entries to the emptier of its two
+    // neighbours under the same parent, when that one has room, so that both end about
+    // equally full; only a leaf between full neighbours is split. Splitting alone leaves
+    // leaves little more than half full where keys arrive in runs (the half behind the run
+    // never gets another key), and a node index of millions of entries would then take twice
+    // the memory its entries need. Tells whether the leaf handed entries over.
+    bool ShareWithNeighbour(TLeaf& leaf)
+    {
+        if constexpr (TLeaf::IsKeyOrdered() && std::is_nothrow_move_constructible_v<ItemType> &&
+                      std::is_nothrow_move_assignable_v<ItemType>)
+        {
+            if (leaf.Count() <= m_maxItems || leaf.Parent == nullptr)
+            {
+                return false;
+            }
+            TIndex& parent = AsIndex(*leaf.Parent);
+            const std::int32_t i = parent.IndexOfChild(leaf);
+            TLeaf* previous = i > 0 ? &AsLeaf(parent.Child(i - 1)) : nullptr;
+            TLeaf* next = i + 1 < parent.Count() ? &AsLeaf(parent.Child(i + 1)) : nullptr;
+            const auto room = [this](const TLeaf* pLeaf)
+            { return pLeaf == nullptr ? 0 : m_maxItems - pLeaf->Count(); };
+            TLeaf* target = room(next) >= room(previous) ? next : previous;
+            if (room(target) <= 0)
+            {
+                return false;
+            }
+            const std::int32_t count = (leaf.Count() - target->Count() + 1) / 2;
+            if (target == next)
+            {
+                leaf.MoveTailToFrontOf(count, *next);
+            }
+            else
+            {
+                leaf.MoveHeadToEndOf(count, *previous);
+            }
+            parent.SyncChildKey(*target);
+            parent.SyncChildKey(leaf);
+            return true;
+        }
+        else
+        {
+            return false;
+        }
     }
 
     template <class TNode>

@@ -1,10 +1,10 @@
 #include "model/FreeNodeStore.h"
 
-#include <algorithm>
+#include "model/NodeChain.h"
+
 #include <cstddef>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <vector>
 
 namespace Arealis::FreeNodeStore
@@ -15,14 +15,14 @@ namespace
 
 constexpr std::size_t BlockSize = 4096;
 
-// The blocks of all threads, and the records that ended threads left unused. Never
-// destroyed: nodes dropped while static objects are destroyed at exit must still find their
-// memory.
+// The blocks of all threads, and the records that threads left unused, in chains of at most
+// BlockSize records. Never destroyed: nodes dropped while static objects are destroyed at
+// exit must still find their memory.
 struct Blocks
 {
     std::mutex Mutex;
     std::vector<std::unique_ptr<Node[]>> All;
-    std::vector<Node*> Spare;
+    std::vector<NodeChain> Spare;
 
     Node* Add()
     {
@@ -31,14 +31,33 @@ struct Blocks
         return All.back().get();
     }
 
-    // Moves up to BlockSize spare records to the end of taken; how many it moved.
-    std::size_t TakeSpare(std::vector<Node*>& taken)
+    // A chain of spare records; an empty one when there are none.
+    NodeChain TakeSpare()
     {
         const std::lock_guard lock(Mutex);
-        const std::size_t count = std::min(BlockSize, Spare.size());
-        taken.insert(taken.end(), Spare.end() - static_cast<std::ptrdiff_t>(count), Spare.end());
-        Spare.resize(Spare.size() - count);
-        return count;
+        if (Spare.empty())
+        {
+            return {};
+        }
+        const NodeChain chain = Spare.back();
+        Spare.pop_back();
+        return chain;
+    }
+
+    void GiveSpare(const NodeChain& chain) noexcept
+    {
+        if (chain.Empty())
+        {
+            return;
+        }
+        try
+        {
+            const std::lock_guard lock(Mutex);
+            Spare.push_back(chain);
+        }
+        catch (...) // NOLINT(bugprone-empty-catch): the records are simply not reused
+        {
+        }
     }
 };
 
@@ -48,14 +67,16 @@ Blocks& SharedBlocks()
     return *blocks;
 }
 
-// The records this thread may hand out: the rest of its newest block and the records
-// dropped on this thread or taken over from ended threads.
+// The records this thread may hand out: the rest of its newest block, and the records dropped
+// on this thread or taken over from others, in a chain being filled and at most one full
+// chain besides. A thread that drops the records of others (the one that merges the workers'
+// pieces) hands each further full chain to the spares instead of hoarding them.
 struct ThreadRecords
 {
     Node* Next = nullptr;
     Node* End = nullptr;
-    std::size_t HandedOut = 0; // records this thread took from blocks and spares
-    std::vector<Node*> Dropped;
+    NodeChain Dropped;
+    NodeChain Full;
 
     ThreadRecords() = default;
     ThreadRecords(const ThreadRecords&) = delete;
@@ -64,49 +85,20 @@ struct ThreadRecords
     // The unused records go to the spares of the threads that come later.
     ~ThreadRecords()
     {
+        NodeChain rest;
+        for (Node* pNode = Next; pNode != End; ++pNode)
+        {
+            rest.Push(pNode);
+        }
         Blocks& blocks = SharedBlocks();
-        try
-        {
-            const std::lock_guard lock(blocks.Mutex);
-            blocks.Spare.reserve(blocks.Spare.size() + Dropped.size() +
-                                 static_cast<std::size_t>(End - Next));
-            blocks.Spare.insert(blocks.Spare.end(), Dropped.begin(), Dropped.end());
-            for (Node* pNode = Next; pNode != End; ++pNode)
-            {
-                blocks.Spare.push_back(pNode);
-            }
-        }
-        catch (...) // NOLINT(bugprone-empty-catch): the records are simply not reused
-        {
-        }
-    }
-
-    // Hands the newest dropped block's worth to the spares: a thread that drops the records
-    // of others (the one that merges the workers' pieces) would otherwise hoard them.
-    void GiveSurplus() noexcept
-    {
-        Blocks& blocks = SharedBlocks();
-        try
-        {
-            const std::lock_guard lock(blocks.Mutex);
-            const auto first = Dropped.end() - static_cast<std::ptrdiff_t>(BlockSize);
-            blocks.Spare.insert(blocks.Spare.end(), first, Dropped.end());
-            Dropped.erase(first, Dropped.end());
-            HandedOut -= std::min(HandedOut, BlockSize);
-        }
-        catch (...) // NOLINT(bugprone-empty-catch): the records stay with this thread
-        {
-        }
-    }
-
-    // Room to take back every record the thread handed out without allocating.
-    void Count(std::size_t taken)
-    {
-        HandedOut += taken;
-        if (Dropped.capacity() < HandedOut)
-        {
-            Dropped.reserve(std::max(HandedOut, 2 * Dropped.capacity()));
-        }
+        blocks.GiveSpare(rest);
+        blocks.GiveSpare(Dropped);
+        blocks.GiveSpare(Full);
+        // Records dropped on this thread from now on (while it ends) start a list of their
+        // own, so that no record sits in two lists.
+        Dropped = {};
+        Full = {};
+        Next = End = nullptr;
     }
 };
 
@@ -116,42 +108,46 @@ thread_local ThreadRecords records;
 
 Node* Allocate()
 {
-    if (!records.Dropped.empty())
+    if (records.Dropped.Empty())
     {
-        Node* pNode = records.Dropped.back();
-        records.Dropped.pop_back();
-        return pNode;
-    }
-    if (records.Next == records.End)
-    {
-        records.Count(BlockSize); // before taking: the spares land in Dropped
-        const std::size_t spare = SharedBlocks().TakeSpare(records.Dropped);
-        if (spare > 0)
+        if (!records.Full.Empty())
         {
-            records.HandedOut -= BlockSize - spare;
-            Node* pNode = records.Dropped.back();
-            records.Dropped.pop_back();
-            return pNode;
+            records.Dropped = records.Full;
+            records.Full = {};
         }
-        records.Next = SharedBlocks().Add();
-        records.End = records.Next + BlockSize;
+        else if (records.Next == records.End)
+        {
+            records.Dropped = SharedBlocks().TakeSpare();
+            if (records.Dropped.Empty())
+            {
+                records.Next = SharedBlocks().Add();
+                records.End = records.Next + BlockSize;
+            }
+        }
+    }
+    if (!records.Dropped.Empty())
+    {
+        return records.Dropped.Pop();
     }
     return records.Next++;
 }
 
 void Release(Node* pNode) noexcept
 {
-    try
+    records.Dropped.Push(pNode);
+    if (records.Dropped.Count() < BlockSize)
     {
-        records.Dropped.push_back(pNode);
-        if (records.Dropped.size() >= 2 * BlockSize)
-        {
-            records.GiveSurplus();
-        }
+        return;
     }
-    catch (const std::bad_alloc&) // NOLINT(bugprone-empty-catch): the record is simply not reused
+    if (records.Full.Empty())
     {
+        records.Full = records.Dropped;
     }
+    else
+    {
+        SharedBlocks().GiveSpare(records.Dropped);
+    }
+    records.Dropped = {};
 }
 
 std::size_t BlockCount()

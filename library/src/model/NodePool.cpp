@@ -1,5 +1,7 @@
 #include "model/NodePool.h"
 
+#include "model/NodeChain.h"
+
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -37,12 +39,12 @@ struct NodePool::Block
         const std::less<const Node*> less;
         return !less(pNode, Begin()) && less(pNode, Begin() + BlockSize);
     }
-    bool HasRoom() const noexcept { return !FreeList.empty() || Bump < BlockSize; }
+    bool HasRoom() const noexcept { return !FreeList.Empty() || Bump < BlockSize; }
     const Node* Begin() const noexcept { return Records.get(); }
 
     std::unique_ptr<Node, RecordStorageDeleter> Records;
     std::int32_t Bump = 0;
-    std::vector<Node*> FreeList;
+    NodeChain FreeList;
     std::int32_t InUse = 0;
 };
 
@@ -78,10 +80,9 @@ Node* NodePool::Allocate()
         m_current = TakeBlockWithRoom();
     }
     Node* record = nullptr;
-    if (!m_current->FreeList.empty())
+    if (!m_current->FreeList.Empty())
     {
-        record = m_current->FreeList.back();
-        m_current->FreeList.pop_back();
+        record = m_current->FreeList.Pop();
     }
     else
     {
@@ -124,27 +125,15 @@ void NodePool::Free(Node* pNode) noexcept
     {
         return; // not a record of this pool
     }
-    if (block->FreeList.capacity() == 0)
-    {
-        // Room for every record of the block at once, so that returning one never allocates.
-        try
-        {
-            block->FreeList.reserve(BlockSize);
-        }
-        catch (const std::bad_alloc&)
-        {
-            return; // the record is simply not reused
-        }
-    }
     m_lastRelease = block;
     if (!block->HasRoom())
     {
         m_withRoom.push_back(block); // capacity kept for every block
     }
-    block->FreeList.push_back(pNode);
-    --block->InUse;
     pNode->TopologyId = 0;
     pNode->ReferenceCount = 0;
+    block->FreeList.Push(pNode);
+    --block->InUse;
     if (block->InUse == 0 && block != m_current)
     {
         ReleaseEmptyBlock(block);
