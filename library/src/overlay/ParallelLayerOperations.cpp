@@ -6,6 +6,7 @@
 #include "Arealis/Ring.h"
 #include "Arealis/PolygonTable.h"
 #include "model/SnapshotEnumerator.h"
+#include "overlay/FlatPolygon.h"
 #include "support/ParallelWork.h"
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -225,14 +227,33 @@ public:
     MergedPieces(const MergedPieces&) = delete;
     MergedPieces& operator=(const MergedPieces&) = delete;
 
+    // A copy of a polygon of an operand (a piece that is a whole operand polygon).
     void Add(const Polygon& source, bool recordParents, std::initializer_list<Polygon*> parents)
     {
-        // Room first, so that a piece in the layer is always one the guard knows of.
+        MakeRoom();
+        Track(m_result.AddPolygon(&source), recordParents, parents);
+    }
+
+    void Add(const FlatPolygon& piece, bool recordParents, std::initializer_list<Polygon*> parents)
+    {
+        MakeRoom();
+        Track(piece.AddTo(m_result, m_nodes), recordParents, parents);
+    }
+
+    void Keep() { m_kept = true; }
+
+private:
+    // Room first, so that a piece in the layer is always one the guard knows of.
+    void MakeRoom()
+    {
         if (m_added.size() == m_added.capacity())
         {
             m_added.reserve(2 * m_added.size() + 64);
         }
-        Polygon* added = m_result.AddPolygon(&source);
+    }
+
+    void Track(Polygon* added, bool recordParents, std::initializer_list<Polygon*> parents)
+    {
         m_added.push_back(added);
         if (recordParents)
         {
@@ -240,11 +261,9 @@ public:
         }
     }
 
-    void Keep() { m_kept = true; }
-
-private:
     PolygonLayer& m_result;
     std::vector<Polygon*> m_added;
+    std::vector<Node*> m_nodes; // working room of the flat pieces' node lookups
     bool m_kept = false;
 };
 
@@ -296,16 +315,35 @@ struct Pair
 // Adds the common parts of one enumerated polygon with its candidates to the result, in
 // candidate order, each with its two parents, and frees them as it goes.
 void MergeCommonParts(MergedPieces& merged, bool recordParents, Polygon* pPolygon,
-                      const PolygonList& candidates,
-                      std::vector<std::unique_ptr<Polygon>>& pieces)
+                      const PolygonList& candidates, std::vector<FlatPolygon>& pieces)
 {
     for (std::size_t j = 0; j < pieces.size(); ++j)
     {
-        if (pieces[j] != nullptr)
+        if (!pieces[j].IsEmpty())
         {
-            merged.Add(*pieces[j], recordParents, {pPolygon, candidates[j]});
-            pieces[j].reset();
+            merged.Add(pieces[j], recordParents, {pPolygon, candidates[j]});
+            pieces[j] = FlatPolygon();
         }
+    }
+}
+
+// What is left of an operand polygon, flattened: nullopt while the polygon is whole.
+using FlatRest = std::optional<FlatPolygon>;
+
+// Adds what is left of an operand polygon to the result unless nothing is, with the polygon
+// as its parent.
+void MergeRest(MergedPieces& merged, bool recordParents, Polygon* pPolygon, const FlatRest& rest)
+{
+    if (!rest.has_value())
+    {
+        if (!pPolygon->IsEmpty())
+        {
+            merged.Add(*pPolygon, recordParents, {pPolygon});
+        }
+    }
+    else if (!rest->IsEmpty())
+    {
+        merged.Add(*rest, recordParents, {pPolygon});
     }
 }
 
@@ -488,12 +526,17 @@ void PrepareForSharedReads(const Polygon& polygon, bool indexed)
     while (rings.MoveNext())
     {
         const Ring* ring = rings.Current();
-        const Rectangle bounds = ring->GetBounds();
-        ring->GetSignedArea();
         if (indexed)
         {
-            ring->GetEdgesInRectangle(bounds, edges);
+            ring->GetEdgesInRectangle(ring->GetBounds(), edges);
             edges.SetCount(0);
+        }
+        // Only a ring with an extension keeps its bounds and area; the others compute them
+        // on every call without writing anything, so computing them here would be wasted.
+        if (ring->HasExtension())
+        {
+            ring->GetBounds();
+            ring->GetSignedArea();
         }
     }
 }
@@ -535,7 +578,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
 
     // Each chain of one candidate on one worker; the common parts go to their pair's slot.
     const std::vector<std::vector<Pair>> chains = ChainsByCandidate(candidates);
-    std::vector<std::vector<std::unique_ptr<Polygon>>> pieces(n);
+    std::vector<std::vector<FlatPolygon>> pieces(n);
     std::vector<std::uint32_t> pairsOf(n);
     for (std::size_t i = 0; i < n; ++i)
     {
@@ -567,7 +610,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
                     Overlay::IntersectAndSubstract(current, *polygons[pair.Polygon]);
                 if (!common->IsEmpty())
                 {
-                    pieces[pair.Polygon][pair.Candidate] = std::move(common);
+                    pieces[pair.Polygon][pair.Candidate] = FlatPolygon(*common);
                 }
                 remainder = std::move(rest);
             }
@@ -641,7 +684,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
 
     JoinSchedule schedule(candidates, pairwise);
     run.Counter.AddToTotal(static_cast<std::int64_t>(schedule.PairCount()));
-    std::vector<std::vector<std::unique_ptr<Polygon>>> pieces(n);
+    std::vector<std::vector<FlatPolygon>> pieces(n);
     // The slots: each polygon of the enumerated layer with its common parts and its rest,
     // ready once its pairs (and, with many candidates, the subtraction of their union) are
     // done; then each queried polygon with what is left of it, ready at the end of its chain.
@@ -684,6 +727,10 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     std::vector<std::uint8_t> used(n, 0);
     // Each pair's remainder of its candidate, handed on along the chain.
     std::vector<std::unique_ptr<Polygon>> remainders(schedule.PairCount());
+    // What the merge takes: each enumerated polygon's final rest, each queried polygon's final
+    // remainder.
+    std::vector<FlatRest> finalRests(n);
+    std::vector<FlatRest> finalRemainders(queriedPolygons.size());
 
     // The polygons with many candidates lose the united candidates in one subtraction, made
     // by the worker that ends the polygon's last pair.
@@ -695,6 +742,11 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             const std::unique_ptr<Polygon> united = Overlay::UnitePolygons(&enumeration);
             rests[i] = Overlay::Substract(*polygons[i], *united);
         }
+        if (keep.Enumerated && rests[i] != nullptr)
+        {
+            finalRests[i] = FlatPolygon(*rests[i]);
+        }
+        rests[i].reset();
         slots.Finish(i);
     };
     const auto runPair = [&](std::size_t p)
@@ -712,7 +764,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                 auto [common, rest] = Overlay::IntersectAndSubstract(other, polygon);
                 if (keep.Common && !common->IsEmpty())
                 {
-                    pieces[i][j] = std::move(common);
+                    pieces[i][j] = FlatPolygon(*common);
                 }
                 remainder = std::move(rest);
             }
@@ -729,7 +781,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                 auto parts = Overlay::Partition(other, own);
                 if (keep.Common && !parts[0]->IsEmpty())
                 {
-                    pieces[i][j] = std::move(parts[0]);
+                    pieces[i][j] = FlatPolygon(*parts[0]);
                 }
                 remainder = std::move(parts[1]);
                 rests[i] = std::move(parts[2]);
@@ -740,13 +792,15 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         {
             remainders[next] = std::move(remainder);
         }
-        else
+        else if (chainEndSlot[p] != JoinSchedule::None)
         {
-            remainders[p] = std::move(remainder); // the candidate's final remainder
-            if (chainEndSlot[p] != JoinSchedule::None)
+            // The candidate's final remainder.
+            if (keep.Queried && remainder != nullptr)
             {
-                slots.Finish(chainEndSlot[p]);
+                finalRemainders[chainEndSlot[p] - n] = FlatPolygon(*remainder);
             }
+            remainder.reset();
+            slots.Finish(chainEndSlot[p]);
         }
         if (pairsLeft[i].fetch_sub(1, std::memory_order_acq_rel) == 1)
         {
@@ -775,14 +829,6 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     };
 
     // The merge: each polygon's common parts and rest, then the candidates' remainders.
-    std::vector<std::size_t> lastPair(queriedPolygons.size(), JoinSchedule::None);
-    for (std::size_t p = 0; p < schedule.PairCount(); ++p)
-    {
-        if (chainEndSlot[p] != JoinSchedule::None)
-        {
-            lastPair[chainEndSlot[p] - n] = p;
-        }
-    }
     MergedPieces merged(result);
     const auto mergeSlot = [&](std::size_t slot)
     {
@@ -793,29 +839,21 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             {
                 MergeCommonParts(merged, recordParents, polygons[i], candidates[i], pieces[i]);
             }
-            const Polygon& remaining = rests[i] ? *rests[i] : *polygons[i];
-            if (keep.Enumerated && !remaining.IsEmpty())
+            if (keep.Enumerated)
             {
-                merged.Add(remaining, recordParents, {polygons[i]});
+                MergeRest(merged, recordParents, polygons[i], finalRests[i]);
             }
-            rests[i].reset();
+            finalRests[i].reset();
             pieces[i].clear();
         }
         else
         {
-            Polygon* polygon = queriedPolygons[slot - n];
-            const std::size_t last = lastPair[slot - n];
-            const Polygon& remainder = last != JoinSchedule::None && remainders[last]
-                                           ? *remainders[last]
-                                           : *polygon;
-            if (keep.Queried && !remainder.IsEmpty())
+            const std::size_t q = slot - n;
+            if (keep.Queried)
             {
-                merged.Add(remainder, recordParents, {polygon});
+                MergeRest(merged, recordParents, queriedPolygons[q], finalRemainders[q]);
             }
-            if (last != JoinSchedule::None)
-            {
-                remainders[last].reset();
-            }
+            finalRemainders[q].reset();
         }
         run.Counter.Step();
     };
@@ -848,9 +886,9 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
         return false;
     }
 
-    // What is left of each polygon; null where the polygon is its own rest. A block of
+    // What is left of each polygon; nullopt where the polygon is its own rest. A block of
     // polygons is one slot of the merge.
-    std::vector<std::unique_ptr<Polygon>> rests(n);
+    std::vector<FlatRest> rests(n);
     OrderedSlots slots(std::vector<std::uint32_t>(BlockCount(n), 1));
     const auto substract = [&](std::size_t block)
     {
@@ -859,9 +897,14 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
                        {
                            Polygon& polygon = *polygons[i];
                            const PolygonList candidates = Candidates(b, polygon);
-                           rests[i] = ShouldUniteFirst(polygon, candidates)
-                                          ? SubstractUnited(polygon, candidates)
-                                          : SubstractOneByOne(polygon, candidates);
+                           const std::unique_ptr<Polygon> rest =
+                               ShouldUniteFirst(polygon, candidates)
+                                   ? SubstractUnited(polygon, candidates)
+                                   : SubstractOneByOne(polygon, candidates);
+                           if (rest != nullptr)
+                           {
+                               rests[i] = FlatPolygon(*rest);
+                           }
                        });
         slots.Finish(block);
         run.Done.fetch_add(static_cast<std::int64_t>(std::min(BlockSize, n - block * BlockSize)),
@@ -876,11 +919,7 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
                 ForEachInBlock(block, n,
                                [&](std::size_t i)
                                {
-                                   const Polygon& remaining = rests[i] ? *rests[i] : *polygons[i];
-                                   if (!remaining.IsEmpty())
-                                   {
-                                       merged.Add(remaining, recordParents, {polygons[i]});
-                                   }
+                                   MergeRest(merged, recordParents, polygons[i], rests[i]);
                                    rests[i].reset();
                                    run.Counter.Step();
                                });
