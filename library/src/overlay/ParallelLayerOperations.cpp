@@ -88,8 +88,9 @@ public:
 
     // Items on the given number of workers, with the merge done on the calling thread as
     // pieces become ready (see Parallel::ForEach); the time spent merging counts as the merge.
+    // With callerWorks, the calling thread also does items while no piece is ready to merge.
     bool Items(std::size_t count, unsigned workers, const std::function<void(std::size_t)>& task,
-               const std::function<bool()>& merge)
+               const std::function<bool()>& merge, bool callerWorks = false)
     {
         std::function<bool()> timedMerge;
         if (merge)
@@ -131,7 +132,8 @@ public:
         const std::exception_ptr failure = Parallel::ForEach(
             count, workers, task, [&] { stopping(report); },
             timedMerge ? std::function<bool()>([&] { return stopping(timedMerge); })
-                       : std::function<bool()>());
+                       : std::function<bool()>(),
+            callerWorks);
         return failure == nullptr;
     }
 
@@ -633,7 +635,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
             });
     };
     run.EndPreparing();
-    if (!run.Items(chains.size(), threads, intersectChain, merge))
+    if (!run.Items(chains.size(), threads, intersectChain, merge, true))
     {
         return false;
     }
@@ -926,7 +928,7 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
             });
     };
     run.EndPreparing();
-    if (!run.Items(BlockCount(n), threads, substract, merge))
+    if (!run.Items(BlockCount(n), threads, substract, merge, true))
     {
         return false;
     }

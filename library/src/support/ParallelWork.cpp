@@ -231,9 +231,10 @@ public:
         m_changed.notify_all();
     }
 
-    // Polls, and does the serial work as it becomes ready, until every worker has ended.
+    // Polls, does the serial work as it becomes ready and, with callerWorks, items while no
+    // serial work is ready, until every worker has ended.
     void Wait(unsigned workers, const std::function<void()>& poll,
-              const std::function<bool()>& serial)
+              const std::function<bool()>& serial, bool callerWorks)
     {
         using Clock = std::chrono::steady_clock;
         constexpr auto pollInterval = std::chrono::milliseconds(50);
@@ -248,6 +249,12 @@ public:
                 !CallUnlocked(lock, [&] { progressed = serial(); }))
             {
                 continue;
+            }
+            if (!progressed && callerWorks && !m_stop.load())
+            {
+                lock.unlock();
+                progressed = DoItem();
+                lock.lock();
             }
             if (!progressed)
             {
@@ -270,6 +277,27 @@ public:
     }
 
     void Stop() noexcept { m_stop.store(true); }
+
+    // Does the next item on the calling thread, a failure counting as a task's; false when
+    // none was left.
+    bool DoItem()
+    {
+        const std::size_t k = m_next.fetch_add(1, std::memory_order_relaxed);
+        if (k >= m_count)
+        {
+            return false;
+        }
+        try
+        {
+            m_task(k);
+        }
+        catch (...)
+        {
+            Fail(std::current_exception());
+        }
+        return true;
+    }
+
     std::exception_ptr TaskFailure() const { return m_taskFailure; }
     std::exception_ptr CallerFailure() const { return m_callerFailure; }
 
@@ -322,22 +350,24 @@ std::exception_ptr ForEach(std::size_t count, unsigned threads,
                            const std::function<void(std::size_t)>& task,
                            const std::function<void()>& poll)
 {
-    return ForEach(count, threads, task, poll, {});
+    return ForEach(count, threads, task, poll, {}, false);
 }
 
 std::exception_ptr ForEach(std::size_t count, unsigned threads,
                            const std::function<void(std::size_t)>& task,
                            const std::function<void()>& poll,
-                           const std::function<bool()>& serial)
+                           const std::function<bool()>& serial, bool callerWorks)
 {
     Run run(count, task);
     const WorkerSetUp setUp = WorkerSetUp::Capture();
+    // The calling thread counts as one of the threads when it does items too.
+    const unsigned started = callerWorks && serial ? std::max(threads, 2U) - 1 : threads;
     const unsigned workers =
-        static_cast<unsigned>(std::clamp<std::size_t>(count, 1, std::max(threads, 1U)));
+        static_cast<unsigned>(std::clamp<std::size_t>(count, 1, std::max(started, 1U)));
     // When too few threads can be started, none runs and the failure is the caller's.
     WorkerPool::Instance().Start(
         workers, [&run, &setUp] { run.Work(setUp); }, [&run] { run.End(); });
-    run.Wait(workers, poll, serial);
+    run.Wait(workers, poll, serial, callerWorks && serial);
     if (run.CallerFailure() != nullptr)
     {
         std::rethrow_exception(run.CallerFailure());

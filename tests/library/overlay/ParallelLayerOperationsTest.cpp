@@ -268,25 +268,31 @@ TEST_F(ParallelLayerOperationsTest, AFailingItemStopsTheOthersAndComesBackAfterE
 {
     constexpr std::size_t count = 100000;
     std::atomic<std::size_t> ran{0};
-    std::atomic<int> polls{0};
-    const std::exception_ptr failure = Parallel::ForEach(
-        count, 3,
-        [&](std::size_t k)
-        {
-            ran.fetch_add(1);
-            if (k == 10)
+    // Also when the calling thread does items beside the serial work, and the failing item
+    // may be its own.
+    for (const bool callerWorks : {false, true})
+    {
+        ran = 0;
+        std::atomic<int> polls{0};
+        const std::exception_ptr failure = Parallel::ForEach(
+            count, 3,
+            [&](std::size_t k)
             {
-                throw std::runtime_error("item 10");
-            }
-            // Items that take a while: the others must not finish the whole count while the
-            // failing thread waits to be scheduled on a loaded machine.
-            std::this_thread::sleep_for(std::chrono::microseconds(50));
-        },
-        [&] { polls.fetch_add(1); });
-    ASSERT_NE(failure, nullptr);
-    EXPECT_THROW(std::rethrow_exception(failure), std::runtime_error);
-    EXPECT_LT(ran.load(), count);
-    EXPECT_GE(polls.load(), 1);
+                ran.fetch_add(1);
+                if (k == 10 || k == 11)
+                {
+                    throw std::runtime_error("failing item");
+                }
+                // Items that take a while: the others must not finish the whole count while
+                // the failing thread waits to be scheduled on a loaded machine.
+                std::this_thread::sleep_for(std::chrono::microseconds(50));
+            },
+            [&] { polls.fetch_add(1); }, [] { return false; }, callerWorks);
+        ASSERT_NE(failure, nullptr) << callerWorks;
+        EXPECT_THROW(std::rethrow_exception(failure), std::runtime_error);
+        EXPECT_LT(ran.load(), count);
+        EXPECT_GE(polls.load(), 1);
+    }
 
     // An exception of the polling callback stops the workers too and propagates.
     ran = 0;
