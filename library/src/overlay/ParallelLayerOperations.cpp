@@ -388,6 +388,16 @@ std::vector<std::vector<Pair>> ChainsByCandidate(const std::vector<PolygonList>&
 }
 
 
+// What a join keeps of an enumerated polygon while its pairs run, a cache line each: the pairs
+// of neighbouring polygons run on different threads at once, and state packed densely would
+// pass its cache lines from core to core at every pair.
+struct alignas(64) JoinPolygonState
+{
+    std::unique_ptr<Polygon> Rest; // the rest so far; null: the polygon itself
+    std::atomic<std::uint32_t> PairsLeft{0};
+    bool Used = false; // partitioning stopped because nothing was left of the polygon
+};
+
 // The pairs of a join and the order they must keep: a pair (i, j) of polygon i and its j-th
 // candidate follows the candidate's previous pair (whose remainder it takes) and, when polygon
 // i is partitioned pair by pair, its own previous pair (whose rest it takes). Workers take
@@ -714,12 +724,12 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     // done; then each queried polygon with what is left of it, ready at the end of its chain.
     const std::size_t slotCount = n + queriedPolygons.size();
     std::vector<std::uint32_t> pending(slotCount, 0);
-    std::vector<std::atomic<std::uint32_t>> pairsLeft(n);
+    const auto states = std::make_unique<JoinPolygonState[]>(n);
     for (std::size_t i = 0; i < n; ++i)
     {
         pieces[i].resize(candidates[i].size());
-        pairsLeft[i].store(static_cast<std::uint32_t>(candidates[i].size()),
-                           std::memory_order_relaxed);
+        states[i].PairsLeft.store(static_cast<std::uint32_t>(candidates[i].size()),
+                                  std::memory_order_relaxed);
         pending[i] = candidates[i].empty() ? 0 : 1;
     }
     // The slot that the last pair of each chain completes.
@@ -745,10 +755,6 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         }
     }
     OrderedSlots slots(pending);
-    // Each polygon's rest so far (null: the polygon itself), and whether partitioning stopped
-    // because nothing was left of it.
-    std::vector<std::unique_ptr<Polygon>> rests(n);
-    std::vector<std::uint8_t> used(n, 0);
     // Each pair's remainder of its candidate, handed on along the chain.
     std::vector<std::unique_ptr<Polygon>> remainders(schedule.PairCount());
     // What the merge takes: each enumerated polygon's final rest, each queried polygon's final
@@ -764,13 +770,13 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         {
             SnapshotEnumerator<Polygon*> enumeration(candidates[i]);
             const std::unique_ptr<Polygon> united = Overlay::UnitePolygons(&enumeration);
-            rests[i] = Overlay::Substract(*polygons[i], *united);
+            states[i].Rest = Overlay::Substract(*polygons[i], *united);
         }
-        if (keep.Enumerated && rests[i] != nullptr)
+        if (keep.Enumerated && states[i].Rest != nullptr)
         {
-            finalRests[i] = FlatPolygon(*rests[i]);
+            finalRests[i] = FlatPolygon(*states[i].Rest);
         }
-        rests[i].reset();
+        states[i].Rest.reset();
         slots.Finish(i);
     };
     const auto runPair = [&](std::size_t p)
@@ -793,12 +799,13 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                 remainder = std::move(rest);
             }
         }
-        else if (used[i] == 0)
+        else if (!states[i].Used)
         {
-            Polygon& own = rests[i] ? *rests[i] : polygon;
+            std::unique_ptr<Polygon>& rest = states[i].Rest;
+            Polygon& own = rest ? *rest : polygon;
             if (own.IsEmpty())
             {
-                used[i] = 1;
+                states[i].Used = true;
             }
             else if (!other.IsEmpty())
             {
@@ -808,7 +815,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                     pieces[i][j] = FlatPolygon(*parts[0]);
                 }
                 remainder = std::move(parts[1]);
-                rests[i] = std::move(parts[2]);
+                rest = std::move(parts[2]);
             }
         }
         const std::size_t next = schedule.ChainNext(p);
@@ -826,7 +833,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             remainder.reset();
             slots.Finish(chainEndSlot[p]);
         }
-        if (pairsLeft[i].fetch_sub(1, std::memory_order_acq_rel) == 1)
+        if (states[i].PairsLeft.fetch_sub(1, std::memory_order_acq_rel) == 1)
         {
             finishPolygon(i);
         }
