@@ -88,18 +88,9 @@ public:
 
     // Items on the given number of workers, with the merge done on the calling thread as
     // pieces become ready (see Parallel::ForEach); the time spent merging counts as the merge.
-    // With callerWorks, the calling thread also does items while no piece is ready to merge;
-    // with help, it calls help then instead (which does some work of its own and returns
-    // whether it did any).
+    // With callerWorks, the calling thread also does items while no piece is ready to merge.
     bool Items(std::size_t count, unsigned workers, const std::function<void(std::size_t)>& task,
                const std::function<bool()>& merge, bool callerWorks = false)
-    {
-        return Items(count, workers, task, merge, {}, callerWorks);
-    }
-
-    bool Items(std::size_t count, unsigned workers, const std::function<void(std::size_t)>& task,
-               const std::function<bool()>& merge, const std::function<bool()>& help,
-               bool callerWorks = false)
     {
         std::function<bool()> timedMerge;
         if (merge)
@@ -112,7 +103,7 @@ public:
                 {
                     m_phases.Merge += ThreadCpuSeconds() - start;
                 }
-                return merged || (help && help());
+                return merged;
             };
         }
         const auto report = [&]
@@ -464,19 +455,6 @@ public:
     {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [&] { return m_stopped || m_left == 0 || !m_ready.empty(); });
-        if (m_stopped || m_ready.empty())
-        {
-            return None;
-        }
-        const std::size_t p = m_ready.front();
-        m_ready.pop_front();
-        return p;
-    }
-
-    // The next pair to run, without waiting; None when none is ready.
-    std::size_t TryTake()
-    {
-        const std::lock_guard lock(m_mutex);
         if (m_stopped || m_ready.empty())
         {
             return None;
@@ -838,23 +816,18 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             finishPolygon(i);
         }
     };
-    // Runs pair p and then the pairs it releases for it (its polygon's next first).
-    const auto runFrom = [&](std::size_t p)
-    {
-        while (p != JoinSchedule::None)
-        {
-            runPair(p);
-            run.Done.fetch_add(1, std::memory_order_relaxed);
-            p = schedule.Done(p);
-        }
-    };
     const auto work = [&](std::size_t)
     {
         try
         {
             for (std::size_t p = schedule.Take(); p != JoinSchedule::None; p = schedule.Take())
             {
-                runFrom(p);
+                while (p != JoinSchedule::None)
+                {
+                    runPair(p);
+                    run.Done.fetch_add(1, std::memory_order_relaxed);
+                    p = schedule.Done(p);
+                }
             }
         }
         catch (...)
@@ -862,31 +835,6 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             schedule.Stop();
             throw;
         }
-    };
-    // The calling thread runs pairs too while nothing is ready to merge, as one of the
-    // threads; a failure of its pair ends the run like one of a worker.
-    std::exception_ptr callerPairFailure;
-    const auto help = [&]
-    {
-        if (callerPairFailure != nullptr)
-        {
-            return false;
-        }
-        const std::size_t p = schedule.TryTake();
-        if (p == JoinSchedule::None)
-        {
-            return false;
-        }
-        try
-        {
-            runFrom(p);
-        }
-        catch (...)
-        {
-            callerPairFailure = std::current_exception();
-            schedule.Stop();
-        }
-        return true;
     };
 
     // The merge: each polygon's common parts and rest, then the candidates' remainders.
@@ -920,9 +868,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     };
     run.EndPreparing();
     run.OnStop([&] { schedule.Stop(); });
-    const unsigned workers = std::max(threads, 2U) - 1;
-    if (!run.Items(workers, workers, work, [&] { return slots.MergeReady(mergeSlot); }, help) ||
-        callerPairFailure != nullptr)
+    if (!run.Items(threads, threads, work, [&] { return slots.MergeReady(mergeSlot); }))
     {
         return false;
     }
