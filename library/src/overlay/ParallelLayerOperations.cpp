@@ -6,6 +6,7 @@
 #include "Arealis/Ring.h"
 #include "Arealis/PolygonTable.h"
 #include "model/SnapshotEnumerator.h"
+#include "overlay/FlatPolygon.h"
 #include "support/ParallelWork.h"
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -86,8 +88,9 @@ public:
 
     // Items on the given number of workers, with the merge done on the calling thread as
     // pieces become ready (see Parallel::ForEach); the time spent merging counts as the merge.
+    // With callerWorks, the calling thread also does items while no piece is ready to merge.
     bool Items(std::size_t count, unsigned workers, const std::function<void(std::size_t)>& task,
-               const std::function<bool()>& merge)
+               const std::function<bool()>& merge, bool callerWorks = false)
     {
         std::function<bool()> timedMerge;
         if (merge)
@@ -129,7 +132,8 @@ public:
         const std::exception_ptr failure = Parallel::ForEach(
             count, workers, task, [&] { stopping(report); },
             timedMerge ? std::function<bool()>([&] { return stopping(timedMerge); })
-                       : std::function<bool()>());
+                       : std::function<bool()>(),
+            callerWorks);
         return failure == nullptr;
     }
 
@@ -225,14 +229,33 @@ public:
     MergedPieces(const MergedPieces&) = delete;
     MergedPieces& operator=(const MergedPieces&) = delete;
 
+    // A copy of a polygon of an operand (a piece that is a whole operand polygon).
     void Add(const Polygon& source, bool recordParents, std::initializer_list<Polygon*> parents)
     {
-        // Room first, so that a piece in the layer is always one the guard knows of.
+        MakeRoom();
+        Track(m_result.AddPolygon(&source), recordParents, parents);
+    }
+
+    void Add(const FlatPolygon& piece, bool recordParents, std::initializer_list<Polygon*> parents)
+    {
+        MakeRoom();
+        Track(piece.AddTo(m_result, m_nodes), recordParents, parents);
+    }
+
+    void Keep() { m_kept = true; }
+
+private:
+    // Room first, so that a piece in the layer is always one the guard knows of.
+    void MakeRoom()
+    {
         if (m_added.size() == m_added.capacity())
         {
             m_added.reserve(2 * m_added.size() + 64);
         }
-        Polygon* added = m_result.AddPolygon(&source);
+    }
+
+    void Track(Polygon* added, bool recordParents, std::initializer_list<Polygon*> parents)
+    {
         m_added.push_back(added);
         if (recordParents)
         {
@@ -240,11 +263,9 @@ public:
         }
     }
 
-    void Keep() { m_kept = true; }
-
-private:
     PolygonLayer& m_result;
     std::vector<Polygon*> m_added;
+    std::vector<Node*> m_nodes; // working room of the flat pieces' node lookups
     bool m_kept = false;
 };
 
@@ -296,16 +317,35 @@ struct Pair
 // Adds the common parts of one enumerated polygon with its candidates to the result, in
 // candidate order, each with its two parents, and frees them as it goes.
 void MergeCommonParts(MergedPieces& merged, bool recordParents, Polygon* pPolygon,
-                      const PolygonList& candidates,
-                      std::vector<std::unique_ptr<Polygon>>& pieces)
+                      const PolygonList& candidates, std::vector<FlatPolygon>& pieces)
 {
     for (std::size_t j = 0; j < pieces.size(); ++j)
     {
-        if (pieces[j] != nullptr)
+        if (!pieces[j].IsEmpty())
         {
-            merged.Add(*pieces[j], recordParents, {pPolygon, candidates[j]});
-            pieces[j].reset();
+            merged.Add(pieces[j], recordParents, {pPolygon, candidates[j]});
+            pieces[j] = FlatPolygon();
         }
+    }
+}
+
+// What is left of an operand polygon, flattened: nullopt while the polygon is whole.
+using FlatRest = std::optional<FlatPolygon>;
+
+// Adds what is left of an operand polygon to the result unless nothing is, with the polygon
+// as its parent.
+void MergeRest(MergedPieces& merged, bool recordParents, Polygon* pPolygon, const FlatRest& rest)
+{
+    if (!rest.has_value())
+    {
+        if (!pPolygon->IsEmpty())
+        {
+            merged.Add(*pPolygon, recordParents, {pPolygon});
+        }
+    }
+    else if (!rest->IsEmpty())
+    {
+        merged.Add(*rest, recordParents, {pPolygon});
     }
 }
 
@@ -338,6 +378,16 @@ std::vector<std::vector<Pair>> ChainsByCandidate(const std::vector<PolygonList>&
     return chains;
 }
 
+
+// What a join keeps of an enumerated polygon while its pairs run, a cache line each: the pairs
+// of neighbouring polygons run on different threads at once, and state packed densely would
+// pass its cache lines from core to core at every pair.
+struct alignas(64) JoinPolygonState
+{
+    std::unique_ptr<Polygon> Rest; // the rest so far; null: the polygon itself
+    std::atomic<std::uint32_t> PairsLeft{0};
+    bool Used = false; // partitioning stopped because nothing was left of the polygon
+};
 
 // The pairs of a join and the order they must keep: a pair (i, j) of polygon i and its j-th
 // candidate follows the candidate's previous pair (whose remainder it takes) and, when polygon
@@ -488,12 +538,17 @@ void PrepareForSharedReads(const Polygon& polygon, bool indexed)
     while (rings.MoveNext())
     {
         const Ring* ring = rings.Current();
-        const Rectangle bounds = ring->GetBounds();
-        ring->GetSignedArea();
         if (indexed)
         {
-            ring->GetEdgesInRectangle(bounds, edges);
+            ring->GetEdgesInRectangle(ring->GetBounds(), edges);
             edges.SetCount(0);
+        }
+        // Only a ring with an extension keeps its bounds and area; the others compute them
+        // on every call without writing anything, so computing them here would be wasted.
+        if (ring->HasExtension())
+        {
+            ring->GetBounds();
+            ring->GetSignedArea();
         }
     }
 }
@@ -535,7 +590,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
 
     // Each chain of one candidate on one worker; the common parts go to their pair's slot.
     const std::vector<std::vector<Pair>> chains = ChainsByCandidate(candidates);
-    std::vector<std::vector<std::unique_ptr<Polygon>>> pieces(n);
+    std::vector<std::vector<FlatPolygon>> pieces(n);
     std::vector<std::uint32_t> pairsOf(n);
     for (std::size_t i = 0; i < n; ++i)
     {
@@ -567,7 +622,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
                     Overlay::IntersectAndSubstract(current, *polygons[pair.Polygon]);
                 if (!common->IsEmpty())
                 {
-                    pieces[pair.Polygon][pair.Candidate] = std::move(common);
+                    pieces[pair.Polygon][pair.Candidate] = FlatPolygon(*common);
                 }
                 remainder = std::move(rest);
             }
@@ -590,7 +645,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
             });
     };
     run.EndPreparing();
-    if (!run.Items(chains.size(), threads, intersectChain, merge))
+    if (!run.Items(chains.size(), threads, intersectChain, merge, true))
     {
         return false;
     }
@@ -641,18 +696,18 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
 
     JoinSchedule schedule(candidates, pairwise);
     run.Counter.AddToTotal(static_cast<std::int64_t>(schedule.PairCount()));
-    std::vector<std::vector<std::unique_ptr<Polygon>>> pieces(n);
+    std::vector<std::vector<FlatPolygon>> pieces(n);
     // The slots: each polygon of the enumerated layer with its common parts and its rest,
     // ready once its pairs (and, with many candidates, the subtraction of their union) are
     // done; then each queried polygon with what is left of it, ready at the end of its chain.
     const std::size_t slotCount = n + queriedPolygons.size();
     std::vector<std::uint32_t> pending(slotCount, 0);
-    std::vector<std::atomic<std::uint32_t>> pairsLeft(n);
+    const auto states = std::make_unique<JoinPolygonState[]>(n);
     for (std::size_t i = 0; i < n; ++i)
     {
         pieces[i].resize(candidates[i].size());
-        pairsLeft[i].store(static_cast<std::uint32_t>(candidates[i].size()),
-                           std::memory_order_relaxed);
+        states[i].PairsLeft.store(static_cast<std::uint32_t>(candidates[i].size()),
+                                  std::memory_order_relaxed);
         pending[i] = candidates[i].empty() ? 0 : 1;
     }
     // The slot that the last pair of each chain completes.
@@ -678,12 +733,12 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         }
     }
     OrderedSlots slots(pending);
-    // Each polygon's rest so far (null: the polygon itself), and whether partitioning stopped
-    // because nothing was left of it.
-    std::vector<std::unique_ptr<Polygon>> rests(n);
-    std::vector<std::uint8_t> used(n, 0);
     // Each pair's remainder of its candidate, handed on along the chain.
     std::vector<std::unique_ptr<Polygon>> remainders(schedule.PairCount());
+    // What the merge takes: each enumerated polygon's final rest, each queried polygon's final
+    // remainder.
+    std::vector<FlatRest> finalRests(n);
+    std::vector<FlatRest> finalRemainders(queriedPolygons.size());
 
     // The polygons with many candidates lose the united candidates in one subtraction, made
     // by the worker that ends the polygon's last pair.
@@ -693,8 +748,13 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         {
             SnapshotEnumerator<Polygon*> enumeration(candidates[i]);
             const std::unique_ptr<Polygon> united = Overlay::UnitePolygons(&enumeration);
-            rests[i] = Overlay::Substract(*polygons[i], *united);
+            states[i].Rest = Overlay::Substract(*polygons[i], *united);
         }
+        if (keep.Enumerated && states[i].Rest != nullptr)
+        {
+            finalRests[i] = FlatPolygon(*states[i].Rest);
+        }
+        states[i].Rest.reset();
         slots.Finish(i);
     };
     const auto runPair = [&](std::size_t p)
@@ -712,27 +772,28 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                 auto [common, rest] = Overlay::IntersectAndSubstract(other, polygon);
                 if (keep.Common && !common->IsEmpty())
                 {
-                    pieces[i][j] = std::move(common);
+                    pieces[i][j] = FlatPolygon(*common);
                 }
                 remainder = std::move(rest);
             }
         }
-        else if (used[i] == 0)
+        else if (!states[i].Used)
         {
-            Polygon& own = rests[i] ? *rests[i] : polygon;
+            std::unique_ptr<Polygon>& rest = states[i].Rest;
+            Polygon& own = rest ? *rest : polygon;
             if (own.IsEmpty())
             {
-                used[i] = 1;
+                states[i].Used = true;
             }
             else if (!other.IsEmpty())
             {
                 auto parts = Overlay::Partition(other, own);
                 if (keep.Common && !parts[0]->IsEmpty())
                 {
-                    pieces[i][j] = std::move(parts[0]);
+                    pieces[i][j] = FlatPolygon(*parts[0]);
                 }
                 remainder = std::move(parts[1]);
-                rests[i] = std::move(parts[2]);
+                rest = std::move(parts[2]);
             }
         }
         const std::size_t next = schedule.ChainNext(p);
@@ -740,15 +801,17 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         {
             remainders[next] = std::move(remainder);
         }
-        else
+        else if (chainEndSlot[p] != JoinSchedule::None)
         {
-            remainders[p] = std::move(remainder); // the candidate's final remainder
-            if (chainEndSlot[p] != JoinSchedule::None)
+            // The candidate's final remainder.
+            if (keep.Queried && remainder != nullptr)
             {
-                slots.Finish(chainEndSlot[p]);
+                finalRemainders[chainEndSlot[p] - n] = FlatPolygon(*remainder);
             }
+            remainder.reset();
+            slots.Finish(chainEndSlot[p]);
         }
-        if (pairsLeft[i].fetch_sub(1, std::memory_order_acq_rel) == 1)
+        if (states[i].PairsLeft.fetch_sub(1, std::memory_order_acq_rel) == 1)
         {
             finishPolygon(i);
         }
@@ -775,14 +838,6 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     };
 
     // The merge: each polygon's common parts and rest, then the candidates' remainders.
-    std::vector<std::size_t> lastPair(queriedPolygons.size(), JoinSchedule::None);
-    for (std::size_t p = 0; p < schedule.PairCount(); ++p)
-    {
-        if (chainEndSlot[p] != JoinSchedule::None)
-        {
-            lastPair[chainEndSlot[p] - n] = p;
-        }
-    }
     MergedPieces merged(result);
     const auto mergeSlot = [&](std::size_t slot)
     {
@@ -793,29 +848,21 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             {
                 MergeCommonParts(merged, recordParents, polygons[i], candidates[i], pieces[i]);
             }
-            const Polygon& remaining = rests[i] ? *rests[i] : *polygons[i];
-            if (keep.Enumerated && !remaining.IsEmpty())
+            if (keep.Enumerated)
             {
-                merged.Add(remaining, recordParents, {polygons[i]});
+                MergeRest(merged, recordParents, polygons[i], finalRests[i]);
             }
-            rests[i].reset();
+            finalRests[i].reset();
             pieces[i].clear();
         }
         else
         {
-            Polygon* polygon = queriedPolygons[slot - n];
-            const std::size_t last = lastPair[slot - n];
-            const Polygon& remainder = last != JoinSchedule::None && remainders[last]
-                                           ? *remainders[last]
-                                           : *polygon;
-            if (keep.Queried && !remainder.IsEmpty())
+            const std::size_t q = slot - n;
+            if (keep.Queried)
             {
-                merged.Add(remainder, recordParents, {polygon});
+                MergeRest(merged, recordParents, queriedPolygons[q], finalRemainders[q]);
             }
-            if (last != JoinSchedule::None)
-            {
-                remainders[last].reset();
-            }
+            finalRemainders[q].reset();
         }
         run.Counter.Step();
     };
@@ -848,9 +895,9 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
         return false;
     }
 
-    // What is left of each polygon; null where the polygon is its own rest. A block of
+    // What is left of each polygon; nullopt where the polygon is its own rest. A block of
     // polygons is one slot of the merge.
-    std::vector<std::unique_ptr<Polygon>> rests(n);
+    std::vector<FlatRest> rests(n);
     OrderedSlots slots(std::vector<std::uint32_t>(BlockCount(n), 1));
     const auto substract = [&](std::size_t block)
     {
@@ -859,9 +906,14 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
                        {
                            Polygon& polygon = *polygons[i];
                            const PolygonList candidates = Candidates(b, polygon);
-                           rests[i] = ShouldUniteFirst(polygon, candidates)
-                                          ? SubstractUnited(polygon, candidates)
-                                          : SubstractOneByOne(polygon, candidates);
+                           const std::unique_ptr<Polygon> rest =
+                               ShouldUniteFirst(polygon, candidates)
+                                   ? SubstractUnited(polygon, candidates)
+                                   : SubstractOneByOne(polygon, candidates);
+                           if (rest != nullptr)
+                           {
+                               rests[i] = FlatPolygon(*rest);
+                           }
                        });
         slots.Finish(block);
         run.Done.fetch_add(static_cast<std::int64_t>(std::min(BlockSize, n - block * BlockSize)),
@@ -876,18 +928,14 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
                 ForEachInBlock(block, n,
                                [&](std::size_t i)
                                {
-                                   const Polygon& remaining = rests[i] ? *rests[i] : *polygons[i];
-                                   if (!remaining.IsEmpty())
-                                   {
-                                       merged.Add(remaining, recordParents, {polygons[i]});
-                                   }
+                                   MergeRest(merged, recordParents, polygons[i], rests[i]);
                                    rests[i].reset();
                                    run.Counter.Step();
                                });
             });
     };
     run.EndPreparing();
-    if (!run.Items(BlockCount(n), threads, substract, merge))
+    if (!run.Items(BlockCount(n), threads, substract, merge, true))
     {
         return false;
     }

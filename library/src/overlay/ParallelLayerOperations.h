@@ -1,9 +1,9 @@
 #pragma once
 
 // The intersection, the subtraction and the join of layers with their work split over several
-// threads. Workers only read the operands and make free polygons, each into a slot of its own;
-// the calling thread meanwhile copies the pieces of the slots that are complete into the result
-// layer, in the order the single-thread operation creates them, so the result is the same
+// threads. Workers only read the operands and make free polygons, which they flatten into
+// arrays of points in a slot of their own; the calling thread meanwhile adds the pieces of the
+// slots that are complete to the result layer, in the order the single-thread operation creates them, so the result is the same
 // polygons, nodes, parents and order whatever the thread count, and the merge overlaps the
 // work instead of following it.
 //

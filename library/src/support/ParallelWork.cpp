@@ -1,13 +1,17 @@
 #include "support/ParallelWork.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #if defined(__linux__)
+#include <pthread.h>
 #include <sched.h>
 #endif
 
@@ -53,6 +57,138 @@ void WorkerSetUp::Apply() const
 namespace
 {
 
+// Worker threads kept from one run to the next. A thread started for every run would begin
+// cold each time: its stack, its allocator caches and the per-thread working data of the
+// overlay (thread-local, so that the threads of one run never share it) made again, page by
+// page. A run takes idle threads and starts more when there are too few, so that runs from
+// several threads at once (or one started from inside a task) each get threads of their own.
+class WorkerPool
+{
+public:
+    // The pool of this process. A child made by fork gets a new one: the threads of the
+    // parent's pool do not exist there.
+    static WorkerPool& Instance()
+    {
+        static const bool registered = []
+        {
+#if defined(__linux__)
+            pthread_atfork(nullptr, nullptr,
+                           [] { s_instance.store(nullptr, std::memory_order_relaxed); });
+#endif
+            return true;
+        }();
+        (void)registered;
+        WorkerPool* pool = s_instance.load(std::memory_order_acquire);
+        if (pool == nullptr)
+        {
+            // Never destroyed: its threads wait for work until the process ends, and a
+            // destructor run at exit could meet a thread still ending its job.
+            auto made = std::unique_ptr<WorkerPool>(new WorkerPool());
+            if (s_instance.compare_exchange_strong(pool, made.get(), std::memory_order_acq_rel))
+            {
+                pool = made.release();
+            }
+        }
+        return *pool;
+    }
+
+    // Runs work once on each of count threads of the pool and returns at once. Each thread
+    // calls ended after its work, once it is back among the idle ones, so that a run that
+    // follows at once finds it there; ended is the last use of the two functions' captures.
+    void Start(unsigned count, const std::function<void()>& work, const std::function<void()>& ended)
+    {
+        std::vector<Worker*> taken;
+        taken.reserve(count);
+        {
+            const std::lock_guard lock(m_mutex);
+            while (taken.size() < count && !m_idle.empty())
+            {
+                taken.push_back(m_idle.back());
+                m_idle.pop_back();
+            }
+        }
+        try
+        {
+            while (taken.size() < count)
+            {
+                taken.push_back(StartWorker());
+            }
+        }
+        catch (...)
+        {
+            MakeIdle(taken);
+            throw;
+        }
+        for (Worker* worker : taken)
+        {
+            const std::lock_guard lock(worker->Mutex);
+            worker->Work = work;
+            worker->Ended = ended;
+            worker->Changed.notify_one();
+        }
+    }
+
+private:
+    struct Worker
+    {
+        std::mutex Mutex;
+        std::condition_variable Changed;
+        std::function<void()> Work; // empty while idle
+        std::function<void()> Ended;
+    };
+
+    WorkerPool() = default;
+
+    // A new thread, not idle; throws when no thread can be started.
+    Worker* StartWorker()
+    {
+        auto worker = std::make_unique<Worker>();
+        Worker* started = worker.get();
+        const std::lock_guard lock(m_mutex);
+        // Room first: once the thread runs, keeping and idling it must not fail.
+        m_workers.reserve(m_workers.size() + 1);
+        m_idle.reserve(m_workers.size() + 1);
+        std::thread([this, started] { Serve(*started); }).detach();
+        m_workers.push_back(std::move(worker));
+        return started;
+    }
+
+    // A pool thread: does each work handed to it, then waits idle for the next.
+    void Serve(Worker& worker)
+    {
+        for (;;)
+        {
+            std::function<void()> work;
+            std::function<void()> ended;
+            {
+                std::unique_lock lock(worker.Mutex);
+                worker.Changed.wait(lock, [&] { return static_cast<bool>(worker.Work); });
+                work = std::move(worker.Work);
+                ended = std::move(worker.Ended);
+                worker.Work = nullptr;
+                worker.Ended = nullptr;
+            }
+            work(); // does not throw: Run::Work keeps what its tasks throw
+            MakeIdle({&worker});
+            ended();
+        }
+    }
+
+    void MakeIdle(const std::vector<Worker*>& workers) noexcept
+    {
+        const std::lock_guard lock(m_mutex);
+        for (Worker* worker : workers)
+        {
+            m_idle.push_back(worker); // within the room reserved when it started
+        }
+    }
+
+    static inline std::atomic<WorkerPool*> s_instance{nullptr};
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<Worker>> m_workers;
+    std::vector<Worker*> m_idle;
+};
+
 // The state the workers and the polling thread share.
 class Run
 {
@@ -85,14 +221,20 @@ public:
         {
             Fail(std::current_exception());
         }
+    }
+
+    // Called by a worker after Work, as its last use of this run.
+    void End()
+    {
         const std::lock_guard lock(m_mutex);
         ++m_ended;
         m_changed.notify_all();
     }
 
-    // Polls, and does the serial work as it becomes ready, until every worker has ended.
+    // Polls, does the serial work as it becomes ready and, with callerWorks, items while no
+    // serial work is ready, until every worker has ended.
     void Wait(unsigned workers, const std::function<void()>& poll,
-              const std::function<bool()>& serial)
+              const std::function<bool()>& serial, bool callerWorks)
     {
         using Clock = std::chrono::steady_clock;
         constexpr auto pollInterval = std::chrono::milliseconds(50);
@@ -107,6 +249,12 @@ public:
                 !CallUnlocked(lock, [&] { progressed = serial(); }))
             {
                 continue;
+            }
+            if (!progressed && callerWorks && !m_stop.load())
+            {
+                lock.unlock();
+                progressed = DoItem();
+                lock.lock();
             }
             if (!progressed)
             {
@@ -129,6 +277,27 @@ public:
     }
 
     void Stop() noexcept { m_stop.store(true); }
+
+    // Does the next item on the calling thread, a failure counting as a task's; false when
+    // none was left.
+    bool DoItem()
+    {
+        const std::size_t k = m_next.fetch_add(1, std::memory_order_relaxed);
+        if (k >= m_count)
+        {
+            return false;
+        }
+        try
+        {
+            m_task(k);
+        }
+        catch (...)
+        {
+            Fail(std::current_exception());
+        }
+        return true;
+    }
+
     std::exception_ptr TaskFailure() const { return m_taskFailure; }
     std::exception_ptr CallerFailure() const { return m_callerFailure; }
 
@@ -181,36 +350,24 @@ std::exception_ptr ForEach(std::size_t count, unsigned threads,
                            const std::function<void(std::size_t)>& task,
                            const std::function<void()>& poll)
 {
-    return ForEach(count, threads, task, poll, {});
+    return ForEach(count, threads, task, poll, {}, false);
 }
 
 std::exception_ptr ForEach(std::size_t count, unsigned threads,
                            const std::function<void(std::size_t)>& task,
                            const std::function<void()>& poll,
-                           const std::function<bool()>& serial)
+                           const std::function<bool()>& serial, bool callerWorks)
 {
     Run run(count, task);
     const WorkerSetUp setUp = WorkerSetUp::Capture();
+    // The calling thread counts as one of the threads when it does items too.
+    const unsigned started = callerWorks && serial ? std::max(threads, 2U) - 1 : threads;
     const unsigned workers =
-        static_cast<unsigned>(std::clamp<std::size_t>(count, 1, std::max(threads, 1U)));
-    std::vector<std::jthread> started;
-    started.reserve(workers);
-    try
-    {
-        for (unsigned i = 0; i < workers; ++i)
-        {
-            started.emplace_back([&run, &setUp] { run.Work(setUp); });
-        }
-    }
-    catch (...)
-    {
-        // No thread could be started: the ones running end, and the failure is the caller's.
-        run.Stop();
-        started.clear();
-        throw;
-    }
-    run.Wait(workers, poll, serial);
-    started.clear(); // joins
+        static_cast<unsigned>(std::clamp<std::size_t>(count, 1, std::max(started, 1U)));
+    // When too few threads can be started, none runs and the failure is the caller's.
+    WorkerPool::Instance().Start(
+        workers, [&run, &setUp] { run.Work(setUp); }, [&run] { run.End(); });
+    run.Wait(workers, poll, serial, callerWorks && serial);
     if (run.CallerFailure() != nullptr)
     {
         std::rethrow_exception(run.CallerFailure());

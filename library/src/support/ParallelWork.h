@@ -49,10 +49,12 @@ std::exception_ptr ForEach(std::size_t count, unsigned threads,
 // whether it did anything; it is called again at once when it did, otherwise after a short
 // wait. Once every worker has ended without a failure it is called until it returns false.
 // It is not called again after a task failed; an exception of serial stops the workers like
-// one of poll and is rethrown after they ended.
+// one of poll and is rethrown after they ended. With callerWorks, the calling thread also does
+// items while serial() has nothing ready, and counts as one of the threads: two threads are
+// then the caller and one worker, not the caller beside two workers on two cores.
 std::exception_ptr ForEach(std::size_t count, unsigned threads,
                            const std::function<void(std::size_t)>& task,
                            const std::function<void()>& poll,
-                           const std::function<bool()>& serial);
+                           const std::function<bool()>& serial, bool callerWorks = false);
 
 } // namespace Arealis::Parallel

@@ -13,8 +13,10 @@
 #include <cmath>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -239,7 +241,8 @@ TEST_F(ParallelLayerOperationsTest, AThrowingProgressCallbackStopsTheWorkersAndR
 
 TEST_F(ParallelLayerOperationsTest, RepeatedRunsReuseTheNodeRecordsOfEndedWorkers)
 {
-    // Every run has fresh workers; what they and the merge leave must serve the next runs.
+    // A run's workers may be new threads or ones kept from earlier runs; what they and the
+    // merge leave must serve the next runs.
     // The results go into the operands' topology, whose node set the merge then changes
     // while the workers read the operands.
     PolygonLayer& coverage = MakeLayer(JitteredGrid(14, 1.0, 0.0, 7));
@@ -265,25 +268,31 @@ TEST_F(ParallelLayerOperationsTest, AFailingItemStopsTheOthersAndComesBackAfterE
 {
     constexpr std::size_t count = 100000;
     std::atomic<std::size_t> ran{0};
-    std::atomic<int> polls{0};
-    const std::exception_ptr failure = Parallel::ForEach(
-        count, 3,
-        [&](std::size_t k)
-        {
-            ran.fetch_add(1);
-            if (k == 10)
+    // Also when the calling thread does items beside the serial work, and the failing item
+    // may be its own.
+    for (const bool callerWorks : {false, true})
+    {
+        ran = 0;
+        std::atomic<int> polls{0};
+        const std::exception_ptr failure = Parallel::ForEach(
+            count, 3,
+            [&](std::size_t k)
             {
-                throw std::runtime_error("item 10");
-            }
-            // Items that take a while: the others must not finish the whole count while the
-            // failing thread waits to be scheduled on a loaded machine.
-            std::this_thread::sleep_for(std::chrono::microseconds(50));
-        },
-        [&] { polls.fetch_add(1); });
-    ASSERT_NE(failure, nullptr);
-    EXPECT_THROW(std::rethrow_exception(failure), std::runtime_error);
-    EXPECT_LT(ran.load(), count);
-    EXPECT_GE(polls.load(), 1);
+                ran.fetch_add(1);
+                if (k == 10 || k == 11)
+                {
+                    throw std::runtime_error("failing item");
+                }
+                // Items that take a while: the others must not finish the whole count while
+                // the failing thread waits to be scheduled on a loaded machine.
+                std::this_thread::sleep_for(std::chrono::microseconds(50));
+            },
+            [&] { polls.fetch_add(1); }, [] { return false; }, callerWorks);
+        ASSERT_NE(failure, nullptr) << callerWorks;
+        EXPECT_THROW(std::rethrow_exception(failure), std::runtime_error);
+        EXPECT_LT(ran.load(), count);
+        EXPECT_GE(polls.load(), 1);
+    }
 
     // An exception of the polling callback stops the workers too and propagates.
     ran = 0;
@@ -300,3 +309,46 @@ TEST_F(ParallelLayerOperationsTest, AFailingItemStopsTheOthersAndComesBackAfterE
 }
 
 } // namespace
+
+TEST_F(ParallelLayerOperationsTest, RunsAtOnceAndRunsInsideATaskFinishAndRepeatedRunsKeepTheirThreads)
+{
+    // Every item of a run starts a run of its own, and two callers do this at once: a run
+    // that waited for busy threads instead of getting its own would never end.
+    const auto nestedSum = []
+    {
+        std::atomic<std::size_t> sum{0};
+        const std::exception_ptr failure = Parallel::ForEach(
+            8, 2,
+            [&](std::size_t k)
+            {
+                const std::exception_ptr inner = Parallel::ForEach(
+                    10, 2, [&](std::size_t m) { sum.fetch_add(k * 10 + m); }, {});
+                if (inner != nullptr)
+                {
+                    std::rethrow_exception(inner);
+                }
+            },
+            {});
+        EXPECT_EQ(failure, nullptr);
+        return sum.load();
+    };
+    std::size_t first = 0;
+    std::size_t second = 0;
+    {
+        const std::jthread other([&] { second = nestedSum(); });
+        first = nestedSum();
+    }
+    EXPECT_EQ(first, 3160U); // 0 + 1 + ... + 79
+    EXPECT_EQ(second, 3160U);
+#if defined(__linux__)
+    const auto threadCount = []
+    { return std::distance(std::filesystem::directory_iterator("/proc/self/task"), {}); };
+    nestedSum();
+    const auto threads = threadCount();
+    for (int i = 0; i < 20; ++i)
+    {
+        nestedSum();
+    }
+    EXPECT_LE(threadCount(), threads);
+#endif
+}
