@@ -302,6 +302,22 @@ void Ring::AddNodes(std::span<const Point> points)
                 m_nodes.Append(NewFreeNode(point)); // cannot fail: the room is reserved
             }
         }
+        else if (points.size() >= SortedPointRun::WorthwhileLength)
+        {
+            // A long run in one call, so that the node set looks it up in its index's order
+            // (all or nothing: on failure it has released the nodes it took).
+            const std::int32_t first = m_nodes.Count();
+            m_nodes.SetCount(first + static_cast<std::int32_t>(points.size())); // within the room
+            try
+            {
+                nodes->GetNodes(points, std::span<Node*>(m_nodes.begin() + first, points.size()));
+            }
+            catch (...)
+            {
+                m_nodes.SetCount(first);
+                throw;
+            }
+        }
         else if (points.size() < LookAheadRun)
         {
             // A few points, as of a small polygon: the batch's bookkeeping would outweigh what
