@@ -73,6 +73,13 @@ Ring::Ring(PolygonLayer* pOwner, bool isPolygon)
 
 Ring::~Ring()
 {
+    // A ring of a layer holds only nodes of its topology (adoption copies any other). While
+    // the topology is torn down its node set frees every record at once and counts no more
+    // references, so the ring leaves its nodes as they are instead of visiting each record.
+    if (!IsFree() && m_owner->GetTopology()->GetNodeSet().IsTearingDown())
+    {
+        return;
+    }
     for (std::int32_t i = m_nodes.Count() - 1; i >= 0; --i)
     {
         Release(m_nodes[i]);
