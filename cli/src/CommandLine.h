@@ -57,6 +57,10 @@ struct Options
     // Threads the two-layer operations split their work over; 0: every core the process may use.
     int Threads = 0;
     std::vector<std::string> Inputs;
+    // Set by the tool's own entry point, whose process ends right after the command: the
+    // inputs and the result of an operation that went through are left for the exit to take
+    // back at once instead of being freed polygon by polygon.
+    bool LeaveLayersToExit = false;
 };
 
 // A wrong argument; the message is one line saying what is wrong.

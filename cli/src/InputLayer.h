@@ -67,6 +67,10 @@ public:
     // Replaces the layer by a copy transformed to another reference system, records kept.
     void Reproject(const Formats::CoordinateSystem& target);
 
+    // Gives up the topology without freeing it, for a process about to end (Layer() stays
+    // usable).
+    void LeaveToExit() noexcept { static_cast<void>(m_topology.release()); }
+
 private:
     std::string m_path;
     std::string m_label;

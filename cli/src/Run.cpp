@@ -552,6 +552,15 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
     {
         PrintStats(options, timings, inputs, result.Layer, errors);
     }
+    if (options.LeaveLayersToExit)
+    {
+        a.LeaveToExit();
+        if (b)
+        {
+            b->LeaveToExit();
+        }
+        static_cast<void>(result.Topology.release());
+    }
     if (leftOut > 0 && !options.AllowInvalid)
     {
         errors << "arealis: " << leftOut

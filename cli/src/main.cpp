@@ -7,16 +7,30 @@
 #include <string>
 #include <vector>
 
+// The sanitizer builds free everything, so that their leak check still sees every allocation.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool Sanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool Sanitized = true;
+#else
+constexpr bool Sanitized = false;
+#endif
+#else
+constexpr bool Sanitized = false;
+#endif
+
 int main(int argc, char** argv)
 {
     try
     {
         const std::vector<std::string> arguments(argv + 1, argv + argc);
-        const auto options = ArealisCli::ParseCommandLine(arguments, std::cout);
+        auto options = ArealisCli::ParseCommandLine(arguments, std::cout);
         if (!options)
         {
             return 0;
         }
+        options->LeaveLayersToExit = !Sanitized;
         return ArealisCli::Run(*options, std::cout, std::cerr);
     }
     // The library's exceptions first: its argument exceptions have two standard bases.

@@ -59,6 +59,7 @@ public:
     // release leaves it in the index and its record in the pool, where the destructor frees
     // them all at once, instead of taking each out one by one.
     void BeginTeardown() noexcept { m_tearingDown = true; }
+    bool IsTearingDown() const noexcept { return m_tearingDown; }
     // Moves pNode to point (snapped). When another node already stands there, that node is
     // returned and pNode stays out of the index (the caller hands its references over);
     // otherwise pNode is returned. Polygons using the node must be out of their layers'

@@ -73,6 +73,13 @@ Ring::Ring(PolygonLayer* pOwner, bool isPolygon)
 
 Ring::~Ring()
 {
+    // A ring of a layer holds only nodes of its topology (adoption copies any other). While
+    // the topology is torn down its node set frees every record at once and counts no more
+    // references, so the ring leaves its nodes as they are instead of visiting each record.
+    if (!IsFree() && m_owner->GetTopology()->GetNodeSet().IsTearingDown())
+    {
+        return;
+    }
     for (std::int32_t i = m_nodes.Count() - 1; i >= 0; --i)
     {
         Release(m_nodes[i]);
@@ -300,6 +307,22 @@ void Ring::AddNodes(std::span<const Point> points)
             for (const Point& point : points)
             {
                 m_nodes.Append(NewFreeNode(point)); // cannot fail: the room is reserved
+            }
+        }
+        else if (points.size() >= SortedPointRun::WorthwhileLength)
+        {
+            // A long run in one call, so that the node set looks it up in its index's order
+            // (all or nothing: on failure it has released the nodes it took).
+            const std::int32_t first = m_nodes.Count();
+            m_nodes.SetCount(first + static_cast<std::int32_t>(points.size())); // within the room
+            try
+            {
+                nodes->GetNodes(points, std::span<Node*>(m_nodes.begin() + first, points.size()));
+            }
+            catch (...)
+            {
+                m_nodes.SetCount(first);
+                throw;
             }
         }
         else if (points.size() < LookAheadRun)

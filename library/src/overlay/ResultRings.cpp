@@ -26,6 +26,32 @@ Point ResultPosition(const TracedVertex& vertex) noexcept
     return vertex.pNode != nullptr ? vertex.pNode->Position : SnapToNodeGrid(vertex.Location);
 }
 
+// A ring of a layer whose vertices all come from other topologies gets them by their
+// positions in one call, so that a long ring's nodes go into the node index in the index's
+// order instead of one search each; the same nodes as adopting them one by one. False, with
+// nothing added, for a free ring or one that shares nodes of its own topology.
+bool AddAsPoints(const std::vector<TracedVertex>& vertices, std::size_t from, Ring& ring)
+{
+    const std::uint8_t topologyId = ring.GetTopologyId();
+    if (topologyId == 0)
+    {
+        return false;
+    }
+    thread_local std::vector<Point> positions;
+    positions.clear();
+    for (std::size_t i = from; i < vertices.size(); ++i)
+    {
+        const TracedVertex& vertex = vertices[i];
+        if (vertex.pNode != nullptr && vertex.pNode->TopologyId == topologyId)
+        {
+            return false;
+        }
+        positions.push_back(vertex.pNode != nullptr ? vertex.pNode->Position : vertex.Location);
+    }
+    ring.AddNodes(positions);
+    return true;
+}
+
 // Adds the vertices from..end as a ring; fewer than three (a spike walked out and back)
 // bound nothing.
 void AddLoop(const std::vector<TracedVertex>& vertices, std::size_t from, Polygon& result)
@@ -36,16 +62,19 @@ void AddLoop(const std::vector<TracedVertex>& vertices, std::size_t from, Polygo
     }
     Ring* pRing = result.CreateRing();
     pRing->ReserveNodes(static_cast<std::int32_t>(vertices.size() - from));
-    for (std::size_t i = from; i < vertices.size(); ++i)
+    if (!AddAsPoints(vertices, from, *pRing))
     {
-        const TracedVertex& vertex = vertices[i];
-        if (vertex.pNode != nullptr)
+        for (std::size_t i = from; i < vertices.size(); ++i)
         {
-            pRing->AdoptNode(vertex.pNode);
-        }
-        else
-        {
-            pRing->AddNode(vertex.Location.X, vertex.Location.Y);
+            const TracedVertex& vertex = vertices[i];
+            if (vertex.pNode != nullptr)
+            {
+                pRing->AdoptNode(vertex.pNode);
+            }
+            else
+            {
+                pRing->AddNode(vertex.Location.X, vertex.Location.Y);
+            }
         }
     }
     // A sliver thinner than the node grid (crossing points on two nearly coinciding edges
