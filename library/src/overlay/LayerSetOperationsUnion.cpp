@@ -356,10 +356,10 @@ Components LinkOverlapping(const Numbering& numbering, const PolygonLayer& large
 }
 
 // Adds each component to the result in the place of its first polygon: a polygon alone as it
-// is, a group as its union.
+// is, a group as its union. The added polygons go to pAdded.
 void AddComponents(const Numbering& numbering, const Grouping& grouping,
                    const std::vector<TreeItem>& unions, PolygonLayer& result,
-                   ProgressCounter& counter)
+                   ProgressCounter& counter, PolygonList& added)
 {
     for (std::size_t id = 0; id < numbering.Count(); ++id)
     {
@@ -376,7 +376,7 @@ void AddComponents(const Numbering& numbering, const Grouping& grouping,
         }
         if (pPolygon != nullptr && !pPolygon->IsEmpty())
         {
-            result.AddPolygon(pPolygon);
+            added.push_back(result.AddPolygon(pPolygon));
         }
         counter.Step();
     }
@@ -438,9 +438,26 @@ void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progres
     phases.Work = SecondsSince(started);
 
     serialStart = CallingThreadCpuSeconds();
-    AddComponents(numbering, grouping, united, result, counter);
-    phases.Merge += CallingThreadCpuSeconds() - serialStart;
-    counter.Finish();
+    // A progress callback that stops the operation while or after the polygons are added takes
+    // them out again, as when it stops it earlier.
+    PolygonList added;
+    try
+    {
+        AddComponents(numbering, grouping, united, result, counter, added);
+        phases.Merge += CallingThreadCpuSeconds() - serialStart;
+        counter.Finish();
+    }
+    catch (...)
+    {
+        try
+        {
+            result.DeletePolygons(added);
+        }
+        catch (...) // NOLINT(bugprone-empty-catch): fresh result polygons are always deletable
+        {
+        }
+        throw;
+    }
 }
 
 } // namespace Arealis::LayerOperations
