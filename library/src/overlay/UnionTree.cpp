@@ -17,6 +17,23 @@ namespace
 
 // Items of a group that one union task combines.
 constexpr std::size_t FanIn = 3;
+// A level whose polygons have fewer nodes than this runs on the calling thread: starting
+// threads would cost more than its unions (a unite of a few small polygons, called once per
+// group of a dissolve).
+constexpr std::int64_t ParallelLevelNodes = 4096;
+
+std::int64_t NodesOf(const std::vector<std::vector<TreeItem>>& levels)
+{
+    std::int64_t nodes = 0;
+    for (const std::vector<TreeItem>& items : levels)
+    {
+        for (const TreeItem& item : items)
+        {
+            nodes += item.pPolygon->GetNodeCount();
+        }
+    }
+    return nodes;
+}
 
 // Unites items [first, first + count) of a level into one item; the unions used up are freed
 // at once, so that a level holds at most its inputs and outputs. afterUnion, when given, is
@@ -111,7 +128,6 @@ std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& grou
             progress(done);
         }
     };
-    const std::function<void()> afterUnion = threads <= 1 ? report : std::function<void()>();
     // A task: a run of up to three items of one group's level.
     struct Task
     {
@@ -136,8 +152,13 @@ std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& grou
             break;
         }
         std::vector<TreeItem> united(tasks.size());
+        const unsigned levelThreads =
+            threads > 1 && NodesOf(levels) >= ParallelLevelNodes ? threads : 1;
+        // On one thread the progress follows every union.
+        const std::function<void()> afterUnion =
+            levelThreads <= 1 ? report : std::function<void()>();
         RunItems(
-            tasks.size(), threads,
+            tasks.size(), levelThreads,
             [&](std::size_t k)
             {
                 const Task& task = tasks[k];

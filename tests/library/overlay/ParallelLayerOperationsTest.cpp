@@ -229,10 +229,10 @@ TEST_F(ParallelLayerOperationsTest, UnionAndUniteDependOnNoThreadCountAndMergeOn
                                     true);
     PolygonLayer& corner = MakeLayer({Box(-1, -1, 0.5, 0.5)});
     PolygonLayer& overlapping = MakeLayer(OverlappingBoxes(60, 14.0), true);
-    PolygonLayer& coverage = MakeLayer(JitteredGrid(14, 1.0, 0.0, 7));
     PolygonLayer& shifted = MakeLayer(JitteredGrid(11, 1.3, 0.35, 11));
     const std::vector<std::pair<PolygonLayer*, PolygonLayer*>> pairs = {
-        {&mixed, &mixed}, {&mixed, &corner}, {&overlapping, &overlapping}, {&overlapping, &shifted}};
+        {&mixed, &mixed}, {&mixed, &corner}, {&overlapping, &overlapping},
+        {&overlapping, &shifted}};
     const auto unionOf = [](Topology& t, PolygonLayer* a, PolygonLayer* b)
     { return t.Union(a, b, false); };
     for (std::size_t p = 0; p < pairs.size(); ++p)
@@ -249,25 +249,28 @@ TEST_F(ParallelLayerOperationsTest, UnionAndUniteDependOnNoThreadCountAndMergeOn
     results->SetLayerThreads(2);
     EXPECT_EQ(AreasOf(*results->Union(&mixed, &corner, false)), (std::vector<double>{26, 4, 1}));
 
-    // Every polygon of two coverages united into one, its parents the polygons in their order.
-    const auto unite = [&](Topology& t, PolygonLayer*, PolygonLayer*)
+    // Every polygon of two layers of many-sided polygons united into one, its parents the
+    // polygons in their order (enough nodes for the unions to be split over the threads).
+    PolygonLayer& circles = MakeLayer(Circles(5, 150, 0.0));
+    PolygonLayer& shiftedCircles = MakeLayer(Circles(5, 150, 0.5));
+    const auto unite = [&](Topology& t, PolygonLayer* a, PolygonLayer* b)
     {
-        std::vector<Polygon*> polygons = PolygonsOf(coverage);
-        const std::vector<Polygon*> more = PolygonsOf(shifted);
-        polygons.insert(polygons.end(), more.begin(), more.end());
-        Collections::PlainArray<Polygon*> array;
-        for (Polygon* polygon : polygons)
+        Collections::PlainArray<Polygon*> polygons;
+        for (const PolygonLayer* layer : {a, b})
         {
-            array.Append(polygon);
+            for (Polygon* polygon : PolygonsOf(*layer))
+            {
+                polygons.Append(polygon);
+            }
         }
-        Collections::OverallEnumerator<Collections::PlainArray<Polygon*>> enumerator(array);
+        Collections::OverallEnumerator<Collections::PlainArray<Polygon*>> enumerator(polygons);
         PolygonLayer* result = t.CreatePolygonLayer(false);
         Overlay::UnitePolygons(&enumerator, *result, true);
         return result;
     };
-    const std::string single = Run(unite, coverage, shifted, 1);
-    EXPECT_EQ(Run(unite, coverage, shifted, 2), single);
-    EXPECT_EQ(Run(unite, coverage, shifted, 3), single);
+    const std::string single = Run(unite, circles, shiftedCircles, 1);
+    EXPECT_EQ(Run(unite, circles, shiftedCircles, 2), single);
+    EXPECT_EQ(Run(unite, circles, shiftedCircles, 3), single);
 }
 
 TEST_F(ParallelLayerOperationsTest, AThrowingProgressCallbackStopsTheWorkersAndRestoresTheOperands)
