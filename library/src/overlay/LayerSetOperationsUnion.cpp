@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <numeric>
 #include <utility>
 #include <vector>
@@ -149,34 +150,85 @@ void TestInBlocks(std::size_t count, unsigned threads, ProgressCounter& counter,
         });
 }
 
+// The polygons of the index whose bounds meet those of polygon id, as ids, those below minId
+// left out.
+std::vector<Id> CandidatesIn(const PolygonsSet& index, const Numbering& numbering, Id id,
+                             Id minId)
+{
+    std::vector<Id> found;
+    index.VisitOverlapping(numbering[id].GetBounds(),
+                           [&](Polygon* pCandidate)
+                           {
+                               const Id other = numbering.IdOf(pCandidate);
+                               if (other != id && other >= minId)
+                               {
+                                   found.push_back(other);
+                               }
+                               return true;
+                           });
+    return found;
+}
+
 // Links each listed polygon with the polygons it overlaps: those of the start layer (pStart),
 // and the listed ones after it (pListed; each listed pair is tested once). A layer that allows
-// no overlaps is passed as null: its commit refused any polygon overlapping another.
+// no overlaps is passed as null: its commit refused any polygon overlapping another. The pair
+// tests are split over the threads by pairs, not by listed polygons, so that a few listed
+// polygons against many (a large polygon over many small ones) still share the work; a listed
+// polygon with many candidates has its edges indexed meanwhile, as the intersection does.
 void LinkListed(const Numbering& numbering, const PolygonsSet* pStart, const PolygonsSet* pListed,
                 Components& components, unsigned threads, ProgressCounter& counter)
 {
     const std::size_t first = numbering.StartCount();
     const std::size_t count = numbering.Count() - first;
-    std::vector<std::vector<Id>> overlaps(count);
-    TestInBlocks(count, threads, counter,
-                 [&](std::size_t i)
+    std::vector<std::vector<Id>> candidates(count);
+    RunItems(BlockCount(count), threads,
+             [&](std::size_t block)
+             {
+                 const std::size_t end = std::min(count, (block + 1) * BlockSize);
+                 for (std::size_t i = block * BlockSize; i < end; ++i)
                  {
                      const auto id = static_cast<Id>(first + i);
                      if (pStart != nullptr)
                      {
-                         overlaps[i] = OverlappingIn(*pStart, numbering, id, 0);
+                         candidates[i] = CandidatesIn(*pStart, numbering, id, 0);
                      }
                      if (pListed != nullptr)
                      {
-                         std::vector<Id> more = OverlappingIn(*pListed, numbering, id, id + 1);
-                         overlaps[i].insert(overlaps[i].end(), more.begin(), more.end());
+                         const std::vector<Id> more = CandidatesIn(*pListed, numbering, id, id + 1);
+                         candidates[i].insert(candidates[i].end(), more.begin(), more.end());
                      }
-                 });
+                 }
+             },
+             {});
+    std::vector<std::pair<Id, Id>> pairs;
+    std::vector<std::unique_ptr<EdgeIndexScope>> indexed;
     for (std::size_t i = 0; i < count; ++i)
     {
-        for (const Id other : overlaps[i])
+        const auto id = static_cast<Id>(first + i);
+        for (const Id other : candidates[i])
         {
-            components.Link(static_cast<Id>(first + i), other);
+            pairs.emplace_back(id, other);
+        }
+        if (candidates[i].size() > EdgeIndexThreshold)
+        {
+            indexed.push_back(std::make_unique<EdgeIndexScope>(numbering[id], true));
+            PrepareForSharedReads(numbering[id], true);
+        }
+    }
+    counter.AddToTotal(static_cast<std::int64_t>(pairs.size()) -
+                       static_cast<std::int64_t>(count));
+    std::vector<char> overlap(pairs.size(), 0);
+    TestInBlocks(pairs.size(), threads, counter,
+                 [&](std::size_t k)
+                 {
+                     const auto [id, other] = pairs[k];
+                     overlap[k] = numbering[id].Overlaps(&numbering[other]) ? 1 : 0;
+                 });
+    for (std::size_t k = 0; k < pairs.size(); ++k)
+    {
+        if (overlap[k] != 0)
+        {
+            components.Link(pairs[k].first, pairs[k].second);
         }
     }
 }
