@@ -14,10 +14,13 @@
 //   (default: 2 threads, 1 run, every operation, CELLS 100 and 317)
 
 #include "Arealis/DerivedLayerOperations.h"
+#include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Ring.h"
 #include "Arealis/Topology.h"
+#include "Collections/OverallEnumerator.h"
+#include "Collections/PlainArray.h"
 #include "Generators.h"
 #include "overlay/ParallelLayerOperations.h"
 
@@ -55,6 +58,25 @@ PolygonLayer& MakeLayer(Topology& topology, const std::vector<BenchData::Polygon
     }
     layer.Commit();
     return layer;
+}
+
+// Every polygon of both layers united into one polygon of a new layer, in the layers' order.
+PolygonLayer* Unite(Topology& topology, const PolygonLayer& a, const PolygonLayer& b)
+{
+    Collections::PlainArray<Arealis::Polygon*> polygons;
+    for (const PolygonLayer* layer : {&a, &b})
+    {
+        Arealis::PolygonEnumerator all = layer->GetPolygons();
+        while (all.MoveNext())
+        {
+            polygons.Append(all.Current());
+        }
+    }
+    Collections::OverallEnumerator<Collections::PlainArray<Arealis::Polygon*>> enumeration(
+        polygons);
+    PolygonLayer* result = topology.CreatePolygonLayer(false);
+    Arealis::Overlay::UnitePolygons(&enumeration, *result, false);
+    return result;
 }
 
 // CPU seconds of the whole process: under load, wall-clock ratios mostly show the other
@@ -135,6 +157,7 @@ int main(int argc, char** argv)
         {"join", [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return t.Join(a, b, true); }},
         {"union", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
          { return t.Union(a, b, false); }},
+        {"unite", [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return Unite(t, *a, *b); }},
         {"identity", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
          { return Arealis::Identity(t, a, b, true); }},
         {"symmetric_difference", [](Topology& t, PolygonLayer* a, PolygonLayer* b)

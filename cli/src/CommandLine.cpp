@@ -85,7 +85,7 @@ std::string UsageText()
            "  --overwrite                    replace an existing output file (or table)\n"
            "  --reproject                    transform B to A's reference system when they differ\n"
            "  --stats                        print timings and counts as JSON on standard error\n"
-           "  --threads N                    split a two-layer operation over N threads (default:\n"
+           "  --threads N                    split the work over N threads (default:\n"
            "                                 every core the process may use); the output is the\n"
            "                                 same for every N\n"
            "  --allow-invalid                operations leave invalid polygons of the inputs out\n"

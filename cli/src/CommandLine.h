@@ -54,7 +54,8 @@ struct Options
     // (unset: the defaults, scaled to degrees for a geographic input).
     std::optional<double> Grid;
     std::optional<double> Tolerance;
-    // Threads the two-layer operations split their work over; 0: every core the process may use.
+    // Threads the layer operations and unite split their work over; 0: every core the process
+    // may use.
     int Threads = 0;
     std::vector<std::string> Inputs;
     // Set by the tool's own entry point, whose process ends right after the command: the

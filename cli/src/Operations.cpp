@@ -73,9 +73,10 @@ OperationResult RunLayerOperation(Operation operation, InputLayer& a, InputLayer
     return result;
 }
 
-OperationResult RunUnite(InputLayer& input, const OperationProgress& progress)
+OperationResult RunUnite(InputLayer& input, const OperationProgress& progress, int threads)
 {
     OperationResult result{CreateTopology(input.Precision()), nullptr};
+    result.Topology->SetLayerThreads(threads);
     result.Layer = result.Topology->CreatePolygonLayer(true);
     // The committed polygons only, as the layer operations take them.
     std::vector<Arealis::Polygon*> committed = AllPolygons(input.Layer());

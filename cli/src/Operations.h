@@ -25,7 +25,9 @@ using OperationProgress = std::function<void(std::int64_t done, std::int64_t tot
 OperationResult RunLayerOperation(Operation operation, InputLayer& a, InputLayer& b,
                                   const OperationProgress& progress = {}, int threads = 0);
 
-// All polygons of the layer united into one polygon, its parents the polygons of the layer.
-OperationResult RunUnite(InputLayer& input, const OperationProgress& progress = {});
+// All polygons of the layer united into one polygon, its parents the polygons of the layer;
+// threads as for RunLayerOperation.
+OperationResult RunUnite(InputLayer& input, const OperationProgress& progress = {},
+                         int threads = 0);
 
 } // namespace ArealisCli

@@ -533,7 +533,7 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
                     const OperationProgress progress = ticker.Callback();
                     return twoLayers ? RunLayerOperation(options.Command, a, *b, progress,
                                                          options.Threads)
-                                     : RunUnite(a, progress);
+                                     : RunUnite(a, progress, options.Threads);
                 });
     timings.OperationMs = MillisecondsSince(operationStart);
 

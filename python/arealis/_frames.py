@@ -285,13 +285,17 @@ def overlay(df1, df2, how="intersection", keep_geom_type=None, make_valid=True, 
 
 
 def dissolve(df, by=None, aggfunc="first", as_index=True, level=None, sort=True,
-             observed=False, dropna=True, *, progress=None, grid=None, tolerance=None):
+             observed=False, dropna=True, *, progress=None, threads=None, grid=None,
+             tolerance=None):
     """The polygons of each group united, as GeoDataFrame.dissolve: all rows when by and
     level are None, otherwise one row per group with the other columns aggregated by
-    aggfunc. Invalid polygons and geometries other than polygons raise ValueError. grid and
-    tolerance are the node grid and overlay tolerance, as for overlay."""
+    aggfunc. Invalid polygons and geometries other than polygons raise ValueError. threads,
+    grid and tolerance are the thread count (default: every usable core; the result is the
+    same for every count), node grid and overlay tolerance, as for overlay."""
     if not isinstance(df, GeoDataFrame):
         raise TypeError(f"df must be a GeoDataFrame, not {type(df).__name__}")
+    if threads is not None and (not isinstance(threads, int) or threads < 1):
+        raise ValueError(f"threads must be a whole number of at least 1, not {threads!r}")
     precision = _precision(df, grid, tolerance, "df")
     if by is None and level is None:
         by = np.zeros(len(df), dtype="int64")
@@ -301,7 +305,7 @@ def dissolve(df, by=None, aggfunc="first", as_index=True, level=None, sort=True,
     aggregated.columns = aggregated.columns.to_flat_index()
     groups = df.groupby(**groupby).ngroup().to_numpy(dtype="int64")
     (geometries, group_of, _), _ = _arealis.dissolve_frame(
-        _geometries(df), groups, len(aggregated), progress, *precision
+        _geometries(df), groups, len(aggregated), progress, threads or 0, *precision
     )
     united = GeometryArray(
         np.array([Polygon()] * len(aggregated), dtype=object), crs=df.crs

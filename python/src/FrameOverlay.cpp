@@ -380,8 +380,8 @@ OverlayResult OverlayFrames(const FrameGeometries& left, const FrameGeometries& 
 }
 
 Pieces DissolveFrame(const FrameGeometries& frame, const std::vector<std::int64_t>& groups,
-                     std::int64_t groupCount, const Arealis::Precision& precision, Guard& guard,
-                     Timings& time)
+                     std::int64_t groupCount, const Arealis::Precision& precision, int threads,
+                     Guard& guard, Timings& time)
 {
     return guard.Run(
         [&]
@@ -389,6 +389,8 @@ Pieces DissolveFrame(const FrameGeometries& frame, const std::vector<std::int64_
             Pieces pieces;
             Clock::time_point start = Clock::now();
             const TopologyPtr topology = CreateTopology(precision);
+            // The unions below take their thread count from the polygons' topology.
+            topology->SetLayerThreads(threads);
             const FrameLayer layer(*topology, frame);
             std::vector<std::vector<Arealis::Polygon*>> members(
                 static_cast<std::size_t>(groupCount));

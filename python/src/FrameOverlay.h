@@ -67,10 +67,11 @@ OverlayResult OverlayFrames(const FrameGeometries& left, const FrameGeometries& 
 
 // The union of the polygons of each group (groups[i] is the group of row i, groups numbered
 // from 0 to groupCount - 1); one piece per group that is not empty, ordered by group, with
-// the group number as its left row.
+// the group number as its left row. Each union runs on the given number of threads (0: every
+// usable core).
 Pieces DissolveFrame(const FrameGeometries& frame, const std::vector<std::int64_t>& groups,
-                     std::int64_t groupCount, const Arealis::Precision& precision, Guard& guard,
-                     Timings& time);
+                     std::int64_t groupCount, const Arealis::Precision& precision, int threads,
+                     Guard& guard, Timings& time);
 
 // For each row: empty when the polygon is valid (or missing), otherwise why it is not; strict
 // also applies the simple-features rules to polygons the library accepts.

@@ -169,9 +169,13 @@ py::dict OverlayFramesPy(const py::list& left, const py::list& right, const py::
 }
 
 py::tuple DissolvePy(const py::list& geometries, const py::array_t<std::int64_t>& groups,
-                     std::int64_t groupCount, const py::object& progress, double grid,
-                     double tolerance)
+                     std::int64_t groupCount, const py::object& progress, int threads,
+                     double grid, double tolerance)
 {
+    if (threads < 0)
+    {
+        throw py::value_error("threads must be at least 1, got " + std::to_string(threads));
+    }
     if (static_cast<std::size_t>(groups.size()) != geometries.size())
     {
         throw py::value_error("one group per geometry is needed");
@@ -187,7 +191,8 @@ py::tuple DissolvePy(const py::list& geometries, const py::array_t<std::int64_t>
     }
     Guard guard(progress);
     Timings time;
-    const Pieces pieces = DissolveFrame(frame, groupOf, groupCount, {grid, tolerance}, guard, time);
+    const Pieces pieces =
+        DissolveFrame(frame, groupOf, groupCount, {grid, tolerance}, threads, guard, time);
     return py::make_tuple(ToPython(pieces, AnyShapely(geometries)), ToPython(time));
 }
 
@@ -353,10 +358,11 @@ PYBIND11_MODULE(_arealis, module)
                "each as (WKB list, left rows, right rows), and the timings; threads 0 uses every "
                "usable core.");
     module.def("dissolve_frame", &DissolvePy, py::arg("geometries"), py::arg("groups"),
-               py::arg("group_count"), py::arg("progress") = py::none(),
+               py::arg("group_count"), py::arg("progress") = py::none(), py::arg("threads") = 0,
                py::arg("grid") = Arealis::DefaultNodeGridStep,
                py::arg("tolerance") = Arealis::DefaultIntersectionTolerance,
-               "The union of the polygons of each group: ((WKB list, groups, -1s), timings).");
+               "The union of the polygons of each group: ((WKB list, groups, -1s), timings); "
+               "threads 0 uses every usable core.");
     module.def("validate_frame", &ValidatePy, py::arg("geometries"), py::arg("strict") = false,
                py::arg("progress") = py::none(),
                py::arg("grid") = Arealis::DefaultNodeGridStep,

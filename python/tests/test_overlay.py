@@ -55,6 +55,10 @@ def test_every_thread_count_gives_the_same_frame():
         pd.testing.assert_frame_equal(arealis.overlay(df1, df2, how=how, threads=3), one)
     with pytest.raises(ValueError, match="threads"):
         arealis.overlay(df1, df2, threads=0)
+    # Enough polygons for the dissolve's unions to be split over the threads.
+    both = pd.concat([grid(40, 40, 1.0, 0.0, "a"), grid(30, 30, 1.3, 0.4, "b")], ignore_index=True)
+    one = arealis.dissolve(both, threads=1).geometry.to_wkb().tolist()
+    assert arealis.dissolve(both, threads=3).geometry.to_wkb().tolist() == one
 
 
 def test_crs_is_kept_and_a_mismatch_refused():

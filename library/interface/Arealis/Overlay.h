@@ -48,7 +48,9 @@ using UniteProgress = std::function<void(std::int64_t done, std::int64_t total)>
 // unions join polygons of similar size. A null enumeration throws InvalidOperationException
 // "Uninitialized enumerator."; an empty one gives an empty polygon. The free result is always
 // a new polygon, also when only one polygon was enumerated. progress, when given, follows the
-// unions without changing the result.
+// unions without changing the result. The unions of a pass are split over the layer threads
+// (Topology::SetLayerThreads) of the target layer's topology, or of the first polygon's that
+// belongs to a layer; the result is the same for every thread count.
 std::unique_ptr<Polygon> UnitePolygons(Collections::IEnumerator<Polygon*>* pPolygons,
                                        const UniteProgress& progress = {});
 // In a layer; with recordParents the result's parents are the enumerated polygons that belong

@@ -73,11 +73,15 @@ public:
     // that were never validated.
     using LayerProgress = std::function<void(std::int64_t done, std::int64_t total)>;
     // The number of threads the layer operations split their work over; 0, the default, uses
-    // every core the process may run on. The results are the same for every count. A negative
-    // count throws ArgumentOutOfRangeException.
+    // every core the process may run on. Overlay::UnitePolygons into a layer of this topology
+    // (or of free polygons, the first of which belongs to one) uses it too. The results are
+    // the same for every count. A negative count throws ArgumentOutOfRangeException.
     void SetLayerThreads(std::int32_t nThreads);
     std::int32_t GetLayerThreads() const;
-    // Overlapping polygons of A and B dissolved into one; never records parents.
+    // Overlapping polygons of A and B dissolved into one; never records parents. Each group of
+    // polygons that overlap one another, directly or through others, becomes one polygon in
+    // the place of its first member (the larger layer's polygons first, then the other's);
+    // overlapping polygons of the larger layer that no polygon of the other links stay apart.
     PolygonLayer* Union(PolygonLayer* pA, PolygonLayer* pB, bool recordParents,
                         const LayerProgress& progress = {});
     // Every common part of a polygon of A and a polygon of B.

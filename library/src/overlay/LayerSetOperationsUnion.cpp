@@ -1,15 +1,21 @@
-#include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
-#include "Arealis/PolygonsSet.h"
-#include "overlay/LayerSetOperations.h"
 #include "Arealis/PolygonTable.h"
-#include "model/SnapshotEnumerator.h"
+#include "Arealis/PolygonsSet.h"
+#include "Arealis/Rectangle.h"
+#include "Arealis/Topology.h"
+#include "overlay/LayerSetOperations.h"
+#include "overlay/ParallelLayerOperations.h"
+#include "overlay/UnionTree.h"
+#include "support/ParallelWork.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -19,199 +25,491 @@ namespace Arealis::LayerOperations
 namespace
 {
 
-// The polygons of the union so far, indexed by their bounds: polygons of the operand layers
-// and the free unions made from them, which the index owns. Polygons merged into a union leave
-// the index; merged unions are kept alive until the end of the pass, so that the pass can still
-// recognise them on its list and skip them. What the pass needs to know of a polygon (whether
-// the index owns it, whether it was made or merged in this pass) sits in one flat table, looked
-// up for every candidate: passes are numbered, so a new pass forgets the last one's marks
-// without a pass over them.
-class WorkingIndex
+// The union of two layers is the union of each group of polygons that overlap one another,
+// directly or through others (the components of the overlap graph); a polygon that overlaps
+// none stays as it is. The graph's edges come from pair tests that are independent of each
+// other, the components from them do not depend on the order the edges are found in, and each
+// component is united by a fixed tree: so the work splits over threads and the result is the
+// same whatever their number.
+//
+// Polygons are numbered: the start layer's (the larger operand's) first, then the listed
+// layer's (the smaller one's), each in its layer's order. Only pairs with a listed polygon are
+// tested, and pairs of start polygons only where a listed polygon links them: two overlapping
+// polygons of the larger layer that no polygon of the other touches stay apart. A layer united
+// with itself lists all its polygons and starts from none.
+using Id = std::uint32_t;
+
+// Polygons per work item of the pair tests.
+constexpr std::size_t BlockSize = 64;
+
+std::size_t BlockCount(std::size_t count)
+{
+    return (count + BlockSize - 1) / BlockSize;
+}
+
+class Numbering
 {
 public:
-    explicit WorkingIndex(const PolygonsSet& start) : m_index(start) {}
-
-    // The polygons of the index that overlap the polygon, leaving out the polygon itself and
-    // the unions made in this pass (they are examined again in the next pass).
-    PolygonList Overlapping(const Polygon& polygon) const
+    Numbering(PolygonList start, const PolygonList& listed) : m_polygons(std::move(start))
     {
-        PolygonList found;
-        m_index.VisitOverlapping(polygon.GetBounds(),
-                                 [&](Polygon* pCandidate)
-                                 {
-                                     if (pCandidate != &polygon && !IsNewThisPass(*pCandidate))
-                                     {
-                                         found.push_back(pCandidate);
-                                     }
-                                     return true;
-                                 });
-        std::erase_if(found,
-                      [&](const Polygon* pCandidate) { return !polygon.Overlaps(pCandidate); });
-        return found;
-    }
-
-    // Puts a polygon of an operand layer into the index; a union is there already.
-    void Keep(Polygon& polygon)
-    {
-        const State* state = m_states.Find(&polygon);
-        if (state == nullptr || !state->Owned)
+        m_startCount = m_polygons.size();
+        m_polygons.insert(m_polygons.end(), listed.begin(), listed.end());
+        for (std::size_t i = 0; i < m_polygons.size(); ++i)
         {
-            m_index.Insert(&polygon);
+            m_ids[m_polygons[i]] = static_cast<Id>(i);
         }
     }
 
-    Polygon& Adopt(std::unique_ptr<Polygon> united)
+    std::size_t Count() const { return m_polygons.size(); }
+    std::size_t StartCount() const { return m_startCount; }
+    Polygon& operator[](Id id) const { return *m_polygons[id]; }
+    Id IdOf(const Polygon* pPolygon) const { return *m_ids.Find(pPolygon); }
+
+private:
+    PolygonList m_polygons;
+    std::size_t m_startCount = 0;
+    PolygonTable<Id> m_ids;
+};
+
+// Components by union-find; a component's root is its smallest id.
+class Components
+{
+public:
+    explicit Components(std::size_t count) : m_parent(count)
     {
-        Polygon& polygon = *united;
-        // A union may stand where one freed at the end of an earlier pass stood.
-        State& state = m_states[&polygon];
-        state = State{std::move(united), m_pass, 0};
-        m_index.Insert(&polygon);
-        return polygon;
+        std::iota(m_parent.begin(), m_parent.end(), Id{0});
     }
 
-    // Takes a polygon that was merged into a union out of the index.
-    void Retire(Polygon& polygon)
+    Id Root(Id id)
     {
-        m_index.Remove(&polygon);
-        State& state = m_states[&polygon];
-        if (state.Owned)
+        while (m_parent[id] != id)
         {
-            m_retired.push_back(std::move(state.Owned));
+            m_parent[id] = m_parent[m_parent[id]];
+            id = m_parent[id];
         }
-        state.RetiredInPass = m_pass;
+        return id;
     }
 
-    bool IsRetired(const Polygon& polygon) const
+    void Link(Id a, Id b)
     {
-        const State* state = m_states.Find(&polygon);
-        return state != nullptr && state->RetiredInPass == m_pass;
-    }
-
-    void EndPass()
-    {
-        ++m_pass;
-        m_retired.clear();
-    }
-
-    PolygonList Polygons() const
-    {
-        PolygonList polygons;
-        const auto all = m_index.GetEnumerator();
-        while (all->MoveNext())
+        a = Root(a);
+        b = Root(b);
+        if (a != b)
         {
-            polygons.push_back(all->Current());
+            m_parent[std::max(a, b)] = std::min(a, b);
         }
-        return polygons;
     }
 
 private:
-    struct State
-    {
-        std::unique_ptr<Polygon> Owned; // a union while the index holds it
-        std::uint32_t MadeInPass = 0;
-        std::uint32_t RetiredInPass = 0;
-    };
-
-    bool IsNewThisPass(const Polygon& polygon) const
-    {
-        const State* state = m_states.Find(&polygon);
-        return state != nullptr && state->MadeInPass == m_pass;
-    }
-
-    PolygonsSet m_index;
-    PolygonTable<State> m_states;
-    std::uint32_t m_pass = 1; // 0 marks nothing
-    std::vector<std::unique_ptr<Polygon>> m_retired;
+    std::vector<Id> m_parent;
 };
 
-std::unique_ptr<Polygon> UnionWith(Polygon& polygon, const PolygonList& overlapping)
+// The polygons of the index that overlap polygon id, as ids, those up to minId left out.
+std::vector<Id> OverlappingIn(const PolygonsSet& index, const Numbering& numbering, Id id,
+                              Id minId)
 {
-    if (overlapping.size() == 1)
-    {
-        return Overlay::Union(*overlapping.front(), polygon);
-    }
-    SnapshotEnumerator<Polygon*> enumeration(overlapping);
-    const std::unique_ptr<Polygon> united = Overlay::UnitePolygons(&enumeration);
-    return Overlay::Union(*united, polygon);
+    const Polygon& polygon = numbering[id];
+    std::vector<Id> found;
+    index.VisitOverlapping(polygon.GetBounds(),
+                           [&](Polygon* pCandidate)
+                           {
+                               const Id other = numbering.IdOf(pCandidate);
+                               if (other != id && other >= minId &&
+                                   polygon.Overlaps(pCandidate))
+                               {
+                                   found.push_back(other);
+                               }
+                               return true;
+                           });
+    return found;
 }
 
-// Merges one polygon of the pass's list with the polygons it overlaps. A new union goes on the
-// next pass's list, since it may overlap polygons it did not meet before.
-void UniteOne(WorkingIndex& index, Polygon& polygon, PolygonList& next)
+// Runs test(i) for each of count items in blocks over the threads, counting them as work.
+template <class Test>
+void TestInBlocks(std::size_t count, unsigned threads, ProgressCounter& counter, Test&& test)
 {
-    const PolygonList overlapping = index.Overlapping(polygon);
-    if (overlapping.empty())
-    {
-        index.Keep(polygon);
-        return;
-    }
-    std::unique_ptr<Polygon> united = UnionWith(polygon, overlapping);
-    for (Polygon* pMerged : overlapping)
-    {
-        index.Retire(*pMerged);
-    }
-    // A union equal to the polygon means that the others lie inside it: they are gone and the
-    // polygon stays as it is.
-    if (united->IsEqual(&polygon, 0.0))
-    {
-        index.Keep(polygon);
-        return;
-    }
-    if (!index.IsRetired(polygon))
-    {
-        index.Retire(polygon);
-    }
-    next.push_back(&index.Adopt(std::move(united)));
-}
-
-PolygonList RunPass(WorkingIndex& index, const PolygonList& list, ProgressCounter& counter)
-{
-    PolygonList next;
-    for (Polygon* polygon : list)
-    {
-        if (!index.IsRetired(*polygon))
+    std::atomic<std::int64_t> done{0};
+    std::int64_t reported = 0;
+    RunItems(
+        BlockCount(count), threads,
+        [&](std::size_t block)
         {
-            UniteOne(index, *polygon, next);
+            const std::size_t end = std::min(count, (block + 1) * BlockSize);
+            for (std::size_t i = block * BlockSize; i < end; ++i)
+            {
+                test(i);
+            }
+            done.fetch_add(static_cast<std::int64_t>(end - block * BlockSize),
+                           std::memory_order_relaxed);
+        },
+        [&]
+        {
+            const std::int64_t now = done.load(std::memory_order_relaxed);
+            counter.Step(now - reported);
+            reported = now;
+        });
+}
+
+// The polygons of the index whose bounds meet those of polygon id, as ids, those below minId
+// left out.
+std::vector<Id> CandidatesIn(const PolygonsSet& index, const Numbering& numbering, Id id,
+                             Id minId)
+{
+    std::vector<Id> found;
+    index.VisitOverlapping(numbering[id].GetBounds(),
+                           [&](Polygon* pCandidate)
+                           {
+                               const Id other = numbering.IdOf(pCandidate);
+                               if (other != id && other >= minId)
+                               {
+                                   found.push_back(other);
+                               }
+                               return true;
+                           });
+    return found;
+}
+
+// Links each listed polygon with the polygons it overlaps: those of the start layer (pStart),
+// and the listed ones after it (pListed; each listed pair is tested once). A layer that allows
+// no overlaps is passed as null: its commit refused any polygon overlapping another. The pair
+// tests are split over the threads by pairs, not by listed polygons, so that a few listed
+// polygons against many (a large polygon over many small ones) still share the work; a listed
+// polygon with many candidates has its edges indexed meanwhile, as the intersection does.
+void LinkListed(const Numbering& numbering, const PolygonsSet* pStart, const PolygonsSet* pListed,
+                Components& components, unsigned threads, ProgressCounter& counter)
+{
+    const std::size_t first = numbering.StartCount();
+    const std::size_t count = numbering.Count() - first;
+    std::vector<std::vector<Id>> candidates(count);
+    RunItems(BlockCount(count), threads,
+             [&](std::size_t block)
+             {
+                 const std::size_t end = std::min(count, (block + 1) * BlockSize);
+                 for (std::size_t i = block * BlockSize; i < end; ++i)
+                 {
+                     const auto id = static_cast<Id>(first + i);
+                     if (pStart != nullptr)
+                     {
+                         candidates[i] = CandidatesIn(*pStart, numbering, id, 0);
+                     }
+                     if (pListed != nullptr)
+                     {
+                         const std::vector<Id> more = CandidatesIn(*pListed, numbering, id, id + 1);
+                         candidates[i].insert(candidates[i].end(), more.begin(), more.end());
+                     }
+                 }
+             },
+             {});
+    std::vector<std::pair<Id, Id>> pairs;
+    std::vector<std::unique_ptr<EdgeIndexScope>> indexed;
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        const auto id = static_cast<Id>(first + i);
+        for (const Id other : candidates[i])
+        {
+            pairs.emplace_back(id, other);
+        }
+        if (candidates[i].size() > EdgeIndexThreshold)
+        {
+            indexed.push_back(std::make_unique<EdgeIndexScope>(numbering[id], true));
+            PrepareForSharedReads(numbering[id], true);
+        }
+    }
+    counter.AddToTotal(static_cast<std::int64_t>(pairs.size()) -
+                       static_cast<std::int64_t>(count));
+    std::vector<char> overlap(pairs.size(), 0);
+    TestInBlocks(pairs.size(), threads, counter,
+                 [&](std::size_t k)
+                 {
+                     const auto [id, other] = pairs[k];
+                     overlap[k] = numbering[id].Overlaps(&numbering[other]) ? 1 : 0;
+                 });
+    for (std::size_t k = 0; k < pairs.size(); ++k)
+    {
+        if (overlap[k] != 0)
+        {
+            components.Link(pairs[k].first, pairs[k].second);
+        }
+    }
+}
+
+// Links overlapping start polygons where a listed polygon reached one of them, in rounds from
+// those reached until no new one is.
+void LinkReachedStart(const Numbering& numbering, const PolygonsSet& start,
+                      Components& components, unsigned threads, ProgressCounter& counter)
+{
+    const std::size_t startCount = numbering.StartCount();
+    std::vector<char> reached(startCount, 0);
+    std::vector<Id> frontier;
+    // A start polygon is reached when its component holds a listed polygon.
+    std::vector<char> rootWithListed(numbering.Count(), 0);
+    for (std::size_t id = startCount; id < numbering.Count(); ++id)
+    {
+        rootWithListed[components.Root(static_cast<Id>(id))] = 1;
+    }
+    for (std::size_t id = 0; id < startCount; ++id)
+    {
+        if (rootWithListed[components.Root(static_cast<Id>(id))] != 0)
+        {
+            reached[id] = 1;
+            frontier.push_back(static_cast<Id>(id));
+        }
+    }
+    while (!frontier.empty())
+    {
+        counter.AddToTotal(static_cast<std::int64_t>(frontier.size()));
+        std::vector<std::vector<Id>> overlaps(frontier.size());
+        TestInBlocks(frontier.size(), threads, counter, [&](std::size_t i)
+                     { overlaps[i] = OverlappingIn(start, numbering, frontier[i], 0); });
+        std::vector<Id> next;
+        for (std::size_t i = 0; i < frontier.size(); ++i)
+        {
+            for (const Id other : overlaps[i])
+            {
+                components.Link(frontier[i], other);
+                if (reached[other] == 0)
+                {
+                    reached[other] = 1;
+                    next.push_back(other);
+                }
+            }
+        }
+        std::ranges::sort(next);
+        frontier = std::move(next);
+    }
+}
+
+// The position of a point on a Hilbert curve over a 2^16 x 2^16 grid.
+std::uint64_t HilbertIndex(std::uint32_t x, std::uint32_t y)
+{
+    constexpr std::uint32_t side = 1U << 16;
+    std::uint64_t index = 0;
+    for (std::uint32_t s = side / 2; s > 0; s /= 2)
+    {
+        const std::uint32_t rx = (x & s) != 0 ? 1 : 0;
+        const std::uint32_t ry = (y & s) != 0 ? 1 : 0;
+        index += static_cast<std::uint64_t>(s) * s * ((3 * rx) ^ ry);
+        if (ry == 0)
+        {
+            if (rx == 1)
+            {
+                x = side - 1 - x;
+                y = side - 1 - y;
+            }
+            std::swap(x, y);
+        }
+    }
+    return index;
+}
+
+// The components: each polygon's root, and the polygons of every component of two or more in
+// the order of their roots, each along the curve (see SortAlongCurve).
+struct Grouping
+{
+    std::vector<Id> RootOf;
+    std::vector<Id> GroupOf; // by root; None for a polygon alone
+    std::vector<std::vector<Id>> Groups;
+    static constexpr Id None = ~Id{0};
+};
+
+// The ids of each group in the order of the Hilbert curve through their bounds' centres, so that
+// the tree unites neighbours and its unions stay compact; ties by id.
+void SortAlongCurve(std::vector<std::vector<Id>>& groups, const Numbering& numbering)
+{
+    Rectangle extent;
+    for (std::size_t id = 0; id < numbering.Count(); ++id)
+    {
+        extent.Extend(numbering[static_cast<Id>(id)].GetBounds());
+    }
+    const double width = std::max(extent.MaxX - extent.MinX, 1e-300);
+    const double height = std::max(extent.MaxY - extent.MinY, 1e-300);
+    const auto cell = [](double offset, double size)
+    {
+        constexpr double last = (1U << 16) - 1;
+        return static_cast<std::uint32_t>(std::clamp(offset / size * last, 0.0, last));
+    };
+    std::vector<std::pair<std::uint64_t, Id>> keyed;
+    for (std::vector<Id>& group : groups)
+    {
+        keyed.clear();
+        for (const Id id : group)
+        {
+            const Rectangle bounds = numbering[id].GetBounds();
+            const double x = (bounds.MinX + bounds.MaxX) / 2 - extent.MinX;
+            const double y = (bounds.MinY + bounds.MaxY) / 2 - extent.MinY;
+            keyed.emplace_back(HilbertIndex(cell(x, width), cell(y, height)), id);
+        }
+        std::ranges::sort(keyed);
+        for (std::size_t k = 0; k < keyed.size(); ++k)
+        {
+            group[k] = keyed[k].second;
+        }
+    }
+}
+
+Grouping GroupComponents(Components& components, const Numbering& numbering)
+{
+    const std::size_t count = numbering.Count();
+    Grouping grouping;
+    grouping.RootOf.resize(count);
+    std::vector<Id> sizes(count, 0);
+    for (std::size_t id = 0; id < count; ++id)
+    {
+        grouping.RootOf[id] = components.Root(static_cast<Id>(id));
+        ++sizes[grouping.RootOf[id]];
+    }
+    grouping.GroupOf.assign(count, Grouping::None);
+    for (std::size_t id = 0; id < count; ++id)
+    {
+        if (sizes[id] > 1)
+        {
+            grouping.GroupOf[id] = static_cast<Id>(grouping.Groups.size());
+            grouping.Groups.emplace_back().reserve(sizes[id]);
+        }
+    }
+    for (std::size_t id = 0; id < count; ++id)
+    {
+        const Id group = grouping.GroupOf[grouping.RootOf[id]];
+        if (group != Grouping::None)
+        {
+            grouping.Groups[group].push_back(static_cast<Id>(id));
+        }
+    }
+    SortAlongCurve(grouping.Groups, numbering);
+    return grouping;
+}
+
+// Fills the polygons' lazily computed values, which the pair tests then read from several
+// threads at once, and links the overlapping ones.
+Components LinkOverlapping(const Numbering& numbering, const PolygonLayer& larger,
+                           const PolygonLayer& smaller, unsigned threads, ProgressCounter& counter)
+{
+    const std::size_t count = numbering.Count();
+    RunItems(BlockCount(count), threads,
+             [&](std::size_t block)
+             {
+                 const std::size_t end = std::min(count, (block + 1) * BlockSize);
+                 for (std::size_t id = block * BlockSize; id < end; ++id)
+                 {
+                     PrepareForSharedReads(numbering[static_cast<Id>(id)], false);
+                 }
+             },
+             {});
+    const bool self = &larger == &smaller;
+    Components components(count);
+    LinkListed(numbering, self ? nullptr : &larger.GetIndex(),
+               smaller.AllowsOverlap() ? &smaller.GetIndex() : nullptr, components, threads,
+               counter);
+    if (!self && larger.AllowsOverlap())
+    {
+        LinkReachedStart(numbering, larger.GetIndex(), components, threads, counter);
+    }
+    return components;
+}
+
+// Adds each component to the result in the place of its first polygon: a polygon alone as it
+// is, a group as its union. The added polygons go to pAdded.
+void AddComponents(const Numbering& numbering, const Grouping& grouping,
+                   const std::vector<TreeItem>& unions, PolygonLayer& result,
+                   ProgressCounter& counter, PolygonList& added)
+{
+    for (std::size_t id = 0; id < numbering.Count(); ++id)
+    {
+        const Id root = grouping.RootOf[id];
+        const Id group = grouping.GroupOf[root];
+        const Polygon* pPolygon = nullptr;
+        if (group == Grouping::None)
+        {
+            pPolygon = &numbering[static_cast<Id>(id)];
+        }
+        else if (root == id)
+        {
+            pPolygon = unions[group].pPolygon;
+        }
+        if (pPolygon != nullptr && !pPolygon->IsEmpty())
+        {
+            added.push_back(result.AddPolygon(pPolygon));
         }
         counter.Step();
     }
-    counter.AddToTotal(static_cast<std::int64_t>(next.size()));
-    index.EndPass();
-    return next;
 }
 
-void AddAll(const WorkingIndex& index, PolygonLayer& result, ProgressCounter& counter)
+double SecondsSince(std::chrono::steady_clock::time_point start)
 {
-    for (const Polygon* polygon : index.Polygons())
-    {
-        if (!polygon->IsEmpty())
-        {
-            result.AddPolygon(polygon);
-        }
-        counter.Step();
-    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 } // namespace
 
 void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progress& progress)
 {
+    // The phases for the benchmarks: the pair tests, the unions, and the calling thread's CPU
+    // time in the serial steps (numbering, grouping, adding to the result).
+    ParallelPhases& phases = LastParallelPhases();
+    phases = {};
+    double serialStart = CallingThreadCpuSeconds();
     PolygonLayer& larger = b.GetPolygonCount() > a.GetPolygonCount() ? b : a;
     PolygonLayer& smaller = &larger == &a ? b : a;
     larger.Commit();
-    // A layer united with itself only dissolves its own overlaps: every polygon comes from the
-    // list, none from the start index.
-    WorkingIndex index(&larger == &smaller ? PolygonsSet() : larger.GetIndex());
-    PolygonList list = PolygonsOf(smaller);
-    const auto listed = static_cast<std::int64_t>(list.size());
-    ProgressCounter counter(progress, listed + larger.GetPolygonCount() + listed);
-    while (!list.empty())
+    const Numbering numbering(&larger == &smaller ? PolygonList() : PolygonsOf(larger),
+                              PolygonsOf(smaller));
+    const std::size_t count = numbering.Count();
+    const unsigned threads =
+        count < 2 ? 1 : Parallel::ResolveThreadCount(result.GetTopology()->GetLayerThreads());
+    const auto listed = static_cast<std::int64_t>(count - numbering.StartCount());
+    ProgressCounter counter(progress, static_cast<std::int64_t>(count) + listed);
+    phases.Merge = CallingThreadCpuSeconds() - serialStart;
+
+    auto started = std::chrono::steady_clock::now();
+    Components components = LinkOverlapping(numbering, larger, smaller, threads, counter);
+    phases.Prepare = SecondsSince(started);
+
+    serialStart = CallingThreadCpuSeconds();
+    const Grouping grouping = GroupComponents(components, numbering);
+    std::vector<PolygonList> groups(grouping.Groups.size());
+    std::int64_t unions = 0;
+    for (std::size_t g = 0; g < groups.size(); ++g)
     {
-        list = RunPass(index, list, counter);
+        for (const Id id : grouping.Groups[g])
+        {
+            groups[g].push_back(&numbering[id]);
+        }
+        unions += UnionsFor(groups[g].size());
     }
-    AddAll(index, result, counter);
-    counter.Finish();
+    counter.AddToTotal(unions);
+    phases.Merge += CallingThreadCpuSeconds() - serialStart;
+
+    started = std::chrono::steady_clock::now();
+    std::int64_t reported = 0;
+    const std::vector<TreeItem> united = UniteGroups(groups, threads,
+                                                     [&](std::int64_t done)
+                                                     {
+                                                         counter.Step(done - reported);
+                                                         reported = done;
+                                                     });
+    phases.Work = SecondsSince(started);
+
+    serialStart = CallingThreadCpuSeconds();
+    // A progress callback that stops the operation while or after the polygons are added takes
+    // them out again, as when it stops it earlier.
+    PolygonList added;
+    try
+    {
+        AddComponents(numbering, grouping, united, result, counter, added);
+        phases.Merge += CallingThreadCpuSeconds() - serialStart;
+        counter.Finish();
+    }
+    catch (...)
+    {
+        try
+        {
+            result.DeletePolygons(added);
+        }
+        catch (...) // NOLINT(bugprone-empty-catch): fresh result polygons are always deletable
+        {
+        }
+        throw;
+    }
 }
 
 } // namespace Arealis::LayerOperations

@@ -4,6 +4,7 @@
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Rectangle.h"
 #include "Arealis/SegmentIntersection.h"
+#include "Arealis/Topology.h"
 #include "Collections/PlainArray.h"
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/InvalidOperationException.h"
@@ -13,6 +14,8 @@
 #include "overlay/OverlayGraph.h"
 #include "overlay/ResultRings.h"
 #include "overlay/SnappedPoints.h"
+#include "overlay/UnionTree.h"
+#include "support/ParallelWork.h"
 
 #include <algorithm>
 #include <array>
@@ -239,69 +242,36 @@ std::unique_ptr<Polygon> CopyAsFree(const Polygon& source)
     return copy;
 }
 
-// One polygon of a pass of UnitePolygons: an enumerated polygon, or a temporary union that the
-// pass owns and deletes once it has been used.
-struct PassItem
+// The thread count for uniting: that of the target layer's topology, or else of the first
+// polygon's that belongs to a layer; one for free polygons only.
+unsigned UniteThreads(const std::vector<Polygon*>& polygons, const PolygonLayer* pTarget)
 {
-    Polygon* pPolygon = nullptr;
-    std::unique_ptr<Polygon> pTemporary;
-};
-
-// Counts the unions of two polygons and reports them to the optional callback.
-class UnionCounter
-{
-public:
-    UnionCounter(const UniteProgress& progress, std::int64_t total)
-        : m_progress(progress), m_total(total)
+    const PolygonLayer* pLayer = pTarget;
+    for (std::size_t i = 0; pLayer == nullptr && i < polygons.size(); ++i)
     {
+        pLayer = polygons[i]->GetLayer();
     }
-
-    void Step()
-    {
-        ++m_done;
-        if (m_progress)
-        {
-            m_progress(m_done, m_total);
-        }
-    }
-
-private:
-    const UniteProgress& m_progress;
-    std::int64_t m_done = 0;
-    std::int64_t m_total;
-};
-
-PassItem UniteGroup(std::vector<PassItem>& group, UnionCounter& counter)
-{
-    if (group.size() == 1)
-    {
-        return std::move(group.front());
-    }
-    std::unique_ptr<Polygon> united = Union(*group[0].pPolygon, *group[1].pPolygon);
-    counter.Step();
-    group[0].pTemporary.reset();
-    group[1].pTemporary.reset();
-    if (group.size() == 3)
-    {
-        united = Union(*united, *group[2].pPolygon);
-        counter.Step();
-        group[2].pTemporary.reset();
-    }
-    PassItem item;
-    item.pPolygon = united.get();
-    item.pTemporary = std::move(united);
-    return item;
+    const Topology* pTopology = pLayer == nullptr ? nullptr : pLayer->GetTopology();
+    return pTopology == nullptr ? 1 : Parallel::ResolveThreadCount(pTopology->GetLayerThreads());
 }
 
-// The union of all enumerated polygons, in groups of three per pass. The enumerated polygons
-// that belong to a layer are appended to pParents when it is given. The polygons are read
-// first, so that the number of unions (one fewer than the polygons) is known from the start.
-// The polygons' topologies and pTarget's, when given, must share their precision.
-PassItem UniteAll(Collections::IEnumerator<Polygon*>& polygons,
-                  Collections::PlainArray<Polygon*>* pParents, const UniteProgress& progress,
-                  const PolygonLayer* pTarget)
+bool HasRepeats(std::vector<Polygon*> polygons)
 {
-    std::vector<PassItem> items;
+    std::ranges::sort(polygons);
+    return std::ranges::adjacent_find(polygons) != polygons.end();
+}
+
+// The union of all enumerated polygons, in groups of three per level (see UniteGroups). The
+// enumerated polygons that belong to a layer are appended to pParents when it is given. The
+// polygons are read first, so that the number of unions (one fewer than the polygons) is
+// known from the start. The polygons' topologies and pTarget's, when given, must share their
+// precision.
+LayerOperations::TreeItem UniteAll(Collections::IEnumerator<Polygon*>& polygons,
+                                   Collections::PlainArray<Polygon*>* pParents,
+                                   const UniteProgress& progress, const PolygonLayer* pTarget)
+{
+    std::vector<std::vector<Polygon*>> groups(1);
+    std::vector<Polygon*>& items = groups.front();
     Detail::OperandPrecision precision{Detail::PrecisionOf(pTarget)};
     while (polygons.MoveNext())
     {
@@ -316,28 +286,21 @@ PassItem UniteAll(Collections::IEnumerator<Polygon*>& polygons,
             pParents->Append(pPolygon);
         }
         precision.Add(Detail::PrecisionOf(*pPolygon));
-        items.push_back(PassItem{pPolygon, nullptr});
+        items.push_back(pPolygon);
     }
     const PrecisionScope scope(precision.Get());
-    UnionCounter counter(progress, items.empty() ? 0 : static_cast<std::int64_t>(items.size()) - 1);
-    std::vector<PassItem> group;
-    // The first pass unites the enumerated polygons, the following ones the unions of the pass
-    // before, three at a time; a group of one passes its polygon on as it is.
-    while (items.size() > 1)
+    const std::int64_t total = LayerOperations::UnionsFor(items.size());
+    LayerOperations::TreeProgress onUnions;
+    if (progress)
     {
-        std::vector<PassItem> next;
-        for (std::size_t i = 0; i < items.size(); i += 3)
-        {
-            group.clear();
-            for (std::size_t j = i; j < items.size() && j < i + 3; ++j)
-            {
-                group.push_back(std::move(items[j]));
-            }
-            next.push_back(UniteGroup(group, counter));
-        }
-        items = std::move(next);
+        onUnions = [&](std::int64_t done) { progress(done, total); };
     }
-    return items.empty() ? PassItem{} : std::move(items.front());
+    unsigned threads = UniteThreads(items, pTarget);
+    if (threads > 1 && HasRepeats(items))
+    {
+        threads = 1; // two unions of a level could then read one polygon at once
+    }
+    return std::move(LayerOperations::UniteGroups(groups, threads, onUnions).front());
 }
 
 void CheckEnumeration(const Collections::IEnumerator<Polygon*>* pPolygons, int line)
@@ -412,7 +375,7 @@ std::unique_ptr<Polygon> UnitePolygons(Collections::IEnumerator<Polygon*>* pPoly
                                        const UniteProgress& progress)
 {
     CheckEnumeration(pPolygons, __LINE__);
-    PassItem united = UniteAll(*pPolygons, nullptr, progress, nullptr);
+    LayerOperations::TreeItem united = UniteAll(*pPolygons, nullptr, progress, nullptr);
     if (united.pTemporary)
     {
         return std::move(united.pTemporary);
@@ -427,7 +390,7 @@ Polygon* UnitePolygons(Collections::IEnumerator<Polygon*>* pPolygons, PolygonLay
 {
     CheckEnumeration(pPolygons, __LINE__);
     Collections::PlainArray<Polygon*> parents;
-    const PassItem united =
+    const LayerOperations::TreeItem united =
         UniteAll(*pPolygons, recordParents ? &parents : nullptr, progress, &layer);
     if (united.pPolygon == nullptr)
     {

@@ -1,14 +1,18 @@
 #include "Arealis/DerivedLayerOperations.h"
 #include "Arealis/NodeSet.h"
+#include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Ring.h"
 #include "Arealis/Topology.h"
+#include "Collections/OverallEnumerator.h"
+#include "Collections/PlainArray.h"
 #include "PolygonQueries.h"
 #include "model/FreeNodeStore.h"
 #include "model/ModelTestSupport.h"
 #include "support/ParallelWork.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <chrono>
@@ -205,6 +209,72 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
     }
 }
 
+// The polygons' net areas, largest first.
+std::vector<double> AreasOf(const PolygonLayer& layer)
+{
+    std::vector<double> areas;
+    for (const Polygon* polygon : PolygonsOf(layer))
+    {
+        areas.push_back(NetArea(*polygon));
+    }
+    std::sort(areas.rbegin(), areas.rend());
+    return areas;
+}
+
+TEST_F(ParallelLayerOperationsTest, UnionAndUniteDependOnNoThreadCountAndMergeOnlyOverlaps)
+{
+    // A nested box, a box overlapping the outer one, one touching that along an edge (touching
+    // is no overlap) and a box apart; a second layer with a box that overlaps only the outer
+    // box, which links the others of the first layer through it.
+    PolygonLayer& mixed = MakeLayer({Box(0, 0, 4, 4), Box(1, 1, 2, 2), Box(3, 3, 6, 6),
+                                     Box(6, 3, 8, 5), Box(10, 0, 11, 1)},
+                                    true);
+    PolygonLayer& corner = MakeLayer({Box(-1, -1, 0.5, 0.5)});
+    PolygonLayer& overlapping = MakeLayer(OverlappingBoxes(60, 14.0), true);
+    PolygonLayer& shifted = MakeLayer(JitteredGrid(11, 1.3, 0.35, 11));
+    const std::vector<std::pair<PolygonLayer*, PolygonLayer*>> pairs = {
+        {&mixed, &mixed}, {&mixed, &corner}, {&overlapping, &overlapping},
+        {&overlapping, &shifted}};
+    const auto unionOf = [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+    { return t.Union(a, b, false); };
+    for (std::size_t p = 0; p < pairs.size(); ++p)
+    {
+        const std::string single = Run(unionOf, *pairs[p].first, *pairs[p].second, 1);
+        for (const int threads : {2, 3})
+        {
+            EXPECT_EQ(Run(unionOf, *pairs[p].first, *pairs[p].second, threads), single)
+                << "pair " << p << ", " << threads << " threads";
+        }
+    }
+    // The overlapping boxes of the larger layer are merged once the corner box reaches one.
+    ScopedTopology results;
+    results->SetLayerThreads(2);
+    EXPECT_EQ(AreasOf(*results->Union(&mixed, &corner, false)), (std::vector<double>{26, 4, 1}));
+
+    // Every polygon of two layers of many-sided polygons united into one, its parents the
+    // polygons in their order (enough nodes for the unions to be split over the threads).
+    PolygonLayer& circles = MakeLayer(Circles(5, 150, 0.0));
+    PolygonLayer& shiftedCircles = MakeLayer(Circles(5, 150, 0.5));
+    const auto unite = [&](Topology& t, PolygonLayer* a, PolygonLayer* b)
+    {
+        Collections::PlainArray<Polygon*> polygons;
+        for (const PolygonLayer* layer : {a, b})
+        {
+            for (Polygon* polygon : PolygonsOf(*layer))
+            {
+                polygons.Append(polygon);
+            }
+        }
+        Collections::OverallEnumerator<Collections::PlainArray<Polygon*>> enumerator(polygons);
+        PolygonLayer* result = t.CreatePolygonLayer(false);
+        Overlay::UnitePolygons(&enumerator, *result, true);
+        return result;
+    };
+    const std::string single = Run(unite, circles, shiftedCircles, 1);
+    EXPECT_EQ(Run(unite, circles, shiftedCircles, 2), single);
+    EXPECT_EQ(Run(unite, circles, shiftedCircles, 3), single);
+}
+
 TEST_F(ParallelLayerOperationsTest, AThrowingProgressCallbackStopsTheWorkersAndRestoresTheOperands)
 {
     // Two halves with over 100 candidates each: their edges are indexed during the operation.
@@ -216,6 +286,7 @@ TEST_F(ParallelLayerOperationsTest, AThrowingProgressCallbackStopsTheWorkersAndR
     EXPECT_THROW(results->Intersection(&halves, &coverage, true, stop), std::runtime_error);
     EXPECT_THROW(results->Join(&halves, &coverage, true, stop), std::runtime_error);
     EXPECT_THROW(results->Substract(&coverage, &halves, true, stop), std::runtime_error);
+    EXPECT_THROW(results->Union(&halves, &coverage, false, stop), std::runtime_error);
     // Stopped at the end, after the pieces were merged: they leave the result layers again,
     // with their nodes.
     const auto late = [](std::int64_t done, std::int64_t total)
@@ -228,6 +299,7 @@ TEST_F(ParallelLayerOperationsTest, AThrowingProgressCallbackStopsTheWorkersAndR
     EXPECT_THROW(results->Intersection(&halves, &coverage, true, late), std::runtime_error);
     EXPECT_THROW(results->Join(&halves, &coverage, true, late), std::runtime_error);
     EXPECT_THROW(results->Substract(&coverage, &halves, true, late), std::runtime_error);
+    EXPECT_THROW(results->Union(&halves, &coverage, false, late), std::runtime_error);
     EXPECT_EQ(results->GetNodeSet().Count(), 0);
     for (const Polygon* polygon : PolygonsOf(halves))
     {

@@ -1,0 +1,54 @@
+#pragma once
+
+// Unions of many polygons by a fixed tree: each group's polygons are united three at a time,
+// then the unions three at a time, level by level, until one polygon is left per group. The
+// unions of a level are independent of each other, so they are split over threads; the tree
+// depends only on the groups and their order, so the result is the same whatever the thread
+// count.
+
+#include "Arealis/Polygon.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace Arealis::LayerOperations
+{
+
+// A polygon of a tree level: an input polygon, or a union that the tree owns (pTemporary, and
+// pPolygon pointing at it).
+struct TreeItem
+{
+    Polygon* pPolygon = nullptr;
+    std::unique_ptr<Polygon> pTemporary;
+};
+
+// Called on the calling thread with the number of unions done so far; it may throw to stop
+// the work, which then propagates.
+using TreeProgress = std::function<void(std::int64_t done)>;
+
+// The union of each group (an empty group gives an empty item, a group of one its polygon as
+// it is). The polygons are only read; a polygon must not be in two groups when threads > 1.
+// The first exception of a union is rethrown once every thread has ended.
+std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& groups,
+                                  unsigned threads, const TreeProgress& progress = {});
+
+// The number of unions UniteGroups makes for a group of the given size.
+inline std::int64_t UnionsFor(std::size_t size)
+{
+    return size == 0 ? 0 : static_cast<std::int64_t>(size) - 1;
+}
+
+// Runs task(k) for k in [0, count): on the calling thread for one thread, else split over
+// the threads. report, when given, is called on the calling thread now and then (after each
+// item on one thread) and may throw to stop the work. A task's exception is rethrown once
+// every thread has ended.
+void RunItems(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task,
+              const std::function<void()>& report);
+
+// CPU seconds of the calling thread, for the phases the benchmarks report: on a busy machine
+// the wall-clock time of a serial step would count other threads' turns on the cores.
+double CallingThreadCpuSeconds();
+
+} // namespace Arealis::LayerOperations
