@@ -447,7 +447,7 @@ void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progres
     // time in the serial steps (numbering, grouping, adding to the result).
     ParallelPhases& phases = LastParallelPhases();
     phases = {};
-    double serialStart = CallingThreadCpuSeconds();
+    double serialStart = Parallel::CallingThreadCpuSeconds();
     PolygonLayer& larger = b.GetPolygonCount() > a.GetPolygonCount() ? b : a;
     PolygonLayer& smaller = &larger == &a ? b : a;
     larger.Commit();
@@ -458,13 +458,13 @@ void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progres
         count < 2 ? 1 : Parallel::ResolveThreadCount(result.GetTopology()->GetLayerThreads());
     const auto listed = static_cast<std::int64_t>(count - numbering.StartCount());
     ProgressCounter counter(progress, static_cast<std::int64_t>(count) + listed);
-    phases.Merge = CallingThreadCpuSeconds() - serialStart;
+    phases.Merge = Parallel::CallingThreadCpuSeconds() - serialStart;
 
     auto started = std::chrono::steady_clock::now();
     Components components = LinkOverlapping(numbering, larger, smaller, threads, counter);
     phases.Prepare = SecondsSince(started);
 
-    serialStart = CallingThreadCpuSeconds();
+    serialStart = Parallel::CallingThreadCpuSeconds();
     const Grouping grouping = GroupComponents(components, numbering);
     std::vector<PolygonList> groups(grouping.Groups.size());
     std::int64_t unions = 0;
@@ -477,7 +477,7 @@ void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progres
         unions += UnionsFor(groups[g].size());
     }
     counter.AddToTotal(unions);
-    phases.Merge += CallingThreadCpuSeconds() - serialStart;
+    phases.Merge += Parallel::CallingThreadCpuSeconds() - serialStart;
 
     started = std::chrono::steady_clock::now();
     std::int64_t reported = 0;
@@ -489,14 +489,14 @@ void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progres
                                                      });
     phases.Work = SecondsSince(started);
 
-    serialStart = CallingThreadCpuSeconds();
+    serialStart = Parallel::CallingThreadCpuSeconds();
     // A progress callback that stops the operation while or after the polygons are added takes
     // them out again, as when it stops it earlier.
     PolygonList added;
     try
     {
         AddComponents(numbering, grouping, united, result, counter, added);
-        phases.Merge += CallingThreadCpuSeconds() - serialStart;
+        phases.Merge += Parallel::CallingThreadCpuSeconds() - serialStart;
         counter.Finish();
     }
     catch (...)

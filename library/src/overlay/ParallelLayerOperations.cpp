@@ -16,7 +16,6 @@
 #include <deque>
 #include <mutex>
 #include <cstdint>
-#include <ctime>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -35,19 +34,6 @@ using Clock = std::chrono::steady_clock;
 double SecondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// CPU seconds of the calling thread: the merge shares the cores with the workers (and, on a
-// busy machine, with other processes), so its wall-clock time would overstate it.
-double ThreadCpuSeconds()
-{
-#if defined(CLOCK_THREAD_CPUTIME_ID)
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-#else
-    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
-#endif
 }
 
 // Polygons per item when work is handed out by blocks of a polygon list.
@@ -97,11 +83,11 @@ public:
         {
             timedMerge = [&]
             {
-                const double start = ThreadCpuSeconds();
+                const double start = Parallel::CallingThreadCpuSeconds();
                 const bool merged = merge();
                 if (merged)
                 {
-                    m_phases.Merge += ThreadCpuSeconds() - start;
+                    m_phases.Merge += Parallel::CallingThreadCpuSeconds() - start;
                 }
                 return merged;
             };

@@ -4,7 +4,6 @@
 #include "support/ParallelWork.h"
 
 #include <atomic>
-#include <ctime>
 #include <cstddef>
 #include <exception>
 #include <utility>
@@ -71,17 +70,6 @@ TreeItem UniteRun(std::vector<TreeItem>& items, std::size_t first, std::size_t c
 }
 
 } // namespace
-
-double CallingThreadCpuSeconds()
-{
-#if defined(CLOCK_THREAD_CPUTIME_ID)
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-#else
-    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
-#endif
-}
 
 void RunItems(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task,
               const std::function<void()>& report)

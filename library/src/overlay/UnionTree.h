@@ -47,8 +47,4 @@ inline std::int64_t UnionsFor(std::size_t size)
 void RunItems(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task,
               const std::function<void()>& report);
 
-// CPU seconds of the calling thread, for the phases the benchmarks report: on a busy machine
-// the wall-clock time of a serial step would count other threads' turns on the cores.
-double CallingThreadCpuSeconds();
-
 } // namespace Arealis::LayerOperations

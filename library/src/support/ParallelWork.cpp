@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -52,6 +53,17 @@ WorkerSetUp WorkerSetUp::Capture()
 void WorkerSetUp::Apply() const
 {
     Detail::t_currentPrecision = m_precision;
+}
+
+double CallingThreadCpuSeconds() noexcept
+{
+#if defined(CLOCK_THREAD_CPUTIME_ID)
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+#else
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+#endif
 }
 
 namespace

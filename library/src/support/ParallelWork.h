@@ -20,6 +20,11 @@ unsigned UsableCores() noexcept;
 // The thread count to use for a request: 0 asks for every usable core.
 unsigned ResolveThreadCount(int nRequested) noexcept;
 
+// CPU seconds of the calling thread, for the phases the benchmarks report: on a busy machine
+// (and with workers beside it) the wall-clock time of a serial step would count other threads'
+// turns on the cores.
+double CallingThreadCpuSeconds() noexcept;
+
 // What a worker takes over from the thread that starts it. Every worker begins through
 // Apply, the one place where per-thread state of the calling thread (settings that live in
 // thread-local scopes) is copied onto the worker.
