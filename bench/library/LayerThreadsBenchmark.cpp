@@ -26,9 +26,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <utility>
@@ -140,9 +140,19 @@ int main(int argc, char** argv)
                 at = comma + 1;
             }
         }
+        else if (const int cells = std::atoi(argv[i]);
+                 cells > 0 && argument.find_first_not_of("0123456789") == std::string::npos)
+        {
+            cellCounts.push_back(cells);
+        }
         else
         {
-            cellCounts.push_back(std::atoi(argv[i]));
+            std::fprintf(stderr,
+                         "usage: bench_layer_threads [--threads N] [--runs R] [--only OP,...] "
+                         "[CELLS...]\nCELLS: cells per side of the generated layers (default 100 "
+                         "317), not '%s'\n",
+                         argument.c_str());
+            return 2;
         }
     }
     if (cellCounts.empty())
@@ -150,13 +160,13 @@ int main(int argc, char** argv)
         cellCounts = {100, 317};
     }
     const std::vector<std::pair<std::string, Operation>> operations = {
-        {"intersection", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
-         { return t.Intersection(a, b, true); }},
-        {"subtract", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
-         { return t.Substract(a, b, true); }},
+        {"intersection",
+         [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return t.Intersection(a, b, true); }},
+        {"subtract",
+         [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return t.Substract(a, b, true); }},
         {"join", [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return t.Join(a, b, true); }},
-        {"union", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
-         { return t.Union(a, b, false); }},
+        {"union",
+         [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return t.Union(a, b, false); }},
         {"unite", [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return Unite(t, *a, *b); }},
         {"identity", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
          { return Arealis::Identity(t, a, b, true); }},
@@ -198,11 +208,12 @@ int main(int argc, char** argv)
                     many = manyRun;
                 }
             }
-            std::printf("%-21s %8d %8.3fs %8.3fs %7.2fx %8.3fs %8.3fs %8.3fs %8.3fs %8.3fs %6.1f%%\n",
-                        name.c_str(), coverage.GetPolygonCount(), one.Seconds, many.Seconds,
-                        one.Seconds / many.Seconds, many.Phases.Prepare, many.Phases.Work,
-                        many.Phases.Merge, one.CpuSeconds, many.CpuSeconds,
-                        100.0 * many.Phases.Merge / std::max(one.CpuSeconds, 1e-9));
+            std::printf(
+                "%-21s %8d %8.3fs %8.3fs %7.2fx %8.3fs %8.3fs %8.3fs %8.3fs %8.3fs %6.1f%%\n",
+                name.c_str(), coverage.GetPolygonCount(), one.Seconds, many.Seconds,
+                one.Seconds / many.Seconds, many.Phases.Prepare, many.Phases.Work,
+                many.Phases.Merge, one.CpuSeconds, many.CpuSeconds,
+                100.0 * many.Phases.Merge / std::max(one.CpuSeconds, 1e-9));
             std::fflush(stdout);
         }
         Topology::Delete(operands);
