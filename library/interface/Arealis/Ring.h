@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 namespace Arealis
 {
@@ -43,6 +44,9 @@ public:
 
     // Rings with more nodes than this carry the extension record.
     static constexpr std::int32_t ExtensionThreshold = 50;
+    // Rings with more nodes than this find the edges that a horizontal line meets through an
+    // index of their edges, kept until the ring changes (see GetEdgesAtHeight).
+    static constexpr std::int32_t HeightIndexThreshold = 512;
 
     Ring(PolygonLayer* pOwner, bool isPolygon);
     virtual ~Ring();
@@ -109,6 +113,14 @@ public:
     void GetEdgesInRectangle(const Rectangle& rect,
                              Collections::PlainArray<LinearEdge>& edges) const;
     void SetUseSpatialIndex(bool on);
+    // Appends the start positions of the edges whose height range holds y (closed), in no
+    // particular order: through the height index for a ring above HeightIndexThreshold nodes
+    // (building it on first use), by a scan otherwise.
+    void GetEdgesAtHeight(double y, std::vector<std::int32_t>& starts) const;
+    // Builds the height index of a ring above HeightIndexThreshold nodes now. A ring that
+    // several threads read at once must have it built first, as building it lazily inside a
+    // query is a write.
+    void PrepareHeightIndex() const;
     bool IsConvex() const;
     // Whether two non-adjacent edges meet. When pPoint is not null, the edge numbers of the
     // first meeting pair and the meeting point are written (all three must then be valid).

@@ -4,6 +4,7 @@
 #include "Arealis/PolygonLayer.h"
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
+#include "model/RayCrossings.h"
 
 #include <cmath>
 #include <memory>
@@ -35,67 +36,6 @@ constexpr std::uint8_t MaxUseCount = 255;
 [[noreturn]] void ThrowArgument(const char* message, int line)
 {
     throw Exceptions::ArgumentException(message, Exceptions::MakeLocation(Unit, line));
-}
-
-// Number of times the ray from point towards +X crosses the ring. Points at the height of
-// vertices and horizontal edges are resolved by remembering from which side the ray's line
-// was reached.
-std::int32_t CountCrossings(const Ring& ring, const Point& point)
-{
-    const std::int32_t n = ring.Count();
-    if (n == 0)
-    {
-        return 0;
-    }
-    const Rectangle bounds = ring.GetBounds();
-    if (!(bounds.MinY < point.Y && point.Y < bounds.MaxY) || point.X >= bounds.MaxX)
-    {
-        return 0;
-    }
-    std::int32_t start = 0;
-    while (ring.GetNode(start)->Position.Y == point.Y)
-    {
-        ++start; // one node lies off the line: MinY < point.Y < MaxY
-    }
-    std::int32_t crossings = 0;
-    double arrivalSide = point.Y; // neither side until the ray's line is reached
-    Point prev = ring.GetNode(start)->Position;
-    for (std::int32_t k = 1; k <= n; ++k)
-    {
-        const Point cur = ring.GetNode((start + k) % n)->Position;
-        if (prev.Y == cur.Y)
-        {
-            // horizontal edge: it never crosses the ray by itself
-        }
-        else if (cur.Y == point.Y)
-        {
-            if (point.X <= cur.X)
-            {
-                arrivalSide = prev.Y;
-            }
-        }
-        else if (prev.Y == point.Y)
-        {
-            const bool oppositeSides = (arrivalSide < point.Y && cur.Y > point.Y) ||
-                                       (arrivalSide > point.Y && cur.Y < point.Y);
-            if (point.X <= prev.X && oppositeSides)
-            {
-                ++crossings;
-            }
-        }
-        else if ((prev.Y < point.Y) != (cur.Y < point.Y))
-        {
-            const double c =
-                (cur.X - prev.X) * (point.Y - prev.Y) - (cur.Y - prev.Y) * (point.X - prev.X);
-            const bool upward = prev.Y <= cur.Y;
-            if ((upward && c > 0.0) || (!upward && c <= 0.0))
-            {
-                ++crossings;
-            }
-        }
-        prev = cur;
-    }
-    return crossings;
 }
 
 } // namespace
@@ -347,7 +287,7 @@ bool Polygon::ContainsPoint(const Point& point) const
     RingEnumerator rings = GetRings();
     while (rings.MoveNext())
     {
-        crossings += CountCrossings(*rings.Current(), point);
+        crossings += CountRayCrossings(*rings.Current(), point);
     }
     return crossings % 2 == 1;
 }

@@ -606,6 +606,59 @@ void Ring::GetEdgesInRectangle(const Rectangle& rect,
                                              });
 }
 
+void Ring::PrepareHeightIndex() const
+{
+    if (m_nodes.Count() <= HeightIndexThreshold)
+    {
+        return;
+    }
+    EnsureExtension();
+    if (m_extension->HeightIndex)
+    {
+        return;
+    }
+    auto index = std::make_unique<SegmentsSet>();
+    Ring* self = const_cast<Ring*>(this); // edges are read-only views of the ring
+    const std::int32_t n = m_nodes.Count();
+    for (std::int32_t i = 0; i < n; ++i)
+    {
+        index->Insert(LinearEdge{self, i, (i + 1) % n});
+    }
+    m_extension->HeightIndex = std::move(index);
+}
+
+void Ring::GetEdgesAtHeight(double y, std::vector<std::int32_t>& starts) const
+{
+    const std::int32_t n = m_nodes.Count();
+    if (n <= HeightIndexThreshold)
+    {
+        for (std::int32_t i = 0; i < n; ++i)
+        {
+            const double a = m_nodes[i]->Position.Y;
+            const double b = m_nodes[(i + 1) % n]->Position.Y;
+            if (std::min(a, b) <= y && y <= std::max(a, b))
+            {
+                starts.push_back(i);
+            }
+        }
+        return;
+    }
+    PrepareHeightIndex();
+    // The whole width of the ring: only the comparisons of heights decide which edges come.
+    const Rectangle bounds = GetBounds();
+    Rectangle line;
+    line.MinX = bounds.MinX;
+    line.MaxX = bounds.MaxX;
+    line.MinY = y;
+    line.MaxY = y;
+    m_extension->HeightIndex->VisitOverlapping(line,
+                                               [&starts](const LinearEdge& edge)
+                                               {
+                                                   starts.push_back(edge.StartIndex);
+                                                   return true;
+                                               });
+}
+
 void Ring::SetUseSpatialIndex(bool on)
 {
     SetFlag(Flags::UseSpatialIndex, on);

@@ -19,6 +19,9 @@ struct RingExtension
     static constexpr std::uint8_t BoundsValid = 0x04;
 
     std::unique_ptr<SegmentsSet> EdgeIndex;
+    // The edges again, for the point-in-ring ray test of long rings; unlike EdgeIndex it
+    // stays when the spatial index is switched off, and goes only when the ring changes.
+    std::unique_ptr<SegmentsSet> HeightIndex;
     double Area = 0.0;
     // Reserved cache slot (valid bit 1); no operation uses it yet.
     double SecondValue = 0.0;
@@ -28,6 +31,7 @@ struct RingExtension
     void Invalidate() noexcept
     {
         EdgeIndex.reset();
+        HeightIndex.reset();
         ValidBits = 0;
     }
 };

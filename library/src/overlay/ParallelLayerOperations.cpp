@@ -535,6 +535,7 @@ void PrepareForSharedReads(const Polygon& polygon, bool indexed)
         {
             ring->GetBounds();
             ring->GetSignedArea();
+            ring->PrepareHeightIndex(); // point-in-polygon tests read it
         }
     }
 }
