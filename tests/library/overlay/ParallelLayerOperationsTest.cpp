@@ -176,6 +176,14 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
     PolygonLayer& overlapping = MakeLayer(OverlappingBoxes(60, 14.0), true);
     PolygonLayer& circles = MakeLayer(Circles(5, 150, 0.0));
     PolygonLayer& shiftedCircles = MakeLayer(Circles(5, 150, 0.5));
+    // One long ring over the coverage: the workers test the cells inside it against it at once.
+    Points disc;
+    for (int k = 0; k < 4 * Ring::HeightIndexThreshold; ++k)
+    {
+        const double angle = -2.0 * 3.141592653589793 * k / (4 * Ring::HeightIndexThreshold);
+        disc.push_back({7.0 + 6.0 * std::cos(angle), 7.0 + 6.0 * std::sin(angle)});
+    }
+    PolygonLayer& discLayer = MakeLayer({disc});
     const std::map<std::string, Operation> operations = {
         {"intersection", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
          { return t.Intersection(a, b, true); }},
@@ -191,7 +199,8 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
     };
     const std::vector<std::pair<PolygonLayer*, PolygonLayer*>> pairs = {
         {&coverage, &shifted}, {&shifted, &coverage}, {&overlapping, &coverage},
-        {&coverage, &overlapping}, {&coverage, &coverage}, {&circles, &shiftedCircles}};
+        {&coverage, &overlapping}, {&coverage, &coverage}, {&circles, &shiftedCircles},
+        {&coverage, &discLayer}};
     for (const auto& [name, operation] : operations)
     {
         for (std::size_t p = 0; p < pairs.size(); ++p)
