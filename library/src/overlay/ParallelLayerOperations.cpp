@@ -535,8 +535,8 @@ void PrepareForSharedReads(const Polygon& polygon, bool indexed)
         {
             ring->GetBounds();
             ring->GetSignedArea();
-            ring->PrepareHeightIndex(); // point-in-polygon tests read it
         }
+        ring->PrepareHeightIndex(); // point-in-polygon tests of a long ring read it
     }
 }
 
