@@ -45,7 +45,8 @@ public:
     // Rings with more nodes than this carry the extension record.
     static constexpr std::int32_t ExtensionThreshold = 50;
     // Rings with more nodes than this find the edges that a horizontal line meets through an
-    // index of their edges, kept until the ring changes (see GetEdgesAtHeight).
+    // index of their edges, kept until the ring changes (see GetEdgesAtHeight); once built,
+    // rectangle searches use it as well.
     static constexpr std::int32_t HeightIndexThreshold = 512;
 
     Ring(PolygonLayer* pOwner, bool isPolygon);
@@ -109,7 +110,8 @@ public:
     Rectangle GetNodeBounds(std::int32_t i) const;
     // Union of GetNodeBounds(i) over every position i holding pNode.
     Rectangle GetNodeAreaBounds(const Node* pNode) const;
-    // Appends the edges whose bounds intersect rect (closed).
+    // Appends the edges whose bounds intersect rect (closed); without the spatial index in
+    // the ring's order, through the height index when it is built.
     void GetEdgesInRectangle(const Rectangle& rect,
                              Collections::PlainArray<LinearEdge>& edges) const;
     void SetUseSpatialIndex(bool on);

@@ -590,6 +590,22 @@ void Ring::GetEdgesInRectangle(const Rectangle& rect,
 {
     if (!HasFlag(Flags::UseSpatialIndex))
     {
+        if (m_extension && m_extension->HeightIndex)
+        {
+            // The height index holds every edge too: the same edges as the scan, put in
+            // the scan's order (callers may depend on it), without visiting all of them.
+            const std::int32_t first = edges.Count();
+            m_extension->HeightIndex->VisitOverlapping(rect,
+                                                       [&edges](const LinearEdge& edge)
+                                                       {
+                                                           edges.Append(edge);
+                                                           return true;
+                                                       });
+            std::sort(edges.begin() + first, edges.end(),
+                      [](const LinearEdge& a, const LinearEdge& b)
+                      { return a.StartIndex < b.StartIndex; });
+            return;
+        }
         ScanEdgesInRectangle(rect, edges);
         return;
     }

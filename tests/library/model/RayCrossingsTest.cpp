@@ -64,7 +64,24 @@ TEST(RayCrossingsTest, IndexedWalkCountsAsTheFullScan)
         }
         EXPECT_GT(inside, 1000) << stage;
     };
+    // Rectangle searches give the scan's edges in the scan's order once the index exists.
+    std::vector<Collections::PlainArray<LinearEdge>> scanned(40);
+    for (int k = 0; k < 40; ++k)
+    {
+        rings[0]->GetEdgesInRectangle(Rectangle(7.0 * k, 0.5 * (k % 20), 7.0 * k + 9, 11),
+                                      scanned[k]);
+    }
     compare("built");
+    for (int k = 0; k < 40; ++k)
+    {
+        Collections::PlainArray<LinearEdge> indexed;
+        rings[0]->GetEdgesInRectangle(Rectangle(7.0 * k, 0.5 * (k % 20), 7.0 * k + 9, 11), indexed);
+        ASSERT_EQ(indexed.Count(), scanned[k].Count()) << k;
+        for (std::int32_t i = 0; i < indexed.Count(); ++i)
+        {
+            EXPECT_EQ(indexed[i].StartIndex, scanned[k][i].StartIndex) << k;
+        }
+    }
     rings[0]->RemoveNode(rings[0]->Count() / 2);
     rings[0]->InsertNode(10, 9.5, 7);
     compare("changed");
