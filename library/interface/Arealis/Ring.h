@@ -17,6 +17,7 @@ namespace Arealis
 class Polygon;
 class PolygonLayer;
 struct RingExtension;
+class SegmentsSet;
 
 // A closed chain of nodes: node i is joined to node i+1 and the last node to node 0 (the
 // closing node is stored once). A free ring (no owner) owns its nodes; a ring of a polygon
@@ -117,12 +118,8 @@ public:
     void SetUseSpatialIndex(bool on);
     // Appends the start positions of the edges whose height range holds y (closed), in no
     // particular order: through the height index for a ring above HeightIndexThreshold nodes
-    // (building it on first use), by a scan otherwise.
+    // (built on first use, under a lock, so threads may share the ring), by a scan otherwise.
     void GetEdgesAtHeight(double y, std::vector<std::int32_t>& starts) const;
-    // Builds the height index of a ring above HeightIndexThreshold nodes now. A ring that
-    // several threads read at once must have it built first, as building it lazily inside a
-    // query is a write.
-    void PrepareHeightIndex() const;
     bool IsConvex() const;
     // Whether two non-adjacent edges meet. When pPoint is not null, the edge numbers of the
     // first meeting pair and the meeting point are written (all three must then be valid).
@@ -183,6 +180,8 @@ private:
     bool SameNode(const Node* pA, const Node* pB) const noexcept;
 
     void BuildEdgeIndex() const;
+    // The height index of a long ring, built on first use; null for a short ring.
+    const SegmentsSet* GetHeightIndex() const;
     void ScanEdgesInRectangle(const Rectangle& rect,
                               Collections::PlainArray<LinearEdge>& edges) const;
 

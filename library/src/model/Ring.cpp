@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <mutex>
 #include <new>
 #include <span>
 
@@ -590,7 +591,7 @@ void Ring::GetEdgesInRectangle(const Rectangle& rect,
 {
     if (!HasFlag(Flags::UseSpatialIndex))
     {
-        if (m_extension && m_extension->HeightIndex)
+        if (m_extension && m_extension->HeightIndexBuilt.load(std::memory_order_acquire))
         {
             // The height index holds every edge too: the same edges as the scan, put in
             // the scan's order (callers may depend on it), without visiting all of them.
@@ -622,32 +623,49 @@ void Ring::GetEdgesInRectangle(const Rectangle& rect,
                                              });
 }
 
-void Ring::PrepareHeightIndex() const
+// A ring searched this many times by a scan has its height index built for the next search.
+constexpr std::uint32_t HeightScansBeforeIndex = 16;
+
+const SegmentsSet* Ring::GetHeightIndex() const
 {
-    if (m_nodes.Count() <= HeightIndexThreshold)
+    // A ring this long has its extension record from its last change on; one that has not
+    // (no change ended yet) scans instead, as creating the record here would be a write.
+    if (m_nodes.Count() <= HeightIndexThreshold || !m_extension)
     {
-        return;
+        return nullptr;
     }
-    EnsureExtension();
-    if (m_extension->HeightIndex)
+    RingExtension& extension = *m_extension;
+    if (!extension.HeightIndexBuilt.load(std::memory_order_acquire))
     {
-        return;
+        if (extension.HeightScans.fetch_add(1, std::memory_order_relaxed) < HeightScansBeforeIndex)
+        {
+            return nullptr;
+        }
+        // Builds are rare (once per long ring and change), so one lock serves every ring.
+        static std::mutex buildLock;
+        const std::lock_guard<std::mutex> lock(buildLock);
+        if (!extension.HeightIndexBuilt.load(std::memory_order_relaxed))
+        {
+            auto index = std::make_unique<SegmentsSet>();
+            Ring* self = const_cast<Ring*>(this); // edges are read-only views of the ring
+            const std::int32_t n = m_nodes.Count();
+            for (std::int32_t i = 0; i < n; ++i)
+            {
+                index->Insert(LinearEdge{self, i, (i + 1) % n});
+            }
+            extension.HeightIndex = std::move(index);
+            extension.HeightIndexBuilt.store(true, std::memory_order_release);
+        }
     }
-    auto index = std::make_unique<SegmentsSet>();
-    Ring* self = const_cast<Ring*>(this); // edges are read-only views of the ring
-    const std::int32_t n = m_nodes.Count();
-    for (std::int32_t i = 0; i < n; ++i)
-    {
-        index->Insert(LinearEdge{self, i, (i + 1) % n});
-    }
-    m_extension->HeightIndex = std::move(index);
+    return extension.HeightIndex.get();
 }
 
 void Ring::GetEdgesAtHeight(double y, std::vector<std::int32_t>& starts) const
 {
-    const std::int32_t n = m_nodes.Count();
-    if (n <= HeightIndexThreshold)
+    const SegmentsSet* index = GetHeightIndex();
+    if (index == nullptr)
     {
+        const std::int32_t n = m_nodes.Count();
         for (std::int32_t i = 0; i < n; ++i)
         {
             const double a = m_nodes[i]->Position.Y;
@@ -659,7 +677,6 @@ void Ring::GetEdgesAtHeight(double y, std::vector<std::int32_t>& starts) const
         }
         return;
     }
-    PrepareHeightIndex();
     // The whole width of the ring: only the comparisons of heights decide which edges come.
     const Rectangle bounds = GetBounds();
     Rectangle line;
@@ -667,12 +684,12 @@ void Ring::GetEdgesAtHeight(double y, std::vector<std::int32_t>& starts) const
     line.MaxX = bounds.MaxX;
     line.MinY = y;
     line.MaxY = y;
-    m_extension->HeightIndex->VisitOverlapping(line,
-                                               [&starts](const LinearEdge& edge)
-                                               {
-                                                   starts.push_back(edge.StartIndex);
-                                                   return true;
-                                               });
+    index->VisitOverlapping(line,
+                            [&starts](const LinearEdge& edge)
+                            {
+                                starts.push_back(edge.StartIndex);
+                                return true;
+                            });
 }
 
 void Ring::SetUseSpatialIndex(bool on)

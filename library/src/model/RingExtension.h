@@ -3,6 +3,7 @@
 #include "Arealis/Rectangle.h"
 #include "Arealis/SegmentsSet.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -20,8 +21,14 @@ struct RingExtension
 
     std::unique_ptr<SegmentsSet> EdgeIndex;
     // The edges again, for the point-in-ring ray test of long rings; unlike EdgeIndex it
-    // stays when the spatial index is switched off, and goes only when the ring changes.
+    // stays when the spatial index is switched off, and goes only when the ring changes. It
+    // is built on first use by any of the threads reading the ring, under a lock: the flag
+    // publishes the finished index to the others.
     std::unique_ptr<SegmentsSet> HeightIndex;
+    std::atomic<bool> HeightIndexBuilt{false};
+    // Height searches answered by a scan since the last change: the index is built only for a
+    // ring searched often enough to repay it.
+    std::atomic<std::uint32_t> HeightScans{0};
     double Area = 0.0;
     // Reserved cache slot (valid bit 1); no operation uses it yet.
     double SecondValue = 0.0;
@@ -31,6 +38,8 @@ struct RingExtension
     void Invalidate() noexcept
     {
         EdgeIndex.reset();
+        HeightIndexBuilt.store(false, std::memory_order_relaxed);
+        HeightScans.store(0, std::memory_order_relaxed);
         HeightIndex.reset();
         ValidBits = 0;
     }

@@ -536,7 +536,6 @@ void PrepareForSharedReads(const Polygon& polygon, bool indexed)
             ring->GetBounds();
             ring->GetSignedArea();
         }
-        ring->PrepareHeightIndex(); // point-in-polygon tests of a long ring read it
     }
 }
 

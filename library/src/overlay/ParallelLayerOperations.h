@@ -23,8 +23,8 @@ inline constexpr std::size_t EdgeIndexThreshold = 50;
 // partitioning the polygon candidate by candidate.
 inline constexpr std::size_t PairwiseJoinLimit = 100;
 
-// Fills a polygon's lazily computed values (bounds, area, the height index of long rings, and
-// the edge index when switched on) so that threads reading it at once afterwards only read.
+// Fills a polygon's lazily computed values (bounds, area, and the edge index when switched
+// on) so that threads reading it at once afterwards only read.
 void PrepareForSharedReads(const Polygon& polygon, bool indexed);
 
 // Wall-clock seconds of the phases of the last parallel operation of the calling thread, for
