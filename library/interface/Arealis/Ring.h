@@ -118,7 +118,8 @@ public:
     void SetUseSpatialIndex(bool on);
     // Appends the start positions of the edges whose height range holds y (closed), in no
     // particular order: through the height index for a ring above HeightIndexThreshold nodes
-    // (built on first use, under a lock, so threads may share the ring), by a scan otherwise.
+    // once the ring has been searched often (built then under a lock, so threads may share
+    // the ring), by a scan otherwise.
     void GetEdgesAtHeight(double y, std::vector<std::int32_t>& starts) const;
     bool IsConvex() const;
     // Whether two non-adjacent edges meet. When pPoint is not null, the edge numbers of the
@@ -180,7 +181,8 @@ private:
     bool SameNode(const Node* pA, const Node* pB) const noexcept;
 
     void BuildEdgeIndex() const;
-    // The height index of a long ring, built on first use; null for a short ring.
+    // The height index of a long ring, built on its 17th search since the last change; null
+    // before that and for a short ring.
     const SegmentsSet* GetHeightIndex() const;
     void ScanEdgesInRectangle(const Rectangle& rect,
                               Collections::PlainArray<LinearEdge>& edges) const;

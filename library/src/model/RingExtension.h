@@ -22,7 +22,7 @@ struct RingExtension
     std::unique_ptr<SegmentsSet> EdgeIndex;
     // The edges again, for the point-in-ring ray test of long rings; unlike EdgeIndex it
     // stays when the spatial index is switched off, and goes only when the ring changes. It
-    // is built on first use by any of the threads reading the ring, under a lock: the flag
+    // is built by whichever thread reading the ring needs it first, under a lock: the flag
     // publishes the finished index to the others.
     std::unique_ptr<SegmentsSet> HeightIndex;
     std::atomic<bool> HeightIndexBuilt{false};
