@@ -7,6 +7,7 @@
 #include "overlay/LayerSetOperations.h"
 #include "overlay/ParallelLayerOperations.h"
 #include "overlay/UnionTree.h"
+#include "support/DisjointSets.h"
 #include "support/ParallelWork.h"
 
 #include <algorithm>
@@ -15,7 +16,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -71,38 +71,8 @@ private:
     PolygonTable<Id> m_ids;
 };
 
-// Components by union-find; a component's root is its smallest id.
-class Components
-{
-public:
-    explicit Components(std::size_t count) : m_parent(count)
-    {
-        std::iota(m_parent.begin(), m_parent.end(), Id{0});
-    }
-
-    Id Root(Id id)
-    {
-        while (m_parent[id] != id)
-        {
-            m_parent[id] = m_parent[m_parent[id]];
-            id = m_parent[id];
-        }
-        return id;
-    }
-
-    void Link(Id a, Id b)
-    {
-        a = Root(a);
-        b = Root(b);
-        if (a != b)
-        {
-            m_parent[std::max(a, b)] = std::min(a, b);
-        }
-    }
-
-private:
-    std::vector<Id> m_parent;
-};
+// Components of the overlap graph; a component's root is its smallest id.
+using Components = DisjointSets<Id>;
 
 // The polygons of the index that overlap polygon id, as ids, those up to minId left out.
 std::vector<Id> OverlappingIn(const PolygonsSet& index, const Numbering& numbering, Id id,
@@ -228,7 +198,7 @@ void LinkListed(const Numbering& numbering, const PolygonsSet* pStart, const Pol
     {
         if (overlap[k] != 0)
         {
-            components.Link(pairs[k].first, pairs[k].second);
+            components.Join(pairs[k].first, pairs[k].second);
         }
     }
 }
@@ -266,7 +236,7 @@ void LinkReachedStart(const Numbering& numbering, const PolygonsSet& start,
         {
             for (const Id other : overlaps[i])
             {
-                components.Link(frontier[i], other);
+                components.Join(frontier[i], other);
                 if (reached[other] == 0)
                 {
                     reached[other] = 1;

@@ -4,6 +4,7 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
+#include "support/DisjointSets.h"
 #include "support/PositionTable.h"
 #include "validation/RingWidth.h"
 
@@ -185,44 +186,6 @@ struct RingVertex
     std::int32_t Prev; // the ring's vertex before
 };
 
-// Disjoint sets of rings and touching points, to find out whether touching rings close a loop.
-class DisjointSets
-{
-public:
-    explicit DisjointSets(std::size_t count) : m_parent(count)
-    {
-        std::iota(m_parent.begin(), m_parent.end(), 0);
-    }
-
-    // Joins the sets of a and b; false when they were one set already.
-    bool Join(std::int32_t a, std::int32_t b)
-    {
-        a = Root(a);
-        b = Root(b);
-        if (a == b)
-        {
-            return false;
-        }
-        m_parent[static_cast<std::size_t>(a)] = b;
-        return true;
-    }
-
-private:
-    std::int32_t Root(std::int32_t a)
-    {
-        while (m_parent[static_cast<std::size_t>(a)] != a)
-        {
-            // Halving the path keeps the trees flat.
-            std::int32_t& parent = m_parent[static_cast<std::size_t>(a)];
-            parent = m_parent[static_cast<std::size_t>(parent)];
-            a = parent;
-        }
-        return a;
-    }
-
-    std::vector<std::int32_t> m_parent;
-};
-
 // 0 for directions up to half a turn counter-clockwise from reference (half a turn included),
 // 1 for the rest of the turn (the reference's own direction last).
 int HalfTurn(const Point& reference, const Point& d) noexcept
@@ -327,7 +290,8 @@ private:
         const auto positionOf = [this](std::int32_t index) { return PositionOf(index); };
         // Rings first, then one entry per vertex for the point it stands at.
         const auto ringCount = static_cast<std::int32_t>(m_rings.size());
-        DisjointSets sets(m_rings.size() + n);
+        // Rings and touching points: touching rings that join one set twice close a loop.
+        DisjointSets<std::int32_t> sets(m_rings.size() + n);
         bool loop = false;
         for (std::size_t i = 0; i < n; ++i)
         {
