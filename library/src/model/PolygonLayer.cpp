@@ -1,7 +1,5 @@
 #include "Arealis/PolygonLayer.h"
 
-#include "model/OperandPrecision.h"
-
 #include "Arealis/Criterions.h"
 #include "Arealis/Geometry.h"
 #include "Arealis/GeometryExceptions.h"
@@ -17,6 +15,8 @@
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/InvalidOperationException.h"
 #include "Exceptions/Messages.h"
+#include "model/AddByPositions.h"
+#include "model/OperandPrecision.h"
 #include "model/SnapshotEnumerator.h"
 #include "support/WorkAhead.h"
 
@@ -133,27 +133,6 @@ Snapshot(std::unique_ptr<Collections::IEnumerator<Polygon*>> pEnumerator)
         items.push_back(pEnumerator->Current());
     }
     return std::make_unique<SnapshotEnumerator<Polygon*>>(std::move(items));
-}
-
-// Copies a ring whose nodes all belong to other topologies (a free ring's, as the pieces of a
-// layer operation) by their positions in one call, so that a long ring's nodes go into the
-// node index in the index's order; the same nodes as adopting them one by one. False, with
-// nothing added, when the source shares a node of the copy's topology.
-bool AddByPositions(const Ring& source, Ring& copy)
-{
-    const std::uint8_t topologyId = copy.GetTopologyId();
-    thread_local std::vector<Point> positions;
-    positions.clear();
-    for (const Node* pNode : source.GetNodes())
-    {
-        if (pNode->TopologyId == topologyId)
-        {
-            return false;
-        }
-        positions.push_back(pNode->Position);
-    }
-    copy.AddNodes(positions);
-    return true;
 }
 
 } // namespace
@@ -442,7 +421,10 @@ Polygon* PolygonLayer::AddPolygon(const Polygon* pSource)
         const Ring* source = rings.Current();
         Ring* ring = copy->CreateRing();
         ring->ReserveNodes(source->Count());
-        if (!AddByPositions(*source, *ring))
+        // A free ring's nodes (the pieces of a layer operation) go in by their positions.
+        if (!AddByPositions(
+                source->GetNodes(), [](const Node* pNode) { return pNode; },
+                [](const Node* pNode) { return pNode->Position; }, *ring))
         {
             for (std::int32_t i = 0; i < source->Count(); ++i)
             {
@@ -801,8 +783,8 @@ ParentTable PolygonLayer::GetParentTable(std::span<Polygon* const> polygons) con
         std::vector<std::size_t> order(polygons.size());
         std::iota(order.begin(), order.end(), std::size_t{0});
         const std::less<const Polygon*> before;
-        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b)
-                  { return before(polygons[a], polygons[b]); });
+        std::sort(order.begin(), order.end(),
+                  [&](std::size_t a, std::size_t b) { return before(polygons[a], polygons[b]); });
         std::size_t next = 0;
         stored.ForEach(
             [&](const auto& entry)

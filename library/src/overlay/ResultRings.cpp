@@ -4,6 +4,7 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
+#include "model/AddByPositions.h"
 #include "support/DisjointSets.h"
 #include "support/PositionTable.h"
 #include "validation/RingWidth.h"
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <map>
 #include <numeric>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -27,32 +29,6 @@ Point ResultPosition(const TracedVertex& vertex) noexcept
     return vertex.pNode != nullptr ? vertex.pNode->Position : SnapToNodeGrid(vertex.Location);
 }
 
-// A ring of a layer whose vertices all come from other topologies gets them by their
-// positions in one call, so that a long ring's nodes go into the node index in the index's
-// order instead of one search each; the same nodes as adopting them one by one. False, with
-// nothing added, for a free ring or one that shares nodes of its own topology.
-bool AddAsPoints(const std::vector<TracedVertex>& vertices, std::size_t from, Ring& ring)
-{
-    const std::uint8_t topologyId = ring.GetTopologyId();
-    if (topologyId == 0)
-    {
-        return false;
-    }
-    thread_local std::vector<Point> positions;
-    positions.clear();
-    for (std::size_t i = from; i < vertices.size(); ++i)
-    {
-        const TracedVertex& vertex = vertices[i];
-        if (vertex.pNode != nullptr && vertex.pNode->TopologyId == topologyId)
-        {
-            return false;
-        }
-        positions.push_back(vertex.pNode != nullptr ? vertex.pNode->Position : vertex.Location);
-    }
-    ring.AddNodes(positions);
-    return true;
-}
-
 // Adds the vertices from..end as a ring; fewer than three (a spike walked out and back)
 // bound nothing.
 void AddLoop(const std::vector<TracedVertex>& vertices, std::size_t from, Polygon& result)
@@ -63,7 +39,13 @@ void AddLoop(const std::vector<TracedVertex>& vertices, std::size_t from, Polygo
     }
     Ring* pRing = result.CreateRing();
     pRing->ReserveNodes(static_cast<std::int32_t>(vertices.size() - from));
-    if (!AddAsPoints(vertices, from, *pRing))
+    // A ring of a layer whose vertices all come from other topologies gets them by position.
+    const std::span<const TracedVertex> loop(vertices.data() + from, vertices.size() - from);
+    if (!AddByPositions(
+            loop, [](const TracedVertex& vertex) { return vertex.pNode; },
+            [](const TracedVertex& vertex)
+            { return vertex.pNode != nullptr ? vertex.pNode->Position : vertex.Location; },
+            *pRing))
     {
         for (std::size_t i = from; i < vertices.size(); ++i)
         {
@@ -324,8 +306,9 @@ private:
             return vertex;
         }
         const Point& at = PositionOf(vertex);
-        const auto direction = [&](std::int32_t to)
-        { return Point{PositionOf(to).X - at.X, PositionOf(to).Y - at.Y}; };
+        const auto direction = [&](std::int32_t to) {
+            return Point{PositionOf(to).X - at.X, PositionOf(to).Y - at.Y};
+        };
         const Point back = direction(m_vertices[static_cast<std::size_t>(vertex)].Prev);
         std::int32_t best = vertex;
         Point bestDirection = direction(m_vertices[static_cast<std::size_t>(vertex)].Next);
