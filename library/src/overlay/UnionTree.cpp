@@ -20,7 +20,7 @@ constexpr std::size_t FanIn = 3;
 // A tree whose polygons have fewer nodes than this runs on the calling thread: starting
 // threads would cost more than its unions (a unite of a few small polygons, called once per
 // group of a dissolve).
-constexpr std::int64_t ParallelLevelNodes = 4096;
+constexpr std::int64_t ParallelTreeNodes = 4096;
 
 std::int64_t NodesOf(const std::vector<std::vector<Polygon*>>& groups)
 {
@@ -108,8 +108,8 @@ private:
 };
 
 // Unites items [first, first + count) of a level into one item; the unions used up are freed
-// at once, so that a level holds at most its inputs and outputs. afterUnion, when given, is
-// called after each union (on one thread: the progress follows every union).
+// at once. afterUnion, when given, is called after each union (on one thread: the progress
+// follows every union).
 TreeItem UniteRun(std::vector<TreeItem>& items, std::size_t first, std::size_t count,
                   std::atomic<std::int64_t>& unions, const std::function<void()>& afterUnion)
 {
@@ -182,7 +182,7 @@ std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& grou
         }
     };
     const std::size_t taskCount = plan.Tasks.size();
-    if (threads <= 1 || taskCount <= 1 || NodesOf(groups) < ParallelLevelNodes)
+    if (threads <= 1 || taskCount <= 1 || NodesOf(groups) < ParallelTreeNodes)
     {
         // On one thread the progress follows every union.
         for (const UnionTask& task : plan.Tasks)
