@@ -12,6 +12,8 @@
 #include <numeric>
 #include <random>
 #include <span>
+#include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -31,32 +33,55 @@ struct GetKey
     int operator()(const Item* item) const { return item->Key; }
 };
 
+// The same key read through the item: the tree's leaves keep the items alone.
+struct GetKeyThroughItem
+{
+    static constexpr bool KeysReadThroughItems = true;
+    const int& operator()(const Item* item) const { return item->Key; }
+};
+
 using ItemTree = BTree<int, Item*, GetKey>;
+using KeylessItemTree = BTree<int, Item*, GetKeyThroughItem>;
+
+// The entry keys of a node, read as the tree's own node classes read them.
+template <class TTree>
+std::vector<int> EntryKeysOf(const Collections::TreeNode<int>& node)
+{
+    std::vector<int> keys;
+    for (std::int32_t i = 0; i < node.Count(); ++i)
+    {
+        keys.push_back(node.IsLeaf()
+                           ? static_cast<const typename TTree::LeafNodeType&>(node).GetEntryKey(i)
+                           : static_cast<const Collections::IndexNode<int>&>(node).GetEntryKey(i));
+    }
+    return keys;
+}
 
 // Entry keys strictly ascending and the node's Key at least its last entry's key (index nodes
 // may keep a larger Key after removals; leaves keep exactly their largest key).
+template <class TTree>
 void CheckOrderedNode(const Collections::TreeNode<int>& node)
 {
-    for (std::int32_t i = 1; i < node.Count(); ++i)
+    const std::vector<int> keys = EntryKeysOf<TTree>(node);
+    ASSERT_TRUE(std::adjacent_find(keys.begin(), keys.end(), std::greater_equal<>()) == keys.end());
+    if (!keys.empty())
     {
-        ASSERT_LT(node.GetEntryKey(i - 1), node.GetEntryKey(i));
-    }
-    if (node.Count() > 0)
-    {
-        ASSERT_GE(node.Key, node.EntryKeys.back());
+        ASSERT_GE(node.Key, keys.back());
         if (node.IsLeaf())
         {
-            ASSERT_EQ(node.Key, node.EntryKeys.back());
+            ASSERT_EQ(node.Key, keys.back());
         }
     }
 }
 
-void CheckTree(const ItemTree& tree, std::int64_t count)
+template <class TTree>
+void CheckTree(const TTree& tree, std::int64_t count)
 {
-    TreeChecks::CheckTree(tree, TreeChecks::NodeCheck<int>(CheckOrderedNode), count);
+    TreeChecks::CheckTree(tree, TreeChecks::NodeCheck<int>(CheckOrderedNode<TTree>), count);
 }
 
-std::vector<Item*> Enumerate(const ItemTree& tree)
+template <class TTree>
+std::vector<Item*> Enumerate(const TTree& tree)
 {
     std::vector<Item*> items;
     const auto enumerator = tree.GetEnumerator();
@@ -80,12 +105,13 @@ std::vector<Item*> ModelItems(const std::map<int, Item*>& model)
 
 // Random inserts (often of keys already present), removals of stored items, removals of
 // impostors with a stored key, lookups and range visits, checked against std::map.
+template <class TTree>
 void RunRandomOperations(std::int32_t minItems, std::int32_t maxItems, int keyRange, int steps,
                          unsigned seed)
 {
     std::mt19937 random(seed);
     std::deque<Item> storage; // stable addresses
-    ItemTree tree(minItems, maxItems);
+    TTree tree(minItems, maxItems);
     std::map<int, Item*> model;
 
     for (int step = 0; step < steps; ++step)
@@ -178,35 +204,54 @@ void RunRandomOperations(std::int32_t minItems, std::int32_t maxItems, int keyRa
     EXPECT_EQ(Enumerate(tree), std::vector<Item*>{&again});
 }
 
-TEST(BTreeTest, RandomOperationsMatchAnOrderedMap)
+// The tests that depend on how leaves hold their entries run for both leaf layouts.
+template <class TTree>
+class BTreeLeavesTest : public ::testing::Test
 {
-    RunRandomOperations(2, 3, 60, 4000, 1);
-    RunRandomOperations(1, 4, 300, 6000, 2);
-    RunRandomOperations(2, 5, 1000, 8000, 3);
-    RunRandomOperations(60, 150, 20000, 40000, 4);
+};
+using LeafLayouts = ::testing::Types<ItemTree, KeylessItemTree>;
+struct LeafLayoutNames
+{
+    template <class TTree>
+    static std::string GetName(int /*index*/)
+    {
+        return std::is_same_v<TTree, ItemTree> ? "KeysInLeaves" : "KeysThroughItems";
+    }
+};
+TYPED_TEST_SUITE(BTreeLeavesTest, LeafLayouts, LeafLayoutNames);
+
+TYPED_TEST(BTreeLeavesTest, RandomOperationsMatchAnOrderedMap)
+{
+    RunRandomOperations<TypeParam>(2, 3, 60, 4000, 1);
+    RunRandomOperations<TypeParam>(1, 4, 300, 6000, 2);
+    RunRandomOperations<TypeParam>(2, 5, 1000, 8000, 3);
+    RunRandomOperations<TypeParam>(60, 150, 20000, 40000, 4);
 }
 
 // The keys and Key of every node, depth first, with a marker per index node: two trees with
 // the same description have the same shape.
+template <class TTree>
 void DescribeShape(const Collections::TreeNode<int>& node, std::vector<int>& shape)
 {
     shape.push_back(node.IsLeaf() ? -1 : -2);
     shape.push_back(node.Key);
-    shape.insert(shape.end(), node.EntryKeys.begin(), node.EntryKeys.end());
+    const std::vector<int> keys = EntryKeysOf<TTree>(node);
+    shape.insert(shape.end(), keys.begin(), keys.end());
     if (!node.IsLeaf())
     {
         const auto& index = static_cast<const Collections::IndexNode<int>&>(node);
         for (std::int32_t i = 0; i < index.Count(); ++i)
         {
-            DescribeShape(index.Child(i), shape);
+            DescribeShape<TTree>(index.Child(i), shape);
         }
     }
 }
 
-std::vector<int> ShapeOf(const ItemTree& tree)
+template <class TTree>
+std::vector<int> ShapeOf(const TTree& tree)
 {
     std::vector<int> shape;
-    DescribeShape(tree.Root(), shape);
+    DescribeShape<TTree>(tree.Root(), shape);
     return shape;
 }
 
@@ -214,14 +259,14 @@ std::vector<int> ShapeOf(const ItemTree& tree)
 // starts without that, so a tree copied before every insertion searches from the root each
 // time: both must place every item in the same leaf and end with the same shape, through
 // runs in key order, runs against it, jumps, repeated keys and removals in between.
-TEST(BTreeTest, InsertionsNearThePreviousOneGiveTheShapeOfASearchFromTheRoot)
+TYPED_TEST(BTreeLeavesTest, InsertionsNearThePreviousOneGiveTheShapeOfASearchFromTheRoot)
 {
     std::mt19937 random(7);
     for (const auto& [minItems, maxItems] : {std::pair{1, 3}, std::pair{2, 5}, std::pair{4, 12}})
     {
         std::deque<Item> storage;
-        ItemTree quick(minItems, maxItems);
-        ItemTree searched(minItems, maxItems);
+        TypeParam quick(minItems, maxItems);
+        TypeParam searched(minItems, maxItems);
         std::vector<Item*> stored;
         int key = 0;
         for (int step = 0; step < 3000; ++step)
@@ -250,7 +295,7 @@ TEST(BTreeTest, InsertionsNearThePreviousOneGiveTheShapeOfASearchFromTheRoot)
             Item* item = &storage.emplace_back(Item{key});
             Item* existingQuick = nullptr;
             Item* existingSearched = nullptr;
-            searched = ItemTree(searched);
+            searched = TypeParam(searched);
             const bool inserted = quick.Insert(item, &existingQuick);
             ASSERT_EQ(searched.Insert(item, &existingSearched), inserted);
             ASSERT_EQ(existingQuick, existingSearched);
@@ -266,18 +311,19 @@ TEST(BTreeTest, InsertionsNearThePreviousOneGiveTheShapeOfASearchFromTheRoot)
 
 // The search from a hint must find what the plain search finds, for every hint (including
 // ones outside the node), for keys before, between, on and after the stored ones.
-TEST(BTreeTest, SearchFromAHintFindsTheFirstKeyNotLessForEveryHint)
+TYPED_TEST(BTreeLeavesTest, SearchFromAHintFindsTheFirstKeyNotLessForEveryHint)
 {
-    using Leaf = Collections::BTreeLeafNode<int, Item*, Collections::DefaultComparator<int>>;
+    using Leaf = typename TypeParam::LeafNodeType;
     std::mt19937 random(11);
     for (int count = 0; count <= 40; ++count)
     {
         Leaf leaf(64);
+        std::deque<Item> storage;
         int key = 0;
         for (int k = 0; k < count; ++k)
         {
             key += 2 + static_cast<int>(random() % 3); // gaps between the stored keys
-            leaf.InsertAt(k, key, nullptr);
+            leaf.InsertAt(k, key, &storage.emplace_back(Item{key}));
         }
         for (int probe = -1; probe <= key + 2; ++probe)
         {
@@ -302,10 +348,8 @@ TEST(BTreeTest, FourthInsertionIntoAFullLeafSplitsItInHalves)
     ASSERT_FALSE(root.IsLeaf());
     ASSERT_EQ(root.Count(), 2);
     const auto& index = static_cast<const Collections::IndexNode<int>&>(root);
-    const auto& left = index.Child(0).EntryKeys;
-    const auto& right = index.Child(1).EntryKeys;
-    EXPECT_EQ(std::vector<int>(left.begin(), left.end()), (std::vector<int>{10, 20}));
-    EXPECT_EQ(std::vector<int>(right.begin(), right.end()), (std::vector<int>{30, 40}));
+    EXPECT_EQ(EntryKeysOf<ItemTree>(index.Child(0)), (std::vector<int>{10, 20}));
+    EXPECT_EQ(EntryKeysOf<ItemTree>(index.Child(1)), (std::vector<int>{30, 40}));
     EXPECT_EQ(root.Key, 40);
     CheckTree(tree, 4);
 }
@@ -313,7 +357,7 @@ TEST(BTreeTest, FourthInsertionIntoAFullLeafSplitsItInHalves)
 // Leaves hand entries to a neighbour with room before they split, so that they stay mostly
 // full whatever the order of the keys: by splitting alone, keys in order leave every leaf
 // half full and keys at random about two thirds.
-TEST(BTreeTest, LeavesStayMostlyFullWhateverTheOrderOfTheKeys)
+TYPED_TEST(BTreeLeavesTest, LeavesStayMostlyFullWhateverTheOrderOfTheKeys)
 {
     constexpr int count = 6000;
     constexpr std::int32_t maxItems = 12;
@@ -333,13 +377,12 @@ TEST(BTreeTest, LeavesStayMostlyFullWhateverTheOrderOfTheKeys)
             runs.push_back(start + k);
         }
     }
-    const std::vector<std::vector<int>> orders{ascending,
-                                               {ascending.rbegin(), ascending.rend()},
-                                               shuffled, runs};
+    const std::vector<std::vector<int>> orders{
+        ascending, {ascending.rbegin(), ascending.rend()}, shuffled, runs};
     for (const std::vector<int>& keys : orders)
     {
         std::deque<Item> storage;
-        ItemTree tree(2, maxItems);
+        TypeParam tree(2, maxItems);
         for (const int key : keys)
         {
             tree.Insert(&storage.emplace_back(Item{key}));
@@ -369,13 +412,13 @@ TEST(BTreeTest, LeavesStayMostlyFullWhateverTheOrderOfTheKeys)
 // Sorted runs merged into trees that already hold other keys, among them some of the run's:
 // the tree must end as individual insertions would leave it in content, report each stored
 // key's item once, and stay well formed, with runs that fill, split and outgrow leaves.
-TEST(BTreeTest, AscendingRunsMergeAsSingleInsertionsWould)
+TYPED_TEST(BTreeLeavesTest, AscendingRunsMergeAsSingleInsertionsWould)
 {
     std::mt19937 random(11);
     for (const auto& [minItems, maxItems] : {std::pair{1, 3}, std::pair{2, 5}, std::pair{60, 150}})
     {
         std::deque<Item> storage;
-        ItemTree tree(minItems, maxItems);
+        TypeParam tree(minItems, maxItems);
         std::map<int, Item*> model;
         for (int round = 0; round < 40; ++round)
         {
@@ -475,7 +518,7 @@ TEST(BTreeTest, EnumeratorFollowsTheProtocol)
     EXPECT_EQ(clone->Current(), &items[1]);
 }
 
-TEST(BTreeTest, CopiesAreDeep)
+TYPED_TEST(BTreeLeavesTest, CopiesAreDeep)
 {
     std::vector<Item> items;
     items.reserve(50);
@@ -483,12 +526,12 @@ TEST(BTreeTest, CopiesAreDeep)
     {
         items.push_back(Item{key});
     }
-    ItemTree tree(2, 3);
+    TypeParam tree(2, 3);
     for (Item& item : items)
     {
         tree.Insert(&item);
     }
-    ItemTree copy(tree);
+    TypeParam copy(tree);
     CheckTree(copy, 50);
     for (int key = 0; key < 50; key += 2)
     {
@@ -499,7 +542,7 @@ TEST(BTreeTest, CopiesAreDeep)
     EXPECT_TRUE(tree.Find(0, nullptr));
     EXPECT_FALSE(copy.Find(0, nullptr));
 
-    ItemTree moved(std::move(copy));
+    TypeParam moved(std::move(copy));
     CheckTree(moved, 25);
     CheckTree(copy, 0); // NOLINT(bugprone-use-after-move): a moved-from tree is empty
 }

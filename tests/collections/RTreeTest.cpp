@@ -54,7 +54,9 @@ using ItemTree = RTree<Item*, Box, BoundsOfItem>;
 
 void CheckBoundsCoverEntries(const TreeNode<Box>& node)
 {
-    for (const Box& key : node.EntryKeys)
+    const auto& keys = node.IsLeaf() ? static_cast<const ItemTree::LeafNodeType&>(node).EntryKeys
+                                     : static_cast<const IndexNode<Box>&>(node).EntryKeys;
+    for (const Box& key : keys)
     {
         ASSERT_TRUE(node.Key.Contains(key)) << "a node's bounds miss one of its entries";
     }

@@ -19,12 +19,12 @@ namespace Collections
 // An ordered set of items with unique keys. TKeyGetter is a stateless functor giving an
 // item's key; TComparator orders keys. An item's key must not change while it is stored.
 template <class TKey, class TItem, class TKeyGetter, class TComparator = DefaultComparator<TKey>>
-class BTree : public BalancedTree<TKey, BTreeLeafNode<TKey, TItem, TComparator>,
+class BTree : public BalancedTree<TKey, BTreeLeafNode<TKey, TItem, TComparator, TKeyGetter>,
                                   BTreeIndexNode<TKey, TComparator>>
 {
-    using Base = BalancedTree<TKey, BTreeLeafNode<TKey, TItem, TComparator>,
+    using Base = BalancedTree<TKey, BTreeLeafNode<TKey, TItem, TComparator, TKeyGetter>,
                               BTreeIndexNode<TKey, TComparator>>;
-    using Leaf = BTreeLeafNode<TKey, TItem, TComparator>;
+    using Leaf = BTreeLeafNode<TKey, TItem, TComparator, TKeyGetter>;
 
 public:
     // A node is split when it holds more than maxItems entries (at least 2).

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <memory>
 #include <span>
+#include <type_traits>
 #include <utility>
 
 namespace Collections
@@ -43,17 +44,6 @@ public:
         return lo;
     }
 
-    // LowerBound(key), searched outwards from position hint (clamped to 0 .. Count()): a key
-    // near the hint is found in a few steps.
-    std::int32_t LowerBoundNear(const TKey& key, std::int32_t hint) const
-    {
-        const auto first = this->EntryKeys.begin();
-        const auto last = this->EntryKeys.end();
-        const auto start = first + std::clamp(hint, std::int32_t{0}, this->Count());
-        return static_cast<std::int32_t>(LowerBoundFrom(first, last, start, key, TComparator{}) -
-                                         first);
-    }
-
     // Widens Key to cover key; tells whether Key changed.
     bool UpdateKey(const TKey& key)
     {
@@ -70,7 +60,7 @@ public:
     {
         if (this->Count() > 0)
         {
-            this->Key = this->EntryKeys.back();
+            this->Key = this->GetEntryKey(this->Count() - 1);
         }
     }
 
@@ -103,14 +93,56 @@ protected:
     }
 };
 
-template <class TKey, class TItem, class TComparator>
-class BTreeLeafNode final : public BTreeNodeMixin<BTreeLeafNode<TKey, TItem, TComparator>,
-                                                  LeafNode<TKey, TItem>, TKey, TComparator>
+// Whether the leaves of a B-tree with this key extractor keep a copy of each item's key. An
+// extractor that reads the key cheaply through the item, such as a pointer to the record that
+// holds the key, may declare `static constexpr bool KeysReadThroughItems = true`: its leaves
+// then keep the items alone (KeylessLeafNode), which saves the keys' memory where keys are
+// large beside the items, and read the keys through the items when searching.
+template <class TKeyGetter>
+inline constexpr bool LeavesKeepKeys = !requires
 {
+    requires TKeyGetter::KeysReadThroughItems;
+};
+
+template <class TKey, class TItem, class TKeyGetter>
+using BTreeLeafBase = std::conditional_t<LeavesKeepKeys<TKeyGetter>, LeafNode<TKey, TItem>,
+                                         KeylessLeafNode<TKey, TItem, TKeyGetter>>;
+
+template <class TKey, class TItem, class TComparator, class TKeyGetter>
+class BTreeLeafNode final
+    : public BTreeNodeMixin<BTreeLeafNode<TKey, TItem, TComparator, TKeyGetter>,
+                            BTreeLeafBase<TKey, TItem, TKeyGetter>, TKey, TComparator>
+{
+    static constexpr bool KeepsKeys = LeavesKeepKeys<TKeyGetter>;
+
 public:
     explicit BTreeLeafNode(std::int32_t capacity)
-        : BTreeNodeMixin<BTreeLeafNode, LeafNode<TKey, TItem>, TKey, TComparator>(capacity)
+        : BTreeNodeMixin<BTreeLeafNode, BTreeLeafBase<TKey, TItem, TKeyGetter>, TKey, TComparator>(
+              capacity)
     {
+    }
+
+    // LowerBound(key), searched outwards from position hint (clamped to 0 .. Count()): a key
+    // near the hint is found in a few steps.
+    std::int32_t LowerBoundNear(const TKey& key, std::int32_t hint) const
+    {
+        const auto start =
+            static_cast<std::ptrdiff_t>(std::clamp(hint, std::int32_t{0}, this->Count()));
+        if constexpr (KeepsKeys)
+        {
+            const auto first = this->EntryKeys.begin();
+            return static_cast<std::int32_t>(
+                LowerBoundFrom(first, this->EntryKeys.end(), first + start, key, TComparator{}) -
+                first);
+        }
+        else
+        {
+            const auto first = this->Entries.begin();
+            const auto leftOf = [](const TItem& item, const TKey& value)
+            { return TComparator{}(TKeyGetter{}(item), value); };
+            return static_cast<std::int32_t>(
+                LowerBoundFrom(first, this->Entries.end(), first + start, key, leftOf) - first);
+        }
     }
 
     // Position of the item with this key, or -1.
@@ -135,13 +167,18 @@ public:
     {
         next.Reserve(next.Count() + count);
         const auto first = static_cast<std::ptrdiff_t>(this->Count() - count);
-        next.EntryKeys.insert(next.EntryKeys.begin(), this->EntryKeys.begin() + first,
-                              this->EntryKeys.end());
+        if constexpr (KeepsKeys)
+        {
+            next.EntryKeys.insert(next.EntryKeys.begin(), this->EntryKeys.begin() + first,
+                                  this->EntryKeys.end());
+            this->EntryKeys.erase(this->EntryKeys.begin() + first, this->EntryKeys.end());
+        }
         next.Entries.insert(next.Entries.begin(),
                             std::make_move_iterator(this->Entries.begin() + first),
                             std::make_move_iterator(this->Entries.end()));
-        this->EntryKeys.erase(this->EntryKeys.begin() + first, this->EntryKeys.end());
         this->Entries.erase(this->Entries.begin() + first, this->Entries.end());
+        this->SyncCount();
+        next.SyncCount();
         this->RecomputeKey();
         next.RecomputeKey();
     }
@@ -152,13 +189,18 @@ public:
     {
         previous.Reserve(previous.Count() + count);
         const auto last = static_cast<std::ptrdiff_t>(count);
-        previous.EntryKeys.insert(previous.EntryKeys.end(), this->EntryKeys.begin(),
-                                  this->EntryKeys.begin() + last);
+        if constexpr (KeepsKeys)
+        {
+            previous.EntryKeys.insert(previous.EntryKeys.end(), this->EntryKeys.begin(),
+                                      this->EntryKeys.begin() + last);
+            this->EntryKeys.erase(this->EntryKeys.begin(), this->EntryKeys.begin() + last);
+        }
         previous.Entries.insert(previous.Entries.end(),
                                 std::make_move_iterator(this->Entries.begin()),
                                 std::make_move_iterator(this->Entries.begin() + last));
-        this->EntryKeys.erase(this->EntryKeys.begin(), this->EntryKeys.begin() + last);
         this->Entries.erase(this->Entries.begin(), this->Entries.begin() + last);
+        this->SyncCount();
+        previous.SyncCount();
         this->RecomputeKey();
         previous.RecomputeKey();
     }
@@ -181,27 +223,39 @@ public:
         const auto stored = static_cast<std::size_t>(this->Count());
         const std::size_t total = stored + items.size();
         this->Reserve(static_cast<std::int32_t>(total));
-        // Within the reserved room: neither resize allocates.
-        this->EntryKeys.resize(total);
+        // Within the reserved room: neither resize allocates. The entries before read keep
+        // their places until they are moved, so their keys can be read through them.
+        if constexpr (KeepsKeys)
+        {
+            this->EntryKeys.resize(total);
+        }
         this->Entries.resize(total);
+        const auto storedKey = [this](std::size_t i) -> decltype(auto)
+        { return this->GetEntryKey(static_cast<std::int32_t>(i)); };
         std::size_t write = total;
         std::size_t read = stored;
         for (std::size_t k = items.size(); k-- > 0;)
         {
-            while (read > 0 && less(keys[k], this->EntryKeys[read - 1]))
+            while (read > 0 && less(keys[k], storedKey(read - 1)))
             {
                 --read;
                 --write;
-                this->EntryKeys[write] = this->EntryKeys[read];
+                if constexpr (KeepsKeys)
+                {
+                    this->EntryKeys[write] = this->EntryKeys[read];
+                }
                 this->Entries[write] = std::move(this->Entries[read]);
             }
-            if (read > 0 && !less(this->EntryKeys[read - 1], keys[k]))
+            if (read > 0 && !less(storedKey(read - 1), keys[k]))
             {
                 found(k, this->Entries[read - 1]);
                 continue;
             }
             --write;
-            this->EntryKeys[write] = keys[k];
+            if constexpr (KeepsKeys)
+            {
+                this->EntryKeys[write] = keys[k];
+            }
             this->Entries[write] = items[k];
         }
         // Each item found stored left one slot open between the entries before read and
@@ -209,20 +263,24 @@ public:
         const std::size_t open = write - read;
         if (open > 0)
         {
-            std::move(this->EntryKeys.begin() + write, this->EntryKeys.end(),
-                      this->EntryKeys.begin() + read);
+            if constexpr (KeepsKeys)
+            {
+                std::move(this->EntryKeys.begin() + write, this->EntryKeys.end(),
+                          this->EntryKeys.begin() + read);
+                this->EntryKeys.resize(total - open);
+            }
             std::move(this->Entries.begin() + write, this->Entries.end(),
                       this->Entries.begin() + read);
-            this->EntryKeys.resize(total - open);
             this->Entries.resize(total - open);
         }
+        this->SyncCount();
         const auto added = static_cast<std::int32_t>(items.size() - open);
         if (added == 0)
         {
             return {};
         }
-        const bool keyChanged = stored == 0 ? (this->Key = this->EntryKeys.back(), true)
-                                            : this->UpdateKey(this->EntryKeys.back());
+        const TKey last = this->GetEntryKey(this->Count() - 1);
+        const bool keyChanged = stored == 0 ? (this->Key = last, true) : this->UpdateKey(last);
         return {keyChanged, added};
     }
 };

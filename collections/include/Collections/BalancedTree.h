@@ -93,8 +93,8 @@ protected:
     template <class TCriterion>
     std::unique_ptr<IEnumerator<ItemType>> MakeEnumerator(TCriterion criterion) const
     {
-        return std::make_unique<InternalEnumerator<TKey, ItemType, TCriterion>>(
-            *m_root, std::move(criterion));
+        return std::make_unique<InternalEnumerator<TKey, TLeaf, TCriterion>>(*m_root,
+                                                                             std::move(criterion));
     }
 
     static TLeaf& AsLeaf(TreeNode<TKey>& node) noexcept { return static_cast<TLeaf&>(node); }
@@ -282,8 +282,7 @@ private:
         {
             auto leaf = std::make_unique<TLeaf>(NodeCapacity(maxItems));
             leaf->Key = node.Key;
-            leaf->EntryKeys = node.EntryKeys;
-            leaf->Entries = AsLeaf(node).Entries;
+            leaf->CopyEntriesOf(AsLeaf(node));
             return leaf;
         }
         const TIndex& source = AsIndex(node);

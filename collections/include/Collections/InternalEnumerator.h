@@ -26,10 +26,13 @@ struct InternalMatchAllCriterion
 // Depth-first walk of a balanced tree in stored order, yielding the items that a criterion
 // admits. The criterion judges keys: `bool Admits(const TKey& key) const` is asked for the Key
 // of each child before descending into it and for the key of each leaf item. The tree must
-// stay unchanged while the enumerator is used.
-template <class TKey, class TItem, class TCriterion>
-class InternalEnumerator final : public IEnumerator<TItem>
+// stay unchanged while the enumerator is used. TLeaf is the tree's leaf class, through which
+// the items and their keys are read.
+template <class TKey, class TLeaf, class TCriterion>
+class InternalEnumerator final : public IEnumerator<typename TLeaf::ItemType>
 {
+    using TItem = typename TLeaf::ItemType;
+
 public:
     InternalEnumerator(const TreeNode<TKey>& root, TCriterion criterion)
         : m_root(&root), m_criterion(std::move(criterion))
@@ -44,7 +47,7 @@ public:
                 Exceptions::Messages::MoveNextNotCalled,
                 Exceptions::MakeLocation("InternalEnumerator", __LINE__));
         }
-        return static_cast<const LeafNode<TKey, TItem>&>(*m_node).GetEntry(m_position);
+        return static_cast<const TLeaf&>(*m_node).GetEntry(m_position);
     }
 
     bool MoveNext() override
@@ -100,9 +103,10 @@ private:
     bool NextAdmittedItem()
     {
         m_hasCurrent = false;
-        while (++m_position < m_node->Count())
+        const auto& leaf = static_cast<const TLeaf&>(*m_node);
+        while (++m_position < leaf.Count())
         {
-            if (m_criterion.Admits(m_node->GetEntryKey(m_position)))
+            if (m_criterion.Admits(leaf.GetEntryKey(m_position)))
             {
                 return true;
             }
@@ -112,12 +116,13 @@ private:
 
     bool DescendIntoNextAdmittedChild()
     {
-        while (++m_position < m_node->Count())
+        const auto& index = static_cast<const IndexNode<TKey>&>(*m_node);
+        while (++m_position < index.Count())
         {
-            if (m_criterion.Admits(m_node->GetEntryKey(m_position)))
+            if (m_criterion.Admits(index.GetEntryKey(m_position)))
             {
                 m_positions.push_back(m_position);
-                m_node = &static_cast<const IndexNode<TKey>&>(*m_node).Child(m_position);
+                m_node = &index.Child(m_position);
                 m_position = -1;
                 return true;
             }

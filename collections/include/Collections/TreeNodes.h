@@ -27,15 +27,18 @@ template <class TKey>
 class IndexNode;
 
 // A node of a balanced tree (B-tree or R-tree). Every node carries the summary key of its
-// subtree (the largest key for the B-tree, the bounding rectangle for the R-tree) and the key
-// of each of its entries, kept next to each other so that searching a node reads one
-// contiguous array: for a leaf the keys of its items (taken when they were inserted), for an
-// index node a copy of each child's Key that the tree refreshes whenever that Key changes.
+// subtree (the largest key for the B-tree, the bounding rectangle for the R-tree). The node
+// classes below keep the key of each entry next to each other, so that searching a node reads
+// one contiguous array: for a leaf the keys of its items (taken when they were inserted), for
+// an index node a copy of each child's Key that the tree refreshes whenever that Key changes.
+// A B-tree leaf whose keys are read cheaply through its items keeps the items alone
+// (KeylessLeafNode).
 template <class TKey>
 class TreeNode
 {
-    // First, next to the entry count, so that a search reads one run of memory per node.
+    // First, next to each other, so that a search reads one run of memory per node.
     bool m_isLeaf;
+    std::int32_t m_count = 0;
 
 public:
     virtual ~TreeNode() = default;
@@ -45,21 +48,18 @@ public:
     TreeNode& operator=(TreeNode&&) = delete;
 
     bool IsLeaf() const noexcept { return m_isLeaf; }
-    std::int32_t Count() const noexcept { return static_cast<std::int32_t>(EntryKeys.size()); }
-    const TKey& GetEntryKey(std::int32_t i) const { return EntryKeys[static_cast<std::size_t>(i)]; }
+    // Entries held; every node class sets it whenever its entries change.
+    std::int32_t Count() const noexcept { return m_count; }
 
     // The index node holding this one; null for the root.
     IndexNode<TKey>* Parent = nullptr;
     // Summary key of the subtree.
     TKey Key{};
-    // Key of each entry, in entry order.
-    EntryArray<TKey> EntryKeys;
 
 protected:
-    TreeNode(bool isLeaf, std::int32_t capacity) : m_isLeaf(isLeaf)
-    {
-        EntryKeys.reserve(static_cast<std::size_t>(capacity));
-    }
+    explicit TreeNode(bool isLeaf) noexcept : m_isLeaf(isLeaf) {}
+
+    void SetCount(std::size_t count) noexcept { m_count = static_cast<std::int32_t>(count); }
 };
 
 // A node with entries of one type, each entry stored with its key.
@@ -67,16 +67,27 @@ template <class TKey, class TEntry>
 class TemplateNode : public TreeNode<TKey>
 {
 public:
+    const TKey& GetEntryKey(std::int32_t i) const { return EntryKeys[static_cast<std::size_t>(i)]; }
     const TEntry& GetEntry(std::int32_t i) const { return Entries[static_cast<std::size_t>(i)]; }
     TEntry& GetEntry(std::int32_t i) { return Entries[static_cast<std::size_t>(i)]; }
 
+    // Takes copies of the keys and entries of other, in place of its own.
+    void CopyEntriesOf(const TemplateNode& other)
+    {
+        EntryKeys = other.EntryKeys;
+        Entries = other.Entries;
+        SyncCount();
+    }
+
+    // Key of each entry, in entry order.
+    EntryArray<TKey> EntryKeys;
     EntryArray<TEntry> Entries;
 
 protected:
-    TemplateNode(bool isLeaf, std::int32_t capacity) : TreeNode<TKey>(isLeaf, capacity)
-    {
-        Entries.reserve(static_cast<std::size_t>(capacity));
-    }
+    TemplateNode(bool isLeaf, std::int32_t capacity) : TreeNode<TKey>(isLeaf) { Reserve(capacity); }
+
+    // Count() follows the keys; called after every change of the entries.
+    void SyncCount() noexcept { this->SetCount(EntryKeys.size()); }
 
     void InsertEntryAt(std::int32_t i, const TKey& key, TEntry entry)
     {
@@ -91,6 +102,7 @@ protected:
             this->EntryKeys.erase(this->EntryKeys.begin() + at);
             throw;
         }
+        SyncCount();
     }
 
     void AppendEntry(const TKey& key, TEntry entry)
@@ -104,6 +116,7 @@ protected:
         TEntry entry = std::move(Entries[static_cast<std::size_t>(i)]);
         Entries.erase(Entries.begin() + at);
         this->EntryKeys.erase(this->EntryKeys.begin() + at);
+        SyncCount();
         return entry;
     }
 
@@ -117,6 +130,8 @@ protected:
                               std::make_move_iterator(Entries.end()));
         this->EntryKeys.erase(this->EntryKeys.begin() + at, this->EntryKeys.end());
         Entries.erase(Entries.begin() + at, Entries.end());
+        SyncCount();
+        target.SyncCount();
     }
 
     void Reserve(std::int32_t capacity)
@@ -134,6 +149,7 @@ protected:
         all.second.reserve(Entries.capacity());
         std::swap(all.first, this->EntryKeys);
         std::swap(all.second, Entries);
+        SyncCount();
         return all;
     }
 };
@@ -147,6 +163,63 @@ public:
 
 protected:
     explicit LeafNode(std::int32_t capacity) : TemplateNode<TKey, TItem>(true, capacity) {}
+};
+
+// A leaf that keeps its items alone and reads each item's key through TKeyGetter whenever it
+// needs it. Where the item leads to its key (a pointer to a record holding it) and keys are
+// large, this takes a fraction of the memory of a leaf with keys, at the price of reading the
+// records while searching. The key must not change while the item is stored.
+template <class TKey, class TItem, class TKeyGetter>
+class KeylessLeafNode : public TreeNode<TKey>
+{
+public:
+    using ItemType = TItem;
+
+    decltype(auto) GetEntryKey(std::int32_t i) const { return TKeyGetter{}(GetEntry(i)); }
+    const TItem& GetEntry(std::int32_t i) const { return Entries[static_cast<std::size_t>(i)]; }
+    TItem& GetEntry(std::int32_t i) { return Entries[static_cast<std::size_t>(i)]; }
+
+    void CopyEntriesOf(const KeylessLeafNode& other)
+    {
+        Entries = other.Entries;
+        SyncCount();
+    }
+
+    EntryArray<TItem> Entries;
+
+protected:
+    explicit KeylessLeafNode(std::int32_t capacity) : TreeNode<TKey>(true) { Reserve(capacity); }
+
+    // Count() follows the items; called after every change of the entries.
+    void SyncCount() noexcept { this->SetCount(Entries.size()); }
+
+    // The key is the item's own: it is not stored.
+    void InsertEntryAt(std::int32_t i, const TKey& /*key*/, TItem item)
+    {
+        Entries.insert(Entries.begin() + static_cast<std::ptrdiff_t>(i), std::move(item));
+        SyncCount();
+    }
+
+    TItem RemoveEntryAt(std::int32_t i)
+    {
+        TItem item = std::move(Entries[static_cast<std::size_t>(i)]);
+        Entries.erase(Entries.begin() + static_cast<std::ptrdiff_t>(i));
+        SyncCount();
+        return item;
+    }
+
+    // Moves the entries from position first on to the end of target, in order.
+    void MoveTailTo(std::int32_t first, KeylessLeafNode& target)
+    {
+        const auto at = static_cast<std::ptrdiff_t>(first);
+        target.Entries.insert(target.Entries.end(), std::make_move_iterator(Entries.begin() + at),
+                              std::make_move_iterator(Entries.end()));
+        Entries.erase(Entries.begin() + at, Entries.end());
+        SyncCount();
+        target.SyncCount();
+    }
+
+    void Reserve(std::int32_t capacity) { Entries.reserve(static_cast<std::size_t>(capacity)); }
 };
 
 // A node whose entries are its children, which it owns. Every child's Parent points back to

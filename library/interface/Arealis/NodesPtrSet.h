@@ -13,9 +13,13 @@ namespace Arealis
 {
 
 // Key extractor of the node index: a node is keyed by its position. A null node is refused
-// before the index changes.
+// before the index changes. The index's leaves keep the node pointers alone and read the
+// positions through them: a copy of each position beside its pointer would triple the leaves'
+// memory, which for a large result layer is tens of megabytes.
 struct GetPointFromNodePtr
 {
+    static constexpr bool KeysReadThroughItems = true;
+
     const Point& operator()(const Node* pNode) const
     {
         if (pNode == nullptr)

@@ -298,7 +298,7 @@ LayerOperations::TreeItem UniteAll(Collections::IEnumerator<Polygon*>& polygons,
     unsigned threads = UniteThreads(items, pTarget);
     if (threads > 1 && HasRepeats(items))
     {
-        threads = 1; // two unions of a level could then read one polygon at once
+        threads = 1; // two unions could then read one polygon at once
     }
     return std::move(LayerOperations::UniteGroups(groups, threads, onUnions).front());
 }

@@ -3,6 +3,7 @@
 #include "Arealis/Overlay.h"
 #include "support/ParallelWork.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <exception>
@@ -16,27 +17,99 @@ namespace
 
 // Items of a group that one union task combines.
 constexpr std::size_t FanIn = 3;
-// A level whose polygons have fewer nodes than this runs on the calling thread: starting
+// A tree whose polygons have fewer nodes than this runs on the calling thread: starting
 // threads would cost more than its unions (a unite of a few small polygons, called once per
 // group of a dissolve).
-constexpr std::int64_t ParallelLevelNodes = 4096;
+constexpr std::int64_t ParallelTreeNodes = 4096;
 
-std::int64_t NodesOf(const std::vector<std::vector<TreeItem>>& levels)
+std::int64_t NodesOf(const std::vector<std::vector<Polygon*>>& groups)
 {
     std::int64_t nodes = 0;
-    for (const std::vector<TreeItem>& items : levels)
+    for (const std::vector<Polygon*>& group : groups)
     {
-        for (const TreeItem& item : items)
+        for (const Polygon* pPolygon : group)
         {
-            nodes += item.pPolygon->GetNodeCount();
+            nodes += pPolygon->GetNodeCount();
         }
     }
     return nodes;
 }
 
+// A union of the tree: the item at Slot made of the items at [FirstChild, FirstChild +
+// ChildCount) of the level below (one child is passed on as it is).
+struct UnionTask
+{
+    std::size_t Slot;
+    std::size_t FirstChild;
+    std::size_t ChildCount;
+};
+
+// Every position of every group's tree, level by level, and the unions that fill them in
+// post-order: a union comes right after the unions of its subtree. Run in that order, only
+// the unions along the path to the present one are alive; level by level, the whole level
+// below would be (for adjacent polygons, about every input node again).
+struct TreePlan
+{
+    std::vector<TreeItem> Slots;
+    std::vector<UnionTask> Tasks;
+    // Each group's root slot; None for an empty group.
+    std::vector<std::size_t> Roots;
+
+    static constexpr std::size_t None = static_cast<std::size_t>(-1);
+
+    explicit TreePlan(const std::vector<std::vector<Polygon*>>& groups)
+    {
+        for (const std::vector<Polygon*>& group : groups)
+        {
+            if (group.empty())
+            {
+                Roots.push_back(None);
+                continue;
+            }
+            // The first slot of each level of this group, and the level's size.
+            std::vector<std::size_t> starts;
+            std::vector<std::size_t> sizes;
+            for (std::size_t size = group.size();; size = (size + FanIn - 1) / FanIn)
+            {
+                starts.push_back(Slots.size());
+                sizes.push_back(size);
+                Slots.resize(Slots.size() + size);
+                if (size == 1)
+                {
+                    break;
+                }
+            }
+            for (std::size_t i = 0; i < group.size(); ++i)
+            {
+                Slots[starts[0] + i].pPolygon = group[i];
+            }
+            const std::size_t top = starts.size() - 1;
+            AddSubtree(starts, sizes, top, 0);
+            Roots.push_back(starts[top]);
+        }
+    }
+
+private:
+    void AddSubtree(const std::vector<std::size_t>& starts, const std::vector<std::size_t>& sizes,
+                    std::size_t level, std::size_t index)
+    {
+        if (level == 0)
+        {
+            return;
+        }
+        const std::size_t first = index * FanIn;
+        const std::size_t count = std::min(FanIn, sizes[level - 1] - first);
+        for (std::size_t k = 0; k < count; ++k)
+        {
+            AddSubtree(starts, sizes, level - 1, first + k);
+        }
+        Tasks.push_back(UnionTask{starts[level] + index, starts[level - 1] + first, count});
+    }
+};
+
 // Unites items [first, first + count) of a level into one item; the unions used up are freed
-// at once, so that a level holds at most its inputs and outputs. afterUnion, when given, is
-// called after each union (on one thread: the progress follows every union).
+// at once. afterUnion, when given, is called after each union (on one thread: the progress
+// follows every union).
 TreeItem UniteRun(std::vector<TreeItem>& items, std::size_t first, std::size_t count,
                   std::atomic<std::int64_t>& unions, const std::function<void()>& afterUnion)
 {
@@ -96,15 +169,7 @@ void RunItems(std::size_t count, unsigned threads, const std::function<void(std:
 std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& groups,
                                   unsigned threads, const TreeProgress& progress)
 {
-    std::vector<std::vector<TreeItem>> levels(groups.size());
-    for (std::size_t g = 0; g < groups.size(); ++g)
-    {
-        levels[g].reserve(groups[g].size());
-        for (Polygon* pPolygon : groups[g])
-        {
-            levels[g].push_back(TreeItem{pPolygon, nullptr});
-        }
-    }
+    TreePlan plan(groups);
     std::atomic<std::int64_t> unions{0};
     std::int64_t reported = 0;
     const std::function<void()> report = [&]
@@ -116,66 +181,71 @@ std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& grou
             progress(done);
         }
     };
-    // A task: a run of up to three items of one group's level.
-    struct Task
+    const std::size_t taskCount = plan.Tasks.size();
+    if (threads <= 1 || taskCount <= 1 || NodesOf(groups) < ParallelTreeNodes)
     {
-        std::size_t Group;
-        std::size_t First;
-        std::size_t Count;
-    };
-    std::vector<Task> tasks;
-    for (;;)
-    {
-        tasks.clear();
-        for (std::size_t g = 0; g < levels.size(); ++g)
-        {
-            const std::size_t size = levels[g].size();
-            for (std::size_t i = 0; size > 1 && i < size; i += FanIn)
-            {
-                tasks.push_back(Task{g, i, std::min(FanIn, size - i)});
-            }
-        }
-        if (tasks.empty())
-        {
-            break;
-        }
-        std::vector<TreeItem> united(tasks.size());
-        const unsigned levelThreads =
-            threads > 1 && NodesOf(levels) >= ParallelLevelNodes ? threads : 1;
         // On one thread the progress follows every union.
-        const std::function<void()> afterUnion =
-            levelThreads <= 1 ? report : std::function<void()>();
-        RunItems(
-            tasks.size(), levelThreads,
-            [&](std::size_t k)
-            {
-                const Task& task = tasks[k];
-                united[k] = UniteRun(levels[task.Group], task.First, task.Count, unions,
-                                     afterUnion);
-            },
-            report);
-        // The next level of each group: its tasks' unions, in order.
-        std::size_t k = 0;
-        for (std::size_t g = 0; g < levels.size(); ++g)
+        for (const UnionTask& task : plan.Tasks)
         {
-            if (levels[g].size() > 1)
-            {
-                std::vector<TreeItem> next;
-                next.reserve((levels[g].size() + FanIn - 1) / FanIn);
-                for (; k < tasks.size() && tasks[k].Group == g; ++k)
-                {
-                    next.push_back(std::move(united[k]));
-                }
-                levels[g] = std::move(next);
-            }
+            plan.Slots[task.Slot] =
+                UniteRun(plan.Slots, task.FirstChild, task.ChildCount, unions, report);
         }
     }
-    std::vector<TreeItem> results(groups.size());
-    for (std::size_t g = 0; g < levels.size(); ++g)
+    else
     {
-        if (!levels[g].empty())
+        // Threads take the unions in post-order, so a union's children were taken before it:
+        // it waits for those still running, and every wait ends. A failed union marks its
+        // slot done all the same, and the unions above it then do nothing.
+        // Whether each slot holds its item: the inputs from the start, the unions once made.
+        const auto done = std::make_unique<std::atomic<bool>[]>(plan.Slots.size());
+        for (std::size_t slot = 0; slot < plan.Slots.size(); ++slot)
         {
-            results[g] = std::move(levels[g].front());
+            done[slot].store(true, std::memory_order_relaxed);
+        }
+        for (const UnionTask& task : plan.Tasks)
+        {
+            done[task.Slot].store(false, std::memory_order_relaxed);
+        }
+        std::atomic<bool> failed{false};
+        const auto finish = [&](std::size_t slot)
+        {
+            done[slot].store(true, std::memory_order_release);
+            done[slot].notify_all();
+        };
+        RunItems(
+            taskCount, threads,
+            [&](std::size_t k)
+            {
+                const UnionTask& task = plan.Tasks[k];
+                try
+                {
+                    for (std::size_t c = task.FirstChild; c < task.FirstChild + task.ChildCount;
+                         ++c)
+                    {
+                        done[c].wait(false, std::memory_order_acquire);
+                    }
+                    if (!failed.load(std::memory_order_acquire))
+                    {
+                        plan.Slots[task.Slot] =
+                            UniteRun(plan.Slots, task.FirstChild, task.ChildCount, unions, {});
+                    }
+                }
+                catch (...)
+                {
+                    failed.store(true, std::memory_order_release);
+                    finish(task.Slot);
+                    throw;
+                }
+                finish(task.Slot);
+            },
+            report);
+    }
+    std::vector<TreeItem> results(groups.size());
+    for (std::size_t g = 0; g < groups.size(); ++g)
+    {
+        if (plan.Roots[g] != TreePlan::None)
+        {
+            results[g] = std::move(plan.Slots[plan.Roots[g]]);
         }
     }
     return results;

@@ -1,10 +1,10 @@
 #pragma once
 
 // Unions of many polygons by a fixed tree: each group's polygons are united three at a time,
-// then the unions three at a time, level by level, until one polygon is left per group. The
-// unions of a level are independent of each other, so they are split over threads; the tree
-// depends only on the groups and their order, so the result is the same whatever the thread
-// count.
+// then the unions three at a time, and so on until one polygon is left per group. The unions
+// run subtree by subtree (post-order), so that few intermediate unions are alive at once, and
+// are split over threads, a union waiting for its children; the tree depends only on the
+// groups and their order, so the result is the same whatever the thread count.
 
 #include "Arealis/Polygon.h"
 

@@ -282,6 +282,22 @@ TEST_F(ParallelLayerOperationsTest, UnionAndUniteDependOnNoThreadCountAndMergeOn
     const std::string single = Run(unite, circles, shiftedCircles, 1);
     EXPECT_EQ(Run(unite, circles, shiftedCircles, 2), single);
     EXPECT_EQ(Run(unite, circles, shiftedCircles, 3), single);
+
+    // Stopped part way, while unions wait for the unions below them on other threads: the
+    // stop comes back once every thread has ended, and nothing is added.
+    PolygonLayer& many = MakeLayer(Circles(12, 300, 0.25));
+    Collections::PlainArray<Polygon*> polygons;
+    for (Polygon* polygon : PolygonsOf(many))
+    {
+        polygons.Append(polygon);
+    }
+    Collections::OverallEnumerator<Collections::PlainArray<Polygon*>> enumerator(polygons);
+    ScopedTopology stopped;
+    stopped->SetLayerThreads(2);
+    PolygonLayer* result = stopped->CreatePolygonLayer(false);
+    const auto stop = [](std::int64_t, std::int64_t) { throw std::runtime_error("stop"); };
+    EXPECT_THROW(Overlay::UnitePolygons(&enumerator, *result, false, stop), std::runtime_error);
+    EXPECT_EQ(result->GetPolygonCount(), 0);
 }
 
 TEST_F(ParallelLayerOperationsTest, AThrowingProgressCallbackStopsTheWorkersAndRestoresTheOperands)
