@@ -576,6 +576,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
 
     // Each chain of one candidate on one worker; the common parts go to their pair's slot.
     const std::vector<std::vector<Pair>> chains = ChainsByCandidate(candidates);
+    FlatPolygonStore store; // before the pieces in it, which go first
     std::vector<std::vector<FlatPolygon>> pieces(n);
     std::vector<std::uint32_t> pairsOf(n);
     for (std::size_t i = 0; i < n; ++i)
@@ -608,7 +609,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
                     Overlay::IntersectAndSubstract(current, *polygons[pair.Polygon]);
                 if (!common->IsEmpty())
                 {
-                    pieces[pair.Polygon][pair.Candidate] = FlatPolygon(*common);
+                    pieces[pair.Polygon][pair.Candidate] = FlatPolygon(*common, store);
                 }
                 remainder = std::move(rest);
             }
@@ -682,6 +683,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
 
     JoinSchedule schedule(candidates, pairwise);
     run.Counter.AddToTotal(static_cast<std::int64_t>(schedule.PairCount()));
+    FlatPolygonStore store; // before the pieces in it, which go first
     std::vector<std::vector<FlatPolygon>> pieces(n);
     // The slots: each polygon of the enumerated layer with its common parts and its rest,
     // ready once its pairs (and, with many candidates, the subtraction of their union) are
@@ -738,7 +740,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         }
         if (keep.Enumerated && states[i].Rest != nullptr)
         {
-            finalRests[i] = FlatPolygon(*states[i].Rest);
+            finalRests[i] = FlatPolygon(*states[i].Rest, store);
         }
         states[i].Rest.reset();
         slots.Finish(i);
@@ -758,7 +760,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                 auto [common, rest] = Overlay::IntersectAndSubstract(other, polygon);
                 if (keep.Common && !common->IsEmpty())
                 {
-                    pieces[i][j] = FlatPolygon(*common);
+                    pieces[i][j] = FlatPolygon(*common, store);
                 }
                 remainder = std::move(rest);
             }
@@ -776,7 +778,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                 auto parts = Overlay::Partition(other, own);
                 if (keep.Common && !parts[0]->IsEmpty())
                 {
-                    pieces[i][j] = FlatPolygon(*parts[0]);
+                    pieces[i][j] = FlatPolygon(*parts[0], store);
                 }
                 remainder = std::move(parts[1]);
                 rest = std::move(parts[2]);
@@ -792,7 +794,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             // The candidate's final remainder.
             if (keep.Queried && remainder != nullptr)
             {
-                finalRemainders[chainEndSlot[p] - n] = FlatPolygon(*remainder);
+                finalRemainders[chainEndSlot[p] - n] = FlatPolygon(*remainder, store);
             }
             remainder.reset();
             slots.Finish(chainEndSlot[p]);
@@ -883,6 +885,7 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
 
     // What is left of each polygon; nullopt where the polygon is its own rest. A block of
     // polygons is one slot of the merge.
+    FlatPolygonStore store; // before the rests in it, which go first
     std::vector<FlatRest> rests(n);
     OrderedSlots slots(std::vector<std::uint32_t>(BlockCount(n), 1));
     const auto substract = [&](std::size_t block)
@@ -898,7 +901,7 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
                                    : SubstractOneByOne(polygon, candidates);
                            if (rest != nullptr)
                            {
-                               rests[i] = FlatPolygon(*rest);
+                               rests[i] = FlatPolygon(*rest, store);
                            }
                        });
         slots.Finish(block);
