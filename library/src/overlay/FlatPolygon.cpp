@@ -124,9 +124,13 @@ void FlatPolygon::Release() noexcept
 
 Polygon* FlatPolygon::AddTo(PolygonLayer& layer, std::vector<Node*>& nodes) const
 {
-    NodeSet& nodeSet = layer.GetTopology()->GetNodeSet();
     nodes.resize(m_pointCount);
-    nodeSet.GetNodes(std::span<const Point>(m_points, m_pointCount), nodes);
+    layer.GetTopology()->GetNodeSet().GetNodes(Points(), nodes);
+    return AddTo(layer, std::span<Node* const>(nodes));
+}
+
+Polygon* FlatPolygon::AddTo(PolygonLayer& layer, std::span<Node* const> nodes) const
+{
     std::size_t taken = 0; // the references handed to rings so far
     Polygon* polygon = nullptr;
     try
@@ -137,13 +141,14 @@ Polygon* FlatPolygon::AddTo(PolygonLayer& layer, std::vector<Node*>& nodes) cons
             Ring* ring = polygon->CreateRing();
             ring->ReserveNodes(size);
             const auto count = static_cast<std::size_t>(size);
-            ring->TakeNodes(std::span<Node* const>(nodes).subspan(taken, count));
+            ring->TakeNodes(nodes.subspan(taken, count));
             taken += count;
         }
     }
     catch (...)
     {
-        for (std::size_t i = taken; i < nodes.size(); ++i)
+        NodeSet& nodeSet = layer.GetTopology()->GetNodeSet();
+        for (std::size_t i = taken; i < m_pointCount; ++i)
         {
             nodeSet.ReleaseNode(nodes[i]);
         }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <vector>
 
 namespace Arealis
@@ -39,11 +40,16 @@ public:
     FlatPolygon& operator=(const FlatPolygon&) = delete;
 
     bool IsEmpty() const noexcept { return m_pointCount == 0; }
+    // The points of all rings, one ring after the other.
+    std::span<const Point> Points() const noexcept { return {m_points, m_pointCount}; }
 
     // Adds the polygon to the layer as PolygonLayer::AddPolygon adds the original: the same
     // rings with the layer's nodes at their points, looked up as one batch. nodes is working
     // room that the caller keeps from call to call. When it throws, the layer is as it was.
     Polygon* AddTo(PolygonLayer& layer, std::vector<Node*>& nodes) const;
+    // AddTo with the layer's nodes at Points() looked up already, one reference each, which
+    // go to the rings; when it throws, they are released and the layer is as it was.
+    Polygon* AddTo(PolygonLayer& layer, std::span<Node* const> nodes) const;
 
 private:
     // Hands the room back to the store.
