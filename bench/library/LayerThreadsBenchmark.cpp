@@ -35,12 +35,11 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <pthread.h>
+#include <sched.h>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <pthread.h>
-#include <sched.h>
 
 namespace
 {
@@ -194,11 +193,12 @@ int main(int argc, char** argv)
         }
         else
         {
-            std::fprintf(stderr,
-                         "usage: bench_layer_threads [--threads N] [--runs R] [--only OP,...] "
-                         "[--pin] [CELLS...]\nCELLS: cells per side of the generated layers (default 100 "
-                         "317), not '%s'\n",
-                         argument.c_str());
+            std::fprintf(
+                stderr,
+                "usage: bench_layer_threads [--threads N] [--runs R] [--only OP,...] "
+                "[--pin] [CELLS...]\nCELLS: cells per side of the generated layers (default 100 "
+                "317), not '%s'\n",
+                argument.c_str());
             return 2;
         }
     }

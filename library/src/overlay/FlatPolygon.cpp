@@ -91,7 +91,8 @@ FlatPolygon::FlatPolygon(FlatPolygon&& other) noexcept
     : m_points(std::exchange(other.m_points, nullptr)),
       m_ringSizes(std::exchange(other.m_ringSizes, nullptr)),
       m_pointCount(std::exchange(other.m_pointCount, 0)),
-      m_ringCount(std::exchange(other.m_ringCount, 0)), m_chunk(std::exchange(other.m_chunk, nullptr))
+      m_ringCount(std::exchange(other.m_ringCount, 0)),
+      m_chunk(std::exchange(other.m_chunk, nullptr))
 {
 }
 

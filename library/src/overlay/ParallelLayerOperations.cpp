@@ -235,7 +235,8 @@ public:
             return;
         }
         std::vector<Point> points;
-        for (std::size_t s = block * SlotsPerBlock; s < std::min(m_slotCount, (block + 1) * SlotsPerBlock); ++s)
+        for (std::size_t s = block * SlotsPerBlock;
+             s < std::min(m_slotCount, (block + 1) * SlotsPerBlock); ++s)
         {
             collect(s, points);
         }
