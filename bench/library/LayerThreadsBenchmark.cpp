@@ -10,7 +10,12 @@
 // one-thread CPU time: the fraction that Amdahl's law leaves serial when projecting to more
 // cores.
 //
-//   bench_layer_threads [--threads N] [--runs R] [--only NAME,...] CELLS...
+// With --pin, each run also runs the one-thread operation pinned to each core the process may
+// use, one after the other, and a second line gives the fastest pinned time per core, the
+// N-thread speed-up against each and against their mean: on a machine whose cores differ in
+// speed, an unpinned one-thread time depends on the core it happens to land on.
+//
+//   bench_layer_threads [--threads N] [--runs R] [--only NAME,...] [--pin] CELLS...
 //   (default: 2 threads, 1 run, every operation, CELLS 100 and 317)
 
 #include "Arealis/DerivedLayerOperations.h"
@@ -30,6 +35,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <pthread.h>
+#include <sched.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -111,6 +118,40 @@ Timed Run(const Operation& operation, PolygonLayer& a, PolygonLayer& b, int thre
     return timed;
 }
 
+// The cores the calling thread may run on.
+std::vector<int> UsableCoreIds()
+{
+    std::vector<int> cores;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (pthread_getaffinity_np(pthread_self(), sizeof(set), &set) == 0)
+    {
+        for (int core = 0; core < CPU_SETSIZE; ++core)
+        {
+            if (CPU_ISSET(core, &set))
+            {
+                cores.push_back(core);
+            }
+        }
+    }
+    return cores;
+}
+
+// Runs the operation with one thread on the given core only, as `taskset -c core` would.
+Timed RunPinned(const Operation& operation, PolygonLayer& a, PolygonLayer& b, int core)
+{
+    cpu_set_t all;
+    CPU_ZERO(&all);
+    pthread_getaffinity_np(pthread_self(), sizeof(all), &all);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(core, &one);
+    pthread_setaffinity_np(pthread_self(), sizeof(one), &one);
+    const Timed timed = Run(operation, a, b, 1);
+    pthread_setaffinity_np(pthread_self(), sizeof(all), &all);
+    return timed;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -119,6 +160,7 @@ int main(int argc, char** argv)
     int runs = 1;
     std::vector<std::string> only;
     std::vector<int> cellCounts;
+    bool pin = false;
     for (int i = 1; i < argc; ++i)
     {
         const std::string argument = argv[i];
@@ -129,6 +171,10 @@ int main(int argc, char** argv)
         else if (argument == "--runs" && i + 1 < argc)
         {
             runs = std::max(1, std::atoi(argv[++i]));
+        }
+        else if (argument == "--pin")
+        {
+            pin = true;
         }
         else if (argument == "--only" && i + 1 < argc)
         {
@@ -147,11 +193,12 @@ int main(int argc, char** argv)
         }
         else
         {
-            std::fprintf(stderr,
-                         "usage: bench_layer_threads [--threads N] [--runs R] [--only OP,...] "
-                         "[CELLS...]\nCELLS: cells per side of the generated layers (default 100 "
-                         "317), not '%s'\n",
-                         argument.c_str());
+            std::fprintf(
+                stderr,
+                "usage: bench_layer_threads [--threads N] [--runs R] [--only OP,...] "
+                "[--pin] [CELLS...]\nCELLS: cells per side of the generated layers (default 100 "
+                "317), not '%s'\n",
+                argument.c_str());
             return 2;
         }
     }
@@ -159,6 +206,7 @@ int main(int argc, char** argv)
     {
         cellCounts = {100, 317};
     }
+    const std::vector<int> cores = pin ? UsableCoreIds() : std::vector<int>();
     const std::vector<std::pair<std::string, Operation>> operations = {
         {"intersection",
          [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return t.Intersection(a, b, true); }},
@@ -189,8 +237,14 @@ int main(int argc, char** argv)
             }
             Timed one;
             Timed many;
+            std::vector<double> pinned(cores.size(), 0.0); // fastest per core
             for (int run = 0; run < runs; ++run)
             {
+                for (std::size_t c = 0; c < cores.size(); ++c)
+                {
+                    const double seconds = RunPinned(operation, coverage, mesh, cores[c]).Seconds;
+                    pinned[c] = run == 0 ? seconds : std::min(pinned[c], seconds);
+                }
                 const Timed oneRun = Run(operation, coverage, mesh, 1);
                 const Timed manyRun = Run(operation, coverage, mesh, threads);
                 if (oneRun.Pieces != manyRun.Pieces)
@@ -214,6 +268,19 @@ int main(int argc, char** argv)
                 one.Seconds / many.Seconds, many.Phases.Prepare, many.Phases.Work,
                 many.Phases.Merge, one.CpuSeconds, many.CpuSeconds,
                 100.0 * many.Phases.Merge / std::max(one.CpuSeconds, 1e-9));
+            if (!cores.empty())
+            {
+                double sum = 0.0;
+                std::printf("  pinned 1 thread:");
+                for (std::size_t c = 0; c < cores.size(); ++c)
+                {
+                    std::printf(" cpu%d %.3fs (%.2fx)", cores[c], pinned[c],
+                                pinned[c] / many.Seconds);
+                    sum += pinned[c];
+                }
+                const double mean = sum / static_cast<double>(cores.size());
+                std::printf(", mean %.3fs (%.2fx)\n", mean, mean / many.Seconds);
+            }
             std::fflush(stdout);
         }
         Topology::Delete(operands);

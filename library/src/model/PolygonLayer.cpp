@@ -736,8 +736,13 @@ void PolygonLayer::SetParents(Polygon* pPolygon, const Collections::PlainArray<P
             ThrowArgument(Exceptions::Messages::InvalidPointer, SetParentsParentLine);
         }
     }
-    m_state->ClearParents(pPolygon);
-    m_state->Parents.Insert(pPolygon, parents);
+    // A polygon without parents (every fresh piece of an operation) takes them in one search
+    // of the map; one that has some gives their uses back first.
+    if (!m_state->Parents.Insert(pPolygon, parents))
+    {
+        m_state->ClearParents(pPolygon);
+        m_state->Parents.Insert(pPolygon, parents);
+    }
     for (Polygon* parent : parents)
     {
         parent->AddUse();

@@ -2,7 +2,12 @@
 
 #include "Arealis/Point.h"
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <span>
 #include <vector>
 
 namespace Arealis
@@ -15,6 +20,9 @@ class PolygonLayer;
 namespace LayerOperations
 {
 
+class FlatPolygonStore;
+struct FlatPolygonChunk;
+
 // A free polygon's rings as plain arrays of points. The parallel layer operations flatten a
 // piece on the worker that made it, which then frees the piece itself (its allocator's own
 // thread, its caches), and the merging thread reads two contiguous arrays instead of the
@@ -23,18 +31,65 @@ class FlatPolygon
 {
 public:
     FlatPolygon() = default; // no nodes
-    explicit FlatPolygon(const Polygon& polygon);
+    // The polygon's points in room of the store, which must outlive the flat polygon.
+    FlatPolygon(const Polygon& polygon, FlatPolygonStore& store);
+    ~FlatPolygon() { Release(); }
+    FlatPolygon(FlatPolygon&& other) noexcept;
+    FlatPolygon& operator=(FlatPolygon&& other) noexcept;
+    FlatPolygon(const FlatPolygon&) = delete;
+    FlatPolygon& operator=(const FlatPolygon&) = delete;
 
-    bool IsEmpty() const noexcept { return m_points.empty(); }
+    bool IsEmpty() const noexcept { return m_pointCount == 0; }
+    // The points of all rings, one ring after the other.
+    std::span<const Point> Points() const noexcept { return {m_points, m_pointCount}; }
 
     // Adds the polygon to the layer as PolygonLayer::AddPolygon adds the original: the same
     // rings with the layer's nodes at their points, looked up as one batch. nodes is working
     // room that the caller keeps from call to call. When it throws, the layer is as it was.
     Polygon* AddTo(PolygonLayer& layer, std::vector<Node*>& nodes) const;
+    // AddTo with the layer's nodes at Points() looked up already, one reference each, which
+    // go to the rings; when it throws, they are released and the layer is as it was.
+    Polygon* AddTo(PolygonLayer& layer, std::span<Node* const> nodes) const;
 
 private:
-    std::vector<Point> m_points;
-    std::vector<std::int32_t> m_ringSizes;
+    // Hands the room back to the store.
+    void Release() noexcept;
+
+    const Point* m_points = nullptr;
+    const std::int32_t* m_ringSizes = nullptr;
+    std::uint32_t m_pointCount = 0;
+    std::uint32_t m_ringCount = 0;
+    FlatPolygonChunk* m_chunk = nullptr;
+};
+
+// The room of one operation's flat polygons: chunks of memory that each thread fills with the
+// polygons it flattens, and that go back to a free list once every polygon in them is merged
+// and released (on whatever thread). Flattening then allocates nothing from the heap in the
+// steady state, and no thread frees what another allocated: heap blocks made on a worker and
+// freed on the merging thread were a large part of the CPU time that the split adds.
+class FlatPolygonStore
+{
+public:
+    FlatPolygonStore();
+    ~FlatPolygonStore();
+    FlatPolygonStore(const FlatPolygonStore&) = delete;
+    FlatPolygonStore& operator=(const FlatPolygonStore&) = delete;
+
+private:
+    friend class FlatPolygon;
+    using Chunk = FlatPolygonChunk;
+
+    // Room for bytes (a multiple of 16) in the calling thread's current chunk, which holds
+    // one more polygon from now on.
+    std::byte* Take(std::size_t bytes, Chunk*& chunk);
+    // Drops a hold on the chunk; the last one puts it on the free list.
+    void Drop(Chunk* chunk) noexcept;
+    Chunk* NewChunk(std::size_t bytes);
+
+    const std::uint64_t m_id; // tells the threads' current chunks of different stores apart
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<Chunk>> m_chunks; // all of them, freed with the store
+    std::vector<Chunk*> m_free;
 };
 
 } // namespace LayerOperations

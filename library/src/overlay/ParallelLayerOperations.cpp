@@ -5,6 +5,9 @@
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Ring.h"
 #include "Arealis/PolygonTable.h"
+#include "Arealis/NodeSet.h"
+#include "Arealis/SortedPointRun.h"
+#include "Arealis/Topology.h"
 #include "model/SnapshotEnumerator.h"
 #include "overlay/FlatPolygon.h"
 #include "support/ParallelWork.h"
@@ -20,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -172,6 +176,13 @@ public:
         return m_pending[slot].fetch_sub(1, std::memory_order_acq_rel) == 1;
     }
 
+    // Called by a worker when one item of the slot is done; true when one count is left, the
+    // last step that the slot waits for (which the caller then does and finishes).
+    bool FinishAllButOne(std::size_t slot)
+    {
+        return m_pending[slot].fetch_sub(1, std::memory_order_acq_rel) == 2;
+    }
+
     // Merges the slots that are ready, in order, from the first not merged yet; whether it
     // merged any.
     template <class F>
@@ -190,6 +201,79 @@ private:
     std::size_t m_count;
     std::unique_ptr<std::atomic<std::uint32_t>[]> m_pending;
     std::size_t m_next = 0;
+};
+
+class MergedPieces;
+
+// Slots merged by blocks of consecutive slots, with the node lookups of each block prepared
+// off the serial path: the worker that completes a block's last item puts all the points that
+// its flat pieces bring, in merge order, into a sorted run (snapped, in the node index's order,
+// equal points grouped), so that the merge walks the result's node index once per block
+// instead of searching it for every point. The node set's content does not depend on the order
+// in which its points arrive, so the result is the same.
+class BlockRuns
+{
+public:
+    static constexpr std::size_t SlotsPerBlock = 64;
+
+    // pending: the items each slot waits for; gridStep: that of the result's node set.
+    BlockRuns(const std::vector<std::uint32_t>& pending, double gridStep)
+        : m_slotCount(pending.size()), m_slots(BlockPending(pending)),
+          m_runs((pending.size() + SlotsPerBlock - 1) / SlotsPerBlock), m_gridStep(gridStep)
+    {
+    }
+
+    // Called by a worker when an item of the slot is done; the one that completes a block
+    // prepares its run from collect(slot, points), which appends the points of a slot's flat
+    // pieces in the order the merge adds them.
+    template <class Collect>
+    void Finish(std::size_t slot, Collect&& collect)
+    {
+        const std::size_t block = slot / SlotsPerBlock;
+        if (!m_slots.FinishAllButOne(block))
+        {
+            return;
+        }
+        std::vector<Point> points;
+        for (std::size_t s = block * SlotsPerBlock;
+             s < std::min(m_slotCount, (block + 1) * SlotsPerBlock); ++s)
+        {
+            collect(s, points);
+        }
+        auto run = std::make_unique<SortedPointRun>();
+        // A point that is not finite leaves the run empty: the merge then looks the points up
+        // piece by piece, which reports it.
+        if (run->Prepare(points, m_gridStep))
+        {
+            m_runs[block] = std::move(run);
+        }
+        m_slots.Finish(block);
+    }
+
+    // Merges the ready blocks in order: merge(slot) for each of their slots, with the nodes of
+    // the block's run handed to the flat pieces that merged adds meanwhile.
+    template <class Merge>
+    bool MergeReady(MergedPieces& merged, Merge&& merge);
+
+private:
+    static std::vector<std::uint32_t> BlockPending(const std::vector<std::uint32_t>& pending)
+    {
+        std::vector<std::uint32_t> blocks((pending.size() + SlotsPerBlock - 1) / SlotsPerBlock, 0);
+        for (std::size_t s = 0; s < pending.size(); ++s)
+        {
+            blocks[s / SlotsPerBlock] += pending[s];
+        }
+        for (std::uint32_t& count : blocks)
+        {
+            count += count > 0 ? 1 : 0; // the preparing of the run
+        }
+        return blocks;
+    }
+
+    std::size_t m_slotCount;
+    OrderedSlots m_slots;
+    std::vector<std::unique_ptr<SortedPointRun>> m_runs; // null: look the points up piece by piece
+    double m_gridStep;
 };
 
 // The polygons merged into the result layer; they leave it again, unless kept, when the
@@ -225,7 +309,46 @@ public:
     void Add(const FlatPolygon& piece, bool recordParents, std::initializer_list<Polygon*> parents)
     {
         MakeRoom();
-        Track(piece.AddTo(m_result, m_nodes), recordParents, parents);
+        if (!m_inRun)
+        {
+            Track(piece.AddTo(m_result, m_nodes), recordParents, parents);
+            return;
+        }
+        const std::span<Node* const> nodes =
+            std::span<Node* const>(m_nodes).subspan(m_taken, piece.Points().size());
+        m_taken += nodes.size(); // AddTo releases them when it fails
+        Track(piece.AddTo(m_result, nodes), recordParents, parents);
+    }
+
+    // The flat pieces added until EndRun take their nodes from the run, one piece after the
+    // other, instead of looking them up.
+    void BeginRun(const SortedPointRun& run)
+    {
+        m_nodes.resize(run.Count());
+        m_result.GetTopology()->GetNodeSet().GetNodes(run, m_nodes);
+        m_taken = 0;
+        m_inRun = true;
+    }
+    // Releases the nodes of the run that no piece took (none, unless adding failed).
+    void EndRun() noexcept
+    {
+        if (!m_inRun)
+        {
+            return;
+        }
+        m_inRun = false;
+        NodeSet& nodeSet = m_result.GetTopology()->GetNodeSet();
+        for (std::size_t i = m_taken; i < m_nodes.size(); ++i)
+        {
+            try
+            {
+                nodeSet.ReleaseNode(m_nodes[i]);
+            }
+            catch (...) // NOLINT(bugprone-empty-catch): a node of the set is always releasable
+            {
+            }
+        }
+        m_nodes.clear();
     }
 
     void Keep() { m_kept = true; }
@@ -251,9 +374,39 @@ private:
 
     PolygonLayer& m_result;
     std::vector<Polygon*> m_added;
-    std::vector<Node*> m_nodes; // working room of the flat pieces' node lookups
+    std::vector<Node*> m_nodes; // working room of the flat pieces' node lookups, or a run's nodes
+    std::size_t m_taken = 0;    // the run's nodes handed to pieces
+    bool m_inRun = false;
     bool m_kept = false;
 };
+
+template <class Merge>
+bool BlockRuns::MergeReady(MergedPieces& merged, Merge&& merge)
+{
+    return m_slots.MergeReady(
+        [&](std::size_t block)
+        {
+            const std::unique_ptr<SortedPointRun> run = std::move(m_runs[block]);
+            if (run != nullptr)
+            {
+                merged.BeginRun(*run);
+            }
+            try
+            {
+                for (std::size_t s = block * SlotsPerBlock;
+                     s < std::min(m_slotCount, (block + 1) * SlotsPerBlock); ++s)
+                {
+                    merge(s);
+                }
+            }
+            catch (...)
+            {
+                merged.EndRun();
+                throw;
+            }
+            merged.EndRun();
+        });
+}
 
 // Switches the edge index off again on the polygons that had it switched on, also when an
 // exception leaves the operation.
@@ -576,6 +729,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
 
     // Each chain of one candidate on one worker; the common parts go to their pair's slot.
     const std::vector<std::vector<Pair>> chains = ChainsByCandidate(candidates);
+    FlatPolygonStore store; // before the pieces in it, which go first
     std::vector<std::vector<FlatPolygon>> pieces(n);
     std::vector<std::uint32_t> pairsOf(n);
     for (std::size_t i = 0; i < n; ++i)
@@ -583,7 +737,14 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
         pieces[i].resize(candidates[i].size());
         pairsOf[i] = static_cast<std::uint32_t>(candidates[i].size());
     }
-    OrderedSlots slots(pairsOf);
+    BlockRuns slots(pairsOf, result.GetTopology()->GetNodeSet().GetGridStep());
+    const auto collect = [&](std::size_t i, std::vector<Point>& points)
+    {
+        for (const FlatPolygon& piece : pieces[i])
+        {
+            points.insert(points.end(), piece.Points().begin(), piece.Points().end());
+        }
+    };
     const std::int64_t pairCount = [&]
     {
         std::int64_t count = 0;
@@ -608,11 +769,11 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
                     Overlay::IntersectAndSubstract(current, *polygons[pair.Polygon]);
                 if (!common->IsEmpty())
                 {
-                    pieces[pair.Polygon][pair.Candidate] = FlatPolygon(*common);
+                    pieces[pair.Polygon][pair.Candidate] = FlatPolygon(*common, store);
                 }
                 remainder = std::move(rest);
             }
-            slots.Finish(pair.Polygon);
+            slots.Finish(pair.Polygon, collect);
         }
         // The pairs of a chain count as the work of polygons, to keep the total at 2 n.
         run.Done.fetch_add(static_cast<std::int64_t>(chain.size()) * static_cast<std::int64_t>(n) /
@@ -624,6 +785,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
     const auto merge = [&]
     {
         return slots.MergeReady(
+            merged,
             [&](std::size_t i)
             {
                 MergeCommonParts(merged, recordParents, polygons[i], candidates[i], pieces[i]);
@@ -682,6 +844,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
 
     JoinSchedule schedule(candidates, pairwise);
     run.Counter.AddToTotal(static_cast<std::int64_t>(schedule.PairCount()));
+    FlatPolygonStore store; // before the pieces in it, which go first
     std::vector<std::vector<FlatPolygon>> pieces(n);
     // The slots: each polygon of the enumerated layer with its common parts and its rest,
     // ready once its pairs (and, with many candidates, the subtraction of their union) are
@@ -718,13 +881,34 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             }
         }
     }
-    OrderedSlots slots(pending);
+    BlockRuns slots(pending, result.GetTopology()->GetNodeSet().GetGridStep());
     // Each pair's remainder of its candidate, handed on along the chain.
     std::vector<std::unique_ptr<Polygon>> remainders(schedule.PairCount());
     // What the merge takes: each enumerated polygon's final rest, each queried polygon's final
     // remainder.
     std::vector<FlatRest> finalRests(n);
     std::vector<FlatRest> finalRemainders(queriedPolygons.size());
+    // The points of a slot's flat pieces in the order the merge adds them.
+    const auto collect = [&](std::size_t slot, std::vector<Point>& points)
+    {
+        const auto append = [&points](const FlatPolygon& piece)
+        { points.insert(points.end(), piece.Points().begin(), piece.Points().end()); };
+        if (slot < n)
+        {
+            for (const FlatPolygon& piece : pieces[slot])
+            {
+                append(piece);
+            }
+            if (finalRests[slot].has_value())
+            {
+                append(*finalRests[slot]);
+            }
+        }
+        else if (finalRemainders[slot - n].has_value())
+        {
+            append(*finalRemainders[slot - n]);
+        }
+    };
 
     // The polygons with many candidates lose the united candidates in one subtraction, made
     // by the worker that ends the polygon's last pair.
@@ -738,10 +922,10 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         }
         if (keep.Enumerated && states[i].Rest != nullptr)
         {
-            finalRests[i] = FlatPolygon(*states[i].Rest);
+            finalRests[i] = FlatPolygon(*states[i].Rest, store);
         }
         states[i].Rest.reset();
-        slots.Finish(i);
+        slots.Finish(i, collect);
     };
     const auto runPair = [&](std::size_t p)
     {
@@ -758,7 +942,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                 auto [common, rest] = Overlay::IntersectAndSubstract(other, polygon);
                 if (keep.Common && !common->IsEmpty())
                 {
-                    pieces[i][j] = FlatPolygon(*common);
+                    pieces[i][j] = FlatPolygon(*common, store);
                 }
                 remainder = std::move(rest);
             }
@@ -776,7 +960,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                 auto parts = Overlay::Partition(other, own);
                 if (keep.Common && !parts[0]->IsEmpty())
                 {
-                    pieces[i][j] = FlatPolygon(*parts[0]);
+                    pieces[i][j] = FlatPolygon(*parts[0], store);
                 }
                 remainder = std::move(parts[1]);
                 rest = std::move(parts[2]);
@@ -792,10 +976,10 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             // The candidate's final remainder.
             if (keep.Queried && remainder != nullptr)
             {
-                finalRemainders[chainEndSlot[p] - n] = FlatPolygon(*remainder);
+                finalRemainders[chainEndSlot[p] - n] = FlatPolygon(*remainder, store);
             }
             remainder.reset();
-            slots.Finish(chainEndSlot[p]);
+            slots.Finish(chainEndSlot[p], collect);
         }
         if (states[i].PairsLeft.fetch_sub(1, std::memory_order_acq_rel) == 1)
         {
@@ -854,7 +1038,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     };
     run.EndPreparing();
     run.OnStop([&] { schedule.Stop(); });
-    if (!run.Items(threads, threads, work, [&] { return slots.MergeReady(mergeSlot); }))
+    if (!run.Items(threads, threads, work, [&] { return slots.MergeReady(merged, mergeSlot); }))
     {
         return false;
     }
@@ -883,6 +1067,7 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
 
     // What is left of each polygon; nullopt where the polygon is its own rest. A block of
     // polygons is one slot of the merge.
+    FlatPolygonStore store; // before the rests in it, which go first
     std::vector<FlatRest> rests(n);
     OrderedSlots slots(std::vector<std::uint32_t>(BlockCount(n), 1));
     const auto substract = [&](std::size_t block)
@@ -898,7 +1083,7 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
                                    : SubstractOneByOne(polygon, candidates);
                            if (rest != nullptr)
                            {
-                               rests[i] = FlatPolygon(*rest);
+                               rests[i] = FlatPolygon(*rest, store);
                            }
                        });
         slots.Finish(block);
