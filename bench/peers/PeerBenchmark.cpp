@@ -44,6 +44,7 @@ struct Settings
     std::vector<std::string> Only; // run only the cases whose name contains one of these
     std::vector<std::string> Skip; // and none whose name contains one of these
     bool ArealisOnly = false;      // for profiling: the GEOS side is not run
+    bool GeosOnly = false;         // for a peer's long case: the Arealis side is not run
     bool DefaultMalloc = false;    // leave malloc's thresholds to adjust themselves
     bool EndToEnd = false;         // time the whole command: load, operation, write, free
     bool Memory = false;           // measure peak memory instead of time
@@ -257,7 +258,7 @@ public:
         for (int run = 0; run < m_settings.Runs; ++run)
         {
             double pages = FreshPagesSoFar();
-            ourRuns.push_back(ours());
+            ourRuns.push_back(m_settings.GeosOnly ? Outcome{} : ours());
             ourPages.push_back(FreshPagesSoFar() - pages);
             pages = FreshPagesSoFar();
             try
@@ -353,12 +354,12 @@ private:
     void CompareMemory(const std::string& name, std::int64_t size,
                        const std::function<Outcome()>& ours, const std::function<Outcome()>& theirs)
     {
-        const std::int64_t ourKb = PeakGrowthInChild([&] { ours(); });
+        const std::int64_t ourKb = m_settings.GeosOnly ? -1 : PeakGrowthInChild([&] { ours(); });
         const std::int64_t theirKb =
             m_settings.ArealisOnly ? -1 : PeakGrowthInChild([&] { theirs(); });
         const double ourMb = static_cast<double>(ourKb) / 1024.0;
         const double theirMb = static_cast<double>(theirKb) / 1024.0;
-        if (ourKb < 0 || (theirKb < 0 && !m_settings.ArealisOnly))
+        if ((ourKb < 0 && !m_settings.GeosOnly) || (theirKb < 0 && !m_settings.ArealisOnly))
         {
             std::printf("%-34s %9lld  not measured (%s failed)\n", name.c_str(),
                         static_cast<long long>(size),
@@ -669,6 +670,7 @@ const char* const UsageText =
     "usage: bench_peers <command> <files...> [--runs N] [--csv FILE] [--only TEXT]...\n"
     "                   [--skip TEXT]...  (leaves out the cases whose name contains TEXT)\n"
     "                   [--arealis-only]  (for profiling: GEOS is not run)\n"
+    "                   [--geos-only]  (for a long GEOS case: Arealis is not run)\n"
     "                   [--default-malloc]  (malloc returns freed memory as it sees fit)\n"
     "                   [--end-to-end [--format geojson|wkt|summary] [--output-dir DIR]]\n"
     "                       (the whole command: load, operation, write the result, free;\n"
@@ -723,6 +725,10 @@ int main(int argc, char** argv)
         else if (argument == "--arealis-only")
         {
             settings.ArealisOnly = true;
+        }
+        else if (argument == "--geos-only")
+        {
+            settings.GeosOnly = true;
         }
         else if (argument == "--default-malloc")
         {

@@ -49,4 +49,16 @@ LayerStatistics Measure(const Arealis::PolygonLayer& layer)
     return statistics;
 }
 
+LayerCounts CountPolygonsAndVertices(const Arealis::PolygonLayer& layer)
+{
+    LayerCounts counts;
+    Arealis::PolygonEnumerator enumerator = layer.GetPolygons();
+    while (enumerator.MoveNext())
+    {
+        ++counts.Polygons;
+        counts.Vertices += enumerator.Current()->GetNodeCount();
+    }
+    return counts;
+}
+
 } // namespace ArealisCli

@@ -34,4 +34,13 @@ std::vector<Arealis::Polygon*> AllPolygons(const Arealis::PolygonLayer& layer);
 
 LayerStatistics Measure(const Arealis::PolygonLayer& layer);
 
+// The polygons and vertices of a layer alone (Measure's Polygons and Vertices), from the rings'
+// node counts: without the walk over every vertex that bounds and area take.
+struct LayerCounts
+{
+    std::int64_t Polygons = 0;
+    std::int64_t Vertices = 0;
+};
+LayerCounts CountPolygonsAndVertices(const Arealis::PolygonLayer& layer);
+
 } // namespace ArealisCli

@@ -280,17 +280,18 @@ void PrintStats(const Options& options, const Timings& timings,
     nlohmann::ordered_json inputStats = nlohmann::ordered_json::array();
     for (const InputLayer* input : inputs)
     {
-        const LayerStatistics statistics = Measure(input->Layer());
+        const LayerCounts counts = CountPolygonsAndVertices(input->Layer());
         inputStats.push_back({{"path", input->Path()},
-                              {"polygons", statistics.Polygons},
-                              {"vertices", statistics.Vertices}});
+                              {"polygons", counts.Polygons},
+                              {"vertices", counts.Vertices}});
     }
     nlohmann::ordered_json stats{{"operation", options.CommandName},
                                  {"load_ms", timings.LoadMs},
                                  {"op_ms", timings.OperationMs},
                                  {"write_ms", timings.WriteMs},
                                  {"inputs", std::move(inputStats)}};
-    const LayerStatistics result = pResult != nullptr ? Measure(*pResult) : LayerStatistics{};
+    const LayerCounts result =
+        pResult != nullptr ? CountPolygonsAndVertices(*pResult) : LayerCounts{};
     stats["polygons"] = result.Polygons;
     stats["vertices"] = result.Vertices;
     errors << stats.dump() << '\n';

@@ -5,6 +5,7 @@
 #include "Arealis/Rectangle.h"
 #include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
+#include "overlay/OperandContainment.h"
 #include "support/PositionTable.h"
 
 #include <array>
@@ -282,7 +283,9 @@ private:
     void AppendPiece(std::int32_t piece, Way way, std::vector<TracedVertex>& vertices) const;
     Point EntryPointOf(std::int32_t piece, Way way) const;
     void AppendUncrossedWalk(const RingWalk& walk, OverlayOperation operation,
-                             TracedRings& rings) const;
+                             const OperandContainment& other, TracedRings& rings) const;
+    // Where the uncrossed rings of one side are located: the other operand's rings.
+    OperandContainment ContainmentOf(Operand side) const;
 
     const Polygon& m_first;
     const Polygon& m_second;

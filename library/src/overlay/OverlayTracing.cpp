@@ -4,6 +4,7 @@
 #include "overlay/OverlayGraph.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace Arealis::Detail
 {
@@ -232,6 +233,7 @@ void OverlayGraph::TraceRing(std::int32_t start, OverlayOperation operation, Tra
 
 // A ring that no other ring crosses lies wholly inside or wholly outside the other operand.
 void OverlayGraph::AppendUncrossedWalk(const RingWalk& walk, OverlayOperation operation,
+                                       const OperandContainment& other,
                                        TracedRings& rings) const
 {
     const Ring& ring = *walk.pRing;
@@ -240,8 +242,7 @@ void OverlayGraph::AppendUncrossedWalk(const RingWalk& walk, OverlayOperation op
         return;
     }
     const bool fromFirst = walk.Side == Operand::First;
-    const Polygon& other = fromFirst ? m_second : m_first;
-    const bool inside = other.ContainsPoint(ring.GetNode(0)->Position);
+    const bool inside = other.Contains(ring.GetNode(0)->Position);
     bool take = false;
     bool reversed = false;
     switch (operation)
@@ -275,6 +276,42 @@ void OverlayGraph::AppendUncrossedWalk(const RingWalk& walk, OverlayOperation op
     }
 }
 
+OperandContainment OverlayGraph::ContainmentOf(Operand side) const
+{
+    std::size_t asked = 0;
+    std::size_t otherRings = 0;
+    for (const RingWalk& walk : m_walks)
+    {
+        if (walk.pRing->Count() == 0)
+        {
+            continue;
+        }
+        if (walk.Side == side)
+        {
+            asked += walk.Crossed ? 0 : 1;
+        }
+        else
+        {
+            ++otherRings;
+        }
+    }
+    OperandContainment containment(side == Operand::First ? m_second : m_first);
+    if (OperandContainment::IndexPays(otherRings, asked))
+    {
+        std::vector<BoundedRing> rings;
+        rings.reserve(otherRings);
+        for (const RingWalk& walk : m_walks)
+        {
+            if (walk.Side != side && walk.pRing->Count() > 0)
+            {
+                rings.push_back(BoundedRing{walk.pRing, walk.Bounds});
+            }
+        }
+        containment.IndexRings(rings);
+    }
+    return containment;
+}
+
 void OverlayGraph::Trace(OverlayOperation operation, TracedRings& rings)
 {
     for (Piece& piece : m_pieces)
@@ -282,11 +319,15 @@ void OverlayGraph::Trace(OverlayOperation operation, TracedRings& rings)
         piece.Visited = false;
     }
     rings.Clear();
+    // Where the uncrossed rings of each side lie: asked once per such ring.
+    const OperandContainment inSecond = ContainmentOf(Operand::First);
+    const OperandContainment inFirst = ContainmentOf(Operand::Second);
     for (const RingWalk& walk : m_walks)
     {
         if (!walk.Crossed)
         {
-            AppendUncrossedWalk(walk, operation, rings);
+            AppendUncrossedWalk(walk, operation,
+                                walk.Side == Operand::First ? inSecond : inFirst, rings);
             continue;
         }
         std::int32_t piece = walk.Head;

@@ -7,6 +7,7 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/SegmentIntersection.h"
 #include "Collections/InlineArray.h"
+#include "Collections/RTree.h"
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
 #include "support/PointGrid.h"
@@ -14,6 +15,7 @@
 #include "validation/RingWidth.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -210,6 +212,30 @@ std::vector<Ring*> CollectRings(RingEnumerator rings)
     return result;
 }
 
+// A ring with its bounds and a number that orders it among others, for the indices of
+// RingOrder.
+struct NumberedBounds
+{
+    std::size_t Number = 0;
+    Rectangle Bounds;
+
+    bool operator==(const NumberedBounds& other) const noexcept { return Number == other.Number; }
+};
+
+struct GetBoundsFromNumbered
+{
+    Rectangle operator()(const NumberedBounds& entry) const noexcept { return entry.Bounds; }
+};
+
+using NumberedIndex = Collections::RTree<NumberedBounds, Rectangle, GetBoundsFromNumbered>;
+
+// Below this many exterior rings, or holes placed in one exterior ring, every one is looked
+// at; from it on, an R-tree of their bounds names those that can matter. A polygon of tens of
+// thousands of rings (a large polygon with the holes a layer operation cuts into it, and the
+// small pieces beside it) otherwise took minutes to organise.
+constexpr std::size_t IndexedRings = 32;
+constexpr std::int32_t IndexNodeSize = 10;
+
 // The canonical order under construction: exterior rings by decreasing area, the holes
 // assigned to each, and the interior rings still to place or left unassigned.
 struct RingOrder
@@ -217,13 +243,15 @@ struct RingOrder
     std::vector<Ring*> Exteriors;
     std::vector<std::vector<Ring*>> Holes;
     // The bounds of each of Holes' rings, in the same places: the placing of a hole compares
-    // them with those of every hole placed before it.
+    // them with those of the holes placed before it whose bounds meet its own.
     std::vector<std::vector<Rectangle>> HoleBounds;
+    // The placing number of each of Holes' rings, rising along each list.
+    std::vector<std::vector<std::size_t>> HoleNumbers;
     std::vector<Ring*> Unplaced;
 
     explicit RingOrder(const std::vector<Ring*>& rings)
     {
-        std::vector<double> areas;
+        std::vector<std::pair<double, Ring*>> exteriors;
         for (Ring* ring : rings)
         {
             const double area = ring->GetSignedArea();
@@ -232,17 +260,142 @@ struct RingOrder
                 Unplaced.push_back(ring);
                 continue;
             }
-            // Before the first exterior ring with a smaller area: equal areas keep list order.
-            std::size_t at = 0;
-            while (at < areas.size() && areas[at] >= area)
+            exteriors.emplace_back(area, ring);
+        }
+        // By decreasing area; equal areas keep list order.
+        const bool ordered = std::none_of(exteriors.begin(), exteriors.end(),
+                                          [](const auto& x) { return std::isnan(x.first); });
+        if (ordered)
+        {
+            std::stable_sort(exteriors.begin(), exteriors.end(),
+                             [](const auto& x, const auto& y) { return x.first > y.first; });
+            for (const auto& [area, ring] : exteriors)
             {
-                ++at;
+                Exteriors.push_back(ring);
             }
-            areas.insert(areas.begin() + static_cast<std::ptrdiff_t>(at), area);
-            Exteriors.insert(Exteriors.begin() + static_cast<std::ptrdiff_t>(at), ring);
+        }
+        else
+        {
+            // An area that overflowed has no order: each ring goes before the first one not
+            // known to be at least as large, as it always went.
+            std::vector<double> areas;
+            for (const auto& [area, ring] : exteriors)
+            {
+                std::size_t at = 0;
+                while (at < areas.size() && areas[at] >= area)
+                {
+                    ++at;
+                }
+                areas.insert(areas.begin() + static_cast<std::ptrdiff_t>(at), area);
+                Exteriors.insert(Exteriors.begin() + static_cast<std::ptrdiff_t>(at), ring);
+            }
         }
         Holes.resize(Exteriors.size());
         HoleBounds.resize(Exteriors.size());
+        HoleNumbers.resize(Exteriors.size());
+        m_holeIndex.resize(Exteriors.size());
+        if (Exteriors.size() >= IndexedRings && !Unplaced.empty())
+        {
+            m_exteriorIndex = std::make_unique<NumberedIndex>(IndexNodeSize);
+            for (std::size_t e = 0; e < Exteriors.size(); ++e)
+            {
+                if (Exteriors[e]->Count() > 0)
+                {
+                    const Rectangle bounds = Exteriors[e]->GetBounds();
+                    m_exteriorIndex->Insert(NumberedBounds{e, bounds}, bounds);
+                }
+            }
+        }
+    }
+
+    // The exterior rings that may enclose a ring of these bounds, last to first: all of them,
+    // or those whose bounds contain the bounds (no other encloses it).
+    void ExteriorsAround(const Rectangle& bounds, std::vector<std::size_t>& candidates) const
+    {
+        candidates.clear();
+        if (!m_exteriorIndex)
+        {
+            for (std::size_t e = Exteriors.size(); e-- > 0;)
+            {
+                candidates.push_back(e);
+            }
+            return;
+        }
+        if (bounds.IsEmpty())
+        {
+            return;
+        }
+        m_exteriorIndex->VisitOverlapping(bounds,
+                                          [&](const NumberedBounds& entry)
+                                          {
+                                              if (entry.Bounds.Contains(bounds))
+                                              {
+                                                  candidates.push_back(entry.Number);
+                                              }
+                                              return true;
+                                          });
+        std::sort(candidates.rbegin(), candidates.rend());
+    }
+
+    // The places in exterior e's hole list of the holes whose bounds meet these bounds (one of
+    // them can only contain the other if they do), first to last: all of them for a short list.
+    void HolesMeeting(std::size_t e, const Rectangle& bounds,
+                      std::vector<std::size_t>& places) const
+    {
+        places.clear();
+        const std::vector<std::size_t>& numbers = HoleNumbers[e];
+        if (!m_holeIndex[e])
+        {
+            for (std::size_t g = 0; g < numbers.size(); ++g)
+            {
+                places.push_back(g);
+            }
+            return;
+        }
+        m_holeIndex[e]->VisitOverlapping(bounds,
+                                         [&](const NumberedBounds& entry)
+                                         {
+                                             places.push_back(entry.Number);
+                                             return true;
+                                         });
+        std::sort(places.begin(), places.end());
+        for (std::size_t& place : places)
+        {
+            place = static_cast<std::size_t>(
+                std::lower_bound(numbers.begin(), numbers.end(), place) - numbers.begin());
+        }
+    }
+
+    void PlaceHole(std::size_t e, Ring* hole, const Rectangle& bounds)
+    {
+        Holes[e].push_back(hole);
+        HoleBounds[e].push_back(bounds);
+        HoleNumbers[e].push_back(m_nextNumber++);
+        if (m_holeIndex[e])
+        {
+            m_holeIndex[e]->Insert(NumberedBounds{HoleNumbers[e].back(), bounds}, bounds);
+        }
+        else if (Holes[e].size() >= IndexedRings)
+        {
+            m_holeIndex[e] = std::make_unique<NumberedIndex>(IndexNodeSize);
+            for (std::size_t g = 0; g < Holes[e].size(); ++g)
+            {
+                m_holeIndex[e]->Insert(NumberedBounds{HoleNumbers[e][g], HoleBounds[e][g]},
+                                       HoleBounds[e][g]);
+            }
+        }
+    }
+
+    void RemoveHole(std::size_t e, std::size_t g)
+    {
+        if (m_holeIndex[e])
+        {
+            m_holeIndex[e]->Remove(NumberedBounds{HoleNumbers[e][g], HoleBounds[e][g]});
+        }
+        const auto at = static_cast<std::ptrdiff_t>(g);
+        Holes[e].erase(Holes[e].begin() + at);
+        HoleBounds[e].erase(HoleBounds[e].begin() + at);
+        HoleNumbers[e].erase(HoleNumbers[e].begin() + at);
     }
 
     std::vector<Ring*> Sequence() const
@@ -256,6 +409,11 @@ struct RingOrder
         sequence.insert(sequence.end(), Unplaced.begin(), Unplaced.end());
         return sequence;
     }
+
+private:
+    std::unique_ptr<NumberedIndex> m_exteriorIndex;
+    std::vector<std::unique_ptr<NumberedIndex>> m_holeIndex;
+    std::size_t m_nextNumber = 0;
 };
 
 // Visits the pairs (a, b), a < b, of rings whose bounds overlap with some area (the test that
@@ -481,58 +639,63 @@ void Polygon::Organise()
 
     // Each interior ring goes to the smallest exterior ring that directly encloses it, that is
     // without one of that exterior ring's holes in between. Holes of that exterior ring found
-    // inside the new one lose their place and are examined again after it.
-    for (std::size_t i = 0; i < order.Unplaced.size();)
+    // inside the new one lose their place and are examined again right after it. The holes
+    // wait on a stack, the next on top; those no exterior ring takes stay unplaced in the
+    // order they were examined last.
+    std::vector<Ring*> waiting(order.Unplaced.rbegin(), order.Unplaced.rend());
+    order.Unplaced.clear();
+    std::vector<std::size_t> exteriors;
+    std::vector<std::size_t> places;
+    std::vector<Ring*> displaced;
+    while (!waiting.empty())
     {
-        Ring* hole = order.Unplaced[i];
+        Ring* hole = waiting.back();
+        waiting.pop_back();
         hole->SetFlag(Flags::Assigned, false);
+        const Rectangle bounds = hole->GetBounds();
         bool placed = false;
-        for (std::size_t e = order.Exteriors.size(); e-- > 0 && !placed;)
+        order.ExteriorsAround(bounds, exteriors);
+        for (std::size_t k = 0; k < exteriors.size() && !placed; ++k)
         {
+            const std::size_t e = exteriors[k];
             if (!enclosure.Encloses(order.Exteriors, e, hole))
             {
                 continue;
             }
-            std::vector<Ring*>& run = order.Holes[e];
-            std::vector<Rectangle>& runBounds = order.HoleBounds[e];
-            const Rectangle bounds = hole->GetBounds();
-            std::vector<Ring*> displaced;
+            displaced.clear();
             bool direct = true;
             // Ring::Contains starts with the same test of the bounds: most pairs end there.
-            for (std::size_t g = 0; g < run.size();)
+            order.HolesMeeting(e, bounds, places);
+            std::size_t removed = 0;
+            for (const std::size_t place : places)
             {
-                if (runBounds[g].Contains(bounds) && EnclosureTest::HoleEncloses(run[g], hole))
+                const std::size_t g = place - removed;
+                Ring* other = order.Holes[e][g];
+                const Rectangle& otherBounds = order.HoleBounds[e][g];
+                if (otherBounds.Contains(bounds) && EnclosureTest::HoleEncloses(other, hole))
                 {
                     direct = false;
                     break;
                 }
-                if (bounds.Contains(runBounds[g]) && EnclosureTest::HoleEncloses(hole, run[g]))
+                if (bounds.Contains(otherBounds) && EnclosureTest::HoleEncloses(hole, other))
                 {
-                    run[g]->SetFlag(Flags::Assigned, false);
-                    displaced.push_back(run[g]);
-                    run.erase(run.begin() + static_cast<std::ptrdiff_t>(g));
-                    runBounds.erase(runBounds.begin() + static_cast<std::ptrdiff_t>(g));
-                    continue;
+                    other->SetFlag(Flags::Assigned, false);
+                    displaced.push_back(other);
+                    order.RemoveHole(e, g);
+                    ++removed;
                 }
-                ++g;
             }
-            order.Unplaced.insert(order.Unplaced.begin() + static_cast<std::ptrdiff_t>(i + 1),
-                                  displaced.begin(), displaced.end());
+            waiting.insert(waiting.end(), displaced.rbegin(), displaced.rend());
             if (direct)
             {
-                run.push_back(hole);
-                runBounds.push_back(bounds);
+                order.PlaceHole(e, hole, bounds);
                 hole->SetFlag(Flags::Assigned, true);
                 placed = true;
             }
         }
-        if (placed)
+        if (!placed)
         {
-            order.Unplaced.erase(order.Unplaced.begin() + static_cast<std::ptrdiff_t>(i));
-        }
-        else
-        {
-            ++i;
+            order.Unplaced.push_back(hole);
         }
     }
 

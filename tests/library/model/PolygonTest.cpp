@@ -189,6 +189,50 @@ TEST(PolygonTest, OrganiseMovesAHoleThatIsInsideALaterHole)
         "An interior ring is not directly enclosed by an exterior ring. @ Polygon, line: 853");
 }
 
+// Enough exterior rings, and holes in one of them, that they are found through indices of their
+// bounds: the order must be the one the pairwise search gives, a displaced hole included.
+TEST(PolygonTest, OrganisesManyRingsInTheOrderOfFew)
+{
+    constexpr int Cells = 6;
+    Polygon polygon(nullptr);
+    std::vector<Points> rings{Box(0, 0, 100, 100)};
+    for (int i = 0; i < Cells * Cells; ++i)
+    {
+        const double x = 15.0 * (i % Cells);
+        const double y = 15.0 * (i / Cells);
+        // A hole with an island in it, the island's hole first and the island last.
+        rings.push_back(Hole(x + 5, y + 5, x + 9, y + 9));
+        rings.push_back(Hole(x + 1, y + 1, x + 13, y + 13));
+        rings.push_back(Box(x + 3, y + 3, x + 11, y + 11));
+    }
+    // In the strip beside the cells: a hole, then a larger one around it that displaces it.
+    rings.push_back(Hole(92, 92, 93, 93));
+    rings.push_back(Hole(91, 91, 98, 98));
+    for (const Points& points : rings)
+    {
+        AddPoints(*polygon.CreateRing(), points);
+    }
+    const std::vector<Ring*> before = RingsOf(polygon);
+    polygon.Organise();
+
+    std::vector<Ring*> expected{before[0]};
+    for (int i = 0; i < Cells * Cells; ++i)
+    {
+        expected.push_back(before[2 + 3 * i]);
+    }
+    const std::size_t last = before.size() - 1;
+    expected.push_back(before[last]);
+    for (int i = 0; i < Cells * Cells; ++i)
+    {
+        expected.push_back(before[3 + 3 * i]);
+        expected.push_back(before[1 + 3 * i]);
+    }
+    expected.push_back(before[last - 1]);
+    EXPECT_EQ(RingsOf(polygon), expected);
+    EXPECT_FALSE(before[last - 1]->HasFlag(Ring::Flags::Assigned));
+    EXPECT_TRUE(before[last]->HasFlag(Ring::Flags::Assigned));
+}
+
 TEST(PolygonTest, OrganiseTakesARingWithoutAreaForAHole)
 {
     Polygon polygon(nullptr);

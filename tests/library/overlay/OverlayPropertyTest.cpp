@@ -229,6 +229,48 @@ TEST(OverlayFineSpacingTest, UnionCoversAndIntersectionLiesInBothOperands)
     }
 }
 
+// A square with a grid of square holes against small squares that no ring crosses, one per
+// cell: in the solid part or in a hole by turns. Enough rings on both sides that where each
+// uncrossed ring lies is looked up through an index of the other side's rings.
+TEST(OverlayManyRingsTest, UncrossedRingsLieWhereTheirPointsLie)
+{
+    constexpr int Cells = 6;
+    constexpr double Side = 6.0 * Cells + 4.0;
+    const auto square = [](double x0, double y0, double x1, double y1, bool exterior)
+    {
+        return exterior ? Vertices{{x0, y0}, {x0, y1}, {x1, y1}, {x1, y0}}
+                        : Vertices{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+    };
+    Shape holed{{Part{square(0, 0, Side, Side, true), {}}}};
+    Shape squares;
+    int inHoles = 0;
+    for (int i = 0; i < Cells; ++i)
+    {
+        for (int j = 0; j < Cells; ++j)
+        {
+            const double x = 6.0 * i;
+            const double y = 6.0 * j;
+            holed.Parts[0].Holes.push_back(square(x + 3, y + 3, x + 6, y + 6, false));
+            const bool inHole = (i + j) % 2 == 0;
+            inHoles += inHole ? 1 : 0;
+            const double at = inHole ? 4.0 : 1.0;
+            squares.Parts.push_back(Part{square(x + at, y + at, x + at + 1, y + at + 1, true), {}});
+        }
+    }
+    ASSERT_TRUE(IsValid(holed));
+    ASSERT_TRUE(IsValid(squares));
+    auto a = MakeFreePolygon(holed);
+    auto b = MakeFreePolygon(squares);
+    const double cell = GridScale * GridScale;
+    const double solid = (Side * Side - 9.0 * Cells * Cells) * cell;
+    const double inSolid = Cells * Cells - inHoles;
+    EXPECT_NEAR(NetArea(*Overlay::Intersection(*a, *b)), inSolid * cell, 1e-6);
+    EXPECT_NEAR(NetArea(*Overlay::Union(*a, *b)), solid + inHoles * cell, 1e-6);
+    EXPECT_NEAR(NetArea(*Overlay::Substract(*a, *b)), solid - inSolid * cell, 1e-6);
+    EXPECT_NEAR(NetArea(*Overlay::Substract(*b, *a)), inHoles * cell, 1e-6);
+    CheckPair(*a, *b, "holed square against small squares");
+}
+
 INSTANTIATE_TEST_SUITE_P(PairKinds, OverlayPropertyTest,
                          ::testing::Range(0, static_cast<int>(ShapeGenerator::PairKind::Count)),
                          [](const ::testing::TestParamInfo<int>& parameter)
