@@ -45,7 +45,7 @@ bool OperandContainment::Contains(const Point& point) const
     m_index->VisitOverlapping(ray,
                               [&](const BoundedRing& ring)
                               {
-                                  crossings += CountRayCrossings(*ring.pRing, point);
+                                  crossings += CountRayCrossings(*ring.Value, point);
                                   return true;
                               });
     return crossings % 2 == 1;

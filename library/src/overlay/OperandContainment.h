@@ -4,7 +4,7 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/Rectangle.h"
 #include "Arealis/Ring.h"
-#include "Collections/RTree.h"
+#include "support/BoundedEntry.h"
 
 #include <cstddef>
 #include <memory>
@@ -14,17 +14,7 @@ namespace Arealis::Detail
 {
 
 // A ring of an operand with the bounds the overlay graph took of it.
-struct BoundedRing
-{
-    const Ring* pRing = nullptr;
-    Rectangle Bounds;
-};
-
-// Key extractor of the ring index: the bounds stored with the ring.
-struct GetBoundsFromBoundedRing
-{
-    Rectangle operator()(const BoundedRing& ring) const noexcept { return ring.Bounds; }
-};
+using BoundedRing = BoundedEntry<const Ring*>;
 
 // Whether points lie inside an overlay operand, with the answer of Polygon::ContainsPoint (the
 // even-odd count of the ray towards +X over all rings). An operand of many rings asked about
@@ -48,7 +38,7 @@ public:
     bool IsIndexed() const noexcept { return m_index != nullptr; }
 
 private:
-    using RingIndex = Collections::RTree<BoundedRing, Rectangle, GetBoundsFromBoundedRing>;
+    using RingIndex = BoundsIndex<const Ring*>;
 
     const Polygon& m_polygon;
     std::unique_ptr<RingIndex> m_index;

@@ -7,9 +7,9 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/SegmentIntersection.h"
 #include "Collections/InlineArray.h"
-#include "Collections/RTree.h"
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
+#include "support/BoundedEntry.h"
 #include "support/PointGrid.h"
 #include "validation/RingEdgeGrid.h"
 #include "validation/RingWidth.h"
@@ -212,22 +212,9 @@ std::vector<Ring*> CollectRings(RingEnumerator rings)
     return result;
 }
 
-// A ring with its bounds and a number that orders it among others, for the indices of
-// RingOrder.
-struct NumberedBounds
-{
-    std::size_t Number = 0;
-    Rectangle Bounds;
-
-    bool operator==(const NumberedBounds& other) const noexcept { return Number == other.Number; }
-};
-
-struct GetBoundsFromNumbered
-{
-    Rectangle operator()(const NumberedBounds& entry) const noexcept { return entry.Bounds; }
-};
-
-using NumberedIndex = Collections::RTree<NumberedBounds, Rectangle, GetBoundsFromNumbered>;
+// The indices of RingOrder: each ring's bounds with the number that orders it among others.
+using NumberedBounds = Detail::BoundedEntry<std::size_t>;
+using NumberedIndex = Detail::BoundsIndex<std::size_t>;
 
 // Below this many exterior rings, or holes placed in one exterior ring, every one is looked
 // at; from it on, an R-tree of their bounds names those that can matter. A polygon of tens of
@@ -330,7 +317,7 @@ struct RingOrder
                                           {
                                               if (entry.Bounds.Contains(bounds))
                                               {
-                                                  candidates.push_back(entry.Number);
+                                                  candidates.push_back(entry.Value);
                                               }
                                               return true;
                                           });
@@ -355,7 +342,7 @@ struct RingOrder
         m_holeIndex[e]->VisitOverlapping(bounds,
                                          [&](const NumberedBounds& entry)
                                          {
-                                             places.push_back(entry.Number);
+                                             places.push_back(entry.Value);
                                              return true;
                                          });
         std::sort(places.begin(), places.end());
