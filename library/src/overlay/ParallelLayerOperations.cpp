@@ -15,14 +15,15 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <queue>
 #include <span>
 #include <utility>
 #include <vector>
@@ -126,6 +127,10 @@ public:
             callerWorks);
         return failure == nullptr;
     }
+
+    // Takes CPU seconds that the merge callback spent on other work than merging (items the
+    // calling thread did meanwhile) out of the merge's time.
+    void NotMerging(double seconds) { m_phases.Merge -= seconds; }
 
     // Called when the calling thread fails while the workers run.
     void OnStop(std::function<void()> stop) { m_onStop = std::move(stop); }
@@ -530,12 +535,24 @@ struct alignas(64) JoinPolygonState
 
 // The pairs of a join and the order they must keep: a pair (i, j) of polygon i and its j-th
 // candidate follows the candidate's previous pair (whose remainder it takes) and, when polygon
-// i is partitioned pair by pair, its own previous pair (whose rest it takes). Workers take
+// i is partitioned pair by pair, its own previous pair (whose rest it takes). Threads take
 // pairs whose predecessors are done; pairs of different chains run at once.
+//
+// Each polygon has a home thread, by the strip of the plane it lies in: a thread takes the
+// ready pairs of its own polygons first and those of the others only when it has none, so that
+// a candidate's remainder and a polygon's rest pass from one thread to another only where
+// strips meet, instead of at almost every pair (each hand-over costs the receiving core cache
+// misses and the freeing thread another thread's allocator). Within a home, the earliest pair
+// in the single-thread order goes first: the work stays near that order, so that few polygons
+// are open at once (their rests held, their slots waiting) and the merge, which goes in that
+// order, finds its slots complete early.
 class JoinSchedule
 {
 public:
-    JoinSchedule(const std::vector<PolygonList>& candidates, const std::vector<std::uint8_t>& pairwise)
+    // home: each polygon's home thread, below homeCount.
+    JoinSchedule(const std::vector<PolygonList>& candidates, const std::vector<std::uint8_t>& pairwise,
+                 std::vector<std::uint32_t> home, unsigned homeCount)
+        : m_home(std::move(home)), m_ready(std::max(homeCount, 1U))
     {
         const std::size_t n = candidates.size();
         m_first.resize(n + 1);
@@ -576,7 +593,7 @@ public:
         {
             if (m_waiting[p] == 0)
             {
-                m_ready.push_back(p);
+                Push(p);
             }
         }
         m_left = count;
@@ -589,57 +606,64 @@ public:
     std::size_t ChainNext(std::size_t p) const { return m_chainNext[p]; }
     static constexpr std::size_t None = static_cast<std::size_t>(-1);
 
-    // The next pair to run, waiting while none is ready; None when all ran or the run stopped.
-    std::size_t Take()
+    // The next pair for the thread of the given home, waiting while none is ready; None when
+    // all ran or the run stopped.
+    std::size_t Take(unsigned home)
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_stopped || m_left == 0 || !m_ready.empty(); });
-        if (m_stopped || m_ready.empty())
-        {
-            return None;
-        }
-        const std::size_t p = m_ready.front();
-        m_ready.pop_front();
-        return p;
+        ++m_sleepers;
+        m_changed.wait(lock, [&] { return m_stopped || m_left == 0 || m_readyCount > 0; });
+        --m_sleepers;
+        return m_stopped ? None : Pop(home);
     }
 
-    // Marks a pair done and releases what waited for it. Returns a released pair for the
-    // caller to run next (the polygon's next pair first: its data is still in the cache), or
-    // None; others go to the ready list.
-    std::size_t Done(std::size_t p)
+    // Take, waiting at most the given time; None also when no pair became ready meanwhile.
+    std::size_t TakeWithin(unsigned home, std::chrono::microseconds wait)
+    {
+        std::unique_lock lock(m_mutex);
+        ++m_sleepers;
+        m_changed.wait_for(lock, wait,
+                           [&] { return m_stopped || m_left == 0 || m_readyCount > 0; });
+        --m_sleepers;
+        return m_stopped ? None : Pop(home);
+    }
+
+    // Whether every pair ran or the run stopped.
+    bool Ended()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_stopped || m_left == 0;
+    }
+
+    // Marks a pair done and releases what waited for it. Returns the pair for the thread of
+    // the given home to run next: the polygon's next pair when this one released it (its rest
+    // is still in the cache), otherwise as Take would choose; None when none is ready.
+    std::size_t Done(std::size_t p, unsigned home)
     {
         std::size_t next = None;
         bool wake = false;
         {
             const std::lock_guard lock(m_mutex);
-            const auto release = [&](std::size_t q)
-            {
-                if (q == None || --m_waiting[q] != 0)
-                {
-                    return;
-                }
-                if (next == None)
-                {
-                    next = q;
-                }
-                else
-                {
-                    m_ready.push_back(q);
-                    wake = true;
-                }
-            };
             const std::size_t i = m_polygonOf[p];
-            if ((*m_pairwise)[i] != 0 && p + 1 < m_first[i + 1])
+            if ((*m_pairwise)[i] != 0 && p + 1 < m_first[i + 1] && --m_waiting[p + 1] == 0)
             {
-                release(p + 1);
+                next = p + 1;
             }
-            release(m_chainNext[p]);
+            const std::size_t chained = m_chainNext[p];
+            if (chained != None && --m_waiting[chained] == 0)
+            {
+                Push(chained);
+            }
             --m_left;
-            wake = wake || m_left == 0;
             if (m_stopped)
             {
-                next = None; // another worker failed: the run ends
+                next = None; // another thread failed: the run ends
             }
+            else if (next == None)
+            {
+                next = Pop(home);
+            }
+            wake = m_sleepers > 0 && (m_left == 0 || m_readyCount > 0);
         }
         if (wake)
         {
@@ -656,17 +680,75 @@ public:
     }
 
 private:
+    using Heap = std::priority_queue<std::size_t, std::vector<std::size_t>, std::greater<>>;
+
+    // Called with the mutex held.
+    void Push(std::size_t p)
+    {
+        m_ready[m_home[m_polygonOf[p]]].push(p);
+        ++m_readyCount;
+    }
+
+    // The earliest ready pair of the home, else of the next home that has one; None when none
+    // is ready. Called with the mutex held.
+    std::size_t Pop(unsigned home)
+    {
+        if (m_readyCount == 0)
+        {
+            return None;
+        }
+        for (std::size_t k = 0; k < m_ready.size(); ++k)
+        {
+            Heap& heap = m_ready[(home + k) % m_ready.size()];
+            if (!heap.empty())
+            {
+                const std::size_t p = heap.top();
+                heap.pop();
+                --m_readyCount;
+                return p;
+            }
+        }
+        return None;
+    }
+
     std::vector<std::size_t> m_first; // first pair of each polygon, and the pair count
     std::vector<std::uint32_t> m_polygonOf;
     std::vector<std::size_t> m_chainNext;
     std::vector<std::uint32_t> m_waiting; // predecessors not done yet
     const std::vector<std::uint8_t>* m_pairwise = nullptr;
-    std::deque<std::size_t> m_ready;
+    std::vector<std::uint32_t> m_home;    // of each polygon
+    std::vector<Heap> m_ready;            // by home
+    std::size_t m_readyCount = 0;
     std::size_t m_left = 0;
+    unsigned m_sleepers = 0; // threads waiting in Take
     bool m_stopped = false;
     std::mutex m_mutex;
     std::condition_variable m_changed;
 };
+
+// Each polygon's home thread: the plane cut into homeCount strips across the x axis, each
+// with about as many polygons (by the centres of their bounds), so that every thread has its
+// share and its neighbours mostly at home.
+std::vector<std::uint32_t> HomesByStrips(const PolygonList& polygons, unsigned homeCount)
+{
+    const std::size_t n = polygons.size();
+    std::vector<std::pair<double, std::uint32_t>> centres(n);
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        const Rectangle bounds = polygons[i]->GetBounds();
+        const double centre = (bounds.MinX + bounds.MaxX) / 2;
+        // An empty polygon or one with coordinates that are not finite goes anywhere, but
+        // must not break the order of the sort.
+        centres[i] = {std::isfinite(centre) ? centre : 0.0, static_cast<std::uint32_t>(i)};
+    }
+    std::sort(centres.begin(), centres.end());
+    std::vector<std::uint32_t> home(n, 0);
+    for (std::size_t r = 0; r < n; ++r)
+    {
+        home[centres[r].second] = static_cast<std::uint32_t>(r * homeCount / n);
+    }
+    return home;
+}
 
 } // namespace
 
@@ -842,7 +924,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         return false;
     }
 
-    JoinSchedule schedule(candidates, pairwise);
+    JoinSchedule schedule(candidates, pairwise, HomesByStrips(polygons, threads), threads);
     run.Counter.AddToTotal(static_cast<std::int64_t>(schedule.PairCount()));
     FlatPolygonStore store; // before the pieces in it, which go first
     std::vector<std::vector<FlatPolygon>> pieces(n);
@@ -986,17 +1068,20 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             finishPolygon(i);
         }
     };
-    const auto work = [&](std::size_t)
+    // Worker k is the thread of home k + 1, the calling thread that of home 0.
+    const auto work = [&](std::size_t k)
     {
+        const auto home = static_cast<unsigned>(k + 1);
         try
         {
-            for (std::size_t p = schedule.Take(); p != JoinSchedule::None; p = schedule.Take())
+            for (std::size_t p = schedule.Take(home); p != JoinSchedule::None;
+                 p = schedule.Take(home))
             {
                 while (p != JoinSchedule::None)
                 {
                     runPair(p);
                     run.Done.fetch_add(1, std::memory_order_relaxed);
-                    p = schedule.Done(p);
+                    p = schedule.Done(p, home);
                 }
             }
         }
@@ -1005,6 +1090,49 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             schedule.Stop();
             throw;
         }
+    };
+    // The calling thread runs pairs too while no slot is ready to merge, a short batch at a
+    // time: two threads are the caller and one worker, not two workers and a merging caller
+    // taking turns on two cores. Its failure ends the run like a worker's.
+    std::size_t callerPair = JoinSchedule::None; // released to the caller by its last pair
+    std::exception_ptr callerFailure;
+    // Waits for a pair to become ready at most this long, then looks for slots to merge.
+    constexpr auto callerWait = std::chrono::microseconds(500);
+    // How long a batch of its pairs runs before it looks for slots to merge again.
+    constexpr auto callerBatch = std::chrono::microseconds(300);
+    const auto callerWork = [&]
+    {
+        std::size_t p = callerPair != JoinSchedule::None ? callerPair
+                                                         : schedule.TakeWithin(0, callerWait);
+        callerPair = JoinSchedule::None;
+        if (p == JoinSchedule::None)
+        {
+            // Called again at once unless the pairs are all done: a merge may be ready.
+            return !schedule.Ended();
+        }
+        const double start = Parallel::CallingThreadCpuSeconds();
+        const Clock::time_point until = Clock::now() + callerBatch;
+        try
+        {
+            for (;;)
+            {
+                runPair(p);
+                run.Done.fetch_add(1, std::memory_order_relaxed);
+                callerPair = schedule.Done(p, 0);
+                p = callerPair;
+                if (p == JoinSchedule::None || Clock::now() >= until)
+                {
+                    break;
+                }
+            }
+        }
+        catch (...)
+        {
+            callerFailure = std::current_exception();
+            schedule.Stop();
+        }
+        run.NotMerging(Parallel::CallingThreadCpuSeconds() - start);
+        return callerFailure == nullptr;
     };
 
     // The merge: each polygon's common parts and rest, then the candidates' remainders.
@@ -1038,7 +1166,14 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     };
     run.EndPreparing();
     run.OnStop([&] { schedule.Stop(); });
-    if (!run.Items(threads, threads, work, [&] { return slots.MergeReady(merged, mergeSlot); }))
+    const unsigned workers = threads - 1;
+    if (!run.Items(workers, workers, work,
+                   [&]
+                   {
+                       return callerFailure == nullptr &&
+                              (slots.MergeReady(merged, mergeSlot) || callerWork());
+                   }) ||
+        callerFailure != nullptr)
     {
         return false;
     }
