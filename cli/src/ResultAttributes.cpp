@@ -113,23 +113,19 @@ PropertiesLookup ResultAttributes::ListLookup(const Arealis::PolygonLayer& resul
     // between the formatting waited for each.
     struct Cursor
     {
-        std::vector<std::size_t> Starts; // the parents of polygon i: Starts[i] .. Starts[i + 1]
-        std::vector<SourceRecord> Parents;
-        std::size_t Next = 0;
+        Arealis::ParentTable Table;
+        std::vector<SourceRecord> Parents; // the table's parents in its order
+        std::size_t Next = 0;              // the polygon asked for next
+        std::size_t NextParent = 0;        // its first parent in Parents
     };
     auto cursor = std::make_shared<Cursor>();
+    cursor->Table = result.GetParentTable(polygons);
+    cursor->Parents.reserve(2 * polygons.size()); // one per input, as most pieces have
+    for (std::size_t i = 0; i < polygons.size(); ++i)
     {
-        const Arealis::ParentTable table = result.GetParentTable(polygons);
-        cursor->Starts.reserve(polygons.size() + 1);
-        cursor->Parents.reserve(2 * polygons.size()); // one per input, as most pieces have
-        cursor->Starts.push_back(0);
-        for (std::size_t i = 0; i < polygons.size(); ++i)
+        for (const Arealis::Polygon* parent : cursor->Table.Of(i))
         {
-            for (const Arealis::Polygon* parent : table.Of(i))
-            {
-                cursor->Parents.push_back(SourceOf(parent));
-            }
-            cursor->Starts.push_back(cursor->Parents.size());
+            cursor->Parents.push_back(SourceOf(parent));
         }
     }
     return [this, &result, &polygons, cursor](Arealis::Polygon* pPolygon, FeatureProperties& into)
@@ -137,11 +133,10 @@ PropertiesLookup ResultAttributes::ListLookup(const Arealis::PolygonLayer& resul
         const std::size_t i = cursor->Next;
         if (i < polygons.size() && polygons[i] == pPolygon)
         {
+            const std::size_t count = cursor->Table.Of(i).size();
+            PropertiesFrom(std::span(cursor->Parents).subspan(cursor->NextParent, count), into);
             ++cursor->Next;
-            PropertiesFrom(
-                std::span(cursor->Parents)
-                    .subspan(cursor->Starts[i], cursor->Starts[i + 1] - cursor->Starts[i]),
-                into);
+            cursor->NextParent += count;
         }
         else
         {
