@@ -32,7 +32,7 @@ GridNumberText::GridNumberText(double gridStep)
     double scale = 1.0;
     for (int d = 0; d <= MaxDecimals; ++d, scale *= 10.0)
     {
-        // The step as a literal 1e-d reads: the double nearest to 10^-d.
+        // A step written 1e-d is the double nearest to 10^-d: times 10^d, 1 up to rounding.
         if (gridStep > 0.0 && std::fabs(gridStep * scale - 1.0) < 1e-12)
         {
             m_decimals = d;
