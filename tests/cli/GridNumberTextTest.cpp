@@ -67,11 +67,13 @@ TEST(GridNumberTextTest, WriteTheShortestRoundTripText)
         const double scale = step > 0.0 ? std::round(1.0 / step) : 1.0;
         for (int i = 0; i < 40000; ++i)
         {
-            // Integers of 1 to 16 digits, some with trailing zeros.
-            const int digits = static_cast<int>(random() % 16) + 1;
+            // Integers of 1 to 16 digits, some ending in up to 3 zeros.
+            const int zeros = static_cast<int>(random() % 4);
+            const int digits =
+                static_cast<int>(random() % static_cast<std::uint64_t>(16 - zeros)) + 1;
             auto k = static_cast<std::int64_t>(random() %
                                                static_cast<std::uint64_t>(std::pow(10.0, digits)));
-            k *= static_cast<std::int64_t>(std::pow(10.0, static_cast<double>(random() % 4)));
+            k *= static_cast<std::int64_t>(std::pow(10.0, zeros));
             const double sign = random() % 2 == 0 ? 1.0 : -1.0;
             const double kd = sign * static_cast<double>(k);
             for (const double value : {kd / scale, kd * step, std::bit_cast<double>(random()),
