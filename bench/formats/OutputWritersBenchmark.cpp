@@ -159,9 +159,9 @@ int main(int argc, char** argv)
     CompareWithFwrite("geojson", folder / "result.geojson", runs,
                       [&](std::ostream& out)
                       {
+                          // As the tool writes: the parents' records found for the list.
                           WriteGeoJson(out, polygons, attributes.Columns(),
-                                       [&](Arealis::Polygon* p, FeatureProperties& into)
-                                       { attributes.PropertiesOf(*result.Layer, p, into); });
+                                       attributes.ListLookup(*result.Layer, polygons));
                       });
     CompareWithFwrite("wkt", folder / "result.wkt", runs,
                       [&](std::ostream& out) { WriteWkt(out, polygons); });
@@ -227,9 +227,10 @@ int main(int argc, char** argv)
         [&]
         {
             FeatureProperties properties;
+            const PropertiesLookup propertiesOf = attributes.ListLookup(*result.Layer, polygons);
             for (Arealis::Polygon* polygon : polygons)
             {
-                attributes.PropertiesOf(*result.Layer, polygon, properties);
+                propertiesOf(polygon, properties);
                 parents += properties.Parents.size();
             }
         });

@@ -316,7 +316,11 @@ Outcome RunArealisEndToEnd(const EndToEndCase& command)
     const nlohmann::json statistics = StatisticsOf(errors.str());
     outcome.LoadSeconds = statistics["load_ms"].get<double>() / 1000.0;
     outcome.OperationSeconds = statistics["op_ms"].get<double>() / 1000.0;
-    outcome.WriteSeconds = outcome.Seconds - outcome.LoadSeconds - outcome.OperationSeconds;
+    outcome.WriteSeconds = statistics["write_ms"].get<double>() / 1000.0;
+    // What the command does after writing: the statistics line, and freeing both inputs and
+    // the result (the tool run on its own leaves them to the process exit).
+    outcome.FreeSeconds =
+        outcome.Seconds - outcome.LoadSeconds - outcome.OperationSeconds - outcome.WriteSeconds;
     outcome.Pieces = statistics["polygons"].get<std::int64_t>();
     outcome.Area = std::numeric_limits<double>::quiet_NaN();
     outcome.Bytes = command.Format == OutputFormat::Summary

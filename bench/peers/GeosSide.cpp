@@ -661,6 +661,7 @@ Outcome RunGeosEndToEnd(const GeosContext& context, const EndToEndCase& command)
     GEOSContextHandle_t handle = context.Handle();
     Outcome outcome;
     const Stopwatch watch;
+    double written = 0.0;
     {
         Results results(handle, true);
         std::optional<GeosLayer> a;
@@ -695,9 +696,12 @@ Outcome RunGeosEndToEnd(const GeosContext& context, const EndToEndCase& command)
         {
             outcome.Bytes = WriteGeoJson(handle, results, command.OutputPath, outcome.Pieces);
         }
-        outcome.WriteSeconds = watch.Seconds() - operated;
+        written = watch.Seconds();
+        outcome.WriteSeconds = written - operated;
     }
     watch.Stop(outcome);
+    // Destroying the inputs and the results, as the Arealis command frees its layers.
+    outcome.FreeSeconds = outcome.Seconds - written;
     outcome.Area = std::numeric_limits<double>::quiet_NaN();
     return outcome;
 }

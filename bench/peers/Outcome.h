@@ -10,7 +10,8 @@ namespace Peers
 // What one run of an operation gave: its wall and processor time (all threads of the process)
 // and the total area and number of the result's polygons (for comparing the answers of the two
 // engines). A run of a whole command also says how its wall time split into loading, the
-// operation and writing (negative where not known), and how many bytes it wrote.
+// operation, writing and the rest (freeing the inputs and the result; negative where not
+// known), and how many bytes it wrote.
 struct Outcome
 {
     double Seconds = 0.0;
@@ -20,6 +21,7 @@ struct Outcome
     double LoadSeconds = -1.0;
     double OperationSeconds = -1.0;
     double WriteSeconds = -1.0;
+    double FreeSeconds = -1.0;
     std::int64_t Bytes = -1;
 };
 

@@ -193,8 +193,9 @@ public:
             {
                 m_csv << "case,size,arealis_ms,geos_ms,ratio,agree,arealis_area,geos_area,"
                          "arealis_pieces,geos_pieces,arealis_cpu_ms,geos_cpu_ms,cpu_ratio,"
-                         "arealis_load_ms,arealis_op_ms,arealis_write_ms,geos_load_ms,geos_op_ms,"
-                         "geos_write_ms,arealis_bytes,geos_bytes\n";
+                         "arealis_load_ms,arealis_op_ms,arealis_write_ms,arealis_free_ms,"
+                         "geos_load_ms,geos_op_ms,geos_write_ms,geos_free_ms,arealis_bytes,"
+                         "geos_bytes\n";
             }
         }
         std::printf("# %d runs per engine, medians; load average at start: %s; a fresh page of "
@@ -308,14 +309,14 @@ public:
         if (split)
         {
             std::printf(
-                "#   load / operation / write ms (medians): arealis %.1f / %.1f / %.1f, "
-                "%s %.1f / %.1f / %.1f; bytes written: %lld / %lld\n",
+                "#   load / operation / write / free ms (medians): arealis %.1f / %.1f / %.1f / "
+                "%.1f, %s %.1f / %.1f / %.1f / %.1f; bytes written: %lld / %lld\n",
                 median(ourRuns, &Outcome::LoadSeconds), median(ourRuns, &Outcome::OperationSeconds),
-                median(ourRuns, &Outcome::WriteSeconds), theirLabel,
-                median(theirRuns, &Outcome::LoadSeconds),
+                median(ourRuns, &Outcome::WriteSeconds), median(ourRuns, &Outcome::FreeSeconds),
+                theirLabel, median(theirRuns, &Outcome::LoadSeconds),
                 median(theirRuns, &Outcome::OperationSeconds),
-                median(theirRuns, &Outcome::WriteSeconds), static_cast<long long>(ourLast.Bytes),
-                static_cast<long long>(theirLast.Bytes));
+                median(theirRuns, &Outcome::WriteSeconds), median(theirRuns, &Outcome::FreeSeconds),
+                static_cast<long long>(ourLast.Bytes), static_cast<long long>(theirLast.Bytes));
         }
         // Whole runs, setting up and tearing down included: memory that one run gives back
         // may serve the next without faults, so the first run often counts more.
@@ -334,8 +335,8 @@ public:
                   << ourCpu << ',' << theirCpu << ',' << ourCpu / theirCpu;
             for (const auto* runs : {&ourRuns, &theirRuns})
             {
-                for (double Outcome::*field :
-                     {&Outcome::LoadSeconds, &Outcome::OperationSeconds, &Outcome::WriteSeconds})
+                for (double Outcome::*field : {&Outcome::LoadSeconds, &Outcome::OperationSeconds,
+                                               &Outcome::WriteSeconds, &Outcome::FreeSeconds})
                 {
                     m_csv << ',';
                     if (split)

@@ -1,7 +1,10 @@
 #include "OutputWriters.h"
 
 #include "Arealis/Polygon.h"
+#include "Arealis/PolygonLayer.h"
+#include "Arealis/Topology.h"
 #include "Formats/PolygonParts.h"
+#include "GridNumberText.h"
 
 #include <array>
 #include <charconv>
@@ -23,7 +26,12 @@ namespace
 class BlockWriter
 {
 public:
-    explicit BlockWriter(std::ostream& out) : m_out(out), m_buffer(BlockSize + Slack) {}
+    // gridStep: the node grid of the numbers written, which makes their text faster to find
+    // (0 for none; the text is the same).
+    explicit BlockWriter(std::ostream& out, double gridStep = 0.0)
+        : m_out(out), m_buffer(BlockSize + Slack), m_numbers(gridStep)
+    {
+    }
     BlockWriter(const BlockWriter&) = delete;
     BlockWriter& operator=(const BlockWriter&) = delete;
     ~BlockWriter() = default; // callers Flush(): a failing stream may throw, never from here
@@ -52,10 +60,9 @@ public:
     // Shortest text that reads back as the same double (std::to_chars without a format).
     void AppendNumber(double value)
     {
-        MakeRoom(MaxNumberLength);
-        const auto result =
-            std::to_chars(m_buffer.data() + m_size, m_buffer.data() + m_buffer.size(), value);
-        m_size = static_cast<std::size_t>(result.ptr - m_buffer.data());
+        MakeRoom(GridNumberText::MaxLength);
+        m_size = static_cast<std::size_t>(m_numbers.Write(m_buffer.data() + m_size, value) -
+                                          m_buffer.data());
     }
 
     void AppendInteger(std::int64_t value)
@@ -104,7 +111,18 @@ private:
     std::ostream& m_out;
     std::vector<char> m_buffer;
     std::size_t m_size = 0;
+    GridNumberText m_numbers;
 };
+
+// The node grid of the polygons' layer; 0 when they have none.
+double GridStepOf(const std::vector<Arealis::Polygon*>& polygons)
+{
+    if (polygons.empty() || polygons.front()->GetLayer() == nullptr)
+    {
+        return 0.0;
+    }
+    return polygons.front()->GetLayer()->GetTopology()->GetPrecision().GridStep;
+}
 
 bool NeedsEscape(char c)
 {
@@ -268,7 +286,7 @@ void WriteGeoJson(std::ostream& out, const std::vector<Arealis::Polygon*>& polyg
     {
         columnKeys.push_back(JsonString(column.Name) + ':');
     }
-    BlockWriter text(out);
+    BlockWriter text(out, GridStepOf(polygons));
     // Kept from feature to feature: after the first few, no feature allocates.
     Formats::PolygonParts parts;
     FeatureProperties properties;
@@ -291,7 +309,7 @@ void WriteGeoJson(std::ostream& out, const std::vector<Arealis::Polygon*>& polyg
 
 void WriteWkt(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons)
 {
-    BlockWriter text(out);
+    BlockWriter text(out, GridStepOf(polygons));
     Formats::PolygonParts parts;
     for (Arealis::Polygon* polygon : polygons)
     {

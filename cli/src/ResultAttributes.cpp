@@ -45,7 +45,20 @@ ResultAttributes::ResultAttributes(Operation operation, std::vector<const InputL
 {
 }
 
-void ResultAttributes::PropertiesFrom(std::span<Arealis::Polygon* const> parents,
+ResultAttributes::SourceRecord ResultAttributes::SourceOf(const Arealis::Polygon* pParent) const
+{
+    for (std::size_t i = 0; i < m_inputs.size(); ++i)
+    {
+        const std::int64_t record = m_inputs[i]->RecordOf(pParent);
+        if (record >= 0)
+        {
+            return {i, record};
+        }
+    }
+    return {};
+}
+
+void ResultAttributes::PropertiesFrom(std::span<const SourceRecord> parents,
                                       FeatureProperties& into) const
 {
     into.Parents.clear();
@@ -53,21 +66,17 @@ void ResultAttributes::PropertiesFrom(std::span<Arealis::Polygon* const> parents
     constexpr std::size_t MaxInputs = 2;
     std::array<int, MaxInputs> parentCount{};
     std::array<std::int64_t, MaxInputs> lastRecord{};
-    for (const Arealis::Polygon* parent : parents)
+    for (const SourceRecord& parent : parents)
     {
-        for (std::size_t i = 0; i < m_inputs.size(); ++i)
+        if (parent.Record < 0)
         {
-            const std::int64_t record = m_inputs[i]->RecordOf(parent);
-            if (record >= 0)
-            {
-                into.Parents.push_back({m_inputs[i]->Label(), record});
-                if (i < MaxInputs)
-                {
-                    ++parentCount[i];
-                    lastRecord[i] = record;
-                }
-                break;
-            }
+            continue; // a parent in none of the inputs
+        }
+        into.Parents.push_back({m_inputs[parent.Input]->Label(), parent.Record});
+        if (parent.Input < MaxInputs)
+        {
+            ++parentCount[parent.Input];
+            lastRecord[parent.Input] = parent.Record;
         }
     }
     // The column rule takes a single parent per input; several (a unite's piece) leave that
@@ -87,23 +96,47 @@ void ResultAttributes::PropertiesFrom(std::span<Arealis::Polygon* const> parents
 void ResultAttributes::PropertiesOf(const Arealis::PolygonLayer& result, Arealis::Polygon* pPolygon,
                                     FeatureProperties& into) const
 {
-    PropertiesFrom(result.GetParentTable(std::span(&pPolygon, 1)).Of(0), into);
+    const Arealis::ParentTable table = result.GetParentTable(std::span(&pPolygon, 1));
+    std::vector<SourceRecord> parents;
+    for (const Arealis::Polygon* parent : table.Of(0))
+    {
+        parents.push_back(SourceOf(parent));
+    }
+    PropertiesFrom(parents, into);
 }
 
 PropertiesLookup ResultAttributes::ListLookup(const Arealis::PolygonLayer& result,
                                               const std::vector<Arealis::Polygon*>& polygons) const
 {
+    // Every parent's record is found in one loop before writing starts: the searches do not
+    // depend on each other, so their cache misses overlap, where one search per feature
+    // between the formatting waited for each.
     struct Cursor
     {
-        Arealis::ParentTable Parents;
-        std::size_t Next = 0;
+        Arealis::ParentTable Table;
+        std::vector<SourceRecord> Parents; // the table's parents in its order
+        std::size_t Next = 0;              // the polygon asked for next
+        std::size_t NextParent = 0;        // its first parent in Parents
     };
-    auto cursor = std::make_shared<Cursor>(Cursor{result.GetParentTable(polygons), 0});
+    auto cursor = std::make_shared<Cursor>();
+    cursor->Table = result.GetParentTable(polygons);
+    cursor->Parents.reserve(2 * polygons.size()); // one per input, as most pieces have
+    for (std::size_t i = 0; i < polygons.size(); ++i)
+    {
+        for (const Arealis::Polygon* parent : cursor->Table.Of(i))
+        {
+            cursor->Parents.push_back(SourceOf(parent));
+        }
+    }
     return [this, &result, &polygons, cursor](Arealis::Polygon* pPolygon, FeatureProperties& into)
     {
-        if (cursor->Next < polygons.size() && polygons[cursor->Next] == pPolygon)
+        const std::size_t i = cursor->Next;
+        if (i < polygons.size() && polygons[i] == pPolygon)
         {
-            PropertiesFrom(cursor->Parents.Of(cursor->Next++), into);
+            const std::size_t count = cursor->Table.Of(i).size();
+            PropertiesFrom(std::span(cursor->Parents).subspan(cursor->NextParent, count), into);
+            ++cursor->Next;
+            cursor->NextParent += count;
         }
         else
         {

@@ -36,7 +36,15 @@ public:
                                 const std::vector<Arealis::Polygon*>& polygons) const;
 
 private:
-    void PropertiesFrom(std::span<Arealis::Polygon* const> parents, FeatureProperties& into) const;
+    // Where a parent came from: the input's index and the record there (-1 for none).
+    struct SourceRecord
+    {
+        std::size_t Input = 0;
+        std::int64_t Record = -1;
+    };
+
+    SourceRecord SourceOf(const Arealis::Polygon* pParent) const;
+    void PropertiesFrom(std::span<const SourceRecord> parents, FeatureProperties& into) const;
 
     std::vector<const InputLayer*> m_inputs;
     Formats::ResultColumns m_columns;

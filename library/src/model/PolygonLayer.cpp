@@ -807,7 +807,15 @@ ParentTable PolygonLayer::GetParentTable(std::span<Polygon* const> polygons) con
     }
     std::vector<std::size_t> starts;
     starts.reserve(polygons.size() + 1);
+    // Sized once: grown by doubling, the copies and fresh pages of a layer's parents cost
+    // about as much as the lookups.
+    std::size_t total = 0;
+    for (const Parents* of : found)
+    {
+        total += of != nullptr ? static_cast<std::size_t>(of->Count()) : 0;
+    }
     std::vector<Polygon*> parents;
+    parents.reserve(total);
     starts.push_back(0);
     for (const Parents* of : found)
     {
