@@ -203,12 +203,21 @@ void FlatPolygonStore::Drop(Chunk* chunk) noexcept
     {
         const std::lock_guard lock(m_mutex);
         m_free.push_back(chunk); // within the room reserved when the chunk was made
+        m_held.store(m_held.load(std::memory_order_relaxed) - chunk->Size,
+                     std::memory_order_relaxed);
     }
 }
 
 FlatPolygonChunk* FlatPolygonStore::NewChunk(std::size_t bytes)
 {
     const std::lock_guard lock(m_mutex);
+    const auto hold = [this](std::size_t size)
+    {
+        const std::size_t held = m_held.load(std::memory_order_relaxed) + size;
+        m_held.store(held, std::memory_order_relaxed);
+        m_peakHeld.store(std::max(held, m_peakHeld.load(std::memory_order_relaxed)),
+                         std::memory_order_relaxed);
+    };
     const auto fits = std::find_if(m_free.rbegin(), m_free.rend(),
                                    [bytes](const Chunk* free) { return free->Size >= bytes; });
     if (fits != m_free.rend())
@@ -217,11 +226,13 @@ FlatPolygonChunk* FlatPolygonStore::NewChunk(std::size_t bytes)
         m_free.erase(std::next(fits).base());
         reused->Used = 0;
         reused->Holds.store(1, std::memory_order_relaxed);
+        hold(reused->Size);
         return reused;
     }
     m_chunks.reserve(m_chunks.size() + 1);
     m_free.reserve(m_chunks.size() + 1);
     m_chunks.push_back(std::make_unique<Chunk>(std::max(bytes, ChunkBytes), *this));
+    hold(m_chunks.back()->Size);
     return m_chunks.back().get();
 }
 

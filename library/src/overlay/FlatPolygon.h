@@ -75,6 +75,12 @@ public:
     FlatPolygonStore(const FlatPolygonStore&) = delete;
     FlatPolygonStore& operator=(const FlatPolygonStore&) = delete;
 
+    // Bytes of the chunks in use: those that hold polygons not yet released and those that
+    // threads are filling. What the flat polygons in flight take; read from any thread.
+    std::size_t HeldBytes() const noexcept { return m_held.load(std::memory_order_relaxed); }
+    // The most HeldBytes has been.
+    std::size_t PeakHeldBytes() const noexcept { return m_peakHeld.load(std::memory_order_relaxed); }
+
 private:
     friend class FlatPolygon;
     using Chunk = FlatPolygonChunk;
@@ -90,6 +96,8 @@ private:
     std::mutex m_mutex;
     std::vector<std::unique_ptr<Chunk>> m_chunks; // all of them, freed with the store
     std::vector<Chunk*> m_free;
+    std::atomic<std::size_t> m_held{0};     // changed under m_mutex
+    std::atomic<std::size_t> m_peakHeld{0}; // changed under m_mutex
 };
 
 } // namespace LayerOperations

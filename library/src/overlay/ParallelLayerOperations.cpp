@@ -79,8 +79,10 @@ public:
     // Items on the given number of workers, with the merge done on the calling thread as
     // pieces become ready (see Parallel::ForEach); the time spent merging counts as the merge.
     // With callerWorks, the calling thread also does items while no piece is ready to merge.
+    // mayStart bounds how far the items run ahead of the merge (see Parallel::ForEach).
     bool Items(std::size_t count, unsigned workers, const std::function<void(std::size_t)>& task,
-               const std::function<bool()>& merge, bool callerWorks = false)
+               const std::function<bool()>& merge, bool callerWorks = false,
+               const std::function<bool(std::size_t)>& mayStart = {})
     {
         std::function<bool()> timedMerge;
         if (merge)
@@ -123,7 +125,7 @@ public:
             count, workers, task, [&] { stopping(report); },
             timedMerge ? std::function<bool()>([&] { return stopping(timedMerge); })
                        : std::function<bool()>(),
-            callerWorks);
+            callerWorks, mayStart);
         return failure == nullptr;
     }
 
@@ -193,14 +195,19 @@ public:
         {
             merge(m_next);
             ++m_next;
+            m_head.store(m_next, std::memory_order_relaxed);
         }
         return m_next != first;
     }
+
+    // The first slot not merged yet, read from any thread.
+    std::size_t Head() const noexcept { return m_head.load(std::memory_order_relaxed); }
 
 private:
     std::size_t m_count;
     std::unique_ptr<std::atomic<std::uint32_t>[]> m_pending;
     std::size_t m_next = 0;
+    std::atomic<std::size_t> m_head{0};
 };
 
 class MergedPieces;
@@ -215,13 +222,25 @@ class BlockRuns
 {
 public:
     static constexpr std::size_t SlotsPerBlock = 64;
+    // A block also ends once the points its slots are expected to bring reach this: a block
+    // of large polygons would otherwise hold back a large part of the result until its last
+    // slot is ready, and its run would be as large.
+    static constexpr std::uint64_t PointsPerBlock = std::uint64_t{1} << 15;
 
-    // pending: the items each slot waits for; gridStep: that of the result's node set.
-    BlockRuns(const std::vector<std::uint32_t>& pending, double gridStep)
-        : m_slotCount(pending.size()), m_slots(BlockPending(pending)),
-          m_runs((pending.size() + SlotsPerBlock - 1) / SlotsPerBlock), m_gridStep(gridStep)
+    // pending: the items each slot waits for; gridStep: that of the result's node set;
+    // points: the points each slot is expected to bring (none given: blocks of SlotsPerBlock).
+    BlockRuns(const std::vector<std::uint32_t>& pending, double gridStep,
+              const std::vector<std::uint64_t>& points = {})
+        : m_firstSlot(FirstSlots(pending.size(), points)),
+          m_blockOf(BlockOfSlots(m_firstSlot)), m_slots(BlockPending(pending, m_blockOf)),
+          m_runs(m_firstSlot.size() - 1), m_gridStep(gridStep)
     {
     }
+
+    std::size_t BlockCount() const noexcept { return m_firstSlot.size() - 1; }
+    std::size_t BlockOf(std::size_t slot) const noexcept { return m_blockOf[slot]; }
+    // The first block not merged yet, read from any thread.
+    std::size_t HeadBlock() const noexcept { return m_slots.Head(); }
 
     // Called by a worker when an item of the slot is done; the one that completes a block
     // prepares its run from collect(slot, points), which appends the points of a slot's flat
@@ -229,14 +248,13 @@ public:
     template <class Collect>
     void Finish(std::size_t slot, Collect&& collect)
     {
-        const std::size_t block = slot / SlotsPerBlock;
+        const std::size_t block = m_blockOf[slot];
         if (!m_slots.FinishAllButOne(block))
         {
             return;
         }
         std::vector<Point> points;
-        for (std::size_t s = block * SlotsPerBlock;
-             s < std::min(m_slotCount, (block + 1) * SlotsPerBlock); ++s)
+        for (std::size_t s = m_firstSlot[block]; s < m_firstSlot[block + 1]; ++s)
         {
             collect(s, points);
         }
@@ -256,12 +274,49 @@ public:
     bool MergeReady(MergedPieces& merged, Merge&& merge);
 
 private:
-    static std::vector<std::uint32_t> BlockPending(const std::vector<std::uint32_t>& pending)
+    // The first slot of each block, and the slot count at the end.
+    static std::vector<std::size_t> FirstSlots(std::size_t slotCount,
+                                               const std::vector<std::uint64_t>& points)
     {
-        std::vector<std::uint32_t> blocks((pending.size() + SlotsPerBlock - 1) / SlotsPerBlock, 0);
+        std::vector<std::size_t> first{0};
+        if (slotCount == 0)
+        {
+            return first;
+        }
+        std::uint64_t blockPoints = 0;
+        for (std::size_t s = 0; s < slotCount; ++s)
+        {
+            if (s - first.back() == SlotsPerBlock ||
+                (s > first.back() && blockPoints >= PointsPerBlock))
+            {
+                first.push_back(s);
+                blockPoints = 0;
+            }
+            blockPoints += points.empty() ? 0 : points[s];
+        }
+        first.push_back(slotCount);
+        return first;
+    }
+
+    static std::vector<std::uint32_t> BlockOfSlots(const std::vector<std::size_t>& firstSlot)
+    {
+        std::vector<std::uint32_t> blockOf(firstSlot.back());
+        for (std::size_t b = 0; b + 1 < firstSlot.size(); ++b)
+        {
+            std::fill(blockOf.begin() + static_cast<std::ptrdiff_t>(firstSlot[b]),
+                      blockOf.begin() + static_cast<std::ptrdiff_t>(firstSlot[b + 1]),
+                      static_cast<std::uint32_t>(b));
+        }
+        return blockOf;
+    }
+
+    static std::vector<std::uint32_t> BlockPending(const std::vector<std::uint32_t>& pending,
+                                                   const std::vector<std::uint32_t>& blockOf)
+    {
+        std::vector<std::uint32_t> blocks(blockOf.empty() ? 0 : blockOf.back() + 1, 0);
         for (std::size_t s = 0; s < pending.size(); ++s)
         {
-            blocks[s / SlotsPerBlock] += pending[s];
+            blocks[blockOf[s]] += pending[s];
         }
         for (std::uint32_t& count : blocks)
         {
@@ -270,7 +325,8 @@ private:
         return blocks;
     }
 
-    std::size_t m_slotCount;
+    std::vector<std::size_t> m_firstSlot; // of each block, and the slot count at the end
+    std::vector<std::uint32_t> m_blockOf; // of each slot
     OrderedSlots m_slots;
     std::vector<std::unique_ptr<SortedPointRun>> m_runs; // null: look the points up piece by piece
     double m_gridStep;
@@ -393,8 +449,7 @@ bool BlockRuns::MergeReady(MergedPieces& merged, Merge&& merge)
             }
             try
             {
-                for (std::size_t s = block * SlotsPerBlock;
-                     s < std::min(m_slotCount, (block + 1) * SlotsPerBlock); ++s)
+                for (std::size_t s = m_firstSlot[block]; s < m_firstSlot[block + 1]; ++s)
                 {
                     merge(s);
                 }
@@ -518,6 +573,27 @@ std::vector<std::vector<Pair>> ChainsByCandidate(const std::vector<PolygonList>&
 }
 
 
+// The points a polygon's pieces are expected to bring to the merge: at most its own and its
+// candidates' points, usually about that.
+std::uint64_t ExpectedPoints(const Polygon& polygon, const PolygonList& candidates)
+{
+    auto points = static_cast<std::uint64_t>(polygon.GetNodeCount());
+    for (const Polygon* candidate : candidates)
+    {
+        points += static_cast<std::uint64_t>(candidate->GetNodeCount());
+    }
+    return points;
+}
+
+std::atomic<std::size_t> g_pieceBytesAhead{DefaultPieceBytesAhead};
+
+// Whether the flat pieces waiting for the merge take so much room that only the work the
+// first unmerged block waits for may start.
+bool FarAhead(const FlatPolygonStore& store)
+{
+    return store.HeldBytes() >= g_pieceBytesAhead.load(std::memory_order_relaxed);
+}
+
 // What a join keeps of an enumerated polygon while its pairs run, a cache line each: the pairs
 // of neighbouring polygons run on different threads at once, and state packed densely would
 // pass its cache lines from core to core at every pair.
@@ -589,18 +665,41 @@ public:
     std::size_t ChainNext(std::size_t p) const { return m_chainNext[p]; }
     static constexpr std::size_t None = static_cast<std::size_t>(-1);
 
-    // The next pair to run, waiting while none is ready; None when all ran or the run stopped.
+    // Holds back the pairs for which mayStart(p) is false: they wait among the ready ones
+    // until it is true. It is called under the schedule's lock, from any worker.
+    void HoldBack(std::function<bool(std::size_t)> mayStart) { m_mayStart = std::move(mayStart); }
+
+    // The next pair to run, waiting while none is ready (or every ready one is held back);
+    // None when all ran or the run stopped.
     std::size_t Take()
     {
+        // How long to wait before asking again for pairs held back.
+        constexpr auto heldBackWait = std::chrono::milliseconds(1);
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_stopped || m_left == 0 || !m_ready.empty(); });
-        if (m_stopped || m_ready.empty())
+        for (;;)
         {
-            return None;
+            if (m_stopped || m_left == 0)
+            {
+                return None;
+            }
+            const auto ready = std::find_if(m_ready.begin(), m_ready.end(),
+                                            [&](std::size_t p) { return MayStart(p); });
+            if (ready != m_ready.end())
+            {
+                const std::size_t p = *ready;
+                m_ready.erase(ready);
+                return p;
+            }
+            if (m_ready.empty())
+            {
+                m_changed.wait(lock,
+                               [&] { return m_stopped || m_left == 0 || !m_ready.empty(); });
+            }
+            else
+            {
+                m_changed.wait_for(lock, heldBackWait);
+            }
         }
-        const std::size_t p = m_ready.front();
-        m_ready.pop_front();
-        return p;
     }
 
     // Marks a pair done and releases what waited for it. Returns a released pair for the
@@ -618,7 +717,7 @@ public:
                 {
                     return;
                 }
-                if (next == None)
+                if (next == None && MayStart(q))
                 {
                     next = q;
                 }
@@ -656,12 +755,15 @@ public:
     }
 
 private:
+    bool MayStart(std::size_t p) const { return !m_mayStart || m_mayStart(p); }
+
     std::vector<std::size_t> m_first; // first pair of each polygon, and the pair count
     std::vector<std::uint32_t> m_polygonOf;
     std::vector<std::size_t> m_chainNext;
     std::vector<std::uint32_t> m_waiting; // predecessors not done yet
     const std::vector<std::uint8_t>* m_pairwise = nullptr;
     std::deque<std::size_t> m_ready;
+    std::function<bool(std::size_t)> m_mayStart;
     std::size_t m_left = 0;
     bool m_stopped = false;
     std::mutex m_mutex;
@@ -692,6 +794,11 @@ void PrepareForSharedReads(const Polygon& polygon, bool indexed)
     }
 }
 
+std::size_t SetPieceBytesAhead(std::size_t bytes) noexcept
+{
+    return g_pieceBytesAhead.exchange(bytes, std::memory_order_relaxed);
+}
+
 ParallelPhases& LastParallelPhases() noexcept
 {
     thread_local ParallelPhases phases;
@@ -704,6 +811,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
 {
     const std::size_t n = polygons.size();
     std::vector<PolygonList> candidates(n);
+    std::vector<std::uint64_t> expectedPoints(n);
     EdgeIndexes indexes(polygons);
     OperationRun run(progress, static_cast<std::int64_t>(2 * n), threads);
 
@@ -714,6 +822,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
                        [&](std::size_t i)
                        {
                            candidates[i] = Candidates(queried, *polygons[i]);
+                           expectedPoints[i] = ExpectedPoints(*polygons[i], candidates[i]);
                            const bool indexed = candidates[i].size() > EdgeIndexThreshold;
                            if (indexed)
                            {
@@ -737,7 +846,22 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
         pieces[i].resize(candidates[i].size());
         pairsOf[i] = static_cast<std::uint32_t>(candidates[i].size());
     }
-    BlockRuns slots(pairsOf, result.GetTopology()->GetNodeSet().GetGridStep());
+    BlockRuns slots(pairsOf, result.GetTopology()->GetNodeSet().GetGridStep(), expectedPoints);
+    // The last chain that each block waits for.
+    std::vector<std::size_t> lastChain(slots.BlockCount(), 0);
+    for (std::size_t k = 0; k < chains.size(); ++k)
+    {
+        for (const Pair& pair : chains[k])
+        {
+            std::size_t& last = lastChain[slots.BlockOf(pair.Polygon)];
+            last = std::max(last, k);
+        }
+    }
+    const auto mayStart = [&](std::size_t k)
+    {
+        const std::size_t head = slots.HeadBlock();
+        return !FarAhead(store) || (head < lastChain.size() && k <= lastChain[head]);
+    };
     const auto collect = [&](std::size_t i, std::vector<Point>& points)
     {
         for (const FlatPolygon& piece : pieces[i])
@@ -793,7 +917,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
             });
     };
     run.EndPreparing();
-    if (!run.Items(chains.size(), threads, intersectChain, merge, true))
+    if (!run.Items(chains.size(), threads, intersectChain, merge, true, mayStart))
     {
         return false;
     }
@@ -881,7 +1005,16 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             }
         }
     }
-    BlockRuns slots(pending, result.GetTopology()->GetNodeSet().GetGridStep());
+    std::vector<std::uint64_t> expectedPoints(slotCount);
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        expectedPoints[i] = ExpectedPoints(*polygons[i], candidates[i]);
+    }
+    for (std::size_t q = 0; q < queriedPolygons.size(); ++q)
+    {
+        expectedPoints[n + q] = static_cast<std::uint64_t>(queriedPolygons[q]->GetNodeCount());
+    }
+    BlockRuns slots(pending, result.GetTopology()->GetNodeSet().GetGridStep(), expectedPoints);
     // Each pair's remainder of its candidate, handed on along the chain.
     std::vector<std::unique_ptr<Polygon>> remainders(schedule.PairCount());
     // What the merge takes: each enumerated polygon's final rest, each queried polygon's final
@@ -1036,6 +1169,17 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         }
         run.Counter.Step();
     };
+    // Only the pairs that the first unmerged block waits for start while far ahead of the
+    // merge: those of its polygons and of earlier ones (a chain runs in polygon order); once
+    // the merge has reached the queried polygons' remainders, it waits for every pair.
+    const std::size_t firstQueriedBlock = queriedPolygons.empty() ? slots.BlockCount() : slots.BlockOf(n);
+    schedule.HoldBack(
+        [&](std::size_t p)
+        {
+            const std::size_t head = slots.HeadBlock();
+            return !FarAhead(store) || head >= firstQueriedBlock ||
+                   slots.BlockOf(schedule.Polygon(p)) <= head;
+        });
     run.EndPreparing();
     run.OnStop([&] { schedule.Stop(); });
     if (!run.Items(threads, threads, work, [&] { return slots.MergeReady(merged, mergeSlot); }))
@@ -1106,7 +1250,8 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
             });
     };
     run.EndPreparing();
-    if (!run.Items(BlockCount(n), threads, substract, merge, true))
+    const auto mayStart = [&](std::size_t block) { return !FarAhead(store) || block <= slots.Head(); };
+    if (!run.Items(BlockCount(n), threads, substract, merge, true, mayStart))
     {
         return false;
     }
