@@ -79,7 +79,10 @@ public:
     // threads are filling. What the flat polygons in flight take; read from any thread.
     std::size_t HeldBytes() const noexcept { return m_held.load(std::memory_order_relaxed); }
     // The most HeldBytes has been.
-    std::size_t PeakHeldBytes() const noexcept { return m_peakHeld.load(std::memory_order_relaxed); }
+    std::size_t PeakHeldBytes() const noexcept
+    {
+        return m_peakHeld.load(std::memory_order_relaxed);
+    }
 
 private:
     friend class FlatPolygon;

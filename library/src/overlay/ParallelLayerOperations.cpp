@@ -58,6 +58,31 @@ void ForEachInBlock(std::size_t block, std::size_t count, F&& each)
     }
 }
 
+// The first of each block of consecutive entries, and the entry count at the end: a block
+// ends after maxEntries entries, or once the points its entries are expected to bring reach
+// maxPoints (no points given: blocks of maxEntries).
+std::vector<std::size_t> BlockStarts(std::size_t count, const std::vector<std::uint64_t>& points,
+                                     std::size_t maxEntries, std::uint64_t maxPoints)
+{
+    std::vector<std::size_t> first{0};
+    if (count == 0)
+    {
+        return first;
+    }
+    std::uint64_t blockPoints = 0;
+    for (std::size_t s = 0; s < count; ++s)
+    {
+        if (s - first.back() == maxEntries || (s > first.back() && blockPoints >= maxPoints))
+        {
+            first.push_back(s);
+            blockPoints = 0;
+        }
+        blockPoints += points.empty() ? 0 : points[s];
+    }
+    first.push_back(count);
+    return first;
+}
+
 // The state every parallel operation keeps: the work its workers count for the progress
 // callback, the counter that reports it from the calling thread, and the phase timings.
 class OperationRun
@@ -231,7 +256,7 @@ public:
     // points: the points each slot is expected to bring (none given: blocks of SlotsPerBlock).
     BlockRuns(const std::vector<std::uint32_t>& pending, double gridStep,
               const std::vector<std::uint64_t>& points = {})
-        : m_firstSlot(FirstSlots(pending.size(), points)),
+        : m_firstSlot(BlockStarts(pending.size(), points, SlotsPerBlock, PointsPerBlock)),
           m_blockOf(BlockOfSlots(m_firstSlot)), m_slots(BlockPending(pending, m_blockOf)),
           m_runs(m_firstSlot.size() - 1), m_gridStep(gridStep)
     {
@@ -263,6 +288,7 @@ public:
         // piece by piece, which reports it.
         if (run->Prepare(points, m_gridStep))
         {
+            run->ReleaseWorkingRoom(); // a block ahead of the merge waits with its run
             m_runs[block] = std::move(run);
         }
         m_slots.Finish(block);
@@ -274,30 +300,6 @@ public:
     bool MergeReady(MergedPieces& merged, Merge&& merge);
 
 private:
-    // The first slot of each block, and the slot count at the end.
-    static std::vector<std::size_t> FirstSlots(std::size_t slotCount,
-                                               const std::vector<std::uint64_t>& points)
-    {
-        std::vector<std::size_t> first{0};
-        if (slotCount == 0)
-        {
-            return first;
-        }
-        std::uint64_t blockPoints = 0;
-        for (std::size_t s = 0; s < slotCount; ++s)
-        {
-            if (s - first.back() == SlotsPerBlock ||
-                (s > first.back() && blockPoints >= PointsPerBlock))
-            {
-                first.push_back(s);
-                blockPoints = 0;
-            }
-            blockPoints += points.empty() ? 0 : points[s];
-        }
-        first.push_back(slotCount);
-        return first;
-    }
-
     static std::vector<std::uint32_t> BlockOfSlots(const std::vector<std::size_t>& firstSlot)
     {
         std::vector<std::uint32_t> blockOf(firstSlot.back());
@@ -1172,7 +1174,8 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     // Only the pairs that the first unmerged block waits for start while far ahead of the
     // merge: those of its polygons and of earlier ones (a chain runs in polygon order); once
     // the merge has reached the queried polygons' remainders, it waits for every pair.
-    const std::size_t firstQueriedBlock = queriedPolygons.empty() ? slots.BlockCount() : slots.BlockOf(n);
+    const std::size_t firstQueriedBlock =
+        queriedPolygons.empty() ? slots.BlockCount() : slots.BlockOf(n);
     schedule.HoldBack(
         [&](std::size_t p)
         {
@@ -1213,25 +1216,41 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     // polygons is one slot of the merge.
     FlatPolygonStore store; // before the rests in it, which go first
     std::vector<FlatRest> rests(n);
-    OrderedSlots slots(std::vector<std::uint32_t>(BlockCount(n), 1));
+    // Blocks of large polygons are shorter: a block's rests wait for the whole block.
+    std::vector<std::uint64_t> points(n);
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        points[i] = static_cast<std::uint64_t>(polygons[i]->GetNodeCount());
+    }
+    const std::vector<std::size_t> first =
+        BlockStarts(n, points, BlockSize, BlockRuns::PointsPerBlock);
+    const std::size_t blockCount = first.size() - 1;
+    const auto inBlock = [&first](std::size_t block, const auto& each)
+    {
+        for (std::size_t i = first[block]; i < first[block + 1]; ++i)
+        {
+            each(i);
+        }
+    };
+    OrderedSlots slots(std::vector<std::uint32_t>(blockCount, 1));
     const auto substract = [&](std::size_t block)
     {
-        ForEachInBlock(block, n,
-                       [&](std::size_t i)
-                       {
-                           Polygon& polygon = *polygons[i];
-                           const PolygonList candidates = Candidates(b, polygon);
-                           const std::unique_ptr<Polygon> rest =
-                               ShouldUniteFirst(polygon, candidates)
-                                   ? SubstractUnited(polygon, candidates)
-                                   : SubstractOneByOne(polygon, candidates);
-                           if (rest != nullptr)
-                           {
-                               rests[i] = FlatPolygon(*rest, store);
-                           }
-                       });
+        inBlock(block,
+                [&](std::size_t i)
+                {
+                    Polygon& polygon = *polygons[i];
+                    const PolygonList candidates = Candidates(b, polygon);
+                    const std::unique_ptr<Polygon> rest =
+                        ShouldUniteFirst(polygon, candidates)
+                            ? SubstractUnited(polygon, candidates)
+                            : SubstractOneByOne(polygon, candidates);
+                    if (rest != nullptr)
+                    {
+                        rests[i] = FlatPolygon(*rest, store);
+                    }
+                });
         slots.Finish(block);
-        run.Done.fetch_add(static_cast<std::int64_t>(std::min(BlockSize, n - block * BlockSize)),
+        run.Done.fetch_add(static_cast<std::int64_t>(first[block + 1] - first[block]),
                            std::memory_order_relaxed);
     };
     MergedPieces merged(result);
@@ -1240,18 +1259,19 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
         return slots.MergeReady(
             [&](std::size_t block)
             {
-                ForEachInBlock(block, n,
-                               [&](std::size_t i)
-                               {
-                                   MergeRest(merged, recordParents, polygons[i], rests[i]);
-                                   rests[i].reset();
-                                   run.Counter.Step();
-                               });
+                inBlock(block,
+                        [&](std::size_t i)
+                        {
+                            MergeRest(merged, recordParents, polygons[i], rests[i]);
+                            rests[i].reset();
+                            run.Counter.Step();
+                        });
             });
     };
     run.EndPreparing();
-    const auto mayStart = [&](std::size_t block) { return !FarAhead(store) || block <= slots.Head(); };
-    if (!run.Items(BlockCount(n), threads, substract, merge, true, mayStart))
+    const auto mayStart = [&](std::size_t block)
+    { return !FarAhead(store) || block <= slots.Head(); };
+    if (!run.Items(blockCount, threads, substract, merge, true, mayStart))
     {
         return false;
     }
