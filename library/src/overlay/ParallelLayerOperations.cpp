@@ -1111,7 +1111,8 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             // The candidate's final remainder.
             if (keep.Queried && remainder != nullptr)
             {
-                finalRemainders[chainEndSlot[p] - n] = FlatPolygon(*remainder, store);
+                finalRemainders[chainEndSlot[p] - n] =
+                    FlatPolygon(*remainder, store, FlatWait::UntilTheEnd);
             }
             remainder.reset();
             slots.Finish(chainEndSlot[p], collect);
