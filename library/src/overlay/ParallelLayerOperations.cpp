@@ -1217,14 +1217,15 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     // polygons is one slot of the merge.
     FlatPolygonStore store; // before the rests in it, which go first
     std::vector<FlatRest> rests(n);
-    // Blocks of large polygons are shorter: a block's rests wait for the whole block.
+    // Blocks of large polygons are shorter: a block's rests wait for the whole block, and
+    // with no sorted run to fill, a short block costs nothing.
+    constexpr std::uint64_t pointsPerBlock = 8192;
     std::vector<std::uint64_t> points(n);
     for (std::size_t i = 0; i < n; ++i)
     {
         points[i] = static_cast<std::uint64_t>(polygons[i]->GetNodeCount());
     }
-    const std::vector<std::size_t> first =
-        BlockStarts(n, points, BlockSize, BlockRuns::PointsPerBlock);
+    const std::vector<std::size_t> first = BlockStarts(n, points, BlockSize, pointsPerBlock);
     const std::size_t blockCount = first.size() - 1;
     const auto inBlock = [&first](std::size_t block, const auto& each)
     {

@@ -28,7 +28,7 @@ inline constexpr std::size_t PairwiseJoinLimit = 100;
 // the other threads flatten a large part of the result, all of it waiting, unmerged, for that
 // item. Large enough that on ordinary layers, whose pieces arrive about in merge order, the
 // threads never wait for it.
-inline constexpr std::size_t DefaultPieceBytesAhead = std::size_t{8} << 20;
+inline constexpr std::size_t DefaultPieceBytesAhead = std::size_t{4} << 20;
 // Sets that room for the operations started from now on (tests run them held back all the
 // time with 0) and returns the one before.
 std::size_t SetPieceBytesAhead(std::size_t bytes) noexcept;
