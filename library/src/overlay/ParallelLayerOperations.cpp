@@ -16,13 +16,13 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <queue>
 #include <span>
 #include <utility>
 #include <vector>
@@ -654,7 +654,7 @@ public:
         {
             if (m_waiting[p] == 0)
             {
-                m_ready.push_back(p);
+                m_ready.push(p);
             }
         }
         m_left = count;
@@ -668,7 +668,8 @@ public:
     static constexpr std::size_t None = static_cast<std::size_t>(-1);
 
     // Holds back the pairs for which mayStart(p) is false: they wait among the ready ones
-    // until it is true. It is called under the schedule's lock, from any worker.
+    // until it is true. It is called under the schedule's lock, from any worker, and must
+    // hold back no pair unless it holds back every later one (pairs are numbered by polygon).
     void HoldBack(std::function<bool(std::size_t)> mayStart) { m_mayStart = std::move(mayStart); }
 
     // The next pair to run, waiting while none is ready (or every ready one is held back);
@@ -684,12 +685,11 @@ public:
             {
                 return None;
             }
-            const auto ready = std::find_if(m_ready.begin(), m_ready.end(),
-                                            [&](std::size_t p) { return MayStart(p); });
-            if (ready != m_ready.end())
+            // The first ready pair in merge order: when it is held back, so is every other.
+            if (!m_ready.empty() && MayStart(m_ready.top()))
             {
-                const std::size_t p = *ready;
-                m_ready.erase(ready);
+                const std::size_t p = m_ready.top();
+                m_ready.pop();
                 return p;
             }
             if (m_ready.empty())
@@ -725,7 +725,7 @@ public:
                 }
                 else
                 {
-                    m_ready.push_back(q);
+                    m_ready.push(q);
                     wake = true;
                 }
             };
@@ -764,7 +764,9 @@ private:
     std::vector<std::size_t> m_chainNext;
     std::vector<std::uint32_t> m_waiting; // predecessors not done yet
     const std::vector<std::uint8_t>* m_pairwise = nullptr;
-    std::deque<std::size_t> m_ready;
+    // Ready pairs, the first in merge order (by polygon) on top: held-back workers take the
+    // pairs that the merge needs next first, and one look tells whether any may start.
+    std::priority_queue<std::size_t, std::vector<std::size_t>, std::greater<>> m_ready;
     std::function<bool(std::size_t)> m_mayStart;
     std::size_t m_left = 0;
     bool m_stopped = false;
