@@ -33,6 +33,9 @@ public:
     bool Prepare(std::span<const Point> points, double gridStep);
     // Empties the run, keeping its room.
     void Clear() noexcept;
+    // Frees the room that preparing used beside the prepared run, which stays as it is: for
+    // runs that wait a while before their lookup. The next Prepare makes the room again.
+    void ReleaseWorkingRoom() noexcept;
     // Points of the prepared run (0 when it is empty).
     std::size_t Count() const noexcept;
 

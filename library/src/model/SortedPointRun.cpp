@@ -64,6 +64,17 @@ void SortedPointRun::Clear() noexcept
     }
 }
 
+void SortedPointRun::ReleaseWorkingRoom() noexcept
+{
+    if (m_state)
+    {
+        // Swapped out rather than shrunk: shrink_to_fit may allocate.
+        std::vector<Detail::IndexedPosition>().swap(m_state->Positions);
+        std::vector<std::uint32_t>().swap(m_state->Buckets);
+        std::vector<Detail::IndexedPosition>().swap(m_state->Sorted);
+    }
+}
+
 std::size_t SortedPointRun::Count() const noexcept
 {
     return m_state ? m_state->GroupOf.size() : 0;

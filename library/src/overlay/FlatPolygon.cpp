@@ -28,6 +28,7 @@ struct FlatPolygonChunk
     // One hold per flat polygon in the chunk, and one while a thread fills it.
     std::atomic<std::uint32_t> Holds{1};
     FlatPolygonStore& Store;
+    FlatWait Wait = FlatWait::Short; // of the polygons it holds
 };
 
 namespace
@@ -47,17 +48,17 @@ std::uint64_t NextStoreId() noexcept
     return next.fetch_add(1, std::memory_order_relaxed);
 }
 
-// The chunk the calling thread fills, and the store it belongs to.
+// The chunks the calling thread fills, by FlatWait, and the store they belong to.
 struct CurrentChunk
 {
     std::uint64_t Store = 0;
-    FlatPolygonChunk* Chunk = nullptr;
+    FlatPolygonChunk* Chunk[2] = {nullptr, nullptr};
 };
 thread_local CurrentChunk t_current;
 
 } // namespace
 
-FlatPolygon::FlatPolygon(const Polygon& polygon, FlatPolygonStore& store)
+FlatPolygon::FlatPolygon(const Polygon& polygon, FlatPolygonStore& store, FlatWait wait)
 {
     const auto pointCount = static_cast<std::size_t>(polygon.GetNodeCount());
     const auto ringCount = static_cast<std::size_t>(polygon.GetRingCount());
@@ -66,7 +67,8 @@ FlatPolygon::FlatPolygon(const Polygon& polygon, FlatPolygonStore& store)
         return;
     }
     std::byte* bytes =
-        store.Take(RoundUp(pointCount * sizeof(Point) + ringCount * sizeof(std::int32_t)), m_chunk);
+        store.Take(RoundUp(pointCount * sizeof(Point) + ringCount * sizeof(std::int32_t)), wait,
+                   m_chunk);
     auto* points = reinterpret_cast<Point*>(bytes);
     auto* ringSizes = reinterpret_cast<std::int32_t*>(bytes + pointCount * sizeof(Point));
     std::size_t p = 0;
@@ -172,23 +174,24 @@ FlatPolygonStore::FlatPolygonStore() : m_id(NextStoreId()) {}
 
 FlatPolygonStore::~FlatPolygonStore() = default;
 
-std::byte* FlatPolygonStore::Take(std::size_t bytes, Chunk*& chunk)
+std::byte* FlatPolygonStore::Take(std::size_t bytes, FlatWait wait, Chunk*& chunk)
 {
     CurrentChunk& current = t_current;
     if (current.Store != m_id)
     {
-        current = CurrentChunk{m_id, nullptr}; // another store's chunk is not ours to drop
+        current = CurrentChunk{m_id, {}}; // another store's chunks are not ours to drop
     }
-    if (current.Chunk == nullptr || current.Chunk->Size - current.Chunk->Used < bytes)
+    Chunk*& filling = current.Chunk[static_cast<std::size_t>(wait)];
+    if (filling == nullptr || filling->Size - filling->Used < bytes)
     {
-        Chunk* next = NewChunk(bytes);
-        if (current.Chunk != nullptr)
+        Chunk* next = NewChunk(bytes, wait);
+        if (filling != nullptr)
         {
-            Drop(current.Chunk); // the filling thread's hold
+            Drop(filling); // the filling thread's hold
         }
-        current.Chunk = next;
+        filling = next;
     }
-    Chunk* filled = current.Chunk;
+    Chunk* filled = filling;
     std::byte* room = filled->Bytes.get() + filled->Used;
     filled->Used += bytes;
     // Only the filling thread adds holds, and its own keeps the count above zero meanwhile.
@@ -203,12 +206,24 @@ void FlatPolygonStore::Drop(Chunk* chunk) noexcept
     {
         const std::lock_guard lock(m_mutex);
         m_free.push_back(chunk); // within the room reserved when the chunk was made
+        std::atomic<std::size_t>& held = m_held[static_cast<std::size_t>(chunk->Wait)];
+        held.store(held.load(std::memory_order_relaxed) - chunk->Size, std::memory_order_relaxed);
     }
 }
 
-FlatPolygonChunk* FlatPolygonStore::NewChunk(std::size_t bytes)
+FlatPolygonChunk* FlatPolygonStore::NewChunk(std::size_t bytes, FlatWait wait)
 {
     const std::lock_guard lock(m_mutex);
+    const auto hold = [this, wait](Chunk& chunk)
+    {
+        chunk.Wait = wait;
+        std::atomic<std::size_t>& held = m_held[static_cast<std::size_t>(wait)];
+        held.store(held.load(std::memory_order_relaxed) + chunk.Size, std::memory_order_relaxed);
+        const std::size_t total =
+            m_held[0].load(std::memory_order_relaxed) + m_held[1].load(std::memory_order_relaxed);
+        m_peakHeld.store(std::max(total, m_peakHeld.load(std::memory_order_relaxed)),
+                         std::memory_order_relaxed);
+    };
     const auto fits = std::find_if(m_free.rbegin(), m_free.rend(),
                                    [bytes](const Chunk* free) { return free->Size >= bytes; });
     if (fits != m_free.rend())
@@ -217,11 +232,13 @@ FlatPolygonChunk* FlatPolygonStore::NewChunk(std::size_t bytes)
         m_free.erase(std::next(fits).base());
         reused->Used = 0;
         reused->Holds.store(1, std::memory_order_relaxed);
+        hold(*reused);
         return reused;
     }
     m_chunks.reserve(m_chunks.size() + 1);
     m_free.reserve(m_chunks.size() + 1);
     m_chunks.push_back(std::make_unique<Chunk>(std::max(bytes, ChunkBytes), *this));
+    hold(*m_chunks.back());
     return m_chunks.back().get();
 }
 

@@ -23,6 +23,15 @@ namespace LayerOperations
 class FlatPolygonStore;
 struct FlatPolygonChunk;
 
+// How long a flat polygon waits for the merge. Those that wait for its end (a join's
+// remainders, merged after every other piece) fill chunks of their own, so that they keep no
+// chunk of the others in use, and their room is counted apart.
+enum class FlatWait : std::uint8_t
+{
+    Short,
+    UntilTheEnd
+};
+
 // A free polygon's rings as plain arrays of points. The parallel layer operations flatten a
 // piece on the worker that made it, which then frees the piece itself (its allocator's own
 // thread, its caches), and the merging thread reads two contiguous arrays instead of the
@@ -32,7 +41,7 @@ class FlatPolygon
 public:
     FlatPolygon() = default; // no nodes
     // The polygon's points in room of the store, which must outlive the flat polygon.
-    FlatPolygon(const Polygon& polygon, FlatPolygonStore& store);
+    FlatPolygon(const Polygon& polygon, FlatPolygonStore& store, FlatWait wait = FlatWait::Short);
     ~FlatPolygon() { Release(); }
     FlatPolygon(FlatPolygon&& other) noexcept;
     FlatPolygon& operator=(FlatPolygon&& other) noexcept;
@@ -75,21 +84,35 @@ public:
     FlatPolygonStore(const FlatPolygonStore&) = delete;
     FlatPolygonStore& operator=(const FlatPolygonStore&) = delete;
 
+    // Bytes of the chunks in use for flat polygons that wait so long: those that hold
+    // polygons not yet released and those that threads are filling. Read from any thread.
+    std::size_t HeldBytes(FlatWait wait = FlatWait::Short) const noexcept
+    {
+        return m_held[static_cast<std::size_t>(wait)].load(std::memory_order_relaxed);
+    }
+    // The most that the chunks in use have taken together.
+    std::size_t PeakHeldBytes() const noexcept
+    {
+        return m_peakHeld.load(std::memory_order_relaxed);
+    }
+
 private:
     friend class FlatPolygon;
     using Chunk = FlatPolygonChunk;
 
     // Room for bytes (a multiple of 16) in the calling thread's current chunk, which holds
     // one more polygon from now on.
-    std::byte* Take(std::size_t bytes, Chunk*& chunk);
+    std::byte* Take(std::size_t bytes, FlatWait wait, Chunk*& chunk);
     // Drops a hold on the chunk; the last one puts it on the free list.
     void Drop(Chunk* chunk) noexcept;
-    Chunk* NewChunk(std::size_t bytes);
+    Chunk* NewChunk(std::size_t bytes, FlatWait wait);
 
     const std::uint64_t m_id; // tells the threads' current chunks of different stores apart
     std::mutex m_mutex;
     std::vector<std::unique_ptr<Chunk>> m_chunks; // all of them, freed with the store
     std::vector<Chunk*> m_free;
+    std::atomic<std::size_t> m_held[2] = {0, 0}; // by FlatWait, changed under m_mutex
+    std::atomic<std::size_t> m_peakHeld{0}; // changed under m_mutex
 };
 
 } // namespace LayerOperations

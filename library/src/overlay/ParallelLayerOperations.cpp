@@ -59,6 +59,31 @@ void ForEachInBlock(std::size_t block, std::size_t count, F&& each)
     }
 }
 
+// The first of each block of consecutive entries, and the entry count at the end: a block
+// ends after maxEntries entries, or once the points its entries are expected to bring reach
+// maxPoints (no points given: blocks of maxEntries).
+std::vector<std::size_t> BlockStarts(std::size_t count, const std::vector<std::uint64_t>& points,
+                                     std::size_t maxEntries, std::uint64_t maxPoints)
+{
+    std::vector<std::size_t> first{0};
+    if (count == 0)
+    {
+        return first;
+    }
+    std::uint64_t blockPoints = 0;
+    for (std::size_t s = 0; s < count; ++s)
+    {
+        if (s - first.back() == maxEntries || (s > first.back() && blockPoints >= maxPoints))
+        {
+            first.push_back(s);
+            blockPoints = 0;
+        }
+        blockPoints += points.empty() ? 0 : points[s];
+    }
+    first.push_back(count);
+    return first;
+}
+
 // The state every parallel operation keeps: the work its workers count for the progress
 // callback, the counter that reports it from the calling thread, and the phase timings.
 class OperationRun
@@ -80,8 +105,10 @@ public:
     // Items on the given number of workers, with the merge done on the calling thread as
     // pieces become ready (see Parallel::ForEach); the time spent merging counts as the merge.
     // With callerWorks, the calling thread also does items while no piece is ready to merge.
+    // mayStart bounds how far the items run ahead of the merge (see Parallel::ForEach).
     bool Items(std::size_t count, unsigned workers, const std::function<void(std::size_t)>& task,
-               const std::function<bool()>& merge, bool callerWorks = false)
+               const std::function<bool()>& merge, bool callerWorks = false,
+               const std::function<bool(std::size_t)>& mayStart = {})
     {
         std::function<bool()> timedMerge;
         if (merge)
@@ -124,7 +151,7 @@ public:
             count, workers, task, [&] { stopping(report); },
             timedMerge ? std::function<bool()>([&] { return stopping(timedMerge); })
                        : std::function<bool()>(),
-            callerWorks);
+            callerWorks, mayStart);
         return failure == nullptr;
     }
 
@@ -198,14 +225,19 @@ public:
         {
             merge(m_next);
             ++m_next;
+            m_head.store(m_next, std::memory_order_relaxed);
         }
         return m_next != first;
     }
+
+    // The first slot not merged yet, read from any thread.
+    std::size_t Head() const noexcept { return m_head.load(std::memory_order_relaxed); }
 
 private:
     std::size_t m_count;
     std::unique_ptr<std::atomic<std::uint32_t>[]> m_pending;
     std::size_t m_next = 0;
+    std::atomic<std::size_t> m_head{0};
 };
 
 class MergedPieces;
@@ -220,13 +252,25 @@ class BlockRuns
 {
 public:
     static constexpr std::size_t SlotsPerBlock = 64;
+    // A block also ends once the points its slots are expected to bring reach this: a block
+    // of large polygons would otherwise hold back a large part of the result until its last
+    // slot is ready, and its run would be as large.
+    static constexpr std::uint64_t PointsPerBlock = std::uint64_t{1} << 15;
 
-    // pending: the items each slot waits for; gridStep: that of the result's node set.
-    BlockRuns(const std::vector<std::uint32_t>& pending, double gridStep)
-        : m_slotCount(pending.size()), m_slots(BlockPending(pending)),
-          m_runs((pending.size() + SlotsPerBlock - 1) / SlotsPerBlock), m_gridStep(gridStep)
+    // pending: the items each slot waits for; gridStep: that of the result's node set;
+    // points: the points each slot is expected to bring (none given: blocks of SlotsPerBlock).
+    BlockRuns(const std::vector<std::uint32_t>& pending, double gridStep,
+              const std::vector<std::uint64_t>& points = {})
+        : m_firstSlot(BlockStarts(pending.size(), points, SlotsPerBlock, PointsPerBlock)),
+          m_blockOf(BlockOfSlots(m_firstSlot)), m_slots(BlockPending(pending, m_blockOf)),
+          m_runs(m_firstSlot.size() - 1), m_gridStep(gridStep)
     {
     }
+
+    std::size_t BlockCount() const noexcept { return m_firstSlot.size() - 1; }
+    std::size_t BlockOf(std::size_t slot) const noexcept { return m_blockOf[slot]; }
+    // The first block not merged yet, read from any thread.
+    std::size_t HeadBlock() const noexcept { return m_slots.Head(); }
 
     // Called by a worker when an item of the slot is done; the one that completes a block
     // prepares its run from collect(slot, points), which appends the points of a slot's flat
@@ -234,14 +278,13 @@ public:
     template <class Collect>
     void Finish(std::size_t slot, Collect&& collect)
     {
-        const std::size_t block = slot / SlotsPerBlock;
+        const std::size_t block = m_blockOf[slot];
         if (!m_slots.FinishAllButOne(block))
         {
             return;
         }
         std::vector<Point> points;
-        for (std::size_t s = block * SlotsPerBlock;
-             s < std::min(m_slotCount, (block + 1) * SlotsPerBlock); ++s)
+        for (std::size_t s = m_firstSlot[block]; s < m_firstSlot[block + 1]; ++s)
         {
             collect(s, points);
         }
@@ -250,6 +293,7 @@ public:
         // piece by piece, which reports it.
         if (run->Prepare(points, m_gridStep))
         {
+            run->ReleaseWorkingRoom(); // a block ahead of the merge waits with its run
             m_runs[block] = std::move(run);
         }
         m_slots.Finish(block);
@@ -261,12 +305,25 @@ public:
     bool MergeReady(MergedPieces& merged, Merge&& merge);
 
 private:
-    static std::vector<std::uint32_t> BlockPending(const std::vector<std::uint32_t>& pending)
+    static std::vector<std::uint32_t> BlockOfSlots(const std::vector<std::size_t>& firstSlot)
     {
-        std::vector<std::uint32_t> blocks((pending.size() + SlotsPerBlock - 1) / SlotsPerBlock, 0);
+        std::vector<std::uint32_t> blockOf(firstSlot.back());
+        for (std::size_t b = 0; b + 1 < firstSlot.size(); ++b)
+        {
+            std::fill(blockOf.begin() + static_cast<std::ptrdiff_t>(firstSlot[b]),
+                      blockOf.begin() + static_cast<std::ptrdiff_t>(firstSlot[b + 1]),
+                      static_cast<std::uint32_t>(b));
+        }
+        return blockOf;
+    }
+
+    static std::vector<std::uint32_t> BlockPending(const std::vector<std::uint32_t>& pending,
+                                                   const std::vector<std::uint32_t>& blockOf)
+    {
+        std::vector<std::uint32_t> blocks(blockOf.empty() ? 0 : blockOf.back() + 1, 0);
         for (std::size_t s = 0; s < pending.size(); ++s)
         {
-            blocks[s / SlotsPerBlock] += pending[s];
+            blocks[blockOf[s]] += pending[s];
         }
         for (std::uint32_t& count : blocks)
         {
@@ -275,7 +332,8 @@ private:
         return blocks;
     }
 
-    std::size_t m_slotCount;
+    std::vector<std::size_t> m_firstSlot; // of each block, and the slot count at the end
+    std::vector<std::uint32_t> m_blockOf; // of each slot
     OrderedSlots m_slots;
     std::vector<std::unique_ptr<SortedPointRun>> m_runs; // null: look the points up piece by piece
     double m_gridStep;
@@ -398,8 +456,7 @@ bool BlockRuns::MergeReady(MergedPieces& merged, Merge&& merge)
             }
             try
             {
-                for (std::size_t s = block * SlotsPerBlock;
-                     s < std::min(m_slotCount, (block + 1) * SlotsPerBlock); ++s)
+                for (std::size_t s = m_firstSlot[block]; s < m_firstSlot[block + 1]; ++s)
                 {
                     merge(s);
                 }
@@ -523,6 +580,27 @@ std::vector<std::vector<Pair>> ChainsByCandidate(const std::vector<PolygonList>&
 }
 
 
+// The points a polygon's pieces are expected to bring to the merge: at most its own and its
+// candidates' points, usually about that.
+std::uint64_t ExpectedPoints(const Polygon& polygon, const PolygonList& candidates)
+{
+    auto points = static_cast<std::uint64_t>(polygon.GetNodeCount());
+    for (const Polygon* candidate : candidates)
+    {
+        points += static_cast<std::uint64_t>(candidate->GetNodeCount());
+    }
+    return points;
+}
+
+std::atomic<std::size_t> g_pieceBytesAhead{DefaultPieceBytesAhead};
+
+// Whether the flat pieces waiting for the merge take so much room that only the work the
+// first unmerged block waits for may start.
+bool FarAhead(const FlatPolygonStore& store)
+{
+    return store.HeldBytes() >= g_pieceBytesAhead.load(std::memory_order_relaxed);
+}
+
 // What a join keeps of an enumerated polygon while its pairs run, a cache line each: the pairs
 // of neighbouring polygons run on different threads at once, and state packed densely would
 // pass its cache lines from core to core at every pair.
@@ -606,15 +684,41 @@ public:
     std::size_t ChainNext(std::size_t p) const { return m_chainNext[p]; }
     static constexpr std::size_t None = static_cast<std::size_t>(-1);
 
-    // The next pair for the thread of the given home, waiting while none is ready; None when
-    // all ran or the run stopped.
+    // Holds back the pairs for which mayStart(p) is false: they wait among the ready ones
+    // until it is true. It is called under the schedule's lock, from any worker, and must
+    // hold back no pair unless it holds back every later one (pairs are numbered by polygon).
+    void HoldBack(std::function<bool(std::size_t)> mayStart) { m_mayStart = std::move(mayStart); }
+
+    // The next pair for the thread of the given home, waiting while none is ready (or every
+    // ready one is held back); None when all ran or the run stopped.
     std::size_t Take(unsigned home)
     {
+        // How long to wait before asking again for pairs held back.
+        constexpr auto heldBackWait = std::chrono::milliseconds(1);
         std::unique_lock lock(m_mutex);
-        ++m_sleepers;
-        m_changed.wait(lock, [&] { return m_stopped || m_left == 0 || m_readyCount > 0; });
-        --m_sleepers;
-        return m_stopped ? None : Pop(home);
+        for (;;)
+        {
+            if (m_stopped || m_left == 0)
+            {
+                return None;
+            }
+            const std::size_t p = Pop(home);
+            if (p != None)
+            {
+                return p;
+            }
+            ++m_sleepers;
+            if (m_readyCount == 0)
+            {
+                m_changed.wait(lock,
+                               [&] { return m_stopped || m_left == 0 || m_readyCount > 0; });
+            }
+            else
+            {
+                m_changed.wait_for(lock, heldBackWait);
+            }
+            --m_sleepers;
+        }
     }
 
     // Take, waiting at most the given time; None also when no pair became ready meanwhile.
@@ -647,7 +751,14 @@ public:
             const std::size_t i = m_polygonOf[p];
             if ((*m_pairwise)[i] != 0 && p + 1 < m_first[i + 1] && --m_waiting[p + 1] == 0)
             {
-                next = p + 1;
+                if (MayStart(p + 1))
+                {
+                    next = p + 1;
+                }
+                else
+                {
+                    Push(p + 1);
+                }
             }
             const std::size_t chained = m_chainNext[p];
             if (chained != None && --m_waiting[chained] == 0)
@@ -682,6 +793,8 @@ public:
 private:
     using Heap = std::priority_queue<std::size_t, std::vector<std::size_t>, std::greater<>>;
 
+    bool MayStart(std::size_t p) const { return !m_mayStart || m_mayStart(p); }
+
     // Called with the mutex held.
     void Push(std::size_t p)
     {
@@ -689,8 +802,9 @@ private:
         ++m_readyCount;
     }
 
-    // The earliest ready pair of the home, else of the next home that has one; None when none
-    // is ready. Called with the mutex held.
+    // The earliest ready pair of the home that may start, else of the next home that has
+    // one; None when none is ready or every ready one is held back (when a home's earliest is
+    // held back, so is every later pair of it). Called with the mutex held.
     std::size_t Pop(unsigned home)
     {
         if (m_readyCount == 0)
@@ -700,7 +814,7 @@ private:
         for (std::size_t k = 0; k < m_ready.size(); ++k)
         {
             Heap& heap = m_ready[(home + k) % m_ready.size()];
-            if (!heap.empty())
+            if (!heap.empty() && MayStart(heap.top()))
             {
                 const std::size_t p = heap.top();
                 heap.pop();
@@ -716,9 +830,13 @@ private:
     std::vector<std::size_t> m_chainNext;
     std::vector<std::uint32_t> m_waiting; // predecessors not done yet
     const std::vector<std::uint8_t>* m_pairwise = nullptr;
-    std::vector<std::uint32_t> m_home;    // of each polygon
-    std::vector<Heap> m_ready;            // by home
+    std::vector<std::uint32_t> m_home; // of each polygon
+    // Ready pairs by home, the first in merge order (by polygon) on top: held-back threads
+    // take the pairs that the merge needs next first, and one look per home tells whether
+    // any may start.
+    std::vector<Heap> m_ready;
     std::size_t m_readyCount = 0;
+    std::function<bool(std::size_t)> m_mayStart;
     std::size_t m_left = 0;
     unsigned m_sleepers = 0; // threads waiting in Take
     bool m_stopped = false;
@@ -774,6 +892,11 @@ void PrepareForSharedReads(const Polygon& polygon, bool indexed)
     }
 }
 
+std::size_t SetPieceBytesAhead(std::size_t bytes) noexcept
+{
+    return g_pieceBytesAhead.exchange(bytes, std::memory_order_relaxed);
+}
+
 ParallelPhases& LastParallelPhases() noexcept
 {
     thread_local ParallelPhases phases;
@@ -786,6 +909,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
 {
     const std::size_t n = polygons.size();
     std::vector<PolygonList> candidates(n);
+    std::vector<std::uint64_t> expectedPoints(n);
     EdgeIndexes indexes(polygons);
     OperationRun run(progress, static_cast<std::int64_t>(2 * n), threads);
 
@@ -796,6 +920,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
                        [&](std::size_t i)
                        {
                            candidates[i] = Candidates(queried, *polygons[i]);
+                           expectedPoints[i] = ExpectedPoints(*polygons[i], candidates[i]);
                            const bool indexed = candidates[i].size() > EdgeIndexThreshold;
                            if (indexed)
                            {
@@ -819,7 +944,22 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
         pieces[i].resize(candidates[i].size());
         pairsOf[i] = static_cast<std::uint32_t>(candidates[i].size());
     }
-    BlockRuns slots(pairsOf, result.GetTopology()->GetNodeSet().GetGridStep());
+    BlockRuns slots(pairsOf, result.GetTopology()->GetNodeSet().GetGridStep(), expectedPoints);
+    // The last chain that each block waits for.
+    std::vector<std::size_t> lastChain(slots.BlockCount(), 0);
+    for (std::size_t k = 0; k < chains.size(); ++k)
+    {
+        for (const Pair& pair : chains[k])
+        {
+            std::size_t& last = lastChain[slots.BlockOf(pair.Polygon)];
+            last = std::max(last, k);
+        }
+    }
+    const auto mayStart = [&](std::size_t k)
+    {
+        const std::size_t head = slots.HeadBlock();
+        return !FarAhead(store) || (head < lastChain.size() && k <= lastChain[head]);
+    };
     const auto collect = [&](std::size_t i, std::vector<Point>& points)
     {
         for (const FlatPolygon& piece : pieces[i])
@@ -875,7 +1015,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
             });
     };
     run.EndPreparing();
-    if (!run.Items(chains.size(), threads, intersectChain, merge, true))
+    if (!run.Items(chains.size(), threads, intersectChain, merge, true, mayStart))
     {
         return false;
     }
@@ -963,7 +1103,16 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             }
         }
     }
-    BlockRuns slots(pending, result.GetTopology()->GetNodeSet().GetGridStep());
+    std::vector<std::uint64_t> expectedPoints(slotCount);
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        expectedPoints[i] = ExpectedPoints(*polygons[i], candidates[i]);
+    }
+    for (std::size_t q = 0; q < queriedPolygons.size(); ++q)
+    {
+        expectedPoints[n + q] = static_cast<std::uint64_t>(queriedPolygons[q]->GetNodeCount());
+    }
+    BlockRuns slots(pending, result.GetTopology()->GetNodeSet().GetGridStep(), expectedPoints);
     // Each pair's remainder of its candidate, handed on along the chain.
     std::vector<std::unique_ptr<Polygon>> remainders(schedule.PairCount());
     // What the merge takes: each enumerated polygon's final rest, each queried polygon's final
@@ -1058,7 +1207,8 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             // The candidate's final remainder.
             if (keep.Queried && remainder != nullptr)
             {
-                finalRemainders[chainEndSlot[p] - n] = FlatPolygon(*remainder, store);
+                finalRemainders[chainEndSlot[p] - n] =
+                    FlatPolygon(*remainder, store, FlatWait::UntilTheEnd);
             }
             remainder.reset();
             slots.Finish(chainEndSlot[p], collect);
@@ -1164,6 +1314,18 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         }
         run.Counter.Step();
     };
+    // Only the pairs that the first unmerged block waits for start while far ahead of the
+    // merge: those of its polygons and of earlier ones (a chain runs in polygon order); once
+    // the merge has reached the queried polygons' remainders, it waits for every pair.
+    const std::size_t firstQueriedBlock =
+        queriedPolygons.empty() ? slots.BlockCount() : slots.BlockOf(n);
+    schedule.HoldBack(
+        [&](std::size_t p)
+        {
+            const std::size_t head = slots.HeadBlock();
+            return !FarAhead(store) || head >= firstQueriedBlock ||
+                   slots.BlockOf(schedule.Polygon(p)) <= head;
+        });
     run.EndPreparing();
     run.OnStop([&] { schedule.Stop(); });
     const unsigned workers = threads - 1;
@@ -1204,25 +1366,42 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     // polygons is one slot of the merge.
     FlatPolygonStore store; // before the rests in it, which go first
     std::vector<FlatRest> rests(n);
-    OrderedSlots slots(std::vector<std::uint32_t>(BlockCount(n), 1));
+    // Blocks of large polygons are shorter: a block's rests wait for the whole block, and
+    // with no sorted run to fill, a short block costs nothing.
+    constexpr std::uint64_t pointsPerBlock = 8192;
+    std::vector<std::uint64_t> points(n);
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        points[i] = static_cast<std::uint64_t>(polygons[i]->GetNodeCount());
+    }
+    const std::vector<std::size_t> first = BlockStarts(n, points, BlockSize, pointsPerBlock);
+    const std::size_t blockCount = first.size() - 1;
+    const auto inBlock = [&first](std::size_t block, const auto& each)
+    {
+        for (std::size_t i = first[block]; i < first[block + 1]; ++i)
+        {
+            each(i);
+        }
+    };
+    OrderedSlots slots(std::vector<std::uint32_t>(blockCount, 1));
     const auto substract = [&](std::size_t block)
     {
-        ForEachInBlock(block, n,
-                       [&](std::size_t i)
-                       {
-                           Polygon& polygon = *polygons[i];
-                           const PolygonList candidates = Candidates(b, polygon);
-                           const std::unique_ptr<Polygon> rest =
-                               ShouldUniteFirst(polygon, candidates)
-                                   ? SubstractUnited(polygon, candidates)
-                                   : SubstractOneByOne(polygon, candidates);
-                           if (rest != nullptr)
-                           {
-                               rests[i] = FlatPolygon(*rest, store);
-                           }
-                       });
+        inBlock(block,
+                [&](std::size_t i)
+                {
+                    Polygon& polygon = *polygons[i];
+                    const PolygonList candidates = Candidates(b, polygon);
+                    const std::unique_ptr<Polygon> rest =
+                        ShouldUniteFirst(polygon, candidates)
+                            ? SubstractUnited(polygon, candidates)
+                            : SubstractOneByOne(polygon, candidates);
+                    if (rest != nullptr)
+                    {
+                        rests[i] = FlatPolygon(*rest, store);
+                    }
+                });
         slots.Finish(block);
-        run.Done.fetch_add(static_cast<std::int64_t>(std::min(BlockSize, n - block * BlockSize)),
+        run.Done.fetch_add(static_cast<std::int64_t>(first[block + 1] - first[block]),
                            std::memory_order_relaxed);
     };
     MergedPieces merged(result);
@@ -1231,17 +1410,19 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
         return slots.MergeReady(
             [&](std::size_t block)
             {
-                ForEachInBlock(block, n,
-                               [&](std::size_t i)
-                               {
-                                   MergeRest(merged, recordParents, polygons[i], rests[i]);
-                                   rests[i].reset();
-                                   run.Counter.Step();
-                               });
+                inBlock(block,
+                        [&](std::size_t i)
+                        {
+                            MergeRest(merged, recordParents, polygons[i], rests[i]);
+                            rests[i].reset();
+                            run.Counter.Step();
+                        });
             });
     };
     run.EndPreparing();
-    if (!run.Items(BlockCount(n), threads, substract, merge, true))
+    const auto mayStart = [&](std::size_t block)
+    { return !FarAhead(store) || block <= slots.Head(); };
+    if (!run.Items(blockCount, threads, substract, merge, true, mayStart))
     {
         return false;
     }

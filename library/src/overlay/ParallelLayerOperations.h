@@ -23,6 +23,16 @@ inline constexpr std::size_t EdgeIndexThreshold = 50;
 // partitioning the polygon candidate by candidate.
 inline constexpr std::size_t PairwiseJoinLimit = 100;
 
+// The room that the flat pieces waiting for the merge may take before only the work that the
+// merge needs next may start: one slow item at the head of the merge order would otherwise let
+// the other threads flatten a large part of the result, all of it waiting, unmerged, for that
+// item. Large enough that on ordinary layers, whose pieces arrive about in merge order, the
+// threads never wait for it.
+inline constexpr std::size_t DefaultPieceBytesAhead = std::size_t{4} << 20;
+// Sets that room for the operations started from now on (tests run them held back all the
+// time with 0) and returns the one before.
+std::size_t SetPieceBytesAhead(std::size_t bytes) noexcept;
+
 // Fills a polygon's lazily computed values (bounds, area, and the edge index when switched
 // on) so that threads reading it at once afterwards only read.
 void PrepareForSharedReads(const Polygon& polygon, bool indexed);

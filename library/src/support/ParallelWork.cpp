@@ -8,7 +8,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #if defined(__linux__)
@@ -205,8 +207,9 @@ private:
 class Run
 {
 public:
-    Run(std::size_t count, const std::function<void(std::size_t)>& task)
-        : m_count(count), m_task(task)
+    Run(std::size_t count, const std::function<void(std::size_t)>& task,
+        std::function<bool(std::size_t)> mayStart)
+        : m_count(count), m_task(task), m_mayStart(std::move(mayStart))
     {
     }
 
@@ -221,12 +224,19 @@ public:
                 {
                     break;
                 }
-                const std::size_t k = m_next.fetch_add(1, std::memory_order_relaxed);
-                if (k >= m_count)
+                const std::optional<std::size_t> k = Take();
+                if (!k.has_value())
+                {
+                    // Held back: the serial work wakes the workers when it has done some.
+                    std::unique_lock lock(m_mutex);
+                    m_serialDone.wait_for(lock, HeldBackWait);
+                    continue;
+                }
+                if (*k >= m_count)
                 {
                     break;
                 }
-                m_task(k);
+                m_task(*k);
             }
         }
         catch (...)
@@ -262,6 +272,10 @@ public:
             {
                 continue;
             }
+            if (progressed && m_mayStart)
+            {
+                m_serialDone.notify_all();
+            }
             if (!progressed && callerWorks && !m_stop.load())
             {
                 lock.unlock();
@@ -294,14 +308,14 @@ public:
     // none was left.
     bool DoItem()
     {
-        const std::size_t k = m_next.fetch_add(1, std::memory_order_relaxed);
-        if (k >= m_count)
+        const std::optional<std::size_t> k = Take();
+        if (!k.has_value() || *k >= m_count)
         {
             return false;
         }
         try
         {
-            m_task(k);
+            m_task(*k);
         }
         catch (...)
         {
@@ -314,6 +328,35 @@ public:
     std::exception_ptr CallerFailure() const { return m_callerFailure; }
 
 private:
+    // How long a held-back worker waits before it asks again, unless woken sooner.
+    static constexpr auto HeldBackWait = std::chrono::milliseconds(1);
+
+    // The next item for this thread: m_count or above when none is left; nullopt while the
+    // next one may not start yet. An item is taken only once it was allowed to start.
+    std::optional<std::size_t> Take()
+    {
+        if (!m_mayStart)
+        {
+            return m_next.fetch_add(1, std::memory_order_relaxed);
+        }
+        std::size_t k = m_next.load(std::memory_order_relaxed);
+        for (;;)
+        {
+            if (k >= m_count)
+            {
+                return k;
+            }
+            if (!m_mayStart(k))
+            {
+                return std::nullopt;
+            }
+            if (m_next.compare_exchange_weak(k, k + 1, std::memory_order_relaxed))
+            {
+                return k;
+            }
+        }
+    }
+
     // Calls the calling thread's part (the serial work or the poll) with the lock released.
     // An exception stops the workers and becomes the caller's failure: false then.
     template <class Call>
@@ -347,10 +390,12 @@ private:
 
     const std::size_t m_count;
     const std::function<void(std::size_t)>& m_task;
+    const std::function<bool(std::size_t)> m_mayStart; // empty: every item may start
     std::atomic<std::size_t> m_next{0};
     std::atomic<bool> m_stop{false};
     std::mutex m_mutex;
     std::condition_variable m_changed;
+    std::condition_variable m_serialDone; // wakes workers held back by m_mayStart
     unsigned m_ended = 0;
     std::exception_ptr m_taskFailure;
     std::exception_ptr m_callerFailure; // of poll or serial
@@ -368,9 +413,10 @@ std::exception_ptr ForEach(std::size_t count, unsigned threads,
 std::exception_ptr ForEach(std::size_t count, unsigned threads,
                            const std::function<void(std::size_t)>& task,
                            const std::function<void()>& poll,
-                           const std::function<bool()>& serial, bool callerWorks)
+                           const std::function<bool()>& serial, bool callerWorks,
+                           const std::function<bool(std::size_t)>& mayStart)
 {
-    Run run(count, task);
+    Run run(count, task, serial ? mayStart : std::function<bool(std::size_t)>());
     const WorkerSetUp setUp = WorkerSetUp::Capture();
     // The calling thread counts as one of the threads when it does items too.
     const unsigned started = callerWorks && serial ? std::max(threads, 2U) - 1 : threads;

@@ -57,9 +57,15 @@ std::exception_ptr ForEach(std::size_t count, unsigned threads,
 // one of poll and is rethrown after they ended. With callerWorks, the calling thread also does
 // items while serial() has nothing ready, and counts as one of the threads: two threads are
 // then the caller and one worker, not the caller beside two workers on two cores.
+// mayStart(k), when given, bounds how far the items run ahead of the serial work: no thread
+// starts item k (items start in ascending order) while it returns false; held-back workers
+// ask again after serial() did something, or after a millisecond. It must return true for
+// every item that the serial work waits for next, or the run could wait forever; it is
+// called from several threads at once.
 std::exception_ptr ForEach(std::size_t count, unsigned threads,
                            const std::function<void(std::size_t)>& task,
                            const std::function<void()>& poll,
-                           const std::function<bool()>& serial, bool callerWorks = false);
+                           const std::function<bool()>& serial, bool callerWorks = false,
+                           const std::function<bool(std::size_t)>& mayStart = {});
 
 } // namespace Arealis::Parallel

@@ -101,4 +101,14 @@ TEST(FlatPolygonTest, ReleasedRoomIsReusedWithoutTouchingTheFlatPolygonsThatRema
         ASSERT_EQ(RingsOf(*added).size(), RingsOf(*polygons[i % polygons.size()]).size());
         EXPECT_EQ(PointsOf(*added), PointsOf(*polygons[i % polygons.size()]));
     }
+    // The room in use counts what the flat polygons held at most, and only the chunks that
+    // the two threads were filling (64 KiB each) once every one is released.
+    std::size_t points = 0;
+    for (std::size_t i = polygons.size(); i < flats.size(); ++i)
+    {
+        points += flats[i].Points().size();
+    }
+    EXPECT_GE(store.PeakHeldBytes(), points * sizeof(Point));
+    flats.clear();
+    EXPECT_LE(store.HeldBytes(), 2U << 16);
 }

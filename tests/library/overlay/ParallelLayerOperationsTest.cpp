@@ -10,6 +10,7 @@
 #include "PolygonQueries.h"
 #include "model/FreeNodeStore.h"
 #include "model/ModelTestSupport.h"
+#include "overlay/ParallelLayerOperations.h"
 #include "support/ParallelWork.h"
 
 #include <algorithm>
@@ -214,6 +215,11 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
                 EXPECT_EQ(Run(operation, *pairs[p].first, *pairs[p].second, threads), single)
                     << name << ", pair " << p << ", " << threads << " threads";
             }
+            // Held back all the time: only the work that the merge needs next starts.
+            const std::size_t room = LayerOperations::SetPieceBytesAhead(0);
+            const std::string heldBack = Run(operation, *pairs[p].first, *pairs[p].second, 2);
+            LayerOperations::SetPieceBytesAhead(room);
+            EXPECT_EQ(heldBack, single) << name << ", pair " << p << ", held back";
         }
     }
 }
@@ -403,6 +409,60 @@ TEST_F(ParallelLayerOperationsTest, AFailingItemStopsTheOthersAndComesBackAfterE
                      [] { throw std::logic_error("stop"); }),
                  std::logic_error);
     EXPECT_LT(ran.load(), count);
+}
+
+TEST_F(ParallelLayerOperationsTest, ASlowItemAtTheHeadOfTheMergeHoldsTheOthersBackToTheBound)
+{
+    // Items merged in order, at most `ahead` of them past the merge may start; item 0 lingers
+    // once the others went as far as they may, so that threads ignoring the bound (the calling
+    // thread among them) would do many more meanwhile, all waiting unmerged for it.
+    constexpr std::size_t count = 3000;
+    constexpr std::size_t ahead = 16;
+    for (const unsigned threads : {2U, 3U})
+    {
+        std::vector<std::atomic<bool>> done(count);
+        std::atomic<std::size_t> merged{0};
+        std::atomic<std::size_t> started{0};
+        std::atomic<std::size_t> unmerged{0}; // done and waiting for the merge
+        std::atomic<std::size_t> mostUnmerged{0};
+        const auto task = [&](std::size_t k)
+        {
+            started.fetch_add(1);
+            if (k == 0)
+            {
+                const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+                while (started.load() < ahead && std::chrono::steady_clock::now() < until)
+                {
+                    std::this_thread::yield();
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            const std::size_t now = unmerged.fetch_add(1) + 1;
+            std::size_t most = mostUnmerged.load();
+            while (most < now && !mostUnmerged.compare_exchange_weak(most, now))
+            {
+            }
+            done[k].store(true);
+        };
+        const auto merge = [&]
+        {
+            std::size_t next = merged.load();
+            const std::size_t first = next;
+            for (; next < count && done[next].load(); ++next)
+            {
+                unmerged.fetch_sub(1);
+            }
+            merged.store(next);
+            return next != first;
+        };
+        const std::exception_ptr failure = Parallel::ForEach(
+            count, threads, task, {}, merge, true,
+            [&](std::size_t k) { return k < merged.load() + ahead; });
+        EXPECT_EQ(failure, nullptr);
+        EXPECT_EQ(merged.load(), count) << threads << " threads";
+        EXPECT_EQ(started.load(), count) << threads << " threads";
+        EXPECT_LE(mostUnmerged.load(), ahead) << threads << " threads";
+    }
 }
 
 } // namespace
