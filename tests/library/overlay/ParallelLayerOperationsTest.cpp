@@ -289,8 +289,8 @@ TEST_F(ParallelLayerOperationsTest, UnionAndUniteDependOnNoThreadCountAndMergeOn
         EXPECT_EQ(Run(unite, circles, shiftedCircles, 3), single) << perSide;
     }
 
-    // Stopped part way, while unions wait for the unions below them on other threads: the
-    // stop comes back once every thread has ended, and nothing is added.
+    // Stopped part way, while the threads are inside their subtrees or the unions above them:
+    // the stop comes back once every thread has ended, and nothing is added.
     PolygonLayer& many = MakeLayer(Circles(12, 300, 0.25));
     Collections::PlainArray<Polygon*> polygons;
     for (Polygon* polygon : PolygonsOf(many))
