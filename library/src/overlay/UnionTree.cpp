@@ -4,6 +4,7 @@
 #include "support/ParallelWork.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <exception>
@@ -36,28 +37,87 @@ std::int64_t NodesOf(const std::vector<std::vector<Polygon*>>& groups)
 }
 
 // A union of the tree: the item at Slot made of the items at [FirstChild, FirstChild +
-// ChildCount) of the level below (one child is passed on as it is).
+// ChildCount) of the level below (one child is passed on as it is). Parent is the union its
+// item goes into (None for a group's root), Pending how many of its children are unions.
 struct UnionTask
 {
     std::size_t Slot;
     std::size_t FirstChild;
     std::size_t ChildCount;
+    std::size_t Parent;
+    std::size_t Pending;
 };
+
+// A subtree that one thread runs as a whole: its unions are the tasks [Begin, End) (a
+// subtree's unions are consecutive in post-order), its root the last.
+struct Subtree
+{
+    std::size_t Begin;
+    std::size_t End;
+};
+
+// The tree levels of a group of the given size (0 for a single polygon), and the size of a
+// level.
+std::size_t TopLevel(std::size_t size)
+{
+    std::size_t level = 0;
+    for (; size > 1; size = (size + FanIn - 1) / FanIn)
+    {
+        ++level;
+    }
+    return level;
+}
+
+std::size_t LevelSize(std::size_t size, std::size_t level)
+{
+    for (; level > 0; --level)
+    {
+        size = (size + FanIn - 1) / FanIn;
+    }
+    return size;
+}
+
+// The highest level whose subtrees the threads take whole. The higher, the longer a thread
+// works on unions whose inputs it made itself (hot in its cache, their records reused by its
+// own allocations); the lower, the more subtrees there are to share out evenly.
+std::size_t SubtreeLevel(const std::vector<std::vector<Polygon*>>& groups, unsigned threads)
+{
+    constexpr std::size_t MaxLevel = 3;  // subtrees of up to 27 polygons
+    constexpr std::size_t PerThread = 8; // subtrees per thread at least, for the balance
+    for (std::size_t level = MaxLevel; level > 1; --level)
+    {
+        std::size_t subtrees = 0;
+        for (const std::vector<Polygon*>& group : groups)
+        {
+            if (group.size() > 1)
+            {
+                subtrees += LevelSize(group.size(), std::min(level, TopLevel(group.size())));
+            }
+        }
+        if (subtrees >= PerThread * threads)
+        {
+            return level;
+        }
+    }
+    return 1;
+}
 
 // Every position of every group's tree, level by level, and the unions that fill them in
 // post-order: a union comes right after the unions of its subtree. Run in that order, only
 // the unions along the path to the present one are alive; level by level, the whole level
-// below would be (for adjacent polygons, about every input node again).
+// below would be (for adjacent polygons, about every input node again). The subtrees at
+// subtreeLevel (or a smaller group's whole tree) are listed in post-order for the threads.
 struct TreePlan
 {
     std::vector<TreeItem> Slots;
     std::vector<UnionTask> Tasks;
+    std::vector<Subtree> Subtrees;
     // Each group's root slot; None for an empty group.
     std::vector<std::size_t> Roots;
 
     static constexpr std::size_t None = static_cast<std::size_t>(-1);
 
-    explicit TreePlan(const std::vector<std::vector<Polygon*>>& groups)
+    TreePlan(const std::vector<std::vector<Polygon*>>& groups, std::size_t subtreeLevel)
     {
         for (const std::vector<Polygon*>& group : groups)
         {
@@ -84,26 +144,47 @@ struct TreePlan
                 Slots[starts[0] + i].pPolygon = group[i];
             }
             const std::size_t top = starts.size() - 1;
-            AddSubtree(starts, sizes, top, 0);
+            if (top > 0)
+            {
+                AddSubtree(starts, sizes, top, 0, std::min(subtreeLevel, top));
+            }
             Roots.push_back(starts[top]);
         }
     }
 
 private:
-    void AddSubtree(const std::vector<std::size_t>& starts, const std::vector<std::size_t>& sizes,
-                    std::size_t level, std::size_t index)
+    // Adds the unions of the subtree whose root is item index of level (at least 1); returns
+    // the root's task.
+    std::size_t AddSubtree(const std::vector<std::size_t>& starts,
+                           const std::vector<std::size_t>& sizes, std::size_t level,
+                           std::size_t index, std::size_t subtreeLevel)
     {
-        if (level == 0)
-        {
-            return;
-        }
+        const std::size_t begin = Tasks.size();
         const std::size_t first = index * FanIn;
         const std::size_t count = std::min(FanIn, sizes[level - 1] - first);
-        for (std::size_t k = 0; k < count; ++k)
+        std::array<std::size_t, FanIn> children{};
+        if (level > 1)
         {
-            AddSubtree(starts, sizes, level - 1, first + k);
+            for (std::size_t k = 0; k < count; ++k)
+            {
+                children[k] = AddSubtree(starts, sizes, level - 1, first + k, subtreeLevel);
+            }
         }
-        Tasks.push_back(UnionTask{starts[level] + index, starts[level - 1] + first, count});
+        const std::size_t task = Tasks.size();
+        Tasks.push_back(UnionTask{starts[level] + index, starts[level - 1] + first, count, None,
+                                  level > 1 ? count : 0});
+        if (level > 1)
+        {
+            for (std::size_t k = 0; k < count; ++k)
+            {
+                Tasks[children[k]].Parent = task;
+            }
+        }
+        if (level == subtreeLevel)
+        {
+            Subtrees.push_back(Subtree{begin, task + 1});
+        }
+        return task;
     }
 };
 
@@ -169,7 +250,8 @@ void RunItems(std::size_t count, unsigned threads, const std::function<void(std:
 std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& groups,
                                   unsigned threads, const TreeProgress& progress)
 {
-    TreePlan plan(groups);
+    const bool parallel = threads > 1 && NodesOf(groups) >= ParallelTreeNodes;
+    TreePlan plan(groups, parallel ? SubtreeLevel(groups, threads) : 1);
     std::atomic<std::int64_t> unions{0};
     std::int64_t reported = 0;
     const std::function<void()> report = [&]
@@ -181,64 +263,71 @@ std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& grou
             progress(done);
         }
     };
-    const std::size_t taskCount = plan.Tasks.size();
-    if (threads <= 1 || taskCount <= 1 || NodesOf(groups) < ParallelTreeNodes)
+    const auto unite = [&](std::size_t t, const std::function<void()>& afterUnion)
+    {
+        const UnionTask& task = plan.Tasks[t];
+        plan.Slots[task.Slot] =
+            UniteRun(plan.Slots, task.FirstChild, task.ChildCount, unions, afterUnion);
+    };
+    if (!parallel || plan.Subtrees.size() <= 1)
     {
         // On one thread the progress follows every union.
-        for (const UnionTask& task : plan.Tasks)
+        for (std::size_t t = 0; t < plan.Tasks.size(); ++t)
         {
-            plan.Slots[task.Slot] =
-                UniteRun(plan.Slots, task.FirstChild, task.ChildCount, unions, report);
+            unite(t, report);
         }
     }
     else
     {
-        // Threads take the unions in post-order, so a union's children were taken before it:
-        // it waits for those still running, and every wait ends. A failed union marks its
-        // slot done all the same, and the unions above it then do nothing.
-        // Whether each slot holds its item: the inputs from the start, the unions once made.
-        const auto done = std::make_unique<std::atomic<bool>[]>(plan.Slots.size());
-        for (std::size_t slot = 0; slot < plan.Slots.size(); ++slot)
+        // Threads take the subtrees in post-order and run each whole; the thread that makes
+        // the last child of a union above them makes that union too, and so on up, while the
+        // others go on to the next subtree. No thread waits for another, and a union mostly
+        // reads what its own thread made just before.
+        const auto pending = std::make_unique<std::atomic<std::size_t>[]>(plan.Tasks.size());
+        for (std::size_t t = 0; t < plan.Tasks.size(); ++t)
         {
-            done[slot].store(true, std::memory_order_relaxed);
+            pending[t].store(plan.Tasks[t].Pending, std::memory_order_relaxed);
         }
-        for (const UnionTask& task : plan.Tasks)
-        {
-            done[task.Slot].store(false, std::memory_order_relaxed);
-        }
-        std::atomic<bool> failed{false};
-        const auto finish = [&](std::size_t slot)
-        {
-            done[slot].store(true, std::memory_order_release);
-            done[slot].notify_all();
-        };
+        // Set by a failed union or a stopping progress: the threads then leave their subtree.
+        std::atomic<bool> stop{false};
+        const auto stopping = [&] { return stop.load(std::memory_order_relaxed); };
         RunItems(
-            taskCount, threads,
-            [&](std::size_t k)
+            plan.Subtrees.size(), threads,
+            [&](std::size_t s)
             {
-                const UnionTask& task = plan.Tasks[k];
                 try
                 {
-                    for (std::size_t c = task.FirstChild; c < task.FirstChild + task.ChildCount;
-                         ++c)
+                    const Subtree& subtree = plan.Subtrees[s];
+                    for (std::size_t t = subtree.Begin; t < subtree.End && !stopping(); ++t)
                     {
-                        done[c].wait(false, std::memory_order_acquire);
+                        unite(t, {});
                     }
-                    if (!failed.load(std::memory_order_acquire))
+                    for (std::size_t t = plan.Tasks[subtree.End - 1].Parent;
+                         t != TreePlan::None && !stopping() &&
+                         pending[t].fetch_sub(1, std::memory_order_acq_rel) == 1;
+                         t = plan.Tasks[t].Parent)
                     {
-                        plan.Slots[task.Slot] =
-                            UniteRun(plan.Slots, task.FirstChild, task.ChildCount, unions, {});
+                        unite(t, {});
                     }
                 }
                 catch (...)
                 {
-                    failed.store(true, std::memory_order_release);
-                    finish(task.Slot);
+                    stop.store(true, std::memory_order_relaxed);
                     throw;
                 }
-                finish(task.Slot);
             },
-            report);
+            [&]
+            {
+                try
+                {
+                    report();
+                }
+                catch (...)
+                {
+                    stop.store(true, std::memory_order_relaxed);
+                    throw;
+                }
+            });
     }
     std::vector<TreeItem> results(groups.size());
     for (std::size_t g = 0; g < groups.size(); ++g)

@@ -3,8 +3,9 @@
 // Unions of many polygons by a fixed tree: each group's polygons are united three at a time,
 // then the unions three at a time, and so on until one polygon is left per group. The unions
 // run subtree by subtree (post-order), so that few intermediate unions are alive at once, and
-// are split over threads, a union waiting for its children; the tree depends only on the
-// groups and their order, so the result is the same whatever the thread count.
+// are split over threads by subtrees, a union above them made by the thread that made its
+// last child; the tree depends only on the groups and their order, so the result is the same
+// whatever the thread count.
 
 #include "Arealis/Polygon.h"
 

@@ -27,6 +27,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace Arealis;
@@ -267,9 +268,9 @@ TEST_F(ParallelLayerOperationsTest, UnionAndUniteDependOnNoThreadCountAndMergeOn
     EXPECT_EQ(AreasOf(*results->Union(&mixed, &corner, false)), (std::vector<double>{26, 4, 1}));
 
     // Every polygon of two layers of many-sided polygons united into one, its parents the
-    // polygons in their order (enough nodes for the unions to be split over the threads).
-    PolygonLayer& circles = MakeLayer(Circles(5, 150, 0.0));
-    PolygonLayer& shiftedCircles = MakeLayer(Circles(5, 150, 0.5));
+    // polygons in their order (enough nodes for the unions to be split over the threads): few
+    // large polygons, whose threads take single unions, and many small ones, whose threads
+    // take subtrees of several.
     const auto unite = [&](Topology& t, PolygonLayer* a, PolygonLayer* b)
     {
         Collections::PlainArray<Polygon*> polygons;
@@ -285,12 +286,17 @@ TEST_F(ParallelLayerOperationsTest, UnionAndUniteDependOnNoThreadCountAndMergeOn
         Overlay::UnitePolygons(&enumerator, *result, true);
         return result;
     };
-    const std::string single = Run(unite, circles, shiftedCircles, 1);
-    EXPECT_EQ(Run(unite, circles, shiftedCircles, 2), single);
-    EXPECT_EQ(Run(unite, circles, shiftedCircles, 3), single);
+    for (const auto& [perSide, vertices] : {std::pair{5, 150}, std::pair{12, 40}})
+    {
+        PolygonLayer& circles = MakeLayer(Circles(perSide, vertices, 0.0));
+        PolygonLayer& shiftedCircles = MakeLayer(Circles(perSide, vertices, 0.5));
+        const std::string single = Run(unite, circles, shiftedCircles, 1);
+        EXPECT_EQ(Run(unite, circles, shiftedCircles, 2), single) << perSide;
+        EXPECT_EQ(Run(unite, circles, shiftedCircles, 3), single) << perSide;
+    }
 
-    // Stopped part way, while unions wait for the unions below them on other threads: the
-    // stop comes back once every thread has ended, and nothing is added.
+    // Stopped part way, while the threads are inside their subtrees or the unions above them:
+    // the stop comes back once every thread has ended, and nothing is added.
     PolygonLayer& many = MakeLayer(Circles(12, 300, 0.25));
     Collections::PlainArray<Polygon*> polygons;
     for (Polygon* polygon : PolygonsOf(many))
