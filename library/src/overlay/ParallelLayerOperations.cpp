@@ -1344,6 +1344,33 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     return true;
 }
 
+namespace
+{
+
+// Polygons of at least this many points are large for the subtraction's schedule.
+constexpr std::uint64_t LargePolygonPoints = 8192;
+
+// Counts a large block as ended when its work ends, by failure too.
+class LargeBlockEnd
+{
+public:
+    explicit LargeBlockEnd(std::atomic<std::size_t>* ended) noexcept : m_ended(ended) {}
+    ~LargeBlockEnd()
+    {
+        if (m_ended != nullptr)
+        {
+            m_ended->fetch_add(1, std::memory_order_release);
+        }
+    }
+    LargeBlockEnd(const LargeBlockEnd&) = delete;
+    LargeBlockEnd& operator=(const LargeBlockEnd&) = delete;
+
+private:
+    std::atomic<std::size_t>* m_ended;
+};
+
+} // namespace
+
 bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, PolygonLayer& result,
                          bool recordParents, const Progress& progress, unsigned threads)
 {
@@ -1384,8 +1411,23 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
         }
     };
     OrderedSlots slots(std::vector<std::uint32_t>(blockCount, 1));
+    // Blocks with a large polygon run one at a time: the working room of its overlay and the
+    // rest it leaves grow with it, and two at once, beside the merge of an earlier large rest,
+    // make the operation's peak. A large block starts once every earlier one has ended, which
+    // holds none back for ever: those were taken before it and are running.
+    std::vector<std::size_t> largeBefore(blockCount + 1, 0);
+    for (std::size_t block = 0; block < blockCount; ++block)
+    {
+        bool large = false;
+        inBlock(block, [&](std::size_t i) { large = large || points[i] >= LargePolygonPoints; });
+        largeBefore[block + 1] = largeBefore[block] + (large ? 1 : 0);
+    }
+    const auto isLarge = [&](std::size_t block)
+    { return largeBefore[block + 1] != largeBefore[block]; };
+    std::atomic<std::size_t> largeEnded{0};
     const auto substract = [&](std::size_t block)
     {
+        const LargeBlockEnd end{isLarge(block) ? &largeEnded : nullptr};
         inBlock(block,
                 [&](std::size_t i)
                 {
@@ -1421,7 +1463,11 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     };
     run.EndPreparing();
     const auto mayStart = [&](std::size_t block)
-    { return !FarAhead(store) || block <= slots.Head(); };
+    {
+        return (!FarAhead(store) || block <= slots.Head()) &&
+               (!isLarge(block) ||
+                largeEnded.load(std::memory_order_acquire) == largeBefore[block]);
+    };
     if (!run.Items(blockCount, threads, substract, merge, true, mayStart))
     {
         return false;

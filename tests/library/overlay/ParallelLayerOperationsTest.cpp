@@ -178,6 +178,8 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
     PolygonLayer& overlapping = MakeLayer(OverlappingBoxes(60, 14.0), true);
     PolygonLayer& circles = MakeLayer(Circles(5, 150, 0.0));
     PolygonLayer& shiftedCircles = MakeLayer(Circles(5, 150, 0.5));
+    // Polygons large enough that the subtraction runs them one at a time.
+    PolygonLayer& largeCircles = MakeLayer(Circles(2, 8200, 0.0));
     // One long ring over the coverage: the workers test the cells inside it against it at once.
     Points disc;
     for (int k = 0; k < 4 * Ring::HeightIndexThreshold; ++k)
@@ -202,7 +204,7 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
     const std::vector<std::pair<PolygonLayer*, PolygonLayer*>> pairs = {
         {&coverage, &shifted}, {&shifted, &coverage}, {&overlapping, &coverage},
         {&coverage, &overlapping}, {&coverage, &coverage}, {&circles, &shiftedCircles},
-        {&coverage, &discLayer}};
+        {&coverage, &discLayer}, {&largeCircles, &shiftedCircles}};
     for (const auto& [name, operation] : operations)
     {
         for (std::size_t p = 0; p < pairs.size(); ++p)
