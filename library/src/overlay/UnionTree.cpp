@@ -18,6 +18,13 @@ namespace
 
 // Items of a group that one union task combines.
 constexpr std::size_t FanIn = 3;
+
+// The size of the level above one of the given size: one union per FanIn items.
+constexpr std::size_t LevelAbove(std::size_t size)
+{
+    return (size + FanIn - 1) / FanIn;
+}
+
 // A tree whose polygons have fewer nodes than this runs on the calling thread: starting
 // threads would cost more than its unions (a unite of a few small polygons, called once per
 // group of a dissolve).
@@ -61,7 +68,7 @@ struct Subtree
 std::size_t TopLevel(std::size_t size)
 {
     std::size_t level = 0;
-    for (; size > 1; size = (size + FanIn - 1) / FanIn)
+    for (; size > 1; size = LevelAbove(size))
     {
         ++level;
     }
@@ -72,7 +79,7 @@ std::size_t LevelSize(std::size_t size, std::size_t level)
 {
     for (; level > 0; --level)
     {
-        size = (size + FanIn - 1) / FanIn;
+        size = LevelAbove(size);
     }
     return size;
 }
@@ -129,7 +136,7 @@ struct TreePlan
             // The first slot of each level of this group, and the level's size.
             std::vector<std::size_t> starts;
             std::vector<std::size_t> sizes;
-            for (std::size_t size = group.size();; size = (size + FanIn - 1) / FanIn)
+            for (std::size_t size = group.size();; size = LevelAbove(size))
             {
                 starts.push_back(Slots.size());
                 sizes.push_back(size);
