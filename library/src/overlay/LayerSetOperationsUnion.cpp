@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -74,9 +75,38 @@ private:
 // Components of the overlap graph; a component's root is its smallest id.
 using Components = DisjointSets<Id>;
 
-// The polygons of the index that overlap polygon id, as ids, those up to minId left out.
-std::vector<Id> OverlappingIn(const PolygonsSet& index, const Numbering& numbering, Id id,
-                              Id minId)
+// The components while the pair tests run on several threads. A pair whose polygons are in one
+// component already needs no test: its overlap would join nothing. The components are those of
+// the overlap graph whichever pairs are left out so, hence the same for every order and thread
+// count; only the number of tests depends on the order. Most pairs of a coverage against another
+// are left out: once a few overlaps join a neighbourhood, its remaining pairs, touching or
+// overlapping, are inside one component.
+class SharedComponents
+{
+public:
+    explicit SharedComponents(Components& components) : m_components(components) {}
+
+    bool Connected(Id a, Id b)
+    {
+        const std::scoped_lock lock(m_mutex);
+        return m_components.Root(a) == m_components.Root(b);
+    }
+
+    void Join(Id a, Id b)
+    {
+        const std::scoped_lock lock(m_mutex);
+        m_components.Join(a, b);
+    }
+
+private:
+    Components& m_components;
+    std::mutex m_mutex;
+};
+
+// The polygons of the index that overlap polygon id and were not in its component yet, as ids;
+// each is joined to it at once, so that later tests of the round may be left out.
+std::vector<Id> JoinOverlappingIn(const PolygonsSet& index, const Numbering& numbering, Id id,
+                                  SharedComponents& components)
 {
     const Polygon& polygon = numbering[id];
     std::vector<Id> found;
@@ -84,9 +114,10 @@ std::vector<Id> OverlappingIn(const PolygonsSet& index, const Numbering& numberi
                            [&](Polygon* pCandidate)
                            {
                                const Id other = numbering.IdOf(pCandidate);
-                               if (other != id && other >= minId &&
+                               if (other != id && !components.Connected(id, other) &&
                                    polygon.Overlaps(pCandidate))
                                {
+                                   components.Join(id, other);
                                    found.push_back(other);
                                }
                                return true;
@@ -187,20 +218,17 @@ void LinkListed(const Numbering& numbering, const PolygonsSet* pStart, const Pol
     }
     counter.AddToTotal(static_cast<std::int64_t>(pairs.size()) -
                        static_cast<std::int64_t>(count));
-    std::vector<char> overlap(pairs.size(), 0);
+    SharedComponents shared(components);
     TestInBlocks(pairs.size(), threads, counter,
                  [&](std::size_t k)
                  {
                      const auto [id, other] = pairs[k];
-                     overlap[k] = numbering[id].Overlaps(&numbering[other]) ? 1 : 0;
+                     if (!shared.Connected(id, other) &&
+                         numbering[id].Overlaps(&numbering[other]))
+                     {
+                         shared.Join(id, other);
+                     }
                  });
-    for (std::size_t k = 0; k < pairs.size(); ++k)
-    {
-        if (overlap[k] != 0)
-        {
-            components.Join(pairs[k].first, pairs[k].second);
-        }
-    }
 }
 
 // Links overlapping start polygons where a listed polygon reached one of them, in rounds from
@@ -228,15 +256,18 @@ void LinkReachedStart(const Numbering& numbering, const PolygonsSet& start,
     while (!frontier.empty())
     {
         counter.AddToTotal(static_cast<std::int64_t>(frontier.size()));
+        // A polygon already in the component of the one tested is reached already, or is
+        // joined in this round by another test, which lists it: leaving it out changes neither
+        // the components nor the next frontier.
         std::vector<std::vector<Id>> overlaps(frontier.size());
+        SharedComponents shared(components);
         TestInBlocks(frontier.size(), threads, counter, [&](std::size_t i)
-                     { overlaps[i] = OverlappingIn(start, numbering, frontier[i], 0); });
+                     { overlaps[i] = JoinOverlappingIn(start, numbering, frontier[i], shared); });
         std::vector<Id> next;
         for (std::size_t i = 0; i < frontier.size(); ++i)
         {
             for (const Id other : overlaps[i])
             {
-                components.Join(frontier[i], other);
                 if (reached[other] == 0)
                 {
                     reached[other] = 1;

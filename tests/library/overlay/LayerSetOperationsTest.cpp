@@ -334,6 +334,33 @@ TEST_F(LayerSetOperationsTest, UnionDissolvesChainsOfOverlapsAcrossBothLayers)
     }
 }
 
+TEST_F(LayerSetOperationsTest, UnionFollowsOverlapsWithinTheLargerLayerFromWhereTheOtherReachesIt)
+{
+    // A chain of five overlapping boxes in the larger layer, which the other layer's one box
+    // reaches at its first; a sixth box touches the chain's end, a seventh overlaps nothing.
+    PolygonLayer& start = MakeLayer({Box(0, 0, 2, 1), Box(1, 0, 3, 1), Box(2.5, 0, 4, 1),
+                                     Box(3.5, 0, 5, 1), Box(4.5, 0, 6, 1), Box(6, 0, 7, 1),
+                                     Box(10, 0, 11, 1)},
+                                    true);
+    PolygonLayer& listed = MakeLayer({Box(-1, 0.25, 0.5, 0.75)});
+
+    for (const unsigned threads : {1U, 2U})
+    {
+        Results().SetLayerThreads(static_cast<std::int32_t>(threads));
+        PolygonLayer* result = Results().Union(&listed, &start, false);
+        ASSERT_EQ(result->GetPolygonCount(), 3) << threads << " threads";
+        std::vector<double> areas;
+        for (Polygon* polygon : PolygonsOf(*result))
+        {
+            areas.push_back(NetArea(*polygon));
+        }
+        std::sort(areas.begin(), areas.end());
+        EXPECT_DOUBLE_EQ(areas[0], 1.0);
+        EXPECT_DOUBLE_EQ(areas[1], 1.0);
+        EXPECT_NEAR(areas[2], 6.0 + 0.5, 1e-12);
+    }
+}
+
 TEST_F(LayerSetOperationsTest, UnionDropsPolygonsLyingInsideAPolygonOfTheOtherLayer)
 {
     // The union starts from the layer with more polygons and examines the other one's.
