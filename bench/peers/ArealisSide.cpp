@@ -8,6 +8,8 @@
 #include "Arealis/Topology.h"
 #include "Collections/IEnumerator.h"
 #include "CommandLine.h"
+#include "Formats/PrecisionChoice.h"
+#include "Formats/VectorSource.h"
 #include "Run.h"
 #include "Shapefile/Reporter.h"
 #include "Shapefile/ShapefileReader.h"
@@ -92,6 +94,11 @@ ArealisLayer::ArealisLayer(const std::string& path) : m_topology(Arealis::Topolo
 {
     try
     {
+        // The precision the command-line tool would choose for the file: degrees' defaults
+        // when its reference system is in longitude and latitude, so that both engines
+        // compare the same answer on such files.
+        const Formats::SourceDescription description = Formats::ReadShapefileCompanions(path);
+        m_topology->SetPrecision(Formats::PrecisionChoice{}.For(description.System.IsGeographic));
         m_layer = m_topology->CreatePolygonLayer(true);
         SilentReporter reporter;
         Arealis::ReadShapefile(*m_layer, path, reporter);
@@ -111,6 +118,11 @@ ArealisLayer::ArealisLayer(const std::string& path) : m_topology(Arealis::Topolo
 ArealisLayer::~ArealisLayer()
 {
     Arealis::Topology::Delete(m_topology);
+}
+
+const Arealis::Precision& ArealisLayer::Precision() const
+{
+    return m_topology->GetPrecision();
 }
 
 std::int64_t ArealisLayer::VertexCount() const
@@ -156,6 +168,7 @@ const char* NameOf(PairOperation operation)
 Outcome RunArealis(LayerOperation operation, const ArealisLayer& a, const ArealisLayer& b)
 {
     const TopologyScope topology;
+    topology->SetPrecision(a.Precision()); // as the tool's result layer
     Arealis::PolygonLayer* pA = &a.Layer();
     Arealis::PolygonLayer* pB = &b.Layer();
     Outcome outcome;

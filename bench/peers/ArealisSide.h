@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Arealis/Precision.h"
 #include "Outcome.h"
 
 #include <memory>
@@ -29,6 +30,8 @@ public:
     Arealis::PolygonLayer& Layer() const { return *m_layer; }
     const std::vector<Arealis::Polygon*>& Polygons() const { return m_polygons; }
     std::int64_t VertexCount() const;
+    // The node grid and tolerance chosen for the file, as the command-line tool chooses them.
+    const Arealis::Precision& Precision() const;
 
 private:
     Arealis::Topology* m_topology = nullptr;
