@@ -5,32 +5,19 @@
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
 #include "Collections/LowerBoundFrom.h"
+#include "support/AngleOrder.h"
 #include "support/PointGrid.h"
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <numbers>
 #include <optional>
 #include <span>
 #include <utility>
 
 namespace Arealis::Detail
 {
-
-namespace
-{
-
-// Angle of the vector from c to p in [0, 2 pi). Negative zero differences count as zero, so
-// that a way straight to the left gets pi like any other.
-double AngleTowards(const Point& c, const Point& p) noexcept
-{
-    const double angle = std::atan2(p.Y - c.Y, p.X - c.X);
-    return angle < 0.0 ? angle + 2.0 * std::numbers::pi : angle;
-}
-
-} // namespace
 
 OverlayGraph::OverlayGraph(const Polygon& a, const Polygon& b) : m_first(a), m_second(b)
 {
@@ -561,14 +548,26 @@ std::int32_t OverlayGraph::AddDirection(std::int32_t piece, Way way, const Point
     CrossingPoint& crossing = CrossingPointAt(owner.Crossing);
     Direction direction;
     direction.Piece = piece;
-    direction.Angle = AngleTowards(crossing.Location, towards);
+    direction.Dx = towards.X - crossing.Location.X;
+    direction.Dy = towards.Y - crossing.Location.Y;
+    if (direction.Dx == 0.0 && direction.Dy == 0.0)
+    {
+        direction.Dx = 1.0;
+        direction.Dy = 0.0;
+    }
     direction.WayOut = way;
     direction.Side = WalkAt(owner.Walk).Side;
     m_directions.push_back(direction);
     const auto index = static_cast<std::int32_t>(m_directions.size() - 1);
-    const auto position = std::upper_bound(
-        crossing.Directions.begin(), crossing.Directions.end(), direction.Angle,
-        [this](double angle, std::int32_t other) { return angle < DirectionAt(other).Angle; });
+    // After the ways out in the same direction, as the insertion order keeps them.
+    const auto position =
+        std::upper_bound(crossing.Directions.begin(), crossing.Directions.end(), index,
+                         [this](std::int32_t added, std::int32_t other)
+                         {
+                             const Direction& x = DirectionAt(added);
+                             const Direction& y = DirectionAt(other);
+                             return IsAngleBelow(x.Dx, x.Dy, y.Dx, y.Dy);
+                         });
     crossing.Directions.insert(position, index);
     return index;
 }
