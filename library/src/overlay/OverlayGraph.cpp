@@ -254,24 +254,42 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
         {
             continue;
         }
+        // Each edge's end is the next edge's start: one node read per edge.
+        Point end = ring.GetNode(0)->Position;
         for (std::int32_t i = 0; i < n; ++i)
         {
-            const Point& start = ring.GetNode(i)->Position;
+            const Point start = end;
             // The ring's last edge closes it; no division for the wrap round in this loop
             // over every edge.
-            const Point& end = ring.GetNode(i + 1 < n ? i + 1 : 0)->Position;
+            end = ring.GetNode(i + 1 < n ? i + 1 : 0)->Position;
             const Rectangle edgeBounds(start, end);
             if (!edgeBounds.Intersects(crossingBounds))
             {
                 continue;
             }
-            // Candidates within the reach of the probe square around a point, as positions in
-            // m_crossingsByPosition.
+            // Crossing points within the reach of the probe square around a point and on the
+            // edge, as positions in m_crossingsByPosition.
             const double reach = probeSide;
-            candidates.clear();
+            const auto isOnEdge = [&](const Point& p)
+            {
+                return p.X >= edgeBounds.MinX - reach && p.X <= edgeBounds.MaxX + reach &&
+                       p.Y >= edgeBounds.MinY - reach && p.Y <= edgeBounds.MaxY + reach &&
+                       !(p == start) && !(p == end) &&
+                       IsPointOnSegment(p, start, end, ProximityMode::Exact);
+            };
+            found.clear();
             if (grid)
             {
+                candidates.clear();
                 grid->CollectNearSegment(start, end, reach, candidates);
+                for (const std::int32_t candidate : candidates)
+                {
+                    const auto position = static_cast<std::size_t>(candidate);
+                    if (isOnEdge(m_crossingsByPosition[position].Location))
+                    {
+                        found.push_back(candidate);
+                    }
+                }
             }
             else
             {
@@ -284,25 +302,19 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
                                         it->Location.X <= edgeBounds.MaxX + reach;
                      ++it)
                 {
-                    candidates.push_back(
-                        static_cast<std::int32_t>(it - m_crossingsByPosition.begin()));
-                }
-            }
-            found.clear();
-            for (const std::int32_t candidate : candidates)
-            {
-                const Point& p = m_crossingsByPosition[static_cast<std::size_t>(candidate)].Location;
-                if (p.X >= edgeBounds.MinX - reach && p.X <= edgeBounds.MaxX + reach &&
-                    p.Y >= edgeBounds.MinY - reach && p.Y <= edgeBounds.MaxY + reach &&
-                    !(p == start) && !(p == end) &&
-                    IsPointOnSegment(p, start, end, ProximityMode::Exact))
-                {
-                    found.push_back(candidate);
+                    if (isOnEdge(it->Location))
+                    {
+                        found.push_back(
+                            static_cast<std::int32_t>(it - m_crossingsByPosition.begin()));
+                    }
                 }
             }
             // In the order of their positions, whichever way they were found: points at the
             // same distance from the start are then inserted in the same order.
-            std::sort(found.begin(), found.end());
+            if (found.size() > 1)
+            {
+                std::sort(found.begin(), found.end());
+            }
             for (const std::int32_t position : found)
             {
                 const std::int32_t crossing =
