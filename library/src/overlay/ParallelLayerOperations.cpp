@@ -427,9 +427,8 @@ private:
         {
             const std::size_t capacity = 2 * m_added.size() + 64;
             m_added.reserve(capacity);
-            m_result.ReserveEditing(static_cast<std::int32_t>(
-                std::min<std::size_t>(capacity - m_added.size(),
-                                      std::numeric_limits<std::int32_t>::max())));
+            m_result.ReserveEditing(static_cast<std::int32_t>(std::min<std::size_t>(
+                capacity - m_added.size(), std::numeric_limits<std::int32_t>::max())));
         }
     }
 
