@@ -40,6 +40,9 @@ public:
 
     // A new empty polygon of the layer, in the edit list.
     Polygon* CreatePolygon();
+    // Room in the edit list for count more polygons: a caller about to add many saves the
+    // list's many small growth steps (each a copy of the whole list).
+    void ReserveEditing(std::int32_t count);
     // A copy of pSource (any layer, topology or a free polygon) whose nodes are this layer's
     // topology nodes; in the edit list.
     Polygon* AddPolygon(const Polygon* pSource);

@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <numeric>
 #include <optional>
@@ -870,6 +871,13 @@ bool PolygonLayer::AllowsOverlap() const
 Topology* PolygonLayer::GetTopology() const
 {
     return m_state->TopologyHandle;
+}
+
+void PolygonLayer::ReserveEditing(std::int32_t count)
+{
+    const std::int64_t wanted = std::int64_t{m_state->EditList.Count()} + std::max(count, 0);
+    constexpr std::int64_t limit = std::numeric_limits<std::int32_t>::max();
+    m_state->EditList.Reserve(static_cast<std::int32_t>(std::min(wanted, limit)));
 }
 
 } // namespace Arealis

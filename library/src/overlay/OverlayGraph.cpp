@@ -5,32 +5,19 @@
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
 #include "Collections/LowerBoundFrom.h"
+#include "support/AngleOrder.h"
 #include "support/PointGrid.h"
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <numbers>
 #include <optional>
 #include <span>
 #include <utility>
 
 namespace Arealis::Detail
 {
-
-namespace
-{
-
-// Angle of the vector from c to p in [0, 2 pi). Negative zero differences count as zero, so
-// that a way straight to the left gets pi like any other.
-double AngleTowards(const Point& c, const Point& p) noexcept
-{
-    const double angle = std::atan2(p.Y - c.Y, p.X - c.X);
-    return angle < 0.0 ? angle + 2.0 * std::numbers::pi : angle;
-}
-
-} // namespace
 
 OverlayGraph::OverlayGraph(const Polygon& a, const Polygon& b) : m_first(a), m_second(b)
 {
@@ -267,24 +254,42 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
         {
             continue;
         }
+        // Each edge's end is the next edge's start: one node read per edge.
+        Point end = ring.GetNode(0)->Position;
         for (std::int32_t i = 0; i < n; ++i)
         {
-            const Point& start = ring.GetNode(i)->Position;
+            const Point start = end;
             // The ring's last edge closes it; no division for the wrap round in this loop
             // over every edge.
-            const Point& end = ring.GetNode(i + 1 < n ? i + 1 : 0)->Position;
+            end = ring.GetNode(i + 1 < n ? i + 1 : 0)->Position;
             const Rectangle edgeBounds(start, end);
             if (!edgeBounds.Intersects(crossingBounds))
             {
                 continue;
             }
-            // Candidates within the reach of the probe square around a point, as positions in
-            // m_crossingsByPosition.
+            // Crossing points within the reach of the probe square around a point and on the
+            // edge, as positions in m_crossingsByPosition.
             const double reach = probeSide;
-            candidates.clear();
+            const auto isOnEdge = [&](const Point& p)
+            {
+                return p.X >= edgeBounds.MinX - reach && p.X <= edgeBounds.MaxX + reach &&
+                       p.Y >= edgeBounds.MinY - reach && p.Y <= edgeBounds.MaxY + reach &&
+                       !(p == start) && !(p == end) &&
+                       IsPointOnSegment(p, start, end, ProximityMode::Exact);
+            };
+            found.clear();
             if (grid)
             {
+                candidates.clear();
                 grid->CollectNearSegment(start, end, reach, candidates);
+                for (const std::int32_t candidate : candidates)
+                {
+                    const auto position = static_cast<std::size_t>(candidate);
+                    if (isOnEdge(m_crossingsByPosition[position].Location))
+                    {
+                        found.push_back(candidate);
+                    }
+                }
             }
             else
             {
@@ -297,25 +302,19 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
                                         it->Location.X <= edgeBounds.MaxX + reach;
                      ++it)
                 {
-                    candidates.push_back(
-                        static_cast<std::int32_t>(it - m_crossingsByPosition.begin()));
-                }
-            }
-            found.clear();
-            for (const std::int32_t candidate : candidates)
-            {
-                const Point& p = m_crossingsByPosition[static_cast<std::size_t>(candidate)].Location;
-                if (p.X >= edgeBounds.MinX - reach && p.X <= edgeBounds.MaxX + reach &&
-                    p.Y >= edgeBounds.MinY - reach && p.Y <= edgeBounds.MaxY + reach &&
-                    !(p == start) && !(p == end) &&
-                    IsPointOnSegment(p, start, end, ProximityMode::Exact))
-                {
-                    found.push_back(candidate);
+                    if (isOnEdge(it->Location))
+                    {
+                        found.push_back(
+                            static_cast<std::int32_t>(it - m_crossingsByPosition.begin()));
+                    }
                 }
             }
             // In the order of their positions, whichever way they were found: points at the
             // same distance from the start are then inserted in the same order.
-            std::sort(found.begin(), found.end());
+            if (found.size() > 1)
+            {
+                std::sort(found.begin(), found.end());
+            }
             for (const std::int32_t position : found)
             {
                 const std::int32_t crossing =
@@ -561,14 +560,26 @@ std::int32_t OverlayGraph::AddDirection(std::int32_t piece, Way way, const Point
     CrossingPoint& crossing = CrossingPointAt(owner.Crossing);
     Direction direction;
     direction.Piece = piece;
-    direction.Angle = AngleTowards(crossing.Location, towards);
+    direction.Dx = towards.X - crossing.Location.X;
+    direction.Dy = towards.Y - crossing.Location.Y;
+    if (direction.Dx == 0.0 && direction.Dy == 0.0)
+    {
+        direction.Dx = 1.0;
+        direction.Dy = 0.0;
+    }
     direction.WayOut = way;
     direction.Side = WalkAt(owner.Walk).Side;
     m_directions.push_back(direction);
     const auto index = static_cast<std::int32_t>(m_directions.size() - 1);
-    const auto position = std::upper_bound(
-        crossing.Directions.begin(), crossing.Directions.end(), direction.Angle,
-        [this](double angle, std::int32_t other) { return angle < DirectionAt(other).Angle; });
+    // After the ways out in the same direction, as the insertion order keeps them.
+    const auto position =
+        std::upper_bound(crossing.Directions.begin(), crossing.Directions.end(), index,
+                         [this](std::int32_t added, std::int32_t other)
+                         {
+                             const Direction& x = DirectionAt(added);
+                             const Direction& y = DirectionAt(other);
+                             return IsAngleBelow(x.Dx, x.Dy, y.Dx, y.Dy);
+                         });
     crossing.Directions.insert(position, index);
     return index;
 }

@@ -144,7 +144,10 @@ private:
     struct Direction
     {
         std::int32_t Piece = -1; // the point piece at the crossing point
-        double Angle = 0.0;      // of the way out, in [0, 2 pi)
+        // The way out as a vector from the crossing point (a zero vector counts as (1, 0)):
+        // ways out are ordered by its angle in [0, 2 pi), compared exactly.
+        double Dx = 1.0;
+        double Dy = 0.0;
         Way WayOut = Way::Forward;
         Operand Side = Operand::First;
         // TestOtherCorner's answers for the way out, downwards and upwards in angle order,

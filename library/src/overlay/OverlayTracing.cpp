@@ -2,6 +2,7 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/Ring.h"
 #include "overlay/OverlayGraph.h"
+#include "support/AngleOrder.h"
 
 #include <cstdint>
 #include <vector>
@@ -145,7 +146,7 @@ std::int32_t OverlayGraph::ChooseWayOn(std::int32_t arrival, bool continuing,
         // start + step stays below 2 m: one subtraction wraps it round, without a division.
         const std::size_t position = start + step < m ? start + step : start + step - m;
         const Direction& candidate = DirectionAt(directions[position]);
-        if (continuing && candidate.Angle == from.Angle)
+        if (continuing && IsSameAngle(candidate.Dx, candidate.Dy, from.Dx, from.Dy))
         {
             continue;
         }

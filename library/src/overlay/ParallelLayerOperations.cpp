@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <queue>
@@ -417,12 +418,17 @@ public:
     void Keep() { m_kept = true; }
 
 private:
-    // Room first, so that a piece in the layer is always one the guard knows of.
+    // Room first, so that a piece in the layer is always one the guard knows of. The layer's
+    // edit list grows along, by as much: on its own it grows by a tenth at a time, and the
+    // copies of a list of hundreds of thousands of pieces cost more than adding them.
     void MakeRoom()
     {
         if (m_added.size() == m_added.capacity())
         {
-            m_added.reserve(2 * m_added.size() + 64);
+            const std::size_t capacity = 2 * m_added.size() + 64;
+            m_added.reserve(capacity);
+            m_result.ReserveEditing(static_cast<std::int32_t>(std::min<std::size_t>(
+                capacity - m_added.size(), std::numeric_limits<std::int32_t>::max())));
         }
     }
 
