@@ -69,6 +69,23 @@ void AddLoop(const std::vector<TracedVertex>& vertices, std::size_t from, Polygo
     }
 }
 
+// The operand ring of a given-up operand as a ring of the result, under the rules of AddLoop:
+// a free result takes its node records over, as a copy would hold them.
+void AddWholeRing(const Ring& whole, Polygon& result)
+{
+    if (whole.Count() < 3)
+    {
+        return;
+    }
+    Ring* pRing = result.CreateRing();
+    // The caller gave the operand up: its rings are no longer read by anyone.
+    pRing->MoveNodesFrom(const_cast<Ring&>(whole));
+    if (IsThinnerThanNodeGrid(*pRing, pRing->GetSignedArea()))
+    {
+        result.RemoveRing(pRing);
+    }
+}
+
 // Whether two vertices of the ring stand at the same place (in the result's coordinates).
 bool HasRepeatedPosition(const TracedRing& traced)
 {
@@ -112,13 +129,18 @@ bool HasRepeatedPosition(const TracedRing& traced)
     return false;
 }
 
-void AddSplitRing(const TracedRing& traced, Polygon& result)
+void AddSplitRing(const TracedRing& traced, Polygon& result, GivenUpOperands givenUp = {})
 {
     // Most rings pass no vertex twice: they are taken as they are (when closed), without the
     // bookkeeping of the split below, which would come to the same.
     if (!HasRepeatedPosition(traced))
     {
-        if (traced.Closed)
+        if (traced.Closed && traced.pWhole != nullptr &&
+            (traced.WholeOfFirst ? givenUp.First : givenUp.Second))
+        {
+            AddWholeRing(*traced.pWhole, result);
+        }
+        else if (traced.Closed)
         {
             AddLoop(traced.Vertices, 0, result);
         }
@@ -366,11 +388,11 @@ void SeparateTouchingParts(Polygon& result)
     PieceOutlines(result).Run();
 }
 
-void AddResultRings(const TracedRings& rings, Polygon& result)
+void AddResultRings(const TracedRings& rings, Polygon& result, GivenUpOperands givenUp)
 {
     for (const TracedRing& traced : rings)
     {
-        AddSplitRing(traced, result);
+        AddSplitRing(traced, result, givenUp);
     }
 }
 
