@@ -131,16 +131,17 @@ bool HasRepeatedPosition(const TracedRing& traced)
 
 void AddSplitRing(const TracedRing& traced, Polygon& result, GivenUpOperands givenUp = {})
 {
+    // A ring of an overlay result passes no position twice: taken whole, it needs no split.
+    if (traced.pWhole != nullptr && (traced.WholeOfFirst ? givenUp.First : givenUp.Second))
+    {
+        AddWholeRing(*traced.pWhole, result);
+        return;
+    }
     // Most rings pass no vertex twice: they are taken as they are (when closed), without the
     // bookkeeping of the split below, which would come to the same.
     if (!HasRepeatedPosition(traced))
     {
-        if (traced.Closed && traced.pWhole != nullptr &&
-            (traced.WholeOfFirst ? givenUp.First : givenUp.Second))
-        {
-            AddWholeRing(*traced.pWhole, result);
-        }
-        else if (traced.Closed)
+        if (traced.Closed)
         {
             AddLoop(traced.Vertices, 0, result);
         }

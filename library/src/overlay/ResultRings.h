@@ -14,7 +14,9 @@ namespace Arealis::Detail
 
 // The operands whose caller gives them up to the result: the rings that the result takes
 // whole from them are moved into it, their nodes with them, instead of being copied. Such an
-// operand is left only to be destroyed.
+// operand is left only to be destroyed. It must be an overlay result, whose rings pass no
+// position twice (every result ring is split where it would), so that a ring taken whole
+// needs no split either.
 struct GivenUpOperands
 {
     bool First = false;
