@@ -212,8 +212,8 @@ TreeItem UniteRun(std::vector<TreeItem>& items, std::size_t first, std::size_t c
     {
         TreeItem& next = items[first + k];
         std::unique_ptr<Polygon> made =
-            Overlay::UnionTakingOver(*united.pPolygon, std::move(united.pTemporary),
-                                     *next.pPolygon, std::move(next.pTemporary));
+            Overlay::UnionTakingOver(*united.pPolygon, std::move(united.pTemporary), *next.pPolygon,
+                                     std::move(next.pTemporary));
         united.pPolygon = made.get();
         united.pTemporary = std::move(made);
         unions.fetch_add(1, std::memory_order_relaxed);

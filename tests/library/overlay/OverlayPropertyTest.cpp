@@ -15,9 +15,9 @@
 #include <random>
 #include <set>
 #include <span>
-#include <vector>
 #include <sstream>
 #include <string>
+#include <vector>
 
 using namespace Arealis;
 using namespace OverlayTesting;
@@ -100,8 +100,8 @@ std::unique_ptr<Polygon> FreeCopy(const Polygon& a)
         }
         const std::span<Node* const> a = left.Current()->GetNodes();
         const std::span<Node* const> b = right.Current()->GetNodes();
-        if (!std::ranges::equal(a, b, [](const Node* x, const Node* y)
-                                { return x->Position == y->Position; }))
+        if (!std::ranges::equal(
+                a, b, [](const Node* x, const Node* y) { return x->Position == y->Position; }))
         {
             return ::testing::AssertionFailure() << "ring " << ring << " differs";
         }
