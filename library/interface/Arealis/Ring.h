@@ -81,6 +81,11 @@ public:
     // Appends pNode by the adoption rule, without the topology check of AddNode(Node*): a node
     // of this ring's topology is shared, any other node is replaced by one at its coordinates.
     void AdoptNode(const Node* pNode);
+    // Appends every node of source in order and leaves source without nodes. A free ring
+    // without nodes takes over the records of a free source as they are (they are owned by
+    // one ring at a time, so nothing is copied or freed); otherwise the nodes are adopted as
+    // AdoptNode does and source then cleared.
+    void MoveNodesFrom(Ring& source);
     // Replaces the node at i (same checks as AddNode(Node*)).
     void SetNode(std::int32_t i, Node* pNode);
     // Inserts a node at (x, y) before position i (0 .. Count).

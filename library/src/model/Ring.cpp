@@ -276,6 +276,29 @@ void Ring::AdoptNode(const Node* pNode)
     EndChange();
 }
 
+void Ring::MoveNodesFrom(Ring& source)
+{
+    if (&source == this || source.m_nodes.IsEmpty())
+    {
+        return;
+    }
+    if (!IsFree() || !source.IsFree() || !m_nodes.IsEmpty())
+    {
+        ReserveToAppend(static_cast<std::size_t>(source.m_nodes.Count()));
+        for (const Node* pNode : source.GetNodes())
+        {
+            AdoptNode(pNode);
+        }
+        source.Clear(false);
+        return;
+    }
+    BeginChange();
+    source.BeginChange();
+    m_nodes.Swap(source.m_nodes);
+    source.Clear(false); // the records are this ring's now; drops source's cached values
+    EndChange();
+}
+
 void Ring::AddNode(double x, double y)
 {
     InsertNode(m_nodes.Count(), x, y);

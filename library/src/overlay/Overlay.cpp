@@ -71,13 +71,14 @@ void BuildOverlay(OverlayGraph& graph, const Polygon& a, const Polygon& b)
     graph.CutRings(intersections);
 }
 
-void TraceInto(OverlayGraph& graph, OverlayOperation operation, Polygon& result)
+void TraceInto(OverlayGraph& graph, OverlayOperation operation, Polygon& result,
+               Detail::GivenUpOperands givenUp = {})
 {
     // The traced rings' records are kept for the thread's next trace: most overlays are small,
     // and the next one then refills the same vertex arrays instead of allocating its own.
     thread_local Detail::TracedRings rings;
     graph.Trace(operation, rings);
-    Detail::AddResultRings(rings, result);
+    Detail::AddResultRings(rings, result, givenUp);
     rings.Clear(); // what a large trace needed goes now, not at the thread's next trace
     result.Clean(false);
     Detail::SeparateTouchingParts(result);
@@ -317,6 +318,25 @@ void CheckEnumeration(const Collections::IEnumerator<Polygon*>* pPolygons, int l
 std::unique_ptr<Polygon> Union(Polygon& a, Polygon& b)
 {
     return std::move(FreeResults<1>(a, b, {OverlayOperation::Union})[0]);
+}
+
+std::unique_ptr<Polygon> UnionTakingOver(Polygon& a, std::unique_ptr<Polygon> pOwnedA, Polygon& b,
+                                         std::unique_ptr<Polygon> pOwnedB)
+{
+    const Detail::GivenUpOperands givenUp{pOwnedA != nullptr, pOwnedB != nullptr};
+    if ((givenUp.First && pOwnedA.get() != &a) || (givenUp.Second && pOwnedB.get() != &b) ||
+        &a == &b)
+    {
+        // Moving the rings of a polygon that is not the operand (or is both) would lose them.
+        return Union(a, b);
+    }
+    const PrecisionScope scope(
+        Detail::OperandPrecision{Detail::PrecisionOf(a), Detail::PrecisionOf(b)}.Get());
+    OverlayGraph graph(a, b);
+    BuildOverlay(graph, a, b);
+    auto result = std::make_unique<Polygon>(nullptr);
+    TraceInto(graph, OverlayOperation::Union, *result, givenUp);
+    return result;
 }
 
 std::unique_ptr<Polygon> Intersection(Polygon& a, Polygon& b)

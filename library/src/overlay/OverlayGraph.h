@@ -47,6 +47,11 @@ struct TracedRing
 {
     std::vector<TracedVertex> Vertices;
     bool Closed = true;
+    // The operand ring that this one repeats node for node (a ring no other ring crosses,
+    // taken in its own order), and whether it is of the first operand; null for a ring traced
+    // through crossing points.
+    const Ring* pWhole = nullptr;
+    bool WholeOfFirst = false;
 };
 
 // The rings of one trace. The ring records outlive the trace, so that the next trace (of the
@@ -85,6 +90,7 @@ public:
         TracedRing& ring = m_rings[m_count++];
         ring.Vertices.clear();
         ring.Closed = true;
+        ring.pWhole = nullptr;
         return ring;
     }
 

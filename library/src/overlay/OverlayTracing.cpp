@@ -268,6 +268,11 @@ void OverlayGraph::AppendUncrossedWalk(const RingWalk& walk, OverlayOperation op
         return;
     }
     TracedRing& traced = rings.Add();
+    if (!reversed)
+    {
+        traced.pWhole = &ring;
+        traced.WholeOfFirst = fromFirst;
+    }
     const std::int32_t n = ring.Count();
     traced.Vertices.reserve(static_cast<std::size_t>(n));
     for (std::int32_t k = 0; k < n; ++k)

@@ -69,6 +69,23 @@ void AddLoop(const std::vector<TracedVertex>& vertices, std::size_t from, Polygo
     }
 }
 
+// The operand ring of a given-up operand as a ring of the result, under the rules of AddLoop:
+// a free result takes its node records over, as a copy would hold them.
+void AddWholeRing(const Ring& whole, Polygon& result)
+{
+    if (whole.Count() < 3)
+    {
+        return;
+    }
+    Ring* pRing = result.CreateRing();
+    // The caller gave the operand up: its rings are no longer read by anyone.
+    pRing->MoveNodesFrom(const_cast<Ring&>(whole));
+    if (IsThinnerThanNodeGrid(*pRing, pRing->GetSignedArea()))
+    {
+        result.RemoveRing(pRing);
+    }
+}
+
 // Whether two vertices of the ring stand at the same place (in the result's coordinates).
 bool HasRepeatedPosition(const TracedRing& traced)
 {
@@ -112,8 +129,14 @@ bool HasRepeatedPosition(const TracedRing& traced)
     return false;
 }
 
-void AddSplitRing(const TracedRing& traced, Polygon& result)
+void AddSplitRing(const TracedRing& traced, Polygon& result, GivenUpOperands givenUp = {})
 {
+    // A ring of an overlay result passes no position twice: taken whole, it needs no split.
+    if (traced.pWhole != nullptr && (traced.WholeOfFirst ? givenUp.First : givenUp.Second))
+    {
+        AddWholeRing(*traced.pWhole, result);
+        return;
+    }
     // Most rings pass no vertex twice: they are taken as they are (when closed), without the
     // bookkeeping of the split below, which would come to the same.
     if (!HasRepeatedPosition(traced))
@@ -366,11 +389,11 @@ void SeparateTouchingParts(Polygon& result)
     PieceOutlines(result).Run();
 }
 
-void AddResultRings(const TracedRings& rings, Polygon& result)
+void AddResultRings(const TracedRings& rings, Polygon& result, GivenUpOperands givenUp)
 {
     for (const TracedRing& traced : rings)
     {
-        AddSplitRing(traced, result);
+        AddSplitRing(traced, result, givenUp);
     }
 }
 

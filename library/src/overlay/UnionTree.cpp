@@ -1,6 +1,7 @@
 #include "overlay/UnionTree.h"
 
 #include "Arealis/Overlay.h"
+#include "overlay/LayerOverlay.h"
 #include "support/ParallelWork.h"
 
 #include <algorithm>
@@ -195,9 +196,10 @@ private:
     }
 };
 
-// Unites items [first, first + count) of a level into one item; the unions used up are freed
-// at once. afterUnion, when given, is called after each union (on one thread: the progress
-// follows every union).
+// Unites items [first, first + count) of a level into one item. The unions used up are given
+// to the next union, which moves the rings it keeps whole out of them instead of copying
+// them, and frees them at once. afterUnion, when given, is called after each union (on one
+// thread: the progress follows every union).
 TreeItem UniteRun(std::vector<TreeItem>& items, std::size_t first, std::size_t count,
                   std::atomic<std::int64_t>& unions, const std::function<void()>& afterUnion)
 {
@@ -205,29 +207,22 @@ TreeItem UniteRun(std::vector<TreeItem>& items, std::size_t first, std::size_t c
     {
         return std::move(items[first]);
     }
-    std::unique_ptr<Polygon> united =
-        Overlay::Union(*items[first].pPolygon, *items[first + 1].pPolygon);
-    unions.fetch_add(1, std::memory_order_relaxed);
-    if (afterUnion)
+    TreeItem united = std::move(items[first]);
+    for (std::size_t k = 1; k < count; ++k)
     {
-        afterUnion();
-    }
-    items[first].pTemporary.reset();
-    items[first + 1].pTemporary.reset();
-    for (std::size_t k = 2; k < count; ++k)
-    {
-        united = Overlay::Union(*united, *items[first + k].pPolygon);
+        TreeItem& next = items[first + k];
+        std::unique_ptr<Polygon> made =
+            Overlay::UnionTakingOver(*united.pPolygon, std::move(united.pTemporary), *next.pPolygon,
+                                     std::move(next.pTemporary));
+        united.pPolygon = made.get();
+        united.pTemporary = std::move(made);
         unions.fetch_add(1, std::memory_order_relaxed);
         if (afterUnion)
         {
             afterUnion();
         }
-        items[first + k].pTemporary.reset();
     }
-    TreeItem item;
-    item.pPolygon = united.get();
-    item.pTemporary = std::move(united);
-    return item;
+    return united;
 }
 
 } // namespace

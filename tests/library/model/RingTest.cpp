@@ -209,6 +209,35 @@ TEST(RingTest, FreeRingCopiesTopologyNodesInsteadOfSharingThemUncounted)
     EXPECT_EQ(topology->GetNodeSet().Count(), 0);
 }
 
+// Between free rings the records change hands (the node count of a long ring crosses the
+// extension threshold with them); into a ring of a layer they are adopted as topology nodes.
+// Either way the source is left empty and every record is freed once (sanitizer builds).
+TEST(RingTest, MoveNodesFromHandsFreeRecordsOverAndAdoptsIntoALayer)
+{
+    ScopedTopology topology;
+    Ring* layerRing = topology->CreatePolygonLayer(false)->CreatePolygon()->CreateRing();
+    for (const bool intoLayer : {false, true})
+    {
+        Ring source(nullptr, false);
+        source.AddNodes(Circle(60));
+        const double area = source.GetSignedArea();
+        const std::vector<Node*> records(source.GetNodes().begin(), source.GetNodes().end());
+        Ring freeTarget(nullptr, false);
+        Ring& target = intoLayer ? *layerRing : freeTarget;
+        target.MoveNodesFrom(source);
+        EXPECT_EQ(source.Count(), 0);
+        EXPECT_FALSE(source.HasExtension());
+        ASSERT_EQ(target.Count(), 60);
+        EXPECT_EQ(target.GetSignedArea(), area);
+        EXPECT_TRUE(target.HasExtension());
+        for (std::int32_t i = 0; i < 60; ++i)
+        {
+            EXPECT_EQ(target.GetNode(i) == records[static_cast<std::size_t>(i)], !intoLayer);
+            EXPECT_EQ(target.GetNode(i)->TopologyId, intoLayer ? topology->GetId() : 0);
+        }
+    }
+}
+
 // Adding many points at once leaves the ring, its nodes and their reference counts as adding
 // them one by one does: for a ring of a layer (shared, counted nodes, a point repeated within
 // the batch and one already in the topology) and for a free ring (copies), across the length

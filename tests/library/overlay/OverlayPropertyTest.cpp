@@ -6,15 +6,18 @@
 #include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
 #include "Arealis/Topology.h"
+#include "overlay/LayerOverlay.h"
 #include "overlay/OverlayTestShapes.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 #include <random>
-#include <vector>
+#include <set>
+#include <span>
 #include <sstream>
 #include <string>
+#include <vector>
 
 using namespace Arealis;
 using namespace OverlayTesting;
@@ -60,6 +63,89 @@ std::string Describe(const Shape& shape)
     catch (const Exceptions::Exception& e)
     {
         return ::testing::AssertionFailure() << operation << ": " << e.Message();
+    }
+}
+
+// A free polygon with a's rings and node positions.
+std::unique_ptr<Polygon> FreeCopy(const Polygon& a)
+{
+    auto copy = std::make_unique<Polygon>(nullptr);
+    RingEnumerator rings = a.GetRings();
+    while (rings.MoveNext())
+    {
+        Ring* pRing = copy->CreateRing();
+        for (Node* pNode : rings.Current()->GetNodes())
+        {
+            pRing->AddNode(pNode);
+        }
+    }
+    return copy;
+}
+
+// Whether both polygons hold the same rings in the same order, node for node.
+::testing::AssertionResult AreIdentical(const Polygon& expected, const Polygon& actual)
+{
+    RingEnumerator left = expected.GetRings();
+    RingEnumerator right = actual.GetRings();
+    for (int ring = 0;; ++ring)
+    {
+        const bool more = left.MoveNext();
+        if (more != right.MoveNext())
+        {
+            return ::testing::AssertionFailure() << "ring counts differ after " << ring;
+        }
+        if (!more)
+        {
+            return ::testing::AssertionSuccess();
+        }
+        const std::span<Node* const> a = left.Current()->GetNodes();
+        const std::span<Node* const> b = right.Current()->GetNodes();
+        if (!std::ranges::equal(
+                a, b, [](const Node* x, const Node* y) { return x->Position == y->Position; }))
+        {
+            return ::testing::AssertionFailure() << "ring " << ring << " differs";
+        }
+    }
+}
+
+// The union that takes its given-up operands' untouched rings over makes the polygon that the
+// copying union makes, whichever operands are given up; an operand ring that the result keeps
+// whole then keeps its node records (checked where the caller knows that one does).
+void CheckUnionTakingOver(const Polygon& a, const Polygon& b, bool keepsARingWhole)
+{
+    const std::unique_ptr<Polygon> copyA = FreeCopy(a);
+    const std::unique_ptr<Polygon> copyB = FreeCopy(b);
+    const std::unique_ptr<Polygon> expected = Overlay::Union(*copyA, *copyB);
+    for (const int givenUp : {1, 2, 3})
+    {
+        auto pA = FreeCopy(a);
+        auto pB = FreeCopy(b);
+        std::set<const Node*> records;
+        for (const Polygon* pOperand : {pA.get(), pB.get()})
+        {
+            RingEnumerator rings = pOperand->GetRings();
+            while (rings.MoveNext())
+            {
+                records.insert(rings.Current()->GetNodes().begin(),
+                               rings.Current()->GetNodes().end());
+            }
+        }
+        Polygon& first = *pA;
+        Polygon& second = *pB;
+        const auto result =
+            Overlay::UnionTakingOver(first, (givenUp & 1) != 0 ? std::move(pA) : nullptr, second,
+                                     (givenUp & 2) != 0 ? std::move(pB) : nullptr);
+        EXPECT_TRUE(AreIdentical(*expected, *result)) << "given up: " << givenUp;
+        // An operand that was only read is left as it was.
+        EXPECT_TRUE(pA == nullptr || AreIdentical(a, *pA));
+        EXPECT_TRUE(pB == nullptr || AreIdentical(b, *pB));
+        bool kept = false;
+        RingEnumerator rings = result->GetRings();
+        while (rings.MoveNext())
+        {
+            kept = kept || records.contains(rings.Current()->GetNode(0));
+        }
+        EXPECT_TRUE(kept || !keepsARingWhole || givenUp != 3) << "nothing taken over";
     }
 }
 
@@ -111,6 +197,7 @@ void CheckPair(Polygon& a, Polygon& b, const std::string& context)
     EXPECT_TRUE(two[0]->IsEqual(common.get(), 0) || (two[0]->IsEmpty() && common->IsEmpty()));
     EXPECT_TRUE(two[1]->IsEqual(difference.get(), 0) ||
                 (two[1]->IsEmpty() && difference->IsEmpty()));
+    CheckUnionTakingOver(a, b, false);
 }
 
 class OverlayPropertyTest : public ::testing::TestWithParam<int>
@@ -269,6 +356,7 @@ TEST(OverlayManyRingsTest, UncrossedRingsLieWhereTheirPointsLie)
     EXPECT_NEAR(NetArea(*Overlay::Substract(*a, *b)), solid - inSolid * cell, 1e-6);
     EXPECT_NEAR(NetArea(*Overlay::Substract(*b, *a)), inHoles * cell, 1e-6);
     CheckPair(*a, *b, "holed square against small squares");
+    CheckUnionTakingOver(*a, *b, true);
 }
 
 INSTANTIATE_TEST_SUITE_P(PairKinds, OverlayPropertyTest,
