@@ -25,6 +25,9 @@ std::pair<Polygon*, std::unique_ptr<Polygon>> IntersectIntoLayerAndSubstract(Pol
 // that is only read): the rings that the result takes whole from an owned operand are moved
 // into it instead of copied, and the owned operands are destroyed. An owned operand must be a
 // free overlay result (see GivenUpOperands): a union of the union tree, say.
+// A copy of the polygon's rings as a new free polygon, its nodes adopted.
+std::unique_ptr<Polygon> CopyAsFree(const Polygon& source);
+
 std::unique_ptr<Polygon> UnionTakingOver(Polygon& a, std::unique_ptr<Polygon> pOwnedA, Polygon& b,
                                          std::unique_ptr<Polygon> pOwnedB);
 

@@ -225,24 +225,6 @@ std::pair<Polygon*, std::unique_ptr<Polygon>> IntersectIntoLayerAndSubstract(Pol
 namespace
 {
 
-// A copy of the polygon's rings as a new free polygon.
-std::unique_ptr<Polygon> CopyAsFree(const Polygon& source)
-{
-    auto copy = std::make_unique<Polygon>(nullptr);
-    RingEnumerator rings = source.GetRings();
-    while (rings.MoveNext())
-    {
-        const Ring* pSource = rings.Current();
-        Ring* pRing = copy->CreateRing();
-        pRing->ReserveNodes(pSource->Count());
-        for (std::int32_t i = 0; i < pSource->Count(); ++i)
-        {
-            pRing->AdoptNode(pSource->GetNode(i));
-        }
-    }
-    return copy;
-}
-
 // The thread count for uniting: that of the target layer's topology, or else of the first
 // polygon's that belongs to a layer; one for free polygons only.
 unsigned UniteThreads(const std::vector<Polygon*>& polygons, const PolygonLayer* pTarget)
@@ -337,6 +319,23 @@ std::unique_ptr<Polygon> UnionTakingOver(Polygon& a, std::unique_ptr<Polygon> pO
     auto result = std::make_unique<Polygon>(nullptr);
     TraceInto(graph, OverlayOperation::Union, *result, givenUp);
     return result;
+}
+
+std::unique_ptr<Polygon> CopyAsFree(const Polygon& source)
+{
+    auto copy = std::make_unique<Polygon>(nullptr);
+    RingEnumerator rings = source.GetRings();
+    while (rings.MoveNext())
+    {
+        const Ring* pSource = rings.Current();
+        Ring* pRing = copy->CreateRing();
+        pRing->ReserveNodes(pSource->Count());
+        for (std::int32_t i = 0; i < pSource->Count(); ++i)
+        {
+            pRing->AdoptNode(pSource->GetNode(i));
+        }
+    }
+    return copy;
 }
 
 std::unique_ptr<Polygon> Intersection(Polygon& a, Polygon& b)

@@ -66,22 +66,6 @@ std::string Describe(const Shape& shape)
     }
 }
 
-// A free polygon with a's rings and node positions.
-std::unique_ptr<Polygon> FreeCopy(const Polygon& a)
-{
-    auto copy = std::make_unique<Polygon>(nullptr);
-    RingEnumerator rings = a.GetRings();
-    while (rings.MoveNext())
-    {
-        Ring* pRing = copy->CreateRing();
-        for (Node* pNode : rings.Current()->GetNodes())
-        {
-            pRing->AddNode(pNode);
-        }
-    }
-    return copy;
-}
-
 // Whether both polygons hold the same rings in the same order, node for node.
 ::testing::AssertionResult AreIdentical(const Polygon& expected, const Polygon& actual)
 {
@@ -113,13 +97,13 @@ std::unique_ptr<Polygon> FreeCopy(const Polygon& a)
 // whole then keeps its node records (checked where the caller knows that one does).
 void CheckUnionTakingOver(const Polygon& a, const Polygon& b, bool keepsARingWhole)
 {
-    const std::unique_ptr<Polygon> copyA = FreeCopy(a);
-    const std::unique_ptr<Polygon> copyB = FreeCopy(b);
+    const std::unique_ptr<Polygon> copyA = Overlay::CopyAsFree(a);
+    const std::unique_ptr<Polygon> copyB = Overlay::CopyAsFree(b);
     const std::unique_ptr<Polygon> expected = Overlay::Union(*copyA, *copyB);
     for (const int givenUp : {1, 2, 3})
     {
-        auto pA = FreeCopy(a);
-        auto pB = FreeCopy(b);
+        auto pA = Overlay::CopyAsFree(a);
+        auto pB = Overlay::CopyAsFree(b);
         std::set<const Node*> records;
         for (const Polygon* pOperand : {pA.get(), pB.get()})
         {
