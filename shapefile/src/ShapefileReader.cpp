@@ -412,15 +412,7 @@ private:
         switch (step.Kind)
         {
         case StepKind::Polygon:
-            // The edit list grows by a tenth at a time on its own; a file of many polygons
-            // would copy it over and over.
-            if (m_made == m_room)
-            {
-                m_room = 2 * m_made + 1024;
-                m_layer.ReserveEditing(static_cast<std::int32_t>(m_room - m_made));
-            }
             m_polygon = m_layer.CreatePolygon();
-            ++m_made;
             break;
         case StepKind::Ring:
             m_ring = m_polygon->CreateRing();
@@ -463,9 +455,6 @@ private:
     // The polygon and ring being made: a ring spread over batches goes on in the next one.
     Polygon* m_polygon = nullptr;
     Ring* m_ring = nullptr;
-    // Polygons made, and those the edit list has room for beyond what it held before.
-    std::size_t m_made = 0;
-    std::size_t m_room = 0;
 };
 
 // Sorts a batch's points for the node lookup, which the making side then does in the index's
