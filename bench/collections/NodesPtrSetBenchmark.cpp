@@ -1,6 +1,8 @@
 // The node index of a topology (NodesPtrSet, 60/150 entries per node) against std::set over
 // the same one million random points: building the index one point at a time, and finding
-// every point again in shuffled order.
+// every point again in shuffled order. Besides, the merge of sorted runs into an index that
+// holds scattered records already (InsertAscending, as a layer's node lookups in index order
+// do it), with runs of the given length.
 
 #include "Arealis/Node.h"
 #include "Arealis/NodesPtrSet.h"
@@ -12,6 +14,7 @@
 #include <memory>
 #include <random>
 #include <set>
+#include <span>
 #include <vector>
 
 using Arealis::Node;
@@ -127,8 +130,57 @@ void BM_StdSetFind(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(PointCount));
 }
 
+// The first half of the points inserted one by one, then the second half merged in sorted
+// runs of state.range(0) points: only the merges are timed.
+void BM_NodesPtrSetMergeRuns(benchmark::State& state)
+{
+    PointData& data = Data();
+    const auto runLength = static_cast<std::size_t>(state.range(0));
+    const std::size_t half = PointCount / 2;
+    std::vector<std::vector<Node*>> runs;
+    std::vector<std::vector<Point>> keys;
+    for (std::size_t start = half; start < PointCount; start += runLength)
+    {
+        std::vector<Node*>& run = runs.emplace_back();
+        for (std::size_t i = start; i < std::min(PointCount, start + runLength); ++i)
+        {
+            run.push_back(&data.Nodes[i]);
+        }
+        std::sort(run.begin(), run.end(),
+                  [](const Node* a, const Node* b) { return a->Position < b->Position; });
+        std::vector<Point>& runKeys = keys.emplace_back();
+        for (const Node* node : run)
+        {
+            runKeys.push_back(node->Position);
+        }
+    }
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        auto set = std::make_unique<NodesPtrSet>();
+        for (std::size_t i = 0; i < half; ++i)
+        {
+            set->Insert(&data.Nodes[i]);
+        }
+        state.ResumeTiming();
+        for (std::size_t r = 0; r < runs.size(); ++r)
+        {
+            std::size_t dealtWith = 0;
+            set->InsertAscending(
+                std::span<const Point>(keys[r]), std::span<Node* const>(runs[r]),
+                [](std::size_t, Node*) {}, dealtWith);
+        }
+        benchmark::DoNotOptimize(set->Count());
+        state.PauseTiming();
+        set.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(PointCount - half));
+}
+
 } // namespace
 
+BENCHMARK(BM_NodesPtrSetMergeRuns)->Arg(1500)->Arg(15000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NodesPtrSetInsert)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StdSetInsert)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NodesPtrSetFind)->Unit(benchmark::kMillisecond);

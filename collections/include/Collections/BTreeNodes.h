@@ -232,6 +232,16 @@ public:
         this->Entries.resize(total);
         const auto storedKey = [this](std::size_t i) -> decltype(auto)
         { return this->GetEntryKey(static_cast<std::int32_t>(i)); };
+        if constexpr (!KeepsKeys)
+        {
+            // The pass below reads the stored keys through their items one after the other,
+            // each a cache miss where the items point at scattered records: asked for all at
+            // once, their loads overlap instead of waiting for each other.
+            for (std::size_t i = stored; i-- > 0;)
+            {
+                __builtin_prefetch(&TKeyGetter{}(this->Entries[i]));
+            }
+        }
         std::size_t write = total;
         std::size_t read = stored;
         for (std::size_t k = items.size(); k-- > 0;)

@@ -83,6 +83,8 @@ public:
     std::int32_t Count() const noexcept { return m_count; }
     std::int32_t Capacity() const noexcept { return m_capacity; }
     bool IsEmpty() const noexcept { return m_count == 0; }
+    // Empties the array but keeps its storage for the next values (SetCount(0) releases it).
+    void Clear() noexcept { m_count = 0; }
 
     T* Data() noexcept { return m_data.get(); }
     const T* Data() const noexcept { return m_data.get(); }

@@ -1,6 +1,9 @@
 #include "Arealis/SegmentIntersection.h"
 #include "intersection/EdgePairTest.h"
+#include "support/ReusedBuffer.h"
 
+#include <cstddef>
+#include <span>
 #include <vector>
 
 namespace Arealis
@@ -9,22 +12,54 @@ namespace Arealis
 namespace
 {
 
-std::vector<Detail::EdgeSnapshot> ReadEdges(const EdgeList& edges)
+// The edges' snapshots of one call, in buffers that each thread keeps from call to call:
+// brute force serves the many small overlays of a layer operation, for which allocating two
+// vectors a call was a large part of the allocator's work. A buffer that a long list grew
+// beyond KeptSnapshots is released after the call instead of holding its memory.
+constexpr std::size_t KeptSnapshots = 4096;
+
+class SnapshotBuffer
 {
-    std::vector<Detail::EdgeSnapshot> snapshots;
-    snapshots.reserve(static_cast<std::size_t>(edges.Count()));
-    for (const LinearEdge& edge : edges)
+public:
+    SnapshotBuffer() = default;
+    SnapshotBuffer(const SnapshotBuffer&) = delete;
+    SnapshotBuffer& operator=(const SnapshotBuffer&) = delete;
+
+    // The snapshots of edges, valid until the next Read; not reentrant.
+    std::span<const Detail::EdgeSnapshot> Read(const EdgeList& edges)
     {
-        snapshots.emplace_back(edge);
+        m_snapshots.clear();
+        m_snapshots.reserve(static_cast<std::size_t>(edges.Count()));
+        for (const LinearEdge& edge : edges)
+        {
+            m_snapshots.emplace_back(edge);
+        }
+        return m_snapshots;
     }
-    return snapshots;
-}
+
+    // Ends a call, also one left by an exception.
+    struct Release
+    {
+        SnapshotBuffer& Buffer;
+        ~Release()
+        {
+            Detail::ResetBuffer(Buffer.m_snapshots, Buffer.m_snapshots.capacity() <= KeptSnapshots);
+        }
+    };
+
+private:
+    std::vector<Detail::EdgeSnapshot> m_snapshots;
+};
+
+thread_local SnapshotBuffer t_first;
+thread_local SnapshotBuffer t_second;
 
 // Pairs (i, j) with i + 2 <= j, leaving out the first edge with the last: neighbouring edges
 // of a ring always share a node and are never reported.
 void FindInOneList(const EdgeList& edges, IntersectionList& result, bool bOneIntersection)
 {
-    const std::vector<Detail::EdgeSnapshot> snapshots = ReadEdges(edges);
+    const SnapshotBuffer::Release release{t_first};
+    const std::span<const Detail::EdgeSnapshot> snapshots = t_first.Read(edges);
     const std::size_t n = snapshots.size();
     for (std::size_t i = 0; i + 1 < n; ++i)
     {
@@ -50,8 +85,10 @@ void FindInOneList(const EdgeList& edges, IntersectionList& result, bool bOneInt
 void FindBetweenLists(const EdgeList& first, const EdgeList& second, IntersectionList& result,
                       bool bOneIntersection)
 {
-    const std::vector<Detail::EdgeSnapshot> firstSnapshots = ReadEdges(first);
-    const std::vector<Detail::EdgeSnapshot> secondSnapshots = ReadEdges(second);
+    const SnapshotBuffer::Release releaseFirst{t_first};
+    const SnapshotBuffer::Release releaseSecond{t_second};
+    const std::span<const Detail::EdgeSnapshot> firstSnapshots = t_first.Read(first);
+    const std::span<const Detail::EdgeSnapshot> secondSnapshots = t_second.Read(second);
     const double tolerance = CurrentPrecision().Tolerance;
     for (const Detail::EdgeSnapshot& a : firstSnapshots)
     {

@@ -313,7 +313,11 @@ PolygonList Candidates(const PolygonLayer& layer, const Polygon& polygon)
 
 void RecordParents(PolygonLayer& result, Polygon* added, std::initializer_list<Polygon*> parents)
 {
-    Collections::PlainArray<Polygon*> list;
+    // The list is the thread's own and keeps its storage: a layer operation records the
+    // parents of every piece it adds, on the merging thread, and a list allocated and freed
+    // for each of hundreds of thousands of pieces was allocator work on the serial path.
+    thread_local Collections::PlainArray<Polygon*> list;
+    list.Clear();
     for (Polygon* parent : parents)
     {
         list.Append(parent);

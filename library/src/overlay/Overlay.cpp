@@ -50,25 +50,55 @@ Rectangle Enlarged(const Rectangle& bounds)
     return enlarged;
 }
 
+// The edge and intersection lists of one overlay's construction. Each thread keeps its own
+// from one overlay to the next: the layer operations build hundreds of thousands of small
+// overlays, and three heap allocations each were a good part of their allocator work.
+struct OverlayLists
+{
+    // Lists that grew beyond this many entries (a large overlay) are released after use
+    // instead of holding their memory for the thread's life.
+    static constexpr std::int32_t KeptEntries = 4096;
+
+    EdgeList EdgesOfA;
+    EdgeList EdgesOfB;
+    IntersectionList Intersections;
+
+    template <class List>
+    static void Reset(List& list) noexcept
+    {
+        if (list.Capacity() > KeptEntries)
+        {
+            List().Swap(list);
+        }
+        else
+        {
+            list.Clear();
+        }
+    }
+};
+
 // Intersects the edges of each operand that lie near the other one and cuts the graph's rings
 // there.
 void BuildOverlay(OverlayGraph& graph, const Polygon& a, const Polygon& b)
 {
-    // Room for all edges of the small polygons that most overlays combine, so that the lists
-    // are allocated once; lists of larger polygons grow from there.
-    constexpr std::int32_t usualEdges = 64;
-    constexpr std::int32_t usualMeetings = 32;
-    EdgeList edgesOfA;
-    EdgeList edgesOfB;
-    edgesOfA.Reserve(std::min(a.GetNodeCount(), usualEdges));
-    edgesOfB.Reserve(std::min(b.GetNodeCount(), usualEdges));
-    a.GetEdgesInRectangle(Enlarged(graph.SecondBounds()), edgesOfA);
-    b.GetEdgesInRectangle(Enlarged(graph.FirstBounds()), edgesOfB);
-    IntersectionList intersections;
-    intersections.Reserve(usualMeetings);
-    SelectIntersectionAlgorithm(edgesOfA, edgesOfB, intersections, false);
-    Detail::KeepNearestSnaps(intersections);
-    graph.CutRings(intersections);
+    thread_local OverlayLists lists;
+    // Emptied on the way out, also when the construction throws: the next overlay starts
+    // from empty lists.
+    struct Emptying
+    {
+        OverlayLists& Lists;
+        ~Emptying()
+        {
+            OverlayLists::Reset(Lists.EdgesOfA);
+            OverlayLists::Reset(Lists.EdgesOfB);
+            OverlayLists::Reset(Lists.Intersections);
+        }
+    } emptying{lists};
+    a.GetEdgesInRectangle(Enlarged(graph.SecondBounds()), lists.EdgesOfA);
+    b.GetEdgesInRectangle(Enlarged(graph.FirstBounds()), lists.EdgesOfB);
+    SelectIntersectionAlgorithm(lists.EdgesOfA, lists.EdgesOfB, lists.Intersections, false);
+    Detail::KeepNearestSnaps(lists.Intersections);
+    graph.CutRings(lists.Intersections);
 }
 
 void TraceInto(OverlayGraph& graph, OverlayOperation operation, Polygon& result,
