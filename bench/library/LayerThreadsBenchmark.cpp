@@ -12,8 +12,10 @@
 //
 // With --pin, each run also runs the one-thread operation pinned to each core the process may
 // use, one after the other, and a second line gives the fastest pinned time per core, the
-// N-thread speed-up against each and against their mean: on a machine whose cores differ in
-// speed, an unpinned one-thread time depends on the core it happens to land on.
+// N-thread speed-up against each, against their mean, and against the time at the cores' mean
+// rate (the harmonic mean): on a machine whose cores differ in speed, an unpinned one-thread
+// time depends on the core it happens to land on, and N threads on unequal cores can at best
+// deliver the sum of the cores' rates.
 //
 //   bench_layer_threads [--threads N] [--runs R] [--only NAME,...] [--pin] CELLS...
 //   (default: 2 threads, 1 run, every operation, CELLS 100 and 317)
@@ -271,15 +273,23 @@ int main(int argc, char** argv)
             if (!cores.empty())
             {
                 double sum = 0.0;
+                double rates = 0.0;
                 std::printf("  pinned 1 thread:");
                 for (std::size_t c = 0; c < cores.size(); ++c)
                 {
                     std::printf(" cpu%d %.3fs (%.2fx)", cores[c], pinned[c],
                                 pinned[c] / many.Seconds);
                     sum += pinned[c];
+                    rates += 1.0 / std::max(pinned[c], 1e-9);
                 }
-                const double mean = sum / static_cast<double>(cores.size());
-                std::printf(", mean %.3fs (%.2fx)\n", mean, mean / many.Seconds);
+                const double count = static_cast<double>(cores.size());
+                const double mean = sum / count;
+                // The one-thread time on a core of the cores' mean speed: the reference for N
+                // threads spread over cores of unequal speed (N cores working at once deliver
+                // the sum of their rates).
+                const double atMeanRate = count / rates;
+                std::printf(", mean %.3fs (%.2fx), at the mean rate %.3fs (%.2fx)\n", mean,
+                            mean / many.Seconds, atMeanRate, atMeanRate / many.Seconds);
             }
             std::fflush(stdout);
         }
