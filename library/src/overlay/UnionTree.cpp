@@ -3,12 +3,14 @@
 #include "Arealis/Overlay.h"
 #include "overlay/LayerOverlay.h"
 #include "support/ParallelWork.h"
+#include "support/StealingRanges.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstddef>
 #include <exception>
+#include <optional>
 #include <utility>
 
 namespace Arealis::LayerOperations
@@ -281,10 +283,11 @@ std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& grou
     }
     else
     {
-        // Threads take the subtrees in post-order and run each whole; the thread that makes
-        // the last child of a union above them makes that union too, and so on up, while the
-        // others go on to the next subtree. No thread waits for another, and a union mostly
-        // reads what its own thread made just before.
+        // Each thread takes a run of consecutive subtrees (see StealingRanges) and runs each
+        // whole; the thread that makes the last child of a union above them makes that union
+        // too, and so on up, while the others go on to their next subtree. No thread waits
+        // for another, and a union mostly reads what its own thread made before, so its
+        // inputs and the records it frees stay on one core.
         const auto pending = std::make_unique<std::atomic<std::size_t>[]>(plan.Tasks.size());
         for (std::size_t t = 0; t < plan.Tasks.size(); ++t)
         {
@@ -293,23 +296,28 @@ std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& grou
         // Set by a failed union or a stopping progress: the threads then leave their subtree.
         std::atomic<bool> stop{false};
         const auto stopping = [&] { return stop.load(std::memory_order_relaxed); };
+        Parallel::StealingRanges ranges(plan.Subtrees.size(), threads);
         RunItems(
-            plan.Subtrees.size(), threads,
-            [&](std::size_t s)
+            threads, threads,
+            [&](std::size_t slot)
             {
                 try
                 {
-                    const Subtree& subtree = plan.Subtrees[s];
-                    for (std::size_t t = subtree.Begin; t < subtree.End && !stopping(); ++t)
+                    for (std::optional<std::size_t> s = ranges.Take(static_cast<unsigned>(slot));
+                         s.has_value() && !stopping(); s = ranges.Take(static_cast<unsigned>(slot)))
                     {
-                        unite(t, {});
-                    }
-                    for (std::size_t t = plan.Tasks[subtree.End - 1].Parent;
-                         t != TreePlan::None && !stopping() &&
-                         pending[t].fetch_sub(1, std::memory_order_acq_rel) == 1;
-                         t = plan.Tasks[t].Parent)
-                    {
-                        unite(t, {});
+                        const Subtree& subtree = plan.Subtrees[*s];
+                        for (std::size_t t = subtree.Begin; t < subtree.End && !stopping(); ++t)
+                        {
+                            unite(t, {});
+                        }
+                        for (std::size_t t = plan.Tasks[subtree.End - 1].Parent;
+                             t != TreePlan::None && !stopping() &&
+                             pending[t].fetch_sub(1, std::memory_order_acq_rel) == 1;
+                             t = plan.Tasks[t].Parent)
+                        {
+                            unite(t, {});
+                        }
                     }
                 }
                 catch (...)
