@@ -244,7 +244,44 @@ void RunItems(std::size_t count, unsigned threads, const std::function<void(std:
         }
         return;
     }
-    const std::exception_ptr failure = Parallel::ForEach(count, threads, task, report);
+    // Each thread goes through a run of consecutive items (see StealingRanges): neighbouring
+    // items share data, which then stays in one core's cache.
+    Parallel::StealingRanges ranges(count, threads);
+    // Set by a failed item or a stopping report: the threads then take no more items.
+    std::atomic<bool> stop{false};
+    const auto stopOnFailure = [&stop](const auto& work)
+    {
+        try
+        {
+            work();
+        }
+        catch (...)
+        {
+            stop.store(true, std::memory_order_relaxed);
+            throw;
+        }
+    };
+    std::function<void()> poll;
+    if (report)
+    {
+        poll = [&] { stopOnFailure(report); };
+    }
+    const std::exception_ptr failure = Parallel::ForEach(
+        threads, threads,
+        [&](std::size_t slot)
+        {
+            stopOnFailure(
+                [&]
+                {
+                    for (std::optional<std::size_t> k = ranges.Take(static_cast<unsigned>(slot));
+                         k.has_value() && !stop.load(std::memory_order_relaxed);
+                         k = ranges.Take(static_cast<unsigned>(slot)))
+                    {
+                        task(*k);
+                    }
+                });
+        },
+        poll);
     if (failure != nullptr)
     {
         std::rethrow_exception(failure);
@@ -283,11 +320,11 @@ std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& grou
     }
     else
     {
-        // Each thread takes a run of consecutive subtrees (see StealingRanges) and runs each
-        // whole; the thread that makes the last child of a union above them makes that union
-        // too, and so on up, while the others go on to their next subtree. No thread waits
-        // for another, and a union mostly reads what its own thread made before, so its
-        // inputs and the records it frees stay on one core.
+        // Each thread takes a run of consecutive subtrees (see RunItems) and runs each whole;
+        // the thread that makes the last child of a union above them makes that union too,
+        // and so on up, while the others go on to their next subtree. No thread waits for
+        // another, and a union mostly reads what its own thread made before, so its inputs
+        // and the records it frees stay on one core.
         const auto pending = std::make_unique<std::atomic<std::size_t>[]>(plan.Tasks.size());
         for (std::size_t t = 0; t < plan.Tasks.size(); ++t)
         {
@@ -296,28 +333,23 @@ std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& grou
         // Set by a failed union or a stopping progress: the threads then leave their subtree.
         std::atomic<bool> stop{false};
         const auto stopping = [&] { return stop.load(std::memory_order_relaxed); };
-        Parallel::StealingRanges ranges(plan.Subtrees.size(), threads);
         RunItems(
-            threads, threads,
-            [&](std::size_t slot)
+            plan.Subtrees.size(), threads,
+            [&](std::size_t s)
             {
                 try
                 {
-                    for (std::optional<std::size_t> s = ranges.Take(static_cast<unsigned>(slot));
-                         s.has_value() && !stopping(); s = ranges.Take(static_cast<unsigned>(slot)))
+                    const Subtree& subtree = plan.Subtrees[s];
+                    for (std::size_t t = subtree.Begin; t < subtree.End && !stopping(); ++t)
                     {
-                        const Subtree& subtree = plan.Subtrees[*s];
-                        for (std::size_t t = subtree.Begin; t < subtree.End && !stopping(); ++t)
-                        {
-                            unite(t, {});
-                        }
-                        for (std::size_t t = plan.Tasks[subtree.End - 1].Parent;
-                             t != TreePlan::None && !stopping() &&
-                             pending[t].fetch_sub(1, std::memory_order_acq_rel) == 1;
-                             t = plan.Tasks[t].Parent)
-                        {
-                            unite(t, {});
-                        }
+                        unite(t, {});
+                    }
+                    for (std::size_t t = plan.Tasks[subtree.End - 1].Parent;
+                         t != TreePlan::None && !stopping() &&
+                         pending[t].fetch_sub(1, std::memory_order_acq_rel) == 1;
+                         t = plan.Tasks[t].Parent)
+                    {
+                        unite(t, {});
                     }
                 }
                 catch (...)
