@@ -63,9 +63,8 @@ public:
             {
                 return a;
             }
-            const TIndex upper =
-                std::atomic_ref<TIndex>(m_parent[static_cast<std::size_t>(up)])
-                    .load(std::memory_order_acquire);
+            const TIndex upper = std::atomic_ref<TIndex>(m_parent[static_cast<std::size_t>(up)])
+                                     .load(std::memory_order_acquire);
             if (upper != up)
             {
                 // Halving the path, as Root does; a lost race leaves another ancestor there.
