@@ -246,7 +246,9 @@ void RunItems(std::size_t count, unsigned threads, const std::function<void(std:
     }
     // Each thread goes through a run of consecutive items (see StealingRanges): neighbouring
     // items share data, which then stays in one core's cache.
-    Parallel::StealingRanges ranges(count, threads);
+    // No more threads than items.
+    const auto slots = static_cast<unsigned>(std::min<std::size_t>(threads, count));
+    Parallel::StealingRanges ranges(count, slots);
     // Set by a failed item or a stopping report: the threads then take no more items.
     std::atomic<bool> stop{false};
     const auto stopOnFailure = [&stop](const auto& work)
@@ -267,7 +269,7 @@ void RunItems(std::size_t count, unsigned threads, const std::function<void(std:
         poll = [&] { stopOnFailure(report); };
     }
     const std::exception_ptr failure = Parallel::ForEach(
-        threads, threads,
+        slots, slots,
         [&](std::size_t slot)
         {
             stopOnFailure(
