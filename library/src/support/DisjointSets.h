@@ -5,6 +5,7 @@
 // the sets were joined.
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <numeric>
 #include <vector>
@@ -44,6 +45,76 @@ public:
         }
         m_parent[static_cast<std::size_t>(std::max(a, b))] = std::min(a, b);
         return true;
+    }
+
+    // Root and Join for several threads at once, without a lock; not at the same time as the
+    // plain ones. Every parent is smaller than its child and stays an ancestor for good (a
+    // root is only ever linked below a smaller root), so a parent read at any moment is a
+    // valid step towards the root, and a shortcut written by one thread never undoes
+    // another's. Connectivity only grows: two members found under one root are connected for
+    // good, while members found under different roots may have been joined meanwhile.
+    TIndex SharedRoot(TIndex a)
+    {
+        for (;;)
+        {
+            std::atomic_ref<TIndex> parent(m_parent[static_cast<std::size_t>(a)]);
+            const TIndex up = parent.load(std::memory_order_acquire);
+            if (up == a)
+            {
+                return a;
+            }
+            const TIndex upper = std::atomic_ref<TIndex>(m_parent[static_cast<std::size_t>(up)])
+                                     .load(std::memory_order_acquire);
+            if (upper != up)
+            {
+                // Halving the path, as Root does; a lost race leaves another ancestor there.
+                TIndex expected = up;
+                parent.compare_exchange_strong(expected, upper, std::memory_order_acq_rel);
+            }
+            a = upper;
+        }
+    }
+
+    bool SharedConnected(TIndex a, TIndex b)
+    {
+        for (;;)
+        {
+            const TIndex rootA = SharedRoot(a);
+            const TIndex rootB = SharedRoot(b);
+            if (rootA == rootB)
+            {
+                return true;
+            }
+            // rootA may have been linked below another root while rootB was sought.
+            if (std::atomic_ref<TIndex>(m_parent[static_cast<std::size_t>(rootA)])
+                    .load(std::memory_order_acquire) == rootA)
+            {
+                return false;
+            }
+        }
+    }
+
+    // Joins the sets of a and b as Join does.
+    bool SharedJoin(TIndex a, TIndex b)
+    {
+        for (;;)
+        {
+            const TIndex rootA = SharedRoot(a);
+            const TIndex rootB = SharedRoot(b);
+            if (rootA == rootB)
+            {
+                return false;
+            }
+            const TIndex high = std::max(rootA, rootB);
+            TIndex expected = high;
+            // Fails when another thread linked high meanwhile; then both roots are sought again.
+            if (std::atomic_ref<TIndex>(m_parent[static_cast<std::size_t>(high)])
+                    .compare_exchange_strong(expected, std::min(rootA, rootB),
+                                             std::memory_order_acq_rel))
+            {
+                return true;
+            }
+        }
     }
 
 private:
