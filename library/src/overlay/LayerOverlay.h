@@ -20,14 +20,14 @@ namespace Overlay
 std::pair<Polygon*, std::unique_ptr<Polygon>> IntersectIntoLayerAndSubstract(Polygon& a, Polygon& b,
                                                                              PolygonLayer& layer);
 
+// A copy of the polygon's rings as a new free polygon, its nodes adopted.
+std::unique_ptr<Polygon> CopyAsFree(const Polygon& source);
+
 // The union of a and b, the same polygon as Union(a, b) makes, for a caller that gives up the
 // operands it passes as owned (pOwnedA holding a, pOwnedB holding b, or null for an operand
 // that is only read): the rings that the result takes whole from an owned operand are moved
 // into it instead of copied, and the owned operands are destroyed. An owned operand must be a
 // free overlay result (see GivenUpOperands): a union of the union tree, say.
-// A copy of the polygon's rings as a new free polygon, its nodes adopted.
-std::unique_ptr<Polygon> CopyAsFree(const Polygon& source);
-
 std::unique_ptr<Polygon> UnionTakingOver(Polygon& a, std::unique_ptr<Polygon> pOwnedA, Polygon& b,
                                          std::unique_ptr<Polygon> pOwnedB);
 

@@ -16,6 +16,7 @@
 #include "overlay/SnappedPoints.h"
 #include "overlay/UnionTree.h"
 #include "support/ParallelWork.h"
+#include "support/ReusedBuffer.h"
 
 #include <algorithm>
 #include <array>
@@ -66,14 +67,7 @@ struct OverlayLists
     template <class List>
     static void Reset(List& list) noexcept
     {
-        if (list.Capacity() > KeptEntries)
-        {
-            List().Swap(list);
-        }
-        else
-        {
-            list.Clear();
-        }
+        Detail::ResetBuffer(list, list.Capacity() <= KeptEntries);
     }
 };
 

@@ -57,14 +57,13 @@ public:
     {
         for (;;)
         {
-            std::atomic_ref<TIndex> parent(m_parent[static_cast<std::size_t>(a)]);
+            const std::atomic_ref<TIndex> parent = SharedParent(a);
             const TIndex up = parent.load(std::memory_order_acquire);
             if (up == a)
             {
                 return a;
             }
-            const TIndex upper = std::atomic_ref<TIndex>(m_parent[static_cast<std::size_t>(up)])
-                                     .load(std::memory_order_acquire);
+            const TIndex upper = SharedParent(up).load(std::memory_order_acquire);
             if (upper != up)
             {
                 // Halving the path, as Root does; a lost race leaves another ancestor there.
@@ -86,8 +85,7 @@ public:
                 return true;
             }
             // rootA may have been linked below another root while rootB was sought.
-            if (std::atomic_ref<TIndex>(m_parent[static_cast<std::size_t>(rootA)])
-                    .load(std::memory_order_acquire) == rootA)
+            if (SharedParent(rootA).load(std::memory_order_acquire) == rootA)
             {
                 return false;
             }
@@ -108,9 +106,8 @@ public:
             const TIndex high = std::max(rootA, rootB);
             TIndex expected = high;
             // Fails when another thread linked high meanwhile; then both roots are sought again.
-            if (std::atomic_ref<TIndex>(m_parent[static_cast<std::size_t>(high)])
-                    .compare_exchange_strong(expected, std::min(rootA, rootB),
-                                             std::memory_order_acq_rel))
+            if (SharedParent(high).compare_exchange_strong(expected, std::min(rootA, rootB),
+                                                           std::memory_order_acq_rel))
             {
                 return true;
             }
@@ -118,6 +115,11 @@ public:
     }
 
 private:
+    std::atomic_ref<TIndex> SharedParent(TIndex a)
+    {
+        return std::atomic_ref<TIndex>(m_parent[static_cast<std::size_t>(a)]);
+    }
+
     std::vector<TIndex> m_parent;
 };
 

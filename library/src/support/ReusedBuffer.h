@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Collections/PlainArray.h"
+
 #include <vector>
 
 namespace Arealis::Detail
@@ -17,6 +19,19 @@ void ResetBuffer(std::vector<T, Allocator>& buffer, bool keep) noexcept
     else
     {
         std::vector<T, Allocator>().swap(buffer);
+    }
+}
+
+template <class T, int GrowthPercent>
+void ResetBuffer(Collections::PlainArray<T, GrowthPercent>& buffer, bool keep) noexcept
+{
+    if (keep)
+    {
+        buffer.Clear();
+    }
+    else
+    {
+        Collections::PlainArray<T, GrowthPercent>().Swap(buffer);
     }
 }
 
