@@ -17,7 +17,9 @@
 #include "Exceptions/Messages.h"
 #include "model/AddByPositions.h"
 #include "model/OperandPrecision.h"
+#include "model/OverlapTestsAhead.h"
 #include "model/SnapshotEnumerator.h"
+#include "support/ParallelWork.h"
 #include "support/WorkAhead.h"
 
 #include <algorithm>
@@ -67,6 +69,9 @@ constexpr std::int32_t ParentsMaxItems = 64;
 
 // A commit of this many polygons or more prepares them on a second thread while it files them.
 constexpr std::int32_t PreparedAheadCount = 2048;
+// A commit of this many polygons or more into a layer whose polygons must not overlap makes
+// its overlap tests on the layer operations' threads before it files the polygons.
+constexpr std::int32_t TestedAheadCount = 1024;
 
 // The failures that a commit notes before it goes on.
 struct CommitFailures
@@ -164,6 +169,10 @@ struct PolygonLayerState
     Rectangle Prepare(Polygon* pPolygon);
     // Files the polygon at position i of the edit list, whose bounds are given, in the index.
     void CommitAt(std::int32_t i, const Rectangle& bounds);
+    // CommitAt whose overlap tests ask overlaps(pCommitted), which answers as
+    // Polygon::Overlaps would.
+    template <class TOverlaps>
+    void CommitAt(std::int32_t i, const Rectangle& bounds, TOverlaps overlaps);
     // Prepares with prepare() and files the polygon at position i of the edit list, noting
     // the failures that leave it there.
     template <class TPrepare>
@@ -172,6 +181,15 @@ struct PolygonLayerState
     // ahead of their filing; false, with nothing done, when the list is short, the layer's
     // polygons must not overlap or no second core or thread is there.
     bool CommitPreparingAhead(CommitFailures& failures);
+    // Commits the whole edit list of a layer whose polygons must not overlap as Commit does,
+    // with the overlap tests made on several threads ahead of the filing; false, with nothing
+    // done, when the list is short, the layer allows overlap or one thread is to be used.
+    bool CommitTestingAhead(CommitFailures& failures);
+    // Files the tested polygons in turn, at the given positions of the edit list (descending).
+    void FileTested(const Detail::OverlapTestsAhead& tests,
+                    const std::vector<std::int32_t>& positions, CommitFailures& failures);
+    // Takes the polygons at the given positions (descending) out of the edit list.
+    void RemoveFromEditList(const std::vector<std::int32_t>& positions) noexcept;
     void ClearParents(Polygon* pPolygon);
     void ReleaseParentUses(const Collections::PlainArray<Polygon*>& parents);
     void ClearAllParents();
@@ -301,7 +319,132 @@ bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
     return true;
 }
 
+bool PolygonLayerState::CommitTestingAhead(CommitFailures& failures)
+{
+    if (AllowOverlap || EditList.Count() < TestedAheadCount)
+    {
+        return false;
+    }
+    const unsigned threads = Parallel::ResolveThreadCount(TopologyHandle->GetLayerThreads());
+    if (threads < 2)
+    {
+        return false;
+    }
+    // Every polygon is prepared first, in commit order (preparing one changes nothing that the
+    // tests of the ones before it read); the first failure that is neither an invalid polygon
+    // nor an overlap ends the commit, after the polygons before it were filed.
+    Detail::OverlapTestsAhead tests(static_cast<std::size_t>(EditList.Count()));
+    std::vector<std::int32_t> positions;
+    positions.reserve(static_cast<std::size_t>(EditList.Count()));
+    std::exception_ptr stopped;
+    bool allAdded = true; // when not, the tests' index may hold a polygon left out
+    for (std::int32_t i = EditList.Count() - 1; i >= 0 && stopped == nullptr; --i)
+    {
+        Polygon* polygon = EditList[i];
+        Rectangle bounds;
+        try
+        {
+            bounds = Prepare(polygon);
+        }
+        catch (...)
+        {
+            if (!NoteFailure(std::current_exception(), failures))
+            {
+                stopped = std::current_exception();
+            }
+            continue;
+        }
+        try
+        {
+            tests.Add(polygon, bounds);
+            positions.push_back(i);
+        }
+        catch (...)
+        {
+            polygon->MarkEditing(); // stays in the edit list, as after a filing that failed
+            stopped = std::current_exception();
+            allAdded = false;
+        }
+    }
+    tests.Run(Index, threads);
+    if (Index.Count() == 0 && allAdded && tests.AllApart())
+    {
+        // Filed in turn, every polygon would be committed: the index is the one that filing
+        // them in this order makes.
+        tests.FileAllInto(Index);
+        RemoveFromEditList(positions);
+    }
+    else
+    {
+        FileTested(tests, positions, failures);
+    }
+    if (stopped != nullptr)
+    {
+        std::rethrow_exception(stopped);
+    }
+    return true;
+}
+
+void PolygonLayerState::FileTested(const Detail::OverlapTestsAhead& tests,
+                                   const std::vector<std::int32_t>& positions,
+                                   CommitFailures& failures)
+{
+    std::size_t k = 0;
+    try
+    {
+        for (; k < positions.size(); ++k)
+        {
+            try
+            {
+                CommitAt(positions[k], tests.BoundsOf(k), [&tests, k](const Polygon* pCommitted)
+                         { return tests.Overlaps(k, pCommitted); });
+            }
+            catch (...)
+            {
+                if (!NoteFailure(std::current_exception(), failures))
+                {
+                    throw;
+                }
+            }
+        }
+    }
+    catch (...)
+    {
+        // Prepared polygons that the commit did not reach stay in the edit list: back to
+        // editing, as after a filing that failed.
+        for (std::size_t later = k + 1; later < positions.size(); ++later)
+        {
+            EditList[positions[later]]->MarkEditing();
+        }
+        throw;
+    }
+}
+
+void PolygonLayerState::RemoveFromEditList(const std::vector<std::int32_t>& positions) noexcept
+{
+    auto next = positions.rbegin();
+    std::int32_t kept = 0;
+    for (std::int32_t i = 0; i < EditList.Count(); ++i)
+    {
+        if (next != positions.rend() && *next == i)
+        {
+            ++next;
+            continue;
+        }
+        EditList[kept++] = EditList[i];
+    }
+    EditList.SetCount(kept);
+}
+
 void PolygonLayerState::CommitAt(std::int32_t i, const Rectangle& bounds)
+{
+    Polygon* polygon = EditList[i];
+    CommitAt(i, bounds,
+             [polygon](const Polygon* pCommitted) { return polygon->Overlaps(pCommitted); });
+}
+
+template <class TOverlaps>
+void PolygonLayerState::CommitAt(std::int32_t i, const Rectangle& bounds, TOverlaps overlaps)
 {
     Polygon* polygon = EditList[i];
     try
@@ -317,7 +460,7 @@ void PolygonLayerState::CommitAt(std::int32_t i, const Rectangle& bounds)
                                    });
             for (const Polygon* committed : candidates)
             {
-                if (polygon->Overlaps(committed))
+                if (overlaps(committed))
                 {
                     throw PolygonsOverlapException(
                         Exceptions::Messages::PolygonOverlapsCommitted,
@@ -550,7 +693,7 @@ void PolygonLayer::Commit()
 {
     const PrecisionScope precisionScope(GetTopology()->GetPrecision());
     CommitFailures failures;
-    if (!m_state->CommitPreparingAhead(failures))
+    if (!m_state->CommitTestingAhead(failures) && !m_state->CommitPreparingAhead(failures))
     {
         for (std::int32_t i = m_state->EditList.Count() - 1; i >= 0; --i)
         {

@@ -192,6 +192,111 @@ TEST(PolygonLayerCommitTest, LongCommitEndsAsCommitsOfFewPolygonsDo)
     EXPECT_EQ(RingsOf(*wholeCells[8]).size(), 2U);
 }
 
+// The polygons of a layer that must not overlap, in commit order (the commit takes the edit
+// list from its end, so they are created last first): a grid of touching cells with invalid
+// ones among them, copies over cells, and away from the grid chains in which each box overlaps
+// the one before it, and a box over an invalid polygon. With preCommitted, the first chain's
+// first box is committed before the others are made.
+std::vector<Polygon*> AddCommitCases(PolygonLayer& layer, bool withOverlaps, bool preCommitted)
+{
+    constexpr int Side = 33; // enough polygons for the commit to test them on several threads
+    std::vector<Points> shapes;
+    const auto add = [&shapes](const Points& shape) { shapes.push_back(shape); };
+    if (withOverlaps)
+    {
+        add(Box(100, 100, 102, 102));
+        add(Box(101, 101, 103, 103));     // overlaps the first: refused
+        add(Box(102.5, 102.5, 104, 104)); // overlaps only the refused one: committed
+        add(Box(103.5, 103.5, 105, 105)); // overlaps the one before: refused
+        add(Hole(200, 200, 202, 202));     // invalid
+        add(Box(200, 200, 202, 202));     // over the invalid one: committed
+        add(Box(300, 300, 302, 302));
+        add(Box(301, 301, 303, 303));     // refused: overlaps the one before
+        add(Box(303, 301, 305, 302.5));   // touches the refused one
+        add(Box(302.5, 302.5, 304, 304)); // overlaps only the refused one, touches the one before
+    }
+    for (int cell = 0; cell < Side * Side; ++cell)
+    {
+        const double x = cell % Side;
+        const double y = cell / Side;
+        add(cell % 97 == 3 ? Hole(x, y, x + 1, y + 1) : Box(x, y, x + 1, y + 1));
+    }
+    if (withOverlaps)
+    {
+        add(Box(5, 5, 6, 6));         // a copy of a cell
+        add(Box(9.5, 9.5, 10.5, 10.5)); // over four cells
+    }
+    std::vector<Polygon*> polygons(shapes.size());
+    const auto create = [&](std::size_t k)
+    {
+        polygons[k] = layer.CreatePolygon();
+        Ring* ring = polygons[k]->CreateRing();
+        AddPoints(*ring, shapes[k]);
+    };
+    const std::size_t first = preCommitted ? 1 : 0;
+    if (preCommitted)
+    {
+        create(0);
+        layer.Commit();
+    }
+    for (std::size_t k = shapes.size(); k-- > first;)
+    {
+        create(k);
+    }
+    return polygons;
+}
+
+TEST(PolygonLayerCommitTest, OverlapTestsOnSeveralThreadsRefuseWhatOneThreadRefuses)
+{
+    for (const bool withOverlaps : {false, true})
+    {
+        std::vector<std::vector<std::size_t>> orders;
+        std::vector<std::vector<bool>> editing;
+        std::vector<std::string> failures;
+        for (const int threads : {1, 2})
+        {
+            ScopedTopology topology;
+            topology->SetLayerThreads(threads);
+            PolygonLayer& layer = *topology->CreatePolygonLayer(false);
+            const std::vector<Polygon*> polygons =
+                AddCommitCases(layer, withOverlaps, withOverlaps);
+            failures.push_back(Failure([&layer] { layer.Commit(); }));
+            // The grid's cells but 12 invalid ones, and the chains' boxes that are not refused.
+            EXPECT_EQ(layer.GetCommittedCount(), withOverlaps ? 1077 + 6 : 1077);
+            // Committed polygons in the index's order, then the edit list in its order.
+            std::vector<std::size_t> order;
+            for (const Polygon* polygon : ToVector(layer.GetPolygons()))
+            {
+                order.push_back(static_cast<std::size_t>(
+                    std::find(polygons.begin(), polygons.end(), polygon) - polygons.begin()));
+            }
+            orders.push_back(order);
+            std::vector<bool> flags;
+            for (const Polygon* polygon : polygons)
+            {
+                flags.push_back(polygon->IsEditing());
+                flags.push_back(polygon->HasFlag(Ring::Flags::Editing));
+            }
+            editing.push_back(flags);
+            if (withOverlaps)
+            {
+                EXPECT_TRUE(polygons[1]->IsEditing());
+                EXPECT_FALSE(polygons[2]->IsEditing());
+                EXPECT_TRUE(polygons[3]->IsEditing());
+                EXPECT_FALSE(polygons[5]->IsEditing());
+                EXPECT_TRUE(polygons[7]->IsEditing());
+                EXPECT_FALSE(polygons[9]->IsEditing());
+                EXPECT_TRUE(polygons[polygons.size() - 2]->IsEditing());
+                EXPECT_TRUE(polygons[polygons.size() - 1]->IsEditing());
+            }
+        }
+        EXPECT_EQ(failures[0], "The polygon layer contains invalid polygons. @ PolygonLayer, line: 391");
+        EXPECT_EQ(failures[1], failures[0]) << withOverlaps;
+        EXPECT_EQ(orders[1], orders[0]) << withOverlaps;
+        EXPECT_EQ(editing[1], editing[0]) << withOverlaps;
+    }
+}
+
 TEST_F(PolygonLayerTest, MovingANodeOfACommittedPolygonReturnsItToTheEditList)
 {
     Polygon* left = AddBox(m_layer, 0, 0, 10, 10);
