@@ -21,21 +21,6 @@ namespace
 // repays taking it from the shared ranges.
 constexpr std::size_t BlockSize = 32;
 
-void RunInBlocks(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task)
-{
-    LayerOperations::RunItems(
-        (count + BlockSize - 1) / BlockSize, threads,
-        [&](std::size_t block)
-        {
-            const std::size_t end = std::min(count, (block + 1) * BlockSize);
-            for (std::size_t k = block * BlockSize; k < end; ++k)
-            {
-                task(k);
-            }
-        },
-        {});
-}
-
 // Fills the values a polygon computes when first asked (bounds, area, and the edge index of
 // rings that use one), so that the threads testing it at once only read it.
 void PrepareForTests(const Polygon& polygon)
@@ -49,136 +34,135 @@ void PrepareForTests(const Polygon& polygon)
     LayerOperations::PrepareForSharedReads(polygon, indexed);
 }
 
+bool ByAddress(const Polygon* pA, const Polygon* pB)
+{
+    return std::less<const Polygon*>()(pA, pB);
+}
+
 } // namespace
 
-OverlapTestsAhead::OverlapTestsAhead(std::size_t count)
+OverlapTestsAhead::OverlapTestsAhead(const PolygonsSet& committed, std::size_t count)
+    : m_committed(committed)
 {
-    if (count > std::numeric_limits<std::uint32_t>::max())
+    if (count >= std::numeric_limits<std::uint32_t>::max())
     {
-        throw std::length_error("OverlapTestsAhead: more than 2^32 - 1 polygons");
+        throw std::length_error("OverlapTestsAhead: 2^32 - 1 polygons or more");
     }
     m_polygons.reserve(count);
     m_bounds.reserve(count);
+    m_starts.reserve(count + 1);
 }
 
 void OverlapTestsAhead::Add(Polygon* pPolygon, const Rectangle& bounds)
 {
     PrepareForTests(*pPolygon);
-    m_order[pPolygon] = static_cast<std::uint32_t>(m_polygons.size());
-    m_index.Insert(pPolygon, bounds);
-    // Within the room reserved: the polygon is either in all three or in none of these.
+    const std::size_t first = m_candidates.size();
+    try
+    {
+        m_committed.VisitOverlapping(bounds,
+                                     [this](Polygon* pCommitted)
+                                     {
+                                         // Read by several threads at once from Run on.
+                                         PrepareForTests(*pCommitted);
+                                         m_candidates.push_back(pCommitted);
+                                         return true;
+                                     });
+        m_index.VisitOverlapping(bounds,
+                                 [this](Polygon* pEarlier)
+                                 {
+                                     m_candidates.push_back(pEarlier);
+                                     return true;
+                                 });
+        m_index.Insert(pPolygon, bounds);
+    }
+    catch (...)
+    {
+        m_candidates.resize(first);
+        throw;
+    }
+    // Within the room reserved: the polygon is now in every list or in none.
     m_polygons.push_back(pPolygon);
     m_bounds.push_back(bounds);
+    m_starts.push_back(m_candidates.size());
 }
 
-void OverlapTestsAhead::Run(const PolygonsSet& committed, unsigned threads) noexcept
+void OverlapTestsAhead::Run(unsigned threads) noexcept
 {
     const std::size_t count = m_polygons.size();
     try
     {
-        std::vector<std::vector<const Polygon*>> candidates(count);
-        RunInBlocks(count, threads,
-                    [&](std::size_t k) { candidates[k] = CandidatesOf(committed, k); });
-        // The committed candidates are read by several threads at once from here on.
-        if (committed.Count() > 0)
-        {
-            for (const std::vector<const Polygon*>& of : candidates)
-            {
-                for (const Polygon* candidate : of)
-                {
-                    if (m_order.Find(candidate) == nullptr)
-                    {
-                        PrepareForTests(*candidate);
-                    }
-                }
-            }
-        }
-        m_outcomes.resize(count);
-        RunInBlocks(count, threads,
-                    [&](std::size_t k) { m_outcomes[k] = Test(k, candidates[k]); });
+        m_apart.assign(count, 0);
+        m_stops.assign(count, Stop{});
+        LayerOperations::RunItems((count + BlockSize - 1) / BlockSize, threads,
+                                  [this, count](std::size_t block)
+                                  {
+                                      const std::size_t end =
+                                          std::min(count, (block + 1) * BlockSize);
+                                      for (std::size_t k = block * BlockSize; k < end; ++k)
+                                      {
+                                          Test(k);
+                                      }
+                                  },
+                                  {});
     }
     catch (...)
     {
-        m_outcomes.clear();
+        m_apart.clear();
+        m_stops.clear();
     }
 }
 
-std::vector<const Polygon*> OverlapTestsAhead::CandidatesOf(const PolygonsSet& committed,
-                                                            std::size_t k) const
+void OverlapTestsAhead::Test(std::size_t k)
 {
-    std::vector<const Polygon*> candidates;
-    const Rectangle& bounds = m_bounds[k];
-    committed.VisitOverlapping(bounds,
-                               [&candidates](const Polygon* pCommitted)
-                               {
-                                   candidates.push_back(pCommitted);
-                                   return true;
-                               });
-    const std::size_t fromCommitted = candidates.size();
-    m_index.VisitOverlapping(bounds,
-                             [&](const Polygon* pOther)
-                             {
-                                 if (*m_order.Find(pOther) < k)
-                                 {
-                                     candidates.push_back(pOther);
-                                 }
-                                 return true;
-                             });
-    std::sort(candidates.begin() + static_cast<std::ptrdiff_t>(fromCommitted), candidates.end(),
-              [this](const Polygon* a, const Polygon* b)
-              { return *m_order.Find(a) < *m_order.Find(b); });
-    return candidates;
-}
-
-OverlapTestsAhead::Outcomes
-OverlapTestsAhead::Test(std::size_t k, const std::vector<const Polygon*>& candidates) const
-{
-    Outcomes outcomes;
-    outcomes.Tests.reserve(candidates.size());
-    bool apart = true;
-    for (std::size_t c = 0; c < candidates.size() && apart; ++c)
+    const auto begin = m_candidates.begin() + static_cast<std::ptrdiff_t>(m_starts[k]);
+    const auto end = m_candidates.begin() + static_cast<std::ptrdiff_t>(m_starts[k + 1]);
+    auto next = begin;
+    for (; next != end; ++next)
     {
-        Outcome& outcome = outcomes.Tests.emplace_back();
-        outcome.pOther = candidates[c];
+        Stop& stop = m_stops[k];
         try
         {
-            outcome.Overlap = m_polygons[k]->Overlaps(candidates[c]);
+            stop.Overlap = m_polygons[k]->Overlaps(*next);
         }
         catch (...)
         {
-            outcome.Error = std::current_exception();
+            stop.Error = std::current_exception();
         }
-        apart = !outcome.Overlap && outcome.Error == nullptr;
+        if (stop.Overlap || stop.Error != nullptr)
+        {
+            stop.pOther = *next;
+            break;
+        }
     }
-    outcomes.Complete = apart;
-    std::sort(outcomes.Tests.begin(), outcomes.Tests.end(),
-              [](const Outcome& a, const Outcome& b)
-              { return std::less<const Polygon*>()(a.pOther, b.pOther); });
-    return outcomes;
+    std::sort(begin, next, ByAddress);
+    m_apart[k] = static_cast<std::uint32_t>(next - begin);
 }
 
 bool OverlapTestsAhead::AllApart() const noexcept
 {
-    return m_outcomes.size() == m_polygons.size() &&
-           std::all_of(m_outcomes.begin(), m_outcomes.end(),
-                       [](const Outcomes& outcomes) { return outcomes.Complete; });
+    return m_stops.size() == m_polygons.size() &&
+           std::all_of(m_stops.begin(), m_stops.end(),
+                       [](const Stop& stop) { return stop.pOther == nullptr; });
 }
 
 bool OverlapTestsAhead::Overlaps(std::size_t k, const Polygon* pCommitted) const
 {
-    if (k < m_outcomes.size())
+    if (k < m_stops.size())
     {
-        const std::vector<Outcome>& tests = m_outcomes[k].Tests;
-        const auto found = std::lower_bound(
-            tests.begin(), tests.end(), pCommitted, [](const Outcome& outcome, const Polygon* p)
-            { return std::less<const Polygon*>()(outcome.pOther, p); });
-        if (found != tests.end() && found->pOther == pCommitted)
+        const Stop& stop = m_stops[k];
+        if (stop.pOther == pCommitted)
         {
-            if (found->Error != nullptr)
+            if (stop.Error != nullptr)
             {
-                std::rethrow_exception(found->Error);
+                std::rethrow_exception(stop.Error);
             }
-            return found->Overlap;
+            return stop.Overlap;
+        }
+        const auto begin = m_candidates.begin() + static_cast<std::ptrdiff_t>(m_starts[k]);
+        const auto end = begin + m_apart[k];
+        if (std::binary_search(begin, end, pCommitted, ByAddress))
+        {
+            return false;
         }
     }
     return m_polygons[k]->Overlaps(pCommitted);

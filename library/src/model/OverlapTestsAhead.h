@@ -1,6 +1,5 @@
 #pragma once
 
-#include "Arealis/PolygonTable.h"
 #include "Arealis/PolygonsSet.h"
 #include "Arealis/Rectangle.h"
 
@@ -22,28 +21,30 @@ namespace Arealis::Detail
 // threads before the polygons are filed. The filing stays on one thread, in commit order:
 // which polygons a polygon is tested against (those committed by its turn) depends on the
 // outcome of the tests before it. Ahead of it, each polygon is tested against its
-// candidates: the polygons committed before the commit and the earlier ones of the commit
-// whose bounds meet its bounds, the committed ones first, the others in commit order. A
-// polygon's tests stop at the first one that does not find the two apart (an overlap or an
-// exception): the polygon so found may itself be refused by the filing, which then makes the
-// tests it finds missing itself. The filing so gets the outcomes the tests would have had on
-// one thread, exceptions included, in its own order.
+// candidates, the polygons whose bounds meet its bounds among those committed before the
+// commit and the earlier ones of the commit. A polygon's tests stop at the first one that
+// does not find the two apart (an overlap or an exception): the polygon so found may itself
+// be refused by the filing, which then makes the tests it finds missing itself. The filing so
+// gets the outcomes the tests would have had on one thread, exceptions included, in its own
+// order.
 class OverlapTestsAhead
 {
 public:
-    // Room for count polygons.
-    explicit OverlapTestsAhead(std::size_t count);
+    // Room for count polygons; committed is the layer's index, which must not change until
+    // the filing has asked for its last outcome.
+    OverlapTestsAhead(const PolygonsSet& committed, std::size_t count);
 
-    // The next polygon in commit order, prepared, with the bounds it is filed under.
+    // The next polygon in commit order, prepared, with the bounds it is filed under. Either
+    // the polygon is added or, when this throws, nothing changed but the candidates' cached
+    // values.
     void Add(Polygon* pPolygon, const Rectangle& bounds);
 
     std::size_t Count() const noexcept { return m_polygons.size(); }
     const Rectangle& BoundsOf(std::size_t k) const noexcept { return m_bounds[k]; }
 
-    // Makes the tests on the given number of threads. committed is the layer's index, which
-    // must not change until the filing has asked for its last outcome. When the tests cannot
-    // be made (no thread or no memory to be had), none is kept and the filing makes each.
-    void Run(const PolygonsSet& committed, unsigned threads) noexcept;
+    // Makes the tests on the given number of threads. When they cannot be made (no thread or
+    // no memory to be had), none is kept and the filing makes each.
+    void Run(unsigned threads) noexcept;
 
     // Whether each polygon was tested against every candidate and found apart from each:
     // filed in turn into an empty index, every polygon is then committed.
@@ -58,27 +59,29 @@ public:
     bool Overlaps(std::size_t k, const Polygon* pCommitted) const;
 
 private:
-    struct Outcome
+    // The test that ended a polygon's tests without finding the two apart.
+    struct Stop
     {
-        const Polygon* pOther = nullptr;
+        const Polygon* pOther = nullptr; // null: every candidate found apart
         bool Overlap = false;
         std::exception_ptr Error;
     };
-    struct Outcomes
-    {
-        std::vector<Outcome> Tests; // by pOther
-        bool Complete = false;      // every candidate tested and found apart
-    };
 
-    // The candidates of polygon k in the order it is tested against them.
-    std::vector<const Polygon*> CandidatesOf(const PolygonsSet& committed, std::size_t k) const;
-    Outcomes Test(std::size_t k, const std::vector<const Polygon*>& candidates) const;
+    // Tests polygon k against its candidates in turn, until one does not find them apart;
+    // the candidates found apart are then sorted by address, for the filing's look-ups.
+    void Test(std::size_t k);
 
+    const PolygonsSet& m_committed;
     std::vector<Polygon*> m_polygons;
     std::vector<Rectangle> m_bounds;
-    PolygonTable<std::uint32_t> m_order; // the position of each polygon in m_polygons
-    PolygonsSet m_index;                 // the polygons in commit order
-    std::vector<Outcomes> m_outcomes;    // empty when no test was made ahead
+    PolygonsSet m_index; // the polygons added, in commit order
+    // The candidates of polygon k are m_candidates[m_starts[k] .. m_starts[k + 1]).
+    std::vector<std::size_t> m_starts{0};
+    std::vector<const Polygon*> m_candidates;
+    // After Run: how many of each polygon's candidates were found apart (sorted first in its
+    // range), and the test that stopped its tests. Empty when no test was made ahead.
+    std::vector<std::uint32_t> m_apart;
+    std::vector<Stop> m_stops;
 };
 
 } // namespace Arealis::Detail

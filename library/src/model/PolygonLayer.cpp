@@ -260,40 +260,93 @@ void PolygonLayerState::CommitNoting(std::int32_t i, TPrepare prepare, CommitFai
     }
 }
 
+namespace
+{
+
+// The polygons of a commit, in commit order, prepared on a second thread ahead of their
+// filing: the thread keeps at most 1024 polygons ahead. Without a thread to be had, each is
+// prepared in turn when it is taken.
+class PreparedAhead
+{
+public:
+    PreparedAhead(PolygonLayerState& state, const std::vector<Polygon*>& polygons)
+        : m_state(state), m_polygons(polygons), m_bounds(1024)
+    {
+        try
+        {
+            m_ahead.emplace(
+                polygons.size(), m_bounds,
+                [this](std::size_t k, Rectangle& bounds)
+                { bounds = m_state.Prepare(m_polygons[k]); },
+                [](const std::exception_ptr& error)
+                {
+                    CommitFailures ignored;
+                    return NoteFailure(error, ignored);
+                });
+        }
+        catch (const std::system_error&) // no thread to be had
+        {
+        }
+    }
+
+    bool OnSecondThread() const noexcept { return m_ahead.has_value(); }
+
+    // The bounds of polygon k, prepared, or what preparing it threw; taken in order, each once.
+    Rectangle Take(std::size_t k)
+    {
+        return m_ahead ? m_ahead->Take(k) : m_state.Prepare(m_polygons[k]);
+    }
+
+    // Stops the preparation; the polygons prepared from the given one on, which were not
+    // taken, stay in the edit list: back to editing, as after a filing that failed.
+    void Stop(std::size_t untaken) noexcept
+    {
+        if (m_ahead)
+        {
+            const std::size_t prepared = m_ahead->Stop();
+            for (std::size_t k = untaken; k < prepared; ++k)
+            {
+                m_polygons[k]->MarkEditing();
+            }
+        }
+    }
+
+private:
+    PolygonLayerState& m_state;
+    const std::vector<Polygon*>& m_polygons;
+    std::vector<Rectangle> m_bounds;
+    std::optional<Detail::WorkAhead<Rectangle>> m_ahead;
+};
+
+// The edit list from its end, as the commit takes it: a filed polygon leaves the list at its
+// own place, so the ones before it keep theirs.
+std::vector<Polygon*> InCommitOrder(const EditListArray& list)
+{
+    std::vector<Polygon*> polygons;
+    polygons.reserve(static_cast<std::size_t>(list.Count()));
+    for (std::int32_t i = list.Count() - 1; i >= 0; --i)
+    {
+        polygons.push_back(list[i]);
+    }
+    return polygons;
+}
+
+} // namespace
+
 bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
 {
     // The filing of an overlapping layer's polygons compares them with the committed ones,
     // which a preparation on another thread must not meet.
-    if (!AllowOverlap || EditList.Count() < PreparedAheadCount || !Detail::HasSecondCore())
+    if (!AllowOverlap || EditList.Count() < PreparedAheadCount || !Detail::HasSecondCore() ||
+        Parallel::ResolveThreadCount(TopologyHandle->GetLayerThreads()) < 2)
     {
         return false;
     }
-    // The edit list from its end, as the commit takes it: a filed polygon leaves the list at
-    // its own place, so the ones before it keep theirs.
-    std::vector<Polygon*> polygons;
-    polygons.reserve(static_cast<std::size_t>(EditList.Count()));
-    for (std::int32_t i = EditList.Count() - 1; i >= 0; --i)
+    const std::vector<Polygon*> polygons = InCommitOrder(EditList);
+    PreparedAhead prepared(*this, polygons);
+    if (!prepared.OnSecondThread())
     {
-        polygons.push_back(EditList[i]);
-    }
-    // The thread keeps at most this many polygons ahead of their filing.
-    std::vector<Rectangle> bounds(1024);
-    std::optional<Detail::WorkAhead<Rectangle>> ahead;
-    try
-    {
-        ahead.emplace(
-            polygons.size(), bounds,
-            [this, &polygons](std::size_t k, Rectangle& polygonBounds)
-            { polygonBounds = Prepare(polygons[k]); },
-            [](const std::exception_ptr& error)
-            {
-                CommitFailures ignored;
-                return NoteFailure(error, ignored);
-            });
-    }
-    catch (const std::system_error&) // no thread to be had: the commit prepares in turn
-    {
-        return false;
+        return false; // the commit prepares in turn
     }
     std::size_t taken = 0;
     try
@@ -302,18 +355,12 @@ bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
         {
             const auto i = static_cast<std::int32_t>(polygons.size() - 1 - taken);
             CommitNoting(
-                i, [&ahead, taken] { return ahead->Take(taken); }, failures);
+                i, [&prepared, taken] { return prepared.Take(taken); }, failures);
         }
     }
     catch (...)
     {
-        // Polygons prepared beyond the one that stopped the commit stay in the edit list: back
-        // to editing, as after a filing that failed.
-        const std::size_t prepared = ahead->Stop();
-        for (std::size_t k = taken + 1; k < prepared; ++k)
-        {
-            polygons[k]->MarkEditing();
-        }
+        prepared.Stop(taken + 1);
         throw;
     }
     return true;
@@ -330,43 +377,51 @@ bool PolygonLayerState::CommitTestingAhead(CommitFailures& failures)
     {
         return false;
     }
-    // Every polygon is prepared first, in commit order (preparing one changes nothing that the
-    // tests of the ones before it read); the first failure that is neither an invalid polygon
-    // nor an overlap ends the commit, after the polygons before it were filed.
-    Detail::OverlapTestsAhead tests(static_cast<std::size_t>(EditList.Count()));
+    const auto count = static_cast<std::size_t>(EditList.Count());
+    const std::vector<Polygon*> polygons = InCommitOrder(EditList);
+    Detail::OverlapTestsAhead tests(Index, count);
+    // The positions in the edit list of the polygons added to the tests.
     std::vector<std::int32_t> positions;
-    positions.reserve(static_cast<std::size_t>(EditList.Count()));
+    positions.reserve(count);
+    // The first failure that is neither an invalid polygon nor an overlap ends the commit,
+    // after the polygons before it were filed.
     std::exception_ptr stopped;
     bool allAdded = true; // when not, the tests' index may hold a polygon left out
-    for (std::int32_t i = EditList.Count() - 1; i >= 0 && stopped == nullptr; --i)
+    // The polygons are prepared before any is tested: preparing one changes nothing that the
+    // tests of the others read (as the filing of a layer that allows overlap relies on too).
     {
-        Polygon* polygon = EditList[i];
-        Rectangle bounds;
-        try
+        PreparedAhead prepared(*this, polygons);
+        std::size_t k = 0;
+        for (; k < count && stopped == nullptr; ++k)
         {
-            bounds = Prepare(polygon);
-        }
-        catch (...)
-        {
-            if (!NoteFailure(std::current_exception(), failures))
+            Rectangle bounds;
+            try
             {
-                stopped = std::current_exception();
+                bounds = prepared.Take(k);
             }
-            continue;
+            catch (...)
+            {
+                if (!NoteFailure(std::current_exception(), failures))
+                {
+                    stopped = std::current_exception();
+                }
+                continue;
+            }
+            try
+            {
+                tests.Add(polygons[k], bounds);
+                positions.push_back(static_cast<std::int32_t>(count - 1 - k));
+            }
+            catch (...)
+            {
+                polygons[k]->MarkEditing(); // stays in the edit list, as after a failed filing
+                stopped = std::current_exception();
+                allAdded = false;
+            }
         }
-        try
-        {
-            tests.Add(polygon, bounds);
-            positions.push_back(i);
-        }
-        catch (...)
-        {
-            polygon->MarkEditing(); // stays in the edit list, as after a filing that failed
-            stopped = std::current_exception();
-            allAdded = false;
-        }
+        prepared.Stop(k);
     }
-    tests.Run(Index, threads);
+    tests.Run(threads);
     if (Index.Count() == 0 && allAdded && tests.AllApart())
     {
         // Filed in turn, every polygon would be committed: the index is the one that filing
@@ -396,7 +451,8 @@ void PolygonLayerState::FileTested(const Detail::OverlapTestsAhead& tests,
         {
             try
             {
-                CommitAt(positions[k], tests.BoundsOf(k), [&tests, k](const Polygon* pCommitted)
+                CommitAt(positions[k], tests.BoundsOf(k),
+                         [&tests, k](const Polygon* pCommitted)
                          { return tests.Overlaps(k, pCommitted); });
             }
             catch (...)

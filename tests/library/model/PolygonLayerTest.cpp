@@ -159,6 +159,7 @@ TEST(PolygonLayerCommitTest, LongCommitEndsAsCommitsOfFewPolygonsDo)
     // thread is used here also on a machine with one core, so that the comparison is made.
     constexpr int Side = 50;
     ScopedTopology wholeTopology;
+    wholeTopology->SetLayerThreads(2);
     PolygonLayer& whole = *wholeTopology->CreatePolygonLayer(true);
     const std::vector<Polygon*> wholeCells = AddCells(whole, Side, 0);
     Detail::SecondCoreOverride() = 1;
@@ -208,7 +209,7 @@ std::vector<Polygon*> AddCommitCases(PolygonLayer& layer, bool withOverlaps, boo
         add(Box(101, 101, 103, 103));     // overlaps the first: refused
         add(Box(102.5, 102.5, 104, 104)); // overlaps only the refused one: committed
         add(Box(103.5, 103.5, 105, 105)); // overlaps the one before: refused
-        add(Hole(200, 200, 202, 202));     // invalid
+        add(Hole(200, 200, 202, 202));    // invalid
         add(Box(200, 200, 202, 202));     // over the invalid one: committed
         add(Box(300, 300, 302, 302));
         add(Box(301, 301, 303, 303));     // refused: overlaps the one before
@@ -223,7 +224,7 @@ std::vector<Polygon*> AddCommitCases(PolygonLayer& layer, bool withOverlaps, boo
     }
     if (withOverlaps)
     {
-        add(Box(5, 5, 6, 6));         // a copy of a cell
+        add(Box(5, 5, 6, 6));           // a copy of a cell
         add(Box(9.5, 9.5, 10.5, 10.5)); // over four cells
     }
     std::vector<Polygon*> polygons(shapes.size());
@@ -290,7 +291,8 @@ TEST(PolygonLayerCommitTest, OverlapTestsOnSeveralThreadsRefuseWhatOneThreadRefu
                 EXPECT_TRUE(polygons[polygons.size() - 1]->IsEditing());
             }
         }
-        EXPECT_EQ(failures[0], "The polygon layer contains invalid polygons. @ PolygonLayer, line: 391");
+        EXPECT_EQ(failures[0],
+                  "The polygon layer contains invalid polygons. @ PolygonLayer, line: 391");
         EXPECT_EQ(failures[1], failures[0]) << withOverlaps;
         EXPECT_EQ(orders[1], orders[0]) << withOverlaps;
         EXPECT_EQ(editing[1], editing[0]) << withOverlaps;
