@@ -21,6 +21,11 @@ namespace
 // repays taking it from the shared ranges.
 constexpr std::size_t BlockSize = 32;
 
+// The candidates kept per polygon of a commit on average at most, and at least in all: the
+// polygons of a layer that must not overlap meet a few neighbours each.
+constexpr std::size_t CandidatesPerPolygon = 32;
+constexpr std::size_t LeastCandidateRoom = std::size_t{1} << 16;
+
 // Fills the values a polygon computes when first asked (bounds, area, and the edge index of
 // rings that use one), so that the threads testing it at once only read it.
 void PrepareForTests(const Polygon& polygon)
@@ -42,7 +47,8 @@ bool ByAddress(const Polygon* pA, const Polygon* pB)
 } // namespace
 
 OverlapTestsAhead::OverlapTestsAhead(const PolygonsSet& committed, std::size_t count)
-    : m_committed(committed)
+    : m_committed(committed),
+      m_candidateRoom(std::max(LeastCandidateRoom, CandidatesPerPolygon * count))
 {
     if (count >= std::numeric_limits<std::uint32_t>::max())
     {
@@ -51,28 +57,40 @@ OverlapTestsAhead::OverlapTestsAhead(const PolygonsSet& committed, std::size_t c
     m_polygons.reserve(count);
     m_bounds.reserve(count);
     m_starts.reserve(count + 1);
+    m_collected.reserve(count);
 }
 
 void OverlapTestsAhead::Add(Polygon* pPolygon, const Rectangle& bounds)
 {
     PrepareForTests(*pPolygon);
     const std::size_t first = m_candidates.size();
+    // Once the room is used up, a polygon's candidates are not even looked for: a search
+    // alone may meet every polygon added before.
+    const bool collected = first < m_candidateRoom;
     try
     {
-        m_committed.VisitOverlapping(bounds,
-                                     [this](Polygon* pCommitted)
+        if (collected)
+        {
+            m_committed.VisitOverlapping(bounds,
+                                         [this](Polygon* pCommitted)
+                                         {
+                                             // Read by several threads at once from Run on.
+                                             bool& prepared = m_committedPrepared[pCommitted];
+                                             if (!prepared)
+                                             {
+                                                 PrepareForTests(*pCommitted);
+                                                 prepared = true;
+                                             }
+                                             m_candidates.push_back(pCommitted);
+                                             return true;
+                                         });
+            m_index.VisitOverlapping(bounds,
+                                     [this](Polygon* pEarlier)
                                      {
-                                         // Read by several threads at once from Run on.
-                                         PrepareForTests(*pCommitted);
-                                         m_candidates.push_back(pCommitted);
+                                         m_candidates.push_back(pEarlier);
                                          return true;
                                      });
-        m_index.VisitOverlapping(bounds,
-                                 [this](Polygon* pEarlier)
-                                 {
-                                     m_candidates.push_back(pEarlier);
-                                     return true;
-                                 });
+        }
         m_index.Insert(pPolygon, bounds);
     }
     catch (...)
@@ -84,6 +102,7 @@ void OverlapTestsAhead::Add(Polygon* pPolygon, const Rectangle& bounds)
     m_polygons.push_back(pPolygon);
     m_bounds.push_back(bounds);
     m_starts.push_back(m_candidates.size());
+    m_collected.push_back(collected ? 1 : 0);
 }
 
 void OverlapTestsAhead::Run(unsigned threads) noexcept
@@ -114,6 +133,10 @@ void OverlapTestsAhead::Run(unsigned threads) noexcept
 
 void OverlapTestsAhead::Test(std::size_t k)
 {
+    if (m_collected[k] == 0)
+    {
+        return;
+    }
     const auto begin = m_candidates.begin() + static_cast<std::ptrdiff_t>(m_starts[k]);
     const auto end = m_candidates.begin() + static_cast<std::ptrdiff_t>(m_starts[k + 1]);
     auto next = begin;
@@ -142,12 +165,14 @@ bool OverlapTestsAhead::AllApart() const noexcept
 {
     return m_stops.size() == m_polygons.size() &&
            std::all_of(m_stops.begin(), m_stops.end(),
-                       [](const Stop& stop) { return stop.pOther == nullptr; });
+                       [](const Stop& stop) { return stop.pOther == nullptr; }) &&
+           std::all_of(m_collected.begin(), m_collected.end(),
+                       [](std::uint8_t collected) { return collected != 0; });
 }
 
 bool OverlapTestsAhead::Overlaps(std::size_t k, const Polygon* pCommitted) const
 {
-    if (k < m_stops.size())
+    if (k < m_stops.size() && m_collected[k] != 0)
     {
         const Stop& stop = m_stops[k];
         if (stop.pOther == pCommitted)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Arealis/PolygonTable.h"
 #include "Arealis/PolygonsSet.h"
 #include "Arealis/Rectangle.h"
 
@@ -26,7 +27,10 @@ namespace Arealis::Detail
 // does not find the two apart (an overlap or an exception): the polygon so found may itself
 // be refused by the filing, which then makes the tests it finds missing itself. The filing so
 // gets the outcomes the tests would have had on one thread, exceptions included, in its own
-// order.
+// order. The candidates kept are bounded by a number per polygon: polygons that overlap many
+// others (a layer of copies of one polygon) would otherwise take memory and time quadratic in
+// their number, where the filing, which meets only the committed ones, takes linear. The
+// polygons beyond the bound are left to the filing.
 class OverlapTestsAhead
 {
 public:
@@ -72,12 +76,16 @@ private:
     void Test(std::size_t k);
 
     const PolygonsSet& m_committed;
+    PolygonTable<bool> m_committedPrepared; // the committed candidates prepared for the tests
     std::vector<Polygon*> m_polygons;
     std::vector<Rectangle> m_bounds;
     PolygonsSet m_index; // the polygons added, in commit order
-    // The candidates of polygon k are m_candidates[m_starts[k] .. m_starts[k + 1]).
+    // The candidates of polygon k are m_candidates[m_starts[k] .. m_starts[k + 1]), unless
+    // m_collected[k] is 0: the polygon was left to the filing.
     std::vector<std::size_t> m_starts{0};
     std::vector<const Polygon*> m_candidates;
+    std::vector<std::uint8_t> m_collected;
+    std::size_t m_candidateRoom; // the bound on the candidates kept
     // After Run: how many of each polygon's candidates were found apart (sorted first in its
     // range), and the test that stopped its tests. Empty when no test was made ahead.
     std::vector<std::uint32_t> m_apart;

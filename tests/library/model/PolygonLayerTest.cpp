@@ -193,17 +193,25 @@ TEST(PolygonLayerCommitTest, LongCommitEndsAsCommitsOfFewPolygonsDo)
     EXPECT_EQ(RingsOf(*wholeCells[8]).size(), 2U);
 }
 
-// The polygons of a layer that must not overlap, in commit order (the commit takes the edit
-// list from its end, so they are created last first): a grid of touching cells with invalid
-// ones among them, copies over cells, and away from the grid chains in which each box overlaps
-// the one before it, and a box over an invalid polygon. With preCommitted, the first chain's
-// first box is committed before the others are made.
-std::vector<Polygon*> AddCommitCases(PolygonLayer& layer, bool withOverlaps, bool preCommitted)
+// What a commit into a layer that must not overlap meets, in enough polygons for it to test
+// them on several threads.
+enum class CommitCase
 {
-    constexpr int Side = 33; // enough polygons for the commit to test them on several threads
+    Cells,        // a grid of touching cells with invalid ones among them
+    CellsAndMore, // with copies over cells, and away from the grid chains of overlapping boxes
+    Copies,       // copies of one box
+};
+
+// The polygons of a case in commit order (the commit takes the edit list from its end, so
+// they are created last first). In CellsAndMore, the first chain's first box is committed
+// before the others are made.
+std::vector<Polygon*> AddCommitCase(PolygonLayer& layer, CommitCase kind)
+{
+    constexpr int Side = 33;
     std::vector<Points> shapes;
     const auto add = [&shapes](const Points& shape) { shapes.push_back(shape); };
-    if (withOverlaps)
+    const bool more = kind == CommitCase::CellsAndMore;
+    if (more)
     {
         add(Box(100, 100, 102, 102));
         add(Box(101, 101, 103, 103));     // overlaps the first: refused
@@ -220,9 +228,16 @@ std::vector<Polygon*> AddCommitCases(PolygonLayer& layer, bool withOverlaps, boo
     {
         const double x = cell % Side;
         const double y = cell / Side;
-        add(cell % 97 == 3 ? Hole(x, y, x + 1, y + 1) : Box(x, y, x + 1, y + 1));
+        if (kind == CommitCase::Copies)
+        {
+            add(Box(0, 0, 1, 1));
+        }
+        else
+        {
+            add(cell % 97 == 3 ? Hole(x, y, x + 1, y + 1) : Box(x, y, x + 1, y + 1));
+        }
     }
-    if (withOverlaps)
+    if (more)
     {
         add(Box(5, 5, 6, 6));           // a copy of a cell
         add(Box(9.5, 9.5, 10.5, 10.5)); // over four cells
@@ -234,8 +249,8 @@ std::vector<Polygon*> AddCommitCases(PolygonLayer& layer, bool withOverlaps, boo
         Ring* ring = polygons[k]->CreateRing();
         AddPoints(*ring, shapes[k]);
     };
-    const std::size_t first = preCommitted ? 1 : 0;
-    if (preCommitted)
+    const std::size_t first = more ? 1 : 0;
+    if (more)
     {
         create(0);
         layer.Commit();
@@ -249,21 +264,33 @@ std::vector<Polygon*> AddCommitCases(PolygonLayer& layer, bool withOverlaps, boo
 
 TEST(PolygonLayerCommitTest, OverlapTestsOnSeveralThreadsRefuseWhatOneThreadRefuses)
 {
-    for (const bool withOverlaps : {false, true})
+    const std::string invalid =
+        "The polygon layer contains invalid polygons. @ PolygonLayer, line: 391";
+    const std::string overlapping =
+        "The polygon layer contains overlapping polygons. @ PolygonLayer, line: 394";
+    // The grid's cells but 12 invalid ones, and the boxes of the chains that are not refused;
+    // of the copies, the first.
+    const struct
     {
+        CommitCase Kind;
+        std::int32_t Committed;
+        std::string Failure;
+    } cases[] = {{CommitCase::Cells, 1077, invalid},
+                 {CommitCase::CellsAndMore, 1077 + 6, invalid},
+                 {CommitCase::Copies, 1, overlapping}};
+    for (const auto& commitCase : cases)
+    {
+        const auto kind = static_cast<int>(commitCase.Kind);
         std::vector<std::vector<std::size_t>> orders;
         std::vector<std::vector<bool>> editing;
-        std::vector<std::string> failures;
         for (const int threads : {1, 2})
         {
             ScopedTopology topology;
             topology->SetLayerThreads(threads);
             PolygonLayer& layer = *topology->CreatePolygonLayer(false);
-            const std::vector<Polygon*> polygons =
-                AddCommitCases(layer, withOverlaps, withOverlaps);
-            failures.push_back(Failure([&layer] { layer.Commit(); }));
-            // The grid's cells but 12 invalid ones, and the chains' boxes that are not refused.
-            EXPECT_EQ(layer.GetCommittedCount(), withOverlaps ? 1077 + 6 : 1077);
+            const std::vector<Polygon*> polygons = AddCommitCase(layer, commitCase.Kind);
+            EXPECT_EQ(Failure([&layer] { layer.Commit(); }), commitCase.Failure) << kind;
+            EXPECT_EQ(layer.GetCommittedCount(), commitCase.Committed) << kind;
             // Committed polygons in the index's order, then the edit list in its order.
             std::vector<std::size_t> order;
             for (const Polygon* polygon : ToVector(layer.GetPolygons()))
@@ -279,7 +306,7 @@ TEST(PolygonLayerCommitTest, OverlapTestsOnSeveralThreadsRefuseWhatOneThreadRefu
                 flags.push_back(polygon->HasFlag(Ring::Flags::Editing));
             }
             editing.push_back(flags);
-            if (withOverlaps)
+            if (commitCase.Kind == CommitCase::CellsAndMore)
             {
                 EXPECT_TRUE(polygons[1]->IsEditing());
                 EXPECT_FALSE(polygons[2]->IsEditing());
@@ -291,11 +318,8 @@ TEST(PolygonLayerCommitTest, OverlapTestsOnSeveralThreadsRefuseWhatOneThreadRefu
                 EXPECT_TRUE(polygons[polygons.size() - 1]->IsEditing());
             }
         }
-        EXPECT_EQ(failures[0],
-                  "The polygon layer contains invalid polygons. @ PolygonLayer, line: 391");
-        EXPECT_EQ(failures[1], failures[0]) << withOverlaps;
-        EXPECT_EQ(orders[1], orders[0]) << withOverlaps;
-        EXPECT_EQ(editing[1], editing[0]) << withOverlaps;
+        EXPECT_EQ(orders[1], orders[0]) << kind;
+        EXPECT_EQ(editing[1], editing[0]) << kind;
     }
 }
 
