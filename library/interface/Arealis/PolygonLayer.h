@@ -58,7 +58,9 @@ public:
     // a committed polygon, leaving it in the edit list.
     void EndEdit(Polygon* pPolygon);
     // Commits every polygon of the edit list (last first). Those that fail stay in the list;
-    // afterwards invalid polygons are reported before overlapping ones.
+    // afterwards invalid polygons are reported before overlapping ones. A long list is
+    // prepared, and tested for overlaps, on the topology's layer threads, with the same
+    // outcome as on one.
     void Commit();
 
     // --- Queries ----------------------------------------------------------------------------

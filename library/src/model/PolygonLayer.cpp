@@ -17,7 +17,9 @@
 #include "Exceptions/Messages.h"
 #include "model/AddByPositions.h"
 #include "model/OperandPrecision.h"
+#include "model/OverlapTestsAhead.h"
 #include "model/SnapshotEnumerator.h"
+#include "support/ParallelWork.h"
 #include "support/WorkAhead.h"
 
 #include <algorithm>
@@ -67,6 +69,9 @@ constexpr std::int32_t ParentsMaxItems = 64;
 
 // A commit of this many polygons or more prepares them on a second thread while it files them.
 constexpr std::int32_t PreparedAheadCount = 2048;
+// A commit of this many polygons or more into a layer whose polygons must not overlap makes
+// its overlap tests on the layer operations' threads before it files the polygons.
+constexpr std::int32_t TestedAheadCount = 1024;
 
 // The failures that a commit notes before it goes on.
 struct CommitFailures
@@ -164,6 +169,10 @@ struct PolygonLayerState
     Rectangle Prepare(Polygon* pPolygon);
     // Files the polygon at position i of the edit list, whose bounds are given, in the index.
     void CommitAt(std::int32_t i, const Rectangle& bounds);
+    // CommitAt whose overlap tests ask overlaps(pCommitted), which answers as
+    // Polygon::Overlaps would.
+    template <class TOverlaps>
+    void CommitAt(std::int32_t i, const Rectangle& bounds, TOverlaps overlaps);
     // Prepares with prepare() and files the polygon at position i of the edit list, noting
     // the failures that leave it there.
     template <class TPrepare>
@@ -172,6 +181,15 @@ struct PolygonLayerState
     // ahead of their filing; false, with nothing done, when the list is short, the layer's
     // polygons must not overlap or no second core or thread is there.
     bool CommitPreparingAhead(CommitFailures& failures);
+    // Commits the whole edit list of a layer whose polygons must not overlap as Commit does,
+    // with the overlap tests made on several threads ahead of the filing; false, with nothing
+    // done, when the list is short, the layer allows overlap or one thread is to be used.
+    bool CommitTestingAhead(CommitFailures& failures);
+    // Files the tested polygons in turn, at the given positions of the edit list (descending).
+    void FileTested(const Detail::OverlapTestsAhead& tests,
+                    const std::vector<std::int32_t>& positions, CommitFailures& failures);
+    // Takes the polygons at the given positions (descending) out of the edit list.
+    void RemoveFromEditList(const std::vector<std::int32_t>& positions) noexcept;
     void ClearParents(Polygon* pPolygon);
     void ReleaseParentUses(const Collections::PlainArray<Polygon*>& parents);
     void ClearAllParents();
@@ -242,40 +260,93 @@ void PolygonLayerState::CommitNoting(std::int32_t i, TPrepare prepare, CommitFai
     }
 }
 
+namespace
+{
+
+// The polygons of a commit, in commit order, prepared on a second thread ahead of their
+// filing: the thread keeps at most 1024 polygons ahead. Without a thread to be had, each is
+// prepared in turn when it is taken.
+class PreparedAhead
+{
+public:
+    PreparedAhead(PolygonLayerState& state, const std::vector<Polygon*>& polygons)
+        : m_state(state), m_polygons(polygons), m_bounds(1024)
+    {
+        try
+        {
+            m_ahead.emplace(
+                polygons.size(), m_bounds,
+                [this](std::size_t k, Rectangle& bounds)
+                { bounds = m_state.Prepare(m_polygons[k]); },
+                [](const std::exception_ptr& error)
+                {
+                    CommitFailures ignored;
+                    return NoteFailure(error, ignored);
+                });
+        }
+        catch (const std::system_error&) // no thread to be had
+        {
+        }
+    }
+
+    bool OnSecondThread() const noexcept { return m_ahead.has_value(); }
+
+    // The bounds of polygon k, prepared, or what preparing it threw; taken in order, each once.
+    Rectangle Take(std::size_t k)
+    {
+        return m_ahead ? m_ahead->Take(k) : m_state.Prepare(m_polygons[k]);
+    }
+
+    // Stops the preparation; the polygons prepared from the given one on, which were not
+    // taken, stay in the edit list: back to editing, as after a filing that failed.
+    void Stop(std::size_t untaken) noexcept
+    {
+        if (m_ahead)
+        {
+            const std::size_t prepared = m_ahead->Stop();
+            for (std::size_t k = untaken; k < prepared; ++k)
+            {
+                m_polygons[k]->MarkEditing();
+            }
+        }
+    }
+
+private:
+    PolygonLayerState& m_state;
+    const std::vector<Polygon*>& m_polygons;
+    std::vector<Rectangle> m_bounds;
+    std::optional<Detail::WorkAhead<Rectangle>> m_ahead;
+};
+
+// The edit list from its end, as the commit takes it: a filed polygon leaves the list at its
+// own place, so the ones before it keep theirs.
+std::vector<Polygon*> InCommitOrder(const EditListArray& list)
+{
+    std::vector<Polygon*> polygons;
+    polygons.reserve(static_cast<std::size_t>(list.Count()));
+    for (std::int32_t i = list.Count() - 1; i >= 0; --i)
+    {
+        polygons.push_back(list[i]);
+    }
+    return polygons;
+}
+
+} // namespace
+
 bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
 {
     // The filing of an overlapping layer's polygons compares them with the committed ones,
     // which a preparation on another thread must not meet.
-    if (!AllowOverlap || EditList.Count() < PreparedAheadCount || !Detail::HasSecondCore())
+    if (!AllowOverlap || EditList.Count() < PreparedAheadCount || !Detail::HasSecondCore() ||
+        Parallel::ResolveThreadCount(TopologyHandle->GetLayerThreads()) < 2)
     {
         return false;
     }
-    // The edit list from its end, as the commit takes it: a filed polygon leaves the list at
-    // its own place, so the ones before it keep theirs.
-    std::vector<Polygon*> polygons;
-    polygons.reserve(static_cast<std::size_t>(EditList.Count()));
-    for (std::int32_t i = EditList.Count() - 1; i >= 0; --i)
+    const std::vector<Polygon*> polygons = InCommitOrder(EditList);
+    PreparedAhead prepared(*this, polygons);
+    if (!prepared.OnSecondThread())
     {
-        polygons.push_back(EditList[i]);
-    }
-    // The thread keeps at most this many polygons ahead of their filing.
-    std::vector<Rectangle> bounds(1024);
-    std::optional<Detail::WorkAhead<Rectangle>> ahead;
-    try
-    {
-        ahead.emplace(
-            polygons.size(), bounds,
-            [this, &polygons](std::size_t k, Rectangle& polygonBounds)
-            { polygonBounds = Prepare(polygons[k]); },
-            [](const std::exception_ptr& error)
-            {
-                CommitFailures ignored;
-                return NoteFailure(error, ignored);
-            });
-    }
-    catch (const std::system_error&) // no thread to be had: the commit prepares in turn
-    {
-        return false;
+        return false; // the commit prepares in turn
     }
     std::size_t taken = 0;
     try
@@ -284,24 +355,152 @@ bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
         {
             const auto i = static_cast<std::int32_t>(polygons.size() - 1 - taken);
             CommitNoting(
-                i, [&ahead, taken] { return ahead->Take(taken); }, failures);
+                i, [&prepared, taken] { return prepared.Take(taken); }, failures);
         }
     }
     catch (...)
     {
-        // Polygons prepared beyond the one that stopped the commit stay in the edit list: back
-        // to editing, as after a filing that failed.
-        const std::size_t prepared = ahead->Stop();
-        for (std::size_t k = taken + 1; k < prepared; ++k)
-        {
-            polygons[k]->MarkEditing();
-        }
+        prepared.Stop(taken + 1);
         throw;
     }
     return true;
 }
 
+bool PolygonLayerState::CommitTestingAhead(CommitFailures& failures)
+{
+    if (AllowOverlap || EditList.Count() < TestedAheadCount)
+    {
+        return false;
+    }
+    const unsigned threads = Parallel::ResolveThreadCount(TopologyHandle->GetLayerThreads());
+    if (threads < 2)
+    {
+        return false;
+    }
+    const auto count = static_cast<std::size_t>(EditList.Count());
+    const std::vector<Polygon*> polygons = InCommitOrder(EditList);
+    Detail::OverlapTestsAhead tests(Index, count);
+    // The positions in the edit list of the polygons added to the tests.
+    std::vector<std::int32_t> positions;
+    positions.reserve(count);
+    // The first failure that is neither an invalid polygon nor an overlap ends the commit,
+    // after the polygons before it were filed.
+    std::exception_ptr stopped;
+    bool allAdded = true; // when not, the tests' index may hold a polygon left out
+    // The polygons are prepared before any is tested: preparing one changes nothing that the
+    // tests of the others read (as the filing of a layer that allows overlap relies on too).
+    {
+        PreparedAhead prepared(*this, polygons);
+        std::size_t k = 0;
+        for (; k < count && stopped == nullptr; ++k)
+        {
+            Rectangle bounds;
+            try
+            {
+                bounds = prepared.Take(k);
+            }
+            catch (...)
+            {
+                if (!NoteFailure(std::current_exception(), failures))
+                {
+                    stopped = std::current_exception();
+                }
+                continue;
+            }
+            try
+            {
+                tests.Add(polygons[k], bounds);
+                positions.push_back(static_cast<std::int32_t>(count - 1 - k));
+            }
+            catch (...)
+            {
+                polygons[k]->MarkEditing(); // stays in the edit list, as after a failed filing
+                stopped = std::current_exception();
+                allAdded = false;
+            }
+        }
+        prepared.Stop(k);
+    }
+    tests.Run(threads);
+    if (Index.Count() == 0 && allAdded && tests.AllApart())
+    {
+        // Filed in turn, every polygon would be committed: the index is the one that filing
+        // them in this order makes.
+        tests.FileAllInto(Index);
+        RemoveFromEditList(positions);
+    }
+    else
+    {
+        FileTested(tests, positions, failures);
+    }
+    if (stopped != nullptr)
+    {
+        std::rethrow_exception(stopped);
+    }
+    return true;
+}
+
+void PolygonLayerState::FileTested(const Detail::OverlapTestsAhead& tests,
+                                   const std::vector<std::int32_t>& positions,
+                                   CommitFailures& failures)
+{
+    std::size_t k = 0;
+    try
+    {
+        for (; k < positions.size(); ++k)
+        {
+            try
+            {
+                CommitAt(positions[k], tests.BoundsOf(k),
+                         [&tests, k](const Polygon* pCommitted)
+                         { return tests.Overlaps(k, pCommitted); });
+            }
+            catch (...)
+            {
+                if (!NoteFailure(std::current_exception(), failures))
+                {
+                    throw;
+                }
+            }
+        }
+    }
+    catch (...)
+    {
+        // Prepared polygons that the commit did not reach stay in the edit list: back to
+        // editing, as after a filing that failed.
+        for (std::size_t later = k + 1; later < positions.size(); ++later)
+        {
+            EditList[positions[later]]->MarkEditing();
+        }
+        throw;
+    }
+}
+
+void PolygonLayerState::RemoveFromEditList(const std::vector<std::int32_t>& positions) noexcept
+{
+    auto next = positions.rbegin();
+    std::int32_t kept = 0;
+    for (std::int32_t i = 0; i < EditList.Count(); ++i)
+    {
+        if (next != positions.rend() && *next == i)
+        {
+            ++next;
+            continue;
+        }
+        EditList[kept++] = EditList[i];
+    }
+    EditList.SetCount(kept);
+}
+
 void PolygonLayerState::CommitAt(std::int32_t i, const Rectangle& bounds)
+{
+    Polygon* polygon = EditList[i];
+    CommitAt(i, bounds,
+             [polygon](const Polygon* pCommitted) { return polygon->Overlaps(pCommitted); });
+}
+
+template <class TOverlaps>
+void PolygonLayerState::CommitAt(std::int32_t i, const Rectangle& bounds, TOverlaps overlaps)
 {
     Polygon* polygon = EditList[i];
     try
@@ -317,7 +516,7 @@ void PolygonLayerState::CommitAt(std::int32_t i, const Rectangle& bounds)
                                    });
             for (const Polygon* committed : candidates)
             {
-                if (polygon->Overlaps(committed))
+                if (overlaps(committed))
                 {
                     throw PolygonsOverlapException(
                         Exceptions::Messages::PolygonOverlapsCommitted,
@@ -550,7 +749,7 @@ void PolygonLayer::Commit()
 {
     const PrecisionScope precisionScope(GetTopology()->GetPrecision());
     CommitFailures failures;
-    if (!m_state->CommitPreparingAhead(failures))
+    if (!m_state->CommitTestingAhead(failures) && !m_state->CommitPreparingAhead(failures))
     {
         for (std::int32_t i = m_state->EditList.Count() - 1; i >= 0; --i)
         {

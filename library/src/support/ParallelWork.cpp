@@ -290,14 +290,17 @@ public:
                         : nextPoll;
                 m_changed.wait_until(lock, until, [&] { return m_ended == workers; });
             }
-            if (poll && m_callerFailure == nullptr &&
-                (m_ended == workers || Clock::now() >= nextPoll))
+            // The next poll is due later also when there is nothing to poll: a deadline left
+            // in the past would turn the waits above into a loop that takes a core from the
+            // workers.
+            const bool pollDue = m_ended == workers || Clock::now() >= nextPoll;
+            if (pollDue)
             {
                 nextPoll = Clock::now() + pollInterval;
-                if (!CallUnlocked(lock, poll))
-                {
-                    continue;
-                }
+            }
+            if (pollDue && poll && m_callerFailure == nullptr && !CallUnlocked(lock, poll))
+            {
+                continue;
             }
         }
     }

@@ -159,6 +159,7 @@ TEST(PolygonLayerCommitTest, LongCommitEndsAsCommitsOfFewPolygonsDo)
     // thread is used here also on a machine with one core, so that the comparison is made.
     constexpr int Side = 50;
     ScopedTopology wholeTopology;
+    wholeTopology->SetLayerThreads(2);
     PolygonLayer& whole = *wholeTopology->CreatePolygonLayer(true);
     const std::vector<Polygon*> wholeCells = AddCells(whole, Side, 0);
     Detail::SecondCoreOverride() = 1;
@@ -190,6 +191,136 @@ TEST(PolygonLayerCommitTest, LongCommitEndsAsCommitsOfFewPolygonsDo)
     // The kinds that a commit repairs or splits were among them.
     EXPECT_EQ(RingsOf(*wholeCells[5]).size(), 1U);
     EXPECT_EQ(RingsOf(*wholeCells[8]).size(), 2U);
+}
+
+// What a commit into a layer that must not overlap meets, in enough polygons for it to test
+// them on several threads.
+enum class CommitCase
+{
+    Cells,        // a grid of touching cells with invalid ones among them
+    CellsAndMore, // with copies over cells, and away from the grid chains of overlapping boxes
+    Copies,       // copies of one box
+};
+
+// The polygons of a case in commit order (the commit takes the edit list from its end, so
+// they are created last first). In CellsAndMore, the first chain's first box is committed
+// before the others are made.
+std::vector<Polygon*> AddCommitCase(PolygonLayer& layer, CommitCase kind)
+{
+    constexpr int Side = 33;
+    std::vector<Points> shapes;
+    const auto add = [&shapes](const Points& shape) { shapes.push_back(shape); };
+    const bool more = kind == CommitCase::CellsAndMore;
+    if (more)
+    {
+        add(Box(100, 100, 102, 102));
+        add(Box(101, 101, 103, 103));     // overlaps the first: refused
+        add(Box(102.5, 102.5, 104, 104)); // overlaps only the refused one: committed
+        add(Box(103.5, 103.5, 105, 105)); // overlaps the one before: refused
+        add(Hole(200, 200, 202, 202));    // invalid
+        add(Box(200, 200, 202, 202));     // over the invalid one: committed
+        add(Box(300, 300, 302, 302));
+        add(Box(301, 301, 303, 303));     // refused: overlaps the one before
+        add(Box(303, 301, 305, 302.5));   // touches the refused one
+        add(Box(302.5, 302.5, 304, 304)); // overlaps only the refused one, touches the one before
+    }
+    for (int cell = 0; cell < Side * Side; ++cell)
+    {
+        const double x = cell % Side;
+        const double y = cell / Side;
+        if (kind == CommitCase::Copies)
+        {
+            add(Box(0, 0, 1, 1));
+        }
+        else
+        {
+            add(cell % 97 == 3 ? Hole(x, y, x + 1, y + 1) : Box(x, y, x + 1, y + 1));
+        }
+    }
+    if (more)
+    {
+        add(Box(5, 5, 6, 6));           // a copy of a cell
+        add(Box(9.5, 9.5, 10.5, 10.5)); // over four cells
+    }
+    std::vector<Polygon*> polygons(shapes.size());
+    const auto create = [&](std::size_t k)
+    {
+        polygons[k] = layer.CreatePolygon();
+        Ring* ring = polygons[k]->CreateRing();
+        AddPoints(*ring, shapes[k]);
+    };
+    const std::size_t first = more ? 1 : 0;
+    if (more)
+    {
+        create(0);
+        layer.Commit();
+    }
+    for (std::size_t k = shapes.size(); k-- > first;)
+    {
+        create(k);
+    }
+    return polygons;
+}
+
+TEST(PolygonLayerCommitTest, OverlapTestsOnSeveralThreadsRefuseWhatOneThreadRefuses)
+{
+    const std::string invalid =
+        "The polygon layer contains invalid polygons. @ PolygonLayer, line: 391";
+    const std::string overlapping =
+        "The polygon layer contains overlapping polygons. @ PolygonLayer, line: 394";
+    // The grid's cells but 12 invalid ones, and the boxes of the chains that are not refused;
+    // of the copies, the first.
+    const struct
+    {
+        CommitCase Kind;
+        std::int32_t Committed;
+        std::string Failure;
+    } cases[] = {{CommitCase::Cells, 1077, invalid},
+                 {CommitCase::CellsAndMore, 1077 + 6, invalid},
+                 {CommitCase::Copies, 1, overlapping}};
+    for (const auto& commitCase : cases)
+    {
+        const auto kind = static_cast<int>(commitCase.Kind);
+        std::vector<std::vector<std::size_t>> orders;
+        std::vector<std::vector<bool>> editing;
+        for (const int threads : {1, 2})
+        {
+            ScopedTopology topology;
+            topology->SetLayerThreads(threads);
+            PolygonLayer& layer = *topology->CreatePolygonLayer(false);
+            const std::vector<Polygon*> polygons = AddCommitCase(layer, commitCase.Kind);
+            EXPECT_EQ(Failure([&layer] { layer.Commit(); }), commitCase.Failure) << kind;
+            EXPECT_EQ(layer.GetCommittedCount(), commitCase.Committed) << kind;
+            // Committed polygons in the index's order, then the edit list in its order.
+            std::vector<std::size_t> order;
+            for (const Polygon* polygon : ToVector(layer.GetPolygons()))
+            {
+                order.push_back(static_cast<std::size_t>(
+                    std::find(polygons.begin(), polygons.end(), polygon) - polygons.begin()));
+            }
+            orders.push_back(order);
+            std::vector<bool> flags;
+            for (const Polygon* polygon : polygons)
+            {
+                flags.push_back(polygon->IsEditing());
+                flags.push_back(polygon->HasFlag(Ring::Flags::Editing));
+            }
+            editing.push_back(flags);
+            if (commitCase.Kind == CommitCase::CellsAndMore)
+            {
+                EXPECT_TRUE(polygons[1]->IsEditing());
+                EXPECT_FALSE(polygons[2]->IsEditing());
+                EXPECT_TRUE(polygons[3]->IsEditing());
+                EXPECT_FALSE(polygons[5]->IsEditing());
+                EXPECT_TRUE(polygons[7]->IsEditing());
+                EXPECT_FALSE(polygons[9]->IsEditing());
+                EXPECT_TRUE(polygons[polygons.size() - 2]->IsEditing());
+                EXPECT_TRUE(polygons[polygons.size() - 1]->IsEditing());
+            }
+        }
+        EXPECT_EQ(orders[1], orders[0]) << kind;
+        EXPECT_EQ(editing[1], editing[0]) << kind;
+    }
 }
 
 TEST_F(PolygonLayerTest, MovingANodeOfACommittedPolygonReturnsItToTheEditList)

@@ -420,6 +420,19 @@ TEST_F(ParallelLayerOperationsTest, AFailingItemStopsTheOthersAndComesBackAfterE
     EXPECT_LT(ran.load(), count);
 }
 
+TEST_F(ParallelLayerOperationsTest, TheCallingThreadSleepsWhileTheWorkersRunWithoutAPoll)
+{
+    // Without a polling callback the calling thread only waits for the workers; waiting in a
+    // loop instead would take a core from them. A loop would use most of the 300 ms; the
+    // waits, well under a millisecond.
+    const double start = Parallel::CallingThreadCpuSeconds();
+    const std::exception_ptr failure = Parallel::ForEach(
+        2, 2, [](std::size_t) { std::this_thread::sleep_for(std::chrono::milliseconds(300)); },
+        {});
+    EXPECT_EQ(failure, nullptr);
+    EXPECT_LT(Parallel::CallingThreadCpuSeconds() - start, 0.1);
+}
+
 TEST_F(ParallelLayerOperationsTest, ASlowItemAtTheHeadOfTheMergeHoldsTheOthersBackToTheBound)
 {
     // Items merged in order, at most `ahead` of them past the merge may start; item 0 lingers
