@@ -8,8 +8,8 @@
 #include "Arealis/NodeSet.h"
 #include "Arealis/SortedPointRun.h"
 #include "Arealis/Topology.h"
-#include "model/SnapshotEnumerator.h"
 #include "overlay/FlatPolygon.h"
+#include "overlay/UnionTree.h"
 #include "support/ParallelWork.h"
 
 #include <algorithm>
@@ -1153,9 +1153,8 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     {
         if (pairwise[i] == 0)
         {
-            SnapshotEnumerator<Polygon*> enumeration(candidates[i]);
-            const std::unique_ptr<Polygon> united = Overlay::UnitePolygons(&enumeration);
-            states[i].Rest = Overlay::Substract(*polygons[i], *united);
+            const TreeItem united = std::move(UniteGroups({candidates[i]}, threads).front());
+            states[i].Rest = Overlay::Substract(*polygons[i], *united.pPolygon);
         }
         if (keep.Enumerated && states[i].Rest != nullptr)
         {
@@ -1441,7 +1440,7 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
                     const PolygonList candidates = Candidates(b, polygon);
                     const std::unique_ptr<Polygon> rest =
                         ShouldUniteFirst(polygon, candidates)
-                            ? SubstractUnited(polygon, candidates)
+                            ? SubstractUnited(polygon, candidates, threads)
                             : SubstractOneByOne(polygon, candidates);
                     if (rest != nullptr)
                     {
