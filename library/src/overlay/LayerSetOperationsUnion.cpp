@@ -173,27 +173,25 @@ void LinkListed(const Numbering& numbering, const PolygonsSet* pStart, const Pol
     const std::size_t first = numbering.StartCount();
     const std::size_t count = numbering.Count() - first;
     std::vector<std::vector<Id>> candidates(count);
-    RunItems(BlockCount(count), threads,
-             [&](std::size_t block)
+    // Single polygons per item: the listed layer may be a few large polygons.
+    RunItems(count, threads,
+             [&](std::size_t i)
              {
-                 const std::size_t end = std::min(count, (block + 1) * BlockSize);
-                 for (std::size_t i = block * BlockSize; i < end; ++i)
+                 const auto id = static_cast<Id>(first + i);
+                 if (pStart != nullptr)
                  {
-                     const auto id = static_cast<Id>(first + i);
-                     if (pStart != nullptr)
-                     {
-                         candidates[i] = CandidatesIn(*pStart, numbering, id, 0);
-                     }
-                     if (pListed != nullptr)
-                     {
-                         const std::vector<Id> more = CandidatesIn(*pListed, numbering, id, id + 1);
-                         candidates[i].insert(candidates[i].end(), more.begin(), more.end());
-                     }
+                     candidates[i] = CandidatesIn(*pStart, numbering, id, 0);
+                 }
+                 if (pListed != nullptr)
+                 {
+                     const std::vector<Id> more = CandidatesIn(*pListed, numbering, id, id + 1);
+                     candidates[i].insert(candidates[i].end(), more.begin(), more.end());
                  }
              },
              {});
     std::vector<std::pair<Id, Id>> pairs;
     std::vector<std::unique_ptr<EdgeIndexScope>> indexed;
+    PolygonList toIndex;
     for (std::size_t i = 0; i < count; ++i)
     {
         const auto id = static_cast<Id>(first + i);
@@ -204,9 +202,13 @@ void LinkListed(const Numbering& numbering, const PolygonsSet* pStart, const Pol
         if (candidates[i].size() > EdgeIndexThreshold)
         {
             indexed.push_back(std::make_unique<EdgeIndexScope>(numbering[id], true));
-            PrepareForSharedReads(numbering[id], true);
+            toIndex.push_back(&numbering[id]);
         }
     }
+    // The indexes are built on the threads, one polygon per item: those of a few large polygons
+    // were a serial part of the union.
+    RunItems(toIndex.size(), threads,
+             [&](std::size_t k) { PrepareForSharedReads(*toIndex[k], true); }, {});
     counter.AddToTotal(static_cast<std::int64_t>(pairs.size()) -
                        static_cast<std::int64_t>(count));
     SharedComponents shared(components);

@@ -42,23 +42,41 @@ double SecondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Polygons per item when work is handed out by blocks of a polygon list.
+// Polygons per item when work is handed out by blocks of a polygon list, at most.
 constexpr std::size_t BlockSize = 64;
 
-std::size_t BlockCount(std::size_t count)
+// The blocks of a polygon list handed out as items: of BlockSize polygons, or fewer in a short
+// list, so that every thread gets several items. A layer of a hundred polygons in blocks of 64
+// made two items, and the thread whose block held the large polygons (their edge indexes,
+// their many candidates) worked on alone.
+class PolygonBlocks
 {
-    return (count + BlockSize - 1) / BlockSize;
-}
-
-template <class F>
-void ForEachInBlock(std::size_t block, std::size_t count, F&& each)
-{
-    const std::size_t end = std::min(count, (block + 1) * BlockSize);
-    for (std::size_t i = block * BlockSize; i < end; ++i)
+public:
+    PolygonBlocks(std::size_t count, unsigned threads)
+        : m_count(count),
+          m_size(std::clamp<std::size_t>(count / (ItemsPerThread * std::max(threads, 1U)), 1,
+                                         BlockSize))
     {
-        each(i);
     }
-}
+
+    std::size_t Size() const noexcept { return m_size; }
+    std::size_t Count() const noexcept { return (m_count + m_size - 1) / m_size; }
+
+    template <class F>
+    void ForEachIn(std::size_t block, F&& each) const
+    {
+        const std::size_t end = std::min(m_count, (block + 1) * m_size);
+        for (std::size_t i = block * m_size; i < end; ++i)
+        {
+            each(i);
+        }
+    }
+
+private:
+    static constexpr std::size_t ItemsPerThread = 16;
+    std::size_t m_count;
+    std::size_t m_size;
+};
 
 // The first of each block of consecutive entries, and the entry count at the end: a block
 // ends after maxEntries entries, or once the points its entries are expected to bring reach
@@ -920,9 +938,10 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
     OperationRun run(progress, static_cast<std::int64_t>(2 * n), threads);
 
     // Candidates of each polygon; the polygons that many chains read at once are prepared.
+    const PolygonBlocks blocks(n, threads);
     const auto findCandidates = [&](std::size_t block)
     {
-        ForEachInBlock(block, n,
+        blocks.ForEachIn(block,
                        [&](std::size_t i)
                        {
                            candidates[i] = Candidates(queried, *polygons[i]);
@@ -935,7 +954,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
                            PrepareForSharedReads(*polygons[i], indexed);
                        });
     };
-    if (!run.Items(BlockCount(n), findCandidates))
+    if (!run.Items(blocks.Count(), findCandidates))
     {
         return false;
     }
@@ -1044,9 +1063,11 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     // Candidates, and every polygon prepared: chains of different polygons may read the same
     // operand polygon at once (a layer joined with itself).
     const bool self = !polygons.empty() && polygons.front()->GetLayer() == &queried;
+    const PolygonBlocks blocks(n, threads);
+    const PolygonBlocks queriedBlocks(queriedPolygons.size(), threads);
     const auto findCandidates = [&](std::size_t block)
     {
-        ForEachInBlock(block, n,
+        blocks.ForEachIn(block,
                        [&](std::size_t i)
                        {
                            candidates[i] = Candidates(queried, *polygons[i]);
@@ -1061,11 +1082,11 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     };
     const auto prepareQueried = [&](std::size_t block)
     {
-        ForEachInBlock(block, queriedPolygons.size(),
-                       [&](std::size_t i) { PrepareForSharedReads(*queriedPolygons[i], false); });
+        queriedBlocks.ForEachIn(
+            block, [&](std::size_t i) { PrepareForSharedReads(*queriedPolygons[i], false); });
     };
-    if (!run.Items(BlockCount(n), findCandidates) ||
-        (!self && !run.Items(BlockCount(queriedPolygons.size()), prepareQueried)))
+    if (!run.Items(blocks.Count(), findCandidates) ||
+        (!self && !run.Items(queriedBlocks.Count(), prepareQueried)))
     {
         return false;
     }
@@ -1384,12 +1405,13 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     OperationRun run(progress, static_cast<std::int64_t>(2 * n), threads);
 
     // Every polygon of B may be read by several workers at once.
+    const PolygonBlocks otherBlocks(others.size(), threads);
     const auto prepare = [&](std::size_t block)
     {
-        ForEachInBlock(block, others.size(),
-                       [&](std::size_t i) { PrepareForSharedReads(*others[i], false); });
+        otherBlocks.ForEachIn(block,
+                              [&](std::size_t i) { PrepareForSharedReads(*others[i], false); });
     };
-    if (!run.Items(BlockCount(others.size()), prepare))
+    if (!run.Items(otherBlocks.Count(), prepare))
     {
         return false;
     }
@@ -1406,7 +1428,8 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     {
         points[i] = static_cast<std::uint64_t>(polygons[i]->GetNodeCount());
     }
-    const std::vector<std::size_t> first = BlockStarts(n, points, BlockSize, pointsPerBlock);
+    const std::vector<std::size_t> first =
+        BlockStarts(n, points, PolygonBlocks(n, threads).Size(), pointsPerBlock);
     const std::size_t blockCount = first.size() - 1;
     const auto inBlock = [&first](std::size_t block, const auto& each)
     {
