@@ -288,6 +288,8 @@ public:
 
     std::size_t BlockCount() const noexcept { return m_firstSlot.size() - 1; }
     std::size_t BlockOf(std::size_t slot) const noexcept { return m_blockOf[slot]; }
+    // The first slot of a block; that of the block after the last is the slot count.
+    std::size_t FirstSlot(std::size_t block) const noexcept { return m_firstSlot[block]; }
     // The first block not merged yet, read from any thread.
     std::size_t HeadBlock() const noexcept { return m_slots.Head(); }
 
@@ -358,6 +360,73 @@ private:
     double m_gridStep;
 };
 
+// Whether a copy of the polygon in the result layer may take its nodes from a sorted run:
+// PolygonLayer::AddPolygon looks up a polygon's points by position unless its nodes are the
+// result topology's own, which it shares instead.
+bool CopiesThroughRun(const Polygon& polygon, const PolygonLayer& result)
+{
+    const PolygonLayer* pLayer = polygon.GetLayer();
+    return !polygon.IsEmpty() &&
+           (pLayer == nullptr || pLayer->GetTopology() != result.GetTopology());
+}
+
+// Appends the points of the polygon's rings, one ring after the other.
+void AppendPoints(const Polygon& polygon, std::vector<Point>& points)
+{
+    RingEnumerator rings = polygon.GetRings();
+    while (rings.MoveNext())
+    {
+        const Ring* ring = rings.Current();
+        for (std::int32_t i = 0; i < ring->Count(); ++i)
+        {
+            points.push_back(ring->GetNode(i)->Position);
+        }
+    }
+}
+
+// A copy of the polygon in the layer with the nodes looked up already at its points (one
+// reference each, which go to the rings), as FlatPolygon::AddTo makes one; when it throws,
+// they are released and the layer is as it was.
+Polygon* AddWithNodes(PolygonLayer& layer, const Polygon& source, std::span<Node* const> nodes)
+{
+    std::size_t taken = 0; // the references handed to rings so far
+    Polygon* polygon = nullptr;
+    try
+    {
+        polygon = layer.CreatePolygon();
+        RingEnumerator rings = source.GetRings();
+        while (rings.MoveNext())
+        {
+            const std::int32_t size = rings.Current()->Count();
+            Ring* ring = polygon->CreateRing();
+            ring->ReserveNodes(size);
+            const auto count = static_cast<std::size_t>(size);
+            ring->TakeNodes(nodes.subspan(taken, count));
+            taken += count;
+        }
+    }
+    catch (...)
+    {
+        NodeSet& nodeSet = layer.GetTopology()->GetNodeSet();
+        for (std::size_t i = taken; i < nodes.size(); ++i)
+        {
+            nodeSet.ReleaseNode(nodes[i]);
+        }
+        if (polygon != nullptr)
+        {
+            try
+            {
+                layer.DeletePolygon(polygon); // releases the nodes its rings took
+            }
+            catch (...) // NOLINT(bugprone-empty-catch): a fresh polygon is always deletable
+            {
+            }
+        }
+        throw;
+    }
+    return polygon;
+}
+
 // The polygons merged into the result layer; they leave it again, unless kept, when the
 // operation fails or is stopped, so that the caller finds the layer as it was.
 class MergedPieces
@@ -387,6 +456,26 @@ public:
         MakeRoom();
         Track(m_result.AddPolygon(&source), recordParents, parents);
     }
+
+    // A copy of a polygon whose points the run holds next (see CopiesThroughRun), taking its
+    // nodes from there; looked up as Add does outside a run.
+    void AddFromRun(const Polygon& source, bool recordParents,
+                    std::initializer_list<Polygon*> parents)
+    {
+        if (!m_inRun)
+        {
+            Add(source, recordParents, parents);
+            return;
+        }
+        MakeRoom();
+        const std::span<Node* const> nodes =
+            std::span<Node* const>(m_nodes).subspan(m_taken, source.GetNodeCount());
+        m_taken += nodes.size(); // AddWithNodes releases them when it fails
+        Track(AddWithNodes(m_result, source, nodes), recordParents, parents);
+    }
+
+    // The polygons added so far, in their order.
+    const std::vector<Polygon*>& Added() const noexcept { return m_added; }
 
     void Add(const FlatPolygon& piece, bool recordParents, std::initializer_list<Polygon*> parents)
     {
@@ -763,6 +852,12 @@ public:
         return m_stopped || m_left == 0;
     }
 
+    bool Stopped()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_stopped;
+    }
+
     // Marks a pair done and releases what waited for it. Returns the pair for the thread of
     // the given home to run next: the polygon's next pair when this one released it (its rest
     // is still in the cache), otherwise as Take would choose; None when none is ready.
@@ -1130,6 +1225,25 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             }
         }
     }
+    // The queried polygons that no pair reaches pass whole. Their copies take their nodes from
+    // their blocks' sorted runs too, which the threads prepare once the pairs are done (the
+    // merge reaches them last): the merge looking up each of their points on its own was the
+    // serial end of a join of a layer mostly outside the other.
+    std::vector<std::uint8_t> wholeThroughRun(queriedPolygons.size(), 0);
+    std::vector<std::size_t> wholeSlots; // in slot order
+    if (keep.Queried)
+    {
+        for (std::size_t q = 0; q < queriedPolygons.size(); ++q)
+        {
+            if (pending[n + q] == 0 && CopiesThroughRun(*queriedPolygons[q], result))
+            {
+                wholeThroughRun[q] = 1;
+                pending[n + q] = 1;
+                wholeSlots.push_back(n + q);
+            }
+        }
+    }
+    std::atomic<std::size_t> nextWhole{0};
     std::vector<std::uint64_t> expectedPoints(slotCount);
     for (std::size_t i = 0; i < n; ++i)
     {
@@ -1166,6 +1280,21 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         {
             append(*finalRemainders[slot - n]);
         }
+        else if (wholeThroughRun[slot - n] != 0)
+        {
+            AppendPoints(*queriedPolygons[slot - n], points);
+        }
+    };
+    // Completes the slot of the next whole queried polygon; false once none is left.
+    const auto finishWhole = [&]
+    {
+        const std::size_t k = nextWhole.fetch_add(1, std::memory_order_relaxed);
+        if (k >= wholeSlots.size())
+        {
+            return false;
+        }
+        slots.Finish(wholeSlots[k], collect);
+        return true;
     };
 
     // The polygons with many candidates lose the united candidates in one subtraction, made
@@ -1260,6 +1389,9 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                     p = schedule.Done(p, home);
                 }
             }
+            while (!schedule.Stopped() && finishWhole())
+            {
+            }
         }
         catch (...)
         {
@@ -1283,8 +1415,22 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         callerPair = JoinSchedule::None;
         if (p == JoinSchedule::None)
         {
-            // Called again at once unless the pairs are all done: a merge may be ready.
-            return !schedule.Ended();
+            // Called again at once unless the pairs are all done: a merge may be ready. Then
+            // the whole polygons' slots are left to complete.
+            if (!schedule.Ended())
+            {
+                return true;
+            }
+            try
+            {
+                return !schedule.Stopped() && finishWhole();
+            }
+            catch (...)
+            {
+                callerFailure = std::current_exception();
+                schedule.Stop();
+                return false;
+            }
         }
         const double start = Parallel::CallingThreadCpuSeconds();
         const Clock::time_point until = Clock::now() + callerBatch;
@@ -1332,7 +1478,11 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         else
         {
             const std::size_t q = slot - n;
-            if (keep.Queried)
+            if (wholeThroughRun[q] != 0)
+            {
+                merged.AddFromRun(*queriedPolygons[q], recordParents, {queriedPolygons[q]});
+            }
+            else if (keep.Queried)
             {
                 MergeRest(merged, recordParents, queriedPolygons[q], finalRemainders[q]);
             }
