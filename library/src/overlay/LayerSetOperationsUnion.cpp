@@ -401,12 +401,12 @@ Components LinkOverlapping(const Numbering& numbering, const PolygonLayer& large
     return components;
 }
 
-// Adds each component to the result in the place of its first polygon: a polygon alone as it
-// is, a group as its union. The added polygons go to pAdded.
-void AddComponents(const Numbering& numbering, const Grouping& grouping,
-                   const std::vector<TreeItem>& unions, PolygonLayer& result,
-                   ProgressCounter& counter, PolygonList& added)
+// The polygon that goes into the result in the place of each polygon: a polygon alone as it
+// is, at its group's first polygon the group's union, else (and for an empty one) none.
+std::vector<const Polygon*> ComponentsInPlace(const Numbering& numbering, const Grouping& grouping,
+                                              const std::vector<TreeItem>& unions)
 {
+    std::vector<const Polygon*> components(numbering.Count(), nullptr);
     for (std::size_t id = 0; id < numbering.Count(); ++id)
     {
         const Id root = grouping.RootOf[id];
@@ -421,6 +421,27 @@ void AddComponents(const Numbering& numbering, const Grouping& grouping,
             pPolygon = unions[group].pPolygon;
         }
         if (pPolygon != nullptr && !pPolygon->IsEmpty())
+        {
+            components[id] = pPolygon;
+        }
+    }
+    return components;
+}
+
+// Adds the components to the result in their places; the added polygons go to added. On
+// several threads, the node lookups of most polygons (those alone) are prepared on the
+// threads: adding them one by one on the calling thread was a serial part of the union.
+void AddComponents(const std::vector<const Polygon*>& components, PolygonLayer& result,
+                   unsigned threads, ProgressCounter& counter, PolygonList& added)
+{
+    if (threads > 1)
+    {
+        added = AddCopiesInOrder(result, components, threads, [&counter] { counter.Step(); });
+        return;
+    }
+    for (const Polygon* pPolygon : components)
+    {
+        if (pPolygon != nullptr)
         {
             added.push_back(result.AddPolygon(pPolygon));
         }
@@ -489,7 +510,8 @@ void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progres
     PolygonList added;
     try
     {
-        AddComponents(numbering, grouping, united, result, counter, added);
+        AddComponents(ComponentsInPlace(numbering, grouping, united), result, threads, counter,
+                      added);
         phases.Merge += Parallel::CallingThreadCpuSeconds() - serialStart;
         counter.Finish();
     }
