@@ -286,6 +286,15 @@ public:
     {
     }
 
+    // Blocks given by their first slots, and the slot count at the end.
+    BlockRuns(std::vector<std::size_t> firstSlot, const std::vector<std::uint32_t>& pending,
+              double gridStep)
+        : m_firstSlot(std::move(firstSlot)), m_blockOf(BlockOfSlots(m_firstSlot)),
+          m_slots(BlockPending(pending, m_blockOf)), m_runs(m_firstSlot.size() - 1),
+          m_gridStep(gridStep)
+    {
+    }
+
     std::size_t BlockCount() const noexcept { return m_firstSlot.size() - 1; }
     std::size_t BlockOf(std::size_t slot) const noexcept { return m_blockOf[slot]; }
     // The first slot of a block; that of the block after the last is the slot count.
@@ -311,8 +320,8 @@ public:
         }
         auto run = std::make_unique<SortedPointRun>();
         // A point that is not finite leaves the run empty: the merge then looks the points up
-        // piece by piece, which reports it.
-        if (run->Prepare(points, m_gridStep))
+        // piece by piece, which reports it. So does a block that collected no points.
+        if (!points.empty() && run->Prepare(points, m_gridStep))
         {
             run->ReleaseWorkingRoom(); // a block ahead of the merge waits with its run
             m_runs[block] = std::move(run);
@@ -1651,7 +1660,13 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
             each(i);
         }
     };
-    OrderedSlots slots(std::vector<std::uint32_t>(blockCount, 1));
+    // Each polygon is a slot of its block's run, in which the block's item collects the points
+    // of its rests and of the polygons that pass whole (most of a layer mostly outside B), so
+    // that the merge walks the node index once per block instead of searching it for each
+    // point. Blocks with a large polygon collect none: their rests are merged piece by piece
+    // as before, without a run's room waiting beside them.
+    BlockRuns slots(first, std::vector<std::uint32_t>(n, 1),
+                    result.GetTopology()->GetNodeSet().GetGridStep());
     // Blocks with a large polygon run one at a time: the working room of its overlay and the
     // rest it leaves grow with it, and two at once, beside the merge of an earlier large rest,
     // make the operation's peak. A large block starts once every earlier one has ended, which
@@ -1665,6 +1680,25 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     }
     const auto isLarge = [&](std::size_t block)
     { return largeBefore[block + 1] != largeBefore[block]; };
+    // The polygons that pass whole and take their nodes from their block's run.
+    std::vector<std::uint8_t> wholeThroughRun(n, 0);
+    const auto collect = [&](std::size_t i, std::vector<Point>& collected)
+    {
+        if (isLarge(slots.BlockOf(i)))
+        {
+            return;
+        }
+        if (rests[i].has_value())
+        {
+            collected.insert(collected.end(), rests[i]->Points().begin(),
+                             rests[i]->Points().end());
+        }
+        else if (CopiesThroughRun(*polygons[i], result))
+        {
+            wholeThroughRun[i] = 1;
+            AppendPoints(*polygons[i], collected);
+        }
+    };
     std::atomic<std::size_t> largeEnded{0};
     const auto substract = [&](std::size_t block)
     {
@@ -1682,30 +1716,34 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
                     {
                         rests[i] = FlatPolygon(*rest, store);
                     }
+                    slots.Finish(i, collect);
                 });
-        slots.Finish(block);
         run.Done.fetch_add(static_cast<std::int64_t>(first[block + 1] - first[block]),
                            std::memory_order_relaxed);
     };
     MergedPieces merged(result);
     const auto merge = [&]
     {
-        return slots.MergeReady(
-            [&](std::size_t block)
-            {
-                inBlock(block,
-                        [&](std::size_t i)
-                        {
-                            MergeRest(merged, recordParents, polygons[i], rests[i]);
-                            rests[i].reset();
-                            run.Counter.Step();
-                        });
-            });
+        return slots.MergeReady(merged,
+                                [&](std::size_t i)
+                                {
+                                    if (wholeThroughRun[i] != 0)
+                                    {
+                                        merged.AddFromRun(*polygons[i], recordParents,
+                                                          {polygons[i]});
+                                    }
+                                    else
+                                    {
+                                        MergeRest(merged, recordParents, polygons[i], rests[i]);
+                                    }
+                                    rests[i].reset();
+                                    run.Counter.Step();
+                                });
     };
     run.EndPreparing();
     const auto mayStart = [&](std::size_t block)
     {
-        return (!FarAhead(store) || block <= slots.Head()) &&
+        return (!FarAhead(store) || block <= slots.HeadBlock()) &&
                (!isLarge(block) ||
                 largeEnded.load(std::memory_order_acquire) == largeBefore[block]);
     };
