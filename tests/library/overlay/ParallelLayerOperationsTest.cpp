@@ -197,9 +197,9 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
     PolygonLayer& discLayer = MakeLayer({Disc(7.0, 7.0, 6.0, 4 * Ring::HeightIndexThreshold)});
     // A few large overlapping polygons, each over more cells than a join takes pair by pair:
     // items of single polygons, whose edge indexes and unions of candidates differ in size.
-    PolygonLayer& discs = MakeLayer({Disc(5.0, 5.0, 5.5, 3000), Disc(9.0, 8.0, 4.0, 900),
-                                     Disc(4.0, 10.0, 3.0, 2000), Disc(10.5, 3.5, 2.5, 300),
-                                     Disc(7.0, 7.0, 6.5, 1500)},
+    PolygonLayer& discs = MakeLayer({Disc(5.0, 5.0, 5.5, 1200), Disc(9.0, 8.0, 4.0, 400),
+                                     Disc(4.0, 10.0, 3.0, 800), Disc(10.5, 3.5, 2.5, 200),
+                                     Disc(7.0, 7.0, 6.5, 600)},
                                     true);
     const std::map<std::string, Operation> operations = {
         {"intersection", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
