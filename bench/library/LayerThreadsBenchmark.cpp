@@ -17,7 +17,13 @@
 // time depends on the core it happens to land on, and N threads on unequal cores can at best
 // deliver the sum of the cores' rates.
 //
+// With --files A.shp B.shp, the operations run on the two shapefiles instead (read as the
+// command-line tool reads them, with the precision it chooses for A), and the unite unites A's
+// polygons alone: layers of another shape than the generated ones, timed without the commit
+// of the result layer that the tool adds.
+//
 //   bench_layer_threads [--threads N] [--runs R] [--only NAME,...] [--pin] CELLS...
+//   bench_layer_threads [--threads N] [--runs R] [--only NAME,...] [--pin] --files A.shp B.shp
 //   (default: 2 threads, 1 run, every operation, CELLS 100 and 317)
 
 #include "Arealis/DerivedLayerOperations.h"
@@ -28,7 +34,11 @@
 #include "Arealis/Topology.h"
 #include "Collections/OverallEnumerator.h"
 #include "Collections/PlainArray.h"
+#include "Formats/PrecisionChoice.h"
+#include "Formats/VectorSource.h"
 #include "Generators.h"
+#include "Shapefile/Reporter.h"
+#include "Shapefile/ShapefileReader.h"
 #include "overlay/ParallelLayerOperations.h"
 
 #include <algorithm>
@@ -36,7 +46,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <exception>
 #include <functional>
+#include <optional>
 #include <pthread.h>
 #include <sched.h>
 #include <string>
@@ -69,12 +81,17 @@ PolygonLayer& MakeLayer(Topology& topology, const std::vector<BenchData::Polygon
     return layer;
 }
 
-// Every polygon of both layers united into one polygon of a new layer, in the layers' order.
-PolygonLayer* Unite(Topology& topology, const PolygonLayer& a, const PolygonLayer& b)
+// Every polygon of both layers (of a alone when b is null) united into one polygon of a new
+// layer, in the layers' order.
+PolygonLayer* Unite(Topology& topology, const PolygonLayer& a, const PolygonLayer* b)
 {
     Collections::PlainArray<Arealis::Polygon*> polygons;
-    for (const PolygonLayer* layer : {&a, &b})
+    for (const PolygonLayer* layer : {&a, b})
     {
+        if (layer == nullptr)
+        {
+            continue;
+        }
         Arealis::PolygonEnumerator all = layer->GetPolygons();
         while (all.MoveNext())
         {
@@ -86,6 +103,16 @@ PolygonLayer* Unite(Topology& topology, const PolygonLayer& a, const PolygonLaye
     PolygonLayer* result = topology.CreatePolygonLayer(false);
     Arealis::Overlay::UnitePolygons(&enumeration, *result, false);
     return result;
+}
+
+// A shapefile read into a committed layer of the operands' topology, overlaps allowed, as the
+// command-line tool reads its inputs.
+PolygonLayer& ReadLayer(Topology& topology, const std::string& path)
+{
+    PolygonLayer& layer = *topology.CreatePolygonLayer(true);
+    Arealis::StderrReporter reporter;
+    Arealis::ReadShapefile(layer, path, reporter);
+    return layer;
 }
 
 // CPU seconds of the whole process: under load, wall-clock ratios mostly show the other
@@ -106,6 +133,7 @@ struct Timed
 Timed Run(const Operation& operation, PolygonLayer& a, PolygonLayer& b, int threads)
 {
     Topology* results = Topology::Create();
+    results->SetPrecision(a.GetTopology()->GetPrecision()); // the operands'
     results->SetLayerThreads(threads);
     Arealis::LayerOperations::LastParallelPhases() = {};
     const auto start = std::chrono::steady_clock::now();
@@ -163,6 +191,7 @@ int main(int argc, char** argv)
     std::vector<std::string> only;
     std::vector<int> cellCounts;
     bool pin = false;
+    std::vector<std::string> files;
     for (int i = 1; i < argc; ++i)
     {
         const std::string argument = argv[i];
@@ -177,6 +206,11 @@ int main(int argc, char** argv)
         else if (argument == "--pin")
         {
             pin = true;
+        }
+        else if (argument == "--files" && i + 2 < argc)
+        {
+            files = {argv[i + 1], argv[i + 2]};
+            i += 2;
         }
         else if (argument == "--only" && i + 1 < argc)
         {
@@ -198,13 +232,13 @@ int main(int argc, char** argv)
             std::fprintf(
                 stderr,
                 "usage: bench_layer_threads [--threads N] [--runs R] [--only OP,...] "
-                "[--pin] [CELLS...]\nCELLS: cells per side of the generated layers (default 100 "
-                "317), not '%s'\n",
+                "[--pin] [CELLS... | --files A.shp B.shp]\nCELLS: cells per side of the generated "
+                "layers (default 100 317), not '%s'\n",
                 argument.c_str());
             return 2;
         }
     }
-    if (cellCounts.empty())
+    if (cellCounts.empty() && files.empty())
     {
         cellCounts = {100, 317};
     }
@@ -217,7 +251,8 @@ int main(int argc, char** argv)
         {"join", [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return t.Join(a, b, true); }},
         {"union",
          [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return t.Union(a, b, false); }},
-        {"unite", [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return Unite(t, *a, *b); }},
+        {"unite", [&files](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return Unite(t, *a, files.empty() ? b : nullptr); }},
         {"identity", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
          { return Arealis::Identity(t, a, b, true); }},
         {"symmetric_difference", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
@@ -226,11 +261,38 @@ int main(int argc, char** argv)
     std::printf("%-21s %8s %9s %9s %8s %9s %9s %9s %9s %9s %7s\n", "operation", "polygons",
                 "1 thread", (std::to_string(threads) + " thr").c_str(), "speed-up", "prepare",
                 "parallel", "merge cpu", "cpu 1", "cpu N", "serial");
-    for (const int cells : cellCounts)
+    // Each case: the operands' topology with its two layers.
+    const auto cases = static_cast<int>(files.empty() ? cellCounts.size() : 1);
+    for (int caseNumber = 0; caseNumber < cases; ++caseNumber)
     {
         Topology* operands = Topology::Create();
-        PolygonLayer& coverage = MakeLayer(*operands, BenchData::VoronoiCoverage(cells, 1));
-        PolygonLayer& mesh = MakeLayer(*operands, BenchData::SquareMesh(cells, 1, 0.5, 0.5));
+        PolygonLayer* pCoverage = nullptr;
+        PolygonLayer* pMesh = nullptr;
+        try
+        {
+            if (files.empty())
+            {
+                const int cells = cellCounts[static_cast<std::size_t>(caseNumber)];
+                pCoverage = &MakeLayer(*operands, BenchData::VoronoiCoverage(cells, 1));
+                pMesh = &MakeLayer(*operands, BenchData::SquareMesh(cells, 1, 0.5, 0.5));
+            }
+            else
+            {
+                const bool geographic =
+                    Formats::ReadShapefileCompanions(files[0]).System.IsGeographic;
+                operands->SetPrecision(Formats::PrecisionChoice{}.For(geographic));
+                pCoverage = &ReadLayer(*operands, files[0]);
+                pMesh = &ReadLayer(*operands, files[1]);
+            }
+        }
+        catch (const std::exception& error)
+        {
+            std::fprintf(stderr, "bench_layer_threads: %s\n", error.what());
+            Topology::Delete(operands);
+            return 2;
+        }
+        PolygonLayer& coverage = *pCoverage;
+        PolygonLayer& mesh = *pMesh;
         for (const auto& [name, operation] : operations)
         {
             if (!only.empty() && std::find(only.begin(), only.end(), name) == only.end())

@@ -11,8 +11,8 @@
 #include "overlay/LayerOverlay.h"
 #include "overlay/ParallelLayerOperations.h"
 #include "overlay/RemainderMap.h"
+#include "overlay/UnionTree.h"
 #include "model/OperandPrecision.h"
-#include "model/SnapshotEnumerator.h"
 #include "support/ParallelWork.h"
 
 #include <algorithm>
@@ -127,10 +127,11 @@ OperandOrder FewerPolygonsFirst(PolygonLayer& a, PolygonLayer& b)
     return {a, b};
 }
 
-std::unique_ptr<Polygon> UniteAll(const PolygonList& polygons)
+// The union of the polygons on the given number of threads (the same whatever their number);
+// null for none.
+TreeItem UniteAll(const PolygonList& polygons, unsigned threads)
 {
-    SnapshotEnumerator<Polygon*> enumeration(polygons);
-    return Overlay::UnitePolygons(&enumeration);
+    return std::move(UniteGroups({polygons}, threads).front());
 }
 
 // Adds the common part of polygon with each candidate's remainder to the result, and cuts the
@@ -192,6 +193,7 @@ std::unique_ptr<Polygon> JoinThroughUnion(Polygon& polygon, const PolygonList& c
                                           RemainderMap& remainders, PolygonLayer& result,
                                           bool recordParents, bool keepCommon)
 {
+    const unsigned threads = UnionThreads(result);
     const EdgeIndexScope edgeIndex(polygon, true);
     if (keepCommon)
     {
@@ -209,8 +211,8 @@ std::unique_ptr<Polygon> JoinThroughUnion(Polygon& polygon, const PolygonList& c
             }
         }
     }
-    const std::unique_ptr<Polygon> united = UniteAll(candidates);
-    return Overlay::Substract(polygon, *united);
+    const TreeItem united = UniteAll(candidates, threads);
+    return Overlay::Substract(polygon, *united.pPolygon);
 }
 
 void AddRemainders(const PolygonList& polygons, const RemainderMap& remainders,
@@ -250,15 +252,21 @@ bool ShouldUniteFirst(const Polygon& polygon, const PolygonList& candidates)
     return std::log(count) * n * (count - 1.0) > std::numbers::ln2 * candidateNodes;
 }
 
-// Null when nothing was cut off: the polygon is its own rest.
-std::unique_ptr<Polygon> SubstractUnited(Polygon& polygon, const PolygonList& candidates)
+unsigned UnionThreads(const PolygonLayer& result)
 {
-    const std::unique_ptr<Polygon> united = UniteAll(candidates);
-    if (united->IsEmpty())
+    return Parallel::ResolveThreadCount(result.GetTopology()->GetLayerThreads());
+}
+
+// Null when nothing was cut off: the polygon is its own rest.
+std::unique_ptr<Polygon> SubstractUnited(Polygon& polygon, const PolygonList& candidates,
+                                         unsigned threads)
+{
+    const TreeItem united = UniteAll(candidates, threads);
+    if (united.pPolygon == nullptr || united.pPolygon->IsEmpty())
     {
         return nullptr;
     }
-    return Overlay::Substract(polygon, *united);
+    return Overlay::Substract(polygon, *united.pPolygon);
 }
 
 std::unique_ptr<Polygon> SubstractOneByOne(Polygon& polygon, const PolygonList& candidates)
@@ -422,12 +430,14 @@ void Substract(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool reco
     }
     // One thread, or a worker failed: this run fails the same way.
     ProgressCounter counter(progress, static_cast<std::int64_t>(polygons.size()));
+    const unsigned unionThreads = UnionThreads(result);
     for (Polygon* polygon : polygons)
     {
         const PolygonList candidates = Candidates(b, *polygon);
-        const std::unique_ptr<Polygon> rest = ShouldUniteFirst(*polygon, candidates)
-                                                  ? SubstractUnited(*polygon, candidates)
-                                                  : SubstractOneByOne(*polygon, candidates);
+        const std::unique_ptr<Polygon> rest =
+            ShouldUniteFirst(*polygon, candidates)
+                ? SubstractUnited(*polygon, candidates, unionThreads)
+                : SubstractOneByOne(*polygon, candidates);
         const Polygon& remaining = rest ? *rest : *polygon;
         if (!remaining.IsEmpty())
         {

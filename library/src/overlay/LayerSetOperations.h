@@ -64,8 +64,14 @@ void RecordParents(PolygonLayer& result, Polygon* added, std::initializer_list<P
 // Whether uniting the candidates and subtracting the union once is expected to be cheaper
 // than subtracting them one by one from a shrinking remainder.
 bool ShouldUniteFirst(const Polygon& polygon, const PolygonList& candidates);
-// The polygon without the union of the candidates; null when nothing was cut off.
-std::unique_ptr<Polygon> SubstractUnited(Polygon& polygon, const PolygonList& candidates);
+// The threads that the unions of candidates inside an operation may use: the operation's
+// setting (that of its result's topology). The candidates' own layer may allow more; a run
+// asked for one thread must not start others.
+unsigned UnionThreads(const PolygonLayer& result);
+// The polygon without the union of the candidates, united on the given number of threads;
+// null when nothing was cut off.
+std::unique_ptr<Polygon> SubstractUnited(Polygon& polygon, const PolygonList& candidates,
+                                         unsigned threads);
 // The polygon without each candidate in turn; null without candidates.
 std::unique_ptr<Polygon> SubstractOneByOne(Polygon& polygon, const PolygonList& candidates);
 

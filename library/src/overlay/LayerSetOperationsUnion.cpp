@@ -173,27 +173,25 @@ void LinkListed(const Numbering& numbering, const PolygonsSet* pStart, const Pol
     const std::size_t first = numbering.StartCount();
     const std::size_t count = numbering.Count() - first;
     std::vector<std::vector<Id>> candidates(count);
-    RunItems(BlockCount(count), threads,
-             [&](std::size_t block)
+    // Single polygons per item: the listed layer may be a few large polygons.
+    RunItems(count, threads,
+             [&](std::size_t i)
              {
-                 const std::size_t end = std::min(count, (block + 1) * BlockSize);
-                 for (std::size_t i = block * BlockSize; i < end; ++i)
+                 const auto id = static_cast<Id>(first + i);
+                 if (pStart != nullptr)
                  {
-                     const auto id = static_cast<Id>(first + i);
-                     if (pStart != nullptr)
-                     {
-                         candidates[i] = CandidatesIn(*pStart, numbering, id, 0);
-                     }
-                     if (pListed != nullptr)
-                     {
-                         const std::vector<Id> more = CandidatesIn(*pListed, numbering, id, id + 1);
-                         candidates[i].insert(candidates[i].end(), more.begin(), more.end());
-                     }
+                     candidates[i] = CandidatesIn(*pStart, numbering, id, 0);
+                 }
+                 if (pListed != nullptr)
+                 {
+                     const std::vector<Id> more = CandidatesIn(*pListed, numbering, id, id + 1);
+                     candidates[i].insert(candidates[i].end(), more.begin(), more.end());
                  }
              },
              {});
     std::vector<std::pair<Id, Id>> pairs;
     std::vector<std::unique_ptr<EdgeIndexScope>> indexed;
+    PolygonList toIndex;
     for (std::size_t i = 0; i < count; ++i)
     {
         const auto id = static_cast<Id>(first + i);
@@ -204,9 +202,13 @@ void LinkListed(const Numbering& numbering, const PolygonsSet* pStart, const Pol
         if (candidates[i].size() > EdgeIndexThreshold)
         {
             indexed.push_back(std::make_unique<EdgeIndexScope>(numbering[id], true));
-            PrepareForSharedReads(numbering[id], true);
+            toIndex.push_back(&numbering[id]);
         }
     }
+    // The indexes are built on the threads, one polygon per item: those of a few large polygons
+    // were a serial part of the union.
+    RunItems(toIndex.size(), threads,
+             [&](std::size_t k) { PrepareForSharedReads(*toIndex[k], true); }, {});
     counter.AddToTotal(static_cast<std::int64_t>(pairs.size()) -
                        static_cast<std::int64_t>(count));
     SharedComponents shared(components);
@@ -399,12 +401,12 @@ Components LinkOverlapping(const Numbering& numbering, const PolygonLayer& large
     return components;
 }
 
-// Adds each component to the result in the place of its first polygon: a polygon alone as it
-// is, a group as its union. The added polygons go to pAdded.
-void AddComponents(const Numbering& numbering, const Grouping& grouping,
-                   const std::vector<TreeItem>& unions, PolygonLayer& result,
-                   ProgressCounter& counter, PolygonList& added)
+// The polygon that goes into the result in the place of each polygon: a polygon alone as it
+// is, at its group's first polygon the group's union, else (and for an empty one) none.
+std::vector<const Polygon*> ComponentsInPlace(const Numbering& numbering, const Grouping& grouping,
+                                              const std::vector<TreeItem>& unions)
 {
+    std::vector<const Polygon*> components(numbering.Count(), nullptr);
     for (std::size_t id = 0; id < numbering.Count(); ++id)
     {
         const Id root = grouping.RootOf[id];
@@ -419,6 +421,27 @@ void AddComponents(const Numbering& numbering, const Grouping& grouping,
             pPolygon = unions[group].pPolygon;
         }
         if (pPolygon != nullptr && !pPolygon->IsEmpty())
+        {
+            components[id] = pPolygon;
+        }
+    }
+    return components;
+}
+
+// Adds the components to the result in their places; the added polygons go to added. On
+// several threads, the node lookups of most polygons (those alone) are prepared on the
+// threads: adding them one by one on the calling thread was a serial part of the union.
+void AddComponents(const std::vector<const Polygon*>& components, PolygonLayer& result,
+                   unsigned threads, ProgressCounter& counter, PolygonList& added)
+{
+    if (threads > 1)
+    {
+        added = AddCopiesInOrder(result, components, threads, [&counter] { counter.Step(); });
+        return;
+    }
+    for (const Polygon* pPolygon : components)
+    {
+        if (pPolygon != nullptr)
         {
             added.push_back(result.AddPolygon(pPolygon));
         }
@@ -487,7 +510,8 @@ void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progres
     PolygonList added;
     try
     {
-        AddComponents(numbering, grouping, united, result, counter, added);
+        AddComponents(ComponentsInPlace(numbering, grouping, united), result, threads, counter,
+                      added);
         phases.Merge += Parallel::CallingThreadCpuSeconds() - serialStart;
         counter.Finish();
     }

@@ -8,8 +8,8 @@
 #include "Arealis/NodeSet.h"
 #include "Arealis/SortedPointRun.h"
 #include "Arealis/Topology.h"
-#include "model/SnapshotEnumerator.h"
 #include "overlay/FlatPolygon.h"
+#include "overlay/UnionTree.h"
 #include "support/ParallelWork.h"
 
 #include <algorithm>
@@ -42,23 +42,41 @@ double SecondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Polygons per item when work is handed out by blocks of a polygon list.
+// Polygons per item when work is handed out by blocks of a polygon list, at most.
 constexpr std::size_t BlockSize = 64;
 
-std::size_t BlockCount(std::size_t count)
+// The blocks of a polygon list handed out as items: of BlockSize polygons, or fewer in a short
+// list, so that every thread gets several items. A layer of a hundred polygons in blocks of 64
+// made two items, and the thread whose block held the large polygons (their edge indexes,
+// their many candidates) worked on alone.
+class PolygonBlocks
 {
-    return (count + BlockSize - 1) / BlockSize;
-}
-
-template <class F>
-void ForEachInBlock(std::size_t block, std::size_t count, F&& each)
-{
-    const std::size_t end = std::min(count, (block + 1) * BlockSize);
-    for (std::size_t i = block * BlockSize; i < end; ++i)
+public:
+    PolygonBlocks(std::size_t count, unsigned threads)
+        : m_count(count),
+          m_size(std::clamp<std::size_t>(count / (ItemsPerThread * std::max(threads, 1U)), 1,
+                                         BlockSize))
     {
-        each(i);
     }
-}
+
+    std::size_t Size() const noexcept { return m_size; }
+    std::size_t Count() const noexcept { return (m_count + m_size - 1) / m_size; }
+
+    template <class F>
+    void ForEachIn(std::size_t block, F&& each) const
+    {
+        const std::size_t end = std::min(m_count, (block + 1) * m_size);
+        for (std::size_t i = block * m_size; i < end; ++i)
+        {
+            each(i);
+        }
+    }
+
+private:
+    static constexpr std::size_t ItemsPerThread = 16;
+    std::size_t m_count;
+    std::size_t m_size;
+};
 
 // The first of each block of consecutive entries, and the entry count at the end: a block
 // ends after maxEntries entries, or once the points its entries are expected to bring reach
@@ -268,8 +286,19 @@ public:
     {
     }
 
+    // Blocks given by their first slots, and the slot count at the end.
+    BlockRuns(std::vector<std::size_t> firstSlot, const std::vector<std::uint32_t>& pending,
+              double gridStep)
+        : m_firstSlot(std::move(firstSlot)), m_blockOf(BlockOfSlots(m_firstSlot)),
+          m_slots(BlockPending(pending, m_blockOf)), m_runs(m_firstSlot.size() - 1),
+          m_gridStep(gridStep)
+    {
+    }
+
     std::size_t BlockCount() const noexcept { return m_firstSlot.size() - 1; }
     std::size_t BlockOf(std::size_t slot) const noexcept { return m_blockOf[slot]; }
+    // The first slot of a block; that of the block after the last is the slot count.
+    std::size_t FirstSlot(std::size_t block) const noexcept { return m_firstSlot[block]; }
     // The first block not merged yet, read from any thread.
     std::size_t HeadBlock() const noexcept { return m_slots.Head(); }
 
@@ -291,8 +320,8 @@ public:
         }
         auto run = std::make_unique<SortedPointRun>();
         // A point that is not finite leaves the run empty: the merge then looks the points up
-        // piece by piece, which reports it.
-        if (run->Prepare(points, m_gridStep))
+        // piece by piece, which reports it. So does a block that collected no points.
+        if (!points.empty() && run->Prepare(points, m_gridStep))
         {
             run->ReleaseWorkingRoom(); // a block ahead of the merge waits with its run
             m_runs[block] = std::move(run);
@@ -340,6 +369,73 @@ private:
     double m_gridStep;
 };
 
+// Whether a copy of the polygon in the result layer may take its nodes from a sorted run:
+// PolygonLayer::AddPolygon looks up a polygon's points by position unless its nodes are the
+// result topology's own, which it shares instead.
+bool CopiesThroughRun(const Polygon& polygon, const PolygonLayer& result)
+{
+    const PolygonLayer* pLayer = polygon.GetLayer();
+    return !polygon.IsEmpty() &&
+           (pLayer == nullptr || pLayer->GetTopology() != result.GetTopology());
+}
+
+// Appends the points of the polygon's rings, one ring after the other.
+void AppendPoints(const Polygon& polygon, std::vector<Point>& points)
+{
+    RingEnumerator rings = polygon.GetRings();
+    while (rings.MoveNext())
+    {
+        const Ring* ring = rings.Current();
+        for (std::int32_t i = 0; i < ring->Count(); ++i)
+        {
+            points.push_back(ring->GetNode(i)->Position);
+        }
+    }
+}
+
+// A copy of the polygon in the layer with the nodes looked up already at its points (one
+// reference each, which go to the rings), as FlatPolygon::AddTo makes one; when it throws,
+// they are released and the layer is as it was.
+Polygon* AddWithNodes(PolygonLayer& layer, const Polygon& source, std::span<Node* const> nodes)
+{
+    std::size_t taken = 0; // the references handed to rings so far
+    Polygon* polygon = nullptr;
+    try
+    {
+        polygon = layer.CreatePolygon();
+        RingEnumerator rings = source.GetRings();
+        while (rings.MoveNext())
+        {
+            const std::int32_t size = rings.Current()->Count();
+            Ring* ring = polygon->CreateRing();
+            ring->ReserveNodes(size);
+            const auto count = static_cast<std::size_t>(size);
+            ring->TakeNodes(nodes.subspan(taken, count));
+            taken += count;
+        }
+    }
+    catch (...)
+    {
+        NodeSet& nodeSet = layer.GetTopology()->GetNodeSet();
+        for (std::size_t i = taken; i < nodes.size(); ++i)
+        {
+            nodeSet.ReleaseNode(nodes[i]);
+        }
+        if (polygon != nullptr)
+        {
+            try
+            {
+                layer.DeletePolygon(polygon); // releases the nodes its rings took
+            }
+            catch (...) // NOLINT(bugprone-empty-catch): a fresh polygon is always deletable
+            {
+            }
+        }
+        throw;
+    }
+    return polygon;
+}
+
 // The polygons merged into the result layer; they leave it again, unless kept, when the
 // operation fails or is stopped, so that the caller finds the layer as it was.
 class MergedPieces
@@ -369,6 +465,26 @@ public:
         MakeRoom();
         Track(m_result.AddPolygon(&source), recordParents, parents);
     }
+
+    // A copy of a polygon whose points the run holds next (see CopiesThroughRun), taking its
+    // nodes from there; looked up as Add does outside a run.
+    void AddFromRun(const Polygon& source, bool recordParents,
+                    std::initializer_list<Polygon*> parents)
+    {
+        if (!m_inRun)
+        {
+            Add(source, recordParents, parents);
+            return;
+        }
+        MakeRoom();
+        const std::span<Node* const> nodes =
+            std::span<Node* const>(m_nodes).subspan(m_taken, source.GetNodeCount());
+        m_taken += nodes.size(); // AddWithNodes releases them when it fails
+        Track(AddWithNodes(m_result, source, nodes), recordParents, parents);
+    }
+
+    // The polygons added so far, in their order.
+    const std::vector<Polygon*>& Added() const noexcept { return m_added; }
 
     void Add(const FlatPolygon& piece, bool recordParents, std::initializer_list<Polygon*> parents)
     {
@@ -745,6 +861,12 @@ public:
         return m_stopped || m_left == 0;
     }
 
+    bool Stopped()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_stopped;
+    }
+
     // Marks a pair done and releases what waited for it. Returns the pair for the thread of
     // the given home to run next: the polygon's next pair when this one released it (its rest
     // is still in the cache), otherwise as Take would choose; None when none is ready.
@@ -909,6 +1031,69 @@ ParallelPhases& LastParallelPhases() noexcept
     return phases;
 }
 
+std::vector<Polygon*> AddCopiesInOrder(PolygonLayer& result,
+                                       const std::vector<const Polygon*>& sources,
+                                       unsigned threads, const std::function<void()>& step)
+{
+    const std::size_t n = sources.size();
+    std::vector<std::uint8_t> throughRun(n, 0);
+    std::vector<std::uint64_t> points(n, 0);
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        if (sources[i] != nullptr && CopiesThroughRun(*sources[i], result))
+        {
+            throughRun[i] = 1;
+            points[i] = static_cast<std::uint64_t>(sources[i]->GetNodeCount());
+        }
+    }
+    // Each entry is one step of its block's item, which prepares the block's run.
+    BlockRuns slots(std::vector<std::uint32_t>(n, 1),
+                    result.GetTopology()->GetNodeSet().GetGridStep(), points);
+    const auto collect = [&](std::size_t i, std::vector<Point>& collected)
+    {
+        if (throughRun[i] != 0)
+        {
+            AppendPoints(*sources[i], collected);
+        }
+    };
+    const auto prepare = [&](std::size_t block)
+    {
+        for (std::size_t i = slots.FirstSlot(block); i < slots.FirstSlot(block + 1); ++i)
+        {
+            slots.Finish(i, collect);
+        }
+    };
+    MergedPieces merged(result);
+    const auto merge = [&]
+    {
+        return slots.MergeReady(merged,
+                                [&](std::size_t i)
+                                {
+                                    if (throughRun[i] != 0)
+                                    {
+                                        merged.AddFromRun(*sources[i], false, {});
+                                    }
+                                    else if (sources[i] != nullptr)
+                                    {
+                                        merged.Add(*sources[i], false, {});
+                                    }
+                                    step();
+                                });
+    };
+    // A prepared run waits with its points and nodes until the merge reaches it: only a few
+    // blocks ahead of the merge may start.
+    const std::size_t blocksAhead = 2 * static_cast<std::size_t>(threads);
+    const std::exception_ptr failure = Parallel::ForEach(
+        slots.BlockCount(), threads, prepare, {}, merge, true,
+        [&](std::size_t block) { return block <= slots.HeadBlock() + blocksAhead; });
+    if (failure != nullptr)
+    {
+        std::rethrow_exception(failure);
+    }
+    merged.Keep();
+    return merged.Added();
+}
+
 bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                          PolygonLayer& result, bool recordParents, const Progress& progress,
                          unsigned threads)
@@ -920,9 +1105,10 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
     OperationRun run(progress, static_cast<std::int64_t>(2 * n), threads);
 
     // Candidates of each polygon; the polygons that many chains read at once are prepared.
+    const PolygonBlocks blocks(n, threads);
     const auto findCandidates = [&](std::size_t block)
     {
-        ForEachInBlock(block, n,
+        blocks.ForEachIn(block,
                        [&](std::size_t i)
                        {
                            candidates[i] = Candidates(queried, *polygons[i]);
@@ -935,7 +1121,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
                            PrepareForSharedReads(*polygons[i], indexed);
                        });
     };
-    if (!run.Items(BlockCount(n), findCandidates))
+    if (!run.Items(blocks.Count(), findCandidates))
     {
         return false;
     }
@@ -1044,9 +1230,11 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     // Candidates, and every polygon prepared: chains of different polygons may read the same
     // operand polygon at once (a layer joined with itself).
     const bool self = !polygons.empty() && polygons.front()->GetLayer() == &queried;
+    const PolygonBlocks blocks(n, threads);
+    const PolygonBlocks queriedBlocks(queriedPolygons.size(), threads);
     const auto findCandidates = [&](std::size_t block)
     {
-        ForEachInBlock(block, n,
+        blocks.ForEachIn(block,
                        [&](std::size_t i)
                        {
                            candidates[i] = Candidates(queried, *polygons[i]);
@@ -1061,11 +1249,11 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     };
     const auto prepareQueried = [&](std::size_t block)
     {
-        ForEachInBlock(block, queriedPolygons.size(),
-                       [&](std::size_t i) { PrepareForSharedReads(*queriedPolygons[i], false); });
+        queriedBlocks.ForEachIn(
+            block, [&](std::size_t i) { PrepareForSharedReads(*queriedPolygons[i], false); });
     };
-    if (!run.Items(BlockCount(n), findCandidates) ||
-        (!self && !run.Items(BlockCount(queriedPolygons.size()), prepareQueried)))
+    if (!run.Items(blocks.Count(), findCandidates) ||
+        (!self && !run.Items(queriedBlocks.Count(), prepareQueried)))
     {
         return false;
     }
@@ -1109,6 +1297,25 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             }
         }
     }
+    // The queried polygons that no pair reaches pass whole. Their copies take their nodes from
+    // their blocks' sorted runs too, which the threads prepare once the pairs are done (the
+    // merge reaches them last): the merge looking up each of their points on its own was the
+    // serial end of a join of a layer mostly outside the other.
+    std::vector<std::uint8_t> wholeThroughRun(queriedPolygons.size(), 0);
+    std::vector<std::size_t> wholeSlots; // in slot order
+    if (keep.Queried)
+    {
+        for (std::size_t q = 0; q < queriedPolygons.size(); ++q)
+        {
+            if (pending[n + q] == 0 && CopiesThroughRun(*queriedPolygons[q], result))
+            {
+                wholeThroughRun[q] = 1;
+                pending[n + q] = 1;
+                wholeSlots.push_back(n + q);
+            }
+        }
+    }
+    std::atomic<std::size_t> nextWhole{0};
     std::vector<std::uint64_t> expectedPoints(slotCount);
     for (std::size_t i = 0; i < n; ++i)
     {
@@ -1145,6 +1352,21 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         {
             append(*finalRemainders[slot - n]);
         }
+        else if (wholeThroughRun[slot - n] != 0)
+        {
+            AppendPoints(*queriedPolygons[slot - n], points);
+        }
+    };
+    // Completes the slot of the next whole queried polygon; false once none is left.
+    const auto finishWhole = [&]
+    {
+        const std::size_t k = nextWhole.fetch_add(1, std::memory_order_relaxed);
+        if (k >= wholeSlots.size())
+        {
+            return false;
+        }
+        slots.Finish(wholeSlots[k], collect);
+        return true;
     };
 
     // The polygons with many candidates lose the united candidates in one subtraction, made
@@ -1153,9 +1375,8 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     {
         if (pairwise[i] == 0)
         {
-            SnapshotEnumerator<Polygon*> enumeration(candidates[i]);
-            const std::unique_ptr<Polygon> united = Overlay::UnitePolygons(&enumeration);
-            states[i].Rest = Overlay::Substract(*polygons[i], *united);
+            const TreeItem united = std::move(UniteGroups({candidates[i]}, threads).front());
+            states[i].Rest = Overlay::Substract(*polygons[i], *united.pPolygon);
         }
         if (keep.Enumerated && states[i].Rest != nullptr)
         {
@@ -1240,6 +1461,9 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                     p = schedule.Done(p, home);
                 }
             }
+            while (!schedule.Stopped() && finishWhole())
+            {
+            }
         }
         catch (...)
         {
@@ -1263,8 +1487,22 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         callerPair = JoinSchedule::None;
         if (p == JoinSchedule::None)
         {
-            // Called again at once unless the pairs are all done: a merge may be ready.
-            return !schedule.Ended();
+            // Called again at once unless the pairs are all done: a merge may be ready. Then
+            // the whole polygons' slots are left to complete.
+            if (!schedule.Ended())
+            {
+                return true;
+            }
+            try
+            {
+                return !schedule.Stopped() && finishWhole();
+            }
+            catch (...)
+            {
+                callerFailure = std::current_exception();
+                schedule.Stop();
+                return false;
+            }
         }
         const double start = Parallel::CallingThreadCpuSeconds();
         const Clock::time_point until = Clock::now() + callerBatch;
@@ -1312,7 +1550,11 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         else
         {
             const std::size_t q = slot - n;
-            if (keep.Queried)
+            if (wholeThroughRun[q] != 0)
+            {
+                merged.AddFromRun(*queriedPolygons[q], recordParents, {queriedPolygons[q]});
+            }
+            else if (keep.Queried)
             {
                 MergeRest(merged, recordParents, queriedPolygons[q], finalRemainders[q]);
             }
@@ -1385,12 +1627,13 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     OperationRun run(progress, static_cast<std::int64_t>(2 * n), threads);
 
     // Every polygon of B may be read by several workers at once.
+    const PolygonBlocks otherBlocks(others.size(), threads);
     const auto prepare = [&](std::size_t block)
     {
-        ForEachInBlock(block, others.size(),
-                       [&](std::size_t i) { PrepareForSharedReads(*others[i], false); });
+        otherBlocks.ForEachIn(block,
+                              [&](std::size_t i) { PrepareForSharedReads(*others[i], false); });
     };
-    if (!run.Items(BlockCount(others.size()), prepare))
+    if (!run.Items(otherBlocks.Count(), prepare))
     {
         return false;
     }
@@ -1407,7 +1650,8 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     {
         points[i] = static_cast<std::uint64_t>(polygons[i]->GetNodeCount());
     }
-    const std::vector<std::size_t> first = BlockStarts(n, points, BlockSize, pointsPerBlock);
+    const std::vector<std::size_t> first =
+        BlockStarts(n, points, PolygonBlocks(n, threads).Size(), pointsPerBlock);
     const std::size_t blockCount = first.size() - 1;
     const auto inBlock = [&first](std::size_t block, const auto& each)
     {
@@ -1416,7 +1660,13 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
             each(i);
         }
     };
-    OrderedSlots slots(std::vector<std::uint32_t>(blockCount, 1));
+    // Each polygon is a slot of its block's run, in which the block's item collects the points
+    // of its rests and of the polygons that pass whole (most of a layer mostly outside B), so
+    // that the merge walks the node index once per block instead of searching it for each
+    // point. Blocks with a large polygon collect none: their rests are merged piece by piece
+    // as before, without a run's room waiting beside them.
+    BlockRuns slots(first, std::vector<std::uint32_t>(n, 1),
+                    result.GetTopology()->GetNodeSet().GetGridStep());
     // Blocks with a large polygon run one at a time: the working room of its overlay and the
     // rest it leaves grow with it, and two at once, beside the merge of an earlier large rest,
     // make the operation's peak. A large block starts once every earlier one has ended, which
@@ -1430,6 +1680,25 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     }
     const auto isLarge = [&](std::size_t block)
     { return largeBefore[block + 1] != largeBefore[block]; };
+    // The polygons that pass whole and take their nodes from their block's run.
+    std::vector<std::uint8_t> wholeThroughRun(n, 0);
+    const auto collect = [&](std::size_t i, std::vector<Point>& collected)
+    {
+        if (isLarge(slots.BlockOf(i)))
+        {
+            return;
+        }
+        if (rests[i].has_value())
+        {
+            collected.insert(collected.end(), rests[i]->Points().begin(),
+                             rests[i]->Points().end());
+        }
+        else if (CopiesThroughRun(*polygons[i], result))
+        {
+            wholeThroughRun[i] = 1;
+            AppendPoints(*polygons[i], collected);
+        }
+    };
     std::atomic<std::size_t> largeEnded{0};
     const auto substract = [&](std::size_t block)
     {
@@ -1441,36 +1710,40 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
                     const PolygonList candidates = Candidates(b, polygon);
                     const std::unique_ptr<Polygon> rest =
                         ShouldUniteFirst(polygon, candidates)
-                            ? SubstractUnited(polygon, candidates)
+                            ? SubstractUnited(polygon, candidates, threads)
                             : SubstractOneByOne(polygon, candidates);
                     if (rest != nullptr)
                     {
                         rests[i] = FlatPolygon(*rest, store);
                     }
+                    slots.Finish(i, collect);
                 });
-        slots.Finish(block);
         run.Done.fetch_add(static_cast<std::int64_t>(first[block + 1] - first[block]),
                            std::memory_order_relaxed);
     };
     MergedPieces merged(result);
     const auto merge = [&]
     {
-        return slots.MergeReady(
-            [&](std::size_t block)
-            {
-                inBlock(block,
-                        [&](std::size_t i)
-                        {
-                            MergeRest(merged, recordParents, polygons[i], rests[i]);
-                            rests[i].reset();
-                            run.Counter.Step();
-                        });
-            });
+        return slots.MergeReady(merged,
+                                [&](std::size_t i)
+                                {
+                                    if (wholeThroughRun[i] != 0)
+                                    {
+                                        merged.AddFromRun(*polygons[i], recordParents,
+                                                          {polygons[i]});
+                                    }
+                                    else
+                                    {
+                                        MergeRest(merged, recordParents, polygons[i], rests[i]);
+                                    }
+                                    rests[i].reset();
+                                    run.Counter.Step();
+                                });
     };
     run.EndPreparing();
     const auto mayStart = [&](std::size_t block)
     {
-        return (!FarAhead(store) || block <= slots.Head()) &&
+        return (!FarAhead(store) || block <= slots.HeadBlock()) &&
                (!isLarge(block) ||
                 largeEnded.load(std::memory_order_acquire) == largeBefore[block]);
     };

@@ -93,6 +93,18 @@ std::vector<Points> Circles(int perSide, int vertices, double offset)
     return circles;
 }
 
+// A clockwise regular polygon of many vertices around (x, y).
+Points Disc(double x, double y, double radius, int vertices)
+{
+    Points disc;
+    for (int k = 0; k < vertices; ++k)
+    {
+        const double angle = -2.0 * 3.141592653589793 * k / vertices;
+        disc.push_back({x + radius * std::cos(angle), y + radius * std::sin(angle)});
+    }
+    return disc;
+}
+
 // Overlapping boxes of one layer, so that a candidate's remainder matters.
 std::vector<Points> OverlappingBoxes(int count, double extent)
 {
@@ -182,13 +194,13 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
     // Polygons large enough that the subtraction runs them one at a time.
     PolygonLayer& largeCircles = MakeLayer(Circles(2, 8200, 0.0));
     // One long ring over the coverage: the workers test the cells inside it against it at once.
-    Points disc;
-    for (int k = 0; k < 4 * Ring::HeightIndexThreshold; ++k)
-    {
-        const double angle = -2.0 * 3.141592653589793 * k / (4 * Ring::HeightIndexThreshold);
-        disc.push_back({7.0 + 6.0 * std::cos(angle), 7.0 + 6.0 * std::sin(angle)});
-    }
-    PolygonLayer& discLayer = MakeLayer({disc});
+    PolygonLayer& discLayer = MakeLayer({Disc(7.0, 7.0, 6.0, 4 * Ring::HeightIndexThreshold)});
+    // A few large overlapping polygons, each over more cells than a join takes pair by pair:
+    // items of single polygons, whose edge indexes and unions of candidates differ in size.
+    PolygonLayer& discs = MakeLayer({Disc(5.0, 5.0, 5.5, 1200), Disc(9.0, 8.0, 4.0, 400),
+                                     Disc(4.0, 10.0, 3.0, 800), Disc(10.5, 3.5, 2.5, 200),
+                                     Disc(7.0, 7.0, 6.5, 600)},
+                                    true);
     const std::map<std::string, Operation> operations = {
         {"intersection", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
          { return t.Intersection(a, b, true); }},
@@ -205,7 +217,8 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
     const std::vector<std::pair<PolygonLayer*, PolygonLayer*>> pairs = {
         {&coverage, &shifted}, {&shifted, &coverage}, {&overlapping, &coverage},
         {&coverage, &overlapping}, {&coverage, &coverage}, {&circles, &shiftedCircles},
-        {&coverage, &discLayer}, {&largeCircles, &shiftedCircles}};
+        {&coverage, &discLayer}, {&largeCircles, &shiftedCircles}, {&discs, &coverage},
+        {&coverage, &discs}};
     for (const auto& [name, operation] : operations)
     {
         for (std::size_t p = 0; p < pairs.size(); ++p)
