@@ -117,7 +117,8 @@ public:
     // Union of GetNodeBounds(i) over every position i holding pNode.
     Rectangle GetNodeAreaBounds(const Node* pNode) const;
     // Appends the edges whose bounds intersect rect (closed); without the spatial index in
-    // the ring's order, through the height index when it is built.
+    // the ring's order, through the height index once a long ring has been searched often
+    // (as GetEdgesAtHeight builds it), by a scan otherwise.
     void GetEdgesInRectangle(const Rectangle& rect,
                              Collections::PlainArray<LinearEdge>& edges) const;
     void SetUseSpatialIndex(bool on);

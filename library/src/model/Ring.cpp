@@ -614,17 +614,20 @@ void Ring::GetEdgesInRectangle(const Rectangle& rect,
 {
     if (!HasFlag(Flags::UseSpatialIndex))
     {
-        if (m_extension && m_extension->HeightIndexBuilt.load(std::memory_order_acquire))
+        // A long ring searched again and again (the snaps of a tolerant overlay test each
+        // snapped point against the edges around it) gets its height index, as the height
+        // searches do; a scan per search made such overlays quadratic.
+        if (const SegmentsSet* index = GetHeightIndex())
         {
             // The height index holds every edge too: the same edges as the scan, put in
             // the scan's order (callers may depend on it), without visiting all of them.
             const std::int32_t first = edges.Count();
-            m_extension->HeightIndex->VisitOverlapping(rect,
-                                                       [&edges](const LinearEdge& edge)
-                                                       {
-                                                           edges.Append(edge);
-                                                           return true;
-                                                       });
+            index->VisitOverlapping(rect,
+                                    [&edges](const LinearEdge& edge)
+                                    {
+                                        edges.Append(edge);
+                                        return true;
+                                    });
             std::sort(edges.begin() + first, edges.end(),
                       [](const LinearEdge& a, const LinearEdge& b)
                       { return a.StartIndex < b.StartIndex; });
