@@ -18,6 +18,10 @@ class Polygon;
 class PolygonLayer;
 struct RingExtension;
 class SegmentsSet;
+namespace Detail
+{
+class EdgeBoxHierarchy;
+}
 
 // A closed chain of nodes: node i is joined to node i+1 and the last node to node 0 (the
 // closing node is stored once). A free ring (no owner) owns its nodes; a ring of a polygon
@@ -117,7 +121,8 @@ public:
     // Union of GetNodeBounds(i) over every position i holding pNode.
     Rectangle GetNodeAreaBounds(const Node* pNode) const;
     // Appends the edges whose bounds intersect rect (closed); without the spatial index in
-    // the ring's order, through the height index when it is built.
+    // the ring's order, through the height index once a long ring has been searched often
+    // (as GetEdgesAtHeight builds it), by a scan otherwise.
     void GetEdgesInRectangle(const Rectangle& rect,
                              Collections::PlainArray<LinearEdge>& edges) const;
     void SetUseSpatialIndex(bool on);
@@ -188,7 +193,7 @@ private:
     void BuildEdgeIndex() const;
     // The height index of a long ring, built on its 17th search since the last change; null
     // before that and for a short ring.
-    const SegmentsSet* GetHeightIndex() const;
+    const Detail::EdgeBoxHierarchy* GetHeightIndex() const;
     void ScanEdgesInRectangle(const Rectangle& rect,
                               Collections::PlainArray<LinearEdge>& edges) const;
 

@@ -614,20 +614,19 @@ void Ring::GetEdgesInRectangle(const Rectangle& rect,
 {
     if (!HasFlag(Flags::UseSpatialIndex))
     {
-        if (m_extension && m_extension->HeightIndexBuilt.load(std::memory_order_acquire))
+        // A long ring searched again and again (the snaps of a tolerant overlay test each
+        // snapped point against the edges around it) gets its height index, as the height
+        // searches do; a scan per search made such overlays quadratic.
+        if (const Detail::EdgeBoxHierarchy* index = GetHeightIndex())
         {
-            // The height index holds every edge too: the same edges as the scan, put in
-            // the scan's order (callers may depend on it), without visiting all of them.
-            const std::int32_t first = edges.Count();
-            m_extension->HeightIndex->VisitOverlapping(rect,
-                                                       [&edges](const LinearEdge& edge)
-                                                       {
-                                                           edges.Append(edge);
-                                                           return true;
-                                                       });
-            std::sort(edges.begin() + first, edges.end(),
-                      [](const LinearEdge& a, const LinearEdge& b)
-                      { return a.StartIndex < b.StartIndex; });
+            // The height index holds every edge too and gives them in the ring's order, as
+            // the scan does (callers may depend on it), without visiting all of them.
+            index->VisitOverlapping(rect,
+                                    [&edges](const LinearEdge& edge)
+                                    {
+                                        edges.Append(edge);
+                                        return true;
+                                    });
             return;
         }
         ScanEdgesInRectangle(rect, edges);
@@ -649,7 +648,7 @@ void Ring::GetEdgesInRectangle(const Rectangle& rect,
 // A ring searched this many times by a scan has its height index built for the next search.
 constexpr std::uint32_t HeightScansBeforeIndex = 16;
 
-const SegmentsSet* Ring::GetHeightIndex() const
+const Detail::EdgeBoxHierarchy* Ring::GetHeightIndex() const
 {
     // A ring this long has its extension record from its last change on; one that has not
     // (no change ended yet) scans instead, as creating the record here would be a write.
@@ -669,14 +668,8 @@ const SegmentsSet* Ring::GetHeightIndex() const
         const std::lock_guard<std::mutex> lock(buildLock);
         if (!extension.HeightIndexBuilt.load(std::memory_order_relaxed))
         {
-            auto index = std::make_unique<SegmentsSet>();
             Ring* self = const_cast<Ring*>(this); // edges are read-only views of the ring
-            const std::int32_t n = m_nodes.Count();
-            for (std::int32_t i = 0; i < n; ++i)
-            {
-                index->Insert(LinearEdge{self, i, (i + 1) % n});
-            }
-            extension.HeightIndex = std::move(index);
+            extension.HeightIndex = std::make_unique<Detail::EdgeBoxHierarchy>(self, GetNodes());
             extension.HeightIndexBuilt.store(true, std::memory_order_release);
         }
     }
@@ -685,7 +678,7 @@ const SegmentsSet* Ring::GetHeightIndex() const
 
 void Ring::GetEdgesAtHeight(double y, std::vector<std::int32_t>& starts) const
 {
-    const SegmentsSet* index = GetHeightIndex();
+    const Detail::EdgeBoxHierarchy* index = GetHeightIndex();
     if (index == nullptr)
     {
         const std::int32_t n = m_nodes.Count();

@@ -2,6 +2,7 @@
 
 #include "Arealis/Rectangle.h"
 #include "Arealis/SegmentsSet.h"
+#include "model/EdgeBoxHierarchy.h"
 
 #include <atomic>
 #include <cstdint>
@@ -20,11 +21,11 @@ struct RingExtension
     static constexpr std::uint8_t BoundsValid = 0x04;
 
     std::unique_ptr<SegmentsSet> EdgeIndex;
-    // The edges again, for the point-in-ring ray test of long rings; unlike EdgeIndex it
-    // stays when the spatial index is switched off, and goes only when the ring changes. It
-    // is built by whichever thread reading the ring needs it first, under a lock: the flag
-    // publishes the finished index to the others.
-    std::unique_ptr<SegmentsSet> HeightIndex;
+    // The edges' bounds again, for the point-in-ring ray test and the rectangle searches of
+    // long rings; unlike EdgeIndex it stays when the spatial index is switched off, and goes
+    // only when the ring changes. It is built by whichever thread reading the ring needs it
+    // first, under a lock: the flag publishes the finished index to the others.
+    std::unique_ptr<Detail::EdgeBoxHierarchy> HeightIndex;
     std::atomic<bool> HeightIndexBuilt{false};
     // Height searches answered by a scan since the last change: the index is built only for a
     // ring searched often enough to repay it.
