@@ -82,12 +82,6 @@ struct NodeSet::KeyOrderScratch
     // For each group of the run, in the index's order: its new record and its node.
     std::vector<Node*> GroupRecords;
     std::vector<Node*> GroupNodes;
-
-    void ReleaseGroupRoom() noexcept
-    {
-        std::vector<Node*>().swap(GroupRecords);
-        std::vector<Node*>().swap(GroupNodes);
-    }
 };
 
 NodeSet::KeyOrderScratch& NodeSet::KeyOrder()
@@ -212,10 +206,6 @@ void NodeSet::GetNodes(const SortedPointRun& run, std::span<Node*> ppNodes)
         Node* node = scratch.GroupNodes[state.GroupOf[i]];
         ++node->ReferenceCount;
         ppNodes[i] = node;
-    }
-    if (state.GroupPositions.size() > KeptKeyOrderPoints)
-    {
-        scratch.ReleaseGroupRoom();
     }
 }
 
