@@ -51,15 +51,15 @@ private:
     std::vector<Detail::EdgeSnapshot> m_snapshots;
 };
 
-thread_local SnapshotBuffer t_first;
-thread_local SnapshotBuffer t_second;
+thread_local SnapshotBuffer t_oneList;    // the edges of one list against each other
+thread_local SnapshotBuffer t_secondList; // the second of two lists
 
 // Pairs (i, j) with i + 2 <= j, leaving out the first edge with the last: neighbouring edges
 // of a ring always share a node and are never reported.
 void FindInOneList(const EdgeList& edges, IntersectionList& result, bool bOneIntersection)
 {
-    const SnapshotBuffer::Release release{t_first};
-    const std::span<const Detail::EdgeSnapshot> snapshots = t_first.Read(edges);
+    const SnapshotBuffer::Release release{t_oneList};
+    const std::span<const Detail::EdgeSnapshot> snapshots = t_oneList.Read(edges);
     const std::size_t n = snapshots.size();
     for (std::size_t i = 0; i + 1 < n; ++i)
     {
@@ -82,16 +82,18 @@ void FindInOneList(const EdgeList& edges, IntersectionList& result, bool bOneInt
     }
 }
 
+// Each edge of the first list meets the whole second list once, so its snapshot is made on
+// the way instead of in a buffer: brute force is chosen when one list is short, and the other
+// may be a large polygon's thousands of edges, whose snapshots would take 64 bytes an edge.
 void FindBetweenLists(const EdgeList& first, const EdgeList& second, IntersectionList& result,
                       bool bOneIntersection)
 {
-    const SnapshotBuffer::Release releaseFirst{t_first};
-    const SnapshotBuffer::Release releaseSecond{t_second};
-    const std::span<const Detail::EdgeSnapshot> firstSnapshots = t_first.Read(first);
-    const std::span<const Detail::EdgeSnapshot> secondSnapshots = t_second.Read(second);
+    const SnapshotBuffer::Release releaseSecond{t_secondList};
+    const std::span<const Detail::EdgeSnapshot> secondSnapshots = t_secondList.Read(second);
     const double tolerance = CurrentPrecision().Tolerance;
-    for (const Detail::EdgeSnapshot& a : firstSnapshots)
+    for (const LinearEdge& edge : first)
     {
+        const Detail::EdgeSnapshot a(edge);
         for (const Detail::EdgeSnapshot& b : secondSnapshots)
         {
             if (!Detail::AreBoundsNear(a.Bounds, b.Bounds, tolerance))

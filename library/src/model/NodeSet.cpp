@@ -25,6 +25,10 @@ constexpr int OtherTopologyLine = 26;
 // chunks of at most KeyOrderChunk points, which bounds the working room: sorted, a chunk's new
 // nodes go into each leaf of the index in one merge.
 constexpr std::size_t KeyOrderChunk = std::size_t{1} << 16;
+// The room of a key-order lookup of more points than this (a large polygon's) goes back after
+// the lookup: a node set lives as long as its topology, and would otherwise hold about 100
+// bytes a point of the largest run it ever looked up.
+constexpr std::size_t KeptKeyOrderPoints = 4096;
 
 } // namespace
 
@@ -153,9 +157,26 @@ bool NodeSet::GetNodesInKeyOrder(std::span<const Point> points, std::span<Node*>
     // The table of recent nodes is left out: it holds few of a long run's nodes, while equal
     // points meet anyway once sorted.
     SortedPointRun& run = KeyOrder().Run;
+    const bool large = points.size() > KeptKeyOrderPoints;
+    // Also when the lookup fails.
+    struct Release
+    {
+        std::unique_ptr<KeyOrderScratch>* pScratch;
+        ~Release()
+        {
+            if (pScratch != nullptr)
+            {
+                pScratch->reset();
+            }
+        }
+    } const release{large ? &m_keyOrder : nullptr};
     if (!run.Prepare(points, m_gridStep))
     {
         return false;
+    }
+    if (large)
+    {
+        run.ReleaseWorkingRoom(); // the lookup reads the groups alone
     }
     GetNodes(run, ppNodes);
     return true;

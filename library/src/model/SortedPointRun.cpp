@@ -28,6 +28,9 @@ bool SortedPointRun::Prepare(std::span<const Point> points, double gridStep)
     }
     State& state = *m_state;
     state.GridStep = gridStep;
+    // Grown one by one, a large run's arrays would take up to twice its size, and the old
+    // and the new array at once while they grow.
+    state.Positions.reserve(points.size());
     for (std::size_t i = 0; i < points.size(); ++i)
     {
         const Point position = SnapToNodeGrid(points[i], gridStep);
@@ -41,6 +44,7 @@ bool SortedPointRun::Prepare(std::span<const Point> points, double gridStep)
     const std::span<const Detail::IndexedPosition> sorted =
         Detail::SortByPosition(state.Positions, state.Buckets, state.Sorted);
     std::vector<Point>& groups = state.GroupPositions;
+    groups.reserve(sorted.size());
     state.GroupOf.resize(sorted.size());
     // Equal positions lie next to each other: each run of them is one group.
     for (const Detail::IndexedPosition& item : sorted)

@@ -205,9 +205,19 @@ void FlatPolygonStore::Drop(Chunk* chunk) noexcept
     if (chunk->Holds.fetch_sub(1, std::memory_order_acq_rel) == 1)
     {
         const std::lock_guard lock(m_mutex);
-        m_free.push_back(chunk); // within the room reserved when the chunk was made
         std::atomic<std::size_t>& held = m_held[static_cast<std::size_t>(chunk->Wait)];
         held.store(held.load(std::memory_order_relaxed) - chunk->Size, std::memory_order_relaxed);
+        if (chunk->Size > ChunkBytes)
+        {
+            // A large piece's own chunk goes back to the heap: kept, it would serve only
+            // pieces as large, and the chunks of all the sizes met would stay until the end.
+            const auto owned =
+                std::find_if(m_chunks.begin(), m_chunks.end(),
+                             [chunk](const std::unique_ptr<Chunk>& c) { return c.get() == chunk; });
+            m_chunks.erase(owned);
+            return;
+        }
+        m_free.push_back(chunk); // within the room reserved when the chunk was made
     }
 }
 
