@@ -66,9 +66,8 @@ FlatPolygon::FlatPolygon(const Polygon& polygon, FlatPolygonStore& store, FlatWa
     {
         return;
     }
-    std::byte* bytes =
-        store.Take(RoundUp(pointCount * sizeof(Point) + ringCount * sizeof(std::int32_t)), wait,
-                   m_chunk);
+    std::byte* bytes = store.Take(
+        RoundUp(pointCount * sizeof(Point) + ringCount * sizeof(std::int32_t)), wait, m_chunk);
     auto* points = reinterpret_cast<Point*>(bytes);
     auto* ringSizes = reinterpret_cast<std::int32_t*>(bytes + pointCount * sizeof(Point));
     std::size_t p = 0;
@@ -150,24 +149,29 @@ Polygon* FlatPolygon::AddTo(PolygonLayer& layer, std::span<Node* const> nodes) c
     }
     catch (...)
     {
-        NodeSet& nodeSet = layer.GetTopology()->GetNodeSet();
-        for (std::size_t i = taken; i < m_pointCount; ++i)
-        {
-            nodeSet.ReleaseNode(nodes[i]);
-        }
-        if (polygon != nullptr)
-        {
-            try
-            {
-                layer.DeletePolygon(polygon); // releases the nodes its rings took
-            }
-            catch (...) // NOLINT(bugprone-empty-catch): a fresh polygon is always deletable
-            {
-            }
-        }
+        DiscardPartlyMade(layer, polygon, nodes.subspan(taken, m_pointCount - taken));
         throw;
     }
     return polygon;
+}
+
+void DiscardPartlyMade(PolygonLayer& layer, Polygon* pPolygon, std::span<Node* const> untaken)
+{
+    NodeSet& nodeSet = layer.GetTopology()->GetNodeSet();
+    for (Node* node : untaken)
+    {
+        nodeSet.ReleaseNode(node);
+    }
+    if (pPolygon != nullptr)
+    {
+        try
+        {
+            layer.DeletePolygon(pPolygon); // releases the nodes its rings took
+        }
+        catch (...) // NOLINT(bugprone-empty-catch): a fresh polygon is always deletable
+        {
+        }
+    }
 }
 
 FlatPolygonStore::FlatPolygonStore() : m_id(NextStoreId()) {}

@@ -112,8 +112,13 @@ private:
     std::vector<std::unique_ptr<Chunk>> m_chunks; // all of them, freed with the store
     std::vector<Chunk*> m_free;
     std::atomic<std::size_t> m_held[2] = {0, 0}; // by FlatWait, changed under m_mutex
-    std::atomic<std::size_t> m_peakHeld{0}; // changed under m_mutex
+    std::atomic<std::size_t> m_peakHeld{0};      // changed under m_mutex
 };
+
+// Undoes a polygon that was being made from nodes looked up ahead (one reference each, handed
+// to its rings in order) when the making failed: the references not yet taken by a ring are
+// released, and the polygon, if created, is deleted, which releases those its rings took.
+void DiscardPartlyMade(PolygonLayer& layer, Polygon* pPolygon, std::span<Node* const> untaken);
 
 } // namespace LayerOperations
 

@@ -1,11 +1,11 @@
 #include "overlay/ParallelLayerOperations.h"
 
+#include "Arealis/NodeSet.h"
 #include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
-#include "Arealis/Ring.h"
 #include "Arealis/PolygonTable.h"
-#include "Arealis/NodeSet.h"
+#include "Arealis/Ring.h"
 #include "Arealis/SortedPointRun.h"
 #include "Arealis/Topology.h"
 #include "overlay/FlatPolygon.h"
@@ -17,12 +17,12 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
-#include <mutex>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <queue>
 #include <span>
@@ -53,9 +53,8 @@ class PolygonBlocks
 {
 public:
     PolygonBlocks(std::size_t count, unsigned threads)
-        : m_count(count),
-          m_size(std::clamp<std::size_t>(count / (ItemsPerThread * std::max(threads, 1U)), 1,
-                                         BlockSize))
+        : m_count(count), m_size(std::clamp<std::size_t>(
+                              count / (ItemsPerThread * std::max(threads, 1U)), 1, BlockSize))
     {
     }
 
@@ -416,21 +415,7 @@ Polygon* AddWithNodes(PolygonLayer& layer, const Polygon& source, std::span<Node
     }
     catch (...)
     {
-        NodeSet& nodeSet = layer.GetTopology()->GetNodeSet();
-        for (std::size_t i = taken; i < nodes.size(); ++i)
-        {
-            nodeSet.ReleaseNode(nodes[i]);
-        }
-        if (polygon != nullptr)
-        {
-            try
-            {
-                layer.DeletePolygon(polygon); // releases the nodes its rings took
-            }
-            catch (...) // NOLINT(bugprone-empty-catch): a fresh polygon is always deletable
-            {
-            }
-        }
+        DiscardPartlyMade(layer, polygon, nodes.subspan(taken));
         throw;
     }
     return polygon;
@@ -597,7 +582,9 @@ bool BlockRuns::MergeReady(MergedPieces& merged, Merge&& merge)
 class EdgeIndexes
 {
 public:
-    explicit EdgeIndexes(const PolygonList& polygons) : m_polygons(polygons), m_on(polygons.size()) {}
+    explicit EdgeIndexes(const PolygonList& polygons) : m_polygons(polygons), m_on(polygons.size())
+    {
+    }
     ~EdgeIndexes()
     {
         for (std::size_t i = 0; i < m_polygons.size(); ++i)
@@ -608,7 +595,8 @@ public:
                 {
                     m_polygons[i]->SetUseSpatialIndex(false);
                 }
-                catch (...) // NOLINT(bugprone-empty-catch): dropping an index cannot fail in practice
+                catch (
+                    ...) // NOLINT(bugprone-empty-catch): dropping an index cannot fail in practice
                 {
                 }
             }
@@ -701,7 +689,6 @@ std::vector<std::vector<Pair>> ChainsByCandidate(const std::vector<PolygonList>&
     return chains;
 }
 
-
 // The points a polygon's pieces are expected to bring to the merge: at most its own and its
 // candidates' points, usually about that.
 std::uint64_t ExpectedPoints(const Polygon& polygon, const PolygonList& candidates)
@@ -750,8 +737,9 @@ class JoinSchedule
 {
 public:
     // home: each polygon's home thread, below homeCount.
-    JoinSchedule(const std::vector<PolygonList>& candidates, const std::vector<std::uint8_t>& pairwise,
-                 std::vector<std::uint32_t> home, unsigned homeCount)
+    JoinSchedule(const std::vector<PolygonList>& candidates,
+                 const std::vector<std::uint8_t>& pairwise, std::vector<std::uint32_t> home,
+                 unsigned homeCount)
         : m_home(std::move(home)), m_ready(std::max(homeCount, 1U))
     {
         const std::size_t n = candidates.size();
@@ -832,8 +820,7 @@ public:
             ++m_sleepers;
             if (m_readyCount == 0)
             {
-                m_changed.wait(lock,
-                               [&] { return m_stopped || m_left == 0 || m_readyCount > 0; });
+                m_changed.wait(lock, [&] { return m_stopped || m_left == 0 || m_readyCount > 0; });
             }
             else
             {
@@ -1032,8 +1019,8 @@ ParallelPhases& LastParallelPhases() noexcept
 }
 
 std::vector<Polygon*> AddCopiesInOrder(PolygonLayer& result,
-                                       const std::vector<const Polygon*>& sources,
-                                       unsigned threads, const std::function<void()>& step)
+                                       const std::vector<const Polygon*>& sources, unsigned threads,
+                                       const std::function<void()>& step)
 {
     const std::size_t n = sources.size();
     std::vector<std::uint8_t> throughRun(n, 0);
@@ -1109,17 +1096,17 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
     const auto findCandidates = [&](std::size_t block)
     {
         blocks.ForEachIn(block,
-                       [&](std::size_t i)
-                       {
-                           candidates[i] = Candidates(queried, *polygons[i]);
-                           expectedPoints[i] = ExpectedPoints(*polygons[i], candidates[i]);
-                           const bool indexed = candidates[i].size() > EdgeIndexThreshold;
-                           if (indexed)
-                           {
-                               indexes.SwitchOn(i);
-                           }
-                           PrepareForSharedReads(*polygons[i], indexed);
-                       });
+                         [&](std::size_t i)
+                         {
+                             candidates[i] = Candidates(queried, *polygons[i]);
+                             expectedPoints[i] = ExpectedPoints(*polygons[i], candidates[i]);
+                             const bool indexed = candidates[i].size() > EdgeIndexThreshold;
+                             if (indexed)
+                             {
+                                 indexes.SwitchOn(i);
+                             }
+                             PrepareForSharedReads(*polygons[i], indexed);
+                         });
     };
     if (!run.Items(blocks.Count(), findCandidates))
     {
@@ -1198,13 +1185,13 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
     MergedPieces merged(result);
     const auto merge = [&]
     {
-        return slots.MergeReady(
-            merged,
-            [&](std::size_t i)
-            {
-                MergeCommonParts(merged, recordParents, polygons[i], candidates[i], pieces[i]);
-                run.Counter.Step();
-            });
+        return slots.MergeReady(merged,
+                                [&](std::size_t i)
+                                {
+                                    MergeCommonParts(merged, recordParents, polygons[i],
+                                                     candidates[i], pieces[i]);
+                                    run.Counter.Step();
+                                });
     };
     run.EndPreparing();
     if (!run.Items(chains.size(), threads, intersectChain, merge, true, mayStart))
@@ -1235,22 +1222,22 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     const auto findCandidates = [&](std::size_t block)
     {
         blocks.ForEachIn(block,
-                       [&](std::size_t i)
-                       {
-                           candidates[i] = Candidates(queried, *polygons[i]);
-                           const bool united = candidates[i].size() > PairwiseJoinLimit;
-                           if (united)
-                           {
-                               pairwise[i] = 0;
-                               indexes.SwitchOn(i);
-                           }
-                           PrepareForSharedReads(*polygons[i], united);
-                       });
+                         [&](std::size_t i)
+                         {
+                             candidates[i] = Candidates(queried, *polygons[i]);
+                             const bool united = candidates[i].size() > PairwiseJoinLimit;
+                             if (united)
+                             {
+                                 pairwise[i] = 0;
+                                 indexes.SwitchOn(i);
+                             }
+                             PrepareForSharedReads(*polygons[i], united);
+                         });
     };
     const auto prepareQueried = [&](std::size_t block)
     {
-        queriedBlocks.ForEachIn(
-            block, [&](std::size_t i) { PrepareForSharedReads(*queriedPolygons[i], false); });
+        queriedBlocks.ForEachIn(block, [&](std::size_t i)
+                                { PrepareForSharedReads(*queriedPolygons[i], false); });
     };
     if (!run.Items(blocks.Count(), findCandidates) ||
         (!self && !run.Items(queriedBlocks.Count(), prepareQueried)))
@@ -1482,8 +1469,8 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     constexpr auto callerBatch = std::chrono::microseconds(300);
     const auto callerWork = [&]
     {
-        std::size_t p = callerPair != JoinSchedule::None ? callerPair
-                                                         : schedule.TakeWithin(0, callerWait);
+        std::size_t p =
+            callerPair != JoinSchedule::None ? callerPair : schedule.TakeWithin(0, callerWait);
         callerPair = JoinSchedule::None;
         if (p == JoinSchedule::None)
         {
@@ -1578,8 +1565,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     run.OnStop([&] { schedule.Stop(); });
     const unsigned workers = threads - 1;
     if (!run.Items(workers, workers, work,
-                   [&]
-                   {
+                   [&] {
                        return callerFailure == nullptr &&
                               (slots.MergeReady(merged, mergeSlot) || callerWork());
                    }) ||
@@ -1628,8 +1614,7 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
 
     // Every polygon of B may be read by several workers at once.
     const PolygonBlocks otherBlocks(others.size(), threads);
-    const auto prepare = [&](std::size_t block)
-    {
+    const auto prepare = [&](std::size_t block) {
         otherBlocks.ForEachIn(block,
                               [&](std::size_t i) { PrepareForSharedReads(*others[i], false); });
     };
@@ -1690,8 +1675,7 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
         }
         if (rests[i].has_value())
         {
-            collected.insert(collected.end(), rests[i]->Points().begin(),
-                             rests[i]->Points().end());
+            collected.insert(collected.end(), rests[i]->Points().begin(), rests[i]->Points().end());
         }
         else if (CopiesThroughRun(*polygons[i], result))
         {
