@@ -140,11 +140,7 @@ Polygon* FlatPolygon::AddTo(PolygonLayer& layer, std::span<Node* const> nodes) c
         polygon = layer.CreatePolygon();
         for (const std::int32_t size : std::span<const std::int32_t>(m_ringSizes, m_ringCount))
         {
-            Ring* ring = polygon->CreateRing();
-            ring->ReserveNodes(size);
-            const auto count = static_cast<std::size_t>(size);
-            ring->TakeNodes(nodes.subspan(taken, count));
-            taken += count;
+            AddRingTakingNodes(*polygon, size, nodes, taken);
         }
     }
     catch (...)
@@ -153,6 +149,16 @@ Polygon* FlatPolygon::AddTo(PolygonLayer& layer, std::span<Node* const> nodes) c
         throw;
     }
     return polygon;
+}
+
+void AddRingTakingNodes(Polygon& polygon, std::int32_t size, std::span<Node* const> nodes,
+                        std::size_t& taken)
+{
+    Ring* ring = polygon.CreateRing();
+    ring->ReserveNodes(size);
+    const auto count = static_cast<std::size_t>(size);
+    ring->TakeNodes(nodes.subspan(taken, count));
+    taken += count;
 }
 
 void DiscardPartlyMade(PolygonLayer& layer, Polygon* pPolygon, std::span<Node* const> untaken)

@@ -115,6 +115,11 @@ private:
     std::atomic<std::size_t> m_peakHeld{0};      // changed under m_mutex
 };
 
+// Adds to the polygon a ring of size nodes that takes the references nodes[taken] on (looked up
+// ahead, one each) and moves taken past them.
+void AddRingTakingNodes(Polygon& polygon, std::int32_t size, std::span<Node* const> nodes,
+                        std::size_t& taken);
+
 // Undoes a polygon that was being made from nodes looked up ahead (one reference each, handed
 // to its rings in order) when the making failed: the references not yet taken by a ring are
 // released, and the polygon, if created, is deleted, which releases those its rings took.

@@ -405,12 +405,7 @@ Polygon* AddWithNodes(PolygonLayer& layer, const Polygon& source, std::span<Node
         RingEnumerator rings = source.GetRings();
         while (rings.MoveNext())
         {
-            const std::int32_t size = rings.Current()->Count();
-            Ring* ring = polygon->CreateRing();
-            ring->ReserveNodes(size);
-            const auto count = static_cast<std::size_t>(size);
-            ring->TakeNodes(nodes.subspan(taken, count));
-            taken += count;
+            AddRingTakingNodes(*polygon, rings.Current()->Count(), nodes, taken);
         }
     }
     catch (...)
