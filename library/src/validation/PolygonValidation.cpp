@@ -10,6 +10,7 @@
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
 #include "support/BoundedEntry.h"
+#include "support/OverlappingBoxes.h"
 #include "support/PointGrid.h"
 #include "validation/RingEdgeGrid.h"
 #include "validation/RingWidth.h"
@@ -404,10 +405,10 @@ private:
 };
 
 // Visits the pairs (a, b), a < b, of rings whose bounds overlap with some area (the test that
-// Ring::Overlaps starts with), in no particular order, until visit returns false; returns
-// whether it saw them all. The bounds are computed once and swept in order of their left
-// sides, so that a polygon of many rings is not checked pair by pair: a result of 50,000 rings
-// took minutes.
+// Ring::Overlaps starts with), in no particular order, until visit(a, b, boundsOfA, boundsOfB)
+// returns false; returns whether it saw them all. The bounds are computed once, and the pairs
+// found in strips (see BoxStrips), so that a polygon of many rings is not checked pair by pair:
+// a result of 50,000 rings took minutes.
 template <typename Visit>
 bool VisitPairsWithOverlappingBounds(std::span<Ring* const> rings, Visit visit)
 {
@@ -421,24 +422,9 @@ bool VisitPairsWithOverlappingBounds(std::span<Ring* const> rings, Visit visit)
     {
         bounds.push_back(ring->Count() == 0 ? Rectangle::Empty() : ring->GetBounds());
     }
-    std::vector<std::size_t> order(rings.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::sort(order.begin(), order.end(),
-              [&](std::size_t x, std::size_t y) { return bounds[x].MinX < bounds[y].MinX; });
-    for (std::size_t i = 0; i < order.size(); ++i)
-    {
-        const Rectangle& left = bounds[order[i]];
-        for (std::size_t j = i + 1; j < order.size() && bounds[order[j]].MinX < left.MaxX; ++j)
-        {
-            const Rectangle& right = bounds[order[j]];
-            if (right.MaxX > left.MinX && right.MaxY > left.MinY && right.MinY < left.MaxY &&
-                !visit(std::min(order[i], order[j]), std::max(order[i], order[j])))
-            {
-                return false;
-            }
-        }
-    }
-    return true;
+    return Detail::VisitOverlappingBoxPairs(std::span<const Rectangle>(bounds),
+                                            [&](std::size_t a, std::size_t b)
+                                            { return visit(a, b, bounds[a], bounds[b]); });
 }
 
 // The same pairs in the order of a loop over a and then b.
@@ -447,7 +433,8 @@ PairsWithOverlappingBounds(std::span<Ring* const> rings)
 {
     std::vector<std::pair<std::size_t, std::size_t>> pairs;
     VisitPairsWithOverlappingBounds(rings,
-                                    [&](std::size_t a, std::size_t b)
+                                    [&](std::size_t a, std::size_t b, const Rectangle&,
+                                        const Rectangle&)
                                     {
                                         pairs.emplace_back(a, b);
                                         return true;
@@ -564,8 +551,12 @@ public:
         {
             return false;
         }
-        const Rectangle a = first->GetBounds();
-        const Rectangle b = second->GetBounds();
+        return Overlaps(first, second, first->GetBounds(), second->GetBounds());
+    }
+
+    // The same for non-empty rings whose bounds are known.
+    bool Overlaps(const Ring* first, const Ring* second, const Rectangle& a, const Rectangle& b)
+    {
         if (!(b.MaxX > a.MinX && b.MinX < a.MaxX && b.MaxY > a.MinY && b.MinY < a.MaxY))
         {
             return false;
@@ -577,12 +568,13 @@ public:
         const bool firstLarger = first->Count() >= second->Count();
         const Ring& large = firstLarger ? *first : *second;
         const Ring& small = firstLarger ? *second : *first;
+        const Rectangle& smallBounds = firstLarger ? b : a;
         if (large.Count() >= LargeRing && std::int64_t{large.Count()} * small.Count() > FewPairs)
         {
             // The large ring's grid tells both whether its boundary comes near and, if not,
             // whether it encloses the small ring, without a walk along all its edges.
             const Detail::RingEdgeGrid& grid = GridOf(large);
-            if (grid.HasEdgeNear(small.GetBounds(), reach) && grid.HasEdgeNear(small, reach))
+            if (grid.HasEdgeNear(smallBounds, reach) && grid.HasEdgeNear(small, reach))
             {
                 return first->Overlaps(second);
             }
@@ -740,8 +732,9 @@ void Polygon::ValidateStructure(bool validateRings)
     // Most polygons have no exterior ring over another, which a look at the pairs in any order
     // tells; otherwise they are examined in order, so that the same fault is named each time.
     const bool anyOverlap = !VisitPairsWithOverlappingBounds(
-        exteriors, [&](std::size_t a, std::size_t b)
-        { return !overlap.Overlaps(exteriors[a], exteriors[b]); });
+        exteriors,
+        [&](std::size_t a, std::size_t b, const Rectangle& boundsOfA, const Rectangle& boundsOfB)
+        { return !overlap.Overlaps(exteriors[a], exteriors[b], boundsOfA, boundsOfB); });
     for (const auto& [a, b] : anyOverlap ? PairsWithOverlappingBounds(exteriors)
                                          : std::vector<std::pair<std::size_t, std::size_t>>{})
     {
@@ -786,8 +779,13 @@ void Polygon::ValidateStructure(bool validateRings)
     {
         const std::vector<Ring*> holes =
             CollectRings(RingEnumerator(exterior->GetNext(), RingEnumerator::AssignedHoles));
-        if (!VisitPairsWithOverlappingBounds(holes, [&](std::size_t a, std::size_t b)
-                                             { return !overlap.Overlaps(holes[a], holes[b]); }))
+        if (!VisitPairsWithOverlappingBounds(holes,
+                                             [&](std::size_t a, std::size_t b,
+                                                 const Rectangle& boundsOfA,
+                                                 const Rectangle& boundsOfB) {
+                                                 return !overlap.Overlaps(holes[a], holes[b],
+                                                                          boundsOfA, boundsOfB);
+                                             }))
         {
             ThrowInvalidPolygon(Exceptions::Messages::InteriorOverlapsInterior,
                                 InteriorOverlapsInteriorLine);
