@@ -432,13 +432,13 @@ std::vector<std::pair<std::size_t, std::size_t>>
 PairsWithOverlappingBounds(std::span<Ring* const> rings)
 {
     std::vector<std::pair<std::size_t, std::size_t>> pairs;
-    VisitPairsWithOverlappingBounds(rings,
-                                    [&](std::size_t a, std::size_t b, const Rectangle&,
-                                        const Rectangle&)
-                                    {
-                                        pairs.emplace_back(a, b);
-                                        return true;
-                                    });
+    VisitPairsWithOverlappingBounds(
+        rings,
+        [&](std::size_t a, std::size_t b, const Rectangle&, const Rectangle&)
+        {
+            pairs.emplace_back(a, b);
+            return true;
+        });
     std::sort(pairs.begin(), pairs.end());
     return pairs;
 }
@@ -779,13 +779,10 @@ void Polygon::ValidateStructure(bool validateRings)
     {
         const std::vector<Ring*> holes =
             CollectRings(RingEnumerator(exterior->GetNext(), RingEnumerator::AssignedHoles));
-        if (!VisitPairsWithOverlappingBounds(holes,
-                                             [&](std::size_t a, std::size_t b,
-                                                 const Rectangle& boundsOfA,
-                                                 const Rectangle& boundsOfB) {
-                                                 return !overlap.Overlaps(holes[a], holes[b],
-                                                                          boundsOfA, boundsOfB);
-                                             }))
+        if (!VisitPairsWithOverlappingBounds(
+                holes, [&](std::size_t a, std::size_t b, const Rectangle& boundsOfA,
+                           const Rectangle& boundsOfB)
+                { return !overlap.Overlaps(holes[a], holes[b], boundsOfA, boundsOfB); }))
         {
             ThrowInvalidPolygon(Exceptions::Messages::InteriorOverlapsInterior,
                                 InteriorOverlapsInteriorLine);
