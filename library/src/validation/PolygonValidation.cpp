@@ -12,6 +12,7 @@
 #include "support/BoundedEntry.h"
 #include "support/OverlappingBoxes.h"
 #include "support/PointGrid.h"
+#include "validation/RingAreas.h"
 #include "validation/RingEdgeGrid.h"
 #include "validation/RingWidth.h"
 
@@ -484,14 +485,14 @@ public:
         constexpr std::int32_t LargeRing = 64;
         if (exterior->Count() < LargeRing || !HasClearArea(*ring))
         {
-            return exterior->Contains(ring);
+            return m_relations.Contains(*exterior, *ring);
         }
         if (!m_grids[e])
         {
             if (m_unclear[e] || !HasClearArea(*exterior))
             {
                 m_unclear[e] = true;
-                return exterior->Contains(ring);
+                return m_relations.Contains(*exterior, *ring);
             }
             m_grids[e] = std::make_unique<Detail::RingEdgeGrid>(*exterior);
         }
@@ -505,7 +506,7 @@ public:
         const double reach = 4.0 * CurrentPrecision().Tolerance;
         if (grid.HasEdgeNear(bounds, reach) && grid.HasEdgeNear(*ring, reach))
         {
-            return exterior->Contains(ring);
+            return m_relations.Contains(*exterior, *ring);
         }
         return grid.Encloses(ring->GetNode(0)->Position);
     }
@@ -535,6 +536,7 @@ private:
 
     std::vector<std::unique_ptr<Detail::RingEdgeGrid>> m_grids;
     std::vector<bool> m_unclear; // exterior rings left to Ring::Contains
+    Detail::RingAreaRelations m_relations;
 };
 
 // Whether two rings of a valid polygon's candidate overlap, as Ring::Overlaps tells, without an
@@ -576,17 +578,23 @@ public:
             const Detail::RingEdgeGrid& grid = GridOf(large);
             if (grid.HasEdgeNear(smallBounds, reach) && grid.HasEdgeNear(small, reach))
             {
-                return first->Overlaps(second);
+                return m_relations.Overlaps(*first, *second);
             }
             return grid.Encloses(small.GetNode(0)->Position) ||
                    Detail::IsInsideRing(small, large.GetNode(0)->Position);
         }
         if (!AreBoundariesApart(*first, *second, reach))
         {
-            return first->Overlaps(second);
+            return m_relations.Overlaps(*first, *second);
         }
         return Detail::IsInsideRing(*first, second->GetNode(0)->Position) ||
                Detail::IsInsideRing(*second, first->GetNode(0)->Position);
+    }
+
+    // Ring::Contains, sharing the large rings' temporary polygons with the overlap tests.
+    bool Contains(const Ring* outer, const Ring* inner)
+    {
+        return m_relations.Contains(*outer, *inner);
     }
 
 private:
@@ -601,6 +609,7 @@ private:
     }
 
     std::unordered_map<const Ring*, std::unique_ptr<Detail::RingEdgeGrid>> m_grids;
+    Detail::RingAreaRelations m_relations;
 };
 
 } // namespace
@@ -744,7 +753,7 @@ void Polygon::ValidateStructure(bool validateRings)
         {
             continue;
         }
-        if (!outer->Contains(inner))
+        if (!overlap.Contains(outer, inner))
         {
             ThrowInvalidPolygon(Exceptions::Messages::ExteriorOverlapsExterior,
                                 ExteriorOverlapsExteriorLine);
@@ -764,7 +773,7 @@ void Polygon::ValidateStructure(bool validateRings)
             ThrowInvalidPolygon(Exceptions::Messages::ExteriorEnclosesExterior,
                                 ExteriorEnclosesExteriorLine);
         }
-        if (!between->Contains(inner))
+        if (!overlap.Contains(between, inner))
         {
             ThrowInvalidPolygon(Exceptions::Messages::ExteriorOverlapsInterior,
                                 ExteriorOverlapsInteriorLine);

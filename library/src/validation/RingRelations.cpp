@@ -1,14 +1,15 @@
 // The ring operations that rest on segment intersection and on the polygon overlay.
 
-#include "model/OperandPrecision.h"
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
-#include "intersection/EdgePairTest.h"
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
+#include "intersection/EdgePairTest.h"
+#include "model/OperandPrecision.h"
+#include "validation/RingAreas.h"
 
 #include <algorithm>
 #include <array>
@@ -33,22 +34,6 @@ constexpr int ValidateSelfIntersectingLine = 1191;
 {
     throw Exceptions::ArgumentException(Exceptions::Messages::InvalidPointer,
                                         Exceptions::MakeLocation(Unit, line));
-}
-
-// A free polygon whose one ring is a copy of ring, turned clockwise: the overlay reads the
-// rings of an operand as an exterior ring when they run clockwise, and the relation between
-// two areas does not depend on the orientation their rings happen to have.
-std::unique_ptr<Polygon> MakeTemporaryPolygon(const Ring& ring)
-{
-    auto polygon = std::make_unique<Polygon>(nullptr);
-    Ring* copy = polygon->CreateRing();
-    const std::int32_t n = ring.Count();
-    const bool reverse = ring.GetSignedArea() < 0.0;
-    for (std::int32_t k = 0; k < n; ++k)
-    {
-        copy->AdoptNode(ring.GetNode(reverse ? n - 1 - k : k));
-    }
-    return polygon;
 }
 
 // Rings of up to this many edges have their edges read onto the stack for the self-intersection
@@ -278,10 +263,9 @@ bool Ring::Contains(const Ring* pOther) const
     {
         return false;
     }
-    const std::unique_ptr<Polygon> self = MakeTemporaryPolygon(*this);
-    const std::unique_ptr<Polygon> other = MakeTemporaryPolygon(*pOther);
-    const std::unique_ptr<Polygon> rest = Overlay::Substract(*other, *self);
-    return rest->GetNodeCount() == 0;
+    const std::unique_ptr<Polygon> self = Detail::MakeTemporaryPolygon(*this);
+    const std::unique_ptr<Polygon> other = Detail::MakeTemporaryPolygon(*pOther);
+    return Detail::DoesAreaCover(*self, *other);
 }
 
 bool Ring::Overlaps(const Ring* pOther) const
@@ -302,10 +286,9 @@ bool Ring::Overlaps(const Ring* pOther) const
     {
         return false;
     }
-    const std::unique_ptr<Polygon> self = MakeTemporaryPolygon(*this);
-    const std::unique_ptr<Polygon> other = MakeTemporaryPolygon(*pOther);
-    const std::unique_ptr<Polygon> common = Overlay::Intersection(*self, *other);
-    return common->GetNodeCount() > 0;
+    const std::unique_ptr<Polygon> self = Detail::MakeTemporaryPolygon(*this);
+    const std::unique_ptr<Polygon> other = Detail::MakeTemporaryPolygon(*pOther);
+    return Detail::DoAreasOverlap(*self, *other);
 }
 
 } // namespace Arealis
