@@ -838,6 +838,102 @@ bool Polygon::IsValid()
     return HasPolygonFlag(PolygonFlags::Valid);
 }
 
+namespace
+{
+
+enum class PointPlace
+{
+    Inside,
+    Outside,
+    Unsure
+};
+
+double SquaredDistanceToSegment(const Point& p, const Point& a, const Point& b) noexcept
+{
+    const double dx = b.X - a.X;
+    const double dy = b.Y - a.Y;
+    const double length2 = dx * dx + dy * dy;
+    double t = length2 > 0.0 ? ((p.X - a.X) * dx + (p.Y - a.Y) * dy) / length2 : 0.0;
+    t = std::clamp(t, 0.0, 1.0);
+    const double ex = a.X + t * dx - p.X;
+    const double ey = a.Y + t * dy - p.Y;
+    return ex * ex + ey * ey;
+}
+
+// Where p lies against a valid polygon, by the even-odd count of its rings' crossings with the
+// ray from p to the right; unsure when an edge comes within margin of p.
+PointPlace PlaceOfClearPoint(const Polygon& polygon, const Point& p, double margin)
+{
+    const double margin2 = margin * margin;
+    bool inside = false;
+    RingEnumerator rings = polygon.GetRings();
+    while (rings.MoveNext())
+    {
+        const Ring& ring = *rings.Current();
+        const std::int32_t n = ring.Count();
+        for (std::int32_t i = 0; i < n; ++i)
+        {
+            const Point& a = ring.GetNode(i)->Position;
+            const Point& b = ring.GetNode(i + 1 < n ? i + 1 : 0)->Position;
+            const bool farAside = std::min(a.X, b.X) - p.X > margin ||
+                                  p.X - std::max(a.X, b.X) > margin ||
+                                  std::min(a.Y, b.Y) - p.Y > margin ||
+                                  p.Y - std::max(a.Y, b.Y) > margin;
+            if (!farAside && SquaredDistanceToSegment(p, a, b) <= margin2)
+            {
+                return PointPlace::Unsure;
+            }
+            if ((a.Y > p.Y) != (b.Y > p.Y) &&
+                a.X + (p.Y - a.Y) * (b.X - a.X) / (b.Y - a.Y) > p.X)
+            {
+                inside = !inside;
+            }
+        }
+    }
+    return inside ? PointPlace::Inside : PointPlace::Outside;
+}
+
+// A committed polygon, validated since its last change: its rings neither cross themselves nor
+// each other, so the even-odd count reads its area as the overlay does.
+bool IsCommittedValid(const Polygon& polygon)
+{
+    return !polygon.IsEditing() && polygon.HasPolygonFlag(Polygon::PolygonFlags::Valid) &&
+           !polygon.HasPolygonFlag(Polygon::PolygonFlags::Unchecked);
+}
+
+// Whether two committed polygons surely share area: one of a few points of their common bounds
+// lies inside both, with both boundaries farther from it than the overlay ever moves an edge.
+// Then their intersection has that area, and two large overlapping polygons (the pairs a union
+// joins) need not be overlaid only to be told so. No answer is "not sure".
+bool SurelyShareArea(const Polygon& a, const Polygon& b)
+{
+    const Rectangle first = a.GetBounds();
+    const Rectangle second = b.GetBounds();
+    const Rectangle common{std::max(first.MinX, second.MinX), std::max(first.MinY, second.MinY),
+                           std::min(first.MaxX, second.MaxX), std::min(first.MaxY, second.MaxY)};
+    // Far beyond the tolerance and the node grid, by which the overlay snaps.
+    const double margin =
+        64.0 * std::max(CurrentPrecision().Tolerance, CurrentPrecision().GridStep);
+    if (!(common.Width() > 2.0 * margin && common.Height() > 2.0 * margin) ||
+        !IsCommittedValid(a) || !IsCommittedValid(b))
+    {
+        return false;
+    }
+    for (const auto& [u, v] : {std::pair{0.5, 0.5}, std::pair{0.25, 0.25}, std::pair{0.75, 0.25},
+                              std::pair{0.25, 0.75}, std::pair{0.75, 0.75}})
+    {
+        const Point p{common.MinX + u * common.Width(), common.MinY + v * common.Height()};
+        if (PlaceOfClearPoint(a, p, margin) == PointPlace::Inside &&
+            PlaceOfClearPoint(b, p, margin) == PointPlace::Inside)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 bool Polygon::Overlaps(const Polygon* pOther) const
 {
     const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
@@ -849,6 +945,10 @@ bool Polygon::Overlaps(const Polygon* pOther) const
     if (IsEmpty() || pOther->IsEmpty() || !GetBounds().Intersects(pOther->GetBounds()))
     {
         return false; // no common point, so no common part
+    }
+    if (SurelyShareArea(*this, *pOther))
+    {
+        return true;
     }
     // The overlay reads its operands without changing them.
     const std::unique_ptr<Polygon> common =
