@@ -10,6 +10,7 @@
 #include "intersection/EdgePairTest.h"
 #include "model/OperandPrecision.h"
 #include "validation/RingAreas.h"
+#include "validation/RingWidth.h"
 
 #include <algorithm>
 #include <array>
@@ -107,6 +108,31 @@ void FindFirstMeetingOnStack(const Ring& ring, IntersectionList& intersections)
     }
 }
 
+// A split where the ring only came within the tolerance of itself (a spike folded back onto
+// itself) can cut off slivers thinner than the node grid, which validation refuses as rings of
+// zero area: a polygon that simple-features readers take as valid was refused whole. When
+// some piece of the split ring has a clear area the slivers are dropped; they enclose nothing.
+// A ring without clear area anywhere is left whole, for validation to report.
+void DropPiecesWithoutArea(Polygon& polygon, const std::vector<Ring*>& pieces)
+{
+    const auto hasClearArea = [](const Ring* ring)
+    {
+        const double area = ring->GetSignedArea();
+        return area != 0.0 && !Detail::IsThinnerThanNodeGrid(*ring, area);
+    };
+    if (std::none_of(pieces.begin(), pieces.end(), hasClearArea))
+    {
+        return;
+    }
+    for (Ring* piece : pieces)
+    {
+        if (!hasClearArea(piece))
+        {
+            polygon.RemoveRing(piece);
+        }
+    }
+}
+
 } // namespace
 
 bool Ring::IsSelfIntersecting(std::int32_t* pEdge1, std::int32_t* pEdge2, Point* pPoint) const
@@ -180,6 +206,7 @@ bool Ring::SplitSelfIntersections(Polygon* pPolygon)
     // Each ring that loses a loop is examined again after the loop itself, as a recursive
     // split would do, but without growing the call stack with the number of loops.
     std::vector<Ring*> pending{this};
+    std::vector<Ring*> pieces{this}; // the rings the split leaves
     bool splitAny = false;
     bool examined = true; // the meeting of the ring at the back is already known
     while (!pending.empty())
@@ -220,17 +247,20 @@ bool Ring::SplitSelfIntersections(Polygon* pPolygon)
         }
         else
         {
+            pieces.erase(std::find(pieces.begin(), pieces.end(), ring));
             pPolygon->RemoveRing(ring);
         }
         if (loop->Count() >= 3)
         {
             pending.push_back(loop);
+            pieces.push_back(loop);
         }
         else
         {
             pPolygon->RemoveRing(loop);
         }
     }
+    DropPiecesWithoutArea(*pPolygon, pieces);
     return splitAny;
 }
 

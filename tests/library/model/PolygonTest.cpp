@@ -538,4 +538,24 @@ TEST(PolygonTest, OverlapsOfCommittedPolygonsIsTheOverlaysAnswer)
     EXPECT_GT(overlapping, 10);
 }
 
+// A spike a grid step wide that folds back across itself is split into slivers thinner than the
+// node grid; they enclose nothing and are dropped, so that the rest of the polygon is valid. A ring
+// that is such a sliver all over still fails as a ring of zero area.
+TEST(PolygonTest, CleanDropsSliversCutFromAFoldedSpike)
+{
+    Polygon polygon(nullptr);
+    AddRings(
+        polygon,
+        {{{0, 0}, {0, 10}, {5, 10}, {5, 12}, {5.000001, 11}, {4.999999, 10.2}, {10, 10}, {10, 0}}});
+    polygon.Clean(true);
+    EXPECT_EQ(polygon.GetRingCount(), 1);
+    EXPECT_NO_THROW(polygon.Validate(false));
+    EXPECT_NEAR(polygon.GetFirstRing()->GetSignedArea(), 100.5, 1e-5);
+
+    Polygon sliver(nullptr);
+    AddRings(sliver, {{{5, 10.6}, {5, 12}, {5.000001, 11}, {4.999999, 10.2}}});
+    sliver.Clean(true);
+    EXPECT_EQ(Failure([&] { sliver.Validate(false); }).substr(0, 23), "The ring has zero area.");
+}
+
 } // namespace
