@@ -10,7 +10,9 @@
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
 #include "support/BoundedEntry.h"
+#include "support/OverlappingBoxes.h"
 #include "support/PointGrid.h"
+#include "validation/RingAreas.h"
 #include "validation/RingEdgeGrid.h"
 #include "validation/RingWidth.h"
 
@@ -404,10 +406,10 @@ private:
 };
 
 // Visits the pairs (a, b), a < b, of rings whose bounds overlap with some area (the test that
-// Ring::Overlaps starts with), in no particular order, until visit returns false; returns
-// whether it saw them all. The bounds are computed once and swept in order of their left
-// sides, so that a polygon of many rings is not checked pair by pair: a result of 50,000 rings
-// took minutes.
+// Ring::Overlaps starts with), in no particular order, until visit(a, b, boundsOfA, boundsOfB)
+// returns false; returns whether it saw them all. The bounds are computed once, and the pairs
+// found in strips (see BoxStrips), so that a polygon of many rings is not checked pair by pair:
+// a result of 50,000 rings took minutes.
 template <typename Visit>
 bool VisitPairsWithOverlappingBounds(std::span<Ring* const> rings, Visit visit)
 {
@@ -421,24 +423,9 @@ bool VisitPairsWithOverlappingBounds(std::span<Ring* const> rings, Visit visit)
     {
         bounds.push_back(ring->Count() == 0 ? Rectangle::Empty() : ring->GetBounds());
     }
-    std::vector<std::size_t> order(rings.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::sort(order.begin(), order.end(),
-              [&](std::size_t x, std::size_t y) { return bounds[x].MinX < bounds[y].MinX; });
-    for (std::size_t i = 0; i < order.size(); ++i)
-    {
-        const Rectangle& left = bounds[order[i]];
-        for (std::size_t j = i + 1; j < order.size() && bounds[order[j]].MinX < left.MaxX; ++j)
-        {
-            const Rectangle& right = bounds[order[j]];
-            if (right.MaxX > left.MinX && right.MaxY > left.MinY && right.MinY < left.MaxY &&
-                !visit(std::min(order[i], order[j]), std::max(order[i], order[j])))
-            {
-                return false;
-            }
-        }
-    }
-    return true;
+    return Detail::VisitOverlappingBoxPairs(std::span<const Rectangle>(bounds),
+                                            [&](std::size_t a, std::size_t b)
+                                            { return visit(a, b, bounds[a], bounds[b]); });
 }
 
 // The same pairs in the order of a loop over a and then b.
@@ -446,12 +433,13 @@ std::vector<std::pair<std::size_t, std::size_t>>
 PairsWithOverlappingBounds(std::span<Ring* const> rings)
 {
     std::vector<std::pair<std::size_t, std::size_t>> pairs;
-    VisitPairsWithOverlappingBounds(rings,
-                                    [&](std::size_t a, std::size_t b)
-                                    {
-                                        pairs.emplace_back(a, b);
-                                        return true;
-                                    });
+    VisitPairsWithOverlappingBounds(
+        rings,
+        [&](std::size_t a, std::size_t b, const Rectangle&, const Rectangle&)
+        {
+            pairs.emplace_back(a, b);
+            return true;
+        });
     std::sort(pairs.begin(), pairs.end());
     return pairs;
 }
@@ -497,14 +485,14 @@ public:
         constexpr std::int32_t LargeRing = 64;
         if (exterior->Count() < LargeRing || !HasClearArea(*ring))
         {
-            return exterior->Contains(ring);
+            return m_relations.Contains(*exterior, *ring);
         }
         if (!m_grids[e])
         {
             if (m_unclear[e] || !HasClearArea(*exterior))
             {
                 m_unclear[e] = true;
-                return exterior->Contains(ring);
+                return m_relations.Contains(*exterior, *ring);
             }
             m_grids[e] = std::make_unique<Detail::RingEdgeGrid>(*exterior);
         }
@@ -518,7 +506,7 @@ public:
         const double reach = 4.0 * CurrentPrecision().Tolerance;
         if (grid.HasEdgeNear(bounds, reach) && grid.HasEdgeNear(*ring, reach))
         {
-            return exterior->Contains(ring);
+            return m_relations.Contains(*exterior, *ring);
         }
         return grid.Encloses(ring->GetNode(0)->Position);
     }
@@ -548,6 +536,7 @@ private:
 
     std::vector<std::unique_ptr<Detail::RingEdgeGrid>> m_grids;
     std::vector<bool> m_unclear; // exterior rings left to Ring::Contains
+    Detail::RingAreaRelations m_relations;
 };
 
 // Whether two rings of a valid polygon's candidate overlap, as Ring::Overlaps tells, without an
@@ -564,8 +553,12 @@ public:
         {
             return false;
         }
-        const Rectangle a = first->GetBounds();
-        const Rectangle b = second->GetBounds();
+        return Overlaps(first, second, first->GetBounds(), second->GetBounds());
+    }
+
+    // The same for non-empty rings whose bounds are known.
+    bool Overlaps(const Ring* first, const Ring* second, const Rectangle& a, const Rectangle& b)
+    {
         if (!(b.MaxX > a.MinX && b.MinX < a.MaxX && b.MaxY > a.MinY && b.MinY < a.MaxY))
         {
             return false;
@@ -577,24 +570,31 @@ public:
         const bool firstLarger = first->Count() >= second->Count();
         const Ring& large = firstLarger ? *first : *second;
         const Ring& small = firstLarger ? *second : *first;
+        const Rectangle& smallBounds = firstLarger ? b : a;
         if (large.Count() >= LargeRing && std::int64_t{large.Count()} * small.Count() > FewPairs)
         {
             // The large ring's grid tells both whether its boundary comes near and, if not,
             // whether it encloses the small ring, without a walk along all its edges.
             const Detail::RingEdgeGrid& grid = GridOf(large);
-            if (grid.HasEdgeNear(small.GetBounds(), reach) && grid.HasEdgeNear(small, reach))
+            if (grid.HasEdgeNear(smallBounds, reach) && grid.HasEdgeNear(small, reach))
             {
-                return first->Overlaps(second);
+                return m_relations.Overlaps(*first, *second);
             }
             return grid.Encloses(small.GetNode(0)->Position) ||
                    Detail::IsInsideRing(small, large.GetNode(0)->Position);
         }
         if (!AreBoundariesApart(*first, *second, reach))
         {
-            return first->Overlaps(second);
+            return m_relations.Overlaps(*first, *second);
         }
         return Detail::IsInsideRing(*first, second->GetNode(0)->Position) ||
                Detail::IsInsideRing(*second, first->GetNode(0)->Position);
+    }
+
+    // Ring::Contains, sharing the large rings' temporary polygons with the overlap tests.
+    bool Contains(const Ring* outer, const Ring* inner)
+    {
+        return m_relations.Contains(*outer, *inner);
     }
 
 private:
@@ -609,6 +609,7 @@ private:
     }
 
     std::unordered_map<const Ring*, std::unique_ptr<Detail::RingEdgeGrid>> m_grids;
+    Detail::RingAreaRelations m_relations;
 };
 
 } // namespace
@@ -740,8 +741,9 @@ void Polygon::ValidateStructure(bool validateRings)
     // Most polygons have no exterior ring over another, which a look at the pairs in any order
     // tells; otherwise they are examined in order, so that the same fault is named each time.
     const bool anyOverlap = !VisitPairsWithOverlappingBounds(
-        exteriors, [&](std::size_t a, std::size_t b)
-        { return !overlap.Overlaps(exteriors[a], exteriors[b]); });
+        exteriors,
+        [&](std::size_t a, std::size_t b, const Rectangle& boundsOfA, const Rectangle& boundsOfB)
+        { return !overlap.Overlaps(exteriors[a], exteriors[b], boundsOfA, boundsOfB); });
     for (const auto& [a, b] : anyOverlap ? PairsWithOverlappingBounds(exteriors)
                                          : std::vector<std::pair<std::size_t, std::size_t>>{})
     {
@@ -751,7 +753,7 @@ void Polygon::ValidateStructure(bool validateRings)
         {
             continue;
         }
-        if (!outer->Contains(inner))
+        if (!overlap.Contains(outer, inner))
         {
             ThrowInvalidPolygon(Exceptions::Messages::ExteriorOverlapsExterior,
                                 ExteriorOverlapsExteriorLine);
@@ -771,7 +773,7 @@ void Polygon::ValidateStructure(bool validateRings)
             ThrowInvalidPolygon(Exceptions::Messages::ExteriorEnclosesExterior,
                                 ExteriorEnclosesExteriorLine);
         }
-        if (!between->Contains(inner))
+        if (!overlap.Contains(between, inner))
         {
             ThrowInvalidPolygon(Exceptions::Messages::ExteriorOverlapsInterior,
                                 ExteriorOverlapsInteriorLine);
@@ -786,8 +788,10 @@ void Polygon::ValidateStructure(bool validateRings)
     {
         const std::vector<Ring*> holes =
             CollectRings(RingEnumerator(exterior->GetNext(), RingEnumerator::AssignedHoles));
-        if (!VisitPairsWithOverlappingBounds(holes, [&](std::size_t a, std::size_t b)
-                                             { return !overlap.Overlaps(holes[a], holes[b]); }))
+        if (!VisitPairsWithOverlappingBounds(
+                holes, [&](std::size_t a, std::size_t b, const Rectangle& boundsOfA,
+                           const Rectangle& boundsOfB)
+                { return !overlap.Overlaps(holes[a], holes[b], boundsOfA, boundsOfB); }))
         {
             ThrowInvalidPolygon(Exceptions::Messages::InteriorOverlapsInterior,
                                 InteriorOverlapsInteriorLine);
@@ -834,6 +838,102 @@ bool Polygon::IsValid()
     return HasPolygonFlag(PolygonFlags::Valid);
 }
 
+namespace
+{
+
+enum class PointPlace
+{
+    Inside,
+    Outside,
+    Unsure
+};
+
+double SquaredDistanceToSegment(const Point& p, const Point& a, const Point& b) noexcept
+{
+    const double dx = b.X - a.X;
+    const double dy = b.Y - a.Y;
+    const double length2 = dx * dx + dy * dy;
+    double t = length2 > 0.0 ? ((p.X - a.X) * dx + (p.Y - a.Y) * dy) / length2 : 0.0;
+    t = std::clamp(t, 0.0, 1.0);
+    const double ex = a.X + t * dx - p.X;
+    const double ey = a.Y + t * dy - p.Y;
+    return ex * ex + ey * ey;
+}
+
+// Where p lies against a valid polygon, by the even-odd count of its rings' crossings with the
+// ray from p to the right; unsure when an edge comes within margin of p.
+PointPlace PlaceOfClearPoint(const Polygon& polygon, const Point& p, double margin)
+{
+    const double margin2 = margin * margin;
+    bool inside = false;
+    RingEnumerator rings = polygon.GetRings();
+    while (rings.MoveNext())
+    {
+        const Ring& ring = *rings.Current();
+        const std::int32_t n = ring.Count();
+        for (std::int32_t i = 0; i < n; ++i)
+        {
+            const Point& a = ring.GetNode(i)->Position;
+            const Point& b = ring.GetNode(i + 1 < n ? i + 1 : 0)->Position;
+            const bool farAside = std::min(a.X, b.X) - p.X > margin ||
+                                  p.X - std::max(a.X, b.X) > margin ||
+                                  std::min(a.Y, b.Y) - p.Y > margin ||
+                                  p.Y - std::max(a.Y, b.Y) > margin;
+            if (!farAside && SquaredDistanceToSegment(p, a, b) <= margin2)
+            {
+                return PointPlace::Unsure;
+            }
+            if ((a.Y > p.Y) != (b.Y > p.Y) &&
+                a.X + (p.Y - a.Y) * (b.X - a.X) / (b.Y - a.Y) > p.X)
+            {
+                inside = !inside;
+            }
+        }
+    }
+    return inside ? PointPlace::Inside : PointPlace::Outside;
+}
+
+// A committed polygon, validated since its last change: its rings neither cross themselves nor
+// each other, so the even-odd count reads its area as the overlay does.
+bool IsCommittedValid(const Polygon& polygon)
+{
+    return !polygon.IsEditing() && polygon.HasPolygonFlag(Polygon::PolygonFlags::Valid) &&
+           !polygon.HasPolygonFlag(Polygon::PolygonFlags::Unchecked);
+}
+
+// Whether two committed polygons surely share area: one of a few points of their common bounds
+// lies inside both, with both boundaries farther from it than the overlay ever moves an edge.
+// Then their intersection has that area, and two large overlapping polygons (the pairs a union
+// joins) need not be overlaid only to be told so. No answer is "not sure".
+bool SurelyShareArea(const Polygon& a, const Polygon& b)
+{
+    const Rectangle first = a.GetBounds();
+    const Rectangle second = b.GetBounds();
+    const Rectangle common{std::max(first.MinX, second.MinX), std::max(first.MinY, second.MinY),
+                           std::min(first.MaxX, second.MaxX), std::min(first.MaxY, second.MaxY)};
+    // Far beyond the tolerance and the node grid, by which the overlay snaps.
+    const double margin =
+        64.0 * std::max(CurrentPrecision().Tolerance, CurrentPrecision().GridStep);
+    if (!(common.Width() > 2.0 * margin && common.Height() > 2.0 * margin) ||
+        !IsCommittedValid(a) || !IsCommittedValid(b))
+    {
+        return false;
+    }
+    for (const auto& [u, v] : {std::pair{0.5, 0.5}, std::pair{0.25, 0.25}, std::pair{0.75, 0.25},
+                              std::pair{0.25, 0.75}, std::pair{0.75, 0.75}})
+    {
+        const Point p{common.MinX + u * common.Width(), common.MinY + v * common.Height()};
+        if (PlaceOfClearPoint(a, p, margin) == PointPlace::Inside &&
+            PlaceOfClearPoint(b, p, margin) == PointPlace::Inside)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 bool Polygon::Overlaps(const Polygon* pOther) const
 {
     const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
@@ -845,6 +945,10 @@ bool Polygon::Overlaps(const Polygon* pOther) const
     if (IsEmpty() || pOther->IsEmpty() || !GetBounds().Intersects(pOther->GetBounds()))
     {
         return false; // no common point, so no common part
+    }
+    if (SurelyShareArea(*this, *pOther))
+    {
+        return true;
     }
     // The overlay reads its operands without changing them.
     const std::unique_ptr<Polygon> common =

@@ -35,12 +35,29 @@ bool AreBeyondLine(const Point& a, const Point& b, const Point& p, const Point& 
     return side != 0 && side == SideBeyond(a, b, q, reach);
 }
 
-bool CrossesRay(const Point& a, const Point& b, const Point& p) noexcept
+bool CrossesRightwardRay(const Point& a, const Point& b, const Point& p) noexcept
 {
     return (a.Y > p.Y) != (b.Y > p.Y) && a.X + (p.Y - a.Y) * (b.X - a.X) / (b.Y - a.Y) > p.X;
 }
 
 } // namespace
+
+bool RingEdgeGrid::CrossesRay(RayDirection direction, const Point& a, const Point& b,
+                              const Point& p) noexcept
+{
+    switch (direction)
+    {
+    case RayDirection::Right:
+        return CrossesRightwardRay(a, b, p);
+    case RayDirection::Left:
+        return (a.Y > p.Y) != (b.Y > p.Y) && a.X + (p.Y - a.Y) * (b.X - a.X) / (b.Y - a.Y) < p.X;
+    case RayDirection::Up:
+        return (a.X > p.X) != (b.X > p.X) && a.Y + (p.X - a.X) * (b.Y - a.Y) / (b.X - a.X) > p.Y;
+    case RayDirection::Down:
+        return (a.X > p.X) != (b.X > p.X) && a.Y + (p.X - a.X) * (b.Y - a.Y) / (b.X - a.X) < p.Y;
+    }
+    return false;
+}
 
 bool AreSegmentsApart(const Point& a, const Point& b, const Point& c, const Point& d,
                       double reach) noexcept
@@ -61,7 +78,8 @@ bool IsInsideRing(const Ring& ring, const Point& p)
     bool inside = false;
     for (std::int32_t i = 0; i < n; ++i)
     {
-        if (CrossesRay(ring.GetNode(i)->Position, ring.GetNode(i + 1 < n ? i + 1 : 0)->Position, p))
+        if (CrossesRightwardRay(ring.GetNode(i)->Position,
+                                ring.GetNode(i + 1 < n ? i + 1 : 0)->Position, p))
         {
             inside = !inside;
         }
@@ -79,6 +97,7 @@ RingEdgeGrid::RingEdgeGrid(const Ring& ring)
         m_bounds.Extend(m_points.back());
     }
     m_layout = GridLayout(m_bounds, m_points.size());
+    m_lastQuery.assign(m_points.size(), 0);
     // Each edge in every cell it passes: counted first, then placed.
     m_starts.assign(m_layout.CellCount() + 1, 0);
     const auto forEachCellOfEdge = [this](std::size_t i, auto visit)
@@ -192,8 +211,8 @@ bool RingEdgeGrid::HasEdgeNear(const Ring& ring, double reach) const
         for (const std::int32_t edge : m_found)
         {
             const auto k = static_cast<std::size_t>(edge);
-            if (!AreSegmentsApart(m_points[k], m_points[k + 1 < m_points.size() ? k + 1 : 0],
-                                  start, end, reach))
+            if (!AreSegmentsApart(m_points[k], m_points[k + 1 < m_points.size() ? k + 1 : 0], start,
+                                  end, reach))
             {
                 return true;
             }
@@ -208,17 +227,47 @@ bool RingEdgeGrid::Encloses(const Point& p) const
     {
         return false;
     }
+    // Any ray from a point off the boundary crosses the ring an odd number of times exactly
+    // when the point is inside, so the one through the fewest cells is taken.
+    const std::size_t row = m_layout.RowOf(p.Y);
+    const std::size_t column = m_layout.ColumnOf(p.X);
+    const std::size_t lastRow = m_layout.Rows() - 1;
+    const std::size_t lastColumn = m_layout.Columns() - 1;
+    const std::size_t across = std::min(column, lastColumn - column);
+    const std::size_t along = std::min(row, lastRow - row);
     m_found.clear();
-    CollectRun(m_layout.RowOf(p.Y), m_layout.ColumnOf(p.X), m_layout.Columns() - 1, m_found);
-    std::sort(m_found.begin(), m_found.end());
-    m_found.erase(std::unique(m_found.begin(), m_found.end()), m_found.end());
+    RayDirection direction{};
+    if (across <= along)
+    {
+        direction = column <= lastColumn - column ? RayDirection::Left : RayDirection::Right;
+        const bool left = direction == RayDirection::Left;
+        CollectRun(row, left ? 0 : column, left ? column : lastColumn, m_found);
+    }
+    else
+    {
+        direction = row <= lastRow - row ? RayDirection::Down : RayDirection::Up;
+        const bool down = direction == RayDirection::Down;
+        for (std::size_t r = down ? 0 : row; r <= (down ? row : lastRow); ++r)
+        {
+            CollectRun(r, column, column, m_found);
+        }
+    }
+    // An edge that passes several of the cells is counted once.
+    if (++m_query == 0)
+    {
+        std::fill(m_lastQuery.begin(), m_lastQuery.end(), 0);
+        m_query = 1;
+    }
     bool inside = false;
     for (const std::int32_t edge : m_found)
     {
         const auto i = static_cast<std::size_t>(edge);
-        const Point& a = m_points[i];
-        const Point& b = m_points[i + 1 < m_points.size() ? i + 1 : 0];
-        if (CrossesRay(a, b, p))
+        if (m_lastQuery[i] == m_query)
+        {
+            continue;
+        }
+        m_lastQuery[i] = m_query;
+        if (CrossesRay(direction, m_points[i], m_points[i + 1 < m_points.size() ? i + 1 : 0], p))
         {
             inside = !inside;
         }

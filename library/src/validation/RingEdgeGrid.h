@@ -35,11 +35,22 @@ public:
     bool HasEdgeNear(const Rectangle& rectangle, double reach) const;
     // The same for the edges of another ring, edge by edge.
     bool HasEdgeNear(const Ring& ring, double reach) const;
-    // Whether p lies inside the ring; decided by the edges crossing the ray from p to the
-    // right, so meant for points clearly off the boundary (HasEdgeNear said no around them).
+    // Whether p lies inside the ring; decided by the edges crossing a ray from p (the one that
+    // leaves the grid soonest), so meant for points clearly off the boundary (HasEdgeNear said
+    // no around them).
     bool Encloses(const Point& p) const;
 
 private:
+    enum class RayDirection
+    {
+        Left,
+        Right,
+        Down,
+        Up
+    };
+    static bool CrossesRay(RayDirection direction, const Point& a, const Point& b,
+                           const Point& p) noexcept;
+
     bool IsEdgeNear(std::int32_t edge, const Rectangle& area) const noexcept;
     // The edges registered in the cells of one row from firstColumn to lastColumn, appended.
     void CollectRun(std::size_t row, std::size_t firstColumn, std::size_t lastColumn,
@@ -52,6 +63,9 @@ private:
     std::vector<std::uint32_t> m_starts;
     std::vector<std::int32_t> m_entries;
     mutable std::vector<std::int32_t> m_found; // scratch of the queries
+    // The query that last counted each edge, and the current one's number.
+    mutable std::vector<std::uint32_t> m_lastQuery;
+    mutable std::uint32_t m_query = 0;
 };
 
 } // namespace Arealis::Detail

@@ -1,14 +1,16 @@
 // The ring operations that rest on segment intersection and on the polygon overlay.
 
-#include "model/OperandPrecision.h"
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
-#include "intersection/EdgePairTest.h"
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
+#include "intersection/EdgePairTest.h"
+#include "model/OperandPrecision.h"
+#include "validation/RingAreas.h"
+#include "validation/RingWidth.h"
 
 #include <algorithm>
 #include <array>
@@ -33,22 +35,6 @@ constexpr int ValidateSelfIntersectingLine = 1191;
 {
     throw Exceptions::ArgumentException(Exceptions::Messages::InvalidPointer,
                                         Exceptions::MakeLocation(Unit, line));
-}
-
-// A free polygon whose one ring is a copy of ring, turned clockwise: the overlay reads the
-// rings of an operand as an exterior ring when they run clockwise, and the relation between
-// two areas does not depend on the orientation their rings happen to have.
-std::unique_ptr<Polygon> MakeTemporaryPolygon(const Ring& ring)
-{
-    auto polygon = std::make_unique<Polygon>(nullptr);
-    Ring* copy = polygon->CreateRing();
-    const std::int32_t n = ring.Count();
-    const bool reverse = ring.GetSignedArea() < 0.0;
-    for (std::int32_t k = 0; k < n; ++k)
-    {
-        copy->AdoptNode(ring.GetNode(reverse ? n - 1 - k : k));
-    }
-    return polygon;
 }
 
 // Rings of up to this many edges have their edges read onto the stack for the self-intersection
@@ -118,6 +104,31 @@ void FindFirstMeetingOnStack(const Ring& ring, IntersectionList& intersections)
             {
                 return;
             }
+        }
+    }
+}
+
+// A split where the ring only came within the tolerance of itself (a spike folded back onto
+// itself) can cut off slivers thinner than the node grid, which validation refuses as rings of
+// zero area: a polygon that simple-features readers take as valid was refused whole. When
+// some piece of the split ring has a clear area the slivers are dropped; they enclose nothing.
+// A ring without clear area anywhere is left whole, for validation to report.
+void DropPiecesWithoutArea(Polygon& polygon, const std::vector<Ring*>& pieces)
+{
+    const auto hasClearArea = [](const Ring* ring)
+    {
+        const double area = ring->GetSignedArea();
+        return area != 0.0 && !Detail::IsThinnerThanNodeGrid(*ring, area);
+    };
+    if (std::none_of(pieces.begin(), pieces.end(), hasClearArea))
+    {
+        return;
+    }
+    for (Ring* piece : pieces)
+    {
+        if (!hasClearArea(piece))
+        {
+            polygon.RemoveRing(piece);
         }
     }
 }
@@ -195,6 +206,7 @@ bool Ring::SplitSelfIntersections(Polygon* pPolygon)
     // Each ring that loses a loop is examined again after the loop itself, as a recursive
     // split would do, but without growing the call stack with the number of loops.
     std::vector<Ring*> pending{this};
+    std::vector<Ring*> pieces{this}; // the rings the split leaves
     bool splitAny = false;
     bool examined = true; // the meeting of the ring at the back is already known
     while (!pending.empty())
@@ -235,17 +247,20 @@ bool Ring::SplitSelfIntersections(Polygon* pPolygon)
         }
         else
         {
+            pieces.erase(std::find(pieces.begin(), pieces.end(), ring));
             pPolygon->RemoveRing(ring);
         }
         if (loop->Count() >= 3)
         {
             pending.push_back(loop);
+            pieces.push_back(loop);
         }
         else
         {
             pPolygon->RemoveRing(loop);
         }
     }
+    DropPiecesWithoutArea(*pPolygon, pieces);
     return splitAny;
 }
 
@@ -278,10 +293,9 @@ bool Ring::Contains(const Ring* pOther) const
     {
         return false;
     }
-    const std::unique_ptr<Polygon> self = MakeTemporaryPolygon(*this);
-    const std::unique_ptr<Polygon> other = MakeTemporaryPolygon(*pOther);
-    const std::unique_ptr<Polygon> rest = Overlay::Substract(*other, *self);
-    return rest->GetNodeCount() == 0;
+    const std::unique_ptr<Polygon> self = Detail::MakeTemporaryPolygon(*this);
+    const std::unique_ptr<Polygon> other = Detail::MakeTemporaryPolygon(*pOther);
+    return Detail::DoesAreaCover(*self, *other);
 }
 
 bool Ring::Overlaps(const Ring* pOther) const
@@ -302,10 +316,9 @@ bool Ring::Overlaps(const Ring* pOther) const
     {
         return false;
     }
-    const std::unique_ptr<Polygon> self = MakeTemporaryPolygon(*this);
-    const std::unique_ptr<Polygon> other = MakeTemporaryPolygon(*pOther);
-    const std::unique_ptr<Polygon> common = Overlay::Intersection(*self, *other);
-    return common->GetNodeCount() > 0;
+    const std::unique_ptr<Polygon> self = Detail::MakeTemporaryPolygon(*this);
+    const std::unique_ptr<Polygon> other = Detail::MakeTemporaryPolygon(*pOther);
+    return Detail::DoAreasOverlap(*self, *other);
 }
 
 } // namespace Arealis

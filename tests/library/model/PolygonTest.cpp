@@ -1,8 +1,11 @@
 #include "Arealis/Polygon.h"
 
 #include "Arealis/GeometryExceptions.h"
+#include "Arealis/Overlay.h"
+#include "Arealis/PolygonLayer.h"
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
+#include "Arealis/Topology.h"
 #include "model/ModelTestSupport.h"
 
 #include <cmath>
@@ -480,6 +483,79 @@ TEST(PolygonTest, OverlapsNeedsACommonArea)
     EXPECT_FALSE(inHole.Overlaps(&island));
     EXPECT_EQ(Failure([&] { a.Overlaps(nullptr); }),
               "The pointer is not valid. @ Polygon, line: 692");
+}
+
+// Committed valid polygons may be told to overlap by a point clear inside both; whatever the
+// way, the answer is the overlay's: holes (with an island in one), a sliver overlap narrower
+// than the margin, neighbours that touch, two crossing stars.
+TEST(PolygonTest, OverlapsOfCommittedPolygonsIsTheOverlaysAnswer)
+{
+    ScopedTopology topology;
+    PolygonLayer& layer = *topology->CreatePolygonLayer(true);
+    const auto add = [&](std::initializer_list<Points> rings)
+    {
+        Polygon* polygon = layer.CreatePolygon();
+        AddRings(*polygon, rings);
+        return polygon;
+    };
+    const auto star = [](double turn)
+    {
+        Points points;
+        for (int k = 0; k < 400; ++k)
+        {
+            const double angle = (k + turn) * 3.141592653589793 / 200;
+            const double radius = k % 2 == 0 ? 100.0 : 30.0;
+            points.push_back({radius * std::cos(angle), -radius * std::sin(angle)});
+        }
+        return points;
+    };
+    const std::vector<Polygon*> polygons{
+        add({Box(0, 0, 10, 10)}),
+        add({Box(5, 5, 15, 15)}),
+        add({Box(10, 0, 20, 10)}),                                             // touches the first
+        add({Box(9.99, 0, 30, 10)}),                                           // a sliver over it
+        add({Box(20, 20, 40, 40), Hole(22, 22, 38, 38), Box(28, 28, 32, 32)}), // island in hole
+        add({Box(24, 24, 36, 36)}), // in the hole, over it
+        add({Box(25, 25, 27, 27)}), // in the hole only
+        add({star(0.0)}),
+        add({star(0.5)}),
+    };
+    layer.Commit();
+    int overlapping = 0;
+    for (Polygon* a : polygons)
+    {
+        for (Polygon* b : polygons)
+        {
+            if (a == b)
+            {
+                continue;
+            }
+            const bool overlay = Arealis::Overlay::Intersection(*a, *b)->GetNodeCount() > 0;
+            EXPECT_EQ(a->Overlaps(b), overlay) << a->GetBounds().MinX << " " << b->GetBounds().MinX;
+            overlapping += overlay ? 1 : 0;
+        }
+    }
+    EXPECT_GT(overlapping, 10);
+}
+
+// A spike a grid step wide that folds back across itself is split into slivers thinner than the
+// node grid; they enclose nothing and are dropped, so that the rest of the polygon is valid. A ring
+// that is such a sliver all over still fails as a ring of zero area.
+TEST(PolygonTest, CleanDropsSliversCutFromAFoldedSpike)
+{
+    Polygon polygon(nullptr);
+    AddRings(
+        polygon,
+        {{{0, 0}, {0, 10}, {5, 10}, {5, 12}, {5.000001, 11}, {4.999999, 10.2}, {10, 10}, {10, 0}}});
+    polygon.Clean(true);
+    EXPECT_EQ(polygon.GetRingCount(), 1);
+    EXPECT_NO_THROW(polygon.Validate(false));
+    EXPECT_NEAR(polygon.GetFirstRing()->GetSignedArea(), 100.5, 1e-5);
+
+    Polygon sliver(nullptr);
+    AddRings(sliver, {{{5, 10.6}, {5, 12}, {5.000001, 11}, {4.999999, 10.2}}});
+    sliver.Clean(true);
+    EXPECT_EQ(Failure([&] { sliver.Validate(false); }).substr(0, 23), "The ring has zero area.");
 }
 
 } // namespace
