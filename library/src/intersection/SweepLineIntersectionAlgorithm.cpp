@@ -2,6 +2,7 @@
 #include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
 #include "intersection/EdgePairTest.h"
+#include "intersection/RingClearance.h"
 #include "support/LinearBuckets.h"
 #include "support/ReusedBuffer.h"
 #include "intersection/SweepStatus.h"
@@ -99,6 +100,9 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     std::vector<Detail::ScannedEdge> Scanned;
     // The same, filed by y while they are many.
     Detail::ActiveEdgeCells Cells;
+    // The check of a whole ring by vertex clearance and the order of its edges, for rings whose
+    // edges crowd in x.
+    Detail::RingClearance Clearance;
     // The place of every edge in the order of right end points; computed only when two
     // overflow edges with equal right end points retire together.
     std::vector<std::uint32_t> RightRanks;
@@ -126,6 +130,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
         Detail::ResetBuffer(Retiring, keep);
         Detail::ResetBuffer(Scanned, keep);
         Cells.Clear(keep);
+        Clearance.Clear(keep);
         Detail::ResetBuffer(RightRanks, keep);
         for (Detail::SweepStatus& status : Statuses)
         {
@@ -140,6 +145,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
         return (LeftOrder.capacity() + BucketKeys.capacity()) * sizeof(Detail::SweepKey) +
                (Active.capacity() + Retiring.capacity()) * sizeof(Detail::ActiveEdge) +
                Scanned.capacity() * sizeof(Detail::ScannedEdge) + Cells.BufferBytes() +
+               Clearance.BufferBytes() +
                (RightRanks.capacity() + BucketEnds.capacity() + CheckOrder.capacity()) *
                    sizeof(std::uint32_t);
     }
@@ -148,7 +154,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     {
         return LeftOrder.empty() && CheckOrder.empty() && BucketEnds.empty() &&
                BucketKeys.empty() && Active.empty() && Retiring.empty() && Scanned.empty() &&
-               Cells.IsEmpty() && RightRanks.empty() && !SameList && pFirst == nullptr &&
+               Cells.IsEmpty() && Clearance.IsEmpty() && RightRanks.empty() && !SameList && pFirst == nullptr &&
                pRing == nullptr;
     }
 
@@ -903,9 +909,19 @@ ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
     return outcome;
 }
 
-// Whether the edges that data has bucketed meet nowhere: the scan, and when it gives up, the
-// sweep.
-bool BucketsHoldNoMeeting(WorkingData& data)
+// How near the clearance check lets a vertex come to an edge: the pair test of a ring's own
+// edges finds a meeting only where they cross or where an end point's probe square, one grid
+// step wide, meets the other edge, so that any reach of a grid step or more keeps every
+// meeting pair; this one is the margin by which the pair test calls edges clearly apart.
+double ClearanceReach(const WorkingData& data)
+{
+    return 2.0 * data.Tolerance + CurrentPrecision().GridStep;
+}
+
+// Whether the edges that data has bucketed meet nowhere: the scan, and when it gives up, for a
+// whole ring the clearance check, which answers at n log n where many long edges overlap in
+// x, and when that cannot tell, the sweep.
+bool BucketsHoldNoMeeting(WorkingData& data, bool bWholeRing = false)
 {
     IntersectionList found;
     switch (ScanForMeeting(data, found))
@@ -916,6 +932,11 @@ bool BucketsHoldNoMeeting(WorkingData& data)
         return false;
     case ScanOutcome::TooManyActive:
         break;
+    }
+    if (bWholeRing && data.pRing != nullptr &&
+        data.Clearance.IsClear(data.RingNodes, ClearanceReach(data)))
+    {
+        return true;
     }
     return SweepToCheck(data, found);
 }
@@ -1031,7 +1052,7 @@ bool RingCheckFindsNoMeeting(WorkingData& data, WorkingData& later)
     }
     if (data.EdgeCount() < HalvedCheckEdges || !Detail::HasSecondCore())
     {
-        return BucketsHoldNoMeeting(data);
+        return BucketsHoldNoMeeting(data, true);
     }
     const WorkingDataScope scope(later);
     BindRing(later, *data.pRing);

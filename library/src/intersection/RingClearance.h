@@ -1,0 +1,106 @@
+#pragma once
+
+#include "Arealis/Node.h"
+#include "Arealis/Point.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <span>
+#include <vector>
+
+namespace Arealis::Detail
+{
+
+// Tells whether the edges of a ring that are not neighbours keep apart, at a cost of about
+// n log n for n edges however long the edges are and however much their bounds overlap (a
+// star of thousands of long spikes, where the boxes of most pairs of edges overlap). Two
+// steps:
+// 1. Every vertex lies farther than the reach from every edge that does not end at it: the
+//    vertices are filed in a grid and every edge looks at the cells within reach of it.
+// 2. No two edges cross: a sweep in the order of the vertices (x, then y) keeps the active
+//    edges in their order along the sweep line and tests only the edges that become adjacent
+//    in that order, when one is entered or when one between them leaves.
+// Once step 1 holds, two edges that are not neighbours share a point only where they cross
+// properly, away from every vertex, and neighbours share only their common vertex. Then the
+// sweep line meets no crossing before the first one that it tests: take the crossing point p
+// that comes first in vertex order and two edges a and b through it that are adjacent among
+// the edges through p after the last vertex before p. An edge c between them there would
+// have to leave the wedge that a and b close at p before p, meeting a or b at a point that
+// is neither a crossing before p nor a vertex (there is none between that vertex and p), so
+// a and b are adjacent, and were tested when they became so. Until that test the order is
+// that of the plane, so every comparison of the sweep is consistent.
+//
+// The answer is true only when both steps hold for certain; false when a vertex may lie
+// within reach of an edge, two edges may cross, a comparison was too close to call in
+// floating point, the ring is degenerate (fewer than four nodes, an edge of length 0) or
+// the grid found more work than MaxWorkPerVertex per vertex. Then the caller must test the
+// pairs by other means. So a pair of edges that are not neighbours, that lie within reach of
+// each other, is never passed over.
+class RingClearance
+{
+public:
+    RingClearance() = default;
+    RingClearance(const RingClearance&) = delete;
+    RingClearance& operator=(const RingClearance&) = delete;
+
+    // Whether the ring of these nodes keeps every vertex farther than reach from every edge
+    // that does not end at it, and crosses itself nowhere. The coordinates must be finite.
+    bool IsClear(std::span<Node* const> nodes, double reach);
+
+    // Empties the working data; keep says whether its buffers stay allocated.
+    void Clear(bool keep) noexcept;
+    bool IsEmpty() const noexcept;
+    std::size_t BufferBytes() const noexcept;
+
+    // The grid gives up beyond this many cells and vertices looked at per vertex: rings whose
+    // vertices crowd around long edges are left to the caller.
+    static constexpr std::size_t MaxWorkPerVertex = 256;
+
+private:
+    // Orders the active edges along the sweep line; see IsBelow.
+    struct Below
+    {
+        const RingClearance* Owner = nullptr;
+        bool operator()(std::uint32_t a, std::uint32_t b) const noexcept
+        {
+            return Owner->IsBelow(a, b);
+        }
+    };
+    using Status = std::set<std::uint32_t, Below>;
+
+    bool VerticesKeepClear(double reach);
+    bool EdgesCrossNowhere();
+    bool ProcessVertex(std::uint32_t vertex);
+    bool LeaveStatus(std::uint32_t edge);
+    bool EnterStatus(std::uint32_t edge);
+    bool MayCross(std::uint32_t a, std::uint32_t b) const noexcept;
+    bool IsBelow(std::uint32_t a, std::uint32_t b) const noexcept;
+    int SideOfEntering(std::uint32_t edge) const noexcept;
+
+    std::uint32_t NextNode(std::uint32_t node) const noexcept
+    {
+        return node + 1 < m_points.size() ? node + 1 : 0;
+    }
+    // The end points of an edge in vertex order.
+    const Point& LeftOf(std::uint32_t edge) const noexcept;
+    const Point& RightOf(std::uint32_t edge) const noexcept;
+    bool StartsLeft(std::uint32_t edge) const noexcept { return m_startsLeft[edge] != 0; }
+
+    std::vector<Point> m_points;
+    // The vertices of each grid cell, and where each cell's run starts.
+    std::vector<std::uint32_t> m_cellStarts;
+    std::vector<std::uint32_t> m_cellVertices;
+    // The vertices in sweep order; for each edge whether its start comes first.
+    std::vector<std::uint32_t> m_order;
+    std::vector<std::uint8_t> m_startsLeft;
+    Status m_status{Below{this}};
+    std::vector<Status::iterator> m_places;
+    // The edge being entered, the vertex where it starts, and whether a comparison could not
+    // be decided.
+    std::uint32_t m_entering = 0;
+    std::uint32_t m_enteringVertex = 0;
+    mutable bool m_undecided = false;
+};
+
+} // namespace Arealis::Detail
