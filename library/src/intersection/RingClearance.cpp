@@ -41,7 +41,8 @@ bool AreOnOneSide(const Point& a, const Point& b, const Point& p, const Point& q
 }
 
 // Whether the distance of p from the segment a-b is at most the square root of limitSquared,
-// as computed; the caller's limit holds the slack for the rounding.
+// as computed; the caller's limit holds the slack for the rounding. Most vertices looked at lie
+// far from the edge's line, which is told without a division.
 bool IsWithin(const Point& p, const Point& a, const Point& b, double limitSquared) noexcept
 {
     const double dx = b.X - a.X;
@@ -49,6 +50,11 @@ bool IsWithin(const Point& p, const Point& a, const Point& b, double limitSquare
     const double vx = p.X - a.X;
     const double vy = p.Y - a.Y;
     const double lengthSquared = dx * dx + dy * dy;
+    const double cross = vx * dy - vy * dx;
+    if (cross * cross > limitSquared * lengthSquared)
+    {
+        return false;
+    }
     const double t =
         lengthSquared > 0.0 ? std::clamp((vx * dx + vy * dy) / lengthSquared, 0.0, 1.0) : 0.0;
     const double ex = vx - t * dx;
@@ -63,16 +69,6 @@ bool AreNeighbours(std::uint32_t a, std::uint32_t b, std::size_t count) noexcept
 }
 
 } // namespace
-
-const Point& RingClearance::LeftOf(std::uint32_t edge) const noexcept
-{
-    return m_points[StartsLeft(edge) ? edge : NextNode(edge)];
-}
-
-const Point& RingClearance::RightOf(std::uint32_t edge) const noexcept
-{
-    return m_points[StartsLeft(edge) ? NextNode(edge) : edge];
-}
 
 bool RingClearance::IsClear(std::span<Node* const> nodes, double reach)
 {
@@ -115,9 +111,12 @@ bool RingClearance::VerticesKeepClear(double reach)
     }
     CountsToStarts(m_cellStarts);
     m_cellVertices.resize(count);
+    m_cellPoints.resize(count);
     for (std::uint32_t i = 0; i < count; ++i)
     {
-        m_cellVertices[m_cellStarts[grid.CellOf(m_points[i])]++] = i;
+        const std::uint32_t at = m_cellStarts[grid.CellOf(m_points[i])]++;
+        m_cellVertices[at] = i;
+        m_cellPoints[at] = m_points[i];
     }
     // Each start has moved on to the next cell's: move them back.
     std::copy_backward(m_cellStarts.begin(), m_cellStarts.end() - 1, m_cellStarts.end());
@@ -150,8 +149,8 @@ bool RingClearance::VerticesKeepClear(double reach)
                 for (std::uint32_t i = from; i < to && !near; ++i)
                 {
                     const std::uint32_t vertex = m_cellVertices[i];
-                    near = vertex != edge && vertex != end &&
-                           IsWithin(m_points[vertex], a, b, limitSquared);
+                    near = IsWithin(m_cellPoints[i], a, b, limitSquared) && vertex != edge &&
+                           vertex != end;
                 }
             });
     }
@@ -163,7 +162,7 @@ bool RingClearance::VerticesKeepClear(double reach)
 bool RingClearance::EdgesCrossNowhere()
 {
     const auto count = static_cast<std::uint32_t>(m_points.size());
-    m_startsLeft.resize(count);
+    m_edges.resize(count);
     for (std::uint32_t edge = 0; edge < count; ++edge)
     {
         const Point& start = m_points[edge];
@@ -172,7 +171,8 @@ bool RingClearance::EdgesCrossNowhere()
         {
             return false;
         }
-        m_startsLeft[edge] = start < end ? 1 : 0;
+        const bool startsLeft = start < end;
+        m_edges[edge] = {startsLeft ? start : end, startsLeft ? end : start, startsLeft};
     }
     m_order.resize(count);
     for (std::uint32_t i = 0; i < count; ++i)
@@ -308,8 +308,9 @@ void RingClearance::Clear(bool keep) noexcept
     ResetBuffer(m_points, keep);
     ResetBuffer(m_cellStarts, keep);
     ResetBuffer(m_cellVertices, keep);
+    ResetBuffer(m_cellPoints, keep);
     ResetBuffer(m_order, keep);
-    ResetBuffer(m_startsLeft, keep);
+    ResetBuffer(m_edges, keep);
     ResetBuffer(m_places, keep);
     m_status.clear();
     m_entering = 0;
@@ -319,16 +320,16 @@ void RingClearance::Clear(bool keep) noexcept
 
 bool RingClearance::IsEmpty() const noexcept
 {
-    return m_points.empty() && m_cellStarts.empty() && m_cellVertices.empty() &&
-           m_order.empty() && m_startsLeft.empty() && m_places.empty() && m_status.empty();
+    return m_points.empty() && m_cellPoints.empty() && m_cellStarts.empty() && m_cellVertices.empty() &&
+           m_order.empty() && m_edges.empty() && m_places.empty() && m_status.empty();
 }
 
 std::size_t RingClearance::BufferBytes() const noexcept
 {
-    return m_points.capacity() * sizeof(Point) +
+    return (m_points.capacity() + m_cellPoints.capacity()) * sizeof(Point) +
            (m_cellStarts.capacity() + m_cellVertices.capacity() + m_order.capacity()) *
                sizeof(std::uint32_t) +
-           m_startsLeft.capacity() + m_places.capacity() * sizeof(Status::iterator);
+           m_edges.capacity() * sizeof(SweptEdge) + m_places.capacity() * sizeof(Status::iterator);
 }
 
 } // namespace Arealis::Detail

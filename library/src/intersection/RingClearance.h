@@ -55,7 +55,7 @@ public:
 
     // The grid gives up beyond this many cells and vertices looked at per vertex: rings whose
     // vertices crowd around long edges are left to the caller.
-    static constexpr std::size_t MaxWorkPerVertex = 256;
+    static constexpr std::size_t MaxWorkPerVertex = 512;
 
 private:
     // Orders the active edges along the sweep line; see IsBelow.
@@ -82,18 +82,27 @@ private:
     {
         return node + 1 < m_points.size() ? node + 1 : 0;
     }
-    // The end points of an edge in vertex order.
-    const Point& LeftOf(std::uint32_t edge) const noexcept;
-    const Point& RightOf(std::uint32_t edge) const noexcept;
-    bool StartsLeft(std::uint32_t edge) const noexcept { return m_startsLeft[edge] != 0; }
+    // The end points of an edge in vertex order; whether its start comes first.
+    const Point& LeftOf(std::uint32_t edge) const noexcept { return m_edges[edge].Left; }
+    const Point& RightOf(std::uint32_t edge) const noexcept { return m_edges[edge].Right; }
+    bool StartsLeft(std::uint32_t edge) const noexcept { return m_edges[edge].StartsLeft; }
 
     std::vector<Point> m_points;
-    // The vertices of each grid cell, and where each cell's run starts.
+    // The vertices of each grid cell and their points, and where each cell's run starts.
     std::vector<std::uint32_t> m_cellStarts;
     std::vector<std::uint32_t> m_cellVertices;
-    // The vertices in sweep order; for each edge whether its start comes first.
+    std::vector<Point> m_cellPoints;
+    // An edge's end points in sweep order, copied: the comparisons of the sweep read them.
+    struct SweptEdge
+    {
+        Point Left;
+        Point Right;
+        bool StartsLeft = false;
+    };
+
+    // The vertices in sweep order, and the edges.
     std::vector<std::uint32_t> m_order;
-    std::vector<std::uint8_t> m_startsLeft;
+    std::vector<SweptEdge> m_edges;
     Status m_status{Below{this}};
     std::vector<Status::iterator> m_places;
     // The edge being entered, the vertex where it starts, and whether a comparison could not

@@ -918,10 +918,10 @@ double ClearanceReach(const WorkingData& data)
     return 2.0 * data.Tolerance + CurrentPrecision().GridStep;
 }
 
-// Whether the edges that data has bucketed meet nowhere: the scan, and when it gives up, for a
-// whole ring the clearance check, which answers at n log n where many long edges overlap in
-// x, and when that cannot tell, the sweep.
-bool BucketsHoldNoMeeting(WorkingData& data, bool bWholeRing = false)
+// Whether the edges that data has bucketed, one list or a whole ring, meet nowhere: the scan,
+// and when it gives up, for a ring the clearance check, which answers at n log n where many
+// long edges overlap in x, and when that cannot tell, the sweep.
+bool BucketsHoldNoMeeting(WorkingData& data)
 {
     IntersectionList found;
     switch (ScanForMeeting(data, found))
@@ -933,8 +933,7 @@ bool BucketsHoldNoMeeting(WorkingData& data, bool bWholeRing = false)
     case ScanOutcome::TooManyActive:
         break;
     }
-    if (bWholeRing && data.pRing != nullptr &&
-        data.Clearance.IsClear(data.RingNodes, ClearanceReach(data)))
+    if (data.pRing != nullptr && data.Clearance.IsClear(data.RingNodes, ClearanceReach(data)))
     {
         return true;
     }
@@ -1004,9 +1003,43 @@ void FillLaterHalf(const WorkingData& data, WorkingData& later, std::uint32_t be
     later.BucketEnds.front() = reaching;
 }
 
+// Runs the sweeps of the halves whose scans gave up, bEarlier for data's, bLater for later's;
+// both at once on two threads when both did. Returns whether neither found a meeting.
+bool SweepHalvesThatGaveUp(WorkingData& data, WorkingData& later, bool bEarlier, bool bLater)
+{
+    IntersectionList found;
+    if (!bLater)
+    {
+        return SweepToCheck(data, found);
+    }
+    if (!bEarlier)
+    {
+        return SweepToCheck(later, found);
+    }
+    std::future<bool> laterClear;
+    try
+    {
+        laterClear = std::async(std::launch::async,
+                                [&later, precision = CurrentPrecision()]
+                                {
+                                    const PrecisionScope precisionScope(precision);
+                                    IntersectionList laterFound;
+                                    return SweepToCheck(later, laterFound);
+                                });
+    }
+    catch (const std::system_error&) // no thread to be had: one after the other on this one
+    {
+        return SweepToCheck(data, found) && SweepToCheck(later, found);
+    }
+    const bool earlierClear = SweepToCheck(data, found);
+    return laterClear.get() && earlierClear;
+}
+
 // Whether a ring's check, bucketed in data, finds no meeting, with the later half of the
-// buckets checked on a second thread in later (bound to the same ring). Both threads only read
-// the ring's nodes, and each writes its own working data.
+// buckets scanned on a second thread in later (bound to the same ring). Both threads only read
+// the ring's nodes, and each writes its own working data. When a scan gives up, the clearance
+// check of the whole ring answers first, and only when it cannot tell do the sweeps of the
+// halves that gave up run.
 bool HalvesHoldNoMeeting(WorkingData& data, WorkingData& later)
 {
     const std::size_t split = LaterHalfStart(data);
@@ -1021,25 +1054,41 @@ bool HalvesHoldNoMeeting(WorkingData& data, WorkingData& later)
         later.BucketEnds.push_back(data.BucketEnds[bucket] - begin);
     }
     StartStatuses(later, data.EdgeCount());
-    std::future<bool> laterClear;
+    std::future<ScanOutcome> laterScan;
     try
     {
         // The pair tests on the second thread read the precision of this one.
-        laterClear = std::async(std::launch::async,
-                                [&data, &later, begin, precision = CurrentPrecision()]
-                                {
-                                    const PrecisionScope precisionScope(precision);
-                                    FillLaterHalf(data, later, begin);
-                                    return BucketsHoldNoMeeting(later);
-                                });
+        laterScan = std::async(std::launch::async,
+                               [&data, &later, begin, precision = CurrentPrecision()]
+                               {
+                                   const PrecisionScope precisionScope(precision);
+                                   FillLaterHalf(data, later, begin);
+                                   IntersectionList found;
+                                   return ScanForMeeting(later, found);
+                               });
     }
     catch (const std::system_error&) // no thread to be had: the whole check on this one
     {
         return BucketsHoldNoMeeting(data);
     }
     data.BucketEnds.resize(split);
-    const bool earlierClear = BucketsHoldNoMeeting(data);
-    return laterClear.get() && earlierClear;
+    IntersectionList found;
+    const ScanOutcome earlier = ScanForMeeting(data, found);
+    const ScanOutcome laterOutcome = laterScan.get();
+    if (earlier == ScanOutcome::Meeting || laterOutcome == ScanOutcome::Meeting)
+    {
+        return false;
+    }
+    if (earlier == ScanOutcome::NoMeeting && laterOutcome == ScanOutcome::NoMeeting)
+    {
+        return true;
+    }
+    if (data.Clearance.IsClear(data.RingNodes, ClearanceReach(data)))
+    {
+        return true;
+    }
+    return SweepHalvesThatGaveUp(data, later, earlier == ScanOutcome::TooManyActive,
+                                 laterOutcome == ScanOutcome::TooManyActive);
 }
 
 // The check of a ring, in halves on two threads when the ring is large and a second core is
@@ -1052,7 +1101,7 @@ bool RingCheckFindsNoMeeting(WorkingData& data, WorkingData& later)
     }
     if (data.EdgeCount() < HalvedCheckEdges || !Detail::HasSecondCore())
     {
-        return BucketsHoldNoMeeting(data, true);
+        return BucketsHoldNoMeeting(data);
     }
     const WorkingDataScope scope(later);
     BindRing(later, *data.pRing);
