@@ -909,13 +909,14 @@ ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
     return outcome;
 }
 
-// How near the clearance check lets a vertex come to an edge: the pair test of a ring's own
-// edges finds a meeting only where they cross or where an end point's probe square, one grid
-// step wide, meets the other edge, so that any reach of a grid step or more keeps every
-// meeting pair; this one is the margin by which the pair test calls edges clearly apart.
-double ClearanceReach(const WorkingData& data)
+// How near the clearance check lets a vertex come to an edge. The pair test of a ring's own
+// edges is exact: it finds a meeting only where they cross, touch or overlap, or where an end
+// point's probe square, one grid step wide, meets the other edge, which lies within 0.71 grid
+// steps of it. A whole grid step keeps every such pair; the clearance check adds the slack
+// for the rounding of its distances.
+double ClearanceReach() noexcept
 {
-    return 2.0 * data.Tolerance + CurrentPrecision().GridStep;
+    return CurrentPrecision().GridStep;
 }
 
 // Whether the edges that data has bucketed, one list or a whole ring, meet nowhere: the scan,
@@ -933,7 +934,7 @@ bool BucketsHoldNoMeeting(WorkingData& data)
     case ScanOutcome::TooManyActive:
         break;
     }
-    if (data.pRing != nullptr && data.Clearance.IsClear(data.RingNodes, ClearanceReach(data)))
+    if (data.pRing != nullptr && data.Clearance.IsClear(data.RingNodes, ClearanceReach()))
     {
         return true;
     }
@@ -1083,7 +1084,7 @@ bool HalvesHoldNoMeeting(WorkingData& data, WorkingData& later)
     {
         return true;
     }
-    if (data.Clearance.IsClear(data.RingNodes, ClearanceReach(data)))
+    if (data.Clearance.IsClear(data.RingNodes, ClearanceReach()))
     {
         return true;
     }
