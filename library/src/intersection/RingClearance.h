@@ -12,31 +12,38 @@
 namespace Arealis::Detail
 {
 
-// Tells whether the edges of a ring that are not neighbours keep apart, at a cost of about
-// n log n for n edges however long the edges are and however much their bounds overlap (a
-// star of thousands of long spikes, where the boxes of most pairs of edges overlap). Two
-// steps:
+// Tells whether the edges of a ring that are not neighbours keep apart, without testing the
+// pairs whose bounds overlap (in a star of thousands of long spikes, most pairs of edges).
+// Two edges that do not cross are nearest at an end point of one of them, so two steps
+// suffice:
 // 1. Every vertex lies farther than the reach from every edge that does not end at it: the
-//    vertices are filed in a grid and every edge looks at the cells within reach of it.
-// 2. No two edges cross: a sweep in the order of the vertices (x, then y) keeps the active
-//    edges in their order along the sweep line and tests only the edges that become adjacent
-//    in that order, when one is entered or when one between them leaves.
-// Once step 1 holds, two edges that are not neighbours share a point only where they cross
-// properly, away from every vertex, and neighbours share only their common vertex. Then the
-// sweep line meets no crossing before the first one that it tests: take the crossing point p
-// that comes first in vertex order and two edges a and b through it that are adjacent among
-// the edges through p after the last vertex before p. An edge c between them there would
-// have to leave the wedge that a and b close at p before p, meeting a or b at a point that
-// is neither a crossing before p nor a vertex (there is none between that vertex and p), so
-// a and b are adjacent, and were tested when they became so. Until that test the order is
-// that of the plane, so every comparison of the sweep is consistent.
+//    vertices are filed in a grid of about one cell per vertex, and every edge measures the
+//    vertices in the cells within reach of it. This costs each edge the cells along it, which
+//    for edges as long as the ring is wide grows with the square root of the vertices;
+//    MaxWorkPerVertex bounds it.
+// 2. No two edges cross: a sweep in the order of the vertices (x, then y; a sweep line turned
+//    by an infinitesimal angle, so that no two vertices lie on it at once) keeps the active
+//    edges in their order along the sweep line and tests only edges that become adjacent in
+//    that order, when one enters or when one between them leaves: n log n.
+// Once step 1 holds, two edges that are not neighbours share a point only where they cross,
+// away from every vertex, and neighbours share only their common vertex (an edge folding back
+// along its neighbour puts a vertex on a non-incident edge). Let p be the first crossing in
+// sweep order, and a and b two edges through p that are adjacent among the edges through p
+// just after the last vertex before p. An edge c between them there would have to leave the
+// wedge that a and b close at p before reaching p: at a crossing before p or at a shared
+// vertex between that vertex and p, neither of which exists. So a and b are adjacent then,
+// and were tested when they became so; until that test the order is that of the plane, and
+// every comparison of the sweep is consistent.
 //
 // The answer is true only when both steps hold for certain; false when a vertex may lie
 // within reach of an edge, two edges may cross, a comparison was too close to call in
 // floating point, the ring is degenerate (fewer than four nodes, an edge of length 0) or
-// the grid found more work than MaxWorkPerVertex per vertex. Then the caller must test the
-// pairs by other means. So a pair of edges that are not neighbours, that lie within reach of
-// each other, is never passed over.
+// the grid met more work than it allows. Then the caller must test the pairs by other means.
+// So a pair of edges that are not neighbours and lie within reach of each other is never
+// passed over.
+//
+// The coordinates must be finite and at most 1e9 in absolute value, as a check requires of
+// its ring: the rounding bounds of the distances and orientations rely on that.
 class RingClearance
 {
 public:
@@ -45,7 +52,7 @@ public:
     RingClearance& operator=(const RingClearance&) = delete;
 
     // Whether the ring of these nodes keeps every vertex farther than reach from every edge
-    // that does not end at it, and crosses itself nowhere. The coordinates must be finite.
+    // that does not end at it, and crosses itself nowhere.
     bool IsClear(std::span<Node* const> nodes, double reach);
 
     // Empties the working data; keep says whether its buffers stay allocated.
