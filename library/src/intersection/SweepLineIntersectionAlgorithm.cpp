@@ -1,9 +1,11 @@
 #include "intersection/ActiveEdgeCells.h"
 #include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
+#include "Arealis/Topology.h"
 #include "intersection/EdgePairTest.h"
 #include "intersection/RingClearance.h"
 #include "support/LinearBuckets.h"
+#include "support/ParallelWork.h"
 #include "support/ReusedBuffer.h"
 #include "intersection/SweepStatus.h"
 #include "support/UninitialisedAllocator.h"
@@ -1092,15 +1094,28 @@ bool HalvesHoldNoMeeting(WorkingData& data, WorkingData& later)
                                  laterOutcome == ScanOutcome::TooManyActive);
 }
 
-// The check of a ring, in halves on two threads when the ring is large and a second core is
-// there.
+// Whether the check of a ring may start a second thread: when a second core is there, and the
+// ring's topology, if it has one, allows its layer work two threads or more (with one, its
+// commits start no thread).
+bool MayCheckOnSecondThread(const Ring& ring)
+{
+    if (!Detail::HasSecondCore())
+    {
+        return false;
+    }
+    const Topology* topology = Topology::FromId(ring.GetTopologyId());
+    return topology == nullptr || Parallel::ResolveThreadCount(topology->GetLayerThreads()) >= 2;
+}
+
+// The check of a ring, in halves on two threads when the ring is large and a second thread is
+// allowed.
 bool RingCheckFindsNoMeeting(WorkingData& data, WorkingData& later)
 {
     if (!PrepareCheck(data))
     {
         return false;
     }
-    if (data.EdgeCount() < HalvedCheckEdges || !Detail::HasSecondCore())
+    if (data.EdgeCount() < HalvedCheckEdges || !MayCheckOnSecondThread(*data.pRing))
     {
         return BucketsHoldNoMeeting(data);
     }
