@@ -56,10 +56,11 @@ TopologyPtr CreateTopology(const Arealis::Precision& precision)
 }
 
 InputLayer::InputLayer(const std::string& path, std::string label, bool allowOverlap,
-                       bool skipBadRecords, const PrecisionChoice& precision)
+                       bool skipBadRecords, const PrecisionChoice& precision, int threads)
     : m_path(path), m_label(std::move(label)), m_topology(CreateTopology()),
       m_layer(m_topology->CreatePolygonLayer(allowOverlap))
 {
+    m_topology->SetLayerThreads(threads);
     if (std::filesystem::is_directory(path))
     {
         throw Arealis::ShapefileFormatException(path + ": is a folder, not a shapefile",
@@ -98,6 +99,7 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
 void InputLayer::Reproject(const Formats::CoordinateSystem& target)
 {
     TopologyPtr topology = CreateTopology(m_topology->GetPrecision());
+    topology->SetLayerThreads(m_topology->GetLayerThreads());
     Arealis::PolygonLayer* layer = topology->CreatePolygonLayer(m_layer->AllowsOverlap());
     Arealis::PolygonTable<std::int64_t> records;
     const std::vector<std::string> messages = Formats::ReprojectLayer(

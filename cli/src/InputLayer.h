@@ -45,8 +45,10 @@ public:
     // Reads the file; a file that cannot be read throws with a message naming it. Messages
     // of the layer's commit (invalid or overlapping polygons) are kept as warnings. With
     // skipBadRecords, malformed records are left out and listed in ReadResult().BadRecords.
+    // threads: as Topology::SetLayerThreads, for the commit of what is read (0: every core).
     InputLayer(const std::string& path, std::string label, bool allowOverlap,
-               bool skipBadRecords = false, const PrecisionChoice& precision = {});
+               bool skipBadRecords = false, const PrecisionChoice& precision = {},
+               int threads = 0);
 
     Arealis::PolygonLayer& Layer() const { return *m_layer; }
     const std::string& Path() const { return m_path; }

@@ -301,7 +301,7 @@ int RunInfo(const Options& options, OutputTarget& output, std::ostream& errors)
 {
     const Clock::time_point start = Clock::now();
     const InputLayer input(options.Inputs[0], "A", false, options.SkipBadRecords,
-                           ChosenPrecision(options));
+                           ChosenPrecision(options), options.Threads);
     NoteDegreeDefaults({&input}, errors);
     const Timings timings{MillisecondsSince(start), 0.0};
     const std::size_t badRecords = PrintBadRecords({&input}, errors);
@@ -405,7 +405,7 @@ int RunValidate(const Options& options, OutputTarget& output, std::ostream& erro
 {
     const Clock::time_point start = Clock::now();
     const InputLayer input(options.Inputs[0], "A", false, options.SkipBadRecords,
-                           ChosenPrecision(options));
+                           ChosenPrecision(options), options.Threads);
     NoteDegreeDefaults({&input}, errors);
     Timings timings{MillisecondsSince(start), 0.0};
     const std::size_t badRecords = PrintBadRecords({&input}, errors);
@@ -488,13 +488,14 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
     const Clock::time_point start = Clock::now();
     const bool twoLayers = options.Inputs.size() == 2;
     // Declared before the result so that the result, which names them as parents, goes first.
-    InputLayer a(options.Inputs[0], "A", true, options.SkipBadRecords, ChosenPrecision(options));
+    InputLayer a(options.Inputs[0], "A", true, options.SkipBadRecords, ChosenPrecision(options),
+                 options.Threads);
     std::optional<InputLayer> b;
     if (twoLayers)
     {
         // Both operands share A's precision, which the result takes too.
         b.emplace(options.Inputs[1], "B", true, options.SkipBadRecords,
-                  PrecisionChoice::Exactly(a.Precision()));
+                  PrecisionChoice::Exactly(a.Precision()), options.Threads);
     }
     std::vector<const InputLayer*> inputs{&a};
     if (b)

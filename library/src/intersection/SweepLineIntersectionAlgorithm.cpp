@@ -1,8 +1,11 @@
 #include "intersection/ActiveEdgeCells.h"
 #include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
+#include "Arealis/Topology.h"
 #include "intersection/EdgePairTest.h"
+#include "intersection/RingClearance.h"
 #include "support/LinearBuckets.h"
+#include "support/ParallelWork.h"
 #include "support/ReusedBuffer.h"
 #include "intersection/SweepStatus.h"
 #include "support/UninitialisedAllocator.h"
@@ -99,6 +102,9 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     std::vector<Detail::ScannedEdge> Scanned;
     // The same, filed by y while they are many.
     Detail::ActiveEdgeCells Cells;
+    // The check of a whole ring by vertex clearance and the order of its edges, for rings whose
+    // edges crowd in x.
+    Detail::RingClearance Clearance;
     // The place of every edge in the order of right end points; computed only when two
     // overflow edges with equal right end points retire together.
     std::vector<std::uint32_t> RightRanks;
@@ -126,6 +132,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
         Detail::ResetBuffer(Retiring, keep);
         Detail::ResetBuffer(Scanned, keep);
         Cells.Clear(keep);
+        Clearance.Clear(keep);
         Detail::ResetBuffer(RightRanks, keep);
         for (Detail::SweepStatus& status : Statuses)
         {
@@ -140,6 +147,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
         return (LeftOrder.capacity() + BucketKeys.capacity()) * sizeof(Detail::SweepKey) +
                (Active.capacity() + Retiring.capacity()) * sizeof(Detail::ActiveEdge) +
                Scanned.capacity() * sizeof(Detail::ScannedEdge) + Cells.BufferBytes() +
+               Clearance.BufferBytes() +
                (RightRanks.capacity() + BucketEnds.capacity() + CheckOrder.capacity()) *
                    sizeof(std::uint32_t);
     }
@@ -148,7 +156,7 @@ struct SweepLineIntersectionAlgorithm::WorkingData
     {
         return LeftOrder.empty() && CheckOrder.empty() && BucketEnds.empty() &&
                BucketKeys.empty() && Active.empty() && Retiring.empty() && Scanned.empty() &&
-               Cells.IsEmpty() && RightRanks.empty() && !SameList && pFirst == nullptr &&
+               Cells.IsEmpty() && Clearance.IsEmpty() && RightRanks.empty() && !SameList && pFirst == nullptr &&
                pRing == nullptr;
     }
 
@@ -903,8 +911,19 @@ ScanOutcome ScanForMeeting(WorkingData& data, IntersectionList& found)
     return outcome;
 }
 
-// Whether the edges that data has bucketed meet nowhere: the scan, and when it gives up, the
-// sweep.
+// How near the clearance check lets a vertex come to an edge. The pair test of a ring's own
+// edges is exact: it finds a meeting only where they cross, touch or overlap, or where an end
+// point's probe square, one grid step wide, meets the other edge, which lies within 0.71 grid
+// steps of it. A whole grid step keeps every such pair; the clearance check adds the slack
+// for the rounding of its distances.
+double ClearanceReach() noexcept
+{
+    return CurrentPrecision().GridStep;
+}
+
+// Whether the edges that data has bucketed, one list or a whole ring, meet nowhere: the scan,
+// and when it gives up, for a ring the clearance check, which answers at n log n where many
+// long edges overlap in x, and when that cannot tell, the sweep.
 bool BucketsHoldNoMeeting(WorkingData& data)
 {
     IntersectionList found;
@@ -916,6 +935,10 @@ bool BucketsHoldNoMeeting(WorkingData& data)
         return false;
     case ScanOutcome::TooManyActive:
         break;
+    }
+    if (data.pRing != nullptr && data.Clearance.IsClear(data.RingNodes, ClearanceReach()))
+    {
+        return true;
     }
     return SweepToCheck(data, found);
 }
@@ -983,9 +1006,43 @@ void FillLaterHalf(const WorkingData& data, WorkingData& later, std::uint32_t be
     later.BucketEnds.front() = reaching;
 }
 
+// Runs the sweeps of the halves whose scans gave up, bEarlier for data's, bLater for later's;
+// both at once on two threads when both did. Returns whether neither found a meeting.
+bool SweepHalvesThatGaveUp(WorkingData& data, WorkingData& later, bool bEarlier, bool bLater)
+{
+    IntersectionList found;
+    if (!bLater)
+    {
+        return SweepToCheck(data, found);
+    }
+    if (!bEarlier)
+    {
+        return SweepToCheck(later, found);
+    }
+    std::future<bool> laterClear;
+    try
+    {
+        laterClear = std::async(std::launch::async,
+                                [&later, precision = CurrentPrecision()]
+                                {
+                                    const PrecisionScope precisionScope(precision);
+                                    IntersectionList laterFound;
+                                    return SweepToCheck(later, laterFound);
+                                });
+    }
+    catch (const std::system_error&) // no thread to be had: one after the other on this one
+    {
+        return SweepToCheck(data, found) && SweepToCheck(later, found);
+    }
+    const bool earlierClear = SweepToCheck(data, found);
+    return laterClear.get() && earlierClear;
+}
+
 // Whether a ring's check, bucketed in data, finds no meeting, with the later half of the
-// buckets checked on a second thread in later (bound to the same ring). Both threads only read
-// the ring's nodes, and each writes its own working data.
+// buckets scanned on a second thread in later (bound to the same ring). Both threads only read
+// the ring's nodes, and each writes its own working data. When a scan gives up, the clearance
+// check of the whole ring answers first, and only when it cannot tell do the sweeps of the
+// halves that gave up run.
 bool HalvesHoldNoMeeting(WorkingData& data, WorkingData& later)
 {
     const std::size_t split = LaterHalfStart(data);
@@ -1000,36 +1057,65 @@ bool HalvesHoldNoMeeting(WorkingData& data, WorkingData& later)
         later.BucketEnds.push_back(data.BucketEnds[bucket] - begin);
     }
     StartStatuses(later, data.EdgeCount());
-    std::future<bool> laterClear;
+    std::future<ScanOutcome> laterScan;
     try
     {
         // The pair tests on the second thread read the precision of this one.
-        laterClear = std::async(std::launch::async,
-                                [&data, &later, begin, precision = CurrentPrecision()]
-                                {
-                                    const PrecisionScope precisionScope(precision);
-                                    FillLaterHalf(data, later, begin);
-                                    return BucketsHoldNoMeeting(later);
-                                });
+        laterScan = std::async(std::launch::async,
+                               [&data, &later, begin, precision = CurrentPrecision()]
+                               {
+                                   const PrecisionScope precisionScope(precision);
+                                   FillLaterHalf(data, later, begin);
+                                   IntersectionList found;
+                                   return ScanForMeeting(later, found);
+                               });
     }
     catch (const std::system_error&) // no thread to be had: the whole check on this one
     {
         return BucketsHoldNoMeeting(data);
     }
     data.BucketEnds.resize(split);
-    const bool earlierClear = BucketsHoldNoMeeting(data);
-    return laterClear.get() && earlierClear;
+    IntersectionList found;
+    const ScanOutcome earlier = ScanForMeeting(data, found);
+    const ScanOutcome laterOutcome = laterScan.get();
+    if (earlier == ScanOutcome::Meeting || laterOutcome == ScanOutcome::Meeting)
+    {
+        return false;
+    }
+    if (earlier == ScanOutcome::NoMeeting && laterOutcome == ScanOutcome::NoMeeting)
+    {
+        return true;
+    }
+    if (data.Clearance.IsClear(data.RingNodes, ClearanceReach()))
+    {
+        return true;
+    }
+    return SweepHalvesThatGaveUp(data, later, earlier == ScanOutcome::TooManyActive,
+                                 laterOutcome == ScanOutcome::TooManyActive);
 }
 
-// The check of a ring, in halves on two threads when the ring is large and a second core is
-// there.
+// Whether the check of a ring may start a second thread: when a second core is there, and the
+// ring's topology, if it has one, allows its layer work two threads or more (with one, its
+// commits start no thread).
+bool MayCheckOnSecondThread(const Ring& ring)
+{
+    if (!Detail::HasSecondCore())
+    {
+        return false;
+    }
+    const Topology* topology = Topology::FromId(ring.GetTopologyId());
+    return topology == nullptr || Parallel::ResolveThreadCount(topology->GetLayerThreads()) >= 2;
+}
+
+// The check of a ring, in halves on two threads when the ring is large and a second thread is
+// allowed.
 bool RingCheckFindsNoMeeting(WorkingData& data, WorkingData& later)
 {
     if (!PrepareCheck(data))
     {
         return false;
     }
-    if (data.EdgeCount() < HalvedCheckEdges || !Detail::HasSecondCore())
+    if (data.EdgeCount() < HalvedCheckEdges || !MayCheckOnSecondThread(*data.pRing))
     {
         return BucketsHoldNoMeeting(data);
     }

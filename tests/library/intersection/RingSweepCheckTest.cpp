@@ -3,8 +3,10 @@
 // ring's edges reports: the same answer, the same first pair of edges and the same point.
 #include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
+#include "intersection/RingClearance.h"
 #include "intersection/RingEdgeSupport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <random>
@@ -315,6 +317,138 @@ TEST(RingSweepCheckTest, LargeRingFindsMeetingsOfEarlierEdgesWithTheLaterHalf)
         ExpectSameAsEdgeListSearch(ZigzagAndTeeth(right - 0.4 * DefaultIntersectionTolerance, 20.5, right),
                                    "short of a tooth by less than the tolerance"));
     EXPECT_TRUE(SweepLineIntersectionAlgorithm::Instance().HoldsNoWorkingData());
+}
+
+// Whether any two edges of the ring meet, by the pair test of every pair.
+bool MeetsAnywhere(const std::vector<Point>& points)
+{
+    const auto ring = MakeRing(points);
+    const EdgeList edges = EdgesOf(*ring);
+    IntersectionList all;
+    BruteForceAlgorithm::Instance().FindIntersections(edges, edges, all, false);
+    return all.Count() > 0;
+}
+
+// Whether the clearance check calls the ring clear, at the reach that the ring's own check
+// gives it, one grid step; it must never do so for a ring whose edges meet. Counts the rings
+// that meet.
+bool ExpectClearOnlyWithoutMeeting(const std::vector<Point>& points, const std::string& what,
+                                   int* pMeetings = nullptr)
+{
+    const auto ring = MakeRing(points);
+    Detail::RingClearance clearance;
+    const bool clear = clearance.IsClear(ring->GetNodes(), CurrentPrecision().GridStep);
+    const bool meets = MeetsAnywhere(points);
+    EXPECT_FALSE(clear && meets) << what;
+    EXPECT_TRUE(clearance.IsEmpty()) << what;
+    if (pMeetings != nullptr)
+    {
+        *pMeetings += meets ? 1 : 0;
+    }
+    return clear;
+}
+
+// A point beside the middle of the edge from a to b, offset across it towards side.
+Point BesideMiddle(const Point& a, const Point& b, const Point& side, double offset)
+{
+    const double dx = b.X - a.X;
+    const double dy = b.Y - a.Y;
+    const double length = std::hypot(dx, dy);
+    Point normal{-dy / length, dx / length};
+    const Point middle{a.X + 0.5 * dx, a.Y + 0.5 * dy};
+    if ((side.X - middle.X) * normal.X + (side.Y - middle.Y) * normal.Y < 0.0)
+    {
+        normal = {-normal.X, -normal.Y};
+    }
+    return {middle.X + offset * normal.X, middle.Y + offset * normal.Y};
+}
+
+Point Between(const Point& a, const Point& b, double t)
+{
+    return {a.X + t * (b.X - a.X), a.Y + t * (b.Y - a.Y)};
+}
+
+TEST(RingSweepCheckTest, ClearanceCallsStarsClearAndPassesOverNoMeeting)
+{
+    std::mt19937 random(20261208);
+    const double tolerance = DefaultIntersectionTolerance;
+    for (int round = 0; round < 12 && !HasFailure(); ++round)
+    {
+        const std::string context = ", round " + std::to_string(round);
+        const int count = 2 * (100 + 50 * round);
+        const Point centre{-40.0 * round, 7.0 * round};
+        const std::vector<Point> star = Star(random, count, centre, 10.0 + 20.0 * round, 0.6);
+        EXPECT_TRUE(ExpectClearOnlyWithoutMeeting(star, "star" + context));
+        EXPECT_TRUE(ExpectClearOnlyWithoutMeeting(Transposed(star), "transposed" + context));
+
+        // Spike tip i moved beside the middle of the next spike's rising edge: onto it, within
+        // the probe square, within the tolerance (beyond the reach of the exact pair test),
+        // across.
+        const auto at = static_cast<std::size_t>(2 * (random() % (count / 2 - 2)) + 2);
+        const Point& rise = star[at + 1];
+        const Point& tip = star[at + 2];
+        const auto moved = [&](double offset)
+        {
+            std::vector<Point> points = star;
+            points[at] = BesideMiddle(rise, tip, star[at], offset);
+            return points;
+        };
+        // The ring's nodes lie on the node grid: a point beside an edge by less than a grid step
+        // may end up on either side of it or on it.
+        int meetings = 0;
+        ExpectClearOnlyWithoutMeeting(moved(0.0), "tip on an edge" + context);
+        ExpectClearOnlyWithoutMeeting(moved(0.3 * DefaultNodeGridStep),
+                                      "tip within the probe" + context);
+        EXPECT_TRUE(ExpectClearOnlyWithoutMeeting(moved(0.5 * tolerance),
+                                                  "tip within the tolerance" + context));
+        ExpectClearOnlyWithoutMeeting(moved(-0.1), "tip across" + context, &meetings);
+
+        // An edge along part of the next spike's edge; a tip on another tip; a vertex across
+        // the centre.
+        std::vector<Point> along = star;
+        along[at - 1] = Between(rise, tip, 0.2);
+        along[at] = Between(rise, tip, 0.7);
+        ExpectClearOnlyWithoutMeeting(along, "collinear overlap" + context, &meetings);
+        std::vector<Point> touching = star;
+        touching[at] = star[(at + 4) % star.size()];
+        ExpectClearOnlyWithoutMeeting(touching, "touch at a vertex" + context, &meetings);
+        EXPECT_EQ(meetings, 3) << context;
+        std::vector<Point> crossing = star;
+        crossing[at] = {2 * centre.X - star[at].X, 2 * centre.Y - star[at].Y};
+        ExpectClearOnlyWithoutMeeting(crossing, "across the centre" + context);
+    }
+}
+
+TEST(RingSweepCheckTest, ClearanceAgreesWithThePairTestOnRandomRings)
+{
+    // Small rings on coarse grids and on the node grid meet in every way; stars with one vertex
+    // thrown beside another edge, from on it to beyond a grid step and far, meet or keep clear.
+    std::mt19937 random(1208);
+    int clear = 0;
+    int meetings = 0;
+    for (int round = 0; round < 3000 && !HasFailure(); ++round)
+    {
+        const int size = 1 + round % 6;
+        const double steps[] = {1.0, 0.7e-3, 1e-6};
+        const double step = steps[round % 3];
+        clear += ExpectClearOnlyWithoutMeeting(RandomPoints(random, 4 + round % 20, size, step),
+                                               "grid ring " + std::to_string(round), &meetings);
+    }
+    const double offsets[] = {0.0, 5e-7, 1e-6, 1.5e-6, 2e-6, 6e-4, 5e-3, 0.05};
+    for (int round = 0; round < 400 && !HasFailure(); ++round)
+    {
+        std::vector<Point> star = Star(random, 60 + 2 * (round % 50), {3.0, -2.0}, 5.0, 0.5);
+        clear += ExpectClearOnlyWithoutMeeting(star, "star " + std::to_string(round));
+        std::uniform_int_distribution<std::size_t> vertex(0, star.size() - 1);
+        const std::size_t at = vertex(random);
+        const std::size_t edge = vertex(random);
+        star[at] = BesideMiddle(star[edge], star[(edge + 1) % star.size()], star[at],
+                                offsets[round % 8]);
+        clear += ExpectClearOnlyWithoutMeeting(star, "changed star " + std::to_string(round),
+                                               &meetings);
+    }
+    EXPECT_GT(clear, 440);
+    EXPECT_GT(meetings, 1000);
 }
 
 } // namespace
