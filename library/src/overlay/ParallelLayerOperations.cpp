@@ -8,6 +8,7 @@
 #include "Arealis/Ring.h"
 #include "Arealis/SortedPointRun.h"
 #include "Arealis/Topology.h"
+#include "model/PolygonSharedReads.h"
 #include "overlay/FlatPolygon.h"
 #include "overlay/UnionTree.h"
 #include "support/ParallelWork.h"
@@ -980,28 +981,6 @@ std::vector<std::uint32_t> HomesByStrips(const PolygonList& polygons, unsigned h
 
 } // namespace
 
-void PrepareForSharedReads(const Polygon& polygon, bool indexed)
-{
-    RingEnumerator rings = polygon.GetRings();
-    Collections::PlainArray<LinearEdge> edges;
-    while (rings.MoveNext())
-    {
-        const Ring* ring = rings.Current();
-        if (indexed)
-        {
-            ring->GetEdgesInRectangle(ring->GetBounds(), edges);
-            edges.SetCount(0);
-        }
-        // Only a ring with an extension keeps its bounds and area; the others compute them
-        // on every call without writing anything, so computing them here would be wasted.
-        if (ring->HasExtension())
-        {
-            ring->GetBounds();
-            ring->GetSignedArea();
-        }
-    }
-}
-
 std::size_t SetPieceBytesAhead(std::size_t bytes) noexcept
 {
     return g_pieceBytesAhead.exchange(bytes, std::memory_order_relaxed);
@@ -1100,7 +1079,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
                              {
                                  indexes.SwitchOn(i);
                              }
-                             PrepareForSharedReads(*polygons[i], indexed);
+                             Detail::PrepareForSharedReads(*polygons[i], indexed);
                          });
     };
     if (!run.Items(blocks.Count(), findCandidates))
@@ -1226,13 +1205,13 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                                  pairwise[i] = 0;
                                  indexes.SwitchOn(i);
                              }
-                             PrepareForSharedReads(*polygons[i], united);
+                             Detail::PrepareForSharedReads(*polygons[i], united);
                          });
     };
     const auto prepareQueried = [&](std::size_t block)
     {
         queriedBlocks.ForEachIn(block, [&](std::size_t i)
-                                { PrepareForSharedReads(*queriedPolygons[i], false); });
+                                { Detail::PrepareForSharedReads(*queriedPolygons[i], false); });
     };
     if (!run.Items(blocks.Count(), findCandidates) ||
         (!self && !run.Items(queriedBlocks.Count(), prepareQueried)))
@@ -1609,9 +1588,10 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
 
     // Every polygon of B may be read by several workers at once.
     const PolygonBlocks otherBlocks(others.size(), threads);
-    const auto prepare = [&](std::size_t block) {
-        otherBlocks.ForEachIn(block,
-                              [&](std::size_t i) { PrepareForSharedReads(*others[i], false); });
+    const auto prepare = [&](std::size_t block)
+    {
+        otherBlocks.ForEachIn(block, [&](std::size_t i)
+                              { Detail::PrepareForSharedReads(*others[i], false); });
     };
     if (!run.Items(otherBlocks.Count(), prepare))
     {

@@ -36,10 +36,6 @@ inline constexpr std::size_t DefaultPieceBytesAhead = std::size_t{4} << 20;
 // time with 0) and returns the one before.
 std::size_t SetPieceBytesAhead(std::size_t bytes) noexcept;
 
-// Fills a polygon's lazily computed values (bounds, area, and the edge index when switched
-// on) so that threads reading it at once afterwards only read.
-void PrepareForSharedReads(const Polygon& polygon, bool indexed);
-
 // Wall-clock seconds of the phases of the last parallel operation of the calling thread, for
 // the benchmarks: preparing (candidates, shared read caches, the split of the work), the work
 // the threads share with the merge overlapping it, and the CPU seconds the calling thread
