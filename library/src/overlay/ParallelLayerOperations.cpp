@@ -10,8 +10,10 @@
 #include "Arealis/Topology.h"
 #include "model/PolygonSharedReads.h"
 #include "overlay/FlatPolygon.h"
+#include "overlay/PolygonPositions.h"
 #include "overlay/UnionTree.h"
 #include "support/ParallelWork.h"
+#include "support/UninitialisedAllocator.h"
 
 #include <algorithm>
 #include <atomic>
@@ -81,7 +83,7 @@ private:
 // The first of each block of consecutive entries, and the entry count at the end: a block
 // ends after maxEntries entries, or once the points its entries are expected to bring reach
 // maxPoints (no points given: blocks of maxEntries).
-std::vector<std::size_t> BlockStarts(std::size_t count, const std::vector<std::uint64_t>& points,
+std::vector<std::size_t> BlockStarts(std::size_t count, std::span<const std::uint64_t> points,
                                      std::size_t maxEntries, std::uint64_t maxPoints)
 {
     std::vector<std::size_t> first{0};
@@ -279,7 +281,7 @@ public:
     // pending: the items each slot waits for; gridStep: that of the result's node set;
     // points: the points each slot is expected to bring (none given: blocks of SlotsPerBlock).
     BlockRuns(const std::vector<std::uint32_t>& pending, double gridStep,
-              const std::vector<std::uint64_t>& points = {})
+              std::span<const std::uint64_t> points = {})
         : m_firstSlot(BlockStarts(pending.size(), points, SlotsPerBlock, PointsPerBlock)),
           m_blockOf(BlockOfSlots(m_firstSlot)), m_slots(BlockPending(pending, m_blockOf)),
           m_runs(m_firstSlot.size() - 1), m_gridStep(gridStep)
@@ -732,26 +734,28 @@ struct alignas(64) JoinPolygonState
 class JoinSchedule
 {
 public:
-    // home: each polygon's home thread, below homeCount.
-    JoinSchedule(const std::vector<PolygonList>& candidates,
-                 const std::vector<std::uint8_t>& pairwise, std::vector<std::uint32_t> home,
-                 unsigned homeCount)
+    // candidateIds: the positions of each polygon's candidates in the list of the queried
+    // layer, of queriedCount polygons; home: each polygon's home thread, below homeCount.
+    JoinSchedule(const std::vector<std::vector<std::uint32_t>>& candidateIds,
+                 std::size_t queriedCount, const std::vector<std::uint8_t>& pairwise,
+                 std::vector<std::uint32_t> home, unsigned homeCount)
         : m_home(std::move(home)), m_ready(std::max(homeCount, 1U))
     {
-        const std::size_t n = candidates.size();
+        const std::size_t n = candidateIds.size();
         m_first.resize(n + 1);
         for (std::size_t i = 0; i < n; ++i)
         {
-            m_first[i + 1] = m_first[i] + candidates[i].size();
+            m_first[i + 1] = m_first[i] + candidateIds[i].size();
         }
         const std::size_t count = m_first[n];
         m_waiting.assign(count, 0);
         m_chainNext.assign(count, None);
         m_polygonOf.resize(count);
-        PolygonTable<std::size_t> lastOf;
+        // The last pair so far of each queried polygon's chain.
+        std::vector<std::size_t> lastOf(queriedCount, None);
         for (std::size_t i = 0; i < n; ++i)
         {
-            for (std::size_t j = 0; j < candidates[i].size(); ++j)
+            for (std::size_t j = 0; j < candidateIds[i].size(); ++j)
             {
                 const std::size_t p = m_first[i] + j;
                 m_polygonOf[p] = static_cast<std::uint32_t>(i);
@@ -759,17 +763,13 @@ public:
                 {
                     ++m_waiting[p];
                 }
-                std::size_t* last = lastOf.Find(candidates[i][j]);
-                if (last != nullptr)
+                std::size_t& last = lastOf[candidateIds[i][j]];
+                if (last != None)
                 {
-                    m_chainNext[*last] = p;
+                    m_chainNext[last] = p;
                     ++m_waiting[p];
-                    *last = p;
                 }
-                else
-                {
-                    lastOf[candidates[i][j]] = p;
-                }
+                last = p;
             }
         }
         m_pairwise = &pairwise;
@@ -1182,110 +1182,140 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                     const Progress& progress, unsigned threads, JoinKeep keep)
 {
     const std::size_t n = polygons.size();
+    const std::size_t queriedCount = queriedPolygons.size();
     std::vector<PolygonList> candidates(n);
+    // The position of each candidate in queriedPolygons, which stands for it from then on.
+    std::vector<std::vector<std::uint32_t>> candidateIds(n);
     std::vector<std::uint8_t> pairwise(n, 1);
     EdgeIndexes indexes(polygons);
+    FlatPolygonStore store; // before the pieces in it, which go first
+    std::vector<std::vector<FlatPolygon>> pieces(n);
     // The pairs count as the work once known, then the merge of each polygon.
-    OperationRun run(progress, static_cast<std::int64_t>(n + queriedPolygons.size()), threads);
+    OperationRun run(progress, static_cast<std::int64_t>(n + queriedCount), threads);
 
-    // Candidates, and every polygon prepared: chains of different polygons may read the same
-    // operand polygon at once (a layer joined with itself).
+    // The slots: each polygon of the enumerated layer with its common parts and its rest,
+    // ready once its pairs (and, with many candidates, the subtraction of their union) are
+    // done; then each queried polygon with what is left of it, ready at the end of its chain.
+    // The points each slot is expected to bring, and which queried polygons may be copied
+    // with nodes from a sorted run, are filled in by the threads that prepare the polygons:
+    // left uninitialised until then, their pages are first touched there rather than on the
+    // calling thread.
+    const std::size_t slotCount = n + queriedCount;
+    std::vector<std::uint64_t, Detail::UninitialisedAllocator<std::uint64_t>> expectedPoints(
+        slotCount);
+    std::vector<std::uint8_t, Detail::UninitialisedAllocator<std::uint8_t>> copiesThroughRun(
+        queriedCount);
+
+    // Every queried polygon prepared (chains of different polygons may read the same operand
+    // polygon at once), then every enumerated polygon with its candidates. A layer joined
+    // with itself has its polygons prepared with their candidates.
     const bool self = !polygons.empty() && polygons.front()->GetLayer() == &queried;
     const PolygonBlocks blocks(n, threads);
-    const PolygonBlocks queriedBlocks(queriedPolygons.size(), threads);
-    const auto findCandidates = [&](std::size_t block)
-    {
-        blocks.ForEachIn(block,
-                         [&](std::size_t i)
-                         {
-                             candidates[i] = Candidates(queried, *polygons[i]);
-                             const bool united = candidates[i].size() > PairwiseJoinLimit;
-                             if (united)
-                             {
-                                 pairwise[i] = 0;
-                                 indexes.SwitchOn(i);
-                             }
-                             Detail::PrepareForSharedReads(*polygons[i], united);
-                         });
-    };
+    const PolygonBlocks queriedBlocks(queriedCount, threads);
     const auto prepareQueried = [&](std::size_t block)
     {
-        queriedBlocks.ForEachIn(block, [&](std::size_t i)
-                                { Detail::PrepareForSharedReads(*queriedPolygons[i], false); });
+        queriedBlocks.ForEachIn(block,
+                                [&](std::size_t q)
+                                {
+                                    const Polygon& polygon = *queriedPolygons[q];
+                                    if (!self)
+                                    {
+                                        Detail::PrepareForSharedReads(polygon, false);
+                                    }
+                                    expectedPoints[n + q] =
+                                        static_cast<std::uint64_t>(polygon.GetNodeCount());
+                                    copiesThroughRun[q] =
+                                        keep.Queried && CopiesThroughRun(polygon, result) ? 1 : 0;
+                                });
     };
-    if (!run.Items(blocks.Count(), findCandidates) ||
-        (!self && !run.Items(queriedBlocks.Count(), prepareQueried)))
+    if (!run.Items(queriedBlocks.Count(), prepareQueried))
+    {
+        return false;
+    }
+    const PolygonPositions positions(queriedPolygons);
+    // Set when a candidate is not in queriedPolygons, which the index of a layer and the list
+    // of its committed polygons rule out: the one-thread join then does without positions.
+    std::atomic<bool> unlisted{false};
+    const auto findCandidates = [&](std::size_t block)
+    {
+        blocks.ForEachIn(
+            block,
+            [&](std::size_t i)
+            {
+                candidates[i] = Candidates(queried, *polygons[i]);
+                const std::size_t count = candidates[i].size();
+                candidateIds[i].resize(count);
+                auto points = static_cast<std::uint64_t>(polygons[i]->GetNodeCount());
+                for (std::size_t j = 0; j < count; ++j)
+                {
+                    const std::uint32_t id = positions.Find(candidates[i][j]);
+                    if (id == PolygonPositions::None)
+                    {
+                        unlisted.store(true, std::memory_order_relaxed);
+                        return;
+                    }
+                    candidateIds[i][j] = id;
+                    points += expectedPoints[n + id];
+                }
+                // At most the polygon's and its candidates' points, usually about that.
+                expectedPoints[i] = points;
+                const bool united = count > PairwiseJoinLimit;
+                if (united)
+                {
+                    pairwise[i] = 0;
+                    indexes.SwitchOn(i);
+                }
+                Detail::PrepareForSharedReads(*polygons[i], united);
+                pieces[i].resize(count);
+            });
+    };
+    if (!run.Items(blocks.Count(), findCandidates) || unlisted.load(std::memory_order_relaxed))
     {
         return false;
     }
 
-    JoinSchedule schedule(candidates, pairwise, HomesByStrips(polygons, threads), threads);
+    JoinSchedule schedule(candidateIds, queriedCount, pairwise, HomesByStrips(polygons, threads),
+                          threads);
     run.Counter.AddToTotal(static_cast<std::int64_t>(schedule.PairCount()));
-    FlatPolygonStore store; // before the pieces in it, which go first
-    std::vector<std::vector<FlatPolygon>> pieces(n);
-    // The slots: each polygon of the enumerated layer with its common parts and its rest,
-    // ready once its pairs (and, with many candidates, the subtraction of their union) are
-    // done; then each queried polygon with what is left of it, ready at the end of its chain.
-    const std::size_t slotCount = n + queriedPolygons.size();
     std::vector<std::uint32_t> pending(slotCount, 0);
     const auto states = std::make_unique<JoinPolygonState[]>(n);
     for (std::size_t i = 0; i < n; ++i)
     {
-        pieces[i].resize(candidates[i].size());
         states[i].PairsLeft.store(static_cast<std::uint32_t>(candidates[i].size()),
                                   std::memory_order_relaxed);
         pending[i] = candidates[i].empty() ? 0 : 1;
     }
-    // The slot that the last pair of each chain completes.
-    std::vector<std::size_t> chainEndSlot(schedule.PairCount(), JoinSchedule::None);
+    // The slot of the queried polygon whose chain ends with pair p; None when one follows.
+    const auto chainEndSlot = [&](std::size_t p)
     {
-        PolygonTable<std::size_t> slotOf;
-        for (std::size_t q = 0; q < queriedPolygons.size(); ++q)
+        return schedule.ChainNext(p) != JoinSchedule::None
+                   ? JoinSchedule::None
+                   : n + candidateIds[schedule.Polygon(p)][schedule.Candidate(p)];
+    };
+    for (std::size_t p = 0; p < schedule.PairCount(); ++p)
+    {
+        const std::size_t slot = chainEndSlot(p);
+        if (slot != JoinSchedule::None)
         {
-            slotOf[queriedPolygons[q]] = n + q;
-        }
-        for (std::size_t p = 0; p < schedule.PairCount(); ++p)
-        {
-            if (schedule.ChainNext(p) == JoinSchedule::None)
-            {
-                const std::size_t* slot =
-                    slotOf.Find(candidates[schedule.Polygon(p)][schedule.Candidate(p)]);
-                if (slot != nullptr)
-                {
-                    chainEndSlot[p] = *slot;
-                    pending[*slot] = 1;
-                }
-            }
+            pending[slot] = 1;
         }
     }
     // The queried polygons that no pair reaches pass whole. Their copies take their nodes from
     // their blocks' sorted runs too, which the threads prepare once the pairs are done (the
     // merge reaches them last): the merge looking up each of their points on its own was the
     // serial end of a join of a layer mostly outside the other.
-    std::vector<std::uint8_t> wholeThroughRun(queriedPolygons.size(), 0);
+    std::vector<std::uint8_t> wholeThroughRun(queriedCount, 0);
     std::vector<std::size_t> wholeSlots; // in slot order
-    if (keep.Queried)
+    for (std::size_t q = 0; q < queriedCount; ++q)
     {
-        for (std::size_t q = 0; q < queriedPolygons.size(); ++q)
+        if (pending[n + q] == 0 && copiesThroughRun[q] != 0)
         {
-            if (pending[n + q] == 0 && CopiesThroughRun(*queriedPolygons[q], result))
-            {
-                wholeThroughRun[q] = 1;
-                pending[n + q] = 1;
-                wholeSlots.push_back(n + q);
-            }
+            wholeThroughRun[q] = 1;
+            pending[n + q] = 1;
+            wholeSlots.push_back(n + q);
         }
     }
     std::atomic<std::size_t> nextWhole{0};
-    std::vector<std::uint64_t> expectedPoints(slotCount);
-    for (std::size_t i = 0; i < n; ++i)
-    {
-        expectedPoints[i] = ExpectedPoints(*polygons[i], candidates[i]);
-    }
-    for (std::size_t q = 0; q < queriedPolygons.size(); ++q)
-    {
-        expectedPoints[n + q] = static_cast<std::uint64_t>(queriedPolygons[q]->GetNodeCount());
-    }
     BlockRuns slots(pending, result.GetTopology()->GetNodeSet().GetGridStep(), expectedPoints);
     // Each pair's remainder of its candidate, handed on along the chain.
     std::vector<std::unique_ptr<Polygon>> remainders(schedule.PairCount());
@@ -1390,16 +1420,16 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         {
             remainders[next] = std::move(remainder);
         }
-        else if (chainEndSlot[p] != JoinSchedule::None)
+        else
         {
             // The candidate's final remainder.
+            const std::size_t slot = n + candidateIds[i][j];
             if (keep.Queried && remainder != nullptr)
             {
-                finalRemainders[chainEndSlot[p] - n] =
-                    FlatPolygon(*remainder, store, FlatWait::UntilTheEnd);
+                finalRemainders[slot - n] = FlatPolygon(*remainder, store, FlatWait::UntilTheEnd);
             }
             remainder.reset();
-            slots.Finish(chainEndSlot[p], collect);
+            slots.Finish(slot, collect);
         }
         if (states[i].PairsLeft.fetch_sub(1, std::memory_order_acq_rel) == 1)
         {
