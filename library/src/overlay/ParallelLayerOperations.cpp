@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -979,6 +980,64 @@ std::vector<std::uint32_t> HomesByStrips(const PolygonList& polygons, unsigned h
     return home;
 }
 
+// The order in which a join delivers the polygons it made in another order: the pieces of the
+// enumerated polygons in the order made, then those of the queried polygons by position. The
+// queried polygons come in two kinds, each made in position order.
+class DeliveryOrder
+{
+public:
+    enum Kind : std::uint32_t
+    {
+        Enumerated = 0,
+        ChainEnd = 1,
+        Whole = 2
+    };
+
+    // The polygons made since the last call, up to the made-th, are of the kind (and of the
+    // queried polygon at position q).
+    void Add(std::size_t made, Kind kind, std::uint32_t q = 0)
+    {
+        m_keys.resize(made, kind == Enumerated ? 0 : (std::uint64_t{q} << 2 | kind));
+    }
+
+    // The edit list positions of the polygons made (from first on) in delivery order.
+    std::vector<std::int32_t> Positions(std::int32_t first) const
+    {
+        std::vector<std::int32_t> positions;
+        positions.reserve(m_keys.size());
+        std::vector<std::int32_t> ends;
+        std::vector<std::int32_t> wholes;
+        for (std::size_t k = 0; k < m_keys.size(); ++k)
+        {
+            const auto position = first + static_cast<std::int32_t>(k);
+            switch (m_keys[k] & 3)
+            {
+            case Enumerated:
+                positions.push_back(position);
+                break;
+            case ChainEnd:
+                ends.push_back(position);
+                break;
+            default:
+                wholes.push_back(position);
+                break;
+            }
+        }
+        // Both in position order, and no queried polygon in both.
+        const auto before = [&](std::int32_t a, std::int32_t b)
+        {
+            return m_keys[static_cast<std::size_t>(a - first)] >> 2 <
+                   m_keys[static_cast<std::size_t>(b - first)] >> 2;
+        };
+        std::merge(ends.begin(), ends.end(), wholes.begin(), wholes.end(),
+                   std::back_inserter(positions), before);
+        return positions;
+    }
+
+private:
+    std::vector<std::uint64_t> m_keys; // of each polygon made: its kind and position
+};
+
 } // namespace
 
 std::size_t SetPieceBytesAhead(std::size_t bytes) noexcept
@@ -1193,13 +1252,10 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     // The pairs count as the work once known, then the merge of each polygon.
     OperationRun run(progress, static_cast<std::int64_t>(n + queriedCount), threads);
 
-    // The slots: each polygon of the enumerated layer with its common parts and its rest,
-    // ready once its pairs (and, with many candidates, the subtraction of their union) are
-    // done; then each queried polygon with what is left of it, ready at the end of its chain.
-    // The points each slot is expected to bring, and which queried polygons may be copied
-    // with nodes from a sorted run, are filled in by the threads that prepare the polygons:
-    // left uninitialised until then, their pages are first touched there rather than on the
-    // calling thread.
+    // The points each polygon's pieces are expected to bring, and which queried polygons may
+    // be copied with nodes from a sorted run, are filled in by the threads that prepare the
+    // polygons: left uninitialised until then, their pages are first touched there rather
+    // than on the calling thread.
     const std::size_t slotCount = n + queriedCount;
     std::vector<std::uint64_t, Detail::UninitialisedAllocator<std::uint64_t>> expectedPoints(
         slotCount);
@@ -1277,7 +1333,10 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     JoinSchedule schedule(candidateIds, queriedCount, pairwise, HomesByStrips(polygons, threads),
                           threads);
     run.Counter.AddToTotal(static_cast<std::int64_t>(schedule.PairCount()));
-    std::vector<std::uint32_t> pending(slotCount, 0);
+    // The slots merged in order: each polygon of the enumerated layer with its common parts
+    // and its rest, ready once its pairs (and, with many candidates, the subtraction of their
+    // union) are done.
+    std::vector<std::uint32_t> pending(n, 0);
     const auto states = std::make_unique<JoinPolygonState[]>(n);
     for (std::size_t i = 0; i < n; ++i)
     {
@@ -1285,78 +1344,103 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                                   std::memory_order_relaxed);
         pending[i] = candidates[i].empty() ? 0 : 1;
     }
-    // The slot of the queried polygon whose chain ends with pair p; None when one follows.
-    const auto chainEndSlot = [&](std::size_t p)
-    {
-        return schedule.ChainNext(p) != JoinSchedule::None
-                   ? JoinSchedule::None
-                   : n + candidateIds[schedule.Polygon(p)][schedule.Candidate(p)];
-    };
+    // The queried polygons, each with what is left of it, in two kinds merged apart: the ends
+    // of chains, whose remainders the chains' last pairs leave, and the polygons that no pair
+    // reaches, which pass whole. Each kind goes into the result in blocks in its own queried
+    // polygon order as soon as a block is ready, while the pairs run, with node lookups from
+    // sorted runs; at the end, the result layer's edit list is put in delivery order (the
+    // enumerated polygons' pieces, then the queried polygons' by position). Merged at their
+    // turn, after every enumerated polygon, they were the serial end of a join of a layer
+    // mostly outside the other. The copies of whole polygons are prepared ahead by the threads.
+    constexpr std::uint32_t notEnd = PolygonPositions::None;
+    std::vector<std::uint32_t> endOf(queriedCount, notEnd); // position in ends
     for (std::size_t p = 0; p < schedule.PairCount(); ++p)
     {
-        const std::size_t slot = chainEndSlot(p);
-        if (slot != JoinSchedule::None)
+        if (schedule.ChainNext(p) == JoinSchedule::None)
         {
-            pending[slot] = 1;
+            endOf[candidateIds[schedule.Polygon(p)][schedule.Candidate(p)]] = 0;
         }
     }
-    // The queried polygons that no pair reaches pass whole. Their copies take their nodes from
-    // their blocks' sorted runs too, which the threads prepare once the pairs are done (the
-    // merge reaches them last): the merge looking up each of their points on its own was the
-    // serial end of a join of a layer mostly outside the other.
-    std::vector<std::uint8_t> wholeThroughRun(queriedCount, 0);
-    std::vector<std::size_t> wholeSlots; // in slot order
+    std::vector<std::uint32_t> ends;   // queried polygons by position, in order
+    std::vector<std::uint32_t> wholes; // likewise
+    std::vector<std::uint64_t> endPoints;
+    std::vector<std::uint64_t> wholePoints;
     for (std::size_t q = 0; q < queriedCount; ++q)
     {
-        if (pending[n + q] == 0 && copiesThroughRun[q] != 0)
+        const auto position = static_cast<std::uint32_t>(q);
+        if (endOf[q] != notEnd)
         {
-            wholeThroughRun[q] = 1;
-            pending[n + q] = 1;
-            wholeSlots.push_back(n + q);
+            endOf[q] = static_cast<std::uint32_t>(ends.size());
+            ends.push_back(position);
+            endPoints.push_back(expectedPoints[n + q]);
+        }
+        else
+        {
+            wholes.push_back(position);
+            wholePoints.push_back(copiesThroughRun[q] != 0 ? expectedPoints[n + q] : 0);
         }
     }
-    std::atomic<std::size_t> nextWhole{0};
-    BlockRuns slots(pending, result.GetTopology()->GetNodeSet().GetGridStep(), expectedPoints);
+    const double gridStep = result.GetTopology()->GetNodeSet().GetGridStep();
+    BlockRuns slots(pending, gridStep, std::span<const std::uint64_t>(expectedPoints.data(), n));
+    BlockRuns endBlocks(std::vector<std::uint32_t>(ends.size(), 1), gridStep, endPoints);
+    BlockRuns wholeBlocks(std::vector<std::uint32_t>(wholes.size(), 1), gridStep, wholePoints);
+    // The next whole block to prepare; while pairs are left, a thread prepares one only while
+    // fewer than wholeBlocksAhead are ready and not merged (each waits with its run).
+    std::atomic<std::size_t> nextWholeBlock{0};
+    const std::size_t wholeBlocksAhead = 2 * static_cast<std::size_t>(threads);
     // Each pair's remainder of its candidate, handed on along the chain.
     std::vector<std::unique_ptr<Polygon>> remainders(schedule.PairCount());
-    // What the merge takes: each enumerated polygon's final rest, each queried polygon's final
+    // What the merge takes: each enumerated polygon's final rest, each chain end's final
     // remainder.
     std::vector<FlatRest> finalRests(n);
-    std::vector<FlatRest> finalRemainders(queriedPolygons.size());
+    std::vector<FlatRest> finalRemainders(ends.size());
+    const auto append = [](const FlatPolygon& piece, std::vector<Point>& points)
+    { points.insert(points.end(), piece.Points().begin(), piece.Points().end()); };
     // The points of a slot's flat pieces in the order the merge adds them.
-    const auto collect = [&](std::size_t slot, std::vector<Point>& points)
+    const auto collect = [&](std::size_t i, std::vector<Point>& points)
     {
-        const auto append = [&points](const FlatPolygon& piece)
-        { points.insert(points.end(), piece.Points().begin(), piece.Points().end()); };
-        if (slot < n)
+        for (const FlatPolygon& piece : pieces[i])
         {
-            for (const FlatPolygon& piece : pieces[slot])
-            {
-                append(piece);
-            }
-            if (finalRests[slot].has_value())
-            {
-                append(*finalRests[slot]);
-            }
+            append(piece, points);
         }
-        else if (finalRemainders[slot - n].has_value())
+        if (finalRests[i].has_value())
         {
-            append(*finalRemainders[slot - n]);
-        }
-        else if (wholeThroughRun[slot - n] != 0)
-        {
-            AppendPoints(*queriedPolygons[slot - n], points);
+            append(*finalRests[i], points);
         }
     };
-    // Completes the slot of the next whole queried polygon; false once none is left.
-    const auto finishWhole = [&]
+    const auto collectEnd = [&](std::size_t e, std::vector<Point>& points)
     {
-        const std::size_t k = nextWhole.fetch_add(1, std::memory_order_relaxed);
-        if (k >= wholeSlots.size())
+        if (finalRemainders[e].has_value())
         {
-            return false;
+            append(*finalRemainders[e], points);
         }
-        slots.Finish(wholeSlots[k], collect);
+    };
+    const auto collectWhole = [&](std::size_t w, std::vector<Point>& points)
+    {
+        if (copiesThroughRun[wholes[w]] != 0)
+        {
+            AppendPoints(*queriedPolygons[wholes[w]], points);
+        }
+    };
+    // Prepares the next whole block; false when none is left or, with bounded, when enough
+    // wait for the merge.
+    const auto prepareWholes = [&](bool bounded)
+    {
+        std::size_t block = nextWholeBlock.load(std::memory_order_relaxed);
+        do
+        {
+            if (block >= wholeBlocks.BlockCount() ||
+                (bounded && block >= wholeBlocks.HeadBlock() + wholeBlocksAhead))
+            {
+                return false;
+            }
+        } while (
+            !nextWholeBlock.compare_exchange_weak(block, block + 1, std::memory_order_relaxed));
+        for (std::size_t w = wholeBlocks.FirstSlot(block); w < wholeBlocks.FirstSlot(block + 1);
+             ++w)
+        {
+            wholeBlocks.Finish(w, collectWhole);
+        }
         return true;
     };
 
@@ -1423,13 +1507,13 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         else
         {
             // The candidate's final remainder.
-            const std::size_t slot = n + candidateIds[i][j];
+            const std::uint32_t e = endOf[candidateIds[i][j]];
             if (keep.Queried && remainder != nullptr)
             {
-                finalRemainders[slot - n] = FlatPolygon(*remainder, store, FlatWait::UntilTheEnd);
+                finalRemainders[e] = FlatPolygon(*remainder, store, FlatWait::UntilTheEnd);
             }
             remainder.reset();
-            slots.Finish(slot, collect);
+            endBlocks.Finish(e, collectEnd);
         }
         if (states[i].PairsLeft.fetch_sub(1, std::memory_order_acq_rel) == 1)
         {
@@ -1447,12 +1531,13 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             {
                 while (p != JoinSchedule::None)
                 {
+                    prepareWholes(true);
                     runPair(p);
                     run.Done.fetch_add(1, std::memory_order_relaxed);
                     p = schedule.Done(p, home);
                 }
             }
-            while (!schedule.Stopped() && finishWhole())
+            while (!schedule.Stopped() && prepareWholes(false))
             {
             }
         }
@@ -1486,7 +1571,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             }
             try
             {
-                return !schedule.Stopped() && finishWhole();
+                return !schedule.Stopped() && prepareWholes(false);
             }
             catch (...)
             {
@@ -1520,63 +1605,77 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         return callerFailure == nullptr;
     };
 
-    // The merge: each polygon's common parts and rest, then the candidates' remainders.
+    // The merge: each polygon's common parts and rest in order, the queried polygons' blocks
+    // when ready.
     MergedPieces merged(result);
-    const auto mergeSlot = [&](std::size_t slot)
+    const std::int32_t firstAdded = result.GetEditingCount();
+    DeliveryOrder order;
+    const auto mergeSlot = [&](std::size_t i)
     {
-        if (slot < n)
+        if (keep.Common)
         {
-            const std::size_t i = slot;
-            if (keep.Common)
-            {
-                MergeCommonParts(merged, recordParents, polygons[i], candidates[i], pieces[i]);
-            }
-            if (keep.Enumerated)
-            {
-                MergeRest(merged, recordParents, polygons[i], finalRests[i]);
-            }
-            finalRests[i].reset();
-            pieces[i].clear();
+            MergeCommonParts(merged, recordParents, polygons[i], candidates[i], pieces[i]);
         }
-        else
+        if (keep.Enumerated)
         {
-            const std::size_t q = slot - n;
-            if (wholeThroughRun[q] != 0)
-            {
-                merged.AddFromRun(*queriedPolygons[q], recordParents, {queriedPolygons[q]});
-            }
-            else if (keep.Queried)
-            {
-                MergeRest(merged, recordParents, queriedPolygons[q], finalRemainders[q]);
-            }
-            finalRemainders[q].reset();
+            MergeRest(merged, recordParents, polygons[i], finalRests[i]);
         }
+        order.Add(merged.Added().size(), DeliveryOrder::Enumerated);
+        finalRests[i].reset();
+        pieces[i].clear();
+        run.Counter.Step();
+    };
+    const auto mergeEnd = [&](std::size_t e)
+    {
+        const std::uint32_t q = ends[e];
+        if (keep.Queried)
+        {
+            MergeRest(merged, recordParents, queriedPolygons[q], finalRemainders[e]);
+        }
+        order.Add(merged.Added().size(), DeliveryOrder::ChainEnd, q);
+        finalRemainders[e].reset();
+        run.Counter.Step();
+    };
+    const auto mergeWhole = [&](std::size_t w)
+    {
+        const std::uint32_t q = wholes[w];
+        if (copiesThroughRun[q] != 0)
+        {
+            merged.AddFromRun(*queriedPolygons[q], recordParents, {queriedPolygons[q]});
+        }
+        else if (keep.Queried)
+        {
+            MergeRest(merged, recordParents, queriedPolygons[q], FlatRest());
+        }
+        order.Add(merged.Added().size(), DeliveryOrder::Whole, q);
         run.Counter.Step();
     };
     // Only the pairs that the first unmerged block waits for start while far ahead of the
     // merge: those of its polygons and of earlier ones (a chain runs in polygon order); once
-    // the merge has reached the queried polygons' remainders, it waits for every pair.
-    const std::size_t firstQueriedBlock =
-        queriedPolygons.empty() ? slots.BlockCount() : slots.BlockOf(n);
+    // the merge has taken every enumerated polygon, it waits for every pair.
     schedule.HoldBack(
         [&](std::size_t p)
         {
             const std::size_t head = slots.HeadBlock();
-            return !FarAhead(store) || head >= firstQueriedBlock ||
+            return !FarAhead(store) || head >= slots.BlockCount() ||
                    slots.BlockOf(schedule.Polygon(p)) <= head;
         });
     run.EndPreparing();
     run.OnStop([&] { schedule.Stop(); });
     const unsigned workers = threads - 1;
     if (!run.Items(workers, workers, work,
-                   [&] {
+                   [&]
+                   {
                        return callerFailure == nullptr &&
-                              (slots.MergeReady(merged, mergeSlot) || callerWork());
+                              (slots.MergeReady(merged, mergeSlot) ||
+                               endBlocks.MergeReady(merged, mergeEnd) ||
+                               wholeBlocks.MergeReady(merged, mergeWhole) || callerWork());
                    }) ||
         callerFailure != nullptr)
     {
         return false;
     }
+    result.ReorderEditing(firstAdded, order.Positions(firstAdded));
     run.EndWork();
     merged.Keep();
     return true;

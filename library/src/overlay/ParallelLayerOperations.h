@@ -5,7 +5,8 @@
 // arrays of points in a slot of their own; the calling thread meanwhile adds the pieces of the
 // slots that are complete to the result layer, in the order the single-thread operation creates them, so the result is the same
 // polygons, nodes, parents and order whatever the thread count, and the merge overlaps the
-// work instead of following it.
+// work instead of following it. A join makes the pieces of the other layer's polygons ahead of
+// that order while the work runs, and puts the result layer's edit list in it at the end.
 //
 // Each returns false, with the pieces it merged taken out of the result layer again, when a
 // worker failed: the caller then runs the single-thread operation, which fails the same way
