@@ -1715,33 +1715,42 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     const PolygonList others = PolygonsOf(b);
     OperationRun run(progress, static_cast<std::int64_t>(2 * n), threads);
 
-    // Every polygon of B may be read by several workers at once.
+    // Every polygon of B may be read by several workers at once. The points of A's polygons
+    // are counted on the threads too (left uninitialised until then, the array's pages are
+    // first touched there).
     const PolygonBlocks otherBlocks(others.size(), threads);
+    const PolygonBlocks ownBlocks(n, threads);
+    std::vector<std::uint64_t, Detail::UninitialisedAllocator<std::uint64_t>> points(n);
     const auto prepare = [&](std::size_t block)
     {
-        otherBlocks.ForEachIn(block, [&](std::size_t i)
-                              { Detail::PrepareForSharedReads(*others[i], false); });
+        if (block < otherBlocks.Count())
+        {
+            otherBlocks.ForEachIn(block, [&](std::size_t i)
+                                  { Detail::PrepareForSharedReads(*others[i], false); });
+        }
+        if (block < ownBlocks.Count())
+        {
+            ownBlocks.ForEachIn(
+                block, [&](std::size_t i)
+                { points[i] = static_cast<std::uint64_t>(polygons[i]->GetNodeCount()); });
+        }
     };
-    if (!run.Items(otherBlocks.Count(), prepare))
+    if (!run.Items(std::max(otherBlocks.Count(), ownBlocks.Count()), prepare))
     {
         return false;
     }
 
-    // What is left of each polygon; nullopt where the polygon is its own rest. A block of
-    // polygons is one slot of the merge.
     FlatPolygonStore store; // before the rests in it, which go first
-    std::vector<FlatRest> rests(n);
     // Blocks of large polygons are shorter: a block's rests wait for the whole block, and
     // with no sorted run to fill, a short block costs nothing.
     constexpr std::uint64_t pointsPerBlock = 8192;
-    std::vector<std::uint64_t> points(n);
-    for (std::size_t i = 0; i < n; ++i)
-    {
-        points[i] = static_cast<std::uint64_t>(polygons[i]->GetNodeCount());
-    }
     const std::vector<std::size_t> first =
         BlockStarts(n, points, PolygonBlocks(n, threads).Size(), pointsPerBlock);
     const std::size_t blockCount = first.size() - 1;
+    // What is left of each polygon, by block; nullopt where the polygon is its own rest. Each
+    // block's item makes its block's room, which the merge frees after the block: room for
+    // every polygon at once, made on the calling thread, was a serial part of the subtraction.
+    std::vector<std::vector<FlatRest>> blockRests(blockCount);
     const auto inBlock = [&first](std::size_t block, const auto& each)
     {
         for (std::size_t i = first[block]; i < first[block + 1]; ++i)
@@ -1756,6 +1765,11 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     // as before, without a run's room waiting beside them.
     BlockRuns slots(first, std::vector<std::uint32_t>(n, 1),
                     result.GetTopology()->GetNodeSet().GetGridStep());
+    const auto restOf = [&](std::size_t i) -> FlatRest&
+    {
+        const std::size_t block = slots.BlockOf(i);
+        return blockRests[block][i - first[block]];
+    };
     // Blocks with a large polygon run one at a time: the working room of its overlay and the
     // rest it leaves grow with it, and two at once, beside the merge of an earlier large rest,
     // make the operation's peak. A large block starts once every earlier one has ended, which
@@ -1777,9 +1791,9 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
         {
             return;
         }
-        if (rests[i].has_value())
+        if (const FlatRest& rest = restOf(i); rest.has_value())
         {
-            collected.insert(collected.end(), rests[i]->Points().begin(), rests[i]->Points().end());
+            collected.insert(collected.end(), rest->Points().begin(), rest->Points().end());
         }
         else if (CopiesThroughRun(*polygons[i], result))
         {
@@ -1791,6 +1805,7 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     const auto substract = [&](std::size_t block)
     {
         const LargeBlockEnd end{isLarge(block) ? &largeEnded : nullptr};
+        blockRests[block].resize(first[block + 1] - first[block]);
         inBlock(block,
                 [&](std::size_t i)
                 {
@@ -1802,7 +1817,7 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
                             : SubstractOneByOne(polygon, candidates);
                     if (rest != nullptr)
                     {
-                        rests[i] = FlatPolygon(*rest, store);
+                        restOf(i) = FlatPolygon(*rest, store);
                     }
                     slots.Finish(i, collect);
                 });
@@ -1822,9 +1837,13 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
                                     }
                                     else
                                     {
-                                        MergeRest(merged, recordParents, polygons[i], rests[i]);
+                                        MergeRest(merged, recordParents, polygons[i], restOf(i));
                                     }
-                                    rests[i].reset();
+                                    restOf(i).reset();
+                                    if (i + 1 == first[slots.BlockOf(i) + 1])
+                                    {
+                                        blockRests[slots.BlockOf(i)] = std::vector<FlatRest>();
+                                    }
                                     run.Counter.Step();
                                 });
     };
