@@ -702,6 +702,10 @@ std::uint64_t ExpectedPoints(const Polygon& polygon, const PolygonList& candidat
 
 std::atomic<std::size_t> g_pieceBytesAhead{DefaultPieceBytesAhead};
 
+// The points of the copies of whole polygons that a join prepares ahead of the merge, at most
+// (more only for a single block): some 200 blocks of small polygons, 2 MB or so of runs.
+constexpr std::uint64_t WholePointsAhead = std::uint64_t{1} << 16;
+
 // Whether the flat pieces waiting for the merge take so much room that only the work the
 // first unmerged block waits for may start.
 bool FarAhead(const FlatPolygonStore& store)
@@ -1384,10 +1388,12 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     BlockRuns slots(pending, gridStep, std::span<const std::uint64_t>(expectedPoints.data(), n));
     BlockRuns endBlocks(std::vector<std::uint32_t>(ends.size(), 1), gridStep, endPoints);
     BlockRuns wholeBlocks(std::vector<std::uint32_t>(wholes.size(), 1), gridStep, wholePoints);
-    // The next whole block to prepare; while pairs are left, a thread prepares one only while
-    // fewer than wholeBlocksAhead are ready and not merged (each waits with its run).
+    // The next whole block to prepare, and the points of those prepared and not merged yet:
+    // while pairs are left, a thread prepares one only while fewer than WholePointsAhead wait
+    // (each block with its run). The merge takes them only when no other slot is ready, so
+    // that a bound of a few blocks (of small polygons) left most of them for after the pairs.
     std::atomic<std::size_t> nextWholeBlock{0};
-    const std::size_t wholeBlocksAhead = 2 * static_cast<std::size_t>(threads);
+    std::atomic<std::uint64_t> wholePointsAhead{0};
     // Each pair's remainder of its candidate, handed on along the chain.
     std::vector<std::unique_ptr<Polygon>> remainders(schedule.PairCount());
     // What the merge takes: each enumerated polygon's final rest, each chain end's final
@@ -1430,12 +1436,19 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         do
         {
             if (block >= wholeBlocks.BlockCount() ||
-                (bounded && block >= wholeBlocks.HeadBlock() + wholeBlocksAhead))
+                (bounded && wholePointsAhead.load(std::memory_order_relaxed) >= WholePointsAhead))
             {
                 return false;
             }
         } while (
             !nextWholeBlock.compare_exchange_weak(block, block + 1, std::memory_order_relaxed));
+        std::uint64_t points = 0;
+        for (std::size_t w = wholeBlocks.FirstSlot(block); w < wholeBlocks.FirstSlot(block + 1);
+             ++w)
+        {
+            points += wholePoints[w];
+        }
+        wholePointsAhead.fetch_add(points, std::memory_order_relaxed);
         for (std::size_t w = wholeBlocks.FirstSlot(block); w < wholeBlocks.FirstSlot(block + 1);
              ++w)
         {
@@ -1648,6 +1661,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             MergeRest(merged, recordParents, queriedPolygons[q], FlatRest());
         }
         order.Add(merged.Added().size(), DeliveryOrder::Whole, q);
+        wholePointsAhead.fetch_sub(wholePoints[w], std::memory_order_relaxed);
         run.Counter.Step();
     };
     // Only the pairs that the first unmerged block waits for start while far ahead of the

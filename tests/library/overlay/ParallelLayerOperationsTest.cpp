@@ -244,8 +244,8 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
 TEST_F(ParallelLayerOperationsTest,
        AQueriedLayerMostlyOutsideKeepsItsOrderAndLeavesNothingWhenStopped)
 {
-    // Many more cells outside the discs than in blocks of whole copies ahead of the merge,
-    // between cells whose remainders end the discs' chains.
+    // Cells outside the discs, copied ahead of the merge in many blocks, between cells whose
+    // remainders end the discs' chains.
     PolygonLayer& discs = MakeLayer(
         {Disc(8.0, 9.0, 4.0, 300), Disc(27.0, 22.0, 5.0, 400), Disc(30.0, 6.0, 2.5, 200)}, true);
     PolygonLayer& cells = MakeLayer(JitteredGrid(40, 1.0, 0.0, 5));
