@@ -1369,6 +1369,15 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     std::vector<std::uint32_t> wholes; // likewise
     std::vector<std::uint64_t> endPoints;
     std::vector<std::uint64_t> wholePoints;
+    // Room for every polygon in each, which only the pages written take: no growth steps.
+    for (auto* list : {&ends, &wholes})
+    {
+        list->reserve(queriedCount);
+    }
+    for (auto* list : {&endPoints, &wholePoints})
+    {
+        list->reserve(queriedCount);
+    }
     for (std::size_t q = 0; q < queriedCount; ++q)
     {
         const auto position = static_cast<std::uint32_t>(q);
