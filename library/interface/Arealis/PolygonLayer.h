@@ -43,6 +43,11 @@ public:
     // Room in the edit list for count more polygons: a caller about to add many saves the
     // list's many small growth steps (each a copy of the whole list).
     void ReserveEditing(std::int32_t count);
+    // Reorders the end of the edit list in one pass: the polygon at position order[k] moves to
+    // position first + k. order names each position from first to the end of the list once;
+    // otherwise nothing changes and ArgumentException is thrown. An operation that makes its
+    // polygons in another order than the one it delivers them in puts them in place with it.
+    void ReorderEditing(std::int32_t first, std::span<const std::int32_t> order);
     // A copy of pSource (any layer, topology or a free polygon) whose nodes are this layer's
     // topology nodes; in the edit list.
     Polygon* AddPolygon(const Polygon* pSource);

@@ -3,8 +3,8 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
-#include "overlay/ParallelLayerOperations.h"
-#include "overlay/UnionTree.h"
+#include "model/PolygonSharedReads.h"
+#include "support/ParallelWork.h"
 
 #include <algorithm>
 #include <functional>
@@ -36,7 +36,7 @@ void PrepareForTests(const Polygon& polygon)
     {
         indexed = indexed || rings.Current()->HasFlag(Ring::Flags::UseSpatialIndex);
     }
-    LayerOperations::PrepareForSharedReads(polygon, indexed);
+    PrepareForSharedReads(polygon, indexed);
 }
 
 bool ByAddress(const Polygon* pA, const Polygon* pB)
@@ -112,17 +112,16 @@ void OverlapTestsAhead::Run(unsigned threads) noexcept
     {
         m_apart.assign(count, 0);
         m_stops.assign(count, Stop{});
-        LayerOperations::RunItems((count + BlockSize - 1) / BlockSize, threads,
-                                  [this, count](std::size_t block)
-                                  {
-                                      const std::size_t end =
-                                          std::min(count, (block + 1) * BlockSize);
-                                      for (std::size_t k = block * BlockSize; k < end; ++k)
-                                      {
-                                          Test(k);
-                                      }
-                                  },
-                                  {});
+        Parallel::RunItems((count + BlockSize - 1) / BlockSize, threads,
+                           [this, count](std::size_t block)
+                           {
+                               const std::size_t end = std::min(count, (block + 1) * BlockSize);
+                               for (std::size_t k = block * BlockSize; k < end; ++k)
+                               {
+                                   Test(k);
+                               }
+                           },
+                           {});
     }
     catch (...)
     {

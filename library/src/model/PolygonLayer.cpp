@@ -59,6 +59,8 @@ constexpr int OperandNullLine = 530;
 constexpr int SetParentsNullLine = 560;
 constexpr int SetParentsForeignLine = 562;
 constexpr int SetParentsParentLine = 565;
+constexpr int ReorderRangeLine = 610;
+constexpr int ReorderOrderLine = 614;
 
 using EditListArray = Collections::Array<Polygon*, 10>;
 using ParentsMap = Collections::Map<Polygon*, Collections::PlainArray<Polygon*>>;
@@ -1077,6 +1079,50 @@ void PolygonLayer::ReserveEditing(std::int32_t count)
     const std::int64_t wanted = std::int64_t{m_state->EditList.Count()} + std::max(count, 0);
     constexpr std::int64_t limit = std::numeric_limits<std::int32_t>::max();
     m_state->EditList.Reserve(static_cast<std::int32_t>(std::min(wanted, limit)));
+}
+
+void PolygonLayer::ReorderEditing(std::int32_t first, std::span<const std::int32_t> order)
+{
+    EditListArray& list = m_state->EditList;
+    const std::int32_t count = list.Count();
+    if (first < 0 || first > count || order.size() != static_cast<std::size_t>(count - first))
+    {
+        ThrowArgument(Exceptions::Messages::ArgumentOutOfRange, ReorderRangeLine);
+    }
+    // Checked whole before anything moves; then the same marks tell the cycles of the
+    // permutation done, which move the polygons in place.
+    std::vector<bool> marked(order.size(), false);
+    for (const std::int32_t from : order)
+    {
+        if (from < first || from >= count || marked[static_cast<std::size_t>(from - first)])
+        {
+            ThrowArgument(Exceptions::Messages::InvalidArgument, ReorderOrderLine);
+        }
+        marked[static_cast<std::size_t>(from - first)] = true;
+    }
+    for (std::size_t start = 0; start < order.size(); ++start)
+    {
+        if (!marked[start])
+        {
+            continue;
+        }
+        // Position first + k takes the polygon of position order[k], the cycle's next one.
+        Polygon* const displaced = list[first + static_cast<std::int32_t>(start)];
+        std::size_t k = start;
+        for (;;)
+        {
+            marked[k] = false;
+            const auto from = static_cast<std::size_t>(order[k] - first);
+            if (from == start)
+            {
+                list[first + static_cast<std::int32_t>(k)] = displaced;
+                break;
+            }
+            list[first + static_cast<std::int32_t>(k)] =
+                list[first + static_cast<std::int32_t>(from)];
+            k = from;
+        }
+    }
 }
 
 } // namespace Arealis

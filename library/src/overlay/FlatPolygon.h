@@ -23,9 +23,9 @@ namespace LayerOperations
 class FlatPolygonStore;
 struct FlatPolygonChunk;
 
-// How long a flat polygon waits for the merge. Those that wait for its end (a join's
-// remainders, merged after every other piece) fill chunks of their own, so that they keep no
-// chunk of the others in use, and their room is counted apart.
+// How long a flat polygon waits for the merge. Those that may wait until its end (a join's
+// remainders, merged once every remainder of their block is made) fill chunks of their own,
+// so that they keep no chunk of the others in use, and their room is counted apart.
 enum class FlatWait : std::uint8_t
 {
     Short,

@@ -285,14 +285,27 @@ std::unique_ptr<Polygon> SubstractOneByOne(Polygon& polygon, const PolygonList& 
 
 PolygonList PolygonsOf(const PolygonLayer& layer)
 {
+    PolygonList list;
+    list.reserve(static_cast<std::size_t>(layer.GetCommittedCount()));
+    // Without polygons being edited, the index holds them all, in the order the layer's
+    // enumerator lists them: taken straight from there, the list costs neither the
+    // enumerator's snapshot of the index nor a look at every polygon record, on the calling
+    // thread of every layer operation.
+    if (layer.GetEditingCount() == 0)
+    {
+        const auto committed = layer.GetIndex().GetEnumerator();
+        while (committed->MoveNext())
+        {
+            list.push_back(committed->Current());
+        }
+        return list;
+    }
     PolygonEnumerator polygons = layer.GetPolygons();
     if (polygons.IsEmpty())
     {
         throw Exceptions::InvalidOperationException(Exceptions::Messages::UninitializedEnumerator,
                                                     Exceptions::MakeLocation(Unit, __LINE__));
     }
-    PolygonList list;
-    list.reserve(static_cast<std::size_t>(layer.GetCommittedCount()));
     while (polygons.MoveNext())
     {
         if (!polygons.Current()->IsEditing())

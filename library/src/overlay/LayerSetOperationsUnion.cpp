@@ -4,6 +4,7 @@
 #include "Arealis/PolygonsSet.h"
 #include "Arealis/Rectangle.h"
 #include "Arealis/Topology.h"
+#include "model/PolygonSharedReads.h"
 #include "overlay/LayerSetOperations.h"
 #include "overlay/ParallelLayerOperations.h"
 #include "overlay/UnionTree.h"
@@ -122,7 +123,7 @@ void TestInBlocks(std::size_t count, unsigned threads, ProgressCounter& counter,
 {
     std::atomic<std::int64_t> done{0};
     std::int64_t reported = 0;
-    RunItems(
+    Parallel::RunItems(
         BlockCount(count), threads,
         [&](std::size_t block)
         {
@@ -174,21 +175,22 @@ void LinkListed(const Numbering& numbering, const PolygonsSet* pStart, const Pol
     const std::size_t count = numbering.Count() - first;
     std::vector<std::vector<Id>> candidates(count);
     // Single polygons per item: the listed layer may be a few large polygons.
-    RunItems(count, threads,
-             [&](std::size_t i)
-             {
-                 const auto id = static_cast<Id>(first + i);
-                 if (pStart != nullptr)
-                 {
-                     candidates[i] = CandidatesIn(*pStart, numbering, id, 0);
-                 }
-                 if (pListed != nullptr)
-                 {
-                     const std::vector<Id> more = CandidatesIn(*pListed, numbering, id, id + 1);
-                     candidates[i].insert(candidates[i].end(), more.begin(), more.end());
-                 }
-             },
-             {});
+    Parallel::RunItems(count, threads,
+                       [&](std::size_t i)
+                       {
+                           const auto id = static_cast<Id>(first + i);
+                           if (pStart != nullptr)
+                           {
+                               candidates[i] = CandidatesIn(*pStart, numbering, id, 0);
+                           }
+                           if (pListed != nullptr)
+                           {
+                               const std::vector<Id> more =
+                                   CandidatesIn(*pListed, numbering, id, id + 1);
+                               candidates[i].insert(candidates[i].end(), more.begin(), more.end());
+                           }
+                       },
+                       {});
     std::vector<std::pair<Id, Id>> pairs;
     std::vector<std::unique_ptr<EdgeIndexScope>> indexed;
     PolygonList toIndex;
@@ -207,8 +209,9 @@ void LinkListed(const Numbering& numbering, const PolygonsSet* pStart, const Pol
     }
     // The indexes are built on the threads, one polygon per item: those of a few large polygons
     // were a serial part of the union.
-    RunItems(toIndex.size(), threads,
-             [&](std::size_t k) { PrepareForSharedReads(*toIndex[k], true); }, {});
+    Parallel::RunItems(toIndex.size(), threads,
+                       [&](std::size_t k) { Detail::PrepareForSharedReads(*toIndex[k], true); },
+                       {});
     counter.AddToTotal(static_cast<std::int64_t>(pairs.size()) -
                        static_cast<std::int64_t>(count));
     SharedComponents shared(components);
@@ -379,16 +382,16 @@ Components LinkOverlapping(const Numbering& numbering, const PolygonLayer& large
                            const PolygonLayer& smaller, unsigned threads, ProgressCounter& counter)
 {
     const std::size_t count = numbering.Count();
-    RunItems(BlockCount(count), threads,
-             [&](std::size_t block)
-             {
-                 const std::size_t end = std::min(count, (block + 1) * BlockSize);
-                 for (std::size_t id = block * BlockSize; id < end; ++id)
-                 {
-                     PrepareForSharedReads(numbering[static_cast<Id>(id)], false);
-                 }
-             },
-             {});
+    Parallel::RunItems(BlockCount(count), threads,
+                       [&](std::size_t block)
+                       {
+                           const std::size_t end = std::min(count, (block + 1) * BlockSize);
+                           for (std::size_t id = block * BlockSize; id < end; ++id)
+                           {
+                               Detail::PrepareForSharedReads(numbering[static_cast<Id>(id)], false);
+                           }
+                       },
+                       {});
     const bool self = &larger == &smaller;
     Components components(count);
     LinkListed(numbering, self ? nullptr : &larger.GetIndex(),

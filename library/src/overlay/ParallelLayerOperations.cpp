@@ -8,9 +8,12 @@
 #include "Arealis/Ring.h"
 #include "Arealis/SortedPointRun.h"
 #include "Arealis/Topology.h"
+#include "model/PolygonSharedReads.h"
 #include "overlay/FlatPolygon.h"
+#include "overlay/PolygonPositions.h"
 #include "overlay/UnionTree.h"
 #include "support/ParallelWork.h"
+#include "support/UninitialisedAllocator.h"
 
 #include <algorithm>
 #include <atomic>
@@ -20,6 +23,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -80,7 +84,7 @@ private:
 // The first of each block of consecutive entries, and the entry count at the end: a block
 // ends after maxEntries entries, or once the points its entries are expected to bring reach
 // maxPoints (no points given: blocks of maxEntries).
-std::vector<std::size_t> BlockStarts(std::size_t count, const std::vector<std::uint64_t>& points,
+std::vector<std::size_t> BlockStarts(std::size_t count, std::span<const std::uint64_t> points,
                                      std::size_t maxEntries, std::uint64_t maxPoints)
 {
     std::vector<std::size_t> first{0};
@@ -278,7 +282,7 @@ public:
     // pending: the items each slot waits for; gridStep: that of the result's node set;
     // points: the points each slot is expected to bring (none given: blocks of SlotsPerBlock).
     BlockRuns(const std::vector<std::uint32_t>& pending, double gridStep,
-              const std::vector<std::uint64_t>& points = {})
+              std::span<const std::uint64_t> points = {})
         : m_firstSlot(BlockStarts(pending.size(), points, SlotsPerBlock, PointsPerBlock)),
           m_blockOf(BlockOfSlots(m_firstSlot)), m_slots(BlockPending(pending, m_blockOf)),
           m_runs(m_firstSlot.size() - 1), m_gridStep(gridStep)
@@ -698,6 +702,10 @@ std::uint64_t ExpectedPoints(const Polygon& polygon, const PolygonList& candidat
 
 std::atomic<std::size_t> g_pieceBytesAhead{DefaultPieceBytesAhead};
 
+// The points of the copies of whole polygons that a join prepares ahead of the merge, at most
+// (more only for a single block): some 200 blocks of small polygons, 2 MB or so of runs.
+constexpr std::uint64_t WholePointsAhead = std::uint64_t{1} << 16;
+
 // Whether the flat pieces waiting for the merge take so much room that only the work the
 // first unmerged block waits for may start.
 bool FarAhead(const FlatPolygonStore& store)
@@ -731,26 +739,28 @@ struct alignas(64) JoinPolygonState
 class JoinSchedule
 {
 public:
-    // home: each polygon's home thread, below homeCount.
-    JoinSchedule(const std::vector<PolygonList>& candidates,
-                 const std::vector<std::uint8_t>& pairwise, std::vector<std::uint32_t> home,
-                 unsigned homeCount)
+    // candidateIds: the positions of each polygon's candidates in the list of the queried
+    // layer, of queriedCount polygons; home: each polygon's home thread, below homeCount.
+    JoinSchedule(const std::vector<std::vector<std::uint32_t>>& candidateIds,
+                 std::size_t queriedCount, const std::vector<std::uint8_t>& pairwise,
+                 std::vector<std::uint32_t> home, unsigned homeCount)
         : m_home(std::move(home)), m_ready(std::max(homeCount, 1U))
     {
-        const std::size_t n = candidates.size();
+        const std::size_t n = candidateIds.size();
         m_first.resize(n + 1);
         for (std::size_t i = 0; i < n; ++i)
         {
-            m_first[i + 1] = m_first[i] + candidates[i].size();
+            m_first[i + 1] = m_first[i] + candidateIds[i].size();
         }
         const std::size_t count = m_first[n];
         m_waiting.assign(count, 0);
         m_chainNext.assign(count, None);
         m_polygonOf.resize(count);
-        PolygonTable<std::size_t> lastOf;
+        // The last pair so far of each queried polygon's chain.
+        std::vector<std::size_t> lastOf(queriedCount, None);
         for (std::size_t i = 0; i < n; ++i)
         {
-            for (std::size_t j = 0; j < candidates[i].size(); ++j)
+            for (std::size_t j = 0; j < candidateIds[i].size(); ++j)
             {
                 const std::size_t p = m_first[i] + j;
                 m_polygonOf[p] = static_cast<std::uint32_t>(i);
@@ -758,17 +768,13 @@ public:
                 {
                     ++m_waiting[p];
                 }
-                std::size_t* last = lastOf.Find(candidates[i][j]);
-                if (last != nullptr)
+                std::size_t& last = lastOf[candidateIds[i][j]];
+                if (last != None)
                 {
-                    m_chainNext[*last] = p;
+                    m_chainNext[last] = p;
                     ++m_waiting[p];
-                    *last = p;
                 }
-                else
-                {
-                    lastOf[candidates[i][j]] = p;
-                }
+                last = p;
             }
         }
         m_pairwise = &pairwise;
@@ -978,29 +984,65 @@ std::vector<std::uint32_t> HomesByStrips(const PolygonList& polygons, unsigned h
     return home;
 }
 
-} // namespace
-
-void PrepareForSharedReads(const Polygon& polygon, bool indexed)
+// The order in which a join delivers the polygons it made in another order: the pieces of the
+// enumerated polygons in the order made, then those of the queried polygons by position. The
+// queried polygons come in two kinds, each made in position order.
+class DeliveryOrder
 {
-    RingEnumerator rings = polygon.GetRings();
-    Collections::PlainArray<LinearEdge> edges;
-    while (rings.MoveNext())
+public:
+    enum Kind : std::uint32_t
     {
-        const Ring* ring = rings.Current();
-        if (indexed)
-        {
-            ring->GetEdgesInRectangle(ring->GetBounds(), edges);
-            edges.SetCount(0);
-        }
-        // Only a ring with an extension keeps its bounds and area; the others compute them
-        // on every call without writing anything, so computing them here would be wasted.
-        if (ring->HasExtension())
-        {
-            ring->GetBounds();
-            ring->GetSignedArea();
-        }
+        Enumerated = 0,
+        ChainEnd = 1,
+        Whole = 2
+    };
+
+    // The polygons made since the last call, up to the made-th, are of the kind (and of the
+    // queried polygon at position q).
+    void Add(std::size_t made, Kind kind, std::uint32_t q = 0)
+    {
+        m_keys.resize(made, kind == Enumerated ? 0 : (std::uint64_t{q} << 2 | kind));
     }
-}
+
+    // The edit list positions of the polygons made (from first on) in delivery order.
+    std::vector<std::int32_t> Positions(std::int32_t first) const
+    {
+        std::vector<std::int32_t> positions;
+        positions.reserve(m_keys.size());
+        std::vector<std::int32_t> ends;
+        std::vector<std::int32_t> wholes;
+        for (std::size_t k = 0; k < m_keys.size(); ++k)
+        {
+            const auto position = first + static_cast<std::int32_t>(k);
+            switch (m_keys[k] & 3)
+            {
+            case Enumerated:
+                positions.push_back(position);
+                break;
+            case ChainEnd:
+                ends.push_back(position);
+                break;
+            default:
+                wholes.push_back(position);
+                break;
+            }
+        }
+        // Both in position order, and no queried polygon in both.
+        const auto before = [&](std::int32_t a, std::int32_t b)
+        {
+            return m_keys[static_cast<std::size_t>(a - first)] >> 2 <
+                   m_keys[static_cast<std::size_t>(b - first)] >> 2;
+        };
+        std::merge(ends.begin(), ends.end(), wholes.begin(), wholes.end(),
+                   std::back_inserter(positions), before);
+        return positions;
+    }
+
+private:
+    std::vector<std::uint64_t> m_keys; // of each polygon made: its kind and position
+};
+
+} // namespace
 
 std::size_t SetPieceBytesAhead(std::size_t bytes) noexcept
 {
@@ -1100,7 +1142,7 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
                              {
                                  indexes.SwitchOn(i);
                              }
-                             PrepareForSharedReads(*polygons[i], indexed);
+                             Detail::PrepareForSharedReads(*polygons[i], indexed);
                          });
     };
     if (!run.Items(blocks.Count(), findCandidates))
@@ -1203,151 +1245,224 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                     const Progress& progress, unsigned threads, JoinKeep keep)
 {
     const std::size_t n = polygons.size();
+    const std::size_t queriedCount = queriedPolygons.size();
     std::vector<PolygonList> candidates(n);
+    // The position of each candidate in queriedPolygons, which stands for it from then on.
+    std::vector<std::vector<std::uint32_t>> candidateIds(n);
     std::vector<std::uint8_t> pairwise(n, 1);
     EdgeIndexes indexes(polygons);
+    FlatPolygonStore store; // before the pieces in it, which go first
+    std::vector<std::vector<FlatPolygon>> pieces(n);
     // The pairs count as the work once known, then the merge of each polygon.
-    OperationRun run(progress, static_cast<std::int64_t>(n + queriedPolygons.size()), threads);
+    OperationRun run(progress, static_cast<std::int64_t>(n + queriedCount), threads);
 
-    // Candidates, and every polygon prepared: chains of different polygons may read the same
-    // operand polygon at once (a layer joined with itself).
+    // The points each polygon's pieces are expected to bring, and which queried polygons may
+    // be copied with nodes from a sorted run, are filled in by the threads that prepare the
+    // polygons: left uninitialised until then, their pages are first touched there rather
+    // than on the calling thread.
+    const std::size_t slotCount = n + queriedCount;
+    std::vector<std::uint64_t, Detail::UninitialisedAllocator<std::uint64_t>> expectedPoints(
+        slotCount);
+    std::vector<std::uint8_t, Detail::UninitialisedAllocator<std::uint8_t>> copiesThroughRun(
+        queriedCount);
+
+    // Every queried polygon prepared (chains of different polygons may read the same operand
+    // polygon at once), then every enumerated polygon with its candidates. A layer joined
+    // with itself has its polygons prepared with their candidates.
     const bool self = !polygons.empty() && polygons.front()->GetLayer() == &queried;
     const PolygonBlocks blocks(n, threads);
-    const PolygonBlocks queriedBlocks(queriedPolygons.size(), threads);
-    const auto findCandidates = [&](std::size_t block)
-    {
-        blocks.ForEachIn(block,
-                         [&](std::size_t i)
-                         {
-                             candidates[i] = Candidates(queried, *polygons[i]);
-                             const bool united = candidates[i].size() > PairwiseJoinLimit;
-                             if (united)
-                             {
-                                 pairwise[i] = 0;
-                                 indexes.SwitchOn(i);
-                             }
-                             PrepareForSharedReads(*polygons[i], united);
-                         });
-    };
+    const PolygonBlocks queriedBlocks(queriedCount, threads);
     const auto prepareQueried = [&](std::size_t block)
     {
-        queriedBlocks.ForEachIn(block, [&](std::size_t i)
-                                { PrepareForSharedReads(*queriedPolygons[i], false); });
+        queriedBlocks.ForEachIn(block,
+                                [&](std::size_t q)
+                                {
+                                    const Polygon& polygon = *queriedPolygons[q];
+                                    if (!self)
+                                    {
+                                        Detail::PrepareForSharedReads(polygon, false);
+                                    }
+                                    expectedPoints[n + q] =
+                                        static_cast<std::uint64_t>(polygon.GetNodeCount());
+                                    copiesThroughRun[q] =
+                                        keep.Queried && CopiesThroughRun(polygon, result) ? 1 : 0;
+                                });
     };
-    if (!run.Items(blocks.Count(), findCandidates) ||
-        (!self && !run.Items(queriedBlocks.Count(), prepareQueried)))
+    if (!run.Items(queriedBlocks.Count(), prepareQueried))
+    {
+        return false;
+    }
+    const PolygonPositions positions(queriedPolygons);
+    // Set when a candidate is not in queriedPolygons, which the index of a layer and the list
+    // of its committed polygons rule out: the one-thread join then does without positions.
+    std::atomic<bool> unlisted{false};
+    const auto findCandidates = [&](std::size_t block)
+    {
+        blocks.ForEachIn(
+            block,
+            [&](std::size_t i)
+            {
+                candidates[i] = Candidates(queried, *polygons[i]);
+                const std::size_t count = candidates[i].size();
+                candidateIds[i].resize(count);
+                auto points = static_cast<std::uint64_t>(polygons[i]->GetNodeCount());
+                for (std::size_t j = 0; j < count; ++j)
+                {
+                    const std::uint32_t id = positions.Find(candidates[i][j]);
+                    if (id == PolygonPositions::None)
+                    {
+                        unlisted.store(true, std::memory_order_relaxed);
+                        return;
+                    }
+                    candidateIds[i][j] = id;
+                    points += expectedPoints[n + id];
+                }
+                // At most the polygon's and its candidates' points, usually about that.
+                expectedPoints[i] = points;
+                const bool united = count > PairwiseJoinLimit;
+                if (united)
+                {
+                    pairwise[i] = 0;
+                    indexes.SwitchOn(i);
+                }
+                Detail::PrepareForSharedReads(*polygons[i], united);
+                pieces[i].resize(count);
+            });
+    };
+    if (!run.Items(blocks.Count(), findCandidates) || unlisted.load(std::memory_order_relaxed))
     {
         return false;
     }
 
-    JoinSchedule schedule(candidates, pairwise, HomesByStrips(polygons, threads), threads);
+    JoinSchedule schedule(candidateIds, queriedCount, pairwise, HomesByStrips(polygons, threads),
+                          threads);
     run.Counter.AddToTotal(static_cast<std::int64_t>(schedule.PairCount()));
-    FlatPolygonStore store; // before the pieces in it, which go first
-    std::vector<std::vector<FlatPolygon>> pieces(n);
-    // The slots: each polygon of the enumerated layer with its common parts and its rest,
-    // ready once its pairs (and, with many candidates, the subtraction of their union) are
-    // done; then each queried polygon with what is left of it, ready at the end of its chain.
-    const std::size_t slotCount = n + queriedPolygons.size();
-    std::vector<std::uint32_t> pending(slotCount, 0);
+    // The slots merged in order: each polygon of the enumerated layer with its common parts
+    // and its rest, ready once its pairs (and, with many candidates, the subtraction of their
+    // union) are done.
+    std::vector<std::uint32_t> pending(n, 0);
     const auto states = std::make_unique<JoinPolygonState[]>(n);
     for (std::size_t i = 0; i < n; ++i)
     {
-        pieces[i].resize(candidates[i].size());
         states[i].PairsLeft.store(static_cast<std::uint32_t>(candidates[i].size()),
                                   std::memory_order_relaxed);
         pending[i] = candidates[i].empty() ? 0 : 1;
     }
-    // The slot that the last pair of each chain completes.
-    std::vector<std::size_t> chainEndSlot(schedule.PairCount(), JoinSchedule::None);
+    // The queried polygons, each with what is left of it, in two kinds merged apart: the ends
+    // of chains, whose remainders the chains' last pairs leave, and the polygons that no pair
+    // reaches, which pass whole. Each kind goes into the result in blocks in its own queried
+    // polygon order as soon as a block is ready, while the pairs run, with node lookups from
+    // sorted runs; at the end, the result layer's edit list is put in delivery order (the
+    // enumerated polygons' pieces, then the queried polygons' by position). Merged at their
+    // turn, after every enumerated polygon, they were the serial end of a join of a layer
+    // mostly outside the other. The copies of whole polygons are prepared ahead by the threads.
+    constexpr std::uint32_t notEnd = PolygonPositions::None;
+    std::vector<std::uint32_t> endOf(queriedCount, notEnd); // position in ends
+    for (std::size_t p = 0; p < schedule.PairCount(); ++p)
     {
-        PolygonTable<std::size_t> slotOf;
-        for (std::size_t q = 0; q < queriedPolygons.size(); ++q)
+        if (schedule.ChainNext(p) == JoinSchedule::None)
         {
-            slotOf[queriedPolygons[q]] = n + q;
-        }
-        for (std::size_t p = 0; p < schedule.PairCount(); ++p)
-        {
-            if (schedule.ChainNext(p) == JoinSchedule::None)
-            {
-                const std::size_t* slot =
-                    slotOf.Find(candidates[schedule.Polygon(p)][schedule.Candidate(p)]);
-                if (slot != nullptr)
-                {
-                    chainEndSlot[p] = *slot;
-                    pending[*slot] = 1;
-                }
-            }
+            endOf[candidateIds[schedule.Polygon(p)][schedule.Candidate(p)]] = 0;
         }
     }
-    // The queried polygons that no pair reaches pass whole. Their copies take their nodes from
-    // their blocks' sorted runs too, which the threads prepare once the pairs are done (the
-    // merge reaches them last): the merge looking up each of their points on its own was the
-    // serial end of a join of a layer mostly outside the other.
-    std::vector<std::uint8_t> wholeThroughRun(queriedPolygons.size(), 0);
-    std::vector<std::size_t> wholeSlots; // in slot order
-    if (keep.Queried)
+    std::vector<std::uint32_t> ends;   // queried polygons by position, in order
+    std::vector<std::uint32_t> wholes; // likewise
+    std::vector<std::uint64_t> endPoints;
+    std::vector<std::uint64_t> wholePoints;
+    // Room for every polygon in each, which only the pages written take: no growth steps.
+    for (auto* list : {&ends, &wholes})
     {
-        for (std::size_t q = 0; q < queriedPolygons.size(); ++q)
+        list->reserve(queriedCount);
+    }
+    for (auto* list : {&endPoints, &wholePoints})
+    {
+        list->reserve(queriedCount);
+    }
+    for (std::size_t q = 0; q < queriedCount; ++q)
+    {
+        const auto position = static_cast<std::uint32_t>(q);
+        if (endOf[q] != notEnd)
         {
-            if (pending[n + q] == 0 && CopiesThroughRun(*queriedPolygons[q], result))
-            {
-                wholeThroughRun[q] = 1;
-                pending[n + q] = 1;
-                wholeSlots.push_back(n + q);
-            }
+            endOf[q] = static_cast<std::uint32_t>(ends.size());
+            ends.push_back(position);
+            endPoints.push_back(expectedPoints[n + q]);
+        }
+        else
+        {
+            wholes.push_back(position);
+            wholePoints.push_back(copiesThroughRun[q] != 0 ? expectedPoints[n + q] : 0);
         }
     }
-    std::atomic<std::size_t> nextWhole{0};
-    std::vector<std::uint64_t> expectedPoints(slotCount);
-    for (std::size_t i = 0; i < n; ++i)
-    {
-        expectedPoints[i] = ExpectedPoints(*polygons[i], candidates[i]);
-    }
-    for (std::size_t q = 0; q < queriedPolygons.size(); ++q)
-    {
-        expectedPoints[n + q] = static_cast<std::uint64_t>(queriedPolygons[q]->GetNodeCount());
-    }
-    BlockRuns slots(pending, result.GetTopology()->GetNodeSet().GetGridStep(), expectedPoints);
+    const double gridStep = result.GetTopology()->GetNodeSet().GetGridStep();
+    BlockRuns slots(pending, gridStep, std::span<const std::uint64_t>(expectedPoints.data(), n));
+    BlockRuns endBlocks(std::vector<std::uint32_t>(ends.size(), 1), gridStep, endPoints);
+    BlockRuns wholeBlocks(std::vector<std::uint32_t>(wholes.size(), 1), gridStep, wholePoints);
+    // The next whole block to prepare, and the points of those prepared and not merged yet:
+    // while pairs are left, a thread prepares one only while fewer than WholePointsAhead wait
+    // (each block with its run). The merge takes them only when no other slot is ready, so
+    // that a bound of a few blocks (of small polygons) left most of them for after the pairs.
+    std::atomic<std::size_t> nextWholeBlock{0};
+    std::atomic<std::uint64_t> wholePointsAhead{0};
     // Each pair's remainder of its candidate, handed on along the chain.
     std::vector<std::unique_ptr<Polygon>> remainders(schedule.PairCount());
-    // What the merge takes: each enumerated polygon's final rest, each queried polygon's final
+    // What the merge takes: each enumerated polygon's final rest, each chain end's final
     // remainder.
     std::vector<FlatRest> finalRests(n);
-    std::vector<FlatRest> finalRemainders(queriedPolygons.size());
+    std::vector<FlatRest> finalRemainders(ends.size());
+    const auto append = [](const FlatPolygon& piece, std::vector<Point>& points)
+    { points.insert(points.end(), piece.Points().begin(), piece.Points().end()); };
     // The points of a slot's flat pieces in the order the merge adds them.
-    const auto collect = [&](std::size_t slot, std::vector<Point>& points)
+    const auto collect = [&](std::size_t i, std::vector<Point>& points)
     {
-        const auto append = [&points](const FlatPolygon& piece)
-        { points.insert(points.end(), piece.Points().begin(), piece.Points().end()); };
-        if (slot < n)
+        for (const FlatPolygon& piece : pieces[i])
         {
-            for (const FlatPolygon& piece : pieces[slot])
-            {
-                append(piece);
-            }
-            if (finalRests[slot].has_value())
-            {
-                append(*finalRests[slot]);
-            }
+            append(piece, points);
         }
-        else if (finalRemainders[slot - n].has_value())
+        if (finalRests[i].has_value())
         {
-            append(*finalRemainders[slot - n]);
-        }
-        else if (wholeThroughRun[slot - n] != 0)
-        {
-            AppendPoints(*queriedPolygons[slot - n], points);
+            append(*finalRests[i], points);
         }
     };
-    // Completes the slot of the next whole queried polygon; false once none is left.
-    const auto finishWhole = [&]
+    const auto collectEnd = [&](std::size_t e, std::vector<Point>& points)
     {
-        const std::size_t k = nextWhole.fetch_add(1, std::memory_order_relaxed);
-        if (k >= wholeSlots.size())
+        if (finalRemainders[e].has_value())
         {
-            return false;
+            append(*finalRemainders[e], points);
         }
-        slots.Finish(wholeSlots[k], collect);
+    };
+    const auto collectWhole = [&](std::size_t w, std::vector<Point>& points)
+    {
+        if (copiesThroughRun[wholes[w]] != 0)
+        {
+            AppendPoints(*queriedPolygons[wholes[w]], points);
+        }
+    };
+    // Prepares the next whole block; false when none is left or, with bounded, when enough
+    // wait for the merge.
+    const auto prepareWholes = [&](bool bounded)
+    {
+        std::size_t block = nextWholeBlock.load(std::memory_order_relaxed);
+        do
+        {
+            if (block >= wholeBlocks.BlockCount() ||
+                (bounded && wholePointsAhead.load(std::memory_order_relaxed) >= WholePointsAhead))
+            {
+                return false;
+            }
+        } while (
+            !nextWholeBlock.compare_exchange_weak(block, block + 1, std::memory_order_relaxed));
+        std::uint64_t points = 0;
+        for (std::size_t w = wholeBlocks.FirstSlot(block); w < wholeBlocks.FirstSlot(block + 1);
+             ++w)
+        {
+            points += wholePoints[w];
+        }
+        wholePointsAhead.fetch_add(points, std::memory_order_relaxed);
+        for (std::size_t w = wholeBlocks.FirstSlot(block); w < wholeBlocks.FirstSlot(block + 1);
+             ++w)
+        {
+            wholeBlocks.Finish(w, collectWhole);
+        }
         return true;
     };
 
@@ -1411,16 +1526,16 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         {
             remainders[next] = std::move(remainder);
         }
-        else if (chainEndSlot[p] != JoinSchedule::None)
+        else
         {
             // The candidate's final remainder.
+            const std::uint32_t e = endOf[candidateIds[i][j]];
             if (keep.Queried && remainder != nullptr)
             {
-                finalRemainders[chainEndSlot[p] - n] =
-                    FlatPolygon(*remainder, store, FlatWait::UntilTheEnd);
+                finalRemainders[e] = FlatPolygon(*remainder, store, FlatWait::UntilTheEnd);
             }
             remainder.reset();
-            slots.Finish(chainEndSlot[p], collect);
+            endBlocks.Finish(e, collectEnd);
         }
         if (states[i].PairsLeft.fetch_sub(1, std::memory_order_acq_rel) == 1)
         {
@@ -1438,12 +1553,13 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             {
                 while (p != JoinSchedule::None)
                 {
+                    prepareWholes(true);
                     runPair(p);
                     run.Done.fetch_add(1, std::memory_order_relaxed);
                     p = schedule.Done(p, home);
                 }
             }
-            while (!schedule.Stopped() && finishWhole())
+            while (!schedule.Stopped() && prepareWholes(false))
             {
             }
         }
@@ -1477,7 +1593,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             }
             try
             {
-                return !schedule.Stopped() && finishWhole();
+                return !schedule.Stopped() && prepareWholes(false);
             }
             catch (...)
             {
@@ -1511,63 +1627,78 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         return callerFailure == nullptr;
     };
 
-    // The merge: each polygon's common parts and rest, then the candidates' remainders.
+    // The merge: each polygon's common parts and rest in order, the queried polygons' blocks
+    // when ready.
     MergedPieces merged(result);
-    const auto mergeSlot = [&](std::size_t slot)
+    const std::int32_t firstAdded = result.GetEditingCount();
+    DeliveryOrder order;
+    const auto mergeSlot = [&](std::size_t i)
     {
-        if (slot < n)
+        if (keep.Common)
         {
-            const std::size_t i = slot;
-            if (keep.Common)
-            {
-                MergeCommonParts(merged, recordParents, polygons[i], candidates[i], pieces[i]);
-            }
-            if (keep.Enumerated)
-            {
-                MergeRest(merged, recordParents, polygons[i], finalRests[i]);
-            }
-            finalRests[i].reset();
-            pieces[i].clear();
+            MergeCommonParts(merged, recordParents, polygons[i], candidates[i], pieces[i]);
         }
-        else
+        if (keep.Enumerated)
         {
-            const std::size_t q = slot - n;
-            if (wholeThroughRun[q] != 0)
-            {
-                merged.AddFromRun(*queriedPolygons[q], recordParents, {queriedPolygons[q]});
-            }
-            else if (keep.Queried)
-            {
-                MergeRest(merged, recordParents, queriedPolygons[q], finalRemainders[q]);
-            }
-            finalRemainders[q].reset();
+            MergeRest(merged, recordParents, polygons[i], finalRests[i]);
         }
+        order.Add(merged.Added().size(), DeliveryOrder::Enumerated);
+        finalRests[i].reset();
+        pieces[i].clear();
+        run.Counter.Step();
+    };
+    const auto mergeEnd = [&](std::size_t e)
+    {
+        const std::uint32_t q = ends[e];
+        if (keep.Queried)
+        {
+            MergeRest(merged, recordParents, queriedPolygons[q], finalRemainders[e]);
+        }
+        order.Add(merged.Added().size(), DeliveryOrder::ChainEnd, q);
+        finalRemainders[e].reset();
+        run.Counter.Step();
+    };
+    const auto mergeWhole = [&](std::size_t w)
+    {
+        const std::uint32_t q = wholes[w];
+        if (copiesThroughRun[q] != 0)
+        {
+            merged.AddFromRun(*queriedPolygons[q], recordParents, {queriedPolygons[q]});
+        }
+        else if (keep.Queried)
+        {
+            MergeRest(merged, recordParents, queriedPolygons[q], FlatRest());
+        }
+        order.Add(merged.Added().size(), DeliveryOrder::Whole, q);
+        wholePointsAhead.fetch_sub(wholePoints[w], std::memory_order_relaxed);
         run.Counter.Step();
     };
     // Only the pairs that the first unmerged block waits for start while far ahead of the
     // merge: those of its polygons and of earlier ones (a chain runs in polygon order); once
-    // the merge has reached the queried polygons' remainders, it waits for every pair.
-    const std::size_t firstQueriedBlock =
-        queriedPolygons.empty() ? slots.BlockCount() : slots.BlockOf(n);
+    // the merge has taken every enumerated polygon, it waits for every pair.
     schedule.HoldBack(
         [&](std::size_t p)
         {
             const std::size_t head = slots.HeadBlock();
-            return !FarAhead(store) || head >= firstQueriedBlock ||
+            return !FarAhead(store) || head >= slots.BlockCount() ||
                    slots.BlockOf(schedule.Polygon(p)) <= head;
         });
     run.EndPreparing();
     run.OnStop([&] { schedule.Stop(); });
     const unsigned workers = threads - 1;
     if (!run.Items(workers, workers, work,
-                   [&] {
+                   [&]
+                   {
                        return callerFailure == nullptr &&
-                              (slots.MergeReady(merged, mergeSlot) || callerWork());
+                              (slots.MergeReady(merged, mergeSlot) ||
+                               endBlocks.MergeReady(merged, mergeEnd) ||
+                               wholeBlocks.MergeReady(merged, mergeWhole) || callerWork());
                    }) ||
         callerFailure != nullptr)
     {
         return false;
     }
+    result.ReorderEditing(firstAdded, order.Positions(firstAdded));
     run.EndWork();
     merged.Keep();
     return true;
@@ -1607,32 +1738,42 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     const PolygonList others = PolygonsOf(b);
     OperationRun run(progress, static_cast<std::int64_t>(2 * n), threads);
 
-    // Every polygon of B may be read by several workers at once.
+    // Every polygon of B may be read by several workers at once. The points of A's polygons
+    // are counted on the threads too (left uninitialised until then, the array's pages are
+    // first touched there).
     const PolygonBlocks otherBlocks(others.size(), threads);
-    const auto prepare = [&](std::size_t block) {
-        otherBlocks.ForEachIn(block,
-                              [&](std::size_t i) { PrepareForSharedReads(*others[i], false); });
+    const PolygonBlocks ownBlocks(n, threads);
+    std::vector<std::uint64_t, Detail::UninitialisedAllocator<std::uint64_t>> points(n);
+    const auto prepare = [&](std::size_t block)
+    {
+        if (block < otherBlocks.Count())
+        {
+            otherBlocks.ForEachIn(block, [&](std::size_t i)
+                                  { Detail::PrepareForSharedReads(*others[i], false); });
+        }
+        if (block < ownBlocks.Count())
+        {
+            ownBlocks.ForEachIn(
+                block, [&](std::size_t i)
+                { points[i] = static_cast<std::uint64_t>(polygons[i]->GetNodeCount()); });
+        }
     };
-    if (!run.Items(otherBlocks.Count(), prepare))
+    if (!run.Items(std::max(otherBlocks.Count(), ownBlocks.Count()), prepare))
     {
         return false;
     }
 
-    // What is left of each polygon; nullopt where the polygon is its own rest. A block of
-    // polygons is one slot of the merge.
     FlatPolygonStore store; // before the rests in it, which go first
-    std::vector<FlatRest> rests(n);
     // Blocks of large polygons are shorter: a block's rests wait for the whole block, and
     // with no sorted run to fill, a short block costs nothing.
     constexpr std::uint64_t pointsPerBlock = 8192;
-    std::vector<std::uint64_t> points(n);
-    for (std::size_t i = 0; i < n; ++i)
-    {
-        points[i] = static_cast<std::uint64_t>(polygons[i]->GetNodeCount());
-    }
     const std::vector<std::size_t> first =
         BlockStarts(n, points, PolygonBlocks(n, threads).Size(), pointsPerBlock);
     const std::size_t blockCount = first.size() - 1;
+    // What is left of each polygon, by block; nullopt where the polygon is its own rest. Each
+    // block's item makes its block's room, which the merge frees after the block: room for
+    // every polygon at once, made on the calling thread, was a serial part of the subtraction.
+    std::vector<std::vector<FlatRest>> blockRests(blockCount);
     const auto inBlock = [&first](std::size_t block, const auto& each)
     {
         for (std::size_t i = first[block]; i < first[block + 1]; ++i)
@@ -1647,6 +1788,11 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     // as before, without a run's room waiting beside them.
     BlockRuns slots(first, std::vector<std::uint32_t>(n, 1),
                     result.GetTopology()->GetNodeSet().GetGridStep());
+    const auto restOf = [&](std::size_t i) -> FlatRest&
+    {
+        const std::size_t block = slots.BlockOf(i);
+        return blockRests[block][i - first[block]];
+    };
     // Blocks with a large polygon run one at a time: the working room of its overlay and the
     // rest it leaves grow with it, and two at once, beside the merge of an earlier large rest,
     // make the operation's peak. A large block starts once every earlier one has ended, which
@@ -1668,9 +1814,9 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
         {
             return;
         }
-        if (rests[i].has_value())
+        if (const FlatRest& rest = restOf(i); rest.has_value())
         {
-            collected.insert(collected.end(), rests[i]->Points().begin(), rests[i]->Points().end());
+            collected.insert(collected.end(), rest->Points().begin(), rest->Points().end());
         }
         else if (CopiesThroughRun(*polygons[i], result))
         {
@@ -1682,6 +1828,7 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
     const auto substract = [&](std::size_t block)
     {
         const LargeBlockEnd end{isLarge(block) ? &largeEnded : nullptr};
+        blockRests[block].resize(first[block + 1] - first[block]);
         inBlock(block,
                 [&](std::size_t i)
                 {
@@ -1693,7 +1840,7 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
                             : SubstractOneByOne(polygon, candidates);
                     if (rest != nullptr)
                     {
-                        rests[i] = FlatPolygon(*rest, store);
+                        restOf(i) = FlatPolygon(*rest, store);
                     }
                     slots.Finish(i, collect);
                 });
@@ -1713,9 +1860,13 @@ bool SubstractInParallel(const PolygonList& polygons, const PolygonLayer& b, Pol
                                     }
                                     else
                                     {
-                                        MergeRest(merged, recordParents, polygons[i], rests[i]);
+                                        MergeRest(merged, recordParents, polygons[i], restOf(i));
                                     }
-                                    rests[i].reset();
+                                    restOf(i).reset();
+                                    if (i + 1 == first[slots.BlockOf(i) + 1])
+                                    {
+                                        blockRests[slots.BlockOf(i)] = std::vector<FlatRest>();
+                                    }
                                     run.Counter.Step();
                                 });
     };

@@ -5,7 +5,8 @@
 // arrays of points in a slot of their own; the calling thread meanwhile adds the pieces of the
 // slots that are complete to the result layer, in the order the single-thread operation creates them, so the result is the same
 // polygons, nodes, parents and order whatever the thread count, and the merge overlaps the
-// work instead of following it.
+// work instead of following it. A join makes the pieces of the other layer's polygons ahead of
+// that order while the work runs, and puts the result layer's edit list in it at the end.
 //
 // Each returns false, with the pieces it merged taken out of the result layer again, when a
 // worker failed: the caller then runs the single-thread operation, which fails the same way
@@ -35,10 +36,6 @@ inline constexpr std::size_t DefaultPieceBytesAhead = std::size_t{4} << 20;
 // Sets that room for the operations started from now on (tests run them held back all the
 // time with 0) and returns the one before.
 std::size_t SetPieceBytesAhead(std::size_t bytes) noexcept;
-
-// Fills a polygon's lazily computed values (bounds, area, and the edge index when switched
-// on) so that threads reading it at once afterwards only read.
-void PrepareForSharedReads(const Polygon& polygon, bool indexed);
 
 // Wall-clock seconds of the phases of the last parallel operation of the calling thread, for
 // the benchmarks: preparing (candidates, shared read caches, the split of the work), the work

@@ -3,14 +3,12 @@
 #include "Arealis/Overlay.h"
 #include "overlay/LayerOverlay.h"
 #include "support/ParallelWork.h"
-#include "support/StealingRanges.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstddef>
 #include <exception>
-#include <optional>
 #include <utility>
 
 namespace Arealis::LayerOperations
@@ -229,67 +227,6 @@ TreeItem UniteRun(std::vector<TreeItem>& items, std::size_t first, std::size_t c
 
 } // namespace
 
-void RunItems(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task,
-              const std::function<void()>& report)
-{
-    if (threads <= 1 || count <= 1)
-    {
-        for (std::size_t k = 0; k < count; ++k)
-        {
-            task(k);
-            if (report)
-            {
-                report();
-            }
-        }
-        return;
-    }
-    // Each thread goes through a run of consecutive items (see StealingRanges): neighbouring
-    // items share data, which then stays in one core's cache.
-    // No more threads than items.
-    const auto slots = static_cast<unsigned>(std::min<std::size_t>(threads, count));
-    Parallel::StealingRanges ranges(count, slots);
-    // Set by a failed item or a stopping report: the threads then take no more items.
-    std::atomic<bool> stop{false};
-    const auto stopOnFailure = [&stop](const auto& work)
-    {
-        try
-        {
-            work();
-        }
-        catch (...)
-        {
-            stop.store(true, std::memory_order_relaxed);
-            throw;
-        }
-    };
-    std::function<void()> poll;
-    if (report)
-    {
-        poll = [&] { stopOnFailure(report); };
-    }
-    const std::exception_ptr failure = Parallel::ForEach(
-        slots, slots,
-        [&](std::size_t slot)
-        {
-            stopOnFailure(
-                [&]
-                {
-                    for (std::optional<std::size_t> k = ranges.Take(static_cast<unsigned>(slot));
-                         k.has_value() && !stop.load(std::memory_order_relaxed);
-                         k = ranges.Take(static_cast<unsigned>(slot)))
-                    {
-                        task(*k);
-                    }
-                });
-        },
-        poll);
-    if (failure != nullptr)
-    {
-        std::rethrow_exception(failure);
-    }
-}
-
 std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& groups,
                                   unsigned threads, const TreeProgress& progress)
 {
@@ -322,8 +259,8 @@ std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& grou
     }
     else
     {
-        // Each thread takes a run of consecutive subtrees (see RunItems) and runs each whole;
-        // the thread that makes the last child of a union above them makes that union too,
+        // Each thread takes a run of consecutive subtrees (see Parallel::RunItems) and runs each
+        // whole; the thread that makes the last child of a union above them makes that union too,
         // and so on up, while the others go on to their next subtree. No thread waits for
         // another, and a union mostly reads what its own thread made before, so its inputs
         // and the records it frees stay on one core.
@@ -335,7 +272,7 @@ std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& grou
         // Set by a failed union or a stopping progress: the threads then leave their subtree.
         std::atomic<bool> stop{false};
         const auto stopping = [&] { return stop.load(std::memory_order_relaxed); };
-        RunItems(
+        Parallel::RunItems(
             plan.Subtrees.size(), threads,
             [&](std::size_t s)
             {

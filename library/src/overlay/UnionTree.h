@@ -41,11 +41,4 @@ inline std::int64_t UnionsFor(std::size_t size)
     return size == 0 ? 0 : static_cast<std::int64_t>(size) - 1;
 }
 
-// Runs task(k) for k in [0, count): on the calling thread for one thread, else split over
-// the threads in runs of consecutive items. report, when given, is called on the calling
-// thread now and then (after each item on one thread) and may throw to stop the work. A
-// task's exception is rethrown once every thread has ended.
-void RunItems(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task,
-              const std::function<void()>& report);
-
 } // namespace Arealis::LayerOperations

@@ -1,5 +1,7 @@
 #include "support/ParallelWork.h"
 
+#include "support/StealingRanges.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -444,6 +446,67 @@ std::exception_ptr ForEach(std::size_t count, unsigned threads,
         poll();
     }
     return run.TaskFailure();
+}
+
+void RunItems(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task,
+              const std::function<void()>& report)
+{
+    if (threads <= 1 || count <= 1)
+    {
+        for (std::size_t k = 0; k < count; ++k)
+        {
+            task(k);
+            if (report)
+            {
+                report();
+            }
+        }
+        return;
+    }
+    // Each thread goes through a run of consecutive items (see StealingRanges): neighbouring
+    // items share data, which then stays in one core's cache.
+    // No more threads than items.
+    const auto slots = static_cast<unsigned>(std::min<std::size_t>(threads, count));
+    StealingRanges ranges(count, slots);
+    // Set by a failed item or a stopping report: the threads then take no more items.
+    std::atomic<bool> stop{false};
+    const auto stopOnFailure = [&stop](const auto& work)
+    {
+        try
+        {
+            work();
+        }
+        catch (...)
+        {
+            stop.store(true, std::memory_order_relaxed);
+            throw;
+        }
+    };
+    std::function<void()> poll;
+    if (report)
+    {
+        poll = [&] { stopOnFailure(report); };
+    }
+    const std::exception_ptr failure = ForEach(
+        slots, slots,
+        [&](std::size_t slot)
+        {
+            stopOnFailure(
+                [&]
+                {
+                    for (std::optional<std::size_t> k = ranges.Take(static_cast<unsigned>(slot));
+                         k.has_value() && !stop.load(std::memory_order_relaxed);
+                         k = ranges.Take(static_cast<unsigned>(slot)))
+                    {
+                        task(*k);
+                    }
+                });
+        },
+        poll);
+    if (failure != nullptr)
+    {
+        std::rethrow_exception(failure);
+    }
 }
 
 } // namespace Arealis::Parallel

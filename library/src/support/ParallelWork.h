@@ -68,4 +68,11 @@ std::exception_ptr ForEach(std::size_t count, unsigned threads,
                            const std::function<bool()>& serial, bool callerWorks = false,
                            const std::function<bool(std::size_t)>& mayStart = {});
 
+// Runs task(k) for k in [0, count): on the calling thread for one thread, else split over
+// the threads in runs of consecutive items. report, when given, is called on the calling
+// thread now and then (after each item on one thread) and may throw to stop the work. A
+// task's exception is rethrown once every thread has ended.
+void RunItems(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task,
+              const std::function<void()>& report);
+
 } // namespace Arealis::Parallel

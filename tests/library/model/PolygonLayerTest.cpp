@@ -443,6 +443,37 @@ TEST_F(PolygonLayerTest, DeletingManyAtOnceTakesCommittedAndEditedPolygonsOrNone
     EXPECT_EQ(m_layer.GetCommittedCount(), 20);
 }
 
+TEST_F(PolygonLayerTest, ReorderingTheEndOfTheEditListChecksTheWholeOrderFirst)
+{
+    std::vector<Polygon*> boxes;
+    for (int i = 0; i < 5; ++i)
+    {
+        boxes.push_back(AddBox(m_layer, 20.0 * i, 0, 20.0 * i + 10, 10));
+    }
+    const std::vector<Polygon*> before = boxes;
+    const auto refused = [&](std::int32_t first, std::vector<std::int32_t> order)
+    {
+        const std::string message = Failure([&] { m_layer.ReorderEditing(first, order); });
+        EXPECT_EQ(ToVector(m_layer.GetPolygons()), before);
+        return message;
+    };
+    const std::string outOfRange = "Argument is out of range @ PolygonLayer, line: 610";
+    const std::string invalid = "Invalid argument @ PolygonLayer, line: 614";
+    EXPECT_EQ(refused(2, {4, 3}), outOfRange); // not every position from 2 on
+    EXPECT_EQ(refused(6, {}), outOfRange);     // beyond the end
+    EXPECT_EQ(refused(2, {4, 2, 4}), invalid); // one twice, one missing
+    EXPECT_EQ(refused(2, {4, 1, 3}), invalid); // one before first
+    EXPECT_EQ(refused(2, {4, 2, 5}), invalid); // one beyond the end
+
+    // Positions 1 to 4 take the polygons of 4, 3, 2 and 1: two cycles of two.
+    m_layer.ReorderEditing(1, std::vector<std::int32_t>{4, 3, 2, 1});
+    EXPECT_EQ(ToVector(m_layer.GetPolygons()),
+              (std::vector<Polygon*>{boxes[0], boxes[4], boxes[3], boxes[2], boxes[1]}));
+    m_layer.ReorderEditing(5, {});
+    m_layer.Commit();
+    EXPECT_EQ(m_layer.GetCommittedCount(), 5);
+}
+
 TEST_F(PolygonLayerTest, QueriesAndTheirChecks)
 {
     Polygon* a = AddBox(m_layer, 0, 0, 10, 10);

@@ -241,6 +241,50 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
     }
 }
 
+TEST_F(ParallelLayerOperationsTest,
+       AQueriedLayerMostlyOutsideKeepsItsOrderAndLeavesNothingWhenStopped)
+{
+    // Cells outside the discs, copied ahead of the merge in many blocks, between cells whose
+    // remainders end the discs' chains.
+    PolygonLayer& discs = MakeLayer(
+        {Disc(8.0, 9.0, 4.0, 300), Disc(27.0, 22.0, 5.0, 400), Disc(30.0, 6.0, 2.5, 200)}, true);
+    PolygonLayer& cells = MakeLayer(JitteredGrid(40, 1.0, 0.0, 5));
+    const std::map<std::string, Operation> operations = {
+        {"join", [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return t.Join(a, b, true); }},
+        {"identity",
+         [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return Identity(t, a, b, true); }},
+        {"symmetric difference", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return SymmetricDifference(t, a, b, true); }},
+    };
+    for (const auto& [name, operation] : operations)
+    {
+        for (const auto& [a, b] : {std::pair{&cells, &discs}, std::pair{&discs, &cells}})
+        {
+            const std::string single = Run(operation, *a, *b, 1);
+            for (const int threads : {2, 3})
+            {
+                EXPECT_EQ(Run(operation, *a, *b, threads), single) << name << ", " << threads;
+            }
+            const std::size_t room = LayerOperations::SetPieceBytesAhead(0);
+            EXPECT_EQ(Run(operation, *a, *b, 2), single) << name << ", held back";
+            LayerOperations::SetPieceBytesAhead(room);
+        }
+    }
+    // Stopped half way, with copies made ahead of pieces not merged yet: they all leave the
+    // result layer again, with their nodes.
+    ScopedTopology results;
+    results->SetLayerThreads(2);
+    const auto halfWay = [](std::int64_t done, std::int64_t total)
+    {
+        if (2 * done >= total)
+        {
+            throw std::runtime_error("stop");
+        }
+    };
+    EXPECT_THROW(results->Join(&cells, &discs, true, halfWay), std::runtime_error);
+    EXPECT_EQ(results->GetNodeSet().Count(), 0);
+}
+
 // The polygons' net areas, largest first.
 std::vector<double> AreasOf(const PolygonLayer& layer)
 {
