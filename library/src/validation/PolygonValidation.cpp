@@ -2,6 +2,7 @@
 
 #include "model/OperandPrecision.h"
 // cleaning with splitting, organisation into exterior rings and holes, validation, overlap.
+#include "Arealis/Geometry.h"
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
@@ -848,18 +849,6 @@ enum class PointPlace
     Unsure
 };
 
-double SquaredDistanceToSegment(const Point& p, const Point& a, const Point& b) noexcept
-{
-    const double dx = b.X - a.X;
-    const double dy = b.Y - a.Y;
-    const double length2 = dx * dx + dy * dy;
-    double t = length2 > 0.0 ? ((p.X - a.X) * dx + (p.Y - a.Y) * dy) / length2 : 0.0;
-    t = std::clamp(t, 0.0, 1.0);
-    const double ex = a.X + t * dx - p.X;
-    const double ey = a.Y + t * dy - p.Y;
-    return ex * ex + ey * ey;
-}
-
 // Where p lies against a valid polygon, by the even-odd count of its rings' crossings with the
 // ray from p to the right; unsure when an edge comes within margin of p.
 PointPlace PlaceOfClearPoint(const Polygon& polygon, const Point& p, double margin)
@@ -883,8 +872,7 @@ PointPlace PlaceOfClearPoint(const Polygon& polygon, const Point& p, double marg
             {
                 return PointPlace::Unsure;
             }
-            if ((a.Y > p.Y) != (b.Y > p.Y) &&
-                a.X + (p.Y - a.Y) * (b.X - a.X) / (b.Y - a.Y) > p.X)
+            if (Detail::CrossesRightwardRay(a, b, p))
             {
                 inside = !inside;
             }

@@ -12,8 +12,9 @@ namespace
 // From this many nodes a ring's temporary polygon is kept for the next pair.
 constexpr std::int32_t KeptRingNodes = 64;
 
-} // namespace
-
+// A free polygon whose one ring is a copy of ring, turned clockwise: the overlay reads the
+// rings of an operand as an exterior ring when they run clockwise, and the relation between
+// two areas does not depend on the orientation their rings happen to have.
 std::unique_ptr<Polygon> MakeTemporaryPolygon(const Ring& ring)
 {
     auto polygon = std::make_unique<Polygon>(nullptr);
@@ -39,7 +40,8 @@ bool DoesAreaCover(Polygon& outer, Polygon& inner)
     return rest->GetNodeCount() == 0;
 }
 
-// The same steps as Ring::Overlaps.
+} // namespace
+
 bool RingAreaRelations::Overlaps(const Ring& first, const Ring& second)
 {
     const PrecisionScope precisionScope(WorkingPrecision(first));
@@ -60,7 +62,6 @@ bool RingAreaRelations::Overlaps(const Ring& first, const Ring& second)
                           TemporaryPolygonOf(second, secondCopy));
 }
 
-// The same steps as Ring::Contains.
 bool RingAreaRelations::Contains(const Ring& outer, const Ring& inner)
 {
     const PrecisionScope precisionScope(WorkingPrecision(outer));

@@ -9,26 +9,19 @@
 namespace Arealis::Detail
 {
 
-// A free polygon whose one ring is a copy of ring, turned clockwise: the overlay reads the
-// rings of an operand as an exterior ring when they run clockwise, and the relation between
-// two areas does not depend on the orientation their rings happen to have.
-std::unique_ptr<Polygon> MakeTemporaryPolygon(const Ring& ring);
-
-// Whether the areas of two such polygons overlap, as the overlay tells: their intersection
-// keeps a node.
-bool DoAreasOverlap(Polygon& first, Polygon& second);
-// Whether the area of outer covers that of inner, as the overlay tells: nothing of inner is
-// left outside it.
-bool DoesAreaCover(Polygon& outer, Polygon& inner);
-
-// Ring::Overlaps and Ring::Contains for many pairs of rings of one polygon, with the temporary
-// polygon of each large ring made once: copying a large ring's nodes for every small neighbour
-// it is compared with cost more than the overlays themselves. The rings must stay unchanged
-// while this lives.
+// The area relations of rings, decided by overlays of temporary free polygons, each made of a
+// copy of one ring (Ring::Overlaps and Ring::Contains ask one of these). Asked about many pairs
+// of rings of one polygon, it makes the temporary polygon of each large ring once: copying a
+// large ring's nodes for every small neighbour it is compared with cost more than the overlays
+// themselves. The rings must stay unchanged while this lives.
 class RingAreaRelations
 {
 public:
+    // Whether the areas overlap: their bounds overlap with some area and the intersection of the
+    // temporary polygons keeps a node.
     bool Overlaps(const Ring& first, const Ring& second);
+    // Whether outer's area covers inner's: outer's bounds contain inner's and nothing of inner
+    // is left outside outer.
     bool Contains(const Ring& outer, const Ring& inner);
 
 private:

@@ -35,12 +35,12 @@ bool AreBeyondLine(const Point& a, const Point& b, const Point& p, const Point& 
     return side != 0 && side == SideBeyond(a, b, q, reach);
 }
 
+} // namespace
+
 bool CrossesRightwardRay(const Point& a, const Point& b, const Point& p) noexcept
 {
     return (a.Y > p.Y) != (b.Y > p.Y) && a.X + (p.Y - a.Y) * (b.X - a.X) / (b.Y - a.Y) > p.X;
 }
-
-} // namespace
 
 bool RingEdgeGrid::CrossesRay(RayDirection direction, const Point& a, const Point& b,
                               const Point& p) noexcept

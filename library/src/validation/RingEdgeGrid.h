@@ -20,6 +20,10 @@ namespace Arealis::Detail
 bool AreSegmentsApart(const Point& a, const Point& b, const Point& c, const Point& d,
                       double reach) noexcept;
 
+// Whether the edge a-b crosses the ray from p to the right; half-open in y, so that a vertex on
+// the ray's line is counted once.
+bool CrossesRightwardRay(const Point& a, const Point& b, const Point& p) noexcept;
+
 // Whether p lies inside the ring by the edges crossing the ray from p to the right: for points
 // clearly off the ring's boundary.
 bool IsInsideRing(const Ring& ring, const Point& p);

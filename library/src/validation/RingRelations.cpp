@@ -1,7 +1,6 @@
 // The ring operations that rest on segment intersection and on the polygon overlay.
 
 #include "Arealis/GeometryExceptions.h"
-#include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
@@ -14,7 +13,6 @@
 
 #include <algorithm>
 #include <array>
-#include <memory>
 #include <vector>
 
 namespace Arealis
@@ -284,41 +282,20 @@ void Ring::Validate()
 
 bool Ring::Contains(const Ring* pOther) const
 {
-    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     if (pOther == nullptr)
     {
         ThrowInvalidPointer(ContainsNullLine);
     }
-    if (Count() == 0 || pOther->Count() == 0 || !GetBounds().Contains(pOther->GetBounds()))
-    {
-        return false;
-    }
-    const std::unique_ptr<Polygon> self = Detail::MakeTemporaryPolygon(*this);
-    const std::unique_ptr<Polygon> other = Detail::MakeTemporaryPolygon(*pOther);
-    return Detail::DoesAreaCover(*self, *other);
+    return Detail::RingAreaRelations().Contains(*this, *pOther);
 }
 
 bool Ring::Overlaps(const Ring* pOther) const
 {
-    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
     if (pOther == nullptr)
     {
         ThrowInvalidPointer(OverlapsNullLine);
     }
-    if (Count() == 0 || pOther->Count() == 0)
-    {
-        return false;
-    }
-    const Rectangle bounds = GetBounds();
-    const Rectangle otherBounds = pOther->GetBounds();
-    if (!(otherBounds.MaxX > bounds.MinX && otherBounds.MinX < bounds.MaxX &&
-          otherBounds.MaxY > bounds.MinY && otherBounds.MinY < bounds.MaxY))
-    {
-        return false;
-    }
-    const std::unique_ptr<Polygon> self = Detail::MakeTemporaryPolygon(*this);
-    const std::unique_ptr<Polygon> other = Detail::MakeTemporaryPolygon(*pOther);
-    return Detail::DoAreasOverlap(*self, *other);
+    return Detail::RingAreaRelations().Overlaps(*this, *pOther);
 }
 
 } // namespace Arealis
