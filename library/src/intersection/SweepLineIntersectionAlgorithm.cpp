@@ -1,13 +1,14 @@
-#include "intersection/ActiveEdgeCells.h"
 #include "Arealis/Ring.h"
 #include "Arealis/SegmentIntersection.h"
 #include "Arealis/Topology.h"
+#include "intersection/ActiveEdgeCells.h"
 #include "intersection/EdgePairTest.h"
 #include "intersection/RingClearance.h"
+#include "intersection/SweepStatus.h"
+#include "model/LayerThreads.h"
 #include "support/LinearBuckets.h"
 #include "support/ParallelWork.h"
 #include "support/ReusedBuffer.h"
-#include "intersection/SweepStatus.h"
 #include "support/UninitialisedAllocator.h"
 #include "support/WorkAhead.h"
 
@@ -1104,7 +1105,7 @@ bool MayCheckOnSecondThread(const Ring& ring)
         return false;
     }
     const Topology* topology = Topology::FromId(ring.GetTopologyId());
-    return topology == nullptr || Parallel::ResolveThreadCount(topology->GetLayerThreads()) >= 2;
+    return topology == nullptr || Detail::LayerThreadsOf(*topology) >= 2;
 }
 
 // The check of a ring, in halves on two threads when the ring is large and a second thread is

@@ -16,6 +16,7 @@
 #include "Exceptions/InvalidOperationException.h"
 #include "Exceptions/Messages.h"
 #include "model/AddByPositions.h"
+#include "model/LayerThreads.h"
 #include "model/OperandPrecision.h"
 #include "model/OverlapTestsAhead.h"
 #include "model/SnapshotEnumerator.h"
@@ -340,7 +341,7 @@ bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
     // The filing of an overlapping layer's polygons compares them with the committed ones,
     // which a preparation on another thread must not meet.
     if (!AllowOverlap || EditList.Count() < PreparedAheadCount || !Detail::HasSecondCore() ||
-        Parallel::ResolveThreadCount(TopologyHandle->GetLayerThreads()) < 2)
+        Detail::LayerThreadsOf(*TopologyHandle) < 2)
     {
         return false;
     }
@@ -374,7 +375,7 @@ bool PolygonLayerState::CommitTestingAhead(CommitFailures& failures)
     {
         return false;
     }
-    const unsigned threads = Parallel::ResolveThreadCount(TopologyHandle->GetLayerThreads());
+    const unsigned threads = Detail::LayerThreadsOf(*TopologyHandle);
     if (threads < 2)
     {
         return false;

@@ -8,11 +8,12 @@
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/InvalidOperationException.h"
 #include "Exceptions/Messages.h"
+#include "model/LayerThreads.h"
+#include "model/OperandPrecision.h"
 #include "overlay/LayerOverlay.h"
 #include "overlay/ParallelLayerOperations.h"
 #include "overlay/RemainderMap.h"
 #include "overlay/UnionTree.h"
-#include "model/OperandPrecision.h"
 #include "support/ParallelWork.h"
 
 #include <algorithm>
@@ -115,7 +116,7 @@ unsigned ThreadsFor(const PolygonLayer& result, std::size_t n)
     {
         return 1;
     }
-    return Parallel::ResolveThreadCount(result.GetTopology()->GetLayerThreads());
+    return Detail::LayerThreadsOf(*result.GetTopology());
 }
 
 OperandOrder FewerPolygonsFirst(PolygonLayer& a, PolygonLayer& b)
@@ -254,7 +255,7 @@ bool ShouldUniteFirst(const Polygon& polygon, const PolygonList& candidates)
 
 unsigned UnionThreads(const PolygonLayer& result)
 {
-    return Parallel::ResolveThreadCount(result.GetTopology()->GetLayerThreads());
+    return Detail::LayerThreadsOf(*result.GetTopology());
 }
 
 // Null when nothing was cut off: the polygon is its own rest.

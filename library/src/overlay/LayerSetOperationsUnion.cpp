@@ -4,6 +4,7 @@
 #include "Arealis/PolygonsSet.h"
 #include "Arealis/Rectangle.h"
 #include "Arealis/Topology.h"
+#include "model/LayerThreads.h"
 #include "model/PolygonSharedReads.h"
 #include "overlay/LayerSetOperations.h"
 #include "overlay/ParallelLayerOperations.h"
@@ -472,8 +473,7 @@ void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progres
     const Numbering numbering(&larger == &smaller ? PolygonList() : PolygonsOf(larger),
                               PolygonsOf(smaller));
     const std::size_t count = numbering.Count();
-    const unsigned threads =
-        count < 2 ? 1 : Parallel::ResolveThreadCount(result.GetTopology()->GetLayerThreads());
+    const unsigned threads = count < 2 ? 1 : Detail::LayerThreadsOf(*result.GetTopology());
     const auto listed = static_cast<std::int64_t>(count - numbering.StartCount());
     ProgressCounter counter(progress, static_cast<std::int64_t>(count) + listed);
     phases.Merge = Parallel::CallingThreadCpuSeconds() - serialStart;

@@ -9,6 +9,7 @@
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/InvalidOperationException.h"
 #include "Exceptions/Messages.h"
+#include "model/LayerThreads.h"
 #include "model/OperandPrecision.h"
 #include "overlay/LayerOverlay.h"
 #include "overlay/OverlayGraph.h"
@@ -259,7 +260,7 @@ unsigned UniteThreads(const std::vector<Polygon*>& polygons, const PolygonLayer*
         pLayer = polygons[i]->GetLayer();
     }
     const Topology* pTopology = pLayer == nullptr ? nullptr : pLayer->GetTopology();
-    return pTopology == nullptr ? 1 : Parallel::ResolveThreadCount(pTopology->GetLayerThreads());
+    return pTopology == nullptr ? 1 : Detail::LayerThreadsOf(*pTopology);
 }
 
 bool HasRepeats(std::vector<Polygon*> polygons)
