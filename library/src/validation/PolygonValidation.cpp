@@ -205,6 +205,28 @@ RingList CollectRingList(RingEnumerator rings)
     return result;
 }
 
+void DropRingsThinnerThanTheGrid(Polygon& polygon)
+{
+    if (polygon.GetRingCount() < 2)
+    {
+        return; // a lone ring without clear area is the polygon's failure, not a repair
+    }
+    // A small hole that the node grid leaves thinner than one step (as a buffer by zero of a
+    // ring touching itself can leave) has an area in the input, so simple-features readers take
+    // the polygon as valid; kept, it would make validation refuse the whole polygon. A ring of
+    // no area at all stays for validation to report: no reader takes that as valid.
+    RingList withArea;
+    for (Ring* ring : CollectRingList(polygon.GetRings()))
+    {
+        if (ring->GetSignedArea() != 0.0)
+        {
+            withArea.push_back(ring);
+        }
+    }
+    Detail::DropRingsWithoutClearArea(polygon,
+                                      std::span<Ring* const>(withArea.data(), withArea.size()));
+}
+
 std::vector<Ring*> CollectRings(RingEnumerator rings)
 {
     std::vector<Ring*> result;
@@ -955,6 +977,8 @@ void Polygon::Clean(bool split)
             ring->SplitSelfIntersections(this);
         }
     }
+    DropRingsThinnerThanTheGrid(*this);
 }
+
 
 } // namespace Arealis

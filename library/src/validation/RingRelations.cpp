@@ -106,31 +106,6 @@ void FindFirstMeetingOnStack(const Ring& ring, IntersectionList& intersections)
     }
 }
 
-// A split where the ring only came within the tolerance of itself (a spike folded back onto
-// itself) can cut off slivers thinner than the node grid, which validation refuses as rings of
-// zero area: a polygon that simple-features readers take as valid was refused whole. When
-// some piece of the split ring has a clear area the slivers are dropped; they enclose nothing.
-// A ring without clear area anywhere is left whole, for validation to report.
-void DropPiecesWithoutArea(Polygon& polygon, const std::vector<Ring*>& pieces)
-{
-    const auto hasClearArea = [](const Ring* ring)
-    {
-        const double area = ring->GetSignedArea();
-        return area != 0.0 && !Detail::IsThinnerThanNodeGrid(*ring, area);
-    };
-    if (std::none_of(pieces.begin(), pieces.end(), hasClearArea))
-    {
-        return;
-    }
-    for (Ring* piece : pieces)
-    {
-        if (!hasClearArea(piece))
-        {
-            polygon.RemoveRing(piece);
-        }
-    }
-}
-
 } // namespace
 
 bool Ring::IsSelfIntersecting(std::int32_t* pEdge1, std::int32_t* pEdge2, Point* pPoint) const
@@ -258,7 +233,9 @@ bool Ring::SplitSelfIntersections(Polygon* pPolygon)
             pPolygon->RemoveRing(loop);
         }
     }
-    DropPiecesWithoutArea(*pPolygon, pieces);
+    // A split where the ring only came within the tolerance of itself (a spike folded back onto
+    // itself) can cut off slivers thinner than the node grid: dropped when a piece keeps area.
+    Detail::DropRingsWithoutClearArea(*pPolygon, pieces);
     return splitAny;
 }
 

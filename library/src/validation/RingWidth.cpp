@@ -1,9 +1,11 @@
 #include "validation/RingWidth.h"
 
 #include "Arealis/Geometry.h"
+#include "Arealis/Polygon.h"
 #include "Arealis/Rectangle.h"
 #include "Arealis/Ring.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Arealis::Detail
@@ -38,6 +40,28 @@ bool IsThinnerThanNodeGrid(const Ring& ring, double signedArea) noexcept
         previous = current;
     }
     return false;
+}
+
+bool DropRingsWithoutClearArea(Polygon& polygon, std::span<Ring* const> rings)
+{
+    const auto hasClearArea = [](const Ring* ring)
+    {
+        const double area = ring->GetSignedArea();
+        return area != 0.0 && !IsThinnerThanNodeGrid(*ring, area);
+    };
+    if (std::all_of(rings.begin(), rings.end(), hasClearArea) ||
+        std::none_of(rings.begin(), rings.end(), hasClearArea))
+    {
+        return false;
+    }
+    for (Ring* ring : rings)
+    {
+        if (!hasClearArea(ring))
+        {
+            polygon.RemoveRing(ring);
+        }
+    }
+    return true;
 }
 
 } // namespace Arealis::Detail

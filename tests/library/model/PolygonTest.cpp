@@ -558,4 +558,25 @@ TEST(PolygonTest, CleanDropsSliversCutFromAFoldedSpike)
     EXPECT_EQ(Failure([&] { sliver.Validate(false); }).substr(0, 23), "The ring has zero area.");
 }
 
+// A hole (or a part) a grid step thin encloses nothing the node grid holds, but simple-features
+// readers take the polygon as valid: the thin ring goes, the polygon stays. Without any ring of
+// clear area the polygon still fails.
+TEST(PolygonTest, CleanDropsRingsThinnerThanTheNodeGrid)
+{
+    const Points square{{0, 0}, {0, 10}, {10, 10}, {10, 0}};
+    const Points thinHole{{2, 2}, {8, 2}, {5, 2.000001}};
+    const Points thinPart{{20, 0}, {26, 0.000001}, {30, 0}};
+    Polygon polygon(nullptr);
+    AddRings(polygon, {square, thinHole, thinPart});
+    polygon.Clean(true);
+    EXPECT_EQ(polygon.GetRingCount(), 1);
+    EXPECT_NO_THROW(polygon.Validate(false));
+    EXPECT_DOUBLE_EQ(polygon.GetFirstRing()->GetSignedArea(), 100.0);
+
+    Polygon onlyThin(nullptr);
+    AddRings(onlyThin, {thinPart});
+    onlyThin.Clean(true);
+    EXPECT_EQ(Failure([&] { onlyThin.Validate(false); }).substr(0, 23), "The ring has zero area.");
+}
+
 } // namespace
