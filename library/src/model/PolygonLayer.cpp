@@ -320,12 +320,12 @@ bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
 
 bool PolygonLayerState::CommitTestingAhead(CommitFailures& failures)
 {
-    const unsigned threads = Detail::LayerThreadsOf(*TopologyHandle);
-    if (AllowOverlap || EditList.Count() < 2 || threads < 2)
+    if (AllowOverlap || EditList.Count() < TestedAheadCount)
     {
         return false;
     }
-    if (EditList.Count() < TestedAheadCount)
+    const unsigned threads = Detail::LayerThreadsOf(*TopologyHandle);
+    if (threads < 2)
     {
         return false;
     }
