@@ -46,9 +46,11 @@ enum class Preparation
 // threads, each polygon is checked for repairs; one that needs none is validated there, one
 // that needs some is prepared when it is taken, on the filing's thread: repairs change the
 // topology's nodes, which one thread at a time may do. The checks read only their own
-// polygon, of which the filing and the repairs change nothing (nodes keep their places), and
-// change nothing that the filing reads. Outcomes, exceptions included, come in commit order as
-// preparing each in turn gives them. Without a thread to be had, each is prepared in turn.
+// polygon, which neither the filing nor the repairs of other polygons change (a node keeps
+// its place while it is used), and write nothing that those read. Outcomes, exceptions
+// included, come in commit order as preparing each in turn gives them; the polygons are
+// repaired in that order too, so the topology makes the same nodes. Without a thread to be
+// had, each is prepared in turn.
 class PreparedPolygons
 {
 public:
