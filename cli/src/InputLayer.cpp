@@ -3,8 +3,8 @@
 #include "Arealis/PolygonLayer.h"
 #include "Shapefile/ShapefileReader.h"
 
-#include <filesystem>
 #include <exception>
+#include <filesystem>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
