@@ -66,9 +66,8 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
     ReadRecords();
 }
 
-InputLayer::InputLayer(RecordsLater, const std::string& path, std::string label,
-                       bool allowOverlap, bool skipBadRecords, const PrecisionChoice& precision,
-                       int threads)
+InputLayer::InputLayer(RecordsLater, const std::string& path, std::string label, bool allowOverlap,
+                       bool skipBadRecords, const PrecisionChoice& precision, int threads)
     : m_path(path), m_label(std::move(label)), m_topology(CreateTopology()),
       m_layer(m_topology->CreatePolygonLayer(allowOverlap)), m_skipBadRecords(skipBadRecords)
 {

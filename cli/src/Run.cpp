@@ -488,8 +488,8 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
     const Clock::time_point start = Clock::now();
     const bool twoLayers = options.Inputs.size() == 2;
     // Declared before the result so that the result, which names them as parents, goes first.
-    InputLayer a(InputLayer::RecordsLater{}, options.Inputs[0], "A", true,
-                 options.SkipBadRecords, ChosenPrecision(options), options.Threads);
+    InputLayer a(InputLayer::RecordsLater{}, options.Inputs[0], "A", true, options.SkipBadRecords,
+                 ChosenPrecision(options), options.Threads);
     std::optional<InputLayer> b;
     if (twoLayers)
     {

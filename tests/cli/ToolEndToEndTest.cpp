@@ -281,9 +281,9 @@ TEST_F(ToolEndToEndTest, BadInputGivesOneLineNamingTheFileAndStatusTwo)
                       truncated.string() + ": record 2 at byte");
         expectOneLine(Run(first + "'" + missing + "'" + threads),
                       truncated.string() + ": record 2 at byte");
-        expectOneLine(Run("union " + Input("t1_1.shp") + " '" + truncatedToo.string() + "'" +
-                          threads),
-                      truncatedToo.string() + ": record 2 at byte");
+        expectOneLine(
+            Run("union " + Input("t1_1.shp") + " '" + truncatedToo.string() + "'" + threads),
+            truncatedToo.string() + ": record 2 at byte");
     }
 
     const auto notShapefile = m_folder / "table.shp";

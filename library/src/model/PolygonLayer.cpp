@@ -306,7 +306,8 @@ bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
             {
                 taken = k;
                 const auto i = static_cast<std::int32_t>(polygons.size() - 1 - k);
-                CommitNoting(i, [&prepared, k] { return prepared.Take(k); }, failures);
+                CommitNoting(
+                    i, [&prepared, k] { return prepared.Take(k); }, failures);
                 return true;
             });
     }

@@ -55,8 +55,8 @@ class PreparedPolygons
 {
 public:
     // goesOn(error) tells whether the commit goes on after a polygon that failed so.
-    PreparedPolygons(std::span<Polygon* const> polygons, Preparation preparation,
-                     unsigned threads, WorkAhead<Rectangle>::GoesOn goesOn);
+    PreparedPolygons(std::span<Polygon* const> polygons, Preparation preparation, unsigned threads,
+                     WorkAhead<Rectangle>::GoesOn goesOn);
 
     // Whether any work is done ahead of the filing.
     bool Ahead() const noexcept { return m_ahead.has_value() || m_outcomes != nullptr; }

@@ -233,9 +233,9 @@ std::vector<Polygon*> AddLargeCells(PolygonLayer& layer, int side)
             outline.insert(outline.begin() + 9, {{x + 0.05, outline[8].Y}, outline[8]});
             break;
         case 3: // a bow tie, split in two
-            outline = DensePath({{x + 0.1, y + 0.1}, {x + 0.9, y + 0.9}, {x + 0.9, y + 0.1},
-                                 {x + 0.1, y + 0.9}},
-                                PerSide);
+            outline = DensePath(
+                {{x + 0.1, y + 0.1}, {x + 0.9, y + 0.9}, {x + 0.9, y + 0.1}, {x + 0.1, y + 0.9}},
+                PerSide);
             break;
         case 4: // a hole alone: invalid
             outline = Reversed(outline);
@@ -283,8 +283,8 @@ TEST(PolygonLayerCommitTest, LargePolygonsPreparedOnSeveralThreadsCommitAsInTurn
             PolygonLayer& layer = *topology->CreatePolygonLayer(allowOverlap);
             const std::vector<Polygon*> cells = AddLargeCells(layer, Side);
             ASSERT_TRUE(Detail::IsLargePreparation(cells));
-            const std::vector<bool> repairs = {false, true,  true,  true, false,
-                                               false, true,  false, true};
+            const std::vector<bool> repairs = {false, true, true,  true, false,
+                                               false, true, false, true};
             for (std::size_t k = 0; k < repairs.size(); ++k)
             {
                 EXPECT_EQ(Detail::NeedsRepair(*cells[k]), repairs[k]) << k;
