@@ -3,9 +3,12 @@
 #include "Arealis/PolygonLayer.h"
 #include "Shapefile/ShapefileReader.h"
 
+#include <exception>
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 namespace ArealisCli
@@ -57,8 +60,16 @@ TopologyPtr CreateTopology(const Arealis::Precision& precision)
 
 InputLayer::InputLayer(const std::string& path, std::string label, bool allowOverlap,
                        bool skipBadRecords, const PrecisionChoice& precision, int threads)
+    : InputLayer(RecordsLater{}, path, std::move(label), allowOverlap, skipBadRecords, precision,
+                 threads)
+{
+    ReadRecords();
+}
+
+InputLayer::InputLayer(RecordsLater, const std::string& path, std::string label, bool allowOverlap,
+                       bool skipBadRecords, const PrecisionChoice& precision, int threads)
     : m_path(path), m_label(std::move(label)), m_topology(CreateTopology()),
-      m_layer(m_topology->CreatePolygonLayer(allowOverlap))
+      m_layer(m_topology->CreatePolygonLayer(allowOverlap)), m_skipBadRecords(skipBadRecords)
 {
     m_topology->SetLayerThreads(threads);
     if (std::filesystem::is_directory(path))
@@ -67,7 +78,7 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
                                                 "undefined");
     }
     const auto remember = [this](Arealis::Polygon* pPolygon, std::int64_t record)
-    { m_records[pPolygon] = record; };
+    { Remember(pPolygon, record); };
     // The precision is chosen from the reference system before the first polygon is made.
     const auto choosePrecision = [this, &precision](const Formats::CoordinateSystem& system)
     {
@@ -83,16 +94,87 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
     Arealis::CheckMainFile(path);
     m_description = Formats::ReadShapefileCompanions(path);
     choosePrecision(m_description.System);
+    m_recordsPending = true;
+}
+
+void InputLayer::Remember(Arealis::Polygon* pPolygon, std::int64_t record)
+{
+    m_records[pPolygon] = record;
+}
+
+void InputLayer::ReadRecords()
+{
+    if (!m_recordsPending)
+    {
+        return;
+    }
+    m_recordsPending = false;
     CollectingReporter reporter;
     Arealis::ShapefileReadOptions options;
-    options.OnPolygon = remember;
-    options.SkipBadRecords = skipBadRecords;
-    m_readResult = Arealis::ReadShapefile(*m_layer, path, reporter, options);
+    options.OnPolygon = [this](Arealis::Polygon* pPolygon, std::int64_t record)
+    { Remember(pPolygon, record); };
+    options.SkipBadRecords = m_skipBadRecords;
+    m_readResult = Arealis::ReadShapefile(*m_layer, m_path, reporter, options);
     for (const std::string& message : reporter.Messages)
     {
         // The reader's own notes (skipped records) name the file already; the commit's do not.
-        const bool named = message.rfind(path + ": ", 0) == 0;
-        m_warnings.push_back(named ? message : path + ": " + message);
+        const bool named = message.rfind(m_path + ": ", 0) == 0;
+        m_warnings.push_back(named ? message : m_path + ": " + message);
+    }
+}
+
+void ReadRecordsOfBoth(InputLayer& a, InputLayer& b, int threads)
+{
+    const bool together =
+        threads >= 2 || (threads == 0 && std::thread::hardware_concurrency() >= 2);
+    std::thread second;
+    std::exception_ptr failureOfB;
+    if (together)
+    {
+        try
+        {
+            second = std::thread(
+                [&b, &failureOfB]
+                {
+                    try
+                    {
+                        b.ReadRecords();
+                    }
+                    catch (...)
+                    {
+                        failureOfB = std::current_exception();
+                    }
+                });
+        }
+        catch (const std::system_error&) // no thread to be had: in turn
+        {
+        }
+    }
+    std::exception_ptr failureOfA;
+    try
+    {
+        a.ReadRecords();
+    }
+    catch (...)
+    {
+        failureOfA = std::current_exception();
+    }
+    if (second.joinable())
+    {
+        second.join();
+    }
+    else if (failureOfA == nullptr)
+    {
+        b.ReadRecords();
+    }
+    // A's failure first, as reading in turn would have met it before B was read.
+    if (failureOfA != nullptr)
+    {
+        std::rethrow_exception(failureOfA);
+    }
+    if (failureOfB != nullptr)
+    {
+        std::rethrow_exception(failureOfB);
     }
 }
 

@@ -49,6 +49,16 @@ public:
     InputLayer(const std::string& path, std::string label, bool allowOverlap,
                bool skipBadRecords = false, const PrecisionChoice& precision = {},
                int threads = 0);
+    // As above, but the records of a shapefile are left to ReadRecords: the file is checked,
+    // its companions read and the precision chosen. Other sources are read at once.
+    struct RecordsLater
+    {
+    };
+    InputLayer(RecordsLater, const std::string& path, std::string label, bool allowOverlap,
+               bool skipBadRecords, const PrecisionChoice& precision, int threads);
+
+    // Reads the records that the RecordsLater constructor left; nothing when none wait.
+    void ReadRecords();
 
     Arealis::PolygonLayer& Layer() const { return *m_layer; }
     const std::string& Path() const { return m_path; }
@@ -74,6 +84,8 @@ public:
     void LeaveToExit() noexcept { static_cast<void>(m_topology.release()); }
 
 private:
+    void Remember(Arealis::Polygon* pPolygon, std::int64_t record);
+
     std::string m_path;
     std::string m_label;
     TopologyPtr m_topology;
@@ -83,6 +95,13 @@ private:
     Arealis::ShapefileReadResult m_readResult;
     Formats::SourceDescription m_description;
     bool m_degreeDefaults = false;
+    bool m_skipBadRecords = false;
+    bool m_recordsPending = false;
 };
+
+// Reads the records both layers left to ReadRecords, at the same time on two threads unless
+// one thread is asked for (threads: as for InputLayer): the layers share nothing. A failure
+// of A's is thrown before one of B's, as reading them in turn would meet it first.
+void ReadRecordsOfBoth(InputLayer& a, InputLayer& b, int threads);
 
 } // namespace ArealisCli

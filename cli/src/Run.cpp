@@ -488,14 +488,30 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
     const Clock::time_point start = Clock::now();
     const bool twoLayers = options.Inputs.size() == 2;
     // Declared before the result so that the result, which names them as parents, goes first.
-    InputLayer a(options.Inputs[0], "A", true, options.SkipBadRecords, ChosenPrecision(options),
-                 options.Threads);
+    InputLayer a(InputLayer::RecordsLater{}, options.Inputs[0], "A", true, options.SkipBadRecords,
+                 ChosenPrecision(options), options.Threads);
     std::optional<InputLayer> b;
     if (twoLayers)
     {
-        // Both operands share A's precision, which the result takes too.
-        b.emplace(options.Inputs[1], "B", true, options.SkipBadRecords,
-                  PrecisionChoice::Exactly(a.Precision()), options.Threads);
+        // Both operands share A's precision, which the result takes too. B is opened before
+        // A's records are read, so that the two are read at once; a failure to open B is
+        // reported after A's records were read, as when they were read first.
+        try
+        {
+            b.emplace(InputLayer::RecordsLater{}, options.Inputs[1], "B", true,
+                      options.SkipBadRecords, PrecisionChoice::Exactly(a.Precision()),
+                      options.Threads);
+        }
+        catch (...)
+        {
+            a.ReadRecords();
+            throw;
+        }
+        ReadRecordsOfBoth(a, *b, options.Threads);
+    }
+    else
+    {
+        a.ReadRecords();
     }
     std::vector<const InputLayer*> inputs{&a};
     if (b)

@@ -270,6 +270,21 @@ TEST_F(ToolEndToEndTest, BadInputGivesOneLineNamingTheFileAndStatusTwo)
     }
     expectOneLine(Run("union '" + truncated.string() + "' " + Input("t1_1.shp")),
                   "record 2 at byte");
+    // The two inputs are read at once: when both fail, or the second cannot be opened, the
+    // first one's failure is reported, as when they are read in turn.
+    const auto truncatedToo = m_folder / "truncated_too.shp";
+    std::filesystem::copy_file(truncated, truncatedToo);
+    for (const std::string threads : {" --threads 1", " --threads 2"})
+    {
+        const std::string first = "union '" + truncated.string() + "' ";
+        expectOneLine(Run(first + "'" + truncatedToo.string() + "'" + threads),
+                      truncated.string() + ": record 2 at byte");
+        expectOneLine(Run(first + "'" + missing + "'" + threads),
+                      truncated.string() + ": record 2 at byte");
+        expectOneLine(
+            Run("union " + Input("t1_1.shp") + " '" + truncatedToo.string() + "'" + threads),
+            truncatedToo.string() + ": record 2 at byte");
+    }
 
     const auto notShapefile = m_folder / "table.shp";
     std::ofstream(notShapefile)

@@ -19,6 +19,7 @@
 #include "model/LayerThreads.h"
 #include "model/OperandPrecision.h"
 #include "model/OverlapTestsAhead.h"
+#include "model/PreparedPolygons.h"
 #include "model/SnapshotEnumerator.h"
 #include "support/ParallelWork.h"
 #include "support/WorkAhead.h"
@@ -169,7 +170,6 @@ struct PolygonLayerState
         return -1;
     }
 
-    Rectangle Prepare(Polygon* pPolygon);
     // Files the polygon at position i of the edit list, whose bounds are given, in the index.
     void CommitAt(std::int32_t i, const Rectangle& bounds);
     // CommitAt whose overlap tests ask overlaps(pCommitted), which answers as
@@ -180,9 +180,10 @@ struct PolygonLayerState
     // the failures that leave it there.
     template <class TPrepare>
     void CommitNoting(std::int32_t i, TPrepare prepare, CommitFailures& failures);
-    // Commits the whole edit list as Commit does, with the polygons prepared on a second thread
-    // ahead of their filing; false, with nothing done, when the list is short, the layer's
-    // polygons must not overlap or no second core or thread is there.
+    // Commits the whole edit list as Commit does, with the polygons prepared ahead of their
+    // filing: large ones (see Detail::IsLargePreparation) on the layer operations' threads,
+    // many small ones of a layer that allows overlap on a second thread; false, with nothing
+    // done, otherwise or when one thread is to be used.
     bool CommitPreparingAhead(CommitFailures& failures);
     // Commits the whole edit list of a layer whose polygons must not overlap as Commit does,
     // with the overlap tests made on several threads ahead of the filing; false, with nothing
@@ -231,21 +232,6 @@ void PolygonLayerState::DestroyContents() noexcept
     }
 }
 
-// Repairs what can be repaired (repeated nodes, spikes, self-intersections, degenerate rings)
-// and checks the ring structure; the polygon then no longer counts as being edited. Returns the
-// bounds under which the polygon is filed.
-Rectangle PolygonLayerState::Prepare(Polygon* pPolygon)
-{
-    pPolygon->Clean(true);
-    if (pPolygon->IsModified())
-    {
-        pPolygon->Organise();
-    }
-    pPolygon->Validate(false);
-    pPolygon->ClearEditing();
-    return pPolygon->GetBounds();
-}
-
 template <class TPrepare>
 void PolygonLayerState::CommitNoting(std::int32_t i, TPrepare prepare, CommitFailures& failures)
 {
@@ -266,60 +252,12 @@ void PolygonLayerState::CommitNoting(std::int32_t i, TPrepare prepare, CommitFai
 namespace
 {
 
-// The polygons of a commit, in commit order, prepared on a second thread ahead of their
-// filing: the thread keeps at most 1024 polygons ahead. Without a thread to be had, each is
-// prepared in turn when it is taken.
-class PreparedAhead
+// Whether the commit goes on after a polygon that failed so.
+bool CommitGoesOn(const std::exception_ptr& error)
 {
-public:
-    PreparedAhead(PolygonLayerState& state, const std::vector<Polygon*>& polygons)
-        : m_state(state), m_polygons(polygons), m_bounds(1024)
-    {
-        try
-        {
-            m_ahead.emplace(
-                polygons.size(), m_bounds,
-                [this](std::size_t k, Rectangle& bounds)
-                { bounds = m_state.Prepare(m_polygons[k]); },
-                [](const std::exception_ptr& error)
-                {
-                    CommitFailures ignored;
-                    return NoteFailure(error, ignored);
-                });
-        }
-        catch (const std::system_error&) // no thread to be had
-        {
-        }
-    }
-
-    bool OnSecondThread() const noexcept { return m_ahead.has_value(); }
-
-    // The bounds of polygon k, prepared, or what preparing it threw; taken in order, each once.
-    Rectangle Take(std::size_t k)
-    {
-        return m_ahead ? m_ahead->Take(k) : m_state.Prepare(m_polygons[k]);
-    }
-
-    // Stops the preparation; the polygons prepared from the given one on, which were not
-    // taken, stay in the edit list: back to editing, as after a filing that failed.
-    void Stop(std::size_t untaken) noexcept
-    {
-        if (m_ahead)
-        {
-            const std::size_t prepared = m_ahead->Stop();
-            for (std::size_t k = untaken; k < prepared; ++k)
-            {
-                m_polygons[k]->MarkEditing();
-            }
-        }
-    }
-
-private:
-    PolygonLayerState& m_state;
-    const std::vector<Polygon*>& m_polygons;
-    std::vector<Rectangle> m_bounds;
-    std::optional<Detail::WorkAhead<Rectangle>> m_ahead;
-};
+    CommitFailures ignored;
+    return NoteFailure(error, ignored);
+}
 
 // The edit list from its end, as the commit takes it: a filed polygon leaves the list at its
 // own place, so the ones before it keep theirs.
@@ -338,28 +276,40 @@ std::vector<Polygon*> InCommitOrder(const EditListArray& list)
 
 bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
 {
-    // The filing of an overlapping layer's polygons compares them with the committed ones,
-    // which a preparation on another thread must not meet.
-    if (!AllowOverlap || EditList.Count() < PreparedAheadCount || !Detail::HasSecondCore() ||
-        Detail::LayerThreadsOf(*TopologyHandle) < 2)
+    const unsigned threads = Detail::LayerThreadsOf(*TopologyHandle);
+    if (EditList.Count() < 2 || threads < 2)
     {
         return false;
     }
     const std::vector<Polygon*> polygons = InCommitOrder(EditList);
-    PreparedAhead prepared(*this, polygons);
-    if (!prepared.OnSecondThread())
+    Detail::Preparation preparation = Detail::Preparation::AllThreads;
+    if (!Detail::IsLargePreparation(polygons))
+    {
+        // The filing of a non-overlapping layer's polygons compares them with the committed
+        // ones, which the repairs on a second thread must not meet.
+        if (!AllowOverlap || EditList.Count() < PreparedAheadCount || !Detail::HasSecondCore())
+        {
+            return false;
+        }
+        preparation = Detail::Preparation::SecondThread;
+    }
+    Detail::PreparedPolygons prepared(polygons, preparation, threads, CommitGoesOn);
+    if (!prepared.Ahead())
     {
         return false; // the commit prepares in turn
     }
     std::size_t taken = 0;
     try
     {
-        for (; taken < polygons.size(); ++taken)
-        {
-            const auto i = static_cast<std::int32_t>(polygons.size() - 1 - taken);
-            CommitNoting(
-                i, [&prepared, taken] { return prepared.Take(taken); }, failures);
-        }
+        prepared.FileInOrder(
+            [&](std::size_t k)
+            {
+                taken = k;
+                const auto i = static_cast<std::int32_t>(polygons.size() - 1 - k);
+                CommitNoting(
+                    i, [&prepared, k] { return prepared.Take(k); }, failures);
+                return true;
+            });
     }
     catch (...)
     {
@@ -393,36 +343,44 @@ bool PolygonLayerState::CommitTestingAhead(CommitFailures& failures)
     // The polygons are prepared before any is tested: preparing one changes nothing that the
     // tests of the others read (as the filing of a layer that allows overlap relies on too).
     {
-        PreparedAhead prepared(*this, polygons);
-        std::size_t k = 0;
-        for (; k < count && stopped == nullptr; ++k)
-        {
-            Rectangle bounds;
-            try
+        Detail::PreparedPolygons prepared(polygons,
+                                          Detail::IsLargePreparation(polygons)
+                                              ? Detail::Preparation::AllThreads
+                                              : Detail::Preparation::SecondThread,
+                                          threads, CommitGoesOn);
+        std::size_t taken = 0;
+        prepared.FileInOrder(
+            [&](std::size_t k)
             {
-                bounds = prepared.Take(k);
-            }
-            catch (...)
-            {
-                if (!NoteFailure(std::current_exception(), failures))
+                taken = k + 1;
+                Rectangle bounds;
+                try
                 {
-                    stopped = std::current_exception();
+                    bounds = prepared.Take(k);
                 }
-                continue;
-            }
-            try
-            {
-                tests.Add(polygons[k], bounds);
-                positions.push_back(static_cast<std::int32_t>(count - 1 - k));
-            }
-            catch (...)
-            {
-                polygons[k]->MarkEditing(); // stays in the edit list, as after a failed filing
-                stopped = std::current_exception();
-                allAdded = false;
-            }
-        }
-        prepared.Stop(k);
+                catch (...)
+                {
+                    if (!NoteFailure(std::current_exception(), failures))
+                    {
+                        stopped = std::current_exception();
+                    }
+                    return stopped == nullptr;
+                }
+                try
+                {
+                    tests.Add(polygons[k], bounds);
+                    positions.push_back(static_cast<std::int32_t>(count - 1 - k));
+                }
+                catch (...)
+                {
+                    // Stays in the edit list, as after a failed filing.
+                    polygons[k]->MarkEditing();
+                    stopped = std::current_exception();
+                    allAdded = false;
+                }
+                return stopped == nullptr;
+            });
+        prepared.Stop(taken);
     }
     tests.Run(threads);
     if (Index.Count() == 0 && allAdded && tests.AllApart())
@@ -744,7 +702,7 @@ void PolygonLayer::EndEdit(Polygon* pPolygon)
     {
         return;
     }
-    const Rectangle bounds = m_state->Prepare(pPolygon);
+    const Rectangle bounds = Detail::PreparePolygon(pPolygon);
     m_state->CommitAt(position, bounds);
 }
 
@@ -757,7 +715,7 @@ void PolygonLayer::Commit()
         for (std::int32_t i = m_state->EditList.Count() - 1; i >= 0; --i)
         {
             m_state->CommitNoting(
-                i, [this, i] { return m_state->Prepare(m_state->EditList[i]); }, failures);
+                i, [this, i] { return Detail::PreparePolygon(m_state->EditList[i]); }, failures);
         }
     }
     if (failures.InvalidSeen)

@@ -10,6 +10,7 @@
 #include "Collections/PlainArray.h"
 #include "Exceptions/InvalidOperationException.h"
 #include "model/ModelTestSupport.h"
+#include "model/PreparedPolygons.h"
 #include "support/WorkAhead.h"
 
 #include <algorithm>
@@ -191,6 +192,138 @@ TEST(PolygonLayerCommitTest, LongCommitEndsAsCommitsOfFewPolygonsDo)
     // The kinds that a commit repairs or splits were among them.
     EXPECT_EQ(RingsOf(*wholeCells[5]).size(), 1U);
     EXPECT_EQ(RingsOf(*wholeCells[8]).size(), 2U);
+}
+
+// The path through the corners in turn with perSide nodes on each leg, closed back to the
+// first corner.
+Points DensePath(const Points& corners, int perSide)
+{
+    Points points;
+    for (std::size_t c = 0; c < corners.size(); ++c)
+    {
+        const Point& a = corners[c];
+        const Point& b = corners[(c + 1) % corners.size()];
+        for (int k = 0; k < perSide; ++k)
+        {
+            const double t = double(k) / perSide;
+            points.push_back({a.X + t * (b.X - a.X), a.Y + t * (b.Y - a.Y)});
+        }
+    }
+    return points;
+}
+
+// A grid of large cells, one polygon of some hundred nodes each, among them each kind that
+// preparing repairs or refuses, and cells that overlap their right neighbour.
+std::vector<Polygon*> AddLargeCells(PolygonLayer& layer, int side)
+{
+    constexpr int PerSide = 80;
+    std::vector<Polygon*> cells;
+    for (int cell = 0; cell < side * side; ++cell)
+    {
+        const double x = cell % side;
+        const double y = cell / side;
+        Points outline = DensePath(Box(x + 0.1, y + 0.1, x + 0.9, y + 0.9), PerSide);
+        Polygon* polygon = layer.CreatePolygon();
+        switch (cell % 9)
+        {
+        case 1: // a repeated node
+            outline.insert(outline.begin() + 7, outline[7]);
+            break;
+        case 2: // a spike out of the left side and back
+            outline.insert(outline.begin() + 9, {{x + 0.05, outline[8].Y}, outline[8]});
+            break;
+        case 3: // a bow tie, split in two
+            outline = DensePath(
+                {{x + 0.1, y + 0.1}, {x + 0.9, y + 0.9}, {x + 0.9, y + 0.1}, {x + 0.1, y + 0.9}},
+                PerSide);
+            break;
+        case 4: // a hole alone: invalid
+            outline = Reversed(outline);
+            break;
+        case 5: // over its right neighbour
+            outline = DensePath(Box(x + 0.1, y + 0.1, x + 1.5, y + 0.9), PerSide);
+            break;
+        default:
+            break;
+        }
+        AddPoints(*polygon->CreateRing(), outline);
+        if (cell % 9 == 6) // a ring of two nodes, removed
+        {
+            AddRings(*polygon, {{{x + 0.5, y + 0.5}, {x + 0.6, y + 0.6}}});
+        }
+        else if (cell % 9 == 8) // a ring of three that is a spike, removed
+        {
+            AddRings(*polygon, {{{x + 0.5, y + 0.5}, {x + 0.6, y + 0.6}, {x + 0.5, y + 0.5}}});
+        }
+        else if (cell % 9 == 7) // a hole
+        {
+            AddRings(*polygon, {DensePath(Hole(x + 0.3, y + 0.3, x + 0.7, y + 0.7), PerSide)});
+        }
+        cells.push_back(polygon);
+    }
+    return cells;
+}
+
+TEST(PolygonLayerCommitTest, LargePolygonsPreparedOnSeveralThreadsCommitAsInTurn)
+{
+    // Checked on several threads, repaired and filed in turn, the polygons end as the commit
+    // on one thread leaves them: the same repairs, refusals, failure and order.
+    constexpr int Side = 16;
+    for (const bool allowOverlap : {true, false})
+    {
+        std::vector<std::vector<Points>> rings[2];
+        std::vector<bool> editing[2];
+        std::vector<std::size_t> orders[2];
+        std::string failures[2];
+        std::int32_t nodes[2] = {};
+        for (const int threads : {1, 2})
+        {
+            ScopedTopology topology;
+            topology->SetLayerThreads(threads);
+            PolygonLayer& layer = *topology->CreatePolygonLayer(allowOverlap);
+            const std::vector<Polygon*> cells = AddLargeCells(layer, Side);
+            ASSERT_TRUE(Detail::IsLargePreparation(cells));
+            const std::vector<bool> repairs = {false, true, true,  true, false,
+                                               false, true, false, true};
+            for (std::size_t k = 0; k < repairs.size(); ++k)
+            {
+                EXPECT_EQ(Detail::NeedsRepair(*cells[k]), repairs[k]) << k;
+            }
+            const auto t = static_cast<std::size_t>(threads - 1);
+            failures[t] = Failure([&layer] { layer.Commit(); });
+            nodes[t] = topology->GetNodeSet().Count();
+            for (const Polygon* cell : cells)
+            {
+                editing[t].push_back(cell->IsEditing());
+                editing[t].push_back(cell->HasFlag(Ring::Flags::Editing));
+                std::vector<Points> points;
+                for (const Ring* ring : RingsOf(*cell))
+                {
+                    points.push_back(PointsOf(*ring));
+                }
+                rings[t].push_back(points);
+            }
+            for (const Polygon* polygon : ToVector(layer.GetPolygons()))
+            {
+                orders[t].push_back(static_cast<std::size_t>(
+                    std::find(cells.begin(), cells.end(), polygon) - cells.begin()));
+            }
+        }
+        EXPECT_EQ(failures[0],
+                  "The polygon layer contains invalid polygons. @ PolygonLayer, line: 391");
+        EXPECT_EQ(failures[1], failures[0]) << allowOverlap;
+        EXPECT_EQ(nodes[1], nodes[0]) << allowOverlap;
+        EXPECT_EQ(editing[1], editing[0]) << allowOverlap;
+        EXPECT_EQ(orders[1], orders[0]) << allowOverlap;
+        EXPECT_TRUE(rings[1] == rings[0]) << allowOverlap;
+        // The repairs took place: the bow tie is split, the ring of two nodes gone, the
+        // repeated node and the spike removed.
+        EXPECT_EQ(rings[0][3].size(), 2U);
+        EXPECT_EQ(rings[0][6].size(), 1U);
+        EXPECT_EQ(rings[0][8].size(), 1U);
+        EXPECT_EQ(rings[0][1][0].size(), rings[0][0][0].size());
+        EXPECT_EQ(rings[0][2][0].size(), rings[0][0][0].size());
+    }
 }
 
 // What a commit into a layer that must not overlap meets, in enough polygons for it to test

@@ -1,0 +1,246 @@
+#include "model/PreparedPolygons.h"
+
+#include "Arealis/Node.h"
+#include "Arealis/Polygon.h"
+#include "Arealis/Ring.h"
+#include "Arealis/RingEnumerator.h"
+#include "support/ParallelWork.h"
+
+#include <system_error>
+#include <utility>
+
+namespace Arealis::Detail
+{
+
+namespace
+{
+
+// A commit of this many nodes or more, at this many per polygon on average, is prepared on
+// several threads: a polygon's checks then take tens of microseconds at least, far more than
+// handing it to a thread.
+constexpr std::int64_t LargeNodeCount = std::int64_t{1} << 16;
+constexpr std::int64_t LargeAverageNodes = 64;
+// Polygons that the second thread keeps ready ahead of the filing.
+constexpr std::size_t SecondThreadSlots = 1024;
+
+// Whether Ring::Clean would remove a node: a node the same vertex as the one before it, or
+// as the one two before it (a spike), around the closed ring as its walk reads them.
+bool HasRepeatOrSpike(const Ring& ring)
+{
+    const std::span<Node* const> nodes = ring.GetNodes();
+    const std::size_t n = nodes.size();
+    const Node* twoBack = nodes[n - 2];
+    const Node* previous = nodes[n - 1];
+    for (const Node* current : nodes)
+    {
+        if (IsSameVertex(*current, *twoBack) || IsSameVertex(*current, *previous))
+        {
+            return true;
+        }
+        twoBack = previous;
+        previous = current;
+    }
+    return false;
+}
+
+// The checks of PreparePolygon after the repairs, without ending the editing.
+Rectangle ValidateRepaired(Polygon* pPolygon)
+{
+    if (pPolygon->IsModified())
+    {
+        pPolygon->Organise();
+    }
+    pPolygon->Validate(false);
+    return pPolygon->GetBounds();
+}
+
+} // namespace
+
+Rectangle PreparePolygon(Polygon* pPolygon)
+{
+    pPolygon->Clean(true);
+    const Rectangle bounds = ValidateRepaired(pPolygon);
+    pPolygon->ClearEditing();
+    return bounds;
+}
+
+// The same decisions as Polygon::Clean(true) takes ring by ring: a ring that keeps all its
+// nodes is split only when it meets itself, and a ring left alone changes no other ring.
+bool NeedsRepair(const Polygon& polygon)
+{
+    RingEnumerator rings = polygon.GetRings();
+    while (rings.MoveNext())
+    {
+        const Ring& ring = *rings.Current();
+        if (ring.Count() < 3 || HasRepeatOrSpike(ring) ||
+            (ring.Count() > 3 && ring.IsSelfIntersecting(nullptr, nullptr, nullptr)))
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsLargePreparation(std::span<Polygon* const> polygons)
+{
+    if (polygons.size() < 2)
+    {
+        return false;
+    }
+    std::int64_t nodes = 0;
+    for (const Polygon* polygon : polygons)
+    {
+        nodes += polygon->GetNodeCount();
+    }
+    return nodes >= LargeNodeCount &&
+           nodes >= LargeAverageNodes * static_cast<std::int64_t>(polygons.size());
+}
+
+PreparedPolygons::PreparedPolygons(std::span<Polygon* const> polygons, Preparation preparation,
+                                   unsigned threads, WorkAhead<Rectangle>::GoesOn goesOn)
+    : m_polygons(polygons), m_threads(threads)
+{
+    if (preparation == Preparation::AllThreads)
+    {
+        m_outcomes = std::make_unique<Outcome[]>(polygons.size());
+        return;
+    }
+    if (preparation != Preparation::SecondThread)
+    {
+        return;
+    }
+    m_bounds.resize(SecondThreadSlots);
+    try
+    {
+        m_ahead.emplace(
+            polygons.size(), m_bounds,
+            [this](std::size_t k, Rectangle& bounds) { bounds = PreparePolygon(m_polygons[k]); },
+            std::move(goesOn));
+    }
+    catch (const std::system_error&) // no thread to be had
+    {
+    }
+}
+
+void PreparedPolygons::FileInOrder(const std::function<bool(std::size_t)>& file)
+{
+    const std::size_t count = m_polygons.size();
+    std::size_t next = 0;
+    bool goesOn = true;
+    if (m_outcomes != nullptr)
+    {
+        // The filing's failure is kept until the threads end, so that whatever ForEach
+        // throws is its own: no thread to be had, with nothing checked.
+        std::exception_ptr failure;
+        const auto fileReady = [&]
+        {
+            if (!goesOn || next == count || !m_outcomes[next].Ready.load(std::memory_order_acquire))
+            {
+                return false;
+            }
+            try
+            {
+                goesOn = file(next++);
+            }
+            catch (...)
+            {
+                failure = std::current_exception();
+                goesOn = false;
+            }
+            if (!goesOn)
+            {
+                m_stopChecks.store(true, std::memory_order_relaxed);
+            }
+            return true;
+        };
+        try
+        {
+            Parallel::ForEach(
+                count, m_threads, [this](std::size_t k) { Check(k); }, {}, fileReady, true);
+        }
+        catch (const std::system_error&) // no thread to be had: the rest is prepared in turn
+        {
+        }
+        if (failure != nullptr)
+        {
+            std::rethrow_exception(failure);
+        }
+    }
+    while (goesOn && next < count)
+    {
+        goesOn = file(next++);
+    }
+}
+
+void PreparedPolygons::Check(std::size_t k) noexcept
+{
+    Outcome& outcome = m_outcomes[k];
+    if (!m_stopChecks.load(std::memory_order_relaxed))
+    {
+        Validate(m_polygons[k], outcome);
+    }
+    outcome.Ready.store(true, std::memory_order_release);
+}
+
+void PreparedPolygons::Validate(Polygon* pPolygon, Outcome& outcome) noexcept
+{
+    try
+    {
+        if (NeedsRepair(*pPolygon))
+        {
+            return;
+        }
+    }
+    catch (...)
+    {
+        return; // left to the preparation in turn, which meets the failure itself if any
+    }
+    try
+    {
+        outcome.Bounds = ValidateRepaired(pPolygon);
+        outcome.Kind = Outcome::State::Validated;
+    }
+    catch (...)
+    {
+        outcome.Error = std::current_exception();
+        outcome.Kind = Outcome::State::Failed;
+    }
+}
+
+Rectangle PreparedPolygons::Take(std::size_t k)
+{
+    if (m_ahead)
+    {
+        return m_ahead->Take(k);
+    }
+    if (m_outcomes == nullptr || !m_outcomes[k].Ready.load(std::memory_order_acquire))
+    {
+        return PreparePolygon(m_polygons[k]);
+    }
+    Outcome& outcome = m_outcomes[k];
+    switch (outcome.Kind)
+    {
+    case Outcome::State::Validated:
+        m_polygons[k]->ClearEditing();
+        return outcome.Bounds;
+    case Outcome::State::Failed:
+        std::rethrow_exception(std::exchange(outcome.Error, nullptr));
+    case Outcome::State::Open:
+        break;
+    }
+    return PreparePolygon(m_polygons[k]);
+}
+
+void PreparedPolygons::Stop(std::size_t untaken) noexcept
+{
+    if (m_ahead)
+    {
+        const std::size_t prepared = m_ahead->Stop();
+        for (std::size_t k = untaken; k < prepared; ++k)
+        {
+            m_polygons[k]->MarkEditing();
+        }
+    }
+}
+
+} // namespace Arealis::Detail

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "Arealis/Rectangle.h"
+#include "support/WorkAhead.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace Arealis
+{
+class Polygon;
+}
+
+namespace Arealis::Detail
+{
+
+// Repairs what can be repaired (repeated nodes, spikes, self-intersections, degenerate rings)
+// and checks the ring structure; the polygon then no longer counts as being edited. Returns the
+// bounds under which the polygon is filed.
+Rectangle PreparePolygon(Polygon* pPolygon);
+
+// Whether preparing the polygon would change its nodes or rings: a ring of fewer than three
+// nodes, a repeated node, a spike or a ring that meets itself. Reads the polygon only.
+bool NeedsRepair(const Polygon& polygon);
+
+// Whether a commit of these polygons is worth preparing on several threads: enough nodes in
+// all, in polygons large enough that each is a task of its own.
+bool IsLargePreparation(std::span<Polygon* const> polygons);
+
+// How the polygons of a commit are prepared ahead of their filing.
+enum class Preparation
+{
+    InTurn,       // each when it is taken
+    SecondThread, // in order on a second thread, at most 1024 polygons ahead
+    AllThreads,   // everything but the repairs on several threads beside the filing
+};
+
+// The polygons of a commit, in commit order, prepared ahead of their filing. On several
+// threads, each polygon is checked for repairs; one that needs none is validated there, one
+// that needs some is prepared when it is taken, on the filing's thread: repairs change the
+// topology's nodes, which one thread at a time may do. The checks read only their own
+// polygon, which neither the filing nor the repairs of other polygons change (a node keeps
+// its place while it is used), and write nothing that those read. Outcomes, exceptions
+// included, come in commit order as preparing each in turn gives them; the polygons are
+// repaired in that order too, so the topology makes the same nodes. Without a thread to be
+// had, each is prepared in turn.
+class PreparedPolygons
+{
+public:
+    // goesOn(error) tells whether the commit goes on after a polygon that failed so.
+    PreparedPolygons(std::span<Polygon* const> polygons, Preparation preparation, unsigned threads,
+                     WorkAhead<Rectangle>::GoesOn goesOn);
+
+    // Whether any work is done ahead of the filing.
+    bool Ahead() const noexcept { return m_ahead.has_value() || m_outcomes != nullptr; }
+
+    // Calls file(k) on the calling thread for k = 0, 1, ... in turn, as soon as polygon k can
+    // be taken, until it returns false or every polygon was filed. What file throws passes on
+    // once the threads have ended.
+    void FileInOrder(const std::function<bool(std::size_t)>& file);
+
+    // The bounds of polygon k, prepared, or what preparing it threw; taken in order, each once.
+    Rectangle Take(std::size_t k);
+
+    // Stops the preparation; the polygons prepared from the given one on, which were not
+    // taken, stay in the edit list: back to editing, as after a filing that failed.
+    void Stop(std::size_t untaken) noexcept;
+
+private:
+    // What the threads made of one polygon.
+    struct Outcome
+    {
+        enum class State : std::uint8_t
+        {
+            Open,      // not reached, or it needs repairs: prepared when taken
+            Validated, // bounds hold the bounds; editing ends when it is taken
+            Failed,    // error holds what validating it threw
+        };
+        State Kind = State::Open;
+        Rectangle Bounds;
+        std::exception_ptr Error;
+        std::atomic<bool> Ready{false}; // the check has ended: the rest may be read
+    };
+
+    void Check(std::size_t k) noexcept;
+    static void Validate(Polygon* pPolygon, Outcome& outcome) noexcept;
+
+    std::span<Polygon* const> m_polygons;
+    const unsigned m_threads;
+    std::vector<Rectangle> m_bounds;
+    std::optional<WorkAhead<Rectangle>> m_ahead;
+    std::unique_ptr<Outcome[]> m_outcomes; // with several threads
+    std::atomic<bool> m_stopChecks{false}; // the filing ended early: checks not begun are left
+};
+
+} // namespace Arealis::Detail
