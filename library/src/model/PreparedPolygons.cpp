@@ -5,6 +5,7 @@
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
 #include "support/ParallelWork.h"
+#include "validation/RingWidth.h"
 
 #include <system_error>
 #include <utility>
@@ -65,7 +66,8 @@ Rectangle PreparePolygon(Polygon* pPolygon)
 }
 
 // The same decisions as Polygon::Clean(true) takes ring by ring: a ring that keeps all its
-// nodes is split only when it meets itself, and a ring left alone changes no other ring.
+// nodes is split only when it meets itself, and a ring left alone changes no other ring; then
+// the polygon-wide one, a ring thinner than the node grid beside others.
 bool NeedsRepair(const Polygon& polygon)
 {
     RingEnumerator rings = polygon.GetRings();
@@ -78,7 +80,7 @@ bool NeedsRepair(const Polygon& polygon)
             return true;
         }
     }
-    return false;
+    return HasRingThinnerThanTheGrid(polygon);
 }
 
 bool IsLargePreparation(std::span<Polygon* const> polygons)

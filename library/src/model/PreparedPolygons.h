@@ -27,7 +27,8 @@ namespace Arealis::Detail
 Rectangle PreparePolygon(Polygon* pPolygon);
 
 // Whether preparing the polygon would change its nodes or rings: a ring of fewer than three
-// nodes, a repeated node, a spike or a ring that meets itself. Reads the polygon only.
+// nodes, a repeated node, a spike, a ring that meets itself, or a ring thinner than the node
+// grid beside others. Reads the polygon only.
 bool NeedsRepair(const Polygon& polygon);
 
 // Whether a commit of these polygons is worth preparing on several threads: enough nodes in

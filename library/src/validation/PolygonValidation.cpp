@@ -205,17 +205,16 @@ RingList CollectRingList(RingEnumerator rings)
     return result;
 }
 
-void DropRingsThinnerThanTheGrid(Polygon& polygon)
+// The rings of a polygon of two rings or more that have an area; none for a lone ring, whose
+// lack of clear area is the polygon's failure, not a repair. A ring of no area at all is left
+// out: no reader takes it as valid, so validation reports it.
+RingList RingsWithArea(const Polygon& polygon)
 {
+    RingList withArea;
     if (polygon.GetRingCount() < 2)
     {
-        return; // a lone ring without clear area is the polygon's failure, not a repair
+        return withArea;
     }
-    // A small hole that the node grid leaves thinner than one step (as a buffer by zero of a
-    // ring touching itself can leave) has an area in the input, so simple-features readers take
-    // the polygon as valid; kept, it would make validation refuse the whole polygon. A ring of
-    // no area at all stays for validation to report: no reader takes that as valid.
-    RingList withArea;
     for (Ring* ring : CollectRingList(polygon.GetRings()))
     {
         if (ring->GetSignedArea() != 0.0)
@@ -223,6 +222,15 @@ void DropRingsThinnerThanTheGrid(Polygon& polygon)
             withArea.push_back(ring);
         }
     }
+    return withArea;
+}
+
+// A small hole that the node grid leaves thinner than one step (as a buffer by zero of a ring
+// touching itself can leave) has an area in the input, so simple-features readers take the
+// polygon as valid; kept, it would make validation refuse the whole polygon.
+void DropRingsThinnerThanTheGrid(Polygon& polygon)
+{
+    const RingList withArea = RingsWithArea(polygon);
     Detail::DropRingsWithoutClearArea(polygon,
                                       std::span<Ring* const>(withArea.data(), withArea.size()));
 }
@@ -979,6 +987,19 @@ void Polygon::Clean(bool split)
     }
     DropRingsThinnerThanTheGrid(*this);
 }
+
+namespace Detail
+{
+
+bool HasRingThinnerThanTheGrid(const Polygon& polygon)
+{
+    const PrecisionScope precisionScope(WorkingPrecision(polygon));
+    const RingList withArea = RingsWithArea(polygon);
+    return std::any_of(withArea.begin(), withArea.end(), [](const Ring* ring)
+                       { return IsThinnerThanNodeGrid(*ring, ring->GetSignedArea()); });
+}
+
+} // namespace Detail
 
 
 } // namespace Arealis

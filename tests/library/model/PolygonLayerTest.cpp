@@ -255,9 +255,10 @@ std::vector<Polygon*> AddLargeCells(PolygonLayer& layer, int side)
         {
             AddRings(*polygon, {{{x + 0.5, y + 0.5}, {x + 0.6, y + 0.6}, {x + 0.5, y + 0.5}}});
         }
-        else if (cell % 9 == 7) // a hole
+        else if (cell % 9 == 7) // a hole, and a hole thinner than the node grid, dropped
         {
-            AddRings(*polygon, {DensePath(Hole(x + 0.3, y + 0.3, x + 0.7, y + 0.7), PerSide)});
+            AddRings(*polygon, {DensePath(Hole(x + 0.3, y + 0.3, x + 0.7, y + 0.7), PerSide),
+                                {{x + 0.2, y + 0.2}, {x + 0.8, y + 0.2}, {x + 0.5, y + 0.200001}}});
         }
         cells.push_back(polygon);
     }
@@ -283,8 +284,8 @@ TEST(PolygonLayerCommitTest, LargePolygonsPreparedOnSeveralThreadsCommitAsInTurn
             PolygonLayer& layer = *topology->CreatePolygonLayer(allowOverlap);
             const std::vector<Polygon*> cells = AddLargeCells(layer, Side);
             ASSERT_TRUE(Detail::IsLargePreparation(cells));
-            const std::vector<bool> repairs = {false, true, true,  true, false,
-                                               false, true, false, true};
+            const std::vector<bool> repairs = {false, true, true, true, false,
+                                               false, true, true,  true};
             for (std::size_t k = 0; k < repairs.size(); ++k)
             {
                 EXPECT_EQ(Detail::NeedsRepair(*cells[k]), repairs[k]) << k;
@@ -316,10 +317,11 @@ TEST(PolygonLayerCommitTest, LargePolygonsPreparedOnSeveralThreadsCommitAsInTurn
         EXPECT_EQ(editing[1], editing[0]) << allowOverlap;
         EXPECT_EQ(orders[1], orders[0]) << allowOverlap;
         EXPECT_TRUE(rings[1] == rings[0]) << allowOverlap;
-        // The repairs took place: the bow tie is split, the ring of two nodes gone, the
-        // repeated node and the spike removed.
+        // The repairs took place: the bow tie is split, the ring of two nodes and the thin
+        // hole gone, the repeated node and the spike removed.
         EXPECT_EQ(rings[0][3].size(), 2U);
         EXPECT_EQ(rings[0][6].size(), 1U);
+        EXPECT_EQ(rings[0][7].size(), 2U);
         EXPECT_EQ(rings[0][8].size(), 1U);
         EXPECT_EQ(rings[0][1][0].size(), rings[0][0][0].size());
         EXPECT_EQ(rings[0][2][0].size(), rings[0][0][0].size());
