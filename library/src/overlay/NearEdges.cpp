@@ -81,6 +81,7 @@ public:
     }
 
     std::size_t CellCount() const noexcept { return m_columns * m_rows; }
+    const EdgeBox& Area() const noexcept { return m_area; }
 
     Range RangeOf(const EdgeBox& box) const noexcept
     {
@@ -182,13 +183,20 @@ struct ThreadMarks
     }
 };
 
-// Keeps the edges whose widened bounds cover a marked cell, in their order.
+// Whether the boxes overlap, bounds included.
+bool Overlap(const EdgeBox& a, const EdgeBox& b) noexcept
+{
+    return a.MinX <= b.MaxX && b.MinX <= a.MaxX && a.MinY <= b.MaxY && b.MinY <= a.MaxY;
+}
+
+// Keeps the edges whose widened bounds meet the area and cover a marked cell, in their order.
 void KeepMarked(EdgeList& edges, const CellGrid& grid, const CellMarks& marks, double margin)
 {
     std::int32_t kept = 0;
     for (std::int32_t i = 0; i < edges.Count(); ++i)
     {
-        if (marks.AnyMarked(grid, grid.RangeOf(WidenedBoxOf(edges[i], margin))))
+        const EdgeBox box = WidenedBoxOf(edges[i], margin);
+        if (Overlap(box, grid.Area()) && marks.AnyMarked(grid, grid.RangeOf(box)))
         {
             edges[kept++] = edges[i];
         }
@@ -238,9 +246,16 @@ void KeepEdgesNearOtherList(EdgeList& first, EdgeList& second)
         ~Releasing() { Marks.Release(); }
     } const releasing{threadMarks};
     CellMarks other(threadMarks.Other, grid.CellCount());
+    // The area is where both lists' widened extents overlap: an edge whose widened bounds
+    // miss it misses every widened edge of the other list.
     for (const LinearEdge& edge : second)
     {
-        const CellGrid::Range range = grid.RangeOf(WidenedBoxOf(edge, margin));
+        const EdgeBox box = WidenedBoxOf(edge, margin);
+        if (!Overlap(box, area))
+        {
+            continue;
+        }
+        const CellGrid::Range range = grid.RangeOf(box);
         if (range.Cells() > budget)
         {
             return;
@@ -255,7 +270,12 @@ void KeepEdgesNearOtherList(EdgeList& first, EdgeList& second)
     std::int32_t count = 0;
     for (std::int32_t i = 0; i < first.Count(); ++i)
     {
-        const CellGrid::Range range = grid.RangeOf(WidenedBoxOf(first[i], margin));
+        const EdgeBox box = WidenedBoxOf(first[i], margin);
+        if (!Overlap(box, area))
+        {
+            continue;
+        }
+        const CellGrid::Range range = grid.RangeOf(box);
         if (keptMarked && range.Cells() > budget)
         {
             keptMarked = false;
