@@ -31,24 +31,11 @@ EdgeBox WidenedBoxOf(const LinearEdge& edge, double margin)
             std::max(a.X, b.X) + margin, std::max(a.Y, b.Y) + margin};
 }
 
-// The extent of a list's widened edges; false when a coordinate is not finite.
-bool ExtentOf(const EdgeList& edges, double margin, EdgeBox& extent)
+// Whether a coordinate of the box is not a number (or the sum of infinities of both signs,
+// which is taken for one as well).
+bool HasNaN(const EdgeBox& box) noexcept
 {
-    extent = WidenedBoxOf(edges[0], margin);
-    for (const LinearEdge& edge : edges)
-    {
-        const EdgeBox box = WidenedBoxOf(edge, margin);
-        if (!std::isfinite(box.MinX) || !std::isfinite(box.MinY) || !std::isfinite(box.MaxX) ||
-            !std::isfinite(box.MaxY))
-        {
-            return false;
-        }
-        extent.MinX = std::min(extent.MinX, box.MinX);
-        extent.MinY = std::min(extent.MinY, box.MinY);
-        extent.MaxX = std::max(extent.MaxX, box.MaxX);
-        extent.MaxY = std::max(extent.MaxY, box.MaxY);
-    }
-    return true;
+    return std::isnan(box.MinX + box.MinY + box.MaxX + box.MaxY);
 }
 
 // A grid of cells over an area with a mark for every cell. A coordinate goes to its cell by a
@@ -206,9 +193,11 @@ void KeepMarked(EdgeList& edges, const CellGrid& grid, const CellMarks& marks, d
 
 } // namespace
 
-void KeepEdgesNearOtherList(EdgeList& first, EdgeList& second)
+void KeepEdgesNearOtherList(EdgeList& first, EdgeList& second, const Rectangle& firstBounds,
+                            const Rectangle& secondBounds)
 {
-    const auto total = static_cast<std::size_t>(first.Count()) + static_cast<std::size_t>(second.Count());
+    const auto total =
+        static_cast<std::size_t>(first.Count()) + static_cast<std::size_t>(second.Count());
     if (total < ThinnedFromEdges || first.Count() == 0 || second.Count() == 0)
     {
         return;
@@ -217,16 +206,17 @@ void KeepEdgesNearOtherList(EdgeList& first, EdgeList& second)
     // added for the rounding of those comparisons.
     const Precision& precision = CurrentPrecision();
     const double margin = precision.Tolerance + precision.GridStep;
-    EdgeBox firstExtent;
-    EdgeBox secondExtent;
-    if (!ExtentOf(first, margin, firstExtent) || !ExtentOf(second, margin, secondExtent))
+    // Where both lists' widened bounds overlap: an edge whose widened bounds miss it misses
+    // every widened edge of the other list.
+    const EdgeBox area{std::max(firstBounds.MinX, secondBounds.MinX) - margin,
+                       std::max(firstBounds.MinY, secondBounds.MinY) - margin,
+                       std::min(firstBounds.MaxX, secondBounds.MaxX) + margin,
+                       std::min(firstBounds.MaxY, secondBounds.MaxY) + margin};
+    if (HasNaN(area) || std::isinf(area.MinX) || std::isinf(area.MinY) ||
+        std::isinf(area.MaxX) || std::isinf(area.MaxY))
     {
         return;
     }
-    const EdgeBox area{std::max(firstExtent.MinX, secondExtent.MinX),
-                       std::max(firstExtent.MinY, secondExtent.MinY),
-                       std::min(firstExtent.MaxX, secondExtent.MaxX),
-                       std::min(firstExtent.MaxY, secondExtent.MaxY)};
     if (!(area.MinX < area.MaxX && area.MinY < area.MaxY))
     {
         first.SetCount(0); // no edge comes near the other list's edges
@@ -246,11 +236,13 @@ void KeepEdgesNearOtherList(EdgeList& first, EdgeList& second)
         ~Releasing() { Marks.Release(); }
     } const releasing{threadMarks};
     CellMarks other(threadMarks.Other, grid.CellCount());
-    // The area is where both lists' widened extents overlap: an edge whose widened bounds
-    // miss it misses every widened edge of the other list.
     for (const LinearEdge& edge : second)
     {
         const EdgeBox box = WidenedBoxOf(edge, margin);
+        if (HasNaN(box))
+        {
+            return; // the search's tests of such an edge are left as they are
+        }
         if (!Overlap(box, area))
         {
             continue;
@@ -263,25 +255,40 @@ void KeepEdgesNearOtherList(EdgeList& first, EdgeList& second)
         budget -= range.Cells();
         other.MarkRange(grid, range);
     }
-    // The first list's edges that stay mark their cells for the second list's thinning; once
-    // the budget is spent the rest stay unmarked and the second list is kept whole.
+    // The first list's edges that stay mark their cells for the second list's thinning. Once
+    // the budget is spent, an edge is not a number, or a quarter of the list shows that few
+    // edges go (boundaries that run together, as of neighbours being united), the rest of the
+    // first list and the whole second list stay.
+    const std::int32_t sampled = first.Count() / 4;
     CellMarks kept(threadMarks.Kept, grid.CellCount());
-    bool keptMarked = true;
+    bool thinning = true;
     std::int32_t count = 0;
     for (std::int32_t i = 0; i < first.Count(); ++i)
     {
+        if (thinning && i == sampled && 8 * count > 7 * i)
+        {
+            thinning = false;
+        }
+        if (!thinning)
+        {
+            first[count++] = first[i];
+            continue;
+        }
         const EdgeBox box = WidenedBoxOf(first[i], margin);
+        if (HasNaN(box))
+        {
+            thinning = false;
+            first[count++] = first[i];
+            continue;
+        }
         if (!Overlap(box, area))
         {
             continue;
         }
         const CellGrid::Range range = grid.RangeOf(box);
-        if (keptMarked && range.Cells() > budget)
+        if (range.Cells() > budget)
         {
-            keptMarked = false;
-        }
-        if (!keptMarked)
-        {
+            thinning = false;
             first[count++] = first[i];
             continue;
         }
@@ -293,7 +300,7 @@ void KeepEdgesNearOtherList(EdgeList& first, EdgeList& second)
         }
     }
     first.SetCount(count);
-    if (keptMarked)
+    if (thinning)
     {
         KeepMarked(second, grid, kept, margin);
     }

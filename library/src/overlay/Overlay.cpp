@@ -99,7 +99,8 @@ void BuildOverlay(OverlayGraph& graph, const Polygon& a, const Polygon& b)
         ChooseIntersectionAlgorithm(lists.EdgesOfA.Count(), lists.EdgesOfB.Count());
     if (&search == &SweepLineIntersectionAlgorithm::Instance())
     {
-        Detail::KeepEdgesNearOtherList(lists.EdgesOfA, lists.EdgesOfB);
+        Detail::KeepEdgesNearOtherList(lists.EdgesOfA, lists.EdgesOfB, graph.FirstBounds(),
+                                       graph.SecondBounds());
     }
     search.FindIntersections(lists.EdgesOfA, lists.EdgesOfB, lists.Intersections, false);
     Detail::KeepNearestSnaps(lists.Intersections);

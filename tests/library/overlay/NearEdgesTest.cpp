@@ -54,9 +54,12 @@ struct Thinned
     std::int32_t SecondKept = 0;
 };
 
-Thinned ThinnedMeetings(EdgeList first, EdgeList second)
+// The lists of all edges of each ring, thinned.
+Thinned ThinnedMeetings(const Ring& a, const Ring& b)
 {
-    Detail::KeepEdgesNearOtherList(first, second);
+    EdgeList first = EdgesOf(a);
+    EdgeList second = EdgesOf(b);
+    Detail::KeepEdgesNearOtherList(first, second, a.GetBounds(), b.GetBounds());
     return {SortedMeetings(first, second), first.Count(), second.Count()};
 }
 
@@ -74,7 +77,7 @@ TEST(NearEdges, ThinnedListsGiveTheSameMeetings)
         const auto b = Outline(1500, shift, 0.5 * shift, round < 5 ? 0.01 * round : 0.0, random);
         const EdgeList first = EdgesOf(*a);
         const EdgeList second = EdgesOf(*b);
-        const Thinned thinned = ThinnedMeetings(first, second);
+        const Thinned thinned = ThinnedMeetings(*a, *b);
         EXPECT_EQ(thinned.Meetings, SortedMeetings(first, second)) << "round " << round;
         EXPECT_FALSE(thinned.Meetings.empty()) << "round " << round;
         if (round < 4)
@@ -96,7 +99,7 @@ TEST(NearEdges, RandomGridRingsKeepTheirMeetings)
         const auto b = EdgeTesting::RandomRing(random, 520, 400);
         const EdgeList first = EdgesOf(*a);
         const EdgeList second = EdgesOf(*b);
-        EXPECT_EQ(ThinnedMeetings(first, second).Meetings, SortedMeetings(first, second));
+        EXPECT_EQ(ThinnedMeetings(*a, *b).Meetings, SortedMeetings(first, second));
     }
 }
 
@@ -106,7 +109,7 @@ TEST(NearEdges, ListsApartAndLongEdges)
     const auto a = Outline(1200, 0.0, 0.0, 0.0, random);
     // Far away: nothing can meet, both lists go.
     const auto far = Outline(1200, 100.0, 0.0, 0.0, random);
-    const Thinned apart = ThinnedMeetings(EdgesOf(*a), EdgesOf(*far));
+    const Thinned apart = ThinnedMeetings(*a, *far);
     EXPECT_TRUE(apart.Meetings.empty());
     EXPECT_EQ(apart.FirstKept + apart.SecondKept, 0);
     // A long thin rectangle across the outline: its long edges cover many cells each and
@@ -114,7 +117,7 @@ TEST(NearEdges, ListsApartAndLongEdges)
     const auto cross = MakeRing({{-15, -1}, {15, -1}, {15, 1}, {-15, 1}});
     const EdgeList first = EdgesOf(*a);
     const EdgeList second = EdgesOf(*cross);
-    const Thinned thinned = ThinnedMeetings(first, second);
+    const Thinned thinned = ThinnedMeetings(*a, *cross);
     EXPECT_EQ(thinned.Meetings, SortedMeetings(first, second));
     EXPECT_EQ(thinned.SecondKept, 2); // the short sides lie beyond the outline
     EXPECT_LT(thinned.FirstKept, first.Count() / 4);
@@ -127,7 +130,7 @@ TEST(NearEdges, ShortListsStayWhole)
     const auto far = Outline(100, 100.0, 0.0, 0.0, random);
     EdgeList first = EdgesOf(*a);
     EdgeList second = EdgesOf(*far);
-    Detail::KeepEdgesNearOtherList(first, second);
+    Detail::KeepEdgesNearOtherList(first, second, a->GetBounds(), far->GetBounds());
     EXPECT_EQ(first.Count(), 100);
     EXPECT_EQ(second.Count(), 100);
 }
