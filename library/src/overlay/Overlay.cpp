@@ -12,6 +12,7 @@
 #include "model/LayerThreads.h"
 #include "model/OperandPrecision.h"
 #include "overlay/LayerOverlay.h"
+#include "overlay/NearEdges.h"
 #include "overlay/OverlayGraph.h"
 #include "overlay/ResultRings.h"
 #include "overlay/SnappedPoints.h"
@@ -91,7 +92,17 @@ void BuildOverlay(OverlayGraph& graph, const Polygon& a, const Polygon& b)
     } emptying{lists};
     a.GetEdgesInRectangle(Enlarged(graph.SecondBounds()), lists.EdgesOfA);
     b.GetEdgesInRectangle(Enlarged(graph.FirstBounds()), lists.EdgesOfB);
-    SelectIntersectionAlgorithm(lists.EdgesOfA, lists.EdgesOfB, lists.Intersections, false);
+    // The lists' lengths choose the search, as for any two lists; the sweep then runs over the
+    // edges that can meet the other operand only. The graph takes its rings whole from the
+    // operands, and cuts them where the entries say, in an order of its own (see CutWalk).
+    SegmentsIntersectionAlgorithm& search =
+        ChooseIntersectionAlgorithm(lists.EdgesOfA.Count(), lists.EdgesOfB.Count());
+    if (&search == &SweepLineIntersectionAlgorithm::Instance())
+    {
+        Detail::KeepEdgesNearOtherList(lists.EdgesOfA, lists.EdgesOfB, graph.FirstBounds(),
+                                       graph.SecondBounds());
+    }
+    search.FindIntersections(lists.EdgesOfA, lists.EdgesOfB, lists.Intersections, false);
     Detail::KeepNearestSnaps(lists.Intersections);
     graph.CutRings(lists.Intersections);
 }

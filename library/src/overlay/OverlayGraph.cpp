@@ -133,8 +133,21 @@ void OverlayGraph::CutWalks(const IntersectionList& intersections)
 
 void OverlayGraph::CutWalk(std::int32_t walk, std::span<Cut> cuts)
 {
+    // Cuts at the same distance along one edge at different points (rounded distances) go
+    // by position: the pieces then do not depend on the order in which the search reported
+    // the points, which differs between the search's ways.
     const auto before = [](const Cut& x, const Cut& y)
-    { return x.Edge < y.Edge || (x.Edge == y.Edge && x.SquaredDistance < y.SquaredDistance); };
+    {
+        if (x.Edge != y.Edge)
+        {
+            return x.Edge < y.Edge;
+        }
+        if (x.SquaredDistance != y.SquaredDistance)
+        {
+            return x.SquaredDistance < y.SquaredDistance;
+        }
+        return x.Location < y.Location;
+    };
     // A ring is usually cut a few times only: a stable insertion sort then needs neither the
     // merge sort's buffer nor its allocation, and gives the same order.
     constexpr std::size_t FewCuts = 16;

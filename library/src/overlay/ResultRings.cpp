@@ -6,15 +6,16 @@
 #include "Arealis/RingEnumerator.h"
 #include "model/AddByPositions.h"
 #include "support/DisjointSets.h"
+#include "support/PositionHash.h"
 #include "support/PositionTable.h"
 #include "validation/RingWidth.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <map>
 #include <numeric>
 #include <span>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -23,6 +24,14 @@ namespace Arealis::Detail
 
 namespace
 {
+
+struct PositionHasher
+{
+    std::size_t operator()(const Point& position) const noexcept
+    {
+        return static_cast<std::size_t>(HashOfPosition(position));
+    }
+};
 
 Point ResultPosition(const TracedVertex& vertex) noexcept
 {
@@ -149,9 +158,12 @@ void AddSplitRing(const TracedRing& traced, Polygon& result, GivenUpOperands giv
     }
     std::vector<TracedVertex> vertices;
     std::vector<Point> positions;
-    std::map<Point, std::size_t> seen;
+    // Looked up, added and erased by position only, never walked in order: a hash table
+    // (long rings of a chain of subtractions come here with many thousand vertices).
+    std::unordered_map<Point, std::size_t, PositionHasher> seen;
     vertices.reserve(traced.Vertices.size());
     positions.reserve(traced.Vertices.size());
+    seen.reserve(traced.Vertices.size());
     for (const TracedVertex& vertex : traced.Vertices)
     {
         const Point position = ResultPosition(vertex);
