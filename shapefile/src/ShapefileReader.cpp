@@ -702,11 +702,13 @@ ReadSummary ReadRecordsAhead(MainFile& file, std::int64_t declaredEnd, PolygonMa
 }
 
 // Whether to read on a second thread: for files of several batches, when a second core can
-// make polygons meanwhile.
-bool ReadsAhead(const MainFile& file)
+// make polygons meanwhile and the layer's topology is not held to one thread.
+bool ReadsAhead(const MainFile& file, const PolygonLayer& layer)
 {
     constexpr std::int64_t ReadAheadBytes = std::int64_t{1} << 20;
-    return file.Size() >= ReadAheadBytes && std::thread::hardware_concurrency() >= 2;
+    const Topology* topology = layer.GetTopology();
+    const bool oneThread = topology != nullptr && topology->GetLayerThreads() == 1;
+    return file.Size() >= ReadAheadBytes && !oneThread && std::thread::hardware_concurrency() >= 2;
 }
 
 ReadSummary ReadRecords(PolygonLayer& layer, const std::string& path,
@@ -723,8 +725,8 @@ ReadSummary ReadRecords(PolygonLayer& layer, const std::string& path,
         2 * std::int64_t{ByteOrder::BigEndianInt32(header + FileLengthOffset)};
 
     PolygonMaker maker(layer, onPolygon);
-    return ReadsAhead(file) ? ReadRecordsAhead(file, declaredEnd, maker, skipBad)
-                            : ReadRecordsInTurn(file, declaredEnd, maker, skipBad);
+    return ReadsAhead(file, layer) ? ReadRecordsAhead(file, declaredEnd, maker, skipBad)
+                                   : ReadRecordsInTurn(file, declaredEnd, maker, skipBad);
 }
 
 void CommitLayer(PolygonLayer& layer, IReporter& reporter)

@@ -21,6 +21,7 @@
 #include <numbers>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace Arealis;
@@ -304,6 +305,49 @@ TEST_F(ShapefileReaderTest, FailureWhileMakingPolygonsEndsALongReadAndKeepsTheEa
         EXPECT_NE(reporter.Errors[0].find("stop here"), std::string::npos);
         EXPECT_EQ(layer->GetPolygonCount(), Failing + 1);
         EXPECT_EQ(topology->GetNodeSet().Count(), 4 * (Failing + 1));
+        Topology::Delete(topology);
+    }
+}
+
+// The threads of this process now, from the kernel's status of it.
+int ThreadsOfProcess()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+    {
+        if (line.rfind("Threads:", 0) == 0)
+        {
+            return std::stoi(line.substr(8));
+        }
+    }
+    return -1;
+}
+
+// A long file is read ahead on a second thread, unless the topology is held to one thread:
+// then everything happens on the calling thread.
+TEST_F(ShapefileReaderTest, TopologyOfOneThreadIsReadOnTheCallingThreadAlone)
+{
+    const std::string path = Write(SquaresInRows(20000));
+    for (const int threads : {1, 0})
+    {
+        Topology* topology = Topology::Create();
+        topology->SetLayerThreads(threads);
+        PolygonLayer* layer = topology->CreatePolygonLayer(true);
+        RecordingReporter reporter;
+        const int before = ThreadsOfProcess();
+        int most = before;
+        ReadShapefile(*layer, path, reporter,
+                      [&most](Polygon*, std::int64_t)
+                      { most = std::max(most, ThreadsOfProcess()); });
+        EXPECT_EQ(layer->GetPolygonCount(), 20000);
+        if (threads == 1)
+        {
+            EXPECT_EQ(most, before);
+        }
+        else if (std::thread::hardware_concurrency() >= 2)
+        {
+            EXPECT_GT(most, before); // the count sees the reading thread
+        }
         Topology::Delete(topology);
     }
 }
