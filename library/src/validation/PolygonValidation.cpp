@@ -103,7 +103,8 @@ bool MayRingsShareAStretch(const EdgeList& edges)
         ends[2 * i + 1] = edge.End()->Position;
     }
     std::pmr::monotonic_buffer_resource memory;
-    const Detail::PointGrid grid(ends.size(), [&](std::size_t k) { return ends[k]; }, &memory);
+    const Detail::PointGrid grid(
+        ends.size(), [&](std::size_t k) { return ends[k]; }, &memory);
     // An end meets an edge, to Classify, inside a square of the grid step around the end.
     const double reach = 2.0 * CurrentPrecision().GridStep;
     std::pmr::vector<std::int32_t> near(&memory);
@@ -488,8 +489,7 @@ bool AreBoundariesApart(const Ring& first, const Ring& second, double reach)
         for (std::int32_t k = 0; k < m; ++k)
         {
             if (!Detail::AreSegmentsApart(a, b, second.GetNode(k)->Position,
-                                          second.GetNode(k + 1 < m ? k + 1 : 0)->Position,
-                                          reach))
+                                          second.GetNode(k + 1 < m ? k + 1 : 0)->Position, reach))
             {
                 return false;
             }
@@ -894,10 +894,9 @@ PointPlace PlaceOfClearPoint(const Polygon& polygon, const Point& p, double marg
         {
             const Point& a = ring.GetNode(i)->Position;
             const Point& b = ring.GetNode(i + 1 < n ? i + 1 : 0)->Position;
-            const bool farAside = std::min(a.X, b.X) - p.X > margin ||
-                                  p.X - std::max(a.X, b.X) > margin ||
-                                  std::min(a.Y, b.Y) - p.Y > margin ||
-                                  p.Y - std::max(a.Y, b.Y) > margin;
+            const bool farAside =
+                std::min(a.X, b.X) - p.X > margin || p.X - std::max(a.X, b.X) > margin ||
+                std::min(a.Y, b.Y) - p.Y > margin || p.Y - std::max(a.Y, b.Y) > margin;
             if (!farAside && SquaredDistanceToSegment(p, a, b) <= margin2)
             {
                 return PointPlace::Unsure;
@@ -985,6 +984,9 @@ void Polygon::Clean(bool split)
             ring->SplitSelfIntersections(this);
         }
     }
+    // Detail::NeedsRepair (model/PreparedPolygons), which lets a threaded commit validate a
+    // polygon without repairs, answers from the same decisions read-only: a new repair here
+    // must be known there too.
     DropRingsThinnerThanTheGrid(*this);
 }
 
@@ -995,11 +997,11 @@ bool HasRingThinnerThanTheGrid(const Polygon& polygon)
 {
     const PrecisionScope precisionScope(WorkingPrecision(polygon));
     const RingList withArea = RingsWithArea(polygon);
-    return std::any_of(withArea.begin(), withArea.end(), [](const Ring* ring)
+    return std::any_of(withArea.begin(), withArea.end(),
+                       [](const Ring* ring)
                        { return IsThinnerThanNodeGrid(*ring, ring->GetSignedArea()); });
 }
 
 } // namespace Detail
-
 
 } // namespace Arealis

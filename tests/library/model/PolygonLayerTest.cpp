@@ -285,7 +285,7 @@ TEST(PolygonLayerCommitTest, LargePolygonsPreparedOnSeveralThreadsCommitAsInTurn
             const std::vector<Polygon*> cells = AddLargeCells(layer, Side);
             ASSERT_TRUE(Detail::IsLargePreparation(cells));
             const std::vector<bool> repairs = {false, true, true, true, false,
-                                               false, true, true,  true};
+                                               false, true, true, true};
             for (std::size_t k = 0; k < repairs.size(); ++k)
             {
                 EXPECT_EQ(Detail::NeedsRepair(*cells[k]), repairs[k]) << k;
@@ -710,7 +710,8 @@ TEST_F(PolygonLayerTest, ParentTableMatchesEachPolygonsParents)
     }
     std::vector<Polygon*> asked(children.rbegin(), children.rend());
     asked.insert(asked.end(), {parents[0], children[1], children[1]});
-    for (const std::vector<Polygon*>& list : {asked, std::vector<Polygon*>{children[6], children[5]}})
+    for (const std::vector<Polygon*>& list :
+         {asked, std::vector<Polygon*>{children[6], children[5]}})
     {
         const ParentTable table = m_layer.GetParentTable(list);
         ASSERT_EQ(table.Count(), list.size());
