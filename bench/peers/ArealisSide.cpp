@@ -90,15 +90,24 @@ public:
 
 } // namespace
 
-ArealisLayer::ArealisLayer(const std::string& path) : m_topology(Arealis::Topology::Create())
+ArealisLayer::ArealisLayer(const std::string& path, const Arealis::Precision* pPrecision)
+    : m_topology(Arealis::Topology::Create())
 {
     try
     {
-        // The precision the command-line tool would choose for the file: degrees' defaults
-        // when its reference system is in longitude and latitude, so that both engines
-        // compare the same answer on such files.
-        const Formats::SourceDescription description = Formats::ReadShapefileCompanions(path);
-        m_topology->SetPrecision(Formats::PrecisionChoice{}.For(description.System.IsGeographic));
+        // Unless given, the precision the command-line tool would choose for the file: degrees'
+        // defaults when its reference system is in longitude and latitude, so that both
+        // engines compare the same answer on such files.
+        if (pPrecision != nullptr)
+        {
+            m_topology->SetPrecision(*pPrecision);
+        }
+        else
+        {
+            const Formats::SourceDescription description = Formats::ReadShapefileCompanions(path);
+            m_topology->SetPrecision(
+                Formats::PrecisionChoice{}.For(description.System.IsGeographic));
+        }
         m_layer = m_topology->CreatePolygonLayer(true);
         SilentReporter reporter;
         Arealis::ReadShapefile(*m_layer, path, reporter);

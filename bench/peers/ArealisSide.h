@@ -18,11 +18,12 @@ namespace Peers
 {
 
 // A shapefile read into a layer of a topology of its own, as the command-line tool reads its
-// inputs (overlapping polygons allowed, the layer committed).
+// inputs (overlapping polygons allowed, the layer committed). The second operand of a pair takes
+// the first one's precision, as in the tool: operands of different precision cannot be combined.
 class ArealisLayer
 {
 public:
-    explicit ArealisLayer(const std::string& path);
+    explicit ArealisLayer(const std::string& path, const Arealis::Precision* pPrecision = nullptr);
     ~ArealisLayer();
     ArealisLayer(const ArealisLayer&) = delete;
     ArealisLayer& operator=(const ArealisLayer&) = delete;

@@ -393,8 +393,11 @@ constexpr Peers::PairOperation PairOperations[] = {Peers::PairOperation::Union,
 
 struct LoadedLayer
 {
-    LoadedLayer(const Peers::GeosContext& context, const std::string& path)
-        : Arealis(path), Geos(context, Arealis)
+    // The second layer of a pair is given the first one's precision.
+    LoadedLayer(const Peers::GeosContext& context, const std::string& path,
+                const LoadedLayer* pFirst = nullptr)
+        : Arealis(path, pFirst != nullptr ? &pFirst->Arealis.Precision() : nullptr),
+          Geos(context, Arealis)
     {
     }
     Peers::ArealisLayer Arealis;
@@ -455,7 +458,7 @@ void CompareLayers(Report& report, const Peers::GeosContext& context, const std:
         return;
     }
     const LoadedLayer a(context, pathA);
-    const LoadedLayer b(context, pathB);
+    const LoadedLayer b(context, pathB, &a);
     if (size <= 0)
     {
         size = static_cast<std::int64_t>(a.Arealis.Polygons().size());
@@ -515,7 +518,7 @@ void ComparePair(Report& report, const Peers::GeosContext& context, const std::s
         return;
     }
     const LoadedLayer a(context, pathA);
-    const LoadedLayer b(context, pathB);
+    const LoadedLayer b(context, pathB, &a);
     if (size <= 0)
     {
         size = a.Arealis.VertexCount();
@@ -558,7 +561,7 @@ void CompareMemory(const Peers::GeosContext& context, const std::string& pathA,
                    const std::string& pathB)
 {
     const LoadedLayer a(context, pathA);
-    const LoadedLayer b(context, pathB);
+    const LoadedLayer b(context, pathB, &a);
     std::printf("# peak memory of the layer intersection above the memory in use before it\n");
     const std::int64_t ours = PeakGrowthInChild(
         [&] { Peers::RunArealis(Peers::LayerOperation::Intersection, a.Arealis, b.Arealis); });
