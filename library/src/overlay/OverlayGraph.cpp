@@ -1,4 +1,5 @@
 #include "overlay/OverlayGraph.h"
+#include "overlay/EdgeLineFilter.h"
 
 #include "Arealis/Polygon.h"
 #include "Arealis/Rectangle.h"
@@ -280,6 +281,13 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
             {
                 continue;
             }
+            // A long edge whose box meets the crossings' bounds often passes them by: its line
+            // then misses them all.
+            const EdgeLineFilter line(start, end, probeSide);
+            if (!line.MayMeet(crossingBounds))
+            {
+                continue;
+            }
             // Crossing points within the reach of the probe square around a point and on the
             // edge, as positions in m_crossingsByPosition.
             const double reach = probeSide;
@@ -287,7 +295,7 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
             {
                 return p.X >= edgeBounds.MinX - reach && p.X <= edgeBounds.MaxX + reach &&
                        p.Y >= edgeBounds.MinY - reach && p.Y <= edgeBounds.MaxY + reach &&
-                       !(p == start) && !(p == end) &&
+                       !(p == start) && !(p == end) && line.MayBeOn(p) &&
                        IsPointOnSegment(p, start, end, ProximityMode::Exact);
             };
             found.clear();
