@@ -119,11 +119,11 @@ unsigned ThreadsFor(const PolygonLayer& result, std::size_t n)
     return Detail::LayerThreadsOf(*result.GetTopology());
 }
 
-// The threads of an intersection: its work items are chains by candidate, so that a single
-// enumerated polygon with many candidates (a large polygon over many small ones) spreads over
-// the threads as well as many polygons do.
-unsigned IntersectionThreads(const PolygonLayer& result, const PolygonList& polygons,
-                             const PolygonLayer& queried)
+// The threads of an intersection or a join: their work items are pairs chained by candidate,
+// so that a single enumerated polygon with many candidates (a large polygon over many small
+// ones) spreads over the threads as well as many polygons do.
+unsigned PairThreads(const PolygonLayer& result, const PolygonList& polygons,
+                     const PolygonLayer& queried)
 {
     if (polygons.size() == 1)
     {
@@ -423,7 +423,7 @@ void Intersect(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool reco
 {
     const OperandOrder order = FewerPolygonsFirst(a, b);
     const PolygonList polygons = PolygonsOf(order.Enumerated);
-    const unsigned threads = IntersectionThreads(result, polygons, order.Queried);
+    const unsigned threads = PairThreads(result, polygons, order.Queried);
     if (threads > 1 &&
         IntersectInParallel(polygons, order.Queried, result, recordParents, progress, threads))
     {
@@ -485,7 +485,7 @@ void Join(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool recordPar
     const auto keepsOutside = [&](const PolygonLayer& layer)
     { return (&layer == &a && kept.OutsideB) || (&layer == &b && kept.OutsideA); };
     const JoinKeep keep{kept.Common, keepsOutside(order.Enumerated), keepsOutside(order.Queried)};
-    const unsigned threads = ThreadsFor(result, polygons.size());
+    const unsigned threads = PairThreads(result, polygons, order.Queried);
     if (threads > 1 && JoinInParallel(polygons, order.Queried, queried, result, recordParents,
                                       progress, threads, keep))
     {
