@@ -310,9 +310,10 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
                 return;
             }
             // A long edge whose box meets the crossings' bounds often passes them by: its line
-            // then misses them all.
+            // then misses them all. One inside the bounds (most edges of two dense operands)
+            // surely meets them.
             const EdgeLineFilter line(start, end, probeSide);
-            if (!line.MayMeet(crossingBounds))
+            if (!crossingBounds.Contains(edgeBounds) && !line.MayMeet(crossingBounds))
             {
                 return;
             }
