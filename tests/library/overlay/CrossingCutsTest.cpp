@@ -5,6 +5,7 @@
 #include "Arealis/RingEnumerator.h"
 #include "Arealis/SegmentIntersection.h"
 #include "PolygonQueries.h"
+#include "model/ModelTestSupport.h"
 #include "overlay/EdgeLineFilter.h"
 
 #include <cmath>
@@ -33,7 +34,8 @@ TEST(EdgeLineFilterTest, KeepsEveryPointTheProbeTestPutsOnTheEdgeAndLetsGoOfFarO
     {
         for (int k = 0; k < 4000; ++k)
         {
-            const Point start{magnitude * (2 * unit(random) - 1), magnitude * (2 * unit(random) - 1)};
+            const Point start{magnitude * (2 * unit(random) - 1),
+                              magnitude * (2 * unit(random) - 1)};
             const double length = std::pow(10.0, -5.0 + 7.0 * unit(random));
             const double angle = 2 * std::numbers::pi * unit(random);
             const Point end{start.X + length * std::cos(angle), start.Y + length * std::sin(angle)};
@@ -61,56 +63,14 @@ TEST(EdgeLineFilterTest, KeepsEveryPointTheProbeTestPutsOnTheEdgeAndLetsGoOfFarO
     EXPECT_GT(onEdge, 1000);
 }
 
-std::unique_ptr<Polygon> PolygonOf(const std::vector<Point>& points)
-{
-    auto polygon = std::make_unique<Polygon>(nullptr);
-    Ring* ring = polygon->CreateRing();
-    for (const Point& p : points)
-    {
-        ring->AddNode(p.X, p.Y);
-    }
-    return polygon;
-}
-
-std::unique_ptr<Polygon> Square(double x, double y, double side)
-{
-    return PolygonOf({{x, y}, {x, y + side}, {x + side, y + side}, {x + side, y}});
-}
-
-// A polygon of many nodes whose straight bottom edge (from (0, 0) to (10, 0), with a node at
-// (5, 0) when split) a hole touches at (5, 0): a polygon running along that edge shares a
-// stretch with it, and only the hole's edge names the point inside the stretch.
-std::unique_ptr<Polygon> Comb(bool split)
-{
-    auto comb = std::make_unique<Polygon>(nullptr);
-    Ring* ring = comb->CreateRing();
-    ring->AddNode(0, 0);
-    for (int k = 0; k <= 400; ++k)
-    {
-        ring->AddNode(10.0 * k / 400, 5.0 + 0.5 * (k % 2));
-    }
-    ring->AddNode(10, 0);
-    if (split)
-    {
-        ring->AddNode(5, 0);
-    }
-    Ring* hole = comb->CreateRing();
-    for (const Point& p : {Point{5, 0}, Point{5.5, 1}, Point{4.5, 1}})
-    {
-        hole->AddNode(p.X, p.Y);
-    }
-    return comb;
-}
-
 // Every ring's points in order, exactly.
 std::string Dump(const Polygon& polygon)
 {
     std::ostringstream text;
     text << std::hexfloat;
-    RingEnumerator rings = polygon.GetRings();
-    while (rings.MoveNext())
+    for (const Ring* ring : ModelTesting::RingsOf(polygon))
     {
-        for (const Point& p : Testing::PointsOf(*rings.Current()))
+        for (const Point& p : Testing::PointsOf(*ring))
         {
             text << p.X << ' ' << p.Y << ',';
         }
@@ -119,46 +79,47 @@ std::string Dump(const Polygon& polygon)
     return text.str();
 }
 
-// The overlays of the large polygon with each small one come out the same whether the large
-// one's crossing cuts are searched through its edge index or by a scan of its edges.
-void ExpectSameCutsIndexed(Polygon& large, const std::vector<std::unique_ptr<Polygon>>& smalls)
-{
-    for (std::size_t s = 0; s < smalls.size(); ++s)
-    {
-        std::string scanned;
-        for (const bool indexed : {false, true})
-        {
-            large.SetUseSpatialIndex(indexed);
-            const auto common = Overlay::IntersectAndSubstract(large, *smalls[s]);
-            const auto outside = Overlay::Substract(*smalls[s], large);
-            const std::string cut =
-                Dump(*common[0]) + '|' + Dump(*common[1]) + '|' + Dump(*outside);
-            if (!indexed)
-            {
-                scanned = cut;
-            }
-            else
-            {
-                EXPECT_EQ(cut, scanned) << "small polygon " << s;
-            }
-        }
-    }
-    large.SetUseSpatialIndex(false);
-}
-
+// A ring of many nodes (teeth along the top) whose straight bottom edge, split at (5, 0) or
+// not, a hole touches at (5, 0). The other polygons share a stretch of that edge, inside and
+// outside, or cross the teeth: the point inside the stretch is named by the hole's edge only,
+// and the search for crossings inside edges (or at nodes) must cut the bottom edge there. The
+// overlays are the same with the large ring's edges taken from its index or scanned.
 TEST(CrossingCutsTest, AnIndexedLargeRingIsCutAsTheScanCutsIt)
 {
-    // A stretch shared with the comb's bottom edge, inside and outside the comb, which the
-    // hole's corner cuts inside the edge or at its node: the cuts that the search adds.
-    std::vector<std::unique_ptr<Polygon>> along;
-    along.push_back(Square(3, 4.8, 0.5)); // across the teeth
-    along.push_back(Square(4, 0, 2));
-    along.push_back(Square(4, -2, 2));
-    // With a node at the hole's corner too: the two rings share their nodes there.
-    along.push_back(PolygonOf({{4, 0}, {4, 2}, {6, 2}, {6, 0}, {5, 0}}));
+    using ModelTesting::Box;
+    const std::vector<ModelTesting::Points> others{Box(3, 4.8, 3.5, 5.3),
+                                                   Box(4, 0, 6, 2),
+                                                   Box(4, -2, 6, 0),
+                                                   {{4, 0}, {4, 2}, {6, 2}, {6, 0}, {5, 0}}};
     for (const bool split : {false, true})
     {
-        ExpectSameCutsIndexed(*Comb(split), along);
+        ModelTesting::Points outline{{0, 0}};
+        for (int k = 0; k <= 400; ++k)
+        {
+            outline.push_back({10.0 * k / 400, 5.0 + 0.5 * (k % 2)});
+        }
+        outline.push_back({10, 0});
+        if (split)
+        {
+            outline.push_back({5, 0});
+        }
+        Polygon large(nullptr);
+        ModelTesting::AddRings(large, {outline, {{5, 0}, {5.5, 1}, {4.5, 1}}});
+        for (std::size_t k = 0; k < others.size(); ++k)
+        {
+            Polygon other(nullptr);
+            ModelTesting::AddRings(other, {others[k]});
+            std::string cuts[2];
+            for (const bool indexed : {false, true})
+            {
+                large.SetUseSpatialIndex(indexed);
+                const auto common = Overlay::IntersectAndSubstract(large, other);
+                cuts[indexed ? 1 : 0] = Dump(*common[0]) + '|' + Dump(*common[1]) + '|' +
+                                        Dump(*Overlay::Substract(other, large));
+            }
+            large.SetUseSpatialIndex(false);
+            EXPECT_EQ(cuts[1], cuts[0]) << split << ", polygon " << k;
+        }
     }
 }
 
