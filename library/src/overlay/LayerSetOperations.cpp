@@ -119,6 +119,19 @@ unsigned ThreadsFor(const PolygonLayer& result, std::size_t n)
     return Detail::LayerThreadsOf(*result.GetTopology());
 }
 
+// The threads of an intersection or a join: their work items are pairs chained by candidate,
+// so that a single enumerated polygon with many candidates (a large polygon over many small
+// ones) spreads over the threads as well as many polygons do.
+unsigned PairThreads(const PolygonLayer& result, const PolygonList& polygons,
+                     const PolygonLayer& queried)
+{
+    if (polygons.size() == 1)
+    {
+        return ThreadsFor(result, Candidates(queried, *polygons.front()).size());
+    }
+    return ThreadsFor(result, polygons.size());
+}
+
 OperandOrder FewerPolygonsFirst(PolygonLayer& a, PolygonLayer& b)
 {
     if (b.GetPolygonCount() < a.GetPolygonCount())
@@ -410,7 +423,7 @@ void Intersect(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool reco
 {
     const OperandOrder order = FewerPolygonsFirst(a, b);
     const PolygonList polygons = PolygonsOf(order.Enumerated);
-    const unsigned threads = ThreadsFor(result, polygons.size());
+    const unsigned threads = PairThreads(result, polygons, order.Queried);
     if (threads > 1 &&
         IntersectInParallel(polygons, order.Queried, result, recordParents, progress, threads))
     {
@@ -472,7 +485,7 @@ void Join(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool recordPar
     const auto keepsOutside = [&](const PolygonLayer& layer)
     { return (&layer == &a && kept.OutsideB) || (&layer == &b && kept.OutsideA); };
     const JoinKeep keep{kept.Common, keepsOutside(order.Enumerated), keepsOutside(order.Queried)};
-    const unsigned threads = ThreadsFor(result, polygons.size());
+    const unsigned threads = PairThreads(result, polygons, order.Queried);
     if (threads > 1 && JoinInParallel(polygons, order.Queried, queried, result, recordParents,
                                       progress, threads, keep))
     {

@@ -5,6 +5,7 @@
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
 #include "Collections/LowerBoundFrom.h"
+#include "overlay/EdgeLineFilter.h"
 #include "support/AngleOrder.h"
 #include "support/PointGrid.h"
 
@@ -203,6 +204,7 @@ void OverlayGraph::CutWalksAtCrossingNodes()
     {
         return;
     }
+    std::pmr::vector<std::int32_t> nearEdges(&m_memory);
     for (std::size_t w = 0; w < m_walks.size(); ++w)
     {
         const auto walk = static_cast<std::int32_t>(w);
@@ -211,23 +213,55 @@ void OverlayGraph::CutWalksAtCrossingNodes()
         {
             continue;
         }
-        for (std::int32_t i = 0; i < ring.Count(); ++i)
+        const auto cutAtNode = [&](std::int32_t i)
         {
             const Point& position = ring.GetNode(i)->Position;
             if (!crossingBounds.Contains(position))
             {
-                continue;
+                return;
             }
             const std::int32_t crossing = FindCrossing(position);
             if (crossing < 0)
             {
-                continue;
+                return;
             }
             const std::int32_t piece = CutAtNode(walk, i);
             PieceAt(piece).Crossing = crossing;
             WalkAt(walk).Crossed = true;
+        };
+        // A node inside the bounds starts an edge whose box meets them.
+        if (EdgesNearCrossings(ring, nearEdges))
+        {
+            std::for_each(nearEdges.begin(), nearEdges.end(), cutAtNode);
+            continue;
+        }
+        for (std::int32_t i = 0; i < ring.Count(); ++i)
+        {
+            cutAtNode(i);
         }
     }
+}
+
+bool OverlayGraph::EdgesNearCrossings(const Ring& ring, std::pmr::vector<std::int32_t>& edges) const
+{
+    // Below this many nodes the scan costs less than the search.
+    constexpr std::int32_t IndexedFrom = 256;
+    if (ring.Count() < IndexedFrom || !ring.HasFlag(Ring::Flags::UseSpatialIndex))
+    {
+        return false;
+    }
+    thread_local Collections::PlainArray<LinearEdge> found;
+    found.SetCount(0);
+    ring.GetEdgesInRectangle(m_crossingBounds, found);
+    edges.clear();
+    edges.reserve(static_cast<std::size_t>(found.Count()));
+    for (std::int32_t k = 0; k < found.Count(); ++k)
+    {
+        edges.push_back(found[k].EdgeNumber());
+    }
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    return true;
 }
 
 // The same for a crossing point inside an edge: where an edge of one operand runs along an
@@ -258,6 +292,7 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
     auto nearest = m_crossingsByPosition.begin();
     // The probe square around a point is one grid step wide.
     const double probeSide = CurrentPrecision().GridStep;
+    std::pmr::vector<std::int32_t> nearEdges(&m_memory);
     for (std::size_t w = 0; w < m_walks.size(); ++w)
     {
         const auto walk = static_cast<std::int32_t>(w);
@@ -267,18 +302,20 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
         {
             continue;
         }
-        // Each edge's end is the next edge's start: one node read per edge.
-        Point end = ring.GetNode(0)->Position;
-        for (std::int32_t i = 0; i < n; ++i)
+        const auto cutEdge = [&](std::int32_t i, const Point& start, const Point& end)
         {
-            const Point start = end;
-            // The ring's last edge closes it; no division for the wrap round in this loop
-            // over every edge.
-            end = ring.GetNode(i + 1 < n ? i + 1 : 0)->Position;
             const Rectangle edgeBounds(start, end);
             if (!edgeBounds.Intersects(crossingBounds))
             {
-                continue;
+                return;
+            }
+            // A long edge whose box meets the crossings' bounds often passes them by: its line
+            // then misses them all. One inside the bounds (most edges of two dense operands)
+            // surely meets them.
+            const EdgeLineFilter line(start, end, probeSide);
+            if (!crossingBounds.Contains(edgeBounds) && !line.MayMeet(crossingBounds))
+            {
+                return;
             }
             // Crossing points within the reach of the probe square around a point and on the
             // edge, as positions in m_crossingsByPosition.
@@ -287,7 +324,7 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
             {
                 return p.X >= edgeBounds.MinX - reach && p.X <= edgeBounds.MaxX + reach &&
                        p.Y >= edgeBounds.MinY - reach && p.Y <= edgeBounds.MaxY + reach &&
-                       !(p == start) && !(p == end) &&
+                       !(p == start) && !(p == end) && line.MayBeOn(p) &&
                        IsPointOnSegment(p, start, end, ProximityMode::Exact);
             };
             found.clear();
@@ -311,8 +348,8 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
                 nearest = Collections::LowerBoundFrom(m_crossingsByPosition.begin(),
                                                       m_crossingsByPosition.end(), nearest,
                                                       edgeBounds.MinX - reach, leftOf);
-                for (auto it = nearest; it != m_crossingsByPosition.end() &&
-                                        it->Location.X <= edgeBounds.MaxX + reach;
+                for (auto it = nearest;
+                     it != m_crossingsByPosition.end() && it->Location.X <= edgeBounds.MaxX + reach;
                      ++it)
                 {
                     if (isOnEdge(it->Location))
@@ -338,6 +375,25 @@ void OverlayGraph::CutWalksAtCrossingsInsideEdges()
                 PieceAt(piece).Crossing = crossing;
                 WalkAt(walk).Crossed = true;
             }
+        };
+        if (EdgesNearCrossings(ring, nearEdges))
+        {
+            for (const std::int32_t i : nearEdges)
+            {
+                cutEdge(i, ring.GetNode(i)->Position,
+                        ring.GetNode(i + 1 < n ? i + 1 : 0)->Position);
+            }
+            continue;
+        }
+        // Each edge's end is the next edge's start: one node read per edge.
+        Point end = ring.GetNode(0)->Position;
+        for (std::int32_t i = 0; i < n; ++i)
+        {
+            const Point start = end;
+            // The ring's last edge closes it; no division for the wrap round in this loop
+            // over every edge.
+            end = ring.GetNode(i + 1 < n ? i + 1 : 0)->Position;
+            cutEdge(i, start, end);
         }
     }
 }

@@ -217,6 +217,9 @@ private:
     void CutWalk(std::int32_t walk, std::span<Cut> cuts);
     void CutWalksAtCrossingNodes();
     void CutWalksAtCrossingsInsideEdges();
+    // The edges of a ring with an edge index whose boxes meet the crossings' bounds, in the
+    // ring's order; false for a ring searched by a scan of its edges.
+    bool EdgesNearCrossings(const Ring& ring, std::pmr::vector<std::int32_t>& edges) const;
     void RemoveSpikes();
     bool IsSpikeAt(std::int32_t piece) const;
     std::int32_t CutAtNode(std::int32_t walk, std::int32_t node);

@@ -910,6 +910,32 @@ PointPlace PlaceOfClearPoint(const Polygon& polygon, const Point& p, double marg
     return inside ? PointPlace::Inside : PointPlace::Outside;
 }
 
+// Whether the polygon has fewer rings than count, or fewer nodes: counted only as far as
+// needed, as a polygon of many rings is asked for each of its neighbours.
+bool HasFewerRings(const Polygon& polygon, std::int32_t count)
+{
+    RingEnumerator rings = polygon.GetRings();
+    for (std::int32_t seen = 0; seen < count; ++seen)
+    {
+        if (!rings.MoveNext())
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool HasFewerNodes(const Polygon& polygon, std::int32_t count)
+{
+    std::int32_t seen = 0;
+    RingEnumerator rings = polygon.GetRings();
+    while (seen < count && rings.MoveNext())
+    {
+        seen += rings.Current()->Count();
+    }
+    return seen < count;
+}
+
 // A committed polygon, validated since its last change: its rings neither cross themselves nor
 // each other, so the even-odd count reads its area as the overlay does.
 bool IsCommittedValid(const Polygon& polygon)
@@ -924,25 +950,63 @@ bool IsCommittedValid(const Polygon& polygon)
 // joins) need not be overlaid only to be told so. No answer is "not sure". The look walks all
 // edges of both; a polygon of few nodes meets a large one's edge index in a few cells, so the
 // overlay is the cheaper way there.
-bool SurelyShareArea(const Polygon& a, const Polygon& b)
+bool SurelyShareArea(const Polygon& a, const Rectangle& first, const Polygon& b,
+                     const Rectangle& second)
 {
     constexpr std::int32_t FewNodes = 64;
-    const Rectangle first = a.GetBounds();
-    const Rectangle second = b.GetBounds();
     const Rectangle common{std::max(first.MinX, second.MinX), std::max(first.MinY, second.MinY),
                            std::min(first.MaxX, second.MaxX), std::min(first.MaxY, second.MaxY)};
     // Far beyond the tolerance and the node grid, by which the overlay snaps.
     const double margin =
         64.0 * std::max(CurrentPrecision().Tolerance, CurrentPrecision().GridStep);
     if (!(common.Width() > 2.0 * margin && common.Height() > 2.0 * margin) ||
-        !IsCommittedValid(a) || !IsCommittedValid(b) || a.GetNodeCount() < FewNodes ||
-        b.GetNodeCount() < FewNodes)
+        !IsCommittedValid(a) || !IsCommittedValid(b) || HasFewerNodes(a, FewNodes) ||
+        HasFewerNodes(b, FewNodes))
     {
         return false;
     }
     const Point centre{common.MinX + 0.5 * common.Width(), common.MinY + 0.5 * common.Height()};
     return PlaceOfClearPoint(a, centre, margin) == PointPlace::Inside &&
            PlaceOfClearPoint(b, centre, margin) == PointPlace::Inside;
+}
+
+// The rings of a polygon of many rings near the bounds of another polygon, as a free polygon
+// in the same ring order; null for a polygon of few rings or with every ring near. A ring whose
+// bounds stay farther from the other's than the overlay ever snaps bounds no area the other
+// could share, and neither does the ring that holds it (its bounds are larger) depend on it:
+// the common part with the near rings is the common part with all of them. A union that puts
+// thousands of small pieces into a large polygon leaves it to be tested against each of its
+// small neighbours, and an overlay with all its rings cost as much each time.
+std::unique_ptr<Polygon> RingsNear(const Polygon& polygon, const Rectangle& bounds)
+{
+    constexpr std::int32_t ManyRings = 64;
+    if (HasFewerRings(polygon, ManyRings))
+    {
+        return nullptr;
+    }
+    const double margin =
+        64.0 * std::max(CurrentPrecision().Tolerance, CurrentPrecision().GridStep);
+    const Rectangle reach{bounds.MinX - margin, bounds.MinY - margin, bounds.MaxX + margin,
+                          bounds.MaxY + margin};
+    auto near = std::make_unique<Polygon>(nullptr);
+    std::int32_t left = 0;
+    RingEnumerator rings = polygon.GetRings();
+    while (rings.MoveNext())
+    {
+        const Ring& ring = *rings.Current();
+        if (!ring.GetBounds().Intersects(reach))
+        {
+            ++left;
+            continue;
+        }
+        Ring* copy = near->CreateRing();
+        for (std::int32_t i = 0; i < ring.Count(); ++i)
+        {
+            const Point& position = ring.GetNode(i)->Position;
+            copy->AddNode(position.X, position.Y);
+        }
+    }
+    return left == 0 ? nullptr : std::move(near);
 }
 
 } // namespace
@@ -955,17 +1019,27 @@ bool Polygon::Overlaps(const Polygon* pOther) const
         throw Exceptions::ArgumentException(Exceptions::Messages::InvalidPointer,
                                             Exceptions::MakeLocation(Unit, OverlapsNullLine));
     }
-    if (IsEmpty() || pOther->IsEmpty() || !GetBounds().Intersects(pOther->GetBounds()))
+    if (IsEmpty() || pOther->IsEmpty())
+    {
+        return false;
+    }
+    // Taken once: a polygon of many small rings reads all their nodes for its bounds.
+    const Rectangle bounds = GetBounds();
+    const Rectangle otherBounds = pOther->GetBounds();
+    if (!bounds.Intersects(otherBounds))
     {
         return false; // no common point, so no common part
     }
-    if (SurelyShareArea(*this, *pOther))
+    if (SurelyShareArea(*this, bounds, *pOther, otherBounds))
     {
         return true;
     }
+    const std::unique_ptr<Polygon> nearOther = RingsNear(*this, otherBounds);
+    const std::unique_ptr<Polygon> nearThis = RingsNear(*pOther, bounds);
     // The overlay reads its operands without changing them.
     const std::unique_ptr<Polygon> common =
-        Overlay::Intersection(*const_cast<Polygon*>(this), *const_cast<Polygon*>(pOther));
+        Overlay::Intersection(nearOther ? *nearOther : *const_cast<Polygon*>(this),
+                              nearThis ? *nearThis : *const_cast<Polygon*>(pOther));
     return common->GetNodeCount() > 0;
 }
 

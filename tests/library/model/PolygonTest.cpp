@@ -538,6 +538,43 @@ TEST(PolygonTest, OverlapsOfCommittedPolygonsIsTheOverlaysAnswer)
     EXPECT_GT(overlapping, 10);
 }
 
+// A polygon of many rings is tested through its rings near the other polygon only; the answer
+// stays the overlay's with all rings, whichever side it is on: small polygons over one of its
+// boxes, touching one, within the tolerance of one, in a gap, in a hole, over an island in a
+// hole and across several boxes.
+TEST(PolygonTest, OverlapsOfAPolygonOfManyRingsIsTheOverlaysAnswer)
+{
+    ScopedTopology topology;
+    PolygonLayer& layer = *topology->CreatePolygonLayer(true);
+    Polygon& many = *layer.CreatePolygon();
+    for (int i = 0; i < 10; ++i)
+    {
+        for (int j = 0; j < 10; ++j)
+        {
+            AddPoints(*many.CreateRing(), Box(2 * i, 2 * j, 2 * i + 1, 2 * j + 1));
+        }
+    }
+    AddPoints(*many.CreateRing(), Hole(6.2, 6.2, 6.8, 6.8));
+    AddPoints(*many.CreateRing(), Box(6.4, 6.4, 6.6, 6.6));
+    const auto add = [&](const Points& ring) { return &AddRings(*layer.CreatePolygon(), {ring}); };
+    const std::vector<Polygon*> smalls{
+        add(Box(0.5, 0.5, 1.5, 1.5)),         add(Box(1, 2, 1.8, 2.8)),
+        add(Box(1.0003, 4, 1.8, 4.8)),        add(Box(1.2, 1.2, 1.8, 1.8)),
+        add(Box(6.3, 6.3, 6.35, 6.35)),       add(Box(6.3, 6.3, 6.5, 6.5)),
+        add(Box(3.5, 3.5, 9.5, 9.5)),         add(Box(18.9999, 18.5, 19.5, 19.5))};
+    layer.Commit();
+    int overlapping = 0;
+    for (Polygon* small : smalls)
+    {
+        const bool overlay = Arealis::Overlay::Intersection(many, *small)->GetNodeCount() > 0;
+        EXPECT_EQ(many.Overlaps(small), overlay) << small->GetBounds().MinX;
+        EXPECT_EQ(small->Overlaps(&many), overlay) << small->GetBounds().MinX;
+        overlapping += overlay ? 1 : 0;
+    }
+    EXPECT_GE(overlapping, 3);
+    EXPECT_LE(overlapping, 6);
+}
+
 // A spike a grid step wide that folds back across itself is split into slivers thinner than the
 // node grid; they enclose nothing and are dropped, so that the rest of the polygon is valid. A ring
 // that is such a sliver all over still fails as a ring of zero area.

@@ -193,7 +193,8 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
     PolygonLayer& shiftedCircles = MakeLayer(Circles(5, 150, 0.5));
     // Polygons large enough that the subtraction runs them one at a time.
     PolygonLayer& largeCircles = MakeLayer(Circles(2, 8200, 0.0));
-    // One long ring over the coverage: the workers test the cells inside it against it at once.
+    // One long ring over the coverage: the workers test the cells inside it against it at once,
+    // and an intersection or join that enumerates it alone runs its pairs on every thread.
     PolygonLayer& discLayer = MakeLayer({Disc(7.0, 7.0, 6.0, 4 * Ring::HeightIndexThreshold)});
     // A few large overlapping polygons, each over more cells than a join takes pair by pair:
     // items of single polygons, whose edge indexes and unions of candidates differ in size.
