@@ -13,6 +13,7 @@
 #include "support/BoundedEntry.h"
 #include "support/OverlappingBoxes.h"
 #include "support/PointGrid.h"
+#include "validation/ApartPolygons.h"
 #include "validation/RingAreas.h"
 #include "validation/RingEdgeGrid.h"
 #include "validation/RingWidth.h"
@@ -924,11 +925,10 @@ bool IsCommittedValid(const Polygon& polygon)
 // joins) need not be overlaid only to be told so. No answer is "not sure". The look walks all
 // edges of both; a polygon of few nodes meets a large one's edge index in a few cells, so the
 // overlay is the cheaper way there.
-bool SurelyShareArea(const Polygon& a, const Polygon& b)
+bool SurelyShareArea(const Polygon& a, const Rectangle& first, const Polygon& b,
+                     const Rectangle& second)
 {
     constexpr std::int32_t FewNodes = 64;
-    const Rectangle first = a.GetBounds();
-    const Rectangle second = b.GetBounds();
     const Rectangle common{std::max(first.MinX, second.MinX), std::max(first.MinY, second.MinY),
                            std::min(first.MaxX, second.MaxX), std::min(first.MaxY, second.MaxY)};
     // Far beyond the tolerance and the node grid, by which the overlay snaps.
@@ -955,13 +955,24 @@ bool Polygon::Overlaps(const Polygon* pOther) const
         throw Exceptions::ArgumentException(Exceptions::Messages::InvalidPointer,
                                             Exceptions::MakeLocation(Unit, OverlapsNullLine));
     }
-    if (IsEmpty() || pOther->IsEmpty() || !GetBounds().Intersects(pOther->GetBounds()))
+    if (IsEmpty() || pOther->IsEmpty())
+    {
+        return false;
+    }
+    const Rectangle bounds = GetBounds();
+    const Rectangle otherBounds = pOther->GetBounds();
+    if (!bounds.Intersects(otherBounds))
     {
         return false; // no common point, so no common part
     }
-    if (SurelyShareArea(*this, *pOther))
+    if (SurelyShareArea(*this, bounds, *pOther, otherBounds))
     {
         return true;
+    }
+    if (IsCommittedValid(*this) && IsCommittedValid(*pOther) &&
+        Detail::SurelyApart(*this, bounds, *pOther, otherBounds))
+    {
+        return false; // neighbours that meet along their boundaries, told without an overlay
     }
     // The overlay reads its operands without changing them.
     const std::unique_ptr<Polygon> common =
