@@ -9,13 +9,13 @@
 namespace Arealis
 {
 
-// Node records carved from blocks of 50000. Each block hands out records from a bump pointer
-// and from a free list of returned ones; a block left without records in use is given back
-// unless it is the one being allocated from.
+// Node records carved from blocks of 2 MB (one large page). Each block hands out records from
+// a bump pointer and from a free list of returned ones; a block left without records in use is
+// given back unless it is the one being allocated from.
 class NodePool
 {
 public:
-    static constexpr std::int32_t BlockSize = 50000;
+    static constexpr std::int32_t BlockSize = static_cast<std::int32_t>((2 << 20) / sizeof(Node));
 
     NodePool();
     ~NodePool();
