@@ -860,6 +860,10 @@ ShapefileReadResult ReadShapefile(PolygonLayer& layer, const std::string& path, 
             reporter.ShowMessage(path + ": " + skipped, "");
         }
         CommitLayer(layer, reporter);
+        if (Topology* topology = layer.GetTopology())
+        {
+            topology->GetNodeSet().ReleaseUnusedRoom(); // few nodes are made after the load
+        }
     }
     // The library's exceptions first: its argument exceptions have two standard bases, which
     // a handler for std::exception would not catch.

@@ -4,6 +4,7 @@
 #include "support/LargePages.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <new>
@@ -167,6 +168,16 @@ void NodePool::Free(Node* pNode) noexcept
     if (block->InUse == 0 && block != m_current)
     {
         ReleaseEmptyBlock(block);
+    }
+}
+
+void NodePool::ReleaseUnusedRoom() noexcept
+{
+    if (m_current != nullptr && m_current->Records.get_deleter().Mapped)
+    {
+        Node* records = m_current->Records.get();
+        Detail::DiscardPages(records + m_current->Bump,
+                             reinterpret_cast<std::byte*>(records) + BlockBytes);
     }
 }
 

@@ -30,6 +30,11 @@ public:
 
     std::int32_t BlockCount() const noexcept { return static_cast<std::int32_t>(m_blocks.size()); }
 
+    // Gives the memory of the records never handed out of the block being filled back to the
+    // system. A block on large pages is resident as a whole from its first record on; once a
+    // large layer is loaded, its last block's unused part would otherwise stay resident.
+    void ReleaseUnusedRoom() noexcept;
+
 private:
     struct Block;
 

@@ -372,6 +372,11 @@ std::int32_t NodeSet::Count() const
     return m_index.Count();
 }
 
+void NodeSet::ReleaseUnusedRoom() noexcept
+{
+    m_pool->ReleaseUnusedRoom();
+}
+
 std::int32_t NodeSet::GetBlockCount() const
 {
     return m_pool->BlockCount();

@@ -4,6 +4,7 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace Arealis::Detail
@@ -52,6 +53,22 @@ void UnmapLargePages(void* pMemory, std::size_t bytes) noexcept
     }
 }
 
+void DiscardPages(void* pFrom, void* pEnd) noexcept
+{
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pageSize <= 0)
+    {
+        return;
+    }
+    const auto page = static_cast<std::uintptr_t>(pageSize);
+    const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(pFrom) + page - 1) & ~(page - 1);
+    const auto end = reinterpret_cast<std::uintptr_t>(pEnd);
+    if (from < end)
+    {
+        madvise(reinterpret_cast<void*>(from), end - from, MADV_DONTNEED);
+    }
+}
+
 #else
 
 void* MapLargePages(std::size_t) noexcept
@@ -60,6 +77,8 @@ void* MapLargePages(std::size_t) noexcept
 }
 
 void UnmapLargePages(void*, std::size_t) noexcept {}
+
+void DiscardPages(void*, void*) noexcept {}
 
 #endif
 

@@ -282,7 +282,7 @@ TEST(NodeSetTest, RunsSortedOnAnotherThreadAgreeWithGetNodeOneByOne)
 
 // Released records are handed out again first; the pool grows by blocks (the second on large
 // pages where the system has them) and gives a block back once it is empty. Records of every
-// block take their nodes' values.
+// block keep their nodes' values, also after the unused room was given back.
 TEST(NodeSetTest, PoolReusesRecordsGrowsByBlocksAndGivesEmptyOnesBack)
 {
     constexpr int Block = NodePool::BlockSize;
@@ -307,6 +307,13 @@ TEST(NodeSetTest, PoolReusesRecordsGrowsByBlocksAndGivesEmptyOnesBack)
         made.push_back(nodes.GetNode({double(i), 1}));
     }
     EXPECT_EQ(nodes.GetBlockCount(), 2);
+    // The unused room given back is handed out again as good records.
+    nodes.ReleaseUnusedRoom();
+    Node* after = nodes.GetNode({-2, -2});
+    EXPECT_EQ(after->Position, (Point{-2, -2}));
+    EXPECT_EQ(after->ReferenceCount, 1U);
+    EXPECT_EQ(made.back()->Position, (Point{double(Block), 1}));
+    nodes.ReleaseNode(after);
     for (int i = 0; i < Block; ++i)
     {
         nodes.ReleaseNode(made[static_cast<std::size_t>(i)]);
