@@ -43,13 +43,16 @@ struct RecordStorageDeleter
     }
 };
 
-// The first block of a pool is heap memory, faulted in page by page as records are handed
-// out, so that a small topology holds little. A pool that needs more is a large layer's: its
-// further blocks go on large pages where the system has them, one fault for a whole block
-// instead of one for every 4 KB (the larger part of the processor time of filling a block).
-std::unique_ptr<Node, RecordStorageDeleter> AllocateRecords(bool first)
+// The first blocks of a pool are heap memory, faulted in page by page as records are handed
+// out, so that a small or middling topology holds no more than it uses. A pool that needs more
+// is a large layer's: its further blocks go on large pages where the system has them, one fault
+// for a whole block instead of one for every 4 KB (the larger part of the processor time of
+// filling a block); its last block's unused part is then at most a small share of the pool.
+constexpr std::size_t SmallPageBlocks = 4;
+
+std::unique_ptr<Node, RecordStorageDeleter> AllocateRecords(bool large)
 {
-    if (!first)
+    if (large)
     {
         if (void* mapped = Detail::MapLargePages(BlockBytes))
         {
@@ -63,7 +66,7 @@ std::unique_ptr<Node, RecordStorageDeleter> AllocateRecords(bool first)
 
 struct NodePool::Block
 {
-    explicit Block(bool first) : Records(AllocateRecords(first)) {}
+    explicit Block(bool large) : Records(AllocateRecords(large)) {}
 
     bool Holds(const Node* pNode) const noexcept
     {
@@ -93,7 +96,7 @@ NodePool::Block* NodePool::TakeBlockWithRoom()
     {
         return m_withRoom.back();
     }
-    auto block = std::make_unique<Block>(m_blocks.empty());
+    auto block = std::make_unique<Block>(m_blocks.size() >= SmallPageBlocks);
     Block* raw = block.get();
     const auto at = std::lower_bound(m_blocks.begin(), m_blocks.end(), raw->Begin(),
                                      [](const std::unique_ptr<Block>& b, const Node* begin)

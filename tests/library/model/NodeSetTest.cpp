@@ -280,9 +280,8 @@ TEST(NodeSetTest, RunsSortedOnAnotherThreadAgreeWithGetNodeOneByOne)
     EXPECT_EQ(run.Count(), 0U);
 }
 
-// Released records are handed out again first; the pool grows by blocks (the second on large
-// pages where the system has them) and gives a block back once it is empty. Records of every
-// block keep their nodes' values, also after the unused room was given back.
+// Released records are handed out again first; the pool grows by blocks and gives a block back
+// once it is empty. Records keep their nodes' values, also after the unused room was given back.
 TEST(NodeSetTest, PoolReusesRecordsGrowsByBlocksAndGivesEmptyOnesBack)
 {
     constexpr int Block = NodePool::BlockSize;
