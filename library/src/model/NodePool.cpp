@@ -19,8 +19,8 @@ namespace
 constexpr std::size_t BlockListReserve = 1000;
 // A block's records in whole large pages.
 constexpr std::size_t BlockBytes =
-    (NodePool::BlockSize * sizeof(Node) + Detail::LargePageBytes - 1) /
-    Detail::LargePageBytes * Detail::LargePageBytes;
+    (NodePool::BlockSize * sizeof(Node) + Detail::LargePageBytes - 1) / Detail::LargePageBytes *
+    Detail::LargePageBytes;
 
 // Storage for a block's records, left uninitialised: a record is constructed when it is first
 // handed out, so a new block costs no pass over its memory (a node is trivially destructible).

@@ -9,9 +9,9 @@
 namespace Arealis
 {
 
-// Node records carved from blocks of 2 MB (one large page, from the fifth block on). Each block hands out records from
-// a bump pointer and from a free list of returned ones; a block left without records in use is
-// given back unless it is the one being allocated from.
+// Node records carved from blocks of 2 MB (one large page, from the fifth block on). Each block
+// hands out records from a bump pointer and from a free list of returned ones; a block left
+// without records in use is given back unless it is the one being allocated from.
 class NodePool
 {
 public:

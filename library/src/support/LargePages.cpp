@@ -21,8 +21,8 @@ void* MapLargePages(std::size_t bytes) noexcept
     // Mapped with a large page to spare, then trimmed to the aligned part: the kernel places
     // mappings at page, not large-page, boundaries.
     const std::size_t reserved = bytes + LargePageBytes;
-    void* mapped = mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                        -1, 0);
+    void* mapped =
+        mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED)
     {
         return nullptr;

@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstddef>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <memory_resource>
@@ -215,9 +215,9 @@ bool IsClearlyOutside(const Ring& ring, const Point& p, double margin)
     {
         const Point& a = nodes[i]->Position;
         const Point& b = nodes[i + 1 < nodes.size() ? i + 1 : 0]->Position;
-        const bool farAside = std::min(a.X, b.X) - p.X > margin ||
-                              p.X - std::max(a.X, b.X) > margin ||
-                              std::min(a.Y, b.Y) - p.Y > margin || p.Y - std::max(a.Y, b.Y) > margin;
+        const bool farAside =
+            std::min(a.X, b.X) - p.X > margin || p.X - std::max(a.X, b.X) > margin ||
+            std::min(a.Y, b.Y) - p.Y > margin || p.Y - std::max(a.Y, b.Y) > margin;
         if (!farAside && SquaredDistanceToSegment(p, a, b) <= margin2)
         {
             return false;
@@ -233,8 +233,8 @@ bool IsClearlyOutside(const Ring& ring, const Point& p, double margin)
 // Each edge of one ring that is not the other's lies, apart from its ends, off the other
 // ring's boundary: all of it inside the other or all outside. Its midpoint tells which; a
 // midpoint far beyond the other's bounds is outside without a count.
-bool UnsharedEdgesOutside(const RingNear& ring, const RingNear& other,
-                          const Rectangle& otherBounds, double margin)
+bool UnsharedEdgesOutside(const RingNear& ring, const RingNear& other, const Rectangle& otherBounds,
+                          double margin)
 {
     for (const Edge& e : ring.Edges)
     {

@@ -4,7 +4,7 @@ namespace Arealis
 {
 class Polygon;
 struct Rectangle;
-}
+} // namespace Arealis
 
 namespace Arealis::Detail
 {

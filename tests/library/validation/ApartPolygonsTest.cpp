@@ -32,7 +32,10 @@ protected:
         const double jitter = 3.0 * std::sin(7.1 * i + 3.3 * j);
         return {10.0 * i + jitter, 10.0 * j + 2.0 * std::cos(5.7 * i - 1.9 * j)};
     }
-    static Point Middle(const Point& p, const Point& q) { return {(p.X + q.X) / 2, (p.Y + q.Y) / 2}; }
+    static Point Middle(const Point& p, const Point& q)
+    {
+        return {(p.X + q.X) / 2, (p.Y + q.Y) / 2};
+    }
 
     // Clockwise: up the left side, along the top, down the right side, back along the bottom.
     static Points Cell(int i, int j)
@@ -115,9 +118,9 @@ TEST_F(ApartPolygonsTest, NeverApartWhereTheOverlayFindsCommonArea)
             {
                 continue;
             }
-            const bool common = Overlay::Intersection(*const_cast<Polygon*>(a),
-                                                      *const_cast<Polygon*>(b))
-                                    ->GetNodeCount() > 0;
+            const bool common =
+                Overlay::Intersection(*const_cast<Polygon*>(a), *const_cast<Polygon*>(b))
+                    ->GetNodeCount() > 0;
             EXPECT_EQ(a->Overlaps(b), common);
             if (SurelyApart(*a, *b))
             {
