@@ -640,9 +640,17 @@ ReadSummary ReadRecordsInTurn(MainFile& file, std::int64_t declaredEnd, PolygonM
                               bool skipBad)
 {
     ReadSummary summary;
+    // Sorted here rather than by the node set: the batch's run keeps its room from batch to
+    // batch, where the node set gives back the room of a run as long as a full batch after
+    // each lookup, and fresh memory costs more than the sorting.
     const std::exception_ptr error = GatherRecords(
-        file, declaredEnd, [&maker](BatchContent& content) { maker.Make(content); }, summary,
-        skipBad);
+        file, declaredEnd,
+        [&maker](BatchContent& content)
+        {
+            SortForLookup(content, maker.GridStep());
+            maker.Make(content);
+        },
+        summary, skipBad);
     if (error)
     {
         std::rethrow_exception(error);
@@ -852,6 +860,10 @@ ShapefileReadResult ReadShapefile(PolygonLayer& layer, const std::string& path, 
             reporter.ShowMessage(path + ": " + skipped, "");
         }
         CommitLayer(layer, reporter);
+        if (Topology* topology = layer.GetTopology())
+        {
+            topology->GetNodeSet().ReleaseUnusedRoom(); // few nodes are made after the load
+        }
     }
     // The library's exceptions first: its argument exceptions have two standard bases, which
     // a handler for std::exception would not catch.

@@ -1,8 +1,10 @@
 #include "model/NodePool.h"
 
 #include "model/NodeChain.h"
+#include "support/LargePages.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <new>
@@ -15,6 +17,10 @@ namespace
 {
 
 constexpr std::size_t BlockListReserve = 1000;
+// A block's records in whole large pages.
+constexpr std::size_t BlockBytes =
+    (NodePool::BlockSize * sizeof(Node) + Detail::LargePageBytes - 1) / Detail::LargePageBytes *
+    Detail::LargePageBytes;
 
 // Storage for a block's records, left uninitialised: a record is constructed when it is first
 // handed out, so a new block costs no pass over its memory (a node is trivially destructible).
@@ -22,17 +28,45 @@ static_assert(std::is_trivially_destructible_v<Node>, "records are freed without
 
 struct RecordStorageDeleter
 {
+    bool Mapped = false;
+
     void operator()(Node* pRecords) const noexcept
     {
-        std::allocator<Node>{}.deallocate(pRecords, NodePool::BlockSize);
+        if (Mapped)
+        {
+            Detail::UnmapLargePages(pRecords, BlockBytes);
+        }
+        else
+        {
+            std::allocator<Node>{}.deallocate(pRecords, NodePool::BlockSize);
+        }
     }
 };
+
+// The first blocks of a pool are heap memory, faulted in page by page as records are handed
+// out, so that a small or middling topology holds no more than it uses. A pool that needs more
+// is a large layer's: its further blocks go on large pages where the system has them, one fault
+// for a whole block instead of one for every 4 KB (the larger part of the processor time of
+// filling a block); its last block's unused part is then at most a small share of the pool.
+constexpr std::size_t SmallPageBlocks = 4;
+
+std::unique_ptr<Node, RecordStorageDeleter> AllocateRecords(bool large)
+{
+    if (large)
+    {
+        if (void* mapped = Detail::MapLargePages(BlockBytes))
+        {
+            return {static_cast<Node*>(mapped), RecordStorageDeleter{true}};
+        }
+    }
+    return {std::allocator<Node>{}.allocate(NodePool::BlockSize), RecordStorageDeleter{false}};
+}
 
 } // namespace
 
 struct NodePool::Block
 {
-    Block() : Records(std::allocator<Node>{}.allocate(BlockSize)) {}
+    explicit Block(bool large) : Records(AllocateRecords(large)) {}
 
     bool Holds(const Node* pNode) const noexcept
     {
@@ -62,7 +96,7 @@ NodePool::Block* NodePool::TakeBlockWithRoom()
     {
         return m_withRoom.back();
     }
-    auto block = std::make_unique<Block>();
+    auto block = std::make_unique<Block>(m_blocks.size() >= SmallPageBlocks);
     Block* raw = block.get();
     const auto at = std::lower_bound(m_blocks.begin(), m_blocks.end(), raw->Begin(),
                                      [](const std::unique_ptr<Block>& b, const Node* begin)
@@ -137,6 +171,16 @@ void NodePool::Free(Node* pNode) noexcept
     if (block->InUse == 0 && block != m_current)
     {
         ReleaseEmptyBlock(block);
+    }
+}
+
+void NodePool::ReleaseUnusedRoom() noexcept
+{
+    if (m_current != nullptr && m_current->Records.get_deleter().Mapped)
+    {
+        Node* records = m_current->Records.get();
+        Detail::DiscardPages(records + m_current->Bump,
+                             reinterpret_cast<std::byte*>(records) + BlockBytes);
     }
 }
 

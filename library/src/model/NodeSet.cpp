@@ -372,6 +372,17 @@ std::int32_t NodeSet::Count() const
     return m_index.Count();
 }
 
+void NodeSet::ReleaseUnusedRoom() noexcept
+{
+    m_pool->ReleaseUnusedRoom();
+    // Lookups of runs prepared elsewhere keep the room of their groups from call to call; a
+    // loaded layer's is not needed again.
+    if (m_keyOrder && m_keyOrder->GroupRecords.capacity() > KeptKeyOrderPoints)
+    {
+        m_keyOrder.reset();
+    }
+}
+
 std::int32_t NodeSet::GetBlockCount() const
 {
     return m_pool->BlockCount();

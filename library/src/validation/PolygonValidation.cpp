@@ -13,6 +13,7 @@
 #include "support/BoundedEntry.h"
 #include "support/OverlappingBoxes.h"
 #include "support/PointGrid.h"
+#include "validation/ApartPolygons.h"
 #include "validation/RingAreas.h"
 #include "validation/RingEdgeGrid.h"
 #include "validation/RingWidth.h"
@@ -1033,6 +1034,11 @@ bool Polygon::Overlaps(const Polygon* pOther) const
     if (SurelyShareArea(*this, bounds, *pOther, otherBounds))
     {
         return true;
+    }
+    if (IsCommittedValid(*this) && IsCommittedValid(*pOther) &&
+        Detail::SurelyApart(*this, bounds, *pOther, otherBounds))
+    {
+        return false; // neighbours that meet along their boundaries, told without an overlay
     }
     const std::unique_ptr<Polygon> nearOther = RingsNear(*this, otherBounds);
     const std::unique_ptr<Polygon> nearThis = RingsNear(*pOther, bounds);

@@ -4,6 +4,7 @@
 #include "Collections/PlainArray.h"
 #include "Exceptions/ArgumentException.h"
 #include "model/ModelTestSupport.h"
+#include "model/NodePool.h"
 
 #include <cmath>
 #include <cstdint>
@@ -279,13 +280,14 @@ TEST(NodeSetTest, RunsSortedOnAnotherThreadAgreeWithGetNodeOneByOne)
     EXPECT_EQ(run.Count(), 0U);
 }
 
-// Released records are handed out again first; the pool grows by blocks of 50,000 records and
-// gives a block back once it is empty.
+// Released records are handed out again first; the pool grows by blocks and gives a block back
+// once it is empty. Records keep their nodes' values, also after the unused room was given back.
 TEST(NodeSetTest, PoolReusesRecordsGrowsByBlocksAndGivesEmptyOnesBack)
 {
+    constexpr int Block = NodePool::BlockSize;
     NodeSet nodes(Id);
     std::vector<Node*> made;
-    made.reserve(50001);
+    made.reserve(Block + 1);
     for (int i = 0; i < 100; ++i)
     {
         made.push_back(nodes.GetNode({double(i), 1}));
@@ -299,17 +301,25 @@ TEST(NodeSetTest, PoolReusesRecordsGrowsByBlocksAndGivesEmptyOnesBack)
     EXPECT_EQ(released->ReferenceCount, 1U);
     EXPECT_EQ(nodes.Count(), 100);
 
-    for (int i = 100; i < 50001; ++i)
+    for (int i = 100; i < Block + 1; ++i)
     {
         made.push_back(nodes.GetNode({double(i), 1}));
     }
     EXPECT_EQ(nodes.GetBlockCount(), 2);
-    for (int i = 0; i < 50000; ++i)
+    // The unused room given back is handed out again as good records.
+    nodes.ReleaseUnusedRoom();
+    Node* after = nodes.GetNode({-2, -2});
+    EXPECT_EQ(after->Position, (Point{-2, -2}));
+    EXPECT_EQ(after->ReferenceCount, 1U);
+    EXPECT_EQ(made.back()->Position, (Point{double(Block), 1}));
+    nodes.ReleaseNode(after);
+    for (int i = 0; i < Block; ++i)
     {
         nodes.ReleaseNode(made[static_cast<std::size_t>(i)]);
     }
     EXPECT_EQ(nodes.GetBlockCount(), 1);
-    EXPECT_EQ(nodes.Find({50000, 1}), made.back());
+    EXPECT_EQ(nodes.Find({double(Block), 1}), made.back());
+    EXPECT_EQ(made.back()->Position, (Point{double(Block), 1}));
     EXPECT_EQ(nodes.GetNode({-1, -1})->Position, (Point{-1, -1}));
     EXPECT_EQ(nodes.Count(), 2);
 }
