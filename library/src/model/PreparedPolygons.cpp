@@ -5,7 +5,7 @@
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
 #include "support/ParallelWork.h"
-#include "validation/RingWidth.h"
+#include "validation/PolygonRepairs.h"
 
 #include <system_error>
 #include <utility>
@@ -23,26 +23,6 @@ constexpr std::int64_t LargeNodeCount = std::int64_t{1} << 16;
 constexpr std::int64_t LargeAverageNodes = 64;
 // Polygons that the second thread keeps ready ahead of the filing.
 constexpr std::size_t SecondThreadSlots = 1024;
-
-// Whether Ring::Clean would remove a node: a node the same vertex as the one before it, or
-// as the one two before it (a spike), around the closed ring as its walk reads them.
-bool HasRepeatOrSpike(const Ring& ring)
-{
-    const std::span<Node* const> nodes = ring.GetNodes();
-    const std::size_t n = nodes.size();
-    const Node* twoBack = nodes[n - 2];
-    const Node* previous = nodes[n - 1];
-    for (const Node* current : nodes)
-    {
-        if (IsSameVertex(*current, *twoBack) || IsSameVertex(*current, *previous))
-        {
-            return true;
-        }
-        twoBack = previous;
-        previous = current;
-    }
-    return false;
-}
 
 // The checks of PreparePolygon after the repairs, without ending the editing.
 Rectangle ValidateRepaired(Polygon* pPolygon)
@@ -63,24 +43,6 @@ Rectangle PreparePolygon(Polygon* pPolygon)
     const Rectangle bounds = ValidateRepaired(pPolygon);
     pPolygon->ClearEditing();
     return bounds;
-}
-
-// The same decisions as Polygon::Clean(true) takes ring by ring: a ring that keeps all its
-// nodes is split only when it meets itself, and a ring left alone changes no other ring; then
-// the polygon-wide one, a ring thinner than the node grid beside others.
-bool NeedsRepair(const Polygon& polygon)
-{
-    RingEnumerator rings = polygon.GetRings();
-    while (rings.MoveNext())
-    {
-        const Ring& ring = *rings.Current();
-        if (ring.Count() < 3 || HasRepeatOrSpike(ring) ||
-            (ring.Count() > 3 && ring.IsSelfIntersecting(nullptr, nullptr, nullptr)))
-        {
-            return true;
-        }
-    }
-    return HasRingThinnerThanTheGrid(polygon);
 }
 
 bool IsLargePreparation(std::span<Polygon* const> polygons)

@@ -26,11 +26,6 @@ namespace Arealis::Detail
 // bounds under which the polygon is filed.
 Rectangle PreparePolygon(Polygon* pPolygon);
 
-// Whether preparing the polygon would change its nodes or rings: a ring of fewer than three
-// nodes, a repeated node, a spike, a ring that meets itself, or a ring thinner than the node
-// grid beside others. Reads the polygon only.
-bool NeedsRepair(const Polygon& polygon);
-
 // Whether a commit of these polygons is worth preparing on several threads: enough nodes in
 // all, in polygons large enough that each is a task of its own.
 bool IsLargePreparation(std::span<Polygon* const> polygons);

@@ -1,7 +1,7 @@
 // The polygon operations that rest on area relations between rings (the polygon overlay):
+// organisation into exterior rings and holes, validation, overlap. The repairs are in
+// PolygonRepairs.cpp.
 
-#include "model/OperandPrecision.h"
-// cleaning with splitting, organisation into exterior rings and holes, validation, overlap.
 #include "Arealis/Geometry.h"
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/Overlay.h"
@@ -10,6 +10,7 @@
 #include "Collections/InlineArray.h"
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
+#include "model/OperandPrecision.h"
 #include "support/BoundedEntry.h"
 #include "support/OverlappingBoxes.h"
 #include "support/PointGrid.h"
@@ -196,46 +197,6 @@ void ThrowIfRingsShareAStretch(const Polygon& polygon)
 
 // The rings of a polygon, most often one or two, kept without a heap block up to this many.
 using RingList = Collections::InlineArray<Ring*, 4>;
-
-RingList CollectRingList(RingEnumerator rings)
-{
-    RingList result;
-    while (rings.MoveNext())
-    {
-        result.push_back(rings.Current());
-    }
-    return result;
-}
-
-// The rings of a polygon of two rings or more that have an area; none for a lone ring, whose
-// lack of clear area is the polygon's failure, not a repair. A ring of no area at all is left
-// out: no reader takes it as valid, so validation reports it.
-RingList RingsWithArea(const Polygon& polygon)
-{
-    RingList withArea;
-    if (polygon.GetRingCount() < 2)
-    {
-        return withArea;
-    }
-    for (Ring* ring : CollectRingList(polygon.GetRings()))
-    {
-        if (ring->GetSignedArea() != 0.0)
-        {
-            withArea.push_back(ring);
-        }
-    }
-    return withArea;
-}
-
-// A small hole that the node grid leaves thinner than one step (as a buffer by zero of a ring
-// touching itself can leave) has an area in the input, so simple-features readers take the
-// polygon as valid; kept, it would make validation refuse the whole polygon.
-void DropRingsThinnerThanTheGrid(Polygon& polygon)
-{
-    const RingList withArea = RingsWithArea(polygon);
-    Detail::DropRingsWithoutClearArea(polygon,
-                                      std::span<Ring* const>(withArea.data(), withArea.size()));
-}
 
 std::vector<Ring*> CollectRings(RingEnumerator rings)
 {
@@ -1048,40 +1009,5 @@ bool Polygon::Overlaps(const Polygon* pOther) const
                               nearThis ? *nearThis : *const_cast<Polygon*>(pOther));
     return common->GetNodeCount() > 0;
 }
-
-void Polygon::Clean(bool split)
-{
-    const PrecisionScope precisionScope(Detail::WorkingPrecision(*this));
-    for (Ring* ring : CollectRingList(GetRings()))
-    {
-        ring->Clean();
-        if (ring->Count() < 3)
-        {
-            RemoveRing(ring);
-        }
-        else if (split)
-        {
-            ring->SplitSelfIntersections(this);
-        }
-    }
-    // Detail::NeedsRepair (model/PreparedPolygons), which lets a threaded commit validate a
-    // polygon without repairs, answers from the same decisions read-only: a new repair here
-    // must be known there too.
-    DropRingsThinnerThanTheGrid(*this);
-}
-
-namespace Detail
-{
-
-bool HasRingThinnerThanTheGrid(const Polygon& polygon)
-{
-    const PrecisionScope precisionScope(WorkingPrecision(polygon));
-    const RingList withArea = RingsWithArea(polygon);
-    return std::any_of(withArea.begin(), withArea.end(),
-                       [](const Ring* ring)
-                       { return IsThinnerThanNodeGrid(*ring, ring->GetSignedArea()); });
-}
-
-} // namespace Detail
 
 } // namespace Arealis

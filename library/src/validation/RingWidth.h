@@ -25,9 +25,5 @@ bool IsThinnerThanNodeGrid(const Ring& ring, double signedArea) noexcept;
 // clear area, all are left for validation to report. Returns whether any ring was removed.
 bool DropRingsWithoutClearArea(Polygon& polygon, std::span<Ring* const> rings);
 
-// Whether the polygon has two rings or more and one of them, with an area, is thinner than the
-// node grid at the polygon's precision: then Polygon::Clean may drop it. Reads the polygon only.
-bool HasRingThinnerThanTheGrid(const Polygon& polygon);
-
 } // namespace Detail
 } // namespace Arealis

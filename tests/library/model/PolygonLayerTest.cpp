@@ -11,6 +11,7 @@
 #include "Exceptions/InvalidOperationException.h"
 #include "model/ModelTestSupport.h"
 #include "model/PreparedPolygons.h"
+#include "validation/PolygonRepairs.h"
 #include "support/WorkAhead.h"
 
 #include <algorithm>
