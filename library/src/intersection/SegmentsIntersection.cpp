@@ -1,4 +1,5 @@
 #include "Arealis/SegmentIntersection.h"
+#include "support/LineReach.h"
 
 #include <cmath>
 #include <limits>
@@ -131,37 +132,15 @@ bool AddEndPointOnEdge(SegmentsIntersection& result, const Point& p) noexcept
     return false;
 }
 
-// Whether p and q lie on the same side of the line through a and b, both farther from it than
-// margin even after the rounding of the test: then no point of the segment p-q comes near
-// the line, and with it neither the segment a-b nor its ends.
-bool AreBeyondLine(const Point& a, const Point& b, const Point& p, const Point& q,
-                   double margin) noexcept
-{
-    constexpr double epsilon = std::numeric_limits<double>::epsilon();
-    const double dx = b.X - a.X;
-    const double dy = b.Y - a.Y;
-    const double reach = margin * std::sqrt(dx * dx + dy * dy);
-    const auto side = [&](const Point& r)
-    {
-        const double px = (r.X - a.X) * dy;
-        const double py = (r.Y - a.Y) * dx;
-        const double error = 8.0 * epsilon * (std::fabs(px) + std::fabs(py));
-        const double cross = px - py;
-        return std::fabs(cross) - error > reach ? (cross > 0.0 ? 1 : -1) : 0;
-    };
-    const int sideOfP = side(p);
-    return sideOfP != 0 && sideOfP == side(q);
-}
-
 // Edges that are apart by more than both the tolerance and the probe square, told by one of
 // them lying wholly on one side of the other's line: most pairs that a sweep offers in a
 // crowd of long, thin shapes are such, and they need none of the end point tests.
-bool AreClearlyApart(const Point& aStart, const Point& aEnd, const Point& bStart,
-                     const Point& bEnd, const Precision& precision) noexcept
+bool AreClearlyApart(const Point& aStart, const Point& aEnd, const Point& bStart, const Point& bEnd,
+                     const Precision& precision) noexcept
 {
     const double margin = 2.0 * precision.Tolerance + precision.GridStep;
-    return AreBeyondLine(aStart, aEnd, bStart, bEnd, margin) ||
-           AreBeyondLine(bStart, bEnd, aStart, aEnd, margin);
+    return Detail::LineReach(aStart, aEnd, margin).AreBeyond(bStart, bEnd) ||
+           Detail::LineReach(bStart, bEnd, margin).AreBeyond(aStart, aEnd);
 }
 
 } // namespace
@@ -190,14 +169,16 @@ SegmentsIntersection SegmentsIntersection::Classify(const Point& aStart, const P
     }
     for (const Point* p : {&bStart, &bEnd})
     {
-        if (IsPointOnSegmentWith(*p, aStart, aEnd, mode, precision) && AddEndPointOnEdge(result, *p))
+        if (IsPointOnSegmentWith(*p, aStart, aEnd, mode, precision) &&
+            AddEndPointOnEdge(result, *p))
         {
             return result;
         }
     }
     for (const Point* p : {&aStart, &aEnd})
     {
-        if (IsPointOnSegmentWith(*p, bStart, bEnd, mode, precision) && AddEndPointOnEdge(result, *p))
+        if (IsPointOnSegmentWith(*p, bStart, bEnd, mode, precision) &&
+            AddEndPointOnEdge(result, *p))
         {
             return result;
         }

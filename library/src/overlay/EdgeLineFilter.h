@@ -2,6 +2,7 @@
 
 #include "Arealis/Point.h"
 #include "Arealis/Rectangle.h"
+#include "support/LineReach.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,57 +21,31 @@ class EdgeLineFilter
 {
 public:
     EdgeLineFilter(const Point& start, const Point& end, double gridStep) noexcept
-        : m_start(start), m_dx(end.X - start.X), m_dy(end.Y - start.Y)
+        : m_line(start, end, ReachFor(start, end, gridStep))
     {
-        constexpr double epsilon = std::numeric_limits<double>::epsilon();
-        const double length = std::sqrt(m_dx * m_dx + m_dy * m_dy);
-        const double magnitude = std::max({std::fabs(start.X), std::fabs(start.Y),
-                                           std::fabs(end.X), std::fabs(end.Y)});
-        m_reach = (2.0 * gridStep + 64.0 * epsilon * (magnitude + length)) * length;
     }
 
     // False when the point lies plainly farther from the line than the probe square reaches.
-    bool MayBeOn(const Point& p) const noexcept
-    {
-        return !IsBeyond(Side(p), 0);
-    }
+    bool MayBeOn(const Point& p) const noexcept { return m_line.SideBeyond(p) == 0; }
 
     // False when the whole rectangle lies plainly on one side, beyond the probe square's reach:
     // no point in it is on the edge.
-    bool MayMeet(const Rectangle& bounds) const noexcept
-    {
-        const int side = Side({bounds.MinX, bounds.MinY});
-        return side == 0 || !IsBeyond(Side({bounds.MinX, bounds.MaxY}), side) ||
-               !IsBeyond(Side({bounds.MaxX, bounds.MinY}), side) ||
-               !IsBeyond(Side({bounds.MaxX, bounds.MaxY}), side);
-    }
+    bool MayMeet(const Rectangle& bounds) const noexcept { return !m_line.IsBeyond(bounds); }
 
 private:
-    // +1 or -1 for a point plainly beyond the reach on that side of the line, 0 otherwise.
-    int Side(const Point& p) const noexcept
+    // Two grid steps, and the rounding margin at the size of the coordinates and the edge.
+    static double ReachFor(const Point& start, const Point& end, double gridStep) noexcept
     {
         constexpr double epsilon = std::numeric_limits<double>::epsilon();
-        const double px = (p.X - m_start.X) * m_dy;
-        const double py = (p.Y - m_start.Y) * m_dx;
-        const double error = 8.0 * epsilon * (std::fabs(px) + std::fabs(py));
-        const double cross = px - py;
-        if (std::fabs(cross) - error <= m_reach)
-        {
-            return 0;
-        }
-        return cross > 0.0 ? 1 : -1;
+        const double dx = end.X - start.X;
+        const double dy = end.Y - start.Y;
+        const double length = std::sqrt(dx * dx + dy * dy);
+        const double magnitude =
+            std::max({std::fabs(start.X), std::fabs(start.Y), std::fabs(end.X), std::fabs(end.Y)});
+        return 2.0 * gridStep + 64.0 * epsilon * (magnitude + length);
     }
 
-    // Whether a side found is plainly beyond: on the given side, or on either for 0.
-    static bool IsBeyond(int found, int side) noexcept
-    {
-        return found != 0 && (side == 0 || found == side);
-    }
-
-    Point m_start;
-    double m_dx;
-    double m_dy;
-    double m_reach;
+    LineReach m_line;
 };
 
 } // namespace Arealis::Detail

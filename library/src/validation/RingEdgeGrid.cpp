@@ -1,41 +1,11 @@
 #include "validation/RingEdgeGrid.h"
 
+#include "support/LineReach.h"
+
 #include <algorithm>
-#include <cmath>
-#include <limits>
 
 namespace Arealis::Detail
 {
-
-namespace
-{
-
-// The side of the line through a and b on which p lies farther than reach, even after the
-// rounding of the test (1 or -1), or 0.
-int SideBeyond(const Point& a, const Point& b, const Point& p, double reach) noexcept
-{
-    constexpr double epsilon = std::numeric_limits<double>::epsilon();
-    const double dx = b.X - a.X;
-    const double dy = b.Y - a.Y;
-    const double px = (p.X - a.X) * dy;
-    const double py = (p.Y - a.Y) * dx;
-    const double error = 8.0 * epsilon * (std::fabs(px) + std::fabs(py));
-    const double cross = px - py;
-    if (std::fabs(cross) - error <= reach * std::sqrt(dx * dx + dy * dy))
-    {
-        return 0;
-    }
-    return cross > 0.0 ? 1 : -1;
-}
-
-bool AreBeyondLine(const Point& a, const Point& b, const Point& p, const Point& q,
-                   double reach) noexcept
-{
-    const int side = SideBeyond(a, b, p, reach);
-    return side != 0 && side == SideBeyond(a, b, q, reach);
-}
-
-} // namespace
 
 bool CrossesRightwardRay(const Point& a, const Point& b, const Point& p) noexcept
 {
@@ -69,7 +39,7 @@ bool AreSegmentsApart(const Point& a, const Point& b, const Point& c, const Poin
     {
         return true;
     }
-    return AreBeyondLine(a, b, c, d, reach) || AreBeyondLine(c, d, a, b, reach);
+    return LineReach(a, b, reach).AreBeyond(c, d) || LineReach(c, d, reach).AreBeyond(a, b);
 }
 
 bool IsInsideRing(const Ring& ring, const Point& p)
@@ -151,24 +121,7 @@ bool RingEdgeGrid::IsEdgeNear(std::int32_t edge, const Rectangle& area) const no
     {
         return false;
     }
-    constexpr double epsilon = std::numeric_limits<double>::epsilon();
-    const double dx = b.X - a.X;
-    const double dy = b.Y - a.Y;
-    int sides = 0;
-    for (const Point& corner : {Point{area.MinX, area.MinY}, Point{area.MaxX, area.MinY},
-                                Point{area.MinX, area.MaxY}, Point{area.MaxX, area.MaxY}})
-    {
-        const double px = (corner.X - a.X) * dy;
-        const double py = (corner.Y - a.Y) * dx;
-        const double error = 8.0 * epsilon * (std::fabs(px) + std::fabs(py));
-        const double cross = px - py;
-        if (std::fabs(cross) <= error)
-        {
-            return true;
-        }
-        sides |= cross > 0.0 ? 1 : 2;
-    }
-    return sides == 3;
+    return !LineReach(a, b, 0.0).IsBeyond(area);
 }
 
 bool RingEdgeGrid::HasEdgeNear(const Rectangle& rectangle, double reach) const
