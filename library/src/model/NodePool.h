@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Arealis/Node.h"
+#include "support/LargePages.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,7 +16,8 @@ namespace Arealis
 class NodePool
 {
 public:
-    static constexpr std::int32_t BlockSize = static_cast<std::int32_t>((2 << 20) / sizeof(Node));
+    static constexpr std::int32_t BlockSize =
+        static_cast<std::int32_t>(Detail::LargePageBytes / sizeof(Node));
 
     NodePool();
     ~NodePool();

@@ -204,32 +204,6 @@ bool EdgesMeetApart(RingNear& a, RingNear& b)
     return true;
 }
 
-// Whether p surely lies outside the ring: clear of its edges by margin and outside by the
-// even-odd count of the edges crossing the ray from p to the right.
-bool IsClearlyOutside(const Ring& ring, const Point& p, double margin)
-{
-    const double margin2 = margin * margin;
-    const std::span<Node* const> nodes = ring.GetNodes();
-    bool inside = false;
-    for (std::size_t i = 0; i < nodes.size(); ++i)
-    {
-        const Point& a = nodes[i]->Position;
-        const Point& b = nodes[i + 1 < nodes.size() ? i + 1 : 0]->Position;
-        const bool farAside =
-            std::min(a.X, b.X) - p.X > margin || p.X - std::max(a.X, b.X) > margin ||
-            std::min(a.Y, b.Y) - p.Y > margin || p.Y - std::max(a.Y, b.Y) > margin;
-        if (!farAside && SquaredDistanceToSegment(p, a, b) <= margin2)
-        {
-            return false;
-        }
-        if (CrossesRightwardRay(a, b, p))
-        {
-            inside = !inside;
-        }
-    }
-    return !inside;
-}
-
 // Each edge of one ring that is not the other's lies, apart from its ends, off the other
 // ring's boundary: all of it inside the other or all outside. Its midpoint tells which; a
 // midpoint far beyond the other's bounds is outside without a count.
@@ -247,7 +221,7 @@ bool UnsharedEdgesOutside(const RingNear& ring, const RingNear& other, const Rec
         const Rectangle& reach = otherBounds;
         const bool farAside = reach.MinX - mid.X > margin || mid.X - reach.MaxX > margin ||
                               reach.MinY - mid.Y > margin || mid.Y - reach.MaxY > margin;
-        if (!farAside && !IsClearlyOutside(*other.pRing, mid, margin))
+        if (!farAside && PlaceOfClearPoint(*other.pRing, mid, margin) != PointPlace::Outside)
         {
             return false;
         }

@@ -834,40 +834,22 @@ bool Polygon::IsValid()
 namespace
 {
 
-enum class PointPlace
-{
-    Inside,
-    Outside,
-    Unsure
-};
+using Detail::PointPlace;
 
 // Where p lies against a valid polygon, by the even-odd count of its rings' crossings with the
 // ray from p to the right; unsure when an edge comes within margin of p.
 PointPlace PlaceOfClearPoint(const Polygon& polygon, const Point& p, double margin)
 {
-    const double margin2 = margin * margin;
     bool inside = false;
     RingEnumerator rings = polygon.GetRings();
     while (rings.MoveNext())
     {
-        const Ring& ring = *rings.Current();
-        const std::int32_t n = ring.Count();
-        for (std::int32_t i = 0; i < n; ++i)
+        const PointPlace place = Detail::PlaceOfClearPoint(*rings.Current(), p, margin);
+        if (place == PointPlace::Unsure)
         {
-            const Point& a = ring.GetNode(i)->Position;
-            const Point& b = ring.GetNode(i + 1 < n ? i + 1 : 0)->Position;
-            const bool farAside =
-                std::min(a.X, b.X) - p.X > margin || p.X - std::max(a.X, b.X) > margin ||
-                std::min(a.Y, b.Y) - p.Y > margin || p.Y - std::max(a.Y, b.Y) > margin;
-            if (!farAside && SquaredDistanceToSegment(p, a, b) <= margin2)
-            {
-                return PointPlace::Unsure;
-            }
-            if (Detail::CrossesRightwardRay(a, b, p))
-            {
-                inside = !inside;
-            }
+            return PointPlace::Unsure;
         }
+        inside = inside != (place == PointPlace::Inside);
     }
     return inside ? PointPlace::Inside : PointPlace::Outside;
 }

@@ -1,5 +1,6 @@
 #include "validation/RingEdgeGrid.h"
 
+#include "Arealis/Geometry.h"
 #include "support/LineReach.h"
 
 #include <algorithm>
@@ -40,6 +41,30 @@ bool AreSegmentsApart(const Point& a, const Point& b, const Point& c, const Poin
         return true;
     }
     return LineReach(a, b, reach).AreBeyond(c, d) || LineReach(c, d, reach).AreBeyond(a, b);
+}
+
+PointPlace PlaceOfClearPoint(const Ring& ring, const Point& p, double margin)
+{
+    const double margin2 = margin * margin;
+    bool inside = false;
+    const std::int32_t n = ring.Count();
+    for (std::int32_t i = 0; i < n; ++i)
+    {
+        const Point& a = ring.GetNode(i)->Position;
+        const Point& b = ring.GetNode(i + 1 < n ? i + 1 : 0)->Position;
+        const bool farAside =
+            std::min(a.X, b.X) - p.X > margin || p.X - std::max(a.X, b.X) > margin ||
+            std::min(a.Y, b.Y) - p.Y > margin || p.Y - std::max(a.Y, b.Y) > margin;
+        if (!farAside && SquaredDistanceToSegment(p, a, b) <= margin2)
+        {
+            return PointPlace::Unsure;
+        }
+        if (CrossesRightwardRay(a, b, p))
+        {
+            inside = !inside;
+        }
+    }
+    return inside ? PointPlace::Inside : PointPlace::Outside;
 }
 
 bool IsInsideRing(const Ring& ring, const Point& p)

@@ -28,6 +28,18 @@ bool CrossesRightwardRay(const Point& a, const Point& b, const Point& p) noexcep
 // clearly off the ring's boundary.
 bool IsInsideRing(const Ring& ring, const Point& p);
 
+// Where a point lies against a ring, for a point clear of its boundary.
+enum class PointPlace
+{
+    Inside,
+    Outside,
+    Unsure
+};
+
+// Where p lies against the ring by the even-odd count of its edges crossing the ray from p to
+// the right; unsure when an edge comes within margin of p.
+PointPlace PlaceOfClearPoint(const Ring& ring, const Point& p, double margin);
+
 class RingEdgeGrid
 {
 public:
