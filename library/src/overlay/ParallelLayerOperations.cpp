@@ -16,6 +16,7 @@
 #include "support/UninitialisedAllocator.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -1203,13 +1204,23 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
             Polygon& current = remainder ? *remainder : candidate;
             if (!current.IsEmpty())
             {
-                auto [common, rest] =
-                    Overlay::IntersectAndSubstract(current, *polygons[pair.Polygon]);
-                if (!common->IsEmpty())
+                Polygon& polygon = *polygons[pair.Polygon];
+                // The chain's last pair leaves no remainder to anyone: its common part alone
+                // (the same rings as the first result of IntersectAndSubstract).
+                std::array<std::unique_ptr<Polygon>, 2> parts;
+                if (&pair == &chain.back())
                 {
-                    pieces[pair.Polygon][pair.Candidate] = FlatPolygon(*common, store);
+                    parts[0] = Overlay::Intersection(current, polygon);
                 }
-                remainder = std::move(rest);
+                else
+                {
+                    parts = Overlay::IntersectAndSubstract(current, polygon);
+                }
+                if (!parts[0]->IsEmpty())
+                {
+                    pieces[pair.Polygon][pair.Candidate] = FlatPolygon(*parts[0], store);
+                }
+                remainder = std::move(parts[1]);
             }
             slots.Finish(pair.Polygon, collect);
         }
