@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <memory>
 #include <utility>
 
@@ -19,6 +20,19 @@ namespace Overlay
 // part is empty.
 std::pair<Polygon*, std::unique_ptr<Polygon>> IntersectIntoLayerAndSubstract(Polygon& a, Polygon& b,
                                                                              PolygonLayer& layer);
+
+// The parts of Partition(a, b) that a caller needs: the common part, a outside b, b outside a.
+struct PartsWanted
+{
+    bool Common = true;
+    bool FirstOutside = true;
+    bool SecondOutside = true;
+};
+
+// The wanted parts of Partition(a, b), each with the rings Partition gives it, from one overlay
+// graph; null for a part not wanted, and no overlay at all when none is.
+std::array<std::unique_ptr<Polygon>, 3> PartitionParts(Polygon& a, Polygon& b,
+                                                      const PartsWanted& wanted);
 
 // A copy of the polygon's rings as a new free polygon, its nodes adopted.
 std::unique_ptr<Polygon> CopyAsFree(const Polygon& source);

@@ -190,7 +190,7 @@ std::unique_ptr<Polygon> JoinPairwise(Polygon& polygon, const PolygonList& candi
         {
             continue;
         }
-        auto parts = Overlay::Partition(other, own);
+        auto parts = Overlay::PartitionParts(other, own, {keepCommon, true, true});
         if (keepCommon && !parts[0]->IsEmpty())
         {
             AddResult(result, *parts[0], recordParents, {&polygon, candidate});
@@ -220,8 +220,7 @@ std::unique_ptr<Polygon> JoinThroughUnion(Polygon& polygon, const PolygonList& c
             Polygon& remainder = remainders.Get(*candidate);
             if (!remainder.IsEmpty())
             {
-                remainders.Replace(*candidate,
-                                   std::move(Overlay::IntersectAndSubstract(remainder, polygon)[1]));
+                remainders.Replace(*candidate, Overlay::Substract(remainder, polygon));
             }
         }
     }

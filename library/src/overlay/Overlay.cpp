@@ -121,8 +121,20 @@ void TraceInto(OverlayGraph& graph, OverlayOperation operation, Polygon& result,
 }
 
 template <std::size_t N>
+constexpr std::array<bool, N> Filled(bool value)
+{
+    std::array<bool, N> values{};
+    values.fill(value);
+    return values;
+}
+
+// The results of the operations that are wanted (all when no mask is given), traced from one
+// overlay graph; null for the others. Each trace starts afresh, so a result has the same rings
+// whichever other results are traced beside it.
+template <std::size_t N>
 std::array<std::unique_ptr<Polygon>, N>
-FreeResults(Polygon& a, Polygon& b, const std::array<OverlayOperation, N>& operations)
+FreeResults(Polygon& a, Polygon& b, const std::array<OverlayOperation, N>& operations,
+            const std::array<bool, N>& wanted = Filled<N>(true))
 {
     const PrecisionScope scope(
         Detail::OperandPrecision{Detail::PrecisionOf(a), Detail::PrecisionOf(b)}.Get());
@@ -131,8 +143,11 @@ FreeResults(Polygon& a, Polygon& b, const std::array<OverlayOperation, N>& opera
     std::array<std::unique_ptr<Polygon>, N> results;
     for (std::size_t i = 0; i < N; ++i)
     {
-        results[i] = std::make_unique<Polygon>(nullptr);
-        TraceInto(graph, operations[i], *results[i]);
+        if (wanted[i])
+        {
+            results[i] = std::make_unique<Polygon>(nullptr);
+            TraceInto(graph, operations[i], *results[i]);
+        }
     }
     return results;
 }
@@ -417,6 +432,19 @@ std::array<std::unique_ptr<Polygon>, 3> Partition(Polygon& a, Polygon& b)
     return FreeResults<3>(a, b,
                           {OverlayOperation::Intersection, OverlayOperation::FirstMinusSecond,
                            OverlayOperation::SecondMinusFirst});
+}
+
+std::array<std::unique_ptr<Polygon>, 3> PartitionParts(Polygon& a, Polygon& b,
+                                                      const PartsWanted& wanted)
+{
+    if (!wanted.Common && !wanted.FirstOutside && !wanted.SecondOutside)
+    {
+        return {};
+    }
+    return FreeResults<3>(a, b,
+                          {OverlayOperation::Intersection, OverlayOperation::FirstMinusSecond,
+                           OverlayOperation::SecondMinusFirst},
+                          {wanted.Common, wanted.FirstOutside, wanted.SecondOutside});
 }
 
 std::array<Polygon*, 3> Partition(Polygon& a, Polygon& b, PolygonLayer& layer, bool recordParents)

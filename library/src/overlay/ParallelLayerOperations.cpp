@@ -10,13 +10,13 @@
 #include "Arealis/Topology.h"
 #include "model/PolygonSharedReads.h"
 #include "overlay/FlatPolygon.h"
+#include "overlay/LayerOverlay.h"
 #include "overlay/PolygonPositions.h"
 #include "overlay/UnionTree.h"
 #include "support/ParallelWork.h"
 #include "support/UninitialisedAllocator.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -1204,18 +1204,9 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
             Polygon& current = remainder ? *remainder : candidate;
             if (!current.IsEmpty())
             {
-                Polygon& polygon = *polygons[pair.Polygon];
-                // The chain's last pair leaves no remainder to anyone: its common part alone
-                // (the same rings as the first result of IntersectAndSubstract).
-                std::array<std::unique_ptr<Polygon>, 2> parts;
-                if (&pair == &chain.back())
-                {
-                    parts[0] = Overlay::Intersection(current, polygon);
-                }
-                else
-                {
-                    parts = Overlay::IntersectAndSubstract(current, polygon);
-                }
+                // The chain's last pair leaves its remainder to nobody: not traced.
+                auto parts = Overlay::PartitionParts(current, *polygons[pair.Polygon],
+                                                     {true, &pair != &chain.back(), false});
                 if (!parts[0]->IsEmpty())
                 {
                     pieces[pair.Polygon][pair.Candidate] = FlatPolygon(*parts[0], store);
@@ -1501,16 +1492,21 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         Polygon& candidate = *candidates[i][j];
         std::unique_ptr<Polygon> remainder = std::move(remainders[p]);
         Polygon& other = remainder ? *remainder : candidate;
+        const std::size_t next = schedule.ChainNext(p);
+        // Only the parts that someone takes are traced: the common part when it is kept, the
+        // candidate's remainder when a later pair or the result takes it.
+        const bool remainderTaken = next != JoinSchedule::None || keep.Queried;
         if (pairwise[i] == 0)
         {
             if (!other.IsEmpty())
             {
-                auto [common, rest] = Overlay::IntersectAndSubstract(other, polygon);
-                if (keep.Common && !common->IsEmpty())
+                auto parts = Overlay::PartitionParts(other, polygon,
+                                                     {keep.Common, remainderTaken, false});
+                if (keep.Common && !parts[0]->IsEmpty())
                 {
-                    pieces[i][j] = FlatPolygon(*common, store);
+                    pieces[i][j] = FlatPolygon(*parts[0], store);
                 }
-                remainder = std::move(rest);
+                remainder = std::move(parts[1]);
             }
         }
         else if (!states[i].Used)
@@ -1523,7 +1519,8 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             }
             else if (!other.IsEmpty())
             {
-                auto parts = Overlay::Partition(other, own);
+                auto parts =
+                    Overlay::PartitionParts(other, own, {keep.Common, remainderTaken, true});
                 if (keep.Common && !parts[0]->IsEmpty())
                 {
                     pieces[i][j] = FlatPolygon(*parts[0], store);
@@ -1532,7 +1529,6 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                 rest = std::move(parts[2]);
             }
         }
-        const std::size_t next = schedule.ChainNext(p);
         if (next != JoinSchedule::None)
         {
             remainders[next] = std::move(remainder);
