@@ -175,12 +175,20 @@ void CheckPair(Polygon& a, Polygon& b, const std::string& context)
     EXPECT_TRUE(IsValidResult(*difference, "A - B"));
     EXPECT_TRUE(IsValidResult(*parts[2], "B - A"));
 
-    EXPECT_TRUE(parts[0]->IsEqual(common.get(), 0) || (parts[0]->IsEmpty() && common->IsEmpty()));
-    EXPECT_TRUE(parts[1]->IsEqual(difference.get(), 0) ||
-                (parts[1]->IsEmpty() && difference->IsEmpty()));
-    EXPECT_TRUE(two[0]->IsEqual(common.get(), 0) || (two[0]->IsEmpty() && common->IsEmpty()));
-    EXPECT_TRUE(two[1]->IsEqual(difference.get(), 0) ||
-                (two[1]->IsEmpty() && difference->IsEmpty()));
+    const auto same = [](const std::unique_ptr<Polygon>& x, const std::unique_ptr<Polygon>& y)
+    { return x->IsEqual(y.get(), 0) || (x->IsEmpty() && y->IsEmpty()); };
+    EXPECT_TRUE(same(parts[0], common));
+    EXPECT_TRUE(same(parts[1], difference));
+    EXPECT_TRUE(same(two[0], common));
+    EXPECT_TRUE(same(two[1], difference));
+    // The parts traced without the others are the partition's own.
+    auto outside = Overlay::PartitionParts(a, b, {false, true, true});
+    EXPECT_EQ(outside[0], nullptr);
+    EXPECT_TRUE(same(outside[1], parts[1]));
+    EXPECT_TRUE(same(outside[2], parts[2]));
+    auto commonOnly = Overlay::PartitionParts(a, b, {true, false, false});
+    EXPECT_TRUE(same(commonOnly[0], parts[0]));
+    EXPECT_EQ(commonOnly[1], nullptr);
     CheckUnionTakingOver(a, b, false);
 }
 
