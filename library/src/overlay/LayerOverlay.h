@@ -17,9 +17,9 @@ namespace Overlay
 // a free polygon, from one overlay graph. Gives the same rings as IntersectAndSubstract, but the
 // common part shares the layer's nodes at once instead of being copied into the layer
 // afterwards. The layer polygon is nullptr (and nothing is left in the layer) when the common
-// part is empty.
-std::pair<Polygon*, std::unique_ptr<Polygon>> IntersectIntoLayerAndSubstract(Polygon& a, Polygon& b,
-                                                                             PolygonLayer& layer);
+// part is empty. Without restWanted, a minus b is not traced and the free polygon is null.
+std::pair<Polygon*, std::unique_ptr<Polygon>>
+IntersectIntoLayerAndSubstract(Polygon& a, Polygon& b, PolygonLayer& layer, bool restWanted = true);
 
 // The parts of Partition(a, b) that a caller needs: the common part, a outside b, b outside a.
 struct PartsWanted

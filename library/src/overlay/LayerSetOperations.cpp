@@ -3,6 +3,7 @@
 #include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
+#include "Arealis/PolygonTable.h"
 #include "Arealis/PolygonsSet.h"
 #include "Arealis/Topology.h"
 #include "Exceptions/ArgumentException.h"
@@ -18,9 +19,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstddef>
 #include <memory>
 #include <numbers>
+#include <span>
 #include <utility>
 
 namespace Arealis
@@ -149,23 +152,29 @@ TreeItem UniteAll(const PolygonList& polygons, unsigned threads)
 }
 
 // Adds the common part of polygon with each candidate's remainder to the result, and cuts the
-// polygon out of those remainders.
-void IntersectCandidates(Polygon& polygon, const PolygonList& candidates, RemainderMap& remainders,
-                         PolygonLayer& result, bool recordParents)
+// polygon out of those remainders. With pPairsLeft, the number of pairs each candidate still
+// has (this one included): after its last one nobody takes its remainder, which is then
+// neither traced nor kept.
+void IntersectCandidates(Polygon& polygon, std::span<Polygon* const> candidates,
+                         RemainderMap& remainders, PolygonLayer& result, bool recordParents,
+                         PolygonTable<std::uint32_t>* pPairsLeft = nullptr)
 {
     for (Polygon* candidate : candidates)
     {
         Polygon& remainder = remainders.Get(*candidate);
+        const bool restWanted = pPairsLeft == nullptr || --(*pPairsLeft)[candidate] > 0;
         if (remainder.IsEmpty())
         {
             continue;
         }
-        auto [common, rest] = Overlay::IntersectIntoLayerAndSubstract(remainder, polygon, result);
+        auto [common, rest] =
+            Overlay::IntersectIntoLayerAndSubstract(remainder, polygon, result, restWanted);
         if (common != nullptr && recordParents)
         {
             RecordParents(result, common, {&polygon, candidate});
         }
-        remainders.Replace(*candidate, std::move(rest));
+        remainders.Replace(*candidate,
+                           restWanted ? std::move(rest) : std::make_unique<Polygon>(nullptr));
     }
 }
 
@@ -428,16 +437,31 @@ void Intersect(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool reco
     {
         return;
     }
-    // One thread, or a worker failed: this run fails the same way.
+    // One thread, or a worker failed: this run fails the same way. Every polygon's candidates
+    // come first, so that each candidate's pairs can be counted down to its last one.
     ProgressCounter counter(progress, static_cast<std::int64_t>(polygons.size()));
-    RemainderMap remainders;
-    for (Polygon* polygon : polygons)
+    std::vector<Polygon*> allCandidates;
+    std::vector<std::size_t> firstCandidate(polygons.size() + 1, 0);
+    PolygonTable<std::uint32_t> pairsLeft;
+    for (std::size_t i = 0; i < polygons.size(); ++i)
     {
-        const PolygonList candidates = Candidates(order.Queried, *polygon);
+        for (Polygon* candidate : Candidates(order.Queried, *polygons[i]))
+        {
+            allCandidates.push_back(candidate);
+            ++pairsLeft[candidate];
+        }
+        firstCandidate[i + 1] = allCandidates.size();
+    }
+    RemainderMap remainders;
+    for (std::size_t i = 0; i < polygons.size(); ++i)
+    {
+        const std::span<Polygon* const> candidates(allCandidates.data() + firstCandidate[i],
+                                                   allCandidates.data() + firstCandidate[i + 1]);
         if (!candidates.empty())
         {
-            const EdgeIndexScope edgeIndex(*polygon, candidates.size() > EdgeIndexThreshold);
-            IntersectCandidates(*polygon, candidates, remainders, result, recordParents);
+            const EdgeIndexScope edgeIndex(*polygons[i], candidates.size() > EdgeIndexThreshold);
+            IntersectCandidates(*polygons[i], candidates, remainders, result, recordParents,
+                                &pairsLeft);
         }
         counter.Step();
     }

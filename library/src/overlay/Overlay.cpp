@@ -255,16 +255,20 @@ std::array<Polygon*, N> LayerResultsOf(Polygon& a, Polygon& b, PolygonLayer& lay
 
 } // namespace
 
-std::pair<Polygon*, std::unique_ptr<Polygon>> IntersectIntoLayerAndSubstract(Polygon& a, Polygon& b,
-                                                                             PolygonLayer& layer)
+std::pair<Polygon*, std::unique_ptr<Polygon>>
+IntersectIntoLayerAndSubstract(Polygon& a, Polygon& b, PolygonLayer& layer, bool restWanted)
 {
     OverlayGraph graph(a, b);
     BuildOverlay(graph, a, b);
     LayerResults created(layer);
     Polygon* common = created.Create();
     TraceInto(graph, OverlayOperation::Intersection, *common);
-    auto rest = std::make_unique<Polygon>(nullptr);
-    TraceInto(graph, OverlayOperation::FirstMinusSecond, *rest);
+    std::unique_ptr<Polygon> rest;
+    if (restWanted)
+    {
+        rest = std::make_unique<Polygon>(nullptr);
+        TraceInto(graph, OverlayOperation::FirstMinusSecond, *rest);
+    }
     if (common->IsEmpty())
     {
         return {nullptr, std::move(rest)}; // deleted from the layer with `created`
