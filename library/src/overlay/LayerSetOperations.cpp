@@ -181,14 +181,15 @@ void IntersectCandidates(Polygon& polygon, std::span<Polygon* const> candidates,
 // --- Join -----------------------------------------------------------------------------------
 
 // Partitions the polygon's rest with each candidate's remainder in turn. Null when the polygon
-// met no candidate remainder: it is its own rest.
+// met no candidate remainder (it is its own rest) or when the rest is not kept.
 std::unique_ptr<Polygon> JoinPairwise(Polygon& polygon, const PolygonList& candidates,
                                       RemainderMap& remainders, PolygonLayer& result,
-                                      bool recordParents, bool keepCommon)
+                                      bool recordParents, const JoinKeep& keep)
 {
     std::unique_ptr<Polygon> rest;
-    for (Polygon* candidate : candidates)
+    for (std::size_t j = 0; j < candidates.size(); ++j)
     {
+        Polygon* candidate = candidates[j];
         Polygon& own = rest ? *rest : polygon;
         if (own.IsEmpty())
         {
@@ -199,8 +200,9 @@ std::unique_ptr<Polygon> JoinPairwise(Polygon& polygon, const PolygonList& candi
         {
             continue;
         }
-        auto parts = Overlay::PartitionParts(other, own, {keepCommon, true, true});
-        if (keepCommon && !parts[0]->IsEmpty())
+        const bool restTaken = keep.Enumerated || j + 1 < candidates.size();
+        auto parts = Overlay::PartitionParts(other, own, {keep.Common, true, restTaken});
+        if (keep.Common && !parts[0]->IsEmpty())
         {
             AddResult(result, *parts[0], recordParents, {&polygon, candidate});
         }
@@ -210,15 +212,15 @@ std::unique_ptr<Polygon> JoinPairwise(Polygon& polygon, const PolygonList& candi
     return rest;
 }
 
-// For many candidates: the common parts pair by pair with the polygon's edges indexed, then
-// one subtraction of the united candidates.
+// For many candidates: the common parts pair by pair with the polygon's edges indexed, then,
+// when the rest is kept, one subtraction of the united candidates.
 std::unique_ptr<Polygon> JoinThroughUnion(Polygon& polygon, const PolygonList& candidates,
                                           RemainderMap& remainders, PolygonLayer& result,
-                                          bool recordParents, bool keepCommon)
+                                          bool recordParents, const JoinKeep& keep)
 {
     const unsigned threads = UnionThreads(result);
     const EdgeIndexScope edgeIndex(polygon, true);
-    if (keepCommon)
+    if (keep.Common)
     {
         IntersectCandidates(polygon, candidates, remainders, result, recordParents);
     }
@@ -232,6 +234,10 @@ std::unique_ptr<Polygon> JoinThroughUnion(Polygon& polygon, const PolygonList& c
                 remainders.Replace(*candidate, Overlay::Substract(remainder, polygon));
             }
         }
+    }
+    if (!keep.Enumerated)
+    {
+        return nullptr;
     }
     const TreeItem united = UniteAll(candidates, threads);
     return Overlay::Substract(polygon, *united.pPolygon);
@@ -522,10 +528,8 @@ void Join(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool recordPar
         const PolygonList candidates = Candidates(order.Queried, *polygon);
         const std::unique_ptr<Polygon> rest =
             candidates.size() > PairwiseJoinLimit
-                ? JoinThroughUnion(*polygon, candidates, remainders, result, recordParents,
-                                   keep.Common)
-                : JoinPairwise(*polygon, candidates, remainders, result, recordParents,
-                               keep.Common);
+                ? JoinThroughUnion(*polygon, candidates, remainders, result, recordParents, keep)
+                : JoinPairwise(*polygon, candidates, remainders, result, recordParents, keep);
         const Polygon& remaining = rest ? *rest : *polygon;
         if (keep.Enumerated && !remaining.IsEmpty())
         {

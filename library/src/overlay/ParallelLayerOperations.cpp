@@ -1472,7 +1472,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     // by the worker that ends the polygon's last pair.
     const auto finishPolygon = [&](std::size_t i)
     {
-        if (pairwise[i] == 0)
+        if (pairwise[i] == 0 && keep.Enumerated)
         {
             const TreeItem united = std::move(UniteGroups({candidates[i]}, threads).front());
             states[i].Rest = Overlay::Substract(*polygons[i], *united.pPolygon);
@@ -1519,8 +1519,11 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             }
             else if (!other.IsEmpty())
             {
+                // The polygon's rest goes on to its next pair, and after its last one to the
+                // result if that keeps it.
+                const bool restTaken = keep.Enumerated || j + 1 < candidates[i].size();
                 auto parts =
-                    Overlay::PartitionParts(other, own, {keep.Common, remainderTaken, true});
+                    Overlay::PartitionParts(other, own, {keep.Common, remainderTaken, restTaken});
                 if (keep.Common && !parts[0]->IsEmpty())
                 {
                     pieces[i][j] = FlatPolygon(*parts[0], store);
