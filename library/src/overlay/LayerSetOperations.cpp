@@ -3,7 +3,6 @@
 #include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
-#include "Arealis/PolygonTable.h"
 #include "Arealis/PolygonsSet.h"
 #include "Arealis/Topology.h"
 #include "Exceptions/ArgumentException.h"
@@ -151,18 +150,49 @@ TreeItem UniteAll(const PolygonList& polygons, unsigned threads)
     return std::move(UniteGroups({polygons}, threads).front());
 }
 
+// The candidates of every polygon, found before the first pair is made, so that each
+// candidate's pairs can be counted down to its last one (see RemainderMap::TakenLater).
+class CandidateRuns
+{
+public:
+    // With countPairs, each candidate's pairs are counted in remainders.
+    CandidateRuns(const PolygonLayer& queried, const PolygonList& polygons,
+                  RemainderMap& remainders, bool countPairs)
+        : m_first(polygons.size() + 1, 0)
+    {
+        for (std::size_t i = 0; i < polygons.size(); ++i)
+        {
+            for (Polygon* candidate : Candidates(queried, *polygons[i]))
+            {
+                m_all.push_back(candidate);
+                if (countPairs)
+                {
+                    remainders.CountPair(*candidate);
+                }
+            }
+            m_first[i + 1] = m_all.size();
+        }
+    }
+
+    std::span<Polygon* const> Of(std::size_t i) const
+    {
+        return {m_all.data() + m_first[i], m_all.data() + m_first[i + 1]};
+    }
+
+private:
+    std::vector<Polygon*> m_all;
+    std::vector<std::size_t> m_first;
+};
+
 // Adds the common part of polygon with each candidate's remainder to the result, and cuts the
-// polygon out of those remainders. With pPairsLeft, the number of pairs each candidate still
-// has (this one included): after its last one nobody takes its remainder, which is then
-// neither traced nor kept.
+// polygon out of those remainders, where a later pair takes them.
 void IntersectCandidates(Polygon& polygon, std::span<Polygon* const> candidates,
-                         RemainderMap& remainders, PolygonLayer& result, bool recordParents,
-                         PolygonTable<std::uint32_t>* pPairsLeft = nullptr)
+                         RemainderMap& remainders, PolygonLayer& result, bool recordParents)
 {
     for (Polygon* candidate : candidates)
     {
         Polygon& remainder = remainders.Get(*candidate);
-        const bool restWanted = pPairsLeft == nullptr || --(*pPairsLeft)[candidate] > 0;
+        const bool restWanted = remainders.TakenLater(*candidate);
         if (remainder.IsEmpty())
         {
             continue;
@@ -173,8 +203,14 @@ void IntersectCandidates(Polygon& polygon, std::span<Polygon* const> candidates,
         {
             RecordParents(result, common, {&polygon, candidate});
         }
-        remainders.Replace(*candidate,
-                           restWanted ? std::move(rest) : std::make_unique<Polygon>(nullptr));
+        if (restWanted)
+        {
+            remainders.Replace(*candidate, std::move(rest));
+        }
+        else
+        {
+            remainders.Drop(*candidate);
+        }
     }
 }
 
@@ -182,7 +218,7 @@ void IntersectCandidates(Polygon& polygon, std::span<Polygon* const> candidates,
 
 // Partitions the polygon's rest with each candidate's remainder in turn. Null when the polygon
 // met no candidate remainder (it is its own rest) or when the rest is not kept.
-std::unique_ptr<Polygon> JoinPairwise(Polygon& polygon, const PolygonList& candidates,
+std::unique_ptr<Polygon> JoinPairwise(Polygon& polygon, std::span<Polygon* const> candidates,
                                       RemainderMap& remainders, PolygonLayer& result,
                                       bool recordParents, const JoinKeep& keep)
 {
@@ -196,17 +232,26 @@ std::unique_ptr<Polygon> JoinPairwise(Polygon& polygon, const PolygonList& candi
             break;
         }
         Polygon& other = remainders.Get(*candidate);
+        const bool remainderTaken = remainders.TakenLater(*candidate);
         if (other.IsEmpty())
         {
             continue;
         }
         const bool restTaken = keep.Enumerated || j + 1 < candidates.size();
-        auto parts = Overlay::PartitionParts(other, own, {keep.Common, true, restTaken});
+        auto parts =
+            Overlay::PartitionParts(other, own, {keep.Common, remainderTaken, restTaken});
         if (keep.Common && !parts[0]->IsEmpty())
         {
             AddResult(result, *parts[0], recordParents, {&polygon, candidate});
         }
-        remainders.Replace(*candidate, std::move(parts[1]));
+        if (remainderTaken)
+        {
+            remainders.Replace(*candidate, std::move(parts[1]));
+        }
+        else
+        {
+            remainders.Drop(*candidate);
+        }
         rest = std::move(parts[2]);
     }
     return rest;
@@ -214,7 +259,7 @@ std::unique_ptr<Polygon> JoinPairwise(Polygon& polygon, const PolygonList& candi
 
 // For many candidates: the common parts pair by pair with the polygon's edges indexed, then,
 // when the rest is kept, one subtraction of the united candidates.
-std::unique_ptr<Polygon> JoinThroughUnion(Polygon& polygon, const PolygonList& candidates,
+std::unique_ptr<Polygon> JoinThroughUnion(Polygon& polygon, std::span<Polygon* const> candidates,
                                           RemainderMap& remainders, PolygonLayer& result,
                                           bool recordParents, const JoinKeep& keep)
 {
@@ -229,7 +274,11 @@ std::unique_ptr<Polygon> JoinThroughUnion(Polygon& polygon, const PolygonList& c
         for (Polygon* candidate : candidates)
         {
             Polygon& remainder = remainders.Get(*candidate);
-            if (!remainder.IsEmpty())
+            if (!remainders.TakenLater(*candidate))
+            {
+                remainders.Drop(*candidate);
+            }
+            else if (!remainder.IsEmpty())
             {
                 remainders.Replace(*candidate, Overlay::Substract(remainder, polygon));
             }
@@ -239,7 +288,7 @@ std::unique_ptr<Polygon> JoinThroughUnion(Polygon& polygon, const PolygonList& c
     {
         return nullptr;
     }
-    const TreeItem united = UniteAll(candidates, threads);
+    const TreeItem united = UniteAll(PolygonList(candidates.begin(), candidates.end()), threads);
     return Overlay::Substract(polygon, *united.pPolygon);
 }
 
@@ -443,31 +492,17 @@ void Intersect(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool reco
     {
         return;
     }
-    // One thread, or a worker failed: this run fails the same way. Every polygon's candidates
-    // come first, so that each candidate's pairs can be counted down to its last one.
+    // One thread, or a worker failed: this run fails the same way.
     ProgressCounter counter(progress, static_cast<std::int64_t>(polygons.size()));
-    std::vector<Polygon*> allCandidates;
-    std::vector<std::size_t> firstCandidate(polygons.size() + 1, 0);
-    PolygonTable<std::uint32_t> pairsLeft;
-    for (std::size_t i = 0; i < polygons.size(); ++i)
-    {
-        for (Polygon* candidate : Candidates(order.Queried, *polygons[i]))
-        {
-            allCandidates.push_back(candidate);
-            ++pairsLeft[candidate];
-        }
-        firstCandidate[i + 1] = allCandidates.size();
-    }
     RemainderMap remainders;
+    const CandidateRuns runs(order.Queried, polygons, remainders, true);
     for (std::size_t i = 0; i < polygons.size(); ++i)
     {
-        const std::span<Polygon* const> candidates(allCandidates.data() + firstCandidate[i],
-                                                   allCandidates.data() + firstCandidate[i + 1]);
+        const std::span<Polygon* const> candidates = runs.Of(i);
         if (!candidates.empty())
         {
             const EdgeIndexScope edgeIndex(*polygons[i], candidates.size() > EdgeIndexThreshold);
-            IntersectCandidates(*polygons[i], candidates, remainders, result, recordParents,
-                                &pairsLeft);
+            IntersectCandidates(*polygons[i], candidates, remainders, result, recordParents);
         }
         counter.Step();
     }
@@ -523,9 +558,13 @@ void Join(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool recordPar
     // One thread, or a worker failed: this run fails the same way.
     ProgressCounter counter(progress, static_cast<std::int64_t>(polygons.size() + queried.size()));
     RemainderMap remainders;
-    for (Polygon* polygon : polygons)
+    // The remainders of the queried polygons are taken by their pairs in turn, and at the end
+    // by the result if it keeps them.
+    const CandidateRuns runs(order.Queried, polygons, remainders, !keep.Queried);
+    for (std::size_t i = 0; i < polygons.size(); ++i)
     {
-        const PolygonList candidates = Candidates(order.Queried, *polygon);
+        Polygon* polygon = polygons[i];
+        const std::span<Polygon* const> candidates = runs.Of(i);
         const std::unique_ptr<Polygon> rest =
             candidates.size() > PairwiseJoinLimit
                 ? JoinThroughUnion(*polygon, candidates, remainders, result, recordParents, keep)

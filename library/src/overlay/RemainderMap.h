@@ -3,6 +3,7 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/PolygonTable.h"
 
+#include <cstdint>
 #include <memory>
 #include <utility>
 
@@ -27,8 +28,23 @@ public:
         m_remainders[&polygon] = std::move(remainder);
     }
 
+    // Counts one more pair that will take the polygon's remainder in its turn.
+    void CountPair(const Polygon& polygon) { ++m_pairsLeft[&polygon]; }
+
+    // Called once at each pair of the polygon: whether a later pair takes the remainder that
+    // this one leaves. Always so for a polygon whose pairs were not counted.
+    bool TakenLater(const Polygon& polygon)
+    {
+        std::uint32_t* left = m_pairsLeft.Find(&polygon);
+        return left == nullptr || --*left > 0;
+    }
+
+    // The polygon's remainder after its last pair, which nobody takes: empty, its memory freed.
+    void Drop(const Polygon& polygon) { Replace(polygon, std::make_unique<Polygon>(nullptr)); }
+
 private:
     PolygonTable<std::unique_ptr<Polygon>> m_remainders;
+    PolygonTable<std::uint32_t> m_pairsLeft;
 };
 
 } // namespace Arealis::LayerOperations
