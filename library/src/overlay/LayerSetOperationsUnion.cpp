@@ -444,17 +444,13 @@ std::vector<const Polygon*> ComponentsInPlace(const Numbering& numbering, const 
     return components;
 }
 
-// Adds the components to the result in their places; the added polygons go to added. On
-// several threads, the node lookups of most polygons (those alone) are prepared on the
-// threads: adding them one by one on the calling thread was a serial part of the union.
+// Adds the components to the result in their places; the added polygons go to added. On the
+// calling thread, whatever the thread count: with the node lookups prepared by blocks on the
+// threads, the calling thread's share (creating the polygons and filing the nodes in the
+// node index) took as long as adding them one by one, and the threads' share came on top.
 void AddComponents(const std::vector<const Polygon*>& components, PolygonLayer& result,
-                   unsigned threads, ProgressCounter& counter, PolygonList& added)
+                   ProgressCounter& counter, PolygonList& added)
 {
-    if (threads > 1)
-    {
-        added = AddCopiesInOrder(result, components, threads, [&counter] { counter.Step(); });
-        return;
-    }
     for (const Polygon* pPolygon : components)
     {
         if (pPolygon != nullptr)
@@ -527,8 +523,7 @@ void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progres
     PolygonList added;
     try
     {
-        AddComponents(ComponentsInPlace(numbering, grouping, united), result, threads, counter,
-                      added);
+        AddComponents(ComponentsInPlace(numbering, grouping, united), result, counter, added);
         phases.Merge += Parallel::CallingThreadCpuSeconds() - serialStart;
         counter.Finish();
     }
