@@ -52,6 +52,21 @@ public:
         return slot.Value;
     }
 
+    // Makes room for count polygons in all, so that adding them moves no entry: a table
+    // filled with many polygons at once otherwise rehashes every entry at each doubling.
+    void Reserve(std::size_t count)
+    {
+        std::size_t slots = m_slots.empty() ? InitialSlots : m_slots.size();
+        while (2 * count > slots)
+        {
+            slots *= 2;
+        }
+        if (slots > m_slots.size())
+        {
+            Rehash(slots);
+        }
+    }
+
 private:
     struct Slot
     {
@@ -78,9 +93,11 @@ private:
         return slot;
     }
 
-    void Grow()
+    void Grow() { Rehash(m_slots.empty() ? InitialSlots : 2 * m_slots.size()); }
+
+    void Rehash(std::size_t slots)
     {
-        std::vector<Slot> old(m_slots.empty() ? InitialSlots : 2 * m_slots.size());
+        std::vector<Slot> old(slots);
         old.swap(m_slots);
         m_shift = std::countr_zero(m_slots.size());
         for (Slot& entry : old)

@@ -10,6 +10,7 @@
 #include <functional>
 #include <limits>
 #include <stdexcept>
+#include <system_error>
 
 namespace Arealis::Detail
 {
@@ -54,40 +55,50 @@ OverlapTestsAhead::OverlapTestsAhead(const PolygonsSet& committed, std::size_t c
     {
         throw std::length_error("OverlapTestsAhead: 2^32 - 1 polygons or more");
     }
-    m_polygons.reserve(count);
-    m_bounds.reserve(count);
-    m_starts.reserve(count + 1);
-    m_collected.reserve(count);
+    m_polygons.resize(count);
+    m_bounds.resize(count);
+    m_candidates.resize((count + BlockSize - 1) / BlockSize);
+    m_starts.resize(count);
+    m_counts.resize(count);
+    m_collected.resize(count);
+    m_apart.resize(count);
+    m_stops.resize(count);
 }
 
 void OverlapTestsAhead::Add(Polygon* pPolygon, const Rectangle& bounds)
 {
+    const std::size_t k = m_added;
+    if (k == m_polygons.size())
+    {
+        throw std::length_error("OverlapTestsAhead: more polygons than room was made for");
+    }
     PrepareForTests(*pPolygon);
-    const std::size_t first = m_candidates.size();
+    std::vector<const Polygon*>& candidates = m_candidates[k / BlockSize];
+    const std::size_t first = candidates.size();
     // Once the room is used up, a polygon's candidates are not even looked for: a search
     // alone may meet every polygon added before.
-    const bool collected = first < m_candidateRoom;
+    const bool collected = m_candidateCount < m_candidateRoom;
     try
     {
         if (collected)
         {
             m_committed.VisitOverlapping(bounds,
-                                         [this](Polygon* pCommitted)
+                                         [&](Polygon* pCommitted)
                                          {
-                                             // Read by several threads at once from Run on.
+                                             // Read by several threads at once from here on.
                                              bool& prepared = m_committedPrepared[pCommitted];
                                              if (!prepared)
                                              {
                                                  PrepareForTests(*pCommitted);
                                                  prepared = true;
                                              }
-                                             m_candidates.push_back(pCommitted);
+                                             candidates.push_back(pCommitted);
                                              return true;
                                          });
             m_index.VisitOverlapping(bounds,
-                                     [this](Polygon* pEarlier)
+                                     [&](Polygon* pEarlier)
                                      {
-                                         m_candidates.push_back(pEarlier);
+                                         candidates.push_back(pEarlier);
                                          return true;
                                      });
         }
@@ -95,39 +106,94 @@ void OverlapTestsAhead::Add(Polygon* pPolygon, const Rectangle& bounds)
     }
     catch (...)
     {
-        m_candidates.resize(first);
+        candidates.resize(first);
         throw;
     }
-    // Within the room reserved: the polygon is now in every list or in none.
-    m_polygons.push_back(pPolygon);
-    m_bounds.push_back(bounds);
-    m_starts.push_back(m_candidates.size());
-    m_collected.push_back(collected ? 1 : 0);
+    m_polygons[k] = pPolygon;
+    m_bounds[k] = bounds;
+    m_starts[k] = first;
+    m_counts[k] = static_cast<std::uint32_t>(candidates.size() - first);
+    m_candidateCount += candidates.size() - first;
+    m_collected[k] = collected ? 1 : 0;
+    m_added = k + 1;
+    if (m_added % BlockSize == 0)
+    {
+        m_published.store(m_added, std::memory_order_release);
+    }
 }
 
-void OverlapTestsAhead::Run(unsigned threads) noexcept
+void OverlapTestsAhead::AddAndTest(unsigned threads, const std::function<void()>& addAll)
 {
-    const std::size_t count = m_polygons.size();
+    bool addingDone = false;
+    std::exception_ptr addingFailure;
+    const auto add = [&]
+    {
+        if (addingDone)
+        {
+            return false;
+        }
+        addingDone = true;
+        try
+        {
+            addAll();
+        }
+        catch (...)
+        {
+            addingFailure = std::current_exception();
+        }
+        m_published.store(m_added, std::memory_order_release);
+        m_addingEnded.store(true, std::memory_order_release);
+        return true;
+    };
+    // A block may be tested once it is complete, or once no more polygons come.
+    const auto mayStart = [this](std::size_t block)
+    {
+        return m_addingEnded.load(std::memory_order_acquire) ||
+               (block + 1) * BlockSize <= m_published.load(std::memory_order_acquire);
+    };
+    bool tested = false;
     try
     {
-        m_apart.assign(count, 0);
-        m_stops.assign(count, Stop{});
-        Parallel::RunItems((count + BlockSize - 1) / BlockSize, threads,
-                           [this, count](std::size_t block)
-                           {
-                               const std::size_t end = std::min(count, (block + 1) * BlockSize);
-                               for (std::size_t k = block * BlockSize; k < end; ++k)
-                               {
-                                   Test(k);
-                               }
-                           },
-                           {});
+        tested = Parallel::ForEach(
+                     m_candidates.size(), threads, [this](std::size_t block) { TestBlock(block); },
+                     {}, add, true, mayStart) == nullptr;
     }
-    catch (...)
+    catch (const std::system_error&) // no thread to be had: the filing makes every test
+    {
+    }
+    if (!addingDone)
+    {
+        add();
+    }
+    if (!tested)
     {
         m_apart.clear();
         m_stops.clear();
     }
+    if (addingFailure != nullptr)
+    {
+        std::rethrow_exception(addingFailure);
+    }
+}
+
+void OverlapTestsAhead::TestBlock(std::size_t block) noexcept
+{
+    const std::size_t end =
+        std::min((block + 1) * BlockSize, m_published.load(std::memory_order_acquire));
+    for (std::size_t k = block * BlockSize; k < end; ++k)
+    {
+        Test(k);
+    }
+}
+
+std::vector<const Polygon*>::iterator OverlapTestsAhead::CandidatesBegin(std::size_t k)
+{
+    return m_candidates[k / BlockSize].begin() + static_cast<std::ptrdiff_t>(m_starts[k]);
+}
+
+std::vector<const Polygon*>::const_iterator OverlapTestsAhead::CandidatesBegin(std::size_t k) const
+{
+    return m_candidates[k / BlockSize].begin() + static_cast<std::ptrdiff_t>(m_starts[k]);
 }
 
 void OverlapTestsAhead::Test(std::size_t k)
@@ -136,8 +202,8 @@ void OverlapTestsAhead::Test(std::size_t k)
     {
         return;
     }
-    const auto begin = m_candidates.begin() + static_cast<std::ptrdiff_t>(m_starts[k]);
-    const auto end = m_candidates.begin() + static_cast<std::ptrdiff_t>(m_starts[k + 1]);
+    const auto begin = CandidatesBegin(k);
+    const auto end = begin + m_counts[k];
     auto next = begin;
     for (; next != end; ++next)
     {
@@ -162,10 +228,11 @@ void OverlapTestsAhead::Test(std::size_t k)
 
 bool OverlapTestsAhead::AllApart() const noexcept
 {
+    const auto added = static_cast<std::ptrdiff_t>(m_added);
     return m_stops.size() == m_polygons.size() &&
-           std::all_of(m_stops.begin(), m_stops.end(),
+           std::all_of(m_stops.begin(), m_stops.begin() + added,
                        [](const Stop& stop) { return stop.pOther == nullptr; }) &&
-           std::all_of(m_collected.begin(), m_collected.end(),
+           std::all_of(m_collected.begin(), m_collected.begin() + added,
                        [](std::uint8_t collected) { return collected != 0; });
 }
 
@@ -182,7 +249,7 @@ bool OverlapTestsAhead::Overlaps(std::size_t k, const Polygon* pCommitted) const
             }
             return stop.Overlap;
         }
-        const auto begin = m_candidates.begin() + static_cast<std::ptrdiff_t>(m_starts[k]);
+        const auto begin = CandidatesBegin(k);
         const auto end = begin + m_apart[k];
         if (std::binary_search(begin, end, pCommitted, ByAddress))
         {

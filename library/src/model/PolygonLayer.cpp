@@ -340,8 +340,11 @@ bool PolygonLayerState::CommitTestingAhead(CommitFailures& failures)
     // after the polygons before it were filed.
     std::exception_ptr stopped;
     bool allAdded = true; // when not, the tests' index may hold a polygon left out
-    // The polygons are prepared before any is tested: preparing one changes nothing that the
-    // tests of the others read (as the filing of a layer that allows overlap relies on too).
+    // Each polygon is prepared before it is tested, and the tests of the polygons added run
+    // while the next ones are prepared and added: preparing one (its repairs included)
+    // changes nothing that the tests of the others read, as the filing of a layer that allows
+    // overlap relies on too.
+    const auto addAll = [&]
     {
         Detail::PreparedPolygons prepared(polygons,
                                           Detail::IsLargePreparation(polygons)
@@ -381,8 +384,8 @@ bool PolygonLayerState::CommitTestingAhead(CommitFailures& failures)
                 return stopped == nullptr;
             });
         prepared.Stop(taken);
-    }
-    tests.Run(threads);
+    };
+    tests.AddAndTest(threads, addAll);
     if (Index.Count() == 0 && allAdded && tests.AllApart())
     {
         // Filed in turn, every polygon would be committed: the index is the one that filing

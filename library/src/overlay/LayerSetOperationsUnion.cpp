@@ -56,6 +56,7 @@ public:
     {
         m_startCount = m_polygons.size();
         m_polygons.insert(m_polygons.end(), listed.begin(), listed.end());
+        m_ids.Reserve(m_polygons.size());
         for (std::size_t i = 0; i < m_polygons.size(); ++i)
         {
             m_ids[m_polygons[i]] = static_cast<Id>(i);
@@ -310,15 +311,12 @@ struct Grouping
     static constexpr Id None = ~Id{0};
 };
 
-// The ids of each group in the order of the Hilbert curve through their bounds' centres, so that
-// the tree unites neighbours and its unions stay compact; ties by id.
-void SortAlongCurve(std::vector<std::vector<Id>>& groups, const Numbering& numbering)
+// The ids of each group in the order of the Hilbert curve through their bounds' centres (over
+// extent, the bounds of all the polygons), so that the tree unites neighbours and its unions
+// stay compact; ties by id. The groups are sorted on the threads: each is sorted alone.
+void SortAlongCurve(std::vector<std::vector<Id>>& groups, const Numbering& numbering,
+                    const Rectangle& extent, unsigned threads)
 {
-    Rectangle extent;
-    for (std::size_t id = 0; id < numbering.Count(); ++id)
-    {
-        extent.Extend(numbering[static_cast<Id>(id)].GetBounds());
-    }
     const double width = std::max(extent.MaxX - extent.MinX, 1e-300);
     const double height = std::max(extent.MaxY - extent.MinY, 1e-300);
     const auto cell = [](double offset, double size)
@@ -326,26 +324,31 @@ void SortAlongCurve(std::vector<std::vector<Id>>& groups, const Numbering& numbe
         constexpr double last = (1U << 16) - 1;
         return static_cast<std::uint32_t>(std::clamp(offset / size * last, 0.0, last));
     };
-    std::vector<std::pair<std::uint64_t, Id>> keyed;
-    for (std::vector<Id>& group : groups)
-    {
-        keyed.clear();
-        for (const Id id : group)
-        {
-            const Rectangle bounds = numbering[id].GetBounds();
-            const double x = (bounds.MinX + bounds.MaxX) / 2 - extent.MinX;
-            const double y = (bounds.MinY + bounds.MaxY) / 2 - extent.MinY;
-            keyed.emplace_back(HilbertIndex(cell(x, width), cell(y, height)), id);
-        }
-        std::ranges::sort(keyed);
-        for (std::size_t k = 0; k < keyed.size(); ++k)
-        {
-            group[k] = keyed[k].second;
-        }
-    }
+    Parallel::RunItems(groups.size(), threads,
+                       [&](std::size_t g)
+                       {
+                           std::vector<Id>& group = groups[g];
+                           std::vector<std::pair<std::uint64_t, Id>> keyed;
+                           keyed.reserve(group.size());
+                           for (const Id id : group)
+                           {
+                               const Rectangle bounds = numbering[id].GetBounds();
+                               const double x = (bounds.MinX + bounds.MaxX) / 2 - extent.MinX;
+                               const double y = (bounds.MinY + bounds.MaxY) / 2 - extent.MinY;
+                               keyed.emplace_back(HilbertIndex(cell(x, width), cell(y, height)),
+                                                  id);
+                           }
+                           std::ranges::sort(keyed);
+                           for (std::size_t k = 0; k < keyed.size(); ++k)
+                           {
+                               group[k] = keyed[k].second;
+                           }
+                       },
+                       {});
 }
 
-Grouping GroupComponents(Components& components, const Numbering& numbering)
+Grouping GroupComponents(Components& components, const Numbering& numbering,
+                         const Rectangle& extent, unsigned threads)
 {
     const std::size_t count = numbering.Count();
     Grouping grouping;
@@ -373,26 +376,35 @@ Grouping GroupComponents(Components& components, const Numbering& numbering)
             grouping.Groups[group].push_back(static_cast<Id>(id));
         }
     }
-    SortAlongCurve(grouping.Groups, numbering);
+    SortAlongCurve(grouping.Groups, numbering, extent, threads);
     return grouping;
 }
 
 // Fills the polygons' lazily computed values, which the pair tests then read from several
-// threads at once, and links the overlapping ones.
+// threads at once, and links the overlapping ones. The bounds of all the polygons go to
+// extent, gathered by blocks on the threads meanwhile.
 Components LinkOverlapping(const Numbering& numbering, const PolygonLayer& larger,
-                           const PolygonLayer& smaller, unsigned threads, ProgressCounter& counter)
+                           const PolygonLayer& smaller, unsigned threads, ProgressCounter& counter,
+                           Rectangle& extent)
 {
     const std::size_t count = numbering.Count();
+    std::vector<Rectangle> extents(BlockCount(count));
     Parallel::RunItems(BlockCount(count), threads,
                        [&](std::size_t block)
                        {
                            const std::size_t end = std::min(count, (block + 1) * BlockSize);
                            for (std::size_t id = block * BlockSize; id < end; ++id)
                            {
-                               Detail::PrepareForSharedReads(numbering[static_cast<Id>(id)], false);
+                               const Polygon& polygon = numbering[static_cast<Id>(id)];
+                               Detail::PrepareForSharedReads(polygon, false);
+                               extents[block].Extend(polygon.GetBounds());
                            }
                        },
                        {});
+    for (const Rectangle& blockExtent : extents)
+    {
+        extent.Extend(blockExtent);
+    }
     const bool self = &larger == &smaller;
     Components components(count);
     LinkListed(numbering, self ? nullptr : &larger.GetIndex(),
@@ -432,17 +444,13 @@ std::vector<const Polygon*> ComponentsInPlace(const Numbering& numbering, const 
     return components;
 }
 
-// Adds the components to the result in their places; the added polygons go to added. On
-// several threads, the node lookups of most polygons (those alone) are prepared on the
-// threads: adding them one by one on the calling thread was a serial part of the union.
+// Adds the components to the result in their places; the added polygons go to added. On the
+// calling thread, whatever the thread count: with the node lookups prepared by blocks on the
+// threads, the calling thread's share (creating the polygons and filing the nodes in the
+// node index) took as long as adding them one by one, and the threads' share came on top.
 void AddComponents(const std::vector<const Polygon*>& components, PolygonLayer& result,
-                   unsigned threads, ProgressCounter& counter, PolygonList& added)
+                   ProgressCounter& counter, PolygonList& added)
 {
-    if (threads > 1)
-    {
-        added = AddCopiesInOrder(result, components, threads, [&counter] { counter.Step(); });
-        return;
-    }
     for (const Polygon* pPolygon : components)
     {
         if (pPolygon != nullptr)
@@ -479,11 +487,13 @@ void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progres
     phases.Merge = Parallel::CallingThreadCpuSeconds() - serialStart;
 
     auto started = std::chrono::steady_clock::now();
-    Components components = LinkOverlapping(numbering, larger, smaller, threads, counter);
+    Rectangle extent;
+    Components components =
+        LinkOverlapping(numbering, larger, smaller, threads, counter, extent);
     phases.Prepare = SecondsSince(started);
 
     serialStart = Parallel::CallingThreadCpuSeconds();
-    const Grouping grouping = GroupComponents(components, numbering);
+    const Grouping grouping = GroupComponents(components, numbering, extent, threads);
     std::vector<PolygonList> groups(grouping.Groups.size());
     std::int64_t unions = 0;
     for (std::size_t g = 0; g < groups.size(); ++g)
@@ -513,8 +523,7 @@ void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progres
     PolygonList added;
     try
     {
-        AddComponents(ComponentsInPlace(numbering, grouping, united), result, threads, counter,
-                      added);
+        AddComponents(ComponentsInPlace(numbering, grouping, united), result, counter, added);
         phases.Merge += Parallel::CallingThreadCpuSeconds() - serialStart;
         counter.Finish();
     }

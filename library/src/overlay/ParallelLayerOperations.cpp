@@ -1056,69 +1056,6 @@ ParallelPhases& LastParallelPhases() noexcept
     return phases;
 }
 
-std::vector<Polygon*> AddCopiesInOrder(PolygonLayer& result,
-                                       const std::vector<const Polygon*>& sources, unsigned threads,
-                                       const std::function<void()>& step)
-{
-    const std::size_t n = sources.size();
-    std::vector<std::uint8_t> throughRun(n, 0);
-    std::vector<std::uint64_t> points(n, 0);
-    for (std::size_t i = 0; i < n; ++i)
-    {
-        if (sources[i] != nullptr && CopiesThroughRun(*sources[i], result))
-        {
-            throughRun[i] = 1;
-            points[i] = static_cast<std::uint64_t>(sources[i]->GetNodeCount());
-        }
-    }
-    // Each entry is one step of its block's item, which prepares the block's run.
-    BlockRuns slots(std::vector<std::uint32_t>(n, 1),
-                    result.GetTopology()->GetNodeSet().GetGridStep(), points);
-    const auto collect = [&](std::size_t i, std::vector<Point>& collected)
-    {
-        if (throughRun[i] != 0)
-        {
-            AppendPoints(*sources[i], collected);
-        }
-    };
-    const auto prepare = [&](std::size_t block)
-    {
-        for (std::size_t i = slots.FirstSlot(block); i < slots.FirstSlot(block + 1); ++i)
-        {
-            slots.Finish(i, collect);
-        }
-    };
-    MergedPieces merged(result);
-    const auto merge = [&]
-    {
-        return slots.MergeReady(merged,
-                                [&](std::size_t i)
-                                {
-                                    if (throughRun[i] != 0)
-                                    {
-                                        merged.AddFromRun(*sources[i], false, {});
-                                    }
-                                    else if (sources[i] != nullptr)
-                                    {
-                                        merged.Add(*sources[i], false, {});
-                                    }
-                                    step();
-                                });
-    };
-    // A prepared run waits with its points and nodes until the merge reaches it: only a few
-    // blocks ahead of the merge may start.
-    const std::size_t blocksAhead = 2 * static_cast<std::size_t>(threads);
-    const std::exception_ptr failure = Parallel::ForEach(
-        slots.BlockCount(), threads, prepare, {}, merge, true,
-        [&](std::size_t block) { return block <= slots.HeadBlock() + blocksAhead; });
-    if (failure != nullptr)
-    {
-        std::rethrow_exception(failure);
-    }
-    merged.Keep();
-    return merged.Added();
-}
-
 bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                          PolygonLayer& result, bool recordParents, const Progress& progress,
                          unsigned threads)

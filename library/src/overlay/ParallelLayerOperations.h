@@ -15,7 +15,6 @@
 
 #include "overlay/LayerSetOperations.h"
 
-#include <functional>
 #include <vector>
 
 namespace Arealis::LayerOperations
@@ -48,16 +47,6 @@ struct ParallelPhases
     double Merge = 0.0;
 };
 ParallelPhases& LastParallelPhases() noexcept;
-
-// Adds copies of the polygons to the result layer in their order, the same polygons and nodes
-// as PolygonLayer::AddPolygon adds one after the other, with the points' node lookups prepared
-// on the threads (sorted by blocks into the node index's order) while the calling thread adds
-// the blocks that are ready. A null entry adds nothing. step() is called on the calling thread
-// once per entry, after it. Returns the added polygons; when adding or step throws, the added
-// polygons leave the layer again and the exception propagates.
-std::vector<Polygon*> AddCopiesInOrder(PolygonLayer& result,
-                                       const std::vector<const Polygon*>& sources,
-                                       unsigned threads, const std::function<void()>& step);
 
 bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                          PolygonLayer& result, bool recordParents, const Progress& progress,

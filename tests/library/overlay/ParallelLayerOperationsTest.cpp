@@ -1,4 +1,5 @@
 #include "Arealis/DerivedLayerOperations.h"
+#include "Arealis/GeometryExceptions.h"
 #include "Arealis/NodeSet.h"
 #include "Arealis/Overlay.h"
 #include "Arealis/Polygon.h"
@@ -371,6 +372,37 @@ TEST_F(ParallelLayerOperationsTest, UnionAndUniteDependOnNoThreadCountAndMergeOn
     const auto stop = [](std::int64_t, std::int64_t) { throw std::runtime_error("stop"); };
     EXPECT_THROW(Overlay::UnitePolygons(&enumerator, *result, false, stop), std::runtime_error);
     EXPECT_EQ(result->GetPolygonCount(), 0);
+}
+
+TEST_F(ParallelLayerOperationsTest, AUnionOfOverAThousandPolygonsCommitsAsOnOneThread)
+{
+    // Enough polygons that the result's commit tests them on the threads while it adds them.
+    // Boxes over cells that no disc reaches stay apart from them in the union: the commit
+    // refuses one of each such pair, in the same places on one thread and on two.
+    std::vector<Points> cellsAndBoxes = JitteredGrid(40, 1.0, 0.0, 5);
+    for (int k = 0; k < 6; ++k)
+    {
+        cellsAndBoxes.push_back(Box(33.3 + k, 35.3, 33.8 + k, 35.7));
+    }
+    PolygonLayer& cells = MakeLayer(cellsAndBoxes, true);
+    PolygonLayer& discs = MakeLayer({Disc(8.0, 9.0, 4.0, 300), Disc(27.0, 22.0, 5.0, 400)}, true);
+    std::vector<std::string> outcomes;
+    for (const int threads : {1, 2})
+    {
+        ScopedTopology results;
+        results->SetLayerThreads(threads);
+        PolygonLayer& result = *results->Union(&cells, &discs, false);
+        EXPECT_THROW(result.Commit(), PolygonsOverlapException) << threads;
+        EXPECT_GT(result.GetCommittedCount(), 1024) << threads;
+        EXPECT_EQ(result.GetEditingCount(), 6) << threads;
+        std::string outcome = Dump(result, {&cells, &discs});
+        for (const Polygon* polygon : PolygonsOf(result))
+        {
+            outcome += polygon->IsEditing() ? 'e' : 'c';
+        }
+        outcomes.push_back(outcome);
+    }
+    EXPECT_EQ(outcomes[1], outcomes[0]);
 }
 
 TEST_F(ParallelLayerOperationsTest, AThrowingProgressCallbackStopsTheWorkersAndRestoresTheOperands)
