@@ -1002,7 +1002,8 @@ bool Polygon::Overlaps(const Polygon* pOther) const
     }
     // Taken once: a polygon of many small rings reads all their nodes for its bounds.
     const Rectangle bounds = index != nullptr ? index->Bounds() : GetBounds();
-    const Rectangle otherBounds = otherIndex != nullptr ? otherIndex->Bounds() : pOther->GetBounds();
+    const Rectangle otherBounds =
+        otherIndex != nullptr ? otherIndex->Bounds() : pOther->GetBounds();
     if (!bounds.Intersects(otherBounds))
     {
         return false; // no common point, so no common part
