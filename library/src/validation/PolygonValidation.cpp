@@ -321,10 +321,12 @@ struct RingOrder
         std::sort(candidates.rbegin(), candidates.rend());
     }
 
-    // The places in exterior e's hole list of the holes whose bounds meet these bounds (one of
-    // them can only contain the other if they do), first to last: all of them for a short list.
-    void HolesMeeting(std::size_t e, const Rectangle& bounds,
-                      std::vector<std::size_t>& places) const
+    // The places in exterior e's hole list of the holes whose bounds contain these bounds or
+    // lie within them (one of two holes can only enclose the other if so), first to last: all
+    // of them for a short list. The thin holes that a star's spikes leave in a large polygon
+    // meet each other's bounds in their thousands near the centre, and few are nested.
+    void HolesNested(std::size_t e, const Rectangle& bounds,
+                     std::vector<std::size_t>& places) const
     {
         places.clear();
         const std::vector<std::size_t>& numbers = HoleNumbers[e];
@@ -339,7 +341,11 @@ struct RingOrder
         m_holeIndex[e]->VisitOverlapping(bounds,
                                          [&](const NumberedBounds& entry)
                                          {
-                                             places.push_back(entry.Value);
+                                             if (entry.Bounds.Contains(bounds) ||
+                                                 bounds.Contains(entry.Bounds))
+                                             {
+                                                 places.push_back(entry.Value);
+                                             }
                                              return true;
                                          });
         std::sort(places.begin(), places.end());
@@ -647,7 +653,7 @@ void Polygon::Organise()
             displaced.clear();
             bool direct = true;
             // Ring::Contains starts with the same test of the bounds: most pairs end there.
-            order.HolesMeeting(e, bounds, places);
+            order.HolesNested(e, bounds, places);
             std::size_t removed = 0;
             for (const std::size_t place : places)
             {
