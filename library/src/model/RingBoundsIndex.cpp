@@ -118,19 +118,21 @@ const RingBoundsIndex* RingBoundsIndex::Of(const Polygon& polygon)
     {
         return seen == Built ? polygon.m_ringIndex.get() : nullptr;
     }
+    // Most polygons have few rings: told so without the lock (any thread finds the same).
+    if (HasFewRings(polygon))
+    {
+        state.store(Unindexed, std::memory_order_relaxed);
+        return nullptr;
+    }
     // Builds are rare (once per large polygon and commit), so one lock serves every polygon.
     static std::mutex buildLock;
     const std::lock_guard<std::mutex> lock(buildLock);
     if (state.load(std::memory_order_relaxed) == Unknown)
     {
-        std::unique_ptr<RingBoundsIndex> index;
-        if (!HasFewRings(polygon))
+        auto index = std::make_unique<RingBoundsIndex>(polygon);
+        if (!std::all_of(index->m_ringBounds.begin(), index->m_ringBounds.end(), IsOrdered))
         {
-            index = std::make_unique<RingBoundsIndex>(polygon);
-            if (!std::all_of(index->m_ringBounds.begin(), index->m_ringBounds.end(), IsOrdered))
-            {
-                index.reset();
-            }
+            index.reset();
         }
         polygon.m_ringIndex = std::move(index);
         state.store(polygon.m_ringIndex ? Built : Unindexed, std::memory_order_release);
