@@ -1,6 +1,5 @@
 #include "model/RingBoundsIndex.h"
 
-#include "Arealis/Overlay.h"
 #include "Arealis/PolygonLayer.h"
 #include "model/ModelTestSupport.h"
 
@@ -141,36 +140,6 @@ TEST(RingBoundsIndexTest, OnlyForCommittedPolygonsOfManyRingsAndRebuiltAfterAnEd
     }
     layer.Commit();
     EXPECT_EQ(RingBoundsIndex::Of(polygon), nullptr);
-}
-
-// The overlap test answers from the index of the polygon of many rings, and after an edit from
-// the rings the polygon has then: a stale index would still see the island taken out.
-TEST(RingBoundsIndexTest, OverlapsFollowsAnEditOfThePolygonOfManyRings)
-{
-    ScopedTopology topology;
-    PolygonLayer& layer = *topology->CreatePolygonLayer(true);
-    std::mt19937 random(3);
-    Polygon& polygon = AddPolygonOfManyHoles(layer, random);
-    layer.Commit();
-    // Within a hole, over its island only.
-    const std::vector<Ring*> rings = RingsOf(polygon);
-    Ring* island = *std::find_if(rings.begin() + 1, rings.end(),
-                                 [](const Ring* ring) { return ring->GetSignedArea() > 0.0; });
-    const Rectangle b = island->GetBounds();
-    const double mx = 0.5 * (b.MinX + b.MaxX);
-    const double my = 0.5 * (b.MinY + b.MaxY);
-    PolygonLayer& others = *topology->CreatePolygonLayer(true);
-    Polygon& small =
-        AddRings(*others.CreatePolygon(), {Box(mx - 0.1, my - 0.1, mx + 0.1, my + 0.1)});
-    others.Commit();
-    EXPECT_TRUE(polygon.Overlaps(&small));
-    EXPECT_TRUE(small.Overlaps(&polygon));
-
-    polygon.RemoveRing(island);
-    layer.Commit();
-    EXPECT_FALSE(polygon.Overlaps(&small));
-    EXPECT_FALSE(small.Overlaps(&polygon));
-    EXPECT_EQ(Overlay::Intersection(polygon, small)->GetNodeCount(), 0);
 }
 
 // Threads testing a polygon at once build its index once and share it (run under the thread
