@@ -325,8 +325,7 @@ struct RingOrder
     // lie within them (one of two holes can only enclose the other if so), first to last: all
     // of them for a short list. The thin holes that a star's spikes leave in a large polygon
     // meet each other's bounds in their thousands near the centre, and few are nested.
-    void HolesNested(std::size_t e, const Rectangle& bounds,
-                     std::vector<std::size_t>& places) const
+    void HolesNested(std::size_t e, const Rectangle& bounds, std::vector<std::size_t>& places) const
     {
         places.clear();
         const std::vector<std::size_t>& numbers = HoleNumbers[e];
