@@ -8,12 +8,18 @@
 #include "Arealis/RingEnumerator.h"
 #include "Collections/PlainArray.h"
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 
 namespace Arealis
 {
 
 class PolygonLayer;
+namespace Detail
+{
+class RingBoundsIndex;
+}
 
 // An area bounded by one or more exterior rings (clockwise), each with its holes
 // (counter-clockwise rings). The polygon object is itself a ring (its own node list is used as
@@ -124,6 +130,8 @@ public:
     std::uint8_t GetUseCount() const noexcept { return m_useCount; }
 
 private:
+    friend class Detail::RingBoundsIndex;
+
     void SetPolygonFlag(std::uint8_t flag, bool on) noexcept
     {
         m_polygonFlags = on ? static_cast<std::uint8_t>(m_polygonFlags | flag)
@@ -136,12 +144,18 @@ private:
     // still stands there.
     Ring* FindLastRing(Ring* pHead) const;
     void ValidateStructure(bool validateRings);
+    // Forgets the index of the ring bounds: the rings are about to change.
+    void DropRingIndex() noexcept;
 
     // The ring that CreateRing appended last; forgotten whenever a ring is removed, so that it
     // always names a live ring of the circle (or nothing).
     Ring* m_lastCreated = nullptr;
+    // The index of the ring bounds of a committed polygon of many rings, built on demand by
+    // RingBoundsIndex::Of; the state tells whether it was looked for since the last edit.
+    mutable std::unique_ptr<Detail::RingBoundsIndex> m_ringIndex;
     std::uint8_t m_useCount = 0;
     std::uint8_t m_polygonFlags;
+    mutable std::atomic<std::uint8_t> m_ringIndexState{0};
 };
 
 } // namespace Arealis

@@ -5,6 +5,7 @@
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
 #include "model/RayCrossings.h"
+#include "model/RingBoundsIndex.h"
 
 #include <cmath>
 #include <memory>
@@ -512,8 +513,15 @@ void Polygon::AddToIndex()
 
 void Polygon::MarkEditing()
 {
+    DropRingIndex();
     SetPolygonFlag(PolygonFlags::Editing, true);
     SetRingFlag(Flags::Editing, true);
+}
+
+void Polygon::DropRingIndex() noexcept
+{
+    m_ringIndex.reset();
+    m_ringIndexState.store(0, std::memory_order_relaxed);
 }
 
 void Polygon::ClearEditing()

@@ -11,6 +11,7 @@
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
 #include "model/OperandPrecision.h"
+#include "model/RingBoundsIndex.h"
 #include "support/BoundedEntry.h"
 #include "support/OverlappingBoxes.h"
 #include "support/PointGrid.h"
@@ -320,10 +321,11 @@ struct RingOrder
         std::sort(candidates.rbegin(), candidates.rend());
     }
 
-    // The places in exterior e's hole list of the holes whose bounds meet these bounds (one of
-    // them can only contain the other if they do), first to last: all of them for a short list.
-    void HolesMeeting(std::size_t e, const Rectangle& bounds,
-                      std::vector<std::size_t>& places) const
+    // The places in exterior e's hole list of the holes whose bounds contain these bounds or
+    // lie within them (one of two holes can only enclose the other if so), first to last: all
+    // of them for a short list. The thin holes that a star's spikes leave in a large polygon
+    // meet each other's bounds in their thousands near the centre, and few are nested.
+    void HolesNested(std::size_t e, const Rectangle& bounds, std::vector<std::size_t>& places) const
     {
         places.clear();
         const std::vector<std::size_t>& numbers = HoleNumbers[e];
@@ -338,7 +340,11 @@ struct RingOrder
         m_holeIndex[e]->VisitOverlapping(bounds,
                                          [&](const NumberedBounds& entry)
                                          {
-                                             places.push_back(entry.Value);
+                                             if (entry.Bounds.Contains(bounds) ||
+                                                 bounds.Contains(entry.Bounds))
+                                             {
+                                                 places.push_back(entry.Value);
+                                             }
                                              return true;
                                          });
         std::sort(places.begin(), places.end());
@@ -646,7 +652,7 @@ void Polygon::Organise()
             displaced.clear();
             bool direct = true;
             // Ring::Contains starts with the same test of the bounds: most pairs end there.
-            order.HolesMeeting(e, bounds, places);
+            order.HolesNested(e, bounds, places);
             std::size_t removed = 0;
             for (const std::size_t place : places)
             {
@@ -681,6 +687,7 @@ void Polygon::Organise()
     }
 
     // Relink the circle in the new order; the head moves to the first ring.
+    DropRingIndex();
     const std::vector<Ring*> sequence = order.Sequence();
     for (std::size_t k = 0; k < sequence.size(); ++k)
     {
@@ -871,6 +878,10 @@ bool HasFewerRings(const Polygon& polygon, std::int32_t count)
 
 bool HasFewerNodes(const Polygon& polygon, std::int32_t count)
 {
+    if (const Detail::RingBoundsIndex* index = Detail::RingBoundsIndex::Of(polygon))
+    {
+        return index->NodeCount() < count;
+    }
     std::int32_t seen = 0;
     RingEnumerator rings = polygon.GetRings();
     while (seen < count && rings.MoveNext())
@@ -914,17 +925,28 @@ bool SurelyShareArea(const Polygon& a, const Rectangle& first, const Polygon& b,
            PlaceOfClearPoint(b, centre, margin) == PointPlace::Inside;
 }
 
+void CopyRing(const Ring& ring, Polygon& target)
+{
+    Ring* copy = target.CreateRing();
+    for (std::int32_t i = 0; i < ring.Count(); ++i)
+    {
+        const Point& position = ring.GetNode(i)->Position;
+        copy->AddNode(position.X, position.Y);
+    }
+}
+
 // The rings of a polygon of many rings near the bounds of another polygon, as a free polygon
 // in the same ring order; null for a polygon of few rings or with every ring near. A ring whose
 // bounds stay farther from the other's than the overlay ever snaps bounds no area the other
 // could share, and neither does the ring that holds it (its bounds are larger) depend on it:
 // the common part with the near rings is the common part with all of them. A union that puts
 // thousands of small pieces into a large polygon leaves it to be tested against each of its
-// small neighbours, and an overlay with all its rings cost as much each time.
-std::unique_ptr<Polygon> RingsNear(const Polygon& polygon, const Rectangle& bounds)
+// small neighbours, and an overlay with all its rings cost as much each time; the index of its
+// ring bounds (pIndex, when it has one) finds the near rings without reading the others.
+std::unique_ptr<Polygon> RingsNear(const Polygon& polygon, const Detail::RingBoundsIndex* pIndex,
+                                   const Rectangle& bounds)
 {
-    constexpr std::int32_t ManyRings = 64;
-    if (HasFewerRings(polygon, ManyRings))
+    if (pIndex == nullptr && HasFewerRings(polygon, Detail::RingBoundsIndex::ManyRings))
     {
         return nullptr;
     }
@@ -933,21 +955,32 @@ std::unique_ptr<Polygon> RingsNear(const Polygon& polygon, const Rectangle& boun
     const Rectangle reach{bounds.MinX - margin, bounds.MinY - margin, bounds.MaxX + margin,
                           bounds.MaxY + margin};
     auto near = std::make_unique<Polygon>(nullptr);
+    if (pIndex != nullptr)
+    {
+        std::vector<std::uint32_t> found;
+        pIndex->FindRings(reach, found);
+        if (found.size() == pIndex->Rings().size())
+        {
+            return nullptr;
+        }
+        for (const std::uint32_t k : found)
+        {
+            CopyRing(*pIndex->Rings()[k], *near);
+        }
+        return near;
+    }
     std::int32_t left = 0;
     RingEnumerator rings = polygon.GetRings();
     while (rings.MoveNext())
     {
         const Ring& ring = *rings.Current();
-        if (!ring.GetBounds().Intersects(reach))
+        if (ring.GetBounds().Intersects(reach))
+        {
+            CopyRing(ring, *near);
+        }
+        else
         {
             ++left;
-            continue;
-        }
-        Ring* copy = near->CreateRing();
-        for (std::int32_t i = 0; i < ring.Count(); ++i)
-        {
-            const Point& position = ring.GetNode(i)->Position;
-            copy->AddNode(position.X, position.Y);
         }
     }
     return left == 0 ? nullptr : std::move(near);
@@ -963,13 +996,19 @@ bool Polygon::Overlaps(const Polygon* pOther) const
         throw Exceptions::ArgumentException(Exceptions::Messages::InvalidPointer,
                                             Exceptions::MakeLocation(Unit, OverlapsNullLine));
     }
-    if (IsEmpty() || pOther->IsEmpty())
+    // A committed polygon of many rings answers its bounds, node count and near rings from
+    // its index, without reading every ring for each neighbour.
+    const Detail::RingBoundsIndex* index = Detail::RingBoundsIndex::Of(*this);
+    const Detail::RingBoundsIndex* otherIndex = Detail::RingBoundsIndex::Of(*pOther);
+    if ((index != nullptr ? index->NodeCount() == 0 : IsEmpty()) ||
+        (otherIndex != nullptr ? otherIndex->NodeCount() == 0 : pOther->IsEmpty()))
     {
         return false;
     }
     // Taken once: a polygon of many small rings reads all their nodes for its bounds.
-    const Rectangle bounds = GetBounds();
-    const Rectangle otherBounds = pOther->GetBounds();
+    const Rectangle bounds = index != nullptr ? index->Bounds() : GetBounds();
+    const Rectangle otherBounds =
+        otherIndex != nullptr ? otherIndex->Bounds() : pOther->GetBounds();
     if (!bounds.Intersects(otherBounds))
     {
         return false; // no common point, so no common part
@@ -978,13 +1017,14 @@ bool Polygon::Overlaps(const Polygon* pOther) const
     {
         return true;
     }
-    if (IsCommittedValid(*this) && IsCommittedValid(*pOther) &&
-        Detail::SurelyApart(*this, bounds, *pOther, otherBounds))
+    // Only polygons of one ring are told apart so; an indexed one has many.
+    if (index == nullptr && otherIndex == nullptr && IsCommittedValid(*this) &&
+        IsCommittedValid(*pOther) && Detail::SurelyApart(*this, bounds, *pOther, otherBounds))
     {
         return false; // neighbours that meet along their boundaries, told without an overlay
     }
-    const std::unique_ptr<Polygon> nearOther = RingsNear(*this, otherBounds);
-    const std::unique_ptr<Polygon> nearThis = RingsNear(*pOther, bounds);
+    const std::unique_ptr<Polygon> nearOther = RingsNear(*this, index, otherBounds);
+    const std::unique_ptr<Polygon> nearThis = RingsNear(*pOther, otherIndex, bounds);
     // The overlay reads its operands without changing them.
     const std::unique_ptr<Polygon> common =
         Overlay::Intersection(nearOther ? *nearOther : *const_cast<Polygon*>(this),
