@@ -3,6 +3,7 @@
 #include "Arealis/LinearEdge.h"
 #include "Arealis/Node.h"
 #include "Arealis/Rectangle.h"
+#include "support/BoxLevels.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -42,16 +43,7 @@ public:
             group.Extend(start);
             group.Extend(end);
         }
-        while (m_levels.back().size() > Fanout)
-        {
-            const std::vector<Rectangle>& below = m_levels.back();
-            std::vector<Rectangle> above((below.size() + Fanout - 1) / Fanout);
-            for (std::size_t i = 0; i < below.size(); ++i)
-            {
-                above[i / Fanout].Extend(below[i]);
-            }
-            m_levels.push_back(std::move(above));
-        }
+        AddLevelsAbove(m_levels, Fanout);
         m_nodes = nodes;
     }
 

@@ -3,6 +3,7 @@
 #include "Arealis/Polygon.h"
 #include "Arealis/Ring.h"
 #include "Arealis/RingEnumerator.h"
+#include "support/BoxLevels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -87,16 +88,7 @@ RingBoundsIndex::RingBoundsIndex(const Polygon& polygon)
     {
         m_levels.back()[k / Fanout].Extend(m_ringBounds[m_order[k]]);
     }
-    while (m_levels.back().size() > Fanout)
-    {
-        const std::vector<Rectangle>& below = m_levels.back();
-        std::vector<Rectangle> above((below.size() + Fanout - 1) / Fanout);
-        for (std::size_t g = 0; g < below.size(); ++g)
-        {
-            above[g / Fanout].Extend(below[g]);
-        }
-        m_levels.push_back(std::move(above));
-    }
+    AddLevelsAbove(m_levels, Fanout);
 }
 
 const RingBoundsIndex* RingBoundsIndex::Of(const Polygon& polygon)
