@@ -42,6 +42,13 @@ Polygon& AddPolygonOfManyHoles(PolygonLayer& layer, std::mt19937& random)
     return polygon;
 }
 
+Polygon& CommitPolygonOfManyHoles(PolygonLayer& layer, std::mt19937& random)
+{
+    Polygon& polygon = AddPolygonOfManyHoles(layer, random);
+    layer.Commit();
+    return polygon;
+}
+
 std::vector<std::uint32_t> ScannedRings(const Polygon& polygon, const Rectangle& query)
 {
     std::vector<std::uint32_t> found;
@@ -64,8 +71,7 @@ TEST(RingBoundsIndexTest, FindsTheRingsAScanFinds)
     ScopedTopology topology;
     PolygonLayer& layer = *topology->CreatePolygonLayer(true);
     std::mt19937 random(15);
-    Polygon& polygon = AddPolygonOfManyHoles(layer, random);
-    layer.Commit();
+    Polygon& polygon = CommitPolygonOfManyHoles(layer, random);
     const RingBoundsIndex* index = RingBoundsIndex::Of(polygon);
     ASSERT_NE(index, nullptr);
     EXPECT_EQ(index, RingBoundsIndex::Of(polygon)); // built once
@@ -149,8 +155,7 @@ TEST(RingBoundsIndexTest, ThreadsShareOneIndex)
     ScopedTopology topology;
     PolygonLayer& layer = *topology->CreatePolygonLayer(true);
     std::mt19937 random(11);
-    Polygon& polygon = AddPolygonOfManyHoles(layer, random);
-    layer.Commit();
+    Polygon& polygon = CommitPolygonOfManyHoles(layer, random);
     std::vector<const RingBoundsIndex*> seen(4, nullptr);
     std::vector<std::thread> threads;
     for (std::size_t t = 0; t < seen.size(); ++t)
