@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <thread>
 #include <vector>
 
 namespace Arealis
@@ -36,17 +37,23 @@ enum class Preparation
     InTurn,       // each when it is taken
     SecondThread, // in order on a second thread, at most 1024 polygons ahead
     AllThreads,   // everything but the repairs on several threads beside the filing
+    // Everything on several threads, the repairs too: in commit order, each by the thread
+    // that finds the polygons before it settled, while the filing goes on. Only for a
+    // filing that reads no other polygon's nodes (a layer that allows overlap).
+    AllThreadsRepairing,
 };
 
 // The polygons of a commit, in commit order, prepared ahead of their filing. On several
 // threads, each polygon is checked for repairs; one that needs none is validated there, one
-// that needs some is prepared when it is taken, on the filing's thread: repairs change the
-// topology's nodes, which one thread at a time may do. The checks read only their own
-// polygon, which neither the filing nor the repairs of other polygons change (a node keeps
-// its place while it is used), and write nothing that those read. Outcomes, exceptions
-// included, come in commit order as preparing each in turn gives them; the polygons are
-// repaired in that order too, so the topology makes the same nodes. Without a thread to be
-// had, each is prepared in turn.
+// that needs some is repaired one at a time, in commit order: repairs change the topology's
+// nodes, which one thread at a time may do. With AllThreads the filing's thread repairs a
+// polygon when it takes it; with AllThreadsRepairing the repairs run ahead of the filing, as
+// the second thread's do. The checks read only their own polygon, which neither the filing
+// nor the repairs of other polygons change (a node keeps its place while it is used), and
+// write nothing that those read. Outcomes, exceptions included, come in commit order as
+// preparing each in turn gives them; the polygons are repaired in that order too, so the
+// topology makes the same nodes, and none after a failure that ends the commit. Without a
+// thread to be had, each is prepared in turn.
 class PreparedPolygons
 {
 public:
@@ -77,23 +84,40 @@ private:
         {
             Open,      // not reached, or it needs repairs: prepared when taken
             Validated, // bounds hold the bounds; editing ends when it is taken
-            Failed,    // error holds what validating it threw
+            Repaired,  // prepared ahead, bounds hold the bounds
+            Failed,    // error holds what validating or repairing it threw
         };
         State Kind = State::Open;
         Rectangle Bounds;
         std::exception_ptr Error;
-        std::atomic<bool> Ready{false}; // the check has ended: the rest may be read
+        std::atomic<bool> Checked{false}; // the check has ended (repairs made ahead only)
+        std::atomic<bool> Ready{false};   // the outcome is final: the rest may be read
     };
 
     void Check(std::size_t k) noexcept;
     static void Validate(Polygon* pPolygon, Outcome& outcome) noexcept;
+    // Settles the checked polygons in commit order from the first unsettled one, below limit:
+    // repairs those that need it and makes each ready. One thread at a time does so; a
+    // thread that finds another at it leaves the work to that one.
+    void RepairInOrder(std::size_t limit) noexcept;
+    void Settle(Outcome& outcome, Polygon* pPolygon) noexcept;
+    // Whether the filing thread, blocked on polygon next, settled some polygons itself.
+    bool HelpRepair(std::size_t next) noexcept;
 
     std::span<Polygon* const> m_polygons;
     const unsigned m_threads;
+    WorkAhead<Rectangle>::GoesOn m_goesOn;
     std::vector<Rectangle> m_bounds;
     std::optional<WorkAhead<Rectangle>> m_ahead;
     std::unique_ptr<Outcome[]> m_outcomes; // with several threads
     std::atomic<bool> m_stopChecks{false}; // the filing ended early: checks not begun are left
+    bool m_repairsAhead = false;           // AllThreadsRepairing
+    std::thread::id m_filingThread;        // which repairs only when its filing waits for them
+    // The repairs' turn: held by the thread that settles polygons; the first polygon not
+    // settled, and whether a failure that ends the commit was met (nothing after is repaired).
+    alignas(64) std::atomic<bool> m_repairing{false};
+    std::size_t m_nextToSettle = 0;
+    bool m_repairsEnded = false;
 };
 
 } // namespace Arealis::Detail
