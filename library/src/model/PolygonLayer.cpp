@@ -282,8 +282,11 @@ bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
         return false;
     }
     const std::vector<Polygon*> polygons = InCommitOrder(EditList);
-    if (!Detail::IsLargePreparation(polygons) &&
-        (!AllowOverlap || EditList.Count() < PreparedAheadCount || !Detail::HasSecondCore()))
+    // Many polygons of a layer that allows overlap are prepared ahead whatever their sizes,
+    // without a pass over all of them to count their nodes first.
+    const bool many =
+        AllowOverlap && EditList.Count() >= PreparedAheadCount && Detail::HasSecondCore();
+    if (!many && !Detail::IsLargePreparation(polygons))
     {
         return false;
     }
