@@ -181,9 +181,9 @@ struct PolygonLayerState
     template <class TPrepare>
     void CommitNoting(std::int32_t i, TPrepare prepare, CommitFailures& failures);
     // Commits the whole edit list as Commit does, with the polygons prepared ahead of their
-    // filing: large ones (see Detail::IsLargePreparation) on the layer operations' threads,
-    // many small ones of a layer that allows overlap on a second thread; false, with nothing
-    // done, otherwise or when one thread is to be used.
+    // filing on the layer operations' threads: large ones (see Detail::IsLargePreparation),
+    // and many small ones of a layer that allows overlap; false, with nothing done, otherwise
+    // or when one thread is to be used.
     bool CommitPreparingAhead(CommitFailures& failures);
     // Commits the whole edit list of a layer whose polygons must not overlap as Commit does,
     // with the overlap tests made on several threads ahead of the filing; false, with nothing
@@ -282,17 +282,21 @@ bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
         return false;
     }
     const std::vector<Polygon*> polygons = InCommitOrder(EditList);
-    Detail::Preparation preparation = Detail::Preparation::AllThreads;
-    if (!Detail::IsLargePreparation(polygons))
+    // Many polygons of a layer that allows overlap are prepared ahead whatever their sizes,
+    // without a pass over all of them to count their nodes first.
+    const bool many =
+        AllowOverlap && EditList.Count() >= PreparedAheadCount && Detail::HasSecondCore();
+    if (!many && !Detail::IsLargePreparation(polygons))
     {
-        // The filing of a non-overlapping layer's polygons compares them with the committed
-        // ones, which the repairs on a second thread must not meet.
-        if (!AllowOverlap || EditList.Count() < PreparedAheadCount || !Detail::HasSecondCore())
-        {
-            return false;
-        }
-        preparation = Detail::Preparation::SecondThread;
+        return false;
     }
+    // The filing of a non-overlapping layer's polygons compares them with the committed
+    // ones, which repairs beside it must not meet: they are made in turn there. A layer that
+    // allows overlap has them made ahead, so that a layer of many repairs (a file read)
+    // keeps its filing beside them.
+    const Detail::Preparation preparation = AllowOverlap
+                                                ? Detail::Preparation::AllThreadsRepairing
+                                                : Detail::Preparation::AllThreads;
     Detail::PreparedPolygons prepared(polygons, preparation, threads, CommitGoesOn);
     if (!prepared.Ahead())
     {

@@ -156,9 +156,10 @@ std::vector<Polygon*> AddCells(PolygonLayer& layer, int side, int commitEvery)
 
 TEST(PolygonLayerCommitTest, LongCommitEndsAsCommitsOfFewPolygonsDo)
 {
-    // A commit of many polygons prepares them on a second thread while it files them; short
-    // commits prepare and file in turn. Both must leave every polygon alike. The second
-    // thread is used here also on a machine with one core, so that the comparison is made.
+    // A commit of many polygons checks them on the layer's threads and repairs them in order
+    // ahead of the filing, a few at a time by the filing thread when it waits for them;
+    // short commits prepare and file in turn. Both must leave every polygon alike, the
+    // topology's nodes too. The threads are used here also on a machine with one core.
     constexpr int Side = 50;
     ScopedTopology wholeTopology;
     wholeTopology->SetLayerThreads(2);
