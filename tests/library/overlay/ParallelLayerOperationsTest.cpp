@@ -293,8 +293,8 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
 
 // With the result in the first operand's topology, the merge shares the operand's nodes and
 // adds nodes to its node set while the workers read the operands' rings: the same polygons,
-// nodes and parents as the one-thread result in a topology of its own.
-TEST_F(ParallelLayerOperationsTest, AResultInTheFirstOperandsTopologyIsTheSameOnTwoThreads)
+// nodes and parents as the one-thread result in a topology of its own, on one thread and two.
+TEST_F(ParallelLayerOperationsTest, AResultInTheFirstOperandsTopologyIsTheSameAsInItsOwn)
 {
     PolygonLayer& coverage = MakeLayer(JitteredGrid(12, 1.0, 0.0, 7));
     PolygonLayer& shifted = MakeLayer(JitteredGrid(9, 1.3, 0.35, 11));
@@ -305,6 +305,8 @@ TEST_F(ParallelLayerOperationsTest, AResultInTheFirstOperandsTopologyIsTheSameOn
     // B in a topology of its own, as the command-line tool reads it.
     ScopedTopology others;
     PolygonLayer& shiftedCircles = MakeLayerIn(*others, Circles(4, 150, 0.5));
+    // Result rings with thousands of vertices of each: A's shared, B's looked up together.
+    PolygonLayer& shiftedLargeCircles = MakeLayerIn(*others, Circles(2, 8200, 0.5));
     const std::map<std::string, Operation> operations = {
         {"intersection", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
          { return t.Intersection(a, b, true); }},
@@ -321,14 +323,18 @@ TEST_F(ParallelLayerOperationsTest, AResultInTheFirstOperandsTopologyIsTheSameOn
     };
     const std::vector<std::pair<PolygonLayer*, PolygonLayer*>> pairs = {
         {&coverage, &shifted}, {&circles, &shiftedCircles}, {&largeCircles, &shiftedCircles},
-        {&discs, &coverage}};
+        {&largeCircles, &shiftedLargeCircles}, {&discs, &coverage}};
     for (const auto& [name, operation] : operations)
     {
         for (std::size_t p = 0; p < pairs.size(); ++p)
         {
             const std::string single = Run(operation, *pairs[p].first, *pairs[p].second, 1);
-            EXPECT_EQ(RunInTopologyOfA(operation, *pairs[p].first, *pairs[p].second, 2), single)
-                << name << ", pair " << p;
+            for (const int threads : {1, 2})
+            {
+                EXPECT_EQ(RunInTopologyOfA(operation, *pairs[p].first, *pairs[p].second, threads),
+                          single)
+                    << name << ", pair " << p << ", " << threads << " threads";
+            }
         }
     }
 }
