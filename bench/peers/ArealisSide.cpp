@@ -81,6 +81,19 @@ void Measure(const Arealis::PolygonLayer& layer, Outcome& outcome)
     }
 }
 
+// Empties a result layer (recorded without parents), leaving its topology's nodes as they
+// were before the operation.
+void DeletePolygons(Arealis::PolygonLayer& layer)
+{
+    std::vector<Arealis::Polygon*> polygons;
+    Arealis::PolygonEnumerator all = layer.GetPolygons();
+    while (all.MoveNext())
+    {
+        polygons.push_back(all.Current());
+    }
+    layer.DeletePolygons(polygons);
+}
+
 class SilentReporter final : public Arealis::IReporter
 {
 public:
@@ -176,8 +189,8 @@ const char* NameOf(PairOperation operation)
 
 Outcome RunArealis(LayerOperation operation, const ArealisLayer& a, const ArealisLayer& b)
 {
-    const TopologyScope topology;
-    topology->SetPrecision(a.Precision()); // as the tool's result layer
+    // As the tool runs it: the result in A's topology, where it shares A's nodes.
+    Arealis::Topology& topology = a.GetTopology();
     Arealis::PolygonLayer* pA = &a.Layer();
     Arealis::PolygonLayer* pB = &b.Layer();
     Outcome outcome;
@@ -186,20 +199,21 @@ Outcome RunArealis(LayerOperation operation, const ArealisLayer& a, const Areali
     switch (operation)
     {
     case LayerOperation::Intersection:
-        result = topology->Intersection(pA, pB, false);
+        result = topology.Intersection(pA, pB, false);
         break;
     case LayerOperation::Subtraction:
-        result = topology->Substract(pA, pB, false);
+        result = topology.Substract(pA, pB, false);
         break;
     case LayerOperation::Join:
-        result = topology->Join(pA, pB, false);
+        result = topology.Join(pA, pB, false);
         break;
     case LayerOperation::Union:
-        result = topology->Union(pA, pB, false);
+        result = topology.Union(pA, pB, false);
         break;
     }
     watch.Stop(outcome);
     Measure(*result, outcome);
+    DeletePolygons(*result);
     return outcome;
 }
 

@@ -29,6 +29,9 @@ public:
     ArealisLayer& operator=(const ArealisLayer&) = delete;
 
     Arealis::PolygonLayer& Layer() const { return *m_layer; }
+    // The topology of the layer, which takes the results of operations with this layer as
+    // their first operand, as the command-line tool's results go in their first input's.
+    Arealis::Topology& GetTopology() const { return *m_topology; }
     const std::vector<Arealis::Polygon*>& Polygons() const { return m_polygons; }
     std::int64_t VertexCount() const;
     // The node grid and tolerance chosen for the file, as the command-line tool chooses them.
@@ -58,7 +61,9 @@ enum class PairOperation
 const char* NameOf(LayerOperation operation);
 const char* NameOf(PairOperation operation);
 
-// The operations, each timed without loading and without freeing the result.
+// The operations, each timed without loading and without freeing the result. A layer
+// operation's result goes in a new layer of A's topology and its polygons are deleted after
+// it was measured, so that every run starts from the same layers.
 Outcome RunArealis(LayerOperation operation, const ArealisLayer& a, const ArealisLayer& b);
 Outcome RunArealisUnite(const ArealisLayer& layer);
 Outcome RunArealis(PairOperation operation, const ArealisLayer& a, const ArealisLayer& b);

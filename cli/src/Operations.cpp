@@ -21,13 +21,15 @@ namespace
 
 using ListEnumerator = Collections::VectorEnumerator<Arealis::Polygon*>;
 
-// The result is organised and validated like any committed layer; polygons the commit refuses
-// stay in the layer and are reported by the caller.
-void CommitResult(Arealis::Topology& topology)
+// The result layer alone is organised and validated like any committed layer: the input
+// layers of the same topology were committed when read, and their refused polygons are
+// reported by the caller once. Polygons the commit refuses stay in the layer and are reported
+// by the caller.
+void CommitResult(Arealis::PolygonLayer& layer)
 {
     try
     {
-        topology.Commit();
+        layer.Commit();
     }
     catch (const Arealis::InvalidPolygonException&)
     {
@@ -37,54 +39,91 @@ void CommitResult(Arealis::Topology& topology)
     }
 }
 
+// Runs the operation, which makes a new layer of the topology. When it fails, the layer it
+// had begun lets go of its parents, so that the inputs can still be deleted in turn.
+template <class TOperation>
+ResultLayerPtr IntoNewLayer(Arealis::Topology& topology, TOperation operation)
+{
+    const std::int32_t layers = topology.GetLayerCount();
+    try
+    {
+        return ResultLayerPtr(operation());
+    }
+    catch (...)
+    {
+        if (topology.GetLayerCount() > layers)
+        {
+            ResultLayerDeleter{}(topology.GetLayer(layers));
+        }
+        throw;
+    }
+}
+
 } // namespace
+
+void ResultLayerDeleter::operator()(Arealis::PolygonLayer* pLayer) const noexcept
+{
+    try
+    {
+        // The polygons themselves go with the topology, all at once.
+        pLayer->ClearAllParents();
+    }
+    catch (...) // NOLINT(bugprone-empty-catch): a layer's own parent records always clear
+    {
+    }
+}
 
 OperationResult RunLayerOperation(Operation operation, InputLayer& a, InputLayer& b,
                                   const OperationProgress& progress, int threads)
 {
-    OperationResult result{CreateTopology(a.Precision()), nullptr};
-    result.Topology->SetLayerThreads(threads);
     Arealis::PolygonLayer* pA = &a.Layer();
     Arealis::PolygonLayer* pB = &b.Layer();
-    switch (operation)
-    {
-    case Operation::Intersection:
-        result.Layer = result.Topology->Intersection(pA, pB, true, progress);
-        break;
-    case Operation::Union:
-        result.Layer = result.Topology->Union(pA, pB, true, progress);
-        break;
-    case Operation::Subtract:
-        result.Layer = result.Topology->Substract(pA, pB, true, progress);
-        break;
-    case Operation::Join:
-        result.Layer = result.Topology->Join(pA, pB, true, progress);
-        break;
-    case Operation::Identity:
-        result.Layer = Arealis::Identity(*result.Topology, pA, pB, true, progress);
-        break;
-    case Operation::SymmetricDifference:
-        result.Layer = Arealis::SymmetricDifference(*result.Topology, pA, pB, true, progress);
-        break;
-    default:
-        throw std::logic_error("not a layer operation");
-    }
-    CommitResult(*result.Topology);
+    Arealis::Topology& topology = *pA->GetTopology();
+    topology.SetLayerThreads(threads);
+    OperationResult result{IntoNewLayer(
+        topology,
+        [&]() -> Arealis::PolygonLayer*
+        {
+            switch (operation)
+            {
+            case Operation::Intersection:
+                return topology.Intersection(pA, pB, true, progress);
+            case Operation::Union:
+                return topology.Union(pA, pB, true, progress);
+            case Operation::Subtract:
+                return topology.Substract(pA, pB, true, progress);
+            case Operation::Join:
+                return topology.Join(pA, pB, true, progress);
+            case Operation::Identity:
+                return Arealis::Identity(topology, pA, pB, true, progress);
+            case Operation::SymmetricDifference:
+                return Arealis::SymmetricDifference(topology, pA, pB, true, progress);
+            default:
+                throw std::logic_error("not a layer operation");
+            }
+        })};
+    CommitResult(*result.Layer);
     return result;
 }
 
 OperationResult RunUnite(InputLayer& input, const OperationProgress& progress, int threads)
 {
-    OperationResult result{CreateTopology(input.Precision()), nullptr};
-    result.Topology->SetLayerThreads(threads);
-    result.Layer = result.Topology->CreatePolygonLayer(true);
+    Arealis::Topology& topology = *input.Layer().GetTopology();
+    topology.SetLayerThreads(threads);
     // The committed polygons only, as the layer operations take them.
     std::vector<Arealis::Polygon*> committed = AllPolygons(input.Layer());
     std::erase_if(committed,
                   [](const Arealis::Polygon* pPolygon) { return pPolygon->IsEditing(); });
     ListEnumerator polygons(std::move(committed));
-    Arealis::Overlay::UnitePolygons(&polygons, *result.Layer, true, progress);
-    CommitResult(*result.Topology);
+    OperationResult result{IntoNewLayer(
+        topology,
+        [&]
+        {
+            Arealis::PolygonLayer* pLayer = topology.CreatePolygonLayer(true);
+            Arealis::Overlay::UnitePolygons(&polygons, *pLayer, true, progress);
+            return pLayer;
+        })};
+    CommitResult(*result.Layer);
     return result;
 }
 

@@ -487,7 +487,8 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
 {
     const Clock::time_point start = Clock::now();
     const bool twoLayers = options.Inputs.size() == 2;
-    // Declared before the result so that the result, which names them as parents, goes first.
+    // Declared before the result so that the result, a layer of A's topology whose polygons
+    // name polygons of both as parents, lets go of them first.
     InputLayer a(InputLayer::RecordsLater{}, options.Inputs[0], "A", true, options.SkipBadRecords,
                  ChosenPrecision(options), options.Threads);
     std::optional<InputLayer> b;
@@ -568,7 +569,7 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
     timings.WriteMs = MillisecondsSince(writeStart);
     if (options.Stats)
     {
-        PrintStats(options, timings, inputs, result.Layer, errors);
+        PrintStats(options, timings, inputs, result.Layer.get(), errors);
     }
     if (options.LeaveLayersToExit)
     {
@@ -577,7 +578,7 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
         {
             b->LeaveToExit();
         }
-        static_cast<void>(result.Topology.release());
+        static_cast<void>(result.Layer.release()); // goes with A's topology
     }
     if (leftOut > 0 && !options.AllowInvalid)
     {

@@ -337,6 +337,14 @@ TEST_F(ToolEndToEndTest, InvalidPolygonsAreCountedByInfoAndWarnedAboutByOperatio
             run->Err.find("arealis: warning: " + path + ": record 1 left out of the operation: "),
             std::string::npos)
             << run->Err;
+        // Once for A and once for B: the result, made in A's topology, is committed alone.
+        std::size_t warnings = 0;
+        for (std::size_t at = run->Err.find("left out of the operation"); at != std::string::npos;
+             at = run->Err.find("left out of the operation", at + 1))
+        {
+            ++warnings;
+        }
+        EXPECT_EQ(warnings, 2U) << run->Err;
         const auto features = nlohmann::json::parse(run->Out).at("features");
         ASSERT_EQ(features.size(), 1U) << run->Out;
         for (const auto& parent : features[0].at("properties").at("parents"))
@@ -344,6 +352,14 @@ TEST_F(ToolEndToEndTest, InvalidPolygonsAreCountedByInfoAndWarnedAboutByOperatio
             EXPECT_EQ(parent.at("record"), 0);
         }
     }
+
+    EXPECT_NE(strict.Err.find("arealis: 2 invalid polygons of the inputs were left out"),
+              std::string::npos)
+        << strict.Err;
+    // Unite puts its result in the input's topology as well.
+    const ToolRun united = Run("unite --allow-invalid '" + path + "'");
+    EXPECT_EQ(united.Status, 0) << united.Err;
+    EXPECT_EQ(nlohmann::json::parse(united.Out).at("features").size(), 1U) << united.Out;
 
     EXPECT_NE(info.Out.find("records skipped, not polygons: 0"), std::string::npos) << info.Out;
 

@@ -164,7 +164,13 @@ class ParallelLayerOperationsTest : public ::testing::Test
 protected:
     PolygonLayer& MakeLayer(const std::vector<Points>& rings, bool allowOverlap = false)
     {
-        PolygonLayer& layer = *m_operands->CreatePolygonLayer(allowOverlap);
+        return MakeLayerIn(*m_operands, rings, allowOverlap);
+    }
+
+    static PolygonLayer& MakeLayerIn(Topology& topology, const std::vector<Points>& rings,
+                                     bool allowOverlap = false)
+    {
+        PolygonLayer& layer = *topology.CreatePolygonLayer(allowOverlap);
         for (const Points& ring : rings)
         {
             AddRings(*layer.CreatePolygon(), {ring});
@@ -182,8 +188,50 @@ protected:
         return Dump(*result, {&a, &b});
     }
 
+    // The operation's result in a new layer of A's own topology, committed there as the tool
+    // commits it. Its polygons are deleted again afterwards, which must leave the topology's
+    // nodes as they were: a reference lost or counted twice while the workers read A shows.
+    static std::string RunInTopologyOfA(const Operation& operation, PolygonLayer& a,
+                                        PolygonLayer& b, int threads)
+    {
+        Topology& topology = *a.GetTopology();
+        const std::int32_t nodes = topology.GetNodeSet().Count();
+        topology.SetLayerThreads(threads);
+        PolygonLayer& result = *operation(topology, &a, &b);
+        std::string dump = Dump(result, {&a, &b});
+        try
+        {
+            result.Commit();
+        }
+        catch (const PolygonsOverlapException&) // the pieces of overlapping operands
+        {
+        }
+        result.ClearAllParents();
+        result.DeletePolygons(PolygonsOf(result));
+        EXPECT_EQ(topology.GetNodeSet().Count(), nodes);
+        topology.SetLayerThreads(1);
+        return dump;
+    }
+
     ScopedTopology m_operands;
 };
+
+// Every polygon of both layers united into one, its parents the polygons in their order.
+PolygonLayer* UniteBoth(Topology& topology, PolygonLayer* pA, PolygonLayer* pB)
+{
+    Collections::PlainArray<Polygon*> polygons;
+    for (const PolygonLayer* layer : {pA, pB})
+    {
+        for (Polygon* polygon : PolygonsOf(*layer))
+        {
+            polygons.Append(polygon);
+        }
+    }
+    Collections::OverallEnumerator<Collections::PlainArray<Polygon*>> enumerator(polygons);
+    PolygonLayer* result = topology.CreatePolygonLayer(false);
+    Overlay::UnitePolygons(&enumerator, *result, true);
+    return result;
+}
 
 TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesParentsAndOrder)
 {
@@ -239,6 +287,55 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
             const std::string heldBack = Run(operation, *pairs[p].first, *pairs[p].second, 2);
             LayerOperations::SetPieceBytesAhead(room);
             EXPECT_EQ(heldBack, single) << name << ", pair " << p << ", held back";
+        }
+    }
+}
+
+// With the result in the first operand's topology, the merge shares the operand's nodes and
+// adds nodes to its node set while the workers read the operands' rings: the same polygons,
+// nodes and parents as the one-thread result in a topology of its own, on one thread and two.
+TEST_F(ParallelLayerOperationsTest, AResultInTheFirstOperandsTopologyIsTheSameAsInItsOwn)
+{
+    PolygonLayer& coverage = MakeLayer(JitteredGrid(12, 1.0, 0.0, 7));
+    PolygonLayer& shifted = MakeLayer(JitteredGrid(9, 1.3, 0.35, 11));
+    PolygonLayer& circles = MakeLayer(Circles(4, 150, 0.0));
+    PolygonLayer& largeCircles = MakeLayer(Circles(2, 8200, 0.0));
+    PolygonLayer& discs = MakeLayer(
+        {Disc(5.0, 5.0, 5.5, 1200), Disc(9.0, 8.0, 4.0, 400), Disc(4.0, 10.0, 3.0, 800)}, true);
+    // B in a topology of its own, as the command-line tool reads it.
+    ScopedTopology others;
+    PolygonLayer& shiftedCircles = MakeLayerIn(*others, Circles(4, 150, 0.5));
+    // Result rings with thousands of vertices of each: A's shared, B's looked up together.
+    PolygonLayer& shiftedLargeCircles = MakeLayerIn(*others, Circles(2, 8200, 0.5));
+    const std::map<std::string, Operation> operations = {
+        {"intersection", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return t.Intersection(a, b, true); }},
+        {"subtraction", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return t.Substract(a, b, true); }},
+        {"join", [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return t.Join(a, b, true); }},
+        {"union", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return t.Union(a, b, false); }},
+        {"identity", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return Identity(t, a, b, true); }},
+        {"symmetric difference", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return SymmetricDifference(t, a, b, true); }},
+        {"unite", UniteBoth},
+    };
+    const std::vector<std::pair<PolygonLayer*, PolygonLayer*>> pairs = {
+        {&largeCircles, &shiftedLargeCircles}, {&coverage, &shifted},
+        {&circles, &shiftedCircles}, {&discs, &coverage}};
+    for (const auto& [name, operation] : operations)
+    {
+        for (std::size_t p = 0; p < pairs.size(); ++p)
+        {
+            const std::string single = Run(operation, *pairs[p].first, *pairs[p].second, 1);
+            // One thread makes the result rings directly: the first pair's mix of nodes.
+            for (const int threads : p == 0 ? std::vector{1, 2} : std::vector{2})
+            {
+                EXPECT_EQ(RunInTopologyOfA(operation, *pairs[p].first, *pairs[p].second, threads),
+                          single)
+                    << name << ", pair " << p << ", " << threads << " threads";
+            }
         }
     }
 }
