@@ -430,28 +430,13 @@ TEST_F(ParallelLayerOperationsTest, UnionAndUniteDependOnNoThreadCountAndMergeOn
     // polygons in their order (enough nodes for the unions to be split over the threads): few
     // large polygons, whose threads take single unions, and many small ones, whose threads
     // take subtrees of several.
-    const auto unite = [&](Topology& t, PolygonLayer* a, PolygonLayer* b)
-    {
-        Collections::PlainArray<Polygon*> polygons;
-        for (const PolygonLayer* layer : {a, b})
-        {
-            for (Polygon* polygon : PolygonsOf(*layer))
-            {
-                polygons.Append(polygon);
-            }
-        }
-        Collections::OverallEnumerator<Collections::PlainArray<Polygon*>> enumerator(polygons);
-        PolygonLayer* result = t.CreatePolygonLayer(false);
-        Overlay::UnitePolygons(&enumerator, *result, true);
-        return result;
-    };
     for (const auto& [perSide, vertices] : {std::pair{5, 150}, std::pair{12, 40}})
     {
         PolygonLayer& circles = MakeLayer(Circles(perSide, vertices, 0.0));
         PolygonLayer& shiftedCircles = MakeLayer(Circles(perSide, vertices, 0.5));
-        const std::string single = Run(unite, circles, shiftedCircles, 1);
-        EXPECT_EQ(Run(unite, circles, shiftedCircles, 2), single) << perSide;
-        EXPECT_EQ(Run(unite, circles, shiftedCircles, 3), single) << perSide;
+        const std::string single = Run(UniteBoth, circles, shiftedCircles, 1);
+        EXPECT_EQ(Run(UniteBoth, circles, shiftedCircles, 2), single) << perSide;
+        EXPECT_EQ(Run(UniteBoth, circles, shiftedCircles, 3), single) << perSide;
     }
 
     // Stopped part way, while the threads are inside their subtrees or the unions above them:
