@@ -216,6 +216,24 @@ protected:
     ScopedTopology m_operands;
 };
 
+// The six two-layer operations by name, parents recorded where the operation records them.
+std::map<std::string, Operation> TwoLayerOperations()
+{
+    return {
+        {"intersection", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return t.Intersection(a, b, true); }},
+        {"subtraction", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return t.Substract(a, b, true); }},
+        {"join", [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return t.Join(a, b, true); }},
+        {"union", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return t.Union(a, b, false); }},
+        {"identity", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return Identity(t, a, b, true); }},
+        {"symmetric difference", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+         { return SymmetricDifference(t, a, b, true); }},
+    };
+}
+
 // Every polygon of both layers united into one, its parents the polygons in their order.
 PolygonLayer* UniteBoth(Topology& topology, PolygonLayer* pA, PolygonLayer* pB)
 {
@@ -251,19 +269,7 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
                                      Disc(4.0, 10.0, 3.0, 800), Disc(10.5, 3.5, 2.5, 200),
                                      Disc(7.0, 7.0, 6.5, 600)},
                                     true);
-    const std::map<std::string, Operation> operations = {
-        {"intersection", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
-         { return t.Intersection(a, b, true); }},
-        {"subtraction", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
-         { return t.Substract(a, b, true); }},
-        {"join", [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return t.Join(a, b, true); }},
-        {"union", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
-         { return t.Union(a, b, false); }},
-        {"identity", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
-         { return Identity(t, a, b, true); }},
-        {"symmetric difference", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
-         { return SymmetricDifference(t, a, b, true); }},
-    };
+    const std::map<std::string, Operation> operations = TwoLayerOperations();
     const std::vector<std::pair<PolygonLayer*, PolygonLayer*>> pairs = {
         {&coverage, &shifted}, {&shifted, &coverage}, {&overlapping, &coverage},
         {&coverage, &overlapping}, {&coverage, &coverage}, {&circles, &shiftedCircles},
@@ -307,20 +313,8 @@ TEST_F(ParallelLayerOperationsTest, AResultInTheFirstOperandsTopologyIsTheSameAs
     PolygonLayer& shiftedCircles = MakeLayerIn(*others, Circles(4, 150, 0.5));
     // Result rings with thousands of vertices of each: A's shared, B's looked up together.
     PolygonLayer& shiftedLargeCircles = MakeLayerIn(*others, Circles(2, 8200, 0.5));
-    const std::map<std::string, Operation> operations = {
-        {"intersection", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
-         { return t.Intersection(a, b, true); }},
-        {"subtraction", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
-         { return t.Substract(a, b, true); }},
-        {"join", [](Topology& t, PolygonLayer* a, PolygonLayer* b) { return t.Join(a, b, true); }},
-        {"union", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
-         { return t.Union(a, b, false); }},
-        {"identity", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
-         { return Identity(t, a, b, true); }},
-        {"symmetric difference", [](Topology& t, PolygonLayer* a, PolygonLayer* b)
-         { return SymmetricDifference(t, a, b, true); }},
-        {"unite", UniteBoth},
-    };
+    std::map<std::string, Operation> operations = TwoLayerOperations();
+    operations.emplace("unite", UniteBoth);
     const std::vector<std::pair<PolygonLayer*, PolygonLayer*>> pairs = {
         {&largeCircles, &shiftedLargeCircles}, {&coverage, &shifted},
         {&circles, &shiftedCircles}, {&discs, &coverage}};
