@@ -69,7 +69,7 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
 {
     try
     {
-        Read(PrecisionChoice::Exactly(host.Precision()));
+        Read({});
     }
     catch (...)
     {
@@ -104,7 +104,6 @@ void InputLayer::Read(const PrecisionChoice& precision)
 {
     const auto remember = [this](Arealis::Polygon* pPolygon, std::int64_t record)
     { Remember(pPolygon, record); };
-    // A layer of another input's topology takes that topology's precision as it is.
     const auto choosePrecision = [this, &precision](const Formats::CoordinateSystem& system)
     {
         if (m_ownTopology)

@@ -88,8 +88,9 @@ private:
     InputLayer(const std::string& path, std::string label, bool allowOverlap,
                bool skipBadRecords, TopologyPtr ownTopology, Arealis::Topology* pHostTopology);
 
-    // Reads the source into the layer; the precision is chosen from its reference system
-    // before the first polygon is made.
+    // Reads the source into the layer. An own topology takes the precision chosen for the
+    // source's reference system before the first polygon is made; a layer of another input's
+    // topology takes that topology's as it is.
     void Read(const PrecisionChoice& precision);
     void Remember(Arealis::Polygon* pPolygon, std::int64_t record);
 
