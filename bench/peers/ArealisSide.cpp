@@ -103,19 +103,16 @@ public:
 
 } // namespace
 
-ArealisLayer::ArealisLayer(const std::string& path, const Arealis::Precision* pPrecision)
-    : m_topology(Arealis::Topology::Create())
+ArealisLayer::ArealisLayer(const std::string& path, const ArealisLayer* pFirst)
+    : m_topology(pFirst != nullptr ? pFirst->m_topology : Arealis::Topology::Create()),
+      m_ownsTopology(pFirst == nullptr)
 {
     try
     {
         // Unless given, the precision the command-line tool would choose for the file: degrees'
         // defaults when its reference system is in longitude and latitude, so that both
         // engines compare the same answer on such files.
-        if (pPrecision != nullptr)
-        {
-            m_topology->SetPrecision(*pPrecision);
-        }
-        else
+        if (m_ownsTopology)
         {
             const Formats::SourceDescription description = Formats::ReadShapefileCompanions(path);
             m_topology->SetPrecision(
@@ -132,19 +129,24 @@ ArealisLayer::ArealisLayer(const std::string& path, const Arealis::Precision* pP
     }
     catch (...)
     {
-        Arealis::Topology::Delete(m_topology);
+        if (m_ownsTopology)
+        {
+            Arealis::Topology::Delete(m_topology);
+        }
+        else if (m_layer != nullptr)
+        {
+            DeletePolygons(*m_layer); // the first layer's topology goes on without them
+        }
         throw;
     }
 }
 
 ArealisLayer::~ArealisLayer()
 {
-    Arealis::Topology::Delete(m_topology);
-}
-
-const Arealis::Precision& ArealisLayer::Precision() const
-{
-    return m_topology->GetPrecision();
+    if (m_ownsTopology)
+    {
+        Arealis::Topology::Delete(m_topology);
+    }
 }
 
 std::int64_t ArealisLayer::VertexCount() const

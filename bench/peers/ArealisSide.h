@@ -17,13 +17,14 @@ class Topology;
 namespace Peers
 {
 
-// A shapefile read into a layer of a topology of its own, as the command-line tool reads its
-// inputs (overlapping polygons allowed, the layer committed). The second operand of a pair takes
-// the first one's precision, as in the tool: operands of different precision cannot be combined.
+// A shapefile read into a layer, as the command-line tool reads its inputs (overlapping polygons
+// allowed, the layer committed): the first operand of a pair into a topology of its own, the
+// second into a new layer of the first one's topology, with its precision, so that the two and
+// the results share the node records of common vertices.
 class ArealisLayer
 {
 public:
-    explicit ArealisLayer(const std::string& path, const Arealis::Precision* pPrecision = nullptr);
+    explicit ArealisLayer(const std::string& path, const ArealisLayer* pFirst = nullptr);
     ~ArealisLayer();
     ArealisLayer(const ArealisLayer&) = delete;
     ArealisLayer& operator=(const ArealisLayer&) = delete;
@@ -34,11 +35,10 @@ public:
     Arealis::Topology& GetTopology() const { return *m_topology; }
     const std::vector<Arealis::Polygon*>& Polygons() const { return m_polygons; }
     std::int64_t VertexCount() const;
-    // The node grid and tolerance chosen for the file, as the command-line tool chooses them.
-    const Arealis::Precision& Precision() const;
 
 private:
     Arealis::Topology* m_topology = nullptr;
+    bool m_ownsTopology = false;
     Arealis::PolygonLayer* m_layer = nullptr;
     std::vector<Arealis::Polygon*> m_polygons;
 };

@@ -393,10 +393,10 @@ constexpr Peers::PairOperation PairOperations[] = {Peers::PairOperation::Union,
 
 struct LoadedLayer
 {
-    // The second layer of a pair is given the first one's precision.
+    // The second layer of a pair goes into the first one's topology, with its precision.
     LoadedLayer(const Peers::GeosContext& context, const std::string& path,
                 const LoadedLayer* pFirst = nullptr)
-        : Arealis(path, pFirst != nullptr ? &pFirst->Arealis.Precision() : nullptr),
+        : Arealis(path, pFirst != nullptr ? &pFirst->Arealis : nullptr),
           Geos(context, Arealis)
     {
     }

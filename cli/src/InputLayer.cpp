@@ -1,14 +1,11 @@
 #include "InputLayer.h"
 
 #include "Arealis/PolygonLayer.h"
+#include "LayerStatistics.h"
 #include "Shapefile/ShapefileReader.h"
 
-#include <exception>
 #include <filesystem>
-#include <sstream>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 namespace ArealisCli
@@ -60,41 +57,42 @@ TopologyPtr CreateTopology(const Arealis::Precision& precision)
 
 InputLayer::InputLayer(const std::string& path, std::string label, bool allowOverlap,
                        bool skipBadRecords, const PrecisionChoice& precision, int threads)
-    : InputLayer(RecordsLater{}, path, std::move(label), allowOverlap, skipBadRecords, precision,
-                 threads)
+    : InputLayer(path, std::move(label), allowOverlap, skipBadRecords, CreateTopology(), nullptr)
 {
-    ReadRecords();
+    m_topology.SetLayerThreads(threads);
+    Read(precision);
 }
 
-InputLayer::InputLayer(RecordsLater, const std::string& path, std::string label, bool allowOverlap,
-                       bool skipBadRecords, const PrecisionChoice& precision, int threads)
-    : m_path(path), m_label(std::move(label)), m_topology(CreateTopology()),
-      m_layer(m_topology->CreatePolygonLayer(allowOverlap)), m_skipBadRecords(skipBadRecords)
+InputLayer::InputLayer(const std::string& path, std::string label, bool allowOverlap,
+                       bool skipBadRecords, InputLayer& host)
+    : InputLayer(path, std::move(label), allowOverlap, skipBadRecords, nullptr, &host.m_topology)
 {
-    m_topology->SetLayerThreads(threads);
+    try
+    {
+        Read({});
+    }
+    catch (...)
+    {
+        // The polygons of records read before the failure, with their nodes: the host's
+        // topology goes on without them.
+        m_layer->DeletePolygons(AllPolygons(*m_layer));
+        throw;
+    }
+}
+
+InputLayer::InputLayer(const std::string& path, std::string label, bool allowOverlap,
+                       bool skipBadRecords, TopologyPtr ownTopology,
+                       Arealis::Topology* pHostTopology)
+    : m_path(path), m_label(std::move(label)), m_ownTopology(std::move(ownTopology)),
+      m_topology(m_ownTopology ? *m_ownTopology : *pHostTopology),
+      m_skipBadRecords(skipBadRecords)
+{
     if (std::filesystem::is_directory(path))
     {
         throw Arealis::ShapefileFormatException(path + ": is a folder, not a shapefile",
                                                 "undefined");
     }
-    const auto remember = [this](Arealis::Polygon* pPolygon, std::int64_t record)
-    { Remember(pPolygon, record); };
-    // The precision is chosen from the reference system before the first polygon is made.
-    const auto choosePrecision = [this, &precision](const Formats::CoordinateSystem& system)
-    {
-        m_topology->SetPrecision(precision.For(system.IsGeographic));
-        m_degreeDefaults = precision.TakesDegreeDefaults(system.IsGeographic);
-    };
-    if (!Formats::IsShapefilePath(path) && !Arealis::HasMainFileCode(path))
-    {
-        m_description = Formats::ReadOgrSource(path, *m_layer, remember, choosePrecision);
-        m_warnings = m_description.Notes;
-        return;
-    }
-    Arealis::CheckMainFile(path);
-    m_description = Formats::ReadShapefileCompanions(path);
-    choosePrecision(m_description.System);
-    m_recordsPending = true;
+    m_layer = m_topology.CreatePolygonLayer(allowOverlap);
 }
 
 void InputLayer::Remember(Arealis::Polygon* pPolygon, std::int64_t record)
@@ -102,17 +100,30 @@ void InputLayer::Remember(Arealis::Polygon* pPolygon, std::int64_t record)
     m_records[pPolygon] = record;
 }
 
-void InputLayer::ReadRecords()
+void InputLayer::Read(const PrecisionChoice& precision)
 {
-    if (!m_recordsPending)
+    const auto remember = [this](Arealis::Polygon* pPolygon, std::int64_t record)
+    { Remember(pPolygon, record); };
+    const auto choosePrecision = [this, &precision](const Formats::CoordinateSystem& system)
     {
+        if (m_ownTopology)
+        {
+            m_topology.SetPrecision(precision.For(system.IsGeographic));
+            m_degreeDefaults = precision.TakesDegreeDefaults(system.IsGeographic);
+        }
+    };
+    if (!Formats::IsShapefilePath(m_path) && !Arealis::HasMainFileCode(m_path))
+    {
+        m_description = Formats::ReadOgrSource(m_path, *m_layer, remember, choosePrecision);
+        m_warnings = m_description.Notes;
         return;
     }
-    m_recordsPending = false;
+    Arealis::CheckMainFile(m_path);
+    m_description = Formats::ReadShapefileCompanions(m_path);
+    choosePrecision(m_description.System);
     CollectingReporter reporter;
     Arealis::ShapefileReadOptions options;
-    options.OnPolygon = [this](Arealis::Polygon* pPolygon, std::int64_t record)
-    { Remember(pPolygon, record); };
+    options.OnPolygon = remember;
     options.SkipBadRecords = m_skipBadRecords;
     m_readResult = Arealis::ReadShapefile(*m_layer, m_path, reporter, options);
     for (const std::string& message : reporter.Messages)
@@ -123,78 +134,31 @@ void InputLayer::ReadRecords()
     }
 }
 
-void ReadRecordsOfBoth(InputLayer& a, InputLayer& b, int threads)
+void InputLayer::Reproject(const Formats::CoordinateSystem& target)
 {
-    const bool together =
-        threads >= 2 || (threads == 0 && std::thread::hardware_concurrency() >= 2);
-    std::thread second;
-    std::exception_ptr failureOfB;
-    if (together)
-    {
-        try
-        {
-            second = std::thread(
-                [&b, &failureOfB]
-                {
-                    try
-                    {
-                        b.ReadRecords();
-                    }
-                    catch (...)
-                    {
-                        failureOfB = std::current_exception();
-                    }
-                });
-        }
-        catch (const std::system_error&) // no thread to be had: in turn
-        {
-        }
-    }
-    std::exception_ptr failureOfA;
+    Arealis::PolygonLayer* layer = m_topology.CreatePolygonLayer(m_layer->AllowsOverlap());
+    Arealis::PolygonTable<std::int64_t> records;
+    std::vector<std::string> messages;
     try
     {
-        a.ReadRecords();
+        messages = Formats::ReprojectLayer(
+            *m_layer, *layer, m_description.System, target,
+            [this, &records](Arealis::Polygon* pOriginal, Arealis::Polygon* pCopy)
+            { records[pCopy] = RecordOf(pOriginal); });
     }
     catch (...)
     {
-        failureOfA = std::current_exception();
+        layer->DeletePolygons(AllPolygons(*layer)); // a copy cut short holds nodes all the same
+        throw;
     }
-    if (second.joinable())
-    {
-        second.join();
-    }
-    else if (failureOfA == nullptr)
-    {
-        b.ReadRecords();
-    }
-    // A's failure first, as reading in turn would have met it before B was read.
-    if (failureOfA != nullptr)
-    {
-        std::rethrow_exception(failureOfA);
-    }
-    if (failureOfB != nullptr)
-    {
-        std::rethrow_exception(failureOfB);
-    }
-}
-
-void InputLayer::Reproject(const Formats::CoordinateSystem& target)
-{
-    TopologyPtr topology = CreateTopology(m_topology->GetPrecision());
-    topology->SetLayerThreads(m_topology->GetLayerThreads());
-    Arealis::PolygonLayer* layer = topology->CreatePolygonLayer(m_layer->AllowsOverlap());
-    Arealis::PolygonTable<std::int64_t> records;
-    const std::vector<std::string> messages = Formats::ReprojectLayer(
-        *m_layer, *layer, m_description.System, target,
-        [this, &records](Arealis::Polygon* pOriginal, Arealis::Polygon* pCopy)
-        { records[pCopy] = RecordOf(pOriginal); });
     for (const std::string& message : messages)
     {
         m_warnings.push_back(m_path + " (transformed to " + target.Name + "): " + message);
     }
+    // The original's nodes, in the other reference system, leave the topology's node set.
+    m_layer->DeletePolygons(AllPolygons(*m_layer));
     m_records = std::move(records);
     m_layer = layer;
-    m_topology = std::move(topology);
     m_description.System = target;
 }
 

@@ -36,29 +36,29 @@ TopologyPtr CreateTopology(const Arealis::Precision& precision);
 // The node grid and tolerance asked for (--grid, --tolerance).
 using PrecisionChoice = Formats::PrecisionChoice;
 
-// One source (a shapefile, or any vector source GDAL opens) loaded into a layer of a topology
-// of its own, remembering which record each polygon came from, with the source's attribute
-// table and reference system.
+// One source (a shapefile, or any vector source GDAL opens) loaded into a layer, remembering
+// which record each polygon came from, with the source's attribute table and reference system.
+// The layer is the first of a topology of its own, or a further layer of another input's
+// topology: vertices the two inputs share are then one node record, which the result of an
+// operation in that topology shares too.
 class InputLayer
 {
 public:
-    // Reads the file; a file that cannot be read throws with a message naming it. Messages
-    // of the layer's commit (invalid or overlapping polygons) are kept as warnings. With
-    // skipBadRecords, malformed records are left out and listed in ReadResult().BadRecords.
-    // threads: as Topology::SetLayerThreads, for the commit of what is read (0: every core).
+    // Reads the file into a topology of its own; a file that cannot be read throws with a
+    // message naming it. Messages of the layer's commit (invalid or overlapping polygons) are
+    // kept as warnings. With skipBadRecords, malformed records are left out and listed in
+    // ReadResult().BadRecords. threads: as Topology::SetLayerThreads, for the commit of what
+    // is read (0: every core).
     InputLayer(const std::string& path, std::string label, bool allowOverlap,
                bool skipBadRecords = false, const PrecisionChoice& precision = {},
                int threads = 0);
-    // As above, but the records of a shapefile are left to ReadRecords: the file is checked,
-    // its companions read and the precision chosen. Other sources are read at once.
-    struct RecordsLater
-    {
-    };
-    InputLayer(RecordsLater, const std::string& path, std::string label, bool allowOverlap,
-               bool skipBadRecords, const PrecisionChoice& precision, int threads);
-
-    // Reads the records that the RecordsLater constructor left; nothing when none wait.
-    void ReadRecords();
+    // As above, but into a new layer of host's topology, with its precision and threads. When
+    // the file cannot be read, the polygons read so far are deleted again, so that the host's
+    // topology holds what it held before (and an empty layer).
+    InputLayer(const std::string& path, std::string label, bool allowOverlap,
+               bool skipBadRecords, InputLayer& host);
+    InputLayer(const InputLayer&) = delete;
+    InputLayer& operator=(const InputLayer&) = delete;
 
     Arealis::PolygonLayer& Layer() const { return *m_layer; }
     const std::string& Path() const { return m_path; }
@@ -72,23 +72,32 @@ public:
 
     const Formats::AttributeTable& Attributes() const { return m_description.Attributes; }
     const Formats::CoordinateSystem& System() const { return m_description.System; }
-    const Arealis::Precision& Precision() const { return m_topology->GetPrecision(); }
+    const Arealis::Precision& Precision() const { return m_topology.GetPrecision(); }
     // Whether the input is geographic and took a default scaled to degrees.
     bool TookDegreeDefaults() const { return m_degreeDefaults; }
 
-    // Replaces the layer by a copy transformed to another reference system, records kept.
+    // Replaces the layer by a copy transformed to another reference system, records kept. The
+    // copy is a new layer of the same topology; the original layer is emptied.
     void Reproject(const Formats::CoordinateSystem& target);
 
-    // Gives up the topology without freeing it, for a process about to end (Layer() stays
+    // Gives up an own topology without freeing it, for a process about to end (Layer() stays
     // usable).
-    void LeaveToExit() noexcept { static_cast<void>(m_topology.release()); }
+    void LeaveToExit() noexcept { static_cast<void>(m_ownTopology.release()); }
 
 private:
+    InputLayer(const std::string& path, std::string label, bool allowOverlap,
+               bool skipBadRecords, TopologyPtr ownTopology, Arealis::Topology* pHostTopology);
+
+    // Reads the source into the layer. An own topology takes the precision chosen for the
+    // source's reference system before the first polygon is made; a layer of another input's
+    // topology takes that topology's as it is.
+    void Read(const PrecisionChoice& precision);
     void Remember(Arealis::Polygon* pPolygon, std::int64_t record);
 
     std::string m_path;
     std::string m_label;
-    TopologyPtr m_topology;
+    TopologyPtr m_ownTopology; // null for a layer of another input's topology
+    Arealis::Topology& m_topology;
     Arealis::PolygonLayer* m_layer = nullptr;
     Arealis::PolygonTable<std::int64_t> m_records; // the record of each polygon
     std::vector<std::string> m_warnings;
@@ -96,12 +105,6 @@ private:
     Formats::SourceDescription m_description;
     bool m_degreeDefaults = false;
     bool m_skipBadRecords = false;
-    bool m_recordsPending = false;
 };
-
-// Reads the records both layers left to ReadRecords, at the same time on two threads unless
-// one thread is asked for (threads: as for InputLayer): the layers share nothing. A failure
-// of A's is thrown before one of B's, as reading them in turn would meet it first.
-void ReadRecordsOfBoth(InputLayer& a, InputLayer& b, int threads);
 
 } // namespace ArealisCli

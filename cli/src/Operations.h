@@ -11,7 +11,7 @@ namespace ArealisCli
 {
 
 // Empties a result layer when it goes, without letting a failure escape: its polygons name
-// polygons of the second operand as parents, which keeps that operand's topology from being
+// polygons of the operands as parents, which keeps an operand in another topology from being
 // deleted, and the layer itself goes with the first operand's topology that holds it.
 struct ResultLayerDeleter
 {
@@ -29,8 +29,9 @@ using OperationProgress = std::function<void(std::int64_t done, std::int64_t tot
 
 // intersection, union, subtract, join, identity or symmetric difference of two layers into a
 // new layer of A's topology, with parents recorded where the operation records them; the
-// result layer is committed. Most result vertices are vertices of A, which the result shares
-// there instead of holding node records of its own. The result must go before either input.
+// result layer is committed. Most result vertices are vertices of A or B, which the result
+// shares instead of holding node records of its own (B's when B is a layer of A's topology, as
+// the tool reads it). The result must go before either input.
 // threads: as Topology::SetLayerThreads (0: every usable core), set on A's topology.
 OperationResult RunLayerOperation(Operation operation, InputLayer& a, InputLayer& b,
                                   const OperationProgress& progress = {}, int threads = 0);

@@ -489,30 +489,15 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
     const bool twoLayers = options.Inputs.size() == 2;
     // Declared before the result so that the result, a layer of A's topology whose polygons
     // name polygons of both as parents, lets go of them first.
-    InputLayer a(InputLayer::RecordsLater{}, options.Inputs[0], "A", true, options.SkipBadRecords,
-                 ChosenPrecision(options), options.Threads);
+    InputLayer a(options.Inputs[0], "A", true, options.SkipBadRecords, ChosenPrecision(options),
+                 options.Threads);
+    // B is a second layer of A's topology, with A's precision, which the result takes too: the
+    // result's vertices at vertices of either input are then their node records, not copies.
+    // A topology takes one layer's loading at a time, so B is read once A is.
     std::optional<InputLayer> b;
     if (twoLayers)
     {
-        // Both operands share A's precision, which the result takes too. B is opened before
-        // A's records are read, so that the two are read at once; a failure to open B is
-        // reported after A's records were read, as when they were read first.
-        try
-        {
-            b.emplace(InputLayer::RecordsLater{}, options.Inputs[1], "B", true,
-                      options.SkipBadRecords, PrecisionChoice::Exactly(a.Precision()),
-                      options.Threads);
-        }
-        catch (...)
-        {
-            a.ReadRecords();
-            throw;
-        }
-        ReadRecordsOfBoth(a, *b, options.Threads);
-    }
-    else
-    {
-        a.ReadRecords();
+        b.emplace(options.Inputs[1], "B", true, options.SkipBadRecords, a);
     }
     std::vector<const InputLayer*> inputs{&a};
     if (b)

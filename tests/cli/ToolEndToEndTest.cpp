@@ -270,8 +270,8 @@ TEST_F(ToolEndToEndTest, BadInputGivesOneLineNamingTheFileAndStatusTwo)
     }
     expectOneLine(Run("union '" + truncated.string() + "' " + Input("t1_1.shp")),
                   "record 2 at byte");
-    // The two inputs are read at once: when both fail, or the second cannot be opened, the
-    // first one's failure is reported, as when they are read in turn.
+    // When both fail, or the second cannot be opened, the first one's failure is reported: it
+    // is read first.
     const auto truncatedToo = m_folder / "truncated_too.shp";
     std::filesystem::copy_file(truncated, truncatedToo);
     for (const std::string threads : {" --threads 1", " --threads 2"})

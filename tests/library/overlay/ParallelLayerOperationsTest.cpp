@@ -308,23 +308,26 @@ TEST_F(ParallelLayerOperationsTest, AResultInTheFirstOperandsTopologyIsTheSameAs
     PolygonLayer& largeCircles = MakeLayer(Circles(2, 8200, 0.0));
     PolygonLayer& discs = MakeLayer(
         {Disc(5.0, 5.0, 5.5, 1200), Disc(9.0, 8.0, 4.0, 400), Disc(4.0, 10.0, 3.0, 800)}, true);
-    // B in a topology of its own, as the command-line tool reads it.
+    // B in a topology of its own.
     ScopedTopology others;
     PolygonLayer& shiftedCircles = MakeLayerIn(*others, Circles(4, 150, 0.5));
     // Result rings with thousands of vertices of each: A's shared, B's looked up together.
     PolygonLayer& shiftedLargeCircles = MakeLayerIn(*others, Circles(2, 8200, 0.5));
+    // The same with B in A's topology, as the command-line tool reads it: the merge shares
+    // B's nodes too, counting their references up while the workers read B's rings.
+    PolygonLayer& shiftedLargeCirclesHere = MakeLayer(Circles(2, 8200, 0.5));
     std::map<std::string, Operation> operations = TwoLayerOperations();
     operations.emplace("unite", UniteBoth);
     const std::vector<std::pair<PolygonLayer*, PolygonLayer*>> pairs = {
-        {&largeCircles, &shiftedLargeCircles}, {&coverage, &shifted},
-        {&circles, &shiftedCircles}, {&discs, &coverage}};
+        {&largeCircles, &shiftedLargeCircles}, {&largeCircles, &shiftedLargeCirclesHere},
+        {&coverage, &shifted}, {&circles, &shiftedCircles}, {&discs, &coverage}};
     for (const auto& [name, operation] : operations)
     {
         for (std::size_t p = 0; p < pairs.size(); ++p)
         {
             const std::string single = Run(operation, *pairs[p].first, *pairs[p].second, 1);
-            // One thread makes the result rings directly: the first pair's mix of nodes.
-            for (const int threads : p == 0 ? std::vector{1, 2} : std::vector{2})
+            // One thread makes the result rings directly: the large pairs' mix of nodes.
+            for (const int threads : p < 2 ? std::vector{1, 2} : std::vector{2})
             {
                 EXPECT_EQ(RunInTopologyOfA(operation, *pairs[p].first, *pairs[p].second, threads),
                           single)
