@@ -54,10 +54,16 @@ std::size_t BlockCount(std::size_t count)
 class Numbering
 {
 public:
+    // The ids are looked up (IdOf) once FillIds has run.
     Numbering(PolygonList start, const PolygonList& listed) : m_polygons(std::move(start))
     {
         m_startCount = m_polygons.size();
         m_polygons.insert(m_polygons.end(), listed.begin(), listed.end());
+    }
+
+    // Fills the table of ids, which operator[] does not read: the threads may number meanwhile.
+    void FillIds()
+    {
         m_ids.Reserve(m_polygons.size());
         for (std::size_t i = 0; i < m_polygons.size(); ++i)
         {
@@ -385,24 +391,37 @@ Grouping GroupComponents(Components& components, const Numbering& numbering,
 // Fills the polygons' lazily computed values, which the pair tests then read from several
 // threads at once, and links the overlapping ones. The bounds of all the polygons go to
 // extent, gathered by blocks on the threads meanwhile.
-Components LinkOverlapping(const Numbering& numbering, const PolygonLayer& larger,
+Components LinkOverlapping(Numbering& numbering, const PolygonLayer& larger,
                            const PolygonLayer& smaller, unsigned threads, ProgressCounter& counter,
                            Rectangle& extent)
 {
     const std::size_t count = numbering.Count();
     std::vector<Rectangle> extents(BlockCount(count));
-    Parallel::RunItems(BlockCount(count), threads,
-                       [&](std::size_t block)
-                       {
-                           const std::size_t end = std::min(count, (block + 1) * BlockSize);
-                           for (std::size_t id = block * BlockSize; id < end; ++id)
-                           {
-                               const Polygon& polygon = numbering[static_cast<Id>(id)];
-                               Detail::PrepareForSharedReads(polygon, false);
-                               extents[block].Extend(polygon.GetBounds());
-                           }
-                       },
-                       {});
+    // The calling thread fills the table of ids meanwhile, which the pair tests need next.
+    bool numbered = false;
+    Parallel::RunItems(
+        BlockCount(count), threads,
+        [&](std::size_t block)
+        {
+            const std::size_t end = std::min(count, (block + 1) * BlockSize);
+            for (std::size_t id = block * BlockSize; id < end; ++id)
+            {
+                const Polygon& polygon = numbering[static_cast<Id>(id)];
+                Detail::PrepareForSharedReads(polygon, false);
+                extents[block].Extend(polygon.GetBounds());
+            }
+        },
+        {},
+        [&]
+        {
+            if (numbered)
+            {
+                return false;
+            }
+            numbering.FillIds();
+            numbered = true;
+            return true;
+        });
     for (const Rectangle& blockExtent : extents)
     {
         extent.Extend(blockExtent);
@@ -555,7 +574,7 @@ void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progres
     PolygonLayer& larger = b.GetPolygonCount() > a.GetPolygonCount() ? b : a;
     PolygonLayer& smaller = &larger == &a ? b : a;
     larger.Commit();
-    const Numbering numbering(&larger == &smaller ? PolygonList() : PolygonsOf(larger),
+    Numbering numbering(&larger == &smaller ? PolygonList() : PolygonsOf(larger),
                               PolygonsOf(smaller));
     const std::size_t count = numbering.Count();
     const unsigned threads = count < 2 ? 1 : Detail::LayerThreadsOf(*result.GetTopology());

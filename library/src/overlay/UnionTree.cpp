@@ -31,7 +31,9 @@ constexpr std::size_t LevelAbove(std::size_t size)
 // group of a dissolve).
 constexpr std::int64_t ParallelTreeNodes = 4096;
 
-std::int64_t NodesOf(const std::vector<std::vector<Polygon*>>& groups)
+// Whether the groups' polygons have that many nodes in all; the count stops there, so that
+// a union of many groups does not read every polygon once more on the calling thread alone.
+bool HasNodes(const std::vector<std::vector<Polygon*>>& groups, std::int64_t count)
 {
     std::int64_t nodes = 0;
     for (const std::vector<Polygon*>& group : groups)
@@ -39,9 +41,13 @@ std::int64_t NodesOf(const std::vector<std::vector<Polygon*>>& groups)
         for (const Polygon* pPolygon : group)
         {
             nodes += pPolygon->GetNodeCount();
+            if (nodes >= count)
+            {
+                return true;
+            }
         }
     }
-    return nodes;
+    return false;
 }
 
 // A union of the tree: the item at Slot made of the items at [FirstChild, FirstChild +
@@ -128,6 +134,22 @@ struct TreePlan
 
     TreePlan(const std::vector<std::vector<Polygon*>>& groups, std::size_t subtreeLevel)
     {
+        // Room for every level of every group at once.
+        std::size_t slots = 0;
+        std::size_t tasks = 0;
+        for (const std::vector<Polygon*>& group : groups)
+        {
+            std::size_t size = group.size();
+            for (; size > 1; size = LevelAbove(size))
+            {
+                slots += size;
+                tasks += LevelAbove(size);
+            }
+            slots += size;
+        }
+        Slots.reserve(slots);
+        Tasks.reserve(tasks);
+        Roots.reserve(groups.size());
         for (const std::vector<Polygon*>& group : groups)
         {
             if (group.empty())
@@ -268,7 +290,7 @@ std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& grou
                                   unsigned threads, const TreeProgress& progress,
                                   const BesideUnions& beside)
 {
-    const bool parallel = threads > 1 && NodesOf(groups) >= ParallelTreeNodes;
+    const bool parallel = threads > 1 && HasNodes(groups, ParallelTreeNodes);
     TreePlan plan(groups, parallel ? SubtreeLevel(groups, threads) : 1);
     std::atomic<std::int64_t> unions{0};
     std::int64_t reported = 0;
