@@ -22,6 +22,12 @@ namespace
 // repays taking it from the shared ranges.
 constexpr std::size_t BlockSize = 32;
 
+// A polygon with more candidates than this has its tests split over the threads, in parts of
+// PartCandidates: the few large polygons of a union (each over thousands of others) are added
+// last in commit order, so that their tests were the commit's end on a single thread.
+constexpr std::size_t SplitCandidates = 256;
+constexpr std::size_t PartCandidates = 64;
+
 // The candidates kept per polygon of a commit on average at most, and at least in all: the
 // polygons of a layer that must not overlap meet a few neighbours each.
 constexpr std::size_t CandidatesPerPolygon = 32;
@@ -124,6 +130,7 @@ void OverlapTestsAhead::Add(Polygon* pPolygon, const Rectangle& bounds)
 
 void OverlapTestsAhead::AddAndTest(unsigned threads, const std::function<void()>& addAll)
 {
+    m_threads = threads;
     bool addingDone = false;
     std::exception_ptr addingFailure;
     const auto add = [&]
@@ -202,15 +209,31 @@ void OverlapTestsAhead::Test(std::size_t k)
     {
         return;
     }
-    const auto begin = CandidatesBegin(k);
-    const auto end = begin + m_counts[k];
-    auto next = begin;
-    for (; next != end; ++next)
+    const std::size_t count = m_counts[k];
+    std::size_t stopAt = count;
+    if (count > SplitCandidates && m_threads > 1)
     {
-        Stop& stop = m_stops[k];
+        stopAt = TestSplit(k);
+    }
+    else
+    {
+        stopAt = TestInTurn(k, 0, count, m_stops[k]);
+    }
+    const auto begin = CandidatesBegin(k);
+    std::sort(begin, begin + static_cast<std::ptrdiff_t>(stopAt), ByAddress);
+    m_apart[k] = static_cast<std::uint32_t>(stopAt);
+}
+
+std::size_t OverlapTestsAhead::TestInTurn(std::size_t k, std::size_t first, std::size_t end,
+                                          Stop& stop) const
+{
+    const auto begin = CandidatesBegin(k);
+    for (std::size_t i = first; i < end; ++i)
+    {
+        const Polygon* candidate = begin[static_cast<std::ptrdiff_t>(i)];
         try
         {
-            stop.Overlap = m_polygons[k]->Overlaps(*next);
+            stop.Overlap = m_polygons[k]->Overlaps(candidate);
         }
         catch (...)
         {
@@ -218,12 +241,54 @@ void OverlapTestsAhead::Test(std::size_t k)
         }
         if (stop.Overlap || stop.Error != nullptr)
         {
-            stop.pOther = *next;
-            break;
+            stop.pOther = candidate;
+            return i;
         }
     }
-    std::sort(begin, next, ByAddress);
-    m_apart[k] = static_cast<std::uint32_t>(next - begin);
+    return end;
+}
+
+std::size_t OverlapTestsAhead::TestSplit(std::size_t k)
+{
+    const std::size_t count = m_counts[k];
+    const std::size_t parts = (count + PartCandidates - 1) / PartCandidates;
+    const auto endOf = [count](std::size_t part)
+    { return std::min(count, (part + 1) * PartCandidates); };
+    try
+    {
+        std::vector<Stop> stops(parts);
+        std::vector<std::size_t> stopsAt(parts);
+        const auto testPart = [&](std::size_t part)
+        {
+            stops[part] = Stop{};
+            stopsAt[part] = TestInTurn(k, part * PartCandidates, endOf(part), stops[part]);
+        };
+        try
+        {
+            Parallel::RunItems(parts, m_threads, testPart, {});
+        }
+        catch (const std::system_error&) // no thread to be had: each part in turn
+        {
+            for (std::size_t part = 0; part < parts; ++part)
+            {
+                testPart(part);
+            }
+        }
+        for (std::size_t part = 0; part < parts; ++part)
+        {
+            if (stopsAt[part] < endOf(part))
+            {
+                m_stops[k] = std::move(stops[part]);
+                return stopsAt[part];
+            }
+        }
+        return count;
+    }
+    catch (...) // no room for the parts: the candidates in turn
+    {
+        m_stops[k] = Stop{};
+        return TestInTurn(k, 0, count, m_stops[k]);
+    }
 }
 
 bool OverlapTestsAhead::AllApart() const noexcept

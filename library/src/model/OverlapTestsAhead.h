@@ -32,6 +32,8 @@ namespace Arealis::Detail
 // order. The tests of a block of polygons start as soon as the block has been added, while
 // the calling thread adds the next ones: adding them (the search for each one's candidates)
 // is serial, and the tests following it made it most of the commit's time on two threads.
+// A polygon of very many candidates has them tested in parts on all the threads, each part
+// in turn; the first part with a stop gives the one the polygon's tests in turn would give.
 // The candidates kept are bounded by a number per polygon: polygons that overlap many
 // others (a layer of copies of one polygon) would otherwise take memory and time quadratic in
 // their number, where the filing, which meets only the committed ones, takes linear. The
@@ -85,12 +87,20 @@ private:
     // Tests polygon k against its candidates in turn, until one does not find them apart;
     // the candidates found apart are then sorted by address, for the filing's look-ups.
     void Test(std::size_t k);
+    // Tests candidates [first, end) of polygon k in turn until one does not find the two
+    // apart: its position, with the outcome in stop; end when every one was found apart.
+    std::size_t TestInTurn(std::size_t k, std::size_t first, std::size_t end, Stop& stop) const;
+    // The position that TestInTurn over all of polygon k's candidates gives, with the tests
+    // split over the threads: each part of the candidates is tested in turn, and the first
+    // part with a stop holds the first one.
+    std::size_t TestSplit(std::size_t k);
 
     // Polygon k's candidates.
     std::vector<const Polygon*>::iterator CandidatesBegin(std::size_t k);
     std::vector<const Polygon*>::const_iterator CandidatesBegin(std::size_t k) const;
 
     const PolygonsSet& m_committed;
+    unsigned m_threads = 1; // those of AddAndTest
     PolygonTable<bool> m_committedPrepared; // the committed candidates prepared for the tests
     // Sized for every polygon at the start, so that the tests read them while polygons are
     // added; the first m_added are filled.

@@ -17,7 +17,9 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -52,10 +54,16 @@ std::size_t BlockCount(std::size_t count)
 class Numbering
 {
 public:
+    // The ids are looked up (IdOf) once FillIds has run.
     Numbering(PolygonList start, const PolygonList& listed) : m_polygons(std::move(start))
     {
         m_startCount = m_polygons.size();
         m_polygons.insert(m_polygons.end(), listed.begin(), listed.end());
+    }
+
+    // Fills the table of ids, which operator[] does not read: the threads may number meanwhile.
+    void FillIds()
+    {
         m_ids.Reserve(m_polygons.size());
         for (std::size_t i = 0; i < m_polygons.size(); ++i)
         {
@@ -383,24 +391,37 @@ Grouping GroupComponents(Components& components, const Numbering& numbering,
 // Fills the polygons' lazily computed values, which the pair tests then read from several
 // threads at once, and links the overlapping ones. The bounds of all the polygons go to
 // extent, gathered by blocks on the threads meanwhile.
-Components LinkOverlapping(const Numbering& numbering, const PolygonLayer& larger,
+Components LinkOverlapping(Numbering& numbering, const PolygonLayer& larger,
                            const PolygonLayer& smaller, unsigned threads, ProgressCounter& counter,
                            Rectangle& extent)
 {
     const std::size_t count = numbering.Count();
     std::vector<Rectangle> extents(BlockCount(count));
-    Parallel::RunItems(BlockCount(count), threads,
-                       [&](std::size_t block)
-                       {
-                           const std::size_t end = std::min(count, (block + 1) * BlockSize);
-                           for (std::size_t id = block * BlockSize; id < end; ++id)
-                           {
-                               const Polygon& polygon = numbering[static_cast<Id>(id)];
-                               Detail::PrepareForSharedReads(polygon, false);
-                               extents[block].Extend(polygon.GetBounds());
-                           }
-                       },
-                       {});
+    // The calling thread fills the table of ids meanwhile, which the pair tests need next.
+    bool numbered = false;
+    Parallel::RunItems(
+        BlockCount(count), threads,
+        [&](std::size_t block)
+        {
+            const std::size_t end = std::min(count, (block + 1) * BlockSize);
+            for (std::size_t id = block * BlockSize; id < end; ++id)
+            {
+                const Polygon& polygon = numbering[static_cast<Id>(id)];
+                Detail::PrepareForSharedReads(polygon, false);
+                extents[block].Extend(polygon.GetBounds());
+            }
+        },
+        {},
+        [&]
+        {
+            if (numbered)
+            {
+                return false;
+            }
+            numbering.FillIds();
+            numbered = true;
+            return true;
+        });
     for (const Rectangle& blockExtent : extents)
     {
         extent.Extend(blockExtent);
@@ -417,49 +438,123 @@ Components LinkOverlapping(const Numbering& numbering, const PolygonLayer& large
     return components;
 }
 
-// The polygon that goes into the result in the place of each polygon: a polygon alone as it
-// is, at its group's first polygon the group's union, else (and for an empty one) none.
-std::vector<const Polygon*> ComponentsInPlace(const Numbering& numbering, const Grouping& grouping,
-                                              const std::vector<TreeItem>& unions)
+// Adds the components to the result in their places, in the order of the ids: a polygon
+// alone as it is, at its group's first polygon (its root) the group's union, else (and for an
+// empty one) none. On the calling thread, whatever the thread count: with the node lookups
+// prepared by blocks on the threads, the calling thread's share (creating the polygons and
+// filing the nodes in the node index) took as long as adding them one by one. Beside the
+// unions' making, a union not made yet when its place comes is added once it is, and the
+// polygons are put in their places at the end: the polygons alone, most of the result, need
+// wait for no union. With every union made before (one thread), each is added in its place.
+class ComponentAdder
 {
-    std::vector<const Polygon*> components(numbering.Count(), nullptr);
-    for (std::size_t id = 0; id < numbering.Count(); ++id)
+public:
+    ComponentAdder(const Numbering& numbering, const Grouping& grouping, PolygonLayer& result,
+                   ProgressCounter& counter)
+        : m_numbering(numbering), m_grouping(grouping), m_result(result), m_counter(counter),
+          m_first(result.GetEditingCount())
     {
-        const Id root = grouping.RootOf[id];
-        const Id group = grouping.GroupOf[root];
-        const Polygon* pPolygon = nullptr;
+        // Room for all at once: the edit list would otherwise grow a tenth at a time, each
+        // step a copy of the whole list into fresh pages.
+        std::size_t components = grouping.Groups.size();
+        for (std::size_t id = 0; id < numbering.Count(); ++id)
+        {
+            components += grouping.GroupOf[grouping.RootOf[id]] == Grouping::None ? 1 : 0;
+        }
+        result.ReserveEditing(static_cast<std::int32_t>(
+            std::min<std::size_t>(components, std::numeric_limits<std::int32_t>::max())));
+        m_ids.reserve(components);
+        m_added.reserve(components);
+    }
+
+    // Adds the next block of components and the unions left behind that are made by now;
+    // false when there was nothing to add.
+    bool AddReady(const UnionsSoFar& unions)
+    {
+        // Few enough that the unions left behind are added soon after they are made.
+        constexpr Id block = 256;
+        const std::size_t waiting = m_waiting.size();
+        std::erase_if(m_waiting,
+                      [&](Id root)
+                      {
+                          const std::size_t group = m_grouping.GroupOf[root];
+                          if (!unions.IsMade(group))
+                          {
+                              return false;
+                          }
+                          Add(root, unions.UnionOf(group));
+                          return true;
+                      });
+        const auto count = static_cast<Id>(m_numbering.Count());
+        const Id end = count - m_next < block ? count : m_next + block;
+        const bool any = m_next < end || m_waiting.size() != waiting;
+        for (; m_next < end; ++m_next)
+        {
+            AddInPlace(m_next, unions);
+            m_counter.Step();
+        }
+        return any;
+    }
+
+    // Puts the polygons added in their places in the edit list, once every component was
+    // added.
+    void PutInPlace()
+    {
+        if (std::ranges::is_sorted(m_ids))
+        {
+            return;
+        }
+        std::vector<std::int32_t> order(m_ids.size());
+        std::iota(order.begin(), order.end(), m_first);
+        std::ranges::sort(order, [&](std::int32_t a, std::int32_t b)
+                          { return m_ids[a - m_first] < m_ids[b - m_first]; });
+        m_result.ReorderEditing(m_first, order);
+    }
+
+    // The polygons added, for taking them out again when the operation stops.
+    const PolygonList& Added() const noexcept { return m_added; }
+
+private:
+    void AddInPlace(Id id, const UnionsSoFar& unions)
+    {
+        const Id root = m_grouping.RootOf[id];
+        const Id group = m_grouping.GroupOf[root];
         if (group == Grouping::None)
         {
-            pPolygon = &numbering[static_cast<Id>(id)];
+            Add(id, &m_numbering[id]);
         }
         else if (root == id)
         {
-            pPolygon = unions[group].pPolygon;
+            if (unions.IsMade(group))
+            {
+                Add(id, unions.UnionOf(group));
+            }
+            else
+            {
+                m_waiting.push_back(id);
+            }
         }
+    }
+
+    void Add(Id id, const Polygon* pPolygon)
+    {
         if (pPolygon != nullptr && !pPolygon->IsEmpty())
         {
-            components[id] = pPolygon;
+            m_added.push_back(m_result.AddPolygon(pPolygon));
+            m_ids.push_back(id);
         }
     }
-    return components;
-}
 
-// Adds the components to the result in their places; the added polygons go to added. On the
-// calling thread, whatever the thread count: with the node lookups prepared by blocks on the
-// threads, the calling thread's share (creating the polygons and filing the nodes in the
-// node index) took as long as adding them one by one, and the threads' share came on top.
-void AddComponents(const std::vector<const Polygon*>& components, PolygonLayer& result,
-                   ProgressCounter& counter, PolygonList& added)
-{
-    for (const Polygon* pPolygon : components)
-    {
-        if (pPolygon != nullptr)
-        {
-            added.push_back(result.AddPolygon(pPolygon));
-        }
-        counter.Step();
-    }
-}
+    const Numbering& m_numbering;
+    const Grouping& m_grouping;
+    PolygonLayer& m_result;
+    ProgressCounter& m_counter;
+    const std::int32_t m_first; // the edit list's length before the first one was added
+    PolygonList m_added;
+    std::vector<Id> m_ids;     // the id whose place each added polygon takes
+    std::vector<Id> m_waiting; // roots whose unions were not made when their place came
+    Id m_next = 0;
+};
 
 double SecondsSince(std::chrono::steady_clock::time_point start)
 {
@@ -470,15 +565,16 @@ double SecondsSince(std::chrono::steady_clock::time_point start)
 
 void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progress& progress)
 {
-    // The phases for the benchmarks: the pair tests, the unions, and the calling thread's CPU
-    // time in the serial steps (numbering, grouping, adding to the result).
+    // The phases for the benchmarks: the pair tests, the unions with the adding of the
+    // components to the result, and the calling thread's CPU time in the serial steps
+    // (numbering, grouping).
     ParallelPhases& phases = LastParallelPhases();
     phases = {};
     double serialStart = Parallel::CallingThreadCpuSeconds();
     PolygonLayer& larger = b.GetPolygonCount() > a.GetPolygonCount() ? b : a;
     PolygonLayer& smaller = &larger == &a ? b : a;
     larger.Commit();
-    const Numbering numbering(&larger == &smaller ? PolygonList() : PolygonsOf(larger),
+    Numbering numbering(&larger == &smaller ? PolygonList() : PolygonsOf(larger),
                               PolygonsOf(smaller));
     const std::size_t count = numbering.Count();
     const unsigned threads = count < 2 ? 1 : Detail::LayerThreadsOf(*result.GetTopology());
@@ -507,31 +603,31 @@ void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progres
     counter.AddToTotal(unions);
     phases.Merge += Parallel::CallingThreadCpuSeconds() - serialStart;
 
+    // The unions are made while the components are added: the phase's time covers both.
     started = std::chrono::steady_clock::now();
     std::int64_t reported = 0;
-    const std::vector<TreeItem> united = UniteGroups(groups, threads,
-                                                     [&](std::int64_t done)
-                                                     {
-                                                         counter.Step(done - reported);
-                                                         reported = done;
-                                                     });
-    phases.Work = SecondsSince(started);
-
-    serialStart = Parallel::CallingThreadCpuSeconds();
+    ComponentAdder adder(numbering, grouping, result, counter);
     // A progress callback that stops the operation while or after the polygons are added takes
-    // them out again, as when it stops it earlier.
-    PolygonList added;
+    // them out again, as when it stops it earlier; so does a union that fails.
     try
     {
-        AddComponents(ComponentsInPlace(numbering, grouping, united), result, counter, added);
-        phases.Merge += Parallel::CallingThreadCpuSeconds() - serialStart;
+        const std::vector<TreeItem> united = UniteGroups(
+            groups, threads,
+            [&](std::int64_t done)
+            {
+                counter.Step(done - reported);
+                reported = done;
+            },
+            [&adder](const UnionsSoFar& soFar) { return adder.AddReady(soFar); });
+        adder.PutInPlace();
+        phases.Work = SecondsSince(started);
         counter.Finish();
     }
     catch (...)
     {
         try
         {
-            result.DeletePolygons(added);
+            result.DeletePolygons(adder.Added());
         }
         catch (...) // NOLINT(bugprone-empty-catch): fresh result polygons are always deletable
         {

@@ -31,7 +31,9 @@ constexpr std::size_t LevelAbove(std::size_t size)
 // group of a dissolve).
 constexpr std::int64_t ParallelTreeNodes = 4096;
 
-std::int64_t NodesOf(const std::vector<std::vector<Polygon*>>& groups)
+// Whether the groups' polygons have that many nodes in all; the count stops there, so that
+// a union of many groups does not read every polygon once more on the calling thread alone.
+bool HasNodes(const std::vector<std::vector<Polygon*>>& groups, std::int64_t count)
 {
     std::int64_t nodes = 0;
     for (const std::vector<Polygon*>& group : groups)
@@ -39,9 +41,13 @@ std::int64_t NodesOf(const std::vector<std::vector<Polygon*>>& groups)
         for (const Polygon* pPolygon : group)
         {
             nodes += pPolygon->GetNodeCount();
+            if (nodes >= count)
+            {
+                return true;
+            }
         }
     }
-    return nodes;
+    return false;
 }
 
 // A union of the tree: the item at Slot made of the items at [FirstChild, FirstChild +
@@ -54,6 +60,7 @@ struct UnionTask
     std::size_t ChildCount;
     std::size_t Parent;
     std::size_t Pending;
+    std::size_t Group; // for a group's root union; None otherwise
 };
 
 // A subtree that one thread runs as a whole: its unions are the tasks [Begin, End) (a
@@ -127,6 +134,22 @@ struct TreePlan
 
     TreePlan(const std::vector<std::vector<Polygon*>>& groups, std::size_t subtreeLevel)
     {
+        // Room for every level of every group at once.
+        std::size_t slots = 0;
+        std::size_t tasks = 0;
+        for (const std::vector<Polygon*>& group : groups)
+        {
+            std::size_t size = group.size();
+            for (; size > 1; size = LevelAbove(size))
+            {
+                slots += size;
+                tasks += LevelAbove(size);
+            }
+            slots += size;
+        }
+        Slots.reserve(slots);
+        Tasks.reserve(tasks);
+        Roots.reserve(groups.size());
         for (const std::vector<Polygon*>& group : groups)
         {
             if (group.empty())
@@ -154,7 +177,9 @@ struct TreePlan
             const std::size_t top = starts.size() - 1;
             if (top > 0)
             {
-                AddSubtree(starts, sizes, top, 0, std::min(subtreeLevel, top));
+                const std::size_t root =
+                    AddSubtree(starts, sizes, top, 0, std::min(subtreeLevel, top));
+                Tasks[root].Group = Roots.size();
             }
             Roots.push_back(starts[top]);
         }
@@ -180,7 +205,7 @@ private:
         }
         const std::size_t task = Tasks.size();
         Tasks.push_back(UnionTask{starts[level] + index, starts[level - 1] + first, count, None,
-                                  level > 1 ? count : 0});
+                                  level > 1 ? count : 0, None});
         if (level > 1)
         {
             for (std::size_t k = 0; k < count; ++k)
@@ -225,12 +250,47 @@ TreeItem UniteRun(std::vector<TreeItem>& items, std::size_t first, std::size_t c
     return united;
 }
 
+// The unions of a plan as far as the threads made them: a group's root union is published
+// by the flag its thread sets after making it.
+class MadeUnions final : public UnionsSoFar
+{
+public:
+    MadeUnions(const std::vector<std::vector<Polygon*>>& groups, const TreePlan& plan,
+               const std::atomic<bool>* pMade)
+        : m_groups(groups), m_plan(plan), m_pMade(pMade)
+    {
+    }
+
+    bool IsMade(std::size_t group) const override
+    {
+        return m_groups[group].size() <= 1 || m_pMade[group].load(std::memory_order_acquire);
+    }
+
+    const Polygon* UnionOf(std::size_t group) const override
+    {
+        const std::size_t root = m_plan.Roots[group];
+        return root == TreePlan::None ? nullptr : m_plan.Slots[root].pPolygon;
+    }
+
+private:
+    const std::vector<std::vector<Polygon*>>& m_groups;
+    const TreePlan& m_plan;
+    const std::atomic<bool>* m_pMade;
+};
+
 } // namespace
 
 std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& groups,
                                   unsigned threads, const TreeProgress& progress)
 {
-    const bool parallel = threads > 1 && NodesOf(groups) >= ParallelTreeNodes;
+    return UniteGroups(groups, threads, progress, {});
+}
+
+std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& groups,
+                                  unsigned threads, const TreeProgress& progress,
+                                  const BesideUnions& beside)
+{
+    const bool parallel = threads > 1 && HasNodes(groups, ParallelTreeNodes);
     TreePlan plan(groups, parallel ? SubtreeLevel(groups, threads) : 1);
     std::atomic<std::int64_t> unions{0};
     std::int64_t reported = 0;
@@ -243,18 +303,28 @@ std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& grou
             progress(done);
         }
     };
+    // Set for a group once its root union is made (groups of one polygon or none have none).
+    const auto made = std::make_unique<std::atomic<bool>[]>(groups.size());
     const auto unite = [&](std::size_t t, const std::function<void()>& afterUnion)
     {
         const UnionTask& task = plan.Tasks[t];
         plan.Slots[task.Slot] =
             UniteRun(plan.Slots, task.FirstChild, task.ChildCount, unions, afterUnion);
+        if (task.Group != TreePlan::None)
+        {
+            made[task.Group].store(true, std::memory_order_release);
+        }
     };
+    const MadeUnions soFar(groups, plan, made.get());
     if (!parallel || plan.Subtrees.size() <= 1)
     {
         // On one thread the progress follows every union.
         for (std::size_t t = 0; t < plan.Tasks.size(); ++t)
         {
             unite(t, report);
+        }
+        while (beside && beside(soFar))
+        {
         }
     }
     else
@@ -308,7 +378,21 @@ std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& grou
                     stop.store(true, std::memory_order_relaxed);
                     throw;
                 }
-            });
+            },
+            beside ? std::function<bool()>(
+                         [&]
+                         {
+                             try
+                             {
+                                 return beside(soFar);
+                             }
+                             catch (...)
+                             {
+                                 stop.store(true, std::memory_order_relaxed);
+                                 throw;
+                             }
+                         })
+                   : std::function<bool()>());
     }
     std::vector<TreeItem> results(groups.size());
     for (std::size_t g = 0; g < groups.size(); ++g)

@@ -9,6 +9,7 @@
 
 #include "Arealis/Polygon.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -34,6 +35,32 @@ using TreeProgress = std::function<void(std::int64_t done)>;
 // The first exception of a union is rethrown once every thread has ended.
 std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& groups,
                                   unsigned threads, const TreeProgress& progress = {});
+
+// What the caller's serial work sees of the unions while the threads make them.
+class UnionsSoFar
+{
+public:
+    // Whether group g's union is made.
+    virtual bool IsMade(std::size_t group) const = 0;
+    // The union of a group that is made: null for an empty group, its polygon for a group of one.
+    virtual const Polygon* UnionOf(std::size_t group) const = 0;
+
+protected:
+    ~UnionsSoFar() = default;
+};
+
+// Serial work of the caller beside the unions: it does what is ready and returns whether it
+// did anything; it may throw to stop the work, which then propagates.
+using BesideUnions = std::function<bool(const UnionsSoFar& unions)>;
+
+// UniteGroups whose calling thread calls beside while the threads make the unions (about every
+// millisecond, at once again when it did something), and at the end until it returns false,
+// every union then made: the caller's serial use of the unions (adding them to a layer) so
+// overlaps their making instead of following it. On one thread the unions are all made first.
+// The unions stay valid until the result is dropped.
+std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& groups,
+                                  unsigned threads, const TreeProgress& progress,
+                                  const BesideUnions& beside);
 
 // The number of unions UniteGroups makes for a group of the given size.
 inline std::int64_t UnionsFor(std::size_t size)

@@ -451,6 +451,12 @@ std::exception_ptr ForEach(std::size_t count, unsigned threads,
 void RunItems(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task,
               const std::function<void()>& report)
 {
+    RunItems(count, threads, task, report, {});
+}
+
+void RunItems(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task,
+              const std::function<void()>& report, const std::function<bool()>& serial)
+{
     if (threads <= 1 || count <= 1)
     {
         for (std::size_t k = 0; k < count; ++k)
@@ -460,6 +466,9 @@ void RunItems(std::size_t count, unsigned threads, const std::function<void(std:
             {
                 report();
             }
+        }
+        while (serial && serial())
+        {
         }
         return;
     }
@@ -487,6 +496,16 @@ void RunItems(std::size_t count, unsigned threads, const std::function<void(std:
     {
         poll = [&] { stopOnFailure(report); };
     }
+    std::function<bool()> serialStopping;
+    if (serial)
+    {
+        serialStopping = [&]
+        {
+            bool progressed = false;
+            stopOnFailure([&] { progressed = serial(); });
+            return progressed;
+        };
+    }
     const std::exception_ptr failure = ForEach(
         slots, slots,
         [&](std::size_t slot)
@@ -502,7 +521,7 @@ void RunItems(std::size_t count, unsigned threads, const std::function<void(std:
                     }
                 });
         },
-        poll);
+        poll, serialStopping);
     if (failure != nullptr)
     {
         std::rethrow_exception(failure);

@@ -460,6 +460,55 @@ TEST(PolygonLayerCommitTest, OverlapTestsOnSeveralThreadsRefuseWhatOneThreadRefu
     }
 }
 
+TEST(PolygonLayerCommitTest, APolygonOverManyOthersIsTestedOnSeveralThreadsAsOnOne)
+{
+    // A frame around a grid of cells, committed after them: its bounds meet every cell, so
+    // that its tests are split over the threads. With an island over a cell inside the grid,
+    // one test in the middle of the frame's finds the overlap that refuses it.
+    constexpr int Side = 33;
+    for (const bool island : {false, true})
+    {
+        std::vector<std::vector<bool>> editing;
+        for (const int threads : {1, 2})
+        {
+            ScopedTopology topology;
+            topology->SetLayerThreads(threads);
+            PolygonLayer& layer = *topology->CreatePolygonLayer(false);
+            std::vector<Points> frame = {Box(-1, -1, Side + 1, Side + 1), Hole(0, 0, Side, Side)};
+            if (island)
+            {
+                frame.push_back(Box(16.2, 17.2, 16.8, 17.8));
+            }
+            std::vector<Polygon*> polygons{layer.CreatePolygon()}; // the edit list's first
+            for (const Points& ring : frame)
+            {
+                AddPoints(*polygons.front()->CreateRing(), ring);
+            }
+            for (int cell = 0; cell < Side * Side; ++cell)
+            {
+                polygons.push_back(
+                    AddBox(layer, cell % Side, cell / Side, cell % Side + 1, cell / Side + 1));
+            }
+            if (island)
+            {
+                EXPECT_THROW(layer.Commit(), PolygonsOverlapException) << threads;
+            }
+            else
+            {
+                EXPECT_NO_THROW(layer.Commit()) << threads;
+            }
+            EXPECT_EQ(layer.GetCommittedCount(), Side * Side + (island ? 0 : 1)) << threads;
+            std::vector<bool> flags;
+            for (const Polygon* polygon : polygons)
+            {
+                flags.push_back(polygon->IsEditing());
+            }
+            editing.push_back(flags);
+        }
+        EXPECT_EQ(editing[1], editing[0]) << island;
+    }
+}
+
 TEST_F(PolygonLayerTest, MovingANodeOfACommittedPolygonReturnsItToTheEditList)
 {
     Polygon* left = AddBox(m_layer, 0, 0, 10, 10);

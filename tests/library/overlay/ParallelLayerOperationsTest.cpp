@@ -453,6 +453,36 @@ TEST_F(ParallelLayerOperationsTest, UnionAndUniteDependOnNoThreadCountAndMergeOn
     EXPECT_EQ(result->GetPolygonCount(), 0);
 }
 
+TEST_F(ParallelLayerOperationsTest, AUnionMadeAfterThePolygonsAloneBehindItTakesItsPlace)
+{
+    // The first cells' group unites them with a disc of many vertices: on two threads the
+    // cells alone after it are added while its union is still being made, and it is put in
+    // its place afterwards. A second slow group further on, and a group of two cells in
+    // between, which are added in turn.
+    PolygonLayer& cells = MakeLayer(JitteredGrid(30, 1.0, 0.0, 13));
+    PolygonLayer& discs = MakeLayer({Disc(1.0, 1.0, 0.8, 40000), Box(14.6, 14.6, 15.4, 15.4),
+                                     Disc(25.0, 20.0, 0.7, 30000)});
+    const auto unionOf = [](Topology& t, PolygonLayer* a, PolygonLayer* b)
+    { return t.Union(a, b, false); };
+    const std::string single = Run(unionOf, cells, discs, 1);
+    EXPECT_EQ(Run(unionOf, cells, discs, 2), single);
+
+    // Stopped by the progress once some polygons were added: they leave the result again.
+    ScopedTopology results;
+    results->SetLayerThreads(2);
+    const auto stop = [](std::int64_t done, std::int64_t total)
+    {
+        if (done >= total / 2)
+        {
+            throw std::runtime_error("stop");
+        }
+    };
+    EXPECT_THROW(results->Union(&cells, &discs, false, stop), std::runtime_error);
+    ASSERT_EQ(results->GetLayerCount(), 1);
+    EXPECT_EQ(results->GetLayer(0)->GetPolygonCount(), 0);
+    EXPECT_EQ(results->GetNodeSet().Count(), 0);
+}
+
 TEST_F(ParallelLayerOperationsTest, AUnionOfOverAThousandPolygonsCommitsAsOnOneThread)
 {
     // Enough polygons that the result's commit tests them on the threads while it adds them.
