@@ -2,6 +2,7 @@
 
 #include "model/NodeChain.h"
 #include "support/LargePages.h"
+#include "support/WorkAhead.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -26,7 +27,9 @@ constexpr std::size_t BlockBytes =
 // handed out, so a new block costs no pass over its memory (a node is trivially destructible).
 static_assert(std::is_trivially_destructible_v<Node>, "records are freed without destruction");
 
-struct RecordStorageDeleter
+} // namespace
+
+struct NodePool::RecordStorageDeleter
 {
     bool Mapped = false;
 
@@ -43,6 +46,9 @@ struct RecordStorageDeleter
     }
 };
 
+namespace
+{
+
 // The first blocks of a pool are heap memory, faulted in page by page as records are handed
 // out, so that a small or middling topology holds no more than it uses. A pool that needs more
 // is a large layer's: its further blocks go on large pages where the system has them, one fault
@@ -50,23 +56,21 @@ struct RecordStorageDeleter
 // filling a block); its last block's unused part is then at most a small share of the pool.
 constexpr std::size_t SmallPageBlocks = 4;
 
-std::unique_ptr<Node, RecordStorageDeleter> AllocateRecords(bool large)
-{
-    if (large)
-    {
-        if (void* mapped = Detail::MapLargePages(BlockBytes))
-        {
-            return {static_cast<Node*>(mapped), RecordStorageDeleter{true}};
-        }
-    }
-    return {std::allocator<Node>{}.allocate(NodePool::BlockSize), RecordStorageDeleter{false}};
-}
-
 } // namespace
+
+NodePool::RecordStorage NodePool::RecordsIn(void* mapped)
+{
+    if (mapped != nullptr)
+    {
+        return {static_cast<Node*>(mapped), NodePool::RecordStorageDeleter{true}};
+    }
+    return {std::allocator<Node>{}.allocate(NodePool::BlockSize),
+            NodePool::RecordStorageDeleter{false}};
+}
 
 struct NodePool::Block
 {
-    explicit Block(bool large) : Records(AllocateRecords(large)) {}
+    explicit Block(RecordStorage records) : Records(std::move(records)) {}
 
     bool Holds(const Node* pNode) const noexcept
     {
@@ -76,7 +80,7 @@ struct NodePool::Block
     bool HasRoom() const noexcept { return !FreeList.Empty() || Bump < BlockSize; }
     const Node* Begin() const noexcept { return Records.get(); }
 
-    std::unique_ptr<Node, RecordStorageDeleter> Records;
+    RecordStorage Records;
     std::int32_t Bump = 0;
     NodeChain FreeList;
     std::int32_t InUse = 0;
@@ -88,7 +92,62 @@ NodePool::NodePool()
     m_withRoom.reserve(BlockListReserve);
 }
 
-NodePool::~NodePool() = default;
+NodePool::~NodePool()
+{
+    DropPreparedAhead();
+}
+
+NodePool::RecordStorage NodePool::TakeLargeStorage()
+{
+    void* mapped = nullptr;
+    if (m_ahead.valid())
+    {
+        mapped = m_ahead.get(); // the task throws nothing
+    }
+    else
+    {
+        mapped = Detail::MapLargePages(BlockBytes);
+    }
+    RecordStorage storage = RecordsIn(mapped);
+    StartPreparingAhead();
+    return storage;
+}
+
+void NodePool::StartPreparingAhead() noexcept
+{
+    if (!m_preparesAhead || !Detail::HasSecondCore())
+    {
+        return;
+    }
+    try
+    {
+        m_ahead = std::async(std::launch::async,
+                             []
+                             {
+                                 void* mapped = Detail::MapLargePages(BlockBytes);
+                                 Detail::PopulatePages(mapped, BlockBytes);
+                                 return mapped;
+                             });
+    }
+    catch (...) // NOLINT(bugprone-empty-catch): without a thread the block is mapped when needed
+    {
+    }
+}
+
+void NodePool::DropPreparedAhead() noexcept
+{
+    if (!m_ahead.valid())
+    {
+        return;
+    }
+    try
+    {
+        Detail::UnmapLargePages(m_ahead.get(), BlockBytes);
+    }
+    catch (...) // NOLINT(bugprone-empty-catch): the task throws nothing
+    {
+    }
+}
 
 NodePool::Block* NodePool::TakeBlockWithRoom()
 {
@@ -96,7 +155,10 @@ NodePool::Block* NodePool::TakeBlockWithRoom()
     {
         return m_withRoom.back();
     }
-    auto block = std::make_unique<Block>(m_blocks.size() >= SmallPageBlocks);
+    // Made before the block, so that it is given back when the block cannot be made.
+    RecordStorage records =
+        m_blocks.size() >= SmallPageBlocks ? TakeLargeStorage() : RecordsIn(nullptr);
+    auto block = std::make_unique<Block>(std::move(records));
     Block* raw = block.get();
     const auto at = std::lower_bound(m_blocks.begin(), m_blocks.end(), raw->Begin(),
                                      [](const std::unique_ptr<Block>& b, const Node* begin)
@@ -176,6 +238,7 @@ void NodePool::Free(Node* pNode) noexcept
 
 void NodePool::ReleaseUnusedRoom() noexcept
 {
+    DropPreparedAhead();
     if (m_current != nullptr && m_current->Records.get_deleter().Mapped)
     {
         Node* records = m_current->Records.get();
