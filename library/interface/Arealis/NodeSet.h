@@ -75,10 +75,6 @@ public:
     // the end of a layer's loading, after which few nodes are made.
     void ReleaseUnusedRoom() noexcept;
 
-    // Whether the memory of the next large block of records is prepared on a helper thread
-    // while the current one fills (the default); off for a topology held to one thread.
-    void SetPreparesAhead(bool preparesAhead) noexcept;
-
     // Nodes in the index.
     std::int32_t Count() const;
     // Blocks of node records the pool holds.

@@ -2,7 +2,6 @@
 
 #include "model/NodeChain.h"
 #include "support/LargePages.h"
-#include "support/WorkAhead.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -27,9 +26,7 @@ constexpr std::size_t BlockBytes =
 // handed out, so a new block costs no pass over its memory (a node is trivially destructible).
 static_assert(std::is_trivially_destructible_v<Node>, "records are freed without destruction");
 
-} // namespace
-
-struct NodePool::RecordStorageDeleter
+struct RecordStorageDeleter
 {
     bool Mapped = false;
 
@@ -46,9 +43,6 @@ struct NodePool::RecordStorageDeleter
     }
 };
 
-namespace
-{
-
 // The first blocks of a pool are heap memory, faulted in page by page as records are handed
 // out, so that a small or middling topology holds no more than it uses. A pool that needs more
 // is a large layer's: its further blocks go on large pages where the system has them, one fault
@@ -56,21 +50,23 @@ namespace
 // filling a block); its last block's unused part is then at most a small share of the pool.
 constexpr std::size_t SmallPageBlocks = 4;
 
-} // namespace
-
-NodePool::RecordStorage NodePool::RecordsIn(void* mapped)
+std::unique_ptr<Node, RecordStorageDeleter> AllocateRecords(bool large)
 {
-    if (mapped != nullptr)
+    if (large)
     {
-        return {static_cast<Node*>(mapped), NodePool::RecordStorageDeleter{true}};
+        if (void* mapped = Detail::MapLargePages(BlockBytes))
+        {
+            return {static_cast<Node*>(mapped), RecordStorageDeleter{true}};
+        }
     }
-    return {std::allocator<Node>{}.allocate(NodePool::BlockSize),
-            NodePool::RecordStorageDeleter{false}};
+    return {std::allocator<Node>{}.allocate(NodePool::BlockSize), RecordStorageDeleter{false}};
 }
+
+} // namespace
 
 struct NodePool::Block
 {
-    explicit Block(RecordStorage records) : Records(std::move(records)) {}
+    explicit Block(bool large) : Records(AllocateRecords(large)) {}
 
     bool Holds(const Node* pNode) const noexcept
     {
@@ -80,7 +76,7 @@ struct NodePool::Block
     bool HasRoom() const noexcept { return !FreeList.Empty() || Bump < BlockSize; }
     const Node* Begin() const noexcept { return Records.get(); }
 
-    RecordStorage Records;
+    std::unique_ptr<Node, RecordStorageDeleter> Records;
     std::int32_t Bump = 0;
     NodeChain FreeList;
     std::int32_t InUse = 0;
@@ -92,62 +88,7 @@ NodePool::NodePool()
     m_withRoom.reserve(BlockListReserve);
 }
 
-NodePool::~NodePool()
-{
-    DropPreparedAhead();
-}
-
-NodePool::RecordStorage NodePool::TakeLargeStorage()
-{
-    void* mapped = nullptr;
-    if (m_ahead.valid())
-    {
-        mapped = m_ahead.get(); // the task throws nothing
-    }
-    else
-    {
-        mapped = Detail::MapLargePages(BlockBytes);
-    }
-    RecordStorage storage = RecordsIn(mapped);
-    StartPreparingAhead();
-    return storage;
-}
-
-void NodePool::StartPreparingAhead() noexcept
-{
-    if (!m_preparesAhead || !Detail::HasSecondCore())
-    {
-        return;
-    }
-    try
-    {
-        m_ahead = std::async(std::launch::async,
-                             []
-                             {
-                                 void* mapped = Detail::MapLargePages(BlockBytes);
-                                 Detail::PopulatePages(mapped, BlockBytes);
-                                 return mapped;
-                             });
-    }
-    catch (...) // NOLINT(bugprone-empty-catch): without a thread the block is mapped when needed
-    {
-    }
-}
-
-void NodePool::DropPreparedAhead() noexcept
-{
-    if (!m_ahead.valid())
-    {
-        return;
-    }
-    try
-    {
-        Detail::UnmapLargePages(m_ahead.get(), BlockBytes);
-    }
-    catch (...) // NOLINT(bugprone-empty-catch): the task throws nothing
-    {
-    }
-}
+NodePool::~NodePool() = default;
 
 NodePool::Block* NodePool::TakeBlockWithRoom()
 {
@@ -155,10 +96,7 @@ NodePool::Block* NodePool::TakeBlockWithRoom()
     {
         return m_withRoom.back();
     }
-    // Made before the block, so that it is given back when the block cannot be made.
-    RecordStorage records =
-        m_blocks.size() >= SmallPageBlocks ? TakeLargeStorage() : RecordsIn(nullptr);
-    auto block = std::make_unique<Block>(std::move(records));
+    auto block = std::make_unique<Block>(m_blocks.size() >= SmallPageBlocks);
     Block* raw = block.get();
     const auto at = std::lower_bound(m_blocks.begin(), m_blocks.end(), raw->Begin(),
                                      [](const std::unique_ptr<Block>& b, const Node* begin)
@@ -238,7 +176,6 @@ void NodePool::Free(Node* pNode) noexcept
 
 void NodePool::ReleaseUnusedRoom() noexcept
 {
-    DropPreparedAhead();
     if (m_current != nullptr && m_current->Records.get_deleter().Mapped)
     {
         Node* records = m_current->Records.get();

@@ -383,11 +383,6 @@ void NodeSet::ReleaseUnusedRoom() noexcept
     }
 }
 
-void NodeSet::SetPreparesAhead(bool preparesAhead) noexcept
-{
-    m_pool->SetPreparesAhead(preparesAhead);
-}
-
 std::int32_t NodeSet::GetBlockCount() const
 {
     return m_pool->BlockCount();

@@ -164,7 +164,6 @@ void Topology::SetLayerThreads(std::int32_t nThreads)
         throw Exceptions::ArgumentOutOfRangeException();
     }
     m_state->LayerThreads = nThreads;
-    m_state->Nodes.SetPreparesAhead(nThreads != 1);
 }
 
 std::int32_t Topology::GetLayerThreads() const

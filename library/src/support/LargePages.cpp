@@ -45,18 +45,6 @@ void* MapLargePages(std::size_t bytes) noexcept
     return memory;
 }
 
-bool PopulatePages(void* pMemory, std::size_t bytes) noexcept
-{
-#if defined(MADV_POPULATE_WRITE)
-    // Populated by the kernel in one call, without a fault taken for each page.
-    return pMemory != nullptr && madvise(pMemory, bytes, MADV_POPULATE_WRITE) == 0;
-#else
-    static_cast<void>(pMemory);
-    static_cast<void>(bytes);
-    return false;
-#endif
-}
-
 void UnmapLargePages(void* pMemory, std::size_t bytes) noexcept
 {
     if (pMemory != nullptr)
@@ -86,11 +74,6 @@ void DiscardPages(void* pFrom, void* pEnd) noexcept
 void* MapLargePages(std::size_t) noexcept
 {
     return nullptr;
-}
-
-bool PopulatePages(void*, std::size_t) noexcept
-{
-    return false;
 }
 
 void UnmapLargePages(void*, std::size_t) noexcept {}

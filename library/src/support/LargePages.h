@@ -12,11 +12,6 @@ constexpr std::size_t LargePageBytes = std::size_t{2} << 20;
 // and marked for large pages, so that touching it faults in a large page at a time where the
 // system allows that; null when it cannot be had, and the caller allocates otherwise.
 void* MapLargePages(std::size_t bytes) noexcept;
-// Faults in every page of memory that MapLargePages returned, ahead of its first use, so that
-// the zeroing of its pages can be done on another thread than the one that fills it. Only a
-// request: false when the system cannot populate pages so, and they are faulted in on first
-// touch as ever.
-bool PopulatePages(void* pMemory, std::size_t bytes) noexcept;
 // Gives back memory that MapLargePages returned, with the same size.
 void UnmapLargePages(void* pMemory, std::size_t bytes) noexcept;
 // Gives the whole pages between pFrom and pEnd, within memory that MapLargePages returned,
