@@ -575,7 +575,7 @@ void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progres
     PolygonLayer& smaller = &larger == &a ? b : a;
     larger.Commit();
     Numbering numbering(&larger == &smaller ? PolygonList() : PolygonsOf(larger),
-                              PolygonsOf(smaller));
+                        PolygonsOf(smaller));
     const std::size_t count = numbering.Count();
     const unsigned threads = count < 2 ? 1 : Detail::LayerThreadsOf(*result.GetTopology());
     const auto listed = static_cast<std::int64_t>(count - numbering.StartCount());

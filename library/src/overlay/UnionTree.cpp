@@ -281,12 +281,6 @@ private:
 } // namespace
 
 std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& groups,
-                                  unsigned threads, const TreeProgress& progress)
-{
-    return UniteGroups(groups, threads, progress, {});
-}
-
-std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& groups,
                                   unsigned threads, const TreeProgress& progress,
                                   const BesideUnions& beside)
 {

@@ -30,12 +30,6 @@ struct TreeItem
 // the work, which then propagates.
 using TreeProgress = std::function<void(std::int64_t done)>;
 
-// The union of each group (an empty group gives an empty item, a group of one its polygon as
-// it is). The polygons are only read; a polygon must not be in two groups when threads > 1.
-// The first exception of a union is rethrown once every thread has ended.
-std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& groups,
-                                  unsigned threads, const TreeProgress& progress = {});
-
 // What the caller's serial work sees of the unions while the threads make them.
 class UnionsSoFar
 {
@@ -53,14 +47,17 @@ protected:
 // did anything; it may throw to stop the work, which then propagates.
 using BesideUnions = std::function<bool(const UnionsSoFar& unions)>;
 
-// UniteGroups whose calling thread calls beside while the threads make the unions (about every
-// millisecond, at once again when it did something), and at the end until it returns false,
-// every union then made: the caller's serial use of the unions (adding them to a layer) so
-// overlaps their making instead of following it. On one thread the unions are all made first.
-// The unions stay valid until the result is dropped.
+// The union of each group (an empty group gives an empty item, a group of one its polygon as
+// it is). The polygons are only read; a polygon must not be in two groups when threads > 1.
+// The first exception of a union is rethrown once every thread has ended.
+// beside, when given, is called on the calling thread while the threads make the unions (about
+// every millisecond, at once again when it did something), and at the end until it returns
+// false, every union then made: the caller's serial use of the unions (adding them to a layer)
+// so overlaps their making instead of following it. On one thread the unions are all made
+// first. The unions stay valid until the result is dropped.
 std::vector<TreeItem> UniteGroups(const std::vector<std::vector<Polygon*>>& groups,
-                                  unsigned threads, const TreeProgress& progress,
-                                  const BesideUnions& beside);
+                                  unsigned threads, const TreeProgress& progress = {},
+                                  const BesideUnions& beside = {});
 
 // The number of unions UniteGroups makes for a group of the given size.
 inline std::int64_t UnionsFor(std::size_t size)

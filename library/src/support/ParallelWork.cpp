@@ -449,12 +449,6 @@ std::exception_ptr ForEach(std::size_t count, unsigned threads,
 }
 
 void RunItems(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task,
-              const std::function<void()>& report)
-{
-    RunItems(count, threads, task, report, {});
-}
-
-void RunItems(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task,
               const std::function<void()>& report, const std::function<bool()>& serial)
 {
     if (threads <= 1 || count <= 1)

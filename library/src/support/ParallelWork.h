@@ -72,15 +72,12 @@ std::exception_ptr ForEach(std::size_t count, unsigned threads,
 // the threads in runs of consecutive items. report, when given, is called on the calling
 // thread now and then (after each item on one thread) and may throw to stop the work. A
 // task's exception is rethrown once every thread has ended.
+// serial, when given, is serial work of the calling thread beside the threads, as ForEach's
+// serial (it does what is ready and returns whether it did anything), called at the end until
+// it returns false. The calling thread then takes no items: with two threads, two workers
+// share the cores with the serial work. On one thread the items run first, then the serial
+// work. An exception of serial stops the items and is rethrown once every thread has ended.
 void RunItems(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task,
-              const std::function<void()>& report);
-
-// RunItems whose calling thread also does serial work beside the threads, as ForEach's serial
-// does (it does what is ready and returns whether it did anything), and at the end until it
-// returns false. The calling thread takes no items: with two threads, two workers share the
-// cores with the serial work. On one thread the items run first, then the serial work. An
-// exception of serial stops the items and is rethrown once every thread has ended.
-void RunItems(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& task,
-              const std::function<void()>& report, const std::function<bool()>& serial);
+              const std::function<void()>& report, const std::function<bool()>& serial = {});
 
 } // namespace Arealis::Parallel
