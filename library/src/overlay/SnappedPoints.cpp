@@ -3,6 +3,7 @@
 #include "Arealis/Geometry.h"
 #include "Arealis/LinearEdge.h"
 #include "Arealis/Node.h"
+#include "Arealis/Precision.h"
 #include "Arealis/Rectangle.h"
 #include "Arealis/Ring.h"
 
@@ -78,10 +79,85 @@ bool HasEdgeNearer(const Ring& ring, const Point& p, double squared, const TExcl
     return false;
 }
 
+// Twice the signed area of the triangle a, b, c: positive when c lies left of a -> b.
+double Turn(const Point& a, const Point& b, const Point& c) noexcept
+{
+    return (b.X - a.X) * (c.Y - a.Y) - (b.Y - a.Y) * (c.X - a.X);
+}
+
+// Whether the segments u-v and a-b cross at a point inside both.
+bool CrossProperly(const Point& u, const Point& v, const Point& a, const Point& b) noexcept
+{
+    const double ua = Turn(a, b, u);
+    const double va = Turn(a, b, v);
+    const double au = Turn(u, v, a);
+    const double bu = Turn(u, v, b);
+    return ((ua > 0.0 && va < 0.0) || (ua < 0.0 && va > 0.0)) &&
+           ((au > 0.0 && bu < 0.0) || (au < 0.0 && bu > 0.0));
+}
+
+// The triangle that an edge s-e sweeps when a point p is put on it: the edge then runs
+// s -> p -> e.
+struct SweptTriangle
+{
+    Point S;
+    Point P;
+    Point E;
+
+    bool HasInside(const Point& q) const noexcept
+    {
+        const double side = Turn(S, E, P);
+        const double a = Turn(S, E, q);
+        const double b = Turn(E, P, q);
+        const double c = Turn(P, S, q);
+        return side > 0.0 ? (a > 0.0 && b > 0.0 && c > 0.0) : (a < 0.0 && b < 0.0 && c < 0.0);
+    }
+
+    // Whether the edge u-v enters the swept area: an end point inside it, or a crossing of
+    // one of the two new sides. (Crossing the old side alone, the edge would also have to
+    // leave through a new side or end inside.)
+    bool IsMetBy(const Point& u, const Point& v) const noexcept
+    {
+        return HasInside(u) || HasInside(v) || CrossProperly(u, v, S, P) ||
+               CrossProperly(u, v, P, E);
+    }
+};
+
+// Whether an edge of ring, other than the edge s-e itself, lies in the area that the edge
+// sweeps when p is put on it. The list is used as in HasEdgeNearer.
+bool HasEdgeInSweep(const Ring& ring, const SweptTriangle& sweep, EdgeList& nearby)
+{
+    constexpr std::int32_t KeptEdges = 1024;
+    if (nearby.Count() > KeptEdges)
+    {
+        nearby.SetCount(0);
+    }
+    Rectangle bounds(sweep.S, sweep.E);
+    bounds.Extend(sweep.P);
+    const std::int32_t first = nearby.Count();
+    ring.GetEdgesInRectangle(bounds, nearby);
+    for (std::int32_t i = first; i < nearby.Count(); ++i)
+    {
+        const Point& u = StartOf(nearby[i]);
+        const Point& v = EndOf(nearby[i]);
+        const bool isSweptEdge = (u == sweep.S && v == sweep.E) || (u == sweep.E && v == sweep.S);
+        if (!isSweptEdge && sweep.IsMetBy(u, v))
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Whether snapping the entry's point onto the edge would fold a ring: another part of the
 // edge's ring lies nearer to the point than the edge (the point belongs there, not here), or
 // the point's own ring has an edge, not one of the point's own two, within the distance that
-// the snap moves it (the point would cross it).
+// the snap moves it (the point would cross it). The snap also moves the whole edge, not only
+// the point: the edge then runs through the point, and sweeps a long thin triangle on the way.
+// A vertex or edge of either ring within that triangle ends up on the other side of the edge,
+// which the intersection search, made before the move, did not see: the rings then cross
+// where the graph has no crossing point, and the tracing follows them to a wrong (or
+// inside-out) ring.
 bool FoldsARing(const EdgeIntersection& entry, const LinearEdge& onto, EdgeList& nearby)
 {
     const Point& p = entry.Location;
@@ -92,8 +168,21 @@ bool FoldsARing(const EdgeIntersection& entry, const LinearEdge& onto, EdgeList&
         return true;
     }
     const LinearEdge& own = &onto == &entry.FirstEdge ? entry.SecondEdge : entry.FirstEdge;
-    return HasEdgeNearer(*own.Ring, p, squared,
-                         [&p](const LinearEdge& edge) { return IsEndOf(p, edge); }, nearby);
+    if (HasEdgeNearer(*own.Ring, p, squared,
+                      [&p](const LinearEdge& edge) { return IsEndOf(p, edge); }, nearby))
+    {
+        return true;
+    }
+    // A point within a grid step of the edge (a crossing point of an earlier overlay, rounded
+    // to the grid off the edge it was found on) moves the edge by the rounding only: what lies
+    // in so thin a triangle lies on the edge for the node grid, and is cut in there as well.
+    const double step = CurrentPrecision().GridStep;
+    if (squared <= step * step)
+    {
+        return false;
+    }
+    const SweptTriangle sweep{StartOf(onto), p, EndOf(onto)};
+    return HasEdgeInSweep(*onto.Ring, sweep, nearby) || HasEdgeInSweep(*own.Ring, sweep, nearby);
 }
 
 // Where the entry's two edges cross properly (exactly, away from their end points), when they
