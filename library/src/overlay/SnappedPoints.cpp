@@ -96,6 +96,22 @@ bool CrossProperly(const Point& u, const Point& v, const Point& a, const Point& 
            ((au > 0.0 && bu < 0.0) || (au < 0.0 && bu > 0.0));
 }
 
+// Whether the segments u-v and a-b have a point in common, end points included.
+bool Meet(const Point& u, const Point& v, const Point& a, const Point& b) noexcept
+{
+    const double ua = Turn(a, b, u);
+    const double va = Turn(a, b, v);
+    const double au = Turn(u, v, a);
+    const double bu = Turn(u, v, b);
+    if (ua == 0.0 && va == 0.0)
+    {
+        // Collinear: whether their bounds overlap.
+        return Rectangle(u, v).Intersects(Rectangle(a, b));
+    }
+    return !((ua > 0.0 && va > 0.0) || (ua < 0.0 && va < 0.0)) &&
+           !((au > 0.0 && bu > 0.0) || (au < 0.0 && bu < 0.0));
+}
+
 // The triangle that an edge s-e sweeps when a point p is put on it: the edge then runs
 // s -> p -> e.
 struct SweptTriangle
@@ -104,28 +120,23 @@ struct SweptTriangle
     Point P;
     Point E;
 
-    bool HasInside(const Point& q) const noexcept
+    // Whether the edge u-v crosses the moved edge where the graph will have no node: it
+    // crosses one of the two new sides, s-p or p-e, but does not meet the old side s-e. An
+    // edge that meets the old side (crosses it, or ends on it within the node grid's probe
+    // square) is cut there, at a point that stays on the moved edge's walk, so it meets the moved
+    // edge at that node; one that crosses a new side only (it leaves an end point inside the
+    // triangle, or passes between the old side and p) has no node there.
+    bool IsCrossedBy(const Point& u, const Point& v) const noexcept
     {
-        const double side = Turn(S, E, P);
-        const double a = Turn(S, E, q);
-        const double b = Turn(E, P, q);
-        const double c = Turn(P, S, q);
-        return side > 0.0 ? (a > 0.0 && b > 0.0 && c > 0.0) : (a < 0.0 && b < 0.0 && c < 0.0);
-    }
-
-    // Whether the edge u-v enters the swept area: an end point inside it, or a crossing of
-    // one of the two new sides. (Crossing the old side alone, the edge would also have to
-    // leave through a new side or end inside.)
-    bool IsMetBy(const Point& u, const Point& v) const noexcept
-    {
-        return HasInside(u) || HasInside(v) || CrossProperly(u, v, S, P) ||
-               CrossProperly(u, v, P, E);
+        return (CrossProperly(u, v, S, P) || CrossProperly(u, v, P, E)) && !Meet(u, v, S, E) &&
+               !IsPointOnSegment(u, S, E, ProximityMode::Exact) &&
+               !IsPointOnSegment(v, S, E, ProximityMode::Exact);
     }
 };
 
-// Whether an edge of ring, other than the edge s-e itself, lies in the area that the edge
-// sweeps when p is put on it. The list is used as in HasEdgeNearer.
-bool HasEdgeInSweep(const Ring& ring, const SweptTriangle& sweep, EdgeList& nearby)
+// Whether an edge of ring, other than the edge s-e itself, crosses the edge moved onto p where
+// the graph has no node. The list is used as in HasEdgeNearer.
+bool HasEdgeCrossingSweep(const Ring& ring, const SweptTriangle& sweep, EdgeList& nearby)
 {
     constexpr std::int32_t KeptEdges = 1024;
     if (nearby.Count() > KeptEdges)
@@ -141,7 +152,7 @@ bool HasEdgeInSweep(const Ring& ring, const SweptTriangle& sweep, EdgeList& near
         const Point& u = StartOf(nearby[i]);
         const Point& v = EndOf(nearby[i]);
         const bool isSweptEdge = (u == sweep.S && v == sweep.E) || (u == sweep.E && v == sweep.S);
-        if (!isSweptEdge && sweep.IsMetBy(u, v))
+        if (!isSweptEdge && sweep.IsCrossedBy(u, v))
         {
             return true;
         }
@@ -154,10 +165,10 @@ bool HasEdgeInSweep(const Ring& ring, const SweptTriangle& sweep, EdgeList& near
 // the point's own ring has an edge, not one of the point's own two, within the distance that
 // the snap moves it (the point would cross it). The snap also moves the whole edge, not only
 // the point: the edge then runs through the point, and sweeps a long thin triangle on the way.
-// A vertex or edge of either ring within that triangle ends up on the other side of the edge,
-// which the intersection search, made before the move, did not see: the rings then cross
-// where the graph has no crossing point, and the tracing follows them to a wrong (or
-// inside-out) ring.
+// An edge of either ring that reaches into that triangle through one of its new sides ends up
+// crossing the moved edge, which the intersection search, made before the move, did not see:
+// the rings then cross where the graph has no crossing point, and the tracing follows them
+// to a wrong (or inside-out) ring.
 bool FoldsARing(const EdgeIntersection& entry, const LinearEdge& onto, EdgeList& nearby)
 {
     const Point& p = entry.Location;
@@ -182,7 +193,7 @@ bool FoldsARing(const EdgeIntersection& entry, const LinearEdge& onto, EdgeList&
         return false;
     }
     const SweptTriangle sweep{StartOf(onto), p, EndOf(onto)};
-    return HasEdgeInSweep(*onto.Ring, sweep, nearby) || HasEdgeInSweep(*own.Ring, sweep, nearby);
+    return HasEdgeCrossingSweep(*onto.Ring, sweep, nearby) || HasEdgeCrossingSweep(*own.Ring, sweep, nearby);
 }
 
 // Where the entry's two edges cross properly (exactly, away from their end points), when they
