@@ -487,7 +487,8 @@ std::size_t PrintLeftOut(const std::vector<const InputLayer*>& inputs, std::ostr
 
 // "A record 3", or "A (a polygon that is no record)" for a polygon of an input layer that the
 // reader did not make; empty for a polygon of no input.
-std::string RecordText(const Arealis::Polygon* pPolygon, const std::vector<const InputLayer*>& inputs)
+std::string RecordText(const Arealis::Polygon* pPolygon,
+                       const std::vector<const InputLayer*>& inputs)
 {
     for (const InputLayer* input : inputs)
     {

@@ -10,8 +10,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
-#include <utility>
 #include <sys/wait.h>
+#include <utility>
 #include <vector>
 
 using Arealis::Testing::FileText;
@@ -242,8 +242,8 @@ TEST_F(ToolEndToEndTest, NeighboursWithBordersWithinTheToleranceKeepTheirAreas)
         .WriteTo(east);
     const std::string inputs = "'" + west.string() + "' '" + east.string() + "'";
     // The exact areas, and what snapping may change.
-    for (const auto& [operation, exact] : {std::pair{"union", 3.004e-5},
-                                           std::pair{"intersection", 1.183e-6}})
+    for (const auto& [operation, exact] :
+         {std::pair{"union", 3.004e-5}, std::pair{"intersection", 1.183e-6}})
     {
         const ToolRun run = Run(std::string(operation) + " --format summary " + inputs);
         ASSERT_EQ(run.Status, 0) << run.Err;

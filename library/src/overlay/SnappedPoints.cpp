@@ -123,9 +123,9 @@ struct SweptTriangle
     // Whether the edge u-v crosses the moved edge where the graph will have no node: it
     // crosses one of the two new sides, s-p or p-e, but does not meet the old side s-e. An
     // edge that meets the old side (crosses it, or ends on it within the node grid's probe
-    // square) is cut there, at a point that stays on the moved edge's walk, so it meets the moved
-    // edge at that node; one that crosses a new side only (it leaves an end point inside the
-    // triangle, or passes between the old side and p) has no node there.
+    // square) is cut there, at a point that stays on the moved edge's walk, so it meets the
+    // moved edge at that node; one that crosses a new side only (it leaves an end point inside
+    // the triangle, or passes between the old side and p) has no node there.
     bool IsCrossedBy(const Point& u, const Point& v) const noexcept
     {
         return (CrossProperly(u, v, S, P) || CrossProperly(u, v, P, E)) && !Meet(u, v, S, E) &&
@@ -134,8 +134,8 @@ struct SweptTriangle
     }
 };
 
-// Whether an edge of ring, other than the edge s-e itself, crosses the edge moved onto p where
-// the graph has no node. The list is used as in HasEdgeNearer.
+// Whether an edge of ring crosses the edge moved onto p where the graph has no node (the edge
+// s-e itself crosses no side properly). The list is used as in HasEdgeNearer.
 bool HasEdgeCrossingSweep(const Ring& ring, const SweptTriangle& sweep, EdgeList& nearby)
 {
     constexpr std::int32_t KeptEdges = 1024;
@@ -149,10 +149,7 @@ bool HasEdgeCrossingSweep(const Ring& ring, const SweptTriangle& sweep, EdgeList
     ring.GetEdgesInRectangle(bounds, nearby);
     for (std::int32_t i = first; i < nearby.Count(); ++i)
     {
-        const Point& u = StartOf(nearby[i]);
-        const Point& v = EndOf(nearby[i]);
-        const bool isSweptEdge = (u == sweep.S && v == sweep.E) || (u == sweep.E && v == sweep.S);
-        if (!isSweptEdge && sweep.IsCrossedBy(u, v))
+        if (sweep.IsCrossedBy(StartOf(nearby[i]), EndOf(nearby[i])))
         {
             return true;
         }
@@ -193,7 +190,8 @@ bool FoldsARing(const EdgeIntersection& entry, const LinearEdge& onto, EdgeList&
         return false;
     }
     const SweptTriangle sweep{StartOf(onto), p, EndOf(onto)};
-    return HasEdgeCrossingSweep(*onto.Ring, sweep, nearby) || HasEdgeCrossingSweep(*own.Ring, sweep, nearby);
+    return HasEdgeCrossingSweep(*onto.Ring, sweep, nearby) ||
+           HasEdgeCrossingSweep(*own.Ring, sweep, nearby);
 }
 
 // Where the entry's two edges cross properly (exactly, away from their end points), when they

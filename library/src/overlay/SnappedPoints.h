@@ -14,9 +14,9 @@ namespace Arealis::Detail
 // point would make that ring pass it twice and fold the stretch between out of the overlay, so
 // that a union came out smaller than its operands or empty. Likewise a vertex moved across an
 // edge of its own ring turns that ring inside out, and so does an edge moved onto the point
-// across a vertex or edge of either ring (the thin triangle it sweeps holds one). Where the two edges of a dropped entry
-// also cross exactly (nearly parallel edges, of which the tolerant search reports only the
-// snap), the entry stays with the crossing point instead. The entries keep their order.
+// across an edge of either ring that the search saw no crossing with. Where the two edges of a
+// dropped entry also cross exactly (nearly parallel edges, of which the tolerant search reports
+// only the snap), the entry stays with the crossing point instead. The entries keep their order.
 void KeepNearestSnaps(IntersectionList& intersections);
 
 } // namespace Arealis::Detail

@@ -26,7 +26,7 @@ using Points = std::vector<Point>;
 // vertex at (0.000547, 0.007512) lies 0.00018 from the strip's straight edge; put on that
 // edge, the edge would pass to the other side of the east land's vertex at
 // (0.000366, 0.000807), which lies 0.000003 beside it. Clockwise rings.
-const Points WestStrip{{0.001086, 0.00726}, {0.000767, 0.006063}, {0.000714, 0.00485},
+const Points WestStrip{{0.001086, 0.00726},  {0.000767, 0.006063}, {0.000714, 0.00485},
                        {0.000612, 0.003639}, {0.00061, 0.002422},  {0.000496, 0.001213},
                        {0.000367, 0.000486}, {0.000363, 0.000486}, {0.000363, 0.008118},
                        {0.001171, 0.008118}};
@@ -68,12 +68,11 @@ TEST(NearBoundariesTest, ResultsOfBoundariesWithinTheToleranceKeepTheirAreas)
     const double eastArea = NetArea(*east);
     ASSERT_GT(westArea, 0.0);
     ASSERT_GT(eastArea, 0.0);
-    for (const auto& [pFirst, pSecond] : {std::pair{west.get(), east.get()},
-                                          std::pair{east.get(), west.get()}})
+    for (const auto& [pFirst, pSecond] :
+         {std::pair{west.get(), east.get()}, std::pair{east.get(), west.get()}})
     {
         const std::unique_ptr<Polygon> united = Overlay::Union(*pFirst, *pSecond);
-        const std::array<std::unique_ptr<Polygon>, 3> parts =
-            Overlay::Partition(*pFirst, *pSecond);
+        const std::array<std::unique_ptr<Polygon>, 3> parts = Overlay::Partition(*pFirst, *pSecond);
         for (Polygon* pResult : {united.get(), parts[0].get(), parts[1].get(), parts[2].get()})
         {
             ExpectValid(*pResult);
@@ -84,8 +83,7 @@ TEST(NearBoundariesTest, ResultsOfBoundariesWithinTheToleranceKeepTheirAreas)
         EXPECT_GE(unionArea, std::max(westArea, eastArea));
         EXPECT_NEAR(NetArea(*parts[0]), ExactIntersection, Slack);
         // The three parts of one graph tile the union traced from it.
-        EXPECT_NEAR(NetArea(*parts[0]) + NetArea(*parts[1]) + NetArea(*parts[2]), unionArea,
-                    1e-12);
+        EXPECT_NEAR(NetArea(*parts[0]) + NetArea(*parts[1]) + NetArea(*parts[2]), unionArea, 1e-12);
     }
 }
 
