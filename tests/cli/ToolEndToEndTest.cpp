@@ -216,30 +216,17 @@ double SummaryArea(const std::string& summary)
 // the border's length (0.008), never lose the union or turn it inside out.
 TEST_F(ToolEndToEndTest, NeighboursWithBordersWithinTheToleranceKeepTheirAreas)
 {
+    const ShapefileBuilder::Part westStrip{
+        {0.001086, 0.00726},  {0.000767, 0.006063}, {0.000714, 0.00485},  {0.000612, 0.003639},
+        {0.00061, 0.002422},  {0.000496, 0.001213}, {0.000367, 0.000486}, {0.000363, 0.000486},
+        {0.000363, 0.008118}, {0.001171, 0.008118}};
+    const ShapefileBuilder::Part eastLand{
+        {0.000366, 0.000807}, {0.000702, 0.003024}, {0.000605, 0.005269}, {0.000547, 0.007512},
+        {0.000614, 0.008118}, {0.004311, 0.008118}, {0.004311, 0.000486}, {0.000363, 0.000486}};
     const auto west = m_folder / "west.shp";
     const auto east = m_folder / "east.shp";
-    ShapefileBuilder()
-        .Polygon({{{0.001086, 0.00726},
-                   {0.000767, 0.006063},
-                   {0.000714, 0.00485},
-                   {0.000612, 0.003639},
-                   {0.00061, 0.002422},
-                   {0.000496, 0.001213},
-                   {0.000367, 0.000486},
-                   {0.000363, 0.000486},
-                   {0.000363, 0.008118},
-                   {0.001171, 0.008118}}})
-        .WriteTo(west);
-    ShapefileBuilder()
-        .Polygon({{{0.000366, 0.000807},
-                   {0.000702, 0.003024},
-                   {0.000605, 0.005269},
-                   {0.000547, 0.007512},
-                   {0.000614, 0.008118},
-                   {0.004311, 0.008118},
-                   {0.004311, 0.000486},
-                   {0.000363, 0.000486}}})
-        .WriteTo(east);
+    ShapefileBuilder().Polygon({westStrip}).WriteTo(west);
+    ShapefileBuilder().Polygon({eastLand}).WriteTo(east);
     const std::string inputs = "'" + west.string() + "' '" + east.string() + "'";
     // The exact areas, and what snapping may change.
     for (const auto& [operation, exact] :
