@@ -12,6 +12,7 @@
 #include "Operations.h"
 #include "OutputWriters.h"
 #include "ProgressTicker.h"
+#include "RefusedResults.h"
 #include "ResultAttributes.h"
 
 #include <algorithm>
@@ -540,6 +541,7 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
                                      : RunUnite(a, progress, options.Threads);
                 });
     timings.OperationMs = MillisecondsSince(operationStart);
+    ThrowIfResultRefused(options.CommandName, *result.Layer, inputs);
 
     const Clock::time_point writeStart = Clock::now();
     if (writer)

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <utility>
 #include <vector>
 
 using Arealis::Testing::FileText;
@@ -200,6 +201,40 @@ TEST_F(ToolEndToEndTest, StatsArePrintedAsJsonOnStandardError)
     for (const char* key : {"load_ms", "op_ms", "polygons", "vertices"})
     {
         EXPECT_TRUE(stats.contains(key)) << key;
+    }
+}
+
+// The "area: " line of a summary.
+double SummaryArea(const std::string& summary)
+{
+    const std::size_t at = summary.find("area: ");
+    return at == std::string::npos ? -1.0 : std::stod(summary.substr(at + 6));
+}
+
+// Neighbours whose wavy borders cross each other every few vertices and run within the default
+// tolerance (5e-4) of each other: snapping may change the areas by about the tolerance times
+// the border's length (0.008), never lose the union or turn it inside out.
+TEST_F(ToolEndToEndTest, NeighboursWithBordersWithinTheToleranceKeepTheirAreas)
+{
+    const ShapefileBuilder::Part westStrip{
+        {0.001086, 0.00726},  {0.000767, 0.006063}, {0.000714, 0.00485},  {0.000612, 0.003639},
+        {0.00061, 0.002422},  {0.000496, 0.001213}, {0.000367, 0.000486}, {0.000363, 0.000486},
+        {0.000363, 0.008118}, {0.001171, 0.008118}};
+    const ShapefileBuilder::Part eastLand{
+        {0.000366, 0.000807}, {0.000702, 0.003024}, {0.000605, 0.005269}, {0.000547, 0.007512},
+        {0.000614, 0.008118}, {0.004311, 0.008118}, {0.004311, 0.000486}, {0.000363, 0.000486}};
+    const auto west = m_folder / "west.shp";
+    const auto east = m_folder / "east.shp";
+    ShapefileBuilder().Polygon({westStrip}).WriteTo(west);
+    ShapefileBuilder().Polygon({eastLand}).WriteTo(east);
+    const std::string inputs = "'" + west.string() + "' '" + east.string() + "'";
+    // The exact areas, and what snapping may change.
+    for (const auto& [operation, exact] :
+         {std::pair{"union", 3.004e-5}, std::pair{"intersection", 1.183e-6}})
+    {
+        const ToolRun run = Run(std::string(operation) + " --format summary " + inputs);
+        ASSERT_EQ(run.Status, 0) << run.Err;
+        EXPECT_NEAR(SummaryArea(run.Out), exact, 4e-6) << operation << '\n' << run.Out;
     }
 }
 

@@ -3,6 +3,7 @@
 #include "Arealis/Geometry.h"
 #include "Arealis/LinearEdge.h"
 #include "Arealis/Node.h"
+#include "Arealis/Precision.h"
 #include "Arealis/Rectangle.h"
 #include "Arealis/Ring.h"
 
@@ -78,10 +79,93 @@ bool HasEdgeNearer(const Ring& ring, const Point& p, double squared, const TExcl
     return false;
 }
 
+// Twice the signed area of the triangle a, b, c: positive when c lies left of a -> b.
+double Turn(const Point& a, const Point& b, const Point& c) noexcept
+{
+    return (b.X - a.X) * (c.Y - a.Y) - (b.Y - a.Y) * (c.X - a.X);
+}
+
+// Whether the segments u-v and a-b cross at a point inside both.
+bool CrossProperly(const Point& u, const Point& v, const Point& a, const Point& b) noexcept
+{
+    const double ua = Turn(a, b, u);
+    const double va = Turn(a, b, v);
+    const double au = Turn(u, v, a);
+    const double bu = Turn(u, v, b);
+    return ((ua > 0.0 && va < 0.0) || (ua < 0.0 && va > 0.0)) &&
+           ((au > 0.0 && bu < 0.0) || (au < 0.0 && bu > 0.0));
+}
+
+// Whether the segments u-v and a-b have a point in common, end points included.
+bool Meet(const Point& u, const Point& v, const Point& a, const Point& b) noexcept
+{
+    const double ua = Turn(a, b, u);
+    const double va = Turn(a, b, v);
+    const double au = Turn(u, v, a);
+    const double bu = Turn(u, v, b);
+    if (ua == 0.0 && va == 0.0)
+    {
+        // Collinear: whether their bounds overlap.
+        return Rectangle(u, v).Intersects(Rectangle(a, b));
+    }
+    return !((ua > 0.0 && va > 0.0) || (ua < 0.0 && va < 0.0)) &&
+           !((au > 0.0 && bu > 0.0) || (au < 0.0 && bu < 0.0));
+}
+
+// The triangle that an edge s-e sweeps when a point p is put on it: the edge then runs
+// s -> p -> e.
+struct SweptTriangle
+{
+    Point S;
+    Point P;
+    Point E;
+
+    // Whether the edge u-v crosses the moved edge where the graph will have no node: it
+    // crosses one of the two new sides, s-p or p-e, but does not meet the old side s-e. An
+    // edge that meets the old side (crosses it, or ends on it within the node grid's probe
+    // square) is cut there, at a point that stays on the moved edge's walk, so it meets the
+    // moved edge at that node; one that crosses a new side only (it leaves an end point inside
+    // the triangle, or passes between the old side and p) has no node there.
+    bool IsCrossedBy(const Point& u, const Point& v) const noexcept
+    {
+        return (CrossProperly(u, v, S, P) || CrossProperly(u, v, P, E)) && !Meet(u, v, S, E) &&
+               !IsPointOnSegment(u, S, E, ProximityMode::Exact) &&
+               !IsPointOnSegment(v, S, E, ProximityMode::Exact);
+    }
+};
+
+// Whether an edge of ring crosses the edge moved onto p where the graph has no node (the edge
+// s-e itself crosses no side properly). The list is used as in HasEdgeNearer.
+bool HasEdgeCrossingSweep(const Ring& ring, const SweptTriangle& sweep, EdgeList& nearby)
+{
+    constexpr std::int32_t KeptEdges = 1024;
+    if (nearby.Count() > KeptEdges)
+    {
+        nearby.SetCount(0);
+    }
+    Rectangle bounds(sweep.S, sweep.E);
+    bounds.Extend(sweep.P);
+    const std::int32_t first = nearby.Count();
+    ring.GetEdgesInRectangle(bounds, nearby);
+    for (std::int32_t i = first; i < nearby.Count(); ++i)
+    {
+        if (sweep.IsCrossedBy(StartOf(nearby[i]), EndOf(nearby[i])))
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Whether snapping the entry's point onto the edge would fold a ring: another part of the
 // edge's ring lies nearer to the point than the edge (the point belongs there, not here), or
 // the point's own ring has an edge, not one of the point's own two, within the distance that
-// the snap moves it (the point would cross it).
+// the snap moves it (the point would cross it). The snap also moves the whole edge, not only
+// the point: the edge then runs through the point, and sweeps a long thin triangle on the way.
+// An edge of either ring that reaches into that triangle through one of its new sides ends up
+// crossing the moved edge, which the intersection search, made before the move, did not see:
+// the rings then cross where the graph has no crossing point, and the tracing follows them
+// to a wrong (or inside-out) ring.
 bool FoldsARing(const EdgeIntersection& entry, const LinearEdge& onto, EdgeList& nearby)
 {
     const Point& p = entry.Location;
@@ -92,8 +176,22 @@ bool FoldsARing(const EdgeIntersection& entry, const LinearEdge& onto, EdgeList&
         return true;
     }
     const LinearEdge& own = &onto == &entry.FirstEdge ? entry.SecondEdge : entry.FirstEdge;
-    return HasEdgeNearer(*own.Ring, p, squared,
-                         [&p](const LinearEdge& edge) { return IsEndOf(p, edge); }, nearby);
+    if (HasEdgeNearer(*own.Ring, p, squared,
+                      [&p](const LinearEdge& edge) { return IsEndOf(p, edge); }, nearby))
+    {
+        return true;
+    }
+    // A point within a grid step of the edge (a crossing point of an earlier overlay, rounded
+    // to the grid off the edge it was found on) moves the edge by the rounding only: what lies
+    // in so thin a triangle lies on the edge for the node grid, and is cut in there as well.
+    const double step = CurrentPrecision().GridStep;
+    if (squared <= step * step)
+    {
+        return false;
+    }
+    const SweptTriangle sweep{StartOf(onto), p, EndOf(onto)};
+    return HasEdgeCrossingSweep(*onto.Ring, sweep, nearby) ||
+           HasEdgeCrossingSweep(*own.Ring, sweep, nearby);
 }
 
 // Where the entry's two edges cross properly (exactly, away from their end points), when they

@@ -13,9 +13,10 @@ namespace Arealis::Detail
 // within the tolerance of an edge of it a few vertices further on; cut in there as well, the
 // point would make that ring pass it twice and fold the stretch between out of the overlay, so
 // that a union came out smaller than its operands or empty. Likewise a vertex moved across an
-// edge of its own ring turns that ring inside out. Where the two edges of a dropped entry
-// also cross exactly (nearly parallel edges, of which the tolerant search reports only the
-// snap), the entry stays with the crossing point instead. The entries keep their order.
+// edge of its own ring turns that ring inside out, and so does an edge moved onto the point
+// across an edge of either ring that the search saw no crossing with. Where the two edges of a
+// dropped entry also cross exactly (nearly parallel edges, of which the tolerant search reports
+// only the snap), the entry stays with the crossing point instead. The entries keep their order.
 void KeepNearestSnaps(IntersectionList& intersections);
 
 } // namespace Arealis::Detail
