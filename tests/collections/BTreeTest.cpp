@@ -469,6 +469,59 @@ TYPED_TEST(BTreeLeavesTest, AscendingRunsMergeAsSingleInsertionsWould)
     }
 }
 
+// Full leaves meet runs whose keys they mostly hold already, new keys among them: a merge may
+// pass over any number of stored keys but take no more new ones than a split settles, and a
+// run of stored keys alone changes nothing.
+TYPED_TEST(BTreeLeavesTest, AscendingRunsThroughFullLeavesTakeStoredKeysWithoutRoom)
+{
+    for (const auto& [minItems, maxItems] : {std::pair{2, 5}, std::pair{60, 150}})
+    {
+        std::deque<Item> storage;
+        TypeParam tree(minItems, maxItems);
+        std::map<int, Item*> model;
+        // Ascending single insertions leave every leaf but the last full.
+        for (int key = 0; key < 40 * maxItems; key += 4)
+        {
+            Item* item = &storage.emplace_back(Item{key});
+            tree.Insert(item);
+            model.emplace(key, item);
+        }
+        const auto mergeRun = [&](int step)
+        {
+            std::vector<int> keys;
+            std::vector<Item*> items;
+            for (int key = 0; key < 40 * maxItems; key += step)
+            {
+                keys.push_back(key);
+                items.push_back(&storage.emplace_back(Item{key}));
+            }
+            std::vector<std::pair<std::size_t, Item*>> found;
+            std::size_t dealtWith = 0;
+            tree.InsertAscending(
+                std::span<const int>(keys), std::span<Item* const>(items),
+                [&found](std::size_t k, Item* stored) { found.emplace_back(k, stored); },
+                dealtWith);
+            ASSERT_EQ(dealtWith, items.size());
+            std::vector<std::pair<std::size_t, Item*>> expected;
+            for (std::size_t k = 0; k < items.size(); ++k)
+            {
+                const auto [at, inserted] = model.emplace(keys[k], items[k]);
+                if (!inserted)
+                {
+                    expected.emplace_back(k, at->second);
+                }
+            }
+            std::sort(found.begin(), found.end());
+            ASSERT_EQ(found, expected) << "step " << step;
+            CheckTree(tree, static_cast<std::int64_t>(model.size()));
+            ASSERT_EQ(Enumerate(tree), ModelItems(model));
+        };
+        mergeRun(4); // stored keys alone
+        mergeRun(2); // one new key after each stored one
+        mergeRun(1); // two new keys after each stored one
+    }
+}
+
 TEST(BTreeTest, AscendingMergeRefusesKeysOutOfOrderBeforeChangingAnything)
 {
     std::vector<Item> items{{5}, {7}, {7}, {9}};

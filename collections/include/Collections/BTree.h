@@ -86,11 +86,13 @@ public:
             const bool nearPrevious = m_finger.Target != nullptr && FingerLeadsTo(key);
             Leaf& leaf = nearPrevious ? *m_finger.Target : FindLeafForInsertion(key);
             const std::size_t first = dealtWith;
-            const std::size_t count = LeafShare(keys.subspan(first), leaf.Count());
+            const std::size_t room = LeafRoom(leaf.Count());
+            const std::size_t count = LeafShare(keys.subspan(first), room);
             const auto merged = leaf.MergeAscending(
                 keys.subspan(first, count), items.subspan(first, count),
-                [&found, first](std::size_t k, const TItem& stored) { found(first + k, stored); });
-            dealtWith += count;
+                [&found, first](std::size_t k, const TItem& stored) { found(first + k, stored); },
+                room, m_places);
+            dealtWith += merged.Taken;
             if (merged.Added > 0)
             {
                 this->CompleteInsertion(leaf, merged.KeyChanged, merged.Added);
@@ -270,12 +272,20 @@ private:
         return nullptr;
     }
 
-    // How many of the first keys belong in the finger's leaf, no more than leave it one entry
-    // above MaxItems, so that one split settles it. The first key belongs there by the search.
-    std::size_t LeafShare(std::span<const TKey> keys, std::int32_t leafCount) const
+    // How many items a leaf of leafCount entries takes in one merge: no more than leave it one
+    // entry above MaxItems, so that one split settles it.
+    std::size_t LeafRoom(std::int32_t leafCount) const
     {
-        const auto room = static_cast<std::size_t>(std::max(1, this->MaxItems() + 1 - leafCount));
-        const std::size_t limit = std::min(keys.size(), room);
+        return static_cast<std::size_t>(std::max(1, this->MaxItems() + 1 - leafCount));
+    }
+
+    // How many of the first keys belong in the finger's leaf, looked at for one merge: the
+    // leaf's room, and as many again as MaxItems for keys it may hold already, which take no
+    // room. The first key belongs there by the search.
+    std::size_t LeafShare(std::span<const TKey> keys, std::size_t room) const
+    {
+        const std::size_t limit =
+            std::min(keys.size(), room + static_cast<std::size_t>(this->MaxItems()));
         const TKey* bound = FingerBound();
         std::size_t count = 1;
         while (count < limit && (bound == nullptr || !TComparator{}(*bound, keys[count])))
@@ -373,6 +383,8 @@ private:
     }
 
     Finger m_finger;
+    // Working room of InsertAscending's merges, kept from merge to merge.
+    std::vector<std::ptrdiff_t> m_places;
 };
 
 } // namespace Collections

@@ -11,6 +11,7 @@
 #include <span>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace Collections
 {
@@ -205,31 +206,57 @@ public:
         previous.RecomputeKey();
     }
 
-    // What MergeAscending did: whether Key changed, and how many items went in.
+    // What MergeAscending did: whether Key changed, how many items went in, and how many of
+    // the first items it dealt with (went in or were found stored).
     struct Merged
     {
         bool KeyChanged = false;
         std::int32_t Added = 0;
+        std::size_t Taken = 0;
     };
 
-    // Merges items whose keys strictly ascend into the entries, in one pass over both from
-    // the back; keys[k] is the key of items[k]. An item whose key is stored already stays out,
-    // and found(k, stored item) is called for it; found must not throw. Room for all items is
-    // reserved first: if that fails, nothing has changed.
+    // Merges the first of the items, whose keys strictly ascend, into the entries; keys[k] is
+    // the key of items[k]. An item whose key is stored already stays out, and found(k, stored
+    // item) is called for it; found must not throw. It takes items from the first on as long
+    // as no more than maxAdded (at least 1) go in, so that an item found stored costs no room:
+    // a full leaf takes any number of items it holds already in one merge. places is working
+    // room. Room for the items that go in is reserved first: if that fails, nothing has
+    // changed.
     template <class F>
-    Merged MergeAscending(std::span<const TKey> keys, std::span<const TItem> items, F&& found)
+    Merged MergeAscending(std::span<const TKey> keys, std::span<const TItem> items, F&& found,
+                          std::size_t maxAdded, std::vector<std::ptrdiff_t>& places)
+    {
+        const auto stored = static_cast<std::size_t>(this->Count());
+        std::size_t added = 0;
+        const std::size_t taken = FindPlaces(keys, maxAdded, places, added);
+        this->Reserve(static_cast<std::int32_t>(stored + added));
+        for (std::size_t k = 0; k < taken; ++k)
+        {
+            if (places[k] < 0)
+            {
+                found(k, this->Entries[static_cast<std::size_t>(-places[k] - 1)]);
+            }
+        }
+        if (added == 0)
+        {
+            return {false, 0, taken};
+        }
+        MoveInPlace(keys.first(taken), items.first(taken), places, added);
+        const TKey last = this->GetEntryKey(this->Count() - 1);
+        const bool keyChanged = stored == 0 ? (this->Key = last, true) : this->UpdateKey(last);
+        return {keyChanged, static_cast<std::int32_t>(added), taken};
+    }
+
+private:
+    // For the first items, in one pass over the entries from the front: the position before
+    // which each goes in, or -(i + 1) when entry i has its key already. Stops before the item
+    // that would be the (maxAdded + 1)th to go in; returns how many items it placed, and
+    // added, how many of them go in.
+    std::size_t FindPlaces(std::span<const TKey> keys, std::size_t maxAdded,
+                           std::vector<std::ptrdiff_t>& places, std::size_t& added) const
     {
         const TComparator less{};
         const auto stored = static_cast<std::size_t>(this->Count());
-        const std::size_t total = stored + items.size();
-        this->Reserve(static_cast<std::int32_t>(total));
-        // Within the reserved room: neither resize allocates. The entries before read keep
-        // their places until they are moved, so their keys can be read through them.
-        if constexpr (KeepsKeys)
-        {
-            this->EntryKeys.resize(total);
-        }
-        this->Entries.resize(total);
         const auto storedKey = [this](std::size_t i) -> decltype(auto)
         { return this->GetEntryKey(static_cast<std::int32_t>(i)); };
         if constexpr (!KeepsKeys)
@@ -237,61 +264,77 @@ public:
             // The pass below reads the stored keys through their items one after the other,
             // each a cache miss where the items point at scattered records: asked for all at
             // once, their loads overlap instead of waiting for each other.
-            for (std::size_t i = stored; i-- > 0;)
+            for (std::size_t i = 0; i < stored; ++i)
             {
                 __builtin_prefetch(&TKeyGetter{}(this->Entries[i]));
             }
         }
-        std::size_t write = total;
-        std::size_t read = stored;
-        for (std::size_t k = items.size(); k-- > 0;)
+        places.resize(keys.size());
+        added = 0;
+        std::size_t read = 0;
+        for (std::size_t k = 0; k < keys.size(); ++k)
         {
-            while (read > 0 && less(keys[k], storedKey(read - 1)))
+            while (read < stored && less(storedKey(read), keys[k]))
             {
-                --read;
-                --write;
-                if constexpr (KeepsKeys)
-                {
-                    this->EntryKeys[write] = this->EntryKeys[read];
-                }
-                this->Entries[write] = std::move(this->Entries[read]);
+                ++read;
             }
-            if (read > 0 && !less(storedKey(read - 1), keys[k]))
+            if (read < stored && !less(keys[k], storedKey(read)))
             {
-                found(k, this->Entries[read - 1]);
+                places[k] = -static_cast<std::ptrdiff_t>(read) - 1;
                 continue;
             }
-            --write;
+            if (added == maxAdded)
+            {
+                return k;
+            }
+            places[k] = static_cast<std::ptrdiff_t>(read);
+            ++added;
+        }
+        return keys.size();
+    }
+
+    // Puts the items with a place (not found stored) in, added of them, within the reserved
+    // room: from the back, the entries after each item's place move up past the items that go
+    // in after them.
+    void MoveInPlace(std::span<const TKey> keys, std::span<const TItem> items,
+                     const std::vector<std::ptrdiff_t>& places, std::size_t added)
+    {
+        const auto stored = static_cast<std::size_t>(this->Count());
+        if constexpr (KeepsKeys)
+        {
+            this->EntryKeys.resize(stored + added);
+        }
+        this->Entries.resize(stored + added);
+        std::size_t read = stored;
+        std::size_t write = stored + added;
+        for (std::size_t k = items.size(); k-- > 0;)
+        {
+            if (places[k] < 0)
+            {
+                continue;
+            }
+            const auto place = static_cast<std::size_t>(places[k]);
             if constexpr (KeepsKeys)
             {
-                this->EntryKeys[write] = keys[k];
+                MoveUp(this->EntryKeys, place, read, write);
+                this->EntryKeys[write - (read - place) - 1] = keys[k];
             }
+            MoveUp(this->Entries, place, read, write);
+            write -= read - place + 1;
+            read = place;
             this->Entries[write] = items[k];
         }
-        // Each item found stored left one slot open between the entries before read and
-        // the merged ones from write on.
-        const std::size_t open = write - read;
-        if (open > 0)
-        {
-            if constexpr (KeepsKeys)
-            {
-                std::move(this->EntryKeys.begin() + write, this->EntryKeys.end(),
-                          this->EntryKeys.begin() + read);
-                this->EntryKeys.resize(total - open);
-            }
-            std::move(this->Entries.begin() + write, this->Entries.end(),
-                      this->Entries.begin() + read);
-            this->Entries.resize(total - open);
-        }
         this->SyncCount();
-        const auto added = static_cast<std::int32_t>(items.size() - open);
-        if (added == 0)
-        {
-            return {};
-        }
-        const TKey last = this->GetEntryKey(this->Count() - 1);
-        const bool keyChanged = stored == 0 ? (this->Key = last, true) : this->UpdateKey(last);
-        return {keyChanged, added};
+    }
+
+    // Moves entries [from, to) of a vector to end at end.
+    template <class TVector>
+    static void MoveUp(TVector& vector, std::size_t from, std::size_t to, std::size_t end)
+    {
+        const auto first = vector.begin();
+        std::move_backward(first + static_cast<std::ptrdiff_t>(from),
+                           first + static_cast<std::ptrdiff_t>(to),
+                           first + static_cast<std::ptrdiff_t>(end));
     }
 };
 
