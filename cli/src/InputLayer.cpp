@@ -1,5 +1,6 @@
 #include "InputLayer.h"
 
+#include "Arealis/Polygon.h"
 #include "Arealis/PolygonLayer.h"
 #include "LayerStatistics.h"
 #include "Shapefile/ShapefileReader.h"
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 namespace ArealisCli
 {
@@ -160,6 +162,25 @@ void InputLayer::Reproject(const Formats::CoordinateSystem& target)
     m_records = std::move(records);
     m_layer = layer;
     m_description.System = target;
+}
+
+void InputLayer::DropRefused()
+{
+    std::vector<Arealis::Polygon*> refused = AllPolygons(*m_layer);
+    std::erase_if(refused, [](const Arealis::Polygon* pPolygon) { return !pPolygon->IsEditing(); });
+    if (refused.empty())
+    {
+        return;
+    }
+    m_layer->DeletePolygons(refused);
+    // The table has no removal: it is made again for the polygons that stay, so that no
+    // record is found for the address of a deleted polygon that a later one reuses.
+    Arealis::PolygonTable<std::int64_t> records;
+    for (Arealis::Polygon* pPolygon : AllPolygons(*m_layer))
+    {
+        records[pPolygon] = RecordOf(pPolygon);
+    }
+    m_records = std::move(records);
 }
 
 std::int64_t InputLayer::RecordOf(const Arealis::Polygon* pPolygon) const

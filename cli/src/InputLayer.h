@@ -80,6 +80,11 @@ public:
     // copy is a new layer of the same topology; the original layer is emptied.
     void Reproject(const Formats::CoordinateSystem& target);
 
+    // Deletes the polygons that the layer's commit refused (invalid ones, still being edited),
+    // with their records. The layer operations leave them out anyway, but a union commits the
+    // larger layer once more and would stop at them.
+    void DropRefused();
+
     // Gives up an own topology without freeing it, for a process about to end (Layer() stays
     // usable).
     void LeaveToExit() noexcept { static_cast<void>(m_ownTopology.release()); }

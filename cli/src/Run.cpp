@@ -516,6 +516,11 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
     // Only valid polygons take part; the others are named so that no answer is taken for
     // complete in silence.
     const std::size_t leftOut = PrintLeftOut(inputs, errors);
+    a.DropRefused();
+    if (b)
+    {
+        b->DropRefused();
+    }
 
     const ResultAttributes attributes(options.Command, inputs);
     std::unique_ptr<Formats::VectorWriter> writer;

@@ -391,6 +391,16 @@ TEST_F(ToolEndToEndTest, InvalidPolygonsAreCountedByInfoAndWarnedAboutByOperatio
     EXPECT_NE(strict.Err.find("arealis: 2 invalid polygons of the inputs were left out"),
               std::string::npos)
         << strict.Err;
+    // The union commits the larger layer once more: the invalid polygon is left out there too,
+    // not a reason to fail.
+    const ToolRun strictUnion = Run("union '" + path + "' '" + path + "'");
+    const ToolRun allowedUnion = Run("union --allow-invalid '" + path + "' '" + path + "'");
+    EXPECT_EQ(strictUnion.Status, 1) << strictUnion.Err;
+    EXPECT_EQ(allowedUnion.Status, 0) << allowedUnion.Err;
+    EXPECT_NE(allowedUnion.Err.find("record 1 left out of the operation: "), std::string::npos)
+        << allowedUnion.Err;
+    EXPECT_EQ(nlohmann::json::parse(allowedUnion.Out).at("features").size(), 1U)
+        << allowedUnion.Out;
     // Unite puts its result in the input's topology as well.
     const ToolRun united = Run("unite --allow-invalid '" + path + "'");
     EXPECT_EQ(united.Status, 0) << united.Err;
