@@ -42,6 +42,11 @@ QApplication& TestApplication()
         QStandardPaths::setTestModeEnabled(true);
         QCoreApplication::setOrganizationName(QStringLiteral("Orvista Tests"));
         QCoreApplication::setApplicationName(QStringLiteral("orvista_qt_tests"));
+        // Every run starts from no settings: what an earlier run left (recent files, the
+        // editing tools, the file dialog's last folder) would otherwise change what the
+        // windows show and ask.
+        QSettings().clear();
+        QSettings(QSettings::UserScope, QStringLiteral("QtProject")).clear();
     }
     return *g_application;
 }

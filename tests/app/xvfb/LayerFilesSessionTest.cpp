@@ -48,6 +48,7 @@ public:
     LayerFilesSessionTest()
     {
         platform.SetMainWindow(&window);
+        fs::remove_all(folder); // what a run that was stopped left behind
         fs::create_directories(folder);
         window.show();
         window.View().setFixedSize(400, 400);
@@ -84,6 +85,15 @@ protected:
                              }
                              pPoll->stop();
                              pPoll->deleteLater();
+                             if (pDialog == nullptr)
+                             {
+                                 // Another window asks instead: it is closed, so that the test
+                                 // fails rather than waits for ever.
+                                 if (QWidget* pOther = QApplication::activeModalWidget())
+                                 {
+                                     pOther->close();
+                                 }
+                             }
                              ASSERT_NE(pDialog, nullptr) << "no dialog to answer";
                              answer(*pDialog);
                          });
