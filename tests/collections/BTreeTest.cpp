@@ -103,6 +103,34 @@ std::vector<Item*> ModelItems(const std::map<int, Item*>& model)
     return items;
 }
 
+// Merges an ascending run into the tree and into the model map: the keys the tree held
+// already are reported with their stored items, and the tree then holds what the map does.
+template <class TTree>
+void MergeAscendingAndCompare(TTree& tree, std::map<int, Item*>& model,
+                              const std::vector<int>& keys, const std::vector<Item*>& items)
+{
+    std::vector<std::pair<std::size_t, Item*>> found;
+    std::size_t dealtWith = 0;
+    tree.InsertAscending(
+        std::span<const int>(keys), std::span<Item* const>(items),
+        [&found](std::size_t k, Item* stored) { found.emplace_back(k, stored); },
+        dealtWith);
+    ASSERT_EQ(dealtWith, items.size());
+    std::vector<std::pair<std::size_t, Item*>> expected;
+    for (std::size_t k = 0; k < items.size(); ++k)
+    {
+        const auto [at, inserted] = model.emplace(keys[k], items[k]);
+        if (!inserted)
+        {
+            expected.emplace_back(k, at->second);
+        }
+    }
+    std::sort(found.begin(), found.end());
+    ASSERT_EQ(found, expected);
+    CheckTree(tree, static_cast<std::int64_t>(model.size()));
+    ASSERT_EQ(Enumerate(tree), ModelItems(model));
+}
+
 // Random inserts (often of keys already present), removals of stored items, removals of
 // impostors with a stored key, lookups and range visits, checked against std::map.
 template <class TTree>
@@ -438,26 +466,8 @@ TYPED_TEST(BTreeLeavesTest, AscendingRunsMergeAsSingleInsertionsWould)
                 keys.push_back(key);
                 items.push_back(&storage.emplace_back(Item{key}));
             }
-            std::vector<std::pair<std::size_t, Item*>> found;
-            std::size_t dealtWith = 0;
-            tree.InsertAscending(
-                std::span<const int>(keys), std::span<Item* const>(items),
-                [&found](std::size_t k, Item* stored) { found.emplace_back(k, stored); },
-                dealtWith);
-            ASSERT_EQ(dealtWith, items.size());
-            std::vector<std::pair<std::size_t, Item*>> expected;
-            for (std::size_t k = 0; k < items.size(); ++k)
-            {
-                const auto [at, inserted] = model.emplace(keys[k], items[k]);
-                if (!inserted)
-                {
-                    expected.emplace_back(k, at->second);
-                }
-            }
-            std::sort(found.begin(), found.end());
-            ASSERT_EQ(found, expected) << "round " << round;
-            CheckTree(tree, static_cast<std::int64_t>(model.size()));
-            ASSERT_EQ(Enumerate(tree), ModelItems(model));
+            SCOPED_TRACE("round " + std::to_string(round));
+            ASSERT_NO_FATAL_FAILURE(MergeAscendingAndCompare(tree, model, keys, items));
             // Single insertions after a merge still find their leaves.
             Item* single = &storage.emplace_back(Item{static_cast<int>(random() % 30000)});
             if (tree.Insert(single))
@@ -495,26 +505,8 @@ TYPED_TEST(BTreeLeavesTest, AscendingRunsThroughFullLeavesTakeStoredKeysWithoutR
                 keys.push_back(key);
                 items.push_back(&storage.emplace_back(Item{key}));
             }
-            std::vector<std::pair<std::size_t, Item*>> found;
-            std::size_t dealtWith = 0;
-            tree.InsertAscending(
-                std::span<const int>(keys), std::span<Item* const>(items),
-                [&found](std::size_t k, Item* stored) { found.emplace_back(k, stored); },
-                dealtWith);
-            ASSERT_EQ(dealtWith, items.size());
-            std::vector<std::pair<std::size_t, Item*>> expected;
-            for (std::size_t k = 0; k < items.size(); ++k)
-            {
-                const auto [at, inserted] = model.emplace(keys[k], items[k]);
-                if (!inserted)
-                {
-                    expected.emplace_back(k, at->second);
-                }
-            }
-            std::sort(found.begin(), found.end());
-            ASSERT_EQ(found, expected) << "step " << step;
-            CheckTree(tree, static_cast<std::int64_t>(model.size()));
-            ASSERT_EQ(Enumerate(tree), ModelItems(model));
+            SCOPED_TRACE("step " + std::to_string(step));
+            ASSERT_NO_FATAL_FAILURE(MergeAscendingAndCompare(tree, model, keys, items));
         };
         mergeRun(4); // stored keys alone
         mergeRun(2); // one new key after each stored one
