@@ -82,7 +82,7 @@ bool HasEdgeNearer(const Ring& ring, const Point& p, double squared, const TExcl
 // Twice the signed area of the triangle a, b, c: positive when c lies left of a -> b.
 double Turn(const Point& a, const Point& b, const Point& c) noexcept
 {
-    return (b.X - a.X) * (c.Y - a.Y) - (b.Y - a.Y) * (c.X - a.X);
+    return TurnValue(b, a, c);
 }
 
 // Whether the segments u-v and a-b cross at a point inside both.
