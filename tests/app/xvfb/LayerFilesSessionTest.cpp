@@ -24,6 +24,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -144,8 +145,13 @@ TEST_F(LayerFilesSessionTest, OpenATableShowAttributesAndExportAResult)
     Answer<QFileDialog>(
         [&output](QFileDialog& dialog)
         {
-            dialog.selectFile(QString::fromStdString(output.string()));
-            static_cast<QDialog&>(dialog).accept();
+            // The name is typed, and the dialog ended directly: its own selection and accept go
+            // through its folder model, which may still be loading, and then wait for it or
+            // take the folder for the file.
+            auto* pName = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(pName, nullptr);
+            pName->setText(QString::fromStdString(output.string()));
+            static_cast<QDialog&>(dialog).done(QDialog::Accepted);
         });
     window.RunCommand(FileExportLayer);
     EXPECT_TRUE(platform.Boxes.size() == 1U) << platform.Boxes.back();
