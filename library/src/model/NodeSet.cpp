@@ -221,15 +221,13 @@ void NodeSet::InsertInKeyOrder(const SortedPointRun::State& run, KeyOrderScratch
     {
         // Records are made in the order of the points, so that the nodes of a ring lie
         // together in the pool as they would by GetNode in turn.
+        ReserveSpareRecords();
         for (const std::uint32_t group : run.GroupOf)
         {
             Node*& record = records[group];
             if (record == nullptr)
             {
-                record = m_pool->Allocate();
-                record->Position = positions[group];
-                record->TopologyId = m_topologyId;
-                record->ReferenceCount = 0;
+                record = MakeRecord(positions[group]);
             }
         }
         // nodes[group] stays null for a group whose record went into the index.
@@ -253,17 +251,66 @@ void NodeSet::InsertInKeyOrder(const SortedPointRun::State& run, KeyOrderScratch
         }
         throw;
     }
+    KeepSpareRecords(records, nodes);
     for (std::size_t group = 0; group < records.size(); ++group)
     {
         if (nodes[group] == nullptr)
         {
             nodes[group] = records[group];
         }
+    }
+}
+
+Node* NodeSet::MakeRecord(const Point& position)
+{
+    Node* record = nullptr;
+    if (!m_spareRecords.empty())
+    {
+        record = m_spareRecords.back();
+        m_spareRecords.pop_back();
+    }
+    else
+    {
+        record = m_pool->Allocate();
+    }
+    record->Position = position;
+    record->TopologyId = m_topologyId;
+    record->ReferenceCount = 0;
+    return record;
+}
+
+void NodeSet::ReserveSpareRecords()
+{
+    m_spareRecords.reserve(MaxSpareRecords);
+}
+
+void NodeSet::KeepSpareRecords(std::span<Node* const> records,
+                               std::span<Node* const> nodes) noexcept
+{
+    for (std::size_t group = 0; group < records.size(); ++group)
+    {
+        if (nodes[group] == nullptr)
+        {
+            continue; // the record went into the index
+        }
+        if (m_spareRecords.size() < MaxSpareRecords)
+        {
+            m_spareRecords.push_back(records[group]); // within the reserved room
+        }
         else
         {
             m_pool->Free(records[group]);
         }
     }
+}
+
+void NodeSet::ReleaseSpareRecords() noexcept
+{
+    for (Node* record : m_spareRecords)
+    {
+        m_pool->Free(record);
+    }
+    m_spareRecords = {};
 }
 
 Node* NodeSet::GetSnappedNode(const Point& position, RecentNode& recent)
@@ -374,6 +421,7 @@ std::int32_t NodeSet::Count() const
 
 void NodeSet::ReleaseUnusedRoom() noexcept
 {
+    ReleaseSpareRecords();
     m_pool->ReleaseUnusedRoom();
     // Lookups of runs prepared elsewhere keep the room of their groups from call to call; a
     // loaded layer's is not needed again.
