@@ -136,6 +136,8 @@ private:
     // would otherwise spend as long on the pool as on the index.
     std::vector<Node*> m_spareRecords;
     static constexpr std::size_t MaxSpareRecords = std::size_t{1} << 16;
+    // Whether the next key-order lookup makes records only for positions not stored yet.
+    bool m_recordsOnDemand = false;
     std::uint8_t m_topologyId;
     double m_gridStep = DefaultNodeGridStep;
     bool m_tearingDown = false;

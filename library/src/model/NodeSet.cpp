@@ -219,20 +219,33 @@ void NodeSet::InsertInKeyOrder(const SortedPointRun::State& run, KeyOrderScratch
     std::size_t dealtWith = 0;
     try
     {
-        // Records are made in the order of the points, so that the nodes of a ring lie
-        // together in the pool as they would by GetNode in turn.
         ReserveSpareRecords();
-        for (const std::uint32_t group : run.GroupOf)
+        if (!m_recordsOnDemand)
+        {
+            // Records are made in the order of the points, so that the nodes of a ring lie
+            // together in the pool as they would by GetNode in turn.
+            for (const std::uint32_t group : run.GroupOf)
+            {
+                Node*& record = records[group];
+                if (record == nullptr)
+                {
+                    record = MakeRecord(positions[group]);
+                }
+            }
+        }
+        // On demand, records are made for the new positions alone, in the index's order.
+        const auto make = [this, &records, &positions](std::size_t group)
         {
             Node*& record = records[group];
             if (record == nullptr)
             {
                 record = MakeRecord(positions[group]);
             }
-        }
+            return record;
+        };
         // nodes[group] stays null for a group whose record went into the index.
-        m_index.InsertAscending(
-            std::span<const Point>(positions), std::span<Node* const>(records),
+        m_index.InsertAscendingMade(
+            std::span<const Point>(positions), make,
             [&nodes](std::size_t stored, Node* existing) { nodes[stored] = existing; }, dealtWith);
     }
     catch (...)
@@ -252,13 +265,23 @@ void NodeSet::InsertInKeyOrder(const SortedPointRun::State& run, KeyOrderScratch
         throw;
     }
     KeepSpareRecords(records, nodes);
+    std::size_t found = 0;
     for (std::size_t group = 0; group < records.size(); ++group)
     {
         if (nodes[group] == nullptr)
         {
             nodes[group] = records[group];
         }
+        else
+        {
+            ++found;
+        }
     }
+    // A run whose positions were mostly stored already (the vertices of a result, most of
+    // them the inputs' nodes) is likely followed by more of its kind: the next run makes
+    // records on demand, instead of one for every position of which most are thrown away.
+    // Runs of new positions (a layer being loaded) go on making them in the points' order.
+    m_recordsOnDemand = found * 4 > positions.size() * 3;
 }
 
 Node* NodeSet::MakeRecord(const Point& position)
@@ -289,9 +312,9 @@ void NodeSet::KeepSpareRecords(std::span<Node* const> records,
 {
     for (std::size_t group = 0; group < records.size(); ++group)
     {
-        if (nodes[group] == nullptr)
+        if (nodes[group] == nullptr || records[group] == nullptr)
         {
-            continue; // the record went into the index
+            continue; // the record went into the index, or none was made
         }
         if (m_spareRecords.size() < MaxSpareRecords)
         {
