@@ -112,7 +112,8 @@ private:
             const std::size_t room = LeafRoom(leaf.Count());
             const std::size_t count = LeafShare(keys.subspan(first), room);
             const auto merged = leaf.MergeAscending(
-                keys.subspan(first, count), [&make, first](std::size_t k) { return make(first + k); },
+                keys.subspan(first, count),
+                [&make, first](std::size_t k) { return make(first + k); },
                 [&found, first](std::size_t k, const TItem& stored) { found(first + k, stored); },
                 room, m_places, m_made);
             dealtWith += merged.Taken;

@@ -4,8 +4,8 @@
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
 #include "model/NodePool.h"
-#include "support/PositionHash.h"
 #include "model/SortedPointRunState.h"
+#include "support/PositionHash.h"
 
 #include <algorithm>
 #include <array>
