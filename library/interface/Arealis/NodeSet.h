@@ -113,10 +113,11 @@ private:
     // otherwise one from the pool.
     Node* MakeRecord(const Point& position);
     // Keeps the records that a key-order lookup made for points the index held already for
-    // the lookups to come (up to MaxSpareRecords; the rest go back to the pool). Does not
-    // throw: the room for the spares is reserved before the index changes.
+    // the lookups to come, as many as the room reserved for them takes (the rest go back to
+    // the pool). Does not throw: the room is reserved before the index changes.
     void KeepSpareRecords(std::span<Node* const> records, std::span<Node* const> nodes) noexcept;
-    void ReserveSpareRecords();
+    // Room for count more spares, up to MaxSpareRecords in all.
+    void ReserveSpareRecords(std::size_t count);
     void ReleaseSpareRecords() noexcept;
 
     // GetNode for a point already snapped, whose recent slot is given.

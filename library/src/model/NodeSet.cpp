@@ -219,7 +219,7 @@ void NodeSet::InsertInKeyOrder(const SortedPointRun::State& run, KeyOrderScratch
     std::size_t dealtWith = 0;
     try
     {
-        ReserveSpareRecords();
+        ReserveSpareRecords(positions.size());
         if (!m_recordsOnDemand)
         {
             // Records are made in the order of the points, so that the nodes of a ring lie
@@ -302,9 +302,9 @@ Node* NodeSet::MakeRecord(const Point& position)
     return record;
 }
 
-void NodeSet::ReserveSpareRecords()
+void NodeSet::ReserveSpareRecords(std::size_t count)
 {
-    m_spareRecords.reserve(MaxSpareRecords);
+    m_spareRecords.reserve(std::min(MaxSpareRecords, m_spareRecords.size() + count));
 }
 
 void NodeSet::KeepSpareRecords(std::span<Node* const> records,
@@ -316,7 +316,7 @@ void NodeSet::KeepSpareRecords(std::span<Node* const> records,
         {
             continue; // the record went into the index, or none was made
         }
-        if (m_spareRecords.size() < MaxSpareRecords)
+        if (m_spareRecords.size() < m_spareRecords.capacity())
         {
             m_spareRecords.push_back(records[group]); // within the reserved room
         }
