@@ -8,10 +8,12 @@
 #include <deque>
 #include <functional>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <map>
 #include <numeric>
 #include <random>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -113,8 +115,7 @@ void MergeAscendingAndCompare(TTree& tree, std::map<int, Item*>& model,
     std::size_t dealtWith = 0;
     tree.InsertAscending(
         std::span<const int>(keys), std::span<Item* const>(items),
-        [&found](std::size_t k, Item* stored) { found.emplace_back(k, stored); },
-        dealtWith);
+        [&found](std::size_t k, Item* stored) { found.emplace_back(k, stored); }, dealtWith);
     ASSERT_EQ(dealtWith, items.size());
     std::vector<std::pair<std::size_t, Item*>> expected;
     for (std::size_t k = 0; k < items.size(); ++k)
@@ -511,6 +512,68 @@ TYPED_TEST(BTreeLeavesTest, AscendingRunsThroughFullLeavesTakeStoredKeysWithoutR
         mergeRun(4); // stored keys alone
         mergeRun(2); // one new key after each stored one
         mergeRun(1); // two new keys after each stored one
+    }
+}
+
+// Items made on demand: made for the keys not stored yet alone, in ascending order. A make
+// that fails part way leaves the leaf it was made for unchanged: the keys before dealtWith are
+// in the tree, the later ones only if they were stored before, and the tree stays well formed
+// for a second merge of the same run.
+TYPED_TEST(BTreeLeavesTest, ItemsMadeOnDemandForNewKeysAloneAndAFailedMakeChangesNoLeaf)
+{
+    for (const auto& [minItems, maxItems] : {std::pair{2, 5}, std::pair{60, 150}})
+    {
+        std::deque<Item> storage;
+        TypeParam tree(minItems, maxItems);
+        std::vector<int> keys;
+        for (int key = 0; key < 3000; ++key)
+        {
+            keys.push_back(key);
+            if (key % 3 == 0)
+            {
+                tree.Insert(&storage.emplace_back(Item{key}));
+            }
+        }
+        std::vector<int> made;
+        int failAt = 500;
+        const auto make = [&](std::size_t k)
+        {
+            if (static_cast<int>(made.size()) + 1 == failAt)
+            {
+                throw std::runtime_error("no room");
+            }
+            made.push_back(keys[k]);
+            return &storage.emplace_back(Item{keys[k]});
+        };
+        std::size_t found = 0;
+        const auto count = [&found](std::size_t, Item*) { ++found; };
+        std::size_t dealtWith = 0;
+        EXPECT_THROW(tree.InsertAscendingMade(std::span<const int>(keys), make, count, dealtWith),
+                     std::runtime_error);
+        ASSERT_GT(dealtWith, 0U);
+        ASSERT_LT(dealtWith, keys.size());
+        std::int64_t held = 0;
+        for (std::size_t k = 0; k < keys.size(); ++k)
+        {
+            const bool expected = k < dealtWith || keys[k] % 3 == 0;
+            ASSERT_EQ(tree.Find(keys[k], nullptr), expected) << keys[k];
+            held += expected ? 1 : 0;
+        }
+        CheckTree(tree, held);
+
+        // The same run again: items are made for exactly the keys the tree lacks.
+        const auto firstDealt = static_cast<int>(dealtWith);
+        std::vector<int> lacking;
+        std::copy_if(keys.begin(), keys.end(), std::back_inserter(lacking),
+                     [firstDealt](int key) { return key >= firstDealt && key % 3 != 0; });
+        made.clear();
+        failAt = -1;
+        found = 0;
+        tree.InsertAscendingMade(std::span<const int>(keys), make, count, dealtWith);
+        EXPECT_EQ(dealtWith, keys.size());
+        EXPECT_EQ(made, lacking);
+        EXPECT_EQ(found + made.size(), keys.size());
+        CheckTree(tree, static_cast<std::int64_t>(keys.size()));
     }
 }
 

@@ -80,7 +80,30 @@ public:
     {
         dealtWith = 0;
         CheckStrictlyAscending(keys, items.size());
-        while (dealtWith < items.size())
+        MergeIntoLeaves(
+            keys, [items](std::size_t k) { return items[k]; }, std::forward<F>(found), dealtWith);
+    }
+
+    // InsertAscending for items made on demand: make(k) gives the item of keys[k] and is
+    // called only for the keys that are not stored yet, in ascending order, before the leaf
+    // that takes the item changes; it may throw, and the items it made for keys from
+    // dealtWith on are then not in the tree. For items whose making costs, such as records
+    // of which most would be found stored and thrown away.
+    template <class M, class F>
+    void InsertAscendingMade(std::span<const TKey> keys, M&& make, F&& found,
+                             std::size_t& dealtWith)
+    {
+        dealtWith = 0;
+        CheckStrictlyAscending(keys, keys.size());
+        MergeIntoLeaves(keys, std::forward<M>(make), std::forward<F>(found), dealtWith);
+    }
+
+private:
+    // InsertAscendingMade once the keys are known to ascend.
+    template <class M, class F>
+    void MergeIntoLeaves(std::span<const TKey> keys, M&& make, F&& found, std::size_t& dealtWith)
+    {
+        while (dealtWith < keys.size())
         {
             const TKey& key = keys[dealtWith];
             const bool nearPrevious = m_finger.Target != nullptr && FingerLeadsTo(key);
@@ -89,9 +112,10 @@ public:
             const std::size_t room = LeafRoom(leaf.Count());
             const std::size_t count = LeafShare(keys.subspan(first), room);
             const auto merged = leaf.MergeAscending(
-                keys.subspan(first, count), items.subspan(first, count),
+                keys.subspan(first, count),
+                [&make, first](std::size_t k) { return make(first + k); },
                 [&found, first](std::size_t k, const TItem& stored) { found(first + k, stored); },
-                room, m_places);
+                room, m_places, m_made);
             dealtWith += merged.Taken;
             if (merged.Added > 0)
             {
@@ -100,6 +124,7 @@ public:
         }
     }
 
+public:
     // Finds the item with this key and copies it to pItem when pItem is not null.
     bool Find(const TKey& key, TItem* pItem) const
     {
@@ -385,6 +410,7 @@ private:
     Finger m_finger;
     // Working room of InsertAscending's merges, kept from merge to merge.
     std::vector<std::ptrdiff_t> m_places;
+    std::vector<TItem> m_made;
 };
 
 } // namespace Collections

@@ -215,20 +215,29 @@ public:
         std::size_t Taken = 0;
     };
 
-    // Merges the first of the items, whose keys strictly ascend, into the entries; keys[k] is
-    // the key of items[k]. An item whose key is stored already stays out, and found(k, stored
-    // item) is called for it; found must not throw. It takes items from the first on as long
-    // as no more than maxAdded (at least 1) go in, so that an item found stored costs no room:
-    // a full leaf takes any number of items it holds already in one merge. places is working
-    // room. Room for the items that go in is reserved first: if that fails, nothing has
-    // changed.
-    template <class F>
-    Merged MergeAscending(std::span<const TKey> keys, std::span<const TItem> items, F&& found,
-                          std::size_t maxAdded, std::vector<std::ptrdiff_t>& places)
+    // Merges the first of the items, whose keys strictly ascend, into the entries; make(k)
+    // gives the item of keys[k], and is called only for the items that go in, in ascending
+    // order, before anything changes. An item whose key is stored already stays out, and
+    // found(k, stored item) is called for it; found must not throw. It takes items from the
+    // first on as long as no more than maxAdded (at least 1) go in, so that an item found
+    // stored costs no room: a full leaf takes any number of items it holds already in one
+    // merge. places and made are working room. Room for the items that go in is reserved
+    // first: if that or a make fails, nothing has changed.
+    template <class M, class F>
+    Merged MergeAscending(std::span<const TKey> keys, M&& make, F&& found, std::size_t maxAdded,
+                          std::vector<std::ptrdiff_t>& places, std::vector<TItem>& made)
     {
         const auto stored = static_cast<std::size_t>(this->Count());
         std::size_t added = 0;
         const std::size_t taken = FindPlaces(keys, maxAdded, places, added);
+        made.clear();
+        for (std::size_t k = 0; k < taken; ++k)
+        {
+            if (places[k] >= 0)
+            {
+                made.push_back(make(k));
+            }
+        }
         this->Reserve(static_cast<std::int32_t>(stored + added));
         for (std::size_t k = 0; k < taken; ++k)
         {
@@ -241,7 +250,7 @@ public:
         {
             return {false, 0, taken};
         }
-        MoveInPlace(keys.first(taken), items.first(taken), places, added);
+        MoveInPlace(keys.first(taken), made, places, added);
         const TKey last = this->GetEntryKey(this->Count() - 1);
         const bool keyChanged = stored == 0 ? (this->Key = last, true) : this->UpdateKey(last);
         return {keyChanged, static_cast<std::int32_t>(added), taken};
@@ -295,8 +304,8 @@ private:
 
     // Puts the items with a place (not found stored) in, added of them, within the reserved
     // room: from the back, the entries after each item's place move up past the items that go
-    // in after them.
-    void MoveInPlace(std::span<const TKey> keys, std::span<const TItem> items,
+    // in after them. made holds the items that go in, in order.
+    void MoveInPlace(std::span<const TKey> keys, std::vector<TItem>& made,
                      const std::vector<std::ptrdiff_t>& places, std::size_t added)
     {
         const auto stored = static_cast<std::size_t>(this->Count());
@@ -307,7 +316,8 @@ private:
         this->Entries.resize(stored + added);
         std::size_t read = stored;
         std::size_t write = stored + added;
-        for (std::size_t k = items.size(); k-- > 0;)
+        std::size_t next = made.size();
+        for (std::size_t k = keys.size(); k-- > 0;)
         {
             if (places[k] < 0)
             {
@@ -322,7 +332,7 @@ private:
             MoveUp(this->Entries, place, read, write);
             write -= read - place + 1;
             read = place;
-            this->Entries[write] = items[k];
+            this->Entries[write] = std::move(made[--next]);
         }
         this->SyncCount();
     }

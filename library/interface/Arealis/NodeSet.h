@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 namespace Arealis
 {
@@ -108,6 +109,17 @@ private:
     // every change when it throws.
     void InsertInKeyOrder(const SortedPointRun::State& run, KeyOrderScratch& scratch);
     static std::size_t RecentSlot(const Point& position) noexcept;
+    // A record for a new node at position, with no references: a spare one when there is one,
+    // otherwise one from the pool.
+    Node* MakeRecord(const Point& position);
+    // Keeps the records that a key-order lookup made for points the index held already for
+    // the lookups to come, as many as the room reserved for them takes (the rest go back to
+    // the pool). Does not throw: the room is reserved before the index changes.
+    void KeepSpareRecords(std::span<Node* const> records, std::span<Node* const> nodes) noexcept;
+    // Room for count more spares, up to MaxSpareRecords in all.
+    void ReserveSpareRecords(std::size_t count);
+    void ReleaseSpareRecords() noexcept;
+
     // GetNode for a point already snapped, whose recent slot is given.
     Node* GetSnappedNode(const Point& position, RecentNode& recent);
     void ForgetRecent(const Node* pNode) noexcept;
@@ -118,6 +130,15 @@ private:
     // or moved.
     std::unique_ptr<RecentNode[]> m_recent;
     std::unique_ptr<KeyOrderScratch> m_keyOrder;
+    // Records made by key-order lookups for points that were in the index already, handed
+    // out again by the next lookups. A record given back to the pool goes to the head of its
+    // free list, whose links are read one after the other, each a cache miss where the
+    // records lie scattered; a lookup of a result's vertices, most of them stored already,
+    // would otherwise spend as long on the pool as on the index.
+    std::vector<Node*> m_spareRecords;
+    static constexpr std::size_t MaxSpareRecords = std::size_t{1} << 16;
+    // Whether the next key-order lookup makes records only for positions not stored yet.
+    bool m_recordsOnDemand = false;
     std::uint8_t m_topologyId;
     double m_gridStep = DefaultNodeGridStep;
     bool m_tearingDown = false;

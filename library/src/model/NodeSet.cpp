@@ -4,8 +4,8 @@
 #include "Exceptions/ArgumentException.h"
 #include "Exceptions/Messages.h"
 #include "model/NodePool.h"
-#include "support/PositionHash.h"
 #include "model/SortedPointRunState.h"
+#include "support/PositionHash.h"
 
 #include <algorithm>
 #include <array>
@@ -219,22 +219,33 @@ void NodeSet::InsertInKeyOrder(const SortedPointRun::State& run, KeyOrderScratch
     std::size_t dealtWith = 0;
     try
     {
-        // Records are made in the order of the points, so that the nodes of a ring lie
-        // together in the pool as they would by GetNode in turn.
-        for (const std::uint32_t group : run.GroupOf)
+        ReserveSpareRecords(positions.size());
+        if (!m_recordsOnDemand)
+        {
+            // Records are made in the order of the points, so that the nodes of a ring lie
+            // together in the pool as they would by GetNode in turn.
+            for (const std::uint32_t group : run.GroupOf)
+            {
+                Node*& record = records[group];
+                if (record == nullptr)
+                {
+                    record = MakeRecord(positions[group]);
+                }
+            }
+        }
+        // On demand, records are made for the new positions alone, in the index's order.
+        const auto make = [this, &records, &positions](std::size_t group)
         {
             Node*& record = records[group];
             if (record == nullptr)
             {
-                record = m_pool->Allocate();
-                record->Position = positions[group];
-                record->TopologyId = m_topologyId;
-                record->ReferenceCount = 0;
+                record = MakeRecord(positions[group]);
             }
-        }
+            return record;
+        };
         // nodes[group] stays null for a group whose record went into the index.
-        m_index.InsertAscending(
-            std::span<const Point>(positions), std::span<Node* const>(records),
+        m_index.InsertAscendingMade(
+            std::span<const Point>(positions), make,
             [&nodes](std::size_t stored, Node* existing) { nodes[stored] = existing; }, dealtWith);
     }
     catch (...)
@@ -253,6 +264,8 @@ void NodeSet::InsertInKeyOrder(const SortedPointRun::State& run, KeyOrderScratch
         }
         throw;
     }
+    KeepSpareRecords(records, nodes);
+    std::size_t found = 0;
     for (std::size_t group = 0; group < records.size(); ++group)
     {
         if (nodes[group] == nullptr)
@@ -261,9 +274,66 @@ void NodeSet::InsertInKeyOrder(const SortedPointRun::State& run, KeyOrderScratch
         }
         else
         {
+            ++found;
+        }
+    }
+    // A run whose positions were mostly stored already (the vertices of a result, most of
+    // them the inputs' nodes) is likely followed by more of its kind: the next run makes
+    // records on demand, instead of one for every position of which most are thrown away.
+    // Runs of new positions (a layer being loaded) go on making them in the points' order.
+    m_recordsOnDemand = found * 4 > positions.size() * 3;
+}
+
+Node* NodeSet::MakeRecord(const Point& position)
+{
+    Node* record = nullptr;
+    if (!m_spareRecords.empty())
+    {
+        record = m_spareRecords.back();
+        m_spareRecords.pop_back();
+    }
+    else
+    {
+        record = m_pool->Allocate();
+    }
+    record->Position = position;
+    record->TopologyId = m_topologyId;
+    record->ReferenceCount = 0;
+    return record;
+}
+
+void NodeSet::ReserveSpareRecords(std::size_t count)
+{
+    m_spareRecords.reserve(std::min(MaxSpareRecords, m_spareRecords.size() + count));
+}
+
+void NodeSet::KeepSpareRecords(std::span<Node* const> records,
+                               std::span<Node* const> nodes) noexcept
+{
+    for (std::size_t group = 0; group < records.size(); ++group)
+    {
+        if (nodes[group] == nullptr || records[group] == nullptr)
+        {
+            continue; // the record went into the index, or none was made
+        }
+        if (m_spareRecords.size() < m_spareRecords.capacity())
+        {
+            m_spareRecords.push_back(records[group]); // within the reserved room
+        }
+        else
+        {
             m_pool->Free(records[group]);
         }
     }
+}
+
+void NodeSet::ReleaseSpareRecords() noexcept
+{
+    for (Node* record : m_spareRecords)
+    {
+        m_pool->Free(record);
+    }
+    m_spareRecords = {};
 }
 
 Node* NodeSet::GetSnappedNode(const Point& position, RecentNode& recent)
@@ -374,6 +444,7 @@ std::int32_t NodeSet::Count() const
 
 void NodeSet::ReleaseUnusedRoom() noexcept
 {
+    ReleaseSpareRecords();
     m_pool->ReleaseUnusedRoom();
     // Lookups of runs prepared elsewhere keep the room of their groups from call to call; a
     // loaded layer's is not needed again.

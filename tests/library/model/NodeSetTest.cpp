@@ -6,6 +6,7 @@
 #include "model/ModelTestSupport.h"
 #include "model/NodePool.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <gtest/gtest.h>
@@ -238,6 +239,55 @@ TEST(NodeSetTest, LongScatteredRunsAgreeWithGetNodeOneByOne)
     EXPECT_EQ(batched.Count(), before);
 }
 
+// Runs of new positions and runs of positions stored already in turn: records are made for
+// every position in point order and kept as spares where the position was found, and after a
+// run of mostly stored positions they are made on demand for the new ones alone. Nodes and
+// counts stay those of GetNode in turn, spares are handed out again with their new positions,
+// and once every node is released and the unused room given back, the pool holds at most the
+// block it allocates from.
+TEST(NodeSetTest, RunsOfNewAndOfStoredPositionsInTurnAgreeWithGetNodeOneByOne)
+{
+    const auto grid = [](double x0, int count)
+    {
+        Points points;
+        for (int i = 0; i < count; ++i)
+        {
+            points.push_back({x0 + double((i * 7919) % 101), double(i % 61)});
+        }
+        return points;
+    };
+    const Points fresh = grid(0, 6000);
+    Points stored = fresh; // all found: the next run makes records on demand
+    std::reverse(stored.begin(), stored.end());
+    Points mostlyNew = grid(1000, 6000);
+    mostlyNew.insert(mostlyNew.end(), fresh.begin(), fresh.begin() + 500);
+    Points mixed = grid(2000, 3000); // after a run of mostly new positions: records up front
+    mixed.insert(mixed.end(), fresh.begin(), fresh.end());
+    Points again = mostlyNew; // found: spares kept, and the next run on demand
+    Points last = grid(3000, 4000);
+    last.insert(last.end(), stored.begin(), stored.begin() + 100);
+
+    NodeSet batched(Id);
+    NodeSet single(Id);
+    std::vector<std::vector<Node*>> taken;
+    for (const Points* run :
+         std::initializer_list<const Points*>{&fresh, &stored, &mostlyNew, &mixed, &again, &last})
+    {
+        taken.push_back(ExpectGetNodesAsOneByOne(batched, single, *run));
+        ASSERT_FALSE(::testing::Test::HasFailure());
+    }
+    for (const std::vector<Node*>& nodes : taken)
+    {
+        for (Node* node : nodes)
+        {
+            batched.ReleaseNode(node);
+        }
+    }
+    EXPECT_EQ(batched.Count(), 0);
+    batched.ReleaseUnusedRoom();
+    EXPECT_LE(batched.GetBlockCount(), 1);
+}
+
 // A run sorted ahead, on another thread, gives the nodes and counts of GetNode in turn, for
 // points repeated and snapping together, onto nodes made before; one run object serves
 // several runs in turn. A run that cannot be sorted is refused, and so is too little room.
@@ -263,7 +313,9 @@ TEST(NodeSetTest, RunsSortedOnAnotherThreadAgreeWithGetNodeOneByOne)
     for (const Points& points : runs)
     {
         bool prepared = false;
-        std::thread([&run, &points, &prepared] { prepared = run.Prepare(points, DefaultNodeGridStep); }).join();
+        std::thread([&run, &points, &prepared]
+                    { prepared = run.Prepare(points, DefaultNodeGridStep); })
+            .join();
         ASSERT_TRUE(prepared);
         ASSERT_EQ(run.Count(), points.size());
         ExpectLookupAsOneByOne(sorted, single, points, 0,
