@@ -504,10 +504,14 @@ public:
         {
             return;
         }
-        std::vector<std::int32_t> order(m_ids.size());
-        std::iota(order.begin(), order.end(), m_first);
-        std::ranges::sort(order, [&](std::int32_t a, std::int32_t b)
-                          { return m_ids[a - m_first] < m_ids[b - m_first]; });
+        std::vector<std::int32_t> order = OrderById();
+        if (order.size() != m_ids.size()) // an id added twice: the sort keeps every polygon
+        {
+            order.resize(m_ids.size());
+            std::iota(order.begin(), order.end(), m_first);
+            std::ranges::stable_sort(order, [&](std::int32_t a, std::int32_t b)
+                                     { return m_ids[a - m_first] < m_ids[b - m_first]; });
+        }
         m_result.ReorderEditing(m_first, order);
     }
 
@@ -515,6 +519,31 @@ public:
     const PolygonList& Added() const noexcept { return m_added; }
 
 private:
+    // The edit list positions of the added polygons in the order of their ids, each id once:
+    // the position of each is noted at its id in one table, read in id order. The sort of the
+    // positions by id took some 7 ms of the calling thread at 68,000 components, alone between
+    // the last union and the result's commit; the table is one pass over each array. Shorter
+    // than the polygons added when an id was added twice.
+    std::vector<std::int32_t> OrderById() const
+    {
+        constexpr std::int32_t none = -1;
+        std::vector<std::int32_t> at(m_numbering.Count(), none);
+        for (std::size_t k = 0; k < m_ids.size(); ++k)
+        {
+            at[m_ids[k]] = m_first + static_cast<std::int32_t>(k);
+        }
+        std::vector<std::int32_t> order;
+        order.reserve(m_ids.size());
+        for (const std::int32_t position : at)
+        {
+            if (position != none)
+            {
+                order.push_back(position);
+            }
+        }
+        return order;
+    }
+
     void AddInPlace(Id id, const UnionsSoFar& unions)
     {
         const Id root = m_grouping.RootOf[id];

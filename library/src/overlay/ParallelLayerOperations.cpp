@@ -47,6 +47,14 @@ double SecondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// The calling thread's merge is timed by the steady clock, which the vDSO reads in some tens
+// of nanoseconds: the thread's processor-time clock is a system call (about 0.7 us here), and
+// a join asked it some 20,000 times on its calling thread, the operation's serial path.
+double NowSeconds()
+{
+    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
 // Polygons per item when work is handed out by blocks of a polygon list, at most.
 constexpr std::size_t BlockSize = 64;
 
@@ -138,11 +146,11 @@ public:
         {
             timedMerge = [&]
             {
-                const double start = Parallel::CallingThreadCpuSeconds();
+                const double start = NowSeconds();
                 const bool merged = merge();
                 if (merged)
                 {
-                    m_phases.Merge += Parallel::CallingThreadCpuSeconds() - start;
+                    m_phases.Merge += NowSeconds() - start;
                 }
                 return merged;
             };
@@ -178,7 +186,7 @@ public:
         return failure == nullptr;
     }
 
-    // Takes CPU seconds that the merge callback spent on other work than merging (items the
+    // Takes seconds that the merge callback spent on other work than merging (items the
     // calling thread did meanwhile) out of the merge's time.
     void NotMerging(double seconds) { m_phases.Merge -= seconds; }
 
@@ -640,6 +648,21 @@ void MergeCommonParts(MergedPieces& merged, bool recordParents, Polygon* pPolygo
     }
 }
 
+// The same with the candidates given by their positions in the queried list.
+void MergeCommonParts(MergedPieces& merged, bool recordParents, Polygon* pPolygon,
+                      const PolygonList& queried, std::span<const std::uint32_t> candidateIds,
+                      std::vector<FlatPolygon>& pieces)
+{
+    for (std::size_t j = 0; j < pieces.size(); ++j)
+    {
+        if (!pieces[j].IsEmpty())
+        {
+            merged.Add(pieces[j], recordParents, {pPolygon, queried[candidateIds[j]]});
+            pieces[j] = FlatPolygon();
+        }
+    }
+}
+
 // What is left of an operand polygon, flattened: nullopt while the polygon is whole.
 using FlatRest = std::optional<FlatPolygon>;
 
@@ -961,26 +984,53 @@ private:
     std::condition_variable m_changed;
 };
 
+// A polygon's place across the x axis, for its home strip: the centre of its bounds, ties
+// broken by its position in the list, so that the order is total.
+struct StripKey
+{
+    double Centre;
+    std::uint32_t Position;
+
+    bool operator<(const StripKey& other) const noexcept
+    {
+        return Centre < other.Centre || (Centre == other.Centre && Position < other.Position);
+    }
+};
+
+StripKey StripKeyOf(const Polygon& polygon, std::size_t position)
+{
+    const Rectangle bounds = polygon.GetBounds();
+    const double centre = (bounds.MinX + bounds.MaxX) / 2;
+    // An empty polygon or one with coordinates that are not finite goes anywhere, but must
+    // not break the order.
+    return {std::isfinite(centre) ? centre : 0.0, static_cast<std::uint32_t>(position)};
+}
+
 // Each polygon's home thread: the plane cut into homeCount strips across the x axis, each
 // with about as many polygons (by the centres of their bounds), so that every thread has its
-// share and its neighbours mostly at home.
-std::vector<std::uint32_t> HomesByStrips(const PolygonList& polygons, unsigned homeCount)
+// share and its neighbours mostly at home. keys holds StripKeyOf each polygon, in any order
+// (it is reordered). The polygon of rank r goes to strip r * homeCount / n; only the strips'
+// boundaries are found, each by a selection over the keys from the one before, not a whole
+// sort: this runs on the calling thread alone before the pairs start.
+std::vector<std::uint32_t> HomesByStrips(std::span<StripKey> keys, unsigned homeCount)
 {
-    const std::size_t n = polygons.size();
-    std::vector<std::pair<double, std::uint32_t>> centres(n);
-    for (std::size_t i = 0; i < n; ++i)
-    {
-        const Rectangle bounds = polygons[i]->GetBounds();
-        const double centre = (bounds.MinX + bounds.MaxX) / 2;
-        // An empty polygon or one with coordinates that are not finite goes anywhere, but
-        // must not break the order of the sort.
-        centres[i] = {std::isfinite(centre) ? centre : 0.0, static_cast<std::uint32_t>(i)};
-    }
-    std::sort(centres.begin(), centres.end());
+    const std::size_t n = keys.size();
     std::vector<std::uint32_t> home(n, 0);
-    for (std::size_t r = 0; r < n; ++r)
+    auto from = keys.begin();
+    for (unsigned h = 0; h < homeCount; ++h)
     {
-        home[centres[r].second] = static_cast<std::uint32_t>(r * homeCount / n);
+        // The ranks r with r * homeCount / n == h end here.
+        const std::size_t end = ((std::size_t{h} + 1) * n + homeCount - 1) / homeCount;
+        const auto to = keys.begin() + static_cast<std::ptrdiff_t>(end);
+        if (to != keys.end())
+        {
+            std::nth_element(from, to, keys.end());
+        }
+        for (auto key = from; key != to; ++key)
+        {
+            home[key->Position] = h;
+        }
+        from = to;
     }
     return home;
 }
@@ -1185,13 +1235,18 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
 {
     const std::size_t n = polygons.size();
     const std::size_t queriedCount = queriedPolygons.size();
+    // The position of each candidate in queriedPolygons, which stands for it from then on:
+    // the lists of candidates themselves are freed as soon as their positions are known (on
+    // the thread that found them, whose next lists take their room), but for the polygons
+    // with many candidates, which unite them. Kept for every polygon, they were a sixth of the
+    // operation's peak at 100,000 polygons, much of it fresh pages of the worker's heap.
     std::vector<PolygonList> candidates(n);
-    // The position of each candidate in queriedPolygons, which stands for it from then on.
     std::vector<std::vector<std::uint32_t>> candidateIds(n);
     std::vector<std::uint8_t> pairwise(n, 1);
     EdgeIndexes indexes(polygons);
     FlatPolygonStore store; // before the pieces in it, which go first
-    std::vector<std::vector<FlatPolygon>> pieces(n);
+    // Each polygon's common parts with its candidates, when they are kept (none otherwise).
+    std::vector<std::vector<FlatPolygon>> pieces(keep.Common ? n : 0);
     // The pairs count as the work once known, then the merge of each polygon.
     OperationRun run(progress, static_cast<std::int64_t>(n + queriedCount), threads);
 
@@ -1232,6 +1287,8 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         return false;
     }
     const PolygonPositions positions(queriedPolygons);
+    // Each polygon's key for its home strip, noted by the thread that finds its candidates.
+    std::vector<StripKey, Detail::UninitialisedAllocator<StripKey>> stripKeys(n);
     // Set when a candidate is not in queriedPolygons, which the index of a layer and the list
     // of its committed polygons rule out: the one-thread join then does without positions.
     std::atomic<bool> unlisted{false};
@@ -1241,13 +1298,14 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             block,
             [&](std::size_t i)
             {
-                candidates[i] = Candidates(queried, *polygons[i]);
-                const std::size_t count = candidates[i].size();
+                stripKeys[i] = StripKeyOf(*polygons[i], i);
+                PolygonList found = Candidates(queried, *polygons[i]);
+                const std::size_t count = found.size();
                 candidateIds[i].resize(count);
                 auto points = static_cast<std::uint64_t>(polygons[i]->GetNodeCount());
                 for (std::size_t j = 0; j < count; ++j)
                 {
-                    const std::uint32_t id = positions.Find(candidates[i][j]);
+                    const std::uint32_t id = positions.Find(found[j]);
                     if (id == PolygonPositions::None)
                     {
                         unlisted.store(true, std::memory_order_relaxed);
@@ -1263,9 +1321,14 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                 {
                     pairwise[i] = 0;
                     indexes.SwitchOn(i);
+                    candidates[i] = std::move(found);
                 }
                 Detail::PrepareForSharedReads(*polygons[i], united);
-                pieces[i].resize(count);
+                // The common parts have a place only when they are kept.
+                if (keep.Common)
+                {
+                    pieces[i].resize(count);
+                }
             });
     };
     if (!run.Items(blocks.Count(), findCandidates) || unlisted.load(std::memory_order_relaxed))
@@ -1273,7 +1336,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         return false;
     }
 
-    JoinSchedule schedule(candidateIds, queriedCount, pairwise, HomesByStrips(polygons, threads),
+    JoinSchedule schedule(candidateIds, queriedCount, pairwise, HomesByStrips(stripKeys, threads),
                           threads);
     run.Counter.AddToTotal(static_cast<std::int64_t>(schedule.PairCount()));
     // The slots merged in order: each polygon of the enumerated layer with its common parts
@@ -1283,9 +1346,9 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     const auto states = std::make_unique<JoinPolygonState[]>(n);
     for (std::size_t i = 0; i < n; ++i)
     {
-        states[i].PairsLeft.store(static_cast<std::uint32_t>(candidates[i].size()),
+        states[i].PairsLeft.store(static_cast<std::uint32_t>(candidateIds[i].size()),
                                   std::memory_order_relaxed);
-        pending[i] = candidates[i].empty() ? 0 : 1;
+        pending[i] = candidateIds[i].empty() ? 0 : 1;
     }
     // The queried polygons, each with what is left of it, in two kinds merged apart: the ends
     // of chains, whose remainders the chains' last pairs leave, and the polygons that no pair
@@ -1353,9 +1416,12 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     // The points of a slot's flat pieces in the order the merge adds them.
     const auto collect = [&](std::size_t i, std::vector<Point>& points)
     {
-        for (const FlatPolygon& piece : pieces[i])
+        if (keep.Common)
         {
-            append(piece, points);
+            for (const FlatPolygon& piece : pieces[i])
+            {
+                append(piece, points);
+            }
         }
         if (finalRests[i].has_value())
         {
@@ -1426,7 +1492,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         const std::size_t i = schedule.Polygon(p);
         const std::size_t j = schedule.Candidate(p);
         Polygon& polygon = *polygons[i];
-        Polygon& candidate = *candidates[i][j];
+        Polygon& candidate = *queriedPolygons[candidateIds[i][j]];
         std::unique_ptr<Polygon> remainder = std::move(remainders[p]);
         Polygon& other = remainder ? *remainder : candidate;
         const std::size_t next = schedule.ChainNext(p);
@@ -1458,7 +1524,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             {
                 // The polygon's rest goes on to its next pair, and after its last one to the
                 // result if that keeps it.
-                const bool restTaken = keep.Enumerated || j + 1 < candidates[i].size();
+                const bool restTaken = keep.Enumerated || j + 1 < candidateIds[i].size();
                 auto parts =
                     Overlay::PartitionParts(other, own, {keep.Common, remainderTaken, restTaken});
                 if (keep.Common && !parts[0]->IsEmpty())
@@ -1549,8 +1615,8 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                 return false;
             }
         }
-        const double start = Parallel::CallingThreadCpuSeconds();
-        const Clock::time_point until = Clock::now() + callerBatch;
+        const Clock::time_point start = Clock::now();
+        const Clock::time_point until = start + callerBatch;
         try
         {
             for (;;)
@@ -1570,7 +1636,7 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
             callerFailure = std::current_exception();
             schedule.Stop();
         }
-        run.NotMerging(Parallel::CallingThreadCpuSeconds() - start);
+        run.NotMerging(SecondsSince(start));
         return callerFailure == nullptr;
     };
 
@@ -1583,7 +1649,9 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     {
         if (keep.Common)
         {
-            MergeCommonParts(merged, recordParents, polygons[i], candidates[i], pieces[i]);
+            MergeCommonParts(merged, recordParents, polygons[i], queriedPolygons, candidateIds[i],
+                             pieces[i]);
+            pieces[i].clear();
         }
         if (keep.Enumerated)
         {
@@ -1591,7 +1659,6 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
         }
         order.Add(merged.Added().size(), DeliveryOrder::Enumerated);
         finalRests[i].reset();
-        pieces[i].clear();
         run.Counter.Step();
     };
     const auto mergeEnd = [&](std::size_t e)

@@ -38,7 +38,7 @@ std::size_t SetPieceBytesAhead(std::size_t bytes) noexcept;
 
 // Wall-clock seconds of the phases of the last parallel operation of the calling thread, for
 // the benchmarks: preparing (candidates, shared read caches, the split of the work), the work
-// the threads share with the merge overlapping it, and the CPU seconds the calling thread
+// the threads share with the merge overlapping it, and the seconds the calling thread
 // spent merging into the result layer (serial, but mostly during the work).
 struct ParallelPhases
 {

@@ -297,6 +297,42 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
     }
 }
 
+// A join splits the enumerated polygons over the threads by the centres of their bounds:
+// polygons of one centre (a column), fewer polygons than threads, and a layer of one
+// polygon each give every thread count the one-thread result.
+TEST_F(ParallelLayerOperationsTest, JoinsOfAColumnOrOfFewerPolygonsThanThreadsDependOnNoThreadCount)
+{
+    PolygonLayer& coverage = MakeLayer(JitteredGrid(8, 1.0, 0.0, 5));
+    std::vector<Points> column;
+    for (int k = 0; k < 6; ++k)
+    {
+        const double y = 0.4 + 1.2 * k;
+        column.push_back(Box(2.5, y, 5.5, y + 0.9));
+    }
+    PolygonLayer& columnLayer = MakeLayer(column);
+    PolygonLayer& pair = MakeLayer({column[1], column[4]});
+    PolygonLayer& single = MakeLayer({Disc(4.0, 4.0, 2.2, 90)});
+    std::map<std::string, Operation> operations = TwoLayerOperations();
+    for (const char* name : {"intersection", "subtraction", "union"})
+    {
+        operations.erase(name);
+    }
+    for (const auto& [name, operation] : operations)
+    {
+        for (PolygonLayer* layer : {&columnLayer, &pair, &single})
+        {
+            const std::string one = Run(operation, *layer, coverage, 1);
+            ASSERT_FALSE(one.empty()) << name;
+            for (const int threads : {2, 3, 5})
+            {
+                EXPECT_EQ(Run(operation, *layer, coverage, threads), one)
+                    << name << ", " << layer->GetPolygonCount() << " polygons, " << threads
+                    << " threads";
+            }
+        }
+    }
+}
+
 // With the result in the first operand's topology, the merge shares the operand's nodes and
 // adds nodes to its node set while the workers read the operands' rings: the same polygons,
 // nodes and parents as the one-thread result in a topology of its own, on one thread and two.
