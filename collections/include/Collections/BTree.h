@@ -98,33 +98,6 @@ public:
         MergeIntoLeaves(keys, std::forward<M>(make), std::forward<F>(found), dealtWith);
     }
 
-private:
-    // InsertAscendingMade once the keys are known to ascend.
-    template <class M, class F>
-    void MergeIntoLeaves(std::span<const TKey> keys, M&& make, F&& found, std::size_t& dealtWith)
-    {
-        while (dealtWith < keys.size())
-        {
-            const TKey& key = keys[dealtWith];
-            const bool nearPrevious = m_finger.Target != nullptr && FingerLeadsTo(key);
-            Leaf& leaf = nearPrevious ? *m_finger.Target : FindLeafForInsertion(key);
-            const std::size_t first = dealtWith;
-            const std::size_t room = LeafRoom(leaf.Count());
-            const std::size_t count = LeafShare(keys.subspan(first), room);
-            const auto merged = leaf.MergeAscending(
-                keys.subspan(first, count),
-                [&make, first](std::size_t k) { return make(first + k); },
-                [&found, first](std::size_t k, const TItem& stored) { found(first + k, stored); },
-                room, m_places, m_made);
-            dealtWith += merged.Taken;
-            if (merged.Added > 0)
-            {
-                this->CompleteInsertion(leaf, merged.KeyChanged, merged.Added);
-            }
-        }
-    }
-
-public:
     // Finds the item with this key and copies it to pItem when pItem is not null.
     bool Find(const TKey& key, TItem* pItem) const
     {
@@ -218,6 +191,31 @@ protected:
     }
 
 private:
+    // InsertAscendingMade once the keys are known to ascend.
+    template <class M, class F>
+    void MergeIntoLeaves(std::span<const TKey> keys, M&& make, F&& found, std::size_t& dealtWith)
+    {
+        while (dealtWith < keys.size())
+        {
+            const TKey& key = keys[dealtWith];
+            const bool nearPrevious = m_finger.Target != nullptr && FingerLeadsTo(key);
+            Leaf& leaf = nearPrevious ? *m_finger.Target : FindLeafForInsertion(key);
+            const std::size_t first = dealtWith;
+            const std::size_t room = LeafRoom(leaf.Count());
+            const std::size_t count = LeafShare(keys.subspan(first), room);
+            const auto merged = leaf.MergeAscending(
+                keys.subspan(first, count),
+                [&make, first](std::size_t k) { return make(first + k); },
+                [&found, first](std::size_t k, const TItem& stored) { found(first + k, stored); },
+                room, m_places, m_made);
+            dealtWith += merged.Taken;
+            if (merged.Added > 0)
+            {
+                this->CompleteInsertion(leaf, merged.KeyChanged, merged.Added);
+            }
+        }
+    }
+
     using Index = BTreeIndexNode<TKey, TComparator>;
 
     // The leaf of the last insertion and the child position taken at each index node on the
@@ -408,7 +406,8 @@ private:
     }
 
     Finger m_finger;
-    // Working room of InsertAscending's merges, kept from merge to merge.
+    // Working room of the ascending merges (the places of the keys in a leaf, the items made
+    // for it), kept from merge to merge.
     std::vector<std::ptrdiff_t> m_places;
     std::vector<TItem> m_made;
 };

@@ -220,20 +220,7 @@ void NodeSet::InsertInKeyOrder(const SortedPointRun::State& run, KeyOrderScratch
     try
     {
         ReserveSpareRecords(positions.size());
-        if (!m_recordsOnDemand)
-        {
-            // Records are made in the order of the points, so that the nodes of a ring lie
-            // together in the pool as they would by GetNode in turn.
-            for (const std::uint32_t group : run.GroupOf)
-            {
-                Node*& record = records[group];
-                if (record == nullptr)
-                {
-                    record = MakeRecord(positions[group]);
-                }
-            }
-        }
-        // On demand, records are made for the new positions alone, in the index's order.
+        // The record of a group, made when it has none yet.
         const auto make = [this, &records, &positions](std::size_t group)
         {
             Node*& record = records[group];
@@ -243,6 +230,16 @@ void NodeSet::InsertInKeyOrder(const SortedPointRun::State& run, KeyOrderScratch
             }
             return record;
         };
+        if (!m_recordsOnDemand)
+        {
+            // Records are made in the order of the points, so that the nodes of a ring lie
+            // together in the pool as they would by GetNode in turn.
+            for (const std::uint32_t group : run.GroupOf)
+            {
+                make(group);
+            }
+        }
+        // Otherwise the index makes them as it meets new positions, in its own order.
         // nodes[group] stays null for a group whose record went into the index.
         m_index.InsertAscendingMade(
             std::span<const Point>(positions), make,

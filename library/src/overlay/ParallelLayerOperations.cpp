@@ -47,14 +47,6 @@ double SecondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// The calling thread's merge is timed by the steady clock, which the vDSO reads in some tens
-// of nanoseconds: the thread's processor-time clock is a system call (about 0.7 us here), and
-// a join asked it some 20,000 times on its calling thread, the operation's serial path.
-double NowSeconds()
-{
-    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
-}
-
 // Polygons per item when work is handed out by blocks of a polygon list, at most.
 constexpr std::size_t BlockSize = 64;
 
@@ -146,11 +138,14 @@ public:
         {
             timedMerge = [&]
             {
-                const double start = NowSeconds();
+                // Timed by the steady clock, which the vDSO reads in some tens of
+                // nanoseconds: the thread's processor-time clock is a system call (about 0.7 us
+                // here), and a join asked it some 20,000 times on this serial path.
+                const Clock::time_point start = Clock::now();
                 const bool merged = merge();
                 if (merged)
                 {
-                    m_phases.Merge += NowSeconds() - start;
+                    m_phases.Merge += SecondsSince(start);
                 }
                 return merged;
             };
@@ -634,30 +629,17 @@ struct Pair
 };
 
 // Adds the common parts of one enumerated polygon with its candidates to the result, in
-// candidate order, each with its two parents, and frees them as it goes.
+// candidate order, each with its two parents, and frees them as it goes; candidateAt(j) is
+// the candidate of pieces[j].
+template <class CandidateAt>
 void MergeCommonParts(MergedPieces& merged, bool recordParents, Polygon* pPolygon,
-                      const PolygonList& candidates, std::vector<FlatPolygon>& pieces)
+                      const CandidateAt& candidateAt, std::vector<FlatPolygon>& pieces)
 {
     for (std::size_t j = 0; j < pieces.size(); ++j)
     {
         if (!pieces[j].IsEmpty())
         {
-            merged.Add(pieces[j], recordParents, {pPolygon, candidates[j]});
-            pieces[j] = FlatPolygon();
-        }
-    }
-}
-
-// The same with the candidates given by their positions in the queried list.
-void MergeCommonParts(MergedPieces& merged, bool recordParents, Polygon* pPolygon,
-                      const PolygonList& queried, std::span<const std::uint32_t> candidateIds,
-                      std::vector<FlatPolygon>& pieces)
-{
-    for (std::size_t j = 0; j < pieces.size(); ++j)
-    {
-        if (!pieces[j].IsEmpty())
-        {
-            merged.Add(pieces[j], recordParents, {pPolygon, queried[candidateIds[j]]});
+            merged.Add(pieces[j], recordParents, {pPolygon, candidateAt(j)});
             pieces[j] = FlatPolygon();
         }
     }
@@ -1214,8 +1196,10 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
         return slots.MergeReady(merged,
                                 [&](std::size_t i)
                                 {
-                                    MergeCommonParts(merged, recordParents, polygons[i],
-                                                     candidates[i], pieces[i]);
+                                    MergeCommonParts(
+                                        merged, recordParents, polygons[i],
+                                        [&](std::size_t j) { return candidates[i][j]; },
+                                        pieces[i]);
                                     run.Counter.Step();
                                 });
     };
@@ -1649,8 +1633,9 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     {
         if (keep.Common)
         {
-            MergeCommonParts(merged, recordParents, polygons[i], queriedPolygons, candidateIds[i],
-                             pieces[i]);
+            MergeCommonParts(
+                merged, recordParents, polygons[i],
+                [&](std::size_t j) { return queriedPolygons[candidateIds[i][j]]; }, pieces[i]);
             pieces[i].clear();
         }
         if (keep.Enumerated)
