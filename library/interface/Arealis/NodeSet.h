@@ -71,9 +71,8 @@ public:
     // The node exactly at point, or null.
     Node* Find(const Point& point) const;
 
-    // Gives the memory of node records not yet handed out back to the system, where the
-    // records of a large set lie on large pages, and the working room of large lookups: for
-    // the end of a layer's loading, after which few nodes are made.
+    // Gives back the spare node records and the working room of large lookups: for the end of
+    // a layer's loading, after which few nodes are made.
     void ReleaseUnusedRoom() noexcept;
 
     // Nodes in the index.

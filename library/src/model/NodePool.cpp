@@ -1,7 +1,6 @@
 #include "model/NodePool.h"
 
 #include "model/NodeChain.h"
-#include "support/LargePages.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -17,56 +16,32 @@ namespace
 {
 
 constexpr std::size_t BlockListReserve = 1000;
-// A block's records in whole large pages.
-constexpr std::size_t BlockBytes =
-    (NodePool::BlockSize * sizeof(Node) + Detail::LargePageBytes - 1) / Detail::LargePageBytes *
-    Detail::LargePageBytes;
 
 // Storage for a block's records, left uninitialised: a record is constructed when it is first
-// handed out, so a new block costs no pass over its memory (a node is trivially destructible).
+// handed out, so a new block costs no pass over its memory (a node is trivially destructible),
+// and its pages are faulted in one by one as records are handed out. Blocks are not put on
+// large pages: on virtual machines the first touch of a large page can cost tens of times as
+// much as the same memory in small pages, and the load of a large layer then swings by half.
 static_assert(std::is_trivially_destructible_v<Node>, "records are freed without destruction");
 
 struct RecordStorageDeleter
 {
-    bool Mapped = false;
-
     void operator()(Node* pRecords) const noexcept
     {
-        if (Mapped)
-        {
-            Detail::UnmapLargePages(pRecords, BlockBytes);
-        }
-        else
-        {
-            std::allocator<Node>{}.deallocate(pRecords, NodePool::BlockSize);
-        }
+        std::allocator<Node>{}.deallocate(pRecords, NodePool::BlockSize);
     }
 };
 
-// The first blocks of a pool are heap memory, faulted in page by page as records are handed
-// out, so that a small or middling topology holds no more than it uses. A pool that needs more
-// is a large layer's: its further blocks go on large pages where the system has them, one fault
-// for a whole block instead of one for every 4 KB (the larger part of the processor time of
-// filling a block); its last block's unused part is then at most a small share of the pool.
-constexpr std::size_t SmallPageBlocks = 4;
-
-std::unique_ptr<Node, RecordStorageDeleter> AllocateRecords(bool large)
+std::unique_ptr<Node, RecordStorageDeleter> AllocateRecords()
 {
-    if (large)
-    {
-        if (void* mapped = Detail::MapLargePages(BlockBytes))
-        {
-            return {static_cast<Node*>(mapped), RecordStorageDeleter{true}};
-        }
-    }
-    return {std::allocator<Node>{}.allocate(NodePool::BlockSize), RecordStorageDeleter{false}};
+    return {std::allocator<Node>{}.allocate(NodePool::BlockSize), RecordStorageDeleter{}};
 }
 
 } // namespace
 
 struct NodePool::Block
 {
-    explicit Block(bool large) : Records(AllocateRecords(large)) {}
+    Block() : Records(AllocateRecords()) {}
 
     bool Holds(const Node* pNode) const noexcept
     {
@@ -96,7 +71,7 @@ NodePool::Block* NodePool::TakeBlockWithRoom()
     {
         return m_withRoom.back();
     }
-    auto block = std::make_unique<Block>(m_blocks.size() >= SmallPageBlocks);
+    auto block = std::make_unique<Block>();
     Block* raw = block.get();
     const auto at = std::lower_bound(m_blocks.begin(), m_blocks.end(), raw->Begin(),
                                      [](const std::unique_ptr<Block>& b, const Node* begin)
@@ -171,16 +146,6 @@ void NodePool::Free(Node* pNode) noexcept
     if (block->InUse == 0 && block != m_current)
     {
         ReleaseEmptyBlock(block);
-    }
-}
-
-void NodePool::ReleaseUnusedRoom() noexcept
-{
-    if (m_current != nullptr && m_current->Records.get_deleter().Mapped)
-    {
-        Node* records = m_current->Records.get();
-        Detail::DiscardPages(records + m_current->Bump,
-                             reinterpret_cast<std::byte*>(records) + BlockBytes);
     }
 }
 

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "Arealis/Node.h"
-#include "support/LargePages.h"
-
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -10,14 +9,14 @@
 namespace Arealis
 {
 
-// Node records carved from blocks of 2 MB (one large page, from the fifth block on). Each block
-// hands out records from a bump pointer and from a free list of returned ones; a block left
-// without records in use is given back unless it is the one being allocated from.
+// Node records carved from blocks of 2 MB. Each block hands out records from a bump pointer and
+// from a free list of returned ones; a block left without records in use is given back unless
+// it is the one being allocated from.
 class NodePool
 {
 public:
     static constexpr std::int32_t BlockSize =
-        static_cast<std::int32_t>(Detail::LargePageBytes / sizeof(Node));
+        static_cast<std::int32_t>((std::size_t{2} << 20) / sizeof(Node));
 
     NodePool();
     ~NodePool();
@@ -31,11 +30,6 @@ public:
     void Free(Node* pNode) noexcept;
 
     std::int32_t BlockCount() const noexcept { return static_cast<std::int32_t>(m_blocks.size()); }
-
-    // Gives the memory of the records never handed out of the block being filled back to the
-    // system. A block on large pages is resident as a whole from its first record on; once a
-    // large layer is loaded, its last block's unused part would otherwise stay resident.
-    void ReleaseUnusedRoom() noexcept;
 
 private:
     struct Block;

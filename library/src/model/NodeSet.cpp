@@ -442,7 +442,6 @@ std::int32_t NodeSet::Count() const
 void NodeSet::ReleaseUnusedRoom() noexcept
 {
     ReleaseSpareRecords();
-    m_pool->ReleaseUnusedRoom();
     // Lookups of runs prepared elsewhere keep the room of their groups from call to call; a
     // loaded layer's is not needed again.
     if (m_keyOrder && m_keyOrder->GroupRecords.capacity() > KeptKeyOrderPoints)

@@ -358,7 +358,7 @@ TEST(NodeSetTest, PoolReusesRecordsGrowsByBlocksAndGivesEmptyOnesBack)
         made.push_back(nodes.GetNode({double(i), 1}));
     }
     EXPECT_EQ(nodes.GetBlockCount(), 2);
-    // The unused room given back is handed out again as good records.
+    // Records handed out after the room is given back are good ones.
     nodes.ReleaseUnusedRoom();
     Node* after = nodes.GetNode({-2, -2});
     EXPECT_EQ(after->Position, (Point{-2, -2}));
