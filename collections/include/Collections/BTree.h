@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -96,6 +97,32 @@ public:
         dealtWith = 0;
         CheckStrictlyAscending(keys, keys.size());
         MergeIntoLeaves(keys, std::forward<M>(make), std::forward<F>(found), dealtWith);
+    }
+
+    // Takes every item of other into this tree and leaves other empty, in one ordered pass
+    // over the items of both and a tree built again from the bottom (see BuildAscending),
+    // instead of a search for each item: for joining a tree filled apart. An item of other
+    // whose key is stored here stays out; stored receives it beside the stored item, in key
+    // order. Every allocation comes before either tree changes: when one fails, both are as
+    // they were (stored aside).
+    void Absorb(BTree& other, std::vector<std::pair<TItem, TItem>>& stored)
+    {
+        if (&other == this)
+        {
+            throw Exceptions::ArgumentException(Exceptions::Messages::InvalidArgument,
+                                                Exceptions::MakeLocation("BTree", __LINE__));
+        }
+        stored.clear();
+        std::vector<TItem> merged;
+        MergeInOrder(other, merged, stored);
+        std::unique_ptr<TreeNode<TKey>> root =
+            this->BuildAscending(std::span<const TItem>(merged), TKeyGetter{});
+        std::unique_ptr<TreeNode<TKey>> emptyRoot = other.BuildAscending({}, TKeyGetter{});
+        // Nothing fails from here on.
+        m_finger.Drop();
+        other.m_finger.Drop();
+        this->AdoptRoot(std::move(root), static_cast<std::int32_t>(merged.size()));
+        other.AdoptRoot(std::move(emptyRoot), 0);
     }
 
     // Finds the item with this key and copies it to pItem when pItem is not null.
@@ -191,6 +218,73 @@ protected:
     }
 
 private:
+    // How far ahead of the merge an item's record is asked for: the items of a tree filled
+    // apart lie scattered over memory, so each key read would otherwise wait for memory.
+    static constexpr std::size_t PrefetchDistance = 16;
+
+    // Asks for the key of items[k], when there is one, ahead of its reading: only where the
+    // key is read through the item.
+    static void PrefetchKey(const std::vector<TItem>& items, std::size_t k) noexcept
+    {
+        if constexpr (!LeavesKeepKeys<TKeyGetter> && std::is_pointer_v<TItem>)
+        {
+            if (k < items.size())
+            {
+                __builtin_prefetch(items[k]);
+            }
+        }
+    }
+
+    // The items of this tree and of other in key order into merged, an item of other whose
+    // key this tree holds into stored beside the item holding it.
+    void MergeInOrder(const BTree& other, std::vector<TItem>& merged,
+                      std::vector<std::pair<TItem, TItem>>& stored) const
+    {
+        std::vector<TItem> mine;
+        std::vector<TItem> theirs;
+        mine.reserve(static_cast<std::size_t>(this->Count()));
+        theirs.reserve(static_cast<std::size_t>(other.Count()));
+        ForEach(
+            [&mine](const TItem& item)
+            {
+                mine.push_back(item);
+                return true;
+            });
+        other.ForEach(
+            [&theirs](const TItem& item)
+            {
+                theirs.push_back(item);
+                return true;
+            });
+        merged.reserve(mine.size() + theirs.size());
+        const TKeyGetter keyOf{};
+        const TComparator less{};
+        std::size_t i = 0;
+        std::size_t j = 0;
+        while (i < mine.size() && j < theirs.size())
+        {
+            PrefetchKey(mine, i + PrefetchDistance);
+            PrefetchKey(theirs, j + PrefetchDistance);
+            const TKey& a = keyOf(mine[i]);
+            const TKey& b = keyOf(theirs[j]);
+            if (less(a, b))
+            {
+                merged.push_back(mine[i++]);
+            }
+            else if (less(b, a))
+            {
+                merged.push_back(theirs[j++]);
+            }
+            else
+            {
+                stored.emplace_back(theirs[j++], mine[i]);
+                merged.push_back(mine[i++]);
+            }
+        }
+        merged.insert(merged.end(), mine.begin() + static_cast<std::ptrdiff_t>(i), mine.end());
+        merged.insert(merged.end(), theirs.begin() + static_cast<std::ptrdiff_t>(j), theirs.end());
+    }
+
     // InsertAscendingMade once the keys are known to ascend.
     template <class M, class F>
     void MergeIntoLeaves(std::span<const TKey> keys, M&& make, F&& found, std::size_t& dealtWith)

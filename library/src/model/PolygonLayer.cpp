@@ -294,9 +294,8 @@ bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
     // ones, which repairs beside it must not meet: they are made in turn there. A layer that
     // allows overlap has them made ahead, so that a layer of many repairs (a file read)
     // keeps its filing beside them.
-    const Detail::Preparation preparation = AllowOverlap
-                                                ? Detail::Preparation::AllThreadsRepairing
-                                                : Detail::Preparation::AllThreads;
+    const Detail::Preparation preparation =
+        AllowOverlap ? Detail::Preparation::AllThreadsRepairing : Detail::Preparation::AllThreads;
     Detail::PreparedPolygons prepared(polygons, preparation, threads, CommitGoesOn);
     if (!prepared.Ahead())
     {
@@ -1038,6 +1037,16 @@ bool PolygonLayer::AllowsOverlap() const
 Topology* PolygonLayer::GetTopology() const
 {
     return m_state->TopologyHandle;
+}
+
+bool PolygonLayer::RecordsParents() const noexcept
+{
+    return m_state->Parents.Count() != 0;
+}
+
+void PolygonLayer::MoveToTopology(Topology* pTopology) noexcept
+{
+    m_state->TopologyHandle = pTopology;
 }
 
 void PolygonLayer::ReserveEditing(std::int32_t count)
