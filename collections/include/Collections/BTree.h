@@ -100,11 +100,11 @@ public:
     }
 
     // Takes every item of other into this tree and leaves other empty, in one ordered pass
-    // over the items of both and a tree built again from the bottom (see BuildAscending),
-    // instead of a search for each item: for joining a tree filled apart. An item of other
-    // whose key is stored here stays out; stored receives it beside the stored item, in key
-    // order. Every allocation comes before either tree changes: when one fails, both are as
-    // they were (stored aside).
+    // over the leaves of both, which builds the tree again from the bottom (see
+    // BuildAscending), instead of a search for each item: for joining a tree filled apart. An
+    // item of other whose key is stored here stays out; stored receives it beside the stored
+    // item, in key order. Every allocation comes before either tree changes: when one fails,
+    // both are as they were (stored aside). Meanwhile the new nodes are held beside the old.
     void Absorb(BTree& other, std::vector<std::pair<TItem, TItem>>& stored)
     {
         if (&other == this)
@@ -113,15 +113,50 @@ public:
                                                 Exceptions::MakeLocation("BTree", __LINE__));
         }
         stored.clear();
-        std::vector<TItem> merged;
-        MergeInOrder(other, merged, stored);
-        std::unique_ptr<TreeNode<TKey>> root =
-            this->BuildAscending(std::span<const TItem>(merged), TKeyGetter{});
-        std::unique_ptr<TreeNode<TKey>> emptyRoot = other.BuildAscending({}, TKeyGetter{});
+        LeafCursor mine(this->Root());
+        LeafCursor theirs(other.Root());
+        const TKeyGetter keyOf{};
+        const TComparator less{};
+        // The next item of the union in key order.
+        const auto next = [&](TItem& item)
+        {
+            if (!mine.Done() && !theirs.Done())
+            {
+                const TKey& a = keyOf(mine.Peek());
+                const TKey& b = keyOf(theirs.Peek());
+                if (less(b, a))
+                {
+                    item = theirs.Take();
+                    return true;
+                }
+                if (!less(a, b))
+                {
+                    stored.emplace_back(theirs.Take(), mine.Peek());
+                }
+                item = mine.Take();
+                return true;
+            }
+            if (!mine.Done())
+            {
+                item = mine.Take();
+                return true;
+            }
+            if (!theirs.Done())
+            {
+                item = theirs.Take();
+                return true;
+            }
+            return false;
+        };
+        std::int32_t count = 0;
+        std::unique_ptr<TreeNode<TKey>> root = this->BuildAscending(next, keyOf, count);
+        std::int32_t none = 0;
+        std::unique_ptr<TreeNode<TKey>> emptyRoot =
+            other.BuildAscending([](TItem&) { return false; }, keyOf, none);
         // Nothing fails from here on.
         m_finger.Drop();
         other.m_finger.Drop();
-        this->AdoptRoot(std::move(root), static_cast<std::int32_t>(merged.size()));
+        this->AdoptRoot(std::move(root), count);
         other.AdoptRoot(std::move(emptyRoot), 0);
     }
 
@@ -218,72 +253,83 @@ protected:
     }
 
 private:
-    // How far ahead of the merge an item's record is asked for: the items of a tree filled
-    // apart lie scattered over memory, so each key read would otherwise wait for memory.
-    static constexpr std::size_t PrefetchDistance = 16;
-
-    // Asks for the key of items[k], when there is one, ahead of its reading: only where the
-    // key is read through the item.
-    static void PrefetchKey(const std::vector<TItem>& items, std::size_t k) noexcept
+    // The items of a tree, leaf by leaf in key order, for a pass over them beside another
+    // tree's. Where keys are read through the items, the records of the items a little ahead
+    // are asked for: a tree filled apart has them scattered over memory, and each key read
+    // would otherwise wait for memory.
+    class LeafCursor
     {
-        if constexpr (!LeavesKeepKeys<TKeyGetter> && std::is_pointer_v<TItem>)
+    public:
+        explicit LeafCursor(const TreeNode<TKey>& root)
         {
-            if (k < items.size())
+            CollectLeaves(root);
+            SkipEmpty();
+            for (std::int32_t i = 0; i < Ahead; ++i)
             {
-                __builtin_prefetch(items[k]);
+                Prefetch(i);
             }
         }
-    }
 
-    // The items of this tree and of other in key order into merged, an item of other whose
-    // key this tree holds into stored beside the item holding it.
-    void MergeInOrder(const BTree& other, std::vector<TItem>& merged,
-                      std::vector<std::pair<TItem, TItem>>& stored) const
-    {
-        std::vector<TItem> mine;
-        std::vector<TItem> theirs;
-        mine.reserve(static_cast<std::size_t>(this->Count()));
-        theirs.reserve(static_cast<std::size_t>(other.Count()));
-        ForEach(
-            [&mine](const TItem& item)
-            {
-                mine.push_back(item);
-                return true;
-            });
-        other.ForEach(
-            [&theirs](const TItem& item)
-            {
-                theirs.push_back(item);
-                return true;
-            });
-        merged.reserve(mine.size() + theirs.size());
-        const TKeyGetter keyOf{};
-        const TComparator less{};
-        std::size_t i = 0;
-        std::size_t j = 0;
-        while (i < mine.size() && j < theirs.size())
+        bool Done() const noexcept { return m_leaf == m_leaves.size(); }
+        const TItem& Peek() const { return m_leaves[m_leaf]->GetEntry(m_position); }
+        TItem Take()
         {
-            PrefetchKey(mine, i + PrefetchDistance);
-            PrefetchKey(theirs, j + PrefetchDistance);
-            const TKey& a = keyOf(mine[i]);
-            const TKey& b = keyOf(theirs[j]);
-            if (less(a, b))
+            TItem item = Peek();
+            Prefetch(m_position + Ahead);
+            if (++m_position == m_leaves[m_leaf]->Count())
             {
-                merged.push_back(mine[i++]);
+                ++m_leaf;
+                m_position = 0;
+                SkipEmpty();
             }
-            else if (less(b, a))
+            return item;
+        }
+
+    private:
+        static constexpr std::int32_t Ahead = 24;
+
+        void CollectLeaves(const TreeNode<TKey>& node)
+        {
+            if (node.IsLeaf())
             {
-                merged.push_back(theirs[j++]);
+                m_leaves.push_back(&Base::AsLeaf(node));
+                return;
             }
-            else
+            const Index& index = Base::AsIndex(node);
+            for (std::int32_t i = 0; i < index.Count(); ++i)
             {
-                stored.emplace_back(theirs[j++], mine[i]);
-                merged.push_back(mine[i++]);
+                CollectLeaves(index.Child(i));
             }
         }
-        merged.insert(merged.end(), mine.begin() + static_cast<std::ptrdiff_t>(i), mine.end());
-        merged.insert(merged.end(), theirs.begin() + static_cast<std::ptrdiff_t>(j), theirs.end());
-    }
+        void SkipEmpty() noexcept
+        {
+            while (m_leaf < m_leaves.size() && m_leaves[m_leaf]->Count() == 0)
+            {
+                ++m_leaf;
+            }
+        }
+        // Asks for the record of the item at position of the current leaf, or of the next
+        // leaves when the current one ends before it.
+        void Prefetch(std::int32_t position) const noexcept
+        {
+            if constexpr (!LeavesKeepKeys<TKeyGetter> && std::is_pointer_v<TItem>)
+            {
+                for (std::size_t leaf = m_leaf; leaf < m_leaves.size(); ++leaf)
+                {
+                    if (position < m_leaves[leaf]->Count())
+                    {
+                        __builtin_prefetch(m_leaves[leaf]->GetEntry(position));
+                        return;
+                    }
+                    position -= m_leaves[leaf]->Count();
+                }
+            }
+        }
+
+        std::vector<const Leaf*> m_leaves;
+        std::size_t m_leaf = 0;
+        std::int32_t m_position = 0;
+    };
 
     // InsertAscendingMade once the keys are known to ascend.
     template <class M, class F>

@@ -182,37 +182,59 @@ protected:
         }
     }
 
-    // A tree of items whose keys strictly ascend, built bottom-up, level by level: as few
-    // leaves as MaxItems entries each allow, then index nodes over them the same way, the
-    // entries of a level shared evenly among its nodes. keyOf(item) gives an
-    // item's key. Returns the root, a new empty leaf for no items; the tree itself does not
-    // change, so that a failing allocation leaves it as it was (see AdoptRoot).
-    template <class TKeyOf>
-    std::unique_ptr<TreeNode<TKey>> BuildAscending(std::span<const ItemType> items,
-                                                   TKeyOf keyOf) const
+    // A tree of the items that next(item) gives one at a time, their keys strictly ascending,
+    // until it returns false; keyOf(item) gives an item's key. Built bottom-up, level by
+    // level: leaves of MaxItems entries (the last two share what is left evenly), then index
+    // nodes over them the same way. Returns the root (a new empty leaf for no items) and
+    // counts the items; the tree itself does not change, so that a failing allocation leaves
+    // it as it was (see AdoptRoot).
+    template <class TNext, class TKeyOf>
+    std::unique_ptr<TreeNode<TKey>> BuildAscending(TNext&& next, TKeyOf keyOf,
+                                                   std::int32_t& count) const
     {
-        if (items.empty())
-        {
-            return NewLeaf(m_maxItems);
-        }
+        const auto width = static_cast<std::size_t>(m_maxItems);
         std::vector<std::unique_ptr<TreeNode<TKey>>> level;
-        level.reserve(NodesFor(items.size()));
-        ForEachShare(items.size(),
-                     [&](std::size_t first, std::size_t count)
-                     {
-                         auto leaf = std::make_unique<TLeaf>(NodeCapacity(m_maxItems));
-                         leaf->AppendAscending(items.subspan(first, count), keyOf);
-                         level.push_back(std::move(leaf));
-                     });
+        const auto addLeaf = [&](std::span<const ItemType> items)
+        {
+            auto leaf = std::make_unique<TLeaf>(NodeCapacity(m_maxItems));
+            leaf->AppendAscending(items, keyOf);
+            level.push_back(std::move(leaf));
+        };
+        // Up to two leaves' items wait, so that the last two can share them.
+        std::vector<ItemType> pending;
+        pending.reserve(2 * width);
+        std::size_t taken = 0;
+        ItemType item{};
+        while (next(item))
+        {
+            ++taken;
+            pending.push_back(item);
+            if (pending.size() == 2 * width)
+            {
+                addLeaf(std::span<const ItemType>(pending).first(width));
+                pending.erase(pending.begin(),
+                              pending.begin() + static_cast<std::ptrdiff_t>(width));
+            }
+        }
+        if (pending.size() > width)
+        {
+            const std::size_t half = pending.size() / 2;
+            addLeaf(std::span<const ItemType>(pending).first(half));
+            addLeaf(std::span<const ItemType>(pending).subspan(half));
+        }
+        else if (!pending.empty() || level.empty())
+        {
+            addLeaf(pending);
+        }
         while (level.size() > 1)
         {
             std::vector<std::unique_ptr<TreeNode<TKey>>> above;
             above.reserve(NodesFor(level.size()));
             ForEachShare(level.size(),
-                         [&](std::size_t first, std::size_t count)
+                         [&](std::size_t first, std::size_t share)
                          {
                              auto index = std::make_unique<TIndex>(NodeCapacity(m_maxItems));
-                             for (std::size_t k = first; k < first + count; ++k)
+                             for (std::size_t k = first; k < first + share; ++k)
                              {
                                  index->AppendChild(std::move(level[k]));
                              }
@@ -221,6 +243,7 @@ protected:
                          });
             level = std::move(above);
         }
+        count = static_cast<std::int32_t>(taken);
         return std::move(level.front());
     }
 
