@@ -28,6 +28,10 @@ bool InputReadBeside::Worthwhile(int threads)
 
 void InputReadBeside::Start(const Arealis::Precision& precision) noexcept
 {
+    if (m_thread.joinable())
+    {
+        return; // started already
+    }
     try
     {
         m_thread = std::thread([this, precision] { Read(precision); });

@@ -27,8 +27,8 @@ public:
     // or every core (0) where there are two.
     static bool Worthwhile(int threads);
 
-    // Starts the read with the first input's precision. Without a thread to be had, nothing
-    // starts, and the caller reads the input in turn.
+    // Starts the read with the first input's precision; once only, later calls do nothing.
+    // Without a thread to be had, nothing starts, and the caller reads the input in turn.
     void Start(const Arealis::Precision& precision) noexcept;
     // Waits for the read and gives the layer read, or null when none was started. A read that
     // failed rethrows its failure here.
