@@ -553,15 +553,16 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
     }
 
     const Clock::time_point operationStart = Clock::now();
-    OperationResult result = Guarded(
-        options.CommandName,
-        [&]
-        {
-            ProgressTicker ticker("arealis " + options.CommandName);
-            const OperationProgress progress = ticker.Callback();
-            return twoLayers ? RunLayerOperation(options.Command, a, *b, progress, options.Threads)
-                             : RunUnite(a, progress, options.Threads);
-        });
+    OperationResult result =
+        Guarded(options.CommandName,
+                [&]
+                {
+                    ProgressTicker ticker("arealis " + options.CommandName);
+                    const OperationProgress progress = ticker.Callback();
+                    return twoLayers ? RunLayerOperation(options.Command, a, *b, progress,
+                                                         options.Threads)
+                                     : RunUnite(a, progress, options.Threads);
+                });
     timings.OperationMs = MillisecondsSince(operationStart);
     ThrowIfResultRefused(options.CommandName, *result.Layer, inputs);
 

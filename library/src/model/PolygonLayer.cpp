@@ -294,8 +294,9 @@ bool PolygonLayerState::CommitPreparingAhead(CommitFailures& failures)
     // ones, which repairs beside it must not meet: they are made in turn there. A layer that
     // allows overlap has them made ahead, so that a layer of many repairs (a file read)
     // keeps its filing beside them.
-    const Detail::Preparation preparation =
-        AllowOverlap ? Detail::Preparation::AllThreadsRepairing : Detail::Preparation::AllThreads;
+    const Detail::Preparation preparation = AllowOverlap
+                                                ? Detail::Preparation::AllThreadsRepairing
+                                                : Detail::Preparation::AllThreads;
     Detail::PreparedPolygons prepared(polygons, preparation, threads, CommitGoesOn);
     if (!prepared.Ahead())
     {
