@@ -108,7 +108,8 @@ InputLayer::InputLayer(const std::string& path, std::string label, bool allowOve
                        bool skipBadRecords, TopologyPtr ownTopology,
                        Arealis::Topology* pHostTopology)
     : m_path(path), m_label(std::move(label)), m_ownTopology(std::move(ownTopology)),
-      m_topology(m_ownTopology ? *m_ownTopology : *pHostTopology), m_skipBadRecords(skipBadRecords)
+      m_topology(m_ownTopology ? *m_ownTopology : *pHostTopology),
+      m_skipBadRecords(skipBadRecords)
 {
     if (std::filesystem::is_directory(path))
     {

@@ -59,8 +59,8 @@ public:
     // As above, but into a new layer of host's topology, with its precision and threads. When
     // the file cannot be read, the polygons read so far are deleted again, so that the host's
     // topology holds what it held before (and an empty layer).
-    InputLayer(const std::string& path, std::string label, bool allowOverlap, bool skipBadRecords,
-               InputLayer& host);
+    InputLayer(const std::string& path, std::string label, bool allowOverlap,
+               bool skipBadRecords, InputLayer& host);
     // Takes over loaded, an input read into a topology of its own with host's precision (on
     // another thread, while host was read), as a further layer of host's topology, with its
     // records, warnings and read result: the same layer as the constructor above would have
@@ -99,8 +99,8 @@ public:
     void LeaveToExit() noexcept { static_cast<void>(m_ownTopology.release()); }
 
 private:
-    InputLayer(const std::string& path, std::string label, bool allowOverlap, bool skipBadRecords,
-               TopologyPtr ownTopology, Arealis::Topology* pHostTopology);
+    InputLayer(const std::string& path, std::string label, bool allowOverlap,
+               bool skipBadRecords, TopologyPtr ownTopology, Arealis::Topology* pHostTopology);
 
     // Reads the source into the layer. An own topology takes the precision chosen for the
     // source's reference system before the first polygon is made; a layer of another input's

@@ -1,15 +1,14 @@
-#include "InputLayer.h"
-
 #include "Arealis/NodeSet.h"
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Topology.h"
 #include "GdalTestFiles.h"
+#include "InputLayer.h"
 #include "InputReadBeside.h"
 #include "LayerStatistics.h"
 #include "Operations.h"
 #include "ScratchFolder.h"
-#include "Shapefile/ShapefileReader.h"
 #include "ShapefileBuilder.h"
+#include "Shapefile/ShapefileReader.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
