@@ -7,6 +7,7 @@
 #include "Shapefile/ShapefileReader.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,14 +50,22 @@ public:
     // kept as warnings. With skipBadRecords, malformed records are left out and listed in
     // ReadResult().BadRecords. threads: as Topology::SetLayerThreads, for the commit of what
     // is read (0: every core).
+    // onPrecision, when given, is called with the precision chosen, before the first polygon
+    // is made: a second input may then be read beside this one with that precision.
+    using PrecisionChosen = std::function<void(const Arealis::Precision&)>;
     InputLayer(const std::string& path, std::string label, bool allowOverlap,
-               bool skipBadRecords = false, const PrecisionChoice& precision = {},
-               int threads = 0);
+               bool skipBadRecords = false, const PrecisionChoice& precision = {}, int threads = 0,
+               const PrecisionChosen& onPrecision = {});
     // As above, but into a new layer of host's topology, with its precision and threads. When
     // the file cannot be read, the polygons read so far are deleted again, so that the host's
     // topology holds what it held before (and an empty layer).
     InputLayer(const std::string& path, std::string label, bool allowOverlap,
                bool skipBadRecords, InputLayer& host);
+    // Takes over loaded, an input read into a topology of its own with host's precision (on
+    // another thread, while host was read), as a further layer of host's topology, with its
+    // records, warnings and read result: the same layer as the constructor above would have
+    // read, but for its nodes' records. loaded keeps an empty topology and is to be dropped.
+    InputLayer(InputLayer& loaded, InputLayer& host);
     InputLayer(const InputLayer&) = delete;
     InputLayer& operator=(const InputLayer&) = delete;
 
@@ -96,7 +105,7 @@ private:
     // Reads the source into the layer. An own topology takes the precision chosen for the
     // source's reference system before the first polygon is made; a layer of another input's
     // topology takes that topology's as it is.
-    void Read(const PrecisionChoice& precision);
+    void Read(const PrecisionChoice& precision, const PrecisionChosen& onPrecision = {});
     void Remember(Arealis::Polygon* pPolygon, std::int64_t record);
 
     std::string m_path;

@@ -8,6 +8,7 @@
 #include "Formats/OutputFile.h"
 #include "Formats/VectorWriter.h"
 #include "InputLayer.h"
+#include "InputReadBeside.h"
 #include "LayerStatistics.h"
 #include "Operations.h"
 #include "OutputWriters.h"
@@ -490,13 +491,30 @@ int RunOperation(const Options& options, OutputTarget& output, std::ostream& err
     const bool twoLayers = options.Inputs.size() == 2;
     // Declared before the result so that the result, a layer of A's topology whose polygons
     // name polygons of both as parents, lets go of them first.
-    InputLayer a(options.Inputs[0], "A", true, options.SkipBadRecords, ChosenPrecision(options),
-                 options.Threads);
     // B is a second layer of A's topology, with A's precision, which the result takes too: the
     // result's vertices at vertices of either input are then their node records, not copies.
-    // A topology takes one layer's loading at a time, so B is read once A is.
+    // A topology takes one layer's loading at a time, so with a second thread B is read into
+    // a topology of its own beside A, from the moment A's precision is chosen, and joined to
+    // A's topology afterwards; otherwise once A is read. A's failure comes first either way.
+    std::optional<InputReadBeside> beside;
+    if (twoLayers && InputReadBeside::Worthwhile(options.Threads))
+    {
+        beside.emplace(options.Inputs[1], "B", options.SkipBadRecords, options.Threads);
+    }
+    InputLayer::PrecisionChosen startB;
+    if (beside)
+    {
+        startB = [&beside](const Arealis::Precision& precision) { beside->Start(precision); };
+    }
+    InputLayer a(options.Inputs[0], "A", true, options.SkipBadRecords, ChosenPrecision(options),
+                 options.Threads, startB);
     std::optional<InputLayer> b;
-    if (twoLayers)
+    if (InputLayer* loaded = beside ? beside->Finish() : nullptr)
+    {
+        b.emplace(*loaded, a);
+        beside->Discard();
+    }
+    else if (twoLayers)
     {
         b.emplace(options.Inputs[1], "B", true, options.SkipBadRecords, a);
     }

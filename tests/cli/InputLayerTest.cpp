@@ -3,6 +3,7 @@
 #include "Arealis/Topology.h"
 #include "GdalTestFiles.h"
 #include "InputLayer.h"
+#include "InputReadBeside.h"
 #include "LayerStatistics.h"
 #include "Operations.h"
 #include "ScratchFolder.h"
@@ -72,6 +73,48 @@ TEST_F(InputLayerTest, ASecondInputSharesNodesAndOneThatFailsLeavesNoneBehind)
     EXPECT_EQ(NodesOf(a), 10); // the piece's vertices are B's nodes
 }
 
+// A second input read beside the first, into a topology of its own with the first one's
+// precision, joins the first one's topology as the constructor reading it there would: shared
+// vertices are one node, records are kept. One that fails leaves the first input alone.
+TEST_F(InputLayerTest, ASecondInputReadBesideJoinsTheFirstOnesTopology)
+{
+    ShapefileBuilder().Polygon({{{0, 0}, {0, 1}, {1, 1}, {1, 0}}}).WriteTo(In("a.shp"));
+    ShapefileBuilder()
+        .Polygon({{{1, 0}, {1, 1}, {2, 1}, {2, 0}}})
+        .Polygon({{{0.25, 0.25}, {0.25, 0.75}, {0.75, 0.75}, {0.75, 0.25}}})
+        .WriteTo(In("b.shp"));
+    ShapefileBuilder()
+        .Polygon({{{5, 5}, {5, 6}, {6, 6}, {6, 5}}})
+        .RawPolygon(5, 1, 4, {2}, {{0, 0}, {0, 1}, {1, 1}, {0, 0}})
+        .WriteTo(In("damaged.shp"));
+
+    ArealisCli::InputReadBeside beside(In("b.shp"), "B", false, 2);
+    InputLayer a(In("a.shp"), "A", true, false, {}, 2,
+                 [&beside](const Arealis::Precision& precision) { beside.Start(precision); });
+    InputLayer* loaded = beside.Finish();
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->Precision(), a.Precision());
+    InputLayer b(*loaded, a);
+    beside.Discard();
+    EXPECT_EQ(b.Layer().GetTopology(), a.Layer().GetTopology());
+    EXPECT_EQ(a.Layer().GetTopology()->GetLayerCount(), 2);
+    EXPECT_EQ(NodesOf(a), 10);
+    EXPECT_FALSE(b.TookDegreeDefaults());
+    const std::vector<Arealis::Polygon*> polygons = ArealisCli::AllPolygons(b.Layer());
+    ASSERT_EQ(polygons.size(), 2U);
+    EXPECT_EQ(b.RecordOf(polygons[0]) + b.RecordOf(polygons[1]), 1);
+    const ArealisCli::OperationResult result =
+        ArealisCli::RunLayerOperation(ArealisCli::Operation::Intersection, a, b, {}, 2);
+    EXPECT_EQ(result.Layer->GetPolygonCount(), 1);
+    EXPECT_EQ(NodesOf(a), 10);
+
+    ArealisCli::InputReadBeside damaged(In("damaged.shp"), "B", false, 2);
+    damaged.Start(a.Precision());
+    EXPECT_THROW(damaged.Finish(), Arealis::ShapefileFormatException);
+    EXPECT_EQ(NodesOf(a), 10);
+    EXPECT_EQ(a.Layer().GetTopology()->GetLayerCount(), 3); // A, B and the result
+}
+
 // Transformed to A's reference system, B's copy takes the place of its layer in the shared
 // topology and the original's nodes leave it; every copy keeps its record.
 TEST_F(InputLayerTest, AReprojectedSecondInputLeavesOnlyItsCopyInTheTopology)
@@ -99,7 +142,6 @@ TEST_F(InputLayerTest, AReprojectedSecondInputLeavesOnlyItsCopyInTheTopology)
     EXPECT_EQ(b.RecordOf(copies[0]), 0);
     EXPECT_EQ(b.RecordOf(copies[1]), 1);
     EXPECT_GT(b.Layer().GetBounds().MinX, 600000.0); // six degrees of longitude east of A's
-
 }
 
 } // namespace

@@ -655,6 +655,70 @@ TYPED_TEST(BTreeLeavesTest, CopiesAreDeep)
     CheckTree(copy, 0); // NOLINT(bugprone-use-after-move): a moved-from tree is empty
 }
 
+// A tree filled apart joins another in one pass: the union of both in key order, in nodes no
+// fuller than MaxItems, an item of the other at a stored key left out and reported beside the
+// stored one, the other left empty; both stay usable (the fingers of earlier insertions point
+// at nodes that are gone).
+TYPED_TEST(BTreeLeavesTest, AbsorbJoinsTwoTreesInKeyOrder)
+{
+    struct Case
+    {
+        int Mine;
+        int Theirs;
+        int Overlap; // every how many of other's keys is one of this tree's
+    };
+    for (const Case c : {Case{0, 0, 1}, Case{0, 40, 1}, Case{40, 0, 1}, Case{1, 1, 1},
+                         Case{300, 500, 3}, Case{2000, 1500, 7}})
+    {
+        SCOPED_TRACE(std::to_string(c.Mine) + " + " + std::to_string(c.Theirs));
+        std::deque<Item> items;
+        std::map<int, Item*> model;
+        std::vector<std::pair<Item*, Item*>> expectedStored;
+        TypeParam mine(2, 5);
+        TypeParam theirs(2, 5);
+        for (int k = 0; k < c.Mine; ++k)
+        {
+            items.push_back(Item{2 * k}); // even keys
+            mine.Insert(&items.back());
+            model[2 * k] = &items.back();
+        }
+        for (int k = 0; k < c.Theirs; ++k)
+        {
+            const int key = k % c.Overlap == 0 ? 2 * k : 2 * k + 1;
+            items.push_back(Item{key});
+            theirs.Insert(&items.back());
+            if (const auto at = model.find(key); at != model.end())
+            {
+                expectedStored.emplace_back(&items.back(), at->second);
+            }
+            else
+            {
+                model[key] = &items.back();
+            }
+        }
+
+        std::vector<std::pair<Item*, Item*>> stored;
+        mine.Absorb(theirs, stored);
+        CheckTree(mine, static_cast<std::int64_t>(model.size()));
+        CheckTree(theirs, 0);
+        EXPECT_EQ(Enumerate(mine), ModelItems(model));
+        EXPECT_EQ(stored, expectedStored);
+
+        items.push_back(Item{-1});
+        ASSERT_TRUE(mine.Insert(&items.back()));
+        ASSERT_TRUE(theirs.Insert(&items.back()));
+        if (!model.empty())
+        {
+            ASSERT_TRUE(mine.Remove(model.rbegin()->second));
+        }
+        CheckTree(mine, static_cast<std::int64_t>(model.size()) + (model.empty() ? 1 : 0));
+        CheckTree(theirs, 1);
+    }
+    TypeParam tree(2, 5);
+    std::vector<std::pair<Item*, Item*>> stored;
+    EXPECT_THROW(tree.Absorb(tree, stored), Exceptions::ArgumentException);
+}
+
 TEST(BTreeTest, RefusesNodeSizesThatCannotSplit)
 {
     EXPECT_THROW(ItemTree(0, 1), Exceptions::ArgumentOutOfRangeException);

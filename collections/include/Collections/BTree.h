@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -96,6 +97,67 @@ public:
         dealtWith = 0;
         CheckStrictlyAscending(keys, keys.size());
         MergeIntoLeaves(keys, std::forward<M>(make), std::forward<F>(found), dealtWith);
+    }
+
+    // Takes every item of other into this tree and leaves other empty, in one ordered pass
+    // over the leaves of both, which builds the tree again from the bottom (see
+    // BuildAscending), instead of a search for each item: for joining a tree filled apart. An
+    // item of other whose key is stored here stays out; stored receives it beside the stored
+    // item, in key order. Every allocation comes before either tree changes: when one fails,
+    // both are as they were (stored aside). Meanwhile the new nodes are held beside the old.
+    void Absorb(BTree& other, std::vector<std::pair<TItem, TItem>>& stored)
+    {
+        if (&other == this)
+        {
+            throw Exceptions::ArgumentException(Exceptions::Messages::InvalidArgument,
+                                                Exceptions::MakeLocation("BTree", __LINE__));
+        }
+        stored.clear();
+        LeafCursor mine(this->Root());
+        LeafCursor theirs(other.Root());
+        const TKeyGetter keyOf{};
+        const TComparator less{};
+        // The next item of the union in key order.
+        const auto next = [&](TItem& item)
+        {
+            if (!mine.Done() && !theirs.Done())
+            {
+                const TKey& a = keyOf(mine.Peek());
+                const TKey& b = keyOf(theirs.Peek());
+                if (less(b, a))
+                {
+                    item = theirs.Take();
+                    return true;
+                }
+                if (!less(a, b))
+                {
+                    stored.emplace_back(theirs.Take(), mine.Peek());
+                }
+                item = mine.Take();
+                return true;
+            }
+            if (!mine.Done())
+            {
+                item = mine.Take();
+                return true;
+            }
+            if (!theirs.Done())
+            {
+                item = theirs.Take();
+                return true;
+            }
+            return false;
+        };
+        std::int32_t count = 0;
+        std::unique_ptr<TreeNode<TKey>> root = this->BuildAscending(next, keyOf, count);
+        std::int32_t none = 0;
+        std::unique_ptr<TreeNode<TKey>> emptyRoot =
+            other.BuildAscending([](TItem&) { return false; }, keyOf, none);
+        // Nothing fails from here on.
+        m_finger.Drop();
+        other.m_finger.Drop();
+        this->AdoptRoot(std::move(root), count);
+        other.AdoptRoot(std::move(emptyRoot), 0);
     }
 
     // Finds the item with this key and copies it to pItem when pItem is not null.
@@ -191,6 +253,84 @@ protected:
     }
 
 private:
+    // The items of a tree, leaf by leaf in key order, for a pass over them beside another
+    // tree's. Where keys are read through the items, the records of the items a little ahead
+    // are asked for: a tree filled apart has them scattered over memory, and each key read
+    // would otherwise wait for memory.
+    class LeafCursor
+    {
+    public:
+        explicit LeafCursor(const TreeNode<TKey>& root)
+        {
+            CollectLeaves(root);
+            SkipEmpty();
+            for (std::int32_t i = 0; i < Ahead; ++i)
+            {
+                Prefetch(i);
+            }
+        }
+
+        bool Done() const noexcept { return m_leaf == m_leaves.size(); }
+        const TItem& Peek() const { return m_leaves[m_leaf]->GetEntry(m_position); }
+        TItem Take()
+        {
+            TItem item = Peek();
+            Prefetch(m_position + Ahead);
+            if (++m_position == m_leaves[m_leaf]->Count())
+            {
+                ++m_leaf;
+                m_position = 0;
+                SkipEmpty();
+            }
+            return item;
+        }
+
+    private:
+        static constexpr std::int32_t Ahead = 24;
+
+        void CollectLeaves(const TreeNode<TKey>& node)
+        {
+            if (node.IsLeaf())
+            {
+                m_leaves.push_back(&Base::AsLeaf(node));
+                return;
+            }
+            const Index& index = Base::AsIndex(node);
+            for (std::int32_t i = 0; i < index.Count(); ++i)
+            {
+                CollectLeaves(index.Child(i));
+            }
+        }
+        void SkipEmpty() noexcept
+        {
+            while (m_leaf < m_leaves.size() && m_leaves[m_leaf]->Count() == 0)
+            {
+                ++m_leaf;
+            }
+        }
+        // Asks for the record of the item at position of the current leaf, or of the next
+        // leaves when the current one ends before it.
+        void Prefetch(std::int32_t position) const noexcept
+        {
+            if constexpr (!LeavesKeepKeys<TKeyGetter> && std::is_pointer_v<TItem>)
+            {
+                for (std::size_t leaf = m_leaf; leaf < m_leaves.size(); ++leaf)
+                {
+                    if (position < m_leaves[leaf]->Count())
+                    {
+                        __builtin_prefetch(m_leaves[leaf]->GetEntry(position));
+                        return;
+                    }
+                    position -= m_leaves[leaf]->Count();
+                }
+            }
+        }
+
+        std::vector<const Leaf*> m_leaves;
+        std::size_t m_leaf = 0;
+        std::int32_t m_position = 0;
+    };
+
     // InsertAscendingMade once the keys are known to ascend.
     template <class M, class F>
     void MergeIntoLeaves(std::span<const TKey> keys, M&& make, F&& found, std::size_t& dealtWith)

@@ -161,6 +161,29 @@ public:
 
     TItem RemoveAt(std::int32_t i) { return this->RemoveEntryAt(i); }
 
+    // Appends items whose keys ascend beyond the stored ones, for a leaf being built; keyOf
+    // gives an item's key. A leaf that keeps no keys reads the last item's key alone, for its
+    // Key: the items' records are not read again. On an allocation failure the leaf is left
+    // inconsistent, to be destroyed.
+    template <class TKeyOf>
+    void AppendAscending(std::span<const TItem> items, TKeyOf keyOf)
+    {
+        if (items.empty())
+        {
+            return;
+        }
+        if constexpr (KeepsKeys)
+        {
+            for (const TItem& item : items)
+            {
+                this->EntryKeys.push_back(keyOf(item));
+            }
+        }
+        this->Entries.insert(this->Entries.end(), items.begin(), items.end());
+        this->SyncCount();
+        this->Key = keyOf(items.back());
+    }
+
     // Moves the last count entries to the front of next, the leaf that follows this one in
     // key order; both Keys are recomputed. Room for them is reserved first: if that fails,
     // nothing has changed.

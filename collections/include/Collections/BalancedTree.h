@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <span>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace Collections
 {
@@ -180,6 +182,79 @@ protected:
         }
     }
 
+    // A tree of the items that next(item) gives one at a time, their keys strictly ascending,
+    // until it returns false; keyOf(item) gives an item's key. Built bottom-up, level by
+    // level: leaves of MaxItems entries (the last two share what is left evenly), then index
+    // nodes over them the same way. Returns the root (a new empty leaf for no items) and
+    // counts the items; the tree itself does not change, so that a failing allocation leaves
+    // it as it was (see AdoptRoot).
+    template <class TNext, class TKeyOf>
+    std::unique_ptr<TreeNode<TKey>> BuildAscending(TNext&& next, TKeyOf keyOf,
+                                                   std::int32_t& count) const
+    {
+        const auto width = static_cast<std::size_t>(m_maxItems);
+        std::vector<std::unique_ptr<TreeNode<TKey>>> level;
+        const auto addLeaf = [&](std::span<const ItemType> items)
+        {
+            auto leaf = std::make_unique<TLeaf>(NodeCapacity(m_maxItems));
+            leaf->AppendAscending(items, keyOf);
+            level.push_back(std::move(leaf));
+        };
+        // Up to two leaves' items wait, so that the last two can share them.
+        std::vector<ItemType> pending;
+        pending.reserve(2 * width);
+        std::size_t taken = 0;
+        ItemType item{};
+        while (next(item))
+        {
+            ++taken;
+            pending.push_back(item);
+            if (pending.size() == 2 * width)
+            {
+                addLeaf(std::span<const ItemType>(pending).first(width));
+                pending.erase(pending.begin(),
+                              pending.begin() + static_cast<std::ptrdiff_t>(width));
+            }
+        }
+        if (pending.size() > width)
+        {
+            const std::size_t half = pending.size() / 2;
+            addLeaf(std::span<const ItemType>(pending).first(half));
+            addLeaf(std::span<const ItemType>(pending).subspan(half));
+        }
+        else if (!pending.empty() || level.empty())
+        {
+            addLeaf(pending);
+        }
+        while (level.size() > 1)
+        {
+            std::vector<std::unique_ptr<TreeNode<TKey>>> above;
+            above.reserve(NodesFor(level.size()));
+            ForEachShare(level.size(),
+                         [&](std::size_t first, std::size_t share)
+                         {
+                             auto index = std::make_unique<TIndex>(NodeCapacity(m_maxItems));
+                             for (std::size_t k = first; k < first + share; ++k)
+                             {
+                                 index->AppendChild(std::move(level[k]));
+                             }
+                             index->Key = index->GetEntryKey(index->Count() - 1);
+                             above.push_back(std::move(index));
+                         });
+            level = std::move(above);
+        }
+        count = static_cast<std::int32_t>(taken);
+        return std::move(level.front());
+    }
+
+    // Makes root, built by BuildAscending with count items, the tree's root in place of the
+    // current one, which is destroyed.
+    void AdoptRoot(std::unique_ptr<TreeNode<TKey>> root, std::int32_t count) noexcept
+    {
+        m_root = std::move(root);
+        m_count = count;
+    }
+
     static void SyncKeyWithParent(const TreeNode<TKey>& node)
     {
         if (node.Parent != nullptr)
@@ -205,6 +280,28 @@ private:
     {
         constexpr std::int32_t widestReserved = 256;
         return std::min(maxItems + 1, widestReserved);
+    }
+
+    // Nodes of a level built from count entries below.
+    std::size_t NodesFor(std::size_t count) const noexcept
+    {
+        const auto width = static_cast<std::size_t>(m_maxItems);
+        return (count + width - 1) / width;
+    }
+
+    // Calls share(first, count) for the entries of each node of a level built from count
+    // entries below, in order: NodesFor(count) nodes whose sizes differ by one at most.
+    template <class F>
+    void ForEachShare(std::size_t count, F&& share) const
+    {
+        const std::size_t nodes = NodesFor(count);
+        std::size_t first = 0;
+        for (std::size_t n = 0; n < nodes; ++n)
+        {
+            const std::size_t end = count * (n + 1) / nodes;
+            share(first, end - first);
+            first = end;
+        }
     }
 
     static std::unique_ptr<TreeNode<TKey>> NewLeaf(std::int32_t maxItems)

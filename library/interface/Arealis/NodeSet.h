@@ -10,8 +10,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace Arealis
@@ -70,6 +72,21 @@ public:
     void FindNodes(const Rectangle& rect, Collections::PlainArray<Node*>& result) const;
     // The node exactly at point, or null.
     Node* Find(const Point& point) const;
+
+    // Called by Absorb once the nodes are joined, with each node of the other set that stood
+    // at a stored position beside the stored node, ascending by the other's node address: the
+    // caller puts the stored node in the place of the other's wherever that is used (the
+    // other's record, marked by a topology id of 0 meanwhile, is freed afterwards). Must not
+    // throw.
+    using ReplaceNodes = std::function<void(std::span<const std::pair<Node*, Node*>>)>;
+    // Takes over the nodes of other, a set with the same grid step filled apart (a layer
+    // loaded on another thread), in one ordered pass over both indexes instead of a lookup
+    // for each node, with other's record blocks: the nodes keep their records, now of this
+    // set's topology. A node of other at a stored position gives its references to the
+    // stored node and goes (see ReplaceNodes). other is left empty. Throws ArgumentException
+    // for other being this set, another grid step, or a set being torn down; the allocations
+    // come before either set changes, so that both are as they were when one fails.
+    void Absorb(NodeSet& other, const ReplaceNodes& replace);
 
     // Gives back the spare node records and the working room of large lookups: for the end of
     // a layer's loading, after which few nodes are made.

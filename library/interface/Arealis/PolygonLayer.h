@@ -126,6 +126,12 @@ public:
 
 private:
     friend struct PolygonLayerState;
+    friend class Topology;
+
+    // Whether a polygon of the layer has a Parents collection.
+    bool RecordsParents() const noexcept;
+    // The layer now belongs to pTopology, which took over its nodes (Topology::AdoptLayer).
+    void MoveToTopology(Topology* pTopology) noexcept;
 
     // Throws unless the polygon is one of this layer that no Parents collection names.
     void CheckDeletable(const Polygon* pPolygon) const;

@@ -8,11 +8,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
+#include <utility>
 
 namespace Arealis
 {
 
 class NodeSet;
+class Polygon;
 class PolygonLayer;
 struct TopologyState;
 
@@ -37,6 +40,17 @@ public:
     Topology& operator=(const Topology&) = delete;
 
     PolygonLayer* CreatePolygonLayer(bool allowOverlap);
+    // Takes over pLayer, the one layer of other, with its polygons and nodes: for a layer
+    // loaded into a topology of its own on another thread, to be joined to this one's layers
+    // afterwards so that the two share their nodes. The nodes are joined in one ordered pass
+    // over both node indexes (see NodeSet::Absorb); a node of pLayer at a position this
+    // topology holds already gives way to the stored node in pLayer's rings. other is left
+    // without layers and nodes, still to be deleted by the caller. Throws ArgumentException,
+    // with neither topology changed, when pLayer is null or not other's only layer, other is
+    // this topology, the precisions differ, or a Parents collection of either topology names
+    // a polygon of pLayer or pLayer records parents; an allocation that fails leaves both as
+    // they were too.
+    void AdoptLayer(Topology& other, PolygonLayer* pLayer);
     std::int32_t GetLayerCount() const;
     // Throws ArgumentOutOfRangeException outside 0 .. GetLayerCount()-1.
     PolygonLayer* GetLayer(std::int32_t i) const;
@@ -110,6 +124,10 @@ private:
     ~Topology();
 
     void CheckNode(const Node* pNode, int nullLine, int topologyLine) const;
+    // Puts each stored node in the place of the node of another topology beside it in the
+    // polygons' rings (see AdoptLayer).
+    static void ReplaceNodes(std::span<Polygon* const> polygons,
+                             std::span<const std::pair<Node*, Node*>> stored) noexcept;
 
     std::unique_ptr<TopologyState> m_state;
 };

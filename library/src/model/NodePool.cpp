@@ -149,6 +149,41 @@ void NodePool::Free(Node* pNode) noexcept
     }
 }
 
+Node* NodePool::BlockRecords(const Block& block) noexcept
+{
+    return block.Records.get();
+}
+
+std::int32_t NodePool::BlockMade(const Block& block) noexcept
+{
+    return block.Bump;
+}
+
+void NodePool::ReserveForAdoption(const NodePool& other)
+{
+    m_blocks.reserve(m_blocks.size() + other.m_blocks.size());
+    m_withRoom.reserve(m_blocks.size() + other.m_blocks.size());
+}
+
+void NodePool::Adopt(NodePool& other) noexcept
+{
+    // Both lists are sorted by address: merged in place within the reserved room.
+    const auto middle = static_cast<std::ptrdiff_t>(m_blocks.size());
+    for (auto& block : other.m_blocks)
+    {
+        m_blocks.push_back(std::move(block));
+    }
+    std::inplace_merge(m_blocks.begin(), m_blocks.begin() + middle, m_blocks.end(),
+                       [](const std::unique_ptr<Block>& a, const std::unique_ptr<Block>& b)
+                       { return std::less<const Node*>()(a->Begin(), b->Begin()); });
+    // other's block being filled becomes one with room like any other.
+    m_withRoom.insert(m_withRoom.end(), other.m_withRoom.begin(), other.m_withRoom.end());
+    other.m_blocks.clear();
+    other.m_withRoom.clear();
+    other.m_current = nullptr;
+    other.m_lastRelease = nullptr;
+}
+
 void NodePool::ForgetRoom(Block* pBlock) noexcept
 {
     const auto it = std::find(m_withRoom.begin(), m_withRoom.end(), pBlock);

@@ -29,10 +29,23 @@ public:
     // Returns a record that Allocate handed out.
     void Free(Node* pNode) noexcept;
 
+    // Room for the blocks of other, so that Adopt(other) does not allocate.
+    void ReserveForAdoption(const NodePool& other);
+    // Takes over the blocks of other with their records, in use or free; other is left
+    // empty. The records keep their contents (their topology is the caller's to set).
+    void Adopt(NodePool& other) noexcept;
+    // Calls visit(record) for every record of the pool that was handed out once, free ones
+    // included, block by block in address order.
+    template <class F>
+    void ForEachRecordMade(F&& visit) const;
+
     std::int32_t BlockCount() const noexcept { return static_cast<std::int32_t>(m_blocks.size()); }
 
 private:
     struct Block;
+
+    static Node* BlockRecords(const Block& block) noexcept;
+    static std::int32_t BlockMade(const Block& block) noexcept;
 
     Block* TakeBlockWithRoom();
     Block* FindBlock(const Node* pNode) noexcept;
@@ -46,5 +59,18 @@ private:
     Block* m_current = nullptr;
     Block* m_lastRelease = nullptr;
 };
+
+template <class F>
+void NodePool::ForEachRecordMade(F&& visit) const
+{
+    for (const auto& block : m_blocks)
+    {
+        Node* records = BlockRecords(*block);
+        for (std::int32_t i = 0; i < BlockMade(*block); ++i)
+        {
+            visit(records[i]);
+        }
+    }
+}
 
 } // namespace Arealis

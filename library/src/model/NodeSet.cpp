@@ -434,6 +434,43 @@ Node* NodeSet::Find(const Point& point) const
     return m_index.Find(point, &found) ? found : nullptr;
 }
 
+void NodeSet::Absorb(NodeSet& other, const ReplaceNodes& replace)
+{
+    if (&other == this || other.m_gridStep != m_gridStep || m_tearingDown || other.m_tearingDown ||
+        !replace)
+    {
+        throw Exceptions::ArgumentException(Exceptions::Messages::InvalidArgument,
+                                            Exceptions::MakeLocation(Unit, __LINE__));
+    }
+    other.ReleaseSpareRecords(); // spares are records of other's topology, in no index
+    m_pool->ReserveForAdoption(*other.m_pool);
+    std::vector<std::pair<Node*, Node*>> stored;
+    m_index.Absorb(other.m_index, stored);
+    // Nothing fails from here on.
+    std::sort(stored.begin(), stored.end());
+    for (const auto& [pOther, pStored] : stored)
+    {
+        pStored->ReferenceCount += pOther->ReferenceCount;
+        pOther->TopologyId = 0;
+    }
+    replace(stored);
+    std::fill_n(other.m_recent.get(), RecentSlots, RecentNode{});
+    for (const auto& pair : stored)
+    {
+        other.m_pool->Free(pair.first);
+    }
+    other.m_pool->ForEachRecordMade(
+        [from = other.m_topologyId, to = m_topologyId](Node& record)
+        {
+            if (record.TopologyId == from)
+            {
+                record.TopologyId = to;
+            }
+        });
+    m_pool->Adopt(*other.m_pool);
+    other.m_recordsOnDemand = false;
+}
+
 std::int32_t NodeSet::Count() const
 {
     return m_index.Count();

@@ -1040,6 +1040,16 @@ Topology* PolygonLayer::GetTopology() const
     return m_state->TopologyHandle;
 }
 
+bool PolygonLayer::RecordsParents() const noexcept
+{
+    return m_state->Parents.Count() != 0;
+}
+
+void PolygonLayer::MoveToTopology(Topology* pTopology) noexcept
+{
+    m_state->TopologyHandle = pTopology;
+}
+
 void PolygonLayer::ReserveEditing(std::int32_t count)
 {
     const std::int64_t wanted = std::int64_t{m_state->EditList.Count()} + std::max(count, 0);

@@ -10,6 +10,8 @@
 #include "Exceptions/Messages.h"
 #include "model/TopologyRegistry.h"
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -141,6 +143,69 @@ PolygonLayer* Topology::CreatePolygonLayer(bool allowOverlap)
 {
     m_state->Layers.push_back(std::make_unique<PolygonLayer>(this, allowOverlap));
     return m_state->Layers.back().get();
+}
+
+void Topology::AdoptLayer(Topology& other, PolygonLayer* pLayer)
+{
+    TopologyState& from = *other.m_state;
+    if (pLayer == nullptr || &other == this || from.Layers.size() != 1 ||
+        from.Layers.front().get() != pLayer || from.Precision != m_state->Precision ||
+        from.ForeignParentCount != 0 || pLayer->GetForeignParentUses() != 0 ||
+        pLayer->RecordsParents())
+    {
+        throw Exceptions::ArgumentException(Exceptions::Messages::InvalidArgument,
+                                            Exceptions::MakeLocation(Unit, __LINE__));
+    }
+    m_state->Layers.reserve(m_state->Layers.size() + 1);
+    // The polygons are known before the nodes are joined: the replacement below must not
+    // allocate.
+    std::vector<Polygon*> polygons;
+    polygons.reserve(static_cast<std::size_t>(pLayer->GetPolygonCount()));
+    for (PolygonEnumerator it = pLayer->GetPolygons(); it.MoveNext();)
+    {
+        polygons.push_back(it.Current());
+    }
+    m_state->Nodes.Absorb(from.Nodes,
+                          [&polygons](std::span<const std::pair<Node*, Node*>> stored) noexcept
+                          { ReplaceNodes(polygons, stored); });
+    m_state->Layers.push_back(std::move(from.Layers.front()));
+    from.Layers.clear();
+    pLayer->MoveToTopology(this);
+}
+
+void Topology::ReplaceNodes(std::span<Polygon* const> polygons,
+                            std::span<const std::pair<Node*, Node*>> stored) noexcept
+{
+    if (stored.empty())
+    {
+        return;
+    }
+    // A node left out is marked by a topology id of 0 (see NodeSet::ReplaceNodes): only those
+    // are looked up.
+    const auto storedFor = [stored](Node* pNode)
+    {
+        const auto at = std::lower_bound(stored.begin(), stored.end(), pNode,
+                                         [](const std::pair<Node*, Node*>& pair, const Node* pKey)
+                                         { return std::less<const Node*>()(pair.first, pKey); });
+        return at->second;
+    };
+    for (Polygon* pPolygon : polygons)
+    {
+        Ring* first = pPolygon->GetFirstRing();
+        Ring* ring = first;
+        while (ring != nullptr)
+        {
+            for (std::int32_t i = 0; i < ring->m_nodes.Count(); ++i)
+            {
+                Node*& slot = ring->m_nodes[i];
+                if (slot->TopologyId == 0)
+                {
+                    slot = storedFor(slot);
+                }
+            }
+            ring = ring->m_next == first ? nullptr : ring->m_next;
+        }
+    }
 }
 
 std::int32_t Topology::GetLayerCount() const

@@ -3,9 +3,11 @@
 #include "Arealis/GeometryExceptions.h"
 #include "Arealis/NodeSet.h"
 #include "Arealis/Polygon.h"
+#include "Arealis/PolygonEnumerator.h"
 #include "Arealis/PolygonLayer.h"
 #include "Arealis/Ring.h"
 #include "Collections/PlainArray.h"
+#include "Exceptions/ArgumentException.h"
 #include "model/ModelTestSupport.h"
 
 #include <cmath>
@@ -13,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <numbers>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -330,4 +333,121 @@ TEST(TopologyTest, NonFiniteCoordinatesAreRefusedEverywhereWithoutAnyChange)
         EXPECT_EQ(freeRing.Count(), 4);
         EXPECT_EQ(nodes.Find({0, 0}), corner);
     }
+}
+
+namespace
+{
+
+// Every ring vertex of the layer's polygons, as the node records the rings hold.
+std::vector<Node*> VerticesOf(const PolygonLayer& layer)
+{
+    std::vector<Node*> vertices;
+    PolygonEnumerator polygons = layer.GetPolygons();
+    while (polygons.MoveNext())
+    {
+        for (Ring* ring : RingsOf(*polygons.Current()))
+        {
+            const std::span<Node* const> nodes = ring->GetNodes();
+            vertices.insert(vertices.end(), nodes.begin(), nodes.end());
+        }
+    }
+    return vertices;
+}
+
+// A: a square with a hole, left of x = 2. B, filled in a topology of its own: a square with a
+// hole right of it sharing the edge x = 2, and a square far off.
+void FillPair(PolygonLayer& a, PolygonLayer& b)
+{
+    AddRings(*a.CreatePolygon(), {Box(0, 0, 2, 2), Hole(0.5, 0.5, 1.5, 1.5)});
+    AddRings(*b.CreatePolygon(), {Box(2, 0, 4, 2), Hole(2.5, 0.5, 3.5, 1.5)});
+    AddPolygon(b, Box(10, 10, 11, 11));
+}
+
+} // namespace
+
+// The adopted layer's vertices at A's positions become A's records, with the references of
+// both; the rest keep their records under A's topology id. Deleting either layer's polygons
+// afterwards leaves the other's nodes with their own counts.
+TEST(TopologyTest, AdoptedLayerSharesTheNodesAtStoredPositions)
+{
+    for (const bool deleteAdopted : {true, false})
+    {
+        SCOPED_TRACE(deleteAdopted ? "adopted layer deleted" : "first layer deleted");
+        ScopedTopology topology;
+        ScopedTopology other;
+        PolygonLayer* a = topology->CreatePolygonLayer(true);
+        PolygonLayer* b = other->CreatePolygonLayer(true);
+        FillPair(*a, *b);
+        NodeSet& nodes = topology->GetNodeSet();
+        Node* corner = nodes.Find({2, 0});
+        ASSERT_NE(corner, nullptr);
+        ASSERT_EQ(corner->ReferenceCount, 1U);
+
+        topology->AdoptLayer(*other, b);
+        EXPECT_EQ(b->GetTopology(), topology.Get());
+        EXPECT_EQ(topology->GetLayerCount(), 2);
+        EXPECT_EQ(other->GetLayerCount(), 0);
+        EXPECT_EQ(other->GetNodeSet().Count(), 0);
+        EXPECT_EQ(nodes.Count(), 8 + 8 - 2 + 4);
+        EXPECT_EQ(nodes.Find({2, 0}), corner);
+        EXPECT_EQ(corner->ReferenceCount, 2U);
+        for (Node* vertex : VerticesOf(*b))
+        {
+            EXPECT_EQ(vertex->TopologyId, topology->GetId());
+            EXPECT_EQ(nodes.Find(vertex->Position), vertex);
+        }
+        EXPECT_TRUE(b->GetBounds().Contains(Point{10.5, 10.5}));
+
+        PolygonLayer* gone = deleteAdopted ? b : a;
+        std::vector<Polygon*> polygons;
+        for (PolygonEnumerator it = gone->GetPolygons(); it.MoveNext();)
+        {
+            polygons.push_back(it.Current());
+        }
+        gone->DeletePolygons(polygons);
+        EXPECT_EQ(nodes.Count(), deleteAdopted ? 8 : 8 + 4);
+        EXPECT_EQ(nodes.Find({2, 0}), corner);
+        EXPECT_EQ(corner->ReferenceCount, 1U);
+        // The layer left can still be edited in the joined topology.
+        PolygonLayer* kept = deleteAdopted ? a : b;
+        Polygon* added = AddPolygon(*kept, Box(2, 2, 3, 3));
+        EXPECT_EQ(added->GetNode(0)->TopologyId, topology->GetId());
+        EXPECT_EQ(corner->ReferenceCount, 1U);
+        EXPECT_EQ(nodes.Find({2, 2})->ReferenceCount, 2U);
+    }
+}
+
+// Joins the topology cannot make are refused before anything changes.
+TEST(TopologyTest, RefusedAdoptionLeavesBothTopologiesAsTheyWere)
+{
+    ScopedTopology topology;
+    ScopedTopology other;
+    PolygonLayer* a = topology->CreatePolygonLayer(true);
+    PolygonLayer* b = other->CreatePolygonLayer(true);
+    FillPair(*a, *b);
+    const auto unchanged = [&]
+    {
+        EXPECT_EQ(topology->GetLayerCount(), 1);
+        EXPECT_EQ(other->GetLayerCount(), 1);
+        EXPECT_EQ(topology->GetNodeSet().Count(), 8);
+        EXPECT_EQ(other->GetNodeSet().Count(), 12);
+        EXPECT_EQ(b->GetTopology(), other.Get());
+        EXPECT_EQ(topology->GetNodeSet().Find({2, 0})->ReferenceCount, 1U);
+    };
+    EXPECT_THROW(topology->AdoptLayer(*other, nullptr), Exceptions::ArgumentException);
+    EXPECT_THROW(topology->AdoptLayer(*other, a), Exceptions::ArgumentException);
+    EXPECT_THROW(topology->AdoptLayer(*topology, a), Exceptions::ArgumentException);
+    unchanged();
+
+    Precision coarser = topology->GetPrecision();
+    coarser.Tolerance *= 2;
+    other->SetPrecision(coarser); // the tolerance alone may change
+    EXPECT_THROW(topology->AdoptLayer(*other, b), Exceptions::ArgumentException);
+    other->SetPrecision(topology->GetPrecision());
+    unchanged();
+
+    other->CreatePolygonLayer(true); // a layer of other that would be left behind
+    EXPECT_THROW(topology->AdoptLayer(*other, b), Exceptions::ArgumentException);
+    EXPECT_EQ(other->GetLayerCount(), 2);
+    EXPECT_EQ(topology->GetLayerCount(), 1);
 }
