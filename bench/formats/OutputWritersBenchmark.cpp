@@ -228,9 +228,9 @@ int main(int argc, char** argv)
         {
             FeatureProperties properties;
             const PropertiesLookup propertiesOf = attributes.ListLookup(*result.Layer, polygons);
-            for (Arealis::Polygon* polygon : polygons)
+            for (std::size_t i = 0; i < polygons.size(); ++i)
             {
-                propertiesOf(polygon, properties);
+                propertiesOf(i, polygons[i], properties);
                 parents += properties.Parents.size();
             }
         });
