@@ -11,9 +11,8 @@
 namespace ArealisCli
 {
 
-OrderedChunkPipeline::OrderedChunkPipeline(std::vector<std::size_t> chunkEnds, unsigned threads,
-                                           std::size_t window)
-    : m_chunkEnds(std::move(chunkEnds)), m_threads(std::max(1U, threads)),
+OrderedChunkPipeline::OrderedChunkPipeline(std::size_t count, unsigned threads, std::size_t window)
+    : m_count(count), m_threads(std::max(1U, threads)),
       m_slots(std::max<std::size_t>(1, window))
 {
 }
@@ -36,7 +35,7 @@ unsigned OrderedChunkPipeline::ResolveThreads(int requested)
     return std::max(1U, std::thread::hardware_concurrency());
 }
 
-void OrderedChunkPipeline::Run(std::ostream& out, const FormatChunk& format)
+void OrderedChunkPipeline::Run(std::ostream& out, const CutChunk& cut, const FormatChunk& format)
 {
     std::vector<std::thread> workers;
     // However the run ends (the stream may throw, so may making a thread), every worker is
@@ -59,7 +58,7 @@ void OrderedChunkPipeline::Run(std::ostream& out, const FormatChunk& format)
         workers.reserve(m_threads);
         for (unsigned t = 0; t < m_threads; ++t)
         {
-            workers.emplace_back([this, &format] { Work(format); });
+            workers.emplace_back([this, &cut, &format] { Work(cut, format); });
         }
         WriteInOrder(out);
     }
@@ -75,7 +74,7 @@ void OrderedChunkPipeline::Run(std::ostream& out, const FormatChunk& format)
     }
 }
 
-void OrderedChunkPipeline::Work(const FormatChunk& format)
+void OrderedChunkPipeline::Work(const CutChunk& cut, const FormatChunk& format)
 {
     std::unique_lock lock(m_mutex);
     for (;;)
@@ -84,13 +83,25 @@ void OrderedChunkPipeline::Work(const FormatChunk& format)
         m_workerWake.wait(lock,
                           [this]
                           {
-                              return m_stopping || m_nextToFormat == m_chunkEnds.size() ||
+                              return m_stopping || m_nextBegin == m_count ||
                                      m_nextToFormat < m_nextToWrite + m_slots.size();
                           });
-        if (m_stopping || m_nextToFormat == m_chunkEnds.size())
+        if (m_stopping || m_nextBegin == m_count)
         {
             return;
         }
+        const std::size_t begin = m_nextBegin;
+        std::size_t end = begin;
+        try
+        {
+            end = std::clamp(cut(begin), begin + 1, m_count);
+        }
+        catch (...)
+        {
+            Fail(std::current_exception());
+            return;
+        }
+        m_nextBegin = end;
         const std::size_t chunk = m_nextToFormat++;
         Slot& slot = m_slots[chunk % m_slots.size()];
         std::string text = std::move(slot.Text);
@@ -98,7 +109,7 @@ void OrderedChunkPipeline::Work(const FormatChunk& format)
         text.clear();
         try
         {
-            format(BeginOf(chunk), m_chunkEnds[chunk], text);
+            format(begin, end, text);
         }
         catch (...)
         {
@@ -127,16 +138,22 @@ void OrderedChunkPipeline::Fail(std::exception_ptr error)
 
 void OrderedChunkPipeline::WriteInOrder(std::ostream& out)
 {
-    for (std::size_t chunk = 0; chunk < m_chunkEnds.size(); ++chunk)
+    for (std::size_t chunk = 0;; ++chunk)
     {
         Slot& slot = m_slots[chunk % m_slots.size()];
         std::string text;
         {
             std::unique_lock lock(m_mutex);
-            m_chunkReady.wait(lock, [&] { return slot.Ready || m_error; });
+            // Done once every item is in a chunk and this one is past the last.
+            const auto written = [&] { return m_nextBegin == m_count && chunk == m_nextToFormat; };
+            m_chunkReady.wait(lock, [&] { return slot.Ready || m_error || written(); });
             if (m_error)
             {
                 return; // Run rethrows it
+            }
+            if (!slot.Ready)
+            {
+                return;
             }
             text = std::move(slot.Text);
             slot.Ready = false;

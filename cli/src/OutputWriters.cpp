@@ -364,32 +364,23 @@ constexpr std::int64_t ChunkVertices = std::int64_t{1} << 15;
 // A feature's own text (its properties, its MULTIPOLYGON) counted as this many vertices.
 constexpr std::int64_t FeatureVertices = 8;
 
-// The ends of runs of consecutive polygons of about ChunkVertices vertices each; a polygon is
-// never split, so a large one makes a chunk of its own. Modified polygons are organised here,
-// on the calling thread, so that the formatting threads only read the polygons.
-std::vector<std::size_t> ChunkEnds(const std::vector<Arealis::Polygon*>& polygons)
+// The end of the run of consecutive polygons from begin on of about ChunkVertices vertices; a
+// polygon is never split, so a large one makes a chunk of its own. Modified polygons are
+// organised here, one at a time, so that formatting only reads them.
+std::size_t ChunkEnd(const std::vector<Arealis::Polygon*>& polygons, std::size_t begin)
 {
-    std::vector<std::size_t> ends;
     std::int64_t vertices = 0;
-    for (std::size_t i = 0; i < polygons.size(); ++i)
+    std::size_t end = begin;
+    while (end < polygons.size() && vertices < ChunkVertices)
     {
-        Arealis::Polygon& polygon = *polygons[i];
+        Arealis::Polygon& polygon = *polygons[end++];
         if (polygon.IsModified())
         {
             polygon.Organise();
         }
         vertices += polygon.GetNodeCount() + FeatureVertices;
-        if (vertices >= ChunkVertices)
-        {
-            ends.push_back(i + 1);
-            vertices = 0;
-        }
     }
-    if (vertices > 0)
-    {
-        ends.push_back(polygons.size());
-    }
-    return ends;
+    return end;
 }
 
 void WriteText(std::ostream& out, std::string_view text)
@@ -402,40 +393,36 @@ using AppendFeatures = std::function<void(BlockWriter&, std::size_t begin, std::
 // Writes the text that append gives for polygons [0, n): on the calling thread for one thread
 // or a list of a single chunk, else formatted in chunks on the threads and written in order.
 //
-// Formatting on several threads at once is safe because each polygon is formatted by one
-// thread and formatting only reads: ChunkEnds organised every modified polygon before the
-// threads start, so PolygonParts::Gather only walks the polygon's ring circle and reads its
-// rings' nodes (shared with neighbouring polygons, never written); the one thing it may store
-// is a ring's cached area, in the ring itself, which belongs to the polygon being formatted.
-// The numbers' text, the column keys and the properties lookup are only read (see
-// ResultAttributes::ListLookup); every chunk has its own BlockWriter, parts and properties.
+// Formatting on several threads at once is safe because each polygon is cut into a chunk and
+// formatted by one thread, and no thread changes what another reads. The cutting organises a
+// modified polygon, which relinks only that polygon's rings, under the pipeline's lock and
+// before the polygon is formatted; PolygonParts::Gather then only walks the organised ring
+// circle and reads the rings' nodes, which neighbouring polygons share but nobody writes. The
+// one thing it may store is a ring's cached area, in the ring itself, which belongs to the
+// polygon being formatted. The numbers' text, the column keys and the properties lookup are
+// only read (see ResultAttributes::ListLookup); every chunk has its own BlockWriter, parts and
+// properties.
 void WriteFeatures(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons,
                    int threads, const AppendFeatures& append)
 {
     const double gridStep = GridStepOf(polygons);
     const unsigned threadCount = OrderedChunkPipeline::ResolveThreads(threads);
-    std::vector<std::size_t> chunkEnds;
-    if (threadCount > 1)
-    {
-        chunkEnds = ChunkEnds(polygons);
-    }
-    if (chunkEnds.size() < 2)
+    if (threadCount < 2 || ChunkEnd(polygons, 0) == polygons.size())
     {
         BlockWriter text(out, gridStep);
         append(text, 0, polygons.size());
         text.Flush();
         return;
     }
-    const auto workers =
-        static_cast<unsigned>(std::min<std::size_t>(threadCount, chunkEnds.size()));
-    OrderedChunkPipeline pipeline(std::move(chunkEnds), workers, 2 * std::size_t{workers});
-    pipeline.Run(out,
-                 [&](std::size_t begin, std::size_t end, std::string& chunk)
-                 {
-                     BlockWriter text(chunk, gridStep);
-                     append(text, begin, end);
-                     text.Flush();
-                 });
+    OrderedChunkPipeline pipeline(polygons.size(), threadCount, 2 * std::size_t{threadCount});
+    pipeline.Run(
+        out, [&polygons](std::size_t begin) { return ChunkEnd(polygons, begin); },
+        [&](std::size_t begin, std::size_t end, std::string& chunk)
+        {
+            BlockWriter text(chunk, gridStep);
+            append(text, begin, end);
+            text.Flush();
+        });
 }
 
 } // namespace

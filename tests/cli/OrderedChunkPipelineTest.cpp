@@ -14,15 +14,10 @@ using namespace ArealisCli;
 namespace
 {
 
-// Chunks of item numbers, i at item i; chunk k ends at item 3 * (k + 1).
-std::vector<std::size_t> ChunkEnds(std::size_t chunks)
+// Chunks of three items each: chunk k starts at item 3 * k.
+std::size_t CutThree(std::size_t begin)
 {
-    std::vector<std::size_t> ends;
-    for (std::size_t k = 1; k <= chunks; ++k)
-    {
-        ends.push_back(3 * k);
-    }
-    return ends;
+    return begin + 3;
 }
 
 std::string ItemsText(std::size_t begin, std::size_t end)
@@ -59,8 +54,8 @@ TEST(OrderedChunkPipelineTest, WriteChunksInOrderWithinTheWindow)
     CountingBuffer buffer;
     std::ostream out(&buffer);
     std::atomic<int> beyondWindow{0};
-    OrderedChunkPipeline pipeline(ChunkEnds(Chunks), 3, Window);
-    pipeline.Run(out,
+    OrderedChunkPipeline pipeline(3 * Chunks, 3, Window);
+    pipeline.Run(out, CutThree,
                  [&](std::size_t begin, std::size_t end, std::string& text)
                  {
                      const std::size_t chunk = begin / 3;
@@ -82,8 +77,8 @@ TEST(OrderedChunkPipelineTest, RethrowAFormattingFailure)
 {
     std::ostringstream out;
     std::atomic<int> formatted{0};
-    OrderedChunkPipeline pipeline(ChunkEnds(100), 2, 4);
-    EXPECT_THROW(pipeline.Run(out,
+    OrderedChunkPipeline pipeline(3 * 100, 2, 4);
+    EXPECT_THROW(pipeline.Run(out, CutThree,
                               [&](std::size_t begin, std::size_t end, std::string& text)
                               {
                                   if (begin == 3 * 10)
