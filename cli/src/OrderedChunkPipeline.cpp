@@ -12,8 +12,7 @@ namespace ArealisCli
 {
 
 OrderedChunkPipeline::OrderedChunkPipeline(std::size_t count, unsigned threads, std::size_t window)
-    : m_count(count), m_threads(std::max(1U, threads)),
-      m_slots(std::max<std::size_t>(1, window))
+    : m_count(count), m_threads(std::max(1U, threads)), m_slots(std::max<std::size_t>(1, window))
 {
 }
 

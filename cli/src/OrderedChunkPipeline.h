@@ -63,8 +63,8 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_workerWake; // a slot came free, or the run stops
     std::condition_variable m_chunkReady; // a chunk was formatted, or a worker failed
-    std::size_t m_nextBegin = 0;    // the first item of no chunk yet
-    std::size_t m_nextToFormat = 0; // the chunks started
+    std::size_t m_nextBegin = 0;          // the first item of no chunk yet
+    std::size_t m_nextToFormat = 0;       // the chunks started
     std::size_t m_nextToWrite = 0;
     bool m_stopping = false;
     std::exception_ptr m_error; // the first worker's exception

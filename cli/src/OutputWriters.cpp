@@ -402,8 +402,8 @@ using AppendFeatures = std::function<void(BlockWriter&, std::size_t begin, std::
 // polygon being formatted. The numbers' text, the column keys and the properties lookup are
 // only read (see ResultAttributes::ListLookup); every chunk has its own BlockWriter, parts and
 // properties.
-void WriteFeatures(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons,
-                   int threads, const AppendFeatures& append)
+void WriteFeatures(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons, int threads,
+                   const AppendFeatures& append)
 {
     const double gridStep = GridStepOf(polygons);
     const unsigned threadCount = OrderedChunkPipeline::ResolveThreads(threads);

@@ -48,8 +48,7 @@ void WriteGeoJson(std::ostream& out, const std::vector<Arealis::Polygon*>& polyg
                   int threads = 1);
 
 // One MULTIPOLYGON per line, rings oriented as in the GeoJSON output; streamed likewise.
-void WriteWkt(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons,
-              int threads = 1);
+void WriteWkt(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons, int threads = 1);
 
 void WriteSummary(std::ostream& out, const LayerStatistics& statistics);
 

@@ -113,8 +113,9 @@ PropertiesLookup ResultAttributes::ListLookup(const Arealis::PolygonLayer& resul
     // between the formatting waited for each.
     struct Records
     {
-        std::vector<SourceRecord> Parents;    // every polygon's parents, in list order
-        std::vector<std::size_t> FirstParent; // polygon i's are [FirstParent[i], FirstParent[i + 1])
+        std::vector<SourceRecord> Parents; // every polygon's parents, in list order
+        // Polygon i's parents are Parents[FirstParent[i]] .. Parents[FirstParent[i + 1] - 1].
+        std::vector<std::size_t> FirstParent;
     };
     auto records = std::make_shared<Records>();
     const Arealis::ParentTable table = result.GetParentTable(polygons);
@@ -137,9 +138,9 @@ PropertiesLookup ResultAttributes::ListLookup(const Arealis::PolygonLayer& resul
         if (index < polygons.size() && polygons[index] == pPolygon)
         {
             const std::size_t first = records->FirstParent[index];
-            PropertiesFrom(std::span(records->Parents)
-                               .subspan(first, records->FirstParent[index + 1] - first),
-                           into);
+            PropertiesFrom(
+                std::span(records->Parents).subspan(first, records->FirstParent[index + 1] - first),
+                into);
         }
         else
         {

@@ -34,8 +34,8 @@ TEST(OutputWritersTest, WriteTheExactTextOfEachFeature)
     const std::vector<Formats::Field> columns{{"na\"me", Formats::FieldType::String},
                                               {"ctl\x01\t", Formats::FieldType::Real},
                                               {"long", Formats::FieldType::String}};
-    const auto propertiesOf = [&](std::size_t, Arealis::Polygon* polygon,
-                                  FeatureProperties& properties)
+    const auto propertiesOf =
+        [&](std::size_t, Arealis::Polygon* polygon, FeatureProperties& properties)
     {
         properties = {};
         if (polygon == triangle)
@@ -175,8 +175,7 @@ TEST(OutputWritersTest, WriteTheSameBytesOnEveryThreadCount)
         for (const int threads : {1, 2, 3})
         {
             std::ostringstream geoJson;
-            WriteGeoJson(geoJson, *polygons, EscapedColumns, IndexedProperties(*polygons),
-                         threads);
+            WriteGeoJson(geoJson, *polygons, EscapedColumns, IndexedProperties(*polygons), threads);
             std::ostringstream wkt;
             WriteWkt(wkt, *polygons, threads);
             if (threads == 1)
