@@ -364,6 +364,27 @@ constexpr std::int64_t ChunkVertices = std::int64_t{1} << 15;
 // A feature's own text (its properties, its MULTIPOLYGON) counted as this many vertices.
 constexpr std::int64_t FeatureVertices = 8;
 
+// The polygon's vertices, organising it first if it was modified (which moves its rings, not
+// their nodes): IsModified and GetNodeCount in one walk over the rings, which the cutting of
+// every chunk takes before any formatting can start.
+std::int64_t OrganisedNodeCount(Arealis::Polygon& polygon)
+{
+    bool modified = polygon.HasPolygonFlag(Arealis::Polygon::PolygonFlags::Modified);
+    std::int64_t nodes = 0;
+    Arealis::RingEnumerator rings = polygon.GetRings();
+    while (rings.MoveNext())
+    {
+        const Arealis::Ring* ring = rings.Current();
+        nodes += ring->Count();
+        modified = modified || ring->HasFlag(Arealis::Ring::Flags::Modified);
+    }
+    if (modified)
+    {
+        polygon.Organise();
+    }
+    return nodes;
+}
+
 // The end of the run of consecutive polygons from begin on of about ChunkVertices vertices; a
 // polygon is never split, so a large one makes a chunk of its own. Modified polygons are
 // organised here, one at a time, so that formatting only reads them.
@@ -373,12 +394,7 @@ std::size_t ChunkEnd(const std::vector<Arealis::Polygon*>& polygons, std::size_t
     std::size_t end = begin;
     while (end < polygons.size() && vertices < ChunkVertices)
     {
-        Arealis::Polygon& polygon = *polygons[end++];
-        if (polygon.IsModified())
-        {
-            polygon.Organise();
-        }
-        vertices += polygon.GetNodeCount() + FeatureVertices;
+        vertices += OrganisedNodeCount(*polygons[end++]) + FeatureVertices;
     }
     return end;
 }
