@@ -116,29 +116,18 @@ struct ManyFeatures
         }
     }
 
-    // 400 separate squares of 100 nodes each, away from the others.
+    // 400 separate rings of 100 nodes each (a zigzag bottom, a straight top), away from the
+    // others.
     static Arealis::Polygon* ManyRings(Arealis::PolygonLayer& layer)
     {
         Arealis::Polygon* polygon = layer.CreatePolygon();
         for (int r = 0; r < 400; ++r)
         {
-            std::vector<Arealis::Point> ring;
             const double x = 5000 + r * 3.0;
-            for (int k = 0; k < 25; ++k)
+            std::vector<Arealis::Point> ring{{x + 2, -90}, {x, -90}};
+            for (int k = 0; k < 98; ++k)
             {
-                ring.push_back({x, -100 + k * 0.5});
-            }
-            for (int k = 0; k < 25; ++k)
-            {
-                ring.push_back({x + k * 0.08, -87.5});
-            }
-            for (int k = 0; k < 25; ++k)
-            {
-                ring.push_back({x + 2, -87.5 - k * 0.5});
-            }
-            for (int k = 0; k < 25; ++k)
-            {
-                ring.push_back({x + 2 - k * 0.08, -100});
+                ring.push_back({x + k * 0.02, -100 - (k % 2) * 0.5});
             }
             polygon->CreateRing()->AddNodes(ring);
         }
