@@ -1,6 +1,7 @@
-// bench_output_writers A.shp B.shp FOLDER [RUNS]: intersects the layers, then writes the result as
-// GeoJSON (with the inputs' attributes) and as WKT into FOLDER and writes the same bytes again
-// with one fwrite, the floor any writer can reach (wall clock and CPU time of each); then times
+// bench_output_writers A.shp B.shp FOLDER [RUNS [THREADS]]: intersects the layers, then writes the
+// result as GeoJSON (with the inputs' attributes) and as WKT into FOLDER on THREADS threads (1
+// unless given; 0 for every core) and writes the same bytes again with one fwrite, the floor
+// any writer can reach (wall clock and CPU time of each, the CPU time of all threads); then times
 // the hole assignment of polygons of growing numbers of exterior rings, each with a hole,
 // against the enumeration by exterior ring that the writers used before. Each writer runs RUNS
 // times (5 unless given) and the fastest run counts; GDAL's GeoJSON writer is timed on the same
@@ -141,12 +142,13 @@ std::size_t ByExteriorLookup(Arealis::Polygon& polygon)
 
 int main(int argc, char** argv)
 {
-    if (argc != 4 && argc != 5)
+    if (argc < 4 || argc > 6)
     {
-        std::cerr << "usage: bench_output_writers A.shp B.shp FOLDER [RUNS]\n";
+        std::cerr << "usage: bench_output_writers A.shp B.shp FOLDER [RUNS [THREADS]]\n";
         return 2;
     }
-    const int runs = argc == 5 ? std::max(1, std::atoi(argv[4])) : 5;
+    const int runs = argc >= 5 ? std::max(1, std::atoi(argv[4])) : 5;
+    const int threads = argc == 6 ? std::max(0, std::atoi(argv[5])) : 1;
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const std::filesystem::path folder(argv[3]);
     std::filesystem::create_directories(folder);
@@ -155,16 +157,17 @@ int main(int argc, char** argv)
     const OperationResult result = RunLayerOperation(Operation::Intersection, a, b);
     const ResultAttributes attributes(Operation::Intersection, {&a, &b});
     const std::vector<Arealis::Polygon*> polygons = AllPolygons(*result.Layer);
-    std::printf("%zu result polygons\n", polygons.size());
+    std::printf("%zu result polygons, written on %d threads (0: every core)\n", polygons.size(),
+                threads);
     CompareWithFwrite("geojson", folder / "result.geojson", runs,
                       [&](std::ostream& out)
                       {
                           // As the tool writes: the parents' records found for the list.
                           WriteGeoJson(out, polygons, attributes.Columns(),
-                                       attributes.ListLookup(*result.Layer, polygons));
+                                       attributes.ListLookup(*result.Layer, polygons), threads);
                       });
     CompareWithFwrite("wkt", folder / "result.wkt", runs,
-                      [&](std::ostream& out) { WriteWkt(out, polygons); });
+                      [&](std::ostream& out) { WriteWkt(out, polygons, threads); });
     // GDAL's own GeoJSON writer on the same features with the same columns (what -o x.geojson
     // would cost through the layer-file path), fastest of the runs.
     double gdalWall = 1e300;
@@ -228,9 +231,9 @@ int main(int argc, char** argv)
         {
             FeatureProperties properties;
             const PropertiesLookup propertiesOf = attributes.ListLookup(*result.Layer, polygons);
-            for (Arealis::Polygon* polygon : polygons)
+            for (std::size_t i = 0; i < polygons.size(); ++i)
             {
-                propertiesOf(polygon, properties);
+                propertiesOf(i, polygons[i], properties);
                 parents += properties.Parents.size();
             }
         });

@@ -5,11 +5,14 @@
 #include "Arealis/Topology.h"
 #include "Formats/PolygonParts.h"
 #include "GridNumberText.h"
+#include "OrderedChunkPipeline.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <span>
 #include <sstream>
 #include <string_view>
@@ -29,7 +32,12 @@ public:
     // gridStep: the node grid of the numbers written, which makes their text faster to find
     // (0 for none; the text is the same).
     explicit BlockWriter(std::ostream& out, double gridStep = 0.0)
-        : m_out(out), m_buffer(BlockSize + Slack), m_numbers(gridStep)
+        : m_out(&out), m_buffer(BlockSize + Slack), m_numbers(gridStep)
+    {
+    }
+    // Appends the text to a string instead: a chunk formatted apart from the stream.
+    BlockWriter(std::string& text, double gridStep)
+        : m_text(&text), m_buffer(BlockSize + Slack), m_numbers(gridStep)
     {
     }
     BlockWriter(const BlockWriter&) = delete;
@@ -43,7 +51,7 @@ public:
             Flush();
             if (text.size() > Free())
             {
-                m_out.write(text.data(), static_cast<std::streamsize>(text.size()));
+                Emit(text.data(), text.size());
                 return;
             }
         }
@@ -87,7 +95,7 @@ public:
     {
         if (m_size > 0)
         {
-            m_out.write(m_buffer.data(), static_cast<std::streamsize>(m_size));
+            Emit(m_buffer.data(), m_size);
             m_size = 0;
         }
     }
@@ -100,6 +108,18 @@ private:
 
     std::size_t Free() const { return m_buffer.size() - m_size; }
 
+    void Emit(const char* pData, std::size_t size)
+    {
+        if (m_text != nullptr)
+        {
+            m_text->append(pData, size);
+        }
+        else
+        {
+            m_out->write(pData, static_cast<std::streamsize>(size));
+        }
+    }
+
     void MakeRoom(std::size_t count)
     {
         if (count > Free())
@@ -108,7 +128,8 @@ private:
         }
     }
 
-    std::ostream& m_out;
+    std::ostream* m_out = nullptr; // where the blocks go: the stream,
+    std::string* m_text = nullptr; // or else this text
     std::vector<char> m_buffer;
     std::size_t m_size = 0;
     GridNumberText m_numbers;
@@ -268,52 +289,42 @@ void AppendProperties(BlockWriter& text, const std::vector<std::string>& columnK
     text.Append("]}");
 }
 
-} // namespace
-
-std::string FormatCoordinate(double value)
+// What the GeoJSON features are made of; read by every thread that formats them.
+struct GeoJsonFeatures
 {
-    std::array<char, 32> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    return std::string(buffer.data(), result.ptr);
-}
+    const std::vector<Arealis::Polygon*>& Polygons;
+    // Each column's name as a JSON string followed by ':', escaped once per file.
+    std::vector<std::string> ColumnKeys;
+    const PropertiesLookup& PropertiesOf;
+};
 
-void WriteGeoJson(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons,
-                  const std::vector<Formats::Field>& columns, const PropertiesLookup& propertiesOf)
+void AppendGeoJsonFeatures(BlockWriter& text, const GeoJsonFeatures& features, std::size_t begin,
+                           std::size_t end)
 {
-    std::vector<std::string> columnKeys;
-    columnKeys.reserve(columns.size());
-    for (const Formats::Field& column : columns)
-    {
-        columnKeys.push_back(JsonString(column.Name) + ':');
-    }
-    BlockWriter text(out, GridStepOf(polygons));
     // Kept from feature to feature: after the first few, no feature allocates.
     Formats::PolygonParts parts;
     FeatureProperties properties;
-    text.Append(R"({"type":"FeatureCollection","features":[)");
-    for (std::size_t i = 0; i < polygons.size(); ++i)
+    for (std::size_t i = begin; i < end; ++i)
     {
         text.Append(i == 0 ? R"({"type":"Feature","geometry":)"
                            : R"(,{"type":"Feature","geometry":)");
-        parts.Gather(*polygons[i]);
+        parts.Gather(*features.Polygons[i]);
         AppendGeoJsonGeometry(text, parts);
         text.Append(R"(,"properties":)");
-        propertiesOf(polygons[i], properties);
-        AppendProperties(text, columnKeys, properties);
+        features.PropertiesOf(i, features.Polygons[i], properties);
+        AppendProperties(text, features.ColumnKeys, properties);
         text.Append('}');
         text.FlushIfFull();
     }
-    text.Append("]}\n");
-    text.Flush();
 }
 
-void WriteWkt(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons)
+void AppendWktFeatures(BlockWriter& text, const std::vector<Arealis::Polygon*>& polygons,
+                       std::size_t begin, std::size_t end)
 {
-    BlockWriter text(out, GridStepOf(polygons));
     Formats::PolygonParts parts;
-    for (Arealis::Polygon* polygon : polygons)
+    for (std::size_t k = begin; k < end; ++k)
     {
-        parts.Gather(*polygon);
+        parts.Gather(*polygons[k]);
         if (parts.empty())
         {
             text.Append("MULTIPOLYGON EMPTY\n");
@@ -345,7 +356,122 @@ void WriteWkt(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons)
         text.Append(")\n");
         text.FlushIfFull();
     }
-    text.Flush();
+}
+
+// A chunk's share of the text: about a megabyte, at some 40 bytes a vertex in either format,
+// so that a chunk's formatting outweighs handing it over and a window of chunks stays small.
+constexpr std::int64_t ChunkVertices = std::int64_t{1} << 15;
+// A feature's own text (its properties, its MULTIPOLYGON) counted as this many vertices.
+constexpr std::int64_t FeatureVertices = 8;
+
+// The polygon's vertices, organising it first if it was modified (which moves its rings, not
+// their nodes): IsModified and GetNodeCount in one walk over the rings, which the cutting of
+// every chunk takes before any formatting can start.
+std::int64_t OrganisedNodeCount(Arealis::Polygon& polygon)
+{
+    bool modified = polygon.HasPolygonFlag(Arealis::Polygon::PolygonFlags::Modified);
+    std::int64_t nodes = 0;
+    Arealis::RingEnumerator rings = polygon.GetRings();
+    while (rings.MoveNext())
+    {
+        const Arealis::Ring* ring = rings.Current();
+        nodes += ring->Count();
+        modified = modified || ring->HasFlag(Arealis::Ring::Flags::Modified);
+    }
+    if (modified)
+    {
+        polygon.Organise();
+    }
+    return nodes;
+}
+
+// The end of the run of consecutive polygons from begin on of about ChunkVertices vertices; a
+// polygon is never split, so a large one makes a chunk of its own. Modified polygons are
+// organised here, one at a time, so that formatting only reads them.
+std::size_t ChunkEnd(const std::vector<Arealis::Polygon*>& polygons, std::size_t begin)
+{
+    std::int64_t vertices = 0;
+    std::size_t end = begin;
+    while (end < polygons.size() && vertices < ChunkVertices)
+    {
+        vertices += OrganisedNodeCount(*polygons[end++]) + FeatureVertices;
+    }
+    return end;
+}
+
+void WriteText(std::ostream& out, std::string_view text)
+{
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+using AppendFeatures = std::function<void(BlockWriter&, std::size_t begin, std::size_t end)>;
+
+// Writes the text that append gives for polygons [0, n): on the calling thread for one thread
+// or a list of a single chunk, else formatted in chunks on the threads and written in order.
+//
+// Formatting on several threads at once is safe because each polygon is cut into a chunk and
+// formatted by one thread, and no thread changes what another reads. The cutting organises a
+// modified polygon, which relinks only that polygon's rings, under the pipeline's lock and
+// before the polygon is formatted; PolygonParts::Gather then only walks the organised ring
+// circle and reads the rings' nodes, which neighbouring polygons share but nobody writes. The
+// one thing it may store is a ring's cached area, in the ring itself, which belongs to the
+// polygon being formatted. The numbers' text, the column keys and the properties lookup are
+// only read (see ResultAttributes::ListLookup); every chunk has its own BlockWriter, parts and
+// properties.
+void WriteFeatures(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons, int threads,
+                   const AppendFeatures& append)
+{
+    const double gridStep = GridStepOf(polygons);
+    const unsigned threadCount = OrderedChunkPipeline::ResolveThreads(threads);
+    if (threadCount < 2 || ChunkEnd(polygons, 0) == polygons.size())
+    {
+        BlockWriter text(out, gridStep);
+        append(text, 0, polygons.size());
+        text.Flush();
+        return;
+    }
+    OrderedChunkPipeline pipeline(polygons.size(), threadCount, 2 * std::size_t{threadCount});
+    pipeline.Run(
+        out, [&polygons](std::size_t begin) { return ChunkEnd(polygons, begin); },
+        [&](std::size_t begin, std::size_t end, std::string& chunk)
+        {
+            BlockWriter text(chunk, gridStep);
+            append(text, begin, end);
+            text.Flush();
+        });
+}
+
+} // namespace
+
+std::string FormatCoordinate(double value)
+{
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return std::string(buffer.data(), result.ptr);
+}
+
+void WriteGeoJson(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons,
+                  const std::vector<Formats::Field>& columns, const PropertiesLookup& propertiesOf,
+                  int threads)
+{
+    GeoJsonFeatures features{polygons, {}, propertiesOf};
+    features.ColumnKeys.reserve(columns.size());
+    for (const Formats::Field& column : columns)
+    {
+        features.ColumnKeys.push_back(JsonString(column.Name) + ':');
+    }
+    WriteText(out, R"({"type":"FeatureCollection","features":[)");
+    WriteFeatures(out, polygons, threads,
+                  [&features](BlockWriter& text, std::size_t begin, std::size_t end)
+                  { AppendGeoJsonFeatures(text, features, begin, end); });
+    WriteText(out, "]}\n");
+}
+
+void WriteWkt(std::ostream& out, const std::vector<Arealis::Polygon*>& polygons, int threads)
+{
+    WriteFeatures(out, polygons, threads,
+                  [&polygons](BlockWriter& text, std::size_t begin, std::size_t end)
+                  { AppendWktFeatures(text, polygons, begin, end); });
 }
 
 void WriteSummary(std::ostream& out, const LayerStatistics& statistics)

@@ -111,32 +111,36 @@ PropertiesLookup ResultAttributes::ListLookup(const Arealis::PolygonLayer& resul
     // Every parent's record is found in one loop before writing starts: the searches do not
     // depend on each other, so their cache misses overlap, where one search per feature
     // between the formatting waited for each.
-    struct Cursor
+    struct Records
     {
-        Arealis::ParentTable Table;
-        std::vector<SourceRecord> Parents; // the table's parents in its order
-        std::size_t Next = 0;              // the polygon asked for next
-        std::size_t NextParent = 0;        // its first parent in Parents
+        std::vector<SourceRecord> Parents; // every polygon's parents, in list order
+        // Polygon i's parents are Parents[FirstParent[i]] .. Parents[FirstParent[i + 1] - 1].
+        std::vector<std::size_t> FirstParent;
     };
-    auto cursor = std::make_shared<Cursor>();
-    cursor->Table = result.GetParentTable(polygons);
-    cursor->Parents.reserve(2 * polygons.size()); // one per input, as most pieces have
+    auto records = std::make_shared<Records>();
+    const Arealis::ParentTable table = result.GetParentTable(polygons);
+    records->Parents.reserve(2 * polygons.size()); // one per input, as most pieces have
+    records->FirstParent.reserve(polygons.size() + 1);
     for (std::size_t i = 0; i < polygons.size(); ++i)
     {
-        for (const Arealis::Polygon* parent : cursor->Table.Of(i))
+        records->FirstParent.push_back(records->Parents.size());
+        for (const Arealis::Polygon* parent : table.Of(i))
         {
-            cursor->Parents.push_back(SourceOf(parent));
+            records->Parents.push_back(SourceOf(parent));
         }
     }
-    return [this, &result, &polygons, cursor](Arealis::Polygon* pPolygon, FeatureProperties& into)
+    records->FirstParent.push_back(records->Parents.size());
+    // The records are only read from here on, and so are the columns' tables, so writers may
+    // look up the properties of different polygons from several threads at once.
+    return [this, &result, &polygons, records](std::size_t index, Arealis::Polygon* pPolygon,
+                                               FeatureProperties& into)
     {
-        const std::size_t i = cursor->Next;
-        if (i < polygons.size() && polygons[i] == pPolygon)
+        if (index < polygons.size() && polygons[index] == pPolygon)
         {
-            const std::size_t count = cursor->Table.Of(i).size();
-            PropertiesFrom(std::span(cursor->Parents).subspan(cursor->NextParent, count), into);
-            ++cursor->Next;
-            cursor->NextParent += count;
+            const std::size_t first = records->FirstParent[index];
+            PropertiesFrom(
+                std::span(records->Parents).subspan(first, records->FirstParent[index + 1] - first),
+                into);
         }
         else
         {

@@ -28,10 +28,10 @@ public:
                       FeatureProperties& into) const;
     FeatureProperties PropertiesOf(const Arealis::PolygonLayer& result,
                                    Arealis::Polygon* pPolygon) const;
-    // The same for the polygons of a list asked for in the list's order, as the writers ask:
-    // their parents come from one table made for the whole list, where a search per polygon
-    // took a quarter of the writing. Others are looked up alone. The layer and the list must
-    // outlive the lookup.
+    // The same for the polygons of a list, asked for with their index in it: their parents
+    // come from one table made for the whole list, where a search per polygon took a quarter
+    // of the writing. A polygon not at its index is looked up alone. The lookup only reads, so
+    // several threads may call it at once. The layer and the list must outlive it.
     PropertiesLookup ListLookup(const Arealis::PolygonLayer& result,
                                 const std::vector<Arealis::Polygon*>& polygons) const;
 

@@ -197,10 +197,11 @@ void WriteResult(const Options& options, std::ostream& out, const Arealis::Polyg
     switch (options.Format)
     {
     case OutputFormat::GeoJson:
-        WriteGeoJson(out, polygons, attributes.Columns(), attributes.ListLookup(layer, polygons));
+        WriteGeoJson(out, polygons, attributes.Columns(), attributes.ListLookup(layer, polygons),
+                     options.Threads);
         break;
     case OutputFormat::Wkt:
-        WriteWkt(out, polygons);
+        WriteWkt(out, polygons, options.Threads);
         break;
     case OutputFormat::Summary:
         WriteSummary(out, Measure(layer));
@@ -217,10 +218,10 @@ void WriteLayerFile(Formats::VectorWriter& writer, const Arealis::PolygonLayer& 
     FeatureProperties properties; // reused from feature to feature
     const std::vector<Arealis::Polygon*> polygons = AllPolygons(layer);
     const PropertiesLookup propertiesOf = attributes.ListLookup(layer, polygons);
-    for (Arealis::Polygon* polygon : polygons)
+    for (std::size_t i = 0; i < polygons.size(); ++i)
     {
-        propertiesOf(polygon, properties);
-        writer.Write(*polygon, properties.Values);
+        propertiesOf(i, polygons[i], properties);
+        writer.Write(*polygons[i], properties.Values);
     }
     writer.Commit();
     for (const auto& [column, stored] : writer.RenamedFields())
@@ -431,7 +432,7 @@ int RunValidate(const Options& options, OutputTarget& output, std::ostream& erro
         {
             polygons.push_back(refusal.Polygon);
         }
-        WriteGeoJson(out, polygons, {}, [](Arealis::Polygon*, FeatureProperties&) {});
+        WriteGeoJson(out, polygons, {}, [](std::size_t, Arealis::Polygon*, FeatureProperties&) {});
     }
     else
     {
