@@ -1,5 +1,7 @@
 #include "InputReadBeside.h"
 
+#include "Arealis/Topology.h"
+
 #include <system_error>
 #include <utility>
 
@@ -23,7 +25,7 @@ InputReadBeside::~InputReadBeside()
 
 bool InputReadBeside::Worthwhile(int threads)
 {
-    return threads >= 2 || (threads == 0 && std::thread::hardware_concurrency() >= 2);
+    return Arealis::Topology::ResolveLayerThreads(threads) >= 2;
 }
 
 void InputReadBeside::Start(const Arealis::Precision& precision) noexcept

@@ -23,8 +23,8 @@ public:
     InputReadBeside(const InputReadBeside&) = delete;
     InputReadBeside& operator=(const InputReadBeside&) = delete;
 
-    // Whether a read beside the calling thread's is worth a thread: two threads asked for,
-    // or every core (0) where there are two.
+    // Whether a read beside the calling thread's is worth a thread: two threads or more asked
+    // for, or every core (0) where the process may run on two.
     static bool Worthwhile(int threads);
 
     // Starts the read with the first input's precision; once only, later calls do nothing.

@@ -4,34 +4,12 @@
 #include <thread>
 #include <utility>
 
-#if defined(__linux__)
-#include <sched.h>
-#endif
-
 namespace ArealisCli
 {
 
 OrderedChunkPipeline::OrderedChunkPipeline(std::size_t count, unsigned threads, std::size_t window)
     : m_count(count), m_threads(std::max(1U, threads)), m_slots(std::max<std::size_t>(1, window))
 {
-}
-
-unsigned OrderedChunkPipeline::ResolveThreads(int requested)
-{
-    if (requested > 0)
-    {
-        return static_cast<unsigned>(requested);
-    }
-#if defined(__linux__)
-    // The cores of the process's affinity, as the layer operations count them.
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof(set), &set) == 0 && CPU_COUNT(&set) > 0)
-    {
-        return static_cast<unsigned>(CPU_COUNT(&set));
-    }
-#endif
-    return std::max(1U, std::thread::hardware_concurrency());
 }
 
 void OrderedChunkPipeline::Run(std::ostream& out, const CutChunk& cut, const FormatChunk& format)

@@ -35,9 +35,6 @@ public:
     OrderedChunkPipeline(const OrderedChunkPipeline&) = delete;
     OrderedChunkPipeline& operator=(const OrderedChunkPipeline&) = delete;
 
-    // The threads a request asks for: 0 for every core the process may run on.
-    static unsigned ResolveThreads(int requested);
-
     // Formats every chunk and writes it to out. Stops early once the stream has failed (the
     // caller sees the stream's state as after any other write). Every worker has ended when it
     // returns or throws: an exception of the stream or of a worker's formatting stops the

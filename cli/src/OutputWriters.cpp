@@ -422,7 +422,7 @@ void WriteFeatures(std::ostream& out, const std::vector<Arealis::Polygon*>& poly
                    const AppendFeatures& append)
 {
     const double gridStep = GridStepOf(polygons);
-    const unsigned threadCount = OrderedChunkPipeline::ResolveThreads(threads);
+    const unsigned threadCount = Arealis::Topology::ResolveLayerThreads(threads);
     if (threadCount < 2 || ChunkEnd(polygons, 0) == polygons.size())
     {
         BlockWriter text(out, gridStep);

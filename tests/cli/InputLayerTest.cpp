@@ -36,6 +36,22 @@ protected:
         return input.Layer().GetTopology()->GetNodeSet().Count();
     }
 
+    // a.shp, one square; b.shp, its neighbour and a square inside it; damaged.shp, whose
+    // second of three records is malformed.
+    void WriteTwoInputsAndADamagedOne() const
+    {
+        ShapefileBuilder().Polygon({{{0, 0}, {0, 1}, {1, 1}, {1, 0}}}).WriteTo(In("a.shp"));
+        ShapefileBuilder()
+            .Polygon({{{1, 0}, {1, 1}, {2, 1}, {2, 0}}})
+            .Polygon({{{0.25, 0.25}, {0.25, 0.75}, {0.75, 0.75}, {0.75, 0.25}}})
+            .WriteTo(In("b.shp"));
+        ShapefileBuilder()
+            .Polygon({{{5, 5}, {5, 6}, {6, 6}, {6, 5}}})
+            .RawPolygon(5, 1, 4, {2}, {{0, 0}, {0, 1}, {1, 1}, {0, 0}})
+            .Polygon({{{7, 5}, {7, 6}, {8, 6}, {8, 5}}})
+            .WriteTo(In("damaged.shp"));
+    }
+
     std::filesystem::path m_folder;
 };
 
@@ -44,16 +60,7 @@ protected:
 // first input's topology works on and is deleted as if it had never been read.
 TEST_F(InputLayerTest, ASecondInputSharesNodesAndOneThatFailsLeavesNoneBehind)
 {
-    ShapefileBuilder().Polygon({{{0, 0}, {0, 1}, {1, 1}, {1, 0}}}).WriteTo(In("a.shp"));
-    ShapefileBuilder()
-        .Polygon({{{1, 0}, {1, 1}, {2, 1}, {2, 0}}})
-        .Polygon({{{0.25, 0.25}, {0.25, 0.75}, {0.75, 0.75}, {0.75, 0.25}}})
-        .WriteTo(In("b.shp"));
-    ShapefileBuilder()
-        .Polygon({{{5, 5}, {5, 6}, {6, 6}, {6, 5}}})
-        .RawPolygon(5, 1, 4, {2}, {{0, 0}, {0, 1}, {1, 1}, {0, 0}})
-        .Polygon({{{7, 5}, {7, 6}, {8, 6}, {8, 5}}})
-        .WriteTo(In("damaged.shp"));
+    WriteTwoInputsAndADamagedOne();
 
     InputLayer a(In("a.shp"), "A", true);
     InputLayer b(In("b.shp"), "B", true, false, a);
@@ -78,15 +85,7 @@ TEST_F(InputLayerTest, ASecondInputSharesNodesAndOneThatFailsLeavesNoneBehind)
 // vertices are one node, records are kept. One that fails leaves the first input alone.
 TEST_F(InputLayerTest, ASecondInputReadBesideJoinsTheFirstOnesTopology)
 {
-    ShapefileBuilder().Polygon({{{0, 0}, {0, 1}, {1, 1}, {1, 0}}}).WriteTo(In("a.shp"));
-    ShapefileBuilder()
-        .Polygon({{{1, 0}, {1, 1}, {2, 1}, {2, 0}}})
-        .Polygon({{{0.25, 0.25}, {0.25, 0.75}, {0.75, 0.75}, {0.75, 0.25}}})
-        .WriteTo(In("b.shp"));
-    ShapefileBuilder()
-        .Polygon({{{5, 5}, {5, 6}, {6, 6}, {6, 5}}})
-        .RawPolygon(5, 1, 4, {2}, {{0, 0}, {0, 1}, {1, 1}, {0, 0}})
-        .WriteTo(In("damaged.shp"));
+    WriteTwoInputsAndADamagedOne();
 
     ArealisCli::InputReadBeside beside(In("b.shp"), "B", false, 2);
     InputLayer a(In("a.shp"), "A", true, false, {}, 2,

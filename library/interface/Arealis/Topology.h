@@ -93,6 +93,10 @@ public:
     // the same for every count. A negative count throws ArgumentOutOfRangeException.
     void SetLayerThreads(std::int32_t nThreads);
     std::int32_t GetLayerThreads() const;
+    // The threads that a count given to SetLayerThreads stands for: nThreads itself, or for
+    // 0 (or less) the cores the process may run on; for callers that split their own work
+    // the same way.
+    static unsigned ResolveLayerThreads(std::int32_t nThreads) noexcept;
     // Overlapping polygons of A and B dissolved into one; never records parents. Each group of
     // polygons that overlap one another, directly or through others, becomes one polygon in
     // the place of its first member (the larger layer's polygons first, then the other's);

@@ -9,6 +9,7 @@
 #include "Exceptions/InvalidOperationException.h"
 #include "Exceptions/Messages.h"
 #include "model/TopologyRegistry.h"
+#include "support/ParallelWork.h"
 
 #include <algorithm>
 #include <functional>
@@ -234,6 +235,11 @@ void Topology::SetLayerThreads(std::int32_t nThreads)
 std::int32_t Topology::GetLayerThreads() const
 {
     return m_state->LayerThreads;
+}
+
+unsigned Topology::ResolveLayerThreads(std::int32_t nThreads) noexcept
+{
+    return Parallel::ResolveThreadCount(nThreads);
 }
 
 // --- Geometry and nodes ---------------------------------------------------------------------
