@@ -131,6 +131,13 @@ public:
     // once the ring has been searched often (built then under a lock, so threads may share
     // the ring), by a scan otherwise.
     void GetEdgesAtHeight(double y, std::vector<std::int32_t>& starts) const;
+    // Builds the height index of a long ring now instead of at its 17th search: for a ring
+    // that several threads are about to search at once, which then only read it. False for a
+    // ring of HeightIndexThreshold nodes or fewer, whose searches scan.
+    bool PrepareHeightIndex() const;
+    // Whether rectangle searches go through an index (the R-tree switched on, or the height
+    // index built) rather than a scan of every edge.
+    bool HasEdgeSearchIndex() const;
     bool IsConvex() const;
     // Whether two non-adjacent edges meet. When pPoint is not null, the edge numbers of the
     // first meeting pair and the meeting point are written (all three must then be valid).
@@ -194,6 +201,8 @@ private:
     // The height index of a long ring, built on its 17th search since the last change; null
     // before that and for a short ring.
     const Detail::EdgeBoxHierarchy* GetHeightIndex() const;
+    // Builds it under a lock unless another thread has; the ring must have its extension.
+    void BuildHeightIndex() const;
     void ScanEdgesInRectangle(const Rectangle& rect,
                               Collections::PlainArray<LinearEdge>& edges) const;
 

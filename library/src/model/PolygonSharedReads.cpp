@@ -29,4 +29,13 @@ void PrepareForSharedReads(const Polygon& polygon, bool indexed)
     }
 }
 
+void PrepareEdgeSearches(const Polygon& polygon)
+{
+    RingEnumerator rings = polygon.GetRings();
+    while (rings.MoveNext())
+    {
+        rings.Current()->PrepareHeightIndex();
+    }
+}
+
 } // namespace Arealis::Detail

@@ -663,17 +663,42 @@ const Detail::EdgeBoxHierarchy* Ring::GetHeightIndex() const
         {
             return nullptr;
         }
-        // Builds are rare (once per long ring and change), so one lock serves every ring.
-        static std::mutex buildLock;
-        const std::lock_guard<std::mutex> lock(buildLock);
-        if (!extension.HeightIndexBuilt.load(std::memory_order_relaxed))
-        {
-            Ring* self = const_cast<Ring*>(this); // edges are read-only views of the ring
-            extension.HeightIndex = std::make_unique<Detail::EdgeBoxHierarchy>(self, GetNodes());
-            extension.HeightIndexBuilt.store(true, std::memory_order_release);
-        }
+        BuildHeightIndex();
     }
     return extension.HeightIndex.get();
+}
+
+void Ring::BuildHeightIndex() const
+{
+    RingExtension& extension = *m_extension;
+    // Builds are rare (once per long ring and change), so one lock serves every ring.
+    static std::mutex buildLock;
+    const std::lock_guard<std::mutex> lock(buildLock);
+    if (!extension.HeightIndexBuilt.load(std::memory_order_relaxed))
+    {
+        Ring* self = const_cast<Ring*>(this); // edges are read-only views of the ring
+        extension.HeightIndex = std::make_unique<Detail::EdgeBoxHierarchy>(self, GetNodes());
+        extension.HeightIndexBuilt.store(true, std::memory_order_release);
+    }
+}
+
+bool Ring::PrepareHeightIndex() const
+{
+    if (m_nodes.Count() <= HeightIndexThreshold || !m_extension)
+    {
+        return false;
+    }
+    if (!m_extension->HeightIndexBuilt.load(std::memory_order_acquire))
+    {
+        BuildHeightIndex();
+    }
+    return true;
+}
+
+bool Ring::HasEdgeSearchIndex() const
+{
+    return HasFlag(Flags::UseSpatialIndex) ||
+           (m_extension && m_extension->HeightIndexBuilt.load(std::memory_order_acquire));
 }
 
 void Ring::GetEdgesAtHeight(double y, std::vector<std::int32_t>& starts) const

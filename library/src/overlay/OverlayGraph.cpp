@@ -246,7 +246,7 @@ bool OverlayGraph::EdgesNearCrossings(const Ring& ring, std::pmr::vector<std::in
 {
     // Below this many nodes the scan costs less than the search.
     constexpr std::int32_t IndexedFrom = 256;
-    if (ring.Count() < IndexedFrom || !ring.HasFlag(Ring::Flags::UseSpatialIndex))
+    if (ring.Count() < IndexedFrom || !ring.HasEdgeSearchIndex())
     {
         return false;
     }

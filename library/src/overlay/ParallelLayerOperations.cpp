@@ -580,46 +580,6 @@ bool BlockRuns::MergeReady(MergedPieces& merged, Merge&& merge)
         });
 }
 
-// Switches the edge index off again on the polygons that had it switched on, also when an
-// exception leaves the operation.
-class EdgeIndexes
-{
-public:
-    explicit EdgeIndexes(const PolygonList& polygons) : m_polygons(polygons), m_on(polygons.size())
-    {
-    }
-    ~EdgeIndexes()
-    {
-        for (std::size_t i = 0; i < m_polygons.size(); ++i)
-        {
-            if (m_on[i] != 0)
-            {
-                try
-                {
-                    m_polygons[i]->SetUseSpatialIndex(false);
-                }
-                catch (
-                    ...) // NOLINT(bugprone-empty-catch): dropping an index cannot fail in practice
-                {
-                }
-            }
-        }
-    }
-    EdgeIndexes(const EdgeIndexes&) = delete;
-    EdgeIndexes& operator=(const EdgeIndexes&) = delete;
-
-    // Called by the one worker that handles polygon i.
-    void SwitchOn(std::size_t i)
-    {
-        m_polygons[i]->SetUseSpatialIndex(true);
-        m_on[i] = 1;
-    }
-
-private:
-    const PolygonList& m_polygons;
-    std::vector<std::uint8_t> m_on;
-};
-
 // One intersection of a polygon with a candidate: the candidate's position j in the list of
 // polygon i.
 struct Pair
@@ -1095,7 +1055,6 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
     const std::size_t n = polygons.size();
     std::vector<PolygonList> candidates(n);
     std::vector<std::uint64_t> expectedPoints(n);
-    EdgeIndexes indexes(polygons);
     OperationRun run(progress, static_cast<std::int64_t>(2 * n), threads);
 
     // Candidates of each polygon; the polygons that many chains read at once are prepared.
@@ -1107,12 +1066,11 @@ bool IntersectInParallel(const PolygonList& polygons, const PolygonLayer& querie
                          {
                              candidates[i] = Candidates(queried, *polygons[i]);
                              expectedPoints[i] = ExpectedPoints(*polygons[i], candidates[i]);
-                             const bool indexed = candidates[i].size() > EdgeIndexThreshold;
-                             if (indexed)
+                             Detail::PrepareForSharedReads(*polygons[i], false);
+                             if (candidates[i].size() > EdgeIndexThreshold)
                              {
-                                 indexes.SwitchOn(i);
+                                 Detail::PrepareEdgeSearches(*polygons[i]);
                              }
-                             Detail::PrepareForSharedReads(*polygons[i], indexed);
                          });
     };
     if (!run.Items(blocks.Count(), findCandidates))
@@ -1227,7 +1185,6 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
     std::vector<PolygonList> candidates(n);
     std::vector<std::vector<std::uint32_t>> candidateIds(n);
     std::vector<std::uint8_t> pairwise(n, 1);
-    EdgeIndexes indexes(polygons);
     FlatPolygonStore store; // before the pieces in it, which go first
     // Each polygon's common parts with its candidates, when they are kept (none otherwise).
     std::vector<std::vector<FlatPolygon>> pieces(keep.Common ? n : 0);
@@ -1301,13 +1258,13 @@ bool JoinInParallel(const PolygonList& polygons, const PolygonLayer& queried,
                 // At most the polygon's and its candidates' points, usually about that.
                 expectedPoints[i] = points;
                 const bool united = count > PairwiseJoinLimit;
+                Detail::PrepareForSharedReads(*polygons[i], false);
                 if (united)
                 {
                     pairwise[i] = 0;
-                    indexes.SwitchOn(i);
+                    Detail::PrepareEdgeSearches(*polygons[i]);
                     candidates[i] = std::move(found);
                 }
-                Detail::PrepareForSharedReads(*polygons[i], united);
                 // The common parts have a place only when they are kept.
                 if (keep.Common)
                 {

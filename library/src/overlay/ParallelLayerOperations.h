@@ -20,7 +20,10 @@
 namespace Arealis::LayerOperations
 {
 
-// A polygon's edges are indexed while it is intersected with more candidates than this.
+// A polygon's edges are indexed while it is intersected with more candidates than this: on one
+// thread through its edge index, switched on for that polygon's work alone; here through the
+// height indexes of its long rings, built ahead, which cost so little that every such polygon
+// of the operation can keep one while the threads share them.
 inline constexpr std::size_t EdgeIndexThreshold = 50;
 // Above this many candidates a join subtracts the united candidates once instead of
 // partitioning the polygon candidate by candidate.

@@ -468,6 +468,34 @@ TEST(RingTest, EdgeSearchWithAndWithoutIndexFindsTheSameEdges)
     EXPECT_TRUE(EdgeSet(afterChange).count({0, 1}) == 1);
 }
 
+// A height index built ahead for threads that are about to search a long ring at once: the
+// searches then list the scan's edges in the ring's order, and a change drops the index.
+TEST(RingTest, APreparedHeightIndexAnswersLikeTheScanUntilTheRingChanges)
+{
+    Ring shortRing(nullptr, false);
+    AddPoints(shortRing, Circle(Ring::HeightIndexThreshold));
+    EXPECT_FALSE(shortRing.PrepareHeightIndex()); // scanned
+    EXPECT_FALSE(shortRing.HasEdgeSearchIndex());
+
+    Ring ring(nullptr, false);
+    AddPoints(ring, Circle(4 * Ring::HeightIndexThreshold));
+    const Rectangle query(-10.5, -3, 10.5, 3); // both ends of the circle: two runs of edges
+    Collections::PlainArray<LinearEdge> scanned;
+    ring.GetEdgesInRectangle(query, scanned);
+    ASSERT_TRUE(ring.PrepareHeightIndex());
+    EXPECT_TRUE(ring.HasEdgeSearchIndex());
+    Collections::PlainArray<LinearEdge> prepared;
+    ring.GetEdgesInRectangle(query, prepared);
+    ASSERT_EQ(prepared.Count(), scanned.Count());
+    for (std::int32_t i = 0; i < scanned.Count(); ++i)
+    {
+        EXPECT_EQ(prepared[i].StartIndex, scanned[i].StartIndex) << i;
+    }
+
+    ring.SetNode(0, ring.GetNode(1));
+    EXPECT_FALSE(ring.HasEdgeSearchIndex());
+}
+
 TEST(RingTest, ContainsAndOverlapsOfFreeRings)
 {
     Ring outer(nullptr, false);
