@@ -87,10 +87,12 @@ public:
     // that were never validated.
     using LayerProgress = std::function<void(std::int64_t done, std::int64_t total)>;
     // The number of threads the layer operations split their work over; 0, the default, uses
-    // every core the process may run on. Overlay::UnitePolygons into a layer of this topology
-    // (or of free polygons, the first of which belongs to one) uses it too, and so do the
-    // commits of long edit lists (with one thread, a commit starts no thread). The results are
-    // the same for every count. A negative count throws ArgumentOutOfRangeException.
+    // every core the process may run on, but one for operands of fewer than 131,072 nodes
+    // together (more threads would cost them more memory than they save time).
+    // Overlay::UnitePolygons into a layer of this topology (or of free polygons, the first of
+    // which belongs to one) uses it too, and so do the commits of long edit lists (with one
+    // thread, a commit starts no thread). The results are the same for every count. A
+    // negative count throws ArgumentOutOfRangeException.
     void SetLayerThreads(std::int32_t nThreads);
     std::int32_t GetLayerThreads() const;
     // The threads that a count given to SetLayerThreads stands for: nThreads itself, or for

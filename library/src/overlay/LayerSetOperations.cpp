@@ -111,27 +111,39 @@ struct OperandOrder
     PolygonLayer& Queried;
 };
 
-// The threads to split an operation over n polygons across: one for a single polygon.
-unsigned ThreadsFor(const PolygonLayer& result, std::size_t n)
+// Whether the committed polygons of the layers hold at least count nodes together (a layer
+// given twice counts once); counted only until they do.
+bool HoldAtLeast(std::int64_t count, const PolygonLayer& a, const PolygonLayer& b)
 {
-    if (n < 2)
+    std::int64_t nodes = 0;
+    for (const PolygonLayer* layer : {&a, &b})
     {
-        return 1;
+        if (layer == &b && &b == &a)
+        {
+            break;
+        }
+        const auto polygons = layer->GetIndex().GetEnumerator();
+        while (polygons->MoveNext())
+        {
+            nodes += polygons->Current()->GetNodeCount();
+            if (nodes >= count)
+            {
+                return true;
+            }
+        }
     }
-    return Detail::LayerThreadsOf(*result.GetTopology());
+    return false;
 }
 
 // The threads of an intersection or a join: their work items are pairs chained by candidate,
 // so that a single enumerated polygon with many candidates (a large polygon over many small
 // ones) spreads over the threads as well as many polygons do.
 unsigned PairThreads(const PolygonLayer& result, const PolygonList& polygons,
-                     const PolygonLayer& queried)
+                     const PolygonLayer& enumerated, const PolygonLayer& queried)
 {
-    if (polygons.size() == 1)
-    {
-        return ThreadsFor(result, Candidates(queried, *polygons.front()).size());
-    }
-    return ThreadsFor(result, polygons.size());
+    const std::size_t items =
+        polygons.size() == 1 ? Candidates(queried, *polygons.front()).size() : polygons.size();
+    return OperationThreads(result, items, enumerated, queried);
 }
 
 OperandOrder FewerPolygonsFirst(PolygonLayer& a, PolygonLayer& b)
@@ -329,6 +341,17 @@ bool ShouldUniteFirst(const Polygon& polygon, const PolygonList& candidates)
     return std::log(count) * n * (count - 1.0) > std::numbers::ln2 * candidateNodes;
 }
 
+unsigned OperationThreads(const PolygonLayer& result, std::size_t items, const PolygonLayer& a,
+                          const PolygonLayer& b)
+{
+    const Topology& topology = *result.GetTopology();
+    if (items < 2 || (topology.GetLayerThreads() <= 0 && !HoldAtLeast(NodesForThreads, a, b)))
+    {
+        return 1;
+    }
+    return Detail::LayerThreadsOf(topology);
+}
+
 unsigned UnionThreads(const PolygonLayer& result)
 {
     return Detail::LayerThreadsOf(*result.GetTopology());
@@ -486,7 +509,7 @@ void Intersect(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool reco
 {
     const OperandOrder order = FewerPolygonsFirst(a, b);
     const PolygonList polygons = PolygonsOf(order.Enumerated);
-    const unsigned threads = PairThreads(result, polygons, order.Queried);
+    const unsigned threads = PairThreads(result, polygons, order.Enumerated, order.Queried);
     if (threads > 1 &&
         IntersectInParallel(polygons, order.Queried, result, recordParents, progress, threads))
     {
@@ -513,7 +536,7 @@ void Substract(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool reco
                const Progress& progress)
 {
     const PolygonList polygons = PolygonsOf(a);
-    const unsigned threads = ThreadsFor(result, polygons.size());
+    const unsigned threads = OperationThreads(result, polygons.size(), a, b);
     if (threads > 1 &&
         SubstractInParallel(polygons, b, result, recordParents, progress, threads))
     {
@@ -549,7 +572,7 @@ void Join(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, bool recordPar
     const auto keepsOutside = [&](const PolygonLayer& layer)
     { return (&layer == &a && kept.OutsideB) || (&layer == &b && kept.OutsideA); };
     const JoinKeep keep{kept.Common, keepsOutside(order.Enumerated), keepsOutside(order.Queried)};
-    const unsigned threads = PairThreads(result, polygons, order.Queried);
+    const unsigned threads = PairThreads(result, polygons, order.Enumerated, order.Queried);
     if (threads > 1 && JoinInParallel(polygons, order.Queried, queried, result, recordParents,
                                       progress, threads, keep))
     {

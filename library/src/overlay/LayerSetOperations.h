@@ -64,6 +64,17 @@ void RecordParents(PolygonLayer& result, Polygon* added, std::initializer_list<P
 // Whether uniting the candidates and subtracting the union once is expected to be cheaper
 // than subtracting them one by one from a shrinking remainder.
 bool ShouldUniteFirst(const Polygon& polygon, const PolygonList& candidates);
+// With the thread count left to the library (0, the default), a layer operation whose operands
+// hold fewer nodes than this together runs on one thread: it takes some tens of milliseconds,
+// which more threads would cut by a few, while their heaps, the pieces waiting for the merge
+// and the per-thread working room of the largest polygons would add a third or more to its
+// peak memory. A count given explicitly is kept.
+inline constexpr std::int64_t NodesForThreads = std::int64_t{1} << 17;
+// The threads a layer operation of items work items on the operand layers a and b splits its
+// work across: one for a single item or small operands (above), otherwise the setting of the
+// result's topology.
+unsigned OperationThreads(const PolygonLayer& result, std::size_t items, const PolygonLayer& a,
+                          const PolygonLayer& b);
 // The threads that the unions of candidates inside an operation may use: the operation's
 // setting (that of its result's topology). The candidates' own layer may allow more; a run
 // asked for one thread must not start others.

@@ -598,7 +598,7 @@ void Unite(PolygonLayer& a, PolygonLayer& b, PolygonLayer& result, const Progres
     Numbering numbering(&larger == &smaller ? PolygonList() : PolygonsOf(larger),
                         PolygonsOf(smaller));
     const std::size_t count = numbering.Count();
-    const unsigned threads = count < 2 ? 1 : Detail::LayerThreadsOf(*result.GetTopology());
+    const unsigned threads = OperationThreads(result, count, larger, smaller);
     const auto listed = static_cast<std::int64_t>(count - numbering.StartCount());
     ProgressCounter counter(progress, static_cast<std::int64_t>(count) + listed);
     phases.Merge = Parallel::CallingThreadCpuSeconds() - serialStart;

@@ -297,6 +297,35 @@ TEST_F(ParallelLayerOperationsTest, EveryThreadCountGivesTheSinglePolygonsNodesP
     }
 }
 
+// Left to the library, the thread count of an operation on small layers is one (threads would
+// add more to its memory than they save of its time), above that every core; a count given
+// explicitly is kept. Only the parallel operations time their phases.
+TEST_F(ParallelLayerOperationsTest, SmallLayersRunOnOneThreadUnlessACountIsGiven)
+{
+    PolygonLayer& coverage = MakeLayer(JitteredGrid(14, 1.0, 0.0, 7));
+    PolygonLayer& shifted = MakeLayer(JitteredGrid(11, 1.3, 0.35, 11));
+    const std::map<std::string, Operation> operations = TwoLayerOperations();
+    const auto runsOnThreads =
+        [&](const std::string& name, PolygonLayer& a, PolygonLayer& b, int threads)
+    {
+        LayerOperations::LastParallelPhases() = {};
+        Run(operations.at(name), a, b, threads);
+        return LayerOperations::LastParallelPhases().Work > 0.0;
+    };
+    for (const std::string name : {"intersection", "subtraction", "join"})
+    {
+        EXPECT_FALSE(runsOnThreads(name, coverage, shifted, 0)) << name;
+        EXPECT_TRUE(runsOnThreads(name, coverage, shifted, 2)) << name;
+    }
+    if (Topology::ResolveLayerThreads(0) > 1)
+    {
+        // The nodes of both operands count: a disc just short of the bound, over the cells.
+        const auto discNodes = static_cast<int>(LayerOperations::NodesForThreads) - 100;
+        PolygonLayer& disc = MakeLayer({Disc(7.0, 7.0, 6.0, discNodes)});
+        EXPECT_TRUE(runsOnThreads("intersection", disc, coverage, 0));
+    }
+}
+
 // A join splits the enumerated polygons over the threads by the centres of their bounds:
 // polygons of one centre (a column), fewer polygons than threads, and a layer of one
 // polygon each give every thread count the one-thread result.
