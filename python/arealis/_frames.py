@@ -239,7 +239,8 @@ def overlay(df1, df2, how="intersection", keep_geom_type=None, make_valid=True, 
     input frames are never changed. timings, when a dict, receives the seconds spent
     converting in, in the operation and converting out. threads is the number of threads the
     library's layer operations use (default: every core the process may use, one for inputs
-    of fewer than 131,072 vertices together); the result is the same for every count.
+    of fewer than 131,072 vertices together, one of them of fewer than 4,096 polygons); the
+    result is the same for every count.
     """
     if threads is not None and (not isinstance(threads, int) or threads < 1):
         raise ValueError(f"threads must be a whole number of at least 1, not {threads!r}")

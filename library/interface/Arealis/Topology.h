@@ -88,7 +88,8 @@ public:
     using LayerProgress = std::function<void(std::int64_t done, std::int64_t total)>;
     // The number of threads the layer operations split their work over; 0, the default, uses
     // every core the process may run on, but one for operands of fewer than 131,072 nodes
-    // together (more threads would cost them more memory than they save time).
+    // together, one of them of fewer than 4,096 polygons (more threads would cost them more
+    // memory than they save time).
     // Overlay::UnitePolygons into a layer of this topology (or of free polygons, the first of
     // which belongs to one) uses it too, and so do the commits of long edit lists (with one
     // thread, a commit starts no thread). The results are the same for every count. A

@@ -111,10 +111,15 @@ struct OperandOrder
     PolygonLayer& Queried;
 };
 
-// Whether the committed polygons of the layers hold at least count nodes together (a layer
-// given twice counts once); counted only until they do.
-bool HoldAtLeast(std::int64_t count, const PolygonLayer& a, const PolygonLayer& b)
+// Whether the committed polygons of the operands are small enough for one thread (see
+// NodesForThreads; a layer given twice counts once). Their nodes are counted only until they
+// are too many.
+bool AreSmall(const PolygonLayer& a, const PolygonLayer& b)
 {
+    if (std::min(a.GetCommittedCount(), b.GetCommittedCount()) >= PolygonsForThreads)
+    {
+        return false;
+    }
     std::int64_t nodes = 0;
     for (const PolygonLayer* layer : {&a, &b})
     {
@@ -122,17 +127,17 @@ bool HoldAtLeast(std::int64_t count, const PolygonLayer& a, const PolygonLayer& 
         {
             break;
         }
-        const auto polygons = layer->GetIndex().GetEnumerator();
-        while (polygons->MoveNext())
+        const auto committed = layer->GetIndex().GetEnumerator();
+        while (committed->MoveNext())
         {
-            nodes += polygons->Current()->GetNodeCount();
-            if (nodes >= count)
+            nodes += committed->Current()->GetNodeCount();
+            if (nodes >= NodesForThreads)
             {
-                return true;
+                return false;
             }
         }
     }
-    return false;
+    return true;
 }
 
 // The threads of an intersection or a join: their work items are pairs chained by candidate,
@@ -345,7 +350,7 @@ unsigned OperationThreads(const PolygonLayer& result, std::size_t items, const P
                           const PolygonLayer& b)
 {
     const Topology& topology = *result.GetTopology();
-    if (items < 2 || (topology.GetLayerThreads() <= 0 && !HoldAtLeast(NodesForThreads, a, b)))
+    if (items < 2 || (topology.GetLayerThreads() <= 0 && AreSmall(a, b)))
     {
         return 1;
     }

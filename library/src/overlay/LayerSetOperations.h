@@ -64,12 +64,16 @@ void RecordParents(PolygonLayer& result, Polygon* added, std::initializer_list<P
 // Whether uniting the candidates and subtracting the union once is expected to be cheaper
 // than subtracting them one by one from a shrinking remainder.
 bool ShouldUniteFirst(const Polygon& polygon, const PolygonList& candidates);
-// With the thread count left to the library (0, the default), a layer operation whose operands
-// hold fewer nodes than this together runs on one thread: it takes some tens of milliseconds,
+// With the thread count left to the library (0, the default), a layer operation on small
+// operands runs on one thread: fewer nodes than NodesForThreads together, and one operand of
+// fewer polygons than PolygonsForThreads. Such an operation takes some tens of milliseconds,
 // which more threads would cut by a few, while their heaps, the pieces waiting for the merge
-// and the per-thread working room of the largest polygons would add a third or more to its
-// peak memory. A count given explicitly is kept.
+// and the working room of the largest polygons (each thread has its own) would add a third or
+// more to its peak memory. An operand of few polygons over the other's area has large ones;
+// two operands of many small polygons (a coverage of 10,000 cells against a mesh) split at
+// little cost and gain more. A count given explicitly is kept.
 inline constexpr std::int64_t NodesForThreads = std::int64_t{1} << 17;
+inline constexpr std::int32_t PolygonsForThreads = 1 << 12;
 // The threads a layer operation of items work items on the operand layers a and b splits its
 // work across: one for a single item or small operands (above), otherwise the setting of the
 // result's topology.

@@ -319,10 +319,16 @@ TEST_F(ParallelLayerOperationsTest, SmallLayersRunOnOneThreadUnlessACountIsGiven
     }
     if (Topology::ResolveLayerThreads(0) > 1)
     {
-        // The nodes of both operands count: a disc just short of the bound, over the cells.
+        // The nodes of both operands count: a disc just short of the bound over the cells.
         const auto discNodes = static_cast<int>(LayerOperations::NodesForThreads) - 100;
         PolygonLayer& disc = MakeLayer({Disc(7.0, 7.0, 6.0, discNodes)});
         EXPECT_TRUE(runsOnThreads("intersection", disc, coverage, 0));
+        // Two layers of many small polygons each split however few their nodes.
+        const int side = 1 << 6; // side * side reaches PolygonsForThreads
+        PolygonLayer& fine = MakeLayer(JitteredGrid(side, 14.0 / side, 0.0, 3));
+        PolygonLayer& fineShifted = MakeLayer(JitteredGrid(side, 14.0 / side, 0.1, 5));
+        EXPECT_TRUE(runsOnThreads("intersection", fine, fineShifted, 0));
+        EXPECT_FALSE(runsOnThreads("intersection", fine, coverage, 0));
     }
 }
 
